@@ -1,0 +1,43 @@
+# Adds every listed subfolder that has a CMakeLists.txt, so layers can be built up
+# one at a time.
+function(ql_add_subdirectories)
+    foreach(dir ${ARGN})
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+            add_subdirectory(${dir})
+        endif()
+    endforeach()
+endfunction()
+
+# ql_add_gtest(NAME name SOURCES ... LIBS ...): a GoogleTest executable registered
+# with CTest. Tests run from the program folder so helper executables are found.
+function(ql_add_gtest)
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    find_package(GTest REQUIRED)
+    add_executable(${T_NAME} ${T_SOURCES})
+    set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+    target_compile_definitions(${T_NAME} PRIVATE QL_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+                                                 QL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# ql_add_qtest(NAME name SOURCES ... LIBS ...): a Qt Test executable, run offscreen.
+function(ql_add_qtest)
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test)
+    target_compile_definitions(${T_NAME} PRIVATE QL_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+                                                 QL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,8 @@
+# Included by tests/<layer>/CMakeLists.txt: one GoogleTest executable per *_test.cpp,
+# linked with the libraries in QL_TEST_LIBS.
+file(GLOB QL_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+get_filename_component(QL_LAYER ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+foreach(src ${QL_TEST_SOURCES})
+    get_filename_component(base ${src} NAME_WE)
+    ql_add_gtest(NAME ${QL_LAYER}_${base} SOURCES ${src} LIBS ${QL_TEST_LIBS})
+endforeach()

@@ -1,0 +1,62 @@
+// Pure byte and value functions shared by every frame builder and decoder.
+// Nothing here keeps state, throws, or knows about Qt, the port or the window:
+// bad data gives a defined (if strange) value and the caller decides what to do.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+using ByteView = std::span<const uint8_t>;
+
+// Modbus CRC tables: entry i of CrcTableHi is the low byte, of CrcTableLo the high
+// byte of the CRC of the single byte i.
+extern const uint8_t CrcTableHi[256];
+extern const uint8_t CrcTableLo[256];
+
+// Table-driven Modbus CRC over the first `count` bytes. The count is 8 bits wide on
+// purpose (the meters' firmware and stored frames were built that way): count 256
+// covers nothing. High half of the result is the byte that goes first on the wire.
+uint16_t Crc16(ByteView bytes, uint8_t count);
+// Full-length CRC for callers that must verify frames longer than 257 bytes.
+uint16_t Crc16Full(ByteView bytes);
+Bytes AppendCrc(ByteView frame);
+// True when the last two bytes are the CRC of the bytes before them (8-bit count,
+// as the meters compute it). Frames shorter than 2 bytes are rejected.
+bool CheckCrc(ByteView frame);
+// Same check over the whole frame whatever its length.
+bool CheckCrcFull(ByteView frame);
+uint8_t ByteSum8(ByteView bytes);
+
+std::string BytesToHexSpaced(ByteView bytes);
+std::string BytesToHex(ByteView bytes);
+bool AllBytesEqual(ByteView bytes, uint8_t value);
+// Short "no record in this slot" answer: byte 1 = 0x66 and byte 2 = 0x80, or
+// exactly 5 bytes. Replies shorter than 3 bytes only match the 5-byte rule.
+bool IsNoRecordAnswer(ByteView reply);
+
+// Read… functions read the first bytes of their argument, big-endian. A piece
+// shorter than stated is padded with zero bytes rather than read past its end.
+int16_t BytesToInt16(uint8_t hi, uint8_t lo);
+uint32_t ReadUInt32(ByteView bytes);
+int64_t ReadInt64(ByteView bytes);
+double BytesToSingle(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
+double ReadSingle(ByteView bytes);
+double BytesToDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5,
+                     uint8_t b6, uint8_t b7);
+double ReadDouble(ByteView bytes);
+double ReadFixed48_16(ByteView bytes);
+double ReadFixed23_8(ByteView bytes);
+double ReadFixed7_24(ByteView bytes);
+double ReadFloat32Exp(ByteView bytes);
+double ReadFloat48Exp(ByteView bytes);
+// Two decimal digits per byte; nibbles 10..15 print as 4..9.
+std::string BcdToDigits(ByteView bytes);
+// Six BCD bytes as 20YY-MM-DD hh:mm:ss (digits not range-checked).
+std::string BcdToDateTime(ByteView bytes);
+std::string PadLeftZeros(std::string text, int width);
+
+// printf-style formatting into a std::string, for the decoders' "%.2f"-style texts.
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

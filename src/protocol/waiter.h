@@ -1,0 +1,42 @@
+// Every fixed wait of the exchange (120 ms, 25 ms polls, probe pauses, timer
+// periods) goes through this interface. The program waits while processing
+// window events so "取消" stays live; tests advance a virtual clock instead.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+class Waiter {
+public:
+    virtual ~Waiter() = default;
+    // Waits `ms` milliseconds, processing pending events meanwhile.
+    virtual void Sleep(int ms) = 0;
+    // Processes pending events once without waiting.
+    virtual void ProcessEvents() = 0;
+    // Monotonic milliseconds since an arbitrary start.
+    virtual int64_t NowMs() const = 0;
+};
+
+// Test clock: Sleep advances time at once; hooks let a simulated meter react.
+class VirtualClock : public Waiter {
+public:
+    void Sleep(int ms) override
+    {
+        if (ms > 0)
+            FNow += ms;
+        ProcessEvents();
+    }
+    void ProcessEvents() override
+    {
+        if (FOnEvents)
+            FOnEvents();
+    }
+    int64_t NowMs() const override { return FNow; }
+    void Advance(int64_t ms) { FNow += ms; }
+    // Called on every ProcessEvents: tests use it to press "取消" mid-run.
+    template <class F> void SetOnEvents(F f) { FOnEvents = f; }
+
+private:
+    int64_t FNow = 0;
+    std::function<void()> FOnEvents;
+};

@@ -1,0 +1,29 @@
+// The byte link the exchange talks to: the serial port in the program, an
+// in-process simulated meter or a pseudo-terminal in tests. Methods other than
+// Connected() throw EComPort when the link fails (a port that vanished, a failed
+// write); the caller reports it once and ends what it was doing.
+#pragma once
+
+#include "codec/codec.h"
+
+#include <stdexcept>
+#include <string>
+
+class EComPort : public std::runtime_error {
+public:
+    EComPort(int errorNumber, const std::string& message, int systemErrorNumber = 0)
+        : std::runtime_error(message), ErrorNumber(errorNumber), SystemErrorNumber(systemErrorNumber) {}
+    int ErrorNumber;
+    int SystemErrorNumber;
+};
+
+class ByteLink {
+public:
+    virtual ~ByteLink() = default;
+    virtual bool Connected() const = 0;
+    virtual void PurgeBuffers() = 0;
+    virtual void SendBytes(ByteView bytes) = 0;
+    virtual int WaitingByteCount() = 0;
+    // Takes up to `count` waiting bytes (fewer when fewer are waiting).
+    virtual Bytes ReceiveBytes(int count) = 0;
+};
