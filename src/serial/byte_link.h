@@ -9,9 +9,12 @@
 #include <stdexcept>
 #include <string>
 
+// ErrorNumber 1 to 23 (texts and the usual way to build one in serial/com_error.h);
+// SystemErrorNumber is the operating system's code, -1 when the failure was not a
+// system call's.
 class EComPort : public std::runtime_error {
 public:
-    EComPort(int errorNumber, const std::string& message, int systemErrorNumber = 0)
+    EComPort(int errorNumber, const std::string& message, int systemErrorNumber = -1)
         : std::runtime_error(message), ErrorNumber(errorNumber), SystemErrorNumber(systemErrorNumber) {}
     int ErrorNumber;
     int SystemErrorNumber;

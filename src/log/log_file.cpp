@@ -1,0 +1,82 @@
+#include "log/log_file.h"
+
+#include "log/gbk_text.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QString>
+
+namespace {
+
+const LogMessage kOverwriteQuestion{"文件已经存在，是否覆盖原文件？", "信息提示", LogMessageKind::Question};
+const LogMessage kCannotOverwrite{"该文件不能被覆盖，请重新在试一次。", "提示信息",
+                                  LogMessageKind::Information};
+const LogMessage kSaveFailed{"保存有误，请重新试一次。", "警告信息", LogMessageKind::Warning};
+const LogMessage kSaved{"日志文件保存成功！", "信息提示", LogMessageKind::Information};
+
+// What deleting the old file would have needed: a plain file that may be
+// written, in a folder where it may be replaced.
+bool CanReplace(const QFileInfo& existing)
+{
+    if (!existing.isFile() || !existing.isWritable())
+        return false;
+    return QFileInfo(existing.absolutePath()).isWritable();
+}
+
+} // namespace
+
+std::string ProposedLogFileName(const std::string& programFolder)
+{
+    std::string name = programFolder;
+    if (!name.empty() && name.back() != '/' && name.back() != '\\')
+        name += '/';
+    return name + kSaveLogFilter;
+}
+
+std::string EncodeLogText(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        text += Utf8ToGbk(line);
+        text += "\r\n";
+    }
+    return text;
+}
+
+LogSaveResult SaveLogFile(const LogModel& log, const std::string& fileName, const LogQuestion& ask)
+{
+    LogSaveResult result;
+    if (fileName.empty())
+        return result;
+
+    // The name chosen is the one tested and replaced, whatever its extension.
+    const QString path = QString::fromUtf8(fileName.data(), qsizetype(fileName.size()));
+    const QFileInfo existing(path);
+    if (existing.exists() || existing.isSymLink()) {
+        if (!ask || !ask(kOverwriteQuestion))
+            return result;
+        if (!CanReplace(existing)) {
+            result.Messages.push_back(kCannotOverwrite);
+            return result;
+        }
+    }
+
+    const std::string text = EncodeLogText(log.Lines());
+    // QSaveFile writes beside the target and renames only after a complete
+    // write, so the old file survives any failure up to that point.
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written)
+        written = file.write(text.data(), qint64(text.size())) == qint64(text.size());
+    if (written)
+        written = file.commit();
+    else
+        file.cancelWriting();
+    if (!written) {
+        result.Messages.push_back(kSaveFailed);
+        return result;
+    }
+    result.Saved = true;
+    result.Messages.push_back(kSaved);
+    return result;
+}

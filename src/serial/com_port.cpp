@@ -1,0 +1,349 @@
+#include "serial/com_port.h"
+
+#include "serial/com_error.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+namespace {
+
+int SystemErrorOrNone()
+{
+    return errno != 0 ? errno : -1;
+}
+
+std::optional<QSerialPort::DataBits> QtDataBits(TDataBits dataBits)
+{
+    switch (dataBits) {
+    case dbFive: return QSerialPort::Data5;
+    case dbSix: return QSerialPort::Data6;
+    case dbSeven: return QSerialPort::Data7;
+    case dbEight: return QSerialPort::Data8;
+    }
+    return std::nullopt;
+}
+
+std::optional<QSerialPort::Parity> QtParity(TParityBits bits)
+{
+    switch (bits) {
+    case prNone: return QSerialPort::NoParity;
+    case prOdd: return QSerialPort::OddParity;
+    case prEven: return QSerialPort::EvenParity;
+    case prMark: return QSerialPort::MarkParity;
+    case prSpace: return QSerialPort::SpaceParity;
+    }
+    return std::nullopt;
+}
+
+std::optional<QSerialPort::StopBits> QtStopBits(TStopBits stopBits)
+{
+    switch (stopBits) {
+    case sbOneStopBit: return QSerialPort::OneStop;
+    case sbOne5StopBits:
+#ifdef _WIN32
+        return QSerialPort::OneAndHalfStop;
+#else
+        // Qt 6.4 silently runs 1.5 stop bits as 1 outside Windows; a meter
+        // configured for 1.5 would then see framing errors with no hint why.
+        return std::nullopt;
+#endif
+    case sbTwoStopBits: return QSerialPort::TwoStop;
+    }
+    return std::nullopt;
+}
+
+// Qt knows three flow-control modes; anything else the settings could describe
+// (DSR output flow, DTR handshake, RTS toggle, one-way XON/XOFF) has no
+// equivalent and is refused rather than run differently from what was asked.
+std::optional<QSerialPort::FlowControl> QtFlowControl(const TComFlowControl& flow)
+{
+    if (flow.OutDSRFlow || flow.DSRSensitivity || flow.ControlDTR == dtrHandshake ||
+        flow.ControlRTS == rtsToggle)
+        return std::nullopt;
+    if (flow.XonXoffOut != flow.XonXoffIn)
+        return std::nullopt;
+    if (flow.XonXoffOut && (flow.XonChar != 17 || flow.XoffChar != 19))
+        return std::nullopt;
+    const bool hardware = flow.ControlRTS == rtsHandshake;
+    if (hardware != flow.OutCTSFlow)
+        return std::nullopt;
+    if (hardware && flow.XonXoffOut)
+        return std::nullopt;
+    if (hardware)
+        return QSerialPort::HardwareControl;
+    if (flow.XonXoffOut)
+        return QSerialPort::SoftwareControl;
+    return QSerialPort::NoFlowControl;
+}
+
+bool IsOpeningError(QSerialPort::SerialPortError error)
+{
+    return error == QSerialPort::DeviceNotFoundError || error == QSerialPort::PermissionError ||
+           error == QSerialPort::OpenError;
+}
+
+} // namespace
+
+TComPort::TComPort(QObject* parent) : QObject(parent)
+{
+    connect(&FSerial, &QSerialPort::errorOccurred, this, &TComPort::HandleSerialError);
+}
+
+TComPort::~TComPort()
+{
+    disconnect(&FSerial, nullptr, this, nullptr);
+    if (FSerial.isOpen())
+        FSerial.close();
+}
+
+void TComPort::SetPort(const QString& port)
+{
+    if (port == FPort)
+        return;
+    FPort = port;
+    ReopenIfOpen();
+}
+
+void TComPort::SetBaudRate(TBaudRate baudRate)
+{
+    if (baudRate == FBaudRate)
+        return;
+    FBaudRate = baudRate;
+    ReopenIfOpen();
+}
+
+void TComPort::SetCustomBaudRate(int baud)
+{
+    if (baud == FCustomBaudRate)
+        return;
+    FCustomBaudRate = baud;
+    if (FBaudRate == brCustom)
+        ReopenIfOpen();
+}
+
+void TComPort::SetDataBits(TDataBits dataBits)
+{
+    if (dataBits == FDataBits)
+        return;
+    FDataBits = dataBits;
+    ReopenIfOpen();
+}
+
+void TComPort::SetStopBits(TStopBits stopBits)
+{
+    if (stopBits == FStopBits)
+        return;
+    FStopBits = stopBits;
+    ReopenIfOpen();
+}
+
+void TComPort::SetParityBits(TParityBits bits)
+{
+    if (bits == FParityBits)
+        return;
+    FParityBits = bits;
+    ReopenIfOpen();
+}
+
+void TComPort::ReopenIfOpen()
+{
+    if (!Connected())
+        return;
+    ClosePort();
+    OpenPort();
+}
+
+void TComPort::OpenPort()
+{
+    if (Connected())
+        return;
+    FPendingLoss.reset();
+    FLosing = false;
+
+    const int baud = FBaudRate == brCustom ? FCustomBaudRate : BaudRateValue(FBaudRate);
+    const auto dataBits = QtDataBits(FDataBits);
+    const auto parity = QtParity(FParityBits);
+    const auto stopBits = QtStopBits(FStopBits);
+    const auto flow = QtFlowControl(FFlowControl);
+    if (baud <= 0 || !dataBits || !parity || !stopBits || !flow || FParity.Check || DiscardNull)
+        throw MakeComError(kComErrSetState);
+
+    FSerial.setPortName(FPort);
+    // Qt 6.4 applies these when opening; changing them on an open port can fail
+    // on pseudo-terminals, which is why line settings never change while open.
+    if (!FSerial.setBaudRate(baud) || !FSerial.setDataBits(*dataBits) || !FSerial.setParity(*parity) ||
+        !FSerial.setStopBits(*stopBits) || !FSerial.setFlowControl(*flow))
+        throw MakeComError(kComErrSetState);
+
+    errno = 0;
+    if (!FSerial.open(QIODevice::ReadWrite)) {
+        const int systemError = SystemErrorOrNone();
+        const QSerialPort::SerialPortError error = FSerial.error();
+        FSerial.close();
+        FSerial.clearError();
+        if (IsOpeningError(error))
+            throw MakeComError(kComErrOpen, systemError);
+        throw MakeComError(kComErrSetState, systemError);
+    }
+
+    // DTR and RTS are held as configured. Pseudo-terminals and some adapters have
+    // no modem lines, so a refusal here is not a failed opening.
+    if (*flow != QSerialPort::HardwareControl)
+        FSerial.setRequestToSend(FFlowControl.ControlRTS == rtsEnable);
+    FSerial.setDataTerminalReady(FFlowControl.ControlDTR == dtrEnable);
+    FSerial.clearError();
+
+    // Bytes can be waiting in the driver from before the opening.
+    if (!FSerial.clear(QSerialPort::AllDirections)) {
+        const int systemError = SystemErrorOrNone();
+        FSerial.close();
+        throw MakeComError(kComErrPurge, systemError);
+    }
+}
+
+void TComPort::ClosePort()
+{
+    FPendingLoss.reset();
+    if (!Connected())
+        return;
+    FSerial.close();
+    FSerial.clearError();
+}
+
+void TComPort::PurgeBuffers(bool input, bool output)
+{
+    ThrowPendingLoss();
+    if (!Connected() || (!input && !output))
+        return;
+    QSerialPort::Directions directions;
+    if (input)
+        directions |= QSerialPort::Input;
+    if (output)
+        directions |= QSerialPort::Output;
+    errno = 0;
+    const bool purged = FSerial.clear(directions);
+    const int systemError = SystemErrorOrNone();
+    ThrowPendingLoss();
+    if (!purged)
+        throw MakeComError(kComErrPurge, systemError);
+}
+
+void TComPort::SendBytes(ByteView bytes)
+{
+    if (bytes.empty())
+        return;
+    ThrowPendingLoss();
+    if (!Connected())
+        throw MakeComError(kComErrWrite);
+
+    errno = 0;
+    const qint64 size = static_cast<qint64>(bytes.size());
+    if (FSerial.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        LoseConnection(kComErrWrite, SystemErrorOrNone());
+        ThrowPendingLoss();
+    }
+    const qint64 limitMs =
+        qint64(FTimeouts.WriteTotalConstant) + qint64(FTimeouts.WriteTotalMultiplier) * size;
+    QDeadlineTimer deadline(limitMs > 0 ? limitMs : 0);
+    while (FSerial.isOpen() && FSerial.bytesToWrite() > 0 && !FPendingLoss) {
+        errno = 0;
+        if (!FSerial.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0))) ||
+            deadline.hasExpired()) {
+            if (FSerial.bytesToWrite() > 0 && !FPendingLoss)
+                LoseConnection(kComErrWrite, SystemErrorOrNone());
+            break;
+        }
+    }
+    ThrowPendingLoss();
+}
+
+int TComPort::WaitingByteCount()
+{
+    ThrowPendingLoss();
+    if (!Connected())
+        return 0;
+    QCoreApplication::processEvents();
+    ThrowPendingLoss();
+    if (!Connected())
+        return 0;
+    const qint64 count = FSerial.bytesAvailable();
+    return count > INT32_MAX ? INT32_MAX : int(count);
+}
+
+Bytes TComPort::ReceiveBytes(int count)
+{
+    if (count <= 0)
+        return {};
+    ThrowPendingLoss();
+    if (!Connected())
+        return {};
+    if (FSerial.bytesAvailable() < count) {
+        QCoreApplication::processEvents();
+        ThrowPendingLoss();
+        if (!Connected())
+            return {};
+    }
+    Bytes bytes(size_t(std::min<qint64>(count, FSerial.bytesAvailable())));
+    if (bytes.empty())
+        return bytes;
+    errno = 0;
+    const qint64 read = FSerial.read(reinterpret_cast<char*>(bytes.data()), qint64(bytes.size()));
+    if (read < 0) {
+        LoseConnection(kComErrRead, SystemErrorOrNone());
+        ThrowPendingLoss();
+    }
+    bytes.resize(size_t(read));
+    return bytes;
+}
+
+void TComPort::HandleSerialError(QSerialPort::SerialPortError error)
+{
+    if (!FSerial.isOpen() || FPendingLoss)
+        return;
+    int errorNumber = 0;
+    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+        errorNumber = kComErrRead;
+    else if (error == QSerialPort::WriteError)
+        errorNumber = kComErrWrite;
+    else
+        return;
+    // Qt is still inside its notifier here and touches its buffer after this
+    // signal returns, so the port is closed from the event queue, or earlier by
+    // the next operation of the caller.
+    FPendingLoss = MakeComError(errorNumber, SystemErrorOrNone());
+    if (!FLosing) {
+        FLosing = true;
+        QMetaObject::invokeMethod(this, &TComPort::CloseAfterLoss, Qt::QueuedConnection);
+    }
+}
+
+void TComPort::LoseConnection(int errorNumber, int systemErrorNumber)
+{
+    if (!FPendingLoss)
+        FPendingLoss = MakeComError(errorNumber, systemErrorNumber);
+    CloseAfterLoss();
+}
+
+void TComPort::CloseAfterLoss()
+{
+    if (!FPendingLoss || !FSerial.isOpen())
+        return;
+    FSerial.close();
+    FSerial.clearError();
+    emit ConnectionLost(QString::fromStdString(FPendingLoss->what()));
+}
+
+void TComPort::ThrowPendingLoss()
+{
+    if (!FPendingLoss)
+        return;
+    CloseAfterLoss();
+    EComPort loss = *FPendingLoss;
+    FPendingLoss.reset();
+    throw loss;
+}

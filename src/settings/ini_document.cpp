@@ -1,0 +1,198 @@
+#include "settings/ini_document.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+constexpr size_t kNone = std::string::npos;
+
+std::string_view Trim(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+bool IsComment(std::string_view trimmed)
+{
+    return !trimmed.empty() && (trimmed.front() == ';' || trimmed.front() == '#');
+}
+
+// The name of a "[name]" line; nullopt for other lines.
+std::optional<std::string_view> SectionName(std::string_view line)
+{
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() != '[')
+        return std::nullopt;
+    std::string_view name = trimmed.substr(1);
+    const size_t close = name.find(']');
+    if (close != kNone)
+        name = name.substr(0, close);
+    return Trim(name);
+}
+
+struct KeyLine {
+    std::string_view Key;
+    std::string_view Value;
+};
+
+std::optional<KeyLine> SplitKeyLine(std::string_view line)
+{
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || IsComment(trimmed) || trimmed.front() == '[')
+        return std::nullopt;
+    const size_t equals = trimmed.find('=');
+    if (equals == kNone)
+        return std::nullopt;
+    const std::string_view key = Trim(trimmed.substr(0, equals));
+    if (key.empty())
+        return std::nullopt;
+    return KeyLine{key, Trim(trimmed.substr(equals + 1))};
+}
+
+std::string OneLine(std::string_view value)
+{
+    std::string line(value);
+    for (char& c : line)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return line;
+}
+
+} // namespace
+
+IniDocument IniDocument::Parse(std::string_view text)
+{
+    IniDocument document;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == kNone)
+            end = text.size();
+        document.FLines.emplace_back(text.substr(start, end - start));
+        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+            ++end;
+        start = end + 1;
+    }
+    return document;
+}
+
+IniDocument::Position IniDocument::Find(std::string_view section, std::string_view key) const
+{
+    Position position{kNone, kNone, kNone};
+    size_t line = 0;
+    for (; line < FLines.size(); ++line) {
+        const auto name = SectionName(FLines[line]);
+        if (name && SameName(*name, section))
+            break;
+    }
+    if (line == FLines.size())
+        return position;
+    position.SectionLine = line;
+    position.InsertBefore = line + 1;
+    for (++line; line < FLines.size(); ++line) {
+        if (SectionName(FLines[line]))
+            break;
+        // A new key goes after the section's last non-blank line, keeping the
+        // blank line that separates it from the next section.
+        if (!Trim(FLines[line]).empty())
+            position.InsertBefore = line + 1;
+        const auto keyLine = SplitKeyLine(FLines[line]);
+        if (keyLine && position.KeyLine == kNone && SameName(keyLine->Key, key))
+            position.KeyLine = line;
+    }
+    return position;
+}
+
+std::optional<std::string> IniDocument::Value(std::string_view section, std::string_view key) const
+{
+    const Position position = Find(section, key);
+    if (position.KeyLine == kNone)
+        return std::nullopt;
+    return std::string(SplitKeyLine(FLines[position.KeyLine])->Value);
+}
+
+void IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value)
+{
+    const std::string line = OneLine(key) + "=" + OneLine(value);
+    const Position position = Find(section, key);
+    if (position.KeyLine != kNone) {
+        FLines[position.KeyLine] = line;
+        return;
+    }
+    if (position.SectionLine != kNone) {
+        FLines.insert(FLines.begin() + std::ptrdiff_t(position.InsertBefore), line);
+        return;
+    }
+    if (!FLines.empty() && !Trim(FLines.back()).empty())
+        FLines.emplace_back();
+    FLines.push_back("[" + OneLine(section) + "]");
+    FLines.push_back(line);
+}
+
+std::string IniDocument::Text() const
+{
+    std::string text;
+    for (const std::string& line : FLines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::optional<int> ParseIniInteger(std::string_view text)
+{
+    text = Trim(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && LowerAscii(text[1]) == 'x') {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (text.size() > 1 && text[0] == '$') {
+        base = 16;
+        text.remove_prefix(1);
+    }
+    if (text.empty())
+        return std::nullopt;
+    int64_t value = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && LowerAscii(c) >= 'a' && LowerAscii(c) <= 'f')
+            digit = LowerAscii(c) - 'a' + 10;
+        else
+            return std::nullopt;
+        value = value * base + digit;
+        if (value > int64_t(std::numeric_limits<int>::max()) + 1)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min())
+        return std::nullopt;
+    return int(value);
+}

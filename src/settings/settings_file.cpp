@@ -1,0 +1,192 @@
+#include "settings/settings_file.h"
+
+#include "settings/ini_document.h"
+#include "settings/settings_text.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <limits>
+
+namespace {
+
+constexpr int kMinAddress = 1;
+constexpr int kMaxAddress = 247;
+// Ordinal ranges of the port's baud-rate, data-bits, stop-bits and parity
+// enumerations.
+constexpr int kMaxBaudRate = 15;
+constexpr int kMaxDataBits = 3;
+constexpr int kMaxStopBits = 2;
+constexpr int kMaxParity = 4;
+
+std::optional<std::string> ReadFileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+// Replaces the file only after the new content is complete, so an interrupted
+// write never leaves a truncated settings file behind. A file made read-only
+// by its owner counts as not writable.
+bool SaveText(const QString& path, const std::string& text)
+{
+    const QFileInfo existing(path);
+    if (existing.exists() && (!existing.isFile() || !existing.isWritable()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(QString programFolder, QString userFolder)
+    : FProgramFolder(std::move(programFolder)), FUserFolder(std::move(userFolder))
+{
+}
+
+QString SettingsFile::DefaultUserFolder()
+{
+    if (!QCoreApplication::applicationName().isEmpty()) {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        if (!folder.isEmpty())
+            return folder;
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/ql-rs485");
+}
+
+QString SettingsFile::ProgramFilePath() const
+{
+    return QDir(FProgramFolder).filePath(QString::fromLatin1(kFileName));
+}
+
+QString SettingsFile::UserFilePath() const
+{
+    if (FUserFolder.isEmpty())
+        return {};
+    return QDir(FUserFolder).filePath(QString::fromLatin1(kFileName));
+}
+
+QString SettingsFile::ReadFilePath() const
+{
+    const QString userPath = UserFilePath();
+    if (!userPath.isEmpty() && QFileInfo(userPath).isFile())
+        return userPath;
+    return ProgramFilePath();
+}
+
+std::optional<std::string> SettingsFile::RawValue(const char* section, const char* key) const
+{
+    const auto bytes = ReadFileBytes(ReadFilePath());
+    if (!bytes)
+        return std::nullopt;
+    return IniDocument::Parse(SettingsBytesToUtf8(*bytes)).Value(section, key);
+}
+
+int SettingsFile::ReadInteger(const char* section, const char* key, int defaultValue, int minValue,
+                              int maxValue) const
+{
+    const auto text = RawValue(section, key);
+    if (!text)
+        return defaultValue;
+    const auto value = ParseIniInteger(*text);
+    if (!value || *value < minValue || *value > maxValue)
+        return defaultValue;
+    return *value;
+}
+
+PortSettings SettingsFile::ReadPort() const
+{
+    // One parse for the five keys: the file is read once per load.
+    PortSettings port;
+    const auto bytes = ReadFileBytes(ReadFilePath());
+    if (!bytes)
+        return port;
+    const IniDocument document = IniDocument::Parse(SettingsBytesToUtf8(*bytes));
+    const auto integer = [&](const char* key, int defaultValue, int maxValue) {
+        const auto text = document.Value("Port", key);
+        const auto value = text ? ParseIniInteger(*text) : std::nullopt;
+        return value && *value >= 0 && *value <= maxValue ? *value : defaultValue;
+    };
+    if (const auto name = document.Value("Port", "ComPort"))
+        port.ComPort = QString::fromStdString(*name);
+    port.BaudRate = integer("BaudRate", port.BaudRate, kMaxBaudRate);
+    port.DataBits = integer("DataBits", port.DataBits, kMaxDataBits);
+    port.StopBits = integer("StopBits", port.StopBits, kMaxStopBits);
+    port.Parity = integer("Parity", port.Parity, kMaxParity);
+    return port;
+}
+
+int SettingsFile::ReadAddress() const
+{
+    return ReadInteger("address", "addr", kDefaultAddress, kMinAddress, kMaxAddress);
+}
+
+QString SettingsFile::ReadTemplateFile() const
+{
+    const auto name = RawValue("Config", "File");
+    return QString::fromStdString(name ? *name : std::string(kDefaultTemplateFile));
+}
+
+QString SettingsFile::TemplatePath() const
+{
+    return QDir(FProgramFolder).filePath(QStringLiteral("Excel/") + ReadTemplateFile());
+}
+
+int SettingsFile::ReadTimerSec() const
+{
+    return ReadInteger("Timer", "Sec", kDefaultTimerSec, std::numeric_limits<int>::min(),
+                       std::numeric_limits<int>::max());
+}
+
+SettingsFile::WriteResult SettingsFile::WritePortAndAddress(const PortSettings& port, int address)
+{
+    return WriteEntries({
+        {"Port", "ComPort", port.ComPort.toStdString()},
+        {"Port", "BaudRate", std::to_string(port.BaudRate)},
+        {"Port", "DataBits", std::to_string(port.DataBits)},
+        {"Port", "StopBits", std::to_string(port.StopBits)},
+        {"Port", "Parity", std::to_string(port.Parity)},
+        {"address", "addr", std::to_string(address)},
+    });
+}
+
+SettingsFile::WriteResult SettingsFile::WriteTimerSec(int seconds)
+{
+    return WriteEntries({{"Timer", "Sec", std::to_string(seconds)}});
+}
+
+SettingsFile::WriteResult SettingsFile::WriteEntries(const std::vector<Entry>& entries)
+{
+    // Start from the file in force so keys this program never writes (the
+    // template name) survive, also into a per-user copy.
+    const auto bytes = ReadFileBytes(ReadFilePath());
+    IniDocument document = IniDocument::Parse(bytes ? SettingsBytesToUtf8(*bytes) : std::string());
+    for (const Entry& entry : entries)
+        document.SetValue(entry.Section, entry.Key, entry.Value);
+    const std::string text = document.Text();
+
+    const QString userPath = UserFilePath();
+    if (SaveText(ProgramFilePath(), text)) {
+        // A per-user copy that cannot be removed would shadow this write on the
+        // next read, so it is brought up to date instead.
+        if (!userPath.isEmpty() && QFileInfo(userPath).isFile() && !QFile::remove(userPath))
+            SaveText(userPath, text);
+        return WriteResult::ProgramFolder;
+    }
+    if (userPath.isEmpty() || !QDir().mkpath(FUserFolder))
+        return WriteResult::Failed;
+    return SaveText(userPath, text) ? WriteResult::UserFolder : WriteResult::Failed;
+}

@@ -1,0 +1,76 @@
+// The settings file QL_EVC.ini: the port's line settings (as ordinals of the
+// port's enumerations), the meter address, the spreadsheet template and the
+// parameter window's reading period. The file is opened afresh for every read
+// and write and never held open.
+//
+// It lives beside the program. When it cannot be written there (a program
+// folder the user may not write), it is written to the per-user folder instead
+// and read from there from then on; a later successful write beside the program
+// removes the per-user copy again, so only one copy is ever in force.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct PortSettings {
+    QString ComPort = QStringLiteral("COM1");
+    int BaudRate = 7; // ordinal: 7 is 9600 baud
+    int DataBits = 3; // ordinal: 3 is 8 bits
+    int StopBits = 0; // ordinal: 0 is 1 stop bit
+    int Parity = 1;   // ordinal: 1 is odd
+    bool operator==(const PortSettings&) const = default;
+};
+
+class SettingsFile {
+public:
+    static constexpr const char* kFileName = "QL_EVC.ini";
+    static constexpr int kDefaultAddress = 23;
+    static constexpr int kDefaultTimerSec = 5;
+    static constexpr const char* kDefaultTemplateFile = "VarnelModbus.xls";
+
+    // `programFolder`: the folder of the executable. `userFolder`: where the
+    // file goes when the program folder cannot be written; tests and the
+    // simulator demo pass folders of their own.
+    explicit SettingsFile(QString programFolder, QString userFolder = DefaultUserFolder());
+    // The per-user configuration folder of this application.
+    static QString DefaultUserFolder();
+
+    // Missing file, missing key, an unreadable integer or an ordinal outside its
+    // enumeration give the default of that key.
+    PortSettings ReadPort() const;
+    // 1 to 247; the default 23 otherwise.
+    int ReadAddress() const;
+    // `Config`/`File`, the template's name inside the Excel folder.
+    QString ReadTemplateFile() const;
+    // The program folder, "Excel", and the template's name.
+    QString TemplatePath() const;
+    // `Timer`/`Sec` as stored (the parameter window clamps it to its range).
+    int ReadTimerSec() const;
+
+    enum class WriteResult { ProgramFolder, UserFolder, Failed };
+    // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity and
+    // `address`/addr in that order, keeping every other line of the file.
+    WriteResult WritePortAndAddress(const PortSettings& port, int address);
+    WriteResult WriteTimerSec(int seconds);
+
+    QString ProgramFilePath() const;
+    QString UserFilePath() const;
+    // The file reads come from: the per-user copy when there is one.
+    QString ReadFilePath() const;
+
+private:
+    struct Entry {
+        const char* Section;
+        const char* Key;
+        std::string Value;
+    };
+    std::optional<std::string> RawValue(const char* section, const char* key) const;
+    int ReadInteger(const char* section, const char* key, int defaultValue, int minValue, int maxValue) const;
+    WriteResult WriteEntries(const std::vector<Entry>& entries);
+
+    QString FProgramFolder;
+    QString FUserFolder;
+};

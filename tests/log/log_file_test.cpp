@@ -1,0 +1,260 @@
+// Saving the log: GBK bytes with CR LF on disk, read back; an existing file is
+// replaced only after the new one is complete and never when the save fails.
+#include "log/gbk_text.h"
+#include "log/log_file.h"
+
+#include "support/hex.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Gbk(std::string_view hex)
+{
+    const Bytes bytes = HexBytes(hex);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Runs `action` in a child process that may not write where only the owner of
+// a read-only folder could: as root (who ignores permission bits) the child
+// drops to the user "nobody" first. Returns the action's result, or -1.
+int RunUnprivileged(const std::function<int()>& action)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        _exit(action());
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+const LogMessage kQuestion{"文件已经存在，是否覆盖原文件？", "信息提示", LogMessageKind::Question};
+const LogMessage kCannotOverwrite{"该文件不能被覆盖，请重新在试一次。", "提示信息", LogMessageKind::Information};
+const LogMessage kSaveFailed{"保存有误，请重新试一次。", "警告信息", LogMessageKind::Warning};
+const LogMessage kSaved{"日志文件保存成功！", "信息提示", LogMessageKind::Information};
+
+// Outcome of a save as a small exit code for the child process.
+int OutcomeCode(const LogSaveResult& result)
+{
+    if (result.Messages.size() != 1)
+        return 10;
+    if (result.Messages[0] == kSaved)
+        return result.Saved ? 0 : 11;
+    if (result.Messages[0] == kCannotOverwrite)
+        return 1;
+    if (result.Messages[0] == kSaveFailed)
+        return 2;
+    return 12;
+}
+
+class LogFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/ql-log-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        FFolder = pattern;
+        fs::permissions(FFolder, fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+        FLog.AppendLine("===========Corvex 实时记录500组===========");
+        FLog.AppendLine("【发送】01 03 00 00 00 10 44 06");
+        FLog.AppendLine("【接收】17 03 02 00 01");
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(FFolder, ignored))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::permissions(FFolder, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(FFolder, ignored);
+    }
+
+    LogSaveResult Save(const fs::path& path, bool answer)
+    {
+        return SaveLogFile(FLog, path.string(), [this, answer](const LogMessage& question) {
+            FQuestions.push_back(question);
+            return answer;
+        });
+    }
+
+    fs::path FFolder;
+    LogModel FLog;
+    std::vector<LogMessage> FQuestions;
+};
+
+TEST_F(LogFileTest, WritesGbkLinesWithCrLf)
+{
+    const fs::path path = FFolder / "log.txt";
+    const LogSaveResult result = Save(path, true);
+    EXPECT_TRUE(result.Saved);
+    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
+    EXPECT_TRUE(FQuestions.empty());
+
+    const std::string expected = Gbk("3D3D3D3D3D3D3D3D3D3D3D 43 6F 72 76 65 78 20 CAB5 CAB1 BCC7 C2BC 35 30 30 D7E9"
+                                     "3D3D3D3D3D3D3D3D3D3D3D 0D 0A") +
+                                 Gbk("A1BE B7A2 CBCD A1BF") + "01 03 00 00 00 10 44 06\r\n" +
+                                 Gbk("A1BE BDD3 CAD5 A1BF") + "17 03 02 00 01\r\n";
+    EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST_F(LogFileTest, CancelledDialogDoesNothing)
+{
+    const LogSaveResult result = Save("", true);
+    EXPECT_FALSE(result.Saved);
+    EXPECT_TRUE(result.Messages.empty());
+    EXPECT_TRUE(FQuestions.empty());
+}
+
+TEST_F(LogFileTest, RefusedOverwriteLeavesFileUntouched)
+{
+    const fs::path path = FFolder / "old.TXT";
+    WriteFile(path, "old content");
+    const LogSaveResult result = Save(path, false);
+    EXPECT_EQ(FQuestions, std::vector<LogMessage>{kQuestion});
+    EXPECT_FALSE(result.Saved);
+    EXPECT_TRUE(result.Messages.empty());
+    EXPECT_EQ(ReadFile(path), "old content");
+}
+
+TEST_F(LogFileTest, AcceptedOverwriteReplacesFile)
+{
+    const fs::path path = FFolder / "old.txt";
+    WriteFile(path, "a much longer old content than the log itself has in it, so truncation shows " +
+                        std::string(500, 'x'));
+    const LogSaveResult result = Save(path, true);
+    EXPECT_EQ(FQuestions, std::vector<LogMessage>{kQuestion});
+    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
+    EXPECT_EQ(ReadFile(path), EncodeLogText(FLog.Lines()));
+    // Nothing but the saved file is left in the folder (no temporary file).
+    EXPECT_EQ(std::distance(fs::directory_iterator(FFolder), fs::directory_iterator()), 1);
+}
+
+TEST_F(LogFileTest, NameWithoutTxtIsTestedAndReplacedUnderItsOwnName)
+{
+    const fs::path chosen = FFolder / "frames.log";
+    const fs::path bystander = FFolder / "default.txt";
+    WriteFile(chosen, "old frames");
+    WriteFile(bystander, "someone else's file");
+    const LogSaveResult result = Save(chosen, true);
+    EXPECT_EQ(FQuestions, std::vector<LogMessage>{kQuestion});
+    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
+    EXPECT_EQ(ReadFile(chosen), EncodeLogText(FLog.Lines()));
+    EXPECT_EQ(ReadFile(bystander), "someone else's file");
+}
+
+TEST_F(LogFileTest, DirectoryOfThatNameCannotBeOverwritten)
+{
+    const fs::path path = FFolder / "taken.txt";
+    fs::create_directory(path);
+    const LogSaveResult result = Save(path, true);
+    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kCannotOverwrite});
+    EXPECT_TRUE(fs::is_directory(path));
+}
+
+TEST_F(LogFileTest, ReadOnlyFileIsNotOverwritten)
+{
+    const fs::path path = FFolder / "kept.txt";
+    WriteFile(path, "protected");
+    // The folder may be written; only the file itself is read-only.
+    fs::permissions(FFolder, fs::perms::all);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const int outcome = RunUnprivileged([&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
+    EXPECT_EQ(outcome, 1);
+    EXPECT_EQ(ReadFile(path), "protected");
+}
+
+TEST_F(LogFileTest, ExistingFileInReadOnlyFolderStaysIntact)
+{
+    const fs::path path = FFolder / "kept.txt";
+    WriteFile(path, "old log");
+    fs::permissions(path, fs::perms::all);
+    fs::permissions(FFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const int outcome = RunUnprivileged([&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
+    EXPECT_EQ(outcome, 1);
+    EXPECT_EQ(ReadFile(path), "old log");
+}
+
+TEST_F(LogFileTest, WriteFailureInReadOnlyFolderIsReported)
+{
+    const fs::path path = FFolder / "new.txt";
+    fs::permissions(FFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const int outcome = RunUnprivileged([&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
+    EXPECT_EQ(outcome, 2);
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(LogFileTest, MissingFolderIsAFailedWrite)
+{
+    const LogSaveResult result = Save(FFolder / "no-such-folder" / "log.txt", true);
+    EXPECT_FALSE(result.Saved);
+    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaveFailed});
+}
+
+TEST_F(LogFileTest, EmptyLogGivesEmptyFile)
+{
+    FLog.Clear();
+    const fs::path path = FFolder / "empty.txt";
+    EXPECT_TRUE(Save(path, true).Saved);
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(fs::file_size(path), 0u);
+}
+
+TEST(ProposedLogFileNameTest, ProgramFolderThenPattern)
+{
+    EXPECT_EQ(ProposedLogFileName("/opt/ql/bin/"), "/opt/ql/bin/*.txt");
+    EXPECT_EQ(ProposedLogFileName("/opt/ql/bin"), "/opt/ql/bin/*.txt");
+}
+
+struct GbkRow {
+    const char* Name;
+    const char* Utf8;
+    const char* GbkHex; // expected bytes; ASCII spelled as hex too
+};
+
+class GbkConversionTest : public ::testing::TestWithParam<GbkRow> {};
+
+TEST_P(GbkConversionTest, ConvertsOrReplaces)
+{
+    EXPECT_EQ(Utf8ToGbk(GetParam().Utf8), Gbk(GetParam().GbkHex));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GbkConversionTest,
+    ::testing::Values(GbkRow{"SendMarker", "【发送】", "A1BE B7A2 CBCD A1BF"},
+                      GbkRow{"ReceiveMarker", "【接收】", "A1BE BDD3 CAD5 A1BF"},
+                      GbkRow{"UnitSigns", "℃ m³", "A1E6 20 6D 3F"},
+                      GbkRow{"EmojiBecomesOneMark", "a😀b", "61 3F 62"},
+                      GbkRow{"SharpSBecomesOneMark", "ßx", "3F 78"},
+                      GbkRow{"BrokenSequenceKeepsFollowingText", "\xE4" "ab", "3F 61 62"},
+                      GbkRow{"StrayContinuationByte", "a\x80" "b", "61 3F 62"},
+                      GbkRow{"TruncatedAtEnd", "ok\xE5\x8F", "6F 6B 3F"},
+                      GbkRow{"Empty", "", ""}),
+    [](const ::testing::TestParamInfo<GbkRow>& info) { return std::string(info.param.Name); });
+
+} // namespace

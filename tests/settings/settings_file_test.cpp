@@ -1,0 +1,246 @@
+// The settings file on disk: defaults, ordinals, the file read back after
+// writing, hand-edited and garbled files, and the per-user folder taking over
+// when the program folder cannot be written.
+#include "settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Runs `action` in a child process that may not write a read-only folder: as
+// root (who ignores permission bits) the child drops to the user "nobody".
+int RunUnprivileged(const std::function<int()>& action)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        _exit(action());
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+constexpr fs::perms kReadOnlyFolder = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                      fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/ql-settings-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        FRoot = pattern;
+        // Open to everyone so the unprivileged child can create the user folder.
+        fs::permissions(FRoot, fs::perms::all);
+        FProgram = FRoot / "bin";
+        FUser = FRoot / "home" / "config" / "ql";
+        fs::create_directories(FProgram);
+        fs::create_directories(FRoot / "home");
+        fs::permissions(FRoot / "home", fs::perms::all);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(FRoot, ignored))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(FRoot, ignored);
+    }
+
+    SettingsFile Settings() const
+    {
+        return SettingsFile(QString::fromStdString(FProgram.string()), QString::fromStdString(FUser.string()));
+    }
+    fs::path ProgramFile() const { return FProgram / "QL_EVC.ini"; }
+    fs::path UserFile() const { return FUser / "QL_EVC.ini"; }
+
+    fs::path FRoot;
+    fs::path FProgram;
+    fs::path FUser;
+};
+
+TEST_F(SettingsFileTest, MissingFileGivesDefaults)
+{
+    const SettingsFile settings = Settings();
+    EXPECT_EQ(settings.ReadPort(), PortSettings{});
+    EXPECT_EQ(settings.ReadPort().ComPort, "COM1");
+    EXPECT_EQ(settings.ReadPort().BaudRate, 7);
+    EXPECT_EQ(settings.ReadPort().DataBits, 3);
+    EXPECT_EQ(settings.ReadPort().StopBits, 0);
+    EXPECT_EQ(settings.ReadPort().Parity, 1);
+    EXPECT_EQ(settings.ReadAddress(), 23);
+    EXPECT_EQ(settings.ReadTimerSec(), 5);
+    EXPECT_EQ(settings.ReadTemplateFile(), "VarnelModbus.xls");
+    EXPECT_EQ(settings.TemplatePath().toStdString(), (FProgram / "Excel" / "VarnelModbus.xls").string());
+}
+
+TEST_F(SettingsFileTest, WrittenValuesReadBackInOrder)
+{
+    SettingsFile settings = Settings();
+    const PortSettings port{"/dev/ttyUSB1", 9, 2, 2, 0};
+    ASSERT_EQ(settings.WritePortAndAddress(port, 100), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_EQ(ReadFile(ProgramFile()), "[Port]\r\nComPort=/dev/ttyUSB1\r\nBaudRate=9\r\nDataBits=2\r\n"
+                                       "StopBits=2\r\nParity=0\r\n\r\n[address]\r\naddr=100\r\n");
+    EXPECT_EQ(settings.ReadPort(), port);
+    EXPECT_EQ(settings.ReadAddress(), 100);
+    EXPECT_EQ(settings.ReadTimerSec(), 5);
+
+    ASSERT_EQ(settings.WriteTimerSec(60), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_EQ(Settings().ReadTimerSec(), 60);
+    EXPECT_EQ(Settings().ReadPort(), port);
+    EXPECT_FALSE(fs::exists(FUser));
+}
+
+TEST_F(SettingsFileTest, HandWrittenFileIsReadWithoutRegardToCaseAndKeptOnWriting)
+{
+    WriteFile(ProgramFile(), "[PORT]\ncomport=COM4\nbaudrate=9\nPARITY=0\n\n[Address]\nADDR=5\n\n"
+                             "[config]\nfile=Quosta.xls\n[timer]\nSEC=30\n");
+    SettingsFile settings = Settings();
+    EXPECT_EQ(settings.ReadPort(), (PortSettings{"COM4", 9, 3, 0, 0}));
+    EXPECT_EQ(settings.ReadAddress(), 5);
+    EXPECT_EQ(settings.ReadTemplateFile(), "Quosta.xls");
+    EXPECT_EQ(settings.ReadTimerSec(), 30);
+
+    ASSERT_EQ(settings.WritePortAndAddress(PortSettings{"COM5", 7, 3, 0, 1}, 6),
+              SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_EQ(ReadFile(ProgramFile()),
+              "[PORT]\r\nComPort=COM5\r\nBaudRate=7\r\nParity=1\r\nDataBits=3\r\nStopBits=0\r\n\r\n"
+              "[Address]\r\naddr=6\r\n\r\n[config]\r\nfile=Quosta.xls\r\n[timer]\r\nSEC=30\r\n");
+}
+
+struct GarbledRow {
+    const char* Name;
+    const char* Text;
+};
+
+class GarbledSettingsTest : public SettingsFileTest, public ::testing::WithParamInterface<GarbledRow> {};
+
+// Unreadable integers and ordinals outside their enumeration give the default.
+TEST_P(GarbledSettingsTest, BadValuesGiveDefaults)
+{
+    WriteFile(ProgramFile(), GetParam().Text);
+    const SettingsFile settings = Settings();
+    const PortSettings port = settings.ReadPort();
+    EXPECT_EQ(port.BaudRate, 7);
+    EXPECT_EQ(port.DataBits, 3);
+    EXPECT_EQ(port.StopBits, 0);
+    EXPECT_EQ(port.Parity, 1);
+    EXPECT_EQ(settings.ReadAddress(), 23);
+    EXPECT_EQ(settings.ReadTimerSec(), 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GarbledSettingsTest,
+    ::testing::Values(
+        GarbledRow{"Letters", "[Port]\nBaudRate=abc\nDataBits=eight\nStopBits=one\nParity=odd\n"
+                              "[address]\naddr=x23\n[Timer]\nSec=5s\n"},
+        GarbledRow{"OutOfRange", "[Port]\nBaudRate=16\nDataBits=4\nStopBits=3\nParity=5\n"
+                                 "[address]\naddr=248\n"},
+        GarbledRow{"Negative", "[Port]\nBaudRate=-1\nDataBits=-1\nStopBits=-1\nParity=-1\n[address]\naddr=0\n"},
+        GarbledRow{"Empty", "[Port]\nBaudRate=\nDataBits=\n[address]\naddr=\n[Timer]\nSec=\n"},
+        GarbledRow{"Overflow", "[Port]\nBaudRate=4294967303\n[address]\naddr=99999999999999\n"},
+        GarbledRow{"Binary", "\x01\xFF\xFE[\x80\x81=\x00\x00garbage\n]]]==\n\xE4\xB8"}),
+    [](const ::testing::TestParamInfo<GarbledRow>& info) { return std::string(info.param.Name); });
+
+TEST_F(SettingsFileTest, OrdinalsAreStoredAsSuch)
+{
+    WriteFile(ProgramFile(), "[Port]\r\nBaudRate=9\r\nDataBits=0\r\nStopBits=2\r\nParity=0\r\n"
+                             "[address]\r\naddr=247\r\n");
+    const PortSettings port = Settings().ReadPort();
+    EXPECT_EQ(port.BaudRate, 9); // 19200 baud
+    EXPECT_EQ(port.DataBits, 0); // 5 bits
+    EXPECT_EQ(port.StopBits, 2); // 2 stop bits
+    EXPECT_EQ(port.Parity, 0);   // none
+    EXPECT_EQ(Settings().ReadAddress(), 247);
+}
+
+TEST_F(SettingsFileTest, GbkFileFromAnOlderProgramIsConverted)
+{
+    // 参数.xls in GBK
+    WriteFile(ProgramFile(), "[Config]\r\nFile=\xB2\xCE\xCA\xFD.xls\r\n");
+    EXPECT_EQ(Settings().ReadTemplateFile(), QStringLiteral("参数.xls"));
+}
+
+TEST_F(SettingsFileTest, UnwritableProgramFolderFallsBackToUserFolder)
+{
+    WriteFile(ProgramFile(), "[Config]\r\nFile=Quosta.xls\r\n");
+    fs::permissions(FProgram, kReadOnlyFolder);
+    const PortSettings port{"ttyUSB0", 10, 3, 0, 2};
+    const int firstWrite = RunUnprivileged([&] {
+        SettingsFile settings = Settings();
+        return int(settings.WritePortAndAddress(port, 42));
+    });
+    ASSERT_EQ(firstWrite, int(SettingsFile::WriteResult::UserFolder));
+    EXPECT_EQ(ReadFile(ProgramFile()), "[Config]\r\nFile=Quosta.xls\r\n");
+    ASSERT_TRUE(fs::exists(UserFile()));
+
+    // The next run reads the per-user copy, template name included.
+    EXPECT_EQ(Settings().ReadFilePath().toStdString(), UserFile().string());
+    EXPECT_EQ(Settings().ReadPort(), port);
+    EXPECT_EQ(Settings().ReadAddress(), 42);
+    EXPECT_EQ(Settings().ReadTemplateFile(), "Quosta.xls");
+
+    const int secondWrite = RunUnprivileged([&] {
+        SettingsFile settings = Settings();
+        return int(settings.WriteTimerSec(9));
+    });
+    ASSERT_EQ(secondWrite, int(SettingsFile::WriteResult::UserFolder));
+    EXPECT_EQ(Settings().ReadTimerSec(), 9);
+    EXPECT_EQ(Settings().ReadAddress(), 42);
+
+    // Once the program folder can be written again it holds the only copy.
+    fs::permissions(FProgram, fs::perms::all);
+    SettingsFile settings = Settings();
+    ASSERT_EQ(settings.WritePortAndAddress(port, 43), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_FALSE(fs::exists(UserFile()));
+    EXPECT_EQ(Settings().ReadAddress(), 43);
+    EXPECT_EQ(Settings().ReadTimerSec(), 9);
+    EXPECT_EQ(Settings().ReadTemplateFile(), "Quosta.xls");
+}
+
+TEST_F(SettingsFileTest, ReadOnlySettingsFileIsNotReplaced)
+{
+    WriteFile(ProgramFile(), "[address]\r\naddr=12\r\n");
+    fs::permissions(FProgram, fs::perms::all);
+    fs::permissions(ProgramFile(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const int result = RunUnprivileged([&] {
+        SettingsFile settings = Settings();
+        return int(settings.WritePortAndAddress(PortSettings{}, 30));
+    });
+    EXPECT_EQ(result, int(SettingsFile::WriteResult::UserFolder));
+    EXPECT_EQ(ReadFile(ProgramFile()), "[address]\r\naddr=12\r\n");
+    EXPECT_EQ(Settings().ReadAddress(), 30);
+}
+
+TEST_F(SettingsFileTest, NowhereToWriteIsReportedAsFailed)
+{
+    WriteFile(FRoot / "plain-file", "x");
+    SettingsFile settings(QString::fromStdString((FRoot / "missing-bin").string()),
+                          QString::fromStdString((FRoot / "plain-file" / "ql").string()));
+    EXPECT_EQ(settings.WritePortAndAddress(PortSettings{}, 23), SettingsFile::WriteResult::Failed);
+    EXPECT_EQ(settings.ReadAddress(), 23);
+}
+
+} // namespace
