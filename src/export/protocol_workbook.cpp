@@ -1,0 +1,23 @@
+#include "export/protocol_workbook.h"
+
+#include <QDir>
+
+QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName)
+{
+    return QDir(QDir(programFolder).filePath(QString::fromLatin1(kProtocolWorkbookFolder)))
+        .filePath(fileName);
+}
+
+ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QString& fileName)
+{
+    ProtocolWorkbook workbook;
+    workbook.path = ProtocolWorkbookPath(programFolder, fileName);
+    WorkbookReadResult read = ReadFirstWorksheet(workbook.path);
+    if (!read.Ok()) {
+        workbook.message = QStringLiteral("Excel打开失败！请确定Excel是否安装，确认后,再重新试一次！");
+        workbook.detail = read.error;
+        return workbook;
+    }
+    workbook.cells = std::move(read.cells);
+    return workbook;
+}

@@ -1,0 +1,25 @@
+// The protocol workbook of device type 5, opened once at start-up from the Excel/
+// subfolder of the program folder; its first sheet is kept for the whole run.
+#pragma once
+
+#include "export/workbook_reader.h"
+
+#include <QString>
+
+inline constexpr const char* kProtocolWorkbookFolder = "Excel";
+
+struct ProtocolWorkbook {
+    SheetCells cells;
+    QString path;
+    // Empty on success; otherwise the operator's message ("Excel打开失败！…", caption
+    // "警告信息"), after which the program ends.
+    QString message;
+    QString detail; // what the reader found wrong, for the log or stderr
+    bool Ok() const { return message.isEmpty(); }
+};
+
+// Path of the workbook named `fileName` (the settings' template name) in the Excel/
+// subfolder of `programFolder`.
+QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName);
+
+ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QString& fileName);

@@ -1,0 +1,342 @@
+#include "export/workbook_reader.h"
+
+#include "export/zip_archive.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <freexl.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const QByteArray kOle2Magic("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+const QByteArray kZipMagic("PK\x03\x04", 4);
+
+// Spreadsheets cap a sheet at 1048576 rows and 16384 columns; references beyond are corrupt.
+constexpr int kMaxRows = 1048576;
+constexpr int kMaxColumns = 16384;
+
+WorkbookReadResult ReadXls(const QString& path)
+{
+    WorkbookReadResult result;
+    const void* handle = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    if (freexl_open(name.constData(), &handle) != FREEXL_OK) {
+        if (handle)
+            freexl_close(handle);
+        result.error = QStringLiteral("无法读取.xls工作簿（文件损坏或格式不支持）");
+        return result;
+    }
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    if (freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
+        freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK) {
+        freexl_close(handle);
+        result.error = QStringLiteral(".xls工作簿中没有可读的工作表");
+        return result;
+    }
+    for (unsigned int r = 0; r < rows; ++r) {
+        for (unsigned short c = 0; c < columns; ++c) {
+            FreeXL_CellValue value;
+            if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
+                continue;
+            std::string text;
+            switch (value.type) {
+            case FREEXL_CELL_INT:
+                text = std::to_string(value.value.int_value);
+                break;
+            case FREEXL_CELL_DOUBLE:
+                text = NumberText(value.value.double_value);
+                break;
+            case FREEXL_CELL_TEXT:
+            case FREEXL_CELL_SST_TEXT:
+            case FREEXL_CELL_DATE:
+            case FREEXL_CELL_DATETIME:
+            case FREEXL_CELL_TIME:
+                if (value.value.text_value)
+                    text = value.value.text_value;
+                break;
+            default:
+                break;
+            }
+            if (!text.empty())
+                result.cells.Set(static_cast<int>(r) + 1, c + 1, std::move(text));
+        }
+    }
+    freexl_close(handle);
+    return result;
+}
+
+// Letters of a cell reference such as "AB12" as a 1-based column, and its digits as the row.
+bool ParseCellReference(const QString& reference, int& row, int& column)
+{
+    int c = 0;
+    int r = 0;
+    qsizetype i = 0;
+    for (; i < reference.size() && reference[i].isLetter(); ++i) {
+        const char16_t letter = reference[i].toUpper().unicode();
+        if (letter < u'A' || letter > u'Z')
+            return false;
+        c = c * 26 + (letter - u'A' + 1);
+        if (c > kMaxColumns)
+            return false;
+    }
+    for (; i < reference.size(); ++i) {
+        const char16_t digit = reference[i].unicode();
+        if (digit < u'0' || digit > u'9')
+            return false;
+        r = r * 10 + (digit - u'0');
+        if (r > kMaxRows)
+            return false;
+    }
+    if (c == 0 || r == 0)
+        return false;
+    row = r;
+    column = c;
+    return true;
+}
+
+// All <t> texts inside the current element (a shared string item or an inline string),
+// leaving out phonetic runs; the reader ends on the element's end tag.
+QString CollectText(QXmlStreamReader& xml)
+{
+    QString text;
+    int depth = 1;
+    int phoneticDepth = 0;
+    while (depth > 0 && !xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (xml.name() == u"rPh")
+                ++phoneticDepth;
+            else if (xml.name() == u"t" && phoneticDepth == 0) {
+                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                --depth;
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+            if (xml.name() == u"rPh")
+                --phoneticDepth;
+        }
+    }
+    return text;
+}
+
+bool ReadSharedStrings(const QByteArray& xmlBytes, std::vector<std::string>& strings, QString& error)
+{
+    QXmlStreamReader xml(xmlBytes);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"si")
+            strings.push_back(CollectText(xml).toStdString());
+    }
+    if (xml.hasError()) {
+        error = QStringLiteral("共享字符串表损坏：%1").arg(xml.errorString());
+        return false;
+    }
+    return true;
+}
+
+// Path of the first worksheet: the first <sheet> of workbook.xml whose relationship
+// points at a worksheet part.
+bool FindFirstSheetPart(const ZipArchive& zip, std::string& part, QString& error)
+{
+    const auto workbook = zip.Read("xl/workbook.xml", error);
+    const auto relations = zip.Read("xl/_rels/workbook.xml.rels", error);
+    if (!workbook || !relations)
+        return false;
+    std::map<QString, QString> worksheetTargets;
+    QXmlStreamReader rels(*relations);
+    while (!rels.atEnd()) {
+        if (rels.readNext() == QXmlStreamReader::StartElement && rels.name() == u"Relationship") {
+            const auto attributes = rels.attributes();
+            if (attributes.value(QLatin1String("Type")).endsWith(u"/worksheet"))
+                worksheetTargets[attributes.value(QLatin1String("Id")).toString()] =
+                    attributes.value(QLatin1String("Target")).toString();
+        }
+    }
+    QXmlStreamReader xml(*workbook);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"sheet")
+            continue;
+        QString id;
+        for (const auto& attribute : xml.attributes())
+            if (attribute.name() == u"id")
+                id = attribute.value().toString();
+        const auto target = worksheetTargets.find(id);
+        if (target == worksheetTargets.end())
+            continue;
+        QString path = target->second;
+        // Targets are relative to xl/ unless they start at the package root.
+        path = path.startsWith(u'/') ? path.mid(1) : QStringLiteral("xl/") + path;
+        part = path.toStdString();
+        return true;
+    }
+    error = rels.hasError() || xml.hasError() ? QStringLiteral("工作簿目录损坏")
+                                              : QStringLiteral("工作簿中没有工作表");
+    return false;
+}
+
+bool ReadSheetCells(const QByteArray& xmlBytes, const std::vector<std::string>& shared, SheetCells& cells,
+                    QString& error)
+{
+    QXmlStreamReader xml(xmlBytes);
+    int row = 0;
+    int column = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"row") {
+            const auto r = xml.attributes().value(QLatin1String("r"));
+            bool ok = false;
+            const int number = r.isEmpty() ? row + 1 : r.toInt(&ok);
+            if ((!r.isEmpty() && !ok) || number < 1 || number > kMaxRows) {
+                error = QStringLiteral("工作表的行号无效");
+                return false;
+            }
+            row = number;
+            column = 0;
+            continue;
+        }
+        if (xml.name() != u"c")
+            continue;
+        const auto attributes = xml.attributes();
+        const QString reference = attributes.value(QLatin1String("r")).toString();
+        const QString type = attributes.value(QLatin1String("t")).toString();
+        if (reference.isEmpty()) {
+            ++column;
+        } else if (!ParseCellReference(reference, row, column)) {
+            error = QStringLiteral("工作表的单元格地址无效：%1").arg(reference);
+            return false;
+        }
+        if (row < 1 || column < 1 || column > kMaxColumns) {
+            error = QStringLiteral("工作表的单元格位置无效");
+            return false;
+        }
+        QString value;
+        bool haveValue = false;
+        QString inlineText;
+        int depth = 1;
+        while (depth > 0 && !xml.atEnd()) {
+            const auto token = xml.readNext();
+            if (token == QXmlStreamReader::StartElement) {
+                if (xml.name() == u"v") {
+                    value = xml.readElementText();
+                    haveValue = true;
+                } else if (xml.name() == u"is") {
+                    inlineText = CollectText(xml);
+                } else {
+                    ++depth;
+                }
+            } else if (token == QXmlStreamReader::EndElement) {
+                --depth;
+            }
+        }
+        std::string text;
+        if (type == u"inlineStr") {
+            text = inlineText.toStdString();
+        } else if (!haveValue) {
+            continue;
+        } else if (type == u"s") {
+            bool ok = false;
+            const qlonglong index = value.trimmed().toLongLong(&ok);
+            if (!ok || index < 0 || index >= static_cast<qlonglong>(shared.size())) {
+                error = QStringLiteral("单元格%1引用了不存在的共享字符串").arg(reference);
+                return false;
+            }
+            text = shared[static_cast<size_t>(index)];
+        } else if (type == u"b") {
+            text = value.trimmed() == u"1" ? "TRUE" : "FALSE";
+        } else if (type == u"str" || type == u"e") {
+            text = value.toStdString();
+        } else {
+            bool ok = false;
+            const double number = value.trimmed().toDouble(&ok);
+            text = ok ? NumberText(number) : value.toStdString();
+        }
+        if (!text.empty())
+            cells.Set(row, column, std::move(text));
+    }
+    if (xml.hasError()) {
+        error = QStringLiteral("工作表内容损坏：%1").arg(xml.errorString());
+        return false;
+    }
+    return true;
+}
+
+WorkbookReadResult ReadXlsx(QByteArray bytes)
+{
+    WorkbookReadResult result;
+    ZipArchive zip;
+    if (!zip.Open(std::move(bytes), result.error))
+        return result;
+    std::string sheetPart;
+    if (!FindFirstSheetPart(zip, sheetPart, result.error))
+        return result;
+    std::vector<std::string> shared;
+    if (zip.Contains("xl/sharedStrings.xml")) {
+        const auto sharedXml = zip.Read("xl/sharedStrings.xml", result.error);
+        if (!sharedXml || !ReadSharedStrings(*sharedXml, shared, result.error))
+            return result;
+    }
+    const auto sheetXml = zip.Read(sheetPart, result.error);
+    if (!sheetXml)
+        return result;
+    SheetCells cells;
+    if (ReadSheetCells(*sheetXml, shared, cells, result.error))
+        result.cells = std::move(cells);
+    return result;
+}
+
+} // namespace
+
+std::string SheetCells::Text(int row, int column) const
+{
+    const auto found = FCells.find({row, column});
+    return found == FCells.end() ? std::string() : found->second;
+}
+
+void SheetCells::Set(int row, int column, std::string text)
+{
+    FCells[{row, column}] = std::move(text);
+}
+
+CellReader SheetCells::Reader() const
+{
+    return [this](int row, int column) { return Text(row, column); };
+}
+
+std::string NumberText(double value)
+{
+    if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
+        return std::to_string(static_cast<long long>(value));
+    char text[40];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
+
+WorkbookReadResult ReadFirstWorksheet(const QString& path)
+{
+    WorkbookReadResult result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("无法打开工作簿 %1：%2").arg(path, file.errorString());
+        return result;
+    }
+    const QByteArray head = file.peek(8);
+    if (head == kOle2Magic) {
+        file.close();
+        return ReadXls(path);
+    }
+    if (head.startsWith(kZipMagic)) {
+        if (file.size() > 4 * ZipArchive::kMaxEntrySize) {
+            result.error = QStringLiteral("工作簿文件太大");
+            return result;
+        }
+        return ReadXlsx(file.readAll());
+    }
+    result.error = QStringLiteral("%1 不是可识别的工作簿（既非.xls也非.xlsx）").arg(path);
+    return result;
+}

@@ -1,0 +1,39 @@
+// Reads the cells of a workbook's first worksheet as the texts a spreadsheet shows.
+// The format is chosen by the file's content, not its name: an OLE2 compound file is
+// read as .xls (FreeXL), a zip package as .xlsx. A missing, unreadable or corrupt file
+// gives an error text, never a crash.
+#pragma once
+
+#include "decoding/protocol_sheet.h"
+
+#include <QString>
+
+#include <map>
+#include <string>
+#include <utility>
+
+class SheetCells {
+public:
+    // Cell (row, column), 1-based; empty text for an empty cell or one outside the sheet.
+    std::string Text(int row, int column) const;
+    void Set(int row, int column, std::string text);
+    int CellCount() const { return static_cast<int>(FCells.size()); }
+    // A reader over these cells for the protocol-sheet loader; it refers to this object,
+    // which must outlive it.
+    CellReader Reader() const;
+
+private:
+    std::map<std::pair<int, int>, std::string> FCells;
+};
+
+struct WorkbookReadResult {
+    SheetCells cells;
+    QString error; // empty on success
+    bool Ok() const { return error.isEmpty(); }
+};
+
+WorkbookReadResult ReadFirstWorksheet(const QString& path);
+
+// The text a spreadsheet shows for a number in the general format: whole numbers
+// without decimals ("100"), others with up to 15 significant digits ("1.5").
+std::string NumberText(double value);

@@ -1,0 +1,155 @@
+#include "decoding/typed_fields.h"
+
+#include "decoding/dispatch.h"
+#include "support/hex.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A device type 5 reply: address 0x17, function 3, byte count, data, CRC over all of it.
+Bytes Reply(const Bytes& data)
+{
+    Bytes frame{0x17, 0x03, static_cast<uint8_t>(data.size())};
+    frame.insert(frame.end(), data.begin(), data.end());
+    const uint16_t crc = Crc16Full(frame);
+    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+    return frame;
+}
+
+FieldDigitsArray Digits(std::initializer_list<int> values)
+{
+    FieldDigitsArray digits{};
+    size_t i = 0;
+    for (int value : values)
+        digits[i++] = value;
+    return digits;
+}
+
+struct FieldCase {
+    const char* name;
+    bool alarm;
+    std::vector<std::string> types;
+    std::vector<int> digits;
+    const char* data;
+    std::vector<std::string> subItems;
+};
+
+class TypedFieldsTest : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(TypedFieldsTest, ShowsFields)
+{
+    const FieldCase& c = GetParam();
+    FieldDigitsArray digits{};
+    std::copy(c.digits.begin(), c.digits.end(), digits.begin());
+    RecordTable table;
+    const Bytes reply = Reply(HexBytes(c.data));
+    const int result = c.alarm ? DecodeTypedAlarmFields(7, reply, table, c.types, digits)
+                               : DecodeTypedFields(7, reply, table, c.types, digits);
+    ASSERT_EQ(result, DecodeResult::Decoded);
+    ASSERT_EQ(table.RowCount(), 1);
+    std::vector<std::string> expected{"7"};
+    expected.insert(expected.end(), c.subItems.begin(), c.subItems.end());
+    EXPECT_EQ(table.Rows()[0], expected);
+}
+
+const FieldCase kFieldCases[] = {
+    {"TimeLongFloat",
+     false,
+     {"DT2", "LNG", "FLT"},
+     {0, 6, 3},
+     "25 03 01 12 30 00 00 00 00 7B 41 20 00 00",
+     {"2025-03-01 12:30:00", "000123", "10.000"}},
+    {"ByteIsSumOfBothBytes", false, {"BYTE"}, {0}, "01 02", {"3"}},
+    {"BitAsByte", false, {"BIT"}, {0}, "00 05", {"5"}},
+    {"DoubleAlwaysTwoDecimals", false, {"DBL"}, {6}, "3F F8 00 00 00 00 00 00", {"1.50"}},
+    {"DoubleWideValueTrimmed", false, {"DBL"}, {0}, "40 C3 88 00 00 00 00 00", {"10000.00"}},
+    {"NegativeLongPadded", false, {"LNG"}, {0}, "FF FF FF FE", {"-2"}},
+    {"S8FourDigits", false, {"S8"}, {4}, "00 00 1A 2B", {"1A2B"}},
+    {"S8EightDigits", false, {"S8"}, {8}, "00 00 1A 2B", {"00001A2B"}},
+    {"AlarmSkipsS8WithoutBytes", true, {"S8", "LNG"}, {8, 3}, "00 00 00 09", {"009"}},
+    {"UnknownTypeKeepsDigitsIndex", false, {"XYZ", "LNG"}, {9, 5}, "00 00 00 07", {"00007"}},
+    {"LowerCaseNameUnknown", false, {"lng", "BYTE"}, {0, 0}, "00 04", {"4"}},
+    {"FieldBeyondDataEmpty", false, {"LNG", "DBL", "BYTE"}, {0, 0, 0}, "00 00 00 01 00 02", {"1", "", ""}},
+    {"FieldPartlyBeyondDataEmpty", false, {"BYTE", "LNG"}, {0, 0}, "00 01 00 00 00", {"1", ""}},
+    {"NegativeDecimalsClampedToZero", false, {"FLT"}, {-4}, "41 20 00 00", {"10"}},
+    {"HugeDecimalsClampedTo15", false, {"FLT"}, {1000}, "3F C0 00 00", {"1.500000000000000"}},
+    {"HugePadWidthClampedTo32", false, {"LNG"}, {100000}, "00 00 00 01", {std::string(31, '0') + "1"}},
+    {"NegativeHexWidthGivesMinimalDigits", false, {"S8"}, {-8}, "00 00 00 0C", {"C"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Fields, TypedFieldsTest, ::testing::ValuesIn(kFieldCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct ResultCase {
+    const char* name;
+    Bytes reply;
+    int result;
+};
+
+Bytes WithBadCrc(Bytes reply)
+{
+    reply.back() ^= 0x01;
+    return reply;
+}
+
+class TypedResultTest : public ::testing::TestWithParam<ResultCase> {};
+
+TEST_P(TypedResultTest, GivesResultAndTouchesTableOnlyWhenDecoded)
+{
+    const ResultCase& c = GetParam();
+    const std::vector<std::string> types{"BYTE", "BYTE", "BYTE"};
+    for (bool alarm : {false, true}) {
+        RecordTable table;
+        const int result = alarm ? DecodeTypedAlarmFields(1, c.reply, table, types, Digits({}))
+                                 : DecodeTypedFields(1, c.reply, table, types, Digits({}));
+        EXPECT_EQ(result, c.result) << (alarm ? "alarm" : "typed");
+        EXPECT_EQ(table.RowCount(), c.result == DecodeResult::Decoded ? 1 : 0);
+    }
+}
+
+Bytes LongReply()
+{
+    Bytes data(255, 0x11);
+    return Reply(data);
+}
+
+const ResultCase kResultCases[] = {
+    {"EmptyReply", {}, DecodeResult::BadLength},
+    {"ThreeBytes", HexBytes("17 03 00"), DecodeResult::BadLength},
+    {"TenBytesWithCountSix", HexBytes("17 03 06 00 01 00 02 00 AA BB"), DecodeResult::BadLength},
+    {"TenBytesWithCountFive", Reply(HexBytes("00 01 00 02 00")), DecodeResult::Decoded},
+    {"CountLargerThanReply", HexBytes("17 03 FF 00 01 00 02"), DecodeResult::BadLength},
+    {"AllZeroDataStopsBeforeCrc", WithBadCrc(Reply(HexBytes("00 00 00 00 00 00"))), DecodeResult::Stop},
+    {"NoDataBytesStops", Reply({}), DecodeResult::Stop},
+    {"BadCrc", WithBadCrc(Reply(HexBytes("00 01 00 02 00 03"))), DecodeResult::BadCheck},
+    {"CrcOverWholeLongReply", LongReply(), DecodeResult::Decoded},
+};
+
+INSTANTIATE_TEST_SUITE_P(Results, TypedResultTest, ::testing::ValuesIn(kResultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TypedFieldsLimits, MoreTypeNamesThanDigitsUseZeroDigits)
+{
+    std::vector<std::string> types(kFieldDigitsCount, "XYZ");
+    types.push_back("LNG");
+    RecordTable table;
+    ASSERT_EQ(DecodeTypedFields(2, Reply(HexBytes("00 00 00 2A")), table, types, Digits({})),
+              DecodeResult::Decoded);
+    EXPECT_EQ(table.Rows()[0], (std::vector<std::string>{"2", "42"}));
+}
+
+TEST(TypedFieldsLimits, LongReplyIsRefusedWhenOnlyTheFirstBytesAreCovered)
+{
+    // The 8-bit count of the meters' CRC covers 4 of 260 bytes; such a frame is corrupt.
+    Bytes reply = LongReply();
+    reply.resize(reply.size() - 2);
+    const uint16_t partial = Crc16(reply, static_cast<uint8_t>(reply.size()));
+    reply.push_back(static_cast<uint8_t>(partial >> 8));
+    reply.push_back(static_cast<uint8_t>(partial & 0xFF));
+    RecordTable table;
+    EXPECT_EQ(DecodeTypedFields(1, reply, table, {"BYTE"}, Digits({})), DecodeResult::BadCheck);
+}
+
+} // namespace

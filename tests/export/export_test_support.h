@@ -1,0 +1,44 @@
+// Helpers of the export tests: fixture workbooks written by the Python generators and
+// what openpyxl reads back from an exported file.
+#pragma once
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+inline const QString kPython = QStringLiteral("/usr/bin/python3");
+
+inline QString TestScript(const char* name)
+{
+    return QStringLiteral(QL_SOURCE_DIR "/tests/export/") + QString::fromLatin1(name);
+}
+
+// Runs a Python script; its standard output, or an empty array with a test failure.
+inline QByteArray RunPython(const QString& script, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(kPython, QStringList{script} + arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        ADD_FAILURE() << "python failed: " << script.toStdString() << "\n"
+                      << process.readAllStandardError().toStdString();
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+inline void MakeFixtureWorkbooks(const QString& folder)
+{
+    RunPython(TestScript("make_fixture_workbooks.py"), {folder});
+}
+
+// {"sheets": [{name, state, merged, widths, heights, cells: {A1: {...}}}]}
+inline QJsonObject InspectXlsx(const QString& path)
+{
+    return QJsonDocument::fromJson(RunPython(TestScript("inspect_xlsx.py"), {path})).object();
+}

@@ -1,0 +1,155 @@
+#include "export/workbook_reader.h"
+
+#include "export_test_support.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+// FreeXL 1.0.6 keeps some buffers when it gives up on a damaged .xls; that memory is
+// the library's, the reader closes every handle it gets.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfreexl.so";
+}
+
+namespace {
+
+class WorkbookReaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Folder = new QTemporaryDir();
+        MakeFixtureWorkbooks(Folder->path());
+    }
+    static void TearDownTestSuite() { delete Folder; }
+    static QString Fixture(const char* name) { return Folder->filePath(QString::fromLatin1(name)); }
+    static QTemporaryDir* Folder;
+};
+
+QTemporaryDir* WorkbookReaderTest::Folder = nullptr;
+
+struct ValueCell {
+    int row;
+    int column;
+    const char* text;
+};
+
+const ValueCell kValueCells[] = {
+    {1, 1, "100"},  {1, 2, "1.5"},      {1, 3, "-7"},    {1, 4, "4002"},  {1, 5, "0.1"}, {1, 6, "123456789"},
+    {2, 1, "0012"}, {2, 2, "中文文本"}, {2, 3, "1e+20"}, {2, 4, "-2.25"}, {3, 1, ""},    {1, 7, ""},
+};
+
+TEST_F(WorkbookReaderTest, NumbersShowAsASpreadsheetShowsThemInBothFormats)
+{
+    for (const char* name : {"values.xls", "values.xlsx"}) {
+        const WorkbookReadResult read = ReadFirstWorksheet(Fixture(name));
+        ASSERT_TRUE(read.Ok()) << name << ": " << read.error.toStdString();
+        for (const ValueCell& cell : kValueCells)
+            EXPECT_EQ(read.cells.Text(cell.row, cell.column), cell.text)
+                << name << " row " << cell.row << " column " << cell.column;
+    }
+}
+
+TEST_F(WorkbookReaderTest, FormatIsChosenByContentNotByName)
+{
+    ASSERT_TRUE(QFile::copy(Fixture("protocol.xls"), Fixture("really-xls.xlsx")));
+    ASSERT_TRUE(QFile::copy(Fixture("protocol.xlsx"), Fixture("really-xlsx.xls")));
+    for (const char* name : {"really-xls.xlsx", "really-xlsx.xls"}) {
+        const WorkbookReadResult read = ReadFirstWorksheet(Fixture(name));
+        ASSERT_TRUE(read.Ok()) << name << ": " << read.error.toStdString();
+        EXPECT_EQ(read.cells.Text(4, 1), "Hourly -120") << name;
+        EXPECT_EQ(read.cells.Text(2, 4), "表号") << name;
+    }
+}
+
+TEST_F(WorkbookReaderTest, HandmadePackageInlineSharedBooleanAndImplicitCells)
+{
+    const WorkbookReadResult read = ReadFirstWorksheet(Fixture("handmade.xlsx"));
+    ASSERT_TRUE(read.Ok()) << read.error.toStdString();
+    EXPECT_EQ(read.cells.Text(1, 1), "plain");
+    EXPECT_EQ(read.cells.Text(1, 2), "rich"); // runs joined, phonetic guide left out
+    EXPECT_EQ(read.cells.Text(1, 3), "inline & text");
+    EXPECT_EQ(read.cells.Text(3, 1), "TRUE");
+    EXPECT_EQ(read.cells.Text(3, 2), "FALSE");
+    EXPECT_EQ(read.cells.Text(3, 4), "2.5");
+    EXPECT_EQ(read.cells.Text(3, 5), "");
+    EXPECT_EQ(read.cells.Text(4, 1), "7");
+    EXPECT_EQ(read.cells.Text(4, 2), "8");
+    EXPECT_EQ(read.cells.Text(4, 27), "formula text");
+    EXPECT_EQ(read.cells.CellCount(), 9);
+}
+
+TEST_F(WorkbookReaderTest, MissingDirectoryAndForeignFilesGiveErrors)
+{
+    QFile text(Fixture("notes.xls"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("just some text, not a workbook\n");
+    text.close();
+    QFile empty(Fixture("empty.xlsx"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    for (const QString& path :
+         {Fixture("absent.xls"), Folder->path(), Fixture("notes.xls"), Fixture("empty.xlsx")}) {
+        const WorkbookReadResult read = ReadFirstWorksheet(path);
+        EXPECT_FALSE(read.Ok()) << path.toStdString();
+        EXPECT_EQ(read.cells.CellCount(), 0);
+    }
+}
+
+// Every damaged copy must end in a result or an error; the sanitizer build turns any
+// read outside a buffer into a failure.
+void ReadDamagedCopies(const QString& source, const QString& target, bool expectErrorWhenTruncated)
+{
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    auto readBytes = [&](const QByteArray& damaged) {
+        QFile out(target);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(damaged);
+        out.close();
+        return ReadFirstWorksheet(target);
+    };
+    int errors = 0;
+    for (qsizetype length = 0; length < bytes.size(); length += std::max<qsizetype>(1, bytes.size() / 97)) {
+        if (!readBytes(bytes.left(length)).Ok())
+            ++errors;
+        else
+            EXPECT_FALSE(expectErrorWhenTruncated) << "truncated to " << length << " bytes was read";
+    }
+    EXPECT_GT(errors, 0);
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray damaged = bytes;
+        for (int flips = 0; flips < 1 + round % 8; ++flips)
+            damaged[static_cast<qsizetype>(random() % static_cast<unsigned>(damaged.size()))] =
+                static_cast<char>(random());
+        readBytes(damaged);
+    }
+}
+
+TEST_F(WorkbookReaderTest, DamagedXlsxGivesErrorsNotCrashes)
+{
+    ReadDamagedCopies(Fixture("protocol.xlsx"), Fixture("damaged.xlsx"), true);
+    ReadDamagedCopies(Fixture("handmade.xlsx"), Fixture("damaged2.xlsx"), true);
+}
+
+TEST_F(WorkbookReaderTest, DamagedXlsGivesErrorsNotCrashes)
+{
+    ReadDamagedCopies(Fixture("protocol.xls"), Fixture("damaged.xls"), false);
+}
+
+TEST(NumberText, GeneralFormat)
+{
+    EXPECT_EQ(NumberText(100.0), "100");
+    EXPECT_EQ(NumberText(1.5), "1.5");
+    EXPECT_EQ(NumberText(-0.25), "-0.25");
+    EXPECT_EQ(NumberText(1.0 / 3.0), "0.333333333333333");
+    EXPECT_EQ(NumberText(1e300), "1e+300");
+}
+
+} // namespace
