@@ -1,0 +1,271 @@
+// The ql-rs485-sim executable, run for real: it prints its pseudo-terminal, answers
+// requests written to it, survives a client that closes and reopens the port, and
+// ends cleanly on SIGTERM or after close-after=N requests.
+#include "protocol/request_frames.h"
+#include "sim/sim_meter.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr uint8_t kAddress = 23;
+// Generous bounds so a loaded machine never fails a test; they only stop a hang.
+constexpr int kDeadlineMs = 10'000;
+
+class SimProcess {
+public:
+    ~SimProcess()
+    {
+        if (FPid > 0) {
+            kill(FPid, SIGKILL);
+            waitpid(FPid, nullptr, 0);
+        }
+        if (FOut >= 0)
+            close(FOut);
+    }
+
+    // Starts the simulator; returns its first stdout line ("" when none came).
+    std::string Start(const std::vector<std::string>& arguments)
+    {
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0)
+            return {};
+        FPid = fork();
+        if (FPid == 0) {
+            dup2(pipeFds[1], STDOUT_FILENO);
+            close(pipeFds[0]);
+            close(pipeFds[1]);
+            std::vector<std::string> args = {QL_BIN_DIR "/ql-rs485-sim"};
+            args.insert(args.end(), arguments.begin(), arguments.end());
+            std::vector<char*> argv;
+            for (std::string& arg : args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(pipeFds[1]);
+        FOut = pipeFds[0];
+        std::string line;
+        char c = 0;
+        while (line.size() < 200) {
+            pollfd fd = {FOut, POLLIN, 0};
+            if (poll(&fd, 1, kDeadlineMs) <= 0 || read(FOut, &c, 1) != 1 || c == '\n')
+                break;
+            line += c;
+        }
+        return line;
+    }
+
+    // Exit status once the process has ended, -1 when it is still running after
+    // the deadline.
+    int WaitExit()
+    {
+        for (int waited = 0; waited < kDeadlineMs; waited += 10) {
+            int status = 0;
+            if (waitpid(FPid, &status, WNOHANG) == FPid) {
+                FPid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+    void Signal(int signalNumber) { kill(FPid, signalNumber); }
+
+private:
+    pid_t FPid = -1;
+    int FOut = -1;
+};
+
+int OpenPort(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd >= 0) {
+        termios tio{};
+        tcgetattr(fd, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
+
+void WriteAll(int fd, const Bytes& bytes)
+{
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+// Reads until `expected` bytes came or the line stayed quiet for `quietMs`.
+Bytes ReadReply(int fd, size_t expected, int quietMs = kDeadlineMs)
+{
+    Bytes reply;
+    uint8_t buffer[600];
+    while (reply.size() < expected) {
+        pollfd p = {fd, POLLIN, 0};
+        if (poll(&p, 1, quietMs) <= 0)
+            break;
+        const ssize_t count = read(fd, buffer, sizeof buffer);
+        if (count <= 0)
+            break;
+        reply.insert(reply.end(), buffer, buffer + count);
+    }
+    return reply;
+}
+
+std::string PtyPath(const std::string& firstLine)
+{
+    return firstLine.rfind("PTY ", 0) == 0 ? firstLine.substr(4) : std::string();
+}
+
+Bytes ExpectedReply(int deviceType, const Bytes& request)
+{
+    SimConfig config;
+    config.deviceType = deviceType;
+    return SimMeter(config).Answer(request).value_or(Bytes{});
+}
+
+Bytes BlockFrame(int kindCode, int block)
+{
+    return BlockRequestFrame(kindCode, BaseRequestOfKind(kindCode, kAddress), block);
+}
+
+TEST(SimExecutable, PrintsItsPtyAndAnswersARecordRequest)
+{
+    SimProcess sim;
+    const std::string path = PtyPath(sim.Start({"--type", "6"}));
+    ASSERT_FALSE(path.empty());
+    const int fd = OpenPort(path);
+    ASSERT_GE(fd, 0);
+    const Bytes request = BlockFrame(612, 1);
+    WriteAll(fd, request);
+    const Bytes expected = ExpectedReply(6, request);
+    ASSERT_EQ(expected.size(), 199u);
+    EXPECT_EQ(ReadReply(fd, expected.size()), expected);
+    close(fd);
+}
+
+TEST(SimExecutable, KeepsServingWhenTheClientReopensThePort)
+{
+    SimProcess sim;
+    const std::string path = PtyPath(sim.Start({"--type", "1"}));
+    ASSERT_FALSE(path.empty());
+    const Bytes request = BlockFrame(11, 2);
+    const Bytes expected = ExpectedReply(1, request);
+    for (int round = 0; round < 3; ++round) {
+        const int fd = OpenPort(path);
+        ASSERT_GE(fd, 0);
+        WriteAll(fd, request);
+        EXPECT_EQ(ReadReply(fd, expected.size()), expected) << "round " << round;
+        close(fd);
+    }
+}
+
+TEST(SimExecutable, FramesARequestWrittenInPiecesAndIgnoresGarbage)
+{
+    SimProcess sim;
+    const std::string path = PtyPath(sim.Start({"--type", "3"}));
+    ASSERT_FALSE(path.empty());
+    const int fd = OpenPort(path);
+    ASSERT_GE(fd, 0);
+    WriteAll(fd, {0x01, 0x02, 0x03});
+    // Garbage draws no answer.
+    EXPECT_TRUE(ReadReply(fd, 1, 200).empty());
+    const Bytes request = BlockFrame(31, 4);
+    WriteAll(fd, Bytes(request.begin(), request.begin() + 4));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    WriteAll(fd, Bytes(request.begin() + 4, request.end()));
+    const Bytes expected = ExpectedReply(3, request);
+    ASSERT_EQ(expected.size(), 30u);
+    EXPECT_EQ(ReadReply(fd, expected.size()), expected);
+    close(fd);
+}
+
+TEST(SimExecutable, LinkIsCreatedAndRemovedOnSigterm)
+{
+    const std::string link = testing::TempDir() + "ql-sim-link-" + std::to_string(getpid());
+    SimProcess sim;
+    const std::string path = PtyPath(sim.Start({"--type", "7", "--link", link}));
+    ASSERT_FALSE(path.empty());
+    char target[256] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), path);
+    const int fd = OpenPort(link);
+    ASSERT_GE(fd, 0);
+    const Bytes request = AppendCrc(Bytes{kAddress, 0x03, 0x00, 0x0A, 0x00, 0x15});
+    WriteAll(fd, request);
+    EXPECT_EQ(ReadReply(fd, 47).size(), 47u);
+    close(fd);
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.WaitExit(), 0);
+    EXPECT_NE(access(link.c_str(), F_OK), 0);
+}
+
+TEST(SimExecutable, CloseAfterEndsTheProcessAfterItsLastAnswer)
+{
+    SimProcess sim;
+    const std::string path = PtyPath(sim.Start({"--type", "2", "--fault", "close-after=1"}));
+    ASSERT_FALSE(path.empty());
+    const int fd = OpenPort(path);
+    ASSERT_GE(fd, 0);
+    const Bytes request = BlockFrame(22, 1);
+    WriteAll(fd, request);
+    EXPECT_EQ(ReadReply(fd, 15), ExpectedReply(2, request));
+    EXPECT_EQ(sim.WaitExit(), 0);
+    close(fd);
+}
+
+TEST(SimExecutable, FaultReachesTheWire)
+{
+    SimProcess sim;
+    const std::string path =
+        PtyPath(sim.Start({"--type", "6", "--fault", "bad-crc", "--line-rate", "--baud", "115200"}));
+    ASSERT_FALSE(path.empty());
+    const int fd = OpenPort(path);
+    ASSERT_GE(fd, 0);
+    const Bytes request = BlockFrame(611, 1);
+    WriteAll(fd, request);
+    const Bytes reply = ReadReply(fd, 99);
+    ASSERT_EQ(reply.size(), 99u);
+    EXPECT_FALSE(CheckCrcFull(reply));
+    Bytes expected = ExpectedReply(6, request);
+    expected.back() ^= 0xFF;
+    EXPECT_EQ(reply, expected);
+    close(fd);
+}
+
+struct BadArgumentsCase {
+    const char* name;
+    std::vector<std::string> arguments;
+};
+
+class SimExecutableArguments : public testing::TestWithParam<BadArgumentsCase> {};
+
+TEST_P(SimExecutableArguments, AreRefusedWithStatus2)
+{
+    SimProcess sim;
+    EXPECT_EQ(sim.Start(GetParam().arguments), "");
+    EXPECT_EQ(sim.WaitExit(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, SimExecutableArguments,
+    testing::Values(BadArgumentsCase{"NoType", {}}, BadArgumentsCase{"TypeOutOfRange", {"--type", "8"}},
+                    BadArgumentsCase{"AddressOutOfRange", {"--type", "1", "--addr", "248"}},
+                    BadArgumentsCase{"UnknownFault", {"--type", "1", "--fault", "sluggish"}},
+                    BadArgumentsCase{"MissingValue", {"--type"}}),
+    [](const testing::TestParamInfo<BadArgumentsCase>& info) { return info.param.name; });
+
+} // namespace

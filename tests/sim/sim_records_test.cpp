@@ -1,0 +1,313 @@
+// The simulated meter's record answers must be what the program's decoders accept:
+// every kind of every device type, full blocks, blank slots after N records, and
+// the short "no record" answers.
+#include "catalogue/catalogue.h"
+#include "decoding/dispatch.h"
+#include "protocol/request_frames.h"
+#include "sim/sim_encode.h"
+#include "sim/sim_meter.h"
+#include "support/hex.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr uint8_t kAddress = 23;
+
+std::vector<int> RecordKindsOfBlockTypes()
+{
+    std::vector<int> codes;
+    for (const RecordKindInfo& kind : RecordKinds())
+        if (DeviceTypeOfKind(kind.code) != 5)
+            codes.push_back(kind.code);
+    return codes;
+}
+
+Bytes BlockFrame(int kindCode, int block, uint8_t address = kAddress)
+{
+    return BlockRequestFrame(kindCode, BaseRequestOfKind(kindCode, address), block);
+}
+
+SimMeter MeterFor(int kindCode, int records)
+{
+    SimConfig config;
+    config.deviceType = DeviceTypeOfKind(kindCode);
+    config.records = records;
+    return SimMeter(config);
+}
+
+bool CheckBytesValid(int deviceType, const Bytes& reply)
+{
+    if (deviceType == 3)
+        return reply.size() > 3 && reply[0] == 0x55 && reply[1] == 0x55 &&
+               ByteSum8(ByteView(reply).subspan(2, reply.size() - 3)) == reply.back();
+    return CheckCrcFull(reply);
+}
+
+class EveryKind : public testing::TestWithParam<int> {};
+
+TEST_P(EveryKind, FirstBlockIsAcceptedWithAllItsRecords)
+{
+    const int kind = GetParam();
+    SimMeter meter = MeterFor(kind, 20);
+    const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, 1));
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(CheckBytesValid(DeviceTypeOfKind(kind), *reply));
+    RecordTable table;
+    EXPECT_EQ(DecodeRecord(1, kind, *reply, table), DecodeResult::Decoded);
+    EXPECT_EQ(table.RowCount(), RecordsPerBlock(kind));
+}
+
+TEST_P(EveryKind, LastBlockOfAFullMeterIsAccepted)
+{
+    const int kind = GetParam();
+    const int blocks = BlockCount(kind);
+    SimMeter meter = MeterFor(kind, blocks * RecordsPerBlock(kind));
+    const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, blocks));
+    ASSERT_TRUE(reply);
+    RecordTable table;
+    EXPECT_EQ(DecodeRecord(blocks, kind, *reply, table), DecodeResult::Decoded);
+    ASSERT_EQ(table.RowCount(), RecordsPerBlock(kind));
+    // Multi-record blocks caption rows with the stored number: the last one is the
+    // kind's record count.
+    if (RecordsPerBlock(kind) > 1) {
+        EXPECT_EQ(table.Rows().back()[0], std::to_string(blocks * RecordsPerBlock(kind)));
+    }
+}
+
+TEST_P(EveryKind, SlotsAfterTheStoredRecordsAreBlank)
+{
+    const int kind = GetParam();
+    const int perBlock = RecordsPerBlock(kind);
+    // The stored records end inside a block when a block holds several.
+    const int records = perBlock > 1 ? 2 * perBlock + 1 : 3;
+    SimMeter meter = MeterFor(kind, records);
+    const int block = records / perBlock + 1;
+    const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, block));
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(CheckBytesValid(DeviceTypeOfKind(kind), *reply));
+    RecordTable table;
+    EXPECT_EQ(DecodeRecord(block, kind, *reply, table), DecodeResult::NoRecord);
+    EXPECT_EQ(table.RowCount(), records % perBlock);
+}
+
+TEST_P(EveryKind, EmptyMeterAnswersTheFirstBlockAsBlank)
+{
+    const int kind = GetParam();
+    SimMeter meter = MeterFor(kind, 0);
+    const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, 1));
+    ASSERT_TRUE(reply);
+    RecordTable table;
+    EXPECT_EQ(DecodeRecord(1, kind, *reply, table), DecodeResult::NoRecord);
+    EXPECT_EQ(table.RowCount(), 0);
+}
+
+TEST_P(EveryKind, OtherAddressGetsSilence)
+{
+    const int kind = GetParam();
+    SimMeter meter = MeterFor(kind, 20);
+    EXPECT_FALSE(meter.Respond(BlockFrame(kind, 1, kAddress + 1)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, EveryKind, testing::ValuesIn(RecordKindsOfBlockTypes()),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return "Kind" + std::to_string(info.param);
+                         });
+
+// Blank answers of device types 1 and 2: only the real-time table sends a full
+// record of zeros; the others send the short "66 80" frame.
+struct BlankAnswerCase {
+    const char* name;
+    int kind;
+    const char* reply; // hex, the full blank answer
+};
+
+class BlankAnswers : public testing::TestWithParam<BlankAnswerCase> {};
+
+TEST_P(BlankAnswers, HaveTheKindsShape)
+{
+    SimMeter meter = MeterFor(GetParam().kind, 0);
+    const std::optional<Bytes> reply = meter.Respond(BlockFrame(GetParam().kind, 1));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(BytesToHexSpaced(*reply), BytesToHexSpaced(SealModbus(HexBytes(GetParam().reply))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    V12, BlankAnswers,
+    testing::Values(BlankAnswerCase{"RealtimeIsZeroRecord", 11,
+                                    "17 66 22 0000000000000000 0000000000000000 00000000 00000000 00000000 "
+                                    "000000000000"},
+                    BlankAnswerCase{"MonthIsShort", 22, "17 66 80"},
+                    BlankAnswerCase{"StartStopIsShort", 13, "17 66 80"},
+                    BlankAnswerCase{"AntiCutIsShort", 24, "17 66 80"}),
+    [](const testing::TestParamInfo<BlankAnswerCase>& info) { return info.param.name; });
+
+// Decoded texts of stored records: the values the meter means to send arrive as such.
+struct DecodedCase {
+    const char* name;
+    int kind;
+    int block;
+    int row;
+    std::vector<std::string> cells;
+};
+
+class DecodedRecords : public testing::TestWithParam<DecodedCase> {};
+
+TEST_P(DecodedRecords, ShowTheStoredValues)
+{
+    const DecodedCase& c = GetParam();
+    SimMeter meter = MeterFor(c.kind, 50);
+    const std::optional<Bytes> reply = meter.Respond(BlockFrame(c.kind, c.block));
+    ASSERT_TRUE(reply);
+    RecordTable table;
+    ASSERT_EQ(DecodeRecord(c.block, c.kind, *reply, table), DecodeResult::Decoded);
+    ASSERT_GT(table.RowCount(), c.row);
+    EXPECT_EQ(table.Rows()[static_cast<size_t>(c.row)], c.cells);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DecodedRecords,
+    testing::Values(
+        DecodedCase{"RealtimeV12FirstRecord",
+                    11,
+                    1,
+                    0,
+                    {"1", "2024-01-01 00:00:00", "10500.5678", "10000.1234", "30.00", "15.25", "101.25"}},
+        // Record 8 (ordinal 7): temperature 15.25 − 7 × 2.5 below zero.
+        DecodedCase{"RealtimeV12NegativeTemperature",
+                    21,
+                    8,
+                    0,
+                    {"8", "2024-01-01 01:10:00", "10592.0053", "10086.5426", "30.00", "-2.25", "102.75"}},
+        DecodedCase{"MonthCustomHasADay", 32, 3, 0, {"3", "2024-03-01", "300744.4375"}},
+        DecodedCase{"StartStopV14SecondIsStop", 49, 1, 1, {"2", "2024-01-03 03:17:23", "10012.4690", "停止"}},
+        DecodedCase{"AntiCutV20CutOnly",
+                    69,
+                    1,
+                    0,
+                    {"1", "2024-01-01 00:00:00", "剪断", "10500.5678", "10000.1234", "30.00", "32.00"}},
+        DecodedCase{"AntiCutV20MagneticOnly",
+                    69,
+                    1,
+                    1,
+                    {"2", "2024-01-03 03:17:23", "磁干扰", "10513.6303", "10012.4690", "31.25", "33.50"}},
+        DecodedCase{
+            "AntiCutV20Both",
+            69,
+            1,
+            2,
+            {"3", "2024-01-05 06:34:46", "剪断并磁干扰", "10526.6928", "10024.8146", "32.50", "35.00"}},
+        // Every sixth parameter change carries an empty mask: time stamp only.
+        DecodedCase{"ParamChangeV20EmptyMask", 64, 2, 0, {"6", "2024-01-11 16:26:55"}},
+        DecodedCase{"ParamChangeV20TemperatureLimit",
+                    64,
+                    1,
+                    3,
+                    {"4", "2024-01-07 09:52:09", "温度报警下限值", "-10", "-20"}},
+        DecodedCase{"ParamChangeMoneyPrice", 74, 1, 0, {"1", "2024-01-01 00:00:00", "价格1", "300", "320"}},
+        DecodedCase{"ConsumptionMoneyAmounts",
+                    712,
+                    1,
+                    1,
+                    {"2", "2024-01-01 01:00:00", "10513.6303", "10012.4690", "31.25", "12.75", "101.75",
+                     "49963", "100000", "2000", "52037"}},
+        DecodedCase{"RechargeMoneyUnknownTypeIsEmpty",
+                    713,
+                    2,
+                    1,
+                    {"7", "2024-01-13 19:44:18", "", "150", "1900", "49778", "52222"}}),
+    [](const testing::TestParamInfo<DecodedCase>& info) { return info.param.name; });
+
+// The encoders are the inverse of the codec's readers, on the codec's own vectors.
+struct EncoderCase {
+    const char* name;
+    void (*put)(Bytes&, double);
+    double (*read)(ByteView);
+    double value;
+    const char* bytes;
+};
+
+class Encoders : public testing::TestWithParam<EncoderCase> {};
+
+TEST_P(Encoders, WriteWhatTheCodecReads)
+{
+    Bytes out;
+    GetParam().put(out, GetParam().value);
+    EXPECT_EQ(BytesToHexSpaced(out), BytesToHexSpaced(HexBytes(GetParam().bytes)));
+    EXPECT_DOUBLE_EQ(GetParam().read(out), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codec, Encoders,
+    testing::Values(EncoderCase{"Fixed23_8Negative", PutFixed23_8, ReadFixed23_8, -1.5, "80 00 01 80"},
+                    EncoderCase{"Fixed7_24", PutFixed7_24, ReadFixed7_24, 1.5, "01 80 00 00"},
+                    EncoderCase{"Float32ExpOne", PutFloat32Exp, ReadFloat32Exp, 1.0, "01 40 00 00"},
+                    EncoderCase{"Float32ExpMinusOne", PutFloat32Exp, ReadFloat32Exp, -1.0, "01 C0 00 00"},
+                    EncoderCase{"Float32ExpSmall", PutFloat32Exp, ReadFloat32Exp, 0.375, "FF 60 00 00"},
+                    EncoderCase{"Float48ExpTwo", PutFloat48Exp, ReadFloat48Exp, 2.0, "01 80 00 00 00 00"},
+                    EncoderCase{"Fixed48_16", PutFixed48_16, ReadFixed48_16, 258.5,
+                                "00 00 00 00 01 02 80 00"}),
+    [](const testing::TestParamInfo<EncoderCase>& info) { return info.param.name; });
+
+// Device type 5 serves record sections only once a register map is configured.
+class TypedRecords : public testing::Test {
+protected:
+    SimConfig Config(int records)
+    {
+        SimConfig config;
+        config.deviceType = 5;
+        config.records = records;
+        config.typedSections.push_back({51, 100, 12, 120, {"DT2", "DBL", "FLT", "LNG", "BYTE"}});
+        return config;
+    }
+    Bytes Frame(int block)
+    {
+        return BlockRequestFrame(51, RegisterReadBaseRequest(kAddress, 100, 12), block);
+    }
+    FieldDigitsArray Digits()
+    {
+        FieldDigitsArray digits{};
+        digits[2] = 3;
+        digits[3] = 6;
+        return digits;
+    }
+};
+
+TEST_F(TypedRecords, StoredRecordDecodesFieldByField)
+{
+    SimMeter meter(Config(50));
+    const std::optional<Bytes> reply = meter.Respond(Frame(3));
+    ASSERT_TRUE(reply);
+    ASSERT_EQ(reply->size(), 2u * 12 + 5);
+    RecordTable table;
+    const FieldTypeList types = {"DT2", "DBL", "FLT", "LNG", "BYTE"};
+    ASSERT_EQ(DecodeTypedRecord(3, 51, *reply, table, types, Digits()), DecodeResult::Decoded);
+    ASSERT_EQ(table.RowCount(), 1);
+    const std::vector<std::string> expected = {"3", "2024-01-01 00:20:00", "10526.69", "10.250", "001014",
+                                               "0"};
+    EXPECT_EQ(table.Rows()[0], expected);
+}
+
+TEST_F(TypedRecords, RecordAfterTheStoredOnesIsAllZeroAndStopsTheRun)
+{
+    SimMeter meter(Config(4));
+    const std::optional<Bytes> reply = meter.Respond(Frame(5));
+    ASSERT_TRUE(reply);
+    RecordTable table;
+    EXPECT_EQ(DecodeTypedRecord(5, 51, *reply, table, {"DT2", "DBL", "FLT", "LNG", "BYTE"}, Digits()),
+              DecodeResult::Stop);
+    EXPECT_EQ(table.RowCount(), 0);
+}
+
+TEST_F(TypedRecords, UnmappedRegistersGetSilence)
+{
+    SimMeter meter(Config(50));
+    // Not on a record boundary, another length, and without any map at all.
+    EXPECT_FALSE(meter.Respond(AppendCrc(HexBytes("17 03 00 65 00 0C"))));
+    EXPECT_FALSE(meter.Respond(AppendCrc(HexBytes("17 03 00 64 00 0B"))));
+    SimConfig bare;
+    bare.deviceType = 5;
+    EXPECT_FALSE(SimMeter(bare).Respond(Frame(1)));
+}
+
+} // namespace

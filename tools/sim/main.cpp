@@ -1,0 +1,353 @@
+// ql-rs485-sim: serves a simulated meter on a pseudo-terminal until SIGINT/SIGTERM.
+//   ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N]
+//                [--link PATH] [--fault NAME ...]
+// The first line on stdout is "PTY <slave path>"; the client opens that path (or
+// the --link symlink) as its serial port.
+
+#include "sim/sim_meter.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string>
+
+namespace {
+
+volatile sig_atomic_t gStop = 0;
+
+void OnSignal(int)
+{
+    gStop = 1;
+}
+
+// A request ends when the line has been quiet this long (Modbus RTU allows 3.5
+// character times; the client writes a frame in one go).
+constexpr int64_t kFrameGapUs = 20'000;
+// Pause while no client holds the slave side open, so a hung-up master is not spun on.
+constexpr int kIdleMs = 50;
+// Longest wait for the client to read the last answer before closing.
+constexpr int kLingerMs = 2000;
+
+struct Options {
+    SimConfig config;
+    std::string link;
+};
+
+const char kUsage[] =
+    "usage: ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N] [--link PATH] "
+    "[--fault NAME ...]\n"
+    "faults: silence bad-crc wrong-length split[=GAP_MS] garbage-before garbage-after other-address\n"
+    "        endless oversize close-after=N slow[=DELAY_MS] alarm\n";
+
+bool ParseInt(const char* text, int low, int high, int& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || parsed < low || parsed > high)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+// Empty on success, else the message for stderr.
+std::string ParseArguments(int argc, char** argv, Options& options)
+{
+    bool haveType = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (arg == "--line-rate") {
+            options.config.lineRate = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h")
+            return kUsage;
+        const char* text = value();
+        if (!text)
+            return "missing value after " + arg;
+        if (arg == "--type") {
+            if (!ParseInt(text, 1, 7, options.config.deviceType))
+                return "--type must be 1 to 7";
+            haveType = true;
+        } else if (arg == "--addr") {
+            if (!ParseInt(text, 1, 247, options.config.address))
+                return "--addr must be 1 to 247";
+        } else if (arg == "--records") {
+            if (!ParseInt(text, 0, 65535, options.config.records))
+                return "--records must be 0 to 65535";
+        } else if (arg == "--baud") {
+            if (!ParseInt(text, 50, 4'000'000, options.config.baud))
+                return "--baud must be 50 to 4000000";
+        } else if (arg == "--link") {
+            options.link = text;
+        } else if (arg == "--fault") {
+            options.config.faults.emplace_back(text);
+        } else {
+            return "unknown argument " + arg;
+        }
+    }
+    if (!haveType)
+        return "--type is required";
+    return CheckFaultNames(options.config.faults);
+}
+
+int64_t NowUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+class PtyServer {
+public:
+    PtyServer(SimMeter& meter, int master, int slave) : FMeter(meter), FMaster(master), FSlave(slave) {}
+    // Serves until a signal arrives or close-after=N is reached.
+    void Run();
+
+private:
+    void Flush(int64_t now);
+    void ReadInput(int64_t now);
+    void FrameRequests(int64_t now);
+    void Handle(const Bytes& request, int64_t now);
+    int PollTimeoutMs(int64_t now) const;
+    void Write(const uint8_t* bytes, size_t count);
+    void Linger();
+
+    SimMeter& FMeter;
+    int FMaster;
+    int FSlave;
+    Bytes FPending;
+    int64_t FLastByteUs = 0;
+    std::deque<SimPiece> FOutgoing;
+    int64_t FEndlessFromUs = -1;
+    int FServed = 0;
+    bool FClosing = false;
+};
+
+void PtyServer::Write(const uint8_t* bytes, size_t count)
+{
+    // Non-blocking: with no reader the bytes are lost, as on an open RS485 line.
+    while (count > 0) {
+        const ssize_t written = write(FMaster, bytes, count);
+        if (written <= 0) {
+            if (written < 0 && errno == EINTR)
+                continue;
+            return;
+        }
+        bytes += written;
+        count -= static_cast<size_t>(written);
+    }
+}
+
+void PtyServer::Flush(int64_t now)
+{
+    while (!FOutgoing.empty() && FOutgoing.front().atUs <= now) {
+        Write(FOutgoing.front().bytes.data(), FOutgoing.front().bytes.size());
+        FOutgoing.pop_front();
+    }
+    if (FEndlessFromUs >= 0 && now > FEndlessFromUs) {
+        const SimConfig& config = FMeter.Config();
+        const int64_t stepUs = config.lineRate ? ByteTimeUs(config) : 1000;
+        const int64_t count = std::min<int64_t>((now - FEndlessFromUs) / stepUs, 4096);
+        Bytes noise(static_cast<size_t>(count));
+        for (size_t i = 0; i < noise.size(); ++i)
+            noise[i] = static_cast<uint8_t>(0xA5 ^ i);
+        Write(noise.data(), noise.size());
+        FEndlessFromUs += count * stepUs;
+        if (now - FEndlessFromUs > 1'000'000)
+            FEndlessFromUs = now;
+    }
+}
+
+void PtyServer::ReadInput(int64_t now)
+{
+    uint8_t buffer[512];
+    const ssize_t count = read(FMaster, buffer, sizeof buffer);
+    if (count > 0) {
+        FPending.insert(FPending.end(), buffer, buffer + count);
+        FLastByteUs = now;
+        return;
+    }
+    // EIO: no client has the slave side open right now; wait for one.
+    if (count < 0 && errno != EAGAIN && errno != EINTR)
+        poll(nullptr, 0, kIdleMs);
+}
+
+void PtyServer::FrameRequests(int64_t now)
+{
+    while (!FPending.empty() && !FClosing) {
+        const std::optional<size_t> known = KnownRequestLength(FPending);
+        size_t take = 0;
+        if (known && FPending.size() >= *known)
+            take = *known;
+        else if (now - FLastByteUs >= kFrameGapUs)
+            take = FPending.size();
+        else
+            return;
+        const Bytes request(FPending.begin(), FPending.begin() + static_cast<std::ptrdiff_t>(take));
+        FPending.erase(FPending.begin(), FPending.begin() + static_cast<std::ptrdiff_t>(take));
+        Handle(request, now);
+    }
+}
+
+void PtyServer::Handle(const Bytes& request, int64_t now)
+{
+    const SimConfig& config = FMeter.Config();
+    const std::optional<Bytes> reply = FMeter.Respond(request);
+    ++FServed;
+    if (reply) {
+        int64_t end = now;
+        for (SimPiece& piece : ScheduleReply(config, *reply)) {
+            piece.atUs += now;
+            end = piece.atUs;
+            FOutgoing.push_back(std::move(piece));
+        }
+        if (HasFault(config, "endless") && FEndlessFromUs < 0)
+            FEndlessFromUs = end;
+    }
+    const int closeAfter = FaultNumber(config, "close-after", -1);
+    if (closeAfter >= 0 && FServed >= closeAfter)
+        FClosing = true;
+}
+
+int PtyServer::PollTimeoutMs(int64_t now) const
+{
+    int64_t waitUs = 200'000;
+    if (!FOutgoing.empty())
+        waitUs = std::min(waitUs, FOutgoing.front().atUs - now);
+    if (!FPending.empty())
+        waitUs = std::min(waitUs, FLastByteUs + kFrameGapUs - now);
+    if (FEndlessFromUs >= 0)
+        waitUs = std::min<int64_t>(waitUs, 5'000);
+    if (waitUs <= 0)
+        return 0;
+    return static_cast<int>((waitUs + 999) / 1000);
+}
+
+// Closing the master discards what the client has not read yet, so the last answer
+// before close-after=N is given time to be read.
+void PtyServer::Linger()
+{
+    // Written bytes reach the slave's input queue asynchronously: let them land
+    // before asking how many are still unread.
+    poll(nullptr, 0, 100);
+    for (int waited = 0; waited < kLingerMs && !gStop; waited += 10) {
+        int unread = 0;
+        if (ioctl(FSlave, FIONREAD, &unread) != 0 || unread == 0)
+            return;
+        poll(nullptr, 0, 10);
+    }
+}
+
+void PtyServer::Run()
+{
+    while (!gStop) {
+        int64_t now = NowUs();
+        Flush(now);
+        if (FClosing && FOutgoing.empty()) {
+            Linger();
+            return;
+        }
+        FrameRequests(now);
+        pollfd fd = {FMaster, POLLIN, 0};
+        const int ready = poll(&fd, 1, PollTimeoutMs(now));
+        now = NowUs();
+        if (ready > 0 && (fd.revents & POLLIN))
+            ReadInput(now);
+        else if (ready > 0 && (fd.revents & (POLLHUP | POLLERR)))
+            poll(nullptr, 0, kIdleMs);
+    }
+}
+
+// The master side of a new pseudo-terminal in raw mode; -1 on failure. `slave`
+// receives an fd of the slave side that this process keeps open, so a client
+// closing and reopening the port never hangs the line up.
+int OpenPty(std::string& slavePath, int& slave)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0)
+        return -1;
+    if (grantpt(master) != 0 || unlockpt(master) != 0 || !ptsname(master)) {
+        close(master);
+        return -1;
+    }
+    slavePath = ptsname(master);
+    slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        close(master);
+        return -1;
+    }
+    termios tio{};
+    if (tcgetattr(slave, &tio) == 0) {
+        cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        tcsetattr(slave, TCSANOW, &tio);
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    return master;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    const std::string error = ParseArguments(argc, argv, options);
+    if (!error.empty()) {
+        const bool help = error == kUsage;
+        std::fputs(error.c_str(), help ? stdout : stderr);
+        if (!help)
+            std::fprintf(stderr, "\n%s", kUsage);
+        return help ? 0 : 2;
+    }
+
+    std::string slavePath;
+    int slave = -1;
+    const int master = OpenPty(slavePath, slave);
+    if (master < 0) {
+        std::fprintf(stderr, "cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+        return 1;
+    }
+    if (!options.link.empty()) {
+        struct stat info {};
+        // Replace only an earlier symlink, never a file someone else put there.
+        if (lstat(options.link.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            unlink(options.link.c_str());
+        if (symlink(slavePath.c_str(), options.link.c_str()) != 0) {
+            std::fprintf(stderr, "cannot create link %s: %s\n", options.link.c_str(), std::strerror(errno));
+            close(slave);
+            close(master);
+            return 1;
+        }
+    }
+
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    std::printf("PTY %s\n", slavePath.c_str());
+    std::fflush(stdout);
+
+    SimMeter meter(options.config);
+    PtyServer(meter, master, slave).Run();
+
+    if (!options.link.empty())
+        unlink(options.link.c_str());
+    close(slave);
+    close(master);
+    return 0;
+}

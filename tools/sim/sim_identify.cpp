@@ -1,0 +1,172 @@
+#include "sim/sim_identify.h"
+
+#include "sim/sim_encode.h"
+
+#include <algorithm>
+
+namespace {
+
+Bytes ModbusReply(const SimConfig& config, const Bytes& data)
+{
+    Bytes reply = {static_cast<uint8_t>(config.address), 0x03, static_cast<uint8_t>(data.size())};
+    reply.insert(reply.end(), data.begin(), data.end());
+    return SealModbus(std::move(reply));
+}
+
+bool IsRead(ByteView request, int start, int count)
+{
+    return request.size() == 8 && request[1] == 0x03 && (request[2] << 8 | request[3]) == start &&
+           (request[4] << 8 | request[5]) == count;
+}
+
+// "UU", address, 0x02, 0x00, sum: the status request of device type 3.
+bool IsCustomStatusRequest(ByteView request)
+{
+    return request.size() == 6 && request[3] == 0x02 && request[4] == 0x00;
+}
+
+} // namespace
+
+Bytes LiveReplyV12(const SimConfig& config, const SimLiveValues& live, int registers)
+{
+    Bytes data;
+    PutFixed48_16(data, live.workVolume);
+    PutFixed48_16(data, live.stdVolume);
+    PutFixed23_8(data, live.workFlow);
+    PutFixed23_8(data, live.stdFlow);
+    PutFixed23_8(data, live.temperature);
+    PutFixed23_8(data, live.pressure);
+    PutFixed7_24(data, live.compressFactor);
+    PutU8(data, 0x00);
+    PutU8(data, live.statusV12);
+    data.resize(static_cast<size_t>(2 * std::clamp(registers, 0, 19)));
+    return ModbusReply(config, data);
+}
+
+Bytes CardReplyV13(const SimConfig& config, const SimLiveValues& live)
+{
+    Bytes data(live.userNumberBcd.begin(), live.userNumberBcd.end());
+    PutU8(data, 0x00);
+    PutU8(data, live.meterTypeBcd);
+    PutU8(data, 0x00);
+    data.insert(data.end(), live.meterState.begin(), live.meterState.end());
+    PutU32(data, static_cast<uint32_t>(live.remainingGas));
+    PutU16(data, live.buyCount);
+    PutU32(data, static_cast<uint32_t>(live.totalBought));
+    PutU32(data, static_cast<uint32_t>(live.lastBought));
+    PutU32(data, static_cast<uint32_t>(live.emergencyTotal));
+    PutU32(data, static_cast<uint32_t>(live.emergencyLast));
+    PutU16(data, live.emergencyCount);
+    PutFixed23_8(data, live.alarmGas);
+    PutFixed23_8(data, live.rechargeLimit);
+    PutU16(data, live.overdraftLimit);
+    PutU32(data, static_cast<uint32_t>(live.zeroCrossGas));
+    PutU16(data, live.removalCount);
+    PutU16(data, live.valveCount);
+    data.insert(data.end(), live.lowVoltageCount.begin(), live.lowVoltageCount.end());
+    return ModbusReply(config, data);
+}
+
+Bytes StatusReplyCustom(const SimConfig& config, const SimLiveValues& live)
+{
+    Bytes reply = {
+        0x55, 0x55, static_cast<uint8_t>(config.address), 0x02, 0x00, live.customStatus1, live.customStatus2};
+    PutFloat32Exp(reply, live.workFlow);
+    PutFloat32Exp(reply, live.stdFlow);
+    PutFloat32Exp(reply, live.temperature);
+    PutFloat32Exp(reply, live.pressure);
+    if (config.customStatusLength == 28)
+        PutFloat32Exp(reply, live.stdVolume);
+    else
+        PutFloat48Exp(reply, live.stdVolume);
+    return SealCustom(std::move(reply));
+}
+
+Bytes LiveReplyV20(const SimConfig& config, const SimLiveValues& live)
+{
+    Bytes data(live.clock.begin(), live.clock.end());
+    PutDouble(data, live.stdVolume);
+    PutDouble(data, live.workVolume);
+    PutSingle(data, live.stdFlow);
+    PutSingle(data, live.workFlow);
+    PutSingle(data, live.temperature);
+    PutSingle(data, live.pressure);
+    PutU16(data, 0x0000);
+    PutU8(data, live.alarmV20Hi);
+    PutU8(data, live.alarmV20Lo);
+    PutDouble(data, live.errStdVolume);
+    return ModbusReply(config, data);
+}
+
+Bytes LiveReplyMoney(const SimConfig& config, const SimLiveValues& live)
+{
+    Bytes data(live.clock.begin(), live.clock.end());
+    PutDouble(data, live.stdVolume);
+    PutDouble(data, live.workVolume);
+    PutSingle(data, live.stdFlow);
+    PutSingle(data, live.workFlow);
+    PutSingle(data, live.temperature);
+    PutSingle(data, live.pressure);
+    PutU16(data, live.statusWordMoney);
+    PutU16(data, live.alarmWordMoney);
+    return ModbusReply(config, data);
+}
+
+Bytes ParamBlockReplyTyped(const SimConfig& config, const SimLiveValues& live)
+{
+    Bytes data = config.typedParamBlock;
+    if (data.empty()) {
+        // Placeholder block until the register map of the protocol workbook is
+        // served: time, volumes, flows, temperature, pressure, counters.
+        data.assign(live.clock.begin(), live.clock.end());
+        PutDouble(data, live.stdVolume);
+        PutDouble(data, live.workVolume);
+        PutSingle(data, live.stdFlow);
+        PutSingle(data, live.workFlow);
+        PutSingle(data, live.temperature);
+        PutSingle(data, live.pressure);
+        PutSingle(data, live.compressFactor);
+        PutU32(data, static_cast<uint32_t>(config.address));
+        PutU32(data, 9600);
+        PutU16(data, 1);
+        PutU16(data, 0);
+        PutU32(data, 0x00001A2B);
+    }
+    data.resize(2 * kTypedParamCount, 0x00);
+    return ModbusReply(config, data);
+}
+
+std::optional<Bytes> AnswerProbe(const SimConfig& config, const SimLiveValues& live, ByteView request)
+{
+    switch (config.deviceType) {
+    case 1:
+        if (IsRead(request, 0x0000, 16))
+            return LiveReplyV12(config, live, 16);
+        break;
+    case 2:
+        if (IsRead(request, 0x0000, 16))
+            return LiveReplyV12(config, live, 16);
+        if (IsRead(request, 0x0106, 27))
+            return CardReplyV13(config, live);
+        break;
+    case 3:
+        if (IsCustomStatusRequest(request))
+            return StatusReplyCustom(config, live);
+        break;
+    case 5:
+        if (IsRead(request, kTypedParamStart, kTypedParamCount))
+            return ParamBlockReplyTyped(config, live);
+        break;
+    case 6:
+        if (IsRead(request, 10, 25))
+            return LiveReplyV20(config, live);
+        break;
+    case 7:
+        if (IsRead(request, 10, 21))
+            return LiveReplyMoney(config, live);
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}

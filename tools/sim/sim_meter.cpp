@@ -1,0 +1,199 @@
+#include "sim/sim_meter.h"
+
+#include "sim/sim_encode.h"
+#include "sim/sim_identify.h"
+#include "sim/sim_params.h"
+#include "sim/sim_records.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace {
+
+// Fault names without a number, and those that take one after "=".
+const std::array<const char*, 10> kPlainFaults = {"silence",       "bad-crc",        "wrong-length",
+                                                  "split",         "garbage-before", "garbage-after",
+                                                  "other-address", "endless",        "oversize",
+                                                  "alarm"};
+const std::array<const char*, 3> kNumberFaults = {"split", "close-after", "slow"};
+
+// Replies just over the limit a reply collection accepts.
+constexpr size_t kOversizeLength = 501;
+
+std::string FaultBase(const std::string& fault)
+{
+    return fault.substr(0, fault.find('='));
+}
+
+bool ParseNumber(const std::string& text, int& number)
+{
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    number = std::atoi(text.c_str());
+    return true;
+}
+
+bool IsCustomFrame(ByteView frame)
+{
+    return frame.size() >= 2 && frame[0] == 0x55 && frame[1] == 0x55;
+}
+
+Bytes Reseal(Bytes frame, bool custom)
+{
+    const size_t checkBytes = custom ? 1 : 2;
+    if (frame.size() < checkBytes)
+        return frame;
+    frame.resize(frame.size() - checkBytes);
+    return custom ? SealCustom(std::move(frame)) : SealModbus(std::move(frame));
+}
+
+} // namespace
+
+std::string CheckFaultNames(const std::vector<std::string>& faults)
+{
+    for (const std::string& fault : faults) {
+        const std::string base = FaultBase(fault);
+        if (fault == "slow" ||
+            std::find(kPlainFaults.begin(), kPlainFaults.end(), fault) != kPlainFaults.end())
+            continue;
+        const bool takesNumber =
+            std::find(kNumberFaults.begin(), kNumberFaults.end(), base) != kNumberFaults.end();
+        int number = 0;
+        if (!takesNumber)
+            return "unknown fault: " + fault;
+        if (fault.size() == base.size() || !ParseNumber(fault.substr(base.size() + 1), number))
+            return "fault " + base + " needs a number: " + base + "=N";
+    }
+    return {};
+}
+
+bool HasFault(const SimConfig& config, const std::string& name)
+{
+    return std::any_of(config.faults.begin(), config.faults.end(),
+                       [&](const std::string& fault) { return FaultBase(fault) == name; });
+}
+
+int FaultNumber(const SimConfig& config, const std::string& name, int fallback)
+{
+    for (const std::string& fault : config.faults) {
+        int number = 0;
+        if (FaultBase(fault) == name && fault.size() > name.size() &&
+            ParseNumber(fault.substr(name.size() + 1), number))
+            return number;
+    }
+    return fallback;
+}
+
+int64_t ByteTimeUs(const SimConfig& config)
+{
+    const int baud = config.baud > 0 ? config.baud : 9600;
+    return 11'000'000 / baud;
+}
+
+std::vector<SimPiece> ScheduleReply(const SimConfig& config, const Bytes& reply)
+{
+    std::vector<SimPiece> pieces;
+    if (reply.empty())
+        return pieces;
+    const int delayMs =
+        HasFault(config, "slow") ? FaultNumber(config, "slow", config.slowDelayMs) : config.replyDelayMs;
+    const int64_t delayUs = int64_t{std::max(delayMs, 0)} * 1000;
+    const bool split = HasFault(config, "split");
+    const size_t pieceCount =
+        split ? std::clamp<size_t>(static_cast<size_t>(std::max(config.splitPieces, 1)), 1, reply.size()) : 1;
+    const int64_t gapUs = int64_t{FaultNumber(config, "split", config.splitGapMs)} * 1000;
+    const int64_t byteUs = config.lineRate ? ByteTimeUs(config) : 0;
+    for (size_t i = 0; i < reply.size(); ++i) {
+        const size_t pieceIndex = i * pieceCount / reply.size();
+        const int64_t at =
+            delayUs + static_cast<int64_t>(i + 1) * byteUs + static_cast<int64_t>(pieceIndex) * gapUs;
+        if (pieces.empty() || pieces.back().atUs != at)
+            pieces.push_back({at, {}});
+        pieces.back().bytes.push_back(reply[i]);
+    }
+    return pieces;
+}
+
+std::optional<size_t> KnownRequestLength(ByteView bytes)
+{
+    if (bytes.size() < 2)
+        return std::nullopt;
+    if (IsCustomFrame(bytes)) {
+        if (bytes.size() < 4)
+            return std::nullopt;
+        if (bytes[3] == 0x28)
+            return 9;
+        if (bytes[3] == 0x02)
+            return 6;
+        return std::nullopt;
+    }
+    switch (bytes[1]) {
+    case 0x03:
+        return 8;
+    case 0x65:
+        return 14;
+    case 0x66:
+        return 9;
+    default:
+        return std::nullopt;
+    }
+}
+
+SimMeter::SimMeter(SimConfig config) : FConfig(std::move(config)) {}
+
+std::optional<Bytes> SimMeter::Answer(ByteView request)
+{
+    const auto address = static_cast<uint8_t>(FConfig.address);
+    if (FConfig.deviceType == 3) {
+        // Device type 3 only speaks its custom frame: "UU", address, …, 8-bit sum
+        // of everything after the header.
+        if (request.size() < 4 || !IsCustomFrame(request) || request[2] != address ||
+            ByteSum8(request.subspan(2, request.size() - 3)) != request.back())
+            return std::nullopt;
+    } else if (request.size() < 4 || request[0] != address || !CheckCrcFull(request)) {
+        return std::nullopt;
+    }
+    if (auto reply = AnswerRecordRequest(FConfig, request))
+        return reply;
+    if (auto reply = AnswerParameterRead(FConfig, FLive, request))
+        return reply;
+    return AnswerProbe(FConfig, FLive, request);
+}
+
+std::optional<Bytes> SimMeter::Respond(ByteView request)
+{
+    ++FRequestCount;
+    if (HasFault(FConfig, "silence"))
+        return std::nullopt;
+    std::optional<Bytes> reply = Answer(request);
+    if (!reply)
+        return std::nullopt;
+    return ApplyFaults(std::move(*reply));
+}
+
+Bytes SimMeter::ApplyFaults(Bytes reply) const
+{
+    const bool custom = IsCustomFrame(reply);
+    if (HasFault(FConfig, "other-address") && reply.size() > 2) {
+        // The reply of the next meter on the bus, check bytes intact.
+        uint8_t& address = reply[custom ? 2 : 0];
+        address = static_cast<uint8_t>(address % 247 + 1);
+        reply = Reseal(std::move(reply), custom);
+    }
+    if (HasFault(FConfig, "wrong-length") && reply.size() > 3) {
+        // One data byte lost, check bytes recomputed: only the length betrays it.
+        reply.erase(reply.end() - (custom ? 2 : 3));
+        reply = Reseal(std::move(reply), custom);
+    }
+    if (HasFault(FConfig, "bad-crc") && !reply.empty())
+        reply.back() ^= 0xFF;
+    if (HasFault(FConfig, "garbage-before"))
+        reply.insert(reply.begin(), {0x00, 0xFF, 0x7E});
+    if (HasFault(FConfig, "garbage-after"))
+        reply.insert(reply.end(), {0xFF, 0x00, 0x7E});
+    if (HasFault(FConfig, "oversize") && reply.size() < kOversizeLength)
+        reply.resize(kOversizeLength, 0xEE);
+    return reply;
+}

@@ -1,0 +1,147 @@
+#include "sim/sim_params.h"
+
+#include "sim/sim_encode.h"
+#include "sim/sim_identify.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+bool IsRead(ByteView request, int start, int count)
+{
+    return request.size() == 8 && request[1] == 0x03 && (request[2] << 8 | request[3]) == start &&
+           (request[4] << 8 | request[5]) == count;
+}
+
+bool IsCustomStatusRequest(ByteView request)
+{
+    return request.size() == 6 && request[0] == 0x55 && request[1] == 0x55 && request[3] == 0x02 &&
+           request[4] == 0x00;
+}
+
+Bytes ModbusReply(const SimConfig& config, const Bytes& data)
+{
+    Bytes reply = {static_cast<uint8_t>(config.address), 0x03, static_cast<uint8_t>(data.size())};
+    reply.insert(reply.end(), data.begin(), data.end());
+    return SealModbus(std::move(reply));
+}
+
+int FromBcd(uint8_t value) { return (value >> 4) * 10 + (value & 0x0F); }
+
+// A small periodic wobble, one step per answer, so values move but stay near
+// where the operator set them.
+constexpr std::array<int, 8> kWobble = {0, 1, 2, 1, 0, -1, -2, -1};
+
+int WobbleAt(int64_t seconds) { return kWobble[static_cast<size_t>(seconds / kSimParamStepSeconds % 8)]; }
+
+constexpr const char* kSerialNumber = "QL2024000123";
+constexpr double kMeterFactor = 1000.0;
+constexpr double kBatteryVolts = 3.6;
+constexpr int32_t kRunningDays = 123;
+
+} // namespace
+
+SimLiveValues ReportedValues(const SimConfig& config, const SimLiveValues& live)
+{
+    SimLiveValues shown = live;
+    if (!HasFault(config, "alarm"))
+        return shown;
+    shown.statusV12 |= 0xA0;
+    shown.customStatus1 |= 0x40;
+    shown.customStatus2 |= 0x40;
+    shown.alarmV20Hi |= 0x80;
+    shown.alarmV20Lo |= 0x41;
+    shown.alarmWordMoney |= 0x0441;
+    shown.statusWordMoney = static_cast<uint16_t>((shown.statusWordMoney & ~0x0003) | 0x0002);
+    return shown;
+}
+
+Bytes TypedParamData(const SimConfig& config, const SimLiveValues& live)
+{
+    if (!config.typedParamBlock.empty()) {
+        Bytes data = config.typedParamBlock;
+        data.resize(2 * kTypedParamCount, 0x00);
+        return data;
+    }
+    Bytes data(16, 0x00);
+    std::memcpy(data.data(), kSerialNumber, std::strlen(kSerialNumber));
+    data.insert(data.end(), live.clock.begin(), live.clock.end());
+    PutDouble(data, live.stdVolume);
+    PutDouble(data, live.workVolume);
+    PutSingle(data, live.stdFlow);
+    PutSingle(data, live.workFlow);
+    PutSingle(data, live.temperature);
+    PutSingle(data, live.pressure);
+    PutSingle(data, live.compressFactor);
+    PutSingle(data, kMeterFactor);
+    PutSingle(data, kBatteryVolts);
+    PutU32(data, live.alarmV20Hi << 8 | live.alarmV20Lo);
+    PutU32(data, static_cast<uint32_t>(kRunningDays));
+    PutU16(data, static_cast<uint16_t>(config.address & 0xFF));
+    data.resize(2 * kTypedParamCount, 0x00);
+    return data;
+}
+
+void AdvanceLiveValues(SimLiveValues& live, int seconds)
+{
+    SimTime clock;
+    clock.year = 2000 + FromBcd(live.clock[0]);
+    clock.month = FromBcd(live.clock[1]);
+    clock.day = FromBcd(live.clock[2]);
+    clock.hour = FromBcd(live.clock[3]);
+    clock.minute = FromBcd(live.clock[4]);
+    clock.second = FromBcd(live.clock[5]);
+    const int64_t before = SimTimeToSeconds(clock);
+    const int64_t after = before + seconds;
+    Bytes bcd;
+    PutBcdTime(bcd, SimTimeFromSeconds(after));
+    std::copy(bcd.begin(), bcd.end(), live.clock.begin());
+
+    live.workVolume += live.workFlow * seconds / 3600.0;
+    live.stdVolume += live.stdFlow * seconds / 3600.0;
+    const int step = WobbleAt(after) - WobbleAt(before);
+    live.workFlow += 0.05 * step;
+    live.stdFlow += 0.05 * step;
+    live.temperature += 0.05 * step;
+    live.pressure += 0.01 * step;
+}
+
+std::optional<Bytes> AnswerParameterRead(const SimConfig& config, SimLiveValues& live, ByteView request)
+{
+    const SimLiveValues shown = ReportedValues(config, live);
+    std::optional<Bytes> reply;
+    switch (config.deviceType) {
+    case 1:
+        if (IsRead(request, 0, 19))
+            reply = LiveReplyV12(config, shown, 19);
+        break;
+    case 2:
+        if (IsRead(request, 0, 16))
+            reply = LiveReplyV12(config, shown, 16);
+        else if (IsRead(request, 0x0106, 27))
+            reply = CardReplyV13(config, shown);
+        break;
+    case 3:
+        if (IsCustomStatusRequest(request))
+            reply = StatusReplyCustom(config, shown);
+        break;
+    case 5:
+        if (IsRead(request, kTypedParamStart, kTypedParamCount))
+            reply = ModbusReply(config, TypedParamData(config, shown));
+        break;
+    case 6:
+        if (IsRead(request, 10, 25))
+            reply = LiveReplyV20(config, shown);
+        break;
+    case 7:
+        if (IsRead(request, 10, 21))
+            reply = LiveReplyMoney(config, shown);
+        break;
+    default:
+        break;
+    }
+    if (reply)
+        AdvanceLiveValues(live, kSimParamStepSeconds);
+    return reply;
+}
