@@ -1,5 +1,6 @@
 #include "codec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>

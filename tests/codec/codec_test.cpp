@@ -1,0 +1,343 @@
+#include "codec/codec.h"
+#include "support/hex.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace {
+
+// Bit-by-bit CRC-16/MODBUS (reflected 0xA001), the reference the tables must match.
+uint16_t ReferenceCrc(ByteView bytes, uint16_t start)
+{
+    uint16_t crc = start;
+    for (uint8_t b : bytes) {
+        crc ^= b;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+    }
+    return crc;
+}
+
+uint16_t SwapBytes(uint16_t v)
+{
+    return static_cast<uint16_t>(v << 8 | v >> 8);
+}
+
+Bytes Ascii(std::string_view text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+// ---------------------------------------------------------------------------------
+// CRC tables and Crc16
+
+TEST(CrcTables, EveryEntryIsTheCrcOfItsSingleByte)
+{
+    for (int i = 0; i < 256; ++i) {
+        const uint8_t byte = static_cast<uint8_t>(i);
+        const uint16_t crc = ReferenceCrc(ByteView(&byte, 1), 0);
+        EXPECT_EQ(CrcTableHi[i], crc & 0xFF) << "entry " << i;
+        EXPECT_EQ(CrcTableLo[i], crc >> 8) << "entry " << i;
+    }
+}
+
+struct CrcCase {
+    const char* name;
+    Bytes bytes;
+    int count;
+    uint16_t expected;
+};
+
+class Crc16Vectors : public testing::TestWithParam<CrcCase> {};
+
+TEST_P(Crc16Vectors, GivesWireOrderedCrc)
+{
+    const CrcCase& c = GetParam();
+    EXPECT_EQ(Crc16(c.bytes, static_cast<uint8_t>(c.count)), c.expected);
+}
+
+Bytes Counting(size_t n)
+{
+    Bytes bytes(n);
+    for (size_t i = 0; i < n; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codec, Crc16Vectors,
+    testing::Values(CrcCase{"ReadHoldingRegisterRequest", HexBytes("01 03 00 00 00 01"), 6, 0x840A},
+                    CrcCase{"AsciiDigits1To9", Ascii("123456789"), 9, 0x374B},
+                    CrcCase{"ZeroBytesGivesStartValue", HexBytes("01 02 03"), 0, 0xFFFF},
+                    CrcCase{"CountShorterThanData", HexBytes("01 03 00 00 00 01 77 88"), 6, 0x840A},
+                    // The count is 8 bits wide: 300 covers 300 mod 256 = 44 bytes.
+                    CrcCase{"CountWrapsModulo256", Counting(300), 300,
+                            SwapBytes(ReferenceCrc(ByteView(Counting(300)).first(44), 0xFFFF))},
+                    CrcCase{"Count256CoversNothing", Counting(256), 256, 0xFFFF}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Crc16Full, CoversFramesLongerThan256Bytes)
+{
+    const Bytes bytes = Counting(300);
+    EXPECT_EQ(Crc16Full(bytes), SwapBytes(ReferenceCrc(bytes, 0xFFFF)));
+}
+
+// ---------------------------------------------------------------------------------
+// AppendCrc and CheckCrc
+
+TEST(AppendCrc, SealsModbusRequestHighHalfFirst)
+{
+    EXPECT_EQ(AppendCrc(HexBytes("01 03 00 00 00 01")), HexBytes("01 03 00 00 00 01 84 0A"));
+}
+
+TEST(CheckCrc, AcceptsSealedFrameAndRejectsEverySingleBitError)
+{
+    const Bytes sealed = AppendCrc(HexBytes("17 66 00 64 02 00 01"));
+    ASSERT_TRUE(CheckCrc(sealed));
+    for (size_t i = 0; i < sealed.size(); ++i) {
+        for (int bit = 0; bit < 8; ++bit) {
+            Bytes damaged = sealed;
+            damaged[i] ^= static_cast<uint8_t>(1 << bit);
+            EXPECT_FALSE(CheckCrc(damaged)) << "byte " << i << " bit " << bit;
+        }
+    }
+}
+
+struct CheckCase {
+    const char* name;
+    Bytes frame;
+    bool expected;
+};
+
+class CheckCrcEdges : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckCrcEdges, Verdict)
+{
+    EXPECT_EQ(CheckCrc(GetParam().frame), GetParam().expected);
+}
+
+Bytes LongFrameWithFullCrc(size_t bodyLength)
+{
+    Bytes frame = Counting(bodyLength);
+    const uint16_t crc = Crc16Full(frame);
+    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+    return frame;
+}
+
+Bytes BodyThenFFFF(size_t bodyLength)
+{
+    Bytes frame = Counting(bodyLength);
+    frame.insert(frame.end(), {0xFF, 0xFF});
+    return frame;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codec, CheckCrcEdges,
+    testing::Values(CheckCase{"TwoByteFrameFFFFPasses", HexBytes("FF FF"), true},
+                    CheckCase{"TwoByteFrameOtherwiseFails", HexBytes("FF FE"), false},
+                    CheckCase{"SwappedCrcBytesFail", HexBytes("01 03 00 00 00 01 0A 84"), false},
+                    CheckCase{"SingleByteIsRejectedNotRead", HexBytes("FF"), false},
+                    CheckCase{"EmptyIsRejectedNotRead", Bytes{}, false},
+                    // 8-bit count: a 300-byte body is checked over 44 bytes only.
+                    CheckCase{"LongFrameWithTrueCrcFails", LongFrameWithFullCrc(300), false},
+                    // 256-byte body: count 0, so FF FF is what the check expects.
+                    CheckCase{"Body256ThenFFFFPasses", BodyThenFFFF(256), true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CheckCrcFull, VerifiesWholeLongFrame)
+{
+    Bytes frame = LongFrameWithFullCrc(300);
+    EXPECT_TRUE(CheckCrcFull(frame));
+    frame[299] ^= 0x01;
+    EXPECT_FALSE(CheckCrcFull(frame));
+    EXPECT_FALSE(CheckCrcFull(HexBytes("FF")));
+}
+
+// ---------------------------------------------------------------------------------
+// Sum, hex text, blank slots, no-record answers
+
+TEST(ByteSum8, SumsModulo256)
+{
+    EXPECT_EQ(ByteSum8(Ascii("abc")), 0x26);
+    EXPECT_EQ(ByteSum8(HexBytes("FF 01")), 0x00);
+    EXPECT_EQ(ByteSum8(HexBytes("80 80 80")), 0x80);
+    EXPECT_EQ(ByteSum8(Bytes{}), 0x00);
+}
+
+TEST(HexText, SpacedAndPlainUpperCase)
+{
+    EXPECT_EQ(BytesToHexSpaced(HexBytes("01 03 0A")), "01 03 0A");
+    EXPECT_EQ(BytesToHexSpaced(HexBytes("ab cd ef 00")), "AB CD EF 00");
+    EXPECT_EQ(BytesToHexSpaced(Bytes{}), "");
+    EXPECT_EQ(BytesToHexSpaced(HexBytes("7F")), "7F");
+    EXPECT_EQ(BytesToHex(HexBytes("01 03 0A")), "01030A");
+    EXPECT_EQ(BytesToHex(HexBytes("fe dc")), "FEDC");
+    EXPECT_EQ(BytesToHex(Bytes{}), "");
+}
+
+TEST(AllBytesEqual, BlankSlotRecognition)
+{
+    EXPECT_TRUE(AllBytesEqual(HexBytes("FF FF FF"), 0xFF));
+    EXPECT_FALSE(AllBytesEqual(HexBytes("FF FE FF"), 0xFF));
+    EXPECT_TRUE(AllBytesEqual(HexBytes("00 00"), 0x00));
+    EXPECT_FALSE(AllBytesEqual(HexBytes("00 00"), 0xFF));
+    EXPECT_TRUE(AllBytesEqual(Bytes{}, 0xFF));
+}
+
+struct NoRecordCase {
+    const char* name;
+    Bytes reply;
+    bool expected;
+};
+
+class NoRecordAnswers : public testing::TestWithParam<NoRecordCase> {};
+
+TEST_P(NoRecordAnswers, Verdict)
+{
+    EXPECT_EQ(IsNoRecordAnswer(GetParam().reply), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codec, NoRecordAnswers,
+                         testing::Values(NoRecordCase{"Function66Code80", HexBytes("17 66 80 01 02 03 04"),
+                                                      true},
+                                         NoRecordCase{"ThreeBytes6680", HexBytes("17 66 80"), true},
+                                         NoRecordCase{"AnyFiveByteReply", HexBytes("12 34 56 78 9A"), true},
+                                         NoRecordCase{"FiveZeroBytes", HexBytes("00 00 00 00 00"), true},
+                                         NoRecordCase{"OtherCode", HexBytes("17 66 81 00"), false},
+                                         NoRecordCase{"OtherFunction", HexBytes("17 65 80 00"), false},
+                                         NoRecordCase{"FourBytes", HexBytes("17 03 02 00"), false},
+                                         NoRecordCase{"TwoBytesNotRead", HexBytes("66 80"), false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------
+// Numbers
+
+TEST(BytesToInt16, TwosComplement)
+{
+    EXPECT_EQ(BytesToInt16(0x00, 0x05), 5);
+    EXPECT_EQ(BytesToInt16(0xFF, 0xFE), -2);
+    EXPECT_EQ(BytesToInt16(0x80, 0x00), -32768);
+    EXPECT_EQ(BytesToInt16(0xFF, 0xFF), -1);
+    EXPECT_EQ(BytesToInt16(0x7F, 0xFF), 32767);
+}
+
+TEST(ReadIntegers, BigEndian)
+{
+    EXPECT_EQ(ReadUInt32(HexBytes("12 34 56 78")), 0x12345678u);
+    EXPECT_EQ(ReadUInt32(HexBytes("FF FF FF FF")), 4294967295u);
+    EXPECT_EQ(Format("%u", ReadUInt32(HexBytes("80 00 00 00"))), "2147483648");
+    EXPECT_EQ(ReadUInt32(HexBytes("00 00 01 00 FF")), 256u);
+    EXPECT_EQ(ReadInt64(HexBytes("FF FF FF FF FF FF FF FF")), -1);
+    EXPECT_EQ(ReadInt64(HexBytes("80 00 00 00 00 00 00 00")), std::numeric_limits<int64_t>::min());
+    EXPECT_EQ(ReadInt64(HexBytes("00 00 00 00 00 01 00 00")), 65536);
+    EXPECT_EQ(ReadInt64(HexBytes("01 02 03 04 05 06 07 08")), 0x0102030405060708LL);
+}
+
+TEST(ReadIntegers, ShortPieceIsPaddedWithZerosNotReadPast)
+{
+    EXPECT_EQ(ReadUInt32(HexBytes("12 34")), 0x12340000u);
+    EXPECT_EQ(ReadInt64(Bytes{}), 0);
+    EXPECT_EQ(ReadFixed48_16(HexBytes("00 00 00 00 00 01")), 1.0);
+}
+
+struct RealCase {
+    const char* name;
+    double (*read)(ByteView);
+    Bytes bytes;
+    double expected;
+};
+
+class RealVectors : public testing::TestWithParam<RealCase> {};
+
+TEST_P(RealVectors, ExactValue)
+{
+    const RealCase& c = GetParam();
+    EXPECT_EQ(c.read(c.bytes), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codec, RealVectors,
+    testing::Values(
+        RealCase{"SingleOneAndHalf", ReadSingle, HexBytes("3F C0 00 00"), 1.5},
+        RealCase{"SingleNegativeTwo", ReadSingle, HexBytes("C0 00 00 00"), -2.0},
+        RealCase{"DoubleOneAndHalf", ReadDouble, HexBytes("3F F8 00 00 00 00 00 00"), 1.5},
+        RealCase{"DoubleMinusHundred", ReadDouble, HexBytes("C0 59 00 00 00 00 00 00"), -100.0},
+        RealCase{"Fixed48_16OneAndHalf", ReadFixed48_16, HexBytes("00 00 00 00 00 01 80 00"), 1.5},
+        RealCase{"Fixed48_16LargeInteger", ReadFixed48_16, HexBytes("01 00 00 00 00 00 40 00"),
+                 1099511627776.25},
+        RealCase{"Fixed23_8MinusOneAndHalf", ReadFixed23_8, HexBytes("80 00 01 80"), -1.5},
+        RealCase{"Fixed23_8Positive", ReadFixed23_8, HexBytes("01 00 00 40"), 65536.25},
+        RealCase{"Fixed7_24OneAndHalf", ReadFixed7_24, HexBytes("01 80 00 00"), 1.5},
+        RealCase{"Fixed7_24Negative", ReadFixed7_24, HexBytes("82 40 00 00"), -2.25},
+        RealCase{"Float32ExpOne", ReadFloat32Exp, HexBytes("01 40 00 00"), 1.0},
+        RealCase{"Float32ExpMinusOne", ReadFloat32Exp, HexBytes("01 C0 00 00"), -1.0},
+        RealCase{"Float32ExpZero", ReadFloat32Exp, HexBytes("00 00 00 00"), 0.0},
+        // Exponent byte 0x80 is E = −128, not +128.
+        RealCase{"Float32ExpMostNegativeExponent", ReadFloat32Exp, HexBytes("80 40 00 00"),
+                 std::ldexp(1.0, -129)},
+        RealCase{"Float32ExpNegativeExponent", ReadFloat32Exp, HexBytes("FF 40 00 00"), 0.25},
+        RealCase{"Float32ExpLargestExponent", ReadFloat32Exp, HexBytes("7F 00 00 01"), std::ldexp(1.0, 104)},
+        RealCase{"Float48ExpTwo", ReadFloat48Exp, HexBytes("01 80 00 00 00 00"), 2.0},
+        RealCase{"Float48ExpNegativeExponent", ReadFloat48Exp, HexBytes("FE 80 00 00 00 00"), 0.25},
+        RealCase{"Float48ExpMostNegativeExponent", ReadFloat48Exp, HexBytes("80 00 00 00 00 01"),
+                 std::ldexp(1.0, -167)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IeeePatterns, PassedOnUnchanged)
+{
+    EXPECT_EQ(BytesToSingle(0x3F, 0xC0, 0x00, 0x00), 1.5);
+    EXPECT_EQ(BytesToDouble(0x3F, 0xF8, 0, 0, 0, 0, 0, 0), 1.5);
+    EXPECT_TRUE(std::isinf(ReadSingle(HexBytes("7F 80 00 00"))));
+    EXPECT_LT(ReadSingle(HexBytes("FF 80 00 00")), 0.0);
+    EXPECT_TRUE(std::isnan(ReadSingle(HexBytes("7F C0 00 00"))));
+    EXPECT_TRUE(std::isnan(ReadDouble(HexBytes("7F F8 00 00 00 00 00 01"))));
+    EXPECT_TRUE(std::signbit(ReadSingle(HexBytes("80 00 00 00"))));
+}
+
+// ---------------------------------------------------------------------------------
+// BCD and texts
+
+struct TextCase {
+    const char* name;
+    std::string actual;
+    std::string expected;
+};
+
+class TextVectors : public testing::TestWithParam<TextCase> {};
+
+TEST_P(TextVectors, ExactText)
+{
+    EXPECT_EQ(GetParam().actual, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codec, TextVectors,
+    testing::Values(
+        TextCase{"BcdPlainDigits", BcdToDigits(HexBytes("12")), "12"},
+        TextCase{"BcdLowNibbleAboveNine", BcdToDigits(HexBytes("3A")), "34"},
+        TextCase{"BcdBothNibblesAboveNine", BcdToDigits(HexBytes("AB")), "45"},
+        TextCase{"BcdFFIs99", BcdToDigits(HexBytes("FF")), "99"},
+        TextCase{"BcdSeveralBytes", BcdToDigits(HexBytes("20 23 05 C0")), "20230560"},
+        TextCase{"BcdEmpty", BcdToDigits(Bytes{}), ""},
+        TextCase{"DateTime", BcdToDateTime(HexBytes("23 05 17 08 30 00")), "2023-05-17 08:30:00"},
+        TextCase{"DateTimeEndOfCentury", BcdToDateTime(HexBytes("99 12 31 23 59 59")), "2099-12-31 23:59:59"},
+        TextCase{"DateTimeMonthNotRangeChecked", BcdToDateTime(HexBytes("23 13 40 25 61 99")),
+                 "2023-13-40 25:61:99"},
+        TextCase{"DateTimeBlankSlot", BcdToDateTime(HexBytes("FF FF FF FF FF FF")), "2099-99-99 99:99:99"},
+        TextCase{"DateTimeOnlySixBytesUsed", BcdToDateTime(HexBytes("23 05 17 08 30 00 11")),
+                 "2023-05-17 08:30:00"},
+        TextCase{"DateTimeShortPieceAppendsSeparators", BcdToDateTime(HexBytes("23")), "2023-- ::"},
+        TextCase{"PadToWidth", PadLeftZeros("5", 3), "005"},
+        TextCase{"PadAlreadyWide", PadLeftZeros("1234", 3), "1234"},
+        TextCase{"PadEmpty", PadLeftZeros("", 2), "00"}, TextCase{"PadWidthZero", PadLeftZeros("7", 0), "7"},
+        TextCase{"PadNegativeWidth", PadLeftZeros("7", -4), "7"},
+        TextCase{"FormatFixedPoint", Format("%.2f", 1.5), "1.50"},
+        TextCase{"FormatLongerThanAnyBuffer", Format("%s|%d", std::string(300, 'x').c_str(), -7),
+                 std::string(300, 'x') + "|-7"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

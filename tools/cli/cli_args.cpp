@@ -1,0 +1,226 @@
+#include "cli_args.h"
+
+#include "catalogue/catalogue.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+const std::initializer_list<CliOptionSpec> kLineOptionSpecs = {
+    {"--baud"}, {"--data-bits"}, {"--parity"}, {"--stop-bits"}};
+
+namespace {
+
+const CliOptionSpec* FindSpec(std::string_view name, std::initializer_list<CliOptionSpec> a,
+                              std::initializer_list<CliOptionSpec> b)
+{
+    for (const auto* list : {&a, &b})
+        for (const CliOptionSpec& spec : *list)
+            if (spec.name == name)
+                return &spec;
+    return nullptr;
+}
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+CliOptions::CliOptions(const std::vector<std::string>& args, std::initializer_list<CliOptionSpec> accepted,
+                       std::initializer_list<CliOptionSpec> moreAccepted)
+{
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (optionsEnded || word.size() < 2 || word.compare(0, 2, "--") != 0) {
+            FPositionals.push_back(word);
+            continue;
+        }
+        if (word == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t equals = word.find('=');
+        const std::string name = word.substr(0, equals);
+        const CliOptionSpec* spec = FindSpec(name, accepted, moreAccepted);
+        if (!spec)
+            throw CliUsageError("unknown option " + name);
+        if (Has(name))
+            throw CliUsageError("option " + name + " given twice");
+        std::string value;
+        if (!spec->takesValue) {
+            if (equals != std::string::npos)
+                throw CliUsageError("option " + name + " takes no value");
+        } else if (equals != std::string::npos) {
+            value = word.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            throw CliUsageError("option " + name + " needs a value");
+        }
+        FValues.emplace_back(name, value);
+    }
+}
+
+bool CliOptions::Has(std::string_view name) const
+{
+    return std::any_of(FValues.begin(), FValues.end(),
+                       [&](const auto& entry) { return entry.first == name; });
+}
+
+std::optional<std::string> CliOptions::Value(std::string_view name) const
+{
+    for (const auto& [key, value] : FValues)
+        if (key == name)
+            return value;
+    return std::nullopt;
+}
+
+std::string CliOptions::Text(std::string_view name, std::string_view defaultValue) const
+{
+    return Value(name).value_or(std::string(defaultValue));
+}
+
+int CliOptions::Int(std::string_view name, int min, int max, std::optional<int> defaultValue) const
+{
+    const std::optional<std::string> value = Value(name);
+    if (!value) {
+        if (!defaultValue)
+            throw CliUsageError("missing " + std::string(name));
+        return *defaultValue;
+    }
+    return ParseIntArgument(name, *value, min, max);
+}
+
+void CliOptions::RequireNoPositionals() const
+{
+    if (!FPositionals.empty())
+        throw CliUsageError("unexpected argument '" + FPositionals.front() + "'");
+}
+
+int ParseIntArgument(std::string_view what, std::string_view text, int min, int max)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec == std::errc::invalid_argument || ptr != end)
+        throw CliUsageError(std::string(what) + ": '" + std::string(text) + "' is not a whole number");
+    if (ec == std::errc::result_out_of_range || value < min || value > max)
+        throw CliUsageError(std::string(what) + ": " + std::string(text) + " is outside " +
+                            std::to_string(min) + ".." + std::to_string(max));
+    return value;
+}
+
+int ParseKindOption(const CliOptions& options)
+{
+    const int kind = options.Int("--kind", 0, 999999);
+    if (!IsKnownRecordKind(kind))
+        throw CliUsageError("--kind: " + std::to_string(kind) + " is not a known record kind");
+    return kind;
+}
+
+int ParseAddressOption(const CliOptions& options)
+{
+    return options.Int("--addr", 1, 247, kDefaultMeterAddress);
+}
+
+LineOptions ParseLineOptions(const CliOptions& options)
+{
+    LineOptions line;
+    line.baudRate = options.Int("--baud", 1, 4000000, line.baudRate);
+    line.dataBits = options.Int("--data-bits", 5, 8, line.dataBits);
+    if (const auto parity = options.Value("--parity")) {
+        static constexpr LineParity kAll[] = {LineParity::None, LineParity::Odd, LineParity::Even,
+                                              LineParity::Mark, LineParity::Space};
+        const auto* found = std::find_if(std::begin(kAll), std::end(kAll),
+                                         [&](LineParity p) { return LineParityName(p) == *parity; });
+        if (found == std::end(kAll))
+            throw CliUsageError("--parity: '" + *parity + "' is not one of none, odd, even, mark, space");
+        line.parity = *found;
+    }
+    if (const auto stopBits = options.Value("--stop-bits")) {
+        if (*stopBits == "1")
+            line.stopBits = LineStopBits::One;
+        else if (*stopBits == "1.5")
+            line.stopBits = LineStopBits::OneAndHalf;
+        else if (*stopBits == "2")
+            line.stopBits = LineStopBits::Two;
+        else
+            throw CliUsageError("--stop-bits: '" + *stopBits + "' is not one of 1, 1.5, 2");
+    }
+    return line;
+}
+
+std::string_view LineParityName(LineParity parity)
+{
+    switch (parity) {
+    case LineParity::None:
+        return "none";
+    case LineParity::Odd:
+        return "odd";
+    case LineParity::Even:
+        return "even";
+    case LineParity::Mark:
+        return "mark";
+    case LineParity::Space:
+        return "space";
+    }
+    return "odd";
+}
+
+std::string_view LineStopBitsName(LineStopBits stopBits)
+{
+    switch (stopBits) {
+    case LineStopBits::One:
+        return "1";
+    case LineStopBits::OneAndHalf:
+        return "1.5";
+    case LineStopBits::Two:
+        return "2";
+    }
+    return "1";
+}
+
+Bytes ParseHexArgument(std::string_view text)
+{
+    Bytes bytes;
+    int high = -1;
+    for (const char c : text) {
+        if (std::isspace(static_cast<unsigned char>(c)))
+            continue;
+        const int digit = HexDigitValue(c);
+        if (digit < 0) {
+            const std::string shown = std::isprint(static_cast<unsigned char>(c))
+                                          ? std::string(1, c)
+                                          : Format("\\x%02X", static_cast<unsigned char>(c));
+            throw CliUsageError("HEX: '" + shown + "' is not a hex digit");
+        }
+        if (high < 0) {
+            high = digit;
+        } else {
+            bytes.push_back(static_cast<uint8_t>(high << 4 | digit));
+            high = -1;
+        }
+    }
+    if (high >= 0)
+        throw CliUsageError("HEX: odd number of hex digits (each byte needs two)");
+    return bytes;
+}
+
+Bytes ParseHexArgument(const std::vector<std::string>& words)
+{
+    std::string joined;
+    for (const std::string& word : words) {
+        joined += word;
+        joined += ' ';
+    }
+    return ParseHexArgument(joined);
+}

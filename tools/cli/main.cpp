@@ -1,0 +1,72 @@
+// ql-rs485-cli: the reader core without windows, one subcommand per cmd_<name>.cpp.
+#include "cli_args.h"
+#include "cli_command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kProgram = "ql-rs485-cli";
+
+void PrintCommandList(std::FILE* out)
+{
+    std::fprintf(out, "usage: %s <command> [options]\n       %s <command> --help\n\ncommands:\n", kProgram,
+                 kProgram);
+    size_t width = 0;
+    for (const CliCommand* command : RegisteredCliCommands())
+        width = std::max(width, command->name.size());
+    for (const CliCommand* command : RegisteredCliCommands())
+        std::fprintf(out, "  %-*.*s  %.*s\n", static_cast<int>(width), static_cast<int>(command->name.size()),
+                     command->name.data(), static_cast<int>(command->summary.size()),
+                     command->summary.data());
+    std::fprintf(out,
+                 "\nLINE: [--baud N] [--data-bits 5|6|7|8] [--parity none|odd|even|mark|space] "
+                 "[--stop-bits 1|1.5|2]\n      (default 9600 baud, 8 data bits, odd parity, 1 stop bit)\n"
+                 "Exit status: 0 done, 1 no or bad answer from the meter, 2 bad arguments or files.\n");
+}
+
+bool IsHelp(const std::string& word)
+{
+    return word == "--help" || word == "-h";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty()) {
+        PrintCommandList(stderr);
+        return kExitBadArguments;
+    }
+    if (IsHelp(words[0]) || words[0] == "help") {
+        PrintCommandList(stdout);
+        return kExitOk;
+    }
+    const CliCommand* command = FindCliCommand(words[0]);
+    if (!command) {
+        std::fprintf(stderr, "%s: unknown command '%s' (see %s --help)\n", kProgram, words[0].c_str(),
+                     kProgram);
+        return kExitBadArguments;
+    }
+    const std::vector<std::string> args(words.begin() + 1, words.end());
+    if (std::any_of(args.begin(), args.end(), IsHelp)) {
+        std::fwrite(command->usage.data(), 1, command->usage.size(), stdout);
+        return kExitOk;
+    }
+    try {
+        return command->Run(args);
+    } catch (const CliUsageError& error) {
+        const std::string_view usageLine = command->usage.substr(0, command->usage.find('\n'));
+        std::fprintf(stderr, "%s %s: %s\n%.*s\n", kProgram, words[0].c_str(), error.what(),
+                     static_cast<int>(usageLine.size()), usageLine.data());
+        return kExitBadArguments;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s %s: %s\n", kProgram, words[0].c_str(), error.what());
+        return kExitNoAnswer;
+    }
+}
