@@ -6,3 +6,13 @@ foreach(src ${QL_TEST_SOURCES})
     get_filename_component(base ${src} NAME_WE)
     ql_add_gtest(NAME ${QL_LAYER}_${base} SOURCES ${src} LIBS ${QL_TEST_LIBS})
 endforeach()
+
+# Tests that drive the executables need them built first.
+foreach(src ${QL_TEST_SOURCES})
+    get_filename_component(base ${src} NAME_WE)
+    foreach(exe ql-rs485-cli ql-rs485-sim)
+        if(TARGET ${exe})
+            add_dependencies(${QL_LAYER}_${base} ${exe})
+        endif()
+    endforeach()
+endforeach()
