@@ -1,10 +1,11 @@
 // ql-rs485-sim: serves a simulated meter on a pseudo-terminal until SIGINT/SIGTERM.
 //   ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N]
-//                [--link PATH] [--fault NAME ...]
+//                [--link PATH] [--workbook FILE] [--fault NAME ...]
 // The first line on stdout is "PTY <slave path>"; the client opens that path (or
 // the --link symlink) as its serial port.
 
 #include "sim/sim_meter.h"
+#include "sim/sim_workbook.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -42,11 +43,14 @@ constexpr int kLingerMs = 2000;
 struct Options {
     SimConfig config;
     std::string link;
+    // Device type 5 register map; empty: the shipped workbook beside the executable.
+    std::string workbook;
 };
 
 const char kUsage[] =
     "usage: ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N] [--link PATH] "
-    "[--fault NAME ...]\n"
+    "[--workbook FILE] [--fault NAME ...]\n"
+    "--workbook: protocol workbook of type 5 (default: Excel/VarnelModbus.xls beside the program)\n"
     "faults: silence bad-crc wrong-length split[=GAP_MS] garbage-before garbage-after other-address\n"
     "        endless oversize close-after=N slow[=DELAY_MS] alarm\n";
 
@@ -92,6 +96,8 @@ std::string ParseArguments(int argc, char** argv, Options& options)
                 return "--baud must be 50 to 4000000";
         } else if (arg == "--link") {
             options.link = text;
+        } else if (arg == "--workbook") {
+            options.workbook = text;
         } else if (arg == "--fault") {
             options.config.faults.emplace_back(text);
         } else {
@@ -310,6 +316,16 @@ int main(int argc, char** argv)
         if (!help)
             std::fprintf(stderr, "\n%s", kUsage);
         return help ? 0 : 2;
+    }
+    if (options.config.deviceType == 5) {
+        const std::string path = options.workbook.empty() ? DefaultSimWorkbookPath() : options.workbook;
+        const SimWorkbookLoad load = LoadSimWorkbook(path, options.config);
+        for (const std::string& warning : load.warnings)
+            std::fprintf(stderr, "ql-rs485-sim: %s\n", warning.c_str());
+        if (!load.Ok()) {
+            std::fprintf(stderr, "ql-rs485-sim: %s\n", load.error.c_str());
+            return 2;
+        }
     }
 
     std::string slavePath;

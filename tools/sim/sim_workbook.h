@@ -1,0 +1,35 @@
+// Device type 5 register map of the simulated meter, taken from the protocol
+// workbook as the reader takes it: the four record sections (start register,
+// registers per record, field types) and a parameter block whose values match the
+// type names of the sheet's parameter rows.
+#pragma once
+
+#include "decoding/protocol_sheet.h"
+#include "sim/sim_meter.h"
+
+#include <string>
+#include <vector>
+
+// Name of the shipped protocol workbook in the Excel/ subfolder of the program folder.
+inline constexpr const char* kSimShippedWorkbook = "VarnelModbus.xls";
+
+// Excel/VarnelModbus.xls beside the running executable (empty when the
+// executable's own path cannot be found).
+std::string DefaultSimWorkbookPath();
+
+struct SimWorkbookLoad {
+    // Empty on success; otherwise the message for stderr, and `config` is unchanged.
+    std::string error;
+    // Things the simulator serves differently from the sheet (it answers the
+    // parameter block only where identification probes it); the load still succeeds.
+    std::vector<std::string> warnings;
+    bool Ok() const { return error.empty(); }
+};
+
+// Fills `config.typedSections` (kinds 51 to 54, blocks from the catalogue) and
+// `config.typedParamBlock` from the cells of a protocol sheet.
+SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config);
+
+// Reads the first worksheet of the workbook at `path` and fills `config` as above.
+// A missing or broken workbook gives an error, never a crash.
+SimWorkbookLoad LoadSimWorkbook(const std::string& path, SimConfig& config);
