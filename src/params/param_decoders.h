@@ -1,0 +1,46 @@
+// Decoders of the parameter read-out replies: pure functions from the reply
+// bytes to label values. Each returns 1 (decoded), 2 (wrong length), 3 (wrong
+// check bytes) or 4 (wrong start bytes, device type 3 only) and writes `values`
+// only when it returns 1. Offsets count from the reply's address byte; numbers
+// are most significant byte first. Any byte string is safe input.
+#pragma once
+
+#include "codec/codec.h"
+#include "params/param_labels.h"
+
+#include <string>
+
+namespace ParamResult {
+inline constexpr int Decoded = 1;
+inline constexpr int BadLength = 2;
+inline constexpr int BadCheck = 3;
+inline constexpr int BadStart = 4;
+} // namespace ParamResult
+
+// Reply lengths of the Modbus-style parameter reads.
+inline constexpr size_t kReplyLengthV12 = 43;
+inline constexpr size_t kReplyLengthLiveV13 = 37;
+inline constexpr size_t kReplyLengthCardV13 = 59;
+inline constexpr size_t kReplyLengthV20 = 55;
+inline constexpr size_t kReplyLengthMoney = 47;
+
+// The decimal value of each byte written one after the other, then "0" put in front
+// up to `width` characters: 01 0C gives "112", width 4 "0112".
+std::string BytesToDecimalDigits(int width, ByteView bytes);
+
+// Device type 1: 43 bytes, live values and the fault byte at offset 40.
+int DecodeParamsV12(ByteView reply, LabelValues& values);
+// Device type 2, first request: 37 bytes of live values.
+int DecodeLiveV13(ByteView reply, LabelValues& values);
+// Device type 2, second request: 59 bytes of card parameters.
+int DecodeCardParamsV13(ByteView reply, LabelValues& values);
+// Device type 6: 55 bytes, live values and the alarm bytes at offsets 43 and 44.
+int DecodeParamsV20(ByteView reply, LabelValues& values);
+// Device type 3: "UU"-framed answer of 30 bytes (48-bit volume) or 28 (32-bit),
+// sealed with the 8-bit sum of the bytes after the header.
+int DecodeParamsCustom(ByteView reply, LabelValues& values);
+// Device type 7: 47 bytes, live values, status and alarm words.
+int DecodeParamsMoney(ByteView reply, LabelValues& values);
+
+// The status bytes of device type 3 at offsets 5 and 6 (the reply must hold them).
+void ShowStatusCustom(ByteView reply, LabelValues& values);

@@ -1,0 +1,138 @@
+#include "params/param_grid.h"
+
+#include "decoding/typed_fields.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+std::string Trimmed(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Bytes a parameter of this type takes in the block; nullopt for a type name the
+// decoder does not know (it takes none).
+std::optional<size_t> ParamSize(const std::string& typeName)
+{
+    if (typeName == "DT2")
+        return 6;
+    if (typeName == "DBL")
+        return 8;
+    if (typeName == "FLT" || typeName == "LNG" || typeName == "S8")
+        return 4;
+    if (typeName == "BYTE" || typeName == "BIT")
+        return 2;
+    if (typeName == "S16")
+        return 16;
+    return std::nullopt;
+}
+
+// The meter's text field: characters up to the first NUL, in the GBK code page of
+// its Chinese firmware (plain ASCII for serial numbers).
+std::string MeterText(ByteView bytes)
+{
+    const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
+    const QByteArray raw(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(end - bytes.begin()));
+    QStringDecoder gbk("GBK");
+    if (!gbk.isValid())
+        return QString::fromLatin1(raw).toStdString();
+    return QString(gbk.decode(raw)).toStdString();
+}
+
+std::string ParamText(const std::string& typeName, ByteView bytes, int digits)
+{
+    if (typeName == "DT2")
+        return BcdToDateTime(bytes);
+    if (typeName == "DBL")
+        return Trimmed(Format("%6.2f", ReadDouble(bytes)));
+    if (typeName == "FLT")
+        return Trimmed(Format("%6.*f", ClampDecimals(digits), ReadSingle(bytes)));
+    if (typeName == "LNG")
+        return PadLeftZeros(std::to_string(static_cast<int32_t>(ReadUInt32(bytes))), ClampPadWidth(digits));
+    if (typeName == "BYTE" || typeName == "BIT")
+        // A byte held in a 16-bit register with a zero high byte: the sum is its value.
+        return std::to_string(bytes[0] + bytes[1]);
+    if (typeName == "S16")
+        return MeterText(bytes);
+    // "S8": always all eight hexadecimal digits of the 32-bit word.
+    return Format("%08X", static_cast<unsigned>(ReadUInt32(bytes)));
+}
+
+} // namespace
+
+ParamGrid FillParamGrid(const std::vector<std::string>& paramFields)
+{
+    const size_t n = paramFields.size() / 2;
+    ParamGrid grid(std::max<size_t>(n / 2 + n % 2, 1));
+    for (size_t i = 0; i < n; ++i) {
+        ParameterGridRow& row = grid[i / 2];
+        const size_t column = i % 2 == 0 ? 0 : 2;
+        row[column] = paramFields[2 * i];
+        row[column + 1] = "0";
+    }
+    return grid;
+}
+
+int ParamGridRowHeight(const ParamGrid& grid)
+{
+    return kParamGridHeight / static_cast<int>(std::max<size_t>(grid.size(), 1));
+}
+
+void ResetParamGrid(ParamGrid& grid)
+{
+    for (ParameterGridRow& row : grid) {
+        row[1] = "0";
+        row[3] = row[2].empty() ? std::string() : std::string("0");
+    }
+}
+
+Bytes TypedParamsRequest(uint8_t address, const ParamLayoutArray& paramLayout)
+{
+    const auto start = static_cast<uint16_t>(paramLayout[1]);
+    const auto count = static_cast<uint16_t>(paramLayout[0]);
+    const Bytes frame = {address,
+                         0x03,
+                         static_cast<uint8_t>(start >> 8),
+                         static_cast<uint8_t>(start & 0xFF),
+                         static_cast<uint8_t>(count >> 8),
+                         static_cast<uint8_t>(count & 0xFF)};
+    return AppendCrc(frame);
+}
+
+int TypedParamsReplyLength(const ParamLayoutArray& paramLayout)
+{
+    return paramLayout[0] < 0 ? 0 : 2 * std::min(paramLayout[0], 0xFFFF) + 5;
+}
+
+int DecodeParamsTyped(ByteView reply, const std::vector<std::string>& paramFields,
+                      const ParamLayoutArray& paramLayout, ParamGrid& grid)
+{
+    if (reply.size() < 4 || reply.size() != size_t{reply[2]} + 5)
+        return 2;
+    // Byte counts above 252 make replies longer than the 8-bit CRC count covers.
+    if (!CheckCrcFull(reply))
+        return 3;
+    const ByteView data = reply.subspan(3, reply[2]);
+    const size_t n = paramFields.size() / 2;
+    size_t position = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const std::string& typeName = paramFields[2 * i + 1];
+        const std::optional<size_t> size = ParamSize(typeName);
+        if (!size)
+            continue;
+        const int digits = i + 2 < paramLayout.size() ? paramLayout[i + 2] : 0;
+        if (position + *size <= data.size() && i / 2 < grid.size())
+            grid[i / 2][i % 2 == 0 ? 1 : 3] = ParamText(typeName, data.subspan(position, *size), digits);
+        position += *size;
+    }
+    return 1;
+}

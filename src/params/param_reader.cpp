@@ -1,0 +1,155 @@
+#include "params/param_reader.h"
+
+#include "log/log_model.h"
+#include "protocol/exchange.h"
+#include "protocol/waiter.h"
+
+namespace {
+
+// The start bytes, address and function of the custom status request of device type 3.
+constexpr uint8_t kCustomStart = 0x55;
+constexpr uint8_t kCustomStatusCommand = 0x02;
+
+// Restores the normal cursor however the read of device type 7 ends.
+class BusyCursorScope {
+public:
+    explicit BusyCursorScope(const std::function<void(bool)>& cursor) : FCursor(cursor)
+    {
+        if (FCursor)
+            FCursor(true);
+    }
+    ~BusyCursorScope()
+    {
+        if (FCursor)
+            FCursor(false);
+    }
+    BusyCursorScope(const BusyCursorScope&) = delete;
+    BusyCursorScope& operator=(const BusyCursorScope&) = delete;
+
+private:
+    const std::function<void(bool)>& FCursor;
+};
+
+} // namespace
+
+ParamReader::ParamReader(Exchange& exchange) : FExchange(exchange)
+{
+    for (const ParamPanelSpec& panel : ParamPanels())
+        ResetParamLabels(panel.deviceType, FValues);
+    FGrid = ::FillParamGrid(FParamFields);
+}
+
+void ParamReader::SetParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout)
+{
+    FParamFields = std::move(paramFields);
+    FParamLayout = paramLayout;
+}
+
+void ParamReader::FillParamGrid() { FGrid = ::FillParamGrid(FParamFields); }
+
+void ParamReader::Begin(int deviceType)
+{
+    if (deviceType == 5)
+        ResetParamGrid(FGrid);
+    else
+        ResetParamLabels(deviceType, FValues);
+    if (Changed)
+        Changed(deviceType);
+    FExchange.Log().AppendLine(PanelSpecOf(deviceType)->banner);
+    FExchange.Wait().ProcessEvents();
+}
+
+Bytes ParamReader::Request(uint16_t start, uint16_t count) const
+{
+    const Bytes frame = {FMeterAddress,
+                         0x03,
+                         static_cast<uint8_t>(start >> 8),
+                         static_cast<uint8_t>(start & 0xFF),
+                         static_cast<uint8_t>(count >> 8),
+                         static_cast<uint8_t>(count & 0xFF)};
+    return AppendCrc(frame);
+}
+
+Bytes ParamReader::Exchange1(const Bytes& request, int waitMs)
+{
+    FExchange.SendFrame(request);
+    FExchange.Wait().Sleep(waitMs);
+    return FExchange.CollectReply();
+}
+
+int ParamReader::Finish(int deviceType, int result)
+{
+    if (result == ParamResult::Decoded && Changed)
+        Changed(deviceType);
+    return result;
+}
+
+int ParamReader::ReadParamsV12()
+{
+    Begin(1);
+    const Bytes reply = Exchange1(Request(0, 19), kParamWaitMs);
+    return Finish(1, DecodeParamsV12(reply, FValues));
+}
+
+int ParamReader::ReadParamsV13()
+{
+    Begin(2);
+    const Bytes live = Exchange1(Request(0, 16), kParamWaitV13Ms);
+    const int liveResult = Finish(2, DecodeLiveV13(live, FValues));
+    if (liveResult != ParamResult::Decoded)
+        return liveResult;
+    FCardParamsRead = false;
+    FExchange.Wait().Sleep(kCardFollowUpWaitMs);
+    FExchange.Wait().ProcessEvents();
+    const Bytes card = Exchange1(Request(0x0106, 27), kParamWaitV13Ms);
+    const int cardResult = Finish(2, DecodeCardParamsV13(card, FValues));
+    if (cardResult == ParamResult::Decoded)
+        FCardParamsRead = true;
+    return cardResult;
+}
+
+int ParamReader::ReadParamsV20()
+{
+    Begin(6);
+    const Bytes reply = Exchange1(Request(10, 25), kParamWaitMs);
+    return Finish(6, DecodeParamsV20(reply, FValues));
+}
+
+int ParamReader::ReadParamsCustom()
+{
+    Begin(3);
+    Bytes request = {kCustomStart, kCustomStart, FMeterAddress, kCustomStatusCommand, 0x00};
+    request.push_back(ByteSum8(ByteView(request).subspan(2)));
+    const Bytes reply = Exchange1(request, kParamWaitMs);
+    return Finish(3, DecodeParamsCustom(reply, FValues));
+}
+
+int ParamReader::ReadParamsTyped()
+{
+    Begin(5);
+    FExchange.SendFrame(TypedParamsRequest(FMeterAddress, FParamLayout));
+    FExchange.Wait().Sleep(kParamWaitTypedMs);
+    const Bytes reply = FExchange.ReadReplyBytes(TypedParamsReplyLength(FParamLayout));
+    return Finish(5, DecodeParamsTyped(reply, FParamFields, FParamLayout, FGrid));
+}
+
+int ParamReader::ReadParamsMoney()
+{
+    Begin(7);
+    const BusyCursorScope cursor(BusyCursor);
+    const Bytes reply = Exchange1(Request(10, 21), kParamWaitMs);
+    return Finish(7, DecodeParamsMoney(reply, FValues));
+}
+
+int ParamReader::ReadParams(int deviceType)
+{
+    switch (deviceType) {
+    case 1: return ReadParamsV12();
+    case 2: return ReadParamsV13();
+    case 3: return ReadParamsCustom();
+    case 5: return ReadParamsTyped();
+    case 6: return ReadParamsV20();
+    case 7: return ReadParamsMoney();
+    default: return 0;
+    }
+}

@@ -1,0 +1,31 @@
+#include "params/param_readout.h"
+
+std::vector<ReadoutLine> ParamReadout(int deviceType, const ParamReader& reader)
+{
+    std::vector<ReadoutLine> lines;
+    if (deviceType == 5) {
+        const ParamGrid& grid = reader.Grid();
+        for (size_t row = 0; row < grid.size(); ++row) {
+            for (size_t column : {size_t{1}, size_t{3}}) {
+                if (grid[row][column - 1].empty())
+                    continue;
+                lines.push_back({"StringGrid1[" + std::to_string(row) + "," + std::to_string(column) + "]",
+                                 grid[row][column - 1], {grid[row][column], LabelState::Normal}});
+            }
+        }
+        return lines;
+    }
+    const ParamPanelSpec* panel = PanelSpecOf(deviceType);
+    if (!panel)
+        return lines;
+    for (const ParamGroupSpec& group : panel->groups) {
+        for (const ParamLabelSpec& label : group.labels) {
+            const auto found = reader.Values().find(label.name);
+            lines.push_back({label.name, label.caption,
+                             found != reader.Values().end() ? found->second : LabelValue{label.resetText}});
+        }
+    }
+    return lines;
+}
+
+const char* LabelStateName(LabelState state) { return state == LabelState::Alarm ? "alarm" : "normal"; }

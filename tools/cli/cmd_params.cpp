@@ -1,0 +1,113 @@
+// `params`: one parameter read-out of a device type, as the parameter window's
+// advanced mode does it, with every value of the type's panel printed.
+#include "cli_args.h"
+#include "cli_command.h"
+#include "cli_port.h"
+#include "decoding/protocol_sheet.h"
+#include "export/protocol_workbook.h"
+#include "export/workbook_reader.h"
+#include "log/log_model.h"
+#include "params/param_readout.h"
+#include "protocol/event_loop_waiter.h"
+#include "protocol/exchange.h"
+#include "serial/com_port.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+// Name of the shipped protocol workbook (the settings file's default).
+constexpr const char* kShippedWorkbook = "VarnelModbus.xls";
+
+// The parameter list and layout of device type 5 from `workbook`, or from the
+// shipped workbook in the program folder's Excel/ subfolder. Empty text on success.
+std::string LoadParamLayout(const std::optional<std::string>& workbook, ParamReader& reader)
+{
+    SheetCells cells;
+    if (workbook) {
+        WorkbookReadResult read = ReadFirstWorksheet(QString::fromStdString(*workbook));
+        if (!read.Ok())
+            return "cannot read the protocol workbook " + *workbook + ": " + read.error.toStdString();
+        cells = std::move(read.cells);
+    } else {
+        ProtocolWorkbook opened =
+            OpenProtocolWorkbook(QCoreApplication::applicationDirPath(), QString::fromLatin1(kShippedWorkbook));
+        if (!opened.Ok())
+            return "cannot read the protocol workbook " + opened.path.toStdString() + ": " +
+                   opened.detail.toStdString();
+        cells = std::move(opened.cells);
+    }
+    // Any code but 51..54 loads the parameter block only.
+    const ProtocolLoadResult loaded =
+        LoadProtocolSection(0, [&cells](int row, int column) { return cells.Text(row, column); });
+    if (!loaded.Ok())
+        return "protocol workbook: " + loaded.error;
+    reader.SetParamLayout(loaded.sheet.paramFields, loaded.sheet.paramLayout);
+    reader.FillParamGrid();
+    return {};
+}
+
+int RunParams(const std::vector<std::string>& args)
+{
+    const CliOptions options(args, {{"--port"}, {"--type"}, {"--addr"}, {"--workbook"}}, kLineOptionSpecs);
+    options.RequireNoPositionals();
+    const int deviceType = options.Int("--type", 1, 7);
+    if (!PanelSpecOf(deviceType))
+        throw CliUsageError("--type: device type 4 has no parameter read-out");
+    const int address = ParseAddressOption(options);
+
+    CliQtContext qt;
+    TComPort port;
+    LogModel log;
+    EventLoopWaiter waiter;
+    Exchange exchange(port, log, waiter);
+    ParamReader reader(exchange);
+    reader.SetMeterAddress(static_cast<uint8_t>(address));
+    if (deviceType == 5) {
+        if (const std::string error = LoadParamLayout(options.Value("--workbook"), reader); !error.empty()) {
+            std::fprintf(stderr, "ql-rs485-cli params: %s\n", error.c_str());
+            return kExitBadArguments;
+        }
+    }
+    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
+        std::fprintf(stderr, "ql-rs485-cli params: %s\n", error.c_str());
+        return kExitBadArguments;
+    }
+    std::optional<std::string> lostMessage;
+    QObject::connect(&port, &TComPort::ConnectionLost,
+                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
+
+    int result = 0;
+    try {
+        result = reader.ReadParams(deviceType);
+    } catch (const EComPort& error) {
+        lostMessage = error.what();
+    }
+    if (lostMessage)
+        std::fprintf(stderr, "ql-rs485-cli params: port error: %s\n", lostMessage->c_str());
+    std::printf("result %d\n", result);
+    for (const ReadoutLine& line : ParamReadout(deviceType, reader))
+        std::printf("%s\t%s\t%s\t%s\n", line.name.c_str(), line.caption.c_str(), line.value.text.c_str(),
+                    LabelStateName(line.value.state));
+    return result == ParamResult::Decoded ? kExitOk : kExitNoAnswer;
+}
+
+const CliCommand kParamsCommand{
+    "params",
+    "read the live values, status words and parameters of a device type",
+    "usage: ql-rs485-cli params --port PATH --type T [--addr A] [--workbook FILE] [LINE]\n"
+    "\n"
+    "Reads the parameter window's values of device type T (1, 2, 3, 5, 6 or 7) once and\n"
+    "prints \"result N\" (1 success, 2 wrong length, 3 wrong check bytes, 4 wrong start\n"
+    "bytes), then one line per value: label name, caption, text, normal|alarm (TAB-\n"
+    "separated). Values of a failed read are printed in their reset state (exit status 1).\n"
+    "  --port PATH      serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path\n"
+    "  --type T         device type\n"
+    "  --addr A         meter address 1..247 (default 23)\n"
+    "  --workbook FILE  protocol workbook of device type 5 (default: the shipped one)\n",
+    RunParams};
+QL_CLI_COMMAND(kParamsCommand);
+
+} // namespace
