@@ -94,7 +94,8 @@ INSTANTIATE_TEST_SUITE_P(Cli, BadArguments,
                                          BadCase{"UnknownOption", "frame --kind 46 --block 1 --speed 3"},
                                          BadCase{"OptionTwice", "frame --kind 46 --kind 47 --block 1"},
                                          BadCase{"StrayWord", "frame --kind 46 --block 1 extra"},
-                                         BadCase{"DeviceType5NeedsWorkbook", "frame --kind 51 --block 1"}),
+                                         BadCase{"DeviceType5WorkbookMissing",
+                                                 "frame --kind 51 --block 1 --workbook /nonexistent.xls"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliHelp, ListsCommandsAndPrintsUsage)

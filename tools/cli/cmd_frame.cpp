@@ -2,6 +2,7 @@
 #include "catalogue/catalogue.h"
 #include "cli_args.h"
 #include "cli_command.h"
+#include "cli_records.h"
 #include "protocol/request_frames.h"
 
 #include <cstdio>
@@ -15,17 +16,24 @@ int RunFrame(const std::vector<std::string>& args)
     const int kind = ParseKindOption(options);
     const int block = options.Int("--block", 1, BlockCount(kind));
     const int address = ParseAddressOption(options);
+    Bytes base;
     if (DeviceTypeOfKind(kind) == 5) {
         // The register window of each device type 5 kind is defined by the protocol workbook.
-        std::fprintf(stderr,
-                     "ql-rs485-cli frame: record kind %d belongs to device type 5, whose frames need the "
-                     "register map of the protocol workbook (not available yet)\n",
-                     kind);
-        return kExitBadArguments;
+        KindTable kindTable;
+        if (const std::string error = PrepareKindTable(kind, options.Value("--workbook"), kindTable);
+            !error.empty()) {
+            std::fprintf(stderr, "ql-rs485-cli frame: %s\n", error.c_str());
+            return kExitBadArguments;
+        }
+        // 16-bit fields go on the wire as their low 16 bits (a start cell of 0 gives 0xFFFF).
+        base = RegisterReadBaseRequest(static_cast<uint8_t>(address),
+                                       static_cast<uint16_t>(kindTable.registers.start & 0xFFFF),
+                                       static_cast<uint16_t>(kindTable.registers.length & 0xFFFF));
+    } else {
+        if (options.Has("--workbook"))
+            throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
+        base = BaseRequestOfKind(kind, static_cast<uint8_t>(address));
     }
-    if (options.Has("--workbook"))
-        throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
-    const Bytes base = BaseRequestOfKind(kind, static_cast<uint8_t>(address));
     const Bytes frame = BlockRequestFrame(kind, base, block);
     std::printf("%s\n", BytesToHexSpaced(frame).c_str());
     return kExitOk;
@@ -40,7 +48,7 @@ const CliCommand kFrameCommand{
     "  --kind K      record kind code (11..14, 21..24, 31..33, 41..411, 51..54, 61..617, 71..713)\n"
     "  --block B     block number, 1 to the block count of the kind\n"
     "  --addr A      meter address 1..247 (default 23)\n"
-    "  --workbook F  protocol workbook of device type 5 (kinds 51..54)\n",
+    "  --workbook F  protocol workbook of device type 5 (default: the shipped one)\n",
     RunFrame};
 QL_CLI_COMMAND(kFrameCommand);
 

@@ -1,0 +1,21 @@
+// The program's Waiter: waits by running a local Qt event loop, so window
+// events (the "取消" button, port notifications) are handled while the
+// exchange waits for a reply. Used by the windows and the command-line tools.
+#pragma once
+
+#include "protocol/waiter.h"
+
+#include <QElapsedTimer>
+
+class EventLoopWaiter : public Waiter {
+public:
+    EventLoopWaiter();
+    // Blocks in a nested event loop until `ms` have passed; without a
+    // QCoreApplication it just sleeps. Never spins the processor.
+    void Sleep(int ms) override;
+    void ProcessEvents() override;
+    int64_t NowMs() const override;
+
+private:
+    QElapsedTimer FClock;
+};

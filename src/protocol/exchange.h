@@ -1,0 +1,72 @@
+// The request/reply exchange with the meter: sends frames, collects replies
+// and writes both into the log. It talks to a ByteLink (the serial port, or a
+// simulated meter in tests) and waits only through a Waiter. Port failures
+// (EComPort) are not caught here: the caller ends what it was doing and tells
+// the operator once.
+#pragma once
+
+#include "codec/codec.h"
+
+class ByteLink;
+class LogModel;
+class Waiter;
+
+// Replies longer than this are treated as no reply at all.
+inline constexpr int kMaxReplyBytes = 500;
+
+inline constexpr const char* kSentPrefix = "【发送】";
+inline constexpr const char* kReceivedPrefix = "【接收】";
+inline constexpr const char* kPortClosedText = "串口未打开，请打开串口再读取数据！";
+
+// What ComposeBaseRequest gives a read: an empty request means "start no run".
+struct BaseRequest {
+    Bytes request;
+    int blockCount = 0;
+    bool portClosed = false; // the window shows kPortClosedText
+};
+
+// Start register (0-based) and record length in registers of a device type 5
+// kind, as the protocol workbook gives them.
+struct RegisterWindow {
+    int start = 0;
+    int length = 0;
+};
+
+class Exchange {
+public:
+    Exchange(ByteLink& link, LogModel& log, Waiter& waiter);
+
+    // Base request and block count of a read of `kindCode` at `address`, with
+    // the kind's read-start line in the log. Port closed: portClosed set,
+    // nothing logged. A kind its device type does not know: empty request,
+    // no log line. `registers` is only used by device type 5.
+    BaseRequest ComposeBaseRequest(int kindCode, int address, RegisterWindow registers = {});
+
+    // Builds the frame of `blockNumber` from the base request, seals it and
+    // sends it with SendFrame.
+    void SendBlockRequest(ByteView baseRequest, int blockNumber, int kindCode);
+
+    // Purges both directions, writes the frame and logs it; nothing when the
+    // link is closed.
+    void SendFrame(ByteView frame);
+
+    // Waits 120 ms, then polls the waiting byte count (20 ms, then 25 ms
+    // steps, processing events) until it stops growing or 25 polls found
+    // nothing. Returns the reply, or empty when nothing came, the link is
+    // closed, or more than kMaxReplyBytes are waiting (those stay in the port
+    // until the next SendFrame purges them).
+    Bytes CollectReply();
+
+    // Reads up to `count` waiting bytes at once and logs them; empty when the
+    // link is closed.
+    Bytes ReadReplyBytes(int count);
+
+    ByteLink& Link() { return FLink; }
+    LogModel& Log() { return FLog; }
+    Waiter& Wait() { return FWaiter; }
+
+private:
+    ByteLink& FLink;
+    LogModel& FLog;
+    Waiter& FWaiter;
+};

@@ -1,0 +1,30 @@
+// Finding out which device type answers at a meter address, by probe
+// requests that only that type answers in the expected shape. Each probe
+// writes its line into the log before it is tried; frames go through the
+// exchange, so they are logged too. Port failures (EComPort) propagate: the
+// caller reports them and starts no read.
+#pragma once
+
+#include <string_view>
+
+class Exchange;
+struct RecordMenuItem;
+
+// Probes of the record-type menu, in order: device types 5, 2, 1, 3, 6, 7;
+// three attempts each. Returns the first type whose probe succeeded, 0 when
+// none did. Never yields 4.
+int IdentifyMeter(Exchange& exchange, int address);
+
+// Probes of "读取全部记录" for the older record readers, in order: device
+// types 1, 4, 3; three attempts each. Returns the type, 0 when none answered.
+int IdentifyRecordReader(Exchange& exchange, int address);
+
+struct RecordMenuChoice {
+    int deviceType = 0;       // what IdentifyMeter found (0: nothing answered)
+    int kindCode = 0;         // the kind to read, 0 when nothing is to be read
+    std::string_view message; // shown (caption "信息提示") exactly when kindCode is 0
+};
+
+// A record-type menu item: identifies the meter and maps the item to the
+// record kind of the type found, or to the message that explains why not.
+RecordMenuChoice ResolveRecordMenu(Exchange& exchange, const RecordMenuItem& item, int address);

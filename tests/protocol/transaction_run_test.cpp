@@ -1,0 +1,296 @@
+// The run logic against a simulated meter on a virtual clock: which blocks are
+// asked, how results end or continue the run, and what the progress window
+// would show.
+#include "protocol/transaction_run.h"
+
+#include "catalogue/catalogue.h"
+#include "decoding/record_table.h"
+#include "decoding/records_v12.h"
+#include "log/log_model.h"
+#include "protocol/exchange.h"
+#include "scripted_link.h"
+#include "sim/sim_meter.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int kAddress = 23;
+
+// Block number a kind-11 request asks for (bytes 5 and 6, high byte first).
+int BlockOfV12Request(ByteView request)
+{
+    return request.size() >= 7 ? request[5] << 8 | request[6] : -1;
+}
+
+SimConfig TypeOneMeter(int records)
+{
+    SimConfig config;
+    config.deviceType = 1;
+    config.address = kAddress;
+    config.records = records;
+    return config;
+}
+
+// What the meter does with one request: answer, corrupt the check, stay silent.
+enum class Reaction { Answer, BadCheck, Silence };
+
+// A type 1 meter with `records` stored real-time records; `react` decides per
+// request (index from 0, block asked) what reaches the exchange.
+struct RunBench {
+    explicit RunBench(int records, std::function<Reaction(int index, int block)> react = nullptr)
+        : meter(TypeOneMeter(records)),
+          link(clock,
+               [this, react](int index, ByteView request) {
+                   std::vector<ScriptedPiece> pieces;
+                   const Reaction reaction =
+                       react ? react(index, BlockOfV12Request(request)) : Reaction::Answer;
+                   std::optional<Bytes> reply = meter.Answer(request);
+                   if (!reply || reaction == Reaction::Silence)
+                       return pieces;
+                   if (reaction == Reaction::BadCheck)
+                       reply->back() ^= 0xFF;
+                   pieces.push_back({30, *reply});
+                   return pieces;
+               }),
+          exchange(link, log, clock), run(exchange, table)
+    {
+        SetupColumnsV12(11, table);
+    }
+
+    // Composes the kind-11 read and starts a run over begin..end (block count
+    // when end is 0).
+    void Start(int begin = 1, int end = 0)
+    {
+        const BaseRequest base = exchange.ComposeBaseRequest(11, kAddress, {});
+        run.SetPollInterval(PollIntervalMs(1, ReadStartWay::TreeOrRecordMenu));
+        run.StartRun(end ? end : base.blockCount, begin, base.request, 11);
+    }
+
+    std::vector<int> BlocksAsked() const
+    {
+        std::vector<int> blocks;
+        for (const Bytes& request : link.Requests)
+            blocks.push_back(BlockOfV12Request(request));
+        return blocks;
+    }
+
+    VirtualClock clock;
+    SimMeter meter;
+    ScriptedLink link;
+    LogModel log;
+    RecordTable table;
+    Exchange exchange;
+    TransactionRun run;
+};
+
+TEST(TransactionRun, StartShowsCaptionGaugeAndRunningButtons)
+{
+    RunBench bench(5);
+    bench.Start(3, 5);
+    EXPECT_EQ(bench.run.Caption(), "正在读取实时记录,请稍后...");
+    EXPECT_EQ(bench.run.GaugeMax(), 5);
+    EXPECT_EQ(bench.run.GaugePosition(), 2);
+    EXPECT_EQ(bench.run.StatusText(), "正在处理......");
+    EXPECT_FALSE(bench.run.OkEnabled());
+    EXPECT_TRUE(bench.run.CancelEnabled());
+    EXPECT_TRUE(bench.run.ImageVisible());
+    EXPECT_EQ(bench.run.PollInterval(), 1000);
+}
+
+TEST(TransactionRun, RangeReadAsksEachBlockOnceAndEndsAfterLastBlock)
+{
+    RunBench bench(20);
+    bench.Start(3, 5);
+
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+
+    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{3, 4, 5}));
+    ASSERT_EQ(bench.table.RowCount(), 3);
+    EXPECT_EQ(bench.table.Rows()[0][0], "3");
+    EXPECT_EQ(bench.table.Rows()[2][0], "5");
+    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+    EXPECT_EQ(bench.run.GaugePosition(), 5);
+    EXPECT_EQ(bench.run.GaugeMax(), 5);
+    EXPECT_TRUE(bench.run.OkEnabled());
+    EXPECT_FALSE(bench.run.CancelEnabled());
+    EXPECT_FALSE(bench.run.ImageVisible());
+    // Read-start line, then one sent and one received line per block.
+    ASSERT_EQ(bench.log.LineCount(), 7);
+    EXPECT_EQ(bench.log.Lines()[1].rfind("【发送】17 66 00 64 02 00 03", 0), 0u);
+    EXPECT_EQ(bench.log.Lines()[2].rfind("【接收】17 66", 0), 0u);
+}
+
+TEST(TransactionRun, BlankSlotEndsRunWithGaugeFull)
+{
+    RunBench bench(4);
+    bench.Start();
+
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+
+    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(bench.table.RowCount(), 4);
+    EXPECT_EQ(bench.run.LastResult(), 4);
+    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+    EXPECT_EQ(bench.run.GaugePosition(), 700);
+    EXPECT_FALSE(bench.run.ImageVisible());
+}
+
+TEST(TransactionRun, BlankFirstSlotEndsAtOnce)
+{
+    RunBench bench(0);
+    bench.Start();
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(bench.link.Requests.size(), 1u);
+    EXPECT_EQ(bench.table.RowCount(), 0);
+    EXPECT_EQ(bench.run.GaugePosition(), 700);
+    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+}
+
+TEST(TransactionRun, TwoFailuresThenSuccessReadsTheBlockAndResetsRetries)
+{
+    // Requests 0 and 1 (block 1) fail, then every block answers until block 3,
+    // whose first attempt fails once more.
+    RunBench bench(3, [](int index, int block) {
+        if (index < 2)
+            return index == 0 ? Reaction::BadCheck : Reaction::Silence;
+        return block == 3 && index == 4 ? Reaction::BadCheck : Reaction::Answer;
+    });
+    bench.Start();
+
+    EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
+    EXPECT_EQ(bench.run.RetryCount(), 1);
+    EXPECT_EQ(bench.run.StatusText(), "正在处理1条记录......");
+    EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
+    EXPECT_EQ(bench.run.RetryCount(), 2);
+    EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
+    EXPECT_EQ(bench.run.RetryCount(), 0);
+    EXPECT_EQ(bench.run.CurrentBlock(), 2);
+    EXPECT_EQ(bench.run.GaugePosition(), 1);
+
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 1, 1, 2, 3, 3, 4}));
+    EXPECT_EQ(bench.table.RowCount(), 3);
+    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+}
+
+TEST(TransactionRun, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
+{
+    RunBench bench(20, [](int, int block) { return block == 7 ? Reaction::BadCheck : Reaction::Answer; });
+    bench.Start();
+
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+
+    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 7, 7}));
+    EXPECT_EQ(bench.table.RowCount(), 6);
+    EXPECT_EQ(bench.run.StatusText(), "读取第7条数据失败!");
+    EXPECT_EQ(bench.log.Lines().back(), "读取第7条数据失败!");
+    EXPECT_EQ(bench.run.CurrentBlock(), 8);
+    EXPECT_EQ(bench.run.RetryCount(), 0);
+    EXPECT_TRUE(bench.run.OkEnabled());
+    EXPECT_FALSE(bench.run.CancelEnabled());
+    EXPECT_FALSE(bench.run.ImageVisible());
+    EXPECT_FALSE(bench.run.PortError());
+}
+
+TEST(TransactionRun, KindWithoutDecoderStopsWithDottedTextAndImageShown)
+{
+    RunBench bench(20);
+    const BaseRequest base = bench.exchange.ComposeBaseRequest(11, kAddress, {});
+    // 15 has the request shape of device type 1 but no decoder.
+    bench.run.StartRun(10, 1, base.request, 15);
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(bench.link.Requests.size(), 1u);
+    EXPECT_EQ(bench.run.LastResult(), 0);
+    EXPECT_EQ(bench.run.StatusText(), "处理完成......");
+    EXPECT_EQ(bench.run.GaugePosition(), 10);
+    EXPECT_TRUE(bench.run.ImageVisible());
+}
+
+TEST(TransactionRun, CancelDuringTickFinishesThatBlockThenCloses)
+{
+    RunBench bench(20);
+    bench.Start();
+    // "取消" is pressed while the reply of block 3 is awaited.
+    bench.clock.SetOnEvents([&] {
+        if (bench.link.Requests.size() == 3 && !bench.run.Cancelled())
+            bench.run.Cancel();
+    });
+
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Closed);
+
+    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(bench.table.RowCount(), 3);
+    EXPECT_TRUE(bench.run.Cancelled());
+    EXPECT_EQ(bench.run.GaugeMax(), 700);
+    bench.run.Close();
+    EXPECT_FALSE(bench.run.Cancelled());
+    EXPECT_FALSE(bench.run.Running());
+}
+
+TEST(TransactionRun, CancelBetweenTicksSendsNothingMore)
+{
+    RunBench bench(20);
+    bench.Start();
+    EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
+    bench.run.Cancel();
+    EXPECT_EQ(bench.run.Tick(), TickOutcome::Closed);
+    EXPECT_EQ(bench.link.Requests.size(), 1u);
+}
+
+TEST(TransactionRun, BeginAfterEndFinishesAtFirstTickWithoutRequest)
+{
+    RunBench bench(20);
+    bench.Start(5, 2);
+    EXPECT_EQ(bench.run.Tick(), TickOutcome::Finished);
+    EXPECT_TRUE(bench.link.Requests.empty());
+    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+    EXPECT_EQ(bench.run.GaugePosition(), 2);
+    EXPECT_TRUE(bench.run.OkEnabled());
+}
+
+TEST(TransactionRun, PortFailureEndsRunOnceKeepingRows)
+{
+    RunBench bench(20);
+    bench.Start();
+    bench.clock.SetOnEvents([&] {
+        if (bench.link.Requests.size() == 3)
+            bench.link.Break();
+    });
+
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+
+    EXPECT_EQ(bench.table.RowCount(), 2);
+    ASSERT_TRUE(bench.run.PortError());
+    EXPECT_EQ(*bench.run.PortError(), "ReadFile function failed");
+    EXPECT_EQ(bench.run.StatusText(), "读取第3条数据失败!");
+    EXPECT_TRUE(bench.run.OkEnabled());
+    EXPECT_FALSE(bench.run.CancelEnabled());
+    // A later tick (a stray timer event) neither sends nor reports again.
+    EXPECT_EQ(bench.run.Tick(), TickOutcome::Finished);
+    EXPECT_EQ(bench.link.Requests.size(), 3u);
+}
+
+TEST(TransactionRun, RecordRangeKindShowsEmptyCaption)
+{
+    RunBench bench(20);
+    bench.run.StartRun(144, 1, {}, 42);
+    EXPECT_EQ(bench.run.Caption(), "");
+    bench.run.StartRun(700, 1, {}, 11);
+    EXPECT_EQ(bench.run.Caption(), "正在读取实时记录,请稍后...");
+}
+
+TEST(TransactionRun, RunToEndPacesTicksAtThePollInterval)
+{
+    RunBench bench(2);
+    bench.Start();
+    RunToEnd(bench.run, bench.clock);
+    // Three ticks (two records and the blank slot), each one poll interval
+    // after the previous plus its own reply collection (120 + 20 ms).
+    EXPECT_EQ(bench.clock.NowMs(), 3 * (1000 + 140));
+}
+
+} // namespace

@@ -1,0 +1,79 @@
+#include "cli_port.h"
+
+#include "serial/com_port.h"
+
+namespace {
+
+int gArgc = 1;
+char gProgramName[] = "ql-rs485-cli";
+char* gArgv[] = {gProgramName, nullptr};
+
+TBaudRate StandardBaudRate(int baud)
+{
+    for (int ordinal = br110; ordinal < kBaudRateCount; ++ordinal)
+        if (BaudRateValue(static_cast<TBaudRate>(ordinal)) == baud)
+            return static_cast<TBaudRate>(ordinal);
+    return brCustom;
+}
+
+TParityBits ParityBits(LineParity parity)
+{
+    switch (parity) {
+    case LineParity::None:
+        return prNone;
+    case LineParity::Odd:
+        return prOdd;
+    case LineParity::Even:
+        return prEven;
+    case LineParity::Mark:
+        return prMark;
+    case LineParity::Space:
+        return prSpace;
+    }
+    return prOdd;
+}
+
+TStopBits StopBits(LineStopBits stopBits)
+{
+    switch (stopBits) {
+    case LineStopBits::One:
+        return sbOneStopBit;
+    case LineStopBits::OneAndHalf:
+        return sbOne5StopBits;
+    case LineStopBits::Two:
+        return sbTwoStopBits;
+    }
+    return sbOneStopBit;
+}
+
+} // namespace
+
+CliQtContext::CliQtContext()
+{
+    if (!QCoreApplication::instance())
+        FApplication = std::make_unique<QCoreApplication>(gArgc, gArgv);
+}
+
+CliQtContext::~CliQtContext() = default;
+
+std::string OpenCliPort(TComPort& port, const CliOptions& options)
+{
+    const std::optional<std::string> path = options.Value("--port");
+    if (!path || path->empty())
+        throw CliUsageError("missing --port");
+    const LineOptions line = ParseLineOptions(options);
+    port.SetPort(QString::fromStdString(*path));
+    const TBaudRate baudRate = StandardBaudRate(line.baudRate);
+    if (baudRate == brCustom)
+        port.SetCustomBaudRate(line.baudRate);
+    port.SetBaudRate(baudRate);
+    port.SetDataBits(static_cast<TDataBits>(dbFive + (line.dataBits - 5)));
+    port.SetParityBits(ParityBits(line.parity));
+    port.SetStopBits(StopBits(line.stopBits));
+    try {
+        port.OpenPort();
+    } catch (const EComPort& error) {
+        return "cannot open " + *path + ": " + error.what();
+    }
+    return {};
+}

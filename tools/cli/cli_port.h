@@ -1,0 +1,28 @@
+// The serial port of the commands that talk to a meter (identify, read): a Qt
+// core application for the port's events, and the port opened from --port and
+// the LINE options.
+#pragma once
+
+#include "cli_args.h"
+
+#include <QCoreApplication>
+
+#include <memory>
+#include <string>
+
+class TComPort;
+
+// Creates the QCoreApplication the port and the event-processing waits need,
+// unless one exists already (tests that call a command in process).
+class CliQtContext {
+public:
+    CliQtContext();
+    ~CliQtContext();
+
+private:
+    std::unique_ptr<QCoreApplication> FApplication;
+};
+
+// Applies --port and the LINE options to `port` and opens it. Returns an
+// empty text on success, else the message for stderr.
+std::string OpenCliPort(TComPort& port, const CliOptions& options);

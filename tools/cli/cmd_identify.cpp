@@ -1,0 +1,59 @@
+// `identify`: which device type answers at an address, by the probes of the
+// record-type menu.
+#include "cli_args.h"
+#include "cli_command.h"
+#include "cli_port.h"
+#include "log/log_model.h"
+#include "protocol/event_loop_waiter.h"
+#include "protocol/exchange.h"
+#include "protocol/meter_identification.h"
+#include "serial/com_port.h"
+
+#include <cstdio>
+
+namespace {
+
+int RunIdentify(const std::vector<std::string>& args)
+{
+    const CliOptions options(args, {{"--port"}, {"--addr"}}, kLineOptionSpecs);
+    options.RequireNoPositionals();
+    const int address = ParseAddressOption(options);
+
+    CliQtContext qt;
+    TComPort port;
+    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
+        std::fprintf(stderr, "ql-rs485-cli identify: %s\n", error.c_str());
+        return kExitBadArguments;
+    }
+    std::optional<std::string> lostMessage;
+    QObject::connect(&port, &TComPort::ConnectionLost,
+                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
+    LogModel log;
+    EventLoopWaiter waiter;
+    Exchange exchange(port, log, waiter);
+    int deviceType = 0;
+    try {
+        deviceType = IdentifyMeter(exchange, address);
+    } catch (const EComPort& error) {
+        std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", error.what());
+        std::printf("0\n");
+        return kExitNoAnswer;
+    }
+    if (lostMessage)
+        std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", lostMessage->c_str());
+    std::printf("%d\n", deviceType);
+    return deviceType ? kExitOk : kExitNoAnswer;
+}
+
+const CliCommand kIdentifyCommand{
+    "identify", "find out which device type answers at a meter address",
+    "usage: ql-rs485-cli identify --port PATH [--addr A] [LINE]\n"
+    "\n"
+    "Probes device types 5, 2, 1, 3, 6 and 7 in turn (three attempts each) and prints\n"
+    "the code of the first that answers, or 0 when none does (exit status 1).\n"
+    "  --port PATH   serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path\n"
+    "  --addr A      meter address 1..247 (default 23)\n",
+    RunIdentify};
+QL_CLI_COMMAND(kIdentifyCommand);
+
+} // namespace

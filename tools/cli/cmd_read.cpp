@@ -1,0 +1,178 @@
+// `read`: a run over a range of blocks of one record kind, as the transaction
+// window does it, with the rows printed and optionally saved.
+#include "catalogue/catalogue.h"
+#include "cli_args.h"
+#include "cli_command.h"
+#include "cli_port.h"
+#include "cli_records.h"
+#include "decoding/dispatch.h"
+#include "export/record_export.h"
+#include "log/log_model.h"
+#include "protocol/event_loop_waiter.h"
+#include "protocol/exchange.h"
+#include "protocol/fast_exchange.h"
+#include "protocol/transaction_run.h"
+#include "serial/com_port.h"
+
+#include <QDate>
+
+#include <cctype>
+#include <cstdio>
+
+namespace {
+
+enum class OutFormat { None, Csv, Xlsx };
+
+bool EndsWithNoCase(const std::string& text, std::string_view suffix)
+{
+    if (text.size() < suffix.size())
+        return false;
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        const char c = text[text.size() - suffix.size() + i];
+        if (std::tolower(static_cast<unsigned char>(c)) != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+OutFormat ParseOutFormat(const std::optional<std::string>& out)
+{
+    if (!out)
+        return OutFormat::None;
+    if (EndsWithNoCase(*out, ".csv"))
+        return OutFormat::Csv;
+    if (EndsWithNoCase(*out, ".xlsx"))
+        return OutFormat::Xlsx;
+    throw CliUsageError("--out: the file name must end in .csv or .xlsx");
+}
+
+// --fast: character time of the line, for the silence that ends a reply.
+LineTiming LineTimingOf(const LineOptions& line)
+{
+    const double stopBits = line.stopBits == LineStopBits::One ? 1 : line.stopBits == LineStopBits::Two ? 2 : 1.5;
+    return {line.baudRate, 1 + line.dataBits + (line.parity == LineParity::None ? 0 : 1) + stopBits};
+}
+
+std::string SaveRows(OutFormat format, const std::string& path, const RecordTable& table, int kind)
+{
+    if (format == OutFormat::Csv)
+        return WriteRecordCsv(table, path);
+    const ExportOutcome outcome =
+        ExportRecordTable(table, std::string(RecordKindCaption(kind)), QString::fromStdString(path),
+                          QDate::currentDate(), [](const QString&, const QString&) { return true; });
+    if (outcome.saved || table.RowCount() == 0)
+        return {};
+    std::string message = "cannot write " + path;
+    for (const ExportMessage& m : outcome.messages)
+        message += ": " + m.text.toStdString();
+    return message;
+}
+
+int RunRead(const std::vector<std::string>& args)
+{
+    const CliOptions options(
+        args, {{"--port"}, {"--kind"}, {"--from"}, {"--to"}, {"--addr"}, {"--interval"}, {"--out"},
+                              {"--fast", false}, {"--workbook"}},
+        kLineOptionSpecs);
+    options.RequireNoPositionals();
+    const int kind = ParseKindOption(options);
+    const int blockCount = BlockCount(kind);
+    const int from = options.Int("--from", 1, blockCount, 1);
+    const int to = options.Int("--to", from, blockCount, blockCount);
+    const int address = ParseAddressOption(options);
+    const int interval = options.Int("--interval", 0, 600000,
+                                     PollIntervalMs(DeviceTypeOfKind(kind), ReadStartWay::TreeOrRecordMenu));
+    const std::optional<std::string> out = options.Value("--out");
+    const OutFormat outFormat = ParseOutFormat(out);
+    // Device type 5: the register map and field description of the protocol workbook.
+    const std::optional<std::string> workbook = options.Value("--workbook");
+    if (workbook && DeviceTypeOfKind(kind) != 5)
+        throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
+
+    CliQtContext qt;
+    KindTable kindTable;
+    if (const std::string error = PrepareKindTable(kind, workbook, kindTable); !error.empty()) {
+        std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
+        return kExitBadArguments;
+    }
+    TComPort port;
+    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
+        std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
+        return kExitBadArguments;
+    }
+    // The port closes itself when the other end goes away; later requests then
+    // go nowhere and the run ends by its retries. Its message is told once.
+    std::optional<std::string> lostMessage;
+    QObject::connect(&port, &TComPort::ConnectionLost,
+                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
+    LogModel log;
+    EventLoopWaiter waiter;
+    Exchange exchange(port, log, waiter);
+    const BaseRequest base = exchange.ComposeBaseRequest(kind, address, kindTable.registers);
+    if (base.request.empty()) {
+        std::fprintf(stderr, "ql-rs485-cli read: no request can be built for record kind %d\n", kind);
+        return kExitBadArguments;
+    }
+
+    TransactionRun run(exchange, kindTable.table);
+    FastReadRun fastRun(exchange, kindTable.table, LineTimingOf(ParseLineOptions(options)));
+    const bool fast = options.Has("--fast");
+    if (fast) {
+        fastRun.SetFieldDescription(&kindTable.fieldTypes, &kindTable.fieldDigits);
+        fastRun.Run(to, from, base.request, kind);
+    } else {
+        run.SetFieldDescription(&kindTable.fieldTypes, &kindTable.fieldDigits);
+        run.SetPollInterval(interval);
+        run.StartRun(to, from, base.request, kind);
+        RunToEnd(run, waiter);
+        run.Close();
+    }
+    const std::optional<std::string>& portError = fast ? fastRun.PortError() : run.PortError();
+    const std::string& statusText = fast ? fastRun.StatusText() : run.StatusText();
+    const int lastResult = fast ? fastRun.LastResult() : run.LastResult();
+
+    bool failed = false;
+    if (portError || lostMessage) {
+        const std::string& message = portError ? *portError : *lostMessage;
+        std::fprintf(stderr, "ql-rs485-cli read: port error: %s\n", message.c_str());
+        failed = true;
+    }
+    if (statusText.rfind("读取第", 0) == 0) {
+        std::fprintf(stderr, "ql-rs485-cli read: %s\n", statusText.c_str());
+        failed = true;
+    }
+    // A port failure before any reply leaves no decoder result: nothing usable arrived.
+    const int result = lastResult < 0 ? int{DecodeResult::BadLength} : lastResult;
+    PrintRecordTable(result, kindTable.table);
+
+    if (outFormat != OutFormat::None) {
+        if (const std::string error = SaveRows(outFormat, *out, kindTable.table, kind); !error.empty()) {
+            std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
+            return kExitBadArguments;
+        }
+    }
+    return failed ? kExitNoAnswer : kExitOk;
+}
+
+const CliCommand kReadCommand{
+    "read", "read a range of blocks of a record kind from a meter",
+    "usage: ql-rs485-cli read --port PATH --kind K [--from B] [--to E] [--addr A] [--interval MS]\n"
+    "                         [--out FILE] [--fast] [--workbook FILE] [LINE]\n"
+    "\n"
+    "Reads blocks B (default 1) to E (default: the kind's block count) as the transaction\n"
+    "window does: up to three attempts per block, ending at a blank slot. Prints\n"
+    "`result N` (of the last block), the column captions and one `row` line per record.\n"
+    "Exit status 1 when a block failed three times or the port failed.\n"
+    "  --port PATH     serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path\n"
+    "  --kind K        record kind code\n"
+    "  --addr A        meter address 1..247 (default 23)\n"
+    "  --interval MS   time between requests (default: the device type's poll interval)\n"
+    "  --out FILE      also save the rows: FILE.csv (UTF-8) or FILE.xlsx\n"
+    "  --workbook FILE protocol workbook of device type 5 (default: the shipped one)\n"
+    "  --fast          no pause between blocks; a reply ends as soon as it is whole (its\n"
+    "                  length and check bytes) or after 3.5 character times of silence;\n"
+    "                  1 s response timeout, same three attempts per block\n",
+    RunRead};
+QL_CLI_COMMAND(kReadCommand);
+
+} // namespace
