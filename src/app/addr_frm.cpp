@@ -1,0 +1,52 @@
+#include "app/addr_frm.h"
+
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+TAddrFrm::TAddrFrm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TAddrFrm"));
+    setWindowTitle(QStringLiteral("流量计地址设置"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* group = new QGroupBox(QStringLiteral("流量计地址"), this);
+    auto* label = new QLabel(QStringLiteral("地址："), group);
+    spAddr = new QSpinBox(group);
+    spAddr->setObjectName(QStringLiteral("spAddr"));
+    spAddr->setRange(1, 247);
+    auto* row = new QHBoxLayout(group);
+    row->addWidget(label);
+    row->addWidget(spAddr, 1);
+
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    ok->setObjectName(QStringLiteral("BtnOK"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    cancel->setObjectName(QStringLiteral("BtnCancel"));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    setFixedSize(260, 140);
+}
+
+void TAddrFrm::SetAddress(int address)
+{
+    spAddr->setValue(address);
+}
+
+int TAddrFrm::Address() const
+{
+    return spAddr->value();
+}

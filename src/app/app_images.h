@@ -1,0 +1,24 @@
+// Pictures of the tree and the toolbar, drawn at run time so the program ships
+// no image files. Indexes follow the image lists of the main window.
+#pragma once
+
+#include <QIcon>
+
+// Tree images: 0 record kind, 1 selected record kind, 2 spare, 3 device type.
+QIcon TreeImage(int index);
+
+enum class ToolImage {
+    PortSettings,
+    PortClosed, // TBtnOpen image 0: the port can be opened
+    PortOpen,   // TBtnOpen image 1: the port can be closed
+    Address,
+    LiveData,
+    History,
+    SaveRecords,
+    DeleteRecords,
+    SaveLog,
+    DeleteLog,
+    About,
+    Exit,
+};
+QIcon ToolbarImage(ToolImage image);

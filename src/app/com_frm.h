@@ -1,0 +1,56 @@
+// Port settings dialog. Works on ordinals (baud rate, data bits, stop bits,
+// parity) as the port and the settings file store them.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class QComboBox;
+
+class TComFrm : public QDialog {
+    Q_OBJECT
+public:
+    using PortLister = std::function<QStringList()>;
+
+    // `lister` gives the port names present on the machine; by default the
+    // serial ports Qt enumerates.
+    explicit TComFrm(QWidget* parent = nullptr, PortLister lister = {});
+
+    // Fills the fields from the port's settings. An ordinal outside a list
+    // leaves that list without a selection.
+    void SetPortName(const QString& name);
+    void SetBaudRateOrdinal(int ordinal);
+    void SetDataBitsOrdinal(int ordinal);
+    void SetStopBitsOrdinal(int ordinal);
+    void SetParityOrdinal(int ordinal);
+
+    QString PortName() const;
+    // Each returns `current` when its list has no selection, so confirming
+    // the dialog keeps a setting the lists cannot show.
+    int BaudRateOrdinal(int current) const;
+    int DataBitsOrdinal(int current) const;
+    int StopBitsOrdinal(int current) const;
+    int ParityOrdinal(int current) const;
+
+    // Puts the machine's ports, sorted without regard to case, into cbCom's
+    // list; the text in the field stays as it was.
+    void LoadPortList();
+
+    // Port names as Qt enumerates them: device paths outside Windows.
+    static QStringList MachinePorts();
+    static QStringList SortedPortNames(QStringList names);
+
+    QComboBox* cbCom = nullptr;
+    QComboBox* cbBaudRate = nullptr;
+    QComboBox* cbDataBit = nullptr;
+    QComboBox* cbStopBit = nullptr;
+    QComboBox* cbParity = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    PortLister FLister;
+};

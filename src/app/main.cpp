@@ -1,0 +1,47 @@
+// ql-rs485: the RS485 test and read-out program.
+//
+// Usage: ql-rs485 [--settings-dir DIR]
+// The settings file and the Excel/ folder lie beside the program; --settings-dir
+// points the program at another folder (a demo or a second installation).
+#include "app/app_font.h"
+#include "app/com_port_control.h"
+#include "app/dialog_prompter.h"
+#include "app/main_frm.h"
+#include "protocol/event_loop_waiter.h"
+#include "serial/com_port.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("QL_RS485通信测试软件"));
+    QApplication::setFont(ChineseInterfaceFont());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("QL_RS485通信测试软件"));
+    parser.addHelpOption();
+    const QCommandLineOption settingsDirOption(
+        QStringLiteral("settings-dir"),
+        QStringLiteral("Folder of QL_EVC.ini and Excel/ (default: the program folder)."),
+        QStringLiteral("DIR"));
+    parser.addOption(settingsDirOption);
+    parser.process(application);
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString settingsDir =
+        parser.isSet(settingsDirOption) ? QDir(parser.value(settingsDirOption)).absolutePath() : programDir;
+
+    TComPort comPort1;
+    ComPortControl port(comPort1);
+    EventLoopWaiter waiter;
+    DialogPrompter prompter;
+    // The port object of the main window: odd parity until the settings file says otherwise.
+    comPort1.SetParityBits(prOdd);
+    TMainFrm mainFrm({port, waiter, prompter, settingsDir, QString(), programDir});
+    mainFrm.showMaximized();
+    // Without a window manager nothing activates the window by itself.
+    mainFrm.activateWindow();
+    return application.exec();
+}

@@ -1,0 +1,211 @@
+// The main window: device and record tree, record table, log pane, toolbar,
+// menus and status bar. Every read starts here and runs modally in the
+// transaction window. Its collaborators come from outside (port, waiter,
+// prompter, settings folder) so tests drive it against a simulated meter.
+#pragma once
+
+#include "app/port_control.h"
+#include "decoding/field_description.h"
+#include "decoding/protocol_sheet.h"
+#include "decoding/record_table.h"
+#include "log/log_model.h"
+#include "protocol/exchange.h"
+#include "protocol/transaction_run.h"
+#include "settings/settings_file.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class LogMirror;
+class Prompter;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTableView;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class RecordTableModel;
+class TReadParamFrm;
+class TWaitEchoFrm;
+class Waiter;
+
+// What the main window works with; every reference must outlive the window.
+struct MainFrmContext {
+    PortControl& port;
+    Waiter& waiter;
+    Prompter& prompter;
+    // Folder of the settings file and of the Excel/ folder: the program folder.
+    QString settingsDir;
+    // Where the settings go when settingsDir cannot be written; empty for the
+    // per-user configuration folder.
+    QString userSettingsDir;
+    // Folder of the help files.
+    QString helpDir;
+};
+
+class TMainFrm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainFrm(const MainFrmContext& context, QWidget* parent = nullptr);
+    ~TMainFrm() override;
+
+    // Window events, public so tests can raise them where the platform would.
+    void FormShow();
+    void FormActivate();
+    bool FormCloseQuery();
+
+    // Tree.
+    void TreeView1Change(QTreeWidgetItem* node);
+    void TreeView1DblClick();
+    void SetupRecordColumns(int kindCode);
+    void SelectRecordKind(int kindCode);
+    void SelectDeviceType(int deviceType);
+    // The record-type menu item with this component name ("N15" …).
+    void RecordMenuClick(QAction* item);
+
+    // Actions.
+    void acSetExecute();
+    void acOpenExecute();
+    void acAddrExecute();
+    void acReadParamExecute();
+    void acSaveRecExecute();
+    void acDelRecExecute();
+    void acSaveLogExecute();
+    void acDelLogExecute();
+    void N16Click();
+    void acAboutExecute();
+    void acWinExecute(bool checked);
+    void acCapWinExecute(bool checked);
+    void acSendExecute();
+    void acReadExecute();
+    void H2Click();
+
+    // State.
+    int Address() const { return FAddress; }
+    bool PortOpenedOnce() const { return FPortOpenedOnce; }
+    bool TreeChangeEnabled() const { return FTreeChangeEnabled; }
+    RecordTable& Records() { return FRecords; }
+    LogModel& Log() { return FLog; }
+    TWaitEchoFrm& WaitEcho() { return *FWaitEchoFrm; }
+    TReadParamFrm& ReadParam() { return *FReadParamFrm; }
+    const ProtocolSheet& ProtocolLayout() const { return FProtocolSheet; }
+    QString StatusText(int panel) const;
+    QTreeWidgetItem* SelectedNode() const;
+    // The code a tree node carries: 1..7 for a device type, else its kind code.
+    static int NodeCodeOf(const QTreeWidgetItem* node);
+    // Hands pending log lines to the log pane now.
+    void FlushLog();
+
+    // Controls by the names the operator's manual uses.
+    QToolBar* RzToolbar1 = nullptr;
+    QToolButton* RS485Btn = nullptr;
+    QToolButton* TBtnOpen = nullptr;
+    QToolButton* RzToolButton1 = nullptr;
+    QToolButton* RzToolButton2 = nullptr;
+    QToolButton* RzToolButton3 = nullptr;
+    QToolButton* RzToolButton4 = nullptr;
+    QToolButton* RzToolButton5 = nullptr;
+    QToolButton* RzToolButton6 = nullptr;
+    QToolButton* RzToolButton7 = nullptr;
+    QToolButton* RzToolButton8 = nullptr;
+    QToolButton* RzToolButton9 = nullptr;
+    QWidget* pnlLeft = nullptr;
+    QTreeWidget* TreeView1 = nullptr;
+    QSplitter* Splitter2 = nullptr;
+    QWidget* pnlClient = nullptr;
+    QTableView* ListView1 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QWidget* pnlBottom = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* PopMemo = nullptr;
+    QMenu* PopListView = nullptr;
+    QMenu* PopSend = nullptr;
+    QMenu* TreePopup = nullptr;
+
+    QAction* acSet = nullptr;
+    QAction* acExit = nullptr;
+    QAction* acAddr = nullptr;
+    QAction* acSaveRec = nullptr;
+    QAction* acSaveLog = nullptr;
+    QAction* acDelRec = nullptr;
+    QAction* acDelLog = nullptr;
+    QAction* acAbout = nullptr;
+    QAction* acWin = nullptr;
+    QAction* acOpen = nullptr;
+    QAction* acSend = nullptr;
+    QAction* acCapWin = nullptr;
+    QAction* acRead = nullptr;
+    QAction* acReadParam = nullptr;
+    QAction* N16 = nullptr;
+    QAction* H2 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildActions();
+    void BuildToolbar();
+    void BuildPanes();
+    void BuildTree();
+    void BuildMenus();
+    void BuildStatusBar();
+
+    void LoadSettings();
+    void SaveSettings();
+    void LoadProtocolWorkbook();
+
+    void ShowPortOpened();
+    void ShowPortClosed(bool disableRecordMenu);
+    void AfterPortUse(const QString& error = QString());
+    void SetPortStatus(const QString& text);
+    void ShowAddress();
+
+    // Base request of the selected kind, with the port-closed message shown.
+    BaseRequest ComposeBaseRequest(int kindCode);
+    void StartRun(int endBlock, int beginBlock, const Bytes& baseRequest, int kindCode, int pollIntervalMs);
+    int NodeCode(const QTreeWidgetItem* node) const { return NodeCodeOf(node); }
+    void UpdateNodeImages(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void Inform(const QString& text);
+    bool Ask(const QString& text);
+
+    PortControl& FPort;
+    Waiter& FWaiter;
+    Prompter& FPrompter;
+    QString FSettingsDir;
+    SettingsFile FSettings;
+    QString FHelpDir;
+
+    RecordTable FRecords;
+    LogModel FLog;
+    Exchange FExchange;
+    TransactionRun FRun;
+    FieldTypeList FFieldTypes;
+    FieldDigitsArray FFieldDigits{};
+    ProtocolSheet FProtocolSheet;
+    CellReader FProtocolCells;
+
+    int FAddress = 23;
+    bool FPortOpenedOnce = false;
+    bool FTreeChangeEnabled = true;
+    bool FShownOnce = false;
+    bool FActivationAfterPrompt = false;
+    bool FDestroying = false;
+
+    RecordTableModel* FRecordModel = nullptr;
+    LogMirror* FLogMirror = nullptr;
+    TWaitEchoFrm* FWaitEchoFrm = nullptr;
+    TReadParamFrm* FReadParamFrm = nullptr;
+    QGroupBox* FLogGroup = nullptr;
+    QLabel* FStatusPanels[3] = {nullptr, nullptr, nullptr};
+};

@@ -1,0 +1,24 @@
+// What the main window needs of its port: the byte link the exchange talks
+// to, opening and closing, and the line settings as the ordinals the settings
+// file and the port settings dialog use. The program adapts the serial port;
+// tests adapt an in-process simulated meter.
+#pragma once
+
+#include "serial/byte_link.h"
+#include "settings/settings_file.h"
+
+class PortControl {
+public:
+    virtual ~PortControl() = default;
+    virtual ByteLink& Link() = 0;
+    // Both do nothing when already in that state; failures throw EComPort and
+    // leave the state as it was.
+    virtual void OpenPort() = 0;
+    virtual void ClosePort() = 0;
+    virtual bool Connected() const = 0;
+    // Port name and line settings by ordinal (baud rate 7 = 9600, data bits
+    // 3 = 8, stop bits 0 = 1, parity 1 = odd). The window sets them only on a
+    // closed port.
+    virtual PortSettings LineSettings() const = 0;
+    virtual void SetLineSettings(const PortSettings& settings) = 0;
+};

@@ -1,0 +1,36 @@
+// Shows the plain RecordTable in the window's report list. Rows arrive one at a
+// time from the decoders; each append is announced as an insert of just that
+// row, so a read of thousands of rows never resets the view.
+#pragma once
+
+#include "decoding/record_table.h"
+
+#include <QAbstractTableModel>
+
+class RecordTableModel : public QAbstractTableModel, private RecordTable::Listener {
+    Q_OBJECT
+public:
+    // The model listens to `table`, which must outlive it.
+    explicit RecordTableModel(RecordTable& table, QObject* parent = nullptr);
+    ~RecordTableModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    RecordTable& Table() { return FTable; }
+
+signals:
+    void ColumnsReplaced();
+    void RowAppended(int row);
+
+private:
+    void ColumnsChanged() override;
+    void RowsAppended(int first, int count) override;
+    void RowsCleared() override;
+
+    RecordTable& FTable;
+    int FShownRows = 0;
+    int FShownColumns = 0;
+};

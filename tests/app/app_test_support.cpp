@@ -1,0 +1,180 @@
+#include "app_test_support.h"
+
+#include "app/wait_echo_frm.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+void ScriptedPrompter::Inform(QWidget*, const QString& text, const QString& caption)
+{
+    Shown.append({QStringLiteral("inform"), text, caption});
+}
+
+void ScriptedPrompter::Warn(QWidget*, const QString& text, const QString& caption)
+{
+    Shown.append({QStringLiteral("warn"), text, caption});
+}
+
+bool ScriptedPrompter::Ask(QWidget*, const QString& text, const QString& caption)
+{
+    Shown.append({QStringLiteral("ask"), text, caption});
+    if (Answers.isEmpty()) {
+        ++Unanswered;
+        return false;
+    }
+    return Answers.takeFirst();
+}
+
+QString ScriptedPrompter::SaveFileName(QWidget*, const QString& caption, const QString& directory,
+                                       const QString& filter)
+{
+    Shown.append({QStringLiteral("save"), directory, caption});
+    LastSaveDirectory = directory;
+    LastSaveFilter = filter;
+    return SaveNames.isEmpty() ? QString() : SaveNames.takeFirst();
+}
+
+void SimPort::OpenPort()
+{
+    if (FOpen)
+        return;
+    if (FailOpen)
+        throw EComPort(1, "Unable to open com port", 2);
+    FOpen = true;
+    ++OpenCount;
+}
+
+void SimPort::ClosePort()
+{
+    FOpen = false;
+}
+
+void SimPort::PurgeBuffers()
+{
+    if (FOpen)
+        FSim.PurgeBuffers();
+}
+
+void SimPort::SendBytes(ByteView bytes)
+{
+    const int index = SentCount++;
+    if (SilentFromRequest >= 0 && index >= SilentFromRequest)
+        return;
+    FSim.SendBytes(bytes);
+}
+
+int SimPort::WaitingByteCount()
+{
+    return FOpen ? FSim.WaitingByteCount() : 0;
+}
+
+Bytes SimPort::ReceiveBytes(int count)
+{
+    return FOpen ? FSim.ReceiveBytes(count) : Bytes();
+}
+
+WindowRig::WindowRig(SimConfig config) : Link(SimMeter(std::move(config)), Clock), Port(Link) {}
+
+WindowRig::~WindowRig()
+{
+    DestroyWindow();
+}
+
+TMainFrm& WindowRig::CreateWindow()
+{
+    Frm = std::make_unique<TMainFrm>(MainFrmContext{Port, Clock, Prompts, Folder.path(),
+                                                    Folder.filePath(QStringLiteral("user")), Folder.path()});
+    return *Frm;
+}
+
+void WindowRig::DestroyWindow()
+{
+    Frm.reset();
+}
+
+void WindowRig::ShowAndActivate()
+{
+    Frm->show();
+    QApplication::setActiveWindow(Frm.get());
+    QCoreApplication::processEvents();
+}
+
+RunFinisher::RunFinisher(TMainFrm& frm) : FFrm(frm)
+{
+    TWaitEchoFrm& window = frm.WaitEcho();
+    window.installEventFilter(this);
+    connect(&window, &TWaitEchoFrm::TickDone, this, &RunFinisher::AfterTick);
+}
+
+bool RunFinisher::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &FFrm.WaitEcho() && event->type() == QEvent::Show) {
+        TWaitEchoFrm& window = FFrm.WaitEcho();
+        ++Runs;
+        StartGauge = window.Gauge1->value();
+        StartGaugeMax = window.Gauge1->maximum();
+        StartCaption = window.pnlCaption->text();
+        StartImageVisible = window.Image1->isVisibleTo(&window);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void RunFinisher::AfterTick()
+{
+    TWaitEchoFrm& window = FFrm.WaitEcho();
+    ++Ticks;
+    EndStatus = window.lblCnt->text();
+    EndGauge = window.Gauge1->value();
+    EndGaugeMax = window.Gauge1->maximum();
+    EndImageVisible = window.Image1->isVisibleTo(&window);
+    if (CancelAt && window.Btn_Cancel->isEnabled() && CancelAt(Ticks)) {
+        QTimer::singleShot(0, window.Btn_Cancel, &QPushButton::click);
+        return;
+    }
+    if (window.Btn_OK->isEnabled())
+        QTimer::singleShot(0, window.Btn_OK, &QPushButton::click);
+}
+
+void OnNextModal(std::function<void(QWidget* dialog)> act)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(modal);
+    });
+    poll->start();
+}
+
+QTreeWidgetItem* FindNode(TMainFrm& frm, int code)
+{
+    for (QTreeWidgetItemIterator it(frm.TreeView1); *it; ++it) {
+        if (TMainFrm::NodeCodeOf(*it) == code)
+            return *it;
+    }
+    return nullptr;
+}
+
+QStringList LogLines(TMainFrm& frm)
+{
+    QStringList lines;
+    for (const std::string& line : frm.Log().Lines())
+        lines << QString::fromStdString(line);
+    return lines;
+}
+
+QStringList SentLines(TMainFrm& frm)
+{
+    return LogLines(frm).filter(QRegularExpression(QStringLiteral("^【发送】")));
+}

@@ -1,0 +1,127 @@
+// Test doubles for the window tests: a prompter that answers by script and
+// records what was shown, a port over the simulated meter that can refuse to
+// open or fall silent, and a helper that presses "完成" when a run has ended.
+#pragma once
+
+#include "app/main_frm.h"
+#include "app/port_control.h"
+#include "app/prompter.h"
+#include "protocol/waiter.h"
+#include "sim/sim_link.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+struct ShownPrompt {
+    QString kind; // "inform", "warn", "ask", "save"
+    QString text;
+    QString caption;
+};
+
+class ScriptedPrompter : public Prompter {
+public:
+    void Inform(QWidget* parent, const QString& text, const QString& caption) override;
+    void Warn(QWidget* parent, const QString& text, const QString& caption) override;
+    // Takes the next scripted answer; a question nobody scripted answers No
+    // and is counted in Unanswered.
+    bool Ask(QWidget* parent, const QString& text, const QString& caption) override;
+    QString SaveFileName(QWidget* parent, const QString& caption, const QString& directory,
+                         const QString& filter) override;
+
+    QList<bool> Answers;
+    QStringList SaveNames;
+    QList<ShownPrompt> Shown;
+    int Unanswered = 0;
+    QString LastSaveDirectory;
+    QString LastSaveFilter;
+};
+
+// The main window's port over a SimLink: Connected only while opened.
+class SimPort : public PortControl, public ByteLink {
+public:
+    explicit SimPort(SimLink& link) : FSim(link) {}
+
+    ByteLink& Link() override { return *this; }
+    void OpenPort() override;
+    void ClosePort() override;
+    bool Connected() const override { return FOpen && FSim.Connected(); }
+    PortSettings LineSettings() const override { return FSettings; }
+    void SetLineSettings(const PortSettings& settings) override { FSettings = settings; }
+
+    void PurgeBuffers() override;
+    void SendBytes(ByteView bytes) override;
+    int WaitingByteCount() override;
+    Bytes ReceiveBytes(int count) override;
+
+    bool FailOpen = false;
+    int OpenCount = 0;
+    // Requests from this number on (0-based) never reach the meter: it stays
+    // silent as a meter that stopped answering would.
+    int SilentFromRequest = -1;
+    int SentCount = 0;
+
+private:
+    SimLink& FSim;
+    PortSettings FSettings;
+    bool FOpen = false;
+};
+
+// Everything a main-window test needs, on a virtual clock.
+struct WindowRig {
+    explicit WindowRig(SimConfig config);
+    ~WindowRig();
+    // Builds the window over the rig's folder (again, after DestroyWindow).
+    TMainFrm& CreateWindow();
+    void DestroyWindow();
+    // Shows the window and raises its activation, which opens the port.
+    void ShowAndActivate();
+
+    VirtualClock Clock;
+    SimLink Link;
+    SimPort Port;
+    ScriptedPrompter Prompts;
+    QTemporaryDir Folder;
+    std::unique_ptr<TMainFrm> Frm;
+};
+
+// Presses "完成" as soon as a run of `frm` has finished, and remembers what
+// the window showed when it first appeared and when the run ended.
+class RunFinisher : public QObject {
+    Q_OBJECT
+public:
+    // Lives on the stack of a test, not as a child of the window.
+    explicit RunFinisher(TMainFrm& frm);
+
+    // Called after every tick; return true to press "取消" there.
+    std::function<bool(int tick)> CancelAt;
+
+    int Ticks = 0;
+    int Runs = 0;
+    int StartGauge = -1;
+    int StartGaugeMax = -1;
+    QString StartCaption;
+    bool StartImageVisible = false;
+    QString EndStatus;
+    int EndGauge = -1;
+    int EndGaugeMax = -1;
+    bool EndImageVisible = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void AfterTick();
+    TMainFrm& FFrm;
+};
+
+// Runs `act` on the next modal dialog once it is shown.
+void OnNextModal(std::function<void(QWidget* dialog)> act);
+
+QTreeWidgetItem* FindNode(TMainFrm& frm, int code);
+QStringList LogLines(TMainFrm& frm);
+QStringList SentLines(TMainFrm& frm);

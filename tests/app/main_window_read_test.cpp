@@ -1,0 +1,414 @@
+// Reads started from the tree, the record-type menu and "读取全部记录", against
+// the simulated meter on a virtual clock, with every question answered by script.
+#include "app_test_support.h"
+
+#include "app/addr_frm.h"
+#include "app/wait_echo_frm.h"
+#include "catalogue/catalogue.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+SimConfig Meter(int deviceType, int records = 20)
+{
+    SimConfig config;
+    config.deviceType = deviceType;
+    config.address = 23;
+    config.records = records;
+    return config;
+}
+
+// Double-clicks the node as the operator would: the press selects it first.
+void DoubleClickNode(TMainFrm& frm, int code)
+{
+    QTreeWidgetItem* node = FindNode(frm, code);
+    QVERIFY(node);
+    if (node->parent())
+        node->parent()->setExpanded(true);
+    frm.TreeView1->scrollToItem(node);
+    const QPoint at = frm.TreeView1->visualItemRect(node).center();
+    QTest::mouseClick(frm.TreeView1->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(frm.TreeView1->viewport(), Qt::LeftButton, {}, at);
+}
+
+QStringList Captions(const RecordTable& table)
+{
+    QStringList captions;
+    for (const TableColumn& column : table.Columns())
+        captions << QString::fromStdString(column.caption);
+    return captions;
+}
+
+} // namespace
+
+class MainWindowReadTest : public QObject {
+    Q_OBJECT
+private slots:
+    void StartsWithSixDeviceTypesAndTheStartUpState();
+    void DoubleClickReadsAKindIntoTheTable();
+    void ChangingKindWithRowsAsksAndNoKeepsEverything();
+    void ChangingKindWithRowsAndYesReadsTheNewKindFromBlockOne();
+    void DoubleClickOnRowsAsksBeforeOverwriting();
+    void DeviceTypeNodeDoesNothing();
+    void RecordMenuOnUnidentifiedMeterStartsNothing();
+    void RecordMenuReadsKind612At1200MsOnType6();
+    void RecordMenuKindMissingForTheTypeShowsItsMessage();
+    void ReadAllIdentifiesType1AndReadsKind11At1000Ms();
+    void ReadAllFindingType4SaysNoMeterAndReadsNothing();
+    void LogPaneToggleTwiceRestoresIt();
+    void TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExit();
+    void DeleteRecordsAndLogAskFirst();
+};
+
+void MainWindowReadTest::StartsWithSixDeviceTypesAndTheStartUpState()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    QCOMPARE(frm.windowTitle(), QStringLiteral("Quellon   RS485通信测试系统"));
+    QCOMPARE(frm.TreeView1->topLevelItemCount(), 6);
+    QVERIFY(!FindNode(frm, 4));
+    QVERIFY(!FindNode(frm, 42));
+    QVERIFY(FindNode(frm, 6)->font(0).bold());
+    QVERIFY(!FindNode(frm, 612)->font(0).bold());
+    QVERIFY(!frm.acSend->isEnabled());
+    QVERIFY(!frm.acRead->isEnabled());
+    QVERIFY(!frm.PortOpenedOnce());
+    QVERIFY(frm.TreeChangeEnabled());
+
+    frm.show();
+    QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：已关闭"));
+    QCOMPARE(frm.StatusText(1), QStringLiteral("流量计地址：23"));
+    QCOMPARE(frm.StatusText(2), QString());
+    // Shown with kind 51 set up: the shipped protocol workbook is not in the
+    // test's folder, so only "序号" is there.
+    QCOMPARE(Captions(frm.Records()).value(0), QStringLiteral("序号"));
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("警告信息"));
+}
+
+void MainWindowReadTest::DoubleClickReadsAKindIntoTheTable()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    RunFinisher finisher(frm);
+    DoubleClickNode(frm, 612);
+
+    QCOMPARE(frm.WaitEcho().PollInterval(), 1200);
+    QCOMPARE(finisher.Runs, 1);
+    QCOMPARE(finisher.StartCaption, QStringLiteral("正在读取实时记录,请稍后..."));
+    QCOMPARE(frm.Records().RowCount(), 20);
+    QCOMPARE(frm.ListView1->model()->rowCount(), 20);
+    QCOMPARE(Captions(frm.Records()).value(0), QStringLiteral("序号"));
+    QCOMPARE(frm.ListView1->model()->columnCount(), frm.Records().ColumnCount());
+    QCOMPARE(frm.ListView1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("序号"));
+    // Blocks 1 to 4 hold the 20 records, block 5 is blank: the run ends there.
+    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    QCOMPARE(finisher.EndGauge, 100);
+    QCOMPARE(finisher.EndGaugeMax, 100);
+    QVERIFY(!finisher.EndImageVisible);
+    const QStringList log = LogLines(frm);
+    QCOMPARE(log.value(0), QStringLiteral("===========Corvex 实时记录500组==========="));
+    QVERIFY(log.value(1).startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 00 00 00 00 04 ")));
+    QVERIFY(log.value(2).startsWith(QStringLiteral("【接收】17 65 ")));
+    QVERIFY(log.value(3).startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 05 00 00 00 09 ")));
+    QCOMPARE(SentLines(frm).size(), 5);
+    frm.FlushLog();
+    QCOMPARE(frm.Memo1->toPlainText(), log.join(QLatin1Char('\n')));
+    QVERIFY(rig.Prompts.Shown.isEmpty());
+}
+
+void MainWindowReadTest::ChangingKindWithRowsAsksAndNoKeepsEverything()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    RunFinisher finisher(frm);
+    DoubleClickNode(frm, 612);
+    const QStringList columns = Captions(frm.Records());
+    const int logLines = frm.Log().LineCount();
+
+    rig.Prompts.Answers = {false};
+    frm.TreeView1->setCurrentItem(FindNode(frm, 611));
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("ask"));
+    QCOMPARE(rig.Prompts.Shown[0].text,
+             QStringLiteral("若选择\"月记录200组\",前一次所读取的记录信息将被删除，是否要继续？"));
+    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
+    QCOMPARE(frm.Records().RowCount(), 20);
+    QCOMPARE(Captions(frm.Records()), columns);
+    QCOMPARE(frm.Log().LineCount(), logLines);
+    QCOMPARE(TMainFrm::NodeCodeOf(frm.SelectedNode()), 611);
+    QCOMPARE(finisher.Runs, 1);
+}
+
+void MainWindowReadTest::ChangingKindWithRowsAndYesReadsTheNewKindFromBlockOne()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    RunFinisher finisher(frm);
+    DoubleClickNode(frm, 612);
+    const int logLines = frm.Log().LineCount();
+
+    rig.Prompts.Shown.clear();
+    rig.Prompts.Answers = {true};
+    frm.TreeView1->setCurrentItem(FindNode(frm, 611));
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Unanswered, 0);
+    QCOMPARE(finisher.Runs, 2);
+    const QStringList fresh = LogLines(frm).mid(logLines);
+    QCOMPARE(fresh.value(0), QStringLiteral("===========Corvex 月记录200组==========="));
+    QVERIFY(fresh.value(1).startsWith(QStringLiteral("【发送】17 65 09 0C 00 00 00 00 00 00 00 04 ")));
+    QCOMPARE(frm.Records().RowCount(), 20);
+    QCOMPARE(frm.WaitEcho().PollInterval(), 1200);
+}
+
+void MainWindowReadTest::DoubleClickOnRowsAsksBeforeOverwriting()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    RunFinisher finisher(frm);
+    DoubleClickNode(frm, 612);
+    rig.Prompts.Shown.clear();
+
+    rig.Prompts.Answers = {false};
+    frm.TreeView1DblClick();
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("是否要覆盖原记录信息？"));
+    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
+    QCOMPARE(finisher.Runs, 1);
+    QCOMPARE(frm.Records().RowCount(), 20);
+
+    const int logLines = frm.Log().LineCount();
+    rig.Prompts.Answers = {true};
+    frm.TreeView1DblClick();
+    QCOMPARE(finisher.Runs, 2);
+    // The old rows went; the table holds the 20 records of the new read only.
+    QCOMPARE(frm.Records().RowCount(), 20);
+    QCOMPARE(LogLines(frm).value(logLines), QStringLiteral("===========Corvex 实时记录500组==========="));
+}
+
+void MainWindowReadTest::DeviceTypeNodeDoesNothing()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    RunFinisher finisher(frm);
+    const QStringList columns = Captions(frm.Records());
+    DoubleClickNode(frm, 6);
+    QCOMPARE(TMainFrm::NodeCodeOf(frm.SelectedNode()), 6);
+    QCOMPARE(finisher.Runs, 0);
+    QCOMPARE(frm.Log().LineCount(), 0);
+    QCOMPARE(Captions(frm.Records()), columns);
+    QVERIFY(rig.Prompts.Shown.isEmpty());
+}
+
+void MainWindowReadTest::RecordMenuOnUnidentifiedMeterStartsNothing()
+{
+    SimConfig silent = Meter(6);
+    silent.faults = {"silence"};
+    WindowRig rig(silent);
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    RunFinisher finisher(frm);
+    const QList<QAction*> items = frm.PopupMenu1->actions();
+    int menuItems = 0;
+    for (QAction* item : items) {
+        if (item->isSeparator())
+            continue;
+        ++menuItems;
+        frm.Log().Clear();
+        rig.Prompts.Shown.clear();
+        item->trigger();
+        QCOMPARE(rig.Prompts.Shown.size(), 1);
+        QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("inform"));
+        QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("没有你要读的流量计信息！"));
+        QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
+        QVERIFY(item->isEnabled());
+        // Six probe lines, three sends each, nothing received, no read started.
+        QCOMPARE(SentLines(frm).size(), 18);
+        QCOMPARE(LogLines(frm).filter(QStringLiteral("【接收】")).size(), 0);
+        QCOMPARE(LogLines(frm).size(), 24);
+    }
+    QCOMPARE(menuItems, 20);
+    QCOMPARE(finisher.Runs, 0);
+    QCOMPARE(frm.Records().RowCount(), 0);
+    QVERIFY(frm.TreeChangeEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void MainWindowReadTest::RecordMenuReadsKind612At1200MsOnType6()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    RunFinisher finisher(frm);
+    frm.PopupMenu1->findChild<QAction*>(QStringLiteral("N15"))->trigger();
+    QCOMPARE(finisher.Runs, 1);
+    QCOMPARE(TMainFrm::NodeCodeOf(frm.SelectedNode()), 612);
+    QVERIFY(frm.SelectedNode()->parent()->isExpanded());
+    QCOMPARE(frm.WaitEcho().PollInterval(), 1200);
+    QCOMPARE(frm.Records().RowCount(), 20);
+    QVERIFY(LogLines(frm).contains(QStringLiteral("=================Corvex智能体积修正仪=================")));
+    QVERIFY(LogLines(frm).contains(QStringLiteral("===========Corvex 实时记录500组===========")));
+    QVERIFY(rig.Prompts.Shown.isEmpty());
+    QVERIFY(frm.TreeChangeEnabled());
+}
+
+void MainWindowReadTest::RecordMenuKindMissingForTheTypeShowsItsMessage()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    RunFinisher finisher(frm);
+    frm.PopupMenu1->findChild<QAction*>(QStringLiteral("N41"))->trigger();
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("该流量计无\"充值记录\"记录类型！"));
+    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
+    QCOMPARE(finisher.Runs, 0);
+}
+
+void MainWindowReadTest::ReadAllIdentifiesType1AndReadsKind11At1000Ms()
+{
+    WindowRig rig(Meter(1));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    RunFinisher finisher(frm);
+    QVERIFY(frm.acSend->isEnabled());
+    frm.acSend->trigger();
+    QCOMPARE(finisher.Runs, 1);
+    QCOMPARE(TMainFrm::NodeCodeOf(frm.SelectedNode()), 11);
+    QCOMPARE(frm.WaitEcho().PollInterval(), 1000);
+    QCOMPARE(frm.Records().RowCount(), 20);
+    const QStringList log = LogLines(frm);
+    QCOMPARE(log.value(0),
+             QStringLiteral("===============智能体积修正仪实时记录(ModBus协议)==============="));
+    QVERIFY(log.contains(QStringLiteral("===========智能体积修正仪(ModBus V1.2)实时记录===========")));
+    QVERIFY(rig.Prompts.Shown.isEmpty());
+    QVERIFY(frm.TreeChangeEnabled());
+}
+
+void MainWindowReadTest::ReadAllFindingType4SaysNoMeterAndReadsNothing()
+{
+    WindowRig rig(Meter(4));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    RunFinisher finisher(frm);
+    frm.acSend->trigger();
+    QVERIFY(
+        LogLines(frm).contains(QStringLiteral("===============智能体积修正仪(北京燃总协议)===============")));
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("没有你要读的流量计信息！"));
+    QCOMPARE(finisher.Runs, 0);
+    QVERIFY(frm.TreeChangeEnabled());
+}
+
+void MainWindowReadTest::LogPaneToggleTwiceRestoresIt()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    frm.acWin->trigger();
+    QCOMPARE(frm.acWin->text(), QStringLiteral("显示日志窗口"));
+    QVERIFY(frm.acWin->isChecked());
+    QVERIFY(!frm.pnlBottom->isVisible());
+    frm.acWin->trigger();
+    QCOMPARE(frm.acWin->text(), QStringLiteral("隐藏日志窗口"));
+    QVERIFY(!frm.acWin->isChecked());
+    QVERIFY(frm.pnlBottom->isVisible());
+
+    frm.acCapWin->trigger();
+    QCOMPARE(frm.acCapWin->text(), QStringLiteral("显示标题窗口"));
+    QVERIFY(!frm.pnlLeft->isVisible());
+    frm.acCapWin->trigger();
+    QCOMPARE(frm.acCapWin->text(), QStringLiteral("隐藏标题窗口"));
+    QVERIFY(frm.pnlLeft->isVisible());
+}
+
+void MainWindowReadTest::TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExit()
+{
+    SimConfig config = Meter(6);
+    config.address = 5;
+    WindowRig rig(config);
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    OnNextModal([](QWidget* dialog) {
+        auto* addr = qobject_cast<TAddrFrm*>(dialog);
+        QVERIFY(addr);
+        QCOMPARE(addr->windowTitle(), QStringLiteral("流量计地址设置"));
+        QCOMPARE(addr->spAddr->value(), 23);
+        QCOMPARE(addr->spAddr->minimum(), 1);
+        QCOMPARE(addr->spAddr->maximum(), 247);
+        addr->spAddr->setValue(5);
+        addr->accept();
+    });
+    frm.acAddr->trigger();
+    QCOMPARE(frm.Address(), 5);
+    QCOMPARE(frm.StatusText(1), QStringLiteral("流量计地址：5"));
+    // Saved only at shut-down.
+    QVERIFY(!QFile::exists(rig.Folder.filePath(QStringLiteral("QL_EVC.ini"))));
+
+    RunFinisher finisher(frm);
+    DoubleClickNode(frm, 612);
+    QVERIFY(SentLines(frm).value(0).startsWith(QStringLiteral("【发送】05 65 09 0D ")));
+    QCOMPARE(frm.Records().RowCount(), 20);
+
+    rig.DestroyWindow();
+    TMainFrm& again = rig.CreateWindow();
+    QCOMPARE(again.Address(), 5);
+}
+
+void MainWindowReadTest::DeleteRecordsAndLogAskFirst()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    // Nothing there: no questions.
+    frm.acDelLog->trigger();
+    frm.acDelRec->trigger();
+    QVERIFY(rig.Prompts.Shown.isEmpty());
+
+    RunFinisher finisher(frm);
+    DoubleClickNode(frm, 612);
+    const int columns = frm.Records().ColumnCount();
+    rig.Prompts.Answers = {false, true, false, true};
+    frm.acDelRec->trigger();
+    QCOMPARE(frm.Records().RowCount(), 20);
+    frm.acDelRec->trigger();
+    QCOMPARE(frm.Records().RowCount(), 0);
+    QCOMPARE(frm.Records().ColumnCount(), columns);
+    frm.acDelLog->trigger();
+    QVERIFY(frm.Log().LineCount() > 0);
+    frm.acDelLog->trigger();
+    QCOMPARE(frm.Log().LineCount(), 0);
+    frm.FlushLog();
+    QVERIFY(frm.Memo1->toPlainText().isEmpty());
+    QCOMPARE(rig.Prompts.Shown.size(), 4);
+    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("是否要删除记录信息？"));
+    QCOMPARE(rig.Prompts.Shown[2].text, QStringLiteral("是否要删除日志信息？"));
+    QCOMPARE(rig.Prompts.Shown[3].caption, QStringLiteral("信息提示"));
+}
+
+QTEST_MAIN(MainWindowReadTest)
+#include "main_window_read_test.moc"

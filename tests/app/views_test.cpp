@@ -1,0 +1,122 @@
+// The record table and log views over their plain models, and the smaller
+// dialogs on their own.
+#include "app/about_frm.h"
+#include "app/help_files.h"
+#include "app/log_mirror.h"
+#include "app/num_frm.h"
+#include "app/record_table_model.h"
+#include "app_test_support.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+
+class ViewsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void TableModelFollowsColumnsRowsAndClearing();
+    void TableModelShowsShortRowsWithEmptyCells();
+    void LogMirrorKeepsAHundredThousandLinesInOrder();
+    void LogMirrorStartsFromExistingLinesAndFollowsClear();
+    void RangeDialogTakesTheKindsBlockCount();
+    void MissingHelpFileIsNamed();
+};
+
+void ViewsTest::TableModelFollowsColumnsRowsAndClearing()
+{
+    RecordTable table;
+    RecordTableModel model(table);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    table.SetColumns({{"序号", 45}, {"记录时间", 135}});
+    QCOMPARE(model.columnCount(), 2);
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("记录时间"));
+    table.AppendRow({"1", "2024-01-02 03:04:05"});
+    table.AppendRow({"2", "2024-01-02 04:04:05"});
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.data(model.index(1, 1)).toString(), QStringLiteral("2024-01-02 04:04:05"));
+    table.ClearRows();
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(model.columnCount(), 2);
+    table.AppendRow({"1", "x"});
+    table.SetColumns({{"序号", 45}});
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(model.columnCount(), 1);
+}
+
+void ViewsTest::TableModelShowsShortRowsWithEmptyCells()
+{
+    RecordTable table;
+    RecordTableModel model(table);
+    table.SetColumns({{"序号", 45}, {"a", 10}, {"b", 10}});
+    table.AppendRow({"1"});
+    QCOMPARE(model.data(model.index(0, 2)).toString(), QString());
+    QVERIFY(!model.data(model.index(5, 0)).isValid());
+}
+
+void ViewsTest::LogMirrorKeepsAHundredThousandLinesInOrder()
+{
+    LogModel log;
+    QPlainTextEdit view;
+    LogMirror mirror(log, view);
+    for (int i = 0; i < 100000; ++i)
+        log.AppendLine("【发送】" + std::to_string(i));
+    QCoreApplication::processEvents();
+    mirror.Flush();
+    QCOMPARE(view.document()->blockCount(), 100000);
+    QCOMPARE(view.document()->findBlockByNumber(99999).text(), QStringLiteral("【发送】99999"));
+    QCOMPARE(view.document()->findBlockByNumber(0).text(), QStringLiteral("【发送】0"));
+}
+
+void ViewsTest::LogMirrorStartsFromExistingLinesAndFollowsClear()
+{
+    LogModel log;
+    log.AppendLine("a");
+    log.AppendLine("b");
+    QPlainTextEdit view;
+    LogMirror mirror(log, view);
+    mirror.Flush();
+    QCOMPARE(view.toPlainText(), QStringLiteral("a\nb"));
+    log.Clear();
+    mirror.Flush();
+    QCOMPARE(view.toPlainText(), QString());
+    log.AppendLine("c");
+    mirror.Flush();
+    QCOMPARE(view.toPlainText(), QStringLiteral("c"));
+}
+
+void ViewsTest::RangeDialogTakesTheKindsBlockCount()
+{
+    TNumFrm range;
+    range.Prepare(QStringLiteral("月记录200组"), 40);
+    QCOMPARE(range.SpEnd->value(), 40);
+    QCOMPARE(range.SpEnd->maximum(), 40);
+    QCOMPARE(range.SPBegin->value(), 1);
+    range.SpEnd->setValue(500);
+    QCOMPARE(range.EndBlock(), 40);
+}
+
+void ViewsTest::MissingHelpFileIsNamed()
+{
+    QTemporaryDir folder;
+    ScriptedPrompter prompts;
+    OpenHelpFile(nullptr, prompts, folder.path(), QStringLiteral("说明书.chm"));
+    QCOMPARE(prompts.Shown.size(), 1);
+    QCOMPARE(prompts.Shown[0].kind, QStringLiteral("warn"));
+    QCOMPARE(prompts.Shown[0].caption, QStringLiteral("警告信息"));
+    QVERIFY(prompts.Shown[0].text.contains(QStringLiteral("说明书.chm")));
+
+    TAboutFrm about(prompts, folder.path());
+    QCOMPARE(about.windowTitle(), QStringLiteral("关于"));
+    QVERIFY(about.findChild<QLabel*>(QStringLiteral("lblSoftware"))->text() ==
+            QStringLiteral("软件：QuellonRS485通信软件"));
+    QVERIFY(about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text() ==
+            QStringLiteral("版本号：RS485_V2014.09.04"));
+}
+
+QTEST_MAIN(ViewsTest)
+#include "views_test.moc"

@@ -1,0 +1,192 @@
+// The transaction window: range reads through the record-range dialog, the
+// gauge, the caption panel, failed blocks, cancelling, and a window that stays
+// responsive while a read waits for replies.
+#include "app_test_support.h"
+
+#include "app/num_frm.h"
+#include "app/wait_echo_frm.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+SimConfig Meter(int deviceType, int records = 20)
+{
+    SimConfig config;
+    config.deviceType = deviceType;
+    config.records = records;
+    return config;
+}
+
+} // namespace
+
+class WaitEchoTest : public QObject {
+    Q_OBJECT
+private slots:
+    void RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5();
+    void RangeReadNeedsAKindAndCanBeDeclined();
+    void CaptionPanelIsEmptyForKind42();
+    void ThreeFailuresOnBlock7EndTheRunThere();
+    void TwoFailuresThenSuccessGoOn();
+    void CancelClosesAtOnceAndKeepsRows();
+    void BeginAfterEndFinishesWithoutRequest();
+};
+
+void WaitEchoTest::RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5()
+{
+    WindowRig rig(Meter(6, 100));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
+    RunFinisher finisher(frm);
+    OnNextModal([](QWidget* dialog) {
+        auto* range = qobject_cast<TNumFrm*>(dialog);
+        QVERIFY(range);
+        QCOMPARE(range->windowTitle(), QStringLiteral("流量计实时记录调试系统V2.0"));
+        QCOMPARE(range->Panel1->text(), QStringLiteral("实时记录500组"));
+        QCOMPARE(range->SpEnd->maximum(), 100);
+        QCOMPARE(range->SpEnd->value(), 100);
+        QCOMPARE(range->SPBegin->minimum(), 1);
+        QCOMPARE(range->SPBegin->maximum(), 1000);
+        range->SPBegin->setValue(3);
+        range->SpEnd->setValue(5);
+        range->accept();
+    });
+    frm.acRead->trigger();
+    QCOMPARE(finisher.Runs, 1);
+    QCOMPARE(finisher.StartGauge, 2);
+    QCOMPARE(finisher.StartGaugeMax, 5);
+    QCOMPARE(finisher.EndGauge, 5);
+    QCOMPARE(finisher.EndGaugeMax, 5);
+    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    // Range reads of device type 6 run at 1000 ms.
+    QCOMPARE(frm.WaitEcho().PollInterval(), 1000);
+    QCOMPARE(frm.Records().RowCount(), 15);
+    const QStringList sent = SentLines(frm);
+    QCOMPARE(sent.size(), 3);
+    QVERIFY(sent[0].startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 0A 00 00 00 0E ")));
+    QVERIFY(sent[2].startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 14 00 00 00 18 ")));
+    QVERIFY(rig.Prompts.Shown.isEmpty());
+}
+
+void WaitEchoTest::RangeReadNeedsAKindAndCanBeDeclined()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    rig.Prompts.Shown.clear();
+    RunFinisher finisher(frm);
+    frm.TreeView1->setCurrentItem(FindNode(frm, 6));
+    frm.acRead->trigger();
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("请选择要读取的流量计记录类型！"));
+    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
+
+    frm.TreeView1->setCurrentItem(FindNode(frm, 611));
+    OnNextModal([](QWidget* dialog) { dialog->close(); });
+    frm.acRead->trigger();
+    QCOMPARE(finisher.Runs, 0);
+    QCOMPARE(SentLines(frm).size(), 0);
+}
+
+void WaitEchoTest::CaptionPanelIsEmptyForKind42()
+{
+    WindowRig rig(Meter(4));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    RunFinisher finisher(frm);
+    frm.WaitEcho().SetPollInterval(1200);
+    frm.WaitEcho().StartRun(2, 1, Bytes{23, 0x65, 0x09, 0x02}, 42);
+    QCOMPARE(finisher.Runs, 1);
+    QCOMPARE(finisher.StartCaption, QString());
+    QCOMPARE(frm.WaitEcho().pnlCaption->text(), QString());
+    QCOMPARE(frm.Records().RowCount(), 20);
+    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+}
+
+void WaitEchoTest::ThreeFailuresOnBlock7EndTheRunThere()
+{
+    WindowRig rig(Meter(1));
+    // The meter falls silent after six requests: block 7 gets no answer.
+    rig.Port.SilentFromRequest = 6;
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    RunFinisher finisher(frm);
+    frm.TreeView1->setCurrentItem(FindNode(frm, 11));
+    frm.TreeView1DblClick();
+    QCOMPARE(frm.Records().RowCount(), 6);
+    QCOMPARE(frm.WaitEcho().lblCnt->text(), QStringLiteral("读取第7条数据失败!"));
+    QCOMPARE(finisher.EndStatus, QStringLiteral("读取第7条数据失败!"));
+    QCOMPARE(frm.Log().Lines().back(), std::string("读取第7条数据失败!"));
+    const QStringList sent = SentLines(frm);
+    QCOMPARE(sent.size(), 9);
+    // Block 7 asked three times, block 8 never.
+    for (int i = 6; i < 9; ++i)
+        QVERIFY(sent[i].startsWith(QStringLiteral("【发送】17 66 00 64 02 00 07 ")));
+    QVERIFY(frm.WaitEcho().Btn_OK->isEnabled() || !frm.WaitEcho().isVisible());
+    QVERIFY(!finisher.EndImageVisible);
+}
+
+void WaitEchoTest::TwoFailuresThenSuccessGoOn()
+{
+    SimConfig config = Meter(6, 10);
+    WindowRig rig(config);
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    RunFinisher finisher(frm);
+    // Block 2's first two requests go unanswered; the third is answered.
+    finisher.CancelAt = [&rig](int tick) {
+        if (tick == 1)
+            rig.Port.SilentFromRequest = 1;
+        if (tick == 3)
+            rig.Port.SilentFromRequest = -1;
+        return false;
+    };
+    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
+    frm.TreeView1DblClick();
+    QCOMPARE(frm.Records().RowCount(), 10);
+    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    const QStringList sent = SentLines(frm);
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY(sent[i].startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 05 ")));
+    QVERIFY(sent[4].startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 0A ")));
+    QVERIFY(!LogLines(frm).contains(QStringLiteral("读取第2条数据失败!")));
+}
+
+void WaitEchoTest::CancelClosesAtOnceAndKeepsRows()
+{
+    WindowRig rig(Meter(6, 100));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    RunFinisher finisher(frm);
+    finisher.CancelAt = [](int tick) { return tick == 3; };
+    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
+    frm.TreeView1DblClick();
+    QVERIFY(!frm.WaitEcho().isVisible());
+    QCOMPARE(frm.Records().RowCount(), 15);
+    QCOMPARE(SentLines(frm).size(), 3);
+    QCOMPARE(frm.WaitEcho().Gauge1->maximum(), 100);
+    QVERIFY(!frm.WaitEcho().Run().Cancelled());
+}
+
+void WaitEchoTest::BeginAfterEndFinishesWithoutRequest()
+{
+    WindowRig rig(Meter(6));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    RunFinisher finisher(frm);
+    frm.WaitEcho().StartRun(3, 5, Bytes{23, 0x65, 0x09, 0x0D}, 612);
+    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    QCOMPARE(SentLines(frm).size(), 0);
+    QCOMPARE(finisher.StartCaption, QStringLiteral("正在读取实时记录,请稍后..."));
+}
+
+QTEST_MAIN(WaitEchoTest)
+#include "wait_echo_test.moc"
