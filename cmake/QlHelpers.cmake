@@ -34,7 +34,8 @@ function(ql_add_qtest)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test)
     target_compile_definitions(${T_NAME} PRIVATE QL_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
                                                  QL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    # Qt Test's crash handler starts a debugger that can hang a crashed test for minutes.
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} -nocrashhandler WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()

@@ -4,7 +4,7 @@
 QL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QL_PACKAGES=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-    qt6-base-dev libqt6serialport6-dev qt6-serialport-dev libgl-dev
+    qt6-base-dev qt6-serialport-dev libgl-dev
     libxlsxwriter-dev libfreexl-dev libmodbus-dev zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     socat xvfb xauth x11-apps imagemagick fonts-wqy-microhei

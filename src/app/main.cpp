@@ -40,6 +40,8 @@ int main(int argc, char* argv[])
     // The port object of the main window: odd parity until the settings file says otherwise.
     comPort1.SetParityBits(prOdd);
     TMainFrm mainFrm({port, waiter, prompter, settingsDir, QString(), programDir});
+    if (mainFrm.ProtocolWorkbookFailed())
+        return 1;
     mainFrm.showMaximized();
     // Without a window manager nothing activates the window by itself.
     mainFrm.activateWindow();

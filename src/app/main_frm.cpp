@@ -494,9 +494,13 @@ void TMainFrm::LoadProtocolWorkbook()
     const QString path = FSettings.TemplatePath();
     auto workbook = std::make_shared<WorkbookReadResult>(ReadFirstWorksheet(path));
     if (!workbook->Ok()) {
-        // Device type 5 then shows only its "序号" column and reads nothing
-        // until a workbook is in place; the rest of the program works.
-        FPrompter.Warn(this, workbook->error, kWarnCaption);
+        // Without its register map the program cannot serve device type 5: say
+        // so and end, as the operator's installation is incomplete. The reader's
+        // own reason goes to stderr for whoever starts the program from a shell.
+        qWarning("%s: %s", qUtf8Printable(path), qUtf8Printable(workbook->error));
+        FPrompter.Warn(this, QStringLiteral("Excel打开失败！请确定Excel是否安装，确认后,再重新试一次！"),
+                       kWarnCaption);
+        FProtocolWorkbookFailed = true;
         return;
     }
     FProtocolCells = [workbook](int row, int column) { return workbook->cells.Text(row, column); };

@@ -56,6 +56,10 @@ public:
     explicit TMainFrm(const MainFrmContext& context, QWidget* parent = nullptr);
     ~TMainFrm() override;
 
+    // True when the protocol workbook could not be opened at start-up; the
+    // program then ends after the message without serving the operator.
+    bool ProtocolWorkbookFailed() const { return FProtocolWorkbookFailed; }
+
     // Window events, public so tests can raise them where the platform would.
     void FormShow();
     void FormActivate();
@@ -194,6 +198,7 @@ private:
     FieldDigitsArray FFieldDigits{};
     ProtocolSheet FProtocolSheet;
     CellReader FProtocolCells;
+    bool FProtocolWorkbookFailed = false;
 
     int FAddress = 23;
     bool FPortOpenedOnce = false;

@@ -1,5 +1,6 @@
 #include "export/workbook_reader.h"
 
+#include "export/compound_file_check.h"
 #include "export/zip_archive.h"
 
 #include <QFile>
@@ -7,8 +8,17 @@
 
 #include <freexl.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+
+#ifdef __unix__
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -19,12 +29,17 @@ const QByteArray kZipMagic("PK\x03\x04", 4);
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
 
-WorkbookReadResult ReadXls(const QString& path)
+WorkbookReadResult ReadXlsInProcess(const QString& path)
 {
     WorkbookReadResult result;
     const void* handle = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    if (freexl_open(name.constData(), &handle) != FREEXL_OK) {
+    // FreeXL trusts the directory's name lengths (see compound_file_check.h).
+    QFile file(path);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    if (!CheckCompoundFileDirectory({data, static_cast<size_t>(bytes.size())}).empty() ||
+        freexl_open(name.constData(), &handle) != FREEXL_OK) {
         if (handle)
             freexl_close(handle);
         result.error = QStringLiteral("无法读取.xls工作簿（文件损坏或格式不支持）");
@@ -69,6 +84,126 @@ WorkbookReadResult ReadXls(const QString& path)
     freexl_close(handle);
     return result;
 }
+
+#ifdef __unix__
+// FreeXL can crash on a damaged .xls (seen with fuzzed files), and the protocol
+// workbook is read at start-up: parse it in a child process so a bad file costs
+// an error message, never the program. The child sends the cells through a pipe
+// as records of row, column, length and text.
+constexpr int kXlsReadTimeoutMs = 15000;
+
+bool WriteAll(int fd, const void* data, size_t size)
+{
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(fd, bytes, size);
+        if (written <= 0)
+            return false;
+        bytes += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+[[noreturn]] void RunXlsChild(const QString& path, int fd)
+{
+    const WorkbookReadResult read = ReadXlsInProcess(path);
+    const QByteArray error = read.error.toUtf8();
+    const uint32_t errorSize = static_cast<uint32_t>(error.size());
+    bool ok = WriteAll(fd, &errorSize, sizeof errorSize) && WriteAll(fd, error.constData(), errorSize);
+    for (const auto& [position, text] : read.cells.All()) {
+        const int32_t header[3] = {position.first, position.second, static_cast<int32_t>(text.size())};
+        ok = ok && WriteAll(fd, header, sizeof header) && WriteAll(fd, text.data(), text.size());
+    }
+    ::close(fd);
+    ::_exit(ok ? 0 : 1);
+}
+
+// Reads everything the child sends until it closes the pipe or the time is up.
+bool ReadChildOutput(int fd, std::string& out)
+{
+    char buffer[65536];
+    int waitedMs = 0;
+    for (;;) {
+        pollfd watch{fd, POLLIN, 0};
+        const int ready = ::poll(&watch, 1, 100);
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready <= 0) {
+            waitedMs += 100;
+            if (waitedMs >= kXlsReadTimeoutMs)
+                return false;
+            continue;
+        }
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        out.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+bool ParseChildOutput(const std::string& data, WorkbookReadResult& result)
+{
+    size_t at = 0;
+    auto take = [&](void* target, size_t size) {
+        if (data.size() - at < size)
+            return false;
+        std::memcpy(target, data.data() + at, size);
+        at += size;
+        return true;
+    };
+    uint32_t errorSize = 0;
+    if (!take(&errorSize, sizeof errorSize) || data.size() - at < errorSize)
+        return false;
+    result.error = QString::fromUtf8(data.data() + at, static_cast<qsizetype>(errorSize));
+    at += errorSize;
+    while (at < data.size()) {
+        int32_t header[3];
+        if (!take(header, sizeof header) || header[2] < 0 || data.size() - at < static_cast<size_t>(header[2]))
+            return false;
+        result.cells.Set(header[0], header[1], data.substr(at, static_cast<size_t>(header[2])));
+        at += static_cast<size_t>(header[2]);
+    }
+    return true;
+}
+
+WorkbookReadResult ReadXls(const QString& path)
+{
+    WorkbookReadResult result;
+    const QString damaged = QStringLiteral("无法读取.xls工作簿（文件损坏或格式不支持）");
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return ReadXlsInProcess(path);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return ReadXlsInProcess(path);
+    }
+    if (child == 0) {
+        ::close(fds[0]);
+        RunXlsChild(path, fds[1]);
+    }
+    ::close(fds[1]);
+    std::string output;
+    const bool complete = ReadChildOutput(fds[0], output);
+    ::close(fds[0]);
+    if (!complete)
+        ::kill(child, SIGKILL);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !ParseChildOutput(output, result)) {
+        result = WorkbookReadResult();
+        result.error = damaged;
+    }
+    return result;
+}
+#else
+WorkbookReadResult ReadXls(const QString& path) { return ReadXlsInProcess(path); }
+#endif
 
 // Letters of a cell reference such as "AB12" as a 1-based column, and its digits as the row.
 bool ParseCellReference(const QString& reference, int& row, int& column)

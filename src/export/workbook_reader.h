@@ -18,6 +18,7 @@ public:
     std::string Text(int row, int column) const;
     void Set(int row, int column, std::string text);
     int CellCount() const { return static_cast<int>(FCells.size()); }
+    const std::map<std::pair<int, int>, std::string>& All() const { return FCells; }
     // A reader over these cells for the protocol-sheet loader; it refers to this object,
     // which must outlive it.
     CellReader Reader() const;

@@ -18,6 +18,11 @@ namespace {
 // at 9600 baud (4 ms).
 constexpr int kFastPollMs = 1;
 
+// Length checks need no field description; a run given none decodes with
+// empty types and zero digits, as the paced run does.
+const FieldTypeList kNoTypes;
+const FieldDigitsArray kNoDigits{};
+
 bool IsTypedKind(int kindCode)
 {
     return kindCode / 10 == 5;
@@ -49,8 +54,6 @@ int SilenceGapMs(const LineTiming& line)
 
 ReplyShape::ReplyShape(int kindCode) : FKindCode(kindCode)
 {
-    static const FieldTypeList kNoTypes;
-    static const FieldDigitsArray kNoDigits{};
     Bytes probe;
     for (size_t length = 1; length <= static_cast<size_t>(kMaxReplyBytes); ++length) {
         probe.assign(length, 0);
@@ -66,8 +69,6 @@ bool ReplyShape::IsComplete(ByteView reply) const
         return false;
     if (DeviceTypeOfKind(FKindCode) != 3 && reply.size() >= 3 && size_t{reply[2]} + 5 > reply.size())
         return false;
-    static const FieldTypeList kNoTypes;
-    static const FieldDigitsArray kNoDigits{};
     RecordTable scratch;
     const int result = DecodeWith(1, FKindCode, reply, scratch, kNoTypes, kNoDigits);
     // Stop from the general dispatcher only means "no decoder": that says nothing
@@ -137,8 +138,6 @@ int FastReadRun::Decode(int blockNumber, int kindCode, uint8_t address, ByteView
     const size_t at = AddressOffset(kindCode);
     if (reply.size() > at && reply[at] != address)
         return DecodeResult::BadCheck;
-    static const FieldTypeList kNoTypes;
-    static const FieldDigitsArray kNoDigits{};
     return DecodeWith(blockNumber, kindCode, reply, FTable, FFieldTypes ? *FFieldTypes : kNoTypes,
                       FFieldDigits ? *FFieldDigits : kNoDigits);
 }

@@ -56,6 +56,16 @@ private:
     std::vector<size_t> FLengths; // the lengths the decoder takes, ascending
 };
 
+// Collects the reply to the frame just sent, reading bytes as they arrive (every
+// millisecond, processing events through the exchange's waiter). It ends when the
+// reply is whole, after 3.5 character times of silence once it cannot grow into a
+// whole reply any more, or after kFastResponseTimeoutMs of silence in any case.
+// Returns empty when nothing came within kFastResponseTimeoutMs, when the link is
+// closed, or when more than kMaxReplyBytes arrived (a device that never stops
+// sending: the rest stays in the port until the next request purges it). A
+// non-empty reply is logged with "【接收】" as the paced collection does.
+Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line);
+
 // A read of blocks beginBlock..endBlock in the fast mode. Reacts to every decoder
 // result as the paced run does (go on, ask again up to three attempts, or end),
 // writes the same "读取第N条数据失败!" line into the log, and keeps every decoded

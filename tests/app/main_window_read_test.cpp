@@ -93,6 +93,10 @@ void MainWindowReadTest::StartsWithSixDeviceTypesAndTheStartUpState()
     QCOMPARE(Captions(frm.Records()).value(0), QStringLiteral("序号"));
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("警告信息"));
+    QCOMPARE(rig.Prompts.Shown[0].text,
+             QStringLiteral("Excel打开失败！请确定Excel是否安装，确认后,再重新试一次！"));
+    // The program ends after this message instead of serving the operator.
+    QVERIFY(frm.ProtocolWorkbookFailed());
 }
 
 void MainWindowReadTest::DoubleClickReadsAKindIntoTheTable()

@@ -10,7 +10,11 @@ namespace {
 // A device type 5 reply: address 0x17, function 3, byte count, data, CRC over all of it.
 Bytes Reply(const Bytes& data)
 {
-    Bytes frame{0x17, 0x03, static_cast<uint8_t>(data.size())};
+    Bytes frame;
+    frame.reserve(data.size() + 5);
+    frame.push_back(0x17);
+    frame.push_back(0x03);
+    frame.push_back(static_cast<uint8_t>(data.size()));
     frame.insert(frame.end(), data.begin(), data.end());
     const uint16_t crc = Crc16Full(frame);
     frame.push_back(static_cast<uint8_t>(crc >> 8));

@@ -64,7 +64,9 @@ Bytes TypedParamData(const SimConfig& config, const SimLiveValues& live)
         data.resize(2 * kTypedParamCount, 0x00);
         return data;
     }
-    Bytes data(16, 0x00);
+    Bytes data;
+    data.reserve(2 * kTypedParamCount);
+    data.resize(16, 0x00);
     std::memcpy(data.data(), kSerialNumber, std::strlen(kSerialNumber));
     data.insert(data.end(), live.clock.begin(), live.clock.end());
     PutDouble(data, live.stdVolume);

@@ -1,0 +1,31 @@
+// Every record decoder of device types 1, 2, 3, 4, 6 and 7 through the general
+// dispatcher. Input: kind (one byte, an index into the catalogue's kinds, so
+// device type 5 kinds and their Stop answer are included), block number (two
+// bytes, signed), then the reply bytes.
+#include "catalogue/catalogue.h"
+#include "decoding/dispatch.h"
+#include "fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    const auto kinds = RecordKinds();
+    const int kindCode = kinds[input.Byte() % kinds.size()].code;
+    const int blockNumber = static_cast<int16_t>(input.U16());
+    const ByteView reply = input.Rest();
+
+    RecordTable table;
+    const int result = DecodeRecord(blockNumber, kindCode, reply, table);
+    if (result < DecodeResult::Stop || result > DecodeResult::NoRecord)
+        FuzzFailure("decode result outside 0..4");
+    // Length and check come before any field: a rejected reply adds no row.
+    if ((result == DecodeResult::BadLength || result == DecodeResult::BadCheck) && table.RowCount() != 0)
+        FuzzFailure("rows appended from a rejected reply");
+    if (result == DecodeResult::Decoded && table.RowCount() == 0)
+        FuzzFailure("Decoded without a row");
+    for (const auto& row : table.Rows())
+        for (const std::string& cell : row)
+            if (!IsWellFormedUtf8(cell))
+                FuzzFailure("cell text is not UTF-8");
+    return 0;
+}

@@ -1,0 +1,57 @@
+// The device type 5 dispatcher with a field description taken from the input, as
+// a broken protocol workbook could make it. Input: kind selector (one byte: 0..3
+// are kinds 51..54, other values give codes the dispatcher must refuse), block
+// number (two bytes, signed), field count (one byte), per field a type selector
+// and two digits bytes (signed), then the reply bytes.
+#include "decoding/dispatch.h"
+#include "fuzz_input.h"
+
+#include <array>
+
+namespace {
+
+// The type names a sheet may hold, a few it must not know, and odd spellings.
+const std::array<const char*, 12> kTypeNames = {"DT2", "DBL", "FLT", "LNG", "BYTE", "BIT",
+                                                "S8",  "S16", "",    "dbl", "FLT ", "X"};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    const uint8_t kindSelector = input.Byte();
+    const int kindCode = kindSelector < 4 ? 51 + kindSelector : 50 + kindSelector % 10 * 7;
+    const int blockNumber = static_cast<int16_t>(input.U16());
+    // The loader never gives more than kFieldDigitsCount fields; the decoder must
+    // also cope with more type names than digits.
+    const int fieldCount = input.Byte() % (kFieldDigitsCount + 20);
+    FieldTypeList fieldTypes;
+    FieldDigitsArray fieldDigits{};
+    for (int i = 0; i < fieldCount; ++i) {
+        fieldTypes.emplace_back(kTypeNames[input.Byte() % kTypeNames.size()]);
+        const int digits = static_cast<int16_t>(input.U16());
+        if (i < kFieldDigitsCount)
+            fieldDigits[static_cast<size_t>(i)] = digits;
+    }
+    const ByteView reply = input.Rest();
+
+    const FieldDigitsArray digitsBefore = fieldDigits;
+    RecordTable table;
+    const int result = DecodeTypedRecord(blockNumber, kindCode, reply, table, fieldTypes, fieldDigits);
+    if (result < DecodeResult::Stop || result > DecodeResult::NoRecord)
+        FuzzFailure("decode result outside 0..4");
+    if (result != DecodeResult::Decoded && table.RowCount() != 0)
+        FuzzFailure("rows appended without Decoded");
+    if (fieldDigits != digitsBefore)
+        FuzzFailure("the caller's digits were changed");
+    if (result == DecodeResult::Decoded) {
+        if (table.RowCount() != 1)
+            FuzzFailure("Decoded must append exactly one row");
+        if (table.Rows()[0].size() > fieldTypes.size() + 1)
+            FuzzFailure("more cells than fields");
+        for (const std::string& cell : table.Rows()[0])
+            if (!IsWellFormedUtf8(cell))
+                FuzzFailure("cell text is not UTF-8");
+    }
+    return 0;
+}

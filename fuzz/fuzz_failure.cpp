@@ -1,0 +1,10 @@
+#include "fuzz_input.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void FuzzFailure(const char* what)
+{
+    std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
+    std::abort();
+}

@@ -1,0 +1,99 @@
+// Reads structured values off the front of a fuzzer's input: each target takes
+// its choices (kind code, block number, field description ...) from the first
+// bytes and keeps the rest as the payload. Reading past the end gives zeros, so
+// every input, however short, is a valid case.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+class FuzzInput {
+public:
+    FuzzInput(const uint8_t* data, size_t size) : FBytes(data, size) {}
+
+    bool Empty() const { return FBytes.empty(); }
+
+    uint8_t Byte()
+    {
+        if (FBytes.empty())
+            return 0;
+        const uint8_t value = FBytes.front();
+        FBytes = FBytes.subspan(1);
+        return value;
+    }
+
+    // Big-endian, as the meters send their numbers.
+    uint16_t U16()
+    {
+        const uint16_t high = Byte();
+        return static_cast<uint16_t>(high << 8 | Byte());
+    }
+
+    // Up to `count` bytes as text (any bytes, not necessarily UTF-8).
+    std::string Text(size_t count)
+    {
+        const size_t take = count < FBytes.size() ? count : FBytes.size();
+        std::string text(reinterpret_cast<const char*>(FBytes.data()), take);
+        FBytes = FBytes.subspan(take);
+        return text;
+    }
+
+    // A length byte, then that many bytes.
+    std::string ShortText() { return Text(Byte()); }
+
+    std::span<const uint8_t> Rest()
+    {
+        const std::span<const uint8_t> rest = FBytes;
+        FBytes = {};
+        return rest;
+    }
+
+private:
+    std::span<const uint8_t> FBytes;
+};
+
+// True when `text` is well-formed UTF-8 (no overlongs, no surrogates, at most
+// U+10FFFF): what every text shown in a table cell must be.
+inline bool IsWellFormedUtf8(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<uint8_t>(text[i]);
+        size_t length;
+        uint32_t code;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            code = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            code = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            code = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<uint8_t>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            code = code << 6 | (next & 0x3F);
+        }
+        constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// Ends the process the way libFuzzer recognises as a finding, with the reason.
+[[noreturn]] void FuzzFailure(const char* what);

@@ -1,0 +1,39 @@
+// The six parameter decoders. Input: decoder selector (one byte), then the reply.
+#include "fuzz_input.h"
+#include "params/param_decoders.h"
+
+#include <array>
+
+namespace {
+
+using ParamDecoder = int (*)(ByteView, LabelValues&);
+const std::array<ParamDecoder, 6> kDecoders = {DecodeParamsV12, DecodeLiveV13,      DecodeCardParamsV13,
+                                               DecodeParamsV20, DecodeParamsCustom, DecodeParamsMoney};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    const ParamDecoder decode = kDecoders[input.Byte() % kDecoders.size()];
+    const ByteView reply = input.Rest();
+
+    // A label the decoders never write: it must survive, and a refused reply must
+    // leave everything as it was.
+    LabelValues values{{"lblUntouched", {"before", LabelState::Alarm}}};
+    const LabelValues before = values;
+    const int result = decode(reply, values);
+    if (result < ParamResult::Decoded || result > ParamResult::BadStart)
+        FuzzFailure("parameter result outside 1..4");
+    if (result != ParamResult::Decoded && values != before)
+        FuzzFailure("labels written from a refused reply");
+    if (values.at("lblUntouched") != before.at("lblUntouched"))
+        FuzzFailure("a label the decoder does not own was changed");
+    for (const auto& [name, value] : values) {
+        if (name != "lblUntouched" && !FindLabelSpec(name))
+            FuzzFailure("a value for a label no panel has");
+        if (!IsWellFormedUtf8(value.text))
+            FuzzFailure("label text is not UTF-8");
+    }
+    return 0;
+}

@@ -1,0 +1,193 @@
+// The fast read mode's reply collection on a virtual clock against the in-process
+// simulated meter (bytes paced at 9600 baud): when a reply counts as whole, when
+// silence ends it, and how a run reacts to replies it cannot take.
+#include "log/log_model.h"
+#include "protocol/exchange.h"
+#include "protocol/fast_exchange.h"
+#include "protocol/request_frames.h"
+#include "sim/sim_link.h"
+#include "support/hex.h"
+
+#include "decoding/record_table.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+SimConfig Meter(int deviceType, std::vector<std::string> faults = {})
+{
+    SimConfig config;
+    config.deviceType = deviceType;
+    config.address = 23;
+    config.records = 40;
+    config.lineRate = true;
+    config.faults = std::move(faults);
+    return config;
+}
+
+Bytes AnswerOf(int deviceType, int kindCode, int block)
+{
+    SimMeter meter(Meter(deviceType));
+    return meter.Answer(BlockRequestFrame(kindCode, BaseRequestOfKind(kindCode, 23), block))
+        .value_or(Bytes{});
+}
+
+Bytes Front(const Bytes& bytes, size_t count)
+{
+    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes.size())));
+}
+
+TEST(ReplyShape, JudgesRepliesByTheirKindsLengthAndCheck)
+{
+    const ReplyShape shape612(612);
+    const Bytes full = AnswerOf(6, 612, 1);
+    ASSERT_EQ(full.size(), 199u);
+    EXPECT_TRUE(shape612.IsComplete(full));
+    EXPECT_FALSE(shape612.MayGrow(full));
+
+    const Bytes short198 = Front(full, 198);
+    EXPECT_FALSE(shape612.IsComplete(short198));
+    EXPECT_TRUE(shape612.MayGrow(short198));
+
+    Bytes badCheck = full;
+    badCheck.back() ^= 0xFF;
+    EXPECT_FALSE(shape612.IsComplete(badCheck));
+    EXPECT_FALSE(shape612.MayGrow(badCheck));
+
+    Bytes garbageBefore = HexBytes("00 FF 7E");
+    garbageBefore.insert(garbageBefore.end(), full.begin(), full.end());
+    EXPECT_FALSE(shape612.IsComplete(garbageBefore));
+    EXPECT_FALSE(shape612.MayGrow(garbageBefore));
+}
+
+TEST(ReplyShape, ShortNoRecordAnswerIsWholeButNeverTheFrontOfARecord)
+{
+    // Kind 12 (device type 1 months) takes its full record or the 5-byte answer.
+    const ReplyShape shape12(12);
+    EXPECT_TRUE(shape12.IsComplete(AppendCrc(HexBytes("17 66 00"))));
+    // The first five bytes of a record, sealed so that their check matches: the
+    // byte count (0x22) says the record goes on.
+    EXPECT_FALSE(shape12.IsComplete(AppendCrc(HexBytes("17 66 22"))));
+    EXPECT_TRUE(shape12.MayGrow(AppendCrc(HexBytes("17 66 22"))));
+}
+
+TEST(ReplyShape, DeviceType5RepliesGrowToTheirByteCount)
+{
+    const ReplyShape shape51(51);
+    EXPECT_TRUE(shape51.MayGrow(HexBytes("17 03 04 00")));
+    EXPECT_FALSE(shape51.IsComplete(HexBytes("17 03 04 00")));
+    EXPECT_TRUE(shape51.IsComplete(AppendCrc(HexBytes("17 03 04 00 01 00 02"))));
+    // Four zero data bytes: a blank record, whole although the decoder stops there.
+    EXPECT_TRUE(shape51.IsComplete(AppendCrc(HexBytes("17 03 04 00 00 00 00"))));
+    EXPECT_FALSE(shape51.MayGrow(AppendCrc(HexBytes("17 03 04 00 00 00 00"))));
+}
+
+TEST(SilenceGap, IsThreeAndAHalfCharactersRoundedUp)
+{
+    EXPECT_EQ(SilenceGapMs({9600, 11}), 5);   // 4.01 ms
+    EXPECT_EQ(SilenceGapMs({19200, 11}), 3);  // 2.005 ms
+    EXPECT_EQ(SilenceGapMs({115200, 10}), 1); // 0.30 ms, at least 1
+    EXPECT_EQ(SilenceGapMs({1200, 10}), 30);  // 29.17 ms
+    EXPECT_EQ(SilenceGapMs({0, 11}), 1);
+}
+
+struct Rig {
+    explicit Rig(SimConfig config) : link(SimMeter(std::move(config)), clock), exchange(link, log, clock) {}
+    VirtualClock clock;
+    SimLink link;
+    LogModel log;
+    Exchange exchange;
+};
+
+struct CollectCase {
+    const char* name;
+    std::vector<std::string> faults;
+    size_t replyBytes; // 0: no reply
+    // Virtual milliseconds the collection may take at most. At 9600 baud a byte
+    // takes 1.146 ms: the 14-byte request 16 ms, the meter's pause 30 ms, and the
+    // 199-byte reply 228 ms, so its last byte is there after 274 ms.
+    int64_t atMostMs;
+};
+
+class CollectReplyFastOnVirtualClock : public ::testing::TestWithParam<CollectCase> {};
+
+TEST_P(CollectReplyFastOnVirtualClock, EndsAsSoonAsTheReplyIsDecided)
+{
+    const CollectCase& c = GetParam();
+    Rig rig(Meter(6, c.faults));
+    const ReplyShape shape(612);
+    rig.exchange.SendBlockRequest(BaseRequestOfKind(612, 23), 1, 612);
+    const int64_t start = rig.clock.NowMs();
+
+    const Bytes reply = CollectReplyFast(rig.exchange, shape, {9600, 11});
+
+    EXPECT_EQ(reply.size(), c.replyBytes);
+    EXPECT_LE(rig.clock.NowMs() - start, c.atMostMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, CollectReplyFastOnVirtualClock,
+                         ::testing::Values(
+                             // Taken at its last check byte, with no silence to wait for.
+                             CollectCase{"WholeReplyAtItsLastByte", {}, 199, 275},
+                             // Pieces 40 ms apart are joined: the first pieces can still grow.
+                             CollectCase{"SplitPiecesAreJoined", {"split=40"}, 199, 275 + 2 * 40},
+                             // Can never become whole: 3.5 characters (5 ms) of silence end it.
+                             CollectCase{"GarbageBeforeEndsBySilence", {"garbage-before"}, 202, 278 + 5 + 1},
+                             // A good reply is taken at its last byte even when more bytes follow; the
+                             // next request purges them.
+                             CollectCase{"PaddingAfterAWholeReplyIsLeft", {"oversize"}, 199, 275},
+                             // No whole reply in front and more than 500 bytes: no reply at all, as
+                             // soon as the 501st byte is there.
+                             CollectCase{"OverFiveHundredIsNoReply",
+                                         {"garbage-before", "oversize"},
+                                         0,
+                                         16 + 30 + 502 * 1146 / 1000 + 1},
+                             CollectCase{"NothingWithinTheResponseTimeout", {"silence"}, 0, 1001}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FastReadRun, KeepsDecodedRowsAndEndsAtTheBlankSlot)
+{
+    SimConfig config = Meter(6);
+    config.records = 12;
+    Rig rig(config);
+    RecordTable table;
+    FastReadRun run(rig.exchange, table, {9600, 11});
+
+    run.Run(10, 1, BaseRequestOfKind(612, 23), 612);
+
+    EXPECT_EQ(table.RowCount(), 12);
+    EXPECT_EQ(run.LastResult(), 4);
+    EXPECT_EQ(run.StatusText(), "处理完成");
+    // Blocks 1, 2 and 3 asked once each: no pause, no repeat.
+    EXPECT_EQ(rig.link.Requests().size(), 3u);
+}
+
+TEST(FastReadRun, ReplyFromAnotherAddressFailsTheBlockAfterThreeAttempts)
+{
+    Rig rig(Meter(6, {"other-address"}));
+    RecordTable table;
+    FastReadRun run(rig.exchange, table, {9600, 11});
+
+    run.Run(3, 1, BaseRequestOfKind(612, 23), 612);
+
+    EXPECT_EQ(table.RowCount(), 0);
+    EXPECT_EQ(run.LastResult(), 3);
+    EXPECT_EQ(run.StatusText(), "读取第1条数据失败!");
+    EXPECT_EQ(rig.link.Requests().size(), 3u);
+    EXPECT_EQ(rig.log.Lines().back(), "读取第1条数据失败!");
+}
+
+TEST(FastReadRun, PortFailureEndsTheRunWithItsMessage)
+{
+    Rig rig(Meter(6));
+    RecordTable table;
+    FastReadRun run(rig.exchange, table, {9600, 11});
+    rig.link.Disconnect();
+
+    run.Run(3, 1, BaseRequestOfKind(612, 23), 612);
+
+    EXPECT_EQ(table.RowCount(), 0);
+    EXPECT_EQ(run.StatusText(), "读取第1条数据失败!");
+}
+
+} // namespace
