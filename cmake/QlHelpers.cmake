@@ -14,7 +14,10 @@ function(ql_add_gtest)
     cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     find_package(GTest REQUIRED)
     add_executable(${T_NAME} ${T_SOURCES})
-    set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
+    # Test tables compile in half the time without optimisation; no test needs moc.
+    set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin
+                                               AUTOMOC OFF)
+    target_compile_options(${T_NAME} PRIVATE -O0)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
     target_compile_definitions(${T_NAME} PRIVATE QL_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
                                                  QL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
@@ -31,6 +34,7 @@ function(ql_add_qtest)
     cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
+    target_compile_options(${T_NAME} PRIVATE -O0)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test)
     target_compile_definitions(${T_NAME} PRIVATE QL_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
                                                  QL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
