@@ -803,18 +803,26 @@ void TMainFrm::TreeView1Change(QTreeWidgetItem* node)
     }
 }
 
+// Asks before rows already in the table are overwritten; on Yes (or with an
+// empty table) sets up the kind's columns with no rows. False when declined,
+// in which case rows and columns stay as they were.
+bool TMainFrm::PrepareRecordTable(int kindCode)
+{
+    if (FRecords.RowCount() > 0 && !Ask(kOverwriteQuestion))
+        return false;
+    SetupRecordColumns(kindCode);
+    FRecords.ClearRows();
+    return true;
+}
+
 void TMainFrm::TreeView1DblClick()
 {
     QTreeWidgetItem* node = SelectedNode();
     if (!node || !node->parent())
         return;
-    if (FRecords.RowCount() > 0) {
-        if (!Ask(kOverwriteQuestion))
-            return;
-        FRecords.ClearRows();
-    }
     const int kindCode = NodeCode(node);
-    SetupRecordColumns(kindCode);
+    if (!PrepareRecordTable(kindCode))
+        return;
     const BaseRequest base = ComposeBaseRequest(kindCode);
     if (base.request.empty())
         return;
@@ -907,14 +915,8 @@ void TMainFrm::SelectDeviceType(int deviceType)
         return;
     }
     const int kindCode = NodeCode(SelectedNode());
-    if (FRecords.RowCount() > 0) {
-        if (!Ask(kOverwriteQuestion))
-            return;
-        SetupRecordColumns(kindCode);
-        FRecords.ClearRows();
-    } else {
-        SetupRecordColumns(kindCode);
-    }
+    if (!PrepareRecordTable(kindCode))
+        return;
     const BaseRequest base = ComposeBaseRequest(kindCode);
     if (base.request.empty())
         return;
@@ -930,14 +932,8 @@ void TMainFrm::acReadExecute()
         return;
     }
     const int kindCode = NodeCode(node);
-    if (FRecords.RowCount() > 0) {
-        if (!Ask(kOverwriteQuestion))
-            return;
-        SetupRecordColumns(kindCode);
-        FRecords.ClearRows();
-    } else {
-        SetupRecordColumns(kindCode);
-    }
+    if (!PrepareRecordTable(kindCode))
+        return;
     const BaseRequest base = ComposeBaseRequest(kindCode);
     if (base.request.empty())
         return;

@@ -168,6 +168,7 @@ private:
     void LoadSettings();
     void SaveSettings();
     void LoadProtocolWorkbook();
+    bool PrepareRecordTable(int kindCode);
 
     void ShowPortOpened();
     void ShowPortClosed(bool disableRecordMenu);
