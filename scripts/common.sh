@@ -7,7 +7,7 @@ QL_PACKAGES=(
     qt6-base-dev qt6-serialport-dev libgl-dev
     libxlsxwriter-dev libfreexl-dev libmodbus-dev zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    socat xvfb xauth x11-apps imagemagick fonts-wqy-microhei
+    socat ser2net xvfb xauth x11-apps imagemagick fonts-wqy-microhei
     python3 python3-openpyxl python3-xlwt python3-xlrd
 )
 

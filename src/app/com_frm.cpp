@@ -1,5 +1,8 @@
 #include "app/com_frm.h"
 
+#include "serial/link_factory.h"
+
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -68,6 +71,10 @@ TComFrm::TComFrm(QWidget* parent, PortLister lister) : QDialog(parent), FLister(
     form->addRow(QStringLiteral("数据位："), cbDataBit);
     form->addRow(QStringLiteral("停止位："), cbStopBit);
     form->addRow(QStringLiteral("校验位："), cbParity);
+    cbEcho = new QCheckBox(QStringLiteral("去除回显"), group);
+    cbEcho->setObjectName(QStringLiteral("cbEcho"));
+    form->addRow(QString(), cbEcho);
+    connect(cbCom, &QComboBox::editTextChanged, this, &TComFrm::UpdateLineLists);
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setObjectName(QStringLiteral("BtnOK"));
@@ -110,6 +117,23 @@ void TComFrm::SetStopBitsOrdinal(int ordinal)
 void TComFrm::SetParityOrdinal(int ordinal)
 {
     SelectIndex(cbParity, ordinal);
+}
+
+void TComFrm::SetEcho(bool echo)
+{
+    cbEcho->setChecked(echo);
+}
+
+bool TComFrm::Echo() const
+{
+    return cbEcho->isChecked();
+}
+
+void TComFrm::UpdateLineLists(const QString& portName)
+{
+    const bool lineControl = NetworkSchemeOf(portName.trimmed()) != NetworkScheme::RawTcp;
+    for (QComboBox* list : {cbBaudRate, cbDataBit, cbStopBit, cbParity})
+        list->setEnabled(lineControl);
 }
 
 QString TComFrm::PortName() const

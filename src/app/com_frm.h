@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 
 class TComFrm : public QDialog {
@@ -24,6 +25,7 @@ public:
     void SetDataBitsOrdinal(int ordinal);
     void SetStopBitsOrdinal(int ordinal);
     void SetParityOrdinal(int ordinal);
+    void SetEcho(bool echo);
 
     QString PortName() const;
     // Each returns `current` when its list has no selection, so confirming
@@ -32,6 +34,7 @@ public:
     int DataBitsOrdinal(int current) const;
     int StopBitsOrdinal(int current) const;
     int ParityOrdinal(int current) const;
+    bool Echo() const;
 
     // Puts the machine's ports, sorted without regard to case, into cbCom's
     // list; the text in the field stays as it was.
@@ -46,11 +49,16 @@ public:
     QComboBox* cbDataBit = nullptr;
     QComboBox* cbStopBit = nullptr;
     QComboBox* cbParity = nullptr;
+    QCheckBox* cbEcho = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A raw TCP server passes bytes on without any line control, so the line
+    // lists mean nothing for "tcp://" names.
+    void UpdateLineLists(const QString& portName);
+
     PortLister FLister;
 };

@@ -120,7 +120,7 @@ TMainFrm::TMainFrm(const MainFrmContext& context, QWidget* parent)
       FSettingsDir(context.settingsDir),
       FSettings(context.settingsDir, context.userSettingsDir.isEmpty() ? SettingsFile::DefaultUserFolder()
                                                                        : context.userSettingsDir),
-      FHelpDir(context.helpDir), FExchange(context.port.Link(), FLog, context.waiter),
+      FHelpDir(context.helpDir), FLink(context.port.Link()), FExchange(FLink, FLog, context.waiter),
       FRun(FExchange, FRecords)
 {
     setObjectName(QStringLiteral("TMainFrm"));
@@ -135,6 +135,7 @@ TMainFrm::TMainFrm(const MainFrmContext& context, QWidget* parent)
     BuildStatusBar();
 
     FRun.SetFieldDescription(&FFieldTypes, &FFieldDigits);
+    FLink.SetMismatchReport([this](const std::string& line) { FLog.AppendLine(line); });
     FPortOpenedOnce = false;
     FTreeChangeEnabled = true;
     LoadSettings();
@@ -144,7 +145,7 @@ TMainFrm::TMainFrm(const MainFrmContext& context, QWidget* parent)
     // main window, created in that order.
     FWaitEchoFrm = new TWaitEchoFrm(FRun, FWaiter, this);
     FReadParamFrm =
-        new TReadParamFrm({FPort.Link(), FWaiter, FPrompter, FLog, FSettings, [this] { return FAddress; },
+        new TReadParamFrm({FLink, FWaiter, FPrompter, FLog, FSettings, [this] { return FAddress; },
                            [this] { return &FProtocolSheet; }, FSettingsDir},
                           this);
 }
@@ -473,8 +474,10 @@ void TMainFrm::BuildStatusBar()
 
 void TMainFrm::LoadSettings()
 {
+    const PortSettings stored = FSettings.ReadPort();
+    FLink.SetEnabled(stored.Echo);
     try {
-        FPort.SetLineSettings(FSettings.ReadPort());
+        FPort.SetLineSettings(stored);
     } catch (const EComPort&) {
         // Only a port that is already open applies settings at once; at
         // start-up it is closed, and the opening reports any failure.
@@ -485,7 +488,9 @@ void TMainFrm::LoadSettings()
 // A settings file that cannot be written at shut-down is not reported.
 void TMainFrm::SaveSettings()
 {
-    FSettings.WritePortAndAddress(FPort.LineSettings(), FAddress);
+    PortSettings port = FPort.LineSettings();
+    port.Echo = FLink.Enabled();
+    FSettings.WritePortAndAddress(port, FAddress);
 }
 
 void TMainFrm::LoadProtocolWorkbook()
@@ -671,6 +676,7 @@ void TMainFrm::acSetExecute()
     dialog.SetDataBitsOrdinal(current.DataBits);
     dialog.SetStopBitsOrdinal(current.StopBits);
     dialog.SetParityOrdinal(current.Parity);
+    dialog.SetEcho(FLink.Enabled());
     if (dialog.exec() != QDialog::Accepted)
         return;
     PortSettings chosen;
@@ -679,6 +685,7 @@ void TMainFrm::acSetExecute()
     chosen.DataBits = dialog.DataBitsOrdinal(current.DataBits);
     chosen.StopBits = dialog.StopBitsOrdinal(current.StopBits);
     chosen.Parity = dialog.ParityOrdinal(current.Parity);
+    FLink.SetEnabled(dialog.Echo());
     try {
         FPort.SetLineSettings(chosen);
     } catch (const EComPort& error) {

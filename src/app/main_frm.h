@@ -11,6 +11,7 @@
 #include "log/log_model.h"
 #include "protocol/exchange.h"
 #include "protocol/transaction_run.h"
+#include "serial/echo_removing_link.h"
 #include "settings/settings_file.h"
 
 #include <QMainWindow>
@@ -193,6 +194,9 @@ private:
 
     RecordTable FRecords;
     LogModel FLog;
+    // The port's link with the echo of each request removed when the settings
+    // ask for it ([Port] Echo, the dialog's "去除回显"): what every exchange uses.
+    EchoRemovingLink FLink;
     Exchange FExchange;
     TransactionRun FRun;
     FieldTypeList FFieldTypes;

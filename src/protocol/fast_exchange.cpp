@@ -85,7 +85,8 @@ bool ReplyShape::MayGrow(ByteView reply) const
     return !FLengths.empty() && FLengths.back() > reply.size();
 }
 
-Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line)
+Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line,
+                       int responseTimeoutMs)
 {
     ByteLink& link = exchange.Link();
     Waiter& waiter = exchange.Wait();
@@ -110,7 +111,7 @@ Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTi
             continue;
         }
         const int64_t quiet = now - lastByteAt;
-        if (quiet >= kFastResponseTimeoutMs) {
+        if (quiet >= responseTimeoutMs) {
             if (reply.empty())
                 return {};
             break;
@@ -122,8 +123,8 @@ Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTi
     return reply;
 }
 
-FastReadRun::FastReadRun(Exchange& exchange, RecordTable& table, LineTiming line)
-    : FExchange(exchange), FTable(table), FLine(line)
+FastReadRun::FastReadRun(Exchange& exchange, RecordTable& table, LineTiming line, int responseTimeoutMs)
+    : FExchange(exchange), FTable(table), FLine(line), FResponseTimeoutMs(responseTimeoutMs)
 {
 }
 
@@ -161,7 +162,7 @@ void FastReadRun::Run(int endBlock, int beginBlock, ByteView baseRequest, int ki
         for (int attempt = 1; attempt <= kAttemptsPerBlock; ++attempt) {
             try {
                 FExchange.SendBlockRequest(baseRequest, block, kindCode);
-                const Bytes reply = CollectReplyFast(FExchange, shape, FLine);
+                const Bytes reply = CollectReplyFast(FExchange, shape, FLine, FResponseTimeoutMs);
                 result = Decode(block, kindCode, address, reply);
             } catch (const EComPort& error) {
                 // The port is gone: asking again cannot succeed.

@@ -3,8 +3,9 @@
 // between blocks, and a reply taken as soon as it is whole instead of after the
 // fixed polling steps. A reply is whole when its record kind's decoder accepts
 // its length and check bytes, or after 3.5 character times of silence at the
-// line's rate once it cannot grow into a whole reply; nothing at all within
-// kFastResponseTimeoutMs is no reply.
+// line's rate once it cannot grow into a whole reply; nothing at all within the
+// response timeout (kFastResponseTimeoutMs unless the caller gives another, as a
+// slow network path to the meter needs) is no reply.
 //
 // The paced run (TransactionRun) stays the default and is not changed by this.
 #pragma once
@@ -59,12 +60,13 @@ private:
 // Collects the reply to the frame just sent, reading bytes as they arrive (every
 // millisecond, processing events through the exchange's waiter). It ends when the
 // reply is whole, after 3.5 character times of silence once it cannot grow into a
-// whole reply any more, or after kFastResponseTimeoutMs of silence in any case.
-// Returns empty when nothing came within kFastResponseTimeoutMs, when the link is
+// whole reply any more, or after `responseTimeoutMs` of silence in any case.
+// Returns empty when nothing came within `responseTimeoutMs`, when the link is
 // closed, or when more than kMaxReplyBytes arrived (a device that never stops
 // sending: the rest stays in the port until the next request purges it). A
 // non-empty reply is logged with "【接收】" as the paced collection does.
-Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line);
+Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line,
+                       int responseTimeoutMs = kFastResponseTimeoutMs);
 
 // A read of blocks beginBlock..endBlock in the fast mode. Reacts to every decoder
 // result as the paced run does (go on, ask again up to three attempts, or end),
@@ -73,7 +75,8 @@ Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTi
 // is not this meter's record: it counts as a failed attempt.
 class FastReadRun {
 public:
-    FastReadRun(Exchange& exchange, RecordTable& table, LineTiming line);
+    FastReadRun(Exchange& exchange, RecordTable& table, LineTiming line,
+                int responseTimeoutMs = kFastResponseTimeoutMs);
 
     // As TransactionRun::SetFieldDescription (device type 5 kinds).
     void SetFieldDescription(const FieldTypeList* fieldTypes, const FieldDigitsArray* fieldDigits);
@@ -95,6 +98,7 @@ private:
     Exchange& FExchange;
     RecordTable& FTable;
     LineTiming FLine;
+    int FResponseTimeoutMs;
     const FieldTypeList* FFieldTypes = nullptr;
     const FieldDigitsArray* FFieldDigits = nullptr;
     int FLastResult = -1;

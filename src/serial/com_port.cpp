@@ -1,6 +1,7 @@
 #include "serial/com_port.h"
 
 #include "serial/com_error.h"
+#include "serial/link_factory.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -96,6 +97,8 @@ TComPort::TComPort(QObject* parent) : QObject(parent)
 
 TComPort::~TComPort()
 {
+    if (FNetwork)
+        disconnect(FNetwork.get(), nullptr, this, nullptr);
     disconnect(&FSerial, nullptr, this, nullptr);
     if (FSerial.isOpen())
         FSerial.close();
@@ -158,12 +161,35 @@ void TComPort::ReopenIfOpen()
     OpenPort();
 }
 
+bool TComPort::Connected() const
+{
+    return FNetwork ? FNetwork->Connected() : FSerial.isOpen();
+}
+
+void TComPort::OpenNetworkLink()
+{
+    NetworkLineSettings line;
+    line.baudRate = FBaudRate == brCustom ? FCustomBaudRate : BaudRateValue(FBaudRate);
+    line.dataBits = FDataBits;
+    line.parity = FParityBits;
+    line.stopBits = FStopBits;
+    std::unique_ptr<TcpLink> link = MakeNetworkLink(FPort, line);
+    connect(link.get(), &TcpLink::ConnectionLost, this, &TComPort::ConnectionLost);
+    link->Open();
+    FNetwork = std::move(link);
+}
+
 void TComPort::OpenPort()
 {
     if (Connected())
         return;
     FPendingLoss.reset();
     FLosing = false;
+    FNetwork.reset();
+    if (IsNetworkPortName(FPort)) {
+        OpenNetworkLink();
+        return;
+    }
 
     const int baud = FBaudRate == brCustom ? FCustomBaudRate : BaudRateValue(FBaudRate);
     const auto dataBits = QtDataBits(FDataBits);
@@ -208,6 +234,10 @@ void TComPort::OpenPort()
 
 void TComPort::ClosePort()
 {
+    if (FNetwork) {
+        FNetwork->Close();
+        return;
+    }
     FPendingLoss.reset();
     if (!Connected())
         return;
@@ -217,6 +247,11 @@ void TComPort::ClosePort()
 
 void TComPort::PurgeBuffers(bool input, bool output)
 {
+    if (FNetwork) {
+        if (input)
+            FNetwork->PurgeBuffers();
+        return;
+    }
     ThrowPendingLoss();
     if (!Connected() || (!input && !output))
         return;
@@ -237,6 +272,8 @@ void TComPort::SendBytes(ByteView bytes)
 {
     if (bytes.empty())
         return;
+    if (FNetwork)
+        return FNetwork->SendBytes(bytes);
     ThrowPendingLoss();
     if (!Connected())
         throw MakeComError(kComErrWrite);
@@ -264,6 +301,8 @@ void TComPort::SendBytes(ByteView bytes)
 
 int TComPort::WaitingByteCount()
 {
+    if (FNetwork)
+        return FNetwork->WaitingByteCount();
     ThrowPendingLoss();
     if (!Connected())
         return 0;
@@ -279,6 +318,8 @@ Bytes TComPort::ReceiveBytes(int count)
 {
     if (count <= 0)
         return {};
+    if (FNetwork)
+        return FNetwork->ReceiveBytes(count);
     ThrowPendingLoss();
     if (!Connected())
         return {};

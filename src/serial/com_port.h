@@ -1,4 +1,8 @@
 // The serial port object (`ComPort1` of the main window), over Qt's serial port.
+// A port name of the form "tcp://HOST:PORT" or "rfc2217://HOST:PORT" reaches a
+// serial device server instead (see serial/link_factory.h): the port then
+// opens, fails, loses its connection and reads exactly as described below, and
+// RFC 2217 sends the line settings to the server.
 //
 // Every line setting is applied to the device when it is opened: Qt 6.4 can fail
 // to change parity on an open pseudo-terminal, so changing a line setting of an
@@ -20,7 +24,10 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class TcpLink;
 
 class TComPort : public QObject, public ByteLink {
     Q_OBJECT
@@ -29,7 +36,8 @@ public:
     // Closes the port if open; errors at this last close are ignored.
     ~TComPort() override;
 
-    // Device name: "COM3", "ttyUSB0" or any path such as "/dev/pts/4".
+    // Device name: "COM3", "ttyUSB0" or any path such as "/dev/pts/4"; or a
+    // network name "tcp://HOST:PORT", "rfc2217://HOST:PORT".
     QString Port() const { return FPort; }
     void SetPort(const QString& port);
     TBaudRate BaudRate() const { return FBaudRate; }
@@ -59,13 +67,14 @@ public:
     TComEvents Events = kAllComEvents;
     TSyncMethod SyncMethod = smThreadSync;
 
-    bool Connected() const override { return FSerial.isOpen(); }
+    bool Connected() const override;
 
     // Nothing when already open. Error 7 (port left closed) for line settings
     // the device or this platform cannot take, such as 1.5 stop bits outside
     // Windows; error 1 with the system's code when the device cannot be opened
-    // (absent, or held by another program). Input left over from before the
-    // opening is discarded.
+    // (absent, or held by another program); for a network name error 1 with
+    // the reason (refused, unknown host, no answer). Input left over from before
+    // the opening is discarded.
     void OpenPort();
     // Nothing when closed.
     void ClosePort();
@@ -99,6 +108,11 @@ private:
     // Throws the loss once, if one is pending.
     void ThrowPendingLoss();
     void LoseConnection(int errorNumber, int systemErrorNumber);
+    void OpenNetworkLink();
+
+    // Set while a network port name is open (kept after a loss until the next
+    // opening, as the loss is told from inside it).
+    std::unique_ptr<TcpLink> FNetwork;
 
     QSerialPort FSerial;
     QString FPort = QStringLiteral("COM1");

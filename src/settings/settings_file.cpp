@@ -109,7 +109,7 @@ int SettingsFile::ReadInteger(const char* section, const char* key, int defaultV
 
 PortSettings SettingsFile::ReadPort() const
 {
-    // One parse for the five keys: the file is read once per load.
+    // One parse for the six keys: the file is read once per load.
     PortSettings port;
     const auto bytes = ReadFileBytes(ReadFilePath());
     if (!bytes)
@@ -126,6 +126,7 @@ PortSettings SettingsFile::ReadPort() const
     port.DataBits = integer("DataBits", port.DataBits, kMaxDataBits);
     port.StopBits = integer("StopBits", port.StopBits, kMaxStopBits);
     port.Parity = integer("Parity", port.Parity, kMaxParity);
+    port.Echo = integer("Echo", 0, 1) == 1;
     return port;
 }
 
@@ -159,6 +160,7 @@ SettingsFile::WriteResult SettingsFile::WritePortAndAddress(const PortSettings& 
         {"Port", "DataBits", std::to_string(port.DataBits)},
         {"Port", "StopBits", std::to_string(port.StopBits)},
         {"Port", "Parity", std::to_string(port.Parity)},
+        {"Port", "Echo", port.Echo ? "1" : "0"},
         {"address", "addr", std::to_string(address)},
     });
 }

@@ -21,6 +21,8 @@ struct PortSettings {
     int DataBits = 3; // ordinal: 3 is 8 bits
     int StopBits = 0; // ordinal: 0 is 1 stop bit
     int Parity = 1;   // ordinal: 1 is odd
+    // Remove the echo of each request (adapters that hear their own transmission).
+    bool Echo = false;
     bool operator==(const PortSettings&) const = default;
 };
 
@@ -51,7 +53,7 @@ public:
     int ReadTimerSec() const;
 
     enum class WriteResult { ProgramFolder, UserFolder, Failed };
-    // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity and
+    // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity, Echo and
     // `address`/addr in that order, keeping every other line of the file.
     WriteResult WritePortAndAddress(const PortSettings& port, int address);
     WriteResult WriteTimerSec(int seconds);

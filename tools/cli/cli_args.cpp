@@ -7,7 +7,7 @@
 #include <charconv>
 
 const std::initializer_list<CliOptionSpec> kLineOptionSpecs = {
-    {"--baud"}, {"--data-bits"}, {"--parity"}, {"--stop-bits"}};
+    {"--baud"}, {"--data-bits"}, {"--parity"}, {"--stop-bits"}, {"--echo", false}, {"--timeout"}};
 
 namespace {
 
@@ -156,6 +156,8 @@ LineOptions ParseLineOptions(const CliOptions& options)
         else
             throw CliUsageError("--stop-bits: '" + *stopBits + "' is not one of 1, 1.5, 2");
     }
+    line.echo = options.Has("--echo");
+    line.responseTimeoutMs = options.Int("--timeout", 1, 600000, line.responseTimeoutMs);
     return line;
 }
 

@@ -25,7 +25,7 @@ struct CliOptionSpec {
 };
 
 // The LINE options, to splice into a command's option list:
-// --baud, --data-bits, --parity, --stop-bits.
+// --baud, --data-bits, --parity, --stop-bits, --echo, --timeout.
 extern const std::initializer_list<CliOptionSpec> kLineOptionSpecs;
 
 // The words of a command split into options and positional words. Unknown options,
@@ -69,9 +69,13 @@ struct LineOptions {
     int dataBits = 8; // 5..8
     LineParity parity = LineParity::Odd;
     LineStopBits stopBits = LineStopBits::One;
+    // Remove the echo of each request (two-wire adapters that hear themselves).
+    bool echo = false;
+    // The fast mode's response timeout.
+    int responseTimeoutMs = 1000;
 };
 // --baud N (1..4000000), --data-bits 5|6|7|8, --parity none|odd|even|mark|space,
-// --stop-bits 1|1.5|2.
+// --stop-bits 1|1.5|2, --echo, --timeout MS (1..600000).
 LineOptions ParseLineOptions(const CliOptions& options);
 std::string_view LineParityName(LineParity parity);
 std::string_view LineStopBitsName(LineStopBits stopBits);

@@ -1,6 +1,9 @@
 #include "cli_port.h"
 
 #include "serial/com_port.h"
+#include "serial/echo_removing_link.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -55,6 +58,14 @@ CliQtContext::CliQtContext()
 }
 
 CliQtContext::~CliQtContext() = default;
+
+void SetUpEchoRemoval(EchoRemovingLink& link, const CliOptions& options, const char* command)
+{
+    link.SetEnabled(ParseLineOptions(options).echo);
+    const std::string prefix = std::string("ql-rs485-cli ") + command + ": ";
+    link.SetMismatchReport(
+        [prefix](const std::string& line) { std::fprintf(stderr, "%s%s\n", prefix.c_str(), line.c_str()); });
+}
 
 std::string OpenCliPort(TComPort& port, const CliOptions& options)
 {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+class EchoRemovingLink;
 class TComPort;
 
 // Creates the QCoreApplication the port and the event-processing waits need,
@@ -26,3 +27,7 @@ private:
 // Applies --port and the LINE options to `port` and opens it. Returns an
 // empty text on success, else the message for stderr.
 std::string OpenCliPort(TComPort& port, const CliOptions& options);
+
+// Turns echo removal on for --echo; a request whose echo differs is told on
+// stderr, prefixed with "ql-rs485-cli COMMAND: ".
+void SetUpEchoRemoval(EchoRemovingLink& link, const CliOptions& options, const char* command);

@@ -8,6 +8,7 @@
 #include "protocol/exchange.h"
 #include "protocol/meter_identification.h"
 #include "serial/com_port.h"
+#include "serial/echo_removing_link.h"
 
 #include <cstdio>
 
@@ -28,9 +29,11 @@ int RunIdentify(const std::vector<std::string>& args)
     std::optional<std::string> lostMessage;
     QObject::connect(&port, &TComPort::ConnectionLost,
                      [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
+    EchoRemovingLink link(port);
+    SetUpEchoRemoval(link, options, "identify");
     LogModel log;
     EventLoopWaiter waiter;
-    Exchange exchange(port, log, waiter);
+    Exchange exchange(link, log, waiter);
     int deviceType = 0;
     try {
         deviceType = IdentifyMeter(exchange, address);
@@ -51,7 +54,8 @@ const CliCommand kIdentifyCommand{
     "\n"
     "Probes device types 5, 2, 1, 3, 6 and 7 in turn (three attempts each) and prints\n"
     "the code of the first that answers, or 0 when none does (exit status 1).\n"
-    "  --port PATH   serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path\n"
+    "  --port PATH   serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path,\n"
+    "                tcp://HOST:PORT or rfc2217://HOST:PORT\n"
     "  --addr A      meter address 1..247 (default 23)\n",
     RunIdentify};
 QL_CLI_COMMAND(kIdentifyCommand);

@@ -11,6 +11,7 @@
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
 #include "serial/com_port.h"
+#include "serial/echo_removing_link.h"
 
 #include <QCoreApplication>
 
@@ -60,9 +61,11 @@ int RunParams(const std::vector<std::string>& args)
 
     CliQtContext qt;
     TComPort port;
+    EchoRemovingLink link(port);
+    SetUpEchoRemoval(link, options, "params");
     LogModel log;
     EventLoopWaiter waiter;
-    Exchange exchange(port, log, waiter);
+    Exchange exchange(link, log, waiter);
     ParamReader reader(exchange);
     reader.SetMeterAddress(static_cast<uint8_t>(address));
     if (deviceType == 5) {
@@ -103,7 +106,8 @@ const CliCommand kParamsCommand{
     "prints \"result N\" (1 success, 2 wrong length, 3 wrong check bytes, 4 wrong start\n"
     "bytes), then one line per value: label name, caption, text, normal|alarm (TAB-\n"
     "separated). Values of a failed read are printed in their reset state (exit status 1).\n"
-    "  --port PATH      serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path\n"
+    "  --port PATH      serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path,\n"
+    "                   tcp://HOST:PORT or rfc2217://HOST:PORT\n"
     "  --type T         device type\n"
     "  --addr A         meter address 1..247 (default 23)\n"
     "  --workbook FILE  protocol workbook of device type 5 (default: the shipped one)\n",

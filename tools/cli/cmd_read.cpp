@@ -13,6 +13,7 @@
 #include "protocol/fast_exchange.h"
 #include "protocol/transaction_run.h"
 #include "serial/com_port.h"
+#include "serial/echo_removing_link.h"
 
 #include <QDate>
 
@@ -105,9 +106,11 @@ int RunRead(const std::vector<std::string>& args)
     std::optional<std::string> lostMessage;
     QObject::connect(&port, &TComPort::ConnectionLost,
                      [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
+    EchoRemovingLink link(port);
+    SetUpEchoRemoval(link, options, "read");
     LogModel log;
     EventLoopWaiter waiter;
-    Exchange exchange(port, log, waiter);
+    Exchange exchange(link, log, waiter);
     const BaseRequest base = exchange.ComposeBaseRequest(kind, address, kindTable.registers);
     if (base.request.empty()) {
         std::fprintf(stderr, "ql-rs485-cli read: no request can be built for record kind %d\n", kind);
@@ -115,7 +118,8 @@ int RunRead(const std::vector<std::string>& args)
     }
 
     TransactionRun run(exchange, kindTable.table);
-    FastReadRun fastRun(exchange, kindTable.table, LineTimingOf(ParseLineOptions(options)));
+    const LineOptions line = ParseLineOptions(options);
+    FastReadRun fastRun(exchange, kindTable.table, LineTimingOf(line), line.responseTimeoutMs);
     const bool fast = options.Has("--fast");
     if (fast) {
         fastRun.SetFieldDescription(&kindTable.fieldTypes, &kindTable.fieldDigits);
@@ -163,7 +167,8 @@ const CliCommand kReadCommand{
     "window does: up to three attempts per block, ending at a blank slot. Prints\n"
     "`result N` (of the last block), the column captions and one `row` line per record.\n"
     "Exit status 1 when a block failed three times or the port failed.\n"
-    "  --port PATH     serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path\n"
+    "  --port PATH     serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path,\n"
+    "                  tcp://HOST:PORT or rfc2217://HOST:PORT\n"
     "  --kind K        record kind code\n"
     "  --addr A        meter address 1..247 (default 23)\n"
     "  --interval MS   time between requests (default: the device type's poll interval)\n"
@@ -171,7 +176,8 @@ const CliCommand kReadCommand{
     "  --workbook FILE protocol workbook of device type 5 (default: the shipped one)\n"
     "  --fast          no pause between blocks; a reply ends as soon as it is whole (its\n"
     "                  length and check bytes) or after 3.5 character times of silence;\n"
-    "                  1 s response timeout, same three attempts per block\n",
+    "                  response timeout --timeout MS (default 1000), same three attempts\n"
+    "                  per block\n",
     RunRead};
 QL_CLI_COMMAND(kReadCommand);
 

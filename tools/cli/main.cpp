@@ -25,7 +25,11 @@ void PrintCommandList(std::FILE* out)
                      command->summary.data());
     std::fprintf(out,
                  "\nLINE: [--baud N] [--data-bits 5|6|7|8] [--parity none|odd|even|mark|space] "
-                 "[--stop-bits 1|1.5|2]\n      (default 9600 baud, 8 data bits, odd parity, 1 stop bit)\n"
+                 "[--stop-bits 1|1.5|2]\n      [--echo] [--timeout MS]\n"
+                 "      (default 9600 baud, 8 data bits, odd parity, 1 stop bit; --echo removes the echo\n"
+                 "      of each request; --timeout: the fast mode's response timeout, default 1000)\n"
+                 "PATH: a serial port, tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (Telnet with\n"
+                 "      RFC 2217 port control) of a serial device server\n"
                  "Exit status: 0 done, 1 no or bad answer from the meter, 2 bad arguments or files.\n");
 }
 

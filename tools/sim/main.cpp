@@ -1,16 +1,23 @@
 // ql-rs485-sim: serves a simulated meter on a pseudo-terminal until SIGINT/SIGTERM.
 //   ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N]
-//                [--link PATH] [--workbook FILE] [--fault NAME ...]
+//                [--link PATH] [--workbook FILE] [--fault NAME ...] [--tcp PORT] [--echo]
 // The first line on stdout is "PTY <slave path>"; the client opens that path (or
-// the --link symlink) as its serial port.
+// the --link symlink) as its serial port. With --tcp it serves one TCP client at a
+// time on 127.0.0.1:PORT instead, as a serial device server in raw mode does, and
+// the first line is "TCP 127.0.0.1:<port>" (--tcp 0 picks a free port). --echo
+// sends every request back before answering it, as two-wire adapters do.
 
 #include "sim/sim_meter.h"
 #include "sim/sim_workbook.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -43,13 +50,18 @@ constexpr int kLingerMs = 2000;
 struct Options {
     SimConfig config;
     std::string link;
+    // TCP port to serve on instead of a pseudo-terminal; -1 for the pseudo-terminal.
+    int tcpPort = -1;
+    bool echo = false;
     // Device type 5 register map; empty: the shipped workbook beside the executable.
     std::string workbook;
 };
 
 const char kUsage[] =
     "usage: ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N] [--link PATH] "
-    "[--workbook FILE] [--fault NAME ...]\n"
+    "[--workbook FILE] [--fault NAME ...] [--tcp PORT] [--echo]\n"
+    "--tcp: serve on 127.0.0.1:PORT instead of a pseudo-terminal (0: a free port)\n"
+    "--echo: send each request back before answering it\n"
     "--workbook: protocol workbook of type 5 (default: Excel/VarnelModbus.xls beside the program)\n"
     "faults: silence bad-crc wrong-length split[=GAP_MS] garbage-before garbage-after other-address\n"
     "        endless oversize close-after=N slow[=DELAY_MS] alarm\n";
@@ -76,6 +88,10 @@ std::string ParseArguments(int argc, char** argv, Options& options)
             options.config.lineRate = true;
             continue;
         }
+        if (arg == "--echo") {
+            options.echo = true;
+            continue;
+        }
         if (arg == "--help" || arg == "-h")
             return kUsage;
         const char* text = value();
@@ -94,6 +110,9 @@ std::string ParseArguments(int argc, char** argv, Options& options)
         } else if (arg == "--baud") {
             if (!ParseInt(text, 50, 4'000'000, options.config.baud))
                 return "--baud must be 50 to 4000000";
+        } else if (arg == "--tcp") {
+            if (!ParseInt(text, 0, 65535, options.tcpPort))
+                return "--tcp must be 0 to 65535";
         } else if (arg == "--link") {
             options.link = text;
         } else if (arg == "--workbook") {
@@ -106,6 +125,8 @@ std::string ParseArguments(int argc, char** argv, Options& options)
     }
     if (!haveType)
         return "--type is required";
+    if (options.tcpPort >= 0 && !options.link.empty())
+        return "--link names a pseudo-terminal and cannot go with --tcp";
     return CheckFaultNames(options.config.faults);
 }
 
@@ -115,9 +136,14 @@ int64_t NowUs()
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// Serves the meter on one byte stream: the master side of a pseudo-terminal, or
+// the TCP client accepted on `listener` (-1 without one).
 class PtyServer {
 public:
-    PtyServer(SimMeter& meter, int master, int slave) : FMeter(meter), FMaster(master), FSlave(slave) {}
+    PtyServer(SimMeter& meter, int master, int slave, int listener, bool echo)
+        : FMeter(meter), FMaster(master), FSlave(slave), FListener(listener), FEcho(echo)
+    {
+    }
     // Serves until a signal arrives or close-after=N is reached.
     void Run();
 
@@ -129,10 +155,14 @@ private:
     int PollTimeoutMs(int64_t now) const;
     void Write(const uint8_t* bytes, size_t count);
     void Linger();
+    void AcceptClient();
+    void DropClient();
 
     SimMeter& FMeter;
     int FMaster;
     int FSlave;
+    int FListener;
+    bool FEcho;
     Bytes FPending;
     int64_t FLastByteUs = 0;
     std::deque<SimPiece> FOutgoing;
@@ -144,7 +174,7 @@ private:
 void PtyServer::Write(const uint8_t* bytes, size_t count)
 {
     // Non-blocking: with no reader the bytes are lost, as on an open RS485 line.
-    while (count > 0) {
+    while (count > 0 && FMaster >= 0) {
         const ssize_t written = write(FMaster, bytes, count);
         if (written <= 0) {
             if (written < 0 && errno == EINTR)
@@ -185,6 +215,11 @@ void PtyServer::ReadInput(int64_t now)
         FLastByteUs = now;
         return;
     }
+    if (FListener >= 0) {
+        if (count == 0 || (errno != EAGAIN && errno != EINTR))
+            DropClient();
+        return;
+    }
     // EIO: no client has the slave side open right now; wait for one.
     if (count < 0 && errno != EAGAIN && errno != EINTR)
         poll(nullptr, 0, kIdleMs);
@@ -210,6 +245,8 @@ void PtyServer::FrameRequests(int64_t now)
 void PtyServer::Handle(const Bytes& request, int64_t now)
 {
     const SimConfig& config = FMeter.Config();
+    if (FEcho)
+        FOutgoing.push_back({now, request});
     const std::optional<Bytes> reply = FMeter.Respond(request);
     ++FServed;
     if (reply) {
@@ -248,6 +285,9 @@ void PtyServer::Linger()
     // Written bytes reach the slave's input queue asynchronously: let them land
     // before asking how many are still unread.
     poll(nullptr, 0, 100);
+    // A TCP client still gets what the kernel holds after the close.
+    if (FSlave < 0)
+        return;
     for (int waited = 0; waited < kLingerMs && !gStop; waited += 10) {
         int unread = 0;
         if (ioctl(FSlave, FIONREAD, &unread) != 0 || unread == 0)
@@ -266,14 +306,62 @@ void PtyServer::Run()
             return;
         }
         FrameRequests(now);
-        pollfd fd = {FMaster, POLLIN, 0};
-        const int ready = poll(&fd, 1, PollTimeoutMs(now));
+        pollfd fds[2] = {{FMaster, POLLIN, 0}, {FListener, POLLIN, 0}};
+        const int ready = poll(fds, 2, PollTimeoutMs(now));
         now = NowUs();
-        if (ready > 0 && (fd.revents & POLLIN))
+        if (ready > 0 && (fds[1].revents & POLLIN))
+            AcceptClient();
+        if (ready > 0 && (fds[0].revents & POLLIN))
             ReadInput(now);
-        else if (ready > 0 && (fd.revents & (POLLHUP | POLLERR)))
-            poll(nullptr, 0, kIdleMs);
+        else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)))
+            FListener >= 0 ? DropClient() : void(poll(nullptr, 0, kIdleMs));
     }
+}
+
+// One client at a time: a new connection replaces the one before, as a device
+// server does when a new user takes over the line.
+void PtyServer::AcceptClient()
+{
+    const int client = accept(FListener, nullptr, nullptr);
+    if (client < 0)
+        return;
+    DropClient();
+    fcntl(client, F_SETFL, fcntl(client, F_GETFL) | O_NONBLOCK);
+    const int one = 1;
+    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    FMaster = client;
+}
+
+void PtyServer::DropClient()
+{
+    if (FMaster >= 0)
+        close(FMaster);
+    FMaster = -1;
+    FPending.clear();
+    FOutgoing.clear();
+    FEndlessFromUs = -1;
+}
+
+// A listening socket on 127.0.0.1:port (0: a free one), its port in `port`; -1 on failure.
+int ListenTcp(int& port)
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    if (listener < 0)
+        return -1;
+    const int one = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    socklen_t length = sizeof address;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 4) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        close(listener);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return listener;
 }
 
 // The master side of a new pseudo-terminal in raw mode; -1 on failure. `slave`
@@ -328,6 +416,29 @@ int main(int argc, char** argv)
         }
     }
 
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    SimMeter meter(options.config);
+
+    if (options.tcpPort >= 0) {
+        int port = options.tcpPort;
+        const int listener = ListenTcp(port);
+        if (listener < 0) {
+            std::fprintf(stderr, "cannot listen on 127.0.0.1:%d: %s\n", options.tcpPort, std::strerror(errno));
+            return 1;
+        }
+        std::printf("TCP 127.0.0.1:%d\n", port);
+        std::fflush(stdout);
+        PtyServer server(meter, -1, -1, listener, options.echo);
+        server.Run();
+        close(listener);
+        return 0;
+    }
+
     std::string slavePath;
     int slave = -1;
     const int master = OpenPty(slavePath, slave);
@@ -348,18 +459,10 @@ int main(int argc, char** argv)
         }
     }
 
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-
     std::printf("PTY %s\n", slavePath.c_str());
     std::fflush(stdout);
 
-    SimMeter meter(options.config);
-    PtyServer(meter, master, slave).Run();
+    PtyServer(meter, master, slave, -1, options.echo).Run();
 
     if (!options.link.empty())
         unlink(options.link.c_str());

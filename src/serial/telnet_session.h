@@ -1,0 +1,84 @@
+// The Telnet side of a serial device server that speaks RFC 2217: option
+// negotiation, IAC escaping of data both ways, and the COM-PORT-OPTION
+// subnegotiations that set the remote line. Plain bytes in, bytes out: the
+// socket belongs to Rfc2217Link.
+#pragma once
+
+#include "codec/codec.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace telnet {
+// RFC 854 commands and the options used here (RFC 856 binary, RFC 858
+// suppress-go-ahead, RFC 2217 com port control).
+constexpr uint8_t kIac = 255;
+constexpr uint8_t kDont = 254;
+constexpr uint8_t kDo = 253;
+constexpr uint8_t kWont = 252;
+constexpr uint8_t kWill = 251;
+constexpr uint8_t kSb = 250;
+constexpr uint8_t kSe = 240;
+constexpr uint8_t kOptionBinary = 0;
+constexpr uint8_t kOptionSuppressGoAhead = 3;
+constexpr uint8_t kOptionComPort = 44;
+// COM-PORT-OPTION subcommands from client to server; the server answers each
+// with the same code plus kServerReplyOffset.
+constexpr uint8_t kSetBaudRate = 1;
+constexpr uint8_t kSetDataSize = 2;
+constexpr uint8_t kSetParity = 3;
+constexpr uint8_t kSetStopSize = 4;
+constexpr uint8_t kServerReplyOffset = 100;
+} // namespace telnet
+
+// Line settings in RFC 2217 codes: parity 1 none, 2 odd, 3 even, 4 mark,
+// 5 space; stop size 1 one, 2 two, 3 one and a half.
+struct ComPortLine {
+    uint32_t baudRate = 9600;
+    uint8_t dataSize = 8;
+    uint8_t parity = 2;
+    uint8_t stopSize = 1;
+};
+
+class TelnetSession {
+public:
+    // What the client says first: it will do COM-PORT-OPTION, and binary
+    // transmission and no go-aheads in both directions (without binary mode a
+    // Telnet peer may turn a CR byte into CR NUL).
+    Bytes Start();
+    // SET-BAUDRATE, SET-DATASIZE, SET-PARITY and SET-STOPSIZE, in that order.
+    static Bytes ComPortSettings(const ComPortLine& line);
+    // Data with every IAC byte doubled.
+    static Bytes Escape(ByteView data);
+
+    // Splits received bytes into data (appended to `data`) and Telnet commands,
+    // answering option requests into `answer`. Commands may be cut anywhere
+    // between calls. Options other than ours are refused; notifications of line
+    // and modem state, flow-control requests and unknown subnegotiations are
+    // ignored, as nothing here reacts to them.
+    void Receive(ByteView received, Bytes& data, Bytes& answer);
+
+    // The server agreed to (DO) or refused (DONT) COM-PORT-OPTION.
+    bool ComPortAccepted() const { return FLocal[telnet::kOptionComPort] == OptionState::On; }
+    bool ComPortRefused() const { return FComPortRefused; }
+    // How many of the four line settings the server has confirmed since Start.
+    int ConfirmedSettings() const { return FConfirmed; }
+    // The baud rate the server last reported, if any.
+    std::optional<uint32_t> ServerBaudRate() const { return FServerBaudRate; }
+
+private:
+    enum class OptionState : uint8_t { Off, Requested, On };
+    enum class ParseState : uint8_t { Data, Iac, Verb, Sub, SubIac };
+
+    void HandleVerb(uint8_t verb, uint8_t option, Bytes& answer);
+    void HandleSubnegotiation();
+
+    OptionState FLocal[256] = {};  // what we do (WILL/WONT)
+    OptionState FRemote[256] = {}; // what the server does (DO/DONT)
+    bool FComPortRefused = false;
+    int FConfirmed = 0;
+    std::optional<uint32_t> FServerBaudRate;
+    ParseState FState = ParseState::Data;
+    uint8_t FVerb = 0;
+    Bytes FSub;
+};
