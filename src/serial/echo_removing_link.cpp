@@ -8,6 +8,7 @@
 
 void EchoRemovingLink::PurgeBuffers()
 {
+    FEchoDue.clear();
     FReplyVoid = false;
     FInner.PurgeBuffers();
 }
@@ -15,21 +16,30 @@ void EchoRemovingLink::PurgeBuffers()
 void EchoRemovingLink::SendBytes(ByteView bytes)
 {
     FReplyVoid = false;
+    FEchoDue.clear();
     FInner.SendBytes(bytes);
-    if (!FEnabled || bytes.empty())
+    if (FEnabled)
+        FEchoDue.assign(bytes.begin(), bytes.end());
+}
+
+void EchoRemovingLink::RemoveEcho()
+{
+    if (FEchoDue.empty())
         return;
-    const int wanted = int(bytes.size());
+    const Bytes sent = std::move(FEchoDue);
+    FEchoDue.clear();
+    const int wanted = int(sent.size());
     QDeadlineTimer deadline(kEchoTimeoutMs + kEchoMsPerByte * wanted);
     // The inner link processes events while counting, so bytes arrive
     // between these short sleeps.
     while (FInner.Connected() && FInner.WaitingByteCount() < wanted && !deadline.hasExpired())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const Bytes echo = FInner.ReceiveBytes(wanted);
-    if (echo.size() == bytes.size() && std::equal(echo.begin(), echo.end(), bytes.begin()))
+    if (echo == sent)
         return;
     FReplyVoid = true;
     if (FReport)
-        FReport("【回显错误】" + BytesToHexSpaced(echo));
+        FReport("【回显错误】" + (echo.empty() ? std::string("无回显") : BytesToHexSpaced(echo)));
 }
 
 void EchoRemovingLink::DrainInner()
@@ -41,6 +51,7 @@ void EchoRemovingLink::DrainInner()
 
 int EchoRemovingLink::WaitingByteCount()
 {
+    RemoveEcho();
     if (FReplyVoid) {
         DrainInner();
         return 0;
@@ -50,6 +61,7 @@ int EchoRemovingLink::WaitingByteCount()
 
 Bytes EchoRemovingLink::ReceiveBytes(int count)
 {
+    RemoveEcho();
     if (FReplyVoid) {
         DrainInner();
         return {};

@@ -1,6 +1,7 @@
 // For two-wire RS485 adapters that hear their own transmission: after each
-// request the echoed copy is read from the link and dropped before the reply
-// is collected, so it never shows as a received frame.
+// request the echoed copy is read from the link and dropped when the reply
+// collection first looks at the link, so it never shows as a received frame
+// (and a mismatch is logged after the request it belongs to).
 //
 // The echo must equal what was sent. When it does not (bytes lost, another
 // device talking, or no echo at all so the reply was taken for one), the
@@ -30,9 +31,9 @@ public:
 
     bool Connected() const override { return FInner.Connected(); }
     void PurgeBuffers() override;
-    // Sends, then waits up to kEchoTimeoutMs + kEchoMsPerByte per byte for as
-    // many bytes as were sent and checks them.
     void SendBytes(ByteView bytes) override;
+    // The first call after a send first waits up to kEchoTimeoutMs +
+    // kEchoMsPerByte per byte for as many bytes as were sent, and checks them.
     int WaitingByteCount() override;
     Bytes ReceiveBytes(int count) override;
 
@@ -41,11 +42,14 @@ public:
     static constexpr int kEchoMsPerByte = 10;
 
 private:
+    // Takes the echo of the last request off the link, if one is due.
+    void RemoveEcho();
     // Reads and drops what has arrived while the reply is void.
     void DrainInner();
 
     ByteLink& FInner;
     bool FEnabled = false;
+    Bytes FEchoDue;
     bool FReplyVoid = false;
     MismatchReport FReport;
 };

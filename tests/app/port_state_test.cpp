@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QMenu>
@@ -72,6 +73,7 @@ private slots:
     void SettingsAreLoadedAtStartAndWrittenAtExit();
     void PortDialogAppliesOnOkAndKeepsEverythingOnCancel();
     void PortListIsSortedWithoutRegardToCase();
+    void PortDialogTakesNetworkNamesAndKeepsEchoRemoval();
     void PortVanishingDuringAReadEndsItOnceAndShowsClosed();
 };
 
@@ -227,6 +229,52 @@ void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
     QCOMPARE(rig.Port.LineSettings().DataBits, 2);
     QCOMPARE(rig.Port.LineSettings().StopBits, 2);
     QCOMPARE(rig.Port.LineSettings().Parity, 4);
+}
+
+void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
+{
+    WindowRig rig(Type6());
+    rig.Port.FailOpen = true;
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+
+    OnNextModal([](QWidget* dialog) {
+        auto* com = qobject_cast<TComFrm*>(dialog);
+        QVERIFY(com);
+        QCOMPARE(com->cbEcho->text(), QStringLiteral("去除回显"));
+        QVERIFY(!com->cbEcho->isChecked());
+        const QList<QComboBox*> lineLists = {com->cbBaudRate, com->cbDataBit, com->cbStopBit, com->cbParity};
+        com->cbCom->setEditText(QStringLiteral("tcp://192.0.2.7:4001"));
+        for (QComboBox* list : lineLists)
+            QVERIFY2(!list->isEnabled(), qPrintable(list->objectName()));
+        // RFC 2217 carries the line settings to the server.
+        com->cbCom->setEditText(QStringLiteral("rfc2217://192.0.2.7:4001"));
+        for (QComboBox* list : lineLists)
+            QVERIFY2(list->isEnabled(), qPrintable(list->objectName()));
+        com->cbCom->setEditText(QStringLiteral("TCP://192.0.2.7:4001"));
+        QVERIFY(!com->cbParity->isEnabled());
+        com->cbEcho->setChecked(true);
+        com->accept();
+    });
+    frm.acSet->trigger();
+    QCOMPARE(rig.Port.LineSettings().ComPort, QStringLiteral("TCP://192.0.2.7:4001"));
+    rig.DestroyWindow();
+
+    SettingsFile settings(rig.Folder.path(), rig.Folder.filePath(QStringLiteral("user")));
+    QVERIFY(settings.ReadPort().Echo);
+    QCOMPARE(settings.ReadPort().ComPort, QStringLiteral("TCP://192.0.2.7:4001"));
+    // The next start shows what was stored.
+    TMainFrm& again = rig.CreateWindow();
+    bool shownChecked = false;
+    OnNextModal([&shownChecked](QWidget* dialog) {
+        auto* com = qobject_cast<TComFrm*>(dialog);
+        QVERIFY(com);
+        shownChecked = com->cbEcho->isChecked();
+        QVERIFY(!com->cbBaudRate->isEnabled());
+        com->reject();
+    });
+    again.acSet->trigger();
+    QVERIFY(shownChecked);
 }
 
 void PortStateTest::PortListIsSortedWithoutRegardToCase()

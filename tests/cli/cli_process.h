@@ -1,5 +1,5 @@
 // Running the command-line reader and the simulated meter as real processes:
-// the meter serves a pseudo-terminal whose path is its first output line, and
+// the meter serves a pseudo-terminal (or a TCP port) named by its first output line, and
 // is stopped when the test is done with it.
 #pragma once
 
@@ -48,9 +48,9 @@ public:
             return;
         while (!FProcess.canReadLine() && FProcess.waitForReadyRead(10000)) {
         }
-        const QString line = QString::fromUtf8(FProcess.readLine()).trimmed();
-        if (line.startsWith(QStringLiteral("PTY ")))
-            FPty = line.mid(4);
+        FFirstLine = QString::fromUtf8(FProcess.readLine()).trimmed();
+        if (FFirstLine.startsWith(QStringLiteral("PTY ")))
+            FPty = FFirstLine.mid(4);
     }
     ~SimProcess()
     {
@@ -64,10 +64,13 @@ public:
     }
     // Empty when the simulator did not come up.
     const QString& Pty() const { return FPty; }
+    // "PTY <path>" or, with --tcp, "TCP 127.0.0.1:<port>".
+    const QString& FirstLine() const { return FFirstLine; }
 
 private:
     QProcess FProcess;
     QString FPty;
+    QString FFirstLine;
 };
 
 // Lines of `text` that start with `prefix`.

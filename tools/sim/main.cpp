@@ -46,6 +46,8 @@ constexpr int64_t kFrameGapUs = 20'000;
 constexpr int kIdleMs = 50;
 // Longest wait for the client to read the last answer before closing.
 constexpr int kLingerMs = 2000;
+// How long a TCP client is given to read the last answer before the close.
+constexpr int kTcpLingerMs = 400;
 
 struct Options {
     SimConfig config;
@@ -285,9 +287,12 @@ void PtyServer::Linger()
     // Written bytes reach the slave's input queue asynchronously: let them land
     // before asking how many are still unread.
     poll(nullptr, 0, 100);
-    // A TCP client still gets what the kernel holds after the close.
-    if (FSlave < 0)
+    // A TCP client still gets what the kernel holds after the close, but
+    // nothing tells whether it has read it: give it time to.
+    if (FSlave < 0) {
+        poll(nullptr, 0, kTcpLingerMs);
         return;
+    }
     for (int waited = 0; waited < kLingerMs && !gStop; waited += 10) {
         int unread = 0;
         if (ioctl(FSlave, FIONREAD, &unread) != 0 || unread == 0)

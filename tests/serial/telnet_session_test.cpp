@@ -1,0 +1,97 @@
+// The Telnet side of RFC 2217 links as bytes on the wire: what the client says
+// first and how it sets the remote line, IAC escaping both ways, and how
+// received bytes split into data, answers and ignored commands, also when a
+// command is cut between two reads.
+#include "serial/telnet_session.h"
+
+#include "support/hex.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(TelnetSession, OpensWithOptionRequestsAndSetsTheLine)
+{
+    TelnetSession session;
+    EXPECT_EQ(session.Start(), HexBytes("FF FB 2C  FF FB 00  FF FB 03  FF FD 00  FF FD 03"));
+    // 9600 baud, 8 data bits, odd parity, 1 stop bit.
+    EXPECT_EQ(TelnetSession::ComPortSettings({9600, 8, 2, 1}),
+              HexBytes("FF FA 2C 01 00 00 25 80 FF F0  FF FA 2C 02 08 FF F0  FF FA 2C 03 02 FF F0"
+                       "  FF FA 2C 04 01 FF F0"));
+    // A value byte 255 is doubled inside a subnegotiation too (65280 baud; 1.5 stop bits).
+    EXPECT_EQ(TelnetSession::ComPortSettings({0xFF00, 7, 3, 3}),
+              HexBytes("FF FA 2C 01 00 00 FF FF 00 FF F0  FF FA 2C 02 07 FF F0  FF FA 2C 03 03 FF F0"
+                       "  FF FA 2C 04 03 FF F0"));
+    EXPECT_EQ(TelnetSession::Escape(HexBytes("01 FF 02 FF FF")), HexBytes("01 FF FF 02 FF FF FF FF"));
+}
+
+struct ReceiveCase {
+    const char* name;
+    const char* received;
+    const char* data;
+    const char* answer;
+};
+
+class TelnetReceiveTest : public testing::TestWithParam<ReceiveCase> {};
+
+TEST_P(TelnetReceiveTest, SplitsDataFromCommandsInOneReadOrByteByByte)
+{
+    const ReceiveCase& c = GetParam();
+    const Bytes received = HexBytes(c.received);
+    for (const bool byteByByte : {false, true}) {
+        TelnetSession session;
+        session.Start();
+        Bytes data;
+        Bytes answer;
+        if (byteByByte) {
+            for (const uint8_t byte : received)
+                session.Receive(ByteView(&byte, 1), data, answer);
+        } else {
+            session.Receive(received, data, answer);
+        }
+        EXPECT_EQ(BytesToHexSpaced(data), BytesToHexSpaced(HexBytes(c.data))) << "byte by byte: " << byteByByte;
+        EXPECT_EQ(BytesToHexSpaced(answer), BytesToHexSpaced(HexBytes(c.answer))) << "byte by byte: " << byteByByte;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Server, TelnetReceiveTest,
+    testing::Values(
+        ReceiveCase{"DoubledIacIsOneDataByte", "01 FF FF 02 FF FF", "01 FF 02 FF", ""},
+        // Answers to our own requests must not be answered again.
+        ReceiveCase{"AgreementToOurRequestsNeedsNoAnswer", "FF FD 2C FF FD 00 FF FB 00 FF FD 03 FF FB 03 05", "05",
+                    ""},
+        ReceiveCase{"OtherOptionsAreRefused", "FF FB 01 06 FF FD 18", "06", "FF FE 01 FF FC 18"},
+        ReceiveCase{"RequestForAnOptionAlreadyOnIsNotAnswered", "FF FD 2C FF FD 2C", "", ""},
+        ReceiveCase{"WithdrawnBinaryModeIsAcknowledged", "FF FB 00 FF FC 00", "", "FF FE 00"},
+        // Line-state and modem-state notifications, flow-control suspend, NOP, go-ahead.
+        ReceiveCase{"NotificationsAndOneByteCommandsAreDropped",
+                    "09 FF FA 2C 6A 60 FF F0 FF FA 2C 6B 30 FF F0 FF FA 2C 6C FF F0 FF F1 0A FF F9 0B", "09 0A 0B",
+                    ""},
+        ReceiveCase{"ByteSequenceLikeAnEndInsideSubnegotiationIsNoEnd", "FF FA 2C 6A FF FF F0 FF F0 0C", "0C", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TelnetSession, KnowsWhetherTheServerTookPortControlAndTheLine)
+{
+    TelnetSession accepting;
+    accepting.Start();
+    Bytes data;
+    Bytes answer;
+    accepting.Receive(HexBytes("FF FD 2C"), data, answer);
+    EXPECT_TRUE(accepting.ComPortAccepted());
+    accepting.Receive(HexBytes("FF FA 2C 65 00 00 FF FF 00 FF F0  FF FA 2C 66 08 FF F0  FF FA 2C 67 02 FF F0"
+                               "  FF FA 2C 68 01 FF F0"),
+                      data, answer);
+    EXPECT_EQ(accepting.ConfirmedSettings(), 4);
+    EXPECT_EQ(accepting.ServerBaudRate(), 0xFF00u);
+    EXPECT_TRUE(data.empty());
+
+    TelnetSession refusing;
+    refusing.Start();
+    refusing.Receive(HexBytes("FF FE 2C"), data, answer);
+    EXPECT_FALSE(refusing.ComPortAccepted());
+    EXPECT_TRUE(refusing.ComPortRefused());
+    EXPECT_TRUE(answer.empty());
+}
+
+} // namespace
