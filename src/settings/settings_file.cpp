@@ -154,15 +154,19 @@ int SettingsFile::ReadTimerSec() const
 
 SettingsFile::WriteResult SettingsFile::WritePortAndAddress(const PortSettings& port, int address)
 {
-    return WriteEntries({
+    std::vector<Entry> entries = {
         {"Port", "ComPort", port.ComPort.toStdString()},
         {"Port", "BaudRate", std::to_string(port.BaudRate)},
         {"Port", "DataBits", std::to_string(port.DataBits)},
         {"Port", "StopBits", std::to_string(port.StopBits)},
         {"Port", "Parity", std::to_string(port.Parity)},
-        {"Port", "Echo", port.Echo ? "1" : "0"},
-        {"address", "addr", std::to_string(address)},
-    });
+    };
+    // Files of installations that never used echo removal keep their layout;
+    // once the key is there, turning it off is written too.
+    if (port.Echo || RawValue("Port", "Echo"))
+        entries.push_back({"Port", "Echo", port.Echo ? "1" : "0"});
+    entries.push_back({"address", "addr", std::to_string(address)});
+    return WriteEntries(entries);
 }
 
 SettingsFile::WriteResult SettingsFile::WriteTimerSec(int seconds)

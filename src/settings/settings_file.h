@@ -53,8 +53,8 @@ public:
     int ReadTimerSec() const;
 
     enum class WriteResult { ProgramFolder, UserFolder, Failed };
-    // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity, Echo and
-    // `address`/addr in that order, keeping every other line of the file.
+    // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity, Echo (only
+    // when on or already in the file) and `address`/addr in that order, keeping every other line of the file.
     WriteResult WritePortAndAddress(const PortSettings& port, int address);
     WriteResult WriteTimerSec(int seconds);
 

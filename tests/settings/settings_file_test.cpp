@@ -111,6 +111,15 @@ TEST_F(SettingsFileTest, WrittenValuesReadBackInOrder)
     EXPECT_EQ(Settings().ReadTimerSec(), 60);
     EXPECT_EQ(Settings().ReadPort(), port);
     EXPECT_FALSE(fs::exists(FUser));
+
+    // Echo removal: written once on, so that turning it off again sticks.
+    PortSettings echoing = port;
+    echoing.Echo = true;
+    ASSERT_EQ(settings.WritePortAndAddress(echoing, 100), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_EQ(Settings().ReadPort(), echoing);
+    ASSERT_EQ(settings.WritePortAndAddress(port, 100), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_NE(ReadFile(ProgramFile()).find("Parity=0\r\nEcho=0\r\n"), std::string::npos);
+    EXPECT_EQ(Settings().ReadPort(), port);
 }
 
 TEST_F(SettingsFileTest, HandWrittenFileIsReadWithoutRegardToCaseAndKeptOnWriting)
