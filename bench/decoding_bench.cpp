@@ -1,7 +1,7 @@
 // Decoding work per block and per run: one 199-byte block of kind 612 (five
 // records) as the simulated meter answers it, and loading the protocol sheet of
 // device type 5 from the shipped workbook.
-#include "decoding/dispatch.h"
+#include "decoding/kind_table.h"
 #include "decoding/protocol_sheet.h"
 #include "export/workbook_reader.h"
 #include "protocol/request_frames.h"
@@ -31,7 +31,7 @@ void BM_DecodeKind612Block199(benchmark::State& state)
     }
     for (auto _ : state) {
         RecordTable table;
-        benchmark::DoNotOptimize(DecodeRecord(1, 612, reply, table));
+        benchmark::DoNotOptimize(DecodeKindReply(612, {}, reply, table));
         benchmark::DoNotOptimize(table.RowCount());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 199);

@@ -1,18 +1,7 @@
-# Adds every listed subfolder that has a CMakeLists.txt, so layers can be built up
-# one at a time.
-function(ql_add_subdirectories)
-    foreach(dir ${ARGN})
-        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-            add_subdirectory(${dir})
-        endif()
-    endforeach()
-endfunction()
-
 # ql_add_gtest(NAME name SOURCES ... LIBS ...): a GoogleTest executable registered
 # with CTest. Tests run from the program folder so helper executables are found.
 function(ql_add_gtest)
     cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
-    find_package(GTest REQUIRED)
     add_executable(${T_NAME} ${T_SOURCES})
     # Test tables compile in half the time without optimisation; no test needs moc.
     set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin

@@ -1,12 +1,13 @@
-// The device type 5 dispatcher with a field description taken from the input, as
-// a broken protocol workbook could make it. Input: kind selector (one byte: 0..3
-// are kinds 51..54, other values give codes the dispatcher must refuse), block
+// The kinds the protocol workbook describes, through the kind table, with a field
+// description taken from the input, as a broken workbook could make it. Input:
+// kind selector (one byte, an index into those kinds), block
 // number (two bytes, signed), field count (one byte), per field a type selector
 // and two digits bytes (signed), then the reply bytes.
-#include "decoding/dispatch.h"
+#include "decoding/kind_table.h"
 #include "fuzz_input.h"
 
 #include <array>
+#include <vector>
 
 namespace {
 
@@ -19,8 +20,11 @@ const std::array<const char*, 12> kTypeNames = {"DT2", "DBL", "FLT", "LNG", "BYT
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
-    const uint8_t kindSelector = input.Byte();
-    const int kindCode = kindSelector < 4 ? 51 + kindSelector : 50 + kindSelector % 10 * 7;
+    std::vector<int> workbookKinds;
+    for (const KindRow& row : KindRows())
+        if (row.fieldsFromWorkbook)
+            workbookKinds.push_back(row.code);
+    const int kindCode = workbookKinds[input.Byte() % workbookKinds.size()];
     const int blockNumber = static_cast<int16_t>(input.U16());
     // The loader never gives more than kFieldDigitsCount fields; the decoder must
     // also cope with more type names than digits.
@@ -37,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const FieldDigitsArray digitsBefore = fieldDigits;
     RecordTable table;
-    const int result = DecodeTypedRecord(blockNumber, kindCode, reply, table, fieldTypes, fieldDigits);
-    if (result < DecodeResult::Stop || result > DecodeResult::NoRecord)
+    const DecodeResult result = DecodeKindReply(kindCode, {blockNumber, &fieldTypes, &fieldDigits}, reply, table);
+    if (static_cast<int>(result) < 0 || static_cast<int>(result) > 4)
         FuzzFailure("decode result outside 0..4");
     if (result != DecodeResult::Decoded && table.RowCount() != 0)
         FuzzFailure("rows appended without Decoded");

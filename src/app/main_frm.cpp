@@ -12,18 +12,13 @@
 #include "app/record_table_model.h"
 #include "app/wait_echo_frm.h"
 #include "catalogue/catalogue.h"
-#include "decoding/records_money.h"
-#include "decoding/records_v12.h"
-#include "decoding/records_v14.h"
-#include "decoding/records_v20.h"
+#include "decoding/kind_table.h"
 #include "log/log_file.h"
 #include "protocol/meter_identification.h"
 #include "protocol/waiter.h"
 
-#ifdef QL_HAVE_QL_EXPORT
+#include "export/protocol_workbook.h"
 #include "export/record_export.h"
-#include "export/workbook_reader.h"
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -495,21 +490,18 @@ void TMainFrm::SaveSettings()
 
 void TMainFrm::LoadProtocolWorkbook()
 {
-#ifdef QL_HAVE_QL_EXPORT
-    const QString path = FSettings.TemplatePath();
-    auto workbook = std::make_shared<WorkbookReadResult>(ReadFirstWorksheet(path));
+    auto workbook = std::make_shared<ProtocolWorkbook>(
+        OpenProtocolWorkbook(FSettings.ProgramFolder(), FSettings.ReadTemplateFile()));
     if (!workbook->Ok()) {
         // Without its register map the program cannot serve device type 5: say
         // so and end, as the operator's installation is incomplete. The reader's
         // own reason goes to stderr for whoever starts the program from a shell.
-        qWarning("%s: %s", qUtf8Printable(path), qUtf8Printable(workbook->error));
-        FPrompter.Warn(this, QStringLiteral("Excel打开失败！请确定Excel是否安装，确认后,再重新试一次！"),
-                       kWarnCaption);
+        qWarning("%s: %s", qUtf8Printable(workbook->path), qUtf8Printable(workbook->detail));
+        FPrompter.Warn(this, workbook->message, kWarnCaption);
         FProtocolWorkbookFailed = true;
         return;
     }
     FProtocolCells = [workbook](int row, int column) { return workbook->cells.Text(row, column); };
-#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -726,44 +718,26 @@ bool TMainFrm::Ask(const QString& text)
 
 void TMainFrm::SetupRecordColumns(int kindCode)
 {
-    FRecords.SetColumns({});
-    switch (DeviceTypeOfKind(kindCode)) {
-    case 1:
-    case 2:
-    case 3:
-        SetupColumnsV12(kindCode, FRecords);
-        break;
-    case 4:
-        SetupColumnsV14(kindCode, FRecords);
-        break;
-    case 5: {
-        if (!FProtocolCells) {
-            // No protocol workbook: the kind has only its "序号" column and a
-            // record length of 0, so no request can be composed for it.
-            FProtocolSheet = ProtocolSheet();
-            FFieldTypes.clear();
-            FFieldDigits.fill(0);
-            FRecords.SetColumns({{"序号", 45}});
-            break;
-        }
-        ProtocolLoadResult loaded = LoadProtocolSection(kindCode, FProtocolCells);
-        FProtocolSheet = loaded.sheet;
-        FFieldTypes = loaded.sheet.fieldTypes;
-        FFieldDigits = loaded.sheet.fieldDigits;
-        FRecords.SetColumns(loaded.sheet.columns);
-        if (!loaded.Ok())
-            FPrompter.Warn(this, QString::fromStdString(loaded.error), kWarnCaption);
-        break;
+    SetupKindColumns(kindCode, FRecords);
+    const KindRow* kind = FindKindRow(kindCode);
+    if (!kind || !kind->fieldsFromWorkbook)
+        return;
+    if (!FProtocolCells) {
+        // No protocol workbook: the kind has only its "序号" column and a
+        // record length of 0, so no request can be composed for it.
+        FProtocolSheet = ProtocolSheet();
+        FFieldTypes.clear();
+        FFieldDigits.fill(0);
+        FRecords.SetColumns({{"序号", 45}});
+        return;
     }
-    case 6:
-        SetupColumnsV20(kindCode, FRecords);
-        break;
-    case 7:
-        SetupColumnsMoney(kindCode, FRecords);
-        break;
-    default:
-        break;
-    }
+    ProtocolLoadResult loaded = LoadProtocolSection(kindCode, FProtocolCells);
+    FProtocolSheet = loaded.sheet;
+    FFieldTypes = loaded.sheet.fieldTypes;
+    FFieldDigits = loaded.sheet.fieldDigits;
+    FRecords.SetColumns(loaded.sheet.columns);
+    if (!loaded.Ok())
+        FPrompter.Warn(this, QString::fromStdString(loaded.error), kWarnCaption);
 }
 
 BaseRequest TMainFrm::ComposeBaseRequest(int kindCode)
@@ -964,7 +938,6 @@ void TMainFrm::acDelRecExecute()
 
 void TMainFrm::acSaveRecExecute()
 {
-#ifdef QL_HAVE_QL_EXPORT
     if (FRecords.RowCount() == 0)
         return;
     const QString name = FPrompter.SaveFileName(this, QStringLiteral("保存记录"),
@@ -987,7 +960,6 @@ void TMainFrm::acSaveRecExecute()
         else
             FPrompter.Inform(this, message.text, message.caption);
     }
-#endif
 }
 
 void TMainFrm::acDelLogExecute()

@@ -12,6 +12,10 @@
 #include <span>
 #include <string_view>
 
+// The protocol workbook shipped in the Excel/ subfolder of the program folder: the
+// settings file's default template and what the tools open without --workbook.
+inline constexpr const char* kShippedProtocolWorkbook = "VarnelModbus.xls";
+
 // ---------------------------------------------------------------------------------
 // Device types (top-level tree nodes)
 

@@ -133,6 +133,32 @@ bool AllBytesEqual(ByteView bytes, uint8_t value)
     return true;
 }
 
+Bytes ReadRegistersRequest(uint8_t address, uint16_t firstRegister, uint16_t registerCount)
+{
+    return {address,
+            0x03,
+            static_cast<uint8_t>(firstRegister >> 8),
+            static_cast<uint8_t>(firstRegister & 0xFF),
+            static_cast<uint8_t>(registerCount >> 8),
+            static_cast<uint8_t>(registerCount & 0xFF)};
+}
+
+FrameCheck CheckModbusReply(ByteView reply, size_t length)
+{
+    if (reply.size() != length)
+        return FrameCheck::BadLength;
+    return CheckCrc(reply) ? FrameCheck::Ok : FrameCheck::BadCheck;
+}
+
+std::string TrimBlanks(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return std::string();
+    const size_t last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
 bool IsNoRecordAnswer(ByteView reply)
 {
     if (reply.size() == 5)

@@ -30,6 +30,19 @@ bool CheckCrc(ByteView frame);
 bool CheckCrcFull(ByteView frame);
 uint8_t ByteSum8(ByteView bytes);
 
+// Modbus "read holding registers" request (function 3): A 03 S N with S and N
+// big-endian, without check bytes (AppendCrc seals it).
+Bytes ReadRegistersRequest(uint8_t address, uint16_t firstRegister, uint16_t registerCount);
+
+// How a Modbus-style reply of one expected length fails, checked in this order.
+enum class FrameCheck { Ok, BadLength, BadCheck };
+// Length, then the CRC of the last two bytes (as CheckCrc).
+FrameCheck CheckModbusReply(ByteView reply, size_t length);
+
+// The text without the blanks a "%6.2f"-style format puts before short numbers
+// (and any at its end).
+std::string TrimBlanks(const std::string& text);
+
 std::string BytesToHexSpaced(ByteView bytes);
 std::string BytesToHex(ByteView bytes);
 bool AllBytesEqual(ByteView bytes, uint8_t value);

@@ -105,46 +105,6 @@ void RechargeValues(const SlotReader& s, RecordCells& c)
         c.push_back(s.Int64(offset));
 }
 
-constexpr RecordBlockLayout kParamChange{5, 22, ParamChangeValues};
-constexpr RecordBlockLayout kAntiCut{4, 46, AntiCutValues};
-constexpr RecordBlockLayout kAntiRemoval{5, 10, AntiRemovalValues};
-constexpr RecordBlockLayout kConsumption{2, 68, ConsumptionValues};
-constexpr RecordBlockLayout kRecharge{5, 37, RechargeValues};
-
-using Layout = std::vector<TableColumn>;
-
-const Layout kColumns79{{"序号", 45},
-                        {"报警时间", 145},
-                        {"标况累积量(m3)", 102},
-                        {"工况累积量(m3)", 102},
-                        {"标况瞬时流量(m3/h)", 125},
-                        {"工况瞬时流量(m3/h)", 125},
-                        {"温度(℃)", 70},
-                        {"压力(KPa)", 70},
-                        {"状态字", 60},
-                        {"报警字", 60},
-                        {"剪断标志", 70}};
-const Layout kColumns710{{"序号", 45}, {"报警时间", 145}, {"拆卸标志", 70}};
-const Layout kColumns712{{"序号", 45},
-                         {"报警时间", 145},
-                         {"工况累积量(m3)", 102},
-                         {"标况累积量(m3)", 102},
-                         {"标况瞬时流量(m3/h)", 125},
-                         {"温度(℃)", 70},
-                         {"压力(KPa)", 70},
-                         {"剩余量(元)", 90},
-                         {"用户卡累计输入量(元)", 135},
-                         {"应急卡累计输入量(元)", 135},
-                         {"累积用量(元)", 90}};
-const Layout kColumns713{{"序号", 45},        {"报警时间", 145}, {"应用类型标识", 105}, {"本次输入量", 102},
-                         {"累计输入量", 102}, {"剩余量", 90},    {"累积用量", 90}};
-
-void AddColumns(const Layout& columns, RecordTable& table)
-{
-    for (const TableColumn& column : columns)
-        table.AddColumn(column.caption, column.width);
-}
-
 } // namespace
 
 std::span<const ParamChangeEntry> ParamTableMoney()
@@ -170,57 +130,8 @@ const char* ApplicationTypeText(uint8_t type)
     return "";
 }
 
-int DecodeParamChangeMoney(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kParamChange, reply, table);
-}
-int DecodeAntiCutMoney(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kAntiCut, reply, table);
-}
-int DecodeAntiRemovalMoney(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kAntiRemoval, reply, table);
-}
-int DecodeConsumptionMoney(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kConsumption, reply, table);
-}
-int DecodeRechargeMoney(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kRecharge, reply, table);
-}
-
-void SetupColumnsMoney(int kindCode, RecordTable& table)
-{
-    switch (kindCode) {
-    // Kinds shared with device type 6 keep its layouts: 7x → 6x, 711 → 611.
-    case 71:
-    case 72:
-    case 73:
-    case 74:
-    case 75:
-    case 76:
-    case 77:
-    case 78:
-        SetupColumnsV20(kindCode - 10, table);
-        break;
-    case 711:
-        SetupColumnsV20(611, table);
-        break;
-    case 79:
-        AddColumns(kColumns79, table);
-        break;
-    case 710:
-        AddColumns(kColumns710, table);
-        break;
-    case 712:
-        AddColumns(kColumns712, table);
-        break;
-    case 713:
-        AddColumns(kColumns713, table);
-        break;
-    default:
-        break;
-    }
-}
+constexpr RecordBlockLayout kParamChangeMoney{5, 22, ParamChangeValues};
+constexpr RecordBlockLayout kAntiCutMoney{4, 46, AntiCutValues};
+constexpr RecordBlockLayout kAntiRemovalMoney{5, 10, AntiRemovalValues};
+constexpr RecordBlockLayout kConsumptionMoney{2, 68, ConsumptionValues};
+constexpr RecordBlockLayout kRechargeMoney{5, 37, RechargeValues};

@@ -5,14 +5,6 @@
 
 namespace {
 
-// Every block reply has a 17-byte head (address, function, count and a block header
-// the decoders do not show) before the first slot.
-constexpr int kHeadSize = 17;
-constexpr int kCrcSize = 2;
-constexpr int kTimeStampOffset = 2;
-constexpr int kTimeStampSize = 6;
-constexpr uint8_t kBlankByte = 0xFF;
-
 // Codes are position (1..6) × 256 + mask byte; see FindChangedParameter.
 constexpr ParamChangeEntry kParamTableV20[] = {
     {0x101, "仪表系数", ParamChangeFormat::Single2},
@@ -166,198 +158,23 @@ void MeterFactorChangeValues(const SlotReader& s, RecordCells& c)
     c.push_back(Format("%u", static_cast<unsigned>(s.Byte(16))));
 }
 
-constexpr RecordBlockLayout kDaily{5, 24, DailyValues};
-constexpr RecordBlockLayout kCurrentHour{5, 16, CurrentHourValues};
-constexpr RecordBlockLayout kPrevHour{5, 36, PrevHourValues};
-constexpr RecordBlockLayout kParamChange{5, 22, ParamChangeValues};
-constexpr RecordBlockLayout kSensorAlarm{4, 44, SensorAlarmValues};
-constexpr RecordBlockLayout kLimitAlarm{4, 56, LimitAlarmValues};
-constexpr RecordBlockLayout kStartStop{5, 18, StartStopValues};
-constexpr RecordBlockLayout kAntiCut{5, 34, AntiCutValues};
-constexpr RecordBlockLayout kAntiRemoval{5, 34, AntiRemovalValues};
-constexpr RecordBlockLayout kMonth{5, 16, MonthValues};
-constexpr RecordBlockLayout kRealtime{5, 36, RealtimeValues};
-constexpr RecordBlockLayout kVolumeChange{5, 24, VolumeChangeValues};
-constexpr RecordBlockLayout kMeterFactorChange{5, 17, MeterFactorChangeValues};
-
-// ---- Column layouts ----
-
-using Layout = std::vector<TableColumn>;
-
-const Layout kColumns61{{"序号", 45}, {"时间", 145}, {"日标况累积量(m3)", 120}, {"日工况累积量(m3)", 120}};
-const Layout kColumns62{
-    {"序号", 45}, {"记录时间", 145}, {"当前小时标况累积量(m3)", 150}, {"当前小时工况累积量(m3)", 150}};
-const Layout kColumns63{{"序号", 45},
-                        {"记录时间", 145},
-                        {"前1小时标况累积量(m3)", 146},
-                        {"前1小时工况累积量(m3)", 146},
-                        {"压缩系数", 80},
-                        {"标况压缩因子", 90},
-                        {"工况压缩因子", 90}};
-const Layout kColumns64{
-    {"序号", 45}, {"参数修改起始时间", 145}, {"参数修改状态字", 145}, {"原参数", 100}, {"修改后参数", 100}};
-const Layout kColumns65{{"序号", 45},
-                        {"报警时间", 135},
-                        {"标况累积量(m3)", 102},
-                        {"工况累积量(m3)", 102},
-                        {"标况瞬时流量(m3/h)", 125},
-                        {"工况瞬时流量(m3/h)", 125},
-                        {"燃气温度(℃)", 88},
-                        {"燃气绝对压力(KPa)", 117},
-                        {"状态字", 70},
-                        {"报警字", 70}};
-const Layout kColumns66{{"序号", 45},
-                        {"报警时间", 135},
-                        {"替代标况累积量(m3)", 125},
-                        {"标况累积量(m3)", 102},
-                        {"工况累积量(m3)", 102},
-                        {"替代标况瞬时流量(m3/h)", 150},
-                        {"标况瞬时流量(m3/h)", 125},
-                        {"工况瞬时流量(m3/h)", 125},
-                        {"温度(℃)", 70},
-                        {"绝对压力(KPa)", 95},
-                        {"状态字", 60},
-                        {"报警字", 60}};
-const Layout kColumns68{{"序号", 45}, {"报警时间", 145}, {"标况累积量(m3)", 102}, {"启停标志", 80}};
-const Layout kColumns69{{"序号", 45},
-                        {"报警时间", 145},
-                        {"剪断标志", 80},
-                        {"工况累积量(m3)", 102},
-                        {"标况累积量(m3)", 102},
-                        {"标况瞬时流量(m3/h)", 125},
-                        {"工况瞬时流量(m3/h)", 125}};
-const Layout kColumns610{{"序号", 45},
-                         {"报警时间", 145},
-                         {"拆卸标志", 80},
-                         {"工况累积量(m3)", 102},
-                         {"标况累积量(m3)", 102},
-                         {"标况瞬时流量(m3/h)", 125},
-                         {"工况瞬时流量(m3/h)", 125}};
-const Layout kColumns611{{"序号", 45}, {"报警时间", 145}, {"标况累积量(m3)", 102}};
-const Layout kColumns612{{"序号", 45},
-                         {"报警时间", 145},
-                         {"工况累积量(m3)", 102},
-                         {"标况累积量(m3)", 102},
-                         {"标况瞬时流量(m3/h)", 125},
-                         {"温度(℃)", 70},
-                         {"压力(KPa)", 70}};
-const Layout kColumns613{{"序号", 45}, {"时间", 145}, {"原参数", 80}, {"修改后参数", 80}};
-const Layout kColumns615{{"序号", 45}, {"时间", 145}, {"原参数", 80}, {"修改后参数", 80}, {"参数指示", 80}};
-
-const Layout* ColumnsOfKind(int kindCode)
-{
-    switch (kindCode) {
-    case 61:
-        return &kColumns61;
-    case 62:
-        return &kColumns62;
-    case 63:
-        return &kColumns63;
-    case 64:
-        return &kColumns64;
-    case 65:
-    case 67:
-        return &kColumns65;
-    case 66:
-        return &kColumns66;
-    case 68:
-        return &kColumns68;
-    case 69:
-        return &kColumns69;
-    case 610:
-        return &kColumns610;
-    case 611:
-        return &kColumns611;
-    case 612:
-        return &kColumns612;
-    case 613:
-    case 614:
-    case 616:
-    case 617:
-        return &kColumns613;
-    case 615:
-        return &kColumns615;
-    default:
-        return nullptr;
-    }
-}
-
 } // namespace
 
-// ---- SlotReader ----
+// ---- Block layouts ----
 
-ByteView SlotReader::Piece(int offset, int size) const
-{
-    const auto slotSize = static_cast<int>(FSlot.size());
-    if (offset < 0 || size <= 0 || offset >= slotSize)
-        return {};
-    return FSlot.subspan(static_cast<size_t>(offset), static_cast<size_t>(std::min(size, slotSize - offset)));
-}
-
-uint8_t SlotReader::Byte(int offset) const
-{
-    const ByteView piece = Piece(offset, 1);
-    return piece.empty() ? 0 : piece[0];
-}
-
-std::string SlotReader::Double(int offset) const
-{
-    return Format("%.4f", ReadDouble(Piece(offset, 8)));
-}
-
-std::string SlotReader::Single(int offset, int decimals) const
-{
-    return Format("%.*f", decimals, ReadSingle(Piece(offset, 4)));
-}
-
-std::string SlotReader::Uint32(int offset) const
-{
-    return Format("%u", static_cast<unsigned>(ReadUInt32(Piece(offset, 4))));
-}
-
-std::string SlotReader::Int64(int offset) const
-{
-    return Format("%lld", static_cast<long long>(ReadInt64(Piece(offset, 8))));
-}
-
-std::string SlotReader::Hex(int offset, int size) const
-{
-    // Pad a short piece with zero bytes as the Read… functions do.
-    Bytes piece(static_cast<size_t>(std::max(size, 0)), 0);
-    const ByteView present = Piece(offset, size);
-    std::copy(present.begin(), present.end(), piece.begin());
-    return BytesToHex(piece);
-}
-
-// ---- Block decoding ----
-
-int RecordBlockLength(const RecordBlockLayout& layout)
-{
-    return kHeadSize + layout.slotCount * layout.slotSize + kCrcSize;
-}
-
-int DecodeRecordBlock(const RecordBlockLayout& layout, ByteView reply, RecordTable& table)
-{
-    if (static_cast<int>(reply.size()) != RecordBlockLength(layout))
-        return 2;
-    if (!CheckCrc(reply))
-        return 3;
-    for (int k = 0; k < layout.slotCount; ++k) {
-        const ByteView slotBytes = reply.subspan(static_cast<size_t>(kHeadSize + k * layout.slotSize),
-                                                 static_cast<size_t>(layout.slotSize));
-        if (AllBytesEqual(slotBytes.subspan(kTimeStampOffset), kBlankByte))
-            return 4;
-        const SlotReader slot(slotBytes);
-        // Record numbers count from 0 in the meter and from 1 in the table.
-        const unsigned recordNumber = (unsigned{slotBytes[0]} << 8) | slotBytes[1];
-        RecordCells cells;
-        cells.push_back(Format("%u", recordNumber + 1));
-        cells.push_back(BcdToDateTime(slot.Piece(kTimeStampOffset, kTimeStampSize)));
-        layout.appendValues(slot, cells);
-        table.AppendRow(std::move(cells));
-    }
-    return 1;
-}
+constexpr RecordBlockLayout kDailyV20{5, 24, DailyValues};
+constexpr RecordBlockLayout kCurrentHourV20{5, 16, CurrentHourValues};
+constexpr RecordBlockLayout kPrevHourV20{5, 36, PrevHourValues};
+constexpr RecordBlockLayout kParamChangeV20{5, 22, ParamChangeValues};
+constexpr RecordBlockLayout kSensorAlarmV20{4, 44, SensorAlarmValues};
+constexpr RecordBlockLayout kLimitAlarmV20{4, 56, LimitAlarmValues};
+constexpr RecordBlockLayout kStartStopV20{5, 18, StartStopValues};
+constexpr RecordBlockLayout kAntiCutV20{5, 34, AntiCutValues};
+constexpr RecordBlockLayout kAntiRemovalV20{5, 34, AntiRemovalValues};
+constexpr RecordBlockLayout kMonthV20{5, 16, MonthValues};
+constexpr RecordBlockLayout kRealtimeV20{5, 36, RealtimeValues};
+constexpr RecordBlockLayout kVolumeChangeV20{5, 24, VolumeChangeValues};
+constexpr RecordBlockLayout kMeterFactorChangeV20{5, 17, MeterFactorChangeValues};
 
 // ---- Parameter changes ----
 
@@ -418,87 +235,4 @@ void AppendParamChange(const ParamChangeEntry* entry, const SlotReader& slot, in
     cells.push_back(entry->name);
     cells.push_back(FormatParamChangeValue(entry->format, slot.Piece(oldOffset, 4)));
     cells.push_back(FormatParamChangeValue(entry->format, slot.Piece(newOffset, 4)));
-}
-
-// ---- Decoders ----
-
-int DecodeDailyV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kDaily, reply, table);
-}
-int DecodeCurrentHourV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kCurrentHour, reply, table);
-}
-int DecodePrevHourV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kPrevHour, reply, table);
-}
-int DecodeParamChangeV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kParamChange, reply, table);
-}
-int DecodeSensorAlarmV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kSensorAlarm, reply, table);
-}
-int DecodeLimitAlarmV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kLimitAlarm, reply, table);
-}
-// Power loss / battery change records carry the same values as the sensor alarms.
-int DecodePowerLossV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kSensorAlarm, reply, table);
-}
-int DecodeStartStopV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kStartStop, reply, table);
-}
-int DecodeAntiCutV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kAntiCut, reply, table);
-}
-int DecodeAntiRemovalV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kAntiRemoval, reply, table);
-}
-int DecodeMonthV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kMonth, reply, table);
-}
-int DecodeRealtimeV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kRealtime, reply, table);
-}
-int DecodeStdVolumeChangeV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kVolumeChange, reply, table);
-}
-int DecodeWorkVolumeChangeV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kVolumeChange, reply, table);
-}
-int DecodeMeterFactorChangeV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kMeterFactorChange, reply, table);
-}
-int DecodeBadStdVolumeChangeV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kVolumeChange, reply, table);
-}
-int DecodeBadWorkVolumeChangeV20(int, ByteView reply, RecordTable& table)
-{
-    return DecodeRecordBlock(kVolumeChange, reply, table);
-}
-
-// ---- Columns ----
-
-void SetupColumnsV20(int kindCode, RecordTable& table)
-{
-    const Layout* columns = ColumnsOfKind(kindCode);
-    if (columns == nullptr)
-        return;
-    for (const TableColumn& column : *columns)
-        table.AddColumn(column.caption, column.width);
 }

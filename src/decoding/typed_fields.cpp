@@ -1,21 +1,14 @@
 #include "decoding/typed_fields.h"
 
-#include "decoding/dispatch.h"
+#include "decoding/decode_result.h"
 
 #include <algorithm>
 #include <optional>
 
 namespace {
 
-// Trims the blanks that "%6.2f"-style formats put before short numbers.
-std::string TrimBlanks(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return std::string();
-    const size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
+const FieldTypeList kNoTypes;
+const FieldDigitsArray kNoDigits{};
 
 // Bytes taken by a known type name; nullopt for a name the decoder does not know.
 std::optional<size_t> FieldSize(const std::string& typeName, bool withS8)
@@ -50,7 +43,7 @@ std::string FieldText(const std::string& typeName, ByteView bytes, int digits)
     return Format("%0*X", ClampPadWidth(digits), static_cast<unsigned>(ReadUInt32(bytes)));
 }
 
-int DecodeTyped(int blockNumber, ByteView reply, RecordTable& table,
+DecodeResult DecodeTyped(int blockNumber, ByteView reply, RecordTable& table,
                 const std::vector<std::string>& fieldTypes, const FieldDigitsArray& fieldDigits, bool withS8)
 {
     if (reply.size() < 4)
@@ -98,14 +91,14 @@ int ClampPadWidth(int digits)
     return std::clamp(digits, 0, 32);
 }
 
-int DecodeTypedFields(int blockNumber, ByteView reply, RecordTable& table,
-                      const std::vector<std::string>& fieldTypes, const FieldDigitsArray& fieldDigits)
+DecodeResult DecodeTypedFields(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    return DecodeTyped(blockNumber, reply, table, fieldTypes, fieldDigits, true);
+    return DecodeTyped(context.blockNumber, reply, table, context.fieldTypes ? *context.fieldTypes : kNoTypes,
+                       context.fieldDigits ? *context.fieldDigits : kNoDigits, true);
 }
 
-int DecodeTypedAlarmFields(int blockNumber, ByteView reply, RecordTable& table,
-                           const std::vector<std::string>& fieldTypes, const FieldDigitsArray& fieldDigits)
+DecodeResult DecodeTypedAlarmFields(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    return DecodeTyped(blockNumber, reply, table, fieldTypes, fieldDigits, false);
+    return DecodeTyped(context.blockNumber, reply, table, context.fieldTypes ? *context.fieldTypes : kNoTypes,
+                       context.fieldDigits ? *context.fieldDigits : kNoDigits, false);
 }

@@ -1,5 +1,7 @@
 #include "export/protocol_workbook.h"
 
+#include "catalogue/catalogue.h"
+
 #include <QDir>
 
 QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName)
@@ -20,4 +22,24 @@ ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QStrin
     }
     workbook.cells = std::move(read.cells);
     return workbook;
+}
+
+ProtocolCells ReadProtocolCells(const std::optional<std::string>& path, const QString& programFolder)
+{
+    ProtocolCells result;
+    if (path) {
+        WorkbookReadResult read = ReadFirstWorksheet(QString::fromStdString(*path));
+        if (!read.Ok())
+            result.error = "cannot read the protocol workbook " + *path + ": " + read.error.toStdString();
+        else
+            result.cells = std::move(read.cells);
+        return result;
+    }
+    ProtocolWorkbook opened = OpenProtocolWorkbook(programFolder, QString::fromLatin1(kShippedProtocolWorkbook));
+    if (!opened.Ok())
+        result.error = "cannot read the protocol workbook " + opened.path.toStdString() + ": " +
+                       opened.detail.toStdString();
+    else
+        result.cells = std::move(opened.cells);
+    return result;
 }

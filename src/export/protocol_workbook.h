@@ -6,6 +6,9 @@
 
 #include <QString>
 
+#include <optional>
+#include <string>
+
 inline constexpr const char* kProtocolWorkbookFolder = "Excel";
 
 struct ProtocolWorkbook {
@@ -23,3 +26,13 @@ struct ProtocolWorkbook {
 QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName);
 
 ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QString& fileName);
+
+// The cells of the protocol workbook a tool was given, or without one of the shipped
+// workbook in the Excel/ subfolder of `programFolder`.
+struct ProtocolCells {
+    SheetCells cells;
+    // Empty on success, else "cannot read the protocol workbook PATH: WHY".
+    std::string error;
+    bool Ok() const { return error.empty(); }
+};
+ProtocolCells ReadProtocolCells(const std::optional<std::string>& path, const QString& programFolder);

@@ -1,6 +1,6 @@
 #include "log/log_file.h"
 
-#include "log/gbk_text.h"
+#include "codec/gbk_text.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

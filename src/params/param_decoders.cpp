@@ -4,14 +4,6 @@
 
 namespace {
 
-std::string Trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 void SetValue(LabelValues& values, const char* name, std::string text)
 {
     values[name] = {std::move(text), LabelState::Normal};
@@ -19,13 +11,17 @@ void SetValue(LabelValues& values, const char* name, std::string text)
 
 // The reply has exactly `length` bytes and its last two are the CRC of the rest,
 // high byte first.
-int CheckModbusReply(ByteView reply, size_t length)
+int CheckParamReply(ByteView reply, size_t length)
 {
-    if (reply.size() != length)
+    switch (CheckModbusReply(reply, length)) {
+    case FrameCheck::Ok:
+        return ParamResult::Decoded;
+    case FrameCheck::BadLength:
         return ParamResult::BadLength;
-    if (!CheckCrc(reply))
-        return ParamResult::BadCheck;
-    return ParamResult::Decoded;
+    case FrameCheck::BadCheck:
+        break;
+    }
+    return ParamResult::BadCheck;
 }
 
 // Every single-bit status label of the panel, from the reply bytes they name.
@@ -53,10 +49,10 @@ void ShowFixedPointLive(ByteView reply, LabelValues& values, const char* psum, c
 {
     SetValue(values, psum, Format("%6.4f", ReadFixed48_16(reply.subspan(3, 8))));
     SetValue(values, sum, Format("%6.4f", ReadFixed48_16(reply.subspan(11, 8))));
-    SetValue(values, vm, Trimmed(Format("%6.2f", ReadFixed23_8(reply.subspan(19, 4)))));
-    SetValue(values, v0, Trimmed(Format("%6.2f", ReadFixed23_8(reply.subspan(23, 4)))));
-    SetValue(values, t, Trimmed(Format("%6.1f", ReadFixed23_8(reply.subspan(27, 4)))));
-    SetValue(values, p, Trimmed(Format("%6.1f", ReadFixed23_8(reply.subspan(31, 4)))));
+    SetValue(values, vm, TrimBlanks(Format("%6.2f", ReadFixed23_8(reply.subspan(19, 4)))));
+    SetValue(values, v0, TrimBlanks(Format("%6.2f", ReadFixed23_8(reply.subspan(23, 4)))));
+    SetValue(values, t, TrimBlanks(Format("%6.1f", ReadFixed23_8(reply.subspan(27, 4)))));
+    SetValue(values, p, TrimBlanks(Format("%6.1f", ReadFixed23_8(reply.subspan(31, 4)))));
 }
 
 } // namespace
@@ -71,7 +67,7 @@ std::string BytesToDecimalDigits(int width, ByteView bytes)
 
 int DecodeParamsV12(ByteView reply, LabelValues& values)
 {
-    if (const int check = CheckModbusReply(reply, kReplyLengthV12); check != ParamResult::Decoded)
+    if (const int check = CheckParamReply(reply, kReplyLengthV12); check != ParamResult::Decoded)
         return check;
     ShowFixedPointLive(reply, values, "lblV18_psum", "lblV18_sum", "lblV18_Vm", "lblV18_V0", "lblV18_T", "lblV18_P");
     SetValue(values, "lblV18_SFC", Format("%6.4f", ReadFixed7_24(reply.subspan(35, 4))));
@@ -81,7 +77,7 @@ int DecodeParamsV12(ByteView reply, LabelValues& values)
 
 int DecodeLiveV13(ByteView reply, LabelValues& values)
 {
-    if (const int check = CheckModbusReply(reply, kReplyLengthLiveV13); check != ParamResult::Decoded)
+    if (const int check = CheckParamReply(reply, kReplyLengthLiveV13); check != ParamResult::Decoded)
         return check;
     ShowFixedPointLive(reply, values, "lblCPU_psum", "lblCPU_sum", "lblCPU_vm", "lblCPU_v0", "lblCPU_t", "lblCPU_p");
     return ParamResult::Decoded;
@@ -89,7 +85,7 @@ int DecodeLiveV13(ByteView reply, LabelValues& values)
 
 int DecodeCardParamsV13(ByteView reply, LabelValues& values)
 {
-    if (const int check = CheckModbusReply(reply, kReplyLengthCardV13); check != ParamResult::Decoded)
+    if (const int check = CheckParamReply(reply, kReplyLengthCardV13); check != ParamResult::Decoded)
         return check;
     // Offsets 8 and 10 are not used.
     SetValue(values, "lblCPU_UserNo", BcdToDigits(reply.subspan(3, 5)));
@@ -115,15 +111,15 @@ int DecodeCardParamsV13(ByteView reply, LabelValues& values)
 
 int DecodeParamsV20(ByteView reply, LabelValues& values)
 {
-    if (const int check = CheckModbusReply(reply, kReplyLengthV20); check != ParamResult::Decoded)
+    if (const int check = CheckParamReply(reply, kReplyLengthV20); check != ParamResult::Decoded)
         return check;
     SetValue(values, "lblCorvex_time", BcdToDateTime(reply.subspan(3, 6)));
     SetValue(values, "lblCorvex_Sum", Format("%6.4f", ReadDouble(reply.subspan(9, 8))));
     SetValue(values, "lblCorvex_psum", Format("%6.4f", ReadDouble(reply.subspan(17, 8))));
-    SetValue(values, "lblCorvex_v0", Trimmed(Format("%6.2f", ReadSingle(reply.subspan(25, 4)))));
-    SetValue(values, "lblCorvex_vm", Trimmed(Format("%6.2f", ReadSingle(reply.subspan(29, 4)))));
-    SetValue(values, "lblCorvex_t", Trimmed(Format("%6.1f", ReadSingle(reply.subspan(33, 4)))));
-    SetValue(values, "lblCorvex_p", Trimmed(Format("%6.1f", ReadSingle(reply.subspan(37, 4)))));
+    SetValue(values, "lblCorvex_v0", TrimBlanks(Format("%6.2f", ReadSingle(reply.subspan(25, 4)))));
+    SetValue(values, "lblCorvex_vm", TrimBlanks(Format("%6.2f", ReadSingle(reply.subspan(29, 4)))));
+    SetValue(values, "lblCorvex_t", TrimBlanks(Format("%6.1f", ReadSingle(reply.subspan(33, 4)))));
+    SetValue(values, "lblCorvex_p", TrimBlanks(Format("%6.1f", ReadSingle(reply.subspan(37, 4)))));
     // Offsets 41 and 42 are not used.
     SetValue(values, "lblCorvex_SumErr", Format("%6.4f", ReadDouble(reply.subspan(45, 8))));
     ShowStatusBits(6, reply, values);
@@ -155,15 +151,15 @@ void ShowStatusCustom(ByteView reply, LabelValues& values) { ShowStatusBits(3, r
 
 int DecodeParamsMoney(ByteView reply, LabelValues& values)
 {
-    if (const int check = CheckModbusReply(reply, kReplyLengthMoney); check != ParamResult::Decoded)
+    if (const int check = CheckParamReply(reply, kReplyLengthMoney); check != ParamResult::Decoded)
         return check;
     SetValue(values, "lblICMoney_time", BcdToDateTime(reply.subspan(3, 6)));
     SetValue(values, "lblICMoney_sum", Format("%.4f", ReadDouble(reply.subspan(9, 8))));
     SetValue(values, "lblICMoney_psum", Format("%.4f", ReadDouble(reply.subspan(17, 8))));
-    SetValue(values, "lblICMoney_v0", Trimmed(Format("%6.2f", ReadSingle(reply.subspan(25, 4)))));
-    SetValue(values, "lblICMoney_vm", Trimmed(Format("%6.2f", ReadSingle(reply.subspan(29, 4)))));
-    SetValue(values, "lblICMoney_t", Trimmed(Format("%6.1f", ReadSingle(reply.subspan(33, 4)))));
-    SetValue(values, "lblICMoney_p", Trimmed(Format("%6.1f", ReadSingle(reply.subspan(37, 4)))));
+    SetValue(values, "lblICMoney_v0", TrimBlanks(Format("%6.2f", ReadSingle(reply.subspan(25, 4)))));
+    SetValue(values, "lblICMoney_vm", TrimBlanks(Format("%6.2f", ReadSingle(reply.subspan(29, 4)))));
+    SetValue(values, "lblICMoney_t", TrimBlanks(Format("%6.1f", ReadSingle(reply.subspan(33, 4)))));
+    SetValue(values, "lblICMoney_p", TrimBlanks(Format("%6.1f", ReadSingle(reply.subspan(37, 4)))));
     SetValue(values, "lblICMoney_st", Format("%04X", static_cast<unsigned>(reply[41] << 8 | reply[42])));
     SetValue(values, "lblICMoney_alarm", Format("%04X", static_cast<unsigned>(reply[43] << 8 | reply[44])));
     ShowStatusBits(7, reply, values);

@@ -2,22 +2,12 @@
 
 #include "decoding/typed_fields.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QStringDecoder>
+#include "codec/gbk_text.h"
 
 #include <algorithm>
 #include <optional>
 
 namespace {
-
-std::string Trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 // Bytes a parameter of this type takes in the block; nullopt for a type name the
 // decoder does not know (it takes none).
@@ -41,11 +31,8 @@ std::optional<size_t> ParamSize(const std::string& typeName)
 std::string MeterText(ByteView bytes)
 {
     const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
-    const QByteArray raw(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(end - bytes.begin()));
-    QStringDecoder gbk("GBK");
-    if (!gbk.isValid())
-        return QString::fromLatin1(raw).toStdString();
-    return QString(gbk.decode(raw)).toStdString();
+    return GbkToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()),
+                                      static_cast<size_t>(end - bytes.begin())));
 }
 
 std::string ParamText(const std::string& typeName, ByteView bytes, int digits)
@@ -53,9 +40,9 @@ std::string ParamText(const std::string& typeName, ByteView bytes, int digits)
     if (typeName == "DT2")
         return BcdToDateTime(bytes);
     if (typeName == "DBL")
-        return Trimmed(Format("%6.2f", ReadDouble(bytes)));
+        return TrimBlanks(Format("%6.2f", ReadDouble(bytes)));
     if (typeName == "FLT")
-        return Trimmed(Format("%6.*f", ClampDecimals(digits), ReadSingle(bytes)));
+        return TrimBlanks(Format("%6.*f", ClampDecimals(digits), ReadSingle(bytes)));
     if (typeName == "LNG")
         return PadLeftZeros(std::to_string(static_cast<int32_t>(ReadUInt32(bytes))), ClampPadWidth(digits));
     if (typeName == "BYTE" || typeName == "BIT")
@@ -97,15 +84,8 @@ void ResetParamGrid(ParamGrid& grid)
 
 Bytes TypedParamsRequest(uint8_t address, const ParamLayoutArray& paramLayout)
 {
-    const auto start = static_cast<uint16_t>(paramLayout[1]);
-    const auto count = static_cast<uint16_t>(paramLayout[0]);
-    const Bytes frame = {address,
-                         0x03,
-                         static_cast<uint8_t>(start >> 8),
-                         static_cast<uint8_t>(start & 0xFF),
-                         static_cast<uint8_t>(count >> 8),
-                         static_cast<uint8_t>(count & 0xFF)};
-    return AppendCrc(frame);
+    return AppendCrc(ReadRegistersRequest(address, static_cast<uint16_t>(paramLayout[1]),
+                                          static_cast<uint16_t>(paramLayout[0])));
 }
 
 int TypedParamsReplyLength(const ParamLayoutArray& paramLayout)

@@ -61,13 +61,7 @@ void ParamReader::Begin(int deviceType)
 
 Bytes ParamReader::Request(uint16_t start, uint16_t count) const
 {
-    const Bytes frame = {FMeterAddress,
-                         0x03,
-                         static_cast<uint8_t>(start >> 8),
-                         static_cast<uint8_t>(start & 0xFF),
-                         static_cast<uint8_t>(count >> 8),
-                         static_cast<uint8_t>(count & 0xFF)};
-    return AppendCrc(frame);
+    return AppendCrc(ReadRegistersRequest(FMeterAddress, start, count));
 }
 
 Bytes ParamReader::Exchange1(const Bytes& request, int waitMs)

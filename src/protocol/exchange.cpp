@@ -30,12 +30,7 @@ BaseRequest Exchange::ComposeBaseRequest(int kindCode, int address, RegisterWind
     if (!IsKnownRecordKind(kindCode))
         return result;
     const uint8_t a = static_cast<uint8_t>(address);
-    // Start register and length go on the wire as their low 16 bits (a sheet
-    // start of 0 gives register -1, 0xFFFF).
-    result.request = DeviceTypeOfKind(kindCode) == 5
-                         ? RegisterReadBaseRequest(a, static_cast<uint16_t>(registers.start),
-                                                   static_cast<uint16_t>(registers.length))
-                         : BaseRequestOfKind(kindCode, a);
+    result.request = BaseRequestOfKind(kindCode, a, registers);
     if (result.request.empty())
         return result;
     FLog.AppendLine(std::string(ReadStartLogLine(kindCode)));

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "codec/codec.h"
+#include "protocol/request_frames.h"
 
 class ByteLink;
 class LogModel;
@@ -25,13 +26,6 @@ struct BaseRequest {
     bool portClosed = false; // the window shows kPortClosedText
 };
 
-// Start register (0-based) and record length in registers of a device type 5
-// kind, as the protocol workbook gives them.
-struct RegisterWindow {
-    int start = 0;
-    int length = 0;
-};
-
 class Exchange {
 public:
     Exchange(ByteLink& link, LogModel& log, Waiter& waiter);
@@ -39,7 +33,7 @@ public:
     // Base request and block count of a read of `kindCode` at `address`, with
     // the kind's read-start line in the log. Port closed: portClosed set,
     // nothing logged. A kind its device type does not know: empty request,
-    // no log line. `registers` is only used by device type 5.
+    // no log line. `registers` is only used by register-read kinds.
     BaseRequest ComposeBaseRequest(int kindCode, int address, RegisterWindow registers = {});
 
     // Builds the frame of `blockNumber` from the base request, seals it and

@@ -1,7 +1,7 @@
 #include "protocol/fast_exchange.h"
 
 #include "catalogue/catalogue.h"
-#include "decoding/dispatch.h"
+#include "decoding/kind_table.h"
 #include "decoding/record_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
@@ -18,30 +18,6 @@ namespace {
 // at 9600 baud (4 ms).
 constexpr int kFastPollMs = 1;
 
-// Length checks need no field description; a run given none decodes with
-// empty types and zero digits, as the paced run does.
-const FieldTypeList kNoTypes;
-const FieldDigitsArray kNoDigits{};
-
-bool IsTypedKind(int kindCode)
-{
-    return kindCode / 10 == 5;
-}
-
-// Custom frames (device type 3) carry the address in their third byte, the
-// Modbus-style frames in their first.
-size_t AddressOffset(int kindCode)
-{
-    return DeviceTypeOfKind(kindCode) == 3 ? 2 : 0;
-}
-
-int DecodeWith(int blockNumber, int kindCode, ByteView reply, RecordTable& table, const FieldTypeList& types,
-               const FieldDigitsArray& digits)
-{
-    return IsTypedKind(kindCode) ? DecodeTypedRecord(blockNumber, kindCode, reply, table, types, digits)
-                                 : DecodeRecord(blockNumber, kindCode, reply, table);
-}
-
 } // namespace
 
 int SilenceGapMs(const LineTiming& line)
@@ -52,37 +28,29 @@ int SilenceGapMs(const LineTiming& line)
     return std::max(1, static_cast<int>(std::ceil(ms)));
 }
 
-ReplyShape::ReplyShape(int kindCode) : FKindCode(kindCode)
-{
-    Bytes probe;
-    for (size_t length = 1; length <= static_cast<size_t>(kMaxReplyBytes); ++length) {
-        probe.assign(length, 0);
-        RecordTable scratch;
-        if (DecodeWith(1, kindCode, probe, scratch, kNoTypes, kNoDigits) != DecodeResult::BadLength)
-            FLengths.push_back(length);
-    }
-}
+ReplyShape::ReplyShape(int kindCode) : FKind(FindKindRow(kindCode)) {}
 
 bool ReplyShape::IsComplete(ByteView reply) const
 {
-    if (reply.empty())
+    if (reply.empty() || !FKind)
         return false;
-    if (DeviceTypeOfKind(FKindCode) != 3 && reply.size() >= 3 && size_t{reply[2]} + 5 > reply.size())
+    if (FKind->request.reply.hasByteCount && reply.size() >= 3 && size_t{reply[2]} + 5 > reply.size())
         return false;
+    // Length checks need no field description: a whole blank register record
+    // (Stop) is as whole as a decoded one.
     RecordTable scratch;
-    const int result = DecodeWith(1, FKindCode, reply, scratch, kNoTypes, kNoDigits);
-    // Stop from the general dispatcher only means "no decoder": that says nothing
-    // about the length. From the typed dispatcher it means a whole blank record.
-    return result == DecodeResult::Decoded || result == DecodeResult::NoRecord ||
-           (result == DecodeResult::Stop && IsTypedKind(FKindCode));
+    const DecodeResult result = FKind->Decode({}, reply, scratch);
+    return result == DecodeResult::Decoded || result == DecodeResult::NoRecord || result == DecodeResult::Stop;
 }
 
 bool ReplyShape::MayGrow(ByteView reply) const
 {
-    // Device type 5 replies say their own length: address, function, byte count.
-    if (IsTypedKind(FKindCode))
+    if (!FKind)
+        return false;
+    const ReplyLengths& lengths = FKind->request.reply;
+    if (lengths.lengthInByteCount)
         return reply.size() < 3 || size_t{reply[2]} + 5 > reply.size();
-    return !FLengths.empty() && FLengths.back() > reply.size();
+    return !lengths.accepted.empty() && lengths.accepted.back() > reply.size();
 }
 
 Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line,
@@ -134,13 +102,12 @@ void FastReadRun::SetFieldDescription(const FieldTypeList* fieldTypes, const Fie
     FFieldDigits = fieldDigits;
 }
 
-int FastReadRun::Decode(int blockNumber, int kindCode, uint8_t address, ByteView reply)
+DecodeResult FastReadRun::Decode(int blockNumber, const KindRow& kind, uint8_t address, ByteView reply)
 {
-    const size_t at = AddressOffset(kindCode);
+    const size_t at = kind.request.addressOffset;
     if (reply.size() > at && reply[at] != address)
         return DecodeResult::BadCheck;
-    return DecodeWith(blockNumber, kindCode, reply, FTable, FFieldTypes ? *FFieldTypes : kNoTypes,
-                      FFieldDigits ? *FFieldDigits : kNoDigits);
+    return kind.Decode({blockNumber, FFieldTypes, FFieldDigits}, reply, FTable);
 }
 
 void FastReadRun::FailBlock(int blockNumber)
@@ -154,23 +121,26 @@ void FastReadRun::Run(int endBlock, int beginBlock, ByteView baseRequest, int ki
     FLastResult = -1;
     FPortError.reset();
     FStatusText = "处理完成";
-    const size_t addressAt = AddressOffset(kindCode);
+    const KindRow* kind = FindKindRow(kindCode);
+    if (!kind)
+        return;
+    const size_t addressAt = kind->request.addressOffset;
     const uint8_t address = baseRequest.size() > addressAt ? baseRequest[addressAt] : 0;
     const ReplyShape shape(kindCode);
     for (int block = beginBlock; block <= endBlock; ++block) {
-        int result = DecodeResult::BadLength;
+        DecodeResult result = DecodeResult::BadLength;
         for (int attempt = 1; attempt <= kAttemptsPerBlock; ++attempt) {
             try {
                 FExchange.SendBlockRequest(baseRequest, block, kindCode);
                 const Bytes reply = CollectReplyFast(FExchange, shape, FLine, FResponseTimeoutMs);
-                result = Decode(block, kindCode, address, reply);
+                result = Decode(block, *kind, address, reply);
             } catch (const EComPort& error) {
                 // The port is gone: asking again cannot succeed.
                 FPortError = error.what();
                 FailBlock(block);
                 return;
             }
-            FLastResult = result;
+            FLastResult = static_cast<int>(result);
             if (result != DecodeResult::BadLength && result != DecodeResult::BadCheck)
                 break;
         }

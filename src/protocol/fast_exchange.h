@@ -11,7 +11,7 @@
 #pragma once
 
 #include "codec/codec.h"
-#include "decoding/field_description.h"
+#include "decoding/decode_result.h"
 
 #include <optional>
 #include <string>
@@ -19,6 +19,7 @@
 
 class Exchange;
 class RecordTable;
+struct KindRow;
 
 inline constexpr int kFastResponseTimeoutMs = 1000;
 
@@ -33,9 +34,8 @@ struct LineTiming {
 // gap that ends a Modbus RTU frame.
 int SilenceGapMs(const LineTiming& line);
 
-// What a reply of one record kind looks like from its length: built once per
-// run by offering the kind's decoder zero-filled replies of every length up to
-// kMaxReplyBytes, so it follows the decoders without a table of its own.
+// What a reply of one record kind looks like from its length, as the kind table
+// gives it.
 class ReplyShape {
 public:
     explicit ReplyShape(int kindCode);
@@ -53,8 +53,7 @@ public:
     bool MayGrow(ByteView reply) const;
 
 private:
-    int FKindCode;
-    std::vector<size_t> FLengths; // the lengths the decoder takes, ascending
+    const KindRow* FKind; // nullptr for an unknown kind: never whole, never growing
 };
 
 // Collects the reply to the frame just sent, reading bytes as they arrive (every
@@ -92,7 +91,7 @@ public:
     const std::optional<std::string>& PortError() const { return FPortError; }
 
 private:
-    int Decode(int blockNumber, int kindCode, uint8_t address, ByteView reply);
+    DecodeResult Decode(int blockNumber, const KindRow& kind, uint8_t address, ByteView reply);
     void FailBlock(int blockNumber);
 
     Exchange& FExchange;

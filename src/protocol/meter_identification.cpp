@@ -15,19 +15,13 @@ constexpr int kProbeAttempts = 3;
 // Modbus read of holding registers (function 3), sealed with the CRC.
 Bytes RegisterRead(int address, uint16_t firstRegister, uint16_t registerCount)
 {
-    const uint8_t frame[] = {static_cast<uint8_t>(address),
-                             0x03,
-                             static_cast<uint8_t>(firstRegister >> 8),
-                             static_cast<uint8_t>(firstRegister),
-                             static_cast<uint8_t>(registerCount >> 8),
-                             static_cast<uint8_t>(registerCount)};
-    return AppendCrc(frame);
+    return AppendCrc(ReadRegistersRequest(static_cast<uint8_t>(address), firstRegister, registerCount));
 }
 
 // A reply of exactly `length` bytes whose last two bytes are its CRC.
 bool IsValidReply(const Bytes& reply, size_t length)
 {
-    return reply.size() == length && CheckCrc(reply);
+    return CheckModbusReply(reply, length) == FrameCheck::Ok;
 }
 
 // The custom frame of device type 3: "UU" header, and a last byte that is the

@@ -1,6 +1,6 @@
 #include "protocol/request_frames.h"
 
-#include "catalogue/catalogue.h"
+#include "decoding/kind_table.h"
 
 #include <algorithm>
 
@@ -32,12 +32,12 @@ Bytes CustomSum8Frame(ByteView baseRequest, int block)
     return frame;
 }
 
-Bytes RecordRangeFrame(int kindCode, ByteView baseRequest, int block)
+Bytes RecordRangeFrame(const RequestShape& shape, ByteView baseRequest, int block)
 {
-    const int64_t perBlock = RecordsPerBlock(kindCode);
+    const int64_t perBlock = shape.recordsPerBlock;
     if (perBlock <= 0)
         return {};
-    const int64_t base = DeviceTypeOfKind(kindCode) == 4 ? 1 : 0;
+    const int64_t base = shape.firstRecord;
     const int64_t first = (static_cast<int64_t>(block) - 1) * perBlock + base;
     const int64_t last = first + perBlock - 1;
     Bytes frame(baseRequest.begin(), baseRequest.end());
@@ -56,55 +56,49 @@ Bytes RegisterReadFrame(ByteView baseRequest, int block)
         return {};
     const int64_t start = baseRequest[2] << 8 | baseRequest[3];
     const int64_t count = baseRequest[4] << 8 | baseRequest[5];
-    Bytes frame{baseRequest[0], 0x03};
-    PushHighLow(frame, start + count * (static_cast<int64_t>(block) - 1));
-    PushHighLow(frame, count);
-    return AppendCrc(frame);
+    const int64_t first = start + count * (static_cast<int64_t>(block) - 1);
+    return AppendCrc(ReadRegistersRequest(baseRequest[0], static_cast<uint16_t>(first & 0xFFFF),
+                                          static_cast<uint16_t>(count)));
 }
 
 } // namespace
 
-Bytes BaseRequestOfKind(int kindCode, uint8_t address)
+Bytes BaseRequestOfKind(int kindCode, uint8_t address, RegisterWindow registers)
 {
-    if (!IsKnownRecordKind(kindCode))
+    const KindRow* kind = FindKindRow(kindCode);
+    if (!kind)
         return {};
-    switch (DeviceTypeOfKind(kindCode)) {
-    case 1:
-    case 2:
-        return {address, 0x66, 0x00, RecordTableSelector(kindCode), 0x02};
-    case 3:
-        return {0x55, 0x55, address, 0x28, 0x03, KindByte(kindCode)};
-    case 4:
-    case 6:
-    case 7:
-        return {address, 0x65, 0x09, KindByte(kindCode)};
-    default:
-        return {};
+    const uint8_t selector = kind->request.selector;
+    switch (kind->request.dialect) {
+    case RequestDialect::RecordByIndex:
+        return {address, 0x66, 0x00, selector, 0x02};
+    case RequestDialect::CustomSum8:
+        return {0x55, 0x55, address, 0x28, 0x03, selector};
+    case RequestDialect::RecordRange:
+        return {address, 0x65, 0x09, selector};
+    case RequestDialect::ModbusRegisters:
+        return ReadRegistersRequest(address, static_cast<uint16_t>(registers.start & 0xFFFF),
+                                    static_cast<uint16_t>(registers.length & 0xFFFF));
     }
-}
-
-Bytes RegisterReadBaseRequest(uint8_t address, uint16_t startRegister, uint16_t registerCount)
-{
-    Bytes request{address, 0x03};
-    PushHighLow(request, startRegister);
-    PushHighLow(request, registerCount);
-    return request;
+    return {};
 }
 
 Bytes BlockRequestFrame(int kindCode, ByteView baseRequest, int block)
 {
     if (baseRequest.empty())
         return {};
-    switch (DeviceTypeOfKind(kindCode)) {
-    case 3:
+    const KindRow* kind = FindKindRow(kindCode);
+    // A code no device type knows is framed as a record-by-index request.
+    const RequestDialect dialect = kind ? kind->request.dialect : RequestDialect::RecordByIndex;
+    switch (dialect) {
+    case RequestDialect::CustomSum8:
         return CustomSum8Frame(baseRequest, block);
-    case 4:
-    case 6:
-    case 7:
-        return RecordRangeFrame(kindCode, baseRequest, block);
-    case 5:
+    case RequestDialect::RecordRange:
+        return RecordRangeFrame(kind->request, baseRequest, block);
+    case RequestDialect::ModbusRegisters:
         return RegisterReadFrame(baseRequest, block);
-    default:
-        return RecordByIndexFrame(baseRequest, block);
+    case RequestDialect::RecordByIndex:
+        break;
     }
+    return RecordByIndexFrame(baseRequest, block);
 }

@@ -8,18 +8,22 @@
 
 #include <cstdint>
 
-// Base request of a record kind of device types 1, 2, 3, 4, 6 and 7 for the meter at
-// `address`: the request of block 1 without its block field and check bytes.
-//   1, 2:     A 66 00 T 02      (T = record table selector)
-//   3:        55 55 A 28 03 K
-//   4, 6, 7:  A 65 09 K
-// Empty for device type 5 (its registers come from the protocol workbook, see
-// RegisterReadBaseRequest) and for a code no device type knows.
-Bytes BaseRequestOfKind(int kindCode, uint8_t address);
+// Start register (0-based) and record length in registers of a kind that the
+// protocol workbook describes (device type 5).
+struct RegisterWindow {
+    int start = 0;
+    int length = 0;
+};
 
-// Base request of device type 5: a complete Modbus "read holding registers" request
-// A 03 S N (S and N big-endian) without check bytes.
-Bytes RegisterReadBaseRequest(uint8_t address, uint16_t startRegister, uint16_t registerCount);
+// Base request of a record kind for the meter at `address`: the request of block 1
+// without its block field and check bytes, shaped by the kind's request dialect:
+//   record by index (1, 2):    A 66 00 T 02      (T = record table selector)
+//   custom frame (3):          55 55 A 28 03 K
+//   record range (4, 6, 7):    A 65 09 K
+//   register read (5):         A 03 S N          (S and N from `registers`, as their
+//                                                 low 16 bits: a start of -1 is 0xFFFF)
+// Empty for a code no device type knows.
+Bytes BaseRequestOfKind(int kindCode, uint8_t address, RegisterWindow registers = {});
 
 // Full request frame of block `block` (counted from 1), check bytes included, built
 // from a base request by the rule of the kind code's device type:

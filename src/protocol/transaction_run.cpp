@@ -1,7 +1,7 @@
 #include "protocol/transaction_run.h"
 
 #include "catalogue/catalogue.h"
-#include "decoding/dispatch.h"
+#include "decoding/kind_table.h"
 #include "decoding/record_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
@@ -18,12 +18,6 @@ std::string ProgressText(int blockNumber)
 std::string FailedBlockText(int blockNumber)
 {
     return "读取第" + std::to_string(blockNumber) + "条数据失败!";
-}
-
-// Device type 5 kinds (51..54) go to the typed-field dispatcher.
-bool IsTypedKind(int kindCode)
-{
-    return kindCode / 10 == 5;
 }
 
 } // namespace
@@ -74,14 +68,9 @@ void TransactionRun::FailBlock(int blockNumber)
     FExchange.Log().AppendLine(FStatusText);
 }
 
-int TransactionRun::Decode(ByteView reply)
+DecodeResult TransactionRun::Decode(ByteView reply)
 {
-    if (!IsTypedKind(FKindCode))
-        return DecodeRecord(FCurrentBlock, FKindCode, reply, FTable);
-    static const FieldTypeList kNoTypes;
-    static const FieldDigitsArray kNoDigits{};
-    return DecodeTypedRecord(FCurrentBlock, FKindCode, reply, FTable, FFieldTypes ? *FFieldTypes : kNoTypes,
-                             FFieldDigits ? *FFieldDigits : kNoDigits);
+    return DecodeKindReply(FKindCode, {FCurrentBlock, FFieldTypes, FFieldDigits}, reply, FTable);
 }
 
 TickOutcome TransactionRun::Tick()
@@ -100,7 +89,7 @@ TickOutcome TransactionRun::Tick()
         return TickOutcome::Finished;
     }
 
-    int result;
+    DecodeResult result;
     try {
         FExchange.SendBlockRequest(FBaseRequest, FCurrentBlock, FKindCode);
         Bytes reply = FExchange.CollectReply();
@@ -113,7 +102,7 @@ TickOutcome TransactionRun::Tick()
         FailBlock(FCurrentBlock);
         return FCancelled ? TickOutcome::Closed : TickOutcome::Finished;
     }
-    FLastResult = result;
+    FLastResult = static_cast<int>(result);
 
     TickOutcome outcome = TickOutcome::Finished;
     switch (result) {

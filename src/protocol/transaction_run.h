@@ -6,7 +6,7 @@
 #pragma once
 
 #include "codec/codec.h"
-#include "decoding/field_description.h"
+#include "decoding/decode_result.h"
 
 #include <optional>
 #include <string>
@@ -77,7 +77,7 @@ public:
     bool ImageVisible() const { return FImageVisible; }
 
 private:
-    int Decode(ByteView reply);
+    DecodeResult Decode(ByteView reply);
     void Finish(std::string statusText, bool hideImage);
     void FailBlock(int blockNumber);
 

@@ -9,6 +9,8 @@
 // removes the per-user copy again, so only one copy is ever in force.
 #pragma once
 
+#include "catalogue/catalogue.h"
+
 #include <QString>
 
 #include <optional>
@@ -31,7 +33,7 @@ public:
     static constexpr const char* kFileName = "QL_EVC.ini";
     static constexpr int kDefaultAddress = 23;
     static constexpr int kDefaultTimerSec = 5;
-    static constexpr const char* kDefaultTemplateFile = "VarnelModbus.xls";
+    static constexpr const char* kDefaultTemplateFile = kShippedProtocolWorkbook;
 
     // `programFolder`: the folder of the executable. `userFolder`: where the
     // file goes when the program folder cannot be written; tests and the
@@ -49,6 +51,8 @@ public:
     QString ReadTemplateFile() const;
     // The program folder, "Excel", and the template's name.
     QString TemplatePath() const;
+    // The folder beside the executable that holds the settings file and Excel/.
+    const QString& ProgramFolder() const { return FProgramFolder; }
     // `Timer`/`Sec` as stored (the parameter window clamps it to its range).
     int ReadTimerSec() const;
 

@@ -1,7 +1,6 @@
 #include "settings/settings_text.h"
 
-#include <cerrno>
-#include <iconv.h>
+#include "codec/gbk_text.h"
 
 bool IsValidUtf8(std::string_view bytes)
 {
@@ -47,28 +46,5 @@ std::string SettingsBytesToUtf8(std::string_view bytes)
     if (IsValidUtf8(bytes))
         return std::string(bytes);
 
-    std::string out;
-    iconv_t converter = iconv_open("UTF-8", "GBK");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        for (char c : bytes)
-            out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
-        return out;
-    }
-    char buffer[1024];
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        size_t outLeft = sizeof buffer;
-        const size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, size_t(outPtr - buffer));
-        if (result != size_t(-1) || errno == E2BIG)
-            continue;
-        out += '?';
-        ++in;
-        --inLeft;
-        iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    }
-    iconv_close(converter);
-    return out;
+    return GbkToUtf8(bytes);
 }

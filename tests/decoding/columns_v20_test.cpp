@@ -77,10 +77,7 @@ const LayoutCase kLayouts[] = {
 RecordTable ColumnsOf(int kind)
 {
     RecordTable table;
-    if (kind / 10 == 7 || kind / 100 == 7)
-        SetupColumnsMoney(kind, table);
-    else
-        SetupColumnsV20(kind, table);
+    SetupKindColumns(kind, table);
     return table;
 }
 
@@ -115,10 +112,8 @@ class SharedLayouts : public testing::TestWithParam<std::pair<int, int>> {};
 TEST_P(SharedLayouts, MoneyKindEqualsCorvexKind)
 {
     const auto [moneyKind, corvexKind] = GetParam();
-    RecordTable money;
-    SetupColumnsMoney(moneyKind, money);
-    RecordTable corvex;
-    SetupColumnsV20(corvexKind, corvex);
+    const RecordTable money = ColumnsOf(moneyKind);
+    const RecordTable corvex = ColumnsOf(corvexKind);
     ASSERT_GT(corvex.ColumnCount(), 0);
     ASSERT_EQ(money.ColumnCount(), corvex.ColumnCount());
     for (int i = 0; i < money.ColumnCount(); ++i) {
@@ -135,28 +130,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, SharedLayouts,
                                          std::pair{77, 67}, std::pair{78, 68}, std::pair{711, 611}),
                          [](const auto& info) { return "Kind" + std::to_string(info.param.first); });
 
-TEST(Layouts, OtherKindsAddNoColumns)
-{
-    for (int kind : {0, 11, 51, 60, 618, 71, 79, 711, 712, -61}) {
-        RecordTable table;
-        SetupColumnsV20(kind, table);
-        EXPECT_EQ(table.ColumnCount(), 0) << kind;
-    }
-    for (int kind : {0, 61, 611, 70, 714, 64}) {
-        RecordTable table;
-        SetupColumnsMoney(kind, table);
-        EXPECT_EQ(table.ColumnCount(), 0) << kind;
-    }
-}
-
-TEST(Layouts, AppendsAfterExistingColumns)
-{
-    RecordTable table;
-    table.AddColumn("x", 1);
-    SetupColumnsV20(611, table);
-    EXPECT_EQ(table.ColumnCount(), 4);
-    EXPECT_EQ(table.Columns()[1].caption, "序号");
-}
 
 // Every decoded row fills exactly the columns of its kind.
 struct RowFit {
@@ -167,28 +140,28 @@ struct RowFit {
 };
 
 const RowFit kFits[] = {
-    {61, DecodeDailyV20, 5, 24},
-    {62, DecodeCurrentHourV20, 5, 16},
-    {63, DecodePrevHourV20, 5, 36},
-    {64, DecodeParamChangeV20, 5, 22},
-    {65, DecodeSensorAlarmV20, 4, 44},
-    {66, DecodeLimitAlarmV20, 4, 56},
-    {67, DecodePowerLossV20, 4, 44},
-    {68, DecodeStartStopV20, 5, 18},
-    {69, DecodeAntiCutV20, 5, 34},
-    {610, DecodeAntiRemovalV20, 5, 34},
-    {611, DecodeMonthV20, 5, 16},
-    {612, DecodeRealtimeV20, 5, 36},
-    {613, DecodeStdVolumeChangeV20, 5, 24},
-    {614, DecodeWorkVolumeChangeV20, 5, 24},
-    {615, DecodeMeterFactorChangeV20, 5, 17},
-    {616, DecodeBadStdVolumeChangeV20, 5, 24},
-    {617, DecodeBadWorkVolumeChangeV20, 5, 24},
-    {74, DecodeParamChangeMoney, 5, 22},
-    {79, DecodeAntiCutMoney, 4, 46},
-    {710, DecodeAntiRemovalMoney, 5, 10},
-    {712, DecodeConsumptionMoney, 2, 68},
-    {713, DecodeRechargeMoney, 5, 37},
+    {61, Decoder{61}, 5, 24},
+    {62, Decoder{62}, 5, 16},
+    {63, Decoder{63}, 5, 36},
+    {64, Decoder{64}, 5, 22},
+    {65, Decoder{65}, 4, 44},
+    {66, Decoder{66}, 4, 56},
+    {67, Decoder{67}, 4, 44},
+    {68, Decoder{68}, 5, 18},
+    {69, Decoder{69}, 5, 34},
+    {610, Decoder{610}, 5, 34},
+    {611, Decoder{611}, 5, 16},
+    {612, Decoder{612}, 5, 36},
+    {613, Decoder{613}, 5, 24},
+    {614, Decoder{614}, 5, 24},
+    {615, Decoder{615}, 5, 17},
+    {616, Decoder{616}, 5, 24},
+    {617, Decoder{617}, 5, 24},
+    {74, Decoder{74}, 5, 22},
+    {79, Decoder{79}, 4, 46},
+    {710, Decoder{710}, 5, 10},
+    {712, Decoder{712}, 2, 68},
+    {713, Decoder{713}, 5, 37},
 };
 
 class RowsFitColumns : public testing::TestWithParam<RowFit> {};

@@ -21,11 +21,11 @@ struct Family {
     int length; // as the meter's documentation states it
 };
 
-const Family kParamChange{"ParamChange", DecodeParamChangeMoney, 5, 22, 129};
-const Family kAntiCut{"AntiCut", DecodeAntiCutMoney, 4, 46, 203};
-const Family kAntiRemoval{"AntiRemoval", DecodeAntiRemovalMoney, 5, 10, 69};
-const Family kConsumption{"Consumption", DecodeConsumptionMoney, 2, 68, 155};
-const Family kRecharge{"Recharge", DecodeRechargeMoney, 5, 37, 204};
+const Family kParamChange{"ParamChange", Decoder{74}, 5, 22, 129};
+const Family kAntiCut{"AntiCut", Decoder{79}, 4, 46, 203};
+const Family kAntiRemoval{"AntiRemoval", Decoder{710}, 5, 10, 69};
+const Family kConsumption{"Consumption", Decoder{712}, 2, 68, 155};
+const Family kRecharge{"Recharge", Decoder{713}, 5, 37, 204};
 const Family kFamilies[] = {kParamChange, kAntiCut, kAntiRemoval, kConsumption, kRecharge};
 
 // ---- Reply shapes ----
@@ -159,7 +159,7 @@ TEST(MoneyConsumption, TwoRecordBlockAppendsTwoRows)
                                     Slot(0x012C, Hex("24 01 02 03 04 05"), Cat({Dbl(3.0), Dbl(4.0)}), 68)});
     ASSERT_EQ(reply.size(), 155u);
     RecordTable table;
-    ASSERT_EQ(DecodeConsumptionMoney(7, reply, table), 1);
+    ASSERT_EQ(Decoder{712}(7, reply, table), 1);
     ASSERT_EQ(table.RowCount(), 2);
     EXPECT_EQ(table.Rows()[0][0], "300");
     EXPECT_EQ(table.Rows()[0][2], "1.0000");
@@ -174,7 +174,7 @@ TEST(MoneyLiteral, AntiRemovalFullBlock)
                             "00 00 00 02 23 05 17 08 30 00 55 00 00 03 23 05 17 08 30 00 AA 00 00 04 23 05 "
                             "17 08 30 00 56 00 C1 30");
     RecordTable table;
-    ASSERT_EQ(DecodeAntiRemovalMoney(1, reply, table), 1);
+    ASSERT_EQ(Decoder{710}(1, reply, table), 1);
     ASSERT_EQ(table.RowCount(), 5);
     const char* flags[] = {"正常", "拆卸", "正常", "拆卸", "拆卸"};
     for (size_t r = 0; r < 5; ++r)
@@ -284,7 +284,7 @@ TEST_P(MoneyParamTable, NameAndBothValues)
     const FmtSample s = Sample(row.fmt);
     RecordTable table;
     ASSERT_EQ(
-        DecodeParamChangeMoney(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table),
+        Decoder{74}(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table),
         1);
     EXPECT_EQ(table.Rows()[0], (Cells{"1", kTimeText, row.name, s.oldText, s.newText}));
 }
@@ -324,7 +324,7 @@ TEST_P(MoneyMask, RowTexts)
 {
     const MaskCase& c = GetParam();
     RecordTable table;
-    ASSERT_EQ(DecodeParamChangeMoney(1, FullBlock(5, 22, c.values), table), 1);
+    ASSERT_EQ(Decoder{74}(1, FullBlock(5, 22, c.values), table), 1);
     Cells expected{"1", kTimeText};
     expected.insert(expected.end(), c.expected.begin(), c.expected.end());
     EXPECT_EQ(table.Rows()[0], expected);

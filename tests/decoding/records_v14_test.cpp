@@ -1,5 +1,6 @@
 // Known-answer tests of the block decoders of device type 4.
 #include "decoding/records_v14.h"
+#include "kind_decoder.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@
 
 namespace {
 
-using Decoder = int (*)(int, ByteView, RecordTable&);
+
 using Cells = std::vector<std::string>;
 using Rows = std::vector<Cells>;
 
@@ -27,30 +28,30 @@ struct Kind {
     Cells fields;
 };
 
-const Kind kDaily{DecodeDailyV14, 5, 16, "00003039 FFFFFFFF", {"12345", "4294967295"}};
-const Kind kCurrentHour{DecodeCurrentHourV14, 10, 16, "00000000 0000007B", {"0", "123"}};
-const Kind kPrevHour{DecodePrevHourV14,
+const Kind kDaily{Decoder{41}, 5, 16, "00003039 FFFFFFFF", {"12345", "4294967295"}};
+const Kind kCurrentHour{Decoder{42}, 10, 16, "00000000 0000007B", {"0", "123"}};
+const Kind kPrevHour{Decoder{43},
                      5,
                      28,
                      "00000001 00000002 3F7FBE77 3FC00000 C2A10000",
                      {"1", "2", "0.9990", "1.5000", "-80.5000"}};
 const Kind kParamChange{
-    DecodeParamChangeV14, 5, 22, "00000000ABCD 00000001 0000FF00", {"00000000ABCD", "00000001", "0000FF00"}};
+    Decoder{44}, 5, 22, "00000000ABCD 00000001 0000FF00", {"00000000ABCD", "00000001", "0000FF00"}};
 // Not-a-number and infinity print as the C library prints them.
-const Kind kAlarmEvent{DecodeAlarmEventV14,
+const Kind kAlarmEvent{Decoder{45},
                        5,
                        44,
                        "40C81CC000000000 3FF8000000000000 3FC00000 C2A10000 7FC00000 7F800000 0012 ABCD",
                        {"12345.5000", "1.5000", "1.50", "-80.50", "nan", "inf", "0012", "ABCD"}};
-const Kind kAlarmEvent2{DecodeAlarmEvent2V14,
+const Kind kAlarmEvent2{Decoder{46},
                         4,
                         56,
                         "3FF8000000000000 BFF0000000000000 4415AF1D78B58C40 "
                         "3FC00000 3F800000 FF800000 C2A10000 3F7FBE77 0000 FFFF",
                         {"1.5000", "-1.0000", "100000000000000000000.0000", "1.50", "1.00", "-inf", "-80.50",
                          "1.00", "0000", "FFFF"}};
-const Kind kStartStop{DecodeStartStopV14, 10, 18, "40C81CC000000000 55 AA", {"12345.5000", "启动"}};
-const Kind kTamper{DecodeTamperV14, 10, 10, "55 00", {"正常"}};
+const Kind kStartStop{Decoder{49}, 10, 18, "40C81CC000000000 55 AA", {"12345.5000", "启动"}};
+const Kind kTamper{Decoder{410}, 10, 10, "55 00", {"正常"}};
 
 std::string NumberHex(unsigned number)
 {
@@ -188,64 +189,64 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BlockCase{
             "DailyLiteralVector",
-            DecodeDailyV14,
+            Decoder{41},
             HexBytes("17 03 5E 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 24 01 01 00 00 00 00 00 30 39 "
                      "FF FF FF FF" +
                      std::string(64 * 2, 'F') + "E3 92"),
             4,
             {{"1", "2024-01-01 00:00:00", "12345", "4294967295"}}},
-        BlockCase{"AlarmEventThirdRecordBlankKeepsTwoRows", DecodeAlarmEventV14, SampleReply(kAlarmEvent, 2),
+        BlockCase{"AlarmEventThirdRecordBlankKeepsTwoRows", Decoder{45}, SampleReply(kAlarmEvent, 2),
                   4, SampleRows(kAlarmEvent, 2)},
         BlockCase{"AlarmEventRecordAfterBlankIgnored",
-                  DecodeAlarmEventV14,
+                  Decoder{45},
                   BlockReply(kAlarmEvent, {RecordHex(1, kAlarmEvent.fieldsHex), "0002" + std::string(84, 'F'),
                                            RecordHex(3, kAlarmEvent.fieldsHex)}),
                   4,
                   {RecordCells(1, kAlarmEvent.fields)}},
         BlockCase{"TamperNumberFfffWithSpareByteSetIsARecord",
-                  DecodeTamperV14,
+                  Decoder{410},
                   BlockReply(kTamper, {"FFFF FFFFFFFFFFFF FF 00"}),
                   4,
                   {{"65535", "2099-99-99 99:99:99", "剪断"}}},
         BlockCase{"TamperFlagAaIsCut",
-                  DecodeTamperV14,
+                  Decoder{410},
                   BlockReply(kTamper, {RecordHex(7, "AA 55")}),
                   4,
                   {RecordCells(7, {"剪断"})}},
         BlockCase{"StartStopNumberFfffIsCaption65535",
-                  DecodeStartStopV14,
+                  Decoder{49},
                   BlockReply(kStartStop, {RecordHex(0xFFFF, kStartStop.fieldsHex)}),
                   4,
                   {RecordCells(65535, kStartStop.fields)}},
         BlockCase{"StartStopFlagZeroIsStop",
-                  DecodeStartStopV14,
+                  Decoder{49},
                   BlockReply(kStartStop, {RecordHex(3, "40C81CC000000000 00 55")}),
                   4,
                   {RecordCells(3, {"12345.5000", "停止"})}},
         BlockCase{"StartStopFlagFfIsStop",
-                  DecodeStartStopV14,
+                  Decoder{49},
                   BlockReply(kStartStop, {RecordHex(3, "40C81CC000000000 FF 55")}),
                   4,
                   {RecordCells(3, {"12345.5000", "停止"})}},
         BlockCase{"ParamChangeKeepsLeadingZeros",
-                  DecodeParamChangeV14,
+                  Decoder{44},
                   BlockReply(kParamChange, {RecordHex(1, "000000000001 00000000 0000000A")}),
                   4,
                   {RecordCells(1, {"000000000001", "00000000", "0000000A"})}},
         BlockCase{"DailyBcdNibblesAboveNine",
-                  DecodeDailyV14,
+                  Decoder{41},
                   BlockReply(kDaily, {"0001 AABBCCDDEEFF 00000001 00000002"}),
                   4,
                   {{"1", "2044-55-66 77:88:99", "1", "2"}}},
         BlockCase{"AlarmEvent2NegativeNan",
-                  DecodeAlarmEvent2V14,
+                  Decoder{46},
                   BlockReply(kAlarmEvent2,
                              {RecordHex(2, "FFF8000000000000 0000000000000000 8000000000000000 "
                                            "00000000 00000000 00000000 00000000 00000000 0000 0000")}),
                   4,
                   {RecordCells(2, {"-nan", "0.0000", "-0.0000", "0.00", "0.00", "0.00", "0.00", "0.00",
                                    "0000", "0000"})}},
-        BlockCase{"ShortNoRecordAnswerIsBadLength", DecodeAlarmEventV14, HexBytes("17 03 00 C1 34"), 2, {}}),
+        BlockCase{"ShortNoRecordAnswerIsBadLength", Decoder{45}, HexBytes("17 03 00 C1 34"), 2, {}}),
     [](const testing::TestParamInfo<BlockCase>& info) { return info.param.name; });
 
 struct LayoutCase {
@@ -265,7 +266,7 @@ TEST_P(RecordsV14Columns, AddsCaptionsAndWidths)
 {
     const LayoutCase& c = GetParam();
     RecordTable table;
-    SetupColumnsV14(c.kindCode, table);
+    SetupKindColumns(c.kindCode, table);
     ASSERT_EQ(table.ColumnCount(), static_cast<int>(c.columns.size()));
     for (size_t i = 0; i < c.columns.size(); ++i) {
         EXPECT_EQ(table.Columns()[i].caption, c.columns[i].caption) << "column " << i;
@@ -332,8 +333,7 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{
             "StartStop49", 49, {{"序号", 45}, {"报警时间", 145}, {"标况累积量(m3)", 102}, {"启停标志", 80}}},
         LayoutCase{"AntiCut410", 410, kTamperColumns}, LayoutCase{"AntiRemoval411", 411, kTamperColumns},
-        LayoutCase{"NoKind412", 412, {}}, LayoutCase{"NoKind40", 40, {}},
-        LayoutCase{"Type1KindAddsNothing", 11, {}}),
+        LayoutCase{"NoKind412", 412, {}}, LayoutCase{"NoKind40", 40, {}}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
 // Any length and any bytes give a defined result; rows appear only for results 1 and 4.

@@ -21,23 +21,23 @@ struct Family {
 };
 
 const Family kFamilies[] = {
-    {"Daily", DecodeDailyV20, 5, 24},
-    {"CurrentHour", DecodeCurrentHourV20, 5, 16},
-    {"PrevHour", DecodePrevHourV20, 5, 36},
-    {"ParamChange", DecodeParamChangeV20, 5, 22},
-    {"SensorAlarm", DecodeSensorAlarmV20, 4, 44},
-    {"LimitAlarm", DecodeLimitAlarmV20, 4, 56},
-    {"PowerLoss", DecodePowerLossV20, 4, 44},
-    {"StartStop", DecodeStartStopV20, 5, 18},
-    {"AntiCut", DecodeAntiCutV20, 5, 34},
-    {"AntiRemoval", DecodeAntiRemovalV20, 5, 34},
-    {"Month", DecodeMonthV20, 5, 16},
-    {"Realtime", DecodeRealtimeV20, 5, 36},
-    {"StdVolumeChange", DecodeStdVolumeChangeV20, 5, 24},
-    {"WorkVolumeChange", DecodeWorkVolumeChangeV20, 5, 24},
-    {"MeterFactorChange", DecodeMeterFactorChangeV20, 5, 17},
-    {"BadStdVolumeChange", DecodeBadStdVolumeChangeV20, 5, 24},
-    {"BadWorkVolumeChange", DecodeBadWorkVolumeChangeV20, 5, 24},
+    {"Daily", Decoder{61}, 5, 24},
+    {"CurrentHour", Decoder{62}, 5, 16},
+    {"PrevHour", Decoder{63}, 5, 36},
+    {"ParamChange", Decoder{64}, 5, 22},
+    {"SensorAlarm", Decoder{65}, 4, 44},
+    {"LimitAlarm", Decoder{66}, 4, 56},
+    {"PowerLoss", Decoder{67}, 4, 44},
+    {"StartStop", Decoder{68}, 5, 18},
+    {"AntiCut", Decoder{69}, 5, 34},
+    {"AntiRemoval", Decoder{610}, 5, 34},
+    {"Month", Decoder{611}, 5, 16},
+    {"Realtime", Decoder{612}, 5, 36},
+    {"StdVolumeChange", Decoder{613}, 5, 24},
+    {"WorkVolumeChange", Decoder{614}, 5, 24},
+    {"MeterFactorChange", Decoder{615}, 5, 17},
+    {"BadStdVolumeChange", Decoder{616}, 5, 24},
+    {"BadWorkVolumeChange", Decoder{617}, 5, 24},
 };
 
 // ---- Reply shapes: length, CRC and blank slots, for every decoder ----
@@ -291,7 +291,7 @@ TEST_P(V20Head, CaptionAndTimeStamp)
     for (int k = 1; k < 5; ++k)
         slots.push_back(BlankSlot(16));
     RecordTable table;
-    EXPECT_EQ(DecodeMonthV20(9, BlockReply(slots), table), 4);
+    EXPECT_EQ(Decoder{611}(9, BlockReply(slots), table), 4);
     ASSERT_EQ(table.RowCount(), 1);
     EXPECT_EQ(table.Rows()[0], (Cells{c.caption, c.timeText, "0.0000"}));
 }
@@ -402,7 +402,7 @@ TEST_P(V20ParamTable, NameAndBothValues)
     const FmtSample s = Sample(row.fmt);
     RecordTable table;
     ASSERT_EQ(
-        DecodeParamChangeV20(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table), 1);
+        Decoder{64}(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table), 1);
     EXPECT_EQ(table.Rows()[0], (Cells{"1", kTimeText, row.name, s.oldText, s.newText}));
 }
 
@@ -446,7 +446,7 @@ TEST_P(V20Mask, RowTexts)
 {
     const MaskCase& c = GetParam();
     RecordTable table;
-    ASSERT_EQ(DecodeParamChangeV20(1, FullBlock(5, 22, c.values), table), 1);
+    ASSERT_EQ(Decoder{64}(1, FullBlock(5, 22, c.values), table), 1);
     Cells expected{"1", kTimeText};
     expected.insert(expected.end(), c.expected.begin(), c.expected.end());
     EXPECT_EQ(table.Rows()[0], expected);
@@ -465,7 +465,7 @@ TEST(V20Literal, MonthBlockWithBlankFourthSlot)
         "03 FF FF FF FF FF FF FF FF FF FF FF FF FF FF 00 03 FF FF FF FF FF FF FF FF FF FF FF FF FF FF DD EF");
     ASSERT_EQ(reply.size(), 99u);
     RecordTable table;
-    EXPECT_EQ(DecodeMonthV20(1, reply, table), 4);
+    EXPECT_EQ(Decoder{611}(1, reply, table), 4);
     ASSERT_EQ(table.RowCount(), 3);
     EXPECT_EQ(table.Rows()[0], (Cells{"1", "2023-05-17 08:30:00", "1.5000"}));
     EXPECT_EQ(table.Rows()[1], (Cells{"2", "2023-05-17 08:30:00", "250.2500"}));
@@ -483,7 +483,7 @@ TEST(V20Literal, StartStopFullBlock)
                             "00 00 00 54 00 C4 C4");
     ASSERT_EQ(reply.size(), 109u);
     RecordTable table;
-    EXPECT_EQ(DecodeStartStopV20(1, reply, table), 1);
+    EXPECT_EQ(Decoder{68}(1, reply, table), 1);
     ASSERT_EQ(table.RowCount(), 5);
     const char* flags[] = {"启动", "停止", "停止", "启动", "停止"};
     for (size_t r = 0; r < 5; ++r)
@@ -495,8 +495,8 @@ TEST(V20Literal, StartStopFullBlock)
 TEST(V20Append, SecondBlockFollowsFirst)
 {
     RecordTable table;
-    ASSERT_EQ(DecodeMonthV20(1, FullBlock(5, 16, Dbl(1.0), 0), table), 1);
-    ASSERT_EQ(DecodeMonthV20(2, FullBlock(5, 16, Dbl(2.0), 5), table), 1);
+    ASSERT_EQ(Decoder{611}(1, FullBlock(5, 16, Dbl(1.0), 0), table), 1);
+    ASSERT_EQ(Decoder{611}(2, FullBlock(5, 16, Dbl(2.0), 5), table), 1);
     ASSERT_EQ(table.RowCount(), 10);
     EXPECT_EQ(table.Rows()[4], (Cells{"5", kTimeText, "1.0000"}));
     EXPECT_EQ(table.Rows()[5], (Cells{"6", kTimeText, "2.0000"}));

@@ -1,6 +1,5 @@
 #include "decoding/typed_fields.h"
 
-#include "decoding/dispatch.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -49,8 +48,9 @@ TEST_P(TypedFieldsTest, ShowsFields)
     std::copy(c.digits.begin(), c.digits.end(), digits.begin());
     RecordTable table;
     const Bytes reply = Reply(HexBytes(c.data));
-    const int result = c.alarm ? DecodeTypedAlarmFields(7, reply, table, c.types, digits)
-                               : DecodeTypedFields(7, reply, table, c.types, digits);
+    const DecodeContext context{7, &c.types, &digits};
+    const DecodeResult result =
+        c.alarm ? DecodeTypedAlarmFields(context, reply, table) : DecodeTypedFields(context, reply, table);
     ASSERT_EQ(result, DecodeResult::Decoded);
     ASSERT_EQ(table.RowCount(), 1);
     std::vector<std::string> expected{"7"};
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, TypedFieldsTest, ::testing::ValuesIn(kFieldCase
 struct ResultCase {
     const char* name;
     Bytes reply;
-    int result;
+    DecodeResult result;
 };
 
 Bytes WithBadCrc(Bytes reply)
@@ -106,8 +106,10 @@ TEST_P(TypedResultTest, GivesResultAndTouchesTableOnlyWhenDecoded)
     const std::vector<std::string> types{"BYTE", "BYTE", "BYTE"};
     for (bool alarm : {false, true}) {
         RecordTable table;
-        const int result = alarm ? DecodeTypedAlarmFields(1, c.reply, table, types, Digits({}))
-                                 : DecodeTypedFields(1, c.reply, table, types, Digits({}));
+        const FieldDigitsArray digits = Digits({});
+        const DecodeContext context{1, &types, &digits};
+        const DecodeResult result = alarm ? DecodeTypedAlarmFields(context, c.reply, table)
+                                          : DecodeTypedFields(context, c.reply, table);
         EXPECT_EQ(result, c.result) << (alarm ? "alarm" : "typed");
         EXPECT_EQ(table.RowCount(), c.result == DecodeResult::Decoded ? 1 : 0);
     }
@@ -139,8 +141,8 @@ TEST(TypedFieldsLimits, MoreTypeNamesThanDigitsUseZeroDigits)
     std::vector<std::string> types(kFieldDigitsCount, "XYZ");
     types.push_back("LNG");
     RecordTable table;
-    ASSERT_EQ(DecodeTypedFields(2, Reply(HexBytes("00 00 00 2A")), table, types, Digits({})),
-              DecodeResult::Decoded);
+    const FieldDigitsArray digits = Digits({});
+    ASSERT_EQ(DecodeTypedFields({2, &types, &digits}, Reply(HexBytes("00 00 00 2A")), table), DecodeResult::Decoded);
     EXPECT_EQ(table.Rows()[0], (std::vector<std::string>{"2", "42"}));
 }
 
@@ -153,7 +155,9 @@ TEST(TypedFieldsLimits, LongReplyIsRefusedWhenOnlyTheFirstBytesAreCovered)
     reply.push_back(static_cast<uint8_t>(partial >> 8));
     reply.push_back(static_cast<uint8_t>(partial & 0xFF));
     RecordTable table;
-    EXPECT_EQ(DecodeTypedFields(1, reply, table, {"BYTE"}, Digits({})), DecodeResult::BadCheck);
+    const FieldTypeList types{"BYTE"};
+    const FieldDigitsArray digits = Digits({});
+    EXPECT_EQ(DecodeTypedFields({1, &types, &digits}, reply, table), DecodeResult::BadCheck);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include "codec/codec.h"
 #include "decoding/record_table.h"
+#include "kind_decoder.h"
 
 namespace replies {
 
@@ -108,6 +109,5 @@ inline Bytes FullBlock(int slotCount, int slotSize, const Bytes& values, uint16_
     return BlockReply(slots);
 }
 
-using Decoder = int (*)(int, ByteView, RecordTable&);
 
 } // namespace replies

@@ -1,6 +1,6 @@
 // Saving the log: GBK bytes with CR LF on disk, read back; an existing file is
 // replaced only after the new one is complete and never when the save fails.
-#include "log/gbk_text.h"
+#include "codec/gbk_text.h"
 #include "log/log_file.h"
 
 #include "support/hex.h"

@@ -69,8 +69,10 @@ TEST(RequestFrames, EveryKnownKindOutsideType5HasABaseRequest)
 
 TEST(RequestFrames, RegisterReadBaseRequest)
 {
-    EXPECT_EQ(RegisterReadBaseRequest(0x17, 100, 30), HexBytes("17 03 00 64 00 1E"));
-    EXPECT_EQ(RegisterReadBaseRequest(1, 0x0FA1, 0x0026), HexBytes("01 03 0F A1 00 26"));
+    EXPECT_EQ(BaseRequestOfKind(51, 0x17, {100, 30}), HexBytes("17 03 00 64 00 1E"));
+    EXPECT_EQ(BaseRequestOfKind(54, 1, {0x0FA1, 0x0026}), HexBytes("01 03 0F A1 00 26"));
+    // A sheet start of 0 gives register -1, which goes on the wire as its low 16 bits.
+    EXPECT_EQ(BaseRequestOfKind(52, 1, {-1, 3}), HexBytes("01 03 FF FF 00 03"));
 }
 
 struct FrameCase {

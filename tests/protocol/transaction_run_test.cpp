@@ -5,7 +5,7 @@
 
 #include "catalogue/catalogue.h"
 #include "decoding/record_table.h"
-#include "decoding/records_v12.h"
+#include "decoding/kind_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
 #include "scripted_link.h"
@@ -58,7 +58,7 @@ struct RunBench {
                }),
           exchange(link, log, clock), run(exchange, table)
     {
-        SetupColumnsV12(11, table);
+        SetupKindColumns(11, table);
     }
 
     // Composes the kind-11 read and starts a run over begin..end (block count

@@ -1,7 +1,7 @@
 // Fault modes of the simulated meter, in process: each changes the reply (or its
 // delivery over the link) the way its name says, and the decoders notice.
 #include "catalogue/catalogue.h"
-#include "decoding/dispatch.h"
+#include "decoding/kind_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
 #include "protocol/request_frames.h"
@@ -35,7 +35,7 @@ struct ReplyFaultCase {
     int kind;
     const char* fault;
     int lengthChange; // against the fault-free reply; INT_MIN: no reply
-    int decodeResult;
+    DecodeResult decodeResult;
 };
 
 class ReplyFaults : public testing::TestWithParam<ReplyFaultCase> {};
@@ -55,13 +55,13 @@ TEST_P(ReplyFaults, ChangeTheReplyAsNamed)
     ASSERT_TRUE(faulty);
     EXPECT_EQ(static_cast<int>(faulty->size()) - static_cast<int>(clean->size()), c.lengthChange);
     RecordTable table;
-    EXPECT_EQ(DecodeRecord(1, c.kind, *faulty, table), c.decodeResult);
+    EXPECT_EQ(DecodeKindReply(c.kind, {}, *faulty, table), c.decodeResult);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ReplyFaults,
-    testing::Values(ReplyFaultCase{"SilenceModbus", 612, "silence", INT_MIN, 0},
-                    ReplyFaultCase{"SilenceCustom", 31, "silence", INT_MIN, 0},
+    testing::Values(ReplyFaultCase{"SilenceModbus", 612, "silence", INT_MIN, DecodeResult::Stop},
+                    ReplyFaultCase{"SilenceCustom", 31, "silence", INT_MIN, DecodeResult::Stop},
                     ReplyFaultCase{"BadCrc", 612, "bad-crc", 0, DecodeResult::BadCheck},
                     ReplyFaultCase{"BadSum", 31, "bad-crc", 0, DecodeResult::BadCheck},
                     ReplyFaultCase{"WrongLengthModbus", 11, "wrong-length", -1, DecodeResult::BadLength},

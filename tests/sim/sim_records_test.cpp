@@ -2,7 +2,7 @@
 // every kind of every device type, full blocks, blank slots after N records, and
 // the short "no record" answers.
 #include "catalogue/catalogue.h"
-#include "decoding/dispatch.h"
+#include "decoding/kind_table.h"
 #include "protocol/request_frames.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_meter.h"
@@ -54,7 +54,7 @@ TEST_P(EveryKind, FirstBlockIsAcceptedWithAllItsRecords)
     ASSERT_TRUE(reply);
     EXPECT_TRUE(CheckBytesValid(DeviceTypeOfKind(kind), *reply));
     RecordTable table;
-    EXPECT_EQ(DecodeRecord(1, kind, *reply, table), DecodeResult::Decoded);
+    EXPECT_EQ(DecodeKindReply(kind, {1}, *reply, table), DecodeResult::Decoded);
     EXPECT_EQ(table.RowCount(), RecordsPerBlock(kind));
 }
 
@@ -66,7 +66,7 @@ TEST_P(EveryKind, LastBlockOfAFullMeterIsAccepted)
     const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, blocks));
     ASSERT_TRUE(reply);
     RecordTable table;
-    EXPECT_EQ(DecodeRecord(blocks, kind, *reply, table), DecodeResult::Decoded);
+    EXPECT_EQ(DecodeKindReply(kind, {blocks}, *reply, table), DecodeResult::Decoded);
     ASSERT_EQ(table.RowCount(), RecordsPerBlock(kind));
     // Multi-record blocks caption rows with the stored number: the last one is the
     // kind's record count.
@@ -87,7 +87,7 @@ TEST_P(EveryKind, SlotsAfterTheStoredRecordsAreBlank)
     ASSERT_TRUE(reply);
     EXPECT_TRUE(CheckBytesValid(DeviceTypeOfKind(kind), *reply));
     RecordTable table;
-    EXPECT_EQ(DecodeRecord(block, kind, *reply, table), DecodeResult::NoRecord);
+    EXPECT_EQ(DecodeKindReply(kind, {block}, *reply, table), DecodeResult::NoRecord);
     EXPECT_EQ(table.RowCount(), records % perBlock);
 }
 
@@ -98,7 +98,7 @@ TEST_P(EveryKind, EmptyMeterAnswersTheFirstBlockAsBlank)
     const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, 1));
     ASSERT_TRUE(reply);
     RecordTable table;
-    EXPECT_EQ(DecodeRecord(1, kind, *reply, table), DecodeResult::NoRecord);
+    EXPECT_EQ(DecodeKindReply(kind, {1}, *reply, table), DecodeResult::NoRecord);
     EXPECT_EQ(table.RowCount(), 0);
 }
 
@@ -160,7 +160,7 @@ TEST_P(DecodedRecords, ShowTheStoredValues)
     const std::optional<Bytes> reply = meter.Respond(BlockFrame(c.kind, c.block));
     ASSERT_TRUE(reply);
     RecordTable table;
-    ASSERT_EQ(DecodeRecord(c.block, c.kind, *reply, table), DecodeResult::Decoded);
+    ASSERT_EQ(DecodeKindReply(c.kind, {c.block}, *reply, table), DecodeResult::Decoded);
     ASSERT_GT(table.RowCount(), c.row);
     EXPECT_EQ(table.Rows()[static_cast<size_t>(c.row)], c.cells);
 }
@@ -262,7 +262,7 @@ protected:
     }
     Bytes Frame(int block)
     {
-        return BlockRequestFrame(51, RegisterReadBaseRequest(kAddress, 100, 12), block);
+        return BlockRequestFrame(51, BaseRequestOfKind(51, kAddress, {100, 12}), block);
     }
     FieldDigitsArray Digits()
     {
@@ -281,7 +281,8 @@ TEST_F(TypedRecords, StoredRecordDecodesFieldByField)
     ASSERT_EQ(reply->size(), 2u * 12 + 5);
     RecordTable table;
     const FieldTypeList types = {"DT2", "DBL", "FLT", "LNG", "BYTE"};
-    ASSERT_EQ(DecodeTypedRecord(3, 51, *reply, table, types, Digits()), DecodeResult::Decoded);
+    const FieldDigitsArray digits = Digits();
+    ASSERT_EQ(DecodeKindReply(51, {3, &types, &digits}, *reply, table), DecodeResult::Decoded);
     ASSERT_EQ(table.RowCount(), 1);
     const std::vector<std::string> expected = {"3", "2024-01-01 00:20:00", "10526.69", "10.250", "001014",
                                                "0"};
@@ -294,8 +295,9 @@ TEST_F(TypedRecords, RecordAfterTheStoredOnesIsAllZeroAndStopsTheRun)
     const std::optional<Bytes> reply = meter.Respond(Frame(5));
     ASSERT_TRUE(reply);
     RecordTable table;
-    EXPECT_EQ(DecodeTypedRecord(5, 51, *reply, table, {"DT2", "DBL", "FLT", "LNG", "BYTE"}, Digits()),
-              DecodeResult::Stop);
+    const FieldTypeList types = {"DT2", "DBL", "FLT", "LNG", "BYTE"};
+    const FieldDigitsArray digits = Digits();
+    EXPECT_EQ(DecodeKindReply(51, {5, &types, &digits}, *reply, table), DecodeResult::Stop);
     EXPECT_EQ(table.RowCount(), 0);
 }
 

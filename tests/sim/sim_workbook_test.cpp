@@ -2,7 +2,7 @@
 // workbook: every record section is read back by the reader's own frames and
 // decoders, and the parameter block follows the sheet's parameter rows.
 #include "catalogue/catalogue.h"
-#include "decoding/dispatch.h"
+#include "decoding/kind_table.h"
 #include "decoding/protocol_sheet.h"
 #include "export/workbook_reader.h"
 #include "protocol/request_frames.h"
@@ -42,8 +42,8 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
     ASSERT_TRUE(sheet.Ok()) << sheet.error;
     const size_t section = static_cast<size_t>(kind - kFirstTypedKind);
     const Bytes base =
-        RegisterReadBaseRequest(kAddress, static_cast<uint16_t>(sheet.sheet.recordStart[section]),
-                                static_cast<uint16_t>(sheet.sheet.recordLength[section]));
+        BaseRequestOfKind(kind, kAddress, {sheet.sheet.recordStart[section], sheet.sheet.recordLength[section]});
+    const DecodeContext context{0, &sheet.sheet.fieldTypes, &sheet.sheet.fieldDigits};
 
     SimMeter meter(config);
     RecordTable table;
@@ -51,9 +51,8 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
     for (int block = 1; block <= 3; ++block) {
         const std::optional<Bytes> reply = meter.Respond(BlockRequestFrame(kind, base, block));
         ASSERT_TRUE(reply) << "block " << block;
-        EXPECT_EQ(
-            DecodeTypedRecord(block, kind, *reply, table, sheet.sheet.fieldTypes, sheet.sheet.fieldDigits),
-            DecodeResult::Decoded);
+        EXPECT_EQ(DecodeKindReply(kind, {block, context.fieldTypes, context.fieldDigits}, *reply, table),
+                  DecodeResult::Decoded);
     }
     ASSERT_EQ(table.RowCount(), 3);
     for (const std::vector<std::string>& row : table.Rows()) {
@@ -66,7 +65,7 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
 
     const std::optional<Bytes> blank = meter.Respond(BlockRequestFrame(kind, base, 4));
     ASSERT_TRUE(blank);
-    EXPECT_EQ(DecodeTypedRecord(4, kind, *blank, table, sheet.sheet.fieldTypes, sheet.sheet.fieldDigits),
+    EXPECT_EQ(DecodeKindReply(kind, {4, context.fieldTypes, context.fieldDigits}, *blank, table),
               DecodeResult::Stop);
     // Past the kind's last block the meter has no such register window.
     EXPECT_FALSE(meter.Respond(BlockRequestFrame(kind, base, BlockCount(kind) + 1)));

@@ -4,7 +4,7 @@
 #include "cli_args.h"
 #include "cli_command.h"
 #include "cli_records.h"
-#include "decoding/dispatch.h"
+#include "decoding/kind_table.h"
 
 #include <cstdio>
 
@@ -15,7 +15,7 @@ int RunDecode(const std::vector<std::string>& args)
     const CliOptions options(args, {{"--kind"}, {"--block"}, {"--workbook"}});
     const int kind = ParseKindOption(options);
     const int block = options.Int("--block", 1, 65535, 1);
-    if (options.Has("--workbook") && DeviceTypeOfKind(kind) != 5)
+    if (options.Has("--workbook") && !FindKindRow(kind)->fieldsFromWorkbook)
         throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
     const Bytes reply = ParseHexArgument(options.Positionals());
 
@@ -25,10 +25,7 @@ int RunDecode(const std::vector<std::string>& args)
         std::fprintf(stderr, "ql-rs485-cli decode: %s\n", error.c_str());
         return kExitBadArguments;
     }
-    const int result = DeviceTypeOfKind(kind) == 5
-                           ? DecodeTypedRecord(block, kind, reply, kindTable.table, kindTable.fieldTypes,
-                                               kindTable.fieldDigits)
-                           : DecodeRecord(block, kind, reply, kindTable.table);
+    const DecodeResult result = DecodeKindReply(kind, kindTable.Context(block), reply, kindTable.table);
     PrintRecordTable(result, kindTable.table);
     return result == DecodeResult::BadLength || result == DecodeResult::BadCheck ? kExitNoAnswer : kExitOk;
 }

@@ -1,5 +1,6 @@
 // `frame`: the request frame of one block of a record kind, as the log shows it.
 #include "catalogue/catalogue.h"
+#include "decoding/kind_table.h"
 #include "cli_args.h"
 #include "cli_command.h"
 #include "cli_records.h"
@@ -16,24 +17,19 @@ int RunFrame(const std::vector<std::string>& args)
     const int kind = ParseKindOption(options);
     const int block = options.Int("--block", 1, BlockCount(kind));
     const int address = ParseAddressOption(options);
-    Bytes base;
-    if (DeviceTypeOfKind(kind) == 5) {
-        // The register window of each device type 5 kind is defined by the protocol workbook.
-        KindTable kindTable;
+    const KindRow* row = FindKindRow(kind);
+    if (!row->fieldsFromWorkbook && options.Has("--workbook"))
+        throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
+    // The register window of a workbook-described kind comes from the protocol workbook.
+    KindTable kindTable;
+    if (row->fieldsFromWorkbook) {
         if (const std::string error = PrepareKindTable(kind, options.Value("--workbook"), kindTable);
             !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli frame: %s\n", error.c_str());
             return kExitBadArguments;
         }
-        // 16-bit fields go on the wire as their low 16 bits (a start cell of 0 gives 0xFFFF).
-        base = RegisterReadBaseRequest(static_cast<uint8_t>(address),
-                                       static_cast<uint16_t>(kindTable.registers.start & 0xFFFF),
-                                       static_cast<uint16_t>(kindTable.registers.length & 0xFFFF));
-    } else {
-        if (options.Has("--workbook"))
-            throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
-        base = BaseRequestOfKind(kind, static_cast<uint8_t>(address));
     }
+    const Bytes base = BaseRequestOfKind(kind, static_cast<uint8_t>(address), kindTable.registers);
     const Bytes frame = BlockRequestFrame(kind, base, block);
     std::printf("%s\n", BytesToHexSpaced(frame).c_str());
     return kExitOk;

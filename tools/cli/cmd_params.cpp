@@ -19,27 +19,14 @@
 
 namespace {
 
-// Name of the shipped protocol workbook (the settings file's default).
-constexpr const char* kShippedWorkbook = "VarnelModbus.xls";
-
 // The parameter list and layout of device type 5 from `workbook`, or from the
 // shipped workbook in the program folder's Excel/ subfolder. Empty text on success.
 std::string LoadParamLayout(const std::optional<std::string>& workbook, ParamReader& reader)
 {
-    SheetCells cells;
-    if (workbook) {
-        WorkbookReadResult read = ReadFirstWorksheet(QString::fromStdString(*workbook));
-        if (!read.Ok())
-            return "cannot read the protocol workbook " + *workbook + ": " + read.error.toStdString();
-        cells = std::move(read.cells);
-    } else {
-        ProtocolWorkbook opened =
-            OpenProtocolWorkbook(QCoreApplication::applicationDirPath(), QString::fromLatin1(kShippedWorkbook));
-        if (!opened.Ok())
-            return "cannot read the protocol workbook " + opened.path.toStdString() + ": " +
-                   opened.detail.toStdString();
-        cells = std::move(opened.cells);
-    }
+    const ProtocolCells read = ReadProtocolCells(workbook, QCoreApplication::applicationDirPath());
+    if (!read.Ok())
+        return read.error;
+    const SheetCells& cells = read.cells;
     // Any code but 51..54 loads the parameter block only.
     const ProtocolLoadResult loaded =
         LoadProtocolSection(0, [&cells](int row, int column) { return cells.Text(row, column); });

@@ -5,7 +5,8 @@
 #include "cli_command.h"
 #include "cli_port.h"
 #include "cli_records.h"
-#include "decoding/dispatch.h"
+#include "decoding/kind_table.h"
+#include "export/record_csv.h"
 #include "export/record_export.h"
 #include "log/log_model.h"
 #include "protocol/event_loop_waiter.h"
@@ -87,7 +88,7 @@ int RunRead(const std::vector<std::string>& args)
     const OutFormat outFormat = ParseOutFormat(out);
     // Device type 5: the register map and field description of the protocol workbook.
     const std::optional<std::string> workbook = options.Value("--workbook");
-    if (workbook && DeviceTypeOfKind(kind) != 5)
+    if (workbook && !FindKindRow(kind)->fieldsFromWorkbook)
         throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
 
     CliQtContext qt;
@@ -146,7 +147,7 @@ int RunRead(const std::vector<std::string>& args)
         failed = true;
     }
     // A port failure before any reply leaves no decoder result: nothing usable arrived.
-    const int result = lastResult < 0 ? int{DecodeResult::BadLength} : lastResult;
+    const DecodeResult result = lastResult < 0 ? DecodeResult::BadLength : static_cast<DecodeResult>(lastResult);
     PrintRecordTable(result, kindTable.table);
 
     if (outFormat != OutFormat::None) {

@@ -95,7 +95,7 @@ std::string DefaultSimWorkbookPath()
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         return {};
-    return (program.parent_path() / "Excel" / kSimShippedWorkbook).string();
+    return (program.parent_path() / "Excel" / kShippedProtocolWorkbook).string();
 }
 
 SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)

@@ -4,16 +4,14 @@
 // type names of the sheet's parameter rows.
 #pragma once
 
+#include "catalogue/catalogue.h"
 #include "decoding/protocol_sheet.h"
 #include "sim/sim_meter.h"
 
 #include <string>
 #include <vector>
 
-// Name of the shipped protocol workbook in the Excel/ subfolder of the program folder.
-inline constexpr const char* kSimShippedWorkbook = "VarnelModbus.xls";
-
-// Excel/VarnelModbus.xls beside the running executable (empty when the
+// The shipped protocol workbook in Excel/ beside the running executable (empty when the
 // executable's own path cannot be found).
 std::string DefaultSimWorkbookPath();
 

@@ -1,4 +1,4 @@
-#include "log/gbk_text.h"
+#include "codec/gbk_text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,7 +32,7 @@ size_t ReplacedLength(const char* text, size_t left)
 
 class IconvHandle {
 public:
-    IconvHandle() : FHandle(iconv_open("GBK", "UTF-8")) {}
+    IconvHandle(const char* to, const char* from) : FHandle(iconv_open(to, from)) {}
     ~IconvHandle()
     {
         if (Valid())
@@ -51,7 +51,7 @@ private:
 
 std::string Utf8ToGbk(std::string_view utf8)
 {
-    IconvHandle converter;
+    IconvHandle converter("GBK", "UTF-8");
     std::string out;
     if (!converter.Valid()) {
         // Without a converter only ASCII survives; everything else is replaced.
@@ -81,6 +81,33 @@ std::string Utf8ToGbk(std::string_view utf8)
         const size_t skip = ReplacedLength(in, inLeft);
         in += skip;
         inLeft -= skip;
+        iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
+    }
+    return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk)
+{
+    IconvHandle converter("UTF-8", "GBK");
+    std::string out;
+    if (!converter.Valid()) {
+        for (char c : gbk)
+            out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
+        return out;
+    }
+    char buffer[1024];
+    char* in = const_cast<char*>(gbk.data());
+    size_t inLeft = gbk.size();
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        const size_t result = iconv(converter.Get(), &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, size_t(outPtr - buffer));
+        if (result != size_t(-1) || errno == E2BIG)
+            continue;
+        out += '?';
+        ++in;
+        --inLeft;
         iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
     }
     return out;

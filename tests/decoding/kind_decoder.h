@@ -1,0 +1,13 @@
+// A record kind's decoder as the decoder tests call it: block number, reply,
+// table, and the result as its number.
+#pragma once
+
+#include "decoding/kind_table.h"
+
+struct Decoder {
+    int kindCode = 0;
+    int operator()(int blockNumber, ByteView reply, RecordTable& table) const
+    {
+        return static_cast<int>(DecodeKindReply(kindCode, {blockNumber}, reply, table));
+    }
+};
