@@ -3,12 +3,12 @@
 
 QL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QL_PACKAGES=(
-    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-serialport-dev libgl-dev
-    libxlsxwriter-dev libfreexl-dev libmodbus-dev zlib1g-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    socat ser2net xvfb xauth x11-apps imagemagick fonts-wqy-microhei
-    python3 python3-openpyxl python3-xlwt python3-xlrd
+    libxlsxwriter-dev libfreexl-dev zlib1g-dev
+    libgtest-dev libbenchmark-dev
+    ser2net fonts-wqy-microhei
+    python3 python3-openpyxl python3-xlwt
 )
 
 ql_install_packages() {

@@ -518,7 +518,7 @@ void TMainFrm::showEvent(QShowEvent* event)
 
 void TMainFrm::FormShow()
 {
-    SetupRecordColumns(51);
+    SetupRecordColumns(kFirstTypedKind);
     SetPortStatus(kPortClosedStatus);
     ShowAddress();
 }

@@ -75,19 +75,18 @@ const std::array<SelectorEntry, TReadParamFrm::kDeviceTypeCount> kSelector = {{
 
 struct DetectedEntry {
     int deviceType;
-    int attempts;
     const char* title;
     const char* caption;
 };
 
-// Simple mode tries the types in this order and stops at the first that answers.
-const std::array<DetectedEntry, 6> kDetection = {{
-    {5, 1, "PELLIN气体体积修正仪", "用户只读参数----PELLIN气体体积修正仪"},
-    {2, 2, "IC卡燃气流量计(ModBus V1.3协议)", "用户只读参数----IC卡燃气流量计(ModBus V1.3协议)"},
-    {1, 1, "智能体积修正仪(ModBus V1.2协议)", "用户只读参数----智能体积修正仪(ModBus V1.2协议)"},
-    {6, 1, "Corvex智能体积修正仪", "用户只读参数----Corvex智能体积修正仪"},
-    {7, 1, "金额版IC卡燃气流量计", "用户只读参数----金额版IC卡燃气流量计"},
-    {3, 1, "Tamber智能流量计(自定义协议)", "用户只读参数----Tamber智能流量计(自定义协议)"},
+// Panel title and window caption once simple mode has found the type.
+const std::array<DetectedEntry, 6> kDetected = {{
+    {5, "PELLIN气体体积修正仪", "用户只读参数----PELLIN气体体积修正仪"},
+    {2, "IC卡燃气流量计(ModBus V1.3协议)", "用户只读参数----IC卡燃气流量计(ModBus V1.3协议)"},
+    {1, "智能体积修正仪(ModBus V1.2协议)", "用户只读参数----智能体积修正仪(ModBus V1.2协议)"},
+    {6, "Corvex智能体积修正仪", "用户只读参数----Corvex智能体积修正仪"},
+    {7, "金额版IC卡燃气流量计", "用户只读参数----金额版IC卡燃气流量计"},
+    {3, "Tamber智能流量计(自定义协议)", "用户只读参数----Tamber智能流量计(自定义协议)"},
 }};
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -521,20 +520,16 @@ void TReadParamFrm::ReportPortError(const QString& message)
 
 bool TReadParamFrm::DetectDeviceType()
 {
-    for (const DetectedEntry& step : kDetection) {
-        for (int attempt = 0; attempt < step.attempts; ++attempt) {
-            if (FReader.ReadParams(step.deviceType) != ParamResult::Decoded)
-                continue;
-            ShowDetected(step.deviceType);
-            return true;
-        }
-    }
-    return false;
+    const ParamReader::Detection detection = FReader.DetectDeviceType();
+    if (detection.deviceType == 0)
+        return false;
+    ShowDetected(detection.deviceType);
+    return true;
 }
 
 void TReadParamFrm::ShowDetected(int deviceType)
 {
-    for (const DetectedEntry& step : kDetection) {
+    for (const DetectedEntry& step : kDetected) {
         if (step.deviceType != deviceType)
             continue;
         pnlTitle->setText(Q(step.title));

@@ -47,57 +47,17 @@ private:
     iconv_t FHandle;
 };
 
-} // namespace
-
-std::string Utf8ToGbk(std::string_view utf8)
+// Converts the whole input; where the converter stops at bytes it cannot take
+// (EILSEQ: unconvertible or invalid; EINVAL: truncated at the end) one '?' is
+// written and `skip` tells how many input bytes it stands for.
+std::string ConvertAll(const IconvHandle& converter, std::string_view input,
+                       size_t (*skip)(const char* text, size_t left))
 {
-    IconvHandle converter("GBK", "UTF-8");
     std::string out;
-    if (!converter.Valid()) {
-        // Without a converter only ASCII survives; everything else is replaced.
-        for (size_t i = 0; i < utf8.size();) {
-            const unsigned char c = static_cast<unsigned char>(utf8[i]);
-            out += c < 0x80 ? char(c) : '?';
-            i += c < 0x80 ? 1 : ReplacedLength(utf8.data() + i, utf8.size() - i);
-        }
-        return out;
-    }
-
-    out.reserve(utf8.size());
+    out.reserve(input.size());
     char buffer[1024];
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        size_t outLeft = sizeof buffer;
-        const size_t result = iconv(converter.Get(), &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, size_t(outPtr - buffer));
-        if (result != size_t(-1))
-            continue;
-        if (errno == E2BIG)
-            continue;
-        // EILSEQ: unconvertible or invalid; EINVAL: truncated at the end.
-        out += '?';
-        const size_t skip = ReplacedLength(in, inLeft);
-        in += skip;
-        inLeft -= skip;
-        iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
-    }
-    return out;
-}
-
-std::string GbkToUtf8(std::string_view gbk)
-{
-    IconvHandle converter("UTF-8", "GBK");
-    std::string out;
-    if (!converter.Valid()) {
-        for (char c : gbk)
-            out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
-        return out;
-    }
-    char buffer[1024];
-    char* in = const_cast<char*>(gbk.data());
-    size_t inLeft = gbk.size();
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
     while (inLeft > 0) {
         char* outPtr = buffer;
         size_t outLeft = sizeof buffer;
@@ -106,9 +66,43 @@ std::string GbkToUtf8(std::string_view gbk)
         if (result != size_t(-1) || errno == E2BIG)
             continue;
         out += '?';
-        ++in;
-        --inLeft;
+        const size_t skipped = skip(in, inLeft);
+        in += skipped;
+        inLeft -= skipped;
         iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
     }
+    return out;
+}
+
+size_t OneByte(const char*, size_t)
+{
+    return 1;
+}
+
+} // namespace
+
+std::string Utf8ToGbk(std::string_view utf8)
+{
+    IconvHandle converter("GBK", "UTF-8");
+    if (converter.Valid())
+        return ConvertAll(converter, utf8, ReplacedLength);
+    // Without a converter only ASCII survives; everything else is replaced.
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        out += c < 0x80 ? char(c) : '?';
+        i += c < 0x80 ? 1 : ReplacedLength(utf8.data() + i, utf8.size() - i);
+    }
+    return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk)
+{
+    IconvHandle converter("UTF-8", "GBK");
+    if (converter.Valid())
+        return ConvertAll(converter, gbk, OneByte);
+    std::string out;
+    for (char c : gbk)
+        out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
     return out;
 }

@@ -29,6 +29,7 @@ struct ExportOutcome {
 // Yes/No question about replacing an existing file (text, caption); true for Yes.
 using OverwriteQuestion = std::function<bool(const QString& text, const QString& caption)>;
 
+// Four texts per row (caption, value, caption, value), as the parameter grid holds them.
 using ParameterGridRow = std::array<std::string, 4>;
 
 inline constexpr const char* kParameterSheetName = "Pellin实时数据";

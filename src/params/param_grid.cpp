@@ -61,7 +61,7 @@ ParamGrid FillParamGrid(const std::vector<std::string>& paramFields)
     const size_t n = paramFields.size() / 2;
     ParamGrid grid(std::max<size_t>(n / 2 + n % 2, 1));
     for (size_t i = 0; i < n; ++i) {
-        ParameterGridRow& row = grid[i / 2];
+        ParamGridRow& row = grid[i / 2];
         const size_t column = i % 2 == 0 ? 0 : 2;
         row[column] = paramFields[2 * i];
         row[column + 1] = "0";
@@ -76,7 +76,7 @@ int ParamGridRowHeight(const ParamGrid& grid)
 
 void ResetParamGrid(ParamGrid& grid)
 {
-    for (ParameterGridRow& row : grid) {
+    for (ParamGridRow& row : grid) {
         row[1] = "0";
         row[3] = row[2].empty() ? std::string() : std::string("0");
     }

@@ -5,13 +5,14 @@
 
 #include "codec/codec.h"
 #include "decoding/protocol_sheet.h"
-#include "export/record_export.h"
 
 #include <array>
 #include <string>
 #include <vector>
 
-using ParamGrid = std::vector<ParameterGridRow>;
+// Caption, value, caption, value: the same four texts the parameter sheet export takes.
+using ParamGridRow = std::array<std::string, 4>;
+using ParamGrid = std::vector<ParamGridRow>;
 using ParamLayoutArray = std::array<int, kParamLayoutSize>;
 
 // The rows the grid shares among itself; the row height is this divided by the rows.

@@ -6,6 +6,14 @@
 
 namespace {
 
+struct DetectionStep {
+    int deviceType;
+    int attempts;
+};
+
+// The parameter window's simple mode tries the types in this order.
+constexpr DetectionStep kDetectionOrder[] = {{5, 1}, {2, 2}, {1, 1}, {6, 1}, {7, 1}, {3, 1}};
+
 // The start bytes, address and function of the custom status request of device type 3.
 constexpr uint8_t kCustomStart = 0x55;
 constexpr uint8_t kCustomStatusCommand = 0x02;
@@ -146,4 +154,19 @@ int ParamReader::ReadParams(int deviceType)
     case 7: return ReadParamsMoney();
     default: return 0;
     }
+}
+
+ParamReader::Detection ParamReader::DetectDeviceType()
+{
+    Detection detection;
+    for (const DetectionStep& step : kDetectionOrder) {
+        for (int attempt = 0; attempt < step.attempts; ++attempt) {
+            detection.result = ReadParams(step.deviceType);
+            if (detection.result == ParamResult::Decoded) {
+                detection.deviceType = step.deviceType;
+                return detection;
+            }
+        }
+    }
+    return detection;
 }

@@ -52,6 +52,14 @@ public:
     // The read of `deviceType`; 0 (no read, a failure) for a type without one.
     int ReadParams(int deviceType);
 
+    // The parameter window's simple mode: reads the device types in detection
+    // order, each as often as it is tried, and stops at the first that answers.
+    struct Detection {
+        int deviceType = 0; // 0 when no type answered
+        int result = 0;     // the last read's result
+    };
+    Detection DetectDeviceType();
+
     // Called after the labels (or the grid) of a type were reset and after they
     // were decoded, so a window can show them while the read goes on.
     std::function<void(int deviceType)> Changed;

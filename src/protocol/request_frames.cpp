@@ -61,6 +61,19 @@ Bytes RegisterReadFrame(ByteView baseRequest, int block)
                                           static_cast<uint16_t>(count)));
 }
 
+// The kind's request shape; a code no device type knows is framed by its device
+// type's dialect (record by index for an unlisted type) with no records per block.
+RequestShape ShapeOfCode(int kindCode)
+{
+    if (const KindRow* kind = FindKindRow(kindCode))
+        return kind->request;
+    RequestShape shape;
+    if (const DeviceTypeInfo* device = FindDeviceType(DeviceTypeOfKind(kindCode)))
+        shape.dialect = device->dialect;
+    shape.recordsPerBlock = 0;
+    return shape;
+}
+
 } // namespace
 
 Bytes BaseRequestOfKind(int kindCode, uint8_t address, RegisterWindow registers)
@@ -87,14 +100,12 @@ Bytes BlockRequestFrame(int kindCode, ByteView baseRequest, int block)
 {
     if (baseRequest.empty())
         return {};
-    const KindRow* kind = FindKindRow(kindCode);
-    // A code no device type knows is framed as a record-by-index request.
-    const RequestDialect dialect = kind ? kind->request.dialect : RequestDialect::RecordByIndex;
-    switch (dialect) {
+    const RequestShape shape = ShapeOfCode(kindCode);
+    switch (shape.dialect) {
     case RequestDialect::CustomSum8:
         return CustomSum8Frame(baseRequest, block);
     case RequestDialect::RecordRange:
-        return RecordRangeFrame(kind->request, baseRequest, block);
+        return RecordRangeFrame(shape, baseRequest, block);
     case RequestDialect::ModbusRegisters:
         return RegisterReadFrame(baseRequest, block);
     case RequestDialect::RecordByIndex:

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "support/sim_process.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -38,40 +40,6 @@ inline CliResult RunCli(const QStringList& args, int timeoutMs = 120000)
     result.err = process.readAllStandardError().toStdString();
     return result;
 }
-
-class SimProcess {
-public:
-    explicit SimProcess(const QStringList& args)
-    {
-        FProcess.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-sim"), args);
-        if (!FProcess.waitForStarted(10000))
-            return;
-        while (!FProcess.canReadLine() && FProcess.waitForReadyRead(10000)) {
-        }
-        FFirstLine = QString::fromUtf8(FProcess.readLine()).trimmed();
-        if (FFirstLine.startsWith(QStringLiteral("PTY ")))
-            FPty = FFirstLine.mid(4);
-    }
-    ~SimProcess()
-    {
-        if (FProcess.state() == QProcess::NotRunning)
-            return;
-        FProcess.terminate();
-        if (!FProcess.waitForFinished(5000)) {
-            FProcess.kill();
-            FProcess.waitForFinished();
-        }
-    }
-    // Empty when the simulator did not come up.
-    const QString& Pty() const { return FPty; }
-    // "PTY <path>" or, with --tcp, "TCP 127.0.0.1:<port>".
-    const QString& FirstLine() const { return FFirstLine; }
-
-private:
-    QProcess FProcess;
-    QString FPty;
-    QString FFirstLine;
-};
 
 // Lines of `text` that start with `prefix`.
 inline std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix)

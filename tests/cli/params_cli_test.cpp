@@ -103,6 +103,22 @@ TEST(ParamsCli, OtherTypeOnTheLineGivesResetValuesAndExit1)
     EXPECT_EQ(values["lblICMoney_time"].text, "2000-01-01 00:00:00");
 }
 
+// Type 0 tries the types in the parameter window's simple-mode order: types 5 and 2
+// stay silent before type 6 answers.
+TEST(ParamsCli, Type0FindsTheTypeOnTheLine)
+{
+    SimProcess sim({"--type", "6"});
+    ASSERT_FALSE(sim.Pty().isEmpty());
+    const CliResult r = RunCli({"params", "--port", sim.Pty(), "--type", "0"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.out.rfind("result 1\n", 0), 0u) << r.out;
+    std::vector<std::string> order;
+    const std::map<std::string, Line> values = Values(r.out, order);
+    ASSERT_FALSE(order.empty());
+    for (const std::string& name : order)
+        EXPECT_EQ(name.rfind("lblCorvex_", 0), 0u) << name;
+}
+
 TEST(ParamsCli, DeviceType4HasNoReadOut)
 {
     const CliResult r = RunCli({"params", "--port", "/dev/null", "--type", "4"});

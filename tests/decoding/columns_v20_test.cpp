@@ -171,7 +171,7 @@ TEST_P(RowsFitColumns, CellCountEqualsColumnCount)
     const RowFit& f = GetParam();
     RecordTable table = ColumnsOf(f.kind);
     // A known parameter code (0x101 is in both change tables) so change rows are complete.
-    const Bytes values = Cat({Hex("01 00 00 00 00 00"), Bytes(60, 0x00)});
+    const Bytes values = Cat({HexBytes("01 00 00 00 00 00"), Bytes(60, 0x00)});
     ASSERT_EQ(f.decode(1, FullBlock(f.slotCount, f.slotSize, values), table), 1);
     for (const auto& row : table.Rows())
         EXPECT_EQ(static_cast<int>(row.size()), table.ColumnCount());

@@ -104,14 +104,14 @@ std::vector<ValueCase> ValueCases()
     return {
         {"AntiCut55IsNormal",
          kAntiCut,
-         Cat({Dbl(1.5), Dbl(2.25), Sgl(3.0f), Sgl(4.0f), Sgl(-5.5f), Sgl(101.25f), Hex("00 12 AB CD FF 55")}),
+         Cat({Dbl(1.5), Dbl(2.25), Sgl(3.0f), Sgl(4.0f), Sgl(-5.5f), Sgl(101.25f), HexBytes("00 12 AB CD FF 55")}),
          {"1.5000", "2.2500", "3.00", "4.00", "-5.50", "101.25", "0012", "ABCD", "正常"}},
         {"AntiCutOtherFlagIsCut",
          kAntiCut,
-         Cat({Dbl(0), Dbl(0), Sgl(0), Sgl(0), Sgl(0), Sgl(0), Hex("00 00 00 00 55 AA")}),
+         Cat({Dbl(0), Dbl(0), Sgl(0), Sgl(0), Sgl(0), Sgl(0), HexBytes("00 00 00 00 55 AA")}),
          {"0.0000", "0.0000", "0.00", "0.00", "0.00", "0.00", "0000", "0000", "剪断"}},
-        {"AntiRemoval55IsNormal", kAntiRemoval, Hex("55 00"), {"正常"}},
-        {"AntiRemovalOtherIsRemoved", kAntiRemoval, Hex("00 55"), {"拆卸"}},
+        {"AntiRemoval55IsNormal", kAntiRemoval, HexBytes("55 00"), {"正常"}},
+        {"AntiRemovalOtherIsRemoved", kAntiRemoval, HexBytes("00 55"), {"拆卸"}},
         {"ConsumptionAmountsSigned",
          kConsumption,
          Cat({Dbl(100.125), Dbl(98.5), Sgl(1.5f), Sgl(20.0f), Sgl(101.0f), amounts}),
@@ -119,20 +119,20 @@ std::vector<ValueCase> ValueCases()
           "-9223372036854775808"}},
         {"ConsumptionNanDouble",
          kConsumption,
-         Cat({Hex("7FF0000000000000"), Hex("7FF8000000000001"), Hex("FFC00000")}),
+         Cat({HexBytes("7FF0000000000000"), HexBytes("7FF8000000000001"), HexBytes("FFC00000")}),
          {"inf", "nan", "-nan", "0.00", "0.00", "0", "0", "0", "0"}},
         {"RechargeUserCardMoney",
          kRecharge,
-         Cat({Hex("11"), U32(4294967295u), I64(5000), I64(1234), I64(-7)}),
+         Cat({HexBytes("11"), U32(4294967295u), I64(5000), I64(1234), I64(-7)}),
          {"用户卡金额充值", "4294967295", "5000", "1234", "-7"}},
-        {"RechargeEmergencyCardMoney", kRecharge, Hex("21"), {"应急卡金额充值", "0", "0", "0", "0"}},
-        {"RechargeRemoteMoney", kRecharge, Hex("31"), {"远程金额充值", "0", "0", "0", "0"}},
-        {"RechargeUserCardGas", kRecharge, Hex("12"), {"用户卡气量充值", "0", "0", "0", "0"}},
-        {"RechargeEmergencyCardGas", kRecharge, Hex("22"), {"应急卡气量充值", "0", "0", "0", "0"}},
-        {"RechargeRemoteGas", kRecharge, Hex("32"), {"远程气量充值", "0", "0", "0", "0"}},
+        {"RechargeEmergencyCardMoney", kRecharge, HexBytes("21"), {"应急卡金额充值", "0", "0", "0", "0"}},
+        {"RechargeRemoteMoney", kRecharge, HexBytes("31"), {"远程金额充值", "0", "0", "0", "0"}},
+        {"RechargeUserCardGas", kRecharge, HexBytes("12"), {"用户卡气量充值", "0", "0", "0", "0"}},
+        {"RechargeEmergencyCardGas", kRecharge, HexBytes("22"), {"应急卡气量充值", "0", "0", "0", "0"}},
+        {"RechargeRemoteGas", kRecharge, HexBytes("32"), {"远程气量充值", "0", "0", "0", "0"}},
         {"RechargeUnknownTypeIsEmpty",
          kRecharge,
-         Cat({Hex("41"), U32(100), I64(200), I64(300), I64(400)}),
+         Cat({HexBytes("41"), U32(100), I64(200), I64(300), I64(400)}),
          {"", "100", "200", "300", "400"}},
     };
 }
@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, MoneyValues, testing::ValuesIn(ValueCases()),
 TEST(MoneyConsumption, TwoRecordBlockAppendsTwoRows)
 {
     const Bytes reply = BlockReply({Slot(0x012B, kTime, Cat({Dbl(1.0), Dbl(2.0)}), 68),
-                                    Slot(0x012C, Hex("24 01 02 03 04 05"), Cat({Dbl(3.0), Dbl(4.0)}), 68)});
+                                    Slot(0x012C, HexBytes("24 01 02 03 04 05"), Cat({Dbl(3.0), Dbl(4.0)}), 68)});
     ASSERT_EQ(reply.size(), 155u);
     RecordTable table;
     ASSERT_EQ(Decoder{712}(7, reply, table), 1);
@@ -169,7 +169,7 @@ TEST(MoneyConsumption, TwoRecordBlockAppendsTwoRows)
 
 TEST(MoneyLiteral, AntiRemovalFullBlock)
 {
-    const Bytes reply = Hex("17 03 40 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 23 05 17 08 30 00 55 "
+    const Bytes reply = HexBytes("17 03 40 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 23 05 17 08 30 00 55 "
                             "00 00 01 23 05 17 08 30 00 "
                             "00 00 00 02 23 05 17 08 30 00 55 00 00 03 23 05 17 08 30 00 AA 00 00 04 23 05 "
                             "17 08 30 00 56 00 C1 30");
@@ -200,15 +200,15 @@ FmtSample Sample(Fmt fmt)
     case Fmt::Single4:
         return {Sgl(1.5f), "1.5000", Sgl(-0.0625f), "-0.0625"};
     case Fmt::DateHour:
-        return {Hex("23 05 17 08"), "2023-05-17 08", Hex("2A 01 01 00"), "2024-01-01 00"};
+        return {HexBytes("23 05 17 08"), "2023-05-17 08", HexBytes("2A 01 01 00"), "2024-01-01 00"};
     case Fmt::Hex32:
-        return {Hex("DE AD BE EF"), "DEADBEEF", Hex("00 00 00 01"), "00000001"};
+        return {HexBytes("DE AD BE EF"), "DEADBEEF", HexBytes("00 00 00 01"), "00000001"};
     case Fmt::Hex16:
-        return {Hex("12 34 AB CD"), "ABCD", Hex("FF FF 00 0F"), "000F"};
+        return {HexBytes("12 34 AB CD"), "ABCD", HexBytes("FF FF 00 0F"), "000F"};
     case Fmt::Int16:
-        return {Hex("00 00 FF F6"), "-10", Hex("00 00 00 32"), "50"};
+        return {HexBytes("00 00 FF F6"), "-10", HexBytes("00 00 00 32"), "50"};
     case Fmt::BcdPair:
-        return {Hex("00 00 08 30"), "08-30", Hex("99 99 23 59"), "23-59"};
+        return {HexBytes("00 00 08 30"), "08-30", HexBytes("99 99 23 59"), "23-59"};
     }
     return {};
 }
@@ -305,16 +305,16 @@ struct MaskCase {
 
 const MaskCase kMasks[] = {
     {"ThirdByteFourIsMeterFactor5",
-     Cat({Hex("00 00 04 00 00 00"), Sgl(1.25f), Sgl(2.5f)}),
+     Cat({HexBytes("00 00 04 00 00 00"), Sgl(1.25f), Sgl(2.5f)}),
      {"仪表系数5", "1.2500", "2.5000"}},
-    {"AllZeroShowsOnlyTimeStamp", Cat({Hex("00 00 00 00 00 00"), U32(1), U32(2)}), {}},
-    {"SeveralBitsGiveUnknownCode", Cat({Hex("03 00 00 00 00 00"), U32(1), U32(2)}), {}},
-    {"LaterBytesIgnored", Cat({Hex("00 80 FF FF FF FF"), U32(1), U32(2)}), {"时长1", "1", "2"}},
+    {"AllZeroShowsOnlyTimeStamp", Cat({HexBytes("00 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"SeveralBitsGiveUnknownCode", Cat({HexBytes("03 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"LaterBytesIgnored", Cat({HexBytes("00 80 FF FF FF FF"), U32(1), U32(2)}), {"时长1", "1", "2"}},
     {"LowerLimitMinusTen",
-     Cat({Hex("00 00 00 00 00 04"), Hex("00 00 FF F6"), Hex("7F FF 00 00")}),
+     Cat({HexBytes("00 00 00 00 00 04"), HexBytes("00 00 FF F6"), HexBytes("7F FF 00 00")}),
      {"温度报警下限值", "-10", "0"}},
     {"SettlementTime0830",
-     Cat({Hex("00 00 00 20 00 00"), Hex("00 00 08 30"), Hex("00 00 3C 00")}),
+     Cat({HexBytes("00 00 00 20 00 00"), HexBytes("00 00 08 30"), HexBytes("00 00 3C 00")}),
      {"日累计量结算时间", "08-30", "36-00"}},
 };
 

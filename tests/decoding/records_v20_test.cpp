@@ -158,7 +158,7 @@ const Family& F(const char* name)
 
 std::vector<ValueCase> ValueCases()
 {
-    const Bytes hexWords = Hex("00 12 AB CD");
+    const Bytes hexWords = HexBytes("00 12 AB CD");
     return {
         {"DailyTwoDoubles", F("Daily"), Cat({Dbl(1.5), Dbl(12345.6789)}), {"1.5000", "12345.6789"}},
         {"DailyDoublesRoundToFourDecimals",
@@ -177,43 +177,43 @@ std::vector<ValueCase> ValueCases()
          {"1.0000", "2.0000", "3.13", "4.50", "-20.25", "101.32", "0012", "ABCD"}},
         {"PowerLossLikeSensorAlarm",
          F("PowerLoss"),
-         Cat({Dbl(5.0), Dbl(6.0), Sgl(1.0f), Sgl(2.0f), Sgl(3.0f), Sgl(4.0f), Hex("FF FF 00 01")}),
+         Cat({Dbl(5.0), Dbl(6.0), Sgl(1.0f), Sgl(2.0f), Sgl(3.0f), Sgl(4.0f), HexBytes("FF FF 00 01")}),
          {"5.0000", "6.0000", "1.00", "2.00", "3.00", "4.00", "FFFF", "0001"}},
         {"LimitAlarmThreeDoublesFiveSingles",
          F("LimitAlarm"),
          Cat({Dbl(1.0), Dbl(2.0), Dbl(3.0), Sgl(4.0f), Sgl(5.0f), Sgl(6.0f), Sgl(7.0f), Sgl(8.0f),
-              Hex("12 34 56 78")}),
+              HexBytes("12 34 56 78")}),
          {"1.0000", "2.0000", "3.0000", "4.00", "5.00", "6.00", "7.00", "8.00", "1234", "5678"}},
-        {"StartStop55IsStart", F("StartStop"), Cat({Dbl(99.5), Hex("55")}), {"99.5000", "启动"}},
-        {"StartStopAAIsStop", F("StartStop"), Cat({Dbl(99.5), Hex("AA")}), {"99.5000", "停止"}},
-        {"StartStop00IsStop", F("StartStop"), Cat({Dbl(99.5), Hex("00")}), {"99.5000", "停止"}},
+        {"StartStop55IsStart", F("StartStop"), Cat({Dbl(99.5), HexBytes("55")}), {"99.5000", "启动"}},
+        {"StartStopAAIsStop", F("StartStop"), Cat({Dbl(99.5), HexBytes("AA")}), {"99.5000", "停止"}},
+        {"StartStop00IsStop", F("StartStop"), Cat({Dbl(99.5), HexBytes("00")}), {"99.5000", "停止"}},
         {"AntiCutNeitherIsNormal",
          F("AntiCut"),
-         Cat({Hex("00 00"), Dbl(1.0), Dbl(2.0), Sgl(3.0f), Sgl(4.0f)}),
+         Cat({HexBytes("00 00"), Dbl(1.0), Dbl(2.0), Sgl(3.0f), Sgl(4.0f)}),
          {"正常", "1.0000", "2.0000", "3.00", "4.00"}},
         {"AntiCutSecondByteIsCut",
          F("AntiCut"),
-         Cat({Hex("00 FF")}),
+         Cat({HexBytes("00 FF")}),
          {"剪断", "0.0000", "0.0000", "0.00", "0.00"}},
         {"AntiCutFirstByteIsMagnetic",
          F("AntiCut"),
-         Cat({Hex("FF 00")}),
+         Cat({HexBytes("FF 00")}),
          {"磁干扰", "0.0000", "0.0000", "0.00", "0.00"}},
         {"AntiCutBothBytes",
          F("AntiCut"),
-         Cat({Hex("FF FF")}),
+         Cat({HexBytes("FF FF")}),
          {"剪断并磁干扰", "0.0000", "0.0000", "0.00", "0.00"}},
         {"AntiCutOtherFlagValueIsNormal",
          F("AntiCut"),
-         Cat({Hex("55 FE")}),
+         Cat({HexBytes("55 FE")}),
          {"正常", "0.0000", "0.0000", "0.00", "0.00"}},
         {"AntiRemoval55IsNormal",
          F("AntiRemoval"),
-         Cat({Hex("55 00"), Dbl(1.0), Dbl(2.0), Sgl(3.0f), Sgl(4.0f)}),
+         Cat({HexBytes("55 00"), Dbl(1.0), Dbl(2.0), Sgl(3.0f), Sgl(4.0f)}),
          {"正常", "1.0000", "2.0000", "3.00", "4.00"}},
         {"AntiRemovalOtherIsRemoved",
          F("AntiRemoval"),
-         Cat({Hex("00 55")}),
+         Cat({HexBytes("00 55")}),
          {"拆卸", "0.0000", "0.0000", "0.00", "0.00"}},
         {"MonthOneDouble", F("Month"), Dbl(123456789.125), {"123456789.1250"}},
         {"RealtimeSinglesWithTwoDecimals",
@@ -238,12 +238,12 @@ std::vector<ValueCase> ValueCases()
          {"5.0000", "6.0000"}},
         {"MeterFactorChangeIndicatorUnsigned",
          F("MeterFactorChange"),
-         Cat({Sgl(1.005f), Sgl(0.5f), Hex("FE")}),
+         Cat({Sgl(1.005f), Sgl(0.5f), HexBytes("FE")}),
          {"1.00", "0.50", "254"}},
         {"NanAndInfinityPrintAsPrintfDoes",
          F("Realtime"),
-         Cat({Hex("7FF8000000000000"), Hex("FFF0000000000000"), Hex("7F800000"), Hex("FF800000"),
-              Hex("7FC00000")}),
+         Cat({HexBytes("7FF8000000000000"), HexBytes("FFF0000000000000"), HexBytes("7F800000"), HexBytes("FF800000"),
+              HexBytes("7FC00000")}),
          {"nan", "-inf", "inf", "-inf", "nan"}},
     };
 }
@@ -275,11 +275,11 @@ struct HeadCase {
 };
 
 const HeadCase kHeads[] = {
-    {"RecordZeroIsRowOne", 0x0000, Hex("23 05 17 08 30 00"), "1", "2023-05-17 08:30:00"},
-    {"Record012BIsRow300", 0x012B, Hex("99 12 31 23 59 59"), "300", "2099-12-31 23:59:59"},
-    {"RecordFFFFIsRow65536", 0xFFFF, Hex("00 01 01 00 00 00"), "65536", "2000-01-01 00:00:00"},
-    {"BcdNibblesAboveNineAsCodec", 0x0001, Hex("2A 13 45 99 FF 0B"), "2", "2024-13-45 99:99:05"},
-    {"TimeAllFFButValueSetIsNotBlank", 0x0002, Hex("FF FF FF FF FF FF"), "3", "2099-99-99 99:99:99"},
+    {"RecordZeroIsRowOne", 0x0000, HexBytes("23 05 17 08 30 00"), "1", "2023-05-17 08:30:00"},
+    {"Record012BIsRow300", 0x012B, HexBytes("99 12 31 23 59 59"), "300", "2099-12-31 23:59:59"},
+    {"RecordFFFFIsRow65536", 0xFFFF, HexBytes("00 01 01 00 00 00"), "65536", "2000-01-01 00:00:00"},
+    {"BcdNibblesAboveNineAsCodec", 0x0001, HexBytes("2A 13 45 99 FF 0B"), "2", "2024-13-45 99:99:05"},
+    {"TimeAllFFButValueSetIsNotBlank", 0x0002, HexBytes("FF FF FF FF FF FF"), "3", "2099-99-99 99:99:99"},
 };
 
 class V20Head : public testing::TestWithParam<HeadCase> {};
@@ -303,12 +303,12 @@ INSTANTIATE_TEST_SUITE_P(Records, V20Head, testing::ValuesIn(kHeads),
 
 TEST(FindChangedParameter, FirstNonZeroByteWins)
 {
-    EXPECT_EQ(FindChangedParameter(Hex("00 00 00 00 00 00")), 0);
-    EXPECT_EQ(FindChangedParameter(Hex("20 00 00 00 00 01")), 0x120);
-    EXPECT_EQ(FindChangedParameter(Hex("00 00 01 00 00 00")), 0x301);
-    EXPECT_EQ(FindChangedParameter(Hex("00 00 00 00 00 80")), 0x680);
-    EXPECT_EQ(FindChangedParameter(Hex("00 FF 01 00 00 00")), 0x2FF);
-    EXPECT_EQ(FindChangedParameter(Hex("00 00 00")), 0); // short mask: scanned as far as it goes
+    EXPECT_EQ(FindChangedParameter(HexBytes("00 00 00 00 00 00")), 0);
+    EXPECT_EQ(FindChangedParameter(HexBytes("20 00 00 00 00 01")), 0x120);
+    EXPECT_EQ(FindChangedParameter(HexBytes("00 00 01 00 00 00")), 0x301);
+    EXPECT_EQ(FindChangedParameter(HexBytes("00 00 00 00 00 80")), 0x680);
+    EXPECT_EQ(FindChangedParameter(HexBytes("00 FF 01 00 00 00")), 0x2FF);
+    EXPECT_EQ(FindChangedParameter(HexBytes("00 00 00")), 0); // short mask: scanned as far as it goes
 }
 
 // Value samples per format: the same four bytes are used for the old and, reversed
@@ -332,15 +332,15 @@ FmtSample Sample(Fmt fmt)
     case Fmt::Uint32:
         return {U32(300), "300", U32(0x80000000u), "2147483648"};
     case Fmt::Hex32:
-        return {Hex("DE AD BE EF"), "DEADBEEF", Hex("00 01 0A FF"), "00010AFF"};
+        return {HexBytes("DE AD BE EF"), "DEADBEEF", HexBytes("00 01 0A FF"), "00010AFF"};
     case Fmt::Int16:
-        return {Hex("00 00 FF F6"), "-10", Hex("12 34 00 2D"), "45"};
+        return {HexBytes("00 00 FF F6"), "-10", HexBytes("12 34 00 2D"), "45"};
     case Fmt::BcdPair:
-        return {Hex("00 00 08 30"), "08-30", Hex("FF FF 23 5A"), "23-54"};
+        return {HexBytes("00 00 08 30"), "08-30", HexBytes("FF FF 23 5A"), "23-54"};
     case Fmt::DateHour:
-        return {Hex("23 05 17 08"), "2023-05-17 08", Hex("24 12 31 23"), "2024-12-31 23"};
+        return {HexBytes("23 05 17 08"), "2023-05-17 08", HexBytes("24 12 31 23"), "2024-12-31 23"};
     case Fmt::Hex16:
-        return {Hex("12 34 AB CD"), "ABCD", Hex("FF FF 00 0F"), "000F"};
+        return {HexBytes("12 34 AB CD"), "ABCD", HexBytes("FF FF 00 0F"), "000F"};
     }
     return {};
 }
@@ -421,22 +421,22 @@ struct MaskCase {
 };
 
 const MaskCase kMasks[] = {
-    {"AllZeroShowsOnlyTimeStamp", Cat({Hex("00 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"AllZeroShowsOnlyTimeStamp", Cat({HexBytes("00 00 00 00 00 00"), U32(1), U32(2)}), {}},
     {"SixthByteIgnoredAfterFirst",
-     Cat({Hex("20 00 00 00 00 01"), Sgl(1.0f), Sgl(2.0f)}),
+     Cat({HexBytes("20 00 00 00 00 01"), Sgl(1.0f), Sgl(2.0f)}),
      {"压力偏置", "1.0000", "2.0000"}},
-    {"SeveralBitsInOneByteUnknown", Cat({Hex("03 00 00 00 00 00"), U32(1), U32(2)}), {}},
-    {"SeveralBitsThenSingleBitStillUnknown", Cat({Hex("00 00 11 00 01 00"), U32(1), U32(2)}), {}},
-    {"MaskByteTwoHasNoEntry", Cat({Hex("00 01 00 00 00 00"), U32(1), U32(2)}), {}},
-    {"UnknownBitInKnownByte", Cat({Hex("02 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"SeveralBitsInOneByteUnknown", Cat({HexBytes("03 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"SeveralBitsThenSingleBitStillUnknown", Cat({HexBytes("00 00 11 00 01 00"), U32(1), U32(2)}), {}},
+    {"MaskByteTwoHasNoEntry", Cat({HexBytes("00 01 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"UnknownBitInKnownByte", Cat({HexBytes("02 00 00 00 00 00"), U32(1), U32(2)}), {}},
     {"LowerLimitMinusTen",
-     Cat({Hex("00 00 00 00 00 04"), Hex("00 00 FF F6"), Hex("00 00 00 05")}),
+     Cat({HexBytes("00 00 00 00 00 04"), HexBytes("00 00 FF F6"), HexBytes("00 00 00 05")}),
      {"温度报警下限值", "-10", "5"}},
     {"UpperLimitMostNegative",
-     Cat({Hex("00 00 00 00 00 02"), Hex("00 00 80 00"), Hex("FF FF 7F FF")}),
+     Cat({HexBytes("00 00 00 00 00 02"), HexBytes("00 00 80 00"), HexBytes("FF FF 7F FF")}),
      {"温度报警上限值", "-32768", "32767"}},
     {"SingleNaNPrintsAsPrintf",
-     Cat({Hex("01 00 00 00 00 00"), Hex("7F C0 00 00"), Hex("FF 80 00 00")}),
+     Cat({HexBytes("01 00 00 00 00 00"), HexBytes("7F C0 00 00"), HexBytes("FF 80 00 00")}),
      {"仪表系数", "nan", "-inf"}},
 };
 
@@ -459,7 +459,7 @@ INSTANTIATE_TEST_SUITE_P(Masks, V20Mask, testing::ValuesIn(kMasks),
 
 TEST(V20Literal, MonthBlockWithBlankFourthSlot)
 {
-    const Bytes reply = Hex(
+    const Bytes reply = HexBytes(
         "17 03 5E 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 23 05 17 08 30 00 3F F8 00 00 00 00 00 00 "
         "00 01 23 05 17 08 30 00 40 6F 48 00 00 00 00 00 00 02 23 05 17 08 30 00 C0 08 00 00 00 00 00 00 00 "
         "03 FF FF FF FF FF FF FF FF FF FF FF FF FF FF 00 03 FF FF FF FF FF FF FF FF FF FF FF FF FF FF DD EF");
@@ -474,7 +474,7 @@ TEST(V20Literal, MonthBlockWithBlankFourthSlot)
 
 TEST(V20Literal, StartStopFullBlock)
 {
-    const Bytes reply = Hex("17 03 68 01 00 00 00 00 00 00 00 00 00 00 00 00 00 01 2B 23 05 17 08 30 00 40 "
+    const Bytes reply = HexBytes("17 03 68 01 00 00 00 00 00 00 00 00 00 00 00 00 00 01 2B 23 05 17 08 30 00 40 "
                             "24 20 00 00 00 00 00 55 "
                             "00 01 2C 23 05 17 08 30 00 40 24 20 00 00 00 00 00 AA 00 01 2D 23 05 17 08 30 "
                             "00 40 24 20 00 00 00 00 "

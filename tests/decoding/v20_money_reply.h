@@ -11,29 +11,10 @@
 
 #include "codec/codec.h"
 #include "decoding/record_table.h"
+#include "support/hex.h"
 #include "kind_decoder.h"
 
 namespace replies {
-
-// "01 03 0A" or "01030A"; anything that is not a hex digit is skipped.
-inline Bytes Hex(std::string_view text)
-{
-    Bytes out;
-    int high = -1;
-    for (char ch : text) {
-        if (!std::isxdigit(static_cast<unsigned char>(ch)))
-            continue;
-        const int nibble =
-            std::isdigit(static_cast<unsigned char>(ch)) ? ch - '0' : (std::toupper(ch) - 'A' + 10);
-        if (high < 0) {
-            high = nibble;
-        } else {
-            out.push_back(static_cast<uint8_t>(high * 16 + nibble));
-            high = -1;
-        }
-    }
-    return out;
-}
 
 inline Bytes BigEndian(uint64_t value, int size)
 {
@@ -69,7 +50,7 @@ inline Bytes Cat(std::initializer_list<Bytes> pieces)
 }
 
 // A time stamp that is easy to recognise in the rows: 2023-05-17 08:30:00.
-inline const Bytes kTime = Hex("23 05 17 08 30 00");
+inline const Bytes kTime = HexBytes("23 05 17 08 30 00");
 inline const char* const kTimeText = "2023-05-17 08:30:00";
 
 // Record number, time stamp, then the values; padded with 0x00 (or cut) to size.

@@ -4,6 +4,7 @@
 #include "log/log_file.h"
 
 #include "support/hex.h"
+#include "support/unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -34,23 +35,6 @@ std::string ReadFile(const fs::path& path)
 void WriteFile(const fs::path& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-// Runs `action` in a child process that may not write where only the owner of
-// a read-only folder could: as root (who ignores permission bits) the child
-// drops to the user "nobody" first. Returns the action's result, or -1.
-int RunUnprivileged(const std::function<int()>& action)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(99);
-        _exit(action());
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
 }
 
 const LogMessage kQuestion{"文件已经存在，是否覆盖原文件？", "信息提示", LogMessageKind::Question};

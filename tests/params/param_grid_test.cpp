@@ -16,9 +16,9 @@ TEST(ParamGridFill, FiveParametersGiveThreeRowsOf126Pixels)
 {
     const ParamGrid grid = FillParamGrid(Fields({"a", "FLT", "b", "LNG", "c", "DBL", "d", "BYTE", "e", "DT2"}));
     ASSERT_EQ(grid.size(), 3u);
-    EXPECT_EQ(grid[0], (ParameterGridRow{"a", "0", "b", "0"}));
-    EXPECT_EQ(grid[1], (ParameterGridRow{"c", "0", "d", "0"}));
-    EXPECT_EQ(grid[2], (ParameterGridRow{"e", "0", "", ""}));
+    EXPECT_EQ(grid[0], (ParamGridRow{"a", "0", "b", "0"}));
+    EXPECT_EQ(grid[1], (ParamGridRow{"c", "0", "d", "0"}));
+    EXPECT_EQ(grid[2], (ParamGridRow{"e", "0", "", ""}));
     EXPECT_EQ(ParamGridRowHeight(grid), 126);
 }
 
@@ -26,7 +26,7 @@ TEST(ParamGridFill, NoParametersGiveOneEmptyRowOfTheWholeHeight)
 {
     const ParamGrid grid = FillParamGrid({});
     ASSERT_EQ(grid.size(), 1u);
-    EXPECT_EQ(grid[0], (ParameterGridRow{"", "", "", ""}));
+    EXPECT_EQ(grid[0], (ParamGridRow{"", "", "", ""}));
     EXPECT_EQ(ParamGridRowHeight(grid), 380);
 }
 
@@ -34,8 +34,8 @@ TEST(ParamGridFill, ResetPutsZerosBesideCaptionsOnly)
 {
     ParamGrid grid = {{"a", "1.5", "b", "7"}, {"e", "x", "", "stale"}};
     ResetParamGrid(grid);
-    EXPECT_EQ(grid[0], (ParameterGridRow{"a", "0", "b", "0"}));
-    EXPECT_EQ(grid[1], (ParameterGridRow{"e", "0", "", ""}));
+    EXPECT_EQ(grid[0], (ParamGridRow{"a", "0", "b", "0"}));
+    EXPECT_EQ(grid[1], (ParamGridRow{"e", "0", "", ""}));
 }
 
 TEST(ParamGridRequest, ReadsTheBlockOfTheLayoutAsLow16Bits)

@@ -45,24 +45,20 @@ INSTANTIATE_TEST_SUITE_P(RequestFrames, BaseRequests,
                                          BaseCase{"Kind68SkipsKindByte08", 68, 1, HexBytes("01 65 09 09")},
                                          BaseCase{"Kind617", 617, 1, HexBytes("01 65 09 12")},
                                          BaseCase{"Kind713", 713, 23, HexBytes("17 65 09 0E")},
-                                         BaseCase{"Type5NeedsWorkbook", 51, 1, Bytes{}},
+                                         BaseCase{"Type5WithoutRegisterWindow", 51, 1, HexBytes("01 03 00 00 00 00")},
                                          BaseCase{"UnknownKind", 618, 1, Bytes{}},
                                          BaseCase{"DeviceTypeNodeIsNoKind", 6, 1, Bytes{}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RequestFrames, EveryKnownKindOutsideType5HasABaseRequest)
+TEST(RequestFrames, EveryKnownKindHasABaseRequest)
 {
     for (const RecordKindInfo& kind : RecordKinds()) {
-        const Bytes base = BaseRequestOfKind(kind.code, 23);
-        if (DeviceTypeOfKind(kind.code) == 5) {
-            EXPECT_TRUE(base.empty()) << kind.code;
-        } else {
-            EXPECT_FALSE(base.empty()) << kind.code;
-            // Block 1 frames of the CRC dialects verify as replies would.
-            const Bytes frame = BlockRequestFrame(kind.code, base, 1);
-            if (DeviceTypeOfKind(kind.code) != 3) {
-                EXPECT_TRUE(CheckCrc(frame)) << kind.code;
-            }
+        const Bytes base = BaseRequestOfKind(kind.code, 23, {100, 12});
+        EXPECT_FALSE(base.empty()) << kind.code;
+        // Block 1 frames of the CRC dialects verify as replies would.
+        const Bytes frame = BlockRequestFrame(kind.code, base, 1);
+        if (DeviceTypeOfKind(kind.code) != 3) {
+            EXPECT_TRUE(CheckCrc(frame)) << kind.code;
         }
     }
 }

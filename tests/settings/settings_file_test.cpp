@@ -3,6 +3,8 @@
 // when the program folder cannot be written.
 #include "settings/settings_file.h"
 
+#include "support/unprivileged.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -25,22 +27,6 @@ std::string ReadFile(const fs::path& path)
 void WriteFile(const fs::path& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-// Runs `action` in a child process that may not write a read-only folder: as
-// root (who ignores permission bits) the child drops to the user "nobody".
-int RunUnprivileged(const std::function<int()>& action)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(99);
-        _exit(action());
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
 }
 
 constexpr fs::perms kReadOnlyFolder = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |

@@ -41,8 +41,9 @@ int RunParams(const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--type"}, {"--addr"}, {"--workbook"}}, kLineOptionSpecs);
     options.RequireNoPositionals();
-    const int deviceType = options.Int("--type", 1, 7);
-    if (!PanelSpecOf(deviceType))
+    // 0: find the type as the parameter window's simple mode does.
+    const int requestedType = options.Int("--type", 0, 7);
+    if (requestedType != 0 && !PanelSpecOf(requestedType))
         throw CliUsageError("--type: device type 4 has no parameter read-out");
     const int address = ParseAddressOption(options);
 
@@ -55,7 +56,7 @@ int RunParams(const std::vector<std::string>& args)
     Exchange exchange(link, log, waiter);
     ParamReader reader(exchange);
     reader.SetMeterAddress(static_cast<uint8_t>(address));
-    if (deviceType == 5) {
+    if (requestedType == 5 || requestedType == 0) {
         if (const std::string error = LoadParamLayout(options.Value("--workbook"), reader); !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli params: %s\n", error.c_str());
             return kExitBadArguments;
@@ -70,15 +71,23 @@ int RunParams(const std::vector<std::string>& args)
                      [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
 
     int result = 0;
+    int deviceType = requestedType;
     try {
-        result = reader.ReadParams(deviceType);
+        if (requestedType == 0) {
+            const ParamReader::Detection detection = reader.DetectDeviceType();
+            deviceType = detection.deviceType;
+            result = detection.result;
+        } else {
+            result = reader.ReadParams(requestedType);
+        }
     } catch (const EComPort& error) {
         lostMessage = error.what();
     }
     if (lostMessage)
         std::fprintf(stderr, "ql-rs485-cli params: port error: %s\n", lostMessage->c_str());
     std::printf("result %d\n", result);
-    for (const ReadoutLine& line : ParamReadout(deviceType, reader))
+    // Nothing to print when detection found no type.
+    for (const ReadoutLine& line : deviceType ? ParamReadout(deviceType, reader) : std::vector<ReadoutLine>{})
         std::printf("%s\t%s\t%s\t%s\n", line.name.c_str(), line.caption.c_str(), line.value.text.c_str(),
                     LabelStateName(line.value.state));
     return result == ParamResult::Decoded ? kExitOk : kExitNoAnswer;
@@ -89,13 +98,14 @@ const CliCommand kParamsCommand{
     "read the live values, status words and parameters of a device type",
     "usage: ql-rs485-cli params --port PATH --type T [--addr A] [--workbook FILE] [LINE]\n"
     "\n"
-    "Reads the parameter window's values of device type T (1, 2, 3, 5, 6 or 7) once and\n"
+    "Reads the parameter window's values of device type T (1, 2, 3, 5, 6 or 7; 0 finds the\n"
+    "type as the parameter window's simple mode does) once and\n"
     "prints \"result N\" (1 success, 2 wrong length, 3 wrong check bytes, 4 wrong start\n"
     "bytes), then one line per value: label name, caption, text, normal|alarm (TAB-\n"
     "separated). Values of a failed read are printed in their reset state (exit status 1).\n"
     "  --port PATH      serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path,\n"
     "                   tcp://HOST:PORT or rfc2217://HOST:PORT\n"
-    "  --type T         device type\n"
+    "  --type T         device type, 0 to find it\n"
     "  --addr A         meter address 1..247 (default 23)\n"
     "  --workbook FILE  protocol workbook of device type 5 (default: the shipped one)\n",
     RunParams};
