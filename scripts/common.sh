@@ -8,7 +8,7 @@ QL_PACKAGES=(
     libxlsxwriter-dev libfreexl-dev zlib1g-dev
     libgtest-dev libbenchmark-dev
     ser2net fonts-wqy-microhei
-    python3 python3-openpyxl python3-xlwt
+    python3 python3-openpyxl python3-xlwt locales
 )
 
 ql_install_packages() {
@@ -16,12 +16,26 @@ ql_install_packages() {
     for p in "${QL_PACKAGES[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing missing packages: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    if [ ${#missing[@]} -ne 0 ]; then
+        echo "Installing missing packages: ${missing[*]}"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+    ql_generate_locale de_DE.UTF-8 "$sudo"
+}
+
+# The tests read numbers under a locale whose decimal separator is a comma.
+# ql_generate_locale NAME SUDO: generates NAME once; later calls find it and return.
+ql_generate_locale() {
+    local name="$1" sudo="$2"
+    local short="${name%%.*}.utf8"
+    locale -a 2>/dev/null | grep -qix "$short" && return 0
+    echo "Generating locale $name"
+    $sudo sed -i "s/^# *\($name UTF-8\)/\1/" /etc/locale.gen
+    grep -qx "$name UTF-8" /etc/locale.gen || echo "$name UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+    $sudo locale-gen >/dev/null
 }
 
 # ql_build DIR [cmake options...]

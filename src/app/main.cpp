@@ -14,9 +14,14 @@
 #include <QCommandLineParser>
 #include <QDir>
 
+#include <clocale>
+
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // The application object has just adopted the environment's locale for the C
+    // library; numbers are read and written with a point in every locale.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("QL_RS485通信测试软件"));
     QApplication::setFont(ChineseInterfaceFont());
 

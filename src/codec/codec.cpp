@@ -6,6 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <locale.h>
+#else
+#include <clocale>
+#include <locale.h>
+#endif
+
 const uint8_t CrcTableHi[256] = {
     0x00, 0xC1, 0x81, 0x40, 0x01, 0xC0, 0x80, 0x41, 0x01, 0xC0, 0x80, 0x41, 0x00, 0xC1, 0x81, 0x40,
     0x01, 0xC0, 0x80, 0x41, 0x00, 0xC1, 0x81, 0x40, 0x00, 0xC1, 0x81, 0x40, 0x01, 0xC0, 0x80, 0x41,
@@ -279,18 +286,44 @@ std::string PadLeftZeros(std::string text, int width)
     return text;
 }
 
+namespace {
+
+// The C library formats numbers after LC_NUMERIC, which Qt's application object
+// takes from the environment (a German desktop writes "10500,5678"). The meters'
+// values are always written with a point, so formatting runs under the C locale
+// of this thread only, whatever the process's locale is.
+#ifdef _WIN32
+int FormatC(char* out, size_t size, const char* fmt, va_list args)
+{
+    static const _locale_t cLocale = _create_locale(LC_ALL, "C");
+    return out ? _vsnprintf_s_l(out, size, _TRUNCATE, fmt, cLocale, args) : _vscprintf_l(fmt, cLocale, args);
+}
+#else
+int FormatC(char* out, size_t size, const char* fmt, va_list args)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    const locale_t previous = cLocale ? uselocale(cLocale) : locale_t{};
+    const int written = std::vsnprintf(out, size, fmt, args);
+    if (cLocale)
+        uselocale(previous);
+    return written;
+}
+#endif
+
+} // namespace
+
 std::string Format(const char* fmt, ...)
 {
     va_list args;
     va_start(args, fmt);
     va_list copy;
     va_copy(copy, args);
-    const int needed = std::vsnprintf(nullptr, 0, fmt, copy);
+    const int needed = FormatC(nullptr, 0, fmt, copy);
     va_end(copy);
     std::string out;
     if (needed > 0) {
         out.resize(static_cast<size_t>(needed));
-        std::vsnprintf(out.data(), out.size() + 1, fmt, args);
+        FormatC(out.data(), out.size() + 1, fmt, args);
     }
     va_end(args);
     return out;

@@ -1,5 +1,6 @@
 #include "export/workbook_reader.h"
 
+#include "codec/codec.h"
 #include "export/compound_file_check.h"
 #include "export/zip_archive.h"
 
@@ -447,9 +448,7 @@ std::string NumberText(double value)
 {
     if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
         return std::to_string(static_cast<long long>(value));
-    char text[40];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
+    return Format("%.15g", value);
 }
 
 WorkbookReadResult ReadFirstWorksheet(const QString& path)

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
+#include <system_error>
 
 namespace {
 
@@ -57,7 +59,13 @@ std::optional<double> PlainNumber(const std::string& text)
     // Longer digit strings would lose digits as a double; keep them as text.
     if (digits == 0 || digits > 15)
         return std::nullopt;
-    return std::strtod(text.c_str(), nullptr);
+    // from_chars reads the point whatever the locale; it takes no leading '+'.
+    const size_t from = text[0] == '+' ? 1 : 0;
+    double value = 0.0;
+    const auto parsed = std::from_chars(text.data() + from, text.data() + text.size(), value);
+    if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size())
+        return std::nullopt;
+    return value;
 }
 
 } // namespace

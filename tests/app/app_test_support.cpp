@@ -12,6 +12,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
+#include <clocale>
+
 void ScriptedPrompter::Inform(QWidget*, const QString& text, const QString& caption)
 {
     Shown.append({QStringLiteral("inform"), text, caption});
@@ -177,4 +179,16 @@ QStringList LogLines(TMainFrm& frm)
 QStringList SentLines(TMainFrm& frm)
 {
     return LogLines(frm).filter(QRegularExpression(QStringLiteral("^【发送】")));
+}
+
+CommaDecimalLocale::CommaDecimalLocale() : FPrevious(std::setlocale(LC_ALL, nullptr))
+{
+    FActive = std::setlocale(LC_ALL, "de_DE.UTF-8") && *std::localeconv()->decimal_point == ',';
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+}
+
+CommaDecimalLocale::~CommaDecimalLocale()
+{
+    std::setlocale(LC_ALL, FPrevious.c_str());
+    QLocale::setDefault(FPreviousQt);
 }

@@ -10,6 +10,7 @@
 #include "sim/sim_link.h"
 
 #include <QList>
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QTemporaryDir>
@@ -125,3 +126,21 @@ void OnNextModal(std::function<void(QWidget* dialog)> act);
 QTreeWidgetItem* FindNode(TMainFrm& frm, int code);
 QStringList LogLines(TMainFrm& frm);
 QStringList SentLines(TMainFrm& frm);
+
+// While it lives, the process runs under de_DE.UTF-8 as a German desktop's would
+// (the application object adopts the environment's locale, whose decimal separator
+// is a comma); the previous locale comes back when it goes. Active() is false when
+// the locale is not generated on this machine (scripts/test generates it).
+class CommaDecimalLocale {
+public:
+    CommaDecimalLocale();
+    ~CommaDecimalLocale();
+    CommaDecimalLocale(const CommaDecimalLocale&) = delete;
+    CommaDecimalLocale& operator=(const CommaDecimalLocale&) = delete;
+    bool Active() const { return FActive; }
+
+private:
+    std::string FPrevious;
+    QLocale FPreviousQt;
+    bool FActive = false;
+};

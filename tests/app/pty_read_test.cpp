@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -65,10 +66,14 @@ void PtyReadTest::ReadsKind612FromTheSimulatorOverAPseudoTerminal()
     QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：") + ptyPath);
 
     RunFinisher finisher(frm);
+    // An operator's comma-decimal locale changes no number the table shows.
+    const CommaDecimalLocale comma;
+    QVERIFY2(comma.Active(), "locale de_DE.UTF-8 missing (scripts/test generates it)");
     frm.TreeView1->setCurrentItem(FindNode(frm, 612));
     frm.TreeView1DblClick();
     QCOMPARE(finisher.Runs, 1);
     QCOMPARE(frm.Records().RowCount(), 10);
+    QCOMPARE(frm.ListView1->model()->index(0, 2).data().toString(), QStringLiteral("10500.5678"));
     QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
     const QStringList log = LogLines(frm);
     QCOMPARE(log.value(0), QStringLiteral("===========Corvex 实时记录500组==========="));

@@ -143,6 +143,9 @@ void ReadParamFrmTest::Type2WithBadSecondReplyIsTriedTwiceBeforeType1()
 void ReadParamFrmTest::SimpleModeDetectsType6AndFillsItsPanel()
 {
     ParamRig rig(Meter(6));
+    // Labels keep their decimal point under a comma-decimal locale.
+    const CommaDecimalLocale comma;
+    QVERIFY2(comma.Active(), "locale de_DE.UTF-8 missing (scripts/test generates it)");
     rig.Frm->show();
     QCOMPARE(rig.Frm->ItemIndex(), 0);
     QTest::mouseClick(rig.Frm->BtnRead, Qt::LeftButton);

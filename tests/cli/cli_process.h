@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -19,9 +20,11 @@ struct CliResult {
     std::string err;
 };
 
-inline CliResult RunCli(const QStringList& args, int timeoutMs = 120000)
+inline CliResult RunCli(const QStringList& args, int timeoutMs = 120000,
+                        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-cli"), args);
     CliResult result;
     if (!process.waitForStarted(10000)) {

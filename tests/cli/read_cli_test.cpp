@@ -6,6 +6,7 @@
 #include "export/workbook_reader.h"
 
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 namespace {
@@ -104,6 +105,46 @@ TEST(ReadCli, RangeReadAsksOnlyTheRangeAndEndsDecoded)
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("result 1\n", 0), 0u) << r.out;
     EXPECT_EQ(RowCaptions(r.out), Numbered(6, 15));
+}
+
+// Under a locale whose decimal separator is a comma the printed rows, the CSV and
+// the workbook values are exactly those of the C locale.
+TEST(ReadCli, NumbersIgnoreTheCommaDecimalLocale)
+{
+    SimProcess sim({"--type", "6", "--records", "5"});
+    ASSERT_FALSE(sim.Pty().isEmpty());
+    QTemporaryDir dir;
+    QProcessEnvironment german = QProcessEnvironment::systemEnvironment();
+    german.insert("LC_ALL", "de_DE.UTF-8");
+    auto read = [&](const QString& out, const QProcessEnvironment& environment) {
+        return RunCli({"read", "--port", sim.Pty(), "--kind", "612", "--to", "1", "--interval", "50", "--out", out},
+                      120000, environment);
+    };
+    auto fileText = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("(missing)");
+    };
+
+    const CliResult plain = read(dir.filePath("c.csv"), QProcessEnvironment::systemEnvironment());
+    const CliResult comma = read(dir.filePath("de.csv"), german);
+    const CliResult commaBook = read(dir.filePath("de.xlsx"), german);
+
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(comma.err, "") << "is de_DE.UTF-8 generated? scripts/test generates it";
+    const std::vector<std::string> rows = LinesStartingWith(plain.out, "row\t");
+    ASSERT_FALSE(rows.empty());
+    const std::vector<std::string> first = SplitTabs(rows[0]);
+    const auto decimal = std::find_if(first.begin(), first.end(),
+                                      [](const std::string& field) { return field.find('.') != std::string::npos; });
+    ASSERT_NE(decimal, first.end()) << rows[0];
+    EXPECT_EQ(comma.out, plain.out);
+    EXPECT_EQ(commaBook.out, plain.out);
+    EXPECT_EQ(fileText(dir.filePath("de.csv")), fileText(dir.filePath("c.csv")));
+    // Captions in row 5 from column B, so field i of a printed row lies in column i + 1.
+    const WorkbookReadResult book = ReadFirstWorksheet(dir.filePath("de.xlsx"));
+    ASSERT_TRUE(book.Ok()) << book.error.toStdString();
+    const int field = static_cast<int>(decimal - first.begin());
+    EXPECT_EQ(book.cells.Text(6, field + 1), *decimal);
 }
 
 TEST(ReadCli, OtherEndClosingMidRunKeepsRowsAndReportsOnce)

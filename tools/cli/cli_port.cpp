@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include <clocale>
+
 namespace {
 
 int gArgc = 1;
@@ -53,8 +55,12 @@ TStopBits StopBits(LineStopBits stopBits)
 
 CliQtContext::CliQtContext()
 {
-    if (!QCoreApplication::instance())
+    if (!QCoreApplication::instance()) {
         FApplication = std::make_unique<QCoreApplication>(gArgc, gArgv);
+        // The application object adopts the environment's locale for the C library;
+        // output and parsing stay the same in every locale.
+        std::setlocale(LC_NUMERIC, "C");
+    }
 }
 
 CliQtContext::~CliQtContext() = default;
