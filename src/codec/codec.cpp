@@ -281,8 +281,10 @@ std::string BcdToDateTime(ByteView bytes)
 
 std::string PadLeftZeros(std::string text, int width)
 {
+    // A sign stays in front of the zeros, as printf's "%06d" puts it.
+    const size_t signLength = !text.empty() && text[0] == '-' ? 1 : 0;
     if (width > 0 && text.size() < static_cast<size_t>(width))
-        text.insert(0, static_cast<size_t>(width) - text.size(), '0');
+        text.insert(signLength, static_cast<size_t>(width) - text.size(), '0');
     return text;
 }
 

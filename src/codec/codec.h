@@ -69,6 +69,8 @@ double ReadFloat48Exp(ByteView bytes);
 std::string BcdToDigits(ByteView bytes);
 // Six BCD bytes as 20YY-MM-DD hh:mm:ss (digits not range-checked).
 std::string BcdToDateTime(ByteView bytes);
+// Zeros in front up to `width` characters in all; after a leading "-", so -2 at
+// width 6 gives "-00002".
 std::string PadLeftZeros(std::string text, int width);
 
 // printf-style formatting into a std::string, for the decoders' "%.2f"-style texts.

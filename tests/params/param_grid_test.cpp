@@ -89,8 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "24 03 15 10 30 00 40 C8 1C D6 E6 31 F8 A1 00 00 00 7B",
                   1,
                   {{"时间", "2024-03-15 10:30:00", "累积", "12345.68"}, {"天数", "000123", "", ""}}},
-        TypedCase{"S8AlwaysEightDigitsAndNegativeLong", Fields({"字", "S8", "负", "LNG"}), {2, 0},
-                  "00 00 1A 2B FF FF FF FE", 1, {{"字", "00001A2B", "负", "-2"}}},
+        TypedCase{"S8AlwaysEightDigitsAndNegativeLongSignFirst", Fields({"字", "S8", "负", "LNG"}), {2, 6},
+                  "00 00 1A 2B FF FF FF FE", 1, {{"字", "00001A2B", "负", "-00002"}}},
         TypedCase{"S16IsTextUpToNul", Fields({"表号", "S16", "位", "BIT"}), {0, 0},
                   "51 4C 30 31 00 00 00 00 00 00 00 00 00 00 00 00 01 02", 1, {{"表号", "QL01", "位", "3"}}},
         // An unknown type takes no bytes: the next parameter reads from the same place.
