@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 constexpr int kComErrOpen = 1;
 constexpr int kComErrWrite = 2;
@@ -51,7 +52,9 @@ inline const char* ComErrorText(int errorNumber)
 }
 
 // The error's text followed by the operating system's code; the text alone when
-// the failure was not a system call's (systemErrorNumber -1).
+// the failure was not a system call's (systemErrorNumber -1). A failed opening
+// also carries the system's own reason ("No such file or directory"), the first
+// thing an operator needs to put it right.
 inline std::string ComErrorMessage(int errorNumber, int systemErrorNumber)
 {
     std::string message = ComErrorText(errorNumber);
@@ -63,6 +66,8 @@ inline std::string ComErrorMessage(int errorNumber, int systemErrorNumber)
         std::snprintf(code, sizeof code, " (system error code: %d)", systemErrorNumber);
 #endif
         message += code;
+        if (errorNumber == kComErrOpen)
+            message += ": " + std::system_category().message(systemErrorNumber);
     }
     return message;
 }

@@ -11,11 +11,37 @@
 #include <cerrno>
 #include <cstdint>
 
+#ifdef __linux__
+#include <QFile>
+
+#include <grp.h>
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 int SystemErrorOrNone()
 {
     return errno != 0 ? errno : -1;
+}
+
+// Serial devices on Linux belong to a group (usually dialout) whose members may
+// open them; a refused opening says which group the user is missing.
+std::string OpenErrorMessage(int systemError, const QString& port)
+{
+    std::string message = ComErrorMessage(kComErrOpen, systemError);
+#ifdef __linux__
+    struct stat device {};
+    // A bare name such as "ttyUSB0" is opened from /dev, as the serial port module does.
+    const QByteArray path = QFile::encodeName(port.contains(u'/') ? port : QStringLiteral("/dev/") + port);
+    if ((systemError == EACCES || systemError == EPERM) && ::stat(path.constData(), &device) == 0) {
+        const group* owner = ::getgrgid(device.st_gid);
+        const std::string name = owner ? owner->gr_name : std::to_string(device.st_gid);
+        message += "\nThe user must be a member of the group \"" + name + "\", which owns " + path.toStdString() +
+                   " (usermod -aG " + name + " USER, then log in again).";
+    }
+#endif
+    return message;
 }
 
 std::optional<QSerialPort::DataBits> QtDataBits(TDataBits dataBits)
@@ -213,7 +239,7 @@ void TComPort::OpenPort()
         FSerial.close();
         FSerial.clearError();
         if (IsOpeningError(error))
-            throw MakeComError(kComErrOpen, systemError);
+            throw EComPort(kComErrOpen, OpenErrorMessage(systemError, FPort), systemError);
         throw MakeComError(kComErrSetState, systemError);
     }
 

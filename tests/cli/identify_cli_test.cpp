@@ -1,6 +1,13 @@
 // `ql-rs485-cli identify` over a pseudo-terminal.
 #include "cli_process.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct IdentifyCliCase {
@@ -43,6 +50,48 @@ TEST(IdentifyCli, BadAddressIsAnArgumentError)
     const CliResult r = RunCli({"identify", "--port", "/dev/null", "--addr", "248"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.out.empty());
+}
+
+TEST(IdentifyCli, MissingPortNamesTheSystemReason)
+{
+    const CliResult r = RunCli({"identify", "--port", "/dev/ql-no-such-port"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("Unable to open com port (system error code: 2): No such file or directory\n"),
+              std::string::npos)
+        << r.err;
+}
+
+// As a user outside the group that owns the device, the message names that group.
+TEST(IdentifyCli, RefusedPortNamesTheGroupThatOwnsIt)
+{
+    const group* dialout = getgrnam("dialout");
+    if (geteuid() != 0 || !dialout)
+        GTEST_SKIP() << "needs root to act as an unprivileged user, and the group dialout";
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                          QFile::ExeOther);
+    const QString device = dir.filePath("ttyQL0");
+    QFile file(device);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QByteArray path = QFile::encodeName(device);
+    ASSERT_EQ(chown(path.constData(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(chmod(path.constData(), 0660), 0);
+
+    QProcess process;
+    process.setChildProcessModifier([] {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(99);
+    });
+    process.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-cli"), {"identify", "--port", device});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const std::string err = process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.exitCode(), 2) << err;
+    EXPECT_NE(err.find("Unable to open com port (system error code: 13): Permission denied\n"
+                       "The user must be a member of the group \"dialout\", which owns " +
+                       device.toStdString() + " (usermod -aG dialout USER, then log in again)."),
+              std::string::npos)
+        << err;
 }
 
 } // namespace
