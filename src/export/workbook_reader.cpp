@@ -5,6 +5,7 @@
 #include "export/zip_archive.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QXmlStreamReader>
 
 #include <freexl.h>
@@ -13,6 +14,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #ifdef __unix__
 #include <poll.h>
@@ -275,24 +278,103 @@ bool ReadSharedStrings(const QByteArray& xmlBytes, std::vector<std::string>& str
     return true;
 }
 
-// Path of the first worksheet: the first <sheet> of workbook.xml whose relationship
-// points at a worksheet part.
-bool FindFirstSheetPart(const ZipArchive& zip, std::string& part, QString& error)
+// A relationship target as a part name of the package: relative to the folder of
+// the part that holds the relationship, or to the package root when it starts with
+// "/". Empty when ".." climbs out of the package.
+std::string ResolvePartName(const QString& sourceFolder, const QString& target)
 {
-    const auto workbook = zip.Read("xl/workbook.xml", error);
-    const auto relations = zip.Read("xl/_rels/workbook.xml.rels", error);
-    if (!workbook || !relations)
-        return false;
-    std::map<QString, QString> worksheetTargets;
-    QXmlStreamReader rels(*relations);
-    while (!rels.atEnd()) {
-        if (rels.readNext() == QXmlStreamReader::StartElement && rels.name() == u"Relationship") {
-            const auto attributes = rels.attributes();
-            if (attributes.value(QLatin1String("Type")).endsWith(u"/worksheet"))
-                worksheetTargets[attributes.value(QLatin1String("Id")).toString()] =
-                    attributes.value(QLatin1String("Target")).toString();
-        }
+    const QString joined = target.startsWith(u'/') ? target : sourceFolder + target;
+    QStringList segments;
+    for (const QString& segment : joined.split(u'/', Qt::SkipEmptyParts)) {
+        if (segment == u".")
+            continue;
+        if (segment != u"..")
+            segments.append(segment);
+        else if (segments.isEmpty())
+            return {};
+        else
+            segments.removeLast();
     }
+    return segments.join(u'/').toStdString();
+}
+
+struct Relationship {
+    QString id;
+    QString type;
+    std::string part; // resolved target
+};
+
+// The relationships of `part` (from its "_rels/NAME.rels" beside it), or nullopt
+// with the damaged-package message when that part is missing or broken.
+std::optional<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip, const std::string& part,
+                                                           QString& error)
+{
+    const qsizetype slash = QString::fromStdString(part).lastIndexOf(u'/');
+    const QString name = QString::fromStdString(part);
+    const QString folder = name.left(slash + 1);
+    const std::string relsName = (folder + QStringLiteral("_rels/") + name.mid(slash + 1) + QStringLiteral(".rels"))
+                                     .toStdString();
+    QString readError;
+    const auto bytes = zip.Contains(relsName) ? zip.Read(relsName, readError) : std::nullopt;
+    if (!bytes) {
+        error = QStringLiteral("工作簿目录损坏");
+        return std::nullopt;
+    }
+    std::vector<Relationship> relationships;
+    QXmlStreamReader xml(*bytes);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"Relationship")
+            continue;
+        const auto attributes = xml.attributes();
+        // Links to outside the package (hyperlinks) are no parts of it.
+        if (attributes.value(QLatin1String("TargetMode")) == u"External")
+            continue;
+        relationships.push_back({attributes.value(QLatin1String("Id")).toString(),
+                                 attributes.value(QLatin1String("Type")).toString(),
+                                 ResolvePartName(folder, attributes.value(QLatin1String("Target")).toString())});
+    }
+    if (xml.hasError()) {
+        error = QStringLiteral("工作簿目录损坏");
+        return std::nullopt;
+    }
+    return relationships;
+}
+
+// Relationship types end in the same words in the transitional and strict namespaces.
+const Relationship* FindRelationship(const std::vector<Relationship>& relationships, QStringView typeEnd)
+{
+    for (const Relationship& relationship : relationships)
+        if (relationship.type.endsWith(typeEnd) && !relationship.part.empty())
+            return &relationship;
+    return nullptr;
+}
+
+struct PackageParts {
+    std::string sheet;         // the first worksheet
+    std::string sharedStrings; // empty when the workbook has none
+};
+
+// As the package format defines it: the office document through the package's
+// relationships (_rels/.rels), then the first <sheet> of that workbook part whose
+// relationship points at a worksheet, and the shared strings it relates to.
+bool FindPackageParts(const ZipArchive& zip, PackageParts& parts, QString& error)
+{
+    const auto packageRelationships = ReadRelationships(zip, "", error);
+    if (!packageRelationships)
+        return false;
+    const Relationship* office = FindRelationship(*packageRelationships, u"/officeDocument");
+    if (!office) {
+        error = QStringLiteral("工作簿目录损坏");
+        return false;
+    }
+    const auto workbook = zip.Read(office->part, error);
+    if (!workbook)
+        return false;
+    const auto relationships = ReadRelationships(zip, office->part, error);
+    if (!relationships)
+        return false;
+    if (const Relationship* shared = FindRelationship(*relationships, u"/sharedStrings"))
+        parts.sharedStrings = shared->part;
     QXmlStreamReader xml(*workbook);
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"sheet")
@@ -301,17 +383,14 @@ bool FindFirstSheetPart(const ZipArchive& zip, std::string& part, QString& error
         for (const auto& attribute : xml.attributes())
             if (attribute.name() == u"id")
                 id = attribute.value().toString();
-        const auto target = worksheetTargets.find(id);
-        if (target == worksheetTargets.end())
-            continue;
-        QString path = target->second;
-        // Targets are relative to xl/ unless they start at the package root.
-        path = path.startsWith(u'/') ? path.mid(1) : QStringLiteral("xl/") + path;
-        part = path.toStdString();
-        return true;
+        for (const Relationship& relationship : *relationships) {
+            if (relationship.id == id && relationship.type.endsWith(u"/worksheet") && !relationship.part.empty()) {
+                parts.sheet = relationship.part;
+                return true;
+            }
+        }
     }
-    error = rels.hasError() || xml.hasError() ? QStringLiteral("工作簿目录损坏")
-                                              : QStringLiteral("工作簿中没有工作表");
+    error = xml.hasError() ? QStringLiteral("工作簿目录损坏") : QStringLiteral("工作簿中没有工作表");
     return false;
 }
 
@@ -408,16 +487,16 @@ WorkbookReadResult ReadXlsx(QByteArray bytes)
     ZipArchive zip;
     if (!zip.Open(std::move(bytes), result.error))
         return result;
-    std::string sheetPart;
-    if (!FindFirstSheetPart(zip, sheetPart, result.error))
+    PackageParts parts;
+    if (!FindPackageParts(zip, parts, result.error))
         return result;
     std::vector<std::string> shared;
-    if (zip.Contains("xl/sharedStrings.xml")) {
-        const auto sharedXml = zip.Read("xl/sharedStrings.xml", result.error);
+    if (!parts.sharedStrings.empty()) {
+        const auto sharedXml = zip.Read(parts.sharedStrings, result.error);
         if (!sharedXml || !ReadSharedStrings(*sharedXml, shared, result.error))
             return result;
     }
-    const auto sheetXml = zip.Read(sheetPart, result.error);
+    const auto sheetXml = zip.Read(parts.sheet, result.error);
     if (!sheetXml)
         return result;
     SheetCells cells;

@@ -74,6 +74,7 @@ HANDMADE_PARTS = {
 <Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/other.xml"/>
 <Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="/xl/worksheets/data.xml"/>
 <Relationship Id="rId3" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/chartsheet" Target="chartsheets/sheet1.xml"/>
+<Relationship Id="rId4" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/>
 </Relationships>""",
     "xl/sharedStrings.xml": """<?xml version="1.0" encoding="UTF-8"?>
 <sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="2" uniqueCount="2">
@@ -92,11 +93,43 @@ HANDMADE_PARTS = {
 }
 
 
-def write_handmade(path):
+# The handmade parts under other names, found only through the relationships: the
+# workbook part in book/, its worksheets one folder up, the shared strings beside it.
+RELOCATED_NAMES = {
+    "xl/workbook.xml": "book/main.xml",
+    "xl/_rels/workbook.xml.rels": "book/_rels/main.xml.rels",
+    "xl/sharedStrings.xml": "book/text.xml",
+    "xl/worksheets/data.xml": "sheets/data.xml",
+    "xl/worksheets/other.xml": "sheets/other.xml",
+}
+RELOCATED_TEXTS = {
+    "_rels/.rels": [('Target="xl/workbook.xml"', 'Target="/book/main.xml"')],
+    "xl/_rels/workbook.xml.rels": [
+        ('Target="worksheets/other.xml"', 'Target="../sheets/other.xml"'),
+        ('Target="/xl/worksheets/data.xml"', 'Target="./../sheets/data.xml"'),
+        ('Target="sharedStrings.xml"', 'Target="text.xml"'),
+    ],
+}
+
+
+def relocated_parts():
+    parts = {}
+    for name, text in HANDMADE_PARTS.items():
+        for old, new in RELOCATED_TEXTS.get(name, []):
+            text = text.replace(old, new)
+        parts[RELOCATED_NAMES.get(name, name)] = text
+    return parts
+
+
+def write_parts(path, parts):
     with zipfile.ZipFile(path, "w") as package:
-        for index, (name, text) in enumerate(HANDMADE_PARTS.items()):
+        for index, (name, text) in enumerate(parts.items()):
             method = zipfile.ZIP_STORED if index % 2 else zipfile.ZIP_DEFLATED
             package.writestr(name, text.encode("utf-8"), compress_type=method)
+
+
+def write_handmade(path):
+    write_parts(path, HANDMADE_PARTS)
 
 
 def main(folder):
@@ -105,6 +138,9 @@ def main(folder):
     write_xls(os.path.join(folder, "values.xls"), VALUES)
     write_xlsx(os.path.join(folder, "values.xlsx"), VALUES)
     write_handmade(os.path.join(folder, "handmade.xlsx"))
+    write_parts(os.path.join(folder, "relocated.xlsx"), relocated_parts())
+    write_parts(os.path.join(folder, "norels.xlsx"),
+                {name: text for name, text in HANDMADE_PARTS.items() if name != "_rels/.rels"})
 
 
 if __name__ == "__main__":

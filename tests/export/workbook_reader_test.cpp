@@ -83,6 +83,20 @@ TEST_F(WorkbookReaderTest, HandmadePackageInlineSharedBooleanAndImplicitCells)
     EXPECT_EQ(read.cells.CellCount(), 9);
 }
 
+// Parts are found through the package relationships, wherever they lie.
+TEST_F(WorkbookReaderTest, PackagePartsAreFoundThroughTheirRelationships)
+{
+    const WorkbookReadResult handmade = ReadFirstWorksheet(Fixture("handmade.xlsx"));
+    const WorkbookReadResult relocated = ReadFirstWorksheet(Fixture("relocated.xlsx"));
+    ASSERT_TRUE(relocated.Ok()) << relocated.error.toStdString();
+    EXPECT_EQ(relocated.cells.All(), handmade.cells.All());
+    EXPECT_EQ(relocated.cells.Text(1, 2), "rich");
+
+    const WorkbookReadResult withoutRelationships = ReadFirstWorksheet(Fixture("norels.xlsx"));
+    EXPECT_EQ(withoutRelationships.error.toStdString(), "工作簿目录损坏");
+    EXPECT_EQ(withoutRelationships.cells.CellCount(), 0);
+}
+
 TEST_F(WorkbookReaderTest, MissingDirectoryAndForeignFilesGiveErrors)
 {
     QFile text(Fixture("notes.xls"));
