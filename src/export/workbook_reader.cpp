@@ -1,28 +1,16 @@
 #include "export/workbook_reader.h"
 
 #include "codec/codec.h"
-#include "export/compound_file_check.h"
+#include "export/xls_reading.h"
 #include "export/zip_archive.h"
 
 #include <QFile>
 #include <QStringList>
 #include <QXmlStreamReader>
 
-#include <freexl.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <optional>
 #include <vector>
-
-#ifdef __unix__
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -33,181 +21,15 @@ const QByteArray kZipMagic("PK\x03\x04", 4);
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
 
-WorkbookReadResult ReadXlsInProcess(const QString& path)
-{
-    WorkbookReadResult result;
-    const void* handle = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    // FreeXL trusts the directory's name lengths (see compound_file_check.h).
-    QFile file(path);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
-    if (!CheckCompoundFileDirectory({data, static_cast<size_t>(bytes.size())}).empty() ||
-        freexl_open(name.constData(), &handle) != FREEXL_OK) {
-        if (handle)
-            freexl_close(handle);
-        result.error = QStringLiteral("无法读取.xls工作簿（文件损坏或格式不支持）");
-        return result;
-    }
-    unsigned int rows = 0;
-    unsigned short columns = 0;
-    if (freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
-        freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK) {
-        freexl_close(handle);
-        result.error = QStringLiteral(".xls工作簿中没有可读的工作表");
-        return result;
-    }
-    for (unsigned int r = 0; r < rows; ++r) {
-        for (unsigned short c = 0; c < columns; ++c) {
-            FreeXL_CellValue value;
-            if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
-                continue;
-            std::string text;
-            switch (value.type) {
-            case FREEXL_CELL_INT:
-                text = std::to_string(value.value.int_value);
-                break;
-            case FREEXL_CELL_DOUBLE:
-                text = NumberText(value.value.double_value);
-                break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME:
-            case FREEXL_CELL_TIME:
-                if (value.value.text_value)
-                    text = value.value.text_value;
-                break;
-            default:
-                break;
-            }
-            if (!text.empty())
-                result.cells.Set(static_cast<int>(r) + 1, c + 1, std::move(text));
-        }
-    }
-    freexl_close(handle);
-    return result;
-}
-
-#ifdef __unix__
-// FreeXL can crash on a damaged .xls (seen with fuzzed files), and the protocol
-// workbook is read at start-up: parse it in a child process so a bad file costs
-// an error message, never the program. The child sends the cells through a pipe
-// as records of row, column, length and text.
-constexpr int kXlsReadTimeoutMs = 15000;
-
-bool WriteAll(int fd, const void* data, size_t size)
-{
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written <= 0)
-            return false;
-        bytes += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
-[[noreturn]] void RunXlsChild(const QString& path, int fd)
-{
-    const WorkbookReadResult read = ReadXlsInProcess(path);
-    const QByteArray error = read.error.toUtf8();
-    const uint32_t errorSize = static_cast<uint32_t>(error.size());
-    bool ok = WriteAll(fd, &errorSize, sizeof errorSize) && WriteAll(fd, error.constData(), errorSize);
-    for (const auto& [position, text] : read.cells.All()) {
-        const int32_t header[3] = {position.first, position.second, static_cast<int32_t>(text.size())};
-        ok = ok && WriteAll(fd, header, sizeof header) && WriteAll(fd, text.data(), text.size());
-    }
-    ::close(fd);
-    ::_exit(ok ? 0 : 1);
-}
-
-// Reads everything the child sends until it closes the pipe or the time is up.
-bool ReadChildOutput(int fd, std::string& out)
-{
-    char buffer[65536];
-    int waitedMs = 0;
-    for (;;) {
-        pollfd watch{fd, POLLIN, 0};
-        const int ready = ::poll(&watch, 1, 100);
-        if (ready < 0 && errno != EINTR)
-            return false;
-        if (ready <= 0) {
-            waitedMs += 100;
-            if (waitedMs >= kXlsReadTimeoutMs)
-                return false;
-            continue;
-        }
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return got == 0;
-        out.append(buffer, static_cast<size_t>(got));
-    }
-}
-
-bool ParseChildOutput(const std::string& data, WorkbookReadResult& result)
-{
-    size_t at = 0;
-    auto take = [&](void* target, size_t size) {
-        if (data.size() - at < size)
-            return false;
-        std::memcpy(target, data.data() + at, size);
-        at += size;
-        return true;
-    };
-    uint32_t errorSize = 0;
-    if (!take(&errorSize, sizeof errorSize) || data.size() - at < errorSize)
-        return false;
-    result.error = QString::fromUtf8(data.data() + at, static_cast<qsizetype>(errorSize));
-    at += errorSize;
-    while (at < data.size()) {
-        int32_t header[3];
-        if (!take(header, sizeof header) || header[2] < 0 || data.size() - at < static_cast<size_t>(header[2]))
-            return false;
-        result.cells.Set(header[0], header[1], data.substr(at, static_cast<size_t>(header[2])));
-        at += static_cast<size_t>(header[2]);
-    }
-    return true;
-}
-
 WorkbookReadResult ReadXls(const QString& path)
 {
+    XlsCells read = ReadXlsInHelper(QFile::encodeName(path).toStdString());
     WorkbookReadResult result;
-    const QString damaged = QStringLiteral("无法读取.xls工作簿（文件损坏或格式不支持）");
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return ReadXlsInProcess(path);
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return ReadXlsInProcess(path);
-    }
-    if (child == 0) {
-        ::close(fds[0]);
-        RunXlsChild(path, fds[1]);
-    }
-    ::close(fds[1]);
-    std::string output;
-    const bool complete = ReadChildOutput(fds[0], output);
-    ::close(fds[0]);
-    if (!complete)
-        ::kill(child, SIGKILL);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !ParseChildOutput(output, result)) {
-        result = WorkbookReadResult();
-        result.error = damaged;
-    }
+    result.error = QString::fromStdString(read.error);
+    for (auto& [position, text] : read.cells)
+        result.cells.Set(position.first, position.second, std::move(text));
     return result;
 }
-#else
-WorkbookReadResult ReadXls(const QString& path) { return ReadXlsInProcess(path); }
-#endif
 
 // Letters of a cell reference such as "AB12" as a 1-based column, and its digits as the row.
 bool ParseCellReference(const QString& reference, int& row, int& column)

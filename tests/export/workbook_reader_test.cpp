@@ -1,4 +1,5 @@
 #include "export/workbook_reader.h"
+#include "export/xls_reading.h"
 
 #include "export_test_support.h"
 
@@ -7,7 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <random>
+
+#include <pthread.h>
+#include <unistd.h>
 
 // FreeXL 1.0.6 keeps some buffers when it gives up on a damaged .xls; that memory is
 // the library's, the reader closes every handle it gets.
@@ -95,6 +102,45 @@ TEST_F(WorkbookReaderTest, PackagePartsAreFoundThroughTheirRelationships)
     const WorkbookReadResult withoutRelationships = ReadFirstWorksheet(Fixture("norels.xlsx"));
     EXPECT_EQ(withoutRelationships.error.toStdString(), "工作簿目录损坏");
     EXPECT_EQ(withoutRelationships.cells.CellCount(), 0);
+}
+
+// FreeXL runs in a helper started from its own executable: nothing of this process
+// is copied (a fork would run the handler below and the read would fail), so
+// threads and locks held here cannot hang the reading.
+std::atomic<bool> gTrapForks{false};
+
+TEST_F(WorkbookReaderTest, XlsIsReadByAHelperWithoutForkingTheCaller)
+{
+    static const int registered = pthread_atfork(nullptr, nullptr, [] {
+        if (gTrapForks)
+            _exit(86);
+    });
+    ASSERT_EQ(registered, 0);
+    gTrapForks = true;
+    const WorkbookReadResult read = ReadFirstWorksheet(Fixture("protocol.xls"));
+    gTrapForks = false;
+    ASSERT_TRUE(read.Ok()) << read.error.toStdString();
+    EXPECT_EQ(read.cells.Text(2, 4), "表号");
+}
+
+// Installed, the helper lies beside the program in /usr/bin or in a libexec folder.
+TEST(XlsReaderLocation, BesideTheProgramOrInLibexec)
+{
+    QTemporaryDir prefix;
+    const std::string root = prefix.path().toStdString();
+    auto place = [&](const std::string& folder) {
+        std::filesystem::create_directories(root + folder);
+        const std::string helper = root + folder + "/ql-rs485-xls-reader";
+        std::ofstream(helper) << "#!/bin/sh\n";
+        std::filesystem::permissions(helper, std::filesystem::perms::owner_all);
+        return helper;
+    };
+    std::filesystem::create_directories(root + "/usr/bin");
+    EXPECT_EQ(FindXlsReader(root + "/usr/bin"), "");
+    const std::string libexec = place("/usr/libexec/ql-rs485");
+    EXPECT_EQ(FindXlsReader(root + "/usr/bin"), libexec);
+    const std::string beside = place("/usr/bin");
+    EXPECT_EQ(FindXlsReader(root + "/usr/bin"), beside);
 }
 
 TEST_F(WorkbookReaderTest, MissingDirectoryAndForeignFilesGiveErrors)
