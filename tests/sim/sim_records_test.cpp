@@ -257,7 +257,7 @@ protected:
         SimConfig config;
         config.deviceType = 5;
         config.records = records;
-        config.typedSections.push_back({51, 100, 12, 120, {"DT2", "DBL", "FLT", "LNG", "BYTE"}});
+        config.typedSections.push_back({51, 100, 12, 120, {"DT2", "DBL", "FLT", "LNG", "BYTE"}, {}});
         return config;
     }
     Bytes Frame(int block)

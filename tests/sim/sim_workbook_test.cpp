@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -55,6 +56,17 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
                   DecodeResult::Decoded);
     }
     ASSERT_EQ(table.RowCount(), 3);
+    // Each field holds the quantity its caption names (first record's values).
+    const std::map<std::string, std::string> kFirstRecord = {
+        {"标况流量(m3/h)", "30.00"}, {"工况流量(m3/h)", "32.00"},   {"温度(℃)", "15.25"},
+        {"平均温度(℃)", "15.25"},    {"压力(kPa)", "101.250"},      {"平均压力(kPa)", "101.250"},
+        {"标况累积量(m3)", "10000.12"}, {"工况累积量(m3)", "10500.57"}};
+    for (size_t column = 0; column < sheet.sheet.columns.size(); ++column) {
+        const auto expected = kFirstRecord.find(sheet.sheet.columns[column].caption);
+        if (expected != kFirstRecord.end()) {
+            EXPECT_EQ(table.Rows()[0][column], expected->second) << expected->first;
+        }
+    }
     for (const std::vector<std::string>& row : table.Rows()) {
         ASSERT_EQ(row.size(), sheet.sheet.columns.size());
         for (const std::string& cell : row)
@@ -74,23 +86,42 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
 INSTANTIATE_TEST_SUITE_P(Kinds, ShippedSection, testing::Values(51, 52, 53, 54),
                          [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
 
-TEST(SimWorkbook, ParameterBlockFollowsTheSheetRows)
+// Data offsets of the shipped sheet's parameter block.
+constexpr size_t kClockAt = 16;
+constexpr size_t kStdVolumeAt = 22;
+constexpr size_t kStdFlowAt = 38;
+constexpr size_t kAlarmWordAt = 66;
+
+TEST(SimWorkbook, ParameterBlockFollowsTheSheetRowsAndRuns)
 {
     SimConfig config = TypedConfig(3);
     config.address = 9;
     ASSERT_TRUE(LoadSimWorkbook(kShippedWorkbook, config).Ok());
-    ASSERT_EQ(config.typedParamBlock.size(), 76u);
+    SimConfig alarmed = config;
+    alarmed.faults = {"alarm"};
 
     SimMeter meter(config);
-    const std::optional<Bytes> reply = meter.Respond(AppendCrc(Bytes{9, 0x03, 0x0F, 0xA1, 0x00, 0x26}));
-    ASSERT_TRUE(reply);
+    const Bytes request = AppendCrc(Bytes{9, 0x03, 0x0F, 0xA1, 0x00, 0x26});
+    const std::optional<Bytes> reply = meter.Respond(request);
+    const std::optional<Bytes> later = meter.Respond(request);
+    const std::optional<Bytes> alarm = SimMeter(alarmed).Respond(request);
+    ASSERT_TRUE(reply && later && alarm);
     ASSERT_EQ(reply->size(), 81u);
+    const ByteView data = ByteView(*reply).subspan(3, 76);
+    const ByteView laterData = ByteView(*later).subspan(3, 76);
     // Serial number text in its 8 registers, then the clock (DT2) in BCD.
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply->data() + 3), 12), "QL2024000123");
-    EXPECT_EQ(BcdToDateTime(ByteView(*reply).subspan(3 + 16, 6)).substr(0, 2), "20");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data.data()), 12), "QL2024000123");
+    EXPECT_EQ(BcdToDateTime(data.subspan(kClockAt, 6)), "2024-03-15 10:30:00");
+    EXPECT_FLOAT_EQ(ReadSingle(data.subspan(kStdFlowAt, 4)), 33.5f);
     // The address (BYTE) is the block's last register.
-    EXPECT_EQ((*reply)[3 + 74], 0x00);
-    EXPECT_EQ((*reply)[3 + 75], 9);
+    EXPECT_EQ(data[74], 0x00);
+    EXPECT_EQ(data[75], 9);
+    // The meter runs between two answers: its clock and volume move on.
+    EXPECT_EQ(BcdToDateTime(laterData.subspan(kClockAt, 6)), "2024-03-15 10:30:05");
+    EXPECT_GT(ReadDouble(laterData.subspan(kStdVolumeAt, 8)), ReadDouble(data.subspan(kStdVolumeAt, 8)));
+    // The fault "alarm" shows in the alarm word (S8).
+    EXPECT_EQ(ReadUInt32(data.subspan(kAlarmWordAt, 4)), 0u);
+    EXPECT_NE(ReadUInt32(ByteView(*alarm).subspan(3 + kAlarmWordAt, 4)), 0u);
 }
 
 TEST(SimWorkbook, SheetErrorsLeaveTheConfigUntouched)
@@ -109,7 +140,7 @@ TEST(SimWorkbook, SheetErrorsLeaveTheConfigUntouched)
     const SimWorkbookLoad broken = FillTypedFromSheet(cells.Reader(), config);
     EXPECT_FALSE(broken.Ok());
     EXPECT_TRUE(config.typedSections.empty());
-    EXPECT_TRUE(config.typedParamBlock.empty());
+    EXPECT_TRUE(config.typedParams.empty());
 }
 
 } // namespace

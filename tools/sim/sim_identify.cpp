@@ -1,6 +1,7 @@
 #include "sim/sim_identify.h"
 
 #include "sim/sim_encode.h"
+#include "sim/sim_params.h"
 
 #include <algorithm>
 
@@ -114,26 +115,7 @@ Bytes LiveReplyMoney(const SimConfig& config, const SimLiveValues& live)
 
 Bytes ParamBlockReplyTyped(const SimConfig& config, const SimLiveValues& live)
 {
-    Bytes data = config.typedParamBlock;
-    if (data.empty()) {
-        // Placeholder block until the register map of the protocol workbook is
-        // served: time, volumes, flows, temperature, pressure, counters.
-        data.assign(live.clock.begin(), live.clock.end());
-        PutDouble(data, live.stdVolume);
-        PutDouble(data, live.workVolume);
-        PutSingle(data, live.stdFlow);
-        PutSingle(data, live.workFlow);
-        PutSingle(data, live.temperature);
-        PutSingle(data, live.pressure);
-        PutSingle(data, live.compressFactor);
-        PutU32(data, static_cast<uint32_t>(config.address));
-        PutU32(data, 9600);
-        PutU16(data, 1);
-        PutU16(data, 0);
-        PutU32(data, 0x00001A2B);
-    }
-    data.resize(2 * kTypedParamCount, 0x00);
-    return ModbusReply(config, data);
+    return ModbusReply(config, TypedParamData(config, live));
 }
 
 std::optional<Bytes> AnswerProbe(const SimConfig& config, const SimLiveValues& live, ByteView request)

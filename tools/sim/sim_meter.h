@@ -14,13 +14,23 @@
 // One record section of device type 5 as the protocol workbook maps it: records of
 // `registerCount` registers lie back to back from `startRegister` (0-based).
 // The field types say how to fill a record ("DT2", "DBL", "FLT", "LNG", "BYTE",
-// "BIT", "S8"; others fill zeros for their register share).
+// "BIT", "S8"; others fill zeros for their register share); a "DBL" or "FLT" field
+// whose caption names a quantity holds that quantity.
 struct SimTypedSection {
     int kindCode = 51;
     int startRegister = 0;
     int registerCount = 0;
     int blocks = 0;
     std::vector<std::string> fieldTypes;
+    std::vector<std::string> fieldCaptions; // same order; may be shorter
+};
+
+// One parameter row of device type 5: the live value its caption names, in its
+// type's encoding, cut or zero-padded to `registers` registers.
+struct SimTypedParam {
+    std::string caption;
+    std::string type;
+    int registers = 0;
 };
 
 struct SimConfig {
@@ -44,9 +54,9 @@ struct SimConfig {
     int splitPieces = 3;
     // Device type 3 status answer: 30 bytes (48-bit volume) or 28 (32-bit volume).
     int customStatusLength = 30;
-    // Device type 5: the parameter block at 0-based register 0x0FA1 (38 registers).
-    // Empty: a generated block. Otherwise its 76 data bytes (shorter is zero-filled).
-    Bytes typedParamBlock;
+    // Device type 5: the rows of the parameter block at 0-based register 0x0FA1 (38
+    // registers, zero-filled beyond the rows). Empty: a generated block.
+    std::vector<SimTypedParam> typedParams;
     // Device type 5 record sections; empty until filled from the protocol workbook.
     std::vector<SimTypedSection> typedSections;
 };

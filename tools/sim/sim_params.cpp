@@ -2,7 +2,9 @@
 
 #include "sim/sim_encode.h"
 #include "sim/sim_identify.h"
+#include "sim/sim_quantity.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -57,10 +59,67 @@ SimLiveValues ReportedValues(const SimConfig& config, const SimLiveValues& live)
     return shown;
 }
 
+namespace {
+
+double LiveQuantity(SimQuantity quantity, const SimLiveValues& live)
+{
+    switch (quantity) {
+    case SimQuantity::StdVolume:
+        return live.stdVolume;
+    case SimQuantity::WorkVolume:
+        return live.workVolume;
+    case SimQuantity::StdFlow:
+        return live.stdFlow;
+    case SimQuantity::WorkFlow:
+        return live.workFlow;
+    case SimQuantity::Temperature:
+        return live.temperature;
+    case SimQuantity::Pressure:
+        return live.pressure;
+    case SimQuantity::CompressFactor:
+        return live.compressFactor;
+    case SimQuantity::MeterFactor:
+        return kMeterFactor;
+    case SimQuantity::Battery:
+        return kBatteryVolts;
+    default:
+        return 0.0;
+    }
+}
+
+Bytes ParamValue(const SimConfig& config, const SimLiveValues& live, const SimTypedParam& param)
+{
+    const SimQuantity quantity = QuantityOfCaption(param.caption);
+    Bytes data;
+    if (param.type == "DT2") {
+        data.assign(live.clock.begin(), live.clock.end());
+    } else if (param.type == "DBL") {
+        PutDouble(data, LiveQuantity(quantity, live));
+    } else if (param.type == "FLT") {
+        PutSingle(data, LiveQuantity(quantity, live));
+    } else if (param.type == "LNG") {
+        PutU32(data, static_cast<uint32_t>(kRunningDays));
+    } else if (param.type == "BYTE" || param.type == "BIT") {
+        PutU16(data, static_cast<uint16_t>(config.address & 0xFF));
+    } else if (param.type == "S8") {
+        PutU32(data, quantity == SimQuantity::AlarmWord ? live.alarmV20Hi << 8 | live.alarmV20Lo : 0);
+    } else if (param.type == "S16") {
+        data.assign(kSerialNumber, kSerialNumber + std::strlen(kSerialNumber));
+    }
+    data.resize(static_cast<size_t>(2 * std::max(param.registers, 0)), 0x00);
+    return data;
+}
+
+} // namespace
+
 Bytes TypedParamData(const SimConfig& config, const SimLiveValues& live)
 {
-    if (!config.typedParamBlock.empty()) {
-        Bytes data = config.typedParamBlock;
+    if (!config.typedParams.empty()) {
+        Bytes data;
+        for (const SimTypedParam& param : config.typedParams) {
+            const Bytes value = ParamValue(config, live, param);
+            data.insert(data.end(), value.begin(), value.end());
+        }
         data.resize(2 * kTypedParamCount, 0x00);
         return data;
     }

@@ -22,10 +22,12 @@ std::optional<Bytes> AnswerParameterRead(const SimConfig& config, SimLiveValues&
 // Device type 5 shows the alarm bytes of device type 6 in its alarm word.
 SimLiveValues ReportedValues(const SimConfig& config, const SimLiveValues& live);
 
-// Device type 5 parameter block of the shipped protocol workbook (38 registers):
-// serial number (S16), clock (DT2), standard and working volume (DBL), standard and
-// working flow, temperature, pressure, compression factor, meter factor, battery
-// (FLT), alarm word (S8), running days (LNG), address (BYTE).
+// Device type 5 parameter block (38 registers) from the live values: the sheet's
+// parameter rows when the protocol workbook was loaded, each row the value its
+// caption names; otherwise the block of the shipped workbook: serial number (S16),
+// clock (DT2), standard and working volume (DBL), standard and working flow,
+// temperature, pressure, compression factor, meter factor, battery (FLT), alarm
+// word (S8), running days (LNG), address (BYTE).
 Bytes TypedParamData(const SimConfig& config, const SimLiveValues& live);
 
 // Moves the values on by `seconds` of running.

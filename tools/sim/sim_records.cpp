@@ -1,9 +1,11 @@
 #include "sim/sim_records.h"
 
 #include "sim/sim_encode.h"
+#include "sim/sim_quantity.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -598,6 +600,33 @@ int StepOfTypedKind(int kindCode)
     }
 }
 
+// Value of record `r` for a quantity a field's caption names, or nullopt for none.
+// Usages are what the standard (working) flow gives over one record's period.
+std::optional<double> RecordQuantity(SimQuantity quantity, int r, int stepSeconds)
+{
+    const double periodHours = (stepSeconds == kMonth ? 30 * kDay : stepSeconds) / 3600.0;
+    switch (quantity) {
+    case SimQuantity::StdVolume:
+        return StdVolume(r);
+    case SimQuantity::WorkVolume:
+        return WorkVolume(r);
+    case SimQuantity::StdUsage:
+        return StdFlow(r) * periodHours;
+    case SimQuantity::WorkUsage:
+        return WorkFlow(r) * periodHours;
+    case SimQuantity::StdFlow:
+        return StdFlow(r);
+    case SimQuantity::WorkFlow:
+        return WorkFlow(r);
+    case SimQuantity::Temperature:
+        return Temperature(r);
+    case SimQuantity::Pressure:
+        return Pressure(r);
+    default:
+        return std::nullopt;
+    }
+}
+
 std::optional<Bytes> AnswerTyped(const SimConfig& config, ByteView request)
 {
     if (request.size() != 8 || request[1] != 0x03)
@@ -629,16 +658,20 @@ std::optional<Bytes> AnswerTyped(const SimConfig& config, ByteView request)
 Bytes TypedRecordData(const SimTypedSection& section, int ordinal)
 {
     Bytes data;
-    int index = 0;
+    size_t index = 0;
     for (const std::string& type : section.fieldTypes) {
+        const std::string caption = index < section.fieldCaptions.size() ? section.fieldCaptions[index] : "";
+        const std::optional<double> named =
+            RecordQuantity(QuantityOfCaption(caption), ordinal, StepOfTypedKind(section.kindCode));
         if (type == "DT2") {
             PutBcdTime(data, RecordTime(ordinal, StepOfTypedKind(section.kindCode)));
         } else if (type == "DBL") {
-            PutDouble(data, (index % 2 ? WorkVolume(ordinal) : StdVolume(ordinal)));
+            PutDouble(data, named.value_or(index % 2 ? WorkVolume(ordinal) : StdVolume(ordinal)));
         } else if (type == "FLT") {
+            // Fields without a caption that names a quantity cycle through these.
             static const std::array<double (*)(int), 4> kQuantities = {StdFlow, WorkFlow, Temperature,
                                                                        Pressure};
-            PutSingle(data, kQuantities[static_cast<size_t>(index) % kQuantities.size()](ordinal));
+            PutSingle(data, named.value_or(kQuantities[index % kQuantities.size()](ordinal)));
         } else if (type == "LNG") {
             PutU32(data, static_cast<uint32_t>(1000 + ordinal * 7));
         } else if (type == "BYTE" || type == "BIT") {

@@ -20,63 +20,19 @@ constexpr int kLengthColumn = 10;
 // One reply's byte count holds at most 255 data bytes.
 constexpr int kMaxRegistersPerReply = 127;
 
-constexpr const char* kSerialNumber = "QL2024000123";
-constexpr double kMeterFactor = 1000.0;
-constexpr double kBatteryVolts = 3.6;
-constexpr uint32_t kRunningDays = 123;
+constexpr int kCaptionColumn = 4;
 
-// A value of each parameter type that looks like a meter's own: volumes and flows
-// from the live defaults, further FLT rows cycling through the remaining quantities.
-class ParamValues {
-public:
-    explicit ParamValues(int address) : FAddress(address) {}
-
-    Bytes Next(const std::string& typeName)
-    {
-        Bytes data;
-        if (typeName == "DT2") {
-            data.assign(FLive.clock.begin(), FLive.clock.end());
-        } else if (typeName == "DBL") {
-            PutDouble(data, FDoubles++ % 2 == 0 ? FLive.stdVolume : FLive.workVolume);
-        } else if (typeName == "FLT") {
-            const std::array<double, 7> quantities = {FLive.stdFlow,  FLive.workFlow,       FLive.temperature,
-                                                      FLive.pressure, FLive.compressFactor, kMeterFactor,
-                                                      kBatteryVolts};
-            PutSingle(data, quantities[FSingles++ % quantities.size()]);
-        } else if (typeName == "LNG") {
-            PutU32(data, kRunningDays);
-        } else if (typeName == "BYTE" || typeName == "BIT") {
-            PutU16(data, static_cast<uint16_t>(FAddress & 0xFF));
-        } else if (typeName == "S8") {
-            PutU32(data, 0); // no alarm
-        } else if (typeName == "S16") {
-            data.assign(kSerialNumber, kSerialNumber + std::strlen(kSerialNumber));
-        }
-        return data;
-    }
-
-private:
-    SimLiveValues FLive;
-    int FAddress;
-    size_t FDoubles = 0;
-    size_t FSingles = 0;
-};
-
-// The parameter rows 2 up to the marker row, each value cut or zero-padded to the
-// registers its row gives, so every parameter starts at its own register.
-Bytes ParamBlockOfSheet(const CellReader& cell, int markerRow, int address)
+// The parameter rows 2 up to the marker row that take registers, each to be served
+// in its own registers.
+std::vector<SimTypedParam> ParamRowsOfSheet(const CellReader& cell, int markerRow)
 {
-    ParamValues values(address);
-    Bytes block;
+    std::vector<SimTypedParam> rows;
     for (int row = 2; row <= markerRow; ++row) {
         const int registers = CellIntegerOrZero(cell(row, kLengthColumn));
-        if (registers <= 0)
-            continue;
-        Bytes value = values.Next(cell(row, kTypeColumn));
-        value.resize(static_cast<size_t>(2 * registers), 0x00);
-        block.insert(block.end(), value.begin(), value.end());
+        if (registers > 0)
+            rows.push_back({cell(row, kCaptionColumn), cell(row, kTypeColumn), registers});
     }
-    return block;
+    return rows;
 }
 
 int MarkerRow(const CellReader& cell)
@@ -117,6 +73,9 @@ SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)
         section.registerCount = loaded.sheet.recordLength[static_cast<size_t>(index)];
         section.blocks = BlockCount(kind);
         section.fieldTypes = loaded.sheet.fieldTypes;
+        // The columns are "序号" and then one per field.
+        for (size_t column = 1; column < loaded.sheet.columns.size(); ++column)
+            section.fieldCaptions.push_back(loaded.sheet.columns[column].caption);
         if (section.registerCount > kMaxRegistersPerReply)
             load.warnings.push_back(Format("kind %d: %d registers per record do not fit one reply; its reads "
                                            "stay unanswered",
@@ -132,7 +91,7 @@ SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)
                                        "simulator answers %d registers from %d",
                                        paramCount, paramStart, kTypedParamCount, kTypedParamStart));
     config.typedSections = std::move(sections);
-    config.typedParamBlock = ParamBlockOfSheet(cell, MarkerRow(cell), config.address);
+    config.typedParams = ParamRowsOfSheet(cell, MarkerRow(cell));
     return load;
 }
 

@@ -1,7 +1,7 @@
 // Device type 5 register map of the simulated meter, taken from the protocol
 // workbook as the reader takes it: the four record sections (start register,
-// registers per record, field types) and a parameter block whose values match the
-// type names of the sheet's parameter rows.
+// registers per record, field types and captions) and the parameter rows, served
+// from the live values their captions name.
 #pragma once
 
 #include "catalogue/catalogue.h"
@@ -25,7 +25,7 @@ struct SimWorkbookLoad {
 };
 
 // Fills `config.typedSections` (kinds 51 to 54, blocks from the catalogue) and
-// `config.typedParamBlock` from the cells of a protocol sheet.
+// `config.typedParams` from the cells of a protocol sheet.
 SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config);
 
 // Reads the first worksheet of the workbook at `path` and fills `config` as above.
