@@ -200,7 +200,8 @@ std::optional<XlsCells> DecodeXlsCells(std::string_view data)
     at += errorSize;
     while (at < data.size()) {
         int32_t header[3];
-        if (!take(header, sizeof header) || header[2] < 0 || data.size() - at < static_cast<size_t>(header[2]))
+        if (!take(header, sizeof header) || header[2] < 0 ||
+            data.size() - at < static_cast<size_t>(header[2]))
             return std::nullopt;
         result.cells[{header[0], header[1]}] = data.substr(at, static_cast<size_t>(header[2]));
         at += static_cast<size_t>(header[2]);

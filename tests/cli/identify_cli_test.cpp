@@ -68,8 +68,8 @@ TEST(IdentifyCli, RefusedPortNamesTheGroupThatOwnsIt)
     if (geteuid() != 0 || !dialout)
         GTEST_SKIP() << "needs root to act as an unprivileged user, and the group dialout";
     QTemporaryDir dir;
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
-                                          QFile::ExeOther);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther);
     const QString device = dir.filePath("ttyQL0");
     QFile file(device);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

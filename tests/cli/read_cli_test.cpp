@@ -117,8 +117,9 @@ TEST(ReadCli, NumbersIgnoreTheCommaDecimalLocale)
     QProcessEnvironment german = QProcessEnvironment::systemEnvironment();
     german.insert("LC_ALL", "de_DE.UTF-8");
     auto read = [&](const QString& out, const QProcessEnvironment& environment) {
-        return RunCli({"read", "--port", sim.Pty(), "--kind", "612", "--to", "1", "--interval", "50", "--out", out},
-                      120000, environment);
+        return RunCli(
+            {"read", "--port", sim.Pty(), "--kind", "612", "--to", "1", "--interval", "50", "--out", out},
+            120000, environment);
     };
     auto fileText = [](const QString& path) {
         QFile file(path);
@@ -134,8 +135,9 @@ TEST(ReadCli, NumbersIgnoreTheCommaDecimalLocale)
     const std::vector<std::string> rows = LinesStartingWith(plain.out, "row\t");
     ASSERT_FALSE(rows.empty());
     const std::vector<std::string> first = SplitTabs(rows[0]);
-    const auto decimal = std::find_if(first.begin(), first.end(),
-                                      [](const std::string& field) { return field.find('.') != std::string::npos; });
+    const auto decimal = std::find_if(first.begin(), first.end(), [](const std::string& field) {
+        return field.find('.') != std::string::npos;
+    });
     ASSERT_NE(decimal, first.end()) << rows[0];
     EXPECT_EQ(comma.out, plain.out);
     EXPECT_EQ(commaBook.out, plain.out);

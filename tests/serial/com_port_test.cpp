@@ -183,7 +183,8 @@ TEST_F(ComPortTest, MissingDeviceRaisesOpenError)
     } catch (const EComPort& error) {
         EXPECT_EQ(error.ErrorNumber, kComErrOpen);
         EXPECT_EQ(error.SystemErrorNumber, ENOENT);
-        EXPECT_STREQ(error.what(), "Unable to open com port (system error code: 2): No such file or directory");
+        EXPECT_STREQ(error.what(),
+                     "Unable to open com port (system error code: 2): No such file or directory");
     }
     EXPECT_FALSE(FPort.Connected());
 }

@@ -58,8 +58,8 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
     ASSERT_EQ(table.RowCount(), 3);
     // Each field holds the quantity its caption names (first record's values).
     const std::map<std::string, std::string> kFirstRecord = {
-        {"标况流量(m3/h)", "30.00"}, {"工况流量(m3/h)", "32.00"},   {"温度(℃)", "15.25"},
-        {"平均温度(℃)", "15.25"},    {"压力(kPa)", "101.250"},      {"平均压力(kPa)", "101.250"},
+        {"标况流量(m3/h)", "30.00"},    {"工况流量(m3/h)", "32.00"},   {"温度(℃)", "15.25"},
+        {"平均温度(℃)", "15.25"},       {"压力(kPa)", "101.250"},      {"平均压力(kPa)", "101.250"},
         {"标况累积量(m3)", "10000.12"}, {"工况累积量(m3)", "10500.57"}};
     for (size_t column = 0; column < sheet.sheet.columns.size(); ++column) {
         const auto expected = kFirstRecord.find(sheet.sheet.columns[column].caption);
