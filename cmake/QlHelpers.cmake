@@ -9,9 +9,7 @@ function(ql_add_gtest)
     target_compile_options(${T_NAME} PRIVATE -O0)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
     # Every .xls file is read by the helper executable (the tests' own included).
-    if(TARGET ql-rs485-xls-reader)
-        add_dependencies(${T_NAME} ql-rs485-xls-reader)
-    endif()
+    add_dependencies(${T_NAME} ql-rs485-xls-reader)
     target_compile_definitions(${T_NAME} PRIVATE QL_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
                                                  QL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
@@ -29,9 +27,7 @@ function(ql_add_qtest)
     set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
     target_compile_options(${T_NAME} PRIVATE -O0)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test)
-    if(TARGET ql-rs485-xls-reader)
-        add_dependencies(${T_NAME} ql-rs485-xls-reader)
-    endif()
+    add_dependencies(${T_NAME} ql-rs485-xls-reader)
     target_compile_definitions(${T_NAME} PRIVATE QL_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
                                                  QL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     # Qt Test's crash handler starts a debugger that can hang a crashed test for minutes.
