@@ -1,4 +1,4 @@
-// About box: product name, version, the maker's contact lines, the help file.
+// About box: product name, the version of this build, the maker's contact lines, the manual.
 #pragma once
 
 #include <QDialog>

@@ -12,7 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSerialPortInfo>
+#include <QAbstractItemView>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -40,6 +41,24 @@ int SelectedOr(const QComboBox* list, int current, int offset = 0)
     return list->currentIndex() < 0 ? current : list->currentIndex() + offset;
 }
 
+constexpr int kDescriptionRole = Qt::UserRole + 1;
+
+// Shows "name    description" in the drop-down while the item's text, which
+// the field takes when the item is picked, stays the bare port name.
+class PortItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString description = index.data(kDescriptionRole).toString();
+        if (!description.isEmpty())
+            option->text += QStringLiteral("    ") + description;
+    }
+};
+
 } // namespace
 
 TComFrm::TComFrm(QWidget* parent, PortLister lister) : QDialog(parent), FLister(std::move(lister))
@@ -57,6 +76,7 @@ TComFrm::TComFrm(QWidget* parent, PortLister lister) : QDialog(parent), FLister(
     cbCom = MakeList(group, "cbCom", designPorts);
     cbCom->setEditable(true);
     cbCom->setInsertPolicy(QComboBox::NoInsert);
+    cbCom->setItemDelegate(new PortItemDelegate(cbCom));
     cbBaudRate = MakeList(group, "cbBaudRate", {"1200", "2400", "4800", "9600", "14400", "19200", "38400"});
     cbDataBit = MakeList(group, "cbDataBit", {"5", "6", "7", "8"});
     cbStopBit = MakeList(group, "cbStopBit", {"1", "1.5", "2"});
@@ -169,25 +189,32 @@ QStringList TComFrm::SortedPortNames(QStringList names)
     return names;
 }
 
-QStringList TComFrm::MachinePorts()
+QList<SerialPortDetails> TComFrm::MachinePorts()
 {
-    QStringList names;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-#ifdef Q_OS_WIN
-        names << info.portName();
-#else
-        names << info.systemLocation();
-#endif
-    }
-    return names;
+    return AvailablePorts();
 }
 
 void TComFrm::LoadPortList()
 {
     const QString typed = cbCom->currentText();
+    QList<SerialPortDetails> ports = FLister();
+    std::stable_sort(ports.begin(), ports.end(), [](const SerialPortDetails& a, const SerialPortDetails& b) {
+        return QString::compare(a.path, b.path, Qt::CaseInsensitive) < 0;
+    });
     cbCom->clear();
-    cbCom->addItems(SortedPortNames(FLister()));
+    for (const SerialPortDetails& port : ports) {
+        cbCom->addItem(port.path);
+        cbCom->setItemData(cbCom->count() - 1, port.description, kDescriptionRole);
+        cbCom->setItemData(cbCom->count() - 1, port.description, Qt::ToolTipRole);
+    }
+    // The drop-down is as wide as its longest "name    description" line.
+    cbCom->view()->setMinimumWidth(cbCom->view()->sizeHintForColumn(0) + 24);
     cbCom->setEditText(typed);
+}
+
+QString TComFrm::PortDescription(int index) const
+{
+    return cbCom->itemData(index, kDescriptionRole).toString();
 }
 
 void TComFrm::showEvent(QShowEvent* event)

@@ -2,6 +2,8 @@
 // parity) as the port and the settings file store them.
 #pragma once
 
+#include "serial/port_list.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -12,10 +14,10 @@ class QComboBox;
 class TComFrm : public QDialog {
     Q_OBJECT
 public:
-    using PortLister = std::function<QStringList()>;
+    using PortLister = std::function<QList<SerialPortDetails>()>;
 
-    // `lister` gives the port names present on the machine; by default the
-    // serial ports Qt enumerates.
+    // `lister` gives the ports present on the machine; by default the serial
+    // ports Qt enumerates.
     explicit TComFrm(QWidget* parent = nullptr, PortLister lister = {});
 
     // Fills the fields from the port's settings. An ordinal outside a list
@@ -37,11 +39,14 @@ public:
     bool Echo() const;
 
     // Puts the machine's ports, sorted without regard to case, into cbCom's
-    // list; the text in the field stays as it was.
+    // list, each shown with its description; the text in the field stays as it
+    // was, and picking an item puts only the port's name there.
     void LoadPortList();
+    // The description of list item `index` (empty when the system has none).
+    QString PortDescription(int index) const;
 
-    // Port names as Qt enumerates them: device paths outside Windows.
-    static QStringList MachinePorts();
+    // The ports as Qt enumerates them: device paths outside Windows.
+    static QList<SerialPortDetails> MachinePorts();
     static QStringList SortedPortNames(QStringList names);
 
     QComboBox* cbCom = nullptr;

@@ -1,13 +1,13 @@
 #include "export/protocol_workbook.h"
 
 #include "catalogue/catalogue.h"
+#include "settings/install_layout.h"
 
 #include <QDir>
 
 QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName)
 {
-    return QDir(QDir(programFolder).filePath(QString::fromLatin1(kProtocolWorkbookFolder)))
-        .filePath(fileName);
+    return ProgramDataFile(programFolder, QString::fromLatin1(kProtocolWorkbookFolder) + '/' + fileName);
 }
 
 ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QString& fileName)

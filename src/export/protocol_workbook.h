@@ -22,7 +22,7 @@ struct ProtocolWorkbook {
 };
 
 // Path of the workbook named `fileName` (the settings' template name) in the Excel/
-// subfolder of `programFolder`.
+// subfolder of `programFolder`, or of the installed data folder when only that has it.
 QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName);
 
 ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QString& fileName);

@@ -97,6 +97,7 @@ void WriteRecordSheet(WorkbookWriter& writer, const RecordTable& table, const st
         ++row;
     }
     FormatBody(writer, {kCaptionRow, kFirstTableColumn, kCaptionRow + table.RowCount(), lastColumn});
+    writer.SetPageSetup(kCaptionRow);
 }
 
 void WriteParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGridRow>& grid,
@@ -118,6 +119,7 @@ void WriteParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGrid
     }
     if (!grid.empty())
         FormatBody(writer, {kCaptionRow, kFirstTableColumn, row - 1, lastColumn});
+    writer.SetPageSetup();
 }
 
 ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedName,

@@ -46,12 +46,14 @@ std::string DateLineText(const QDate& date);
 
 // The record sheet: title over B2 to the last table column, date line, captions in
 // row 5, one row per record from row 6 (sub-items stored as text), bordered from B5.
-// Tables wider than 25 columns simply go on past column Z.
+// Tables wider than 25 columns simply go on past column Z. Printed on A4 landscape,
+// fitted to the page width, with the caption row on every page.
 void WriteRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
                       const QDate& today);
 
 // The parameter sheet: title over B2:E2, date line, grid row r in sheet row r + 5
-// (height 18, four texts), bordered B5:E(G + 4).
+// (height 18, four texts), bordered B5:E(G + 4). Printed on A4 landscape, fitted
+// to the page width.
 void WriteParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGridRow>& grid,
                          const QDate& today);
 

@@ -227,6 +227,12 @@ void WorkbookWriter::SetCell(int row, int column, const std::string& text)
         cell.text = text;
 }
 
+void WorkbookWriter::SetPageSetup(int captionRow)
+{
+    FPageSetup = true;
+    FPrintTitleRow = captionRow >= 1 && captionRow <= kMaxRows ? captionRow : 0;
+}
+
 bool WorkbookWriter::Write(const QString& path, QString& error) const
 {
     const QByteArray fileName = QFile::encodeName(path);
@@ -288,6 +294,16 @@ bool WorkbookWriter::Write(const QString& path, QString& error) const
                              kDefaultColumnWidth, columnFormat);
     for (const auto& [row, height] : FRowHeights)
         worksheet_set_row(sheet, static_cast<lxw_row_t>(row - 1), height, nullptr);
+    if (FPageSetup) {
+        constexpr uint8_t kPaperA4 = 9;
+        worksheet_set_landscape(sheet);
+        worksheet_set_paper(sheet, kPaperA4);
+        worksheet_fit_to_pages(sheet, 1, 0); // one page wide, as many pages tall as the rows need
+        if (FPrintTitleRow > 0) {
+            const auto titleRow = static_cast<lxw_row_t>(FPrintTitleRow - 1);
+            worksheet_repeat_rows(sheet, titleRow, titleRow);
+        }
+    }
 
     for (const CellRange& range : FMerges) {
         const auto found = FCells.find({range.firstRow, range.firstColumn});

@@ -55,6 +55,9 @@ public:
     void SetThinBorders(const CellRange& range);
     void SetColumnWidth(int column, double width);
     void SetRowHeight(int row, double height);
+    // Prints the first sheet on A4 landscape, scaled to the page width; with a
+    // `captionRow` (from 1) that row is repeated at the top of every page.
+    void SetPageSetup(int captionRow = 0);
 
     // Enters a text as a spreadsheet does: a text starting with "'" is stored as the
     // text after it; a plain decimal number ("12", "-3.5") is stored as a number;
@@ -90,4 +93,6 @@ private:
     std::vector<CellRange> FMerges;
     std::map<int, double> FColumnWidths;
     std::map<int, double> FRowHeights;
+    bool FPageSetup = false;
+    int FPrintTitleRow = 0; // 0: no repeated row
 };

@@ -1,5 +1,7 @@
 #include "settings/settings_file.h"
 
+#include "settings/install_layout.h"
+
 #include "settings/ini_document.h"
 #include "settings/settings_text.h"
 
@@ -143,7 +145,13 @@ QString SettingsFile::ReadTemplateFile() const
 
 QString SettingsFile::TemplatePath() const
 {
-    return QDir(FProgramFolder).filePath(QStringLiteral("Excel/") + ReadTemplateFile());
+    const QString relative = QStringLiteral("Excel/") + ReadTemplateFile();
+    const QString beside = QDir(FProgramFolder).filePath(relative);
+    if (QFileInfo::exists(beside) || !QCoreApplication::instance())
+        return beside;
+    // An installed program keeps its settings apart from the shipped workbook.
+    const QString shipped = ProgramDataFile(QCoreApplication::applicationDirPath(), relative);
+    return QFileInfo::exists(shipped) ? shipped : beside;
 }
 
 int SettingsFile::ReadTimerSec() const

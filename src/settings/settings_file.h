@@ -49,7 +49,9 @@ public:
     int ReadAddress() const;
     // `Config`/`File`, the template's name inside the Excel folder.
     QString ReadTemplateFile() const;
-    // The program folder, "Excel", and the template's name.
+    // The program folder, "Excel", and the template's name; when that file is
+    // missing, the one shipped with the program (beside the executable or in the
+    // installed data folder) if there is one.
     QString TemplatePath() const;
     // The folder beside the executable that holds the settings file and Excel/.
     const QString& ProgramFolder() const { return FProgramFolder; }

@@ -280,7 +280,9 @@ void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
 void PortStateTest::PortListIsSortedWithoutRegardToCase()
 {
     QCOMPARE(TComFrm::SortedPortNames({"COM2", "com10", "COM1"}), QStringList({"COM1", "com10", "COM2"}));
-    TComFrm dialog(nullptr, [] { return QStringList{"COM2", "COM10"}; });
+    TComFrm dialog(nullptr, [] {
+        return QList<SerialPortDetails>{{"COM2", "USB-RS485 Cable", "", "", ""}, {"COM10", "", "", "", ""}};
+    });
     dialog.SetPortName(QStringLiteral("/dev/pts/3"));
     // An ordinal the lists cannot show leaves no selection, and confirming
     // keeps the current value.
@@ -289,11 +291,13 @@ void PortStateTest::PortListIsSortedWithoutRegardToCase()
     QCOMPARE(dialog.cbCom->count(), 2);
     QCOMPARE(dialog.cbCom->itemText(0), QStringLiteral("COM10"));
     QCOMPARE(dialog.cbCom->itemText(1), QStringLiteral("COM2"));
+    QCOMPARE(dialog.PortDescription(1), QStringLiteral("USB-RS485 Cable"));
+    QCOMPARE(dialog.PortDescription(0), QString());
     QCOMPARE(dialog.PortName(), QStringLiteral("/dev/pts/3"));
     QCOMPARE(dialog.cbBaudRate->currentIndex(), -1);
     QCOMPARE(dialog.BaudRateOrdinal(13), 13);
 
-    TComFrm empty(nullptr, [] { return QStringList(); });
+    TComFrm empty(nullptr, [] { return QList<SerialPortDetails>(); });
     empty.SetPortName(QStringLiteral("COM5"));
     empty.LoadPortList();
     QCOMPARE(empty.cbCom->count(), 0);

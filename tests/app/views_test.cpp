@@ -1,5 +1,6 @@
 // The record table and log views over their plain models, and the smaller
 // dialogs on their own.
+#include "ql_version.h"
 #include "app/about_frm.h"
 #include "app/help_files.h"
 #include "app/log_mirror.h"
@@ -115,7 +116,7 @@ void ViewsTest::MissingHelpFileIsNamed()
     QVERIFY(about.findChild<QLabel*>(QStringLiteral("lblSoftware"))->text() ==
             QStringLiteral("软件：QuellonRS485通信软件"));
     QVERIFY(about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text() ==
-            QStringLiteral("版本号：RS485_V2014.09.04"));
+            QStringLiteral("版本号：") + QString::fromLatin1(kQlVersion));
 }
 
 QTEST_MAIN(ViewsTest)

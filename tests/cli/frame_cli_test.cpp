@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <regex>
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
@@ -94,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, BadArguments,
                                          BadCase{"UnknownOption", "frame --kind 46 --block 1 --speed 3"},
                                          BadCase{"OptionTwice", "frame --kind 46 --kind 47 --block 1"},
                                          BadCase{"StrayWord", "frame --kind 46 --block 1 extra"},
+                                         BadCase{"PortsTakesNoWords", "ports extra"},
                                          BadCase{"DeviceType5WorkbookMissing",
                                                  "frame --kind 51 --block 1 --workbook /nonexistent.xls"}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -106,6 +108,43 @@ TEST(CliHelp, ListsCommandsAndPrintsUsage)
     const CliResult usage = RunCli("frame --help");
     EXPECT_EQ(usage.exitStatus, 0);
     EXPECT_EQ(usage.out.rfind("usage: ql-rs485-cli frame --kind K --block B", 0), 0u) << usage.out;
+}
+
+// Every executable answers --version with its name and the one product version;
+// the window program does so without a display.
+TEST(CliVersion, AllThreeExecutablesNameTheSameVersion)
+{
+    const std::regex line(R"((ql-rs485(-cli|-sim)?) (\d+\.\d+\.\d+)\n)");
+    std::string version;
+    for (const char* program : {"ql-rs485", "ql-rs485-cli", "ql-rs485-sim"}) {
+        const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb '") +
+                                    QL_BIN_DIR + "/" + program + "' --version";
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_TRUE(pipe);
+        std::array<char, 256> buffer{};
+        const std::string out(buffer.data(), fread(buffer.data(), 1, buffer.size(), pipe));
+        EXPECT_EQ(pclose(pipe), 0) << program;
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(out, match, line)) << out;
+        EXPECT_EQ(match[1].str(), program);
+        if (version.empty())
+            version = match[3].str();
+        EXPECT_EQ(match[3].str(), version) << program;
+    }
+}
+
+// `ports` lists whatever this machine has: five TAB-separated fields a line.
+TEST(CliPorts, FiveFieldsPerLine)
+{
+    const CliResult result = RunCli("ports");
+    EXPECT_EQ(result.exitStatus, 0);
+    const std::regex line(R"(/[^\t\n]+\t[^\t\n]*\t[^\t\n]*\t[^\t\n]*\t([0-9a-f]{4}:[0-9a-f]{4})?\n)");
+    for (size_t start = 0; start < result.out.size();) {
+        const size_t end = result.out.find('\n', start);
+        ASSERT_NE(end, std::string::npos) << result.out;
+        EXPECT_TRUE(std::regex_match(result.out.substr(start, end + 1 - start), line)) << result.out;
+        start = end + 1;
+    }
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Prints what a spreadsheet reader sees in an .xlsx file, as JSON, for the export tests:
-sheets with their state, merged ranges, column widths, row heights and every cell that
-has a value or a style (value, type, font, alignment, borders)."""
+sheets with their state, merged ranges, column widths, row heights, page setup and every
+cell that has a value or a style (value, type, font, alignment, borders)."""
 import json
 import sys
 
@@ -10,6 +10,10 @@ import openpyxl
 
 def side(border_side):
     return border_side.style if border_side is not None else None
+
+
+def default_one(value):
+    return 1 if value is None else int(value)
 
 
 def main(path):
@@ -38,6 +42,16 @@ def main(path):
             "widths": {k: d.width for k, d in sheet.column_dimensions.items() if d.customWidth},
             "heights": {str(k): d.height for k, d in sheet.row_dimensions.items() if d.height is not None},
             "cells": cells,
+            "print": {
+                "orientation": sheet.page_setup.orientation,
+                "paper": sheet.page_setup.paperSize,
+                "fitToPage": bool(sheet.sheet_properties.pageSetUpPr and
+                                  sheet.sheet_properties.pageSetUpPr.fitToPage),
+                # An attribute left out of the file has the format's default, 1.
+                "fitToWidth": default_one(sheet.page_setup.fitToWidth),
+                "fitToHeight": default_one(sheet.page_setup.fitToHeight),
+                "titleRows": sheet.print_title_rows,
+            },
         })
     json.dump({"sheets": sheets}, sys.stdout, ensure_ascii=False, default=str)
 

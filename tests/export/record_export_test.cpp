@@ -38,6 +38,16 @@ double ShownWidth(const QJsonValue& stored)
     return stored.toDouble() - 0.7109375;
 }
 
+// fitToHeight 0: as many pages tall as the rows need.
+void ExpectA4LandscapeOnePageWide(const QJsonObject& print)
+{
+    EXPECT_EQ(print["orientation"].toString(), "landscape");
+    EXPECT_EQ(print["paper"].toVariant().toInt(), 9); // A4
+    EXPECT_TRUE(print["fitToPage"].toBool());
+    EXPECT_EQ(print["fitToWidth"].toVariant().toInt(), 1);
+    EXPECT_EQ(print["fitToHeight"].toVariant().toInt(), 0);
+}
+
 struct Asked {
     int count = 0;
     QString text;
@@ -81,6 +91,8 @@ TEST_F(RecordExportTest, RecordSheetLayoutAsSpreadsheetReadsIt)
     EXPECT_DOUBLE_EQ(ShownWidth(widths["B"]), 6);
     EXPECT_DOUBLE_EQ(ShownWidth(widths["C"]), 18);
     EXPECT_DOUBLE_EQ(ShownWidth(widths["D"]), 12);
+    ExpectA4LandscapeOnePageWide(sheet["print"].toObject());
+    EXPECT_EQ(sheet["print"].toObject()["titleRows"].toString(), "$5:$5"); // the captions on every page
 
     const QJsonObject cells = sheet["cells"].toObject();
     auto cell = [&](const char* ref) { return cells[QString::fromLatin1(ref)].toObject(); };
@@ -224,6 +236,7 @@ TEST_F(RecordExportTest, ParameterSheetOfOneRow)
     EXPECT_EQ(sheet["name"].toString(), QStringLiteral("Pellin实时数据"));
     EXPECT_EQ(Strings(sheet["merged"]), (std::vector<QString>{"B2:E2", "B4:D4"}));
     EXPECT_DOUBLE_EQ(sheet["heights"].toObject()["5"].toDouble(), 18);
+    ExpectA4LandscapeOnePageWide(sheet["print"].toObject());
     const QJsonObject widths = sheet["widths"].toObject();
     EXPECT_DOUBLE_EQ(ShownWidth(widths["A"]), 4);
     for (const char* column : {"B", "C", "D", "E"})

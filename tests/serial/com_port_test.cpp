@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <cerrno>
@@ -365,6 +368,30 @@ TEST(PortListTest, SortsWithoutRegardToCaseAndDropsDuplicates)
 {
     EXPECT_EQ(SortPortNames({"COM2", "com10", "COM1", "COM2", "ttyUSB0"}),
               QStringList({"COM1", "com10", "COM2", "ttyUSB0"}));
+}
+
+// The stable names carry the details of the port they point to; a line never has
+// more than five fields, whatever a driver puts in its texts.
+TEST(PortListTest, StableNamesAndDetailsLines)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString device = folder.filePath("ttyUSB0");
+    QFile(device).open(QIODevice::WriteOnly);
+    QFile(folder.filePath("ttyUSB9")).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("by-id")));
+    const QString stable = folder.filePath("by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0");
+    ASSERT_TRUE(QFile::link(device, stable));
+    ASSERT_TRUE(QFile::link(folder.filePath("ttyUSB9"), folder.filePath("by-id/usb-unknown-if00")));
+    const SerialPortDetails adapter{device, "FT232R\tUSB UART", "FTDI", "A10K3XYZ", "0403:6001"};
+
+    const QList<SerialPortDetails> links = StablePortNames({adapter}, folder.filePath("by-id"));
+    ASSERT_EQ(links.size(), 2);
+    EXPECT_EQ(PortDetailsLine(links[0]).toStdString(),
+              stable.toStdString() + "\tFT232R USB UART\tFTDI\tA10K3XYZ\t0403:6001");
+    EXPECT_EQ(PortDetailsLine(links[1]).toStdString(), folder.filePath("by-id/usb-unknown-if00").toStdString() +
+                                                           "\t\t\t\t");
+    EXPECT_TRUE(StablePortNames({adapter}, folder.filePath("none")).isEmpty());
 }
 
 } // namespace

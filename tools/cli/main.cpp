@@ -1,6 +1,7 @@
 // ql-rs485-cli: the reader core without windows, one subcommand per cmd_<name>.cpp.
 #include "cli_args.h"
 #include "cli_command.h"
+#include "ql_version.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +47,10 @@ int main(int argc, char** argv)
     if (words.empty()) {
         PrintCommandList(stderr);
         return kExitBadArguments;
+    }
+    if (words[0] == "--version") {
+        std::printf("%s %s\n", kProgram, kQlVersion);
+        return kExitOk;
     }
     if (IsHelp(words[0]) || words[0] == "help") {
         PrintCommandList(stdout);

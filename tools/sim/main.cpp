@@ -9,6 +9,7 @@
 
 #include "sim/sim_meter.h"
 #include "sim/sim_workbook.h"
+#include "ql_version.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -401,6 +402,11 @@ int OpenPty(std::string& slavePath, int& slave)
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("ql-rs485-sim %s\n", kQlVersion);
+            return 0;
+        }
     Options options;
     const std::string error = ParseArguments(argc, argv, options);
     if (!error.empty()) {

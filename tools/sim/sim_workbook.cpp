@@ -51,7 +51,13 @@ std::string DefaultSimWorkbookPath()
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         return {};
-    return (program.parent_path() / "Excel" / kShippedProtocolWorkbook).string();
+    const std::filesystem::path beside = program.parent_path() / "Excel" / kShippedProtocolWorkbook;
+    // Installed: PREFIX/bin/ql-rs485-sim and PREFIX/share/ql-rs485/Excel/.
+    const std::filesystem::path installed =
+        program.parent_path().parent_path() / "share" / "ql-rs485" / "Excel" / kShippedProtocolWorkbook;
+    return (!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error) ? installed
+                                                                                                 : beside)
+        .string();
 }
 
 SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)

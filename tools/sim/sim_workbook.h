@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-// The shipped protocol workbook in Excel/ beside the running executable (empty when the
-// executable's own path cannot be found).
+// Excel/ plus the shipped protocol workbook beside the running executable, or in the
+// installed data folder when only that has it (empty when the executable's own path
+// cannot be found).
 std::string DefaultSimWorkbookPath();
 
 struct SimWorkbookLoad {
