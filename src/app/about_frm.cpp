@@ -69,7 +69,8 @@ TAboutFrm::TAboutFrm(Prompter& prompter, const QString& programDir, QWidget* par
 
 void TAboutFrm::ShowHelp()
 {
-    OpenHelpFile(this, FPrompter, FProgramDir, QStringLiteral("说明书.chm"));
+    // The about box is modal, so the manual goes to the system's browser here.
+    OpenHelpFile(this, FPrompter, FProgramDir, QStringLiteral("manual/index.html"));
 }
 
 void TAboutFrm::SetLinkHot(bool hot)

@@ -1,6 +1,7 @@
 #include "app/help_files.h"
 
 #include "app/prompter.h"
+#include "settings/install_layout.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -9,7 +10,7 @@
 
 void OpenHelpFile(QWidget* parent, Prompter& prompter, const QString& programDir, const QString& fileName)
 {
-    const QString path = QDir(programDir).filePath(fileName);
+    const QString path = ProgramDataFile(programDir, fileName);
     if (!QFileInfo::exists(path)) {
         prompter.Warn(parent, QStringLiteral("找不到帮助文件：%1").arg(QDir::toNativeSeparators(path)),
                       QStringLiteral("警告信息"));

@@ -1,4 +1,5 @@
-// Help files lie beside the program and are handed to the desktop to open.
+// Help files lie beside the program (or in the installed data folder) and are
+// handed to the desktop to open.
 #pragma once
 
 #include <QString>

@@ -6,6 +6,7 @@
 #include "app/com_frm.h"
 #include "app/help_files.h"
 #include "app/log_mirror.h"
+#include "app/manual_frm.h"
 #include "app/num_frm.h"
 #include "app/prompter.h"
 #include "app/read_param_frm.h"
@@ -1045,5 +1046,5 @@ void TMainFrm::acReadParamExecute()
 
 void TMainFrm::H2Click()
 {
-    OpenHelpFile(this, FPrompter, FHelpDir, QStringLiteral("RS485通信测试软件说明书.chm"));
+    ShowManual(this, FPrompter, FHelpDir);
 }

@@ -1,14 +1,20 @@
 // The record table and log views over their plain models, and the smaller
 // dialogs on their own.
-#include "ql_version.h"
 #include "app/about_frm.h"
 #include "app/help_files.h"
 #include "app/log_mirror.h"
+#include "app/main_frm.h"
+#include "app/manual_frm.h"
 #include "app/num_frm.h"
 #include "app/record_table_model.h"
 #include "app_test_support.h"
+#include "ql_version.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTextBrowser>
+#include <QTreeWidget>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -25,6 +31,7 @@ private slots:
     void LogMirrorStartsFromExistingLinesAndFollowsClear();
     void RangeDialogTakesTheKindsBlockCount();
     void MissingHelpFileIsNamed();
+    void ManualOpensFromTheHelpMenuWithContentsAndSearch();
 };
 
 void ViewsTest::TableModelFollowsColumnsRowsAndClearing()
@@ -117,6 +124,60 @@ void ViewsTest::MissingHelpFileIsNamed()
             QStringLiteral("软件：QuellonRS485通信软件"));
     QVERIFY(about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text() ==
             QStringLiteral("版本号：") + QString::fromLatin1(kQlVersion));
+}
+
+// "使用手册" with the shipped manual beside the program: one window with the
+// chapters listed, a click on one scrolls there, and search goes round the text.
+// Without the manual the operator is told where it belongs.
+void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
+{
+    SimConfig config;
+    config.deviceType = 6;
+    WindowRig rig(config);
+    TMainFrm& frm = rig.CreateWindow();
+    rig.Prompts.Shown.clear();
+    frm.H2->trigger();
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("警告信息"));
+    QVERIFY(rig.Prompts.Shown[0].text.contains(QStringLiteral("manual/index.html")));
+    QVERIFY(!frm.findChild<TManualFrm*>());
+
+    const QString manualDir = rig.Folder.filePath(QStringLiteral("manual"));
+    QVERIFY(QDir().mkpath(manualDir));
+    QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/doc/manual/index.html"), manualDir + "/index.html"));
+    frm.H2->trigger();
+    frm.H2->trigger();
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    const QList<TManualFrm*> windows = frm.findChildren<TManualFrm*>();
+    QCOMPARE(windows.size(), 1);
+    TManualFrm& manual = *windows[0];
+    QVERIFY(manual.isVisible());
+
+    QStringList chapters;
+    for (int i = 0; i < manual.tvContents->topLevelItemCount(); ++i)
+        chapters << manual.tvContents->topLevelItem(i)->text(0);
+    QCOMPARE(chapters.size(), 7);
+    QVERIFY(chapters.last().contains(QStringLiteral("故障排除")));
+    QVERIFY(manual.tvContents->topLevelItem(0)->childCount() > 0);
+    manual.ShowSection(manual.tvContents->topLevelItem(6));
+    QCOMPARE(manual.Browser->textCursor().block().text(), chapters.last());
+
+    manual.edSearch->setText(QStringLiteral("dialout"));
+    QTest::keyClick(manual.edSearch, Qt::Key_Return);
+    QCOMPARE(manual.Browser->textCursor().selectedText(), QStringLiteral("dialout"));
+    const int first = manual.Browser->textCursor().position();
+    int position = -1;
+    int hits = 0;
+    do {
+        QVERIFY(manual.Find(QStringLiteral("dialout")));
+        position = manual.Browser->textCursor().position();
+        ++hits;
+    } while (position != first && hits < 20);
+    QCOMPARE(position, first); // went round the end back to the first place
+    QVERIFY(hits > 2);
+    QVERIFY(!manual.Find(QStringLiteral("不存在的文字xyz")));
+    QCOMPARE(manual.Browser->textCursor().position(), first);
+    QVERIFY(manual.lblSearch->text().contains(QStringLiteral("未找到")));
 }
 
 QTEST_MAIN(ViewsTest)
