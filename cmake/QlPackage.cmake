@@ -66,10 +66,10 @@ set(CPACK_PACKAGE_VENDOR Quellon)
 set(CPACK_PACKAGE_CONTACT "Quellon <support@quellon.example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "RS485 test and read-out tool for gas meters")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Desktop tool that identifies gas volume correctors and gas flow meters on an RS485\n"
-    "line, reads their stored records into a table, logs every frame, exports to\n"
-    "spreadsheets and shows live parameters. With a command-line reader and a\n"
-    "simulated meter.")
+    "Desktop tool that identifies gas volume correctors and gas flow meters\n"
+    "on an RS485 line, reads their stored records into a table, logs every\n"
+    "frame, exports to spreadsheets and shows live parameters. With a\n"
+    "command-line reader and a simulated meter.")
 list(JOIN CPACK_PACKAGE_DESCRIPTION "" CPACK_PACKAGE_DESCRIPTION)
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
