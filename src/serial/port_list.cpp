@@ -59,8 +59,9 @@ QList<SerialPortDetails> AvailablePorts()
 #endif
         ports.append({path, info.description(), info.manufacturer(), info.serialNumber(), UsbId(info)});
     }
-    std::stable_sort(ports.begin(), ports.end(),
-                     [](const SerialPortDetails& a, const SerialPortDetails& b) { return LessWithoutCase(a.path, b.path); });
+    std::stable_sort(ports.begin(), ports.end(), [](const SerialPortDetails& a, const SerialPortDetails& b) {
+        return LessWithoutCase(a.path, b.path);
+    });
     return ports;
 }
 
