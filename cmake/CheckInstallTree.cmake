@@ -7,7 +7,7 @@ if(NOT status EQUAL 0)
 endif()
 
 set(expected
-    bin/ql-rs485 bin/ql-rs485-cli bin/ql-rs485-sim
+    bin/ql-rs485 bin/ql-rs485-cli bin/ql-rs485-sim libexec/ql-rs485/ql-rs485-xls-reader
     share/ql-rs485/Excel/VarnelModbus.xls
     share/ql-rs485/manual/index.html
     share/applications/${APP_ID}.desktop

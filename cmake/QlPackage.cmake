@@ -1,6 +1,7 @@
 # Installed layout and the Debian package. `cpack -G DEB` in the build folder (or
 # scripts/package) makes ql-rs485_<version>_amd64.deb:
 #   /usr/bin                          the three executables
+#   /usr/libexec/ql-rs485             the .xls reading helper they start
 #   /usr/share/ql-rs485/Excel         the protocol workbook (found when none lies beside the program)
 #   /usr/share/ql-rs485/manual        the manual the help menu opens
 #   /usr/share/applications, icons/hicolor, metainfo, man/man1, doc/ql-rs485
@@ -10,11 +11,9 @@ set(QL_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 set(QL_APP_ID com.quellon.QlRs485)
 set(QL_GENERATED_PACKAGING ${CMAKE_BINARY_DIR}/packaging)
 
-foreach(target ql-rs485 ql-rs485-cli ql-rs485-sim)
-    if(TARGET ${target})
-        install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    endif()
-endforeach()
+install(TARGETS ql-rs485 ql-rs485-cli ql-rs485-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The .xls helper is started by the programs, never by the operator.
+install(TARGETS ql-rs485-xls-reader RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/ql-rs485)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/Excel DESTINATION ${CMAKE_INSTALL_DATADIR}/ql-rs485)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/doc/manual DESTINATION ${CMAKE_INSTALL_DATADIR}/ql-rs485)
 
