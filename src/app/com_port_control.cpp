@@ -12,6 +12,11 @@ template <class E> E Ordinal(int value, int count, E fallback)
 
 } // namespace
 
+ComPortControl::~ComPortControl()
+{
+    QObject::disconnect(FLostConnection);
+}
+
 ByteLink& ComPortControl::Link()
 {
     return FPort;
@@ -52,4 +57,11 @@ void ComPortControl::SetLineSettings(const PortSettings& settings)
     FPort.SetDataBits(Ordinal(settings.DataBits, kDataBitsCount, dbEight));
     FPort.SetStopBits(Ordinal(settings.StopBits, kStopBitsCount, sbOneStopBit));
     FPort.SetParityBits(Ordinal(settings.Parity, kParityBitsCount, prOdd));
+}
+
+void ComPortControl::SetConnectionLostHandler(std::function<void(const QString& message)> lost)
+{
+    QObject::disconnect(FLostConnection);
+    if (lost)
+        FLostConnection = QObject::connect(&FPort, &TComPort::ConnectionLost, std::move(lost));
 }

@@ -3,12 +3,17 @@
 
 #include "app/port_control.h"
 
+#include <QMetaObject>
+
 class TComPort;
 
 class ComPortControl : public PortControl {
 public:
     // `port` must outlive the adapter.
     explicit ComPortControl(TComPort& port) : FPort(port) {}
+    ~ComPortControl() override;
+    ComPortControl(const ComPortControl&) = delete;
+    ComPortControl& operator=(const ComPortControl&) = delete;
 
     ByteLink& Link() override;
     void OpenPort() override;
@@ -16,7 +21,9 @@ public:
     bool Connected() const override;
     PortSettings LineSettings() const override;
     void SetLineSettings(const PortSettings& settings) override;
+    void SetConnectionLostHandler(std::function<void(const QString& message)> lost) override;
 
 private:
     TComPort& FPort;
+    QMetaObject::Connection FLostConnection;
 };

@@ -38,6 +38,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -53,6 +54,7 @@ const QString kCloseFailed = QStringLiteral("串口关闭失败，请检查!");
 const QString kPortClosedStatus = QStringLiteral("串口状态：已关闭");
 const QString kOpenCaption = QStringLiteral("打开串口");
 const QString kCloseCaption = QStringLiteral("关闭串口");
+const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");
 // Light grey of the original panels (0xF0F0F0).
 const QColor kPanelColour(0xF0, 0xF0, 0xF0);
 constexpr int kNodeCodeRole = Qt::UserRole + 1;
@@ -142,13 +144,24 @@ TMainFrm::TMainFrm(const MainFrmContext& context, QWidget* parent)
     FWaitEchoFrm = new TWaitEchoFrm(FRun, FWaiter, this);
     FReadParamFrm =
         new TReadParamFrm({FLink, FWaiter, FPrompter, FLog, FSettings, [this] { return FAddress; },
-                           [this] { return &FProtocolSheet; }, FSettingsDir},
+                           [this] { return &FProtocolSheet; }, FSettingsDir, FPortGuard},
                           this);
+    FReadParamFrm->PortErrorHandler = [this](const QString& message) { AfterPortUse(message); };
+    FPort.SetConnectionLostHandler([this](const QString& message) { PortLost(message); });
+    FPortGuard.SetOnFree([this] {
+        if (!FLostPortMessage.isEmpty())
+            QTimer::singleShot(0, this, [this] {
+                if (!FPortGuard.Busy() && !FLostPortMessage.isEmpty())
+                    ReportPortLoss(FLostPortMessage);
+            });
+    });
 }
 
 TMainFrm::~TMainFrm()
 {
     FDestroying = true;
+    FPort.SetConnectionLostHandler({});
+    FPortGuard.SetOnFree({});
     SaveSettings();
     try {
         FPort.ClosePort();
@@ -611,16 +624,46 @@ void TMainFrm::ShowPortClosed(bool disableRecordMenu)
 
 // A port that ended its connection by itself (adapter unplugged) shows as
 // closed, as after a manual close, and the operator is told once: with the
-// port's own error text when an operation failed, else with ours.
+// port's own error text when an operation failed or the port said why, else
+// with ours.
 void TMainFrm::AfterPortUse(const QString& error)
 {
-    const bool lost = !FPort.Connected() && TBtnOpen->text() == kCloseCaption;
-    if (lost)
-        ShowPortClosed(true);
+    if (!FPort.Connected() && TBtnOpen->text() == kCloseCaption) {
+        ReportPortLoss(error.isEmpty() ? FLostPortMessage : error);
+        return;
+    }
     if (!error.isEmpty())
         FPrompter.Warn(this, error, kWarnCaption);
-    else if (lost)
-        FPrompter.Warn(this, QStringLiteral("串口连接已断开，请检查！"), kWarnCaption);
+}
+
+void TMainFrm::PortLost(const QString& message)
+{
+    FLostPortMessage = message;
+    if (!FPortGuard.Busy())
+        ReportPortLoss(message);
+}
+
+void TMainFrm::ReportPortLoss(const QString& message)
+{
+    FLostPortMessage.clear();
+    if (TBtnOpen->text() != kCloseCaption)
+        return;
+    try {
+        // Also drops the failure the port keeps for its next operation: the
+        // operator hears of it here, once.
+        FPort.ClosePort();
+    } catch (const EComPort&) {
+    }
+    ShowPortClosed(true);
+    FPrompter.Warn(this, message.isEmpty() ? QStringLiteral("串口连接已断开，请检查！") : message, kWarnCaption);
+}
+
+PortGuard::Lease TMainFrm::ClaimPort()
+{
+    PortGuard::Lease lease = FPortGuard.TryTake();
+    if (!lease)
+        Inform(kPortBusy);
+    return lease;
 }
 
 void TMainFrm::SetPortStatus(const QString& text)
@@ -640,6 +683,10 @@ QString TMainFrm::StatusText(int panel) const
 
 void TMainFrm::acOpenExecute()
 {
+    // Closing under a parameter read would spoil its exchange.
+    const PortGuard::Lease lease = ClaimPort();
+    if (!lease)
+        return;
     if (TBtnOpen->text() == kOpenCaption) {
         try {
             FPort.ClosePort();
@@ -759,10 +806,7 @@ void TMainFrm::StartRun(int endBlock, int beginBlock, const Bytes& baseRequest, 
                         int pollIntervalMs)
 {
     FWaitEchoFrm->SetPollInterval(pollIntervalMs);
-    // The parameter window's periodic reads stay off the port meanwhile.
-    FReadParamFrm->SetPortBusy(true);
     FWaitEchoFrm->StartRun(endBlock, beginBlock, baseRequest, kindCode);
-    FReadParamFrm->SetPortBusy(false);
     AfterPortUse(FRun.PortError() ? QString::fromStdString(*FRun.PortError()) : QString());
 }
 
@@ -802,6 +846,9 @@ void TMainFrm::TreeView1DblClick()
     QTreeWidgetItem* node = SelectedNode();
     if (!node || !node->parent())
         return;
+    const PortGuard::Lease lease = ClaimPort();
+    if (!lease)
+        return;
     const int kindCode = NodeCode(node);
     if (!PrepareRecordTable(kindCode))
         return;
@@ -829,6 +876,13 @@ void TMainFrm::RecordMenuClick(QAction* item)
     const RecordMenuItem* menuItem = item ? FindRecordMenuItem(item->objectName().toStdString()) : nullptr;
     if (!menuItem)
         return;
+    PortGuard::Lease lease = ClaimPort();
+    if (!lease)
+        return;
+    if (!FPort.Connected()) {
+        Inform(QString::fromUtf8(kPortClosedText));
+        return;
+    }
     TreeView1->collapseAll();
     WaitCursor cursor;
     item->setEnabled(false);
@@ -843,6 +897,8 @@ void TMainFrm::RecordMenuClick(QAction* item)
         return;
     }
     item->setEnabled(true);
+    // The read claims the port again at once, with no event handled between.
+    lease.Release();
     if (choice.kindCode == 0) {
         cursor.Restore();
         Inform(Text(choice.message));
@@ -859,6 +915,13 @@ void TMainFrm::acSendExecute()
 {
     int deviceType = 0;
     {
+        const PortGuard::Lease lease = ClaimPort();
+        if (!lease)
+            return;
+        if (!FPort.Connected()) {
+            Inform(QString::fromUtf8(kPortClosedText));
+            return;
+        }
         WaitCursor cursor;
         TreeView1->collapseAll();
         try {
@@ -879,6 +942,9 @@ void TMainFrm::acSendExecute()
 
 void TMainFrm::SelectDeviceType(int deviceType)
 {
+    const PortGuard::Lease lease = ClaimPort();
+    if (!lease)
+        return;
     TreeView1->collapseAll();
     FlagOff quiet(FTreeChangeEnabled);
     QTreeWidgetItem* kindNode = nullptr;
@@ -913,6 +979,9 @@ void TMainFrm::acReadExecute()
         Inform(QStringLiteral("请选择要读取的流量计记录类型！"));
         return;
     }
+    const PortGuard::Lease lease = ClaimPort();
+    if (!lease)
+        return;
     const int kindCode = NodeCode(node);
     if (!PrepareRecordTable(kindCode))
         return;

@@ -10,6 +10,7 @@
 #include "decoding/record_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
+#include "protocol/port_guard.h"
 #include "protocol/transaction_run.h"
 #include "serial/echo_removing_link.h"
 #include "settings/settings_file.h"
@@ -100,6 +101,7 @@ public:
     LogModel& Log() { return FLog; }
     TWaitEchoFrm& WaitEcho() { return *FWaitEchoFrm; }
     TReadParamFrm& ReadParam() { return *FReadParamFrm; }
+    PortGuard& PortOwner() { return FPortGuard; }
     const ProtocolSheet& ProtocolLayout() const { return FProtocolSheet; }
     QString StatusText(int panel) const;
     QTreeWidgetItem* SelectedNode() const;
@@ -174,6 +176,14 @@ private:
     void ShowPortOpened();
     void ShowPortClosed(bool disableRecordMenu);
     void AfterPortUse(const QString& error = QString());
+    // The connection ended by itself; reported at once when nobody is using
+    // the port, else when its user lets go of it.
+    void PortLost(const QString& message);
+    // Shows the closed state, as after "关闭串口", and tells the operator once.
+    void ReportPortLoss(const QString& message);
+    // The port for an operator action; empty, with the operator told why, when
+    // another exchange is using it.
+    PortGuard::Lease ClaimPort();
     void SetPortStatus(const QString& text);
     void ShowAddress();
 
@@ -186,6 +196,9 @@ private:
     bool Ask(const QString& text);
 
     PortControl& FPort;
+    PortGuard FPortGuard;
+    // The port's message of a loss not yet reported.
+    QString FLostPortMessage;
     Waiter& FWaiter;
     Prompter& FPrompter;
     QString FSettingsDir;

@@ -36,6 +36,7 @@ const QString kInfoCaption = QStringLiteral("信息提示");
 const QString kWarnCaption = QStringLiteral("警告信息");
 const QString kReadOk = QStringLiteral("读取仪表参数成功！");
 const QString kReadFailed = QStringLiteral("读取仪表参数失败，请检查！");
+const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");
 const QString kSimpleCaption = QStringLiteral("高级");
 const QString kAdvancedCaption = QStringLiteral("简化");
 
@@ -124,7 +125,8 @@ TReadParamFrm::TReadParamFrm(const ReadParamFrmContext& context, QWidget* parent
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       FExchange(context.link, context.log, context.waiter), FReader(FExchange), FPrompter(context.prompter),
       FLog(context.log), FSettings(context.settings), FMeterAddressSource(context.meterAddress),
-      FProtocolSheetSource(context.protocolSheet), FExportFolder(context.exportFolder)
+      FProtocolSheetSource(context.protocolSheet), FExportFolder(context.exportFolder),
+      FPortGuard(context.portGuard)
 {
     setObjectName(QStringLiteral("ReadParamFrm"));
     setWindowTitle(QStringLiteral("用户只读参数----"));
@@ -544,6 +546,11 @@ void TReadParamFrm::BtnReadClick()
 {
     if (FReading)
         return;
+    PortGuard::Lease lease = FPortGuard.TryTake();
+    if (!lease) {
+        FPrompter.Inform(this, kPortBusy, kInfoCaption);
+        return;
+    }
     FReading = true;
     BtnRead->setEnabled(false);
     SetBusyCursor(true);
@@ -566,6 +573,7 @@ void TReadParamFrm::BtnReadClick()
     BtnRead->setEnabled(true);
     SetBusyCursor(false);
     FReading = false;
+    lease.Release();
     if (!portError.isEmpty())
         ReportPortError(portError);
     else
@@ -575,8 +583,11 @@ void TReadParamFrm::BtnReadClick()
 void TReadParamFrm::Timer1Timer()
 {
     // A tick that falls while a read is under way (its waits process events) or while
-    // a record run holds the port would mix its frames into the other exchange.
-    if (FReading || FPortBusy)
+    // another exchange holds the port would mix its frames into the other exchange.
+    if (FReading)
+        return;
+    PortGuard::Lease lease = FPortGuard.TryTake();
+    if (!lease)
         return;
     const int index = ItemIndex();
     FReading = true;
@@ -590,6 +601,7 @@ void TReadParamFrm::Timer1Timer()
     }
     BtnRead->setEnabled(true);
     FReading = false;
+    lease.Release();
     if (FLog.LineCount() > kMaxLogLines)
         FLog.TrimTo(kMaxLogLines);
     if (!portError.isEmpty()) {

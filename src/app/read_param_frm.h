@@ -9,6 +9,7 @@
 #include "decoding/protocol_sheet.h"
 #include "params/param_reader.h"
 #include "protocol/exchange.h"
+#include "protocol/port_guard.h"
 
 #include <QDialog>
 
@@ -46,6 +47,9 @@ struct ReadParamFrmContext {
     std::function<const ProtocolSheet*()> protocolSheet;
     // Initial folder of the export's save dialog (the program folder).
     QString exportFolder;
+    // Who is using the port: a read waits for no one, a periodic one skips its
+    // turn and one on demand is refused while another exchange has the port.
+    PortGuard& portGuard;
 };
 
 class TReadParamFrm : public QDialog {
@@ -64,10 +68,6 @@ public:
     void SetMeterAddress(uint8_t address);
     uint8_t MeterAddress() const { return FReader.MeterAddress(); }
     void SetParamLayout(const std::vector<std::string>& paramFields, const ParamLayoutArray& paramLayout);
-    // While the port is busy with a record run of the transaction window, periodic
-    // reads are skipped (both would use the one port).
-    void SetPortBusy(bool busy) { FPortBusy = busy; }
-    bool PortBusy() const { return FPortBusy; }
     // When set, port failures (EComPort) during a read go here instead of a warning box.
     std::function<void(const QString& message)> PortErrorHandler;
 
@@ -142,11 +142,11 @@ private:
     std::function<int()> FMeterAddressSource;
     std::function<const ProtocolSheet*()> FProtocolSheetSource;
     QString FExportFolder;
+    PortGuard& FPortGuard;
 
     QButtonGroup* FTypeButtons = nullptr;
     std::array<QRadioButton*, kDeviceTypeCount> FTypeItems{};
     std::array<QWidget*, kDeviceTypeCount> FPanels{};
-    bool FPortBusy = false;
     bool FReading = false;
     int FBusyCursors = 0;
 };

@@ -140,13 +140,20 @@ void TWaitEchoFrm::DisarmTimer()
 {
     FTimerArmed = false;
     Timer1->stop();
+    // The pause before the next block ends with the run: left running, it would
+    // hold this window's modal loop open, and a read started meanwhile could not
+    // show the window again.
+    if (FPausing)
+        FWaiter.Interrupt();
 }
 
 void TWaitEchoFrm::Timer1Timer()
 {
     if (!FTimerArmed || FInTick)
         return;
-    FWaiter.Sleep(FRun.PollInterval());
+    FPausing = true;
+    FWaiter.Pause(FRun.PollInterval());
+    FPausing = false;
     // "完成", "取消" or closing the window while the period ran disarm the timer.
     if (!FTimerArmed)
         return;

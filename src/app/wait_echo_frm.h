@@ -61,6 +61,7 @@ private:
     Waiter& FWaiter;
     bool FTimerArmed = false;
     bool FInTick = false;
+    bool FPausing = false;
     int FActivityPhase = 0;
     QTimer* FActivityTimer = nullptr;
 };

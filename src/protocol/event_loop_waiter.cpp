@@ -14,6 +14,22 @@ EventLoopWaiter::EventLoopWaiter()
 
 void EventLoopWaiter::Sleep(int ms)
 {
+    Wait(ms, false);
+}
+
+void EventLoopWaiter::Pause(int ms)
+{
+    Wait(ms, true);
+}
+
+void EventLoopWaiter::Interrupt()
+{
+    if (FPauseLoop)
+        FPauseLoop->quit();
+}
+
+void EventLoopWaiter::Wait(int ms, bool pause)
+{
     if (ms <= 0) {
         ProcessEvents();
         return;
@@ -30,7 +46,11 @@ void EventLoopWaiter::Sleep(int ms)
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer.start(ms);
+    QEventLoop* outerPause = FPauseLoop;
+    if (pause)
+        FPauseLoop = &loop;
     loop.exec();
+    FPauseLoop = outerPause;
 }
 
 void EventLoopWaiter::ProcessEvents()

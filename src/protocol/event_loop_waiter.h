@@ -7,6 +7,8 @@
 
 #include <QElapsedTimer>
 
+class QEventLoop;
+
 class EventLoopWaiter : public Waiter {
 public:
     EventLoopWaiter();
@@ -14,8 +16,14 @@ public:
     // QCoreApplication it just sleeps. Never spins the processor.
     void Sleep(int ms) override;
     void ProcessEvents() override;
+    void Pause(int ms) override;
+    void Interrupt() override;
     int64_t NowMs() const override;
 
 private:
+    // Runs a local event loop for `ms`; registered as the pause loop when `pause`.
+    void Wait(int ms, bool pause);
+
     QElapsedTimer FClock;
+    QEventLoop* FPauseLoop = nullptr;
 };

@@ -13,6 +13,11 @@ public:
     virtual void Sleep(int ms) = 0;
     // Processes pending events once without waiting.
     virtual void ProcessEvents() = 0;
+    // A wait that its owner may cut short: Interrupt(), called from an event
+    // handled meanwhile, ends the innermost Pause at once. A Sleep is never cut
+    // short, so the reply waits of an exchange always run their full time.
+    virtual void Pause(int ms) { Sleep(ms); }
+    virtual void Interrupt() {}
     // Monotonic milliseconds since an arbitrary start.
     virtual int64_t NowMs() const = 0;
 };

@@ -3,11 +3,15 @@
 #include "app/wait_echo_frm.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -108,6 +112,44 @@ void WindowRig::ShowAndActivate()
     QCoreApplication::processEvents();
 }
 
+QString SimProcess::Start(const QStringList& args)
+{
+    Process.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-sim"), args);
+    if (!Process.waitForStarted() || !Process.waitForReadyRead(10000))
+        return {};
+    const QString first = QString::fromUtf8(Process.readLine()).trimmed();
+    return first.startsWith(QStringLiteral("PTY ")) ? first.mid(4) : QString();
+}
+
+void SimProcess::Stop()
+{
+    if (Process.state() == QProcess::NotRunning)
+        return;
+    Process.terminate();
+    Process.waitForFinished(5000);
+}
+
+PtyWindowRig::PtyWindowRig(const QString& portName)
+{
+    QDir(Folder.path()).mkdir(QStringLiteral("Excel"));
+    QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
+                Folder.filePath(QStringLiteral("Excel/VarnelModbus.xls")));
+    {
+        SettingsFile settings(Folder.path(), Folder.filePath(QStringLiteral("user")));
+        PortSettings line;
+        line.ComPort = portName;
+        settings.WritePortAndAddress(line, 23);
+    }
+    Frm = std::make_unique<TMainFrm>(MainFrmContext{Port, Waiter, Prompts, Folder.path(),
+                                                    Folder.filePath(QStringLiteral("user")), Folder.path()});
+}
+
+void PtyWindowRig::ShowAndActivate()
+{
+    Frm->show();
+    Frm->FormActivate();
+}
+
 RunFinisher::RunFinisher(TMainFrm& frm) : FFrm(frm)
 {
     TWaitEchoFrm& window = frm.WaitEcho();
@@ -144,14 +186,21 @@ void RunFinisher::AfterTick()
         QTimer::singleShot(0, window.Btn_OK, &QPushButton::click);
 }
 
-void OnNextModal(std::function<void(QWidget* dialog)> act)
+void OnNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs)
 {
     auto* poll = new QTimer;
     poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+    const QDeadlineTimer deadline(deadlineMs);
+    QObject::connect(poll, &QTimer::timeout, [poll, act, deadline] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
+        if (!modal || !modal->isVisible()) {
+            if (deadline.hasExpired()) {
+                poll->stop();
+                poll->deleteLater();
+                QTest::qFail("no modal dialog came", __FILE__, __LINE__);
+            }
             return;
+        }
         poll->stop();
         poll->deleteLater();
         act(modal);

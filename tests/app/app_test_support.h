@@ -3,15 +3,19 @@
 // open or fall silent, and a helper that presses "完成" when a run has ended.
 #pragma once
 
+#include "app/com_port_control.h"
 #include "app/main_frm.h"
 #include "app/port_control.h"
 #include "app/prompter.h"
+#include "protocol/event_loop_waiter.h"
 #include "protocol/waiter.h"
+#include "serial/com_port.h"
 #include "sim/sim_link.h"
 
 #include <QList>
 #include <QLocale>
 #include <QObject>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -90,6 +94,35 @@ struct WindowRig {
     std::unique_ptr<TMainFrm> Frm;
 };
 
+// ql-rs485-sim serving a pseudo-terminal; ended when the object goes.
+class SimProcess {
+public:
+    ~SimProcess() { Stop(); }
+    // Starts the simulator with `args`; the pseudo-terminal's path, or empty
+    // when it did not start.
+    QString Start(const QStringList& args);
+    // Ends it and waits; events are not processed meanwhile.
+    void Stop();
+
+    QProcess Process;
+};
+
+// The program's own parts over a pseudo-terminal: the serial port object, the
+// event-loop waiter and real timers, and a program folder holding the shipped
+// protocol workbook and a settings file that names `portName`.
+struct PtyWindowRig {
+    explicit PtyWindowRig(const QString& portName);
+    // Shows the window and raises its activation, which opens the port.
+    void ShowAndActivate();
+
+    QTemporaryDir Folder;
+    TComPort ComPort1;
+    ComPortControl Port{ComPort1};
+    EventLoopWaiter Waiter;
+    ScriptedPrompter Prompts;
+    std::unique_ptr<TMainFrm> Frm;
+};
+
 // Presses "完成" as soon as a run of `frm` has finished, and remembers what
 // the window showed when it first appeared and when the run ended.
 class RunFinisher : public QObject {
@@ -120,8 +153,9 @@ private:
     TMainFrm& FFrm;
 };
 
-// Runs `act` on the next modal dialog once it is shown.
-void OnNextModal(std::function<void(QWidget* dialog)> act);
+// Runs `act` on the next modal dialog once it is shown. A dialog that does not
+// come within `deadlineMs` fails the running test.
+void OnNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs = 10000);
 
 QTreeWidgetItem* FindNode(TMainFrm& frm, int code);
 QStringList LogLines(TMainFrm& frm);

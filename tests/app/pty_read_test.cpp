@@ -1,68 +1,73 @@
 // The program's own parts end to end: the serial port object on a
 // pseudo-terminal served by ql-rs485-sim, the event-loop waiter and real
-// timers, read from the tree.
+// timers: a read from the tree, a line lost while idle, "取消" followed at once
+// by another read, and the one port shared by the main and parameter windows.
 #include "app_test_support.h"
 
-#include "app/com_port_control.h"
+#include "app/read_param_frm.h"
 #include "app/wait_echo_frm.h"
-#include "protocol/event_loop_waiter.h"
-#include "serial/com_port.h"
+#include "serial/com_error.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
+#include <QAction>
+#include <QCheckBox>
+#include <QMenu>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
+
+namespace {
+
+const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");
+const QString kCorvexParamBanner = QStringLiteral("=================Corvex智能体积修正仪=================");
+
+QStringList PromptTexts(const ScriptedPrompter& prompts)
+{
+    QStringList texts;
+    for (const ShownPrompt& shown : prompts.Shown)
+        texts << shown.text;
+    return texts;
+}
+
+QAction* RecordMenuItem(TMainFrm& frm, const char* name)
+{
+    return frm.PopupMenu1->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+// The parameter window shown in advanced mode on the Corvex type.
+void ShowCorvexParams(TMainFrm& frm)
+{
+    frm.acReadParamExecute();
+    frm.ReadParam().Button1Click();
+    frm.ReadParam().SetItemIndex(TReadParamFrm::SelectorIndexOf(6));
+}
+
+} // namespace
 
 class PtyReadTest : public QObject {
     Q_OBJECT
 private slots:
     void ReadsKind612FromTheSimulatorOverAPseudoTerminal();
+    void LineLostWhileIdleShowsClosedOnceAndOpensAgain();
+    void ReadStartedRightAfterCancelRuns();
+    void OneExchangeOwnsThePort_data();
+    void OneExchangeOwnsThePort();
 };
 
 void PtyReadTest::ReadsKind612FromTheSimulatorOverAPseudoTerminal()
 {
-    QProcess sim;
-    struct StopSim {
-        QProcess& process;
-        ~StopSim()
-        {
-            process.terminate();
-            process.waitForFinished(5000);
-        }
-    } stopSim{sim};
-    sim.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-sim"), {"--type", "6", "--records", "10", "--addr", "23"});
-    QVERIFY2(sim.waitForStarted(), "ql-rs485-sim did not start");
-    QVERIFY(sim.waitForReadyRead(10000));
-    const QString first = QString::fromUtf8(sim.readLine()).trimmed();
-    QVERIFY2(first.startsWith(QStringLiteral("PTY ")), qPrintable(first));
-    const QString ptyPath = first.mid(4);
-
-    QTemporaryDir folder;
-    // The shipped protocol workbook in the program folder's Excel/.
-    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Excel")));
-    QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
-                        folder.filePath(QStringLiteral("Excel/VarnelModbus.xls"))));
-    TComPort comPort1;
-    comPort1.SetPort(ptyPath);
-    ComPortControl port(comPort1);
-    EventLoopWaiter waiter;
-    ScriptedPrompter prompts;
-    {
-        // The settings file points the program at the pseudo-terminal.
-        SettingsFile settings(folder.path(), folder.filePath(QStringLiteral("user")));
-        PortSettings line;
-        line.ComPort = ptyPath;
-        QVERIFY(settings.WritePortAndAddress(line, 23) == SettingsFile::WriteResult::ProgramFolder);
-    }
-    TMainFrm frm(
-        {port, waiter, prompts, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
+    SimProcess sim;
+    const QString ptyPath = sim.Start({"--type", "6", "--records", "10", "--addr", "23"});
+    QVERIFY(!ptyPath.isEmpty());
+    PtyWindowRig rig(ptyPath);
+    TMainFrm& frm = *rig.Frm;
     frm.show();
     // Kind 51 set up from the workbook: "序号" and its field columns.
     QVERIFY(frm.Records().ColumnCount() > 1);
     frm.FormActivate();
-    QVERIFY(comPort1.Connected());
+    QVERIFY(rig.ComPort1.Connected());
     QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：") + ptyPath);
 
     RunFinisher finisher(frm);
@@ -78,7 +83,156 @@ void PtyReadTest::ReadsKind612FromTheSimulatorOverAPseudoTerminal()
     const QStringList log = LogLines(frm);
     QCOMPARE(log.value(0), QStringLiteral("===========Corvex 实时记录500组==========="));
     QCOMPARE(log.filter(QStringLiteral("【接收】17 65 ")).size(), 3);
-    QCOMPARE(prompts.Shown.size(), 0);
+    QCOMPARE(rig.Prompts.Shown.size(), 0);
+}
+
+// The simulator ending closes the far side of the pseudo-terminal, as an
+// unplugged adapter does; a second simulator at the same link name is the
+// device coming back.
+void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
+{
+    QTemporaryDir linkDir;
+    const QString link = linkDir.filePath(QStringLiteral("meter"));
+    const QStringList simArgs = {"--type", "6", "--records", "5", "--addr", "23", "--link", link};
+    SimProcess sim;
+    QVERIFY(!sim.Start(simArgs).isEmpty());
+    PtyWindowRig rig(link);
+    TMainFrm& frm = *rig.Frm;
+    rig.ShowAndActivate();
+    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("关闭串口"));
+
+    sim.Stop();
+    QTRY_COMPARE(frm.TBtnOpen->text(), QStringLiteral("打开串口"));
+    QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：已关闭"));
+    QVERIFY(frm.RS485Btn->isEnabled());
+    QVERIFY(!frm.acSend->isEnabled());
+    QVERIFY(!RecordMenuItem(frm, "N15")->isEnabled());
+    QTest::qWait(300);
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("warn"));
+    QVERIFY2(rig.Prompts.Shown[0].text.startsWith(QString::fromLatin1(ComErrorText(kComErrRead))),
+             qPrintable(rig.Prompts.Shown[0].text));
+
+    // Reads tried now are refused and nothing goes out.
+    const QString portClosed = QStringLiteral("串口未打开，请打开串口再读取数据！");
+    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
+    frm.TreeView1DblClick();
+    frm.RecordMenuClick(RecordMenuItem(frm, "N15"));
+    QCOMPARE(PromptTexts(rig.Prompts).mid(1), QStringList({portClosed, portClosed}));
+    QVERIFY(LogLines(frm).isEmpty());
+
+    QVERIFY(!sim.Start(simArgs).isEmpty());
+    frm.acOpen->trigger();
+    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("关闭串口"));
+    RunFinisher finisher(frm);
+    frm.TreeView1DblClick();
+    QCOMPARE(frm.Records().RowCount(), 5);
+    QCOMPARE(rig.Prompts.Shown.size(), 3);
+
+    // A port failure inside a parameter read reaches the main window the same
+    // way. The simulator ends without events being handled, so the read is the
+    // first to meet the loss.
+    ShowCorvexParams(frm);
+    sim.Stop();
+    frm.ReadParam().BtnReadClick();
+    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("打开串口"));
+    QTest::qWait(300);
+    QCOMPARE(rig.Prompts.Shown.size(), 4);
+    QCOMPARE(rig.Prompts.Shown[3].kind, QStringLiteral("warn"));
+    QCOMPARE(rig.Prompts.Shown[3].caption, QStringLiteral("警告信息"));
+    frm.ReadParam().hide();
+}
+
+// "取消" in the pause between two blocks, then a new read 50 ms later: the
+// operator's quickest second click.
+void PtyReadTest::ReadStartedRightAfterCancelRuns()
+{
+    SimProcess sim;
+    const QString ptyPath = sim.Start({"--type", "6", "--records", "10", "--addr", "23"});
+    QVERIFY(!ptyPath.isEmpty());
+    PtyWindowRig rig(ptyPath);
+    TMainFrm& frm = *rig.Frm;
+    rig.ShowAndActivate();
+
+    RunFinisher finisher(frm);
+    bool firstReturned = false;
+    finisher.CancelAt = [&](int tick) {
+        if (tick == 1)
+            QTimer::singleShot(50, &frm, [&] {
+                rig.Prompts.Answers << true;
+                frm.TreeView1DblClick();
+            });
+        return tick == 1;
+    };
+    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
+    frm.TreeView1DblClick();
+    firstReturned = true;
+    QTRY_COMPARE(finisher.Runs, 2);
+    QTRY_COMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    QVERIFY(firstReturned);
+    QCOMPARE(frm.Records().RowCount(), 10);
+    QCOMPARE(rig.Prompts.Unanswered, 0);
+}
+
+void PtyReadTest::OneExchangeOwnsThePort_data()
+{
+    // The first exchange starts; the second action comes at the first event
+    // handled inside it.
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QStringList>("prompts");
+
+    const QString paramsRead = QStringLiteral("读取仪表参数成功！");
+    QTest::newRow("PeriodicTickDuringIdentificationIsSkipped") << "menu" << "tick" << QStringList();
+    QTest::newRow("ParamReadDuringIdentificationIsRefused") << "menu" << "param" << QStringList({kPortBusy});
+    QTest::newRow("IdentificationDuringParamReadIsRefused")
+        << "param" << "menu" << QStringList({kPortBusy, paramsRead});
+    QTest::newRow("ReadAllDuringPeriodicTickIsRefused") << "tick" << "send" << QStringList({kPortBusy});
+}
+
+void PtyReadTest::OneExchangeOwnsThePort()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QStringList, prompts);
+
+    SimProcess sim;
+    const QString ptyPath = sim.Start({"--type", "6", "--records", "3", "--addr", "23"});
+    QVERIFY(!ptyPath.isEmpty());
+    PtyWindowRig rig(ptyPath);
+    TMainFrm& frm = *rig.Frm;
+    rig.ShowAndActivate();
+    ShowCorvexParams(frm);
+    RunFinisher finisher(frm);
+
+    const auto act = [&](const QString& action) {
+        if (action == QLatin1String("menu"))
+            frm.RecordMenuClick(RecordMenuItem(frm, "N15"));
+        else if (action == QLatin1String("send"))
+            frm.acSendExecute();
+        else if (action == QLatin1String("param"))
+            frm.ReadParam().BtnReadClick();
+        else
+            frm.ReadParam().Timer1Timer();
+    };
+    QTimer::singleShot(0, &frm, [&] { act(second); });
+    act(first);
+    QTest::qWait(50);
+
+    QCOMPARE(PromptTexts(rig.Prompts), prompts);
+    const QStringList log = LogLines(frm);
+    // The identification's probe of this type carries the parameter read's
+    // banner too: either way it is there once.
+    QCOMPARE(log.count(kCorvexParamBanner), 1);
+    if (first == QLatin1String("menu")) {
+        QCOMPARE(finisher.Runs, 1);
+        QCOMPARE(frm.Records().RowCount(), 3);
+    } else {
+        QCOMPARE(finisher.Runs, 0);
+        QCOMPARE(log.first(), kCorvexParamBanner);
+        QCOMPARE(log.filter(QStringLiteral("【发送】")).size(), 1);
+    }
+    frm.ReadParam().hide();
 }
 
 QTEST_MAIN(PtyReadTest)

@@ -60,7 +60,7 @@ struct ParamRig {
     explicit ParamRig(SimConfig config)
         : Sim(SimMeter(std::move(config)), Clock), Link(Sim), Settings(Folder.path(), Folder.filePath(QStringLiteral("user")))
     {
-        ReadParamFrmContext context{Link, Clock, Prompts, Log, Settings, [this] { return Address; }, {}, Folder.path()};
+        ReadParamFrmContext context{Link, Clock, Prompts, Log, Settings, [this] { return Address; }, {}, Folder.path(), Guard};
         Frm = std::make_unique<TReadParamFrm>(context);
     }
     QLabel* Label(const char* name) const { return Frm->findChild<QLabel*>(QString::fromLatin1(name)); }
@@ -72,6 +72,7 @@ struct ParamRig {
     SettingsFile Settings;
     ScriptedPrompter Prompts;
     LogModel Log;
+    PortGuard Guard;
     int Address = 23;
     std::unique_ptr<TReadParamFrm> Frm;
 };
@@ -232,10 +233,10 @@ void ReadParamFrmTest::PeriodicReadPausesWhileThePortIsBusy()
     rig.Frm->show();
     rig.Frm->Button1Click();
     rig.Frm->SetItemIndex(2);
-    rig.Frm->SetPortBusy(true);
+    PortGuard::Lease lease = rig.Guard.TryTake();
     rig.Frm->Timer1Timer();
     QVERIFY(rig.Link.Sent.empty());
-    rig.Frm->SetPortBusy(false);
+    lease.Release();
     rig.Frm->Timer1Timer();
     QCOMPARE(rig.Link.Sent.size(), size_t{1});
 }
