@@ -156,14 +156,18 @@ void PtyReadTest::ReadStartedRightAfterCancelRuns()
 
     RunFinisher finisher(frm);
     bool firstReturned = false;
-    finisher.CancelAt = [&](int tick) {
-        if (tick == 1)
+    // 100 ms into the 1200 ms pause after the first block.
+    QObject::connect(&frm.WaitEcho(), &TWaitEchoFrm::TickDone, &frm, [&] {
+        if (finisher.Ticks != 1)
+            return;
+        QTimer::singleShot(100, frm.WaitEcho().Btn_Cancel, [&] {
+            frm.WaitEcho().Btn_Cancel->click();
             QTimer::singleShot(50, &frm, [&] {
                 rig.Prompts.Answers << true;
                 frm.TreeView1DblClick();
             });
-        return tick == 1;
-    };
+        });
+    });
     frm.TreeView1->setCurrentItem(FindNode(frm, 612));
     frm.TreeView1DblClick();
     firstReturned = true;
