@@ -7,7 +7,7 @@ QL_PACKAGES=(
     qt6-base-dev qt6-serialport-dev libgl-dev
     libxlsxwriter-dev libfreexl-dev zlib1g-dev
     libgtest-dev libbenchmark-dev
-    ser2net fonts-wqy-microhei
+    ser2net fonts-wqy-zenhei
     python3 python3-openpyxl python3-xlwt locales
 )
 

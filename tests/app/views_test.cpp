@@ -1,6 +1,7 @@
 // The record table and log views over their plain models, and the smaller
 // dialogs on their own.
 #include "app/about_frm.h"
+#include "app/app_font.h"
 #include "app/help_files.h"
 #include "app/log_mirror.h"
 #include "app/main_frm.h"
@@ -8,13 +9,24 @@
 #include "app/num_frm.h"
 #include "app/record_table_model.h"
 #include "app_test_support.h"
+#include "catalogue/catalogue.h"
+#include "protocol/exchange.h"
 #include "ql_version.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QSet>
+#include <QTableWidget>
 #include <QTextBrowser>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -32,6 +44,7 @@ private slots:
     void RangeDialogTakesTheKindsBlockCount();
     void MissingHelpFileIsNamed();
     void ManualOpensFromTheHelpMenuWithContentsAndSearch();
+    void EveryCaptionCharacterIsDrawnWithInk();
 };
 
 void ViewsTest::TableModelFollowsColumnsRowsAndClearing()
@@ -178,6 +191,73 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     QVERIFY(!manual.Find(QStringLiteral("不存在的文字xyz")));
     QCOMPARE(manual.Browser->textCursor().position(), first);
     QVERIFY(manual.lblSearch->text().contains(QStringLiteral("未找到")));
+}
+
+// Every text the windows show (labels, buttons, menus, tree, the columns of
+// every record kind, the parameter grid) drawn offscreen in the interface font,
+// one character at a time, as the widgets draw it (font fallback included).
+void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
+{
+    QApplication::setFont(ChineseInterfaceFont());
+    WindowRig rig(SimConfig{});
+    QDir(rig.Folder.path()).mkdir(QStringLiteral("Excel"));
+    QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
+                        rig.Folder.filePath(QStringLiteral("Excel/VarnelModbus.xls"))));
+    TMainFrm& frm = rig.CreateWindow();
+    frm.show();
+    frm.acReadParamExecute();
+
+    QString texts = QString::fromUtf8(kPortClosedText);
+    for (QWidget* widget : frm.findChildren<QWidget*>()) {
+        texts += widget->windowTitle();
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            texts += label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            texts += button->text();
+        if (auto* group = qobject_cast<QGroupBox*>(widget))
+            texts += group->title();
+        if (auto* grid = qobject_cast<QTableWidget*>(widget)) {
+            for (int row = 0; row < grid->rowCount(); ++row)
+                for (int column = 0; column < grid->columnCount(); ++column)
+                    texts += grid->item(row, column) ? grid->item(row, column)->text() : QString();
+        }
+    }
+    for (QAction* action : frm.findChildren<QAction*>())
+        texts += action->text();
+    for (QTreeWidgetItemIterator it(frm.TreeView1); *it; ++it)
+        texts += (*it)->text(0);
+    for (const RecordKindInfo& kind : RecordKinds()) {
+        frm.SetupRecordColumns(kind.code);
+        for (const TableColumn& column : frm.Records().Columns())
+            texts += QString::fromStdString(column.caption);
+    }
+    QVERIFY(texts.contains(QStringLiteral("℃")));
+
+    const QFont font = frm.font();
+    QString blank;
+    QSet<char32_t> seen;
+    for (const char32_t character : texts.toUcs4()) {
+        // "&" only marks a menu's shortcut letter.
+        if (QChar::isSpace(character) || character == U'&' || seen.contains(character))
+            continue;
+        seen.insert(character);
+        const QString glyph = QString::fromUcs4(&character, 1);
+        QImage image(48, 48, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(image.rect(), Qt::AlignCenter, glyph);
+        }
+        bool ink = false;
+        for (int y = 0; y < image.height() && !ink; ++y)
+            for (int x = 0; x < image.width() && !ink; ++x)
+                ink = qAlpha(image.pixel(x, y)) != 0;
+        if (!ink)
+            blank += glyph;
+    }
+    QVERIFY2(blank.isEmpty(), qPrintable(font.family() + QStringLiteral(" draws nothing for ") + blank));
 }
 
 QTEST_MAIN(ViewsTest)
