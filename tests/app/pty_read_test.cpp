@@ -31,7 +31,7 @@ QStringList PromptTexts(const ScriptedPrompter& prompts)
     return texts;
 }
 
-QAction* RecordMenuItem(TMainFrm& frm, const char* name)
+QAction* RecordMenuAction(TMainFrm& frm, const char* name)
 {
     return frm.PopupMenu1->findChild<QAction*>(QString::fromLatin1(name));
 }
@@ -106,7 +106,7 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
     QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：已关闭"));
     QVERIFY(frm.RS485Btn->isEnabled());
     QVERIFY(!frm.acSend->isEnabled());
-    QVERIFY(!RecordMenuItem(frm, "N15")->isEnabled());
+    QVERIFY(!RecordMenuAction(frm, "N15")->isEnabled());
     QTest::qWait(300);
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("warn"));
@@ -117,7 +117,7 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
     const QString portClosed = QStringLiteral("串口未打开，请打开串口再读取数据！");
     frm.TreeView1->setCurrentItem(FindNode(frm, 612));
     frm.TreeView1DblClick();
-    frm.RecordMenuClick(RecordMenuItem(frm, "N15"));
+    frm.RecordMenuClick(RecordMenuAction(frm, "N15"));
     QCOMPARE(PromptTexts(rig.Prompts).mid(1), QStringList({portClosed, portClosed}));
     QVERIFY(LogLines(frm).isEmpty());
 
@@ -211,7 +211,7 @@ void PtyReadTest::OneExchangeOwnsThePort()
 
     const auto act = [&](const QString& action) {
         if (action == QLatin1String("menu"))
-            frm.RecordMenuClick(RecordMenuItem(frm, "N15"));
+            frm.RecordMenuClick(RecordMenuAction(frm, "N15"));
         else if (action == QLatin1String("send"))
             frm.acSendExecute();
         else if (action == QLatin1String("param"))
