@@ -1,0 +1,50 @@
+// The record table as lines for a chart: which columns hold quantities, which
+// one holds the record time, and the (x, y) points of every quantity column.
+// Plain data and no Qt, like the table itself; numbers and times are parsed
+// the same way whatever the operator's locale is.
+#pragma once
+
+#include "decoding/record_table.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct SeriesPoint {
+    double x = 0;
+    double y = 0;
+};
+
+// One quantity column: its points in ascending x, one per row whose x and
+// value both parse; other rows are left out.
+struct RecordSeries {
+    int column = 0;
+    std::string caption;
+    std::vector<SeriesPoint> points;
+};
+
+struct RecordChartData {
+    // The record-time column, or -1: x is then the record number ("序号").
+    int timeColumn = -1;
+    std::string xCaption;
+    // One per quantity column, in column order.
+    std::vector<RecordSeries> series;
+};
+
+// A decimal number as the decoders write it ("101.25", "-3", "1e3"). Codes
+// with a redundant leading zero ("0012", status and alarm words) and anything
+// with extra characters are not numbers.
+std::optional<double> ParseChartNumber(std::string_view text);
+
+// A record time "YYYY-MM-DD hh:mm:ss" (also without seconds, without minutes,
+// or a bare date) as seconds since 1970-01-01 00:00:00 of the meter's own
+// clock; meters carry no time zone. nullopt for anything else or an
+// impossible date.
+std::optional<int64_t> ParseRecordTime(std::string_view text);
+
+// A column counts as a time or quantity column when more than half of its
+// non-blank cells parse as such; the first column ("序号") is neither. The
+// first time column found becomes x.
+RecordChartData ExtractRecordSeries(const RecordTable& table);
