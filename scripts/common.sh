@@ -4,7 +4,7 @@
 QL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QL_PACKAGES=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
-    qt6-base-dev qt6-serialport-dev libgl-dev
+    qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     libxlsxwriter-dev libfreexl-dev zlib1g-dev
     libgtest-dev libbenchmark-dev
     ser2net fonts-wqy-zenhei

@@ -149,6 +149,12 @@ QIcon ToolbarImage(ToolImage image)
             p.drawLine(14, 8, 18, 12);
             p.drawLine(14, 16, 18, 12);
         });
+    case ToolImage::Chart:
+        return Tile(QColor(0x00, 0x69, 0x5C), [](QPainter& p) {
+            p.drawLine(5, 5, 5, 19);
+            p.drawLine(5, 19, 19, 19);
+            p.drawPolyline(QPolygonF({QPointF(7, 16), QPointF(11, 10), QPointF(14, 13), QPointF(19, 6)}));
+        });
     }
     return {};
 }

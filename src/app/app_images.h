@@ -20,5 +20,6 @@ enum class ToolImage {
     DeleteLog,
     About,
     Exit,
+    Chart,
 };
 QIcon ToolbarImage(ToolImage image);

@@ -3,6 +3,7 @@
 #include "app/about_frm.h"
 #include "app/addr_frm.h"
 #include "app/app_images.h"
+#include "app/chart_frm.h"
 #include "app/com_frm.h"
 #include "app/help_files.h"
 #include "app/log_mirror.h"
@@ -172,6 +173,7 @@ TMainFrm::~TMainFrm()
     // members and go before the child widgets do: detach the views first.
     delete FReadParamFrm;
     delete FWaitEchoFrm;
+    delete FChartFrm;
     ListView1->setModel(nullptr);
     delete FRecordModel;
     delete FLogMirror;
@@ -202,6 +204,7 @@ void TMainFrm::BuildActions()
     make(acReadParam, "acReadParam", QStringLiteral("读实时数据"));
     make(N16, "N16", QStringLiteral("复制日志"));
     make(H2, "H2", QStringLiteral("使用手册(&H)"));
+    make(acChart, "acChart", QStringLiteral("曲线"));
     acSend->setEnabled(false);
     acRead->setEnabled(false);
     // The menu items NWin and NCapWin carry the check mark of their action.
@@ -224,6 +227,7 @@ void TMainFrm::BuildActions()
     connect(acReadParam, &QAction::triggered, this, &TMainFrm::acReadParamExecute);
     connect(N16, &QAction::triggered, this, &TMainFrm::N16Click);
     connect(H2, &QAction::triggered, this, &TMainFrm::H2Click);
+    connect(acChart, &QAction::triggered, this, &TMainFrm::acChartExecute);
 }
 
 void TMainFrm::BuildToolbar()
@@ -267,6 +271,7 @@ void TMainFrm::BuildToolbar()
     RzToolButton3->setPopupMode(QToolButton::InstantPopup);
     button(RzToolButton4, "RzToolButton4", QStringLiteral("保存记录"), ToolImage::SaveRecords, acSaveRec);
     button(RzToolButton5, "RzToolButton5", QStringLiteral("删除记录"), ToolImage::DeleteRecords, acDelRec);
+    button(RzToolButton10, "RzToolButton10", QStringLiteral("曲线"), ToolImage::Chart, acChart);
     button(RzToolButton6, "RzToolButton6", QStringLiteral("保存日志"), ToolImage::SaveLog, acSaveLog);
     button(RzToolButton7, "RzToolButton7", QStringLiteral("删除日志"), ToolImage::DeleteLog, acDelLog);
     RzToolbar1->addSeparator();
@@ -432,6 +437,7 @@ void TMainFrm::BuildMenus()
     PopListView->setObjectName(QStringLiteral("PopListView"));
     PopListView->addAction(acSaveRec);
     PopListView->addAction(acDelRec);
+    PopListView->addAction(acChart);
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopListView->popup(ListView1->viewport()->mapToGlobal(at)); });
 
@@ -1063,6 +1069,15 @@ void TMainFrm::acSaveLogExecute()
             FPrompter.Inform(this, QString::fromStdString(message.Text),
                              QString::fromStdString(message.Caption));
     }
+}
+
+void TMainFrm::acChartExecute()
+{
+    if (!FChartFrm)
+        FChartFrm = new TChartFrm(*FRecordModel, FPrompter, FSettingsDir, this);
+    FChartFrm->show();
+    FChartFrm->raise();
+    FChartFrm->activateWindow();
 }
 
 void TMainFrm::N16Click()

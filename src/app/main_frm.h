@@ -34,6 +34,7 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class RecordTableModel;
+class TChartFrm;
 class TReadParamFrm;
 class TWaitEchoFrm;
 class Waiter;
@@ -92,6 +93,8 @@ public:
     void acSendExecute();
     void acReadExecute();
     void H2Click();
+    // The chart window "曲线" over the record table, created on first use.
+    void acChartExecute();
 
     // State.
     int Address() const { return FAddress; }
@@ -102,6 +105,7 @@ public:
     TWaitEchoFrm& WaitEcho() { return *FWaitEchoFrm; }
     TReadParamFrm& ReadParam() { return *FReadParamFrm; }
     PortGuard& PortOwner() { return FPortGuard; }
+    TChartFrm* ChartFrm() const { return FChartFrm; }
     const ProtocolSheet& ProtocolLayout() const { return FProtocolSheet; }
     QString StatusText(int panel) const;
     QTreeWidgetItem* SelectedNode() const;
@@ -123,6 +127,7 @@ public:
     QToolButton* RzToolButton7 = nullptr;
     QToolButton* RzToolButton8 = nullptr;
     QToolButton* RzToolButton9 = nullptr;
+    QToolButton* RzToolButton10 = nullptr;
     QWidget* pnlLeft = nullptr;
     QTreeWidget* TreeView1 = nullptr;
     QSplitter* Splitter2 = nullptr;
@@ -154,6 +159,7 @@ public:
     QAction* acReadParam = nullptr;
     QAction* N16 = nullptr;
     QAction* H2 = nullptr;
+    QAction* acChart = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -229,6 +235,7 @@ private:
     LogMirror* FLogMirror = nullptr;
     TWaitEchoFrm* FWaitEchoFrm = nullptr;
     TReadParamFrm* FReadParamFrm = nullptr;
+    TChartFrm* FChartFrm = nullptr;
     QGroupBox* FLogGroup = nullptr;
     QLabel* FStatusPanels[3] = {nullptr, nullptr, nullptr};
 };

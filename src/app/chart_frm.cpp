@@ -1,0 +1,454 @@
+#include "app/chart_frm.h"
+
+#include "app/prompter.h"
+#include "app/record_table_model.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCursor>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTimer>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+
+namespace {
+
+const QString kInfoCaption = QStringLiteral("信息提示");
+const QString kWarnCaption = QStringLiteral("警告信息");
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+// Markers on every point while a line is short enough for them to stay apart.
+constexpr int kMarkedPointsAtMost = 60;
+constexpr qreal kWheelZoom = 1.25;
+// Arrow keys move the view by this share of the plot area.
+constexpr qreal kPanStep = 0.1;
+
+// The chart view with wheel zoom around the pointer, keyboard zoom and pan,
+// and panning with the middle button; the left button draws the zoom
+// rectangle and the right one zooms back out (the view's own rubber band).
+class RecordChartView : public QChartView {
+public:
+    RecordChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent)
+    {
+        setRubberBand(QChartView::RectangleRubberBand);
+        setRenderHint(QPainter::Antialiasing);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+    std::function<void()> ResetZoom;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        const int steps = event->angleDelta().y();
+        if (steps == 0)
+            return;
+        const qreal factor = steps > 0 ? kWheelZoom : 1 / kWheelZoom;
+        const QRectF area = chart()->plotArea();
+        QPointF at = chart()->mapFromScene(mapToScene(event->position().toPoint()));
+        if (!area.contains(at))
+            at = area.center();
+        QRectF zoomed(QPointF(), area.size() / factor);
+        zoomed.moveTopLeft(at - (at - area.topLeft()) / factor);
+        chart()->zoomIn(zoomed);
+        event->accept();
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const QRectF area = chart()->plotArea();
+        switch (event->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            chart()->zoom(kWheelZoom);
+            break;
+        case Qt::Key_Minus:
+            chart()->zoom(1 / kWheelZoom);
+            break;
+        case Qt::Key_Left:
+            chart()->scroll(-area.width() * kPanStep, 0);
+            break;
+        case Qt::Key_Right:
+            chart()->scroll(area.width() * kPanStep, 0);
+            break;
+        case Qt::Key_Up:
+            chart()->scroll(0, area.height() * kPanStep);
+            break;
+        case Qt::Key_Down:
+            chart()->scroll(0, -area.height() * kPanStep);
+            break;
+        case Qt::Key_Home:
+        case Qt::Key_0:
+            if (ResetZoom)
+                ResetZoom();
+            break;
+        default:
+            QChartView::keyPressEvent(event);
+            return;
+        }
+        event->accept();
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::MiddleButton) {
+            QChartView::mousePressEvent(event);
+            return;
+        }
+        FPanFrom = event->position();
+        FPanning = true;
+        event->accept();
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (!FPanning) {
+            QChartView::mouseMoveEvent(event);
+            return;
+        }
+        const QPointF moved = event->position() - FPanFrom;
+        FPanFrom = event->position();
+        chart()->scroll(-moved.x(), moved.y());
+        event->accept();
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (event->button() == Qt::MiddleButton && FPanning) {
+            FPanning = false;
+            event->accept();
+            return;
+        }
+        QChartView::mouseReleaseEvent(event);
+    }
+
+private:
+    QPointF FPanFrom;
+    bool FPanning = false;
+};
+
+QString Text(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+TChartFrm::TChartFrm(RecordTableModel& model, Prompter& prompter, QString saveDirectory, QWidget* parent)
+    : QWidget(parent, Qt::Window), FModel(model), FPrompter(prompter), FSaveDirectory(std::move(saveDirectory))
+{
+    setObjectName(QStringLiteral("TChartFrm"));
+    setWindowTitle(QStringLiteral("曲线"));
+    resize(960, 600);
+
+    auto* chart = new QChart();
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    // Axis labels in the same digits whatever the operator's locale.
+    chart->setLocalizeNumbers(false);
+    FAxisY = new QValueAxis(chart);
+    chart->addAxis(FAxisY, Qt::AlignLeft);
+    auto* view = new RecordChartView(chart, this);
+    view->ResetZoom = [this] { btnResetClick(); };
+    view->setToolTip(QStringLiteral("拖动鼠标框选放大，右键缩小，滚轮缩放，方向键或中键拖动平移，Home 复位"));
+    ChartView1 = view;
+    ChartView1->setObjectName(QStringLiteral("ChartView1"));
+
+    lstColumns = new QListWidget(this);
+    lstColumns->setObjectName(QStringLiteral("lstColumns"));
+    connect(lstColumns, &QListWidget::itemChanged, this, &TChartFrm::ColumnItemChanged);
+    btnReset = new QPushButton(QStringLiteral("复位"), this);
+    btnReset->setObjectName(QStringLiteral("btnReset"));
+    connect(btnReset, &QPushButton::clicked, this, &TChartFrm::btnResetClick);
+    btnSave = new QPushButton(QStringLiteral("保存图片"), this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    connect(btnSave, &QPushButton::clicked, this, &TChartFrm::btnSaveClick);
+
+    auto* side = new QVBoxLayout();
+    side->addWidget(new QLabel(QStringLiteral("曲线项目"), this));
+    side->addWidget(lstColumns, 1);
+    side->addWidget(btnReset);
+    side->addWidget(btnSave);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(side);
+    layout->addWidget(ChartView1, 1);
+    lstColumns->setFixedWidth(190);
+
+    connect(&FModel, &QAbstractItemModel::rowsInserted, this, &TChartFrm::ScheduleRefresh);
+    connect(&FModel, &QAbstractItemModel::modelReset, this, &TChartFrm::ScheduleRefresh);
+    Refresh();
+}
+
+TChartFrm::~TChartFrm() = default;
+
+QChart* TChartFrm::Chart() const
+{
+    return ChartView1->chart();
+}
+
+QLineSeries* TChartFrm::SeriesOf(int column) const
+{
+    const auto found = FSeries.find(column);
+    return found == FSeries.end() ? nullptr : found->second;
+}
+
+void TChartFrm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    Refresh();
+}
+
+void TChartFrm::ScheduleRefresh()
+{
+    // A read appends rows one by one: read the table once per turn of the
+    // event loop, and not at all while nobody looks.
+    if (FRefreshPending || !isVisible())
+        return;
+    FRefreshPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (FRefreshPending)
+            Refresh();
+    });
+}
+
+void TChartFrm::Refresh()
+{
+    FRefreshPending = false;
+    const RecordTable& table = FModel.Table();
+    std::vector<std::string> captions;
+    for (const TableColumn& column : table.Columns())
+        captions.push_back(column.caption);
+    const bool anotherKind = captions != FTableCaptions;
+    if (anotherKind) {
+        // Start again with the first quantity of the new kind.
+        FTableCaptions = std::move(captions);
+        FShownColumns.clear();
+    }
+    const bool wasTime = FData.timeColumn >= 0;
+    const bool hadSeries = !anotherKind && !FData.series.empty();
+    FData = ExtractRecordSeries(table);
+    if (FShownColumns.empty() && !hadSeries && !FData.series.empty())
+        FShownColumns.insert(FData.series.front().column);
+    RebuildColumnList();
+    if (!FAxisX || wasTime != (FData.timeColumn >= 0))
+        ReplaceXAxis();
+    FAxisX->setTitleText(Text(FData.xCaption));
+    UpdateSeries();
+    // While the operator looks at a zoomed part, new rows must not move it.
+    if (!Chart()->isZoomed())
+        FitAxes();
+}
+
+void TChartFrm::RebuildColumnList()
+{
+    QSignalBlocker blocker(lstColumns);
+    const int keptRow = lstColumns->currentRow();
+    lstColumns->clear();
+    for (const RecordSeries& series : FData.series) {
+        auto* item = new QListWidgetItem(Text(series.caption), lstColumns);
+        item->setData(Qt::UserRole, series.column);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+        item->setCheckState(FShownColumns.count(series.column) ? Qt::Checked : Qt::Unchecked);
+    }
+    if (keptRow < lstColumns->count())
+        lstColumns->setCurrentRow(keptRow);
+}
+
+void TChartFrm::ColumnItemChanged(QListWidgetItem* item)
+{
+    SetColumnShown(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
+}
+
+void TChartFrm::SetColumnShown(int column, bool shown)
+{
+    if (shown)
+        FShownColumns.insert(column);
+    else
+        FShownColumns.erase(column);
+    {
+        QSignalBlocker blocker(lstColumns);
+        for (int i = 0; i < lstColumns->count(); ++i) {
+            QListWidgetItem* item = lstColumns->item(i);
+            if (item->data(Qt::UserRole).toInt() == column)
+                item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    UpdateSeries();
+    if (!Chart()->isZoomed())
+        FitAxes();
+}
+
+void TChartFrm::ReplaceXAxis()
+{
+    if (FAxisX) {
+        Chart()->removeAxis(FAxisX);
+        delete FAxisX;
+    }
+    FAxisXIsTime = FData.timeColumn >= 0;
+    if (FAxisXIsTime) {
+        auto* axis = new QDateTimeAxis(Chart());
+        axis->setFormat(QStringLiteral("MM-dd hh:mm"));
+        axis->setTickCount(7);
+        FAxisX = axis;
+    } else {
+        auto* axis = new QValueAxis(Chart());
+        axis->setLabelFormat(QStringLiteral("%.0f"));
+        FAxisX = axis;
+    }
+    Chart()->addAxis(FAxisX, Qt::AlignBottom);
+    for (const auto& [column, series] : FSeries)
+        series->attachAxis(FAxisX);
+}
+
+double TChartFrm::AxisX(double x) const
+{
+    if (!FAxisXIsTime)
+        return x;
+    // The meter's clock reading is shown as the same reading on this computer's clock.
+    const QDateTime meterClock = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(x), Qt::UTC);
+    return static_cast<double>(QDateTime(meterClock.date(), meterClock.time()).toMSecsSinceEpoch());
+}
+
+void TChartFrm::UpdateSeries()
+{
+    for (auto it = FSeries.begin(); it != FSeries.end();) {
+        const bool stillShown = FShownColumns.count(it->first) &&
+                                std::any_of(FData.series.begin(), FData.series.end(),
+                                            [&](const RecordSeries& s) { return s.column == it->first; });
+        if (stillShown) {
+            ++it;
+            continue;
+        }
+        Chart()->removeSeries(it->second);
+        delete it->second;
+        it = FSeries.erase(it);
+    }
+    for (const RecordSeries& data : FData.series) {
+        if (!FShownColumns.count(data.column))
+            continue;
+        QLineSeries*& series = FSeries[data.column];
+        if (!series) {
+            series = new QLineSeries(Chart());
+            series->setName(Text(data.caption));
+            Chart()->addSeries(series);
+            series->attachAxis(FAxisX);
+            series->attachAxis(FAxisY);
+            QLineSeries* hovered = series;
+            connect(series, &QLineSeries::hovered, this,
+                    [this, hovered](const QPointF& at, bool entering) { ShowValueTip(hovered, at, entering); });
+        }
+        QList<QPointF> points;
+        points.reserve(static_cast<qsizetype>(data.points.size()));
+        for (const SeriesPoint& point : data.points)
+            points.append(QPointF(AxisX(point.x), point.y));
+        series->replace(points);
+        series->setPointsVisible(points.size() <= kMarkedPointsAtMost);
+    }
+}
+
+void TChartFrm::FitAxes()
+{
+    double lowX = std::numeric_limits<double>::max();
+    double highX = std::numeric_limits<double>::lowest();
+    double lowY = lowX;
+    double highY = highX;
+    for (const auto& [column, series] : FSeries) {
+        for (const QPointF& point : series->points()) {
+            lowX = std::min(lowX, point.x());
+            highX = std::max(highX, point.x());
+            lowY = std::min(lowY, point.y());
+            highY = std::max(highY, point.y());
+        }
+    }
+    if (lowX > highX) {
+        lowX = FAxisXIsTime ? AxisX(0) : 0;
+        highX = FAxisXIsTime ? AxisX(86400) : 1;
+        lowY = 0;
+        highY = 1;
+    }
+    if (lowX == highX) {
+        // One record: an hour (or one record number) either side of it.
+        const double half = FAxisXIsTime ? 3600'000.0 : 1.0;
+        lowX -= half;
+        highX += half;
+    }
+    const double margin = highY > lowY ? (highY - lowY) * 0.05 : std::max(1.0, std::abs(highY) * 0.05);
+    if (FAxisXIsTime) {
+        static_cast<QDateTimeAxis*>(FAxisX)->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lowX)),
+                                                      QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(highX)));
+    } else {
+        static_cast<QValueAxis*>(FAxisX)->setRange(lowX, highX);
+    }
+    FAxisY->setRange(lowY - margin, highY + margin);
+}
+
+void TChartFrm::ShowValueTip(QLineSeries* series, const QPointF& at, bool entering)
+{
+    if (!entering) {
+        QToolTip::hideText();
+        return;
+    }
+    // The hover position lies somewhere on the line: name the record nearest to it.
+    const QList<QPointF> points = series->points();
+    if (points.isEmpty())
+        return;
+    const auto after = std::lower_bound(points.begin(), points.end(), at.x(),
+                                        [](const QPointF& p, double x) { return p.x() < x; });
+    auto nearest = after == points.end() ? after - 1 : after;
+    if (after != points.begin() && after != points.end() && at.x() - (after - 1)->x() < after->x() - at.x())
+        nearest = after - 1;
+    const QString x = FAxisXIsTime
+                          ? QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(nearest->x())).toString(kTimeFormat)
+                          : Text(FData.xCaption) + QLatin1Char(' ') + QString::number(nearest->x(), 'g', 12);
+    QToolTip::showText(QCursor::pos(),
+                       series->name() + QLatin1Char('\n') + x + QLatin1Char('\n') +
+                           QString::number(nearest->y(), 'g', 12),
+                       ChartView1);
+}
+
+void TChartFrm::btnResetClick()
+{
+    Chart()->zoomReset();
+    FitAxes();
+}
+
+void TChartFrm::btnSaveClick()
+{
+    QString name = FPrompter.SaveFileName(this, QStringLiteral("保存图片"),
+                                          QDir(FSaveDirectory).filePath(QStringLiteral("*.png")),
+                                          QStringLiteral("*.png"));
+    if (name.isEmpty())
+        return;
+    if (QFileInfo(name).suffix().isEmpty())
+        name += QStringLiteral(".png");
+    if (QFileInfo::exists(name) && !FPrompter.Ask(this, QStringLiteral("文件已经存在，是否覆盖原文件？"), kInfoCaption))
+        return;
+    if (!SaveImage(name)) {
+        FPrompter.Warn(this, QStringLiteral("保存有误，请重新试一次。"), kWarnCaption);
+        return;
+    }
+    FPrompter.Inform(this, QStringLiteral("曲线图片保存成功！"), kInfoCaption);
+}
+
+bool TChartFrm::SaveImage(const QString& fileName)
+{
+    const QPixmap picture = ChartView1->grab();
+    // The image goes to a temporary file beside the target and replaces it only when complete.
+    QSaveFile file(fileName);
+    return !picture.isNull() && file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG") && file.commit();
+}

@@ -1,0 +1,140 @@
+// The chart window over a real read: ql-rs485-sim on a pseudo-terminal, the
+// serial port object and real timers; the chart is open while rows arrive.
+#include "app_test_support.h"
+
+#include "app/chart_frm.h"
+#include "app/com_port_control.h"
+#include "protocol/event_loop_waiter.h"
+#include "serial/com_port.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <string>
+
+class ChartWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void FollowsARead612AndSavesItAsPng();
+};
+
+namespace {
+
+int PointCount(TChartFrm& chart, int column)
+{
+    QLineSeries* series = chart.SeriesOf(column);
+    return series ? static_cast<int>(series->count()) : 0;
+}
+
+} // namespace
+
+void ChartWindowTest::FollowsARead612AndSavesItAsPng()
+{
+    QProcess sim;
+    struct StopSim {
+        QProcess& process;
+        ~StopSim()
+        {
+            process.terminate();
+            process.waitForFinished(5000);
+        }
+    } stopSim{sim};
+    sim.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-sim"), {"--type", "6", "--records", "12"});
+    QVERIFY2(sim.waitForStarted(), "ql-rs485-sim did not start");
+    QVERIFY(sim.waitForReadyRead(10000));
+    const QString first = QString::fromUtf8(sim.readLine()).trimmed();
+    QVERIFY2(first.startsWith(QStringLiteral("PTY ")), qPrintable(first));
+    const QString ptyPath = first.mid(4);
+
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Excel")));
+    QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
+                        folder.filePath(QStringLiteral("Excel/VarnelModbus.xls"))));
+    TComPort comPort1;
+    comPort1.SetPort(ptyPath);
+    ComPortControl port(comPort1);
+    EventLoopWaiter waiter;
+    ScriptedPrompter prompts;
+    {
+        // The settings file points the program at the pseudo-terminal.
+        SettingsFile settings(folder.path(), folder.filePath(QStringLiteral("user")));
+        PortSettings line;
+        line.ComPort = ptyPath;
+        QVERIFY(settings.WritePortAndAddress(line, 23) == SettingsFile::WriteResult::ProgramFolder);
+    }
+    TMainFrm frm(
+        {port, waiter, prompts, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
+    frm.show();
+    frm.FormActivate();
+    QVERIFY(comPort1.Connected());
+
+    frm.RzToolButton10->click();
+    TChartFrm* chart = frm.ChartFrm();
+    QVERIFY(chart && chart->isVisible());
+    QCOMPARE(chart->windowTitle(), QStringLiteral("曲线"));
+    QVERIFY(frm.PopListView->actions().contains(frm.acChart));
+
+    // Kind 612: "序号", "记录时间", then five quantities; the first is drawn unasked.
+    constexpr int kTimeColumn = 1;
+    constexpr int kFirstQuantity = 2;
+    RunFinisher finisher(frm);
+    QList<int> pointsAfterTicks;
+    finisher.CancelAt = [&](int) {
+        pointsAfterTicks.append(PointCount(*chart, kFirstQuantity));
+        return false;
+    };
+    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
+    frm.TreeView1DblClick();
+    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    QCOMPARE(frm.Records().RowCount(), 12);
+    QTRY_COMPARE(PointCount(*chart, kFirstQuantity), 12);
+    // Drawn while the read was still going, not only at its end.
+    QVERIFY2(std::any_of(pointsAfterTicks.begin(), pointsAfterTicks.end(), [](int n) { return n > 0 && n < 12; }),
+             qPrintable(QString::number(pointsAfterTicks.size()) + " ticks"));
+
+    QCOMPARE(chart->Data().timeColumn, kTimeColumn);
+    QCOMPARE(chart->lstColumns->count(), 5);
+    const QList<QPointF> points = chart->SeriesOf(kFirstQuantity)->points();
+    for (int r = 0; r < 12; ++r) {
+        const auto& cells = frm.Records().Rows()[static_cast<size_t>(r)];
+        const QDateTime time = QDateTime::fromString(QString::fromStdString(cells[kTimeColumn]),
+                                                     QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points[r].x())), time);
+        QCOMPARE(points[r].y(), std::stod(cells[kFirstQuantity]));
+    }
+
+    // The operator ticks a second quantity; it is drawn with all its records.
+    chart->lstColumns->item(3)->setCheckState(Qt::Checked);
+    const int ticked = chart->lstColumns->item(3)->data(Qt::UserRole).toInt();
+    QCOMPARE(PointCount(*chart, ticked), 12);
+    QCOMPARE(chart->Chart()->series().size(), 2);
+
+    const QString png = folder.filePath(QStringLiteral("612"));
+    prompts.SaveNames << png;
+    chart->btnSave->click();
+    const QImage image(png + QStringLiteral(".png"));
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.size(), chart->ChartView1->size() * chart->ChartView1->devicePixelRatio());
+    QCOMPARE(prompts.Shown.last().text, QStringLiteral("曲线图片保存成功！"));
+
+    // Deleting the records empties the chart.
+    prompts.Answers << true;
+    frm.acDelRecExecute();
+    QTRY_COMPARE(PointCount(*chart, kFirstQuantity), 0);
+}
+
+QTEST_MAIN(ChartWindowTest)
+#include "chart_window_test.moc"
