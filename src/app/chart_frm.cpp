@@ -151,7 +151,8 @@ QString Text(const std::string& text)
 } // namespace
 
 TChartFrm::TChartFrm(RecordTableModel& model, Prompter& prompter, QString saveDirectory, QWidget* parent)
-    : QWidget(parent, Qt::Window), FModel(model), FPrompter(prompter), FSaveDirectory(std::move(saveDirectory))
+    : QWidget(parent, Qt::Window), FModel(model), FPrompter(prompter),
+      FSaveDirectory(std::move(saveDirectory))
 {
     setObjectName(QStringLiteral("TChartFrm"));
     setWindowTitle(QStringLiteral("曲线"));
@@ -349,8 +350,9 @@ void TChartFrm::UpdateSeries()
             series->attachAxis(FAxisX);
             series->attachAxis(FAxisY);
             QLineSeries* hovered = series;
-            connect(series, &QLineSeries::hovered, this,
-                    [this, hovered](const QPointF& at, bool entering) { ShowValueTip(hovered, at, entering); });
+            connect(series, &QLineSeries::hovered, this, [this, hovered](const QPointF& at, bool entering) {
+                ShowValueTip(hovered, at, entering);
+            });
         }
         QList<QPointF> points;
         points.reserve(static_cast<qsizetype>(data.points.size()));
@@ -389,8 +391,9 @@ void TChartFrm::FitAxes()
     }
     const double margin = highY > lowY ? (highY - lowY) * 0.05 : std::max(1.0, std::abs(highY) * 0.05);
     if (FAxisXIsTime) {
-        static_cast<QDateTimeAxis*>(FAxisX)->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lowX)),
-                                                      QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(highX)));
+        static_cast<QDateTimeAxis*>(FAxisX)->setRange(
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lowX)),
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(highX)));
     } else {
         static_cast<QValueAxis*>(FAxisX)->setRange(lowX, highX);
     }
@@ -412,9 +415,9 @@ void TChartFrm::ShowValueTip(QLineSeries* series, const QPointF& at, bool enteri
     auto nearest = after == points.end() ? after - 1 : after;
     if (after != points.begin() && after != points.end() && at.x() - (after - 1)->x() < after->x() - at.x())
         nearest = after - 1;
-    const QString x = FAxisXIsTime
-                          ? QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(nearest->x())).toString(kTimeFormat)
-                          : Text(FData.xCaption) + QLatin1Char(' ') + QString::number(nearest->x(), 'g', 12);
+    const QString x =
+        FAxisXIsTime ? QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(nearest->x())).toString(kTimeFormat)
+                     : Text(FData.xCaption) + QLatin1Char(' ') + QString::number(nearest->x(), 'g', 12);
     QToolTip::showText(QCursor::pos(),
                        series->name() + QLatin1Char('\n') + x + QLatin1Char('\n') +
                            QString::number(nearest->y(), 'g', 12),
@@ -436,7 +439,8 @@ void TChartFrm::btnSaveClick()
         return;
     if (QFileInfo(name).suffix().isEmpty())
         name += QStringLiteral(".png");
-    if (QFileInfo::exists(name) && !FPrompter.Ask(this, QStringLiteral("文件已经存在，是否覆盖原文件？"), kInfoCaption))
+    if (QFileInfo::exists(name) &&
+        !FPrompter.Ask(this, QStringLiteral("文件已经存在，是否覆盖原文件？"), kInfoCaption))
         return;
     if (!SaveImage(name)) {
         FPrompter.Warn(this, QStringLiteral("保存有误，请重新试一次。"), kWarnCaption);
@@ -450,5 +454,6 @@ bool TChartFrm::SaveImage(const QString& fileName)
     const QPixmap picture = ChartView1->grab();
     // The image goes to a temporary file beside the target and replaces it only when complete.
     QSaveFile file(fileName);
-    return !picture.isNull() && file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG") && file.commit();
+    return !picture.isNull() && file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG") &&
+           file.commit();
 }

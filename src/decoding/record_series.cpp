@@ -63,8 +63,7 @@ std::string_view Cell(const std::vector<std::string>& row, int column)
 }
 
 // More than half of the column's non-blank cells satisfy `parses`.
-template <typename Parse>
-bool MostCellsParse(const RecordTable& table, int column, Parse parses)
+template <typename Parse> bool MostCellsParse(const RecordTable& table, int column, Parse parses)
 {
     int filled = 0;
     int parsed = 0;

@@ -102,8 +102,9 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     QCOMPARE(frm.Records().RowCount(), 12);
     QTRY_COMPARE(PointCount(*chart, kFirstQuantity), 12);
     // Drawn while the read was still going, not only at its end.
-    QVERIFY2(std::any_of(pointsAfterTicks.begin(), pointsAfterTicks.end(), [](int n) { return n > 0 && n < 12; }),
-             qPrintable(QString::number(pointsAfterTicks.size()) + " ticks"));
+    QVERIFY2(
+        std::any_of(pointsAfterTicks.begin(), pointsAfterTicks.end(), [](int n) { return n > 0 && n < 12; }),
+        qPrintable(QString::number(pointsAfterTicks.size()) + " ticks"));
 
     QCOMPARE(chart->Data().timeColumn, kTimeColumn);
     QCOMPARE(chart->lstColumns->count(), 5);

@@ -157,6 +157,37 @@ TEST(SimExecutable, PrintsItsPtyAndAnswersARecordRequest)
     close(fd);
 }
 
+TEST(SimExecutable, MetersOnOneLineAnswerOnlyAtTheirOwnAddress)
+{
+    SimProcess sim;
+    const std::string path = PtyPath(sim.Start({"--meter", "5:1", "--meter", "23:6", "--meter", "31:7"}));
+    ASSERT_FALSE(path.empty());
+    const int fd = OpenPort(path);
+    ASSERT_GE(fd, 0);
+    struct Asked {
+        int address;
+        int deviceType;
+        int kindCode;
+    };
+    for (const Asked& asked : {Asked{5, 1, 11}, Asked{23, 6, 612}, Asked{31, 7, 71}}) {
+        const Bytes request =
+            BlockRequestFrame(asked.kindCode, BaseRequestOfKind(asked.kindCode, asked.address), 1);
+        SimConfig config;
+        config.deviceType = asked.deviceType;
+        config.address = asked.address;
+        const Bytes expected = SimMeter(config).Answer(request).value_or(Bytes{});
+        ASSERT_FALSE(expected.empty()) << asked.address;
+        WriteAll(fd, request);
+        EXPECT_EQ(ReadReply(fd, expected.size()), expected) << asked.address;
+    }
+    // A type-6 request at address 5, where a type-1 meter is, and one where no meter is.
+    for (const int address : {5, 6}) {
+        WriteAll(fd, BlockRequestFrame(612, BaseRequestOfKind(612, address), 1));
+        EXPECT_TRUE(ReadReply(fd, 1, 300).empty()) << address;
+    }
+    close(fd);
+}
+
 TEST(SimExecutable, KeepsServingWhenTheClientReopensThePort)
 {
     SimProcess sim;
@@ -265,7 +296,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(BadArgumentsCase{"NoType", {}}, BadArgumentsCase{"TypeOutOfRange", {"--type", "8"}},
                     BadArgumentsCase{"AddressOutOfRange", {"--type", "1", "--addr", "248"}},
                     BadArgumentsCase{"UnknownFault", {"--type", "1", "--fault", "sluggish"}},
-                    BadArgumentsCase{"MissingValue", {"--type"}}),
+                    BadArgumentsCase{"MissingValue", {"--type"}},
+                    BadArgumentsCase{"MeterWithoutType", {"--meter", "5"}},
+                    BadArgumentsCase{"TwoMetersAtOneAddress",
+                                     {"--meter", "5:1", "--type", "6", "--addr", "5"}}),
     [](const testing::TestParamInfo<BadArgumentsCase>& info) { return info.param.name; });
 
 } // namespace

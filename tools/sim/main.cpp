@@ -1,11 +1,14 @@
 // ql-rs485-sim: serves a simulated meter on a pseudo-terminal until SIGINT/SIGTERM.
 //   ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N]
 //                [--link PATH] [--workbook FILE] [--fault NAME ...] [--tcp PORT] [--echo]
+//                [--meter ADDR:TYPE ...]
 // The first line on stdout is "PTY <slave path>"; the client opens that path (or
 // the --link symlink) as its serial port. With --tcp it serves one TCP client at a
 // time on 127.0.0.1:PORT instead, as a serial device server in raw mode does, and
 // the first line is "TCP 127.0.0.1:<port>" (--tcp 0 picks a free port). --echo
-// sends every request back before answering it, as two-wire adapters do.
+// sends every request back before answering it, as two-wire adapters do. Each
+// --meter puts one more meter on the line; every meter answers only its own
+// address, and the other options apply to all of them.
 
 #include "sim/sim_meter.h"
 #include "sim/sim_workbook.h"
@@ -30,6 +33,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -50,8 +54,15 @@ constexpr int kLingerMs = 2000;
 // How long a TCP client is given to read the last answer before the close.
 constexpr int kTcpLingerMs = 400;
 
+struct MeterOnLine {
+    int address = 0;
+    int deviceType = 0;
+};
+
 struct Options {
+    // Shared by every meter on the line; address and type are set per meter.
     SimConfig config;
+    std::vector<MeterOnLine> meters;
     std::string link;
     // TCP port to serve on instead of a pseudo-terminal; -1 for the pseudo-terminal.
     int tcpPort = -1;
@@ -62,9 +73,10 @@ struct Options {
 
 const char kUsage[] =
     "usage: ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N] [--link PATH] "
-    "[--workbook FILE] [--fault NAME ...] [--tcp PORT] [--echo]\n"
+    "[--workbook FILE] [--fault NAME ...] [--tcp PORT] [--echo] [--meter ADDR:TYPE ...]\n"
     "--tcp: serve on 127.0.0.1:PORT instead of a pseudo-terminal (0: a free port)\n"
     "--echo: send each request back before answering it\n"
+    "--meter: one more meter on the line (repeatable); --type is then optional\n"
     "--workbook: protocol workbook of type 5 (default: Excel/VarnelModbus.xls beside the program)\n"
     "faults: silence bad-crc wrong-length split[=GAP_MS] garbage-before garbage-after other-address\n"
     "        endless oversize close-after=N slow[=DELAY_MS] alarm\n";
@@ -78,6 +90,14 @@ bool ParseInt(const char* text, int low, int high, int& value)
         return false;
     value = static_cast<int>(parsed);
     return true;
+}
+
+// "ADDR:TYPE" with ADDR 1 to 247 and TYPE 1 to 7.
+bool ParseMeter(const std::string& text, MeterOnLine& meter)
+{
+    const size_t colon = text.find(':');
+    return colon != std::string::npos && ParseInt(text.substr(0, colon).c_str(), 1, 247, meter.address) &&
+           ParseInt(text.substr(colon + 1).c_str(), 1, 7, meter.deviceType);
 }
 
 // Empty on success, else the message for stderr.
@@ -122,12 +142,25 @@ std::string ParseArguments(int argc, char** argv, Options& options)
             options.workbook = text;
         } else if (arg == "--fault") {
             options.config.faults.emplace_back(text);
+        } else if (arg == "--meter") {
+            MeterOnLine meter;
+            if (!ParseMeter(text, meter))
+                return "--meter must be ADDR:TYPE with ADDR 1 to 247 and TYPE 1 to 7";
+            options.meters.push_back(meter);
         } else {
             return "unknown argument " + arg;
         }
     }
-    if (!haveType)
-        return "--type is required";
+    if (haveType)
+        options.meters.insert(options.meters.begin(), {options.config.address, options.config.deviceType});
+    if (options.meters.empty())
+        return "--type or --meter is required";
+    for (size_t i = 0; i < options.meters.size(); ++i) {
+        for (size_t j = i + 1; j < options.meters.size(); ++j) {
+            if (options.meters[i].address == options.meters[j].address)
+                return "two meters at address " + std::to_string(options.meters[i].address);
+        }
+    }
     if (options.tcpPort >= 0 && !options.link.empty())
         return "--link names a pseudo-terminal and cannot go with --tcp";
     return CheckFaultNames(options.config.faults);
@@ -143,8 +176,9 @@ int64_t NowUs()
 // the TCP client accepted on `listener` (-1 without one).
 class PtyServer {
 public:
-    PtyServer(SimMeter& meter, int master, int slave, int listener, bool echo)
-        : FMeter(meter), FMaster(master), FSlave(slave), FListener(listener), FEcho(echo)
+    // `meters` is not empty; the first one's options stand for the line's.
+    PtyServer(std::vector<SimMeter>& meters, int master, int slave, int listener, bool echo)
+        : FMeters(meters), FMaster(master), FSlave(slave), FListener(listener), FEcho(echo)
     {
     }
     // Serves until a signal arrives or close-after=N is reached.
@@ -161,7 +195,7 @@ private:
     void AcceptClient();
     void DropClient();
 
-    SimMeter& FMeter;
+    std::vector<SimMeter>& FMeters;
     int FMaster;
     int FSlave;
     int FListener;
@@ -196,7 +230,7 @@ void PtyServer::Flush(int64_t now)
         FOutgoing.pop_front();
     }
     if (FEndlessFromUs >= 0 && now > FEndlessFromUs) {
-        const SimConfig& config = FMeter.Config();
+        const SimConfig& config = FMeters.front().Config();
         const int64_t stepUs = config.lineRate ? ByteTimeUs(config) : 1000;
         const int64_t count = std::min<int64_t>((now - FEndlessFromUs) / stepUs, 4096);
         Bytes noise(static_cast<size_t>(count));
@@ -247,22 +281,30 @@ void PtyServer::FrameRequests(int64_t now)
 
 void PtyServer::Handle(const Bytes& request, int64_t now)
 {
-    const SimConfig& config = FMeter.Config();
     if (FEcho)
         FOutgoing.push_back({now, request});
-    const std::optional<Bytes> reply = FMeter.Respond(request);
+    // Every meter hears the request; at most the one at its address answers.
+    const SimConfig* config = &FMeters.front().Config();
+    std::optional<Bytes> reply;
+    for (SimMeter& meter : FMeters) {
+        reply = meter.Respond(request);
+        if (reply) {
+            config = &meter.Config();
+            break;
+        }
+    }
     ++FServed;
     if (reply) {
         int64_t end = now;
-        for (SimPiece& piece : ScheduleReply(config, *reply)) {
+        for (SimPiece& piece : ScheduleReply(*config, *reply)) {
             piece.atUs += now;
             end = piece.atUs;
             FOutgoing.push_back(std::move(piece));
         }
-        if (HasFault(config, "endless") && FEndlessFromUs < 0)
+        if (HasFault(*config, "endless") && FEndlessFromUs < 0)
             FEndlessFromUs = end;
     }
-    const int closeAfter = FaultNumber(config, "close-after", -1);
+    const int closeAfter = FaultNumber(*config, "close-after", -1);
     if (closeAfter >= 0 && FServed >= closeAfter)
         FClosing = true;
 }
@@ -416,15 +458,22 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "\n%s", kUsage);
         return help ? 0 : 2;
     }
-    if (options.config.deviceType == 5) {
-        const std::string path = options.workbook.empty() ? DefaultSimWorkbookPath() : options.workbook;
-        const SimWorkbookLoad load = LoadSimWorkbook(path, options.config);
-        for (const std::string& warning : load.warnings)
-            std::fprintf(stderr, "ql-rs485-sim: %s\n", warning.c_str());
-        if (!load.Ok()) {
-            std::fprintf(stderr, "ql-rs485-sim: %s\n", load.error.c_str());
-            return 2;
+    std::vector<SimMeter> meters;
+    for (const MeterOnLine& onLine : options.meters) {
+        SimConfig config = options.config;
+        config.address = onLine.address;
+        config.deviceType = onLine.deviceType;
+        if (config.deviceType == 5) {
+            const std::string path = options.workbook.empty() ? DefaultSimWorkbookPath() : options.workbook;
+            const SimWorkbookLoad load = LoadSimWorkbook(path, config);
+            for (const std::string& warning : load.warnings)
+                std::fprintf(stderr, "ql-rs485-sim: %s\n", warning.c_str());
+            if (!load.Ok()) {
+                std::fprintf(stderr, "ql-rs485-sim: %s\n", load.error.c_str());
+                return 2;
+            }
         }
+        meters.emplace_back(std::move(config));
     }
 
     struct sigaction action {};
@@ -433,7 +482,6 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
-    SimMeter meter(options.config);
 
     if (options.tcpPort >= 0) {
         int port = options.tcpPort;
@@ -444,7 +492,7 @@ int main(int argc, char** argv)
         }
         std::printf("TCP 127.0.0.1:%d\n", port);
         std::fflush(stdout);
-        PtyServer server(meter, -1, -1, listener, options.echo);
+        PtyServer server(meters, -1, -1, listener, options.echo);
         server.Run();
         close(listener);
         return 0;
@@ -473,7 +521,7 @@ int main(int argc, char** argv)
     std::printf("PTY %s\n", slavePath.c_str());
     std::fflush(stdout);
 
-    PtyServer(meter, master, slave, -1, options.echo).Run();
+    PtyServer(meters, master, slave, -1, options.echo).Run();
 
     if (!options.link.empty())
         unlink(options.link.c_str());
