@@ -52,6 +52,8 @@ public:
     }
 
     std::function<void()> ResetZoom;
+    // Called with the pointer's place in the chart's coordinates on every move.
+    std::function<void(const QPointF& at)> PointerAt;
 
 protected:
     void wheelEvent(QWheelEvent* event) override
@@ -105,6 +107,18 @@ protected:
         event->accept();
     }
 
+    bool viewportEvent(QEvent* event) override
+    {
+        // The scene would answer the pointer resting with "no tooltip" and hide
+        // the value just shown: the value tip answers it instead.
+        if (event->type() == QEvent::ToolTip) {
+            if (PointerAt)
+                PointerAt(chart()->mapFromScene(mapToScene(static_cast<QHelpEvent*>(event)->pos())));
+            return true;
+        }
+        return QChartView::viewportEvent(event);
+    }
+
     void mousePressEvent(QMouseEvent* event) override
     {
         if (event->button() != Qt::MiddleButton) {
@@ -119,6 +133,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override
     {
         if (!FPanning) {
+            if (PointerAt)
+                PointerAt(chart()->mapFromScene(mapToScene(event->position().toPoint())));
             QChartView::mouseMoveEvent(event);
             return;
         }
@@ -163,10 +179,11 @@ TChartFrm::TChartFrm(RecordTableModel& model, Prompter& prompter, QString saveDi
     // Axis labels in the same digits whatever the operator's locale.
     chart->setLocalizeNumbers(false);
     FAxisY = new QValueAxis(chart);
+    FAxisY->setLabelFormat(QStringLiteral("%.6g"));
     chart->addAxis(FAxisY, Qt::AlignLeft);
     auto* view = new RecordChartView(chart, this);
     view->ResetZoom = [this] { btnResetClick(); };
-    view->setToolTip(QStringLiteral("拖动鼠标框选放大，右键缩小，滚轮缩放，方向键或中键拖动平移，Home 复位"));
+    view->PointerAt = [this](const QPointF& at) { ShowValueTip(at); };
     ChartView1 = view;
     ChartView1->setObjectName(QStringLiteral("ChartView1"));
 
@@ -183,6 +200,11 @@ TChartFrm::TChartFrm(RecordTableModel& model, Prompter& prompter, QString saveDi
     auto* side = new QVBoxLayout();
     side->addWidget(new QLabel(QStringLiteral("曲线项目"), this));
     side->addWidget(lstColumns, 1);
+    // The help sits beside the chart, not in a tooltip that would cover the values' tooltips.
+    auto* hint =
+        new QLabel(QStringLiteral("框选放大，右键缩小，滚轮缩放，方向键或中键拖动平移，Home 复位"), this);
+    hint->setWordWrap(true);
+    side->addWidget(hint);
     side->addWidget(btnReset);
     side->addWidget(btnSave);
     auto* layout = new QHBoxLayout(this);
@@ -349,10 +371,6 @@ void TChartFrm::UpdateSeries()
             Chart()->addSeries(series);
             series->attachAxis(FAxisX);
             series->attachAxis(FAxisY);
-            QLineSeries* hovered = series;
-            connect(series, &QLineSeries::hovered, this, [this, hovered](const QPointF& at, bool entering) {
-                ShowValueTip(hovered, at, entering);
-            });
         }
         QList<QPointF> points;
         points.reserve(static_cast<qsizetype>(data.points.size()));
@@ -398,29 +416,40 @@ void TChartFrm::FitAxes()
         static_cast<QValueAxis*>(FAxisX)->setRange(lowX, highX);
     }
     FAxisY->setRange(lowY - margin, highY + margin);
+    // Round tick values read better than the data's own extremes.
+    FAxisY->applyNiceNumbers();
 }
 
-void TChartFrm::ShowValueTip(QLineSeries* series, const QPointF& at, bool entering)
+void TChartFrm::ShowValueTip(const QPointF& at)
 {
-    if (!entering) {
+    // The record drawn nearest to the pointer, when it is close enough to be
+    // the one meant; a thin line alone is too hard to hit.
+    constexpr qreal kReachPixels = 8;
+    qreal best = kReachPixels * kReachPixels;
+    const QLineSeries* bestSeries = nullptr;
+    QPointF bestPoint;
+    for (const auto& [column, series] : FSeries) {
+        for (const QPointF& point : series->points()) {
+            const QPointF offset = Chart()->mapToPosition(point, series) - at;
+            const qreal distance = QPointF::dotProduct(offset, offset);
+            if (distance <= best) {
+                best = distance;
+                bestSeries = series;
+                bestPoint = point;
+            }
+        }
+    }
+    if (!bestSeries) {
         QToolTip::hideText();
         return;
     }
-    // The hover position lies somewhere on the line: name the record nearest to it.
-    const QList<QPointF> points = series->points();
-    if (points.isEmpty())
-        return;
-    const auto after = std::lower_bound(points.begin(), points.end(), at.x(),
-                                        [](const QPointF& p, double x) { return p.x() < x; });
-    auto nearest = after == points.end() ? after - 1 : after;
-    if (after != points.begin() && after != points.end() && at.x() - (after - 1)->x() < after->x() - at.x())
-        nearest = after - 1;
     const QString x =
-        FAxisXIsTime ? QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(nearest->x())).toString(kTimeFormat)
-                     : Text(FData.xCaption) + QLatin1Char(' ') + QString::number(nearest->x(), 'g', 12);
+        FAxisXIsTime
+            ? QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(bestPoint.x())).toString(kTimeFormat)
+            : Text(FData.xCaption) + QLatin1Char(' ') + QString::number(bestPoint.x(), 'g', 12);
     QToolTip::showText(QCursor::pos(),
-                       series->name() + QLatin1Char('\n') + x + QLatin1Char('\n') +
-                           QString::number(nearest->y(), 'g', 12),
+                       bestSeries->name() + QLatin1Char('\n') + x + QLatin1Char('\n') +
+                           QString::number(bestPoint.y(), 'g', 12),
                        ChartView1);
 }
 

@@ -64,7 +64,8 @@ private:
     void UpdateSeries();
     void ReplaceXAxis();
     void FitAxes();
-    void ShowValueTip(QLineSeries* series, const QPointF& at, bool entering);
+    // Tooltip with the record nearest to `at` (chart coordinates), if any is near.
+    void ShowValueTip(const QPointF& at);
     void ColumnItemChanged(QListWidgetItem* item);
     // x of the table (meter-clock seconds or record number) as the axis holds it.
     double AxisX(double x) const;
