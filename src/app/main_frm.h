@@ -92,6 +92,7 @@ public:
     void acCapWinExecute(bool checked);
     void acSendExecute();
     void acReadExecute();
+    void acFastReadExecute(bool checked);
     void H2Click();
     // The chart window "曲线" over the record table, created on first use.
     void acChartExecute();
@@ -157,6 +158,8 @@ public:
     QAction* acCapWin = nullptr;
     QAction* acRead = nullptr;
     QAction* acReadParam = nullptr;
+    // "快速读取": runs started from the window collect replies the fast way.
+    QAction* acFastRead = nullptr;
     QAction* N16 = nullptr;
     QAction* H2 = nullptr;
     QAction* acChart = nullptr;

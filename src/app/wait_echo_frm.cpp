@@ -152,7 +152,7 @@ void TWaitEchoFrm::Timer1Timer()
     if (!FTimerArmed || FInTick)
         return;
     FPausing = true;
-    FWaiter.Pause(FRun.PollInterval());
+    FWaiter.Pause(FRun.PauseBeforeTickMs());
     FPausing = false;
     // "完成", "取消" or closing the window while the period ran disarm the timer.
     if (!FTimerArmed)

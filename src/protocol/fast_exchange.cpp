@@ -1,11 +1,9 @@
 #include "protocol/fast_exchange.h"
 
-#include "catalogue/catalogue.h"
 #include "decoding/kind_table.h"
 #include "decoding/record_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
-#include "protocol/transaction_run.h"
 #include "protocol/waiter.h"
 #include "serial/byte_link.h"
 
@@ -30,8 +28,17 @@ int SilenceGapMs(const LineTiming& line)
 
 ReplyShape::ReplyShape(int kindCode) : FKind(FindKindRow(kindCode)) {}
 
+ReplyShape ReplyShape::ModbusOfLength(size_t length)
+{
+    ReplyShape shape;
+    shape.FModbusLength = length;
+    return shape;
+}
+
 bool ReplyShape::IsComplete(ByteView reply) const
 {
+    if (FModbusLength > 0)
+        return CheckModbusReply(reply, FModbusLength) == FrameCheck::Ok;
     if (reply.empty() || !FKind)
         return false;
     if (FKind->request.reply.hasByteCount && reply.size() >= 3 && size_t{reply[2]} + 5 > reply.size())
@@ -45,6 +52,8 @@ bool ReplyShape::IsComplete(ByteView reply) const
 
 bool ReplyShape::MayGrow(ByteView reply) const
 {
+    if (FModbusLength > 0)
+        return reply.size() < FModbusLength;
     if (!FKind)
         return false;
     const ReplyLengths& lengths = FKind->request.reply;
@@ -91,73 +100,9 @@ Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTi
     return reply;
 }
 
-FastReadRun::FastReadRun(Exchange& exchange, RecordTable& table, LineTiming line, int responseTimeoutMs)
-    : FExchange(exchange), FTable(table), FLine(line), FResponseTimeoutMs(responseTimeoutMs)
+Bytes ExchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineTiming& line,
+                   int responseTimeoutMs)
 {
-}
-
-void FastReadRun::SetFieldDescription(const FieldTypeList* fieldTypes, const FieldDigitsArray* fieldDigits)
-{
-    FFieldTypes = fieldTypes;
-    FFieldDigits = fieldDigits;
-}
-
-DecodeResult FastReadRun::Decode(int blockNumber, const KindRow& kind, uint8_t address, ByteView reply)
-{
-    const size_t at = kind.request.addressOffset;
-    if (reply.size() > at && reply[at] != address)
-        return DecodeResult::BadCheck;
-    return kind.Decode({blockNumber, FFieldTypes, FFieldDigits}, reply, FTable);
-}
-
-void FastReadRun::FailBlock(int blockNumber)
-{
-    FStatusText = "读取第" + std::to_string(blockNumber) + "条数据失败!";
-    FExchange.Log().AppendLine(FStatusText);
-}
-
-void FastReadRun::Run(int endBlock, int beginBlock, ByteView baseRequest, int kindCode)
-{
-    FLastResult = -1;
-    FPortError.reset();
-    FStatusText = "处理完成";
-    const KindRow* kind = FindKindRow(kindCode);
-    if (!kind)
-        return;
-    const size_t addressAt = kind->request.addressOffset;
-    const uint8_t address = baseRequest.size() > addressAt ? baseRequest[addressAt] : 0;
-    const ReplyShape shape(kindCode);
-    for (int block = beginBlock; block <= endBlock; ++block) {
-        DecodeResult result = DecodeResult::BadLength;
-        for (int attempt = 1; attempt <= kAttemptsPerBlock; ++attempt) {
-            try {
-                FExchange.SendBlockRequest(baseRequest, block, kindCode);
-                const Bytes reply = CollectReplyFast(FExchange, shape, FLine, FResponseTimeoutMs);
-                result = Decode(block, *kind, address, reply);
-            } catch (const EComPort& error) {
-                // The port is gone: asking again cannot succeed.
-                FPortError = error.what();
-                FailBlock(block);
-                return;
-            }
-            FLastResult = static_cast<int>(result);
-            if (result != DecodeResult::BadLength && result != DecodeResult::BadCheck)
-                break;
-        }
-        switch (result) {
-        case DecodeResult::Decoded:
-            FStatusText = "正在处理" + std::to_string(block) + "条记录......";
-            break;
-        case DecodeResult::Stop:
-            FStatusText = "处理完成......";
-            return;
-        case DecodeResult::NoRecord:
-            FStatusText = "处理完成";
-            return;
-        default:
-            FailBlock(block);
-            return;
-        }
-    }
-    FStatusText = "处理完成";
+    exchange.SendFrame(frame);
+    return CollectReplyFast(exchange, shape, line, responseTimeoutMs);
 }

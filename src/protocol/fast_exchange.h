@@ -1,24 +1,16 @@
-// The fast read mode of the command-line reader (`read --fast`): the same
-// requests, decoders and three attempts per block as a paced run, but no pause
-// between blocks, and a reply taken as soon as it is whole instead of after the
-// fixed polling steps. A reply is whole when its record kind's decoder accepts
-// its length and check bytes, or after 3.5 character times of silence at the
-// line's rate once it cannot grow into a whole reply; nothing at all within the
-// response timeout (kFastResponseTimeoutMs unless the caller gives another, as a
-// slow network path to the meter needs) is no reply.
-//
-// The paced run (TransactionRun) stays the default and is not changed by this.
+// The fast reply collection: a reply is taken as soon as it is whole instead of
+// after the fixed polling steps. A reply is whole when its record kind's decoder
+// accepts its length and check bytes, or after 3.5 character times of silence
+// at the line's rate once it cannot grow into a whole reply; nothing at all
+// within the response timeout (kFastResponseTimeoutMs unless the caller gives
+// another, as a slow network path to the meter needs) is no reply.
 #pragma once
 
 #include "codec/codec.h"
-#include "decoding/decode_result.h"
 
-#include <optional>
-#include <string>
-#include <vector>
+#include <cstddef>
 
 class Exchange;
-class RecordTable;
 struct KindRow;
 
 inline constexpr int kFastResponseTimeoutMs = 1000;
@@ -39,6 +31,8 @@ int SilenceGapMs(const LineTiming& line);
 class ReplyShape {
 public:
     explicit ReplyShape(int kindCode);
+    // A Modbus reply of exactly `length` bytes ending in its CRC.
+    static ReplyShape ModbusOfLength(size_t length);
 
     // A whole reply: the kind's decoder finds neither a bad length nor a bad
     // check, and, for all but the custom frames of device type 3, the byte count
@@ -53,7 +47,9 @@ public:
     bool MayGrow(ByteView reply) const;
 
 private:
-    const KindRow* FKind; // nullptr for an unknown kind: never whole, never growing
+    ReplyShape() = default;
+    const KindRow* FKind = nullptr; // nullptr for an unknown kind: never whole, never growing
+    size_t FModbusLength = 0;       // set instead of FKind for ModbusOfLength
 };
 
 // Collects the reply to the frame just sent, reading bytes as they arrive (every
@@ -67,40 +63,8 @@ private:
 Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line,
                        int responseTimeoutMs = kFastResponseTimeoutMs);
 
-// A read of blocks beginBlock..endBlock in the fast mode. Reacts to every decoder
-// result as the paced run does (go on, ask again up to three attempts, or end),
-// writes the same "读取第N条数据失败!" line into the log, and keeps every decoded
-// row whatever the end. A reply that names another meter address than the request
-// is not this meter's record: it counts as a failed attempt.
-class FastReadRun {
-public:
-    FastReadRun(Exchange& exchange, RecordTable& table, LineTiming line,
-                int responseTimeoutMs = kFastResponseTimeoutMs);
-
-    // As TransactionRun::SetFieldDescription (device type 5 kinds).
-    void SetFieldDescription(const FieldTypeList* fieldTypes, const FieldDigitsArray* fieldDigits);
-
-    // Runs to the end. A port failure (EComPort) ends the run with its message
-    // in PortError().
-    void Run(int endBlock, int beginBlock, ByteView baseRequest, int kindCode);
-
-    // Decoder result of the last block decoded; -1 before any.
-    int LastResult() const { return FLastResult; }
-    // "处理完成", "处理完成......", "读取第N条数据失败!" or "正在处理N条记录......".
-    const std::string& StatusText() const { return FStatusText; }
-    const std::optional<std::string>& PortError() const { return FPortError; }
-
-private:
-    DecodeResult Decode(int blockNumber, const KindRow& kind, uint8_t address, ByteView reply);
-    void FailBlock(int blockNumber);
-
-    Exchange& FExchange;
-    RecordTable& FTable;
-    LineTiming FLine;
-    int FResponseTimeoutMs;
-    const FieldTypeList* FFieldTypes = nullptr;
-    const FieldDigitsArray* FFieldDigits = nullptr;
-    int FLastResult = -1;
-    std::string FStatusText;
-    std::optional<std::string> FPortError;
-};
+// One request and its reply the fast way: sends `frame` (purging both directions
+// and logging it, as every request) and collects the reply with CollectReplyFast.
+// For exchanges outside a run, such as asking which meter answers at an address.
+Bytes ExchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineTiming& line,
+                   int responseTimeoutMs = kFastResponseTimeoutMs);

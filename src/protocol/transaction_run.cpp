@@ -15,12 +15,12 @@ std::string ProgressText(int blockNumber)
     return "正在处理" + std::to_string(blockNumber) + "条记录......";
 }
 
+} // namespace
+
 std::string FailedBlockText(int blockNumber)
 {
     return "读取第" + std::to_string(blockNumber) + "条数据失败!";
 }
-
-} // namespace
 
 TransactionRun::TransactionRun(Exchange& exchange, RecordTable& table) : FExchange(exchange), FTable(table) {}
 
@@ -39,8 +39,15 @@ void TransactionRun::StartRun(int endBlock, int beginBlock, Bytes baseRequest, i
     FBaseRequest = std::move(baseRequest);
     FKindCode = kindCode;
     FLastResult = -1;
-    FPortError.reset();
+    FOutcome = {};
+    FCollection = FNextCollection;
+    FReplyShape = ReplyShape(kindCode);
+    FAddress.reset();
+    if (const KindRow* kind = FindKindRow(kindCode); kind && FBaseRequest.size() > kind->request.addressOffset)
+        FAddress = FBaseRequest[kind->request.addressOffset];
     FCaption = std::string(ProgressCaption(kindCode));
+    if (FCollection.fast)
+        FCaption += kFastCaptionSuffix;
     FOkEnabled = false;
     FCancelEnabled = true;
     FGaugeMax = endBlock;
@@ -50,8 +57,10 @@ void TransactionRun::StartRun(int endBlock, int beginBlock, Bytes baseRequest, i
     FRunning = true;
 }
 
-void TransactionRun::Finish(std::string statusText, bool hideImage)
+void TransactionRun::Finish(RunEnd end, std::string statusText, bool hideImage)
 {
+    if (FOutcome.end == RunEnd::Running || end == RunEnd::PortLost)
+        FOutcome.end = end;
     FRunning = false;
     FOkEnabled = true;
     FCancelEnabled = false;
@@ -60,16 +69,30 @@ void TransactionRun::Finish(std::string statusText, bool hideImage)
         FImageVisible = false;
 }
 
-void TransactionRun::FailBlock(int blockNumber)
+void TransactionRun::FailBlock(RunEnd end, int blockNumber)
 {
     FRetryCount = 0;
     ++FCurrentBlock;
-    Finish(FailedBlockText(blockNumber), true);
+    Finish(end, FailedBlockText(blockNumber), true);
+    if (FOutcome.end == end)
+        FOutcome.block = blockNumber;
     FExchange.Log().AppendLine(FStatusText);
+}
+
+Bytes TransactionRun::CollectReply()
+{
+    if (!FCollection.fast)
+        return FExchange.CollectReply();
+    return CollectReplyFast(FExchange, FReplyShape, FCollection.line, FCollection.responseTimeoutMs);
 }
 
 DecodeResult TransactionRun::Decode(ByteView reply)
 {
+    if (FCollection.fast && FAddress) {
+        const size_t at = FindKindRow(FKindCode)->request.addressOffset;
+        if (reply.size() > at && reply[at] != *FAddress)
+            return DecodeResult::BadCheck;
+    }
     return DecodeKindReply(FKindCode, {FCurrentBlock, FFieldTypes, FFieldDigits}, reply, FTable);
 }
 
@@ -78,28 +101,28 @@ TickOutcome TransactionRun::Tick()
     Waiter& waiter = FExchange.Wait();
     waiter.ProcessEvents();
     if (FCancelled) {
-        FRunning = false;
+        EndCancelled();
         return TickOutcome::Closed;
     }
     if (!FRunning)
         return TickOutcome::Finished;
     if (FCurrentBlock > FEndBlock) {
         FGaugePosition = FEndBlock;
-        Finish("处理完成", true);
+        Finish(RunEnd::Completed, "处理完成", true);
         return TickOutcome::Finished;
     }
 
     DecodeResult result;
     try {
         FExchange.SendBlockRequest(FBaseRequest, FCurrentBlock, FKindCode);
-        Bytes reply = FExchange.CollectReply();
+        Bytes reply = CollectReply();
         waiter.ProcessEvents();
         result = Decode(reply);
     } catch (const EComPort& error) {
         // The port is gone: asking again cannot succeed, so the run ends here
         // instead of leaving the window waiting for a tick that never comes.
-        FPortError = error.what();
-        FailBlock(FCurrentBlock);
+        FailBlock(RunEnd::PortLost, FCurrentBlock);
+        FOutcome.portError = error.what();
         return FCancelled ? TickOutcome::Closed : TickOutcome::Finished;
     }
     FLastResult = static_cast<int>(result);
@@ -108,7 +131,7 @@ TickOutcome TransactionRun::Tick()
     switch (result) {
     case DecodeResult::Stop:
         FGaugePosition = FEndBlock;
-        Finish("处理完成......", false);
+        Finish(RunEnd::StoppedByMeter, "处理完成......", false);
         break;
     case DecodeResult::Decoded:
         FRetryCount = 0;
@@ -119,7 +142,7 @@ TickOutcome TransactionRun::Tick()
         break;
     case DecodeResult::NoRecord:
         FGaugePosition = FEndBlock;
-        Finish("处理完成", true);
+        Finish(RunEnd::Completed, "处理完成", true);
         break;
     default:
         ++FRetryCount;
@@ -127,21 +150,30 @@ TickOutcome TransactionRun::Tick()
             FStatusText = ProgressText(FCurrentBlock);
             outcome = TickOutcome::Again;
         } else {
-            FailBlock(FCurrentBlock);
+            FailBlock(RunEnd::BlockFailed, FCurrentBlock);
         }
         break;
     }
     // "取消" pressed while this tick waited: its block is done, the window closes
     // without another request.
     if (FCancelled) {
-        FRunning = false;
+        EndCancelled();
         return TickOutcome::Closed;
     }
     return outcome;
 }
 
+void TransactionRun::EndCancelled()
+{
+    FRunning = false;
+    if (FOutcome.end == RunEnd::Running)
+        FOutcome.end = RunEnd::Cancelled;
+}
+
 void TransactionRun::Cancel()
 {
+    if (FRunning && FOutcome.end == RunEnd::Running)
+        FOutcome.end = RunEnd::Cancelled;
     FCancelled = true;
     FGaugeMax = FEndBlock;
     FRunning = false;
@@ -153,12 +185,22 @@ void TransactionRun::Close()
     FCancelled = false;
 }
 
-TickOutcome RunToEnd(TransactionRun& run, Waiter& waiter)
+const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter)
 {
     TickOutcome outcome = TickOutcome::Again;
     while (outcome == TickOutcome::Again) {
-        waiter.Sleep(run.PollInterval());
+        waiter.Sleep(run.PauseBeforeTickMs());
         outcome = run.Tick();
     }
-    return outcome;
+    return run.Outcome();
+}
+
+const RunOutcome& RunBlocks(TransactionRun& run, Waiter& waiter, const ReplyCollection& collection, int kindCode,
+                            int beginBlock, int endBlock, Bytes baseRequest)
+{
+    run.SetCollection(collection);
+    run.StartRun(endBlock, beginBlock, std::move(baseRequest), kindCode);
+    RunToEnd(run, waiter);
+    run.Close();
+    return run.Outcome();
 }

@@ -160,6 +160,11 @@ int SettingsFile::ReadTimerSec() const
                        std::numeric_limits<int>::max());
 }
 
+bool SettingsFile::ReadFastRead() const
+{
+    return ReadInteger("Read", "Fast", 0, 0, 1) == 1;
+}
+
 SettingsFile::WriteResult SettingsFile::WritePortAndAddress(const PortSettings& port, int address)
 {
     std::vector<Entry> entries = {
@@ -180,6 +185,11 @@ SettingsFile::WriteResult SettingsFile::WritePortAndAddress(const PortSettings& 
 SettingsFile::WriteResult SettingsFile::WriteTimerSec(int seconds)
 {
     return WriteEntries({{"Timer", "Sec", std::to_string(seconds)}});
+}
+
+SettingsFile::WriteResult SettingsFile::WriteFastRead(bool fast)
+{
+    return WriteEntries({{"Read", "Fast", fast ? "1" : "0"}});
 }
 
 SettingsFile::WriteResult SettingsFile::WriteEntries(const std::vector<Entry>& entries)

@@ -57,12 +57,17 @@ public:
     const QString& ProgramFolder() const { return FProgramFolder; }
     // `Timer`/`Sec` as stored (the parameter window clamps it to its range).
     int ReadTimerSec() const;
+    // `Read`/`Fast`: the window reads the fast way. Off when missing or not 1.
+    bool ReadFastRead() const;
 
     enum class WriteResult { ProgramFolder, UserFolder, Failed };
     // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity, Echo (only
     // when on or already in the file) and `address`/addr in that order, keeping every other line of the file.
     WriteResult WritePortAndAddress(const PortSettings& port, int address);
     WriteResult WriteTimerSec(int seconds);
+    // Written only when the operator switches fast reading, so files that never
+    // used it keep their layout.
+    WriteResult WriteFastRead(bool fast);
 
     QString ProgramFilePath() const;
     QString UserFilePath() const;

@@ -1,14 +1,12 @@
 // The fast read mode's reply collection on a virtual clock against the in-process
 // simulated meter (bytes paced at 9600 baud): when a reply counts as whole, when
-// silence ends it, and how a run reacts to replies it cannot take.
+// silence ends it, and a single fast exchange.
 #include "log/log_model.h"
 #include "protocol/exchange.h"
 #include "protocol/fast_exchange.h"
 #include "protocol/request_frames.h"
 #include "sim/sim_link.h"
 #include "support/hex.h"
-
-#include "decoding/record_table.h"
 
 #include <gtest/gtest.h>
 
@@ -145,49 +143,15 @@ INSTANTIATE_TEST_SUITE_P(Faults, CollectReplyFastOnVirtualClock,
                              CollectCase{"NothingWithinTheResponseTimeout", {"silence"}, 0, 1001}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(FastReadRun, KeepsDecodedRowsAndEndsAtTheBlankSlot)
-{
-    SimConfig config = Meter(6);
-    config.records = 12;
-    Rig rig(config);
-    RecordTable table;
-    FastReadRun run(rig.exchange, table, {9600, 11});
-
-    run.Run(10, 1, BaseRequestOfKind(612, 23), 612);
-
-    EXPECT_EQ(table.RowCount(), 12);
-    EXPECT_EQ(run.LastResult(), 4);
-    EXPECT_EQ(run.StatusText(), "处理完成");
-    // Blocks 1, 2 and 3 asked once each: no pause, no repeat.
-    EXPECT_EQ(rig.link.Requests().size(), 3u);
-}
-
-TEST(FastReadRun, ReplyFromAnotherAddressFailsTheBlockAfterThreeAttempts)
-{
-    Rig rig(Meter(6, {"other-address"}));
-    RecordTable table;
-    FastReadRun run(rig.exchange, table, {9600, 11});
-
-    run.Run(3, 1, BaseRequestOfKind(612, 23), 612);
-
-    EXPECT_EQ(table.RowCount(), 0);
-    EXPECT_EQ(run.LastResult(), 3);
-    EXPECT_EQ(run.StatusText(), "读取第1条数据失败!");
-    EXPECT_EQ(rig.link.Requests().size(), 3u);
-    EXPECT_EQ(rig.log.Lines().back(), "读取第1条数据失败!");
-}
-
-TEST(FastReadRun, PortFailureEndsTheRunWithItsMessage)
+TEST(ExchangeFast, SendsTheFrameAndTakesAReplyOfTheAwaitedLength)
 {
     Rig rig(Meter(6));
-    RecordTable table;
-    FastReadRun run(rig.exchange, table, {9600, 11});
-    rig.link.Disconnect();
+    const Bytes frame = BlockRequestFrame(612, BaseRequestOfKind(612, 23), 1);
 
-    run.Run(3, 1, BaseRequestOfKind(612, 23), 612);
-
-    EXPECT_EQ(table.RowCount(), 0);
-    EXPECT_EQ(run.StatusText(), "读取第1条数据失败!");
+    EXPECT_EQ(ExchangeFast(rig.exchange, frame, ReplyShape::ModbusOfLength(199), {9600, 11}).size(), 199u);
+    // The front of a longer reply does not end in its own CRC.
+    EXPECT_FALSE(ReplyShape::ModbusOfLength(10).IsComplete(Front(AnswerOf(6, 612, 1), 10)));
+    EXPECT_EQ(rig.link.Requests().size(), 1u);
 }
 
 } // namespace

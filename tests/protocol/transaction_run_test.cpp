@@ -1,6 +1,6 @@
-// The run logic against a simulated meter on a virtual clock: which blocks are
-// asked, how results end or continue the run, and what the progress window
-// would show.
+// The run engine against a simulated meter on a virtual clock: which blocks are
+// asked, how results end or continue the run, how it tells its outcome and what
+// the progress window would show, for both ways of collecting replies.
 #include "protocol/transaction_run.h"
 
 #include "catalogue/catalogue.h"
@@ -26,6 +26,11 @@ int BlockOfV12Request(ByteView request)
     return request.size() >= 7 ? request[5] << 8 | request[6] : -1;
 }
 
+RunOutcome Ended(RunEnd end, int block = 0, std::string portError = {})
+{
+    return {end, block, std::move(portError)};
+}
+
 SimConfig TypeOneMeter(int records)
 {
     SimConfig config;
@@ -35,8 +40,9 @@ SimConfig TypeOneMeter(int records)
     return config;
 }
 
-// What the meter does with one request: answer, corrupt the check, stay silent.
-enum class Reaction { Answer, BadCheck, Silence };
+// What the meter does with one request: answer, corrupt the check, stay silent,
+// or answer as another meter address with a good check.
+enum class Reaction { Answer, BadCheck, Silence, OtherAddress };
 
 // A type 1 meter with `records` stored real-time records; `react` decides per
 // request (index from 0, block asked) what reaches the exchange.
@@ -53,6 +59,11 @@ struct RunBench {
                        return pieces;
                    if (reaction == Reaction::BadCheck)
                        reply->back() ^= 0xFF;
+                   if (reaction == Reaction::OtherAddress) {
+                       reply->resize(reply->size() - 2);
+                       (*reply)[0] = kAddress + 1;
+                       reply = AppendCrc(*reply);
+                   }
                    pieces.push_back({30, *reply});
                    return pieces;
                }),
@@ -63,10 +74,11 @@ struct RunBench {
 
     // Composes the kind-11 read and starts a run over begin..end (block count
     // when end is 0).
-    void Start(int begin = 1, int end = 0)
+    void Start(int begin = 1, int end = 0, const ReplyCollection& collection = ReplyCollection::Paced())
     {
         const BaseRequest base = exchange.ComposeBaseRequest(11, kAddress, {});
         run.SetPollInterval(PollIntervalMs(1, ReadStartWay::TreeOrRecordMenu));
+        run.SetCollection(collection);
         run.StartRun(end ? end : base.blockCount, begin, base.request, 11);
     }
 
@@ -99,14 +111,31 @@ TEST(TransactionRun, StartShowsCaptionGaugeAndRunningButtons)
     EXPECT_TRUE(bench.run.CancelEnabled());
     EXPECT_TRUE(bench.run.ImageVisible());
     EXPECT_EQ(bench.run.PollInterval(), 1000);
+    EXPECT_EQ(bench.run.PauseBeforeTickMs(), 1000);
+
+    bench.Start(3, 5, ReplyCollection::Fast({9600, 11}));
+    EXPECT_EQ(bench.run.Caption(), "正在读取实时记录,请稍后...（快速）");
+    EXPECT_EQ(bench.run.PauseBeforeTickMs(), 0);
 }
 
-TEST(TransactionRun, RangeReadAsksEachBlockOnceAndEndsAfterLastBlock)
+// The scenarios every way of collecting replies goes through alike.
+class BothCollections : public ::testing::TestWithParam<bool> {
+protected:
+    ReplyCollection Collection() const
+    {
+        return GetParam() ? ReplyCollection::Fast({9600, 11}) : ReplyCollection::Paced();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(TransactionRun, BothCollections, ::testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "Fast" : "Paced"); });
+
+TEST_P(BothCollections, RangeReadAsksEachBlockOnceAndEndsAfterLastBlock)
 {
     RunBench bench(20);
-    bench.Start(3, 5);
+    bench.Start(3, 5, Collection());
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::Completed));
 
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{3, 4, 5}));
     ASSERT_EQ(bench.table.RowCount(), 3);
@@ -124,12 +153,12 @@ TEST(TransactionRun, RangeReadAsksEachBlockOnceAndEndsAfterLastBlock)
     EXPECT_EQ(bench.log.Lines()[2].rfind("【接收】17 66", 0), 0u);
 }
 
-TEST(TransactionRun, BlankSlotEndsRunWithGaugeFull)
+TEST_P(BothCollections, BlankSlotEndsRunWithGaugeFull)
 {
     RunBench bench(4);
-    bench.Start();
+    bench.Start(1, 0, Collection());
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::Completed));
 
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(bench.table.RowCount(), 4);
@@ -143,7 +172,7 @@ TEST(TransactionRun, BlankFirstSlotEndsAtOnce)
 {
     RunBench bench(0);
     bench.Start();
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::Completed);
     EXPECT_EQ(bench.link.Requests.size(), 1u);
     EXPECT_EQ(bench.table.RowCount(), 0);
     EXPECT_EQ(bench.run.GaugePosition(), 700);
@@ -171,18 +200,23 @@ TEST(TransactionRun, TwoFailuresThenSuccessReadsTheBlockAndResetsRetries)
     EXPECT_EQ(bench.run.CurrentBlock(), 2);
     EXPECT_EQ(bench.run.GaugePosition(), 1);
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::Completed);
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 1, 1, 2, 3, 3, 4}));
     EXPECT_EQ(bench.table.RowCount(), 3);
     EXPECT_EQ(bench.run.StatusText(), "处理完成");
 }
 
-TEST(TransactionRun, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
+TEST_P(BothCollections, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
 {
-    RunBench bench(20, [](int, int block) { return block == 7 ? Reaction::BadCheck : Reaction::Answer; });
-    bench.Start();
+    // A silent second attempt: the fast way waits its response timeout for it.
+    RunBench bench(20, [](int index, int block) {
+        if (block != 7)
+            return Reaction::Answer;
+        return index == 7 ? Reaction::Silence : Reaction::BadCheck;
+    });
+    bench.Start(1, 0, Collection());
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::BlockFailed, 7));
 
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 7, 7}));
     EXPECT_EQ(bench.table.RowCount(), 6);
@@ -193,7 +227,25 @@ TEST(TransactionRun, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
     EXPECT_TRUE(bench.run.OkEnabled());
     EXPECT_FALSE(bench.run.CancelEnabled());
     EXPECT_FALSE(bench.run.ImageVisible());
-    EXPECT_FALSE(bench.run.PortError());
+}
+
+// Only the fast way takes a reply as soon as it is whole, so only it must make
+// sure the reply is this meter's; the paced way reads as it always has.
+TEST_P(BothCollections, ReplyFromAnotherAddressFailsOnlyTheFastWay)
+{
+    RunBench bench(20, [](int, int) { return Reaction::OtherAddress; });
+    bench.Start(1, 2, Collection());
+
+    const RunOutcome& outcome = RunToEnd(bench.run, bench.clock);
+
+    if (GetParam()) {
+        EXPECT_EQ(outcome, Ended(RunEnd::BlockFailed, 1));
+        EXPECT_EQ(bench.table.RowCount(), 0);
+        EXPECT_EQ(bench.run.LastResult(), 3);
+    } else {
+        EXPECT_EQ(outcome, Ended(RunEnd::Completed));
+        EXPECT_EQ(bench.table.RowCount(), 2);
+    }
 }
 
 TEST(TransactionRun, KindWithoutDecoderStopsWithDottedTextAndImageShown)
@@ -202,7 +254,7 @@ TEST(TransactionRun, KindWithoutDecoderStopsWithDottedTextAndImageShown)
     const BaseRequest base = bench.exchange.ComposeBaseRequest(11, kAddress, {});
     // 15 has the request shape of device type 1 but no decoder.
     bench.run.StartRun(10, 1, base.request, 15);
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::StoppedByMeter);
     EXPECT_EQ(bench.link.Requests.size(), 1u);
     EXPECT_EQ(bench.run.LastResult(), 0);
     EXPECT_EQ(bench.run.StatusText(), "处理完成......");
@@ -220,7 +272,7 @@ TEST(TransactionRun, CancelDuringTickFinishesThatBlockThenCloses)
             bench.run.Cancel();
     });
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Closed);
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::Cancelled);
 
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(bench.table.RowCount(), 3);
@@ -238,6 +290,7 @@ TEST(TransactionRun, CancelBetweenTicksSendsNothingMore)
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
     bench.run.Cancel();
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Closed);
+    EXPECT_EQ(bench.run.Outcome().end, RunEnd::Cancelled);
     EXPECT_EQ(bench.link.Requests.size(), 1u);
 }
 
@@ -252,20 +305,18 @@ TEST(TransactionRun, BeginAfterEndFinishesAtFirstTickWithoutRequest)
     EXPECT_TRUE(bench.run.OkEnabled());
 }
 
-TEST(TransactionRun, PortFailureEndsRunOnceKeepingRows)
+TEST_P(BothCollections, PortFailureEndsRunOnceKeepingRows)
 {
     RunBench bench(20);
-    bench.Start();
+    bench.Start(1, 0, Collection());
     bench.clock.SetOnEvents([&] {
         if (bench.link.Requests.size() == 3)
             bench.link.Break();
     });
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), TickOutcome::Finished);
+    EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::PortLost, 3, "ReadFile function failed"));
 
     EXPECT_EQ(bench.table.RowCount(), 2);
-    ASSERT_TRUE(bench.run.PortError());
-    EXPECT_EQ(*bench.run.PortError(), "ReadFile function failed");
     EXPECT_EQ(bench.run.StatusText(), "读取第3条数据失败!");
     EXPECT_TRUE(bench.run.OkEnabled());
     EXPECT_FALSE(bench.run.CancelEnabled());
@@ -283,14 +334,19 @@ TEST(TransactionRun, RecordRangeKindShowsEmptyCaption)
     EXPECT_EQ(bench.run.Caption(), "正在读取实时记录,请稍后...");
 }
 
-TEST(TransactionRun, RunToEndPacesTicksAtThePollInterval)
+TEST_P(BothCollections, RunToEndPacesTicksOnlyThePacedWay)
 {
     RunBench bench(2);
-    bench.Start();
+    bench.Start(1, 0, Collection());
     RunToEnd(bench.run, bench.clock);
-    // Three ticks (two records and the blank slot), each one poll interval
-    // after the previous plus its own reply collection (120 + 20 ms).
-    EXPECT_EQ(bench.clock.NowMs(), 3 * (1000 + 140));
+    // Three ticks (two records and the blank slot). Paced: each one poll
+    // interval after the previous plus its own reply collection (120 + 20 ms).
+    // Fast: each reply taken at once when its piece arrives, 30 ms after the
+    // request (and up to a millisecond of polling).
+    if (GetParam())
+        EXPECT_LE(bench.clock.NowMs(), 3 * 31);
+    else
+        EXPECT_EQ(bench.clock.NowMs(), 3 * (1000 + 140));
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 #include "log/log_model.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
-#include "protocol/fast_exchange.h"
 #include "protocol/transaction_run.h"
 #include "serial/com_port.h"
 #include "serial/echo_removing_link.h"
@@ -118,34 +117,26 @@ int RunRead(const std::vector<std::string>& args)
         return kExitBadArguments;
     }
 
-    TransactionRun run(exchange, kindTable.table);
     const LineOptions line = ParseLineOptions(options);
-    FastReadRun fastRun(exchange, kindTable.table, LineTimingOf(line), line.responseTimeoutMs);
-    const bool fast = options.Has("--fast");
-    if (fast) {
-        fastRun.SetFieldDescription(&kindTable.fieldTypes, &kindTable.fieldDigits);
-        fastRun.Run(to, from, base.request, kind);
-    } else {
-        run.SetFieldDescription(&kindTable.fieldTypes, &kindTable.fieldDigits);
-        run.SetPollInterval(interval);
-        run.StartRun(to, from, base.request, kind);
-        RunToEnd(run, waiter);
-        run.Close();
-    }
-    const std::optional<std::string>& portError = fast ? fastRun.PortError() : run.PortError();
-    const std::string& statusText = fast ? fastRun.StatusText() : run.StatusText();
-    const int lastResult = fast ? fastRun.LastResult() : run.LastResult();
+    const ReplyCollection collection = options.Has("--fast")
+                                           ? ReplyCollection::Fast(LineTimingOf(line), line.responseTimeoutMs)
+                                           : ReplyCollection::Paced();
+    TransactionRun run(exchange, kindTable.table);
+    run.SetFieldDescription(&kindTable.fieldTypes, &kindTable.fieldDigits);
+    run.SetPollInterval(interval);
+    const RunOutcome outcome = RunBlocks(run, waiter, collection, kind, from, to, base.request);
 
     bool failed = false;
-    if (portError || lostMessage) {
-        const std::string& message = portError ? *portError : *lostMessage;
+    if (outcome.end == RunEnd::PortLost || lostMessage) {
+        const std::string& message = outcome.end == RunEnd::PortLost ? outcome.portError : *lostMessage;
         std::fprintf(stderr, "ql-rs485-cli read: port error: %s\n", message.c_str());
         failed = true;
     }
-    if (statusText.rfind("读取第", 0) == 0) {
-        std::fprintf(stderr, "ql-rs485-cli read: %s\n", statusText.c_str());
+    if (outcome.end == RunEnd::PortLost || outcome.end == RunEnd::BlockFailed) {
+        std::fprintf(stderr, "ql-rs485-cli read: %s\n", FailedBlockText(outcome.block).c_str());
         failed = true;
     }
+    const int lastResult = run.LastResult();
     // A port failure before any reply leaves no decoder result: nothing usable arrived.
     const DecodeResult result = lastResult < 0 ? DecodeResult::BadLength : static_cast<DecodeResult>(lastResult);
     PrintRecordTable(result, kindTable.table);
