@@ -17,8 +17,8 @@
 #include "decoding/kind_table.h"
 #include "log/log_file.h"
 #include "protocol/meter_identification.h"
-#include "serial/com_types.h"
 #include "protocol/waiter.h"
+#include "serial/com_types.h"
 
 #include "export/protocol_workbook.h"
 #include "export/record_export.h"
@@ -108,9 +108,11 @@ private:
 LineTiming LineTimingOf(const PortSettings& settings)
 {
     const int baud = BaudRateValue(static_cast<TBaudRate>(settings.BaudRate));
-    const double stopBits = settings.StopBits == sbOneStopBit ? 1 : settings.StopBits == sbOne5StopBits ? 1.5 : 2;
+    const double stopBits = settings.StopBits == sbOneStopBit     ? 1
+                            : settings.StopBits == sbOne5StopBits ? 1.5
+                                                                  : 2;
     return {baud > 0 ? baud : 9600, 1 + DataBitsValue(static_cast<TDataBits>(settings.DataBits)) +
-                                         (settings.Parity == prNone ? 0 : 1) + stopBits};
+                                        (settings.Parity == prNone ? 0 : 1) + stopBits};
 }
 
 // Clears a flag for the duration of a scope.

@@ -47,7 +47,8 @@ bool ReplyShape::IsComplete(ByteView reply) const
     // (Stop) is as whole as a decoded one.
     RecordTable scratch;
     const DecodeResult result = FKind->Decode({}, reply, scratch);
-    return result == DecodeResult::Decoded || result == DecodeResult::NoRecord || result == DecodeResult::Stop;
+    return result == DecodeResult::Decoded || result == DecodeResult::NoRecord ||
+           result == DecodeResult::Stop;
 }
 
 bool ReplyShape::MayGrow(ByteView reply) const

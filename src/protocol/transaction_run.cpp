@@ -43,7 +43,8 @@ void TransactionRun::StartRun(int endBlock, int beginBlock, Bytes baseRequest, i
     FCollection = FNextCollection;
     FReplyShape = ReplyShape(kindCode);
     FAddress.reset();
-    if (const KindRow* kind = FindKindRow(kindCode); kind && FBaseRequest.size() > kind->request.addressOffset)
+    if (const KindRow* kind = FindKindRow(kindCode);
+        kind && FBaseRequest.size() > kind->request.addressOffset)
         FAddress = FBaseRequest[kind->request.addressOffset];
     FCaption = std::string(ProgressCaption(kindCode));
     if (FCollection.fast)
@@ -195,8 +196,8 @@ const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter)
     return run.Outcome();
 }
 
-const RunOutcome& RunBlocks(TransactionRun& run, Waiter& waiter, const ReplyCollection& collection, int kindCode,
-                            int beginBlock, int endBlock, Bytes baseRequest)
+const RunOutcome& RunBlocks(TransactionRun& run, Waiter& waiter, const ReplyCollection& collection,
+                            int kindCode, int beginBlock, int endBlock, Bytes baseRequest)
 {
     run.SetCollection(collection);
     run.StartRun(endBlock, beginBlock, std::move(baseRequest), kindCode);

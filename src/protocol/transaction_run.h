@@ -168,5 +168,5 @@ const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter);
 
 // Reads blocks beginBlock..endBlock of `kindCode` into the run's table with
 // `collection` and returns how the run ended.
-const RunOutcome& RunBlocks(TransactionRun& run, Waiter& waiter, const ReplyCollection& collection, int kindCode,
-                            int beginBlock, int endBlock, Bytes baseRequest);
+const RunOutcome& RunBlocks(TransactionRun& run, Waiter& waiter, const ReplyCollection& collection,
+                            int kindCode, int beginBlock, int endBlock, Bytes baseRequest);

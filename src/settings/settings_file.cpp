@@ -66,7 +66,8 @@ QString SettingsFile::DefaultUserFolder()
         if (!folder.isEmpty())
             return folder;
     }
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/ql-rs485");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/ql-rs485");
 }
 
 QString SettingsFile::ProgramFilePath() const

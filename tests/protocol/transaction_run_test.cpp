@@ -4,8 +4,8 @@
 #include "protocol/transaction_run.h"
 
 #include "catalogue/catalogue.h"
-#include "decoding/record_table.h"
 #include "decoding/kind_table.h"
+#include "decoding/record_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
 #include "scripted_link.h"

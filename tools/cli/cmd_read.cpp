@@ -50,7 +50,9 @@ OutFormat ParseOutFormat(const std::optional<std::string>& out)
 // --fast: character time of the line, for the silence that ends a reply.
 LineTiming LineTimingOf(const LineOptions& line)
 {
-    const double stopBits = line.stopBits == LineStopBits::One ? 1 : line.stopBits == LineStopBits::Two ? 2 : 1.5;
+    const double stopBits = line.stopBits == LineStopBits::One   ? 1
+                            : line.stopBits == LineStopBits::Two ? 2
+                                                                 : 1.5;
     return {line.baudRate, 1 + line.dataBits + (line.parity == LineParity::None ? 0 : 1) + stopBits};
 }
 
@@ -71,10 +73,17 @@ std::string SaveRows(OutFormat format, const std::string& path, const RecordTabl
 
 int RunRead(const std::vector<std::string>& args)
 {
-    const CliOptions options(
-        args, {{"--port"}, {"--kind"}, {"--from"}, {"--to"}, {"--addr"}, {"--interval"}, {"--out"},
-                              {"--fast", false}, {"--workbook"}},
-        kLineOptionSpecs);
+    const CliOptions options(args,
+                             {{"--port"},
+                              {"--kind"},
+                              {"--from"},
+                              {"--to"},
+                              {"--addr"},
+                              {"--interval"},
+                              {"--out"},
+                              {"--fast", false},
+                              {"--workbook"}},
+                             kLineOptionSpecs);
     options.RequireNoPositionals();
     const int kind = ParseKindOption(options);
     const int blockCount = BlockCount(kind);
@@ -138,7 +147,8 @@ int RunRead(const std::vector<std::string>& args)
     }
     const int lastResult = run.LastResult();
     // A port failure before any reply leaves no decoder result: nothing usable arrived.
-    const DecodeResult result = lastResult < 0 ? DecodeResult::BadLength : static_cast<DecodeResult>(lastResult);
+    const DecodeResult result =
+        lastResult < 0 ? DecodeResult::BadLength : static_cast<DecodeResult>(lastResult);
     PrintRecordTable(result, kindTable.table);
 
     if (outFormat != OutFormat::None) {
