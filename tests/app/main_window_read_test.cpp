@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTableView>
@@ -67,6 +68,7 @@ private slots:
     void LogPaneToggleTwiceRestoresIt();
     void TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExit();
     void DeleteRecordsAndLogAskFirst();
+    void FastReadingReadsWithoutPausesAndIsKeptOnceSwitched();
 };
 
 void MainWindowReadTest::StartsWithSixDeviceTypesAndTheStartUpState()
@@ -380,6 +382,43 @@ void MainWindowReadTest::TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExi
     rig.DestroyWindow();
     TMainFrm& again = rig.CreateWindow();
     QCOMPARE(again.Address(), 5);
+}
+
+void MainWindowReadTest::FastReadingReadsWithoutPausesAndIsKeptOnceSwitched()
+{
+    WindowRig rig(Meter(6));
+    const QString settingsPath = rig.Folder.filePath(QStringLiteral("QL_EVC.ini"));
+    TMainFrm& frm = rig.CreateWindow();
+    QVERIFY(!frm.acFastRead->isChecked());
+    QVERIFY(frm.TreePopup->actions().contains(frm.acFastRead));
+    QMenu* operation = frm.menuBar()->actions().value(2)->menu();
+    QCOMPARE(operation->title(), QStringLiteral("操作(&O)"));
+    QVERIFY(operation->actions().contains(frm.acFastRead));
+    // A normal exit without touching the item leaves the key out of the file.
+    rig.DestroyWindow();
+    QFile written(settingsPath);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(!written.readAll().contains("[Read]"));
+    written.close();
+
+    TMainFrm& fast = rig.CreateWindow();
+    rig.ShowAndActivate();
+    fast.acFastRead->trigger();
+    QVERIFY(fast.acFastRead->isChecked());
+    RunFinisher finisher(fast);
+    const int64_t start = rig.Clock.NowMs();
+    DoubleClickNode(fast, 612);
+    QCOMPARE(finisher.StartCaption, QStringLiteral("正在读取实时记录,请稍后...（快速）"));
+    QCOMPARE(fast.Records().RowCount(), 20);
+    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    // Five exchanges; paced, each would wait a 1200 ms poll interval first.
+    QVERIFY(rig.Clock.NowMs() - start < 1200);
+
+    rig.DestroyWindow();
+    QVERIFY(rig.CreateWindow().acFastRead->isChecked());
+    rig.Frm->acFastRead->trigger();
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().contains("[Read]\r\nFast=0"));
 }
 
 void MainWindowReadTest::DeleteRecordsAndLogAskFirst()
