@@ -1,16 +1,25 @@
 // Timings of the main window, offscreen: constructing and showing TMainFrm with
-// the shipped protocol workbook beside it, and 100,000 lines going into the log
-// pane Memo1 through the log model and its mirror.
+// the shipped protocol workbook beside it, 100,000 lines going into the log
+// pane Memo1 through the log model and its mirror, and a read of 100 blocks
+// from the simulated meter over a pseudo-terminal, paced and fast.
+#include "app/com_port_control.h"
 #include "app/main_frm.h"
 #include "app/port_control.h"
 #include "app/prompter.h"
+#include "app/wait_echo_frm.h"
 #include "protocol/event_loop_waiter.h"
+#include "serial/com_port.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include <benchmark/benchmark.h>
 
@@ -115,6 +124,99 @@ void BM_Memo1Append100000Lines(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Memo1Append100000Lines)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The simulated meter as a process serving a pseudo-terminal at the line rate.
+class SimulatedMeter {
+public:
+    SimulatedMeter()
+    {
+        FProcess.start(QCoreApplication::applicationDirPath() + QStringLiteral("/ql-rs485-sim"),
+                       {"--type", "6", "--records", "500", "--line-rate", "--baud", "9600"});
+        if (FProcess.waitForStarted(10000) && FProcess.waitForReadyRead(10000)) {
+            const QString line = QString::fromUtf8(FProcess.readLine()).trimmed();
+            if (line.startsWith(QStringLiteral("PTY ")))
+                FPty = line.mid(4);
+        }
+    }
+    ~SimulatedMeter()
+    {
+        FProcess.kill();
+        FProcess.waitForFinished();
+    }
+    const QString& Pty() const { return FPty; }
+
+private:
+    QProcess FProcess;
+    QString FPty;
+};
+
+// Bytes of one block of kind 612 on the wire: the 14-byte request and the
+// 199-byte reply (five records), 11 bits each at 9600 baud.
+constexpr double kWireSecondsPerBlock = (14 + 199) * 11 / 9600.0;
+constexpr int kBlocks = 100;
+
+// The operator double-clicks kind 612 with the simulated meter on the port; the
+// window reads blocks 1 to 100 (all 500 records) and "完成" is pressed as soon as
+// the run ends. `fast` is the state of "快速读取", through the settings file.
+void WindowRead(benchmark::State& state, bool fast)
+{
+    SimulatedMeter meter;
+    if (meter.Pty().isEmpty()) {
+        state.SkipWithError("ql-rs485-sim did not start");
+        return;
+    }
+    ProgramFolder folder;
+    QFile settings(QDir(folder.Path()).filePath(QStringLiteral("QL_EVC.ini")));
+    settings.open(QIODevice::WriteOnly);
+    settings.write(QStringLiteral("[Port]\r\nComPort=%1\r\nBaudRate=7\r\nDataBits=3\r\nStopBits=0\r\n"
+                                  "Parity=1\r\n[Read]\r\nFast=%2\r\n")
+                       .arg(meter.Pty())
+                       .arg(fast ? 1 : 0)
+                       .toUtf8());
+    settings.close();
+    TComPort comPort;
+    ComPortControl port(comPort);
+    EventLoopWaiter waiter;
+    SilentPrompter prompter;
+    TMainFrm frm({port, waiter, prompter, folder.Path(), folder.Path(), folder.Path()});
+    frm.show();
+    QApplication::setActiveWindow(&frm);
+    QApplication::processEvents();
+    TWaitEchoFrm& progress = frm.WaitEcho();
+    QObject::connect(&progress, &TWaitEchoFrm::TickDone, &progress, [&progress] {
+        if (progress.Btn_OK->isEnabled())
+            QTimer::singleShot(0, progress.Btn_OK, &QPushButton::click);
+    });
+    QTreeWidgetItem* node = nullptr;
+    for (QTreeWidgetItemIterator it(frm.TreeView1); *it && !node; ++it)
+        if (TMainFrm::NodeCodeOf(*it) == 612)
+            node = *it;
+    for (auto _ : state) {
+        frm.Records().ClearRows();
+        frm.TreeView1->setCurrentItem(node);
+        QElapsedTimer timer;
+        timer.start();
+        frm.TreeView1DblClick();
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        state.SetIterationTime(seconds);
+        state.counters["wire_ratio"] = seconds / (kBlocks * kWireSecondsPerBlock);
+        state.counters["rows"] = frm.Records().RowCount();
+        if (frm.Records().RowCount() != kBlocks * 5)
+            state.SkipWithError("the read did not bring all 500 records");
+    }
+}
+
+void BM_WindowReadPaced(benchmark::State& state)
+{
+    WindowRead(state, false);
+}
+BENCHMARK(BM_WindowReadPaced)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_WindowReadFast(benchmark::State& state)
+{
+    WindowRead(state, true);
+}
+BENCHMARK(BM_WindowReadFast)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 
