@@ -112,23 +112,6 @@ void WindowRig::ShowAndActivate()
     QCoreApplication::processEvents();
 }
 
-QString SimProcess::Start(const QStringList& args)
-{
-    Process.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-sim"), args);
-    if (!Process.waitForStarted() || !Process.waitForReadyRead(10000))
-        return {};
-    const QString first = QString::fromUtf8(Process.readLine()).trimmed();
-    return first.startsWith(QStringLiteral("PTY ")) ? first.mid(4) : QString();
-}
-
-void SimProcess::Stop()
-{
-    if (Process.state() == QProcess::NotRunning)
-        return;
-    Process.terminate();
-    Process.waitForFinished(5000);
-}
-
 PtyWindowRig::PtyWindowRig(const QString& portName)
 {
     QDir(Folder.path()).mkdir(QStringLiteral("Excel"));

@@ -11,11 +11,11 @@
 #include "protocol/waiter.h"
 #include "serial/com_port.h"
 #include "sim/sim_link.h"
+#include "support/sim_process.h"
 
 #include <QList>
 #include <QLocale>
 #include <QObject>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -92,19 +92,6 @@ struct WindowRig {
     ScriptedPrompter Prompts;
     QTemporaryDir Folder;
     std::unique_ptr<TMainFrm> Frm;
-};
-
-// ql-rs485-sim serving a pseudo-terminal; ended when the object goes.
-class SimProcess {
-public:
-    ~SimProcess() { Stop(); }
-    // Starts the simulator with `args`; the pseudo-terminal's path, or empty
-    // when it did not start.
-    QString Start(const QStringList& args);
-    // Ends it and waits; events are not processed meanwhile.
-    void Stop();
-
-    QProcess Process;
 };
 
 // The program's own parts over a pseudo-terminal: the serial port object, the

@@ -8,8 +8,16 @@
 
 class SimProcess {
 public:
-    explicit SimProcess(const QStringList& args);
-    ~SimProcess();
+    SimProcess() = default;
+    explicit SimProcess(const QStringList& args) { Start(args); }
+    ~SimProcess() { Stop(); }
+
+    // Starts the simulator with `args`; the pseudo-terminal's path, or empty
+    // when it did not come up (or serves TCP).
+    QString Start(const QStringList& args);
+    // Ends it and waits; events are not processed meanwhile.
+    void Stop();
+
     // Empty when the simulator did not come up.
     const QString& Pty() const { return FPty; }
     // "PTY <path>" or, with --tcp, "TCP 127.0.0.1:<port>".
