@@ -680,7 +680,8 @@ void TMainFrm::ReportPortLoss(const QString& message)
     } catch (const EComPort&) {
     }
     ShowPortClosed(true);
-    FPrompter.Warn(this, message.isEmpty() ? QStringLiteral("串口连接已断开，请检查！") : message, kWarnCaption);
+    FPrompter.Warn(this, message.isEmpty() ? QStringLiteral("串口连接已断开，请检查！") : message,
+                   kWarnCaption);
 }
 
 PortGuard::Lease TMainFrm::ClaimPort()
