@@ -423,6 +423,9 @@ void TMainFrm::BuildMenus()
         if (item.separatorAfter)
             PopupMenu1->addSeparator();
     }
+    BuildArchiveActions();
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(acBackup);
     RzToolButton3->setMenu(PopupMenu1);
 
     PopSend = new QMenu(this);
@@ -466,6 +469,7 @@ void TMainFrm::BuildMenus()
     system->addAction(acExit);
     QMenu* address = MainMenu1->addMenu(QStringLiteral("地址(&A)"));
     address->addAction(acAddr);
+    address->addAction(acSearch);
     QMenu* operation = MainMenu1->addMenu(QStringLiteral("操作(&O)"));
     operation->addAction(acReadParam);
     operation->addSeparator();

@@ -96,6 +96,10 @@ public:
     void H2Click();
     // The chart window "曲线" over the record table, created on first use.
     void acChartExecute();
+    // "备份全部记录": every record kind of the meter into one workbook.
+    void acBackupExecute();
+    // "搜索流量计": the meters on the line; a double-click takes an address.
+    void acSearchExecute();
 
     // State.
     int Address() const { return FAddress; }
@@ -163,6 +167,8 @@ public:
     QAction* N16 = nullptr;
     QAction* H2 = nullptr;
     QAction* acChart = nullptr;
+    QAction* acBackup = nullptr;
+    QAction* acSearch = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -203,6 +209,9 @@ private:
     void UpdateNodeImages(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void Inform(const QString& text);
     bool Ask(const QString& text);
+    // The archive download and the search (main_frm_archive.cpp).
+    void BuildArchiveActions();
+    bool FastReading() const;
 
     PortControl& FPort;
     PortGuard FPortGuard;

@@ -73,9 +73,15 @@ std::string DateLineText(const QDate& date)
 void WriteRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
                       const QDate& today)
 {
+    HideOtherSheets(writer);
+    FillRecordSheet(writer, table, kindCaption, today);
+}
+
+void FillRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
+                     const QDate& today)
+{
     const int columnCount = std::max(1, table.ColumnCount());
     const int lastColumn = kFirstTableColumn + columnCount - 1;
-    HideOtherSheets(writer);
     writer.SetSheetFont(kSheetFont);
     writer.SetColumnWidth(1, 4);
     writer.SetColumnWidth(2, 6);

@@ -50,6 +50,10 @@ std::string DateLineText(const QDate& date);
 // fitted to the page width, with the caption row on every page.
 void WriteRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
                       const QDate& today);
+// The same content on the writer's current sheet, leaving the other sheets as they are
+// (a workbook of several record sheets).
+void FillRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
+                     const QDate& today);
 
 // The parameter sheet: title over B2:E2, date line, grid row r in sheet row r + 5
 // (height 18, four texts), bordered B5:E(G + 4). Printed on A4 landscape, fitted

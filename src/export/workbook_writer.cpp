@@ -125,13 +125,21 @@ std::string SafeSheetName(const std::string& name)
 
 WorkbookWriter::WorkbookWriter()
 {
-    FSheets.push_back({"Sheet1", false});
+    FSheets.push_back({});
+    FSheets.back().name = "Sheet1";
 }
 
 int WorkbookWriter::AddSheet()
 {
-    FSheets.push_back({"Sheet" + std::to_string(FSheets.size() + 1), false});
+    FSheets.push_back({});
+    FSheets.back().name = "Sheet" + std::to_string(FSheets.size());
     return SheetCount();
+}
+
+void WorkbookWriter::SelectSheet(int index)
+{
+    if (index >= 1 && index <= SheetCount())
+        FCurrent = static_cast<size_t>(index - 1);
 }
 
 void WorkbookWriter::HideSheet(int index)
@@ -142,7 +150,7 @@ void WorkbookWriter::HideSheet(int index)
 
 void WorkbookWriter::SetSheetName(const std::string& name)
 {
-    FSheets.front().name = SafeSheetName(name);
+    Current().name = SafeSheetName(name);
 }
 
 void WorkbookWriter::SetSheetFont(const std::string& fontName)
@@ -162,7 +170,7 @@ template <typename Change> void WorkbookWriter::ForRange(const CellRange& range,
         return;
     for (int r = range.firstRow; r <= range.lastRow; ++r)
         for (int c = range.firstColumn; c <= range.lastColumn; ++c)
-            change(FCells[{r, c}]);
+            change(Current().cells[{r, c}]);
 }
 
 void WorkbookWriter::SetFontSize(const CellRange& range, double size)
@@ -178,11 +186,11 @@ void WorkbookWriter::Merge(const CellRange& range)
     // A single cell needs no merge; overlapping merges are not allowed in a sheet.
     if (range.firstRow == range.lastRow && range.firstColumn == range.lastColumn)
         return;
-    for (const CellRange& merged : FMerges)
+    for (const CellRange& merged : Current().merges)
         if (!(range.lastRow < merged.firstRow || merged.lastRow < range.firstRow ||
               range.lastColumn < merged.firstColumn || merged.lastColumn < range.firstColumn))
             return;
-    FMerges.push_back(range);
+    Current().merges.push_back(range);
 }
 
 void WorkbookWriter::SetHorizontalAlignment(const CellRange& range, HorizontalAlignment alignment)
@@ -203,20 +211,20 @@ void WorkbookWriter::SetThinBorders(const CellRange& range)
 void WorkbookWriter::SetColumnWidth(int column, double width)
 {
     if (column >= 1 && column <= kMaxColumns)
-        FColumnWidths[column] = width;
+        Current().columnWidths[column] = width;
 }
 
 void WorkbookWriter::SetRowHeight(int row, double height)
 {
     if (row >= 1 && row <= kMaxRows)
-        FRowHeights[row] = height;
+        Current().rowHeights[row] = height;
 }
 
 void WorkbookWriter::SetCell(int row, int column, const std::string& text)
 {
     if (row < 1 || column < 1 || row > kMaxRows || column > kMaxColumns)
         return;
-    Cell& cell = FCells[{row, column}];
+    Cell& cell = Current().cells[{row, column}];
     cell.text.reset();
     cell.number.reset();
     if (!text.empty() && text.front() == '\'')
@@ -229,8 +237,8 @@ void WorkbookWriter::SetCell(int row, int column, const std::string& text)
 
 void WorkbookWriter::SetPageSetup(int captionRow)
 {
-    FPageSetup = true;
-    FPrintTitleRow = captionRow >= 1 && captionRow <= kMaxRows ? captionRow : 0;
+    Current().pageSetup = true;
+    Current().printTitleRow = captionRow >= 1 && captionRow <= kMaxRows ? captionRow : 0;
 }
 
 bool WorkbookWriter::Write(const QString& path, QString& error) const
@@ -254,7 +262,6 @@ bool WorkbookWriter::Write(const QString& path, QString& error) const
             worksheet_hide(added);
         sheets.push_back(added);
     }
-    lxw_worksheet* sheet = sheets.front();
 
     std::map<Style, lxw_format*> formats;
     auto formatOf = [&](const Style& style) {
@@ -280,49 +287,53 @@ bool WorkbookWriter::Write(const QString& path, QString& error) const
 
     // The sheet font reaches empty cells through the column formats.
     lxw_format* columnFormat = FFontName.empty() ? nullptr : formatOf(Style{});
-    int nextColumn = 1;
-    for (const auto& [column, width] : FColumnWidths) {
-        if (column > nextColumn && columnFormat)
-            worksheet_set_column(sheet, static_cast<lxw_col_t>(nextColumn - 1),
-                                 static_cast<lxw_col_t>(column - 2), kDefaultColumnWidth, columnFormat);
-        worksheet_set_column(sheet, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1),
-                             width, columnFormat);
-        nextColumn = column + 1;
-    }
-    if (columnFormat && nextColumn <= kMaxColumns)
-        worksheet_set_column(sheet, static_cast<lxw_col_t>(nextColumn - 1), kMaxColumns - 1,
-                             kDefaultColumnWidth, columnFormat);
-    for (const auto& [row, height] : FRowHeights)
-        worksheet_set_row(sheet, static_cast<lxw_row_t>(row - 1), height, nullptr);
-    if (FPageSetup) {
-        constexpr uint8_t kPaperA4 = 9;
-        worksheet_set_landscape(sheet);
-        worksheet_set_paper(sheet, kPaperA4);
-        worksheet_fit_to_pages(sheet, 1, 0); // one page wide, as many pages tall as the rows need
-        if (FPrintTitleRow > 0) {
-            const auto titleRow = static_cast<lxw_row_t>(FPrintTitleRow - 1);
-            worksheet_repeat_rows(sheet, titleRow, titleRow);
+    for (size_t index = 0; index < FSheets.size(); ++index) {
+        const Sheet& content = FSheets[index];
+        lxw_worksheet* sheet = sheets[index];
+        int nextColumn = 1;
+        for (const auto& [column, width] : content.columnWidths) {
+            if (column > nextColumn && columnFormat)
+                worksheet_set_column(sheet, static_cast<lxw_col_t>(nextColumn - 1),
+                                     static_cast<lxw_col_t>(column - 2), kDefaultColumnWidth, columnFormat);
+            worksheet_set_column(sheet, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1),
+                                 width, columnFormat);
+            nextColumn = column + 1;
         }
-    }
+        if (columnFormat && nextColumn <= kMaxColumns)
+            worksheet_set_column(sheet, static_cast<lxw_col_t>(nextColumn - 1), kMaxColumns - 1,
+                                 kDefaultColumnWidth, columnFormat);
+        for (const auto& [row, height] : content.rowHeights)
+            worksheet_set_row(sheet, static_cast<lxw_row_t>(row - 1), height, nullptr);
+        if (content.pageSetup) {
+            constexpr uint8_t kPaperA4 = 9;
+            worksheet_set_landscape(sheet);
+            worksheet_set_paper(sheet, kPaperA4);
+            worksheet_fit_to_pages(sheet, 1, 0); // one page wide, as many pages tall as the rows need
+            if (content.printTitleRow > 0) {
+                const auto titleRow = static_cast<lxw_row_t>(content.printTitleRow - 1);
+                worksheet_repeat_rows(sheet, titleRow, titleRow);
+            }
+        }
 
-    for (const CellRange& range : FMerges) {
-        const auto found = FCells.find({range.firstRow, range.firstColumn});
-        const Style style = found == FCells.end() ? Style{} : found->second.style;
-        worksheet_merge_range(sheet, static_cast<lxw_row_t>(range.firstRow - 1),
-                              static_cast<lxw_col_t>(range.firstColumn - 1),
-                              static_cast<lxw_row_t>(range.lastRow - 1),
-                              static_cast<lxw_col_t>(range.lastColumn - 1), "", formatOf(style));
-    }
-    for (const auto& [place, cell] : FCells) {
-        const auto row = static_cast<lxw_row_t>(place.first - 1);
-        const auto column = static_cast<lxw_col_t>(place.second - 1);
-        lxw_format* format = formatOf(cell.style);
-        if (cell.number)
-            worksheet_write_number(sheet, row, column, *cell.number, format);
-        else if (cell.text && !cell.text->empty())
-            worksheet_write_string(sheet, row, column, cell.text->c_str(), format);
-        else
-            worksheet_write_blank(sheet, row, column, format);
+        for (const CellRange& range : content.merges) {
+            const auto found = content.cells.find({range.firstRow, range.firstColumn});
+            const Style style = found == content.cells.end() ? Style{} : found->second.style;
+            worksheet_merge_range(sheet, static_cast<lxw_row_t>(range.firstRow - 1),
+                                  static_cast<lxw_col_t>(range.firstColumn - 1),
+                                  static_cast<lxw_row_t>(range.lastRow - 1),
+                                  static_cast<lxw_col_t>(range.lastColumn - 1), "", formatOf(style));
+        }
+        for (const auto& [place, cell] : content.cells) {
+            const auto row = static_cast<lxw_row_t>(place.first - 1);
+            const auto column = static_cast<lxw_col_t>(place.second - 1);
+            lxw_format* format = formatOf(cell.style);
+            if (cell.number)
+                worksheet_write_number(sheet, row, column, *cell.number, format);
+            else if (cell.text && !cell.text->empty())
+                worksheet_write_string(sheet, row, column, cell.text->c_str(), format);
+            else
+                worksheet_write_blank(sheet, row, column, format);
+        }
     }
     const lxw_error status = workbook_close(workbook);
     if (status != LXW_NO_ERROR) {

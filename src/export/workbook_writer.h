@@ -1,7 +1,7 @@
 // Builds a workbook in memory the way the export drives a spreadsheet (cells by row and
 // column, formats applied to ranges) and writes it as an .xlsx file with libxlsxwriter.
-// Rows and columns count from 1. Every operation works on the first sheet; further
-// sheets are blank and can be hidden.
+// Rows and columns count from 1. Every operation works on the current sheet: the
+// first one unless SelectSheet chose another.
 #pragma once
 
 #include <QString>
@@ -42,9 +42,12 @@ public:
     int AddSheet();
     // Hides sheet `index`; the first sheet holds the content and stays visible.
     void HideSheet(int index);
-    // Names the first sheet (made safe by SafeSheetName).
+    // Later operations work on sheet `index` (from 1); an unknown index changes nothing.
+    void SelectSheet(int index);
+    int CurrentSheet() const { return FCurrent + 1; }
+    // Names the current sheet (made safe by SafeSheetName).
     void SetSheetName(const std::string& name);
-    const std::string& SheetName() const { return FSheets.front().name; }
+    const std::string& SheetName() const { return Current().name; }
 
     void SetSheetFont(const std::string& fontName);
     void SetFontSize(const CellRange& range, double size);
@@ -55,7 +58,7 @@ public:
     void SetThinBorders(const CellRange& range);
     void SetColumnWidth(int column, double width);
     void SetRowHeight(int row, double height);
-    // Prints the first sheet on A4 landscape, scaled to the page width; with a
+    // Prints the current sheet on A4 landscape, scaled to the page width; with a
     // `captionRow` (from 1) that row is repeated at the top of every page.
     void SetPageSetup(int captionRow = 0);
 
@@ -84,15 +87,18 @@ private:
     struct Sheet {
         std::string name;
         bool hidden = false;
+        std::map<std::pair<int, int>, Cell> cells;
+        std::vector<CellRange> merges;
+        std::map<int, double> columnWidths;
+        std::map<int, double> rowHeights;
+        bool pageSetup = false;
+        int printTitleRow = 0; // 0: no repeated row
     };
     template <typename Change> void ForRange(const CellRange& range, Change change);
+    Sheet& Current() { return FSheets[FCurrent]; }
+    const Sheet& Current() const { return FSheets[FCurrent]; }
 
     std::vector<Sheet> FSheets;
-    std::string FFontName;
-    std::map<std::pair<int, int>, Cell> FCells;
-    std::vector<CellRange> FMerges;
-    std::map<int, double> FColumnWidths;
-    std::map<int, double> FRowHeights;
-    bool FPageSetup = false;
-    int FPrintTitleRow = 0; // 0: no repeated row
+    size_t FCurrent = 0;
+    std::string FFontName; // of the whole workbook
 };

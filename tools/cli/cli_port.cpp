@@ -94,3 +94,9 @@ std::string OpenCliPort(TComPort& port, const CliOptions& options)
     }
     return {};
 }
+
+double BitsPerCharacter(const LineOptions& line)
+{
+    const double stopBits = line.stopBits == LineStopBits::One ? 1 : line.stopBits == LineStopBits::Two ? 2 : 1.5;
+    return 1 + line.dataBits + (line.parity == LineParity::None ? 0 : 1) + stopBits;
+}

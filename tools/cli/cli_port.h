@@ -31,3 +31,8 @@ std::string OpenCliPort(TComPort& port, const CliOptions& options);
 // Turns echo removal on for --echo; a request whose echo differs is told on
 // stderr, prefixed with "ql-rs485-cli COMMAND: ".
 void SetUpEchoRemoval(EchoRemovingLink& link, const CliOptions& options, const char* command);
+
+struct LineOptions;
+// Bits on the line per character (start, data, parity, stop): the character
+// time that ends a reply in the fast collection.
+double BitsPerCharacter(const LineOptions& line);

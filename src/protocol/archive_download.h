@@ -1,0 +1,92 @@
+// Reading every record kind of one device type in one go (the archive of a
+// meter): kind after kind, in the catalogue's order, each into its own record
+// table. A kind that fails is recorded with its reason and the download goes
+// on with the next one; only a lost port or a cancel ends it early.
+#pragma once
+
+#include "decoding/field_description.h"
+#include "decoding/record_table.h"
+#include "protocol/request_frames.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class Exchange;
+
+// How one kind ended.
+enum class ArchiveKindEnd {
+    Completed, // every block read, or the meter said there are no more records
+    Failed,    // a block failed its three attempts
+    PortLost,  // the port went away
+    Cancelled, // the operator cancelled; rows read so far stay
+    Skipped,   // never asked: no request can be built, or the download ended before it
+};
+
+struct ArchiveKind {
+    int kindCode = 0;
+    RecordTable table;
+    // Workbook-described kinds (device type 5): what the protocol workbook gives.
+    FieldTypeList fieldTypes;
+    FieldDigitsArray fieldDigits{};
+    RegisterWindow registers;
+
+    ArchiveKindEnd end = ArchiveKindEnd::Skipped;
+    int lastResult = -1;    // decoder result of the last block decoded; -1 before any
+    std::string failure;    // why the kind is incomplete; empty when completed
+};
+
+// Texts for the summary and the window: "完成", "失败", "端口断开", "已取消", "未读取".
+std::string ArchiveKindEndText(ArchiveKindEnd end);
+
+struct ArchiveProgress {
+    int kindIndex = 0; // from 0
+    int kindCount = 0;
+    int kindCode = 0;
+    int block = 0;     // the block being asked, from 1
+    int blockCount = 0;
+};
+
+struct ArchiveOptions {
+    int address = 23;
+    bool fast = false;             // fast reply collection instead of the paced one
+    int baudRate = 9600;           // character time of the fast collection
+    double bitsPerCharacter = 11;
+    int responseTimeoutMs = 1000;  // fast collection: nothing within this is no reply
+};
+
+class ArchiveDownload {
+public:
+    // Fills the kind's columns (and, for a workbook-described kind, its field
+    // description and register window); returns an error text, empty when ready.
+    using KindPreparer = std::function<std::string(ArchiveKind& kind)>;
+    using ProgressHandler = std::function<void(const ArchiveProgress& progress)>;
+
+    ArchiveDownload(Exchange& exchange, ArchiveOptions options);
+
+    // Default: the kind table's columns, which is all but device type 5 needs.
+    void SetKindPreparer(KindPreparer preparer) { FPrepare = std::move(preparer); }
+    // Called before every block; events are processed meanwhile, so Cancel()
+    // may come from the window.
+    void SetProgressHandler(ProgressHandler handler) { FProgress = std::move(handler); }
+
+    // Reads every kind of `deviceType`. The result holds one entry per kind in
+    // the catalogue's order, also for kinds never reached.
+    std::vector<ArchiveKind> Run(int deviceType);
+
+    // The block in progress completes, then the download ends.
+    void Cancel() { FCancelled = true; }
+    bool Cancelled() const { return FCancelled; }
+    // Message of the port failure that ended the download, if any.
+    const std::string& PortError() const { return FPortError; }
+
+private:
+    void ReadKind(ArchiveKind& kind, int kindIndex, int kindCount);
+
+    Exchange& FExchange;
+    ArchiveOptions FOptions;
+    KindPreparer FPrepare;
+    ProgressHandler FProgress;
+    bool FCancelled = false;
+    std::string FPortError;
+};

@@ -1,0 +1,44 @@
+// Finding the meters on a line: every address of a range gets the
+// identification probes once each, with the fast reply collection and a short
+// response timeout, so an address where nothing answers costs one short wait
+// per probe frame. A meter that answers is named by the device type the
+// identification would give it.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+class Exchange;
+
+// Long enough for a meter to start its answer at 9600 baud, short enough that
+// the five probe frames of a silent address stay well under 1.2 s.
+inline constexpr int kScanResponseTimeoutMs = 200;
+
+struct ScanOptions {
+    int responseTimeoutMs = kScanResponseTimeoutMs;
+    int baudRate = 9600; // character time of the line, for the silence after a reply
+    double bitsPerCharacter = 11;
+};
+
+struct FoundMeter {
+    int address = 0;
+    int deviceType = 0;
+    bool operator==(const FoundMeter&) const = default;
+};
+
+// The probe frames of device types 5, 1 and 2 (one frame for both), 3, 6 and
+// 7, in that order, once each; the first reply of the expected shape decides.
+// A reply to the shared frame of types 1 and 2 is followed by the second window
+// that only type 2 has. 0 when nothing answered. Port failures (EComPort)
+// propagate.
+int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options);
+
+struct ScanHandlers {
+    // Before each address; returning false ends the scan (cancel).
+    std::function<bool(int address)> beforeAddress;
+    std::function<void(const FoundMeter& meter)> found;
+};
+
+// Probes addresses from..to in order and returns the meters that answered.
+std::vector<FoundMeter> ScanMeters(Exchange& exchange, int from, int to, const ScanOptions& options,
+                                   const ScanHandlers& handlers = {});

@@ -1,0 +1,143 @@
+// `dump`: every record kind of the identified device type into one workbook.
+#include "catalogue/catalogue.h"
+#include "cli_args.h"
+#include "cli_command.h"
+#include "cli_port.h"
+#include "cli_records.h"
+#include "decoding/kind_table.h"
+#include "export/archive_workbook.h"
+#include "log/log_model.h"
+#include "protocol/archive_download.h"
+#include "protocol/event_loop_waiter.h"
+#include "protocol/exchange.h"
+#include "protocol/meter_identification.h"
+#include "protocol/meter_scan.h"
+#include "serial/com_port.h"
+#include "serial/echo_removing_link.h"
+
+#include <QDateTime>
+
+#include <cstdio>
+
+namespace {
+
+int RunDump(const std::vector<std::string>& args)
+{
+    const CliOptions options(args, {{"--port"}, {"--addr"}, {"--out"}, {"--fast", false}, {"--workbook"}},
+                             kLineOptionSpecs);
+    options.RequireNoPositionals();
+    const int address = ParseAddressOption(options);
+    const std::optional<std::string> out = options.Value("--out");
+    if (!out)
+        throw CliUsageError("missing --out");
+    const QString outName = QString::fromStdString(*out);
+    if (!outName.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
+        throw CliUsageError("--out: the file name must end in .xlsx");
+    const std::optional<std::string> workbook = options.Value("--workbook");
+    const LineOptions line = ParseLineOptions(options);
+    const bool fast = options.Has("--fast");
+
+    CliQtContext qt;
+    TComPort port;
+    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
+        std::fprintf(stderr, "ql-rs485-cli dump: %s\n", error.c_str());
+        return kExitBadArguments;
+    }
+    std::optional<std::string> lostMessage;
+    QObject::connect(&port, &TComPort::ConnectionLost,
+                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
+    EchoRemovingLink link(port);
+    SetUpEchoRemoval(link, options, "dump");
+    LogModel log;
+    EventLoopWaiter waiter;
+    Exchange exchange(link, log, waiter);
+
+    ArchiveOptions archive;
+    archive.address = address;
+    archive.fast = fast;
+    archive.baudRate = line.baudRate;
+    archive.bitsPerCharacter = BitsPerCharacter(line);
+    archive.responseTimeoutMs = line.responseTimeoutMs;
+    int deviceType = 0;
+    try {
+        if (fast) {
+            ScanOptions probe{line.responseTimeoutMs, line.baudRate, archive.bitsPerCharacter};
+            deviceType = ProbeMeter(exchange, address, probe);
+        } else {
+            deviceType = IdentifyMeter(exchange, address);
+        }
+    } catch (const EComPort& error) {
+        lostMessage = error.what();
+    }
+    if (deviceType == 0) {
+        if (lostMessage)
+            std::fprintf(stderr, "ql-rs485-cli dump: port error: %s\n", lostMessage->c_str());
+        std::fprintf(stderr, "ql-rs485-cli dump: no meter answered at address %d\n", address);
+        return kExitNoAnswer;
+    }
+    const QDateTime readAt = QDateTime::currentDateTime();
+
+    ArchiveDownload download(exchange, archive);
+    download.SetKindPreparer([&workbook](ArchiveKind& kind) -> std::string {
+        const KindRow* row = FindKindRow(kind.kindCode);
+        if (!row || !row->fieldsFromWorkbook)
+            return {};
+        KindTable prepared;
+        std::string error = PrepareKindTable(kind.kindCode, workbook, prepared);
+        kind.table = prepared.table;
+        kind.fieldTypes = prepared.fieldTypes;
+        kind.fieldDigits = prepared.fieldDigits;
+        kind.registers = prepared.registers;
+        return error;
+    });
+    const std::vector<ArchiveKind> kinds = download.Run(deviceType);
+
+    bool complete = true;
+    std::vector<ArchiveSheet> sheets;
+    for (const ArchiveKind& kind : kinds) {
+        // A kind never decoded has no decoder result: nothing usable arrived.
+        const int result = kind.lastResult < 0 ? static_cast<int>(DecodeResult::BadLength) : kind.lastResult;
+        std::printf("kind %d rows %d result %d\n", kind.kindCode, kind.table.RowCount(), result);
+        if (kind.end != ArchiveKindEnd::Completed) {
+            complete = false;
+            std::fprintf(stderr, "ql-rs485-cli dump: kind %d: %s\n", kind.kindCode, kind.failure.c_str());
+        }
+        sheets.push_back({kind.kindCode, &kind.table,
+                          kind.failure.empty() ? ArchiveKindEndText(kind.end) : kind.failure});
+    }
+    if (!download.PortError().empty() || lostMessage)
+        std::fprintf(stderr, "ql-rs485-cli dump: port error: %s\n",
+                     lostMessage ? lostMessage->c_str() : download.PortError().c_str());
+
+    const ExportOutcome saved = ExportArchiveWorkbook({address, deviceType, readAt}, sheets, outName,
+                                                      [](const QString&, const QString&) { return true; });
+    if (!saved.saved) {
+        std::string message = "cannot write " + *out;
+        for (const ExportMessage& m : saved.messages)
+            message += ": " + m.text.toStdString();
+        std::fprintf(stderr, "ql-rs485-cli dump: %s\n", message.c_str());
+        return kExitBadArguments;
+    }
+    return complete ? kExitOk : kExitNoAnswer;
+}
+
+const CliCommand kDumpCommand{
+    "dump", "read every record kind of the meter into one workbook",
+    "usage: ql-rs485-cli dump --port PATH [--addr A] [--fast] --out FILE.xlsx [--workbook FILE] [LINE]\n"
+    "\n"
+    "Identifies the meter, then reads every record kind of its device type, one after\n"
+    "the other, into FILE.xlsx: a summary sheet (address, device type, time of reading,\n"
+    "rows and outcome per kind) and one sheet per kind laid out as `read --out`.\n"
+    "Prints `kind K rows N result R` per kind. A kind that fails is noted and the next\n"
+    "one is read; exit status 1 when any kind is incomplete. An existing FILE.xlsx is\n"
+    "replaced only once the new workbook is complete.\n"
+    "  --port PATH     serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path,\n"
+    "                  tcp://HOST:PORT or rfc2217://HOST:PORT\n"
+    "  --addr A        meter address 1..247 (default 23)\n"
+    "  --fast          fast reading: no pause between blocks, a reply ends as soon as it\n"
+    "                  is whole; response timeout --timeout MS (default 1000)\n"
+    "  --workbook FILE protocol workbook of device type 5 (default: the shipped one)\n",
+    RunDump};
+QL_CLI_COMMAND(kDumpCommand);
+
+} // namespace

@@ -1,0 +1,79 @@
+// `scan`: which meters answer on the line, address by address.
+#include "cli_args.h"
+#include "cli_command.h"
+#include "cli_port.h"
+#include "log/log_model.h"
+#include "protocol/event_loop_waiter.h"
+#include "protocol/exchange.h"
+#include "protocol/meter_scan.h"
+#include "serial/com_port.h"
+#include "serial/echo_removing_link.h"
+
+#include <cstdio>
+
+namespace {
+
+int RunScan(const std::vector<std::string>& args)
+{
+    const CliOptions options(args, {{"--port"}, {"--from"}, {"--to"}}, kLineOptionSpecs);
+    options.RequireNoPositionals();
+    const int from = options.Int("--from", 1, 247, 1);
+    const int to = options.Int("--to", from, 247, 247);
+    const LineOptions line = ParseLineOptions(options);
+    ScanOptions scan;
+    scan.baudRate = line.baudRate;
+    scan.bitsPerCharacter = BitsPerCharacter(line);
+    if (options.Has("--timeout"))
+        scan.responseTimeoutMs = line.responseTimeoutMs;
+
+    CliQtContext qt;
+    TComPort port;
+    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
+        std::fprintf(stderr, "ql-rs485-cli scan: %s\n", error.c_str());
+        return kExitBadArguments;
+    }
+    std::optional<std::string> lostMessage;
+    QObject::connect(&port, &TComPort::ConnectionLost,
+                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
+    EchoRemovingLink link(port);
+    SetUpEchoRemoval(link, options, "scan");
+    LogModel log;
+    EventLoopWaiter waiter;
+    Exchange exchange(link, log, waiter);
+    ScanHandlers handlers;
+    handlers.beforeAddress = [&lostMessage](int) { return !lostMessage; };
+    handlers.found = [](const FoundMeter& meter) {
+        std::printf("meter %d %d\n", meter.address, meter.deviceType);
+        std::fflush(stdout);
+    };
+    size_t found = 0;
+    try {
+        found = ScanMeters(exchange, from, to, scan, handlers).size();
+    } catch (const EComPort& error) {
+        lostMessage = error.what();
+    }
+    std::printf("found %zu\n", found);
+    if (lostMessage) {
+        std::fprintf(stderr, "ql-rs485-cli scan: port error: %s\n", lostMessage->c_str());
+        return kExitNoAnswer;
+    }
+    return kExitOk;
+}
+
+const CliCommand kScanCommand{
+    "scan", "find the meters that answer on the line",
+    "usage: ql-rs485-cli scan --port PATH [--from 1] [--to 247] [LINE]\n"
+    "\n"
+    "Probes every address from --from to --to (default 1 to 247) once with each\n"
+    "identification frame and prints `meter ADDR TYPE` for each meter that answers,\n"
+    "TYPE being the device type `identify` gives, then `found N`.\n"
+    "A silent address costs one response timeout per probe frame (five frames).\n"
+    "  --port PATH   serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path,\n"
+    "                tcp://HOST:PORT or rfc2217://HOST:PORT\n"
+    "  --from A      first address (default 1)\n"
+    "  --to A        last address (default 247)\n"
+    "  --timeout MS  response timeout per probe (default 200 for scan)\n",
+    RunScan};
+QL_CLI_COMMAND(kScanCommand);
+
+} // namespace
