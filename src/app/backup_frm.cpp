@@ -45,11 +45,12 @@ TBackupFrm::TBackupFrm(QWidget* parent) : QDialog(parent)
 
 void TBackupFrm::ShowProgress(const ArchiveProgress& progress)
 {
-    lblKind->setText(QStringLiteral("正在读取：%1（%2/%3）")
-                         .arg(QString::fromUtf8(RecordKindCaption(progress.kindCode).data(),
-                                                static_cast<int>(RecordKindCaption(progress.kindCode).size())))
-                         .arg(progress.kindIndex + 1)
-                         .arg(progress.kindCount));
+    lblKind->setText(
+        QStringLiteral("正在读取：%1（%2/%3）")
+            .arg(QString::fromUtf8(RecordKindCaption(progress.kindCode).data(),
+                                   static_cast<int>(RecordKindCaption(progress.kindCode).size())))
+            .arg(progress.kindIndex + 1)
+            .arg(progress.kindCount));
     pbKinds->setRange(0, progress.kindCount);
     pbKinds->setValue(progress.kindIndex);
     pbBlocks->setRange(0, progress.blockCount);

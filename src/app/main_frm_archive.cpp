@@ -82,8 +82,8 @@ void TMainFrm::acBackupExecute()
     int deviceType = 0;
     try {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        deviceType = fast ? ProbeMeter(FExchange, FAddress, {options.responseTimeoutMs, BaudOf(line),
-                                                             options.bitsPerCharacter})
+        deviceType = fast ? ProbeMeter(FExchange, FAddress,
+                                       {options.responseTimeoutMs, BaudOf(line), options.bitsPerCharacter})
                           : IdentifyMeter(FExchange, FAddress);
         QApplication::restoreOverrideCursor();
     } catch (const EComPort& error) {
@@ -128,8 +128,8 @@ void TMainFrm::acBackupExecute()
     int failed = 0;
     for (const ArchiveKind& kind : kinds) {
         failed += kind.end == ArchiveKindEnd::Completed ? 0 : 1;
-        sheets.push_back({kind.kindCode, &kind.table,
-                          kind.failure.empty() ? ArchiveKindEndText(kind.end) : kind.failure});
+        sheets.push_back(
+            {kind.kindCode, &kind.table, kind.failure.empty() ? ArchiveKindEndText(kind.end) : kind.failure});
     }
     const ExportOutcome saved = ExportArchiveWorkbook(
         {FAddress, deviceType, readAt}, sheets, name,

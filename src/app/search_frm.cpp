@@ -103,9 +103,10 @@ void TSearchFrm::AddMeter(const FoundMeter& meter)
     lstMeters->insertRow(row);
     const std::string_view caption = DeviceTypeCaption(meter.deviceType);
     lstMeters->setItem(row, 0, new QTableWidgetItem(QString::number(meter.address)));
-    lstMeters->setItem(row, 1,
-                       new QTableWidgetItem(QString::number(meter.deviceType) + QStringLiteral(" ") +
-                                            QString::fromUtf8(caption.data(), static_cast<int>(caption.size()))));
+    lstMeters->setItem(
+        row, 1,
+        new QTableWidgetItem(QString::number(meter.deviceType) + QStringLiteral(" ") +
+                             QString::fromUtf8(caption.data(), static_cast<int>(caption.size()))));
 }
 
 void TSearchFrm::ShowEnd(const QString& status)

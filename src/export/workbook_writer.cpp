@@ -295,8 +295,8 @@ bool WorkbookWriter::Write(const QString& path, QString& error) const
             if (column > nextColumn && columnFormat)
                 worksheet_set_column(sheet, static_cast<lxw_col_t>(nextColumn - 1),
                                      static_cast<lxw_col_t>(column - 2), kDefaultColumnWidth, columnFormat);
-            worksheet_set_column(sheet, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1),
-                                 width, columnFormat);
+            worksheet_set_column(sheet, static_cast<lxw_col_t>(column - 1),
+                                 static_cast<lxw_col_t>(column - 1), width, columnFormat);
             nextColumn = column + 1;
         }
         if (columnFormat && nextColumn <= kMaxColumns)

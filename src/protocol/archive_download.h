@@ -32,8 +32,8 @@ struct ArchiveKind {
     RegisterWindow registers;
 
     ArchiveKindEnd end = ArchiveKindEnd::Skipped;
-    int lastResult = -1;    // decoder result of the last block decoded; -1 before any
-    std::string failure;    // why the kind is incomplete; empty when completed
+    int lastResult = -1; // decoder result of the last block decoded; -1 before any
+    std::string failure; // why the kind is incomplete; empty when completed
 };
 
 // Texts for the summary and the window: "完成", "失败", "端口断开", "已取消", "未读取".
@@ -43,16 +43,16 @@ struct ArchiveProgress {
     int kindIndex = 0; // from 0
     int kindCount = 0;
     int kindCode = 0;
-    int block = 0;     // the block being asked, from 1
+    int block = 0; // the block being asked, from 1
     int blockCount = 0;
 };
 
 struct ArchiveOptions {
     int address = 23;
-    bool fast = false;             // fast reply collection instead of the paced one
-    int baudRate = 9600;           // character time of the fast collection
+    bool fast = false;   // fast reply collection instead of the paced one
+    int baudRate = 9600; // character time of the fast collection
     double bitsPerCharacter = 11;
-    int responseTimeoutMs = 1000;  // fast collection: nothing within this is no reply
+    int responseTimeoutMs = 1000; // fast collection: nothing within this is no reply
 };
 
 class ArchiveDownload {

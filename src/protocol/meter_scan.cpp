@@ -48,7 +48,8 @@ int SilenceGapMs(const ScanOptions& options)
 {
     if (options.baudRate <= 0)
         return 1;
-    return std::max(1, static_cast<int>(std::ceil(3.5 * options.bitsPerCharacter * 1000.0 / options.baudRate)));
+    return std::max(1,
+                    static_cast<int>(std::ceil(3.5 * options.bitsPerCharacter * 1000.0 / options.baudRate)));
 }
 
 // Sends the probe and collects its reply as soon as it is whole: a reply that

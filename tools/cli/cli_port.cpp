@@ -97,6 +97,8 @@ std::string OpenCliPort(TComPort& port, const CliOptions& options)
 
 double BitsPerCharacter(const LineOptions& line)
 {
-    const double stopBits = line.stopBits == LineStopBits::One ? 1 : line.stopBits == LineStopBits::Two ? 2 : 1.5;
+    const double stopBits = line.stopBits == LineStopBits::One   ? 1
+                            : line.stopBits == LineStopBits::Two ? 2
+                                                                 : 1.5;
     return 1 + line.dataBits + (line.parity == LineParity::None ? 0 : 1) + stopBits;
 }

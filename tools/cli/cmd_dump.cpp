@@ -102,8 +102,8 @@ int RunDump(const std::vector<std::string>& args)
             complete = false;
             std::fprintf(stderr, "ql-rs485-cli dump: kind %d: %s\n", kind.kindCode, kind.failure.c_str());
         }
-        sheets.push_back({kind.kindCode, &kind.table,
-                          kind.failure.empty() ? ArchiveKindEndText(kind.end) : kind.failure});
+        sheets.push_back(
+            {kind.kindCode, &kind.table, kind.failure.empty() ? ArchiveKindEndText(kind.end) : kind.failure});
     }
     if (!download.PortError().empty() || lostMessage)
         std::fprintf(stderr, "ql-rs485-cli dump: port error: %s\n",
