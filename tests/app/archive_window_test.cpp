@@ -1,0 +1,127 @@
+// "备份全部记录" and "搜索流量计" in the window, over a pseudo-terminal served by
+// ql-rs485-sim with the program's own port, waiter and timers.
+#include "app_test_support.h"
+
+#include "app/backup_frm.h"
+#include "app/search_frm.h"
+#include "catalogue/catalogue.h"
+
+#include <QAction>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Fast reading on, as "快速读取" leaves it in the settings file.
+void TurnFastReadingOn(PtyWindowRig& rig)
+{
+    QFile file(rig.Folder.filePath(QStringLiteral("QL_EVC.ini")));
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("[Read]\r\nFast=1\r\n");
+}
+
+} // namespace
+
+class ArchiveWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void BackupWritesEveryKindAndShowsItsEnd();
+    void SearchListsTheMetersAndADoubleClickTakesTheAddress();
+};
+
+void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
+{
+    SimProcess sim;
+    const QString ptyPath = sim.Start({"--type", "6", "--records", "3", "--addr", "23"});
+    QVERIFY(!ptyPath.isEmpty());
+    PtyWindowRig rig(ptyPath);
+    TurnFastReadingOn(rig);
+    rig.ShowAndActivate();
+    TMainFrm& frm = *rig.Frm;
+    QCOMPARE(frm.PopupMenu1->actions().last(), frm.acBackup);
+    const QString out = rig.Folder.filePath(QStringLiteral("backup.xlsx"));
+    rig.Prompts.SaveNames << out;
+
+    // The progress window stays up at the end until the operator closes it.
+    QString endStatus;
+    int kindsDone = -1;
+    bool portBusyMeanwhile = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = frm.findChild<TBackupFrm*>();
+        if (!progress)
+            return;
+        portBusyMeanwhile = portBusyMeanwhile || frm.PortOwner().Busy();
+        if (progress->btnCancel->text() != QStringLiteral("完成") || !progress->isVisible())
+            return;
+        poll.stop();
+        endStatus = progress->lblStatus->text();
+        kindsDone = progress->pbKinds->value();
+        progress->btnCancel->click();
+    });
+    poll.start();
+    frm.acBackup->trigger();
+
+    QVERIFY2(endStatus.startsWith(QStringLiteral("处理完成；已保存到 ")), qPrintable(endStatus));
+    QCOMPARE(kindsDone, 17);
+    QVERIFY(portBusyMeanwhile);
+    QVERIFY(!frm.PortOwner().Busy());
+    QVERIFY(QFile::exists(out));
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import openpyxl, sys\nb = openpyxl.load_workbook(sys.argv[1])\n"
+                                 "print(len(b.sheetnames), b.worksheets[0]['D20'].value)"),
+                  out});
+    QVERIFY(python.waitForFinished(60000));
+    // 17 kind sheets after the summary; the summary's rows for kind 612: 3 rows.
+    QCOMPARE(python.readAllStandardOutput().trimmed(), QByteArray("18 3"));
+}
+
+void ArchiveWindowTest::SearchListsTheMetersAndADoubleClickTakesTheAddress()
+{
+    SimProcess sim;
+    const QString ptyPath = sim.Start({"--meter", "7:6", "--meter", "8:7"});
+    QVERIFY(!ptyPath.isEmpty());
+    PtyWindowRig rig(ptyPath);
+    rig.ShowAndActivate();
+    TMainFrm& frm = *rig.Frm;
+
+    QStringList listed;
+    QString endStatus;
+    OnNextModal([&](QWidget* dialog) {
+        auto* search = qobject_cast<TSearchFrm*>(dialog);
+        QVERIFY(search);
+        search->spFrom->setValue(6);
+        search->spTo->setValue(8);
+        search->btnSearch->click(); // returns when the search has ended
+        endStatus = search->lblStatus->text();
+        for (int row = 0; row < search->lstMeters->rowCount(); ++row)
+            listed << search->lstMeters->item(row, 0)->text() + QLatin1Char(' ') +
+                          search->lstMeters->item(row, 1)->text();
+        emit search->lstMeters->cellDoubleClicked(1, 0);
+        if (search->isVisible()) // no choice taken: close rather than hang
+            search->done(QDialog::Rejected);
+    });
+    frm.acSearch->trigger();
+
+    const std::string_view type7 = DeviceTypeCaption(7);
+    QCOMPARE(listed, QStringList({QStringLiteral("7 6 Corvex智能体积修正仪(modbus V2.0)"),
+                                  QStringLiteral("8 7 ") + QString::fromUtf8(type7.data(), type7.size())}));
+    QVERIFY2(endStatus.startsWith(QStringLiteral("找到 2 台流量计")), qPrintable(endStatus));
+    QCOMPARE(frm.Address(), 8);
+    QCOMPARE(frm.StatusText(1), QStringLiteral("流量计地址：8"));
+    QVERIFY(!frm.PortOwner().Busy());
+}
+
+QTEST_MAIN(ArchiveWindowTest)
+#include "archive_window_test.moc"
