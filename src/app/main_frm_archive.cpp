@@ -54,7 +54,7 @@ void TMainFrm::BuildArchiveActions()
 
 bool TMainFrm::FastReading() const
 {
-    return FSettings.ReadFastRead();
+    return acFastRead && acFastRead->isChecked();
 }
 
 void TMainFrm::acBackupExecute()

@@ -3,18 +3,10 @@
 #include "catalogue/catalogue.h"
 #include "decoding/kind_table.h"
 #include "protocol/exchange.h"
-#include "protocol/fast_exchange.h"
 #include "protocol/transaction_run.h"
 #include "protocol/waiter.h"
 
-#include <optional>
-
 namespace {
-
-bool IsFailedBlockText(const std::string& status)
-{
-    return status.rfind("读取第", 0) == 0;
-}
 
 } // namespace
 
@@ -66,9 +58,9 @@ std::vector<ArchiveKind> ArchiveDownload::Run(int deviceType)
     return kinds;
 }
 
-// The one place that drives a run: the paced run tick by tick as its window's
-// timer would, or the fast collection block by block, so progress and cancel
-// are seen between blocks in both.
+// The one place that drives a run, tick by tick as its window's timer would,
+// with the paced or the fast reply collection, so progress and cancel are seen
+// between blocks.
 void ArchiveDownload::ReadKind(ArchiveKind& kind, int kindIndex, int kindCount)
 {
     const BaseRequest base = FExchange.ComposeBaseRequest(kind.kindCode, FOptions.address, kind.registers);
@@ -88,61 +80,43 @@ void ArchiveDownload::ReadKind(ArchiveKind& kind, int kindIndex, int kindCount)
             FProgress(progress);
     };
 
-    std::string status;
-    std::optional<std::string> portError;
-    bool cancelled = false;
-    if (FOptions.fast) {
-        FastReadRun run(FExchange, kind.table, {FOptions.baudRate, FOptions.bitsPerCharacter},
-                        FOptions.responseTimeoutMs);
-        run.SetFieldDescription(&kind.fieldTypes, &kind.fieldDigits);
-        for (int block = 1; block <= base.blockCount; ++block) {
-            report(block);
-            FExchange.Wait().ProcessEvents();
-            if (FCancelled) {
-                cancelled = true;
-                break;
-            }
-            run.Run(block, block, base.request, kind.kindCode);
-            if (run.LastResult() >= 0)
-                kind.lastResult = run.LastResult();
-            status = run.StatusText();
-            portError = run.PortError();
-            const auto result = static_cast<DecodeResult>(run.LastResult());
-            if (portError || IsFailedBlockText(status) || result == DecodeResult::Stop ||
-                result == DecodeResult::NoRecord)
-                break;
-        }
-    } else {
-        TransactionRun run(FExchange, kind.table);
-        run.SetFieldDescription(&kind.fieldTypes, &kind.fieldDigits);
-        run.SetPollInterval(PollIntervalMs(DeviceTypeOfKind(kind.kindCode), ReadStartWay::TreeOrRecordMenu));
-        run.StartRun(base.blockCount, 1, base.request, kind.kindCode);
-        TickOutcome outcome = TickOutcome::Again;
-        while (outcome == TickOutcome::Again) {
-            report(run.CurrentBlock());
-            FExchange.Wait().Sleep(run.PollInterval());
-            if (FCancelled)
-                run.Cancel();
-            outcome = run.Tick();
-        }
-        cancelled = outcome == TickOutcome::Closed;
-        kind.lastResult = run.LastResult();
-        status = run.StatusText();
-        portError = run.PortError();
-        run.Close();
+    TransactionRun run(FExchange, kind.table);
+    run.SetFieldDescription(&kind.fieldTypes, &kind.fieldDigits);
+    run.SetPollInterval(PollIntervalMs(DeviceTypeOfKind(kind.kindCode), ReadStartWay::TreeOrRecordMenu));
+    run.SetCollection(FOptions.fast ? ReplyCollection::Fast({FOptions.baudRate, FOptions.bitsPerCharacter},
+                                                            FOptions.responseTimeoutMs)
+                                    : ReplyCollection::Paced());
+    run.StartRun(base.blockCount, 1, base.request, kind.kindCode);
+    TickOutcome outcome = TickOutcome::Again;
+    while (outcome == TickOutcome::Again) {
+        report(run.CurrentBlock());
+        FExchange.Wait().Sleep(run.PauseBeforeTickMs());
+        FExchange.Wait().ProcessEvents();
+        if (FCancelled)
+            run.Cancel();
+        outcome = run.Tick();
     }
+    kind.lastResult = run.LastResult();
+    const RunOutcome ended = run.Outcome();
+    const std::string status = run.StatusText();
+    run.Close();
 
-    if (portError) {
+    switch (ended.end) {
+    case RunEnd::PortLost:
         kind.end = ArchiveKindEnd::PortLost;
-        kind.failure = *portError;
-        FPortError = *portError;
-    } else if (cancelled) {
+        kind.failure = ended.portError;
+        FPortError = ended.portError.empty() ? std::string("串口连接已断开") : ended.portError;
+        break;
+    case RunEnd::Cancelled:
         kind.end = ArchiveKindEnd::Cancelled;
         kind.failure = ArchiveKindEndText(ArchiveKindEnd::Cancelled);
-    } else if (IsFailedBlockText(status)) {
+        break;
+    case RunEnd::BlockFailed:
         kind.end = ArchiveKindEnd::Failed;
         kind.failure = status;
-    } else {
+        break;
+    default:
         kind.end = ArchiveKindEnd::Completed;
+        break;
     }
 }
