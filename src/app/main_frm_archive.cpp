@@ -66,11 +66,6 @@ void TMainFrm::acBackupExecute()
         Inform(QString::fromUtf8(kPortClosedText));
         return;
     }
-    const QString name = FPrompter.SaveFileName(this, QStringLiteral("备份全部记录"),
-                                                QDir(FSettingsDir).filePath(QStringLiteral("*.xlsx")),
-                                                QStringLiteral("*.xlsx"));
-    if (name.isEmpty())
-        return;
 
     const bool fast = FastReading();
     const PortSettings line = FPort.LineSettings();
@@ -95,6 +90,12 @@ void TMainFrm::acBackupExecute()
         Inform(Utf8(kNoMeterMessage));
         return;
     }
+    // Asked once a meter has answered, so a silent line asks for no file.
+    const QString name = FPrompter.SaveFileName(this, QStringLiteral("备份全部记录"),
+                                                QDir(FSettingsDir).filePath(QStringLiteral("*.xlsx")),
+                                                QStringLiteral("*.xlsx"));
+    if (name.isEmpty())
+        return;
 
     TBackupFrm progress(this);
     progress.setWindowModality(Qt::WindowModal);
