@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const FieldDigitsArray digitsBefore = fieldDigits;
     RecordTable table;
-    const DecodeResult result = DecodeKindReply(kindCode, {blockNumber, &fieldTypes, &fieldDigits}, reply, table);
+    const DecodeResult result =
+        DecodeKindReply(kindCode, {blockNumber, &fieldTypes, &fieldDigits}, reply, table);
     if (static_cast<int>(result) < 0 || static_cast<int>(result) > 4)
         FuzzFailure("decode result outside 0..4");
     if (result != DecodeResult::Decoded && table.RowCount() != 0)

@@ -97,8 +97,8 @@ public:
     QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
 };
 
-const char* const kFaults[] = {"silence", "garbage-before", "garbage-after", "split",
-                               "other-address", "endless", "oversize", "close-after=2"};
+const char* const kFaults[] = {"silence",       "garbage-before", "garbage-after", "split",
+                               "other-address", "endless",        "oversize",      "close-after=2"};
 
 void BM_LongestEventLoopBlockDuringFaultyRun(benchmark::State& state)
 {
@@ -128,8 +128,8 @@ void BM_LongestEventLoopBlockDuringFaultyRun(benchmark::State& state)
         ComPortControl port(comPort1);
         EventLoopWaiter waiter;
         QuietPrompter prompter;
-        TMainFrm frm({port, waiter, prompter, folder.path(), folder.filePath(QStringLiteral("user")),
-                      folder.path()});
+        TMainFrm frm(
+            {port, waiter, prompter, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
         frm.show();
         frm.FormActivate();
         TWaitEchoFrm& window = frm.WaitEcho();

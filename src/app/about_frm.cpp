@@ -27,7 +27,8 @@ TAboutFrm::TAboutFrm(Prompter& prompter, const QString& programDir, QWidget* par
     auto* product = new QVBoxLayout(productGroup);
     auto* name = new QLabel(QStringLiteral("软件：QuellonRS485通信软件"), productGroup);
     name->setObjectName(QStringLiteral("lblSoftware"));
-    auto* version = new QLabel(QStringLiteral("版本号：%1").arg(QString::fromLatin1(kQlVersion)), productGroup);
+    auto* version =
+        new QLabel(QStringLiteral("版本号：%1").arg(QString::fromLatin1(kQlVersion)), productGroup);
     version->setObjectName(QStringLiteral("lblVersion"));
     product->addWidget(name);
     product->addWidget(version);

@@ -2,6 +2,7 @@
 
 #include "serial/link_factory.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QAbstractItemView>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 

@@ -44,13 +44,15 @@ int main(int argc, char* argv[])
         QStringLiteral("Folder of QL_EVC.ini and Excel/ (default: the program folder)."),
         QStringLiteral("DIR"));
     parser.addOption(settingsDirOption);
-    parser.addOption(QCommandLineOption(QStringLiteral("version"), QStringLiteral("Print name and version.")));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("version"), QStringLiteral("Print name and version.")));
     parser.process(application);
     const QString programDir = QCoreApplication::applicationDirPath();
     // An installed program (in /usr/bin) keeps its settings in the per-user folder.
-    const QString settingsDir = parser.isSet(settingsDirOption)
-                                    ? QDir(parser.value(settingsDirOption)).absolutePath()
-                                    : (IsInstalledProgram(programDir) ? SettingsFile::DefaultUserFolder() : programDir);
+    const QString settingsDir =
+        parser.isSet(settingsDirOption)
+            ? QDir(parser.value(settingsDirOption)).absolutePath()
+            : (IsInstalledProgram(programDir) ? SettingsFile::DefaultUserFolder() : programDir);
 
     TComPort comPort1;
     ComPortControl port(comPort1);

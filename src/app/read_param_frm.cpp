@@ -69,7 +69,8 @@ const std::array<SelectorEntry, TReadParamFrm::kDeviceTypeCount> kSelector = {{
     {"智能体积修正仪(ModBus V1.2)", "智能体积修正仪(ModBus V1.2)", "实时数据----智能体积修正仪(ModBus V1.2)"},
     {"IC卡燃气流量计(ModBus V1.3)", "IC卡燃气流量计(ModBus V1.3)", "实时数据----IC卡燃气流量计(ModBus V1.3)"},
     {"Corvex体积修正仪(ModBus V2.0)", "Corvex智能体积修正仪", "实时数据----Corvex智能体积修正仪"},
-    {"Tamber智能流量计(自定义协议)", "Tamber智能流量计(自定义协议)", "实时数据----Tamber智能流量计(自定义协议)"},
+    {"Tamber智能流量计(自定义协议)", "Tamber智能流量计(自定义协议)",
+     "实时数据----Tamber智能流量计(自定义协议)"},
     {"PELLIN气体体积修正仪(ModBus V2.2)", "PELLIN气体体积修正仪", "PELLIN气体体积修正仪"},
     {"金额版IC卡燃气流量计(ModBus V3.1)", "金额版IC卡燃气流量计", "金额版IC卡燃气流量计"},
 }};
@@ -90,8 +91,14 @@ const std::array<DetectedEntry, 6> kDetected = {{
     {3, "Tamber智能流量计(自定义协议)", "用户只读参数----Tamber智能流量计(自定义协议)"},
 }};
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString Q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+QString Q(const std::string& utf8)
+{
+    return QString::fromStdString(utf8);
+}
 
 void SetTextColour(QWidget* widget, const QColor& colour)
 {
@@ -138,8 +145,9 @@ TReadParamFrm::TReadParamFrm(const ReadParamFrmContext& context, QWidget* parent
 
     BuildTitle();
     for (int index = 0; index < kDeviceTypeCount; ++index)
-        FPanels[static_cast<size_t>(index)] =
-            kSelectorTypes[static_cast<size_t>(index)] == 5 ? BuildGridPanel() : BuildPanel(kSelectorTypes[static_cast<size_t>(index)]);
+        FPanels[static_cast<size_t>(index)] = kSelectorTypes[static_cast<size_t>(index)] == 5
+                                                  ? BuildGridPanel()
+                                                  : BuildPanel(kSelectorTypes[static_cast<size_t>(index)]);
     pnlV18 = PanelOf(1);
     pnlCPU = PanelOf(2);
     pnlCorvex = PanelOf(6);
@@ -307,14 +315,21 @@ void TReadParamFrm::BuildBottomRow()
 // ---------------------------------------------------------------------------
 // State
 
-void TReadParamFrm::SetMeterAddress(uint8_t address) { FReader.SetMeterAddress(address); }
+void TReadParamFrm::SetMeterAddress(uint8_t address)
+{
+    FReader.SetMeterAddress(address);
+}
 
-void TReadParamFrm::SetParamLayout(const std::vector<std::string>& paramFields, const ParamLayoutArray& paramLayout)
+void TReadParamFrm::SetParamLayout(const std::vector<std::string>& paramFields,
+                                   const ParamLayoutArray& paramLayout)
 {
     FReader.SetParamLayout(paramFields, paramLayout);
 }
 
-int TReadParamFrm::ItemIndex() const { return FTypeButtons->checkedId(); }
+int TReadParamFrm::ItemIndex() const
+{
+    return FTypeButtons->checkedId();
+}
 
 void TReadParamFrm::SetItemIndex(int index)
 {
@@ -324,7 +339,10 @@ void TReadParamFrm::SetItemIndex(int index)
     RG_TypeClick();
 }
 
-bool TReadParamFrm::SimpleMode() const { return Button1->text() == kSimpleCaption; }
+bool TReadParamFrm::SimpleMode() const
+{
+    return Button1->text() == kSimpleCaption;
+}
 
 QWidget* TReadParamFrm::PanelOf(int deviceType) const
 {
@@ -364,7 +382,7 @@ void TReadParamFrm::ShowValues(int deviceType)
                 continue;
             widget->setText(Q(value->second.text));
             const bool coloured = label.kind == LabelKind::Status || label.kind == LabelKind::Fixed;
-            SetTextColour(widget, !coloured ? kValueColour
+            SetTextColour(widget, !coloured                                  ? kValueColour
                                   : value->second.state == LabelState::Alarm ? kAlarmColour
                                                                              : kNormalColour);
         }
@@ -498,7 +516,10 @@ void TReadParamFrm::Button1Click()
     }
 }
 
-void TReadParamFrm::BtnCloseClick() { close(); }
+void TReadParamFrm::BtnCloseClick()
+{
+    close();
+}
 
 void TReadParamFrm::chkSendClick()
 {
@@ -621,10 +642,9 @@ void TReadParamFrm::btnExcelClick()
         return;
     ExportOutcome outcome;
     SetBusyCursor(true);
-    outcome = ExportParameterSheet(FReader.Grid(), name, QDate::currentDate(),
-                                   [this](const QString& text, const QString& caption) {
-                                       return FPrompter.Ask(this, text, caption);
-                                   });
+    outcome = ExportParameterSheet(
+        FReader.Grid(), name, QDate::currentDate(),
+        [this](const QString& text, const QString& caption) { return FPrompter.Ask(this, text, caption); });
     SetBusyCursor(false);
     for (const ExportMessage& shown : outcome.messages) {
         if (shown.warning)

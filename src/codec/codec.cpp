@@ -54,7 +54,10 @@ const uint8_t CrcTableLo[256] = {
 namespace {
 
 // Byte i of a piece, or 0 past its end, so a short piece never reads outside.
-uint8_t At(ByteView bytes, size_t i) { return i < bytes.size() ? bytes[i] : 0; }
+uint8_t At(ByteView bytes, size_t i)
+{
+    return i < bytes.size() ? bytes[i] : 0;
+}
 
 uint16_t CrcOver(ByteView bytes, size_t count)
 {
@@ -79,13 +82,22 @@ bool CheckCrcWith(ByteView frame, bool fullLength)
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
-char BcdNibble(uint8_t nibble) { return static_cast<char>('0' + (nibble > 9 ? nibble - 6 : nibble)); }
+char BcdNibble(uint8_t nibble)
+{
+    return static_cast<char>('0' + (nibble > 9 ? nibble - 6 : nibble));
+}
 
 } // namespace
 
-uint16_t Crc16(ByteView bytes, uint8_t count) { return CrcOver(bytes, count); }
+uint16_t Crc16(ByteView bytes, uint8_t count)
+{
+    return CrcOver(bytes, count);
+}
 
-uint16_t Crc16Full(ByteView bytes) { return CrcOver(bytes, bytes.size()); }
+uint16_t Crc16Full(ByteView bytes)
+{
+    return CrcOver(bytes, bytes.size());
+}
 
 Bytes AppendCrc(ByteView frame)
 {
@@ -96,9 +108,15 @@ Bytes AppendCrc(ByteView frame)
     return out;
 }
 
-bool CheckCrc(ByteView frame) { return CheckCrcWith(frame, false); }
+bool CheckCrc(ByteView frame)
+{
+    return CheckCrcWith(frame, false);
+}
 
-bool CheckCrcFull(ByteView frame) { return CheckCrcWith(frame, true); }
+bool CheckCrcFull(ByteView frame)
+{
+    return CheckCrcWith(frame, true);
+}
 
 uint8_t ByteSum8(ByteView bytes)
 {
@@ -173,7 +191,10 @@ bool IsNoRecordAnswer(ByteView reply)
     return reply.size() >= 3 && reply[1] == 0x66 && reply[2] == 0x80;
 }
 
-int16_t BytesToInt16(uint8_t hi, uint8_t lo) { return static_cast<int16_t>(static_cast<uint16_t>(hi << 8 | lo)); }
+int16_t BytesToInt16(uint8_t hi, uint8_t lo)
+{
+    return static_cast<int16_t>(static_cast<uint16_t>(hi << 8 | lo));
+}
 
 uint32_t ReadUInt32(ByteView b)
 {
@@ -198,10 +219,13 @@ double BytesToSingle(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3)
     return f;
 }
 
-double ReadSingle(ByteView b) { return BytesToSingle(At(b, 0), At(b, 1), At(b, 2), At(b, 3)); }
+double ReadSingle(ByteView b)
+{
+    return BytesToSingle(At(b, 0), At(b, 1), At(b, 2), At(b, 3));
+}
 
-double BytesToDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5,
-                     uint8_t b6, uint8_t b7)
+double BytesToDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5, uint8_t b6,
+                     uint8_t b7)
 {
     const uint8_t raw[8] = {b0, b1, b2, b3, b4, b5, b6, b7};
     uint64_t bits = 0;
@@ -233,7 +257,8 @@ double ReadFixed23_8(ByteView b)
 
 double ReadFixed7_24(ByteView b)
 {
-    const double magnitude = (At(b, 0) & 0x7F) + (At(b, 1) * 65536.0 + At(b, 2) * 256.0 + At(b, 3)) / 16777216.0;
+    const double magnitude =
+        (At(b, 0) & 0x7F) + (At(b, 1) * 65536.0 + At(b, 2) * 256.0 + At(b, 3)) / 16777216.0;
     return (At(b, 0) & 0x80) ? -magnitude : magnitude;
 }
 
@@ -269,7 +294,10 @@ std::string BcdToDateTime(ByteView bytes)
 {
     std::string text = BcdToDigits(bytes.first(std::min<size_t>(bytes.size(), 6)));
     // 1-based insert positions, each counted after the previous insertions.
-    const struct { size_t pos; char sep; } inserts[] = {{3, '-'}, {6, '-'}, {9, ' '}, {12, ':'}, {15, ':'}};
+    const struct {
+        size_t pos;
+        char sep;
+    } inserts[] = {{3, '-'}, {6, '-'}, {9, ' '}, {12, ':'}, {15, ':'}};
     for (const auto& ins : inserts) {
         if (ins.pos - 1 >= text.size())
             text += ins.sep;

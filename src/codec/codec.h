@@ -57,8 +57,8 @@ uint32_t ReadUInt32(ByteView bytes);
 int64_t ReadInt64(ByteView bytes);
 double BytesToSingle(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
 double ReadSingle(ByteView bytes);
-double BytesToDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5,
-                     uint8_t b6, uint8_t b7);
+double BytesToDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5, uint8_t b6,
+                     uint8_t b7);
 double ReadDouble(ByteView bytes);
 double ReadFixed48_16(ByteView bytes);
 double ReadFixed23_8(ByteView bytes);

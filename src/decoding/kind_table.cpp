@@ -14,18 +14,24 @@ using Columns = std::vector<TableColumn>;
 
 // ---- Columns of the one-record kinds (device types 1, 2 and 3) ----
 
-const Columns kRealtimeV12Columns{{"序号", 45},        {"时间", 145},        {"工况累积量(m3)", 103},
-                                  {"标况累积量(m3)", 103}, {"标况瞬时流量(m3/h)", 123}, {"温度(℃)", 65},
+const Columns kRealtimeV12Columns{{"序号", 45},
+                                  {"时间", 145},
+                                  {"工况累积量(m3)", 103},
+                                  {"标况累积量(m3)", 103},
+                                  {"标况瞬时流量(m3/h)", 123},
+                                  {"温度(℃)", 65},
                                   {"压力(KPa)", 70}};
-const Columns kRealtimeCustomColumns{{"序号", 45},           {"时间", 140},   {"标况累积量(m3)", 100},
-                                     {"标况流量(m3/h)", 100}, {"温度(℃)", 75}, {"压力(KPa)", 75}};
+const Columns kRealtimeCustomColumns{
+    {"序号", 45},    {"时间", 140},    {"标况累积量(m3)", 100}, {"标况流量(m3/h)", 100},
+    {"温度(℃)", 75}, {"压力(KPa)", 75}};
 const Columns kMonthV12Columns{{"序号", 45}, {"日期", 100}, {"标况累积量(m3)", 120}};
 const Columns kStartStopV12Columns{{"序号", 45}, {"记录时间", 135}, {"标况累积量(m3)", 100}, {"标记", 55}};
 const Columns kAntiCutV12Columns{{"序号", 45}, {"记录时间", 135}, {"标记", 55}};
 
 // ---- Columns of device type 4 ----
 
-const Columns kDailyV14Columns{{"序号", 45}, {"记录时间", 145}, {"日标况累积量(m3)", 113}, {"日工况累积量(m3)", 113}};
+const Columns kDailyV14Columns{
+    {"序号", 45}, {"记录时间", 145}, {"日标况累积量(m3)", 113}, {"日工况累积量(m3)", 113}};
 const Columns kCurrentHourColumns{
     {"序号", 45}, {"记录时间", 145}, {"当前小时标况累积量(m3)", 150}, {"当前小时工况累积量(m3)", 150}};
 const Columns kPrevHourColumns{{"序号", 45},
@@ -64,7 +70,8 @@ const Columns kTamperV14Columns{{"序号", 45}, {"报警时间", 145}, {"标志"
 
 // ---- Columns of device type 6, shared by device type 7 where the records are the same ----
 
-const Columns kDailyV20Columns{{"序号", 45}, {"时间", 145}, {"日标况累积量(m3)", 120}, {"日工况累积量(m3)", 120}};
+const Columns kDailyV20Columns{
+    {"序号", 45}, {"时间", 145}, {"日标况累积量(m3)", 120}, {"日工况累积量(m3)", 120}};
 const Columns kParamChangeV20Columns{
     {"序号", 45}, {"参数修改起始时间", 145}, {"参数修改状态字", 145}, {"原参数", 100}, {"修改后参数", 100}};
 const Columns kLimitAlarmV20Columns{{"序号", 45},
@@ -130,8 +137,9 @@ const Columns kConsumptionMoneyColumns{{"序号", 45},
                                        {"用户卡累计输入量(元)", 135},
                                        {"应急卡累计输入量(元)", 135},
                                        {"累积用量(元)", 90}};
-const Columns kRechargeMoneyColumns{{"序号", 45},        {"报警时间", 145}, {"应用类型标识", 105}, {"本次输入量", 102},
-                                    {"累计输入量", 102}, {"剩余量", 90},    {"累积用量", 90}};
+const Columns kRechargeMoneyColumns{{"序号", 45},        {"报警时间", 145},   {"应用类型标识", 105},
+                                    {"本次输入量", 102}, {"累计输入量", 102}, {"剩余量", 90},
+                                    {"累积用量", 90}};
 
 // Types 1 and 2 answer an empty month, start/stop or anti-cut slot with a 5-byte
 // frame (three bytes and a CRC) instead of a full record.
@@ -139,8 +147,8 @@ constexpr size_t kShortAnswerLength = 5;
 
 // How a row's reply is framed; the lengths of block replies follow from their layout.
 struct ReplyFrame {
-    size_t length = 0;         // one-record replies: the record's whole length
-    bool shortAnswer = false;  // the 5-byte no-record answer is accepted too
+    size_t length = 0;        // one-record replies: the record's whole length
+    bool shortAnswer = false; // the 5-byte no-record answer is accepted too
     bool describedBySheet = false;
 };
 

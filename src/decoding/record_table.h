@@ -16,7 +16,7 @@ public:
     class Listener {
     public:
         virtual ~Listener() = default;
-        virtual void ColumnsChanged() = 0;             // columns replaced; rows may be gone too
+        virtual void ColumnsChanged() = 0; // columns replaced; rows may be gone too
         virtual void RowsAppended(int first, int count) = 0;
         virtual void RowsCleared() = 0;
     };

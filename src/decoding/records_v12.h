@@ -6,7 +6,8 @@
 // number. Results: BadLength for a length the kind does not accept (an empty reply
 // included), BadCheck for a CRC/sum mismatch or a missing custom header, NoRecord for
 // a blank slot (data bytes all 0x00 for types 1/2, all 0xFF for type 3, or the short
-// no-record answer), Decoded when the row was appended. The table is changed only on 1; nothing is read outside reply.
+// no-record answer), Decoded when the row was appended. The table is changed only on 1; nothing is read
+// outside reply.
 #pragma once
 
 #include "codec/codec.h"

@@ -44,7 +44,8 @@ std::string FieldText(const std::string& typeName, ByteView bytes, int digits)
 }
 
 DecodeResult DecodeTyped(int blockNumber, ByteView reply, RecordTable& table,
-                const std::vector<std::string>& fieldTypes, const FieldDigitsArray& fieldDigits, bool withS8)
+                         const std::vector<std::string>& fieldTypes, const FieldDigitsArray& fieldDigits,
+                         bool withS8)
 {
     if (reply.size() < 4)
         return DecodeResult::BadLength;

@@ -35,7 +35,8 @@ ProtocolCells ReadProtocolCells(const std::optional<std::string>& path, const QS
             result.cells = std::move(read.cells);
         return result;
     }
-    ProtocolWorkbook opened = OpenProtocolWorkbook(programFolder, QString::fromLatin1(kShippedProtocolWorkbook));
+    ProtocolWorkbook opened =
+        OpenProtocolWorkbook(programFolder, QString::fromLatin1(kShippedProtocolWorkbook));
     if (!opened.Ok())
         result.error = "cannot read the protocol workbook " + opened.path.toStdString() + ": " +
                        opened.detail.toStdString();

@@ -134,8 +134,8 @@ std::optional<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip
     const qsizetype slash = QString::fromStdString(part).lastIndexOf(u'/');
     const QString name = QString::fromStdString(part);
     const QString folder = name.left(slash + 1);
-    const std::string relsName = (folder + QStringLiteral("_rels/") + name.mid(slash + 1) + QStringLiteral(".rels"))
-                                     .toStdString();
+    const std::string relsName =
+        (folder + QStringLiteral("_rels/") + name.mid(slash + 1) + QStringLiteral(".rels")).toStdString();
     QString readError;
     const auto bytes = zip.Contains(relsName) ? zip.Read(relsName, readError) : std::nullopt;
     if (!bytes) {
@@ -151,9 +151,10 @@ std::optional<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip
         // Links to outside the package (hyperlinks) are no parts of it.
         if (attributes.value(QLatin1String("TargetMode")) == u"External")
             continue;
-        relationships.push_back({attributes.value(QLatin1String("Id")).toString(),
-                                 attributes.value(QLatin1String("Type")).toString(),
-                                 ResolvePartName(folder, attributes.value(QLatin1String("Target")).toString())});
+        relationships.push_back(
+            {attributes.value(QLatin1String("Id")).toString(),
+             attributes.value(QLatin1String("Type")).toString(),
+             ResolvePartName(folder, attributes.value(QLatin1String("Target")).toString())});
     }
     if (xml.hasError()) {
         error = QStringLiteral("工作簿目录损坏");
@@ -206,7 +207,8 @@ bool FindPackageParts(const ZipArchive& zip, PackageParts& parts, QString& error
             if (attribute.name() == u"id")
                 id = attribute.value().toString();
         for (const Relationship& relationship : *relationships) {
-            if (relationship.id == id && relationship.type.endsWith(u"/worksheet") && !relationship.part.empty()) {
+            if (relationship.id == id && relationship.type.endsWith(u"/worksheet") &&
+                !relationship.part.empty()) {
                 parts.sheet = relationship.part;
                 return true;
             }

@@ -30,7 +30,8 @@ void ShowStatusBits(int deviceType, ByteView reply, LabelValues& values)
     const ParamPanelSpec* panel = PanelSpecOf(deviceType);
     for (const ParamGroupSpec& group : panel->groups) {
         for (const ParamLabelSpec& label : group.labels) {
-            if (label.kind != LabelKind::Status || label.bit < 0 || static_cast<size_t>(label.offset) >= reply.size())
+            if (label.kind != LabelKind::Status || label.bit < 0 ||
+                static_cast<size_t>(label.offset) >= reply.size())
                 continue;
             const bool set = (reply[static_cast<size_t>(label.offset)] >> label.bit) & 1;
             values[label.name] = set ? LabelValue{label.setText, LabelState::Alarm}
@@ -39,13 +40,19 @@ void ShowStatusBits(int deviceType, ByteView reply, LabelValues& values)
     }
 }
 
-std::string Int32Text(ByteView bytes) { return std::to_string(static_cast<int32_t>(ReadUInt32(bytes))); }
+std::string Int32Text(ByteView bytes)
+{
+    return std::to_string(static_cast<int32_t>(ReadUInt32(bytes)));
+}
 
-std::string UInt16Text(ByteView bytes) { return std::to_string(bytes[0] << 8 | bytes[1]); }
+std::string UInt16Text(ByteView bytes)
+{
+    return std::to_string(bytes[0] << 8 | bytes[1]);
+}
 
 // The live values that device types 1 and 2 both put at offsets 3 to 34.
-void ShowFixedPointLive(ByteView reply, LabelValues& values, const char* psum, const char* sum, const char* vm,
-                        const char* v0, const char* t, const char* p)
+void ShowFixedPointLive(ByteView reply, LabelValues& values, const char* psum, const char* sum,
+                        const char* vm, const char* v0, const char* t, const char* p)
 {
     SetValue(values, psum, Format("%6.4f", ReadFixed48_16(reply.subspan(3, 8))));
     SetValue(values, sum, Format("%6.4f", ReadFixed48_16(reply.subspan(11, 8))));
@@ -69,7 +76,8 @@ int DecodeParamsV12(ByteView reply, LabelValues& values)
 {
     if (const int check = CheckParamReply(reply, kReplyLengthV12); check != ParamResult::Decoded)
         return check;
-    ShowFixedPointLive(reply, values, "lblV18_psum", "lblV18_sum", "lblV18_Vm", "lblV18_V0", "lblV18_T", "lblV18_P");
+    ShowFixedPointLive(reply, values, "lblV18_psum", "lblV18_sum", "lblV18_Vm", "lblV18_V0", "lblV18_T",
+                       "lblV18_P");
     SetValue(values, "lblV18_SFC", Format("%6.4f", ReadFixed7_24(reply.subspan(35, 4))));
     ShowStatusBits(1, reply, values);
     return ParamResult::Decoded;
@@ -79,7 +87,8 @@ int DecodeLiveV13(ByteView reply, LabelValues& values)
 {
     if (const int check = CheckParamReply(reply, kReplyLengthLiveV13); check != ParamResult::Decoded)
         return check;
-    ShowFixedPointLive(reply, values, "lblCPU_psum", "lblCPU_sum", "lblCPU_vm", "lblCPU_v0", "lblCPU_t", "lblCPU_p");
+    ShowFixedPointLive(reply, values, "lblCPU_psum", "lblCPU_sum", "lblCPU_vm", "lblCPU_v0", "lblCPU_t",
+                       "lblCPU_p");
     return ParamResult::Decoded;
 }
 
@@ -147,7 +156,10 @@ int DecodeParamsCustom(ByteView reply, LabelValues& values)
     return ParamResult::Decoded;
 }
 
-void ShowStatusCustom(ByteView reply, LabelValues& values) { ShowStatusBits(3, reply, values); }
+void ShowStatusCustom(ByteView reply, LabelValues& values)
+{
+    ShowStatusBits(3, reply, values);
+}
 
 int DecodeParamsMoney(ByteView reply, LabelValues& values)
 {
@@ -164,9 +176,15 @@ int DecodeParamsMoney(ByteView reply, LabelValues& values)
     SetValue(values, "lblICMoney_alarm", Format("%04X", static_cast<unsigned>(reply[43] << 8 | reply[44])));
     ShowStatusBits(7, reply, values);
     switch (reply[42] & 0x03) {
-    case 0: values["lblICMoney_ValveSt"] = {"关阀", LabelState::Normal}; break;
-    case 1: values["lblICMoney_ValveSt"] = {"开阀", LabelState::Normal}; break;
-    default: values["lblICMoney_ValveSt"] = {"异常", LabelState::Alarm}; break;
+    case 0:
+        values["lblICMoney_ValveSt"] = {"关阀", LabelState::Normal};
+        break;
+    case 1:
+        values["lblICMoney_ValveSt"] = {"开阀", LabelState::Normal};
+        break;
+    default:
+        values["lblICMoney_ValveSt"] = {"异常", LabelState::Alarm};
+        break;
     }
     return ParamResult::Decoded;
 }

@@ -53,7 +53,10 @@ void ParamReader::SetParamLayout(std::vector<std::string> paramFields, const Par
     FParamLayout = paramLayout;
 }
 
-void ParamReader::FillParamGrid() { FGrid = ::FillParamGrid(FParamFields); }
+void ParamReader::FillParamGrid()
+{
+    FGrid = ::FillParamGrid(FParamFields);
+}
 
 void ParamReader::Begin(int deviceType)
 {
@@ -146,13 +149,20 @@ int ParamReader::ReadParamsMoney()
 int ParamReader::ReadParams(int deviceType)
 {
     switch (deviceType) {
-    case 1: return ReadParamsV12();
-    case 2: return ReadParamsV13();
-    case 3: return ReadParamsCustom();
-    case 5: return ReadParamsTyped();
-    case 6: return ReadParamsV20();
-    case 7: return ReadParamsMoney();
-    default: return 0;
+    case 1:
+        return ReadParamsV12();
+    case 2:
+        return ReadParamsV13();
+    case 3:
+        return ReadParamsCustom();
+    case 5:
+        return ReadParamsTyped();
+    case 6:
+        return ReadParamsV20();
+    case 7:
+        return ReadParamsMoney();
+    default:
+        return 0;
     }
 }
 

@@ -10,7 +10,8 @@ std::vector<ReadoutLine> ParamReadout(int deviceType, const ParamReader& reader)
                 if (grid[row][column - 1].empty())
                     continue;
                 lines.push_back({"StringGrid1[" + std::to_string(row) + "," + std::to_string(column) + "]",
-                                 grid[row][column - 1], {grid[row][column], LabelState::Normal}});
+                                 grid[row][column - 1],
+                                 {grid[row][column], LabelState::Normal}});
             }
         }
         return lines;
@@ -28,4 +29,7 @@ std::vector<ReadoutLine> ParamReadout(int deviceType, const ParamReader& reader)
     return lines;
 }
 
-const char* LabelStateName(LabelState state) { return state == LabelState::Alarm ? "alarm" : "normal"; }
+const char* LabelStateName(LabelState state)
+{
+    return state == LabelState::Alarm ? "alarm" : "normal";
+}

@@ -15,7 +15,9 @@
 class EComPort : public std::runtime_error {
 public:
     EComPort(int errorNumber, const std::string& message, int systemErrorNumber = -1)
-        : std::runtime_error(message), ErrorNumber(errorNumber), SystemErrorNumber(systemErrorNumber) {}
+        : std::runtime_error(message), ErrorNumber(errorNumber), SystemErrorNumber(systemErrorNumber)
+    {
+    }
     int ErrorNumber;
     int SystemErrorNumber;
 };

@@ -37,8 +37,8 @@ std::string OpenErrorMessage(int systemError, const QString& port)
     if ((systemError == EACCES || systemError == EPERM) && ::stat(path.constData(), &device) == 0) {
         const group* owner = ::getgrgid(device.st_gid);
         const std::string name = owner ? owner->gr_name : std::to_string(device.st_gid);
-        message += "\nThe user must be a member of the group \"" + name + "\", which owns " + path.toStdString() +
-                   " (usermod -aG " + name + " USER, then log in again).";
+        message += "\nThe user must be a member of the group \"" + name + "\", which owns " +
+                   path.toStdString() + " (usermod -aG " + name + " USER, then log in again).";
     }
 #endif
     return message;
@@ -47,10 +47,14 @@ std::string OpenErrorMessage(int systemError, const QString& port)
 std::optional<QSerialPort::DataBits> QtDataBits(TDataBits dataBits)
 {
     switch (dataBits) {
-    case dbFive: return QSerialPort::Data5;
-    case dbSix: return QSerialPort::Data6;
-    case dbSeven: return QSerialPort::Data7;
-    case dbEight: return QSerialPort::Data8;
+    case dbFive:
+        return QSerialPort::Data5;
+    case dbSix:
+        return QSerialPort::Data6;
+    case dbSeven:
+        return QSerialPort::Data7;
+    case dbEight:
+        return QSerialPort::Data8;
     }
     return std::nullopt;
 }
@@ -58,11 +62,16 @@ std::optional<QSerialPort::DataBits> QtDataBits(TDataBits dataBits)
 std::optional<QSerialPort::Parity> QtParity(TParityBits bits)
 {
     switch (bits) {
-    case prNone: return QSerialPort::NoParity;
-    case prOdd: return QSerialPort::OddParity;
-    case prEven: return QSerialPort::EvenParity;
-    case prMark: return QSerialPort::MarkParity;
-    case prSpace: return QSerialPort::SpaceParity;
+    case prNone:
+        return QSerialPort::NoParity;
+    case prOdd:
+        return QSerialPort::OddParity;
+    case prEven:
+        return QSerialPort::EvenParity;
+    case prMark:
+        return QSerialPort::MarkParity;
+    case prSpace:
+        return QSerialPort::SpaceParity;
     }
     return std::nullopt;
 }
@@ -70,7 +79,8 @@ std::optional<QSerialPort::Parity> QtParity(TParityBits bits)
 std::optional<QSerialPort::StopBits> QtStopBits(TStopBits stopBits)
 {
     switch (stopBits) {
-    case sbOneStopBit: return QSerialPort::OneStop;
+    case sbOneStopBit:
+        return QSerialPort::OneStop;
     case sbOne5StopBits:
 #ifdef _WIN32
         return QSerialPort::OneAndHalfStop;
@@ -79,7 +89,8 @@ std::optional<QSerialPort::StopBits> QtStopBits(TStopBits stopBits)
         // configured for 1.5 would then see framing errors with no hint why.
         return std::nullopt;
 #endif
-    case sbTwoStopBits: return QSerialPort::TwoStop;
+    case sbTwoStopBits:
+        return QSerialPort::TwoStop;
     }
     return std::nullopt;
 }

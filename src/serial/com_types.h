@@ -6,8 +6,22 @@
 #include <cstdint>
 
 enum TBaudRate : int {
-    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200,
-    br38400, br56000, br57600, br115200, br128000, br256000
+    brCustom,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000
 };
 enum TDataBits : int { dbFive, dbSix, dbSeven, dbEight };
 enum TStopBits : int { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
@@ -15,7 +29,16 @@ enum TParityBits : int { prNone, prOdd, prEven, prMark, prSpace };
 enum TDTRFlowControl : int { dtrDisable, dtrEnable, dtrHandshake };
 enum TRTSFlowControl : int { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
 enum TComEvent : int {
-    evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+    evRxChar,
+    evTxEmpty,
+    evRxFlag,
+    evRing,
+    evBreak,
+    evCTS,
+    evDSR,
+    evError,
+    evRLSD,
+    evRx80Full
 };
 enum TSyncMethod : int { smThreadSync, smWindowSync, smNone };
 

@@ -42,7 +42,8 @@ std::optional<NetworkAddress> ParseNetworkPortName(const QString& name)
         return std::nullopt;
     NetworkAddress address;
     address.scheme = *scheme;
-    QString rest = name.mid((*scheme == NetworkScheme::RawTcp ? kTcpPrefix : kRfc2217Prefix).size()).trimmed();
+    QString rest =
+        name.mid((*scheme == NetworkScheme::RawTcp ? kTcpPrefix : kRfc2217Prefix).size()).trimmed();
     if (rest.endsWith(QLatin1Char('/')))
         rest.chop(1);
     const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));

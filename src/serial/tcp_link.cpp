@@ -24,8 +24,8 @@ TcpLink::~TcpLink()
 
 EComPort TcpLink::Failure(int errorNumber, const QString& reason) const
 {
-    const std::string message =
-        std::string(ComErrorText(errorNumber)) + ": " + reason.toStdString() + " (" + FName.toStdString() + ")";
+    const std::string message = std::string(ComErrorText(errorNumber)) + ": " + reason.toStdString() + " (" +
+                                FName.toStdString() + ")";
     return EComPort(errorNumber, message);
 }
 

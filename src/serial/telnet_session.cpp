@@ -167,7 +167,8 @@ void TelnetSession::HandleSubnegotiation()
         return;
     const uint8_t command = FSub[1];
     if (command == kSetBaudRate + kServerReplyOffset && FSub.size() >= 6) {
-        FServerBaudRate = uint32_t(FSub[2]) << 24 | uint32_t(FSub[3]) << 16 | uint32_t(FSub[4]) << 8 | FSub[5];
+        FServerBaudRate =
+            uint32_t(FSub[2]) << 24 | uint32_t(FSub[3]) << 16 | uint32_t(FSub[4]) << 8 | FSub[5];
         ++FConfirmed;
     } else if (command >= kSetDataSize + kServerReplyOffset && command <= kSetStopSize + kServerReplyOffset) {
         ++FConfirmed;

@@ -72,7 +72,8 @@ void FaultsWindowTest::RunEndsAndEventsFlow()
         QCOMPARE(LogLines(frm).filter(status).size(), 1);
     // Each tick waits its poll interval in an event loop first, so however busy
     // the machine, the timer got at least one turn per tick.
-    QVERIFY2(turns >= finisher.Ticks, qPrintable(QStringLiteral("%1 turns, %2 ticks").arg(turns).arg(finisher.Ticks)));
+    QVERIFY2(turns >= finisher.Ticks,
+             qPrintable(QStringLiteral("%1 turns, %2 ticks").arg(turns).arg(finisher.Ticks)));
 }
 
 QTEST_MAIN(FaultsWindowTest)

@@ -187,11 +187,14 @@ void PtyReadTest::OneExchangeOwnsThePort_data()
     QTest::addColumn<QStringList>("prompts");
 
     const QString paramsRead = QStringLiteral("读取仪表参数成功！");
-    QTest::newRow("PeriodicTickDuringIdentificationIsSkipped") << "menu" << "tick" << QStringList();
-    QTest::newRow("ParamReadDuringIdentificationIsRefused") << "menu" << "param" << QStringList({kPortBusy});
-    QTest::newRow("IdentificationDuringParamReadIsRefused")
-        << "param" << "menu" << QStringList({kPortBusy, paramsRead});
-    QTest::newRow("ReadAllDuringPeriodicTickIsRefused") << "tick" << "send" << QStringList({kPortBusy});
+    QTest::newRow("PeriodicTickDuringIdentificationIsSkipped") << "menu"
+                                                               << "tick" << QStringList();
+    QTest::newRow("ParamReadDuringIdentificationIsRefused") << "menu"
+                                                            << "param" << QStringList({kPortBusy});
+    QTest::newRow("IdentificationDuringParamReadIsRefused") << "param"
+                                                            << "menu" << QStringList({kPortBusy, paramsRead});
+    QTest::newRow("ReadAllDuringPeriodicTickIsRefused") << "tick"
+                                                        << "send" << QStringList({kPortBusy});
 }
 
 void PtyReadTest::OneExchangeOwnsThePort()

@@ -58,9 +58,11 @@ SimConfig Meter(int deviceType, std::vector<std::string> faults = {})
 
 struct ParamRig {
     explicit ParamRig(SimConfig config)
-        : Sim(SimMeter(std::move(config)), Clock), Link(Sim), Settings(Folder.path(), Folder.filePath(QStringLiteral("user")))
+        : Sim(SimMeter(std::move(config)), Clock), Link(Sim),
+          Settings(Folder.path(), Folder.filePath(QStringLiteral("user")))
     {
-        ReadParamFrmContext context{Link, Clock, Prompts, Log, Settings, [this] { return Address; }, {}, Folder.path(), Guard};
+        ReadParamFrmContext context{Link, Clock,         Prompts, Log, Settings, [this] { return Address; },
+                                    {},   Folder.path(), Guard};
         Frm = std::make_unique<TReadParamFrm>(context);
     }
     QLabel* Label(const char* name) const { return Frm->findChild<QLabel*>(QString::fromLatin1(name)); }
@@ -110,7 +112,7 @@ void ReadParamFrmTest::SimpleModeWithNothingAnsweringSendsSevenRequestsAndFails(
     rig.Frm->show();
     QVERIFY(rig.Frm->SimpleMode());
     QTest::mouseClick(rig.Frm->BtnRead, Qt::LeftButton);
-    const std::vector<Bytes> expected = {Read(23, 0, 0),      Read(23, 0, 16), Read(23, 0, 16), Read(23, 0, 19),
+    const std::vector<Bytes> expected = {Read(23, 0, 0),   Read(23, 0, 16),  Read(23, 0, 16), Read(23, 0, 19),
                                          Read(23, 10, 25), Read(23, 10, 21), kCustomStatus};
     QCOMPARE(rig.Link.Sent.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i)
@@ -291,8 +293,8 @@ void ReadParamFrmTest::GridOfFiveParametersAndItsExport()
     layout[0] = 38;
     layout[1] = 0x0FA1;
     layout[6] = 2; // the flow, FLT with two decimals
-    rig.Frm->SetParamLayout({"表号", "S16", "仪表时间", "DT2", "标况累积量", "DBL", "工况累积量", "DBL", "流量", "FLT"},
-                            layout);
+    rig.Frm->SetParamLayout(
+        {"表号", "S16", "仪表时间", "DT2", "标况累积量", "DBL", "工况累积量", "DBL", "流量", "FLT"}, layout);
     rig.Frm->show();
     QTableWidget* grid = rig.Frm->StringGrid1;
     QCOMPARE(grid->rowCount(), 3);

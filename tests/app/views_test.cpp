@@ -22,17 +22,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QSet>
-#include <QTableWidget>
-#include <QTextBrowser>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextBrowser>
 #include <QTextDocument>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 class ViewsTest : public QObject {
     Q_OBJECT

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <regex>
 #include <cstdio>
+#include <regex>
 #include <string>
 #include <sys/wait.h>
 

@@ -46,8 +46,8 @@ public:
                        .arg(device)
                        .toUtf8());
         file.close();
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("ser2net"),
-                                                               {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        const QString program = QStandardPaths::findExecutable(
+            QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
         if (program.isEmpty())
             return;
         FProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -102,7 +102,8 @@ LinkRig StartRig(Route route, const QStringList& simExtra = {})
     LinkRig rig;
     QStringList args = QStringList{"--type", "6", "--records", "12"} + simExtra;
     if (route == Route::SimTcp)
-        args << "--tcp" << "0";
+        args << "--tcp"
+             << "0";
     if (route == Route::EchoingPty)
         args << "--echo";
     rig.sim = std::make_unique<SimProcess>(args);
@@ -118,8 +119,9 @@ LinkRig StartRig(Route route, const QStringList& simExtra = {})
             break;
         rig.server = std::make_unique<Ser2net>(rig.sim->Pty(), route == Route::Ser2netRfc2217);
         if (!rig.server->Address().isEmpty())
-            rig.portName = (route == Route::Ser2netRfc2217 ? QStringLiteral("rfc2217://") : QStringLiteral("tcp://")) +
-                           rig.server->Address();
+            rig.portName =
+                (route == Route::Ser2netRfc2217 ? QStringLiteral("rfc2217://") : QStringLiteral("tcp://")) +
+                rig.server->Address();
         break;
     case Route::EchoingPty:
         rig.portName = rig.sim->Pty();
@@ -142,7 +144,8 @@ TEST_P(ReadOverLink, GivesEveryStoredRowAndIdentifiesTheMeter)
     const LinkRig rig = StartRig(c.route);
     ASSERT_FALSE(rig.portName.isEmpty());
 
-    const CliResult read = RunCli(QStringList{"read", "--port", rig.portName, "--kind", "612"} + c.lineOptions);
+    const CliResult read =
+        RunCli(QStringList{"read", "--port", rig.portName, "--kind", "612"} + c.lineOptions);
     EXPECT_EQ(read.exitCode, 0) << read.err;
     EXPECT_EQ(read.err, "");
     EXPECT_EQ(read.out.rfind("result 4\n", 0), 0u) << read.out;
@@ -160,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(RouteCase{"SimulatorTcpServer", Route::SimTcp, {}},
                     RouteCase{"Ser2netRaw", Route::Ser2netRaw, {}},
                     // Line settings other than the server's configured 9600o81 go through RFC 2217.
-                    RouteCase{"Ser2netRfc2217", Route::Ser2netRfc2217, {"--baud", "19200", "--parity", "even"}},
+                    RouteCase{
+                        "Ser2netRfc2217", Route::Ser2netRfc2217, {"--baud", "19200", "--parity", "even"}},
                     RouteCase{"EchoingLineWithEchoRemoval", Route::EchoingPty, {"--echo"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -188,7 +192,8 @@ TEST(NetworkLinkCli, TcpServerGoingAwayEndsTheReadKeepingItsRows)
     EXPECT_EQ(r.exitCode, 1);
     // Two blocks of five records each came before the server went.
     EXPECT_EQ(LinesStartingWith(r.out, "row\t").size(), 10u) << r.out;
-    EXPECT_NE(r.err.find("port error: ReadFile function failed: the server closed the connection"), std::string::npos)
+    EXPECT_NE(r.err.find("port error: ReadFile function failed: the server closed the connection"),
+              std::string::npos)
         << r.err;
 }
 

@@ -130,7 +130,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, SharedLayouts,
                                          std::pair{77, 67}, std::pair{78, 68}, std::pair{711, 611}),
                          [](const auto& info) { return "Kind" + std::to_string(info.param.first); });
 
-
 // Every decoded row fills exactly the columns of its kind.
 struct RowFit {
     int kind;
@@ -140,27 +139,13 @@ struct RowFit {
 };
 
 const RowFit kFits[] = {
-    {61, Decoder{61}, 5, 24},
-    {62, Decoder{62}, 5, 16},
-    {63, Decoder{63}, 5, 36},
-    {64, Decoder{64}, 5, 22},
-    {65, Decoder{65}, 4, 44},
-    {66, Decoder{66}, 4, 56},
-    {67, Decoder{67}, 4, 44},
-    {68, Decoder{68}, 5, 18},
-    {69, Decoder{69}, 5, 34},
-    {610, Decoder{610}, 5, 34},
-    {611, Decoder{611}, 5, 16},
-    {612, Decoder{612}, 5, 36},
-    {613, Decoder{613}, 5, 24},
-    {614, Decoder{614}, 5, 24},
-    {615, Decoder{615}, 5, 17},
-    {616, Decoder{616}, 5, 24},
-    {617, Decoder{617}, 5, 24},
-    {74, Decoder{74}, 5, 22},
-    {79, Decoder{79}, 4, 46},
-    {710, Decoder{710}, 5, 10},
-    {712, Decoder{712}, 2, 68},
+    {61, Decoder{61}, 5, 24},   {62, Decoder{62}, 5, 16},   {63, Decoder{63}, 5, 36},
+    {64, Decoder{64}, 5, 22},   {65, Decoder{65}, 4, 44},   {66, Decoder{66}, 4, 56},
+    {67, Decoder{67}, 4, 44},   {68, Decoder{68}, 5, 18},   {69, Decoder{69}, 5, 34},
+    {610, Decoder{610}, 5, 34}, {611, Decoder{611}, 5, 16}, {612, Decoder{612}, 5, 36},
+    {613, Decoder{613}, 5, 24}, {614, Decoder{614}, 5, 24}, {615, Decoder{615}, 5, 17},
+    {616, Decoder{616}, 5, 24}, {617, Decoder{617}, 5, 24}, {74, Decoder{74}, 5, 22},
+    {79, Decoder{79}, 4, 46},   {710, Decoder{710}, 5, 10}, {712, Decoder{712}, 2, 68},
     {713, Decoder{713}, 5, 37},
 };
 

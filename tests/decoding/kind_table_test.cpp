@@ -104,8 +104,7 @@ TEST_P(KindRowTest, ReplyLengthsAreThoseTheDecoderTakes)
     EXPECT_EQ(kind.request.reply.hasByteCount, kind.request.dialect != RequestDialect::CustomSum8);
 }
 
-INSTANTIATE_TEST_SUITE_P(DecodedKinds, KindRowTest,
-                         testing::ValuesIn([] {
+INSTANTIATE_TEST_SUITE_P(DecodedKinds, KindRowTest, testing::ValuesIn([] {
                              std::vector<int> codes;
                              for (const KindRow& row : KindRows())
                                  if (!row.fieldsFromWorkbook)

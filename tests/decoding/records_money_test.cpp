@@ -104,7 +104,8 @@ std::vector<ValueCase> ValueCases()
     return {
         {"AntiCut55IsNormal",
          kAntiCut,
-         Cat({Dbl(1.5), Dbl(2.25), Sgl(3.0f), Sgl(4.0f), Sgl(-5.5f), Sgl(101.25f), HexBytes("00 12 AB CD FF 55")}),
+         Cat({Dbl(1.5), Dbl(2.25), Sgl(3.0f), Sgl(4.0f), Sgl(-5.5f), Sgl(101.25f),
+              HexBytes("00 12 AB CD FF 55")}),
          {"1.5000", "2.2500", "3.00", "4.00", "-5.50", "101.25", "0012", "ABCD", "正常"}},
         {"AntiCutOtherFlagIsCut",
          kAntiCut,
@@ -155,8 +156,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, MoneyValues, testing::ValuesIn(ValueCases()),
 
 TEST(MoneyConsumption, TwoRecordBlockAppendsTwoRows)
 {
-    const Bytes reply = BlockReply({Slot(0x012B, kTime, Cat({Dbl(1.0), Dbl(2.0)}), 68),
-                                    Slot(0x012C, HexBytes("24 01 02 03 04 05"), Cat({Dbl(3.0), Dbl(4.0)}), 68)});
+    const Bytes reply =
+        BlockReply({Slot(0x012B, kTime, Cat({Dbl(1.0), Dbl(2.0)}), 68),
+                    Slot(0x012C, HexBytes("24 01 02 03 04 05"), Cat({Dbl(3.0), Dbl(4.0)}), 68)});
     ASSERT_EQ(reply.size(), 155u);
     RecordTable table;
     ASSERT_EQ(Decoder{712}(7, reply, table), 1);
@@ -169,10 +171,11 @@ TEST(MoneyConsumption, TwoRecordBlockAppendsTwoRows)
 
 TEST(MoneyLiteral, AntiRemovalFullBlock)
 {
-    const Bytes reply = HexBytes("17 03 40 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 23 05 17 08 30 00 55 "
-                            "00 00 01 23 05 17 08 30 00 "
-                            "00 00 00 02 23 05 17 08 30 00 55 00 00 03 23 05 17 08 30 00 AA 00 00 04 23 05 "
-                            "17 08 30 00 56 00 C1 30");
+    const Bytes reply =
+        HexBytes("17 03 40 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 23 05 17 08 30 00 55 "
+                 "00 00 01 23 05 17 08 30 00 "
+                 "00 00 00 02 23 05 17 08 30 00 55 00 00 03 23 05 17 08 30 00 AA 00 00 04 23 05 "
+                 "17 08 30 00 56 00 C1 30");
     RecordTable table;
     ASSERT_EQ(Decoder{710}(1, reply, table), 1);
     ASSERT_EQ(table.RowCount(), 5);
@@ -283,9 +286,7 @@ TEST_P(MoneyParamTable, NameAndBothValues)
     const ParamRow& row = GetParam();
     const FmtSample s = Sample(row.fmt);
     RecordTable table;
-    ASSERT_EQ(
-        Decoder{74}(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table),
-        1);
+    ASSERT_EQ(Decoder{74}(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table), 1);
     EXPECT_EQ(table.Rows()[0], (Cells{"1", kTimeText, row.name, s.oldText, s.newText}));
 }
 

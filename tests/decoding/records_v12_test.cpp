@@ -11,7 +11,6 @@
 
 namespace {
 
-
 using Cells = std::vector<std::string>;
 
 // Address 0x17, function 0x03, byte count, data, CRC-16 as the meters send it.
@@ -122,11 +121,7 @@ const std::vector<DecodeCase> kDecodeCases = {
      HexBytes("17 03 0A 00 00 00 00 00 01 80 00 24 03 5C E1"),
      1,
      {"7", "2024-03", "1.5000"}},
-    {"MonthBcdNibbleAboveNine",
-     Decoder{12},
-     Modbus("0000000000018000 241A"),
-     1,
-     {"7", "2024-14", "1.5000"}},
+    {"MonthBcdNibbleAboveNine", Decoder{12}, Modbus("0000000000018000 241A"), 1, {"7", "2024-14", "1.5000"}},
     {"MonthAllZeroIsBlank", Decoder{12}, Modbus("0000000000000000 0000"), 4, {}},
     {"MonthZeroVolumeWithDateIsARecord",
      Decoder{12},
@@ -172,11 +167,7 @@ const std::vector<DecodeCase> kDecodeCases = {
     {"StartStopShortAnswerIsBlank", Decoder{13}, Modbus(""), 4, {}},
     {"StartStopShortAnswerBadCrc", Decoder{13}, Flip(Modbus(""), 4), 3, {}},
     {"StartStopOneByteShort", Decoder{13}, Drop(Modbus("0000000000018000 240101120000 55 00")), 2, {}},
-    {"StartStopOneByteLong",
-     Decoder{13},
-     Extend(Modbus("0000000000018000 240101120000 55 00")),
-     2,
-     {}},
+    {"StartStopOneByteLong", Decoder{13}, Extend(Modbus("0000000000018000 240101120000 55 00")), 2, {}},
     {"StartStopBadCrc", Decoder{13}, Flip(Modbus("0000000000018000 240101120000 55 00"), 19), 3, {}},
     {"StartStopEmpty", Decoder{13}, {}, 2, {}},
 
@@ -243,11 +234,7 @@ const std::vector<DecodeCase> kDecodeCases = {
      1,
      {"7", "2000-00-00 00:00:00", "0.0000", "0.00", "0.00", "0.00"}},
     {"CustomRealtimeFirstHeaderByteWrong", Decoder{31}, Flip(Custom(kCustomRealtimeBody), 0), 3, {}},
-    {"CustomRealtimeSecondHeaderByteWrong",
-     Decoder{31},
-     Flip(Custom(kCustomRealtimeBody), 1),
-     3,
-     {}},
+    {"CustomRealtimeSecondHeaderByteWrong", Decoder{31}, Flip(Custom(kCustomRealtimeBody), 1), 3, {}},
     {"CustomRealtimeBadSum", Decoder{31}, Flip(Custom(kCustomRealtimeBody), 29), 3, {}},
     {"CustomRealtimeBadDataByte", Decoder{31}, Flip(Custom(kCustomRealtimeBody), 8), 3, {}},
     {"CustomRealtimeOneByteShort", Decoder{31}, Drop(Custom(kCustomRealtimeBody)), 2, {}},
@@ -289,11 +276,7 @@ const std::vector<DecodeCase> kDecodeCases = {
      Custom("17030C0000 0E607300 240101120000 00"),
      1,
      {"7", "2024-01-01 12:00:00", "12345.5000", "停止"}},
-    {"CustomStartStopAllFfIsBlank",
-     Decoder{33},
-     Custom("17030C0000" + std::string(22, 'F')),
-     4,
-     {}},
+    {"CustomStartStopAllFfIsBlank", Decoder{33}, Custom("17030C0000" + std::string(22, 'F')), 4, {}},
     {"CustomStartStopHeaderWrong", Decoder{33}, Flip(Custom(kCustomStartStopBody), 1, 0x80), 3, {}},
     {"CustomStartStopBadSum", Decoder{33}, Flip(Custom(kCustomStartStopBody), 18), 3, {}},
     {"CustomStartStopOneByteShort", Decoder{33}, Drop(Custom(kCustomStartStopBody)), 2, {}},
@@ -359,17 +342,15 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"Month32", 32, kMonthColumns}, LayoutCase{"StartStop13", 13, kStartStopColumns},
         LayoutCase{"StartStop23", 23, kStartStopColumns}, LayoutCase{"StartStop33", 33, kStartStopColumns},
         LayoutCase{"AntiCut14", 14, kAntiCutColumns}, LayoutCase{"AntiCut24", 24, kAntiCutColumns},
-        LayoutCase{"NoAntiCutForType3", 34, {}},
-        LayoutCase{"UnknownKindAddsNothing", 15, {}}),
+        LayoutCase{"NoAntiCutForType3", 34, {}}, LayoutCase{"UnknownKindAddsNothing", 15, {}}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
 // Any length and any bytes give a defined result, and only result 1 appends a row.
 // Run under AddressSanitizer this also proves no read outside the reply.
 TEST(RecordsV12Robustness, AnyReplyGivesAResultCode)
 {
-    const Decoder decoders[] = {Decoder{11},    Decoder{12},       Decoder{13},
-                                Decoder{14},     Decoder{31}, Decoder{32},
-                                Decoder{33}};
+    const Decoder decoders[] = {Decoder{11}, Decoder{12}, Decoder{13}, Decoder{14},
+                                Decoder{31}, Decoder{32}, Decoder{33}};
     std::mt19937 random(14);
     for (Decoder decoder : decoders) {
         for (size_t length = 0; length <= 64; ++length) {

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 using Cells = std::vector<std::string>;
 using Rows = std::vector<Cells>;
 
@@ -195,8 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
                      std::string(64 * 2, 'F') + "E3 92"),
             4,
             {{"1", "2024-01-01 00:00:00", "12345", "4294967295"}}},
-        BlockCase{"AlarmEventThirdRecordBlankKeepsTwoRows", Decoder{45}, SampleReply(kAlarmEvent, 2),
-                  4, SampleRows(kAlarmEvent, 2)},
+        BlockCase{"AlarmEventThirdRecordBlankKeepsTwoRows", Decoder{45}, SampleReply(kAlarmEvent, 2), 4,
+                  SampleRows(kAlarmEvent, 2)},
         BlockCase{"AlarmEventRecordAfterBlankIgnored",
                   Decoder{45},
                   BlockReply(kAlarmEvent, {RecordHex(1, kAlarmEvent.fieldsHex), "0002" + std::string(84, 'F'),

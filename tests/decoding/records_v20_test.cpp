@@ -242,8 +242,8 @@ std::vector<ValueCase> ValueCases()
          {"1.00", "0.50", "254"}},
         {"NanAndInfinityPrintAsPrintfDoes",
          F("Realtime"),
-         Cat({HexBytes("7FF8000000000000"), HexBytes("FFF0000000000000"), HexBytes("7F800000"), HexBytes("FF800000"),
-              HexBytes("7FC00000")}),
+         Cat({HexBytes("7FF8000000000000"), HexBytes("FFF0000000000000"), HexBytes("7F800000"),
+              HexBytes("FF800000"), HexBytes("7FC00000")}),
          {"nan", "-inf", "inf", "-inf", "nan"}},
     };
 }
@@ -401,8 +401,7 @@ TEST_P(V20ParamTable, NameAndBothValues)
     const ParamRow& row = GetParam();
     const FmtSample s = Sample(row.fmt);
     RecordTable table;
-    ASSERT_EQ(
-        Decoder{64}(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table), 1);
+    ASSERT_EQ(Decoder{64}(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table), 1);
     EXPECT_EQ(table.Rows()[0], (Cells{"1", kTimeText, row.name, s.oldText, s.newText}));
 }
 
@@ -474,13 +473,14 @@ TEST(V20Literal, MonthBlockWithBlankFourthSlot)
 
 TEST(V20Literal, StartStopFullBlock)
 {
-    const Bytes reply = HexBytes("17 03 68 01 00 00 00 00 00 00 00 00 00 00 00 00 00 01 2B 23 05 17 08 30 00 40 "
-                            "24 20 00 00 00 00 00 55 "
-                            "00 01 2C 23 05 17 08 30 00 40 24 20 00 00 00 00 00 AA 00 01 2D 23 05 17 08 30 "
-                            "00 40 24 20 00 00 00 00 "
-                            "00 00 00 01 2E 23 05 17 08 30 00 40 24 20 00 00 00 00 00 55 00 01 2F 23 05 17 "
-                            "08 30 00 40 24 20 00 00 "
-                            "00 00 00 54 00 C4 C4");
+    const Bytes reply =
+        HexBytes("17 03 68 01 00 00 00 00 00 00 00 00 00 00 00 00 00 01 2B 23 05 17 08 30 00 40 "
+                 "24 20 00 00 00 00 00 55 "
+                 "00 01 2C 23 05 17 08 30 00 40 24 20 00 00 00 00 00 AA 00 01 2D 23 05 17 08 30 "
+                 "00 40 24 20 00 00 00 00 "
+                 "00 00 00 01 2E 23 05 17 08 30 00 40 24 20 00 00 00 00 00 55 00 01 2F 23 05 17 "
+                 "08 30 00 40 24 20 00 00 "
+                 "00 00 00 54 00 C4 C4");
     ASSERT_EQ(reply.size(), 109u);
     RecordTable table;
     EXPECT_EQ(Decoder{68}(1, reply, table), 1);

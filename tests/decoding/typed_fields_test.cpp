@@ -143,7 +143,8 @@ TEST(TypedFieldsLimits, MoreTypeNamesThanDigitsUseZeroDigits)
     types.push_back("LNG");
     RecordTable table;
     const FieldDigitsArray digits = Digits({});
-    ASSERT_EQ(DecodeTypedFields({2, &types, &digits}, Reply(HexBytes("00 00 00 2A")), table), DecodeResult::Decoded);
+    ASSERT_EQ(DecodeTypedFields({2, &types, &digits}, Reply(HexBytes("00 00 00 2A")), table),
+              DecodeResult::Decoded);
     EXPECT_EQ(table.Rows()[0], (std::vector<std::string>{"2", "42"}));
 }
 

@@ -11,8 +11,8 @@
 
 #include "codec/codec.h"
 #include "decoding/record_table.h"
-#include "support/hex.h"
 #include "kind_decoder.h"
+#include "support/hex.h"
 
 namespace replies {
 
@@ -89,6 +89,5 @@ inline Bytes FullBlock(int slotCount, int slotSize, const Bytes& values, uint16_
         slots.push_back(Slot(static_cast<uint16_t>(first + k), kTime, values, slotSize));
     return BlockReply(slots);
 }
-
 
 } // namespace replies

@@ -38,7 +38,8 @@ void WriteFile(const fs::path& path, const std::string& text)
 }
 
 const LogMessage kQuestion{"文件已经存在，是否覆盖原文件？", "信息提示", LogMessageKind::Question};
-const LogMessage kCannotOverwrite{"该文件不能被覆盖，请重新在试一次。", "提示信息", LogMessageKind::Information};
+const LogMessage kCannotOverwrite{"该文件不能被覆盖，请重新在试一次。", "提示信息",
+                                  LogMessageKind::Information};
 const LogMessage kSaveFailed{"保存有误，请重新试一次。", "警告信息", LogMessageKind::Warning};
 const LogMessage kSaved{"日志文件保存成功！", "信息提示", LogMessageKind::Information};
 
@@ -98,10 +99,11 @@ TEST_F(LogFileTest, WritesGbkLinesWithCrLf)
     EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
     EXPECT_TRUE(FQuestions.empty());
 
-    const std::string expected = Gbk("3D3D3D3D3D3D3D3D3D3D3D 43 6F 72 76 65 78 20 CAB5 CAB1 BCC7 C2BC 35 30 30 D7E9"
-                                     "3D3D3D3D3D3D3D3D3D3D3D 0D 0A") +
-                                 Gbk("A1BE B7A2 CBCD A1BF") + "01 03 00 00 00 10 44 06\r\n" +
-                                 Gbk("A1BE BDD3 CAD5 A1BF") + "17 03 02 00 01\r\n";
+    const std::string expected =
+        Gbk("3D3D3D3D3D3D3D3D3D3D3D 43 6F 72 76 65 78 20 CAB5 CAB1 BCC7 C2BC 35 30 30 D7E9"
+            "3D3D3D3D3D3D3D3D3D3D3D 0D 0A") +
+        Gbk("A1BE B7A2 CBCD A1BF") + "01 03 00 00 00 10 44 06\r\n" + Gbk("A1BE BDD3 CAD5 A1BF") +
+        "17 03 02 00 01\r\n";
     EXPECT_EQ(ReadFile(path), expected);
 }
 
@@ -166,7 +168,8 @@ TEST_F(LogFileTest, ReadOnlyFileIsNotOverwritten)
     // The folder may be written; only the file itself is read-only.
     fs::permissions(FFolder, fs::perms::all);
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const int outcome = RunUnprivileged([&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
+    const int outcome = RunUnprivileged(
+        [&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
     EXPECT_EQ(outcome, 1);
     EXPECT_EQ(ReadFile(path), "protected");
 }
@@ -178,7 +181,8 @@ TEST_F(LogFileTest, ExistingFileInReadOnlyFolderStaysIntact)
     fs::permissions(path, fs::perms::all);
     fs::permissions(FFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    const int outcome = RunUnprivileged([&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
+    const int outcome = RunUnprivileged(
+        [&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
     EXPECT_EQ(outcome, 1);
     EXPECT_EQ(ReadFile(path), "old log");
 }
@@ -188,7 +192,8 @@ TEST_F(LogFileTest, WriteFailureInReadOnlyFolderIsReported)
     const fs::path path = FFolder / "new.txt";
     fs::permissions(FFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    const int outcome = RunUnprivileged([&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
+    const int outcome = RunUnprivileged(
+        [&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
     EXPECT_EQ(outcome, 2);
     EXPECT_FALSE(fs::exists(path));
 }
@@ -228,17 +233,24 @@ TEST_P(GbkConversionTest, ConvertsOrReplaces)
     EXPECT_EQ(Utf8ToGbk(GetParam().Utf8), Gbk(GetParam().GbkHex));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, GbkConversionTest,
-    ::testing::Values(GbkRow{"SendMarker", "【发送】", "A1BE B7A2 CBCD A1BF"},
-                      GbkRow{"ReceiveMarker", "【接收】", "A1BE BDD3 CAD5 A1BF"},
-                      GbkRow{"UnitSigns", "℃ m³", "A1E6 20 6D 3F"},
-                      GbkRow{"EmojiBecomesOneMark", "a😀b", "61 3F 62"},
-                      GbkRow{"SharpSBecomesOneMark", "ßx", "3F 78"},
-                      GbkRow{"BrokenSequenceKeepsFollowingText", "\xE4" "ab", "3F 61 62"},
-                      GbkRow{"StrayContinuationByte", "a\x80" "b", "61 3F 62"},
-                      GbkRow{"TruncatedAtEnd", "ok\xE5\x8F", "6F 6B 3F"},
-                      GbkRow{"Empty", "", ""}),
-    [](const ::testing::TestParamInfo<GbkRow>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Rows, GbkConversionTest,
+                         ::testing::Values(GbkRow{"SendMarker", "【发送】", "A1BE B7A2 CBCD A1BF"},
+                                           GbkRow{"ReceiveMarker", "【接收】", "A1BE BDD3 CAD5 A1BF"},
+                                           GbkRow{"UnitSigns", "℃ m³", "A1E6 20 6D 3F"},
+                                           GbkRow{"EmojiBecomesOneMark", "a😀b", "61 3F 62"},
+                                           GbkRow{"SharpSBecomesOneMark", "ßx", "3F 78"},
+                                           GbkRow{"BrokenSequenceKeepsFollowingText",
+                                                  "\xE4"
+                                                  "ab",
+                                                  "3F 61 62"},
+                                           GbkRow{"StrayContinuationByte",
+                                                  "a\x80"
+                                                  "b",
+                                                  "61 3F 62"},
+                                           GbkRow{"TruncatedAtEnd", "ok\xE5\x8F", "6F 6B 3F"},
+                                           GbkRow{"Empty", "", ""}),
+                         [](const ::testing::TestParamInfo<GbkRow>& info) {
+                             return std::string(info.param.Name);
+                         });
 
 } // namespace

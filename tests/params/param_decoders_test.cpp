@@ -10,7 +10,10 @@
 
 namespace {
 
-Bytes Sealed(std::string_view hex) { return AppendCrc(HexBytes(hex)); }
+Bytes Sealed(std::string_view hex)
+{
+    return AppendCrc(HexBytes(hex));
+}
 
 // Device type 3 frames: the 8-bit sum of every byte after the two start bytes.
 Bytes SummedCustom(std::string_view hex)
@@ -22,8 +25,14 @@ Bytes SummedCustom(std::string_view hex)
 
 using Expected = std::vector<std::pair<const char*, LabelValue>>;
 
-LabelValue N(const char* text) { return {text, LabelState::Normal}; }
-LabelValue A(const char* text) { return {text, LabelState::Alarm}; }
+LabelValue N(const char* text)
+{
+    return {text, LabelState::Normal};
+}
+LabelValue A(const char* text)
+{
+    return {text, LabelState::Alarm};
+}
 
 using Decoder = int (*)(ByteView, LabelValues&);
 
@@ -59,7 +68,10 @@ TEST_P(ParamDecoders, GiveResultAndLabelTexts)
 const char* const kLiveData = "00 00 00 00 30 39 80 00  00 00 00 00 00 64 40 00  00 00 23 40  00 00 01 80"
                               "  80 00 05 80  00 00 65 80";
 
-std::string V12(const char* status) { return std::string("17 03 26 ") + kLiveData + " 00 C0 00 00 00 " + status; }
+std::string V12(const char* status)
+{
+    return std::string("17 03 26 ") + kLiveData + " 00 C0 00 00 00 " + status;
+}
 
 Bytes WithoutLastByte(Bytes bytes)
 {
@@ -70,9 +82,10 @@ Bytes WithoutLastByte(Bytes bytes)
 // User number, 00, meter type, 00, state 00 05, remaining -100, buys 65534, totals,
 // emergency, alarm gas 10.5, limit 999.5, overdraft, zero gas, removals, valve
 // switches, low-voltage count 01 0C.
-const char* const kCardV13 = "17 03 36 20 24 00 12 34 00 25 00 00 05 FF FF FF 9C FF FE 00 00 05 78 00 00 00 C8"
-                             " 00 00 00 14 00 00 00 0A 00 02 00 00 0A 80 00 03 E7 80 00 05 00 00 00 00 00 01"
-                             " 00 0C 01 0C";
+const char* const kCardV13 =
+    "17 03 36 20 24 00 12 34 00 25 00 00 05 FF FF FF 9C FF FE 00 00 05 78 00 00 00 C8"
+    " 00 00 00 14 00 00 00 0A 00 02 00 00 0A 80 00 03 E7 80 00 05 00 00 00 00 00 01"
+    " 00 0C 01 0C";
 
 // Clock, sum 11876.5432 and psum 12345.6789 (doubles), v0 33.5, vm 35.25, t -5.5,
 // p 101.32 (singles), 00 00, alarm bytes, error sum 0.5.
@@ -95,7 +108,8 @@ std::string Money(const char* words)
 // exponent-and-mantissa floats, then the standard volume 1000.5.
 std::string Custom(const char* status, const char* volume)
 {
-    return std::string("55 55 17 02 00 ") + status + " 06 46 80 00 06 43 00 00 04 E4 00 00 07 65 80 00 " + volume;
+    return std::string("55 55 17 02 00 ") + status + " 06 46 80 00 06 43 00 00 04 E4 00 00 07 65 80 00 " +
+           volume;
 }
 const char* const kVolume48 = "0A 7D 10 00 00 00";
 const char* const kVolume32 = "0A 7D 10 00";
@@ -108,98 +122,108 @@ Bytes Replace(Bytes bytes, size_t at, uint8_t value)
 
 INSTANTIATE_TEST_SUITE_P(
     V12, ParamDecoders,
-    testing::Values(
-        DecodeCase{"LiveValuesAndFaultByte81",
-                   DecodeParamsV12,
-                   Sealed(V12("81")),
-                   1,
-                   {{"lblV18_psum", N("12345.5000")},
-                    {"lblV18_sum", N("100.2500")},
-                    {"lblV18_Vm", N("35.25")},
-                    {"lblV18_V0", N("1.50")},
-                    {"lblV18_T", N("-5.5")},
-                    {"lblV18_P", N("101.5")},
-                    {"lblV18_SFC", N("0.7500")},
-                    {"lblV18_GZ", A("异常")},
-                    {"lblV18_VmAL", N("正常")},
-                    {"lblV18_VmALH", N("正常")},
-                    {"lblV18_LowBat1", N("正常")},
-                    {"lblV18_LowBat2", N("正常")},
-                    {"lblV18_V", N("正常")},
-                    {"lblV18_Key", N("无")},
-                    {"lblV18_Bat", A("有")}}},
-        DecodeCase{"KeyBitSetShowsYou", DecodeParamsV12, Sealed(V12("02")), 1,
-                   {{"lblV18_Key", A("有")}, {"lblV18_GZ", N("正常")}, {"lblV18_Bat", N("无")}}},
-        DecodeCase{"Length42", DecodeParamsV12, WithoutLastByte(Sealed(V12("81"))), 2, {}},
-        DecodeCase{"Length44WithGoodCrc", DecodeParamsV12, Sealed(V12("81 00")), 2, {}},
-        DecodeCase{"BadCrc", DecodeParamsV12, Replace(Sealed(V12("81")), 42, 0x00), 3, {}},
-        DecodeCase{"Empty", DecodeParamsV12, Bytes{}, 2, {}}),
+    testing::Values(DecodeCase{"LiveValuesAndFaultByte81",
+                               DecodeParamsV12,
+                               Sealed(V12("81")),
+                               1,
+                               {{"lblV18_psum", N("12345.5000")},
+                                {"lblV18_sum", N("100.2500")},
+                                {"lblV18_Vm", N("35.25")},
+                                {"lblV18_V0", N("1.50")},
+                                {"lblV18_T", N("-5.5")},
+                                {"lblV18_P", N("101.5")},
+                                {"lblV18_SFC", N("0.7500")},
+                                {"lblV18_GZ", A("异常")},
+                                {"lblV18_VmAL", N("正常")},
+                                {"lblV18_VmALH", N("正常")},
+                                {"lblV18_LowBat1", N("正常")},
+                                {"lblV18_LowBat2", N("正常")},
+                                {"lblV18_V", N("正常")},
+                                {"lblV18_Key", N("无")},
+                                {"lblV18_Bat", A("有")}}},
+                    DecodeCase{"KeyBitSetShowsYou",
+                               DecodeParamsV12,
+                               Sealed(V12("02")),
+                               1,
+                               {{"lblV18_Key", A("有")}, {"lblV18_GZ", N("正常")}, {"lblV18_Bat", N("无")}}},
+                    DecodeCase{"Length42", DecodeParamsV12, WithoutLastByte(Sealed(V12("81"))), 2, {}},
+                    DecodeCase{"Length44WithGoodCrc", DecodeParamsV12, Sealed(V12("81 00")), 2, {}},
+                    DecodeCase{"BadCrc", DecodeParamsV12, Replace(Sealed(V12("81")), 42, 0x00), 3, {}},
+                    DecodeCase{"Empty", DecodeParamsV12, Bytes{}, 2, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     V13, ParamDecoders,
-    testing::Values(
-        DecodeCase{"LiveValues",
-                   DecodeLiveV13,
-                   Sealed(std::string("17 03 20 ") + kLiveData),
-                   1,
-                   {{"lblCPU_psum", N("12345.5000")}, {"lblCPU_sum", N("100.2500")}, {"lblCPU_vm", N("35.25")},
-                    {"lblCPU_v0", N("1.50")}, {"lblCPU_t", N("-5.5")}, {"lblCPU_p", N("101.5")}}},
-        DecodeCase{"LiveOfV12Length", DecodeLiveV13, Sealed(V12("81")), 2, {}},
-        DecodeCase{"CardParameters",
-                   DecodeCardParamsV13,
-                   Sealed(kCardV13),
-                   1,
-                   {{"lblCPU_UserNo", N("2024001234")},
-                    {"lblCPU_MeterType", N("25")},
-                    {"lblCPU_MeterState", N("50")},
-                    {"lblCPU_Remain", N("-100")},
-                    {"lblCPU_BuyTime", N("65534")},
-                    {"lblCPU_TotalBuy", N("1400")},
-                    {"lblCPU_ThisBuy", N("200")},
-                    {"lblCPU_YingjiBuy", N("20")},
-                    {"lblCPU_YingjiThisBuy", N("10")},
-                    {"lblCPU_YingjiTime", N("2")},
-                    {"lblCPU_AL", N("10.50")},
-                    {"lblCPU_BuyLimit", N("999.50")},
-                    {"lblCPU_TouZhi", N("5")},
-                    {"lblCPU_zero", N("0")},
-                    {"lblCPU_ProTime", N("1")},
-                    {"lblCPU_ValTime", N("12")},
-                    {"lblCPU_LowBat", N("0112")}}},
-        DecodeCase{"CardBadCrc", DecodeCardParamsV13, Replace(Sealed(kCardV13), 57, 0x00), 3, {}}),
+    testing::Values(DecodeCase{"LiveValues",
+                               DecodeLiveV13,
+                               Sealed(std::string("17 03 20 ") + kLiveData),
+                               1,
+                               {{"lblCPU_psum", N("12345.5000")},
+                                {"lblCPU_sum", N("100.2500")},
+                                {"lblCPU_vm", N("35.25")},
+                                {"lblCPU_v0", N("1.50")},
+                                {"lblCPU_t", N("-5.5")},
+                                {"lblCPU_p", N("101.5")}}},
+                    DecodeCase{"LiveOfV12Length", DecodeLiveV13, Sealed(V12("81")), 2, {}},
+                    DecodeCase{"CardParameters",
+                               DecodeCardParamsV13,
+                               Sealed(kCardV13),
+                               1,
+                               {{"lblCPU_UserNo", N("2024001234")},
+                                {"lblCPU_MeterType", N("25")},
+                                {"lblCPU_MeterState", N("50")},
+                                {"lblCPU_Remain", N("-100")},
+                                {"lblCPU_BuyTime", N("65534")},
+                                {"lblCPU_TotalBuy", N("1400")},
+                                {"lblCPU_ThisBuy", N("200")},
+                                {"lblCPU_YingjiBuy", N("20")},
+                                {"lblCPU_YingjiThisBuy", N("10")},
+                                {"lblCPU_YingjiTime", N("2")},
+                                {"lblCPU_AL", N("10.50")},
+                                {"lblCPU_BuyLimit", N("999.50")},
+                                {"lblCPU_TouZhi", N("5")},
+                                {"lblCPU_zero", N("0")},
+                                {"lblCPU_ProTime", N("1")},
+                                {"lblCPU_ValTime", N("12")},
+                                {"lblCPU_LowBat", N("0112")}}},
+                    DecodeCase{
+                        "CardBadCrc", DecodeCardParamsV13, Replace(Sealed(kCardV13), 57, 0x00), 3, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     V20, ParamDecoders,
-    testing::Values(
-        DecodeCase{"LiveValuesAndAlarms",
-                   DecodeParamsV20,
-                   Sealed(V20("94 41")),
-                   1,
-                   {{"lblCorvex_time", N("2024-03-15 10:30:00")},
-                    {"lblCorvex_Sum", N("11876.5432")},
-                    {"lblCorvex_psum", N("12345.6789")},
-                    {"lblCorvex_v0", N("33.50")},
-                    {"lblCorvex_vm", N("35.25")},
-                    {"lblCorvex_t", N("-5.5")},
-                    {"lblCorvex_p", N("101.3")},
-                    {"lblCorvex_SumErr", N("0.5000")},
-                    {"lblCorvex_Pl", A("超限")},
-                    {"lblCorvex_Tl", N("正常")},
-                    {"lblCorvex_Pro", A("剪断")},
-                    {"lblCorvex_Mag", N("正常")},
-                    {"lblCorvex_BatEx", A("失电")},
-                    {"lblCorvex_ChgBat", N("正常")},
-                    {"lblCorvex_TErr", N("正常")},
-                    {"lblCorvex_PErr", A("故障")},
-                    {"lblCorvex_BatLow", N("正常")},
-                    {"lblCorvex_Vmh", A("超限")}}},
-        // Bits 5 and 0 of offset 43 and bits 5 and 4 of offset 44 belong to no label.
-        DecodeCase{"UnshownBitsChangeNothing", DecodeParamsV20, Sealed(V20("21 30")), 1,
-                   {{"lblCorvex_Pl", N("正常")}, {"lblCorvex_ChgBat", N("正常")}, {"lblCorvex_BatLow", N("正常")},
-                    {"lblCorvex_Ph", N("正常")}}},
-        DecodeCase{"MoneyLengthIsWrong", DecodeParamsV20, Sealed(Money("00 01 00 00")), 2, {}}),
+    testing::Values(DecodeCase{"LiveValuesAndAlarms",
+                               DecodeParamsV20,
+                               Sealed(V20("94 41")),
+                               1,
+                               {{"lblCorvex_time", N("2024-03-15 10:30:00")},
+                                {"lblCorvex_Sum", N("11876.5432")},
+                                {"lblCorvex_psum", N("12345.6789")},
+                                {"lblCorvex_v0", N("33.50")},
+                                {"lblCorvex_vm", N("35.25")},
+                                {"lblCorvex_t", N("-5.5")},
+                                {"lblCorvex_p", N("101.3")},
+                                {"lblCorvex_SumErr", N("0.5000")},
+                                {"lblCorvex_Pl", A("超限")},
+                                {"lblCorvex_Tl", N("正常")},
+                                {"lblCorvex_Pro", A("剪断")},
+                                {"lblCorvex_Mag", N("正常")},
+                                {"lblCorvex_BatEx", A("失电")},
+                                {"lblCorvex_ChgBat", N("正常")},
+                                {"lblCorvex_TErr", N("正常")},
+                                {"lblCorvex_PErr", A("故障")},
+                                {"lblCorvex_BatLow", N("正常")},
+                                {"lblCorvex_Vmh", A("超限")}}},
+                    // Bits 5 and 0 of offset 43 and bits 5 and 4 of offset 44 belong to no label.
+                    DecodeCase{"UnshownBitsChangeNothing",
+                               DecodeParamsV20,
+                               Sealed(V20("21 30")),
+                               1,
+                               {{"lblCorvex_Pl", N("正常")},
+                                {"lblCorvex_ChgBat", N("正常")},
+                                {"lblCorvex_BatLow", N("正常")},
+                                {"lblCorvex_Ph", N("正常")}}},
+                    DecodeCase{"MoneyLengthIsWrong", DecodeParamsV20, Sealed(Money("00 01 00 00")), 2, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -221,53 +245,71 @@ INSTANTIATE_TEST_SUITE_P(
                     {"lbl55_TSensor", A("异常")},
                     {"lbl55_clock", A("异常")},
                     {"lbl55_f", N("正常")}}},
-        DecodeCase{"Short28TakesFourByteVolume", DecodeParamsCustom, SummedCustom(Custom("10 00", kVolume32)), 1,
+        DecodeCase{"Short28TakesFourByteVolume",
+                   DecodeParamsCustom,
+                   SummedCustom(Custom("10 00", kVolume32)),
+                   1,
                    {{"lbl55_sum", N("1000.5000")}, {"lbl55_ExV", A("有")}, {"lbl55_cmd", N("响应")}}},
         DecodeCase{"Length29", DecodeParamsCustom, SummedCustom(Custom("00 00", "0A 7D 10 00 00")), 2, {}},
-        DecodeCase{"WrongSum", DecodeParamsCustom, Replace(SummedCustom(Custom("00 00", kVolume48)), 29, 0x00), 3,
+        DecodeCase{"WrongSum",
+                   DecodeParamsCustom,
+                   Replace(SummedCustom(Custom("00 00", kVolume48)), 29, 0x00),
+                   3,
                    {}},
         // The sum leaves out the start bytes, so it still matches.
-        DecodeCase{"StartByteAA", DecodeParamsCustom, Replace(SummedCustom(Custom("00 00", kVolume48)), 0, 0xAA), 4,
+        DecodeCase{"StartByteAA",
+                   DecodeParamsCustom,
+                   Replace(SummedCustom(Custom("00 00", kVolume48)), 0, 0xAA),
+                   4,
                    {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Money, ParamDecoders,
-    testing::Values(
-        DecodeCase{"ValveFault02AndAlarmWord",
-                   DecodeParamsMoney,
-                   Sealed(Money("00 02 04 41")),
-                   1,
-                   {{"lblICMoney_time", N("2024-03-15 10:30:00")},
-                    {"lblICMoney_sum", N("11876.5432")},
-                    {"lblICMoney_psum", N("12345.6789")},
-                    {"lblICMoney_v0", N("33.50")},
-                    {"lblICMoney_vm", N("35.25")},
-                    {"lblICMoney_t", N("-5.5")},
-                    {"lblICMoney_p", N("101.3")},
-                    {"lblICMoney_st", N("0002")},
-                    {"lblICMoney_alarm", N("0441")},
-                    {"lblICMoney_ValveSt", A("异常")},
-                    {"lblICMoney_vmh", A("超上限")},
-                    {"lblICMoney_PErr", A("异常")},
-                    {"lblICMoney_BatEx", A("失电")},
-                    {"lblICMoney_TErr", N("无")},
-                    {"lblICMoney_LJSBat", N("充足")},
-                    {"lblICMoney_ChgCardBat", N("无")}}},
-        DecodeCase{"ValveOpen01", DecodeParamsMoney, Sealed(Money("00 01 00 00")), 1,
-                   {{"lblICMoney_ValveSt", N("开阀")}, {"lblICMoney_st", N("0001")}}},
-        DecodeCase{"ValveClosedWithPurchaseAndOverdraftBits", DecodeParamsMoney, Sealed(Money("AB 14 80 88")), 1,
-                   {{"lblICMoney_ValveSt", N("关阀")},
-                    {"lblICMoney_BuySt", A("购气异常")},
-                    {"lblICMoney_Tz", A("有透支")},
-                    {"lblICMoney_st", N("AB14")},
-                    {"lblICMoney_alarm", N("8088")},
-                    {"lblICMoney_TErr", A("有")},
-                    {"lblICMoney_LJSBat", A("不足")},
-                    {"lblICMoney_ChgLJSBat", N("无")}}},
-        DecodeCase{"ValveState03IsAFault", DecodeParamsMoney, Sealed(Money("00 03 00 00")), 1,
-                   {{"lblICMoney_ValveSt", A("异常")}}},
-        DecodeCase{"BadCrc", DecodeParamsMoney, Replace(Sealed(Money("00 01 00 00")), 46, 0x12), 3, {}}),
+    testing::Values(DecodeCase{"ValveFault02AndAlarmWord",
+                               DecodeParamsMoney,
+                               Sealed(Money("00 02 04 41")),
+                               1,
+                               {{"lblICMoney_time", N("2024-03-15 10:30:00")},
+                                {"lblICMoney_sum", N("11876.5432")},
+                                {"lblICMoney_psum", N("12345.6789")},
+                                {"lblICMoney_v0", N("33.50")},
+                                {"lblICMoney_vm", N("35.25")},
+                                {"lblICMoney_t", N("-5.5")},
+                                {"lblICMoney_p", N("101.3")},
+                                {"lblICMoney_st", N("0002")},
+                                {"lblICMoney_alarm", N("0441")},
+                                {"lblICMoney_ValveSt", A("异常")},
+                                {"lblICMoney_vmh", A("超上限")},
+                                {"lblICMoney_PErr", A("异常")},
+                                {"lblICMoney_BatEx", A("失电")},
+                                {"lblICMoney_TErr", N("无")},
+                                {"lblICMoney_LJSBat", N("充足")},
+                                {"lblICMoney_ChgCardBat", N("无")}}},
+                    DecodeCase{"ValveOpen01",
+                               DecodeParamsMoney,
+                               Sealed(Money("00 01 00 00")),
+                               1,
+                               {{"lblICMoney_ValveSt", N("开阀")}, {"lblICMoney_st", N("0001")}}},
+                    DecodeCase{"ValveClosedWithPurchaseAndOverdraftBits",
+                               DecodeParamsMoney,
+                               Sealed(Money("AB 14 80 88")),
+                               1,
+                               {{"lblICMoney_ValveSt", N("关阀")},
+                                {"lblICMoney_BuySt", A("购气异常")},
+                                {"lblICMoney_Tz", A("有透支")},
+                                {"lblICMoney_st", N("AB14")},
+                                {"lblICMoney_alarm", N("8088")},
+                                {"lblICMoney_TErr", A("有")},
+                                {"lblICMoney_LJSBat", A("不足")},
+                                {"lblICMoney_ChgLJSBat", N("无")}}},
+                    DecodeCase{"ValveState03IsAFault",
+                               DecodeParamsMoney,
+                               Sealed(Money("00 03 00 00")),
+                               1,
+                               {{"lblICMoney_ValveSt", A("异常")}}},
+                    DecodeCase{
+                        "BadCrc", DecodeParamsMoney, Replace(Sealed(Money("00 01 00 00")), 46, 0x12), 3, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct DigitsCase {

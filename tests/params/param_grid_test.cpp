@@ -14,7 +14,8 @@ std::vector<std::string> Fields(std::initializer_list<const char*> captionsAndTy
 
 TEST(ParamGridFill, FiveParametersGiveThreeRowsOf126Pixels)
 {
-    const ParamGrid grid = FillParamGrid(Fields({"a", "FLT", "b", "LNG", "c", "DBL", "d", "BYTE", "e", "DT2"}));
+    const ParamGrid grid =
+        FillParamGrid(Fields({"a", "FLT", "b", "LNG", "c", "DBL", "d", "BYTE", "e", "DT2"}));
     ASSERT_EQ(grid.size(), 3u);
     EXPECT_EQ(grid[0], (ParamGridRow{"a", "0", "b", "0"}));
     EXPECT_EQ(grid[1], (ParamGridRow{"c", "0", "d", "0"}));
@@ -80,27 +81,51 @@ TEST_P(TypedParams, FillTheValueColumns)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TypedParams,
-    testing::Values(
-        TypedCase{"FltDigits3AndByte", Fields({"温度", "FLT", "地址", "BYTE"}), {3, 0}, "41 20 00 00 00 07", 1,
-                  {{"温度", "10.000", "地址", "7"}}},
-        TypedCase{"ClockDoubleAndPaddedLong",
-                  Fields({"时间", "DT2", "累积", "DBL", "天数", "LNG"}),
-                  {0, 2, 6},
-                  "24 03 15 10 30 00 40 C8 1C D6 E6 31 F8 A1 00 00 00 7B",
-                  1,
-                  {{"时间", "2024-03-15 10:30:00", "累积", "12345.68"}, {"天数", "000123", "", ""}}},
-        TypedCase{"S8AlwaysEightDigitsAndNegativeLongSignFirst", Fields({"字", "S8", "负", "LNG"}), {2, 6},
-                  "00 00 1A 2B FF FF FF FE", 1, {{"字", "00001A2B", "负", "-00002"}}},
-        TypedCase{"S16IsTextUpToNul", Fields({"表号", "S16", "位", "BIT"}), {0, 0},
-                  "51 4C 30 31 00 00 00 00 00 00 00 00 00 00 00 00 01 02", 1, {{"表号", "QL01", "位", "3"}}},
-        // An unknown type takes no bytes: the next parameter reads from the same place.
-        TypedCase{"UnknownTypeTakesNoBytes", Fields({"x", "WORD", "y", "BYTE"}), {0, 0}, "00 09", 1,
-                  {{"x", "0", "y", "9"}}},
-        // A parameter beyond the data keeps its "0" instead of reading past the reply.
-        TypedCase{"ParameterBeyondTheDataStays", Fields({"a", "BYTE", "b", "DBL"}), {0, 2}, "00 05 00 00", 1,
-                  {{"a", "5", "b", "0"}}},
-        TypedCase{"FltDigitsOutOfRangeAreClamped", Fields({"f", "FLT"}), {99}, "41 20 00 00", 1,
-                  {{"f", "10.000000000000000", "", ""}}}),
+    testing::Values(TypedCase{"FltDigits3AndByte",
+                              Fields({"温度", "FLT", "地址", "BYTE"}),
+                              {3, 0},
+                              "41 20 00 00 00 07",
+                              1,
+                              {{"温度", "10.000", "地址", "7"}}},
+                    TypedCase{
+                        "ClockDoubleAndPaddedLong",
+                        Fields({"时间", "DT2", "累积", "DBL", "天数", "LNG"}),
+                        {0, 2, 6},
+                        "24 03 15 10 30 00 40 C8 1C D6 E6 31 F8 A1 00 00 00 7B",
+                        1,
+                        {{"时间", "2024-03-15 10:30:00", "累积", "12345.68"}, {"天数", "000123", "", ""}}},
+                    TypedCase{"S8AlwaysEightDigitsAndNegativeLongSignFirst",
+                              Fields({"字", "S8", "负", "LNG"}),
+                              {2, 6},
+                              "00 00 1A 2B FF FF FF FE",
+                              1,
+                              {{"字", "00001A2B", "负", "-00002"}}},
+                    TypedCase{"S16IsTextUpToNul",
+                              Fields({"表号", "S16", "位", "BIT"}),
+                              {0, 0},
+                              "51 4C 30 31 00 00 00 00 00 00 00 00 00 00 00 00 01 02",
+                              1,
+                              {{"表号", "QL01", "位", "3"}}},
+                    // An unknown type takes no bytes: the next parameter reads from the same place.
+                    TypedCase{"UnknownTypeTakesNoBytes",
+                              Fields({"x", "WORD", "y", "BYTE"}),
+                              {0, 0},
+                              "00 09",
+                              1,
+                              {{"x", "0", "y", "9"}}},
+                    // A parameter beyond the data keeps its "0" instead of reading past the reply.
+                    TypedCase{"ParameterBeyondTheDataStays",
+                              Fields({"a", "BYTE", "b", "DBL"}),
+                              {0, 2},
+                              "00 05 00 00",
+                              1,
+                              {{"a", "5", "b", "0"}}},
+                    TypedCase{"FltDigitsOutOfRangeAreClamped",
+                              Fields({"f", "FLT"}),
+                              {99},
+                              "41 20 00 00",
+                              1,
+                              {{"f", "10.000000000000000", "", ""}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TypedParamsRejects, WrongLengthAndCrc)

@@ -31,14 +31,17 @@ struct Rig {
     ParamReader reader;
 };
 
-std::string Value(const ParamReader& reader, const char* name) { return reader.Values().at(name).text; }
+std::string Value(const ParamReader& reader, const char* name)
+{
+    return reader.Values().at(name).text;
+}
 
 struct ReadCase {
     const char* name;
     int deviceType;
     std::vector<const char*> requests; // without the CRC (device type 3: complete)
     const char* banner;
-    const char* label;                 // a value label and the text the live values give it
+    const char* label; // a value label and the text the live values give it
     const char* text;
 };
 
@@ -51,7 +54,8 @@ TEST_P(ParamReads, SendTheirFramesAndDecodeTheMeterAnswer)
     EXPECT_EQ(rig.reader.ReadParams(c.deviceType), 1);
     ASSERT_EQ(rig.link.Requests().size(), c.requests.size());
     for (size_t i = 0; i < c.requests.size(); ++i) {
-        const Bytes expected = c.deviceType == 3 ? HexBytes(c.requests[i]) : AppendCrc(HexBytes(c.requests[i]));
+        const Bytes expected =
+            c.deviceType == 3 ? HexBytes(c.requests[i]) : AppendCrc(HexBytes(c.requests[i]));
         EXPECT_EQ(rig.link.Requests()[i], expected) << i;
     }
     ASSERT_FALSE(rig.log.Lines().empty());
@@ -61,17 +65,36 @@ TEST_P(ParamReads, SendTheirFramesAndDecodeTheMeterAnswer)
 
 INSTANTIATE_TEST_SUITE_P(
     Types, ParamReads,
-    testing::Values(
-        ReadCase{"V12", 1, {"17 03 00 00 00 13"}, "=================智能体积修正仪(ModBus V1.2)=================",
-                 "lblV18_Vm", "35.25"},
-        ReadCase{"V13TwoRequests", 2, {"17 03 00 00 00 10", "17 03 01 06 00 1B"},
-                 "=================IC卡燃气流量计(ModBus V1.3)=================", "lblCPU_LowBat", "0003"},
-        ReadCase{"V20", 6, {"17 03 00 0A 00 19"}, "=================Corvex智能体积修正仪=================",
-                 "lblCorvex_time", "2024-03-15 10:30:00"},
-        ReadCase{"Custom", 3, {"55 55 17 02 00 19"},
-                 "=================Tamber智能流量计(自定义协议)=================", "lbl55_sum", "11876.5432"},
-        ReadCase{"Money", 7, {"17 03 00 0A 00 15"}, "=================金额版IC卡燃气流量计=================",
-                 "lblICMoney_ValveSt", "开阀"}),
+    testing::Values(ReadCase{"V12",
+                             1,
+                             {"17 03 00 00 00 13"},
+                             "=================智能体积修正仪(ModBus V1.2)=================",
+                             "lblV18_Vm",
+                             "35.25"},
+                    ReadCase{"V13TwoRequests",
+                             2,
+                             {"17 03 00 00 00 10", "17 03 01 06 00 1B"},
+                             "=================IC卡燃气流量计(ModBus V1.3)=================",
+                             "lblCPU_LowBat",
+                             "0003"},
+                    ReadCase{"V20",
+                             6,
+                             {"17 03 00 0A 00 19"},
+                             "=================Corvex智能体积修正仪=================",
+                             "lblCorvex_time",
+                             "2024-03-15 10:30:00"},
+                    ReadCase{"Custom",
+                             3,
+                             {"55 55 17 02 00 19"},
+                             "=================Tamber智能流量计(自定义协议)=================",
+                             "lbl55_sum",
+                             "11876.5432"},
+                    ReadCase{"Money",
+                             7,
+                             {"17 03 00 0A 00 15"},
+                             "=================金额版IC卡燃气流量计=================",
+                             "lblICMoney_ValveSt",
+                             "开阀"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ParamReads, TypedReadsTheLayoutBlockAfter2100Ms)
@@ -81,10 +104,10 @@ TEST(ParamReads, TypedReadsTheLayoutBlockAfter2100Ms)
     layout[0] = 38;
     layout[1] = 0x0FA1;
     layout[2 + 12] = 6; // running days, LNG
-    std::vector<std::string> fields = {"表号", "S16", "时间", "DT2", "标况", "DBL", "工况", "DBL",
-                                       "q1",   "FLT", "q2",   "FLT", "t",    "FLT", "p",    "FLT",
-                                       "z",    "FLT", "k",    "FLT", "b",    "FLT", "报警", "S8",
-                                       "天数", "LNG", "地址", "BYTE"};
+    std::vector<std::string> fields = {"表号", "S16",  "时间", "DT2",  "标况", "DBL",  "工况",
+                                       "DBL",  "q1",   "FLT",  "q2",   "FLT",  "t",    "FLT",
+                                       "p",    "FLT",  "z",    "FLT",  "k",    "FLT",  "b",
+                                       "FLT",  "报警", "S8",   "天数", "LNG",  "地址", "BYTE"};
     rig.reader.SetParamLayout(fields, layout);
     rig.reader.FillParamGrid();
     const int64_t start = rig.clock.NowMs();

@@ -64,8 +64,9 @@ TEST_P(EchoRemovalTest, RemovesTheEchoOrVoidsTheReply)
 INSTANTIATE_TEST_SUITE_P(
     Lines, EchoRemovalTest,
     testing::Values(EchoCase{"EchoEqualToTheRequest", true, kRequest, true, ""},
-                    EchoCase{"EchoWithAByteChanged", true, HexBytes("17 65 C2 09 0D 00 00 00 00 00 00 00 04 01"),
-                             false, "【回显错误】17 65 C2 09 0D 00 00 00 00 00 00 00 04 01"},
+                    EchoCase{"EchoWithAByteChanged", true,
+                             HexBytes("17 65 C2 09 0D 00 00 00 00 00 00 00 04 01"), false,
+                             "【回显错误】17 65 C2 09 0D 00 00 00 00 00 00 00 04 01"},
                     // The reply is taken for the echo, and is too short for one.
                     EchoCase{"NoEchoAtAll", false, {}, false, "【回显错误】17 65 04 01 02 03 04 AA BB"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -389,8 +389,8 @@ TEST(PortListTest, StableNamesAndDetailsLines)
     ASSERT_EQ(links.size(), 2);
     EXPECT_EQ(PortDetailsLine(links[0]).toStdString(),
               stable.toStdString() + "\tFT232R USB UART\tFTDI\tA10K3XYZ\t0403:6001");
-    EXPECT_EQ(PortDetailsLine(links[1]).toStdString(), folder.filePath("by-id/usb-unknown-if00").toStdString() +
-                                                           "\t\t\t\t");
+    EXPECT_EQ(PortDetailsLine(links[1]).toStdString(),
+              folder.filePath("by-id/usb-unknown-if00").toStdString() + "\t\t\t\t");
     EXPECT_TRUE(StablePortNames({adapter}, folder.filePath("none")).isEmpty());
 }
 

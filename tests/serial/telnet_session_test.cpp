@@ -49,26 +49,29 @@ TEST_P(TelnetReceiveTest, SplitsDataFromCommandsInOneReadOrByteByByte)
         } else {
             session.Receive(received, data, answer);
         }
-        EXPECT_EQ(BytesToHexSpaced(data), BytesToHexSpaced(HexBytes(c.data))) << "byte by byte: " << byteByByte;
-        EXPECT_EQ(BytesToHexSpaced(answer), BytesToHexSpaced(HexBytes(c.answer))) << "byte by byte: " << byteByByte;
+        EXPECT_EQ(BytesToHexSpaced(data), BytesToHexSpaced(HexBytes(c.data)))
+            << "byte by byte: " << byteByByte;
+        EXPECT_EQ(BytesToHexSpaced(answer), BytesToHexSpaced(HexBytes(c.answer)))
+            << "byte by byte: " << byteByByte;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Server, TelnetReceiveTest,
-    testing::Values(
-        ReceiveCase{"DoubledIacIsOneDataByte", "01 FF FF 02 FF FF", "01 FF 02 FF", ""},
-        // Answers to our own requests must not be answered again.
-        ReceiveCase{"AgreementToOurRequestsNeedsNoAnswer", "FF FD 2C FF FD 00 FF FB 00 FF FD 03 FF FB 03 05", "05",
-                    ""},
-        ReceiveCase{"OtherOptionsAreRefused", "FF FB 01 06 FF FD 18", "06", "FF FE 01 FF FC 18"},
-        ReceiveCase{"RequestForAnOptionAlreadyOnIsNotAnswered", "FF FD 2C FF FD 2C", "", ""},
-        ReceiveCase{"WithdrawnBinaryModeIsAcknowledged", "FF FB 00 FF FC 00", "", "FF FE 00"},
-        // Line-state and modem-state notifications, flow-control suspend, NOP, go-ahead.
-        ReceiveCase{"NotificationsAndOneByteCommandsAreDropped",
-                    "09 FF FA 2C 6A 60 FF F0 FF FA 2C 6B 30 FF F0 FF FA 2C 6C FF F0 FF F1 0A FF F9 0B", "09 0A 0B",
-                    ""},
-        ReceiveCase{"ByteSequenceLikeAnEndInsideSubnegotiationIsNoEnd", "FF FA 2C 6A FF FF F0 FF F0 0C", "0C", ""}),
+    testing::Values(ReceiveCase{"DoubledIacIsOneDataByte", "01 FF FF 02 FF FF", "01 FF 02 FF", ""},
+                    // Answers to our own requests must not be answered again.
+                    ReceiveCase{"AgreementToOurRequestsNeedsNoAnswer",
+                                "FF FD 2C FF FD 00 FF FB 00 FF FD 03 FF FB 03 05", "05", ""},
+                    ReceiveCase{"OtherOptionsAreRefused", "FF FB 01 06 FF FD 18", "06", "FF FE 01 FF FC 18"},
+                    ReceiveCase{"RequestForAnOptionAlreadyOnIsNotAnswered", "FF FD 2C FF FD 2C", "", ""},
+                    ReceiveCase{"WithdrawnBinaryModeIsAcknowledged", "FF FB 00 FF FC 00", "", "FF FE 00"},
+                    // Line-state and modem-state notifications, flow-control suspend, NOP, go-ahead.
+                    ReceiveCase{
+                        "NotificationsAndOneByteCommandsAreDropped",
+                        "09 FF FA 2C 6A 60 FF F0 FF FA 2C 6B 30 FF F0 FF FA 2C 6C FF F0 FF F1 0A FF F9 0B",
+                        "09 0A 0B", ""},
+                    ReceiveCase{"ByteSequenceLikeAnEndInsideSubnegotiationIsNoEnd",
+                                "FF FA 2C 6A FF FF F0 FF F0 0C", "0C", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TelnetSession, KnowsWhetherTheServerTookPortControlAndTheLine)

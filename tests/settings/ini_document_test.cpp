@@ -27,8 +27,8 @@ TEST(IniDocumentTest, FirstSectionAndFirstKeyWin)
 
 TEST(IniDocumentTest, CommentsStrayLinesAndEmptyKeysAreIgnored)
 {
-    const IniDocument document = IniDocument::Parse(
-        "addr=1\n; addr=2\n[address]\n;addr=3\n# addr=4\nno equals sign\n=5\naddr=6=7\n[Config\nFile=a.xls\n");
+    const IniDocument document = IniDocument::Parse("addr=1\n; addr=2\n[address]\n;addr=3\n# addr=4\nno "
+                                                    "equals sign\n=5\naddr=6=7\n[Config\nFile=a.xls\n");
     EXPECT_EQ(document.Value("address", "addr"), "6=7");
     EXPECT_EQ(document.Value("address", ""), std::nullopt);
     // An unclosed bracket still names a section, as the profile functions read it.
@@ -108,16 +108,16 @@ TEST_P(IniIntegerTest, ParsesOrRefuses)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, IniIntegerTest,
-    ::testing::Values(IntegerRow{"Decimal", "23", 23}, IntegerRow{"Blanks", " 7 ", 7},
-                      IntegerRow{"Negative", "-3", -3}, IntegerRow{"Plus", "+4", 4},
-                      IntegerRow{"HexC", "0x1F", 31}, IntegerRow{"HexDollar", "$10", 16},
-                      IntegerRow{"Smallest", "-2147483648", std::numeric_limits<int>::min()},
-                      IntegerRow{"Largest", "2147483647", std::numeric_limits<int>::max()},
-                      IntegerRow{"TooLarge", "2147483648", std::nullopt},
-                      IntegerRow{"FarTooLarge", "99999999999999999999", std::nullopt},
-                      IntegerRow{"Letters", "abc", std::nullopt}, IntegerRow{"TrailingLetter", "7a", std::nullopt},
-                      IntegerRow{"Empty", "", std::nullopt}, IntegerRow{"SignOnly", "-", std::nullopt},
-                      IntegerRow{"HexPrefixOnly", "0x", std::nullopt}, IntegerRow{"Fraction", "1.5", std::nullopt}),
+    ::testing::Values(
+        IntegerRow{"Decimal", "23", 23}, IntegerRow{"Blanks", " 7 ", 7}, IntegerRow{"Negative", "-3", -3},
+        IntegerRow{"Plus", "+4", 4}, IntegerRow{"HexC", "0x1F", 31}, IntegerRow{"HexDollar", "$10", 16},
+        IntegerRow{"Smallest", "-2147483648", std::numeric_limits<int>::min()},
+        IntegerRow{"Largest", "2147483647", std::numeric_limits<int>::max()},
+        IntegerRow{"TooLarge", "2147483648", std::nullopt},
+        IntegerRow{"FarTooLarge", "99999999999999999999", std::nullopt},
+        IntegerRow{"Letters", "abc", std::nullopt}, IntegerRow{"TrailingLetter", "7a", std::nullopt},
+        IntegerRow{"Empty", "", std::nullopt}, IntegerRow{"SignOnly", "-", std::nullopt},
+        IntegerRow{"HexPrefixOnly", "0x", std::nullopt}, IntegerRow{"Fraction", "1.5", std::nullopt}),
     [](const ::testing::TestParamInfo<IntegerRow>& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -57,7 +57,8 @@ protected:
 
     SettingsFile Settings() const
     {
-        return SettingsFile(QString::fromStdString(FProgram.string()), QString::fromStdString(FUser.string()));
+        return SettingsFile(QString::fromStdString(FProgram.string()),
+                            QString::fromStdString(FUser.string()));
     }
     fs::path ProgramFile() const { return FProgram / "QL_EVC.ini"; }
     fs::path UserFile() const { return FUser / "QL_EVC.ini"; }
@@ -148,15 +149,16 @@ TEST_P(GarbledSettingsTest, BadValuesGiveDefaults)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, GarbledSettingsTest,
-    ::testing::Values(
-        GarbledRow{"Letters", "[Port]\nBaudRate=abc\nDataBits=eight\nStopBits=one\nParity=odd\n"
-                              "[address]\naddr=x23\n[Timer]\nSec=5s\n"},
-        GarbledRow{"OutOfRange", "[Port]\nBaudRate=16\nDataBits=4\nStopBits=3\nParity=5\n"
-                                 "[address]\naddr=248\n"},
-        GarbledRow{"Negative", "[Port]\nBaudRate=-1\nDataBits=-1\nStopBits=-1\nParity=-1\n[address]\naddr=0\n"},
-        GarbledRow{"Empty", "[Port]\nBaudRate=\nDataBits=\n[address]\naddr=\n[Timer]\nSec=\n"},
-        GarbledRow{"Overflow", "[Port]\nBaudRate=4294967303\n[address]\naddr=99999999999999\n"},
-        GarbledRow{"Binary", "\x01\xFF\xFE[\x80\x81=\x00\x00garbage\n]]]==\n\xE4\xB8"}),
+    ::testing::Values(GarbledRow{"Letters", "[Port]\nBaudRate=abc\nDataBits=eight\nStopBits=one\nParity=odd\n"
+                                            "[address]\naddr=x23\n[Timer]\nSec=5s\n"},
+                      GarbledRow{"OutOfRange", "[Port]\nBaudRate=16\nDataBits=4\nStopBits=3\nParity=5\n"
+                                               "[address]\naddr=248\n"},
+                      GarbledRow{
+                          "Negative",
+                          "[Port]\nBaudRate=-1\nDataBits=-1\nStopBits=-1\nParity=-1\n[address]\naddr=0\n"},
+                      GarbledRow{"Empty", "[Port]\nBaudRate=\nDataBits=\n[address]\naddr=\n[Timer]\nSec=\n"},
+                      GarbledRow{"Overflow", "[Port]\nBaudRate=4294967303\n[address]\naddr=99999999999999\n"},
+                      GarbledRow{"Binary", "\x01\xFF\xFE[\x80\x81=\x00\x00garbage\n]]]==\n\xE4\xB8"}),
     [](const ::testing::TestParamInfo<GarbledRow>& info) { return std::string(info.param.Name); });
 
 TEST_F(SettingsFileTest, OrdinalsAreStoredAsSuch)

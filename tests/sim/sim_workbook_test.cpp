@@ -42,8 +42,8 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
     const ProtocolLoadResult sheet = LoadProtocolSection(kind, read.cells.Reader());
     ASSERT_TRUE(sheet.Ok()) << sheet.error;
     const size_t section = static_cast<size_t>(kind - kFirstTypedKind);
-    const Bytes base =
-        BaseRequestOfKind(kind, kAddress, {sheet.sheet.recordStart[section], sheet.sheet.recordLength[section]});
+    const Bytes base = BaseRequestOfKind(
+        kind, kAddress, {sheet.sheet.recordStart[section], sheet.sheet.recordLength[section]});
     const DecodeContext context{0, &sheet.sheet.fieldTypes, &sheet.sheet.fieldDigits};
 
     SimMeter meter(config);

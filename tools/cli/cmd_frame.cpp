@@ -1,9 +1,9 @@
 // `frame`: the request frame of one block of a record kind, as the log shows it.
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "cli_args.h"
 #include "cli_command.h"
 #include "cli_records.h"
+#include "decoding/kind_table.h"
 #include "protocol/request_frames.h"
 
 #include <cstdio>

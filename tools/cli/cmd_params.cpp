@@ -94,8 +94,7 @@ int RunParams(const std::vector<std::string>& args)
 }
 
 const CliCommand kParamsCommand{
-    "params",
-    "read the live values, status words and parameters of a device type",
+    "params", "read the live values, status words and parameters of a device type",
     "usage: ql-rs485-cli params --port PATH --type T [--addr A] [--workbook FILE] [LINE]\n"
     "\n"
     "Reads the parameter window's values of device type T (1, 2, 3, 5, 6 or 7; 0 finds the\n"

@@ -10,9 +10,9 @@
 // --meter puts one more meter on the line; every meter answers only its own
 // address, and the other options apply to all of them.
 
+#include "ql_version.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_workbook.h"
-#include "ql_version.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -403,7 +403,8 @@ int ListenTcp(int& port)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<uint16_t>(port));
     socklen_t length = sizeof address;
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 4) != 0 ||
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, 4) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         close(listener);
         return -1;
@@ -487,7 +488,8 @@ int main(int argc, char** argv)
         int port = options.tcpPort;
         const int listener = ListenTcp(port);
         if (listener < 0) {
-            std::fprintf(stderr, "cannot listen on 127.0.0.1:%d: %s\n", options.tcpPort, std::strerror(errno));
+            std::fprintf(stderr, "cannot listen on 127.0.0.1:%d: %s\n", options.tcpPort,
+                         std::strerror(errno));
             return 1;
         }
         std::printf("TCP 127.0.0.1:%d\n", port);

@@ -12,10 +12,9 @@
 namespace {
 
 // Fault names without a number, and those that take one after "=".
-const std::array<const char*, 10> kPlainFaults = {"silence",       "bad-crc",        "wrong-length",
-                                                  "split",         "garbage-before", "garbage-after",
-                                                  "other-address", "endless",        "oversize",
-                                                  "alarm"};
+const std::array<const char*, 10> kPlainFaults = {
+    "silence",       "bad-crc",       "wrong-length", "split",    "garbage-before",
+    "garbage-after", "other-address", "endless",      "oversize", "alarm"};
 const std::array<const char*, 3> kNumberFaults = {"split", "close-after", "slow"};
 
 // Replies just over the limit a reply collection accepts.

@@ -29,13 +29,19 @@ Bytes ModbusReply(const SimConfig& config, const Bytes& data)
     return SealModbus(std::move(reply));
 }
 
-int FromBcd(uint8_t value) { return (value >> 4) * 10 + (value & 0x0F); }
+int FromBcd(uint8_t value)
+{
+    return (value >> 4) * 10 + (value & 0x0F);
+}
 
 // A small periodic wobble, one step per answer, so values move but stay near
 // where the operator set them.
 constexpr std::array<int, 8> kWobble = {0, 1, 2, 1, 0, -1, -2, -1};
 
-int WobbleAt(int64_t seconds) { return kWobble[static_cast<size_t>(seconds / kSimParamStepSeconds % 8)]; }
+int WobbleAt(int64_t seconds)
+{
+    return kWobble[static_cast<size_t>(seconds / kSimParamStepSeconds % 8)];
+}
 
 constexpr const char* kSerialNumber = "QL2024000123";
 constexpr double kMeterFactor = 1000.0;
