@@ -25,6 +25,7 @@ TBackupFrm::TBackupFrm(QWidget* parent) : QDialog(parent)
     pbBlocks->setFormat(QStringLiteral("%v / %m"));
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setWordWrap(true); // a long save path must not widen the window
     btnCancel = new QPushButton(QStringLiteral("取消"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     connect(btnCancel, &QPushButton::clicked, this, &TBackupFrm::reject);
@@ -60,6 +61,8 @@ void TBackupFrm::ShowProgress(const ArchiveProgress& progress)
 void TBackupFrm::ShowEnd(const QString& status)
 {
     FEnded = true;
+    // The kind line named what was being read; the end status now says how it went.
+    lblKind->clear();
     pbKinds->setValue(pbKinds->maximum());
     lblStatus->setText(status);
     btnCancel->setText(QStringLiteral("完成"));
