@@ -42,3 +42,15 @@ execute_process(COMMAND ${PREFIX}/bin/ql-rs485-cli frame --kind 51 --block 1
 if(NOT status EQUAL 0 OR NOT frame MATCHES "^17 03 ")
     message(FATAL_ERROR "installed ql-rs485-cli did not find its workbook: ${status} ${frame} ${error}")
 endif()
+
+# The window program started from the installed tree keeps its settings in the
+# per-user folder and must still find the shared workbook; when it does not, it
+# names the workbook on stderr and waits at its warning until the timeout.
+set(home ${PREFIX}/home)
+file(MAKE_DIRECTORY ${home})
+execute_process(COMMAND ${CMAKE_COMMAND} -E env HOME=${home} XDG_CONFIG_HOME=${home}/.config
+                        QT_QPA_PLATFORM=offscreen ${PREFIX}/bin/ql-rs485
+                WORKING_DIRECTORY ${home} TIMEOUT 4 OUTPUT_QUIET ERROR_VARIABLE error)
+if(error MATCHES "Excel/")
+    message(FATAL_ERROR "installed ql-rs485 did not find its workbook: ${error}")
+endif()

@@ -3,11 +3,20 @@
 #include "catalogue/catalogue.h"
 #include "settings/install_layout.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName)
 {
-    return ProgramDataFile(programFolder, QString::fromLatin1(kProtocolWorkbookFolder) + '/' + fileName);
+    const QString relative = QString::fromLatin1(kProtocolWorkbookFolder) + '/' + fileName;
+    const QString found = ProgramDataFile(programFolder, relative);
+    if (QFileInfo::exists(found) || !QCoreApplication::instance())
+        return found;
+    // An installed program keeps its settings in the per-user folder, which then
+    // stands in for the program folder; the shipped workbook stays with the program.
+    const QString shipped = ProgramDataFile(QCoreApplication::applicationDirPath(), relative);
+    return QFileInfo::exists(shipped) ? shipped : found;
 }
 
 ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QString& fileName)

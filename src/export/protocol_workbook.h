@@ -22,7 +22,8 @@ struct ProtocolWorkbook {
 };
 
 // Path of the workbook named `fileName` (the settings' template name) in the Excel/
-// subfolder of `programFolder`, or of the installed data folder when only that has it.
+// subfolder of `programFolder`, or of the installed data folder when only that has it;
+// failing both, the one beside (or installed with) the running executable.
 QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName);
 
 ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QString& fileName);
