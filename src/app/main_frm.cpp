@@ -696,6 +696,16 @@ PortGuard::Lease TMainFrm::ClaimPort()
     return lease;
 }
 
+PortGuard::Lease TMainFrm::ClaimOpenPort()
+{
+    PortGuard::Lease lease = ClaimPort();
+    if (lease && !FPort.Connected()) {
+        Inform(QString::fromUtf8(kPortClosedText));
+        return {};
+    }
+    return lease;
+}
+
 void TMainFrm::SetPortStatus(const QString& text)
 {
     FStatusPanels[0]->setText(text);
@@ -909,13 +919,9 @@ void TMainFrm::RecordMenuClick(QAction* item)
     const RecordMenuItem* menuItem = item ? FindRecordMenuItem(item->objectName().toStdString()) : nullptr;
     if (!menuItem)
         return;
-    PortGuard::Lease lease = ClaimPort();
+    PortGuard::Lease lease = ClaimOpenPort();
     if (!lease)
         return;
-    if (!FPort.Connected()) {
-        Inform(QString::fromUtf8(kPortClosedText));
-        return;
-    }
     TreeView1->collapseAll();
     WaitCursor cursor;
     item->setEnabled(false);
@@ -948,13 +954,9 @@ void TMainFrm::acSendExecute()
 {
     int deviceType = 0;
     {
-        const PortGuard::Lease lease = ClaimPort();
+        const PortGuard::Lease lease = ClaimOpenPort();
         if (!lease)
             return;
-        if (!FPort.Connected()) {
-            Inform(QString::fromUtf8(kPortClosedText));
-            return;
-        }
         WaitCursor cursor;
         TreeView1->collapseAll();
         try {

@@ -199,6 +199,8 @@ private:
     // The port for an operator action; empty, with the operator told why, when
     // another exchange is using it.
     PortGuard::Lease ClaimPort();
+    // As ClaimPort, and an empty lease with "串口未打开…" shown when the port is closed.
+    PortGuard::Lease ClaimOpenPort();
     void SetPortStatus(const QString& text);
     void ShowAddress();
 

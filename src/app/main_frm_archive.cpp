@@ -59,13 +59,9 @@ bool TMainFrm::FastReading() const
 
 void TMainFrm::acBackupExecute()
 {
-    PortGuard::Lease lease = ClaimPort();
+    PortGuard::Lease lease = ClaimOpenPort();
     if (!lease)
         return;
-    if (!FPort.Connected()) {
-        Inform(QString::fromUtf8(kPortClosedText));
-        return;
-    }
 
     const bool fast = FastReading();
     const PortSettings line = FPort.LineSettings();
@@ -156,13 +152,9 @@ void TMainFrm::acSearchExecute()
 {
     TSearchFrm dialog(this);
     dialog.OnSearch = [this, &dialog] {
-        const PortGuard::Lease lease = ClaimPort();
+        const PortGuard::Lease lease = ClaimOpenPort();
         if (!lease)
             return;
-        if (!FPort.Connected()) {
-            Inform(QString::fromUtf8(kPortClosedText));
-            return;
-        }
         const PortSettings line = FPort.LineSettings();
         const ScanOptions options{kScanResponseTimeoutMs, BaudOf(line), BitsPerCharacterOf(line)};
         ScanHandlers handlers;
