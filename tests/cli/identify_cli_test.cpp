@@ -1,5 +1,6 @@
 // `ql-rs485-cli identify` over a pseudo-terminal.
 #include "cli_process.h"
+#include "support/unprivileged.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -78,12 +79,24 @@ TEST(IdentifyCli, RefusedPortNamesTheGroupThatOwnsIt)
     ASSERT_EQ(chown(path.constData(), 0, dialout->gr_gid), 0);
     ASSERT_EQ(chmod(path.constData(), 0660), 0);
 
+    // The checkout may lie in a folder only root can enter (a private home, a
+    // 0700 temporary folder): run a copy from the temporary folder instead.
+    const QString program = dir.filePath("ql-rs485-cli");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QL_BIN_DIR "/ql-rs485-cli"), program));
+    ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                   QFile::ReadOther | QFile::ExeOther));
+    const QByteArray programPath = QFile::encodeName(program);
+    if (RunUnprivileged([&] { return access(programPath.constData(), X_OK) == 0 ? 0 : 1; }) != 0)
+        GTEST_SKIP() << "the user nobody cannot reach " << programPath.constData()
+                     << " (a temporary folder inside a private one?)";
+
     QProcess process;
     process.setChildProcessModifier([] {
         if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
             _exit(99);
     });
-    process.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-cli"), {"identify", "--port", device});
+    process.start(program, {"identify", "--port", device});
+    ASSERT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
     ASSERT_TRUE(process.waitForFinished(60000));
     const std::string err = process.readAllStandardError().toStdString();
     EXPECT_EQ(process.exitCode(), 2) << err;
