@@ -1,5 +1,7 @@
 #include "export/record_export.h"
 
+#include "export/file_name_bytes.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -165,8 +167,8 @@ ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedN
         exists ? QFile::permissions(target)
                : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
     std::error_code failure;
-    std::filesystem::rename(QFile::encodeName(temporaryName).toStdString(),
-                            QFile::encodeName(targetInfo.absoluteFilePath()).toStdString(), failure);
+    std::filesystem::rename(FileSystemPath(FileNameBytes(temporaryName)),
+                            FileSystemPath(FileNameBytes(targetInfo.absoluteFilePath())), failure);
     if (failure) {
         QFile::remove(temporaryName);
         outcome.messages.push_back(exists ? ExportMessage{kCannotReplace, kHintCaption, false}

@@ -27,7 +27,7 @@ int SystemErrorOrNone()
 
 // Serial devices on Linux belong to a group (usually dialout) whose members may
 // open them; a refused opening says which group the user is missing.
-std::string OpenErrorMessage(int systemError, const QString& port)
+std::string OpenErrorMessage(int systemError, [[maybe_unused]] const QString& port)
 {
     std::string message = ComErrorMessage(kComErrOpen, systemError);
 #ifdef __linux__

@@ -11,8 +11,10 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -180,6 +182,8 @@ TEST_F(SettingsFileTest, GbkFileFromAnOlderProgramIsConverted)
     EXPECT_EQ(Settings().ReadTemplateFile(), QStringLiteral("参数.xls"));
 }
 
+#ifndef _WIN32
+// Permission bits and an unprivileged child process are POSIX only.
 TEST_F(SettingsFileTest, UnwritableProgramFolderFallsBackToUserFolder)
 {
     WriteFile(ProgramFile(), "[Config]\r\nFile=Quosta.xls\r\n");
@@ -230,6 +234,8 @@ TEST_F(SettingsFileTest, ReadOnlySettingsFileIsNotReplaced)
     EXPECT_EQ(ReadFile(ProgramFile()), "[address]\r\naddr=12\r\n");
     EXPECT_EQ(Settings().ReadAddress(), 30);
 }
+
+#endif
 
 TEST_F(SettingsFileTest, NowhereToWriteIsReportedAsFailed)
 {
