@@ -148,15 +148,18 @@ ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedN
 
     // The new workbook is written completely beside the target first, so a failed save
     // never costs the file that was there.
-    QTemporaryFile temporary(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
-                             QStringLiteral(".XXXXXX"));
-    temporary.setAutoRemove(false);
-    if (!temporary.open()) {
-        outcome.messages.push_back({kSaveFailed, kWarningCaption, true});
-        return outcome;
+    QString temporaryName;
+    {
+        // Gone before the rename: Windows refuses to move a file a QTemporaryFile still holds.
+        QTemporaryFile temporary(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
+                                 QStringLiteral(".XXXXXX"));
+        temporary.setAutoRemove(false);
+        if (!temporary.open()) {
+            outcome.messages.push_back({kSaveFailed, kWarningCaption, true});
+            return outcome;
+        }
+        temporaryName = temporary.fileName();
     }
-    const QString temporaryName = temporary.fileName();
-    temporary.close();
     QString error;
     if (!writer.Write(temporaryName, error)) {
         QFile::remove(temporaryName);

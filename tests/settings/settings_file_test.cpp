@@ -3,6 +3,7 @@
 // when the program folder cannot be written.
 #include "settings/settings_file.h"
 
+#include "support/temporary_folder.h"
 #include "support/unprivileged.h"
 
 #include <gtest/gtest.h>
@@ -38,9 +39,8 @@ class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/ql-settings-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        FRoot = pattern;
+        FRoot = MakeTemporaryFolder("ql-settings-test");
+        ASSERT_FALSE(FRoot.empty());
         // Open to everyone so the unprivileged child can create the user folder.
         fs::permissions(FRoot, fs::perms::all);
         FProgram = FRoot / "bin";
