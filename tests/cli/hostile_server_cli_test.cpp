@@ -270,7 +270,7 @@ TEST(HostileServer, ResetRightAfterConnectingIsALostConnection)
         const linger reset{1, 0};
         ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     });
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < 5; ++run) {
         const CliResult r = RunCli({"read", "--port", server.Name("tcp"), "--kind", "612", "--to", "1"});
         EXPECT_EQ(r.exitCode, 1) << r.err;
         EXPECT_NE(r.err.find("port error: "), std::string::npos) << r.err;

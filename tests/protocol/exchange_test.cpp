@@ -47,7 +47,8 @@ TEST_P(CollectReplyTest, KeepsWholeRepliesWithinLimitAndWaitsTheStatedTime)
         EXPECT_EQ(log.Lines()[1], "【接收】" + BytesToHexSpaced(reply));
     }
     if (discarded) {
-        EXPECT_EQ(log.Lines()[1], "【丢弃】" + std::to_string(c.waitingAfter) + "字节（超过500字节，不是应答）");
+        EXPECT_EQ(log.Lines()[1],
+                  "【丢弃】" + std::to_string(c.waitingAfter) + "字节（超过500字节，不是应答）");
     }
 }
 
