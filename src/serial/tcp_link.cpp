@@ -41,7 +41,6 @@ void TcpLink::Open()
     FPendingLoss.reset();
     FLossQueued = false;
     FData.clear();
-    FDroppedBytes = 0;
     FSocket.abort();
     FSocketConnected = false;
     FSocket.connectToHost(FHost, FPortNumber);
@@ -58,7 +57,7 @@ void TcpLink::Open()
             throw Failure(kComErrRead, QStringLiteral("the server closed the connection"));
         }
         const QString reason =
-            FSocket.error() == QAbstractSocket::SocketTimeoutError
+            error == QAbstractSocket::SocketTimeoutError
                 ? QStringLiteral("no answer from the server within %1 s").arg(kConnectTimeoutMs / 1000)
                 : FSocket.errorString();
         FSocket.abort();
@@ -143,7 +142,6 @@ void TcpLink::Pump()
     const size_t room = FData.size() < kMaxHeldBytes ? kMaxHeldBytes - FData.size() : 0;
     const size_t kept = std::min(room, incoming.size());
     FData.insert(FData.end(), incoming.begin(), incoming.begin() + std::ptrdiff_t(kept));
-    FDroppedBytes += incoming.size() - kept;
 }
 
 void TcpLink::WaitForIncoming(int ms)

@@ -53,9 +53,6 @@ public:
     static constexpr size_t kMaxHeldBytes = 4096;
     static constexpr qint64 kMaxUnsentBytes = 16 * 1024;
 
-    // Bytes dropped since opening because kMaxHeldBytes were waiting already.
-    quint64 DroppedByteCount() const { return FDroppedBytes; }
-
 signals:
     void ConnectionLost(const QString& message);
 
@@ -93,7 +90,6 @@ private:
     bool FOpen = false;
     bool FSocketConnected = false; // the server accepted the connection being opened
     Bytes FData;
-    quint64 FDroppedBytes = 0;
     std::optional<EComPort> FPendingLoss;
     bool FLossQueued = false;
 };
