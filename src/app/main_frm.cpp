@@ -17,8 +17,11 @@
 #include "decoding/kind_table.h"
 #include "log/log_file.h"
 #include "protocol/meter_identification.h"
+#include "protocol/meter_scan.h"
 #include "protocol/waiter.h"
+#include "serial/com_error.h"
 #include "serial/com_types.h"
+#include "serial/link_factory.h"
 
 #include "export/protocol_workbook.h"
 #include "export/record_export.h"
@@ -37,6 +40,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -113,6 +117,32 @@ LineTiming LineTimingOf(const PortSettings& settings)
                                                                   : 2;
     return {baud > 0 ? baud : 9600, 1 + DataBitsValue(static_cast<TDataBits>(settings.DataBits)) +
                                         (settings.Parity == prNone ? 0 : 1) + stopBits};
+}
+
+// "串口打开失败或被占用，请检查" and, under it, which port and why: a server
+// that cannot be reached is named by its address, a device by its name.
+QString OpenFailedText(const QString& portName, const EComPort& error)
+{
+    const QString reason = QString::fromStdString(error.Reason.empty() ? error.what() : error.Reason);
+    const std::optional<NetworkAddress> address = ParseNetworkPortName(portName);
+    if (address && error.ErrorNumber == kComErrOpen) {
+        const QString host = address->host.contains(u':') ? u'[' + address->host + u']' : address->host;
+        return kOpenFailed +
+               QStringLiteral("\n无法连接 %1:%2（%3）").arg(host).arg(address->port).arg(reason);
+    }
+    return kOpenFailed + u'\n' + portName + QStringLiteral("：") + reason;
+}
+
+// Shown under "没有你要读的流量计信息！" when the replies began with their
+// request: the adapter hears its own transmission.
+QString EchoHint(int echoedReplies, bool echoRemoval)
+{
+    if (echoedReplies == 0)
+        return {};
+    return echoRemoval
+               ? QStringLiteral("\n应答以请求开头：去除回显后仍听到请求，适配器把请求回送了两次。")
+               : QStringLiteral(
+                     "\n应答以请求开头：适配器回送了发出的字节，请在\"串口设置\"中勾选\"去除回显\"。");
 }
 
 // Clears a flag for the duration of a scope.
@@ -589,14 +619,16 @@ void TMainFrm::FormActivate()
     if (FPortOpenedOnce || FPort.Connected())
         return;
     try {
+        ShowConnecting();
         FPort.OpenPort();
         FPort.Link().PurgeBuffers();
-    } catch (const EComPort&) {
+    } catch (const EComPort& error) {
         try {
             FPort.ClosePort();
         } catch (const EComPort&) {
         }
-        Inform(kOpenFailed);
+        SetPortStatus(kPortClosedStatus);
+        Inform(OpenFailedText(FPort.LineSettings().ComPort, error));
         return;
     }
     ShowPortOpened();
@@ -684,15 +716,31 @@ void TMainFrm::ReportPortLoss(const QString& message)
     } catch (const EComPort&) {
     }
     ShowPortClosed(true);
-    FPrompter.Warn(this, message.isEmpty() ? QStringLiteral("串口连接已断开，请检查！") : message,
-                   kWarnCaption);
+    // The port's own text names the system's reason after its error.
+    const QString lost = QStringLiteral("串口连接已断开，请检查！");
+    FPrompter.Warn(this, message.isEmpty() ? lost : lost + u'\n' + message, kWarnCaption);
+}
+
+void TMainFrm::ShowConnecting()
+{
+    const QString name = FPort.LineSettings().ComPort;
+    if (!IsNetworkPortName(name))
+        return;
+    // Connecting can take seconds, and the window waits for it: say so first.
+    SetPortStatus(QStringLiteral("串口状态：正在连接 ") + name);
+    FStatusPanels[0]->repaint();
 }
 
 PortGuard::Lease TMainFrm::ClaimPort()
 {
     PortGuard::Lease lease = FPortGuard.TryTake();
-    if (!lease)
+    if (!lease) {
         Inform(kPortBusy);
+        return lease;
+    }
+    // Bounds each reply wait by the wire time of the longest reply on this line.
+    FExchange.SetLineTiming(LineTimingOf(FPort.LineSettings()));
+    FExchange.ResetEchoedReplies();
     return lease;
 }
 
@@ -730,9 +778,11 @@ void TMainFrm::acOpenExecute()
     if (TBtnOpen->text() == kOpenCaption) {
         try {
             FPort.ClosePort();
+            ShowConnecting();
             FPort.OpenPort();
-        } catch (const EComPort&) {
-            Inform(kOpenFailed);
+        } catch (const EComPort& error) {
+            SetPortStatus(kPortClosedStatus);
+            Inform(OpenFailedText(FPort.LineSettings().ComPort, error));
             return;
         }
         ShowPortOpened();
@@ -926,21 +976,27 @@ void TMainFrm::RecordMenuClick(QAction* item)
     WaitCursor cursor;
     item->setEnabled(false);
     RecordMenuChoice choice;
+    bool cancelled = false;
     try {
-        choice = ResolveRecordMenu(FExchange, *menuItem, FAddress);
+        cursor.Restore();
+        choice.deviceType = IdentifyWithProgress(cancelled);
         AfterPortUse();
     } catch (const EComPort& error) {
         item->setEnabled(true);
-        cursor.Restore();
         AfterPortUse(QString::fromStdString(error.what()));
         return;
     }
     item->setEnabled(true);
+    if (cancelled)
+        return;
+    const RecordMenuResolution resolution = ResolveRecordMenuItem(*menuItem, choice.deviceType);
+    choice.kindCode = resolution.kindCode;
+    choice.message = resolution.message;
     // The read claims the port again at once, with no event handled between.
     lease.Release();
     if (choice.kindCode == 0) {
-        cursor.Restore();
-        Inform(Text(choice.message));
+        Inform(Text(choice.message) +
+               (choice.deviceType == 0 ? EchoHint(FExchange.EchoedReplies(), FLink.Enabled()) : QString()));
         return;
     }
     // The progress window's "取消" must not sit under a busy cursor.
@@ -969,7 +1025,7 @@ void TMainFrm::acSendExecute()
         }
     }
     if (deviceType == 0) {
-        Inform(Text(kNoMeterMessage));
+        Inform(Text(kNoMeterMessage) + EchoHint(FExchange.EchoedReplies(), FLink.Enabled()));
         return;
     }
     SelectDeviceType(deviceType);
@@ -1005,6 +1061,31 @@ void TMainFrm::SelectDeviceType(int deviceType)
         return;
     StartRun(base.blockCount, 1, base.request, kindCode,
              PollIntervalMs(deviceType, ReadStartWay::RangeOrIdentification));
+}
+
+int TMainFrm::IdentifyWithProgress(bool& cancelled)
+{
+    // Paced identification asks six device types three times each: many
+    // seconds on a silent line, which the operator may cut short.
+    QProgressDialog progress(QStringLiteral("正在识别流量计……"), QStringLiteral("取消"), 0, 0, this);
+    progress.setObjectName(QStringLiteral("IdentifyProgress"));
+    progress.setWindowTitle(kInfoCaption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.show();
+    const auto stop = [&progress] { return progress.wasCanceled(); };
+    int deviceType = 0;
+    if (FastReading()) {
+        const LineTiming line = LineTimingOf(FPort.LineSettings());
+        deviceType = ProbeMeter(FExchange, FAddress,
+                                {kFastResponseTimeoutMs, line.baudRate, line.bitsPerCharacter}, stop);
+    } else {
+        deviceType = IdentifyMeter(FExchange, FAddress, stop);
+    }
+    cancelled = progress.wasCanceled();
+    return cancelled ? 0 : deviceType;
 }
 
 void TMainFrm::acFastReadExecute(bool checked)

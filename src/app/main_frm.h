@@ -196,6 +196,12 @@ private:
     void PortLost(const QString& message);
     // Shows the closed state, as after "关闭串口", and tells the operator once.
     void ReportPortLoss(const QString& message);
+    // "串口状态：正在连接 …" while a network port connects.
+    void ShowConnecting();
+    // The device type at the meter address, with "正在识别流量计……" and
+    // "取消" shown meanwhile; fast when "快速读取" is checked. 0 when nothing
+    // answered or the operator cancelled (`cancelled` then set).
+    int IdentifyWithProgress(bool& cancelled);
     // The port for an operator action; empty, with the operator told why, when
     // another exchange is using it.
     PortGuard::Lease ClaimPort();

@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 namespace {
 
@@ -30,6 +35,7 @@ size_t ReplacedLength(const char* text, size_t left)
     return taken;
 }
 
+#ifndef _WIN32
 class IconvHandle {
 public:
     IconvHandle(const char* to, const char* from) : FHandle(iconv_open(to, from)) {}
@@ -78,9 +84,110 @@ size_t OneByte(const char*, size_t)
 {
     return 1;
 }
+#else
+// Windows has no iconv; code page 936 is GBK with one addition, the euro sign
+// at 0x80, which is refused both ways so the bytes match the Linux build's.
+constexpr UINT kGbkCodePage = 936;
+
+// The code point of one UTF-8 sequence of `length` bytes; 0 when it is broken.
+char32_t DecodeUtf8(const char* text, size_t length)
+{
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    if (length == 1)
+        return byte(0) < 0x80 ? byte(0) : 0;
+    char32_t code = byte(0) & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (byte(i) & 0x3F);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kLeast[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return code;
+}
+
+// Appends the GBK bytes of one code point; false when GBK has no code for it.
+bool AppendGbk(char32_t code, std::string& out)
+{
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+        return true;
+    }
+    wchar_t wide[2];
+    int wideLength = 1;
+    if (code >= 0x10000) {
+        wide[0] = static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
+        wide[1] = static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        wideLength = 2;
+    } else {
+        wide[0] = static_cast<wchar_t>(code);
+    }
+    char bytes[4];
+    BOOL usedDefault = FALSE;
+    const int written = WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide, wideLength, bytes,
+                                            sizeof bytes, nullptr, &usedDefault);
+    if (written != 2 || usedDefault)
+        return false;
+    out.append(bytes, 2);
+    return true;
+}
+
+// Appends the UTF-8 bytes of one two-byte GBK character; false when it has none.
+bool AppendUtf8(const char* pair, std::string& out)
+{
+    wchar_t wide[2];
+    const int wideLength = MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, pair, 2, wide, 2);
+    if (wideLength <= 0)
+        return false;
+    char bytes[8];
+    const int written =
+        WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, bytes, sizeof bytes, nullptr, nullptr);
+    if (written <= 0)
+        return false;
+    out.append(bytes, static_cast<size_t>(written));
+    return true;
+}
+#endif
 
 } // namespace
 
+#ifdef _WIN32
+std::string Utf8ToGbk(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t length = ReplacedLength(utf8.data() + i, utf8.size() - i);
+        const char32_t code = length == Utf8SequenceLength(static_cast<unsigned char>(utf8[i]))
+                                  ? DecodeUtf8(utf8.data() + i, length)
+                                  : 0;
+        if ((code == 0 && utf8[i] != '\0') || !AppendGbk(code, out))
+            out += '?';
+        i += length;
+    }
+    return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk)
+{
+    std::string out;
+    out.reserve(gbk.size() * 3 / 2);
+    for (size_t i = 0; i < gbk.size();) {
+        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
+        if (lead < 0x80) {
+            out += static_cast<char>(lead);
+            ++i;
+        } else if (lead >= 0x81 && lead <= 0xFE && i + 1 < gbk.size() && AppendUtf8(gbk.data() + i, out)) {
+            i += 2;
+        } else {
+            out += '?';
+            ++i;
+        }
+    }
+    return out;
+}
+#else
 std::string Utf8ToGbk(std::string_view utf8)
 {
     IconvHandle converter("GBK", "UTF-8");
@@ -106,3 +213,4 @@ std::string GbkToUtf8(std::string_view gbk)
         out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
     return out;
 }
+#endif

@@ -1,5 +1,7 @@
 #include "export/record_export.h"
 
+#include "export/file_name_bytes.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -146,15 +148,18 @@ ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedN
 
     // The new workbook is written completely beside the target first, so a failed save
     // never costs the file that was there.
-    QTemporaryFile temporary(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
-                             QStringLiteral(".XXXXXX"));
-    temporary.setAutoRemove(false);
-    if (!temporary.open()) {
-        outcome.messages.push_back({kSaveFailed, kWarningCaption, true});
-        return outcome;
+    QString temporaryName;
+    {
+        // Gone before the rename: Windows refuses to move a file a QTemporaryFile still holds.
+        QTemporaryFile temporary(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
+                                 QStringLiteral(".XXXXXX"));
+        temporary.setAutoRemove(false);
+        if (!temporary.open()) {
+            outcome.messages.push_back({kSaveFailed, kWarningCaption, true});
+            return outcome;
+        }
+        temporaryName = temporary.fileName();
     }
-    const QString temporaryName = temporary.fileName();
-    temporary.close();
     QString error;
     if (!writer.Write(temporaryName, error)) {
         QFile::remove(temporaryName);
@@ -165,8 +170,8 @@ ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedN
         exists ? QFile::permissions(target)
                : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
     std::error_code failure;
-    std::filesystem::rename(QFile::encodeName(temporaryName).toStdString(),
-                            QFile::encodeName(targetInfo.absoluteFilePath()).toStdString(), failure);
+    std::filesystem::rename(FileSystemPath(FileNameBytes(temporaryName)),
+                            FileSystemPath(FileNameBytes(targetInfo.absoluteFilePath())), failure);
     if (failure) {
         QFile::remove(temporaryName);
         outcome.messages.push_back(exists ? ExportMessage{kCannotReplace, kHintCaption, false}

@@ -1,6 +1,7 @@
 #include "export/workbook_reader.h"
 
 #include "codec/codec.h"
+#include "export/file_name_bytes.h"
 #include "export/xls_reading.h"
 #include "export/zip_archive.h"
 
@@ -23,7 +24,7 @@ constexpr int kMaxColumns = 16384;
 
 WorkbookReadResult ReadXls(const QString& path)
 {
-    XlsCells read = ReadXlsInHelper(QFile::encodeName(path).toStdString());
+    XlsCells read = ReadXlsInHelper(FileNameBytes(path));
     WorkbookReadResult result;
     result.error = QString::fromStdString(read.error);
     for (auto& [position, text] : read.cells)

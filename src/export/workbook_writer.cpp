@@ -1,6 +1,9 @@
 #include "export/workbook_writer.h"
 
+#include "export/file_name_bytes.h"
+
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <xlsxwriter.h>
 
@@ -243,8 +246,30 @@ void WorkbookWriter::SetPageSetup(int captionRow)
 
 bool WorkbookWriter::Write(const QString& path, QString& error) const
 {
-    const QByteArray fileName = QFile::encodeName(path);
-    lxw_workbook* workbook = workbook_new(fileName.constData());
+    const std::string narrow = NarrowFileName(FileNameBytes(path));
+    if (!narrow.empty())
+        return WriteNarrow(narrow, path, error);
+    // No narrow name reaches that folder: write in one that has one and move it over.
+    QTemporaryDir detour(NarrowTemporaryFolder() + QStringLiteral("/ql-rs485-XXXXXX"));
+    const QString copy = detour.filePath(QStringLiteral("workbook.xlsx"));
+    const std::string copyName = detour.isValid() ? NarrowFileName(FileNameBytes(copy)) : std::string();
+    if (copyName.empty()) {
+        error = QStringLiteral("无法创建工作簿");
+        return false;
+    }
+    if (!WriteNarrow(copyName, copy, error))
+        return false;
+    QFile::remove(path);
+    if (!QFile::rename(copy, path)) {
+        error = QStringLiteral("无法创建工作簿");
+        return false;
+    }
+    return true;
+}
+
+bool WorkbookWriter::WriteNarrow(const std::string& narrowName, const QString& path, QString& error) const
+{
+    lxw_workbook* workbook = workbook_new(narrowName.c_str());
     if (!workbook) {
         error = QStringLiteral("无法创建工作簿");
         return false;

@@ -72,6 +72,8 @@ public:
     bool Write(const QString& path, QString& error) const;
 
 private:
+    // Write() with a name libxlsxwriter's fopen() can open.
+    bool WriteNarrow(const std::string& narrowName, const QString& path, QString& error) const;
     struct Style {
         double fontSize = 0; // 0: the sheet's default size
         HorizontalAlignment horizontal = HorizontalAlignment::General;

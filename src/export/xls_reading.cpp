@@ -1,6 +1,7 @@
 #include "export/xls_reading.h"
 
 #include "export/compound_file_check.h"
+#include "export/file_name_bytes.h"
 #include "export/workbook_reader.h"
 
 #include <freexl.h>
@@ -23,6 +24,16 @@
 #include <unistd.h>
 
 extern char** environ;
+#endif
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #endif
 
 namespace {
@@ -103,7 +114,44 @@ std::optional<std::string> RunHelper(const std::string& helper, const std::strin
 }
 #endif
 
-bool IsExecutable(const std::filesystem::path& file)
+#ifdef _WIN32
+// The helper's file name: Windows starts only names with the .exe ending.
+const std::string kXlsReaderFile = std::string(kXlsReaderName) + ".exe";
+
+std::string RunningProgramFolder()
+{
+    wchar_t name[32768];
+    const DWORD size = GetModuleFileNameW(nullptr, name, DWORD(std::size(name)));
+    if (size == 0 || size >= std::size(name))
+        return {};
+    return FileNameBytes(QFileInfo(QString::fromWCharArray(name, int(size))).absolutePath());
+}
+
+// Starts the helper with its standard output read through Qt (Windows has no
+// posix_spawn; QProcess starts it with CreateProcessW and a wide command line, so
+// any file name reaches it). Returns the output when it ended with status 0.
+std::optional<std::string> RunHelper(const std::string& helper, const std::string& path)
+{
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QString::fromStdString(helper), {QString::fromStdString(path)});
+    if (!process.waitForStarted(kXlsReadTimeoutMs))
+        return std::nullopt;
+    if (!process.waitForFinished(kXlsReadTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput().toStdString();
+}
+#else
+const std::string kXlsReaderFile = kXlsReaderName;
+#endif
+
+bool IsExecutable([[maybe_unused]] const std::filesystem::path& file)
 {
 #ifdef __unix__
     return ::access(file.c_str(), X_OK) == 0;
@@ -118,11 +166,21 @@ XlsCells ReadXlsInThisProcess(const std::string& path)
 {
     XlsCells result;
     // FreeXL trusts the directory's name lengths (see compound_file_check.h).
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(FileSystemPath(path), std::ios::binary);
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    // FreeXL opens narrow names only; without one it reads a copy where one works.
+    std::string narrow = NarrowFileName(path);
+#ifdef _WIN32
+    QTemporaryDir detour(NarrowTemporaryFolder() + QStringLiteral("/ql-rs485-XXXXXX"));
+    if (narrow.empty() && detour.isValid()) {
+        const QString copy = detour.filePath(QStringLiteral("workbook.xls"));
+        if (QFile::copy(QString::fromStdString(path), copy))
+            narrow = NarrowFileName(FileNameBytes(copy));
+    }
+#endif
     const void* handle = nullptr;
-    if (!file.is_open() || !CheckCompoundFileDirectory(bytes).empty() ||
-        freexl_open(path.c_str(), &handle) != FREEXL_OK) {
+    if (!file.is_open() || !CheckCompoundFileDirectory(bytes).empty() || narrow.empty() ||
+        freexl_open(narrow.c_str(), &handle) != FREEXL_OK) {
         if (handle)
             freexl_close(handle);
         result.error = kDamaged;
@@ -213,25 +271,25 @@ std::string FindXlsReader(const std::string& programFolder)
 {
     if (programFolder.empty())
         return {};
-    const std::filesystem::path folder(programFolder);
+    const std::filesystem::path folder = FileSystemPath(programFolder);
     const std::filesystem::path candidates[] = {
-        folder / kXlsReaderName,
-        folder / ".." / "libexec" / "ql-rs485" / kXlsReaderName,
-        folder / ".." / "lib" / "ql-rs485" / kXlsReaderName,
-        folder / ".." / "libexec" / kXlsReaderName,
-        folder / ".." / "bin" / kXlsReaderName,
+        folder / kXlsReaderFile,
+        folder / ".." / "libexec" / "ql-rs485" / kXlsReaderFile,
+        folder / ".." / "lib" / "ql-rs485" / kXlsReaderFile,
+        folder / ".." / "libexec" / kXlsReaderFile,
+        folder / ".." / "bin" / kXlsReaderFile,
     };
     for (const std::filesystem::path& candidate : candidates) {
         std::error_code error;
         if (std::filesystem::is_regular_file(candidate, error) && IsExecutable(candidate))
-            return candidate.lexically_normal().string();
+            return FileNameBytes(candidate.lexically_normal());
     }
     return {};
 }
 
 XlsCells ReadXlsInHelper(const std::string& path)
 {
-#ifdef __unix__
+#if defined(__unix__) || defined(_WIN32)
     XlsCells result;
     const std::string helper = FindXlsReader(RunningProgramFolder());
     if (helper.empty()) {

@@ -6,6 +6,8 @@
 #include "protocol/waiter.h"
 #include "serial/byte_link.h"
 
+#include <algorithm>
+
 namespace {
 
 // Reply collection timing: a first pause for the meter to start answering,
@@ -17,6 +19,12 @@ constexpr int kPollStepMs = 25;
 constexpr int kSilentPolls = 25;
 
 } // namespace
+
+std::string DiscardedLogLine(size_t byteCount)
+{
+    return "【丢弃】" + std::to_string(byteCount) + "字节（超过" + std::to_string(kMaxReplyBytes) +
+           "字节，不是应答）";
+}
 
 Exchange::Exchange(ByteLink& link, LogModel& log, Waiter& waiter) : FLink(link), FLog(log), FWaiter(waiter) {}
 
@@ -50,12 +58,19 @@ void Exchange::SendFrame(ByteView frame)
     if (!FLink.Connected())
         return;
     FLink.PurgeBuffers();
+    FLastFrame.assign(frame.begin(), frame.end());
     FLink.SendBytes(frame);
     FLog.AppendLine(kSentPrefix + BytesToHexSpaced(frame));
 }
 
-Bytes Exchange::CollectReply()
+int Exchange::PacedDeadlineMs(size_t longestReply) const
 {
+    return kFirstPauseMs + kFirstPollMs + (kSilentPolls - 1) * kPollStepMs + WireTimeMs(FLine, longestReply);
+}
+
+Bytes Exchange::CollectReply(size_t longestReply)
+{
+    const int64_t deadline = FWaiter.NowMs() + PacedDeadlineMs(longestReply);
     FWaiter.Sleep(kFirstPauseMs);
     if (!FLink.Connected())
         return {};
@@ -75,13 +90,17 @@ Bytes Exchange::CollectReply()
         // ever; such a reply is discarded anyway, so stop waiting for it.
         if (current > kMaxReplyBytes)
             break;
+        if (FWaiter.NowMs() >= deadline)
+            break;
         previous = current;
         FWaiter.Sleep(kPollStepMs);
     }
+    if (current > kMaxReplyBytes)
+        FLog.AppendLine(DiscardedLogLine(size_t(current)));
     if (current < 1 || current > kMaxReplyBytes)
         return {};
     Bytes reply = FLink.ReceiveBytes(current);
-    FLog.AppendLine(kReceivedPrefix + BytesToHexSpaced(reply));
+    LogReply(reply);
     return reply;
 }
 
@@ -90,6 +109,14 @@ Bytes Exchange::ReadReplyBytes(int count)
     if (!FLink.Connected())
         return {};
     Bytes reply = FLink.ReceiveBytes(count < 0 ? 0 : count);
-    FLog.AppendLine(kReceivedPrefix + BytesToHexSpaced(reply));
+    LogReply(reply);
     return reply;
+}
+
+void Exchange::LogReply(ByteView reply)
+{
+    FLog.AppendLine(kReceivedPrefix + BytesToHexSpaced(reply));
+    if (!FLastFrame.empty() && reply.size() >= FLastFrame.size() &&
+        std::equal(FLastFrame.begin(), FLastFrame.end(), reply.begin()))
+        ++FEchoedReplies;
 }

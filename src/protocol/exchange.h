@@ -6,7 +6,10 @@
 #pragma once
 
 #include "codec/codec.h"
+#include "protocol/fast_exchange.h"
 #include "protocol/request_frames.h"
+
+#include <cstddef>
 
 class ByteLink;
 class LogModel;
@@ -18,6 +21,9 @@ inline constexpr int kMaxReplyBytes = 500;
 inline constexpr const char* kSentPrefix = "【发送】";
 inline constexpr const char* kReceivedPrefix = "【接收】";
 inline constexpr const char* kPortClosedText = "串口未打开，请打开串口再读取数据！";
+// Log line of input thrown away because it is longer than any reply:
+// "【丢弃】N字节（超过500字节，不是应答）".
+std::string DiscardedLogLine(size_t byteCount);
 
 // What ComposeBaseRequest gives a read: an empty request means "start no run".
 struct BaseRequest {
@@ -44,16 +50,35 @@ public:
     // link is closed.
     void SendFrame(ByteView frame);
 
+    // The line the replies come over: how long a reply of N bytes takes on
+    // the wire (9600 baud, 11 bits per character until set).
+    void SetLineTiming(const LineTiming& line) { FLine = line; }
+    const LineTiming& Line() const { return FLine; }
+
     // Waits 120 ms, then polls the waiting byte count (20 ms, then 25 ms
     // steps, processing events) until it stops growing or 25 polls found
-    // nothing. Returns the reply, or empty when nothing came, the link is
-    // closed, or more than kMaxReplyBytes are waiting (those stay in the port
-    // until the next SendFrame purges them).
-    Bytes CollectReply();
+    // nothing, and at most PacedDeadlineMs(longestReply) in all, so a device
+    // that trickles bytes cannot stretch it. Returns the reply (what has come
+    // by the deadline), or empty when nothing came, the link is closed, or
+    // more than kMaxReplyBytes are waiting (those are logged as discarded and
+    // stay in the port until the next SendFrame purges them).
+    Bytes CollectReply(size_t longestReply = kMaxReplyBytes);
+    // The silence the paced collection waits out (740 ms) plus the wire time
+    // of `longestReply` bytes.
+    int PacedDeadlineMs(size_t longestReply) const;
 
     // Reads up to `count` waiting bytes at once and logs them; empty when the
     // link is closed.
     Bytes ReadReplyBytes(int count);
+
+    // Logs a reply with "【接收】" and notes whether it begins with the whole
+    // request just sent. Every collection of a reply ends here.
+    void LogReply(ByteView reply);
+    // Replies since the last ResetEchoedReplies that began with their request:
+    // the adapter echoes what it sends and echo removal is off (or, when on,
+    // the request was heard twice). A meter never answers with its request.
+    int EchoedReplies() const { return FEchoedReplies; }
+    void ResetEchoedReplies() { FEchoedReplies = 0; }
 
     ByteLink& Link() { return FLink; }
     LogModel& Log() { return FLog; }
@@ -63,4 +88,7 @@ private:
     ByteLink& FLink;
     LogModel& FLog;
     Waiter& FWaiter;
+    LineTiming FLine;
+    Bytes FLastFrame;
+    int FEchoedReplies = 0;
 };

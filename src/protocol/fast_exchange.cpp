@@ -18,6 +18,14 @@ constexpr int kFastPollMs = 1;
 
 } // namespace
 
+int WireTimeMs(const LineTiming& line, size_t byteCount)
+{
+    if (line.baudRate <= 0)
+        return 0;
+    const double ms = double(byteCount) * line.bitsPerCharacter * 1000.0 / line.baudRate;
+    return static_cast<int>(std::ceil(ms));
+}
+
 int SilenceGapMs(const LineTiming& line)
 {
     if (line.baudRate <= 0)
@@ -63,6 +71,19 @@ bool ReplyShape::MayGrow(ByteView reply) const
     return !lengths.accepted.empty() && lengths.accepted.back() > reply.size();
 }
 
+size_t ReplyShape::LongestLength() const
+{
+    if (FModbusLength > 0)
+        return FModbusLength;
+    if (!FKind)
+        return kMaxReplyBytes;
+    const ReplyLengths& lengths = FKind->request.reply;
+    // The byte count is one byte: at most 255 data bytes and five of frame.
+    if (lengths.lengthInByteCount)
+        return 255 + 5;
+    return lengths.accepted.empty() ? size_t(kMaxReplyBytes) : lengths.accepted.back();
+}
+
 Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line,
                        int responseTimeoutMs)
 {
@@ -70,6 +91,7 @@ Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTi
     Waiter& waiter = exchange.Wait();
     const int gapMs = SilenceGapMs(line);
     const int64_t start = waiter.NowMs();
+    const int64_t deadline = start + responseTimeoutMs + WireTimeMs(line, shape.LongestLength());
     int64_t lastByteAt = start;
     Bytes reply;
     for (;;) {
@@ -79,14 +101,21 @@ Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTi
         const int64_t now = waiter.NowMs();
         const int waiting = link.WaitingByteCount();
         if (waiting > 0) {
-            if (reply.size() + static_cast<size_t>(waiting) > static_cast<size_t>(kMaxReplyBytes))
+            if (reply.size() + static_cast<size_t>(waiting) > static_cast<size_t>(kMaxReplyBytes)) {
+                exchange.Log().AppendLine(DiscardedLogLine(reply.size() + size_t(waiting)));
                 return {};
+            }
             const Bytes piece = link.ReceiveBytes(waiting);
             reply.insert(reply.end(), piece.begin(), piece.end());
             lastByteAt = now;
-            if (shape.IsComplete(reply))
+            if (shape.IsComplete(reply) || now >= deadline)
                 break;
             continue;
+        }
+        if (now >= deadline) {
+            if (reply.empty())
+                return {};
+            break;
         }
         const int64_t quiet = now - lastByteAt;
         if (quiet >= responseTimeoutMs) {
@@ -97,7 +126,7 @@ Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTi
         if (!reply.empty() && quiet >= gapMs && !shape.MayGrow(reply))
             break;
     }
-    exchange.Log().AppendLine(kReceivedPrefix + BytesToHexSpaced(reply));
+    exchange.LogReply(reply);
     return reply;
 }
 

@@ -22,6 +22,10 @@ struct LineTiming {
     double bitsPerCharacter = 11;
 };
 
+// How long `byteCount` characters take on the line, rounded up to whole
+// milliseconds.
+int WireTimeMs(const LineTiming& line, size_t byteCount);
+
 // 3.5 character times, rounded up to whole milliseconds (at least 1 ms): the
 // gap that ends a Modbus RTU frame.
 int SilenceGapMs(const LineTiming& line);
@@ -45,6 +49,8 @@ public:
     // does not end such a reply (a USB adapter or a busy system can hold bytes
     // back longer than 3.5 character times); only the response timeout does.
     bool MayGrow(ByteView reply) const;
+    // The longest reply this shape can be (kMaxReplyBytes when unknown).
+    size_t LongestLength() const;
 
 private:
     ReplyShape() = default;
@@ -55,7 +61,9 @@ private:
 // Collects the reply to the frame just sent, reading bytes as they arrive (every
 // millisecond, processing events through the exchange's waiter). It ends when the
 // reply is whole, after 3.5 character times of silence once it cannot grow into a
-// whole reply any more, or after `responseTimeoutMs` of silence in any case.
+// whole reply any more, after `responseTimeoutMs` of silence in any case, and at
+// the latest `responseTimeoutMs` plus the wire time of the shape's longest reply
+// after it began (a device that trickles bytes; what came by then is the reply).
 // Returns empty when nothing came within `responseTimeoutMs`, when the link is
 // closed, or when more than kMaxReplyBytes arrived (a device that never stops
 // sending: the rest stays in the port until the next request purges it). A

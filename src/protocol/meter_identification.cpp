@@ -39,6 +39,7 @@ struct Probe {
     Bytes request;
     int pauseMs;
     std::function<bool(const Bytes&)> succeeded;
+    size_t longest; // the longest reply that can succeed: bounds the wait for it
     // Extra exchange after a good first reply (step 2 of IdentifyMeter); the
     // attempt fails when it returns false.
     std::function<bool()> confirm;
@@ -47,15 +48,18 @@ struct Probe {
 
 // Runs the probes in order; each gets its log line, then up to three
 // attempts of send, pause, collect.
-int RunProbes(Exchange& exchange, const std::vector<Probe>& probes)
+int RunProbes(Exchange& exchange, const std::vector<Probe>& probes,
+              const std::function<bool()>& cancelled = {})
 {
     for (const Probe& probe : probes) {
         exchange.Log().AppendLine(probe.logLine);
         exchange.Wait().ProcessEvents();
         for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
+            if (cancelled && cancelled())
+                return 0;
             exchange.SendFrame(probe.request);
             exchange.Wait().Sleep(probe.pauseMs);
-            const Bytes reply = exchange.CollectReply();
+            const Bytes reply = exchange.CollectReply(probe.longest);
             if (!probe.succeeded(reply))
                 continue;
             if (probe.confirm && !probe.confirm())
@@ -68,7 +72,7 @@ int RunProbes(Exchange& exchange, const std::vector<Probe>& probes)
 
 } // namespace
 
-int IdentifyMeter(Exchange& exchange, int address)
+int IdentifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled)
 {
     const uint8_t a = static_cast<uint8_t>(address);
     const uint8_t customFrame[] = {0x55, 0x55, a, 0x02, 0x00, static_cast<uint8_t>(a + 0x02)};
@@ -80,27 +84,27 @@ int IdentifyMeter(Exchange& exchange, int address)
         exchange.Wait().Sleep(1700);
         exchange.SendFrame(followUp);
         exchange.Wait().Sleep(300);
-        return IsValidReply(exchange.CollectReply(), 59);
+        return IsValidReply(exchange.CollectReply(59), 59);
     };
 
     // Expected lengths are 5 bytes of frame overhead plus 2 per register.
     const std::vector<Probe> probes = {
         {"=================Quosta电子气体体积修正仪=================", RegisterRead(address, 0x0FA1, 0x26),
-         300, [](const Bytes& r) { return IsValidReply(r, 81); }, nullptr, 5},
+         300, [](const Bytes& r) { return IsValidReply(r, 81); }, 81, nullptr, 5},
         {"=================IC卡燃气流量计(ModBus V1.3)=================", RegisterRead(address, 0x0000, 0x10),
-         300, [](const Bytes& r) { return IsValidReply(r, 37); }, confirmV13, 2},
+         300, [](const Bytes& r) { return IsValidReply(r, 37); }, 37, confirmV13, 2},
         {"=================智能体积修正仪(ModBus V1.2)=================", RegisterRead(address, 0x0000, 0x10),
-         300, [](const Bytes& r) { return IsValidReply(r, 37); }, nullptr, 1},
+         300, [](const Bytes& r) { return IsValidReply(r, 37); }, 37, nullptr, 1},
         {"=================Tamber智能流量计(自定义协议)=================",
          Bytes(std::begin(customFrame), std::end(customFrame)), 400,
-         [](const Bytes& r) { return (r.size() == 30 || r.size() == 28) && IsValidCustomReply(r); }, nullptr,
-         3},
+         [](const Bytes& r) { return (r.size() == 30 || r.size() == 28) && IsValidCustomReply(r); }, 30,
+         nullptr, 3},
         {"=================Corvex智能体积修正仪=================", RegisterRead(address, 0x000A, 0x19), 300,
-         [](const Bytes& r) { return IsValidReply(r, 55); }, nullptr, 6},
+         [](const Bytes& r) { return IsValidReply(r, 55); }, 55, nullptr, 6},
         {"=================金额版IC卡燃气流量计=================", RegisterRead(address, 0x000A, 0x15), 300,
-         [](const Bytes& r) { return IsValidReply(r, 47); }, nullptr, 7},
+         [](const Bytes& r) { return IsValidReply(r, 47); }, 47, nullptr, 7},
     };
-    return RunProbes(exchange, probes);
+    return RunProbes(exchange, probes, cancelled);
 }
 
 int IdentifyRecordReader(Exchange& exchange, int address)
@@ -113,11 +117,11 @@ int IdentifyRecordReader(Exchange& exchange, int address)
 
     const std::vector<Probe> probes = {
         {"===============智能体积修正仪实时记录(ModBus协议)===============", AppendCrc(realtimeV12), 200,
-         [](const Bytes& r) { return IsValidReply(r, 39); }, nullptr, 1},
+         [](const Bytes& r) { return IsValidReply(r, 39); }, 39, nullptr, 1},
         {"===============智能体积修正仪(北京燃总协议)===============", AppendCrc(dailyV14), 200,
-         [](const Bytes& r) { return IsValidReply(r, 35); }, nullptr, 4},
+         [](const Bytes& r) { return IsValidReply(r, 35); }, 35, nullptr, 4},
         {"===============Tamber智能流量计(自定义协议)===============", custom, 200,
-         [](const Bytes& r) { return r.size() == 30 && IsValidCustomReply(r); }, nullptr, 3},
+         [](const Bytes& r) { return r.size() == 30 && IsValidCustomReply(r); }, 30, nullptr, 3},
     };
     return RunProbes(exchange, probes);
 }

@@ -5,6 +5,7 @@
 // caller reports them and starts no read.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 class Exchange;
@@ -12,8 +13,9 @@ struct RecordMenuItem;
 
 // Probes of the record-type menu, in order: device types 5, 2, 1, 3, 6, 7;
 // three attempts each. Returns the first type whose probe succeeded, 0 when
-// none did. Never yields 4.
-int IdentifyMeter(Exchange& exchange, int address);
+// none did, or when `cancelled` (asked before each attempt) says so. Never
+// yields 4.
+int IdentifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
 
 // Probes of "读取全部记录" for the older record readers, in order: device
 // types 1, 4, 3; three attempts each. Returns the type, 0 when none answered.

@@ -63,6 +63,9 @@ Bytes ExchangeProbe(Exchange& exchange, const ScanProbe& probe, const ScanOption
     Waiter& waiter = exchange.Wait();
     const int gapMs = SilenceGapMs(options);
     int64_t lastByteAt = waiter.NowMs();
+    // A device that trickles bytes would restart the timeout with each one.
+    const int64_t deadline =
+        lastByteAt + timeoutMs + WireTimeMs({options.baudRate, options.bitsPerCharacter}, probe.longest);
     Bytes reply;
     for (;;) {
         waiter.Sleep(kPollMs);
@@ -70,29 +73,32 @@ Bytes ExchangeProbe(Exchange& exchange, const ScanProbe& probe, const ScanOption
             return {};
         const int64_t now = waiter.NowMs();
         if (const int waiting = link.WaitingByteCount(); waiting > 0) {
-            if (reply.size() + static_cast<size_t>(waiting) > static_cast<size_t>(kMaxReplyBytes))
+            if (reply.size() + static_cast<size_t>(waiting) > static_cast<size_t>(kMaxReplyBytes)) {
+                exchange.Log().AppendLine(DiscardedLogLine(reply.size() + size_t(waiting)));
                 return {};
+            }
             const Bytes piece = link.ReceiveBytes(waiting);
             reply.insert(reply.end(), piece.begin(), piece.end());
             lastByteAt = now;
-            if (reply.size() == probe.longest && probe.succeeded(reply))
+            if ((reply.size() == probe.longest && probe.succeeded(reply)) || now >= deadline)
                 break;
             continue;
         }
         const int64_t quiet = now - lastByteAt;
-        if (quiet >= timeoutMs)
+        if (quiet >= timeoutMs || now >= deadline)
             break;
         if (!reply.empty() && quiet >= gapMs && (reply.size() >= probe.longest || probe.succeeded(reply)))
             break;
     }
     if (!reply.empty())
-        exchange.Log().AppendLine(kReceivedPrefix + BytesToHexSpaced(reply));
+        exchange.LogReply(reply);
     return reply;
 }
 
 } // namespace
 
-int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options)
+int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options,
+               const std::function<bool()>& cancelled)
 {
     const uint8_t a = static_cast<uint8_t>(address);
     const std::vector<ScanProbe> probes = {
@@ -103,6 +109,8 @@ int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options)
         {RegisterRead(address, 0x000A, 0x15), 47, ModbusReplyOf(47), 7},
     };
     for (const ScanProbe& probe : probes) {
+        if (cancelled && cancelled())
+            return 0;
         if (!probe.succeeded(ExchangeProbe(exchange, probe, options, options.responseTimeoutMs)))
             continue;
         if (probe.deviceType != 1)

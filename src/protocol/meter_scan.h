@@ -29,9 +29,10 @@ struct FoundMeter {
 // The probe frames of device types 5, 1 and 2 (one frame for both), 3, 6 and
 // 7, in that order, once each; the first reply of the expected shape decides.
 // A reply to the shared frame of types 1 and 2 is followed by the second window
-// that only type 2 has. 0 when nothing answered. Port failures (EComPort)
-// propagate.
-int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options);
+// that only type 2 has. 0 when nothing answered, or when `cancelled` (asked
+// before each probe) says so. Port failures (EComPort) propagate.
+int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options,
+               const std::function<bool()>& cancelled = {});
 
 struct ScanHandlers {
     // Before each address; returning false ends the scan (cancel).

@@ -8,18 +8,22 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 // ErrorNumber 1 to 23 (texts and the usual way to build one in serial/com_error.h);
 // SystemErrorNumber is the operating system's code, -1 when the failure was not a
-// system call's.
+// system call's. Reason is the cause alone, in words ("Connection refused"),
+// for messages that put it after their own first line; empty when unknown.
 class EComPort : public std::runtime_error {
 public:
-    EComPort(int errorNumber, const std::string& message, int systemErrorNumber = -1)
-        : std::runtime_error(message), ErrorNumber(errorNumber), SystemErrorNumber(systemErrorNumber)
+    EComPort(int errorNumber, const std::string& message, int systemErrorNumber = -1, std::string reason = {})
+        : std::runtime_error(message), ErrorNumber(errorNumber), SystemErrorNumber(systemErrorNumber),
+          Reason(std::move(reason))
     {
     }
     int ErrorNumber;
     int SystemErrorNumber;
+    std::string Reason;
 };
 
 class ByteLink {

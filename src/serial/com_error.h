@@ -52,9 +52,9 @@ inline const char* ComErrorText(int errorNumber)
 }
 
 // The error's text followed by the operating system's code; the text alone when
-// the failure was not a system call's (systemErrorNumber -1). A failed opening
-// also carries the system's own reason ("No such file or directory"), the first
-// thing an operator needs to put it right.
+// the failure was not a system call's (systemErrorNumber -1). The system's own
+// reason follows in words ("No such file or directory", "Input/output error"):
+// the first thing an operator needs to put it right.
 inline std::string ComErrorMessage(int errorNumber, int systemErrorNumber)
 {
     std::string message = ComErrorText(errorNumber);
@@ -66,13 +66,14 @@ inline std::string ComErrorMessage(int errorNumber, int systemErrorNumber)
         std::snprintf(code, sizeof code, " (system error code: %d)", systemErrorNumber);
 #endif
         message += code;
-        if (errorNumber == kComErrOpen)
-            message += ": " + std::system_category().message(systemErrorNumber);
+        message += ": " + std::system_category().message(systemErrorNumber);
     }
     return message;
 }
 
 inline EComPort MakeComError(int errorNumber, int systemErrorNumber = -1)
 {
-    return EComPort(errorNumber, ComErrorMessage(errorNumber, systemErrorNumber), systemErrorNumber);
+    return EComPort(errorNumber, ComErrorMessage(errorNumber, systemErrorNumber), systemErrorNumber,
+                    systemErrorNumber != -1 ? std::system_category().message(systemErrorNumber)
+                                            : std::string());
 }

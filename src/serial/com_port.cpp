@@ -27,7 +27,7 @@ int SystemErrorOrNone()
 
 // Serial devices on Linux belong to a group (usually dialout) whose members may
 // open them; a refused opening says which group the user is missing.
-std::string OpenErrorMessage(int systemError, const QString& port)
+std::string OpenErrorMessage(int systemError, [[maybe_unused]] const QString& port)
 {
     std::string message = ComErrorMessage(kComErrOpen, systemError);
 #ifdef __linux__
@@ -43,6 +43,27 @@ std::string OpenErrorMessage(int systemError, const QString& port)
 #endif
     return message;
 }
+
+// "Unable to open com port: PATH is not a serial port": a file, a folder, a
+// pipe or a device without a line discipline such as /dev/null would otherwise
+// fail at the first line setting with a bare system code.
+EComPort NotASerialPort(const QString& port, int systemError)
+{
+    return EComPort(kComErrOpen,
+                    std::string(ComErrorText(kComErrOpen)) + ": " + port.toStdString() +
+                        " is not a serial port",
+                    systemError, "not a serial port");
+}
+
+#ifdef __linux__
+// True when `port` names something that exists and is no character device.
+bool IsOtherThanDevice(const QString& port)
+{
+    const QByteArray path = QFile::encodeName(port.contains(u'/') ? port : QStringLiteral("/dev/") + port);
+    struct stat entry {};
+    return ::stat(path.constData(), &entry) == 0 && !S_ISCHR(entry.st_mode);
+}
+#endif
 
 std::optional<QSerialPort::DataBits> QtDataBits(TDataBits dataBits)
 {
@@ -130,6 +151,9 @@ bool IsOpeningError(QSerialPort::SerialPortError error)
 TComPort::TComPort(QObject* parent) : QObject(parent)
 {
     connect(&FSerial, &QSerialPort::errorOccurred, this, &TComPort::HandleSerialError);
+    // A device that keeps sending must not fill memory between two purges; a
+    // reply is a few hundred bytes at most.
+    FSerial.setReadBufferSize(kReadBufferBytes);
 }
 
 TComPort::~TComPort()
@@ -249,8 +273,15 @@ void TComPort::OpenPort()
         const QSerialPort::SerialPortError error = FSerial.error();
         FSerial.close();
         FSerial.clearError();
+#ifdef __linux__
+        // A refused opening says who may open it, whatever it is.
+        if (systemError != EACCES && systemError != EPERM &&
+            (systemError == ENOTTY || IsOtherThanDevice(FPort)))
+            throw NotASerialPort(FPort, systemError);
+#endif
         if (IsOpeningError(error))
-            throw EComPort(kComErrOpen, OpenErrorMessage(systemError, FPort), systemError);
+            throw EComPort(kComErrOpen, OpenErrorMessage(systemError, FPort), systemError,
+                           systemError != -1 ? std::system_category().message(systemError) : std::string());
         throw MakeComError(kComErrSetState, systemError);
     }
 

@@ -72,12 +72,16 @@ public:
     // Nothing when already open. Error 7 (port left closed) for line settings
     // the device or this platform cannot take, such as 1.5 stop bits outside
     // Windows; error 1 with the system's code when the device cannot be opened
-    // (absent, or held by another program); for a network name error 1 with
+    // (absent, or held by another program), error 1 "… is not a serial port"
+    // for a file, folder, pipe or other device; for a network name error 1 with
     // the reason (refused, unknown host, no answer). Input left over from before
     // the opening is discarded.
     void OpenPort();
     // Nothing when closed.
     void ClosePort();
+
+    // What Qt may hold of received bytes not read yet.
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;
 
     // ByteLink: purges both directions.
     void PurgeBuffers() override { PurgeBuffers(true, true); }

@@ -3,8 +3,8 @@
 #include "serial/com_error.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QMetaObject>
+#include <QNetworkProxy>
 
 #include <algorithm>
 
@@ -12,6 +12,11 @@ TcpLink::TcpLink(const QString& host, quint16 port, const QString& name, QObject
     : QObject(parent), FHost(host), FPortNumber(port), FName(name)
 {
     connect(&FSocket, &QAbstractSocket::errorOccurred, this, &TcpLink::HandleSocketError);
+    connect(&FSocket, &QAbstractSocket::connected, this, [this] { FSocketConnected = true; });
+    // Qt would otherwise read whatever the server sends into memory.
+    FSocket.setReadBufferSize(kReadBufferBytes);
+    // A serial device server is reached directly, never through a proxy.
+    FSocket.setProxy(QNetworkProxy::NoProxy);
     connect(&FSocket, &QAbstractSocket::disconnected, this,
             [this] { HandleSocketError(QAbstractSocket::RemoteHostClosedError); });
 }
@@ -26,7 +31,7 @@ EComPort TcpLink::Failure(int errorNumber, const QString& reason) const
 {
     const std::string message = std::string(ComErrorText(errorNumber)) + ": " + reason.toStdString() + " (" +
                                 FName.toStdString() + ")";
-    return EComPort(errorNumber, message);
+    return EComPort(errorNumber, message, -1, reason.toStdString());
 }
 
 void TcpLink::Open()
@@ -37,12 +42,24 @@ void TcpLink::Open()
     FLossQueued = false;
     FData.clear();
     FSocket.abort();
+    FSocketConnected = false;
     FSocket.connectToHost(FHost, FPortNumber);
     // Resolves the host name too: an unknown host fails here.
-    if (!FSocket.waitForConnected(kConnectTimeoutMs)) {
-        const QString reason = FSocket.error() == QAbstractSocket::SocketTimeoutError
-                                   ? QStringLiteral("no answer from the server")
-                                   : FSocket.errorString();
+    const bool connected = FSocket.waitForConnected(kConnectTimeoutMs);
+    if (!connected || FSocket.state() != QAbstractSocket::ConnectedState) {
+        // Accepted and then reset at once: the line was there and went away.
+        // Qt tells a reset seen while it still checks the connection as an
+        // unfinished operation ("Invalid socket descriptor"), a refusal as such.
+        const QAbstractSocket::SocketError error = FSocket.error();
+        if (FSocketConnected || error == QAbstractSocket::RemoteHostClosedError ||
+            error == QAbstractSocket::UnfinishedSocketOperationError) {
+            FSocket.abort();
+            throw Failure(kComErrRead, QStringLiteral("the server closed the connection"));
+        }
+        const QString reason =
+            error == QAbstractSocket::SocketTimeoutError
+                ? QStringLiteral("no answer from the server within %1 s").arg(kConnectTimeoutMs / 1000)
+                : FSocket.errorString();
         FSocket.abort();
         throw Failure(kComErrOpen, reason);
     }
@@ -120,7 +137,11 @@ void TcpLink::Pump()
     if (!FOpen || FSocket.bytesAvailable() <= 0)
         return;
     const QByteArray raw = FSocket.readAll();
-    TakeIncoming(ByteView(reinterpret_cast<const uint8_t*>(raw.constData()), size_t(raw.size())), FData);
+    Bytes incoming;
+    TakeIncoming(ByteView(reinterpret_cast<const uint8_t*>(raw.constData()), size_t(raw.size())), incoming);
+    const size_t room = FData.size() < kMaxHeldBytes ? kMaxHeldBytes - FData.size() : 0;
+    const size_t kept = std::min(room, incoming.size());
+    FData.insert(FData.end(), incoming.begin(), incoming.begin() + std::ptrdiff_t(kept));
 }
 
 void TcpLink::WaitForIncoming(int ms)
@@ -141,7 +162,7 @@ void TcpLink::PurgeBuffers()
     FData.clear();
 }
 
-void TcpLink::WriteRaw(ByteView bytes)
+void TcpLink::WriteRaw(ByteView bytes, const QDeadlineTimer& deadline)
 {
     if (bytes.empty() || !FOpen)
         return;
@@ -151,15 +172,31 @@ void TcpLink::WriteRaw(ByteView bytes)
             FPendingLoss = Failure(kComErrWrite, FSocket.errorString());
         ThrowPendingLoss();
     }
-    QDeadlineTimer deadline(1000 + 100 * size);
     while (FOpen && FSocket.bytesToWrite() > 0 && !FPendingLoss) {
-        if (!FSocket.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0))) ||
-            deadline.hasExpired()) {
+        if (deadline.hasExpired() ||
+            !FSocket.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0)))) {
             if (FSocket.bytesToWrite() > 0 && !FPendingLoss)
                 FPendingLoss = Failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
             break;
         }
     }
+    ThrowPendingLoss();
+}
+
+void TcpLink::QueueRaw(ByteView bytes)
+{
+    if (bytes.empty() || !FOpen)
+        return;
+    const qint64 size = qint64(bytes.size());
+    if (FSocket.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        if (!FPendingLoss)
+            FPendingLoss = Failure(kComErrWrite, FSocket.errorString());
+        ThrowPendingLoss();
+    }
+    // Hands over what the network takes now, without waiting for the rest.
+    FSocket.flush();
+    if (FSocket.bytesToWrite() > kMaxUnsentBytes && !FPendingLoss)
+        FPendingLoss = Failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
     ThrowPendingLoss();
 }
 
@@ -170,7 +207,8 @@ void TcpLink::SendBytes(ByteView bytes)
     ThrowPendingLoss();
     if (!FOpen)
         throw Failure(kComErrWrite, QStringLiteral("not connected"));
-    WriteRaw(Outgoing(bytes));
+    const Bytes raw = Outgoing(bytes);
+    WriteRaw(raw, QDeadlineTimer(1000 + 100 * qint64(raw.size())));
 }
 
 int TcpLink::WaitingByteCount()

@@ -7,10 +7,18 @@
 // ConnectionLost once, and the caller's next operation throws the failure once;
 // after that the link reads as closed. Received bytes only reach the socket
 // while events are processed, which WaitingByteCount does before counting.
+//
+// Whatever the server sends, the link holds at most kReadBufferBytes in the
+// socket and kMaxHeldBytes of data not read yet; beyond that the newest bytes
+// are dropped (a reply is far shorter, so such input is no reply anyway) and
+// the server is slowed down by TCP itself. Bytes the server does not take are
+// held up to kMaxUnsentBytes; more ends the link, as does a write that is not
+// taken within its deadline.
 #pragma once
 
 #include "serial/byte_link.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QTcpSocket>
@@ -24,7 +32,9 @@ public:
     TcpLink(const QString& host, quint16 port, const QString& name, QObject* parent = nullptr);
     ~TcpLink() override;
 
-    // Connects, within kConnectTimeoutMs; nothing when already connected.
+    // Connects, within kConnectTimeoutMs; nothing when already connected. A
+    // connection that the server ends right after accepting it is a lost
+    // connection (error 3), not a failed opening.
     void Open();
     // Nothing when closed.
     void Close();
@@ -33,12 +43,15 @@ public:
     // Drops every received byte not read yet.
     void PurgeBuffers() override;
     // Writes all bytes and waits until they are handed to the network, at most
-    // 1000 ms plus 100 ms per byte; a failed write ends the link (error 2).
+    // 1000 ms plus 100 ms per byte; a failed or late write ends the link (error 2).
     void SendBytes(ByteView bytes) override;
     int WaitingByteCount() override;
     Bytes ReceiveBytes(int count) override;
 
-    static constexpr int kConnectTimeoutMs = 5000;
+    static constexpr int kConnectTimeoutMs = 3000;
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;
+    static constexpr size_t kMaxHeldBytes = 4096;
+    static constexpr qint64 kMaxUnsentBytes = 16 * 1024;
 
 signals:
     void ConnectionLost(const QString& message);
@@ -53,8 +66,13 @@ protected:
 
     // Moves what the socket holds through TakeIncoming.
     void Pump();
-    // Writes bytes as they are (Telnet answers) and waits for them to go out.
-    void WriteRaw(ByteView bytes);
+    // Writes bytes as they are and waits until they went out, at most until
+    // `deadline`; late or failed ends the link (error 2).
+    void WriteRaw(ByteView bytes, const QDeadlineTimer& deadline);
+    // Writes bytes as they are (Telnet answers) without waiting for them: a
+    // server that keeps asking but never reads must not hold the caller. More
+    // than kMaxUnsentBytes not taken ends the link (error 2).
+    void QueueRaw(ByteView bytes);
     // Waits up to `ms` for more bytes from the server, without an event loop.
     void WaitForIncoming(int ms);
     // "<text of errorNumber>: <reason> (<port name>)".
@@ -70,6 +88,7 @@ private:
     quint16 FPortNumber;
     QString FName;
     bool FOpen = false;
+    bool FSocketConnected = false; // the server accepted the connection being opened
     Bytes FData;
     std::optional<EComPort> FPendingLoss;
     bool FLossQueued = false;

@@ -6,6 +6,7 @@
 
 #include "codec/codec.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -61,8 +62,17 @@ public:
     // The server agreed to (DO) or refused (DONT) COM-PORT-OPTION.
     bool ComPortAccepted() const { return FLocal[telnet::kOptionComPort] == OptionState::On; }
     bool ComPortRefused() const { return FComPortRefused; }
-    // How many of the four line settings the server has confirmed since Start.
-    int ConfirmedSettings() const { return FConfirmed; }
+    // How many of the four line settings the server has confirmed since Start;
+    // a setting confirmed again counts once.
+    int ConfirmedSettings() const;
+    // The line as the server last reported it; a field the server has not
+    // confirmed yet keeps its zero.
+    const ComPortLine& ServerLine() const { return FServerLine; }
+    // A subnegotiation longer than this is no COM-PORT-OPTION message (the
+    // longest is a few bytes): it is dropped unread, up to its end.
+    static constexpr size_t kMaxSubnegotiationBytes = 256;
+    // How many subnegotiations were dropped for their length since Start.
+    int DroppedSubnegotiations() const { return FDroppedSubnegotiations; }
     // The baud rate the server last reported, if any.
     std::optional<uint32_t> ServerBaudRate() const { return FServerBaudRate; }
 
@@ -72,12 +82,16 @@ private:
 
     void HandleVerb(uint8_t verb, uint8_t option, Bytes& answer);
     void HandleSubnegotiation();
+    void AppendToSubnegotiation(uint8_t byte);
 
     OptionState FLocal[256] = {};  // what we do (WILL/WONT)
     OptionState FRemote[256] = {}; // what the server does (DO/DONT)
     bool FComPortRefused = false;
-    int FConfirmed = 0;
+    uint8_t FConfirmedMask = 0; // bit n: setting n + 1 confirmed
+    ComPortLine FServerLine{0, 0, 0, 0};
     std::optional<uint32_t> FServerBaudRate;
+    int FDroppedSubnegotiations = 0;
+    bool FSubTooLong = false;
     ParseState FState = ParseState::Data;
     uint8_t FVerb = 0;
     Bytes FSub;

@@ -86,14 +86,16 @@ void PortStateTest::FailedAutomaticOpeningSaysSoAndRetriesOnNextActivation()
     rig.Prompts.Shown.removeIf([](const ShownPrompt& p) { return p.kind == QStringLiteral("warn"); });
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("inform"));
-    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("串口打开失败或被占用，请检查"));
+    QCOMPARE(rig.Prompts.Shown[0].text,
+             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
     QVERIFY(!frm.PortOpenedOnce());
     ExpectClosedState(frm);
 
     SwitchAwayAndBack(frm);
     QCOMPARE(rig.Prompts.Shown.size(), 2);
-    QCOMPARE(rig.Prompts.Shown[1].text, QStringLiteral("串口打开失败或被占用，请检查"));
+    QCOMPARE(rig.Prompts.Shown[1].text,
+             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
     QVERIFY(!frm.PortOpenedOnce());
 
     rig.Port.FailOpen = false;
@@ -136,7 +138,8 @@ void PortStateTest::ToggleFailuresKeepTheirState()
     rig.Prompts.Shown.clear();
     frm.acOpen->trigger();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("串口打开失败或被占用，请检查"));
+    QCOMPARE(rig.Prompts.Shown[0].text,
+             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
     ExpectClosedState(frm);
     QVERIFY(!frm.PortOpenedOnce());

@@ -11,8 +11,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -54,6 +56,9 @@ private slots:
     void ReadStartedRightAfterCancelRuns();
     void OneExchangeOwnsThePort_data();
     void OneExchangeOwnsThePort();
+    void OpeningFailureNamesThePortAndWhy_data();
+    void OpeningFailureNamesThePortAndWhy();
+    void IdentificationShowsCancelAndTellsAnEchoApart();
 };
 
 void PtyReadTest::ReadsKind612FromTheSimulatorOverAPseudoTerminal()
@@ -110,7 +115,9 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
     QTest::qWait(300);
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("warn"));
-    QVERIFY2(rig.Prompts.Shown[0].text.startsWith(QString::fromLatin1(ComErrorText(kComErrRead))),
+    // Our words first, then the port's error with the system's reason.
+    QVERIFY2(rig.Prompts.Shown[0].text.startsWith(QStringLiteral("串口连接已断开，请检查！\n") +
+                                                  QString::fromLatin1(ComErrorText(kComErrRead))),
              qPrintable(rig.Prompts.Shown[0].text));
 
     // Reads tried now are refused and nothing goes out.
@@ -244,3 +251,65 @@ void PtyReadTest::OneExchangeOwnsThePort()
 
 QTEST_MAIN(PtyReadTest)
 #include "pty_read_test.moc"
+
+void PtyReadTest::OpeningFailureNamesThePortAndWhy_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("MissingDevice") << QStringLiteral("/dev/ql-no-such-port")
+                                   << QStringLiteral("/dev/ql-no-such-port：No such file or directory");
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 refused = probe.serverPort();
+    probe.close();
+    QTest::newRow("RefusedServer")
+        << QStringLiteral("tcp://127.0.0.1:%1").arg(refused)
+        << QStringLiteral("无法连接 127.0.0.1:%1（Connection refused）").arg(refused);
+}
+
+void PtyReadTest::OpeningFailureNamesThePortAndWhy()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, detail);
+    PtyWindowRig rig(port);
+    rig.ShowAndActivate();
+    QCOMPARE(PromptTexts(rig.Prompts),
+             QStringList{QStringLiteral("串口打开失败或被占用，请检查\n") + detail});
+    QCOMPARE(rig.Frm->StatusText(0), QStringLiteral("串口状态：已关闭"));
+    QCOMPARE(rig.Frm->TBtnOpen->text(), QStringLiteral("打开串口"));
+}
+
+// Identification before a read from the record menu shows "取消"; fast reading
+// applies to it; replies that begin with their request are named as an echo.
+void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
+{
+    SimProcess sim;
+    const QString ptyPath = sim.Start({"--type", "6", "--records", "3", "--addr", "23", "--echo"});
+    QVERIFY(!ptyPath.isEmpty());
+    PtyWindowRig rig(ptyPath);
+    TMainFrm& frm = *rig.Frm;
+    rig.ShowAndActivate();
+    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("关闭串口"));
+
+    // Paced, cancelled as soon as the dialog is up: the first probe is the last.
+    bool dialogSeen = false;
+    QTimer::singleShot(300, &frm, [&] {
+        auto* progress = frm.findChild<QProgressDialog*>(QStringLiteral("IdentifyProgress"));
+        dialogSeen =
+            progress && progress->isVisible() && progress->labelText() == QStringLiteral("正在识别流量计……");
+        if (progress)
+            progress->cancel();
+    });
+    frm.RecordMenuClick(RecordMenuAction(frm, "N15"));
+    QVERIFY(dialogSeen);
+    QVERIFY(rig.Prompts.Shown.isEmpty());
+    QCOMPARE(LogLines(frm).filter(QStringLiteral("=================")).size(), 1);
+
+    // Fast: each probe ends when its reply has come, and no meter answers
+    // without echo removal.
+    frm.acFastRead->setChecked(true);
+    frm.RecordMenuClick(RecordMenuAction(frm, "N15"));
+    QCOMPARE(PromptTexts(rig.Prompts),
+             QStringList{QStringLiteral("没有你要读的流量计信息！\n应答以请求开头：适配器回送了发出的字节，"
+                                        "请在\"串口设置\"中勾选\"去除回显\"。")});
+}

@@ -62,6 +62,21 @@ TEST(IdentifyCli, MissingPortNamesTheSystemReason)
         << r.err;
 }
 
+// A device without a line, a pipe and a folder are named as what they are not.
+TEST(IdentifyCli, PathThatIsNoSerialPortSaysSo)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {QStringLiteral("/dev/null"), fifo, dir.path()}) {
+        const CliResult r = RunCli({"identify", "--port", path});
+        EXPECT_EQ(r.exitCode, 2) << path.toStdString();
+        EXPECT_NE(r.err.find("Unable to open com port: " + path.toStdString() + " is not a serial port\n"),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
 // As a user outside the group that owns the device, the message names that group.
 TEST(IdentifyCli, RefusedPortNamesTheGroupThatOwnsIt)
 {

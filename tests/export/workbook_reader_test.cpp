@@ -1,8 +1,10 @@
 #include "export/workbook_reader.h"
+#include "export/workbook_writer.h"
 #include "export/xls_reading.h"
 
 #include "export_test_support.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -13,8 +15,10 @@
 #include <fstream>
 #include <random>
 
+#ifndef _WIN32
 #include <pthread.h>
 #include <unistd.h>
+#endif
 
 // FreeXL 1.0.6 keeps some buffers when it gives up on a damaged .xls; that memory is
 // the library's, the reader closes every handle it gets.
@@ -104,6 +108,28 @@ TEST_F(WorkbookReaderTest, PackagePartsAreFoundThroughTheirRelationships)
     EXPECT_EQ(withoutRelationships.cells.CellCount(), 0);
 }
 
+// Windows opens the narrow file names FreeXL and libxlsxwriter take in the ANSI
+// code page, which lacks most Chinese characters outside a Chinese system.
+TEST_F(WorkbookReaderTest, WorkbooksInAFolderWithChineseCharactersAndASpace)
+{
+    const QString folder = Folder->filePath(QStringLiteral("测试 记录"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    WorkbookWriter writer;
+    writer.SetSheetName("表");
+    writer.SetCell(1, 1, "温度(℃)");
+    const QString xlsx = folder + QStringLiteral("/表 1.xlsx");
+    QString error;
+    ASSERT_TRUE(writer.Write(xlsx, error)) << error.toStdString();
+    const QString xls = folder + QStringLiteral("/表 1.xls");
+    ASSERT_TRUE(QFile::copy(Fixture("protocol.xls"), xls));
+
+    const WorkbookReadResult readXlsx = ReadFirstWorksheet(xlsx);
+    EXPECT_EQ(readXlsx.cells.Text(1, 1), "温度(℃)") << readXlsx.error.toStdString();
+    const WorkbookReadResult readXls = ReadFirstWorksheet(xls);
+    EXPECT_EQ(readXls.cells.Text(2, 4), "表号") << readXls.error.toStdString();
+}
+
+#ifndef _WIN32
 // FreeXL runs in a helper started from its own executable: nothing of this process
 // is copied (a fork would run the handler below and the read would fail), so
 // threads and locks held here cannot hang the reading.
@@ -142,6 +168,7 @@ TEST(XlsReaderLocation, BesideTheProgramOrInLibexec)
     const std::string beside = place("/usr/bin");
     EXPECT_EQ(FindXlsReader(root + "/usr/bin"), beside);
 }
+#endif
 
 TEST_F(WorkbookReaderTest, MissingDirectoryAndForeignFilesGiveErrors)
 {

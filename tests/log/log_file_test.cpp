@@ -4,6 +4,7 @@
 #include "log/log_file.h"
 
 #include "support/hex.h"
+#include "support/temporary_folder.h"
 #include "support/unprivileged.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +13,11 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -44,7 +47,7 @@ const LogMessage kSaveFailed{"保存有误，请重新试一次。", "警告信�
 const LogMessage kSaved{"日志文件保存成功！", "信息提示", LogMessageKind::Information};
 
 // Outcome of a save as a small exit code for the child process.
-int OutcomeCode(const LogSaveResult& result)
+[[maybe_unused]] int OutcomeCode(const LogSaveResult& result)
 {
     if (result.Messages.size() != 1)
         return 10;
@@ -61,9 +64,8 @@ class LogFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/ql-log-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        FFolder = pattern;
+        FFolder = MakeTemporaryFolder("ql-log-test");
+        ASSERT_FALSE(FFolder.empty());
         fs::permissions(FFolder, fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
         FLog.AppendLine("===========Corvex 实时记录500组===========");
         FLog.AppendLine("【发送】01 03 00 00 00 10 44 06");
@@ -161,6 +163,8 @@ TEST_F(LogFileTest, DirectoryOfThatNameCannotBeOverwritten)
     EXPECT_TRUE(fs::is_directory(path));
 }
 
+#ifndef _WIN32
+// Permission bits and an unprivileged child process are POSIX only.
 TEST_F(LogFileTest, ReadOnlyFileIsNotOverwritten)
 {
     const fs::path path = FFolder / "kept.txt";
@@ -197,6 +201,8 @@ TEST_F(LogFileTest, WriteFailureInReadOnlyFolderIsReported)
     EXPECT_EQ(outcome, 2);
     EXPECT_FALSE(fs::exists(path));
 }
+
+#endif
 
 TEST_F(LogFileTest, MissingFolderIsAFailedWrite)
 {

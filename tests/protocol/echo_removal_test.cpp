@@ -59,6 +59,32 @@ TEST_P(EchoRemovalTest, RemovesTheEchoOrVoidsTheReply)
     expected.push_back("【发送】" + BytesToHexSpaced(kRequest));
     expected.push_back("【接收】" + BytesToHexSpaced(kReply));
     EXPECT_EQ(log.Lines(), expected);
+    EXPECT_EQ(exchange.EchoedReplies(), 0);
+}
+
+// An echo left on the line (removal off, or the request heard twice with it
+// on) puts the request in front of the reply: the exchange tells that apart
+// from a plain bad reply.
+TEST(EchoRemoval, ReplyBeginningWithTheRequestIsCountedAsEchoed)
+{
+    for (const bool removal : {false, true}) {
+        VirtualClock clock;
+        ScriptedLink line(clock, [&](int, ByteView) {
+            Bytes heard = kRequest;
+            if (removal)
+                heard.insert(heard.end(), kRequest.begin(), kRequest.end());
+            return std::vector<ScriptedPiece>{{0, heard}, {30, kReply}};
+        });
+        EchoRemovingLink link(line);
+        link.SetEnabled(removal);
+        LogModel log;
+        Exchange exchange(link, log, clock);
+        exchange.SendFrame(kRequest);
+        Bytes expected = kRequest;
+        expected.insert(expected.end(), kReply.begin(), kReply.end());
+        EXPECT_EQ(exchange.CollectReply(), expected) << "removal " << removal;
+        EXPECT_EQ(exchange.EchoedReplies(), 1) << "removal " << removal;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -339,7 +339,7 @@ TEST_F(ComPortTest, EmptySendTouchesNothingEvenWhenClosed)
 
 TEST(ComErrorTest, MessageCarriesSystemCodeOnlyWhenThereIsOne)
 {
-    EXPECT_EQ(ComErrorMessage(2, 5), "WriteFile function failed (system error code: 5)");
+    EXPECT_EQ(ComErrorMessage(2, 5), "WriteFile function failed (system error code: 5): Input/output error");
     EXPECT_EQ(ComErrorMessage(10, -1), "ClearCommError function failed");
     EXPECT_EQ(MakeComError(9).SystemErrorNumber, -1);
     EXPECT_STREQ(MakeComError(23).what(), "Registry error");

@@ -87,7 +87,18 @@ TEST(TelnetSession, KnowsWhetherTheServerTookPortControlAndTheLine)
                       data, answer);
     EXPECT_EQ(accepting.ConfirmedSettings(), 4);
     EXPECT_EQ(accepting.ServerBaudRate(), 0xFF00u);
+    EXPECT_EQ(accepting.ServerLine().dataSize, 8);
+    EXPECT_EQ(accepting.ServerLine().parity, 2);
+    EXPECT_EQ(accepting.ServerLine().stopSize, 1);
     EXPECT_TRUE(data.empty());
+
+    // The same setting confirmed four times is one of four.
+    TelnetSession repeating;
+    repeating.Start();
+    for (int i = 0; i < 4; ++i)
+        repeating.Receive(HexBytes("FF FA 2C 67 03 FF F0"), data, answer);
+    EXPECT_EQ(repeating.ConfirmedSettings(), 1);
+    EXPECT_EQ(repeating.ServerLine().parity, 3);
 
     TelnetSession refusing;
     refusing.Start();
@@ -95,6 +106,24 @@ TEST(TelnetSession, KnowsWhetherTheServerTookPortControlAndTheLine)
     EXPECT_FALSE(refusing.ComPortAccepted());
     EXPECT_TRUE(refusing.ComPortRefused());
     EXPECT_TRUE(answer.empty());
+}
+
+// A subnegotiation that does not end within its cap is dropped, whatever
+// follows, and the data after its end comes through again.
+TEST(TelnetSession, OverlongSubnegotiationIsDroppedAndDataGoesOn)
+{
+    TelnetSession session;
+    session.Start();
+    Bytes received = HexBytes("FF FA 2C 67");
+    received.resize(received.size() + 100000, 0x41);
+    const Bytes end = HexBytes("FF F0 07");
+    received.insert(received.end(), end.begin(), end.end());
+    Bytes data;
+    Bytes answer;
+    session.Receive(received, data, answer);
+    EXPECT_EQ(data, HexBytes("07"));
+    EXPECT_EQ(session.ConfirmedSettings(), 0);
+    EXPECT_EQ(session.DroppedSubnegotiations(), 1);
 }
 
 } // namespace

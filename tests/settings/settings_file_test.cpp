@@ -3,6 +3,7 @@
 // when the program folder cannot be written.
 #include "settings/settings_file.h"
 
+#include "support/temporary_folder.h"
 #include "support/unprivileged.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,10 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -36,9 +39,8 @@ class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/ql-settings-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        FRoot = pattern;
+        FRoot = MakeTemporaryFolder("ql-settings-test");
+        ASSERT_FALSE(FRoot.empty());
         // Open to everyone so the unprivileged child can create the user folder.
         fs::permissions(FRoot, fs::perms::all);
         FProgram = FRoot / "bin";
@@ -180,6 +182,8 @@ TEST_F(SettingsFileTest, GbkFileFromAnOlderProgramIsConverted)
     EXPECT_EQ(Settings().ReadTemplateFile(), QStringLiteral("参数.xls"));
 }
 
+#ifndef _WIN32
+// Permission bits and an unprivileged child process are POSIX only.
 TEST_F(SettingsFileTest, UnwritableProgramFolderFallsBackToUserFolder)
 {
     WriteFile(ProgramFile(), "[Config]\r\nFile=Quosta.xls\r\n");
@@ -230,6 +234,8 @@ TEST_F(SettingsFileTest, ReadOnlySettingsFileIsNotReplaced)
     EXPECT_EQ(ReadFile(ProgramFile()), "[address]\r\naddr=12\r\n");
     EXPECT_EQ(Settings().ReadAddress(), 30);
 }
+
+#endif
 
 TEST_F(SettingsFileTest, NowhereToWriteIsReportedAsFailed)
 {

@@ -1,3 +1,4 @@
+#ifndef _WIN32
 #include "support/unprivileged.h"
 
 #include <sys/wait.h>
@@ -16,3 +17,4 @@ int RunUnprivileged(const std::function<int()>& action)
         return -1;
     return WEXITSTATUS(status);
 }
+#endif

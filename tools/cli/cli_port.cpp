@@ -1,5 +1,8 @@
 #include "cli_port.h"
 
+#include "protocol/exchange.h"
+#include "protocol/fast_exchange.h"
+#include "serial/com_error.h"
 #include "serial/com_port.h"
 #include "serial/echo_removing_link.h"
 
@@ -73,7 +76,7 @@ void SetUpEchoRemoval(EchoRemovingLink& link, const CliOptions& options, const c
         [prefix](const std::string& line) { std::fprintf(stderr, "%s%s\n", prefix.c_str(), line.c_str()); });
 }
 
-std::string OpenCliPort(TComPort& port, const CliOptions& options)
+std::optional<CliOpenFailure> OpenCliPort(TComPort& port, const CliOptions& options)
 {
     const std::optional<std::string> path = options.Value("--port");
     if (!path || path->empty())
@@ -90,9 +93,13 @@ std::string OpenCliPort(TComPort& port, const CliOptions& options)
     try {
         port.OpenPort();
     } catch (const EComPort& error) {
-        return "cannot open " + *path + ": " + error.what();
+        // A server that takes the connection and drops it at once is a line
+        // that went away, as it would be a moment later.
+        if (error.ErrorNumber == kComErrRead)
+            return CliOpenFailure{std::string("port error: ") + error.what(), 1};
+        return CliOpenFailure{"cannot open " + *path + ": " + error.what(), 2};
     }
-    return {};
+    return std::nullopt;
 }
 
 double BitsPerCharacter(const LineOptions& line)
@@ -101,4 +108,25 @@ double BitsPerCharacter(const LineOptions& line)
                             : line.stopBits == LineStopBits::Two ? 2
                                                                  : 1.5;
     return 1 + line.dataBits + (line.parity == LineParity::None ? 0 : 1) + stopBits;
+}
+
+LineTiming LineTimingOf(const LineOptions& line)
+{
+    return {line.baudRate, BitsPerCharacter(line)};
+}
+
+void ReportEchoedReplies(const Exchange& exchange, const CliOptions& options, const char* command)
+{
+    if (exchange.EchoedReplies() == 0)
+        return;
+    if (ParseLineOptions(options).echo)
+        std::fprintf(stderr,
+                     "ql-rs485-cli %s: replies begin with the request even with its echo removed: the line "
+                     "echoes every request twice\n",
+                     command);
+    else
+        std::fprintf(stderr,
+                     "ql-rs485-cli %s: replies begin with the request: the line echoes what is sent; --echo "
+                     "removes the echo\n",
+                     command);
 }

@@ -39,9 +39,9 @@ int RunDump(const std::vector<std::string>& args)
 
     CliQtContext qt;
     TComPort port;
-    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
-        std::fprintf(stderr, "ql-rs485-cli dump: %s\n", error.c_str());
-        return kExitBadArguments;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+        std::fprintf(stderr, "ql-rs485-cli dump: %s\n", failure->message.c_str());
+        return failure->exitCode;
     }
     std::optional<std::string> lostMessage;
     QObject::connect(&port, &TComPort::ConnectionLost,
@@ -51,6 +51,7 @@ int RunDump(const std::vector<std::string>& args)
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
+    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
 
     ArchiveOptions archive;
     archive.address = address;

@@ -22,9 +22,9 @@ int RunIdentify(const std::vector<std::string>& args)
 
     CliQtContext qt;
     TComPort port;
-    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
-        std::fprintf(stderr, "ql-rs485-cli identify: %s\n", error.c_str());
-        return kExitBadArguments;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+        std::fprintf(stderr, "ql-rs485-cli identify: %s\n", failure->message.c_str());
+        return failure->exitCode;
     }
     std::optional<std::string> lostMessage;
     QObject::connect(&port, &TComPort::ConnectionLost,
@@ -34,6 +34,7 @@ int RunIdentify(const std::vector<std::string>& args)
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
+    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
     int deviceType = 0;
     try {
         deviceType = IdentifyMeter(exchange, address);
@@ -44,6 +45,8 @@ int RunIdentify(const std::vector<std::string>& args)
     }
     if (lostMessage)
         std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", lostMessage->c_str());
+    if (deviceType == 0)
+        ReportEchoedReplies(exchange, options, "identify");
     std::printf("%d\n", deviceType);
     return deviceType ? kExitOk : kExitNoAnswer;
 }

@@ -54,6 +54,7 @@ int RunParams(const std::vector<std::string>& args)
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
+    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
     ParamReader reader(exchange);
     reader.SetMeterAddress(static_cast<uint8_t>(address));
     if (requestedType == 5 || requestedType == 0) {
@@ -62,9 +63,9 @@ int RunParams(const std::vector<std::string>& args)
             return kExitBadArguments;
         }
     }
-    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
-        std::fprintf(stderr, "ql-rs485-cli params: %s\n", error.c_str());
-        return kExitBadArguments;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+        std::fprintf(stderr, "ql-rs485-cli params: %s\n", failure->message.c_str());
+        return failure->exitCode;
     }
     std::optional<std::string> lostMessage;
     QObject::connect(&port, &TComPort::ConnectionLost,

@@ -47,15 +47,6 @@ OutFormat ParseOutFormat(const std::optional<std::string>& out)
     throw CliUsageError("--out: the file name must end in .csv or .xlsx");
 }
 
-// --fast: character time of the line, for the silence that ends a reply.
-LineTiming LineTimingOf(const LineOptions& line)
-{
-    const double stopBits = line.stopBits == LineStopBits::One   ? 1
-                            : line.stopBits == LineStopBits::Two ? 2
-                                                                 : 1.5;
-    return {line.baudRate, 1 + line.dataBits + (line.parity == LineParity::None ? 0 : 1) + stopBits};
-}
-
 std::string SaveRows(OutFormat format, const std::string& path, const RecordTable& table, int kind)
 {
     if (format == OutFormat::Csv)
@@ -106,9 +97,9 @@ int RunRead(const std::vector<std::string>& args)
         return kExitBadArguments;
     }
     TComPort port;
-    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
-        std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
-        return kExitBadArguments;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+        std::fprintf(stderr, "ql-rs485-cli read: %s\n", failure->message.c_str());
+        return failure->exitCode;
     }
     // The port closes itself when the other end goes away; later requests then
     // go nowhere and the run ends by its retries. Its message is told once.
@@ -120,6 +111,7 @@ int RunRead(const std::vector<std::string>& args)
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
+    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
     const BaseRequest base = exchange.ComposeBaseRequest(kind, address, kindTable.registers);
     if (base.request.empty()) {
         std::fprintf(stderr, "ql-rs485-cli read: no request can be built for record kind %d\n", kind);
@@ -143,12 +135,15 @@ int RunRead(const std::vector<std::string>& args)
     }
     if (outcome.end == RunEnd::PortLost || outcome.end == RunEnd::BlockFailed) {
         std::fprintf(stderr, "ql-rs485-cli read: %s\n", FailedBlockText(outcome.block).c_str());
+        ReportEchoedReplies(exchange, options, "read");
         failed = true;
     }
     const int lastResult = run.LastResult();
-    // A port failure before any reply leaves no decoder result: nothing usable arrived.
-    const DecodeResult result =
-        lastResult < 0 ? DecodeResult::BadLength : static_cast<DecodeResult>(lastResult);
+    // The result printed is the failed block's: a port lost while a block was
+    // asked leaves that block without a usable reply, whatever earlier blocks gave.
+    const DecodeResult result = lastResult < 0 || outcome.end == RunEnd::PortLost
+                                    ? DecodeResult::BadLength
+                                    : static_cast<DecodeResult>(lastResult);
     PrintRecordTable(result, kindTable.table);
 
     if (outFormat != OutFormat::None) {

@@ -28,9 +28,9 @@ int RunScan(const std::vector<std::string>& args)
 
     CliQtContext qt;
     TComPort port;
-    if (const std::string error = OpenCliPort(port, options); !error.empty()) {
-        std::fprintf(stderr, "ql-rs485-cli scan: %s\n", error.c_str());
-        return kExitBadArguments;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+        std::fprintf(stderr, "ql-rs485-cli scan: %s\n", failure->message.c_str());
+        return failure->exitCode;
     }
     std::optional<std::string> lostMessage;
     QObject::connect(&port, &TComPort::ConnectionLost,
@@ -40,6 +40,7 @@ int RunScan(const std::vector<std::string>& args)
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
+    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
     ScanHandlers handlers;
     handlers.beforeAddress = [&lostMessage](int) { return !lostMessage; };
     handlers.found = [](const FoundMeter& meter) {

@@ -9,6 +9,14 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+#endif
+
 namespace {
 
 constexpr const char* kProgram = "ql-rs485-cli";
@@ -39,11 +47,46 @@ bool IsHelp(const std::string& word)
     return word == "--help" || word == "-h";
 }
 
+#ifdef _WIN32
+// Windows gives main() its arguments in the ANSI code page, which lacks most
+// characters of a file name outside its script; the commands take UTF-8, read
+// here from the wide command line.
+std::vector<std::string> Utf8Words()
+{
+    std::vector<std::string> words;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; wide && i < count; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string word(size_t(std::max(size, 1)), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, word.data(), size, nullptr, nullptr);
+        word.resize(word.size() - 1);
+        words.push_back(std::move(word));
+    }
+    LocalFree(wide);
+    return words;
+}
+
+// Output is UTF-8 as on Linux: the console is told so, and binary mode keeps
+// "\n" as it is, so redirected output has the same bytes as the Linux reader's.
+void UseUtf8Output()
+{
+    SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+#endif
+
 } // namespace
 
-int main(int argc, char** argv)
+int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv)
 {
+#ifdef _WIN32
+    UseUtf8Output();
+    const std::vector<std::string> words = Utf8Words();
+#else
     const std::vector<std::string> words(argv + 1, argv + argc);
+#endif
     if (words.empty()) {
         PrintCommandList(stderr);
         return kExitBadArguments;

@@ -8,26 +8,26 @@
 // the first line is "TCP 127.0.0.1:<port>" (--tcp 0 picks a free port). --echo
 // sends every request back before answering it, as two-wire adapters do. Each
 // --meter puts one more meter on the line; every meter answers only its own
-// address, and the other options apply to all of them.
+// address, and the other options apply to all of them. Windows has no
+// pseudo-terminals: there the simulator serves --tcp only.
 
 #include "ql_version.h"
 #include "sim/sim_meter.h"
+#include "sim/sim_socket.h"
 #include "sim/sim_workbook.h"
 
-#include <arpa/inet.h>
+#ifndef _WIN32
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -212,7 +212,7 @@ void PtyServer::Write(const uint8_t* bytes, size_t count)
 {
     // Non-blocking: with no reader the bytes are lost, as on an open RS485 line.
     while (count > 0 && FMaster >= 0) {
-        const ssize_t written = write(FMaster, bytes, count);
+        const long written = SimWrite(FMaster, bytes, count);
         if (written <= 0) {
             if (written < 0 && errno == EINTR)
                 continue;
@@ -246,20 +246,20 @@ void PtyServer::Flush(int64_t now)
 void PtyServer::ReadInput(int64_t now)
 {
     uint8_t buffer[512];
-    const ssize_t count = read(FMaster, buffer, sizeof buffer);
+    const long count = SimRead(FMaster, buffer, sizeof buffer);
     if (count > 0) {
         FPending.insert(FPending.end(), buffer, buffer + count);
         FLastByteUs = now;
         return;
     }
     if (FListener >= 0) {
-        if (count == 0 || (errno != EAGAIN && errno != EINTR))
+        if (count == 0 || !SimWouldBlock())
             DropClient();
         return;
     }
     // EIO: no client has the slave side open right now; wait for one.
-    if (count < 0 && errno != EAGAIN && errno != EINTR)
-        poll(nullptr, 0, kIdleMs);
+    if (count < 0 && !SimWouldBlock())
+        SimSleepMs(kIdleMs);
 }
 
 void PtyServer::FrameRequests(int64_t now)
@@ -329,19 +329,21 @@ void PtyServer::Linger()
 {
     // Written bytes reach the slave's input queue asynchronously: let them land
     // before asking how many are still unread.
-    poll(nullptr, 0, 100);
+    SimSleepMs(100);
     // A TCP client still gets what the kernel holds after the close, but
     // nothing tells whether it has read it: give it time to.
     if (FSlave < 0) {
-        poll(nullptr, 0, kTcpLingerMs);
+        SimSleepMs(kTcpLingerMs);
         return;
     }
+#ifndef _WIN32
     for (int waited = 0; waited < kLingerMs && !gStop; waited += 10) {
         int unread = 0;
         if (ioctl(FSlave, FIONREAD, &unread) != 0 || unread == 0)
             return;
         poll(nullptr, 0, 10);
     }
+#endif
 }
 
 void PtyServer::Run()
@@ -354,15 +356,15 @@ void PtyServer::Run()
             return;
         }
         FrameRequests(now);
-        pollfd fds[2] = {{FMaster, POLLIN, 0}, {FListener, POLLIN, 0}};
-        const int ready = poll(fds, 2, PollTimeoutMs(now));
+        pollfd fds[2] = {SimPollFd(FMaster), SimPollFd(FListener)};
+        const int ready = SimPoll(fds, 2, PollTimeoutMs(now));
         now = NowUs();
         if (ready > 0 && (fds[1].revents & POLLIN))
             AcceptClient();
         if (ready > 0 && (fds[0].revents & POLLIN))
             ReadInput(now);
         else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)))
-            FListener >= 0 ? DropClient() : void(poll(nullptr, 0, kIdleMs));
+            FListener >= 0 ? DropClient() : SimSleepMs(kIdleMs);
     }
 }
 
@@ -370,20 +372,20 @@ void PtyServer::Run()
 // server does when a new user takes over the line.
 void PtyServer::AcceptClient()
 {
-    const int client = accept(FListener, nullptr, nullptr);
+    const int client = SimAccept(FListener);
     if (client < 0)
         return;
     DropClient();
-    fcntl(client, F_SETFL, fcntl(client, F_GETFL) | O_NONBLOCK);
+    SimSetNonBlocking(client);
     const int one = 1;
-    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
     FMaster = client;
 }
 
 void PtyServer::DropClient()
 {
     if (FMaster >= 0)
-        close(FMaster);
+        SimClose(FMaster);
     FMaster = -1;
     FPending.clear();
     FOutgoing.clear();
@@ -393,11 +395,14 @@ void PtyServer::DropClient()
 // A listening socket on 127.0.0.1:port (0: a free one), its port in `port`; -1 on failure.
 int ListenTcp(int& port)
 {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    const int listener = SimListenSocket();
     if (listener < 0)
         return -1;
+#ifndef _WIN32
+    // On Windows the option lets a second server take the same port: left off there.
     const int one = 1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+#endif
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -406,13 +411,14 @@ int ListenTcp(int& port)
     if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener, 4) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        close(listener);
+        SimClose(listener);
         return -1;
     }
     port = ntohs(address.sin_port);
     return listener;
 }
 
+#ifndef _WIN32
 // The master side of a new pseudo-terminal in raw mode; -1 on failure. `slave`
 // receives an fd of the slave side that this process keeps open, so a client
 // closing and reopening the port never hangs the line up.
@@ -440,6 +446,7 @@ int OpenPty(std::string& slavePath, int& slave)
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     return master;
 }
+#endif
 
 } // namespace
 
@@ -477,12 +484,21 @@ int main(int argc, char** argv)
         meters.emplace_back(std::move(config));
     }
 
+#ifdef _WIN32
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    if (!SimNetStartup()) {
+        std::fprintf(stderr, "cannot start Windows sockets\n");
+        return 1;
+    }
+#else
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
+#endif
 
     if (options.tcpPort >= 0) {
         int port = options.tcpPort;
@@ -496,10 +512,14 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         PtyServer server(meters, -1, -1, listener, options.echo);
         server.Run();
-        close(listener);
+        SimClose(listener);
         return 0;
     }
 
+#ifdef _WIN32
+    std::fprintf(stderr, "ql-rs485-sim: Windows has no pseudo-terminals; serve the meter with --tcp PORT\n");
+    return 2;
+#else
     std::string slavePath;
     int slave = -1;
     const int master = OpenPty(slavePath, slave);
@@ -530,4 +550,5 @@ int main(int argc, char** argv)
     close(slave);
     close(master);
     return 0;
+#endif
 }

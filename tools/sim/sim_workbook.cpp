@@ -1,6 +1,7 @@
 #include "sim/sim_workbook.h"
 
 #include "catalogue/catalogue.h"
+#include "export/file_name_bytes.h"
 #include "export/workbook_reader.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_identify.h"
@@ -12,6 +13,10 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -48,16 +53,24 @@ int MarkerRow(const CellReader& cell)
 std::string DefaultSimWorkbookPath()
 {
     std::error_code error;
+#ifdef _WIN32
+    wchar_t name[32768];
+    const DWORD size = GetModuleFileNameW(nullptr, name, DWORD(std::size(name)));
+    if (size == 0 || size >= std::size(name))
+        return {};
+    const std::filesystem::path program(std::wstring(name, size));
+#else
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         return {};
+#endif
     const std::filesystem::path beside = program.parent_path() / "Excel" / kShippedProtocolWorkbook;
     // Installed: PREFIX/bin/ql-rs485-sim and PREFIX/share/ql-rs485/Excel/.
     const std::filesystem::path installed =
         program.parent_path().parent_path() / "share" / "ql-rs485" / "Excel" / kShippedProtocolWorkbook;
-    return (!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error) ? installed
-                                                                                                 : beside)
-        .string();
+    return FileNameBytes(!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error)
+                             ? installed
+                             : beside);
 }
 
 SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)

@@ -9,6 +9,33 @@
 #include <cstring>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+// The file name as UTF-8 from the wide command line: main() gets it in the ANSI
+// code page, which may lack its characters.
+std::string Utf8Argument(int index)
+{
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::string out;
+    if (wide && index < count) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[index], -1, nullptr, 0, nullptr, nullptr);
+        if (size > 0) {
+            out.resize(size_t(size));
+            WideCharToMultiByte(CP_UTF8, 0, wide[index], -1, out.data(), size, nullptr, nullptr);
+            out.resize(size_t(size) - 1);
+        }
+    }
+    LocalFree(wide);
+    return out;
+}
+#endif
+
 // FreeXL 1.0.6 keeps some buffers when it gives up on a damaged file: the
 // library's memory, not ours, and freed when this short-lived process ends.
 extern "C" const char* __lsan_default_suppressions()
@@ -22,7 +49,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s FILE.xls\n", kXlsReaderName);
         return 2;
     }
-    const std::string output = EncodeXlsCells(ReadXlsInThisProcess(argv[1]));
+#ifdef _WIN32
+    // The cells go out as bytes: text mode would turn every 0x0A into 0x0D 0x0A.
+    _setmode(_fileno(stdout), _O_BINARY);
+    const std::string path = Utf8Argument(1);
+#else
+    const std::string path = argv[1];
+#endif
+    const std::string output = EncodeXlsCells(ReadXlsInThisProcess(path));
     const bool written = std::fwrite(output.data(), 1, output.size(), stdout) == output.size();
     return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
