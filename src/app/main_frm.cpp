@@ -186,7 +186,8 @@ TMainFrm::~TMainFrm()
     FPort.SetConnectionLostHandler({});
     FPortGuard.SetOnFree({});
     SaveSettings();
-    if (FPlaceTimer->isActive())
+    // Also a window never moved: the next start opens it where it was.
+    if (FShownOnce)
         SaveWindowPlace();
     try {
         FPort.ClosePort();

@@ -180,7 +180,7 @@ public:
     // no place is stored or it lies on no screen.
     bool ShowAtStoredPlace();
     // Writes the window's place now (it is also written a second after every
-    // move or resize, and at the end).
+    // move or resize, and when a window that was shown closes).
     void SaveWindowPlace();
 
 protected:
