@@ -2,19 +2,14 @@
 
 #include "app/help_files.h"
 #include "ql_version.h"
+#include "settings/install_layout.h"
 
-#include <QDesktopServices>
-#include <QEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
-
-// Neutral placeholder contact data of our own; a deployment puts its real
-// support details here.
-const char* const TAboutFrm::kWebAddress = "https://quellon.example.com";
 
 TAboutFrm::TAboutFrm(Prompter& prompter, const QString& programDir, QWidget* parent)
     : QDialog(parent), FPrompter(prompter), FProgramDir(programDir)
@@ -33,22 +28,19 @@ TAboutFrm::TAboutFrm(Prompter& prompter, const QString& programDir, QWidget* par
     product->addWidget(name);
     product->addWidget(version);
 
-    FContactGroup = new QGroupBox(QStringLiteral("Quellon"), this);
-    FContactGroup->setObjectName(QStringLiteral("gbContact"));
-    FContactGroup->setMouseTracking(true);
-    FContactGroup->installEventFilter(this);
-    auto* contact = new QVBoxLayout(FContactGroup);
-    for (const QString& line :
-         {QStringLiteral("部门：Quellon 技术支持部"), QStringLiteral("地址：（请填写贵公司的地址）"),
-          QStringLiteral("邮编：000000"), QStringLiteral("电话：000-00000000"),
-          QStringLiteral("邮箱：support@quellon.example.com")})
-        contact->addWidget(new QLabel(line, FContactGroup));
-    lblWeb = new QLabel(QStringLiteral("网址：%1").arg(QString::fromLatin1(kWebAddress)), FContactGroup);
-    lblWeb->setObjectName(QStringLiteral("lblWeb"));
-    lblWeb->setMouseTracking(true);
-    lblWeb->installEventFilter(this);
-    contact->addWidget(lblWeb);
-    SetLinkHot(false);
+    // Only what is true of every copy: no support contacts are made up here.
+    auto* factsGroup = new QGroupBox(this);
+    auto* facts = new QVBoxLayout(factsGroup);
+    lblLicence = new QLabel(QStringLiteral("许可证：GPL-3.0-or-later（GNU通用公共许可证第3版或更高版本）"),
+                            factsGroup);
+    lblLicence->setObjectName(QStringLiteral("lblLicence"));
+    const QString manual = ProgramDataFile(programDir, QStringLiteral("manual/index.html"));
+    lblManual = new QLabel(QStringLiteral("说明书：%1").arg(QDir::toNativeSeparators(manual)), factsGroup);
+    lblManual->setObjectName(QStringLiteral("lblManual"));
+    lblManual->setWordWrap(true);
+    lblManual->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    facts->addWidget(lblLicence);
+    facts->addWidget(lblManual);
 
     auto* help = new QPushButton(QStringLiteral("说明"), this);
     help->setObjectName(QStringLiteral("BtnHelp"));
@@ -64,7 +56,7 @@ TAboutFrm::TAboutFrm(Prompter& prompter, const QString& programDir, QWidget* par
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(productGroup);
-    layout->addWidget(FContactGroup);
+    layout->addWidget(factsGroup);
     layout->addLayout(buttons);
 }
 
@@ -72,23 +64,4 @@ void TAboutFrm::ShowHelp()
 {
     // The about box is modal, so the manual goes to the system's browser here.
     OpenHelpFile(this, FPrompter, FProgramDir, QStringLiteral("manual/index.html"));
-}
-
-void TAboutFrm::SetLinkHot(bool hot)
-{
-    lblWeb->setStyleSheet(hot ? QStringLiteral("color: red;") : QStringLiteral("color: blue;"));
-    lblWeb->setCursor(hot ? Qt::PointingHandCursor : Qt::ArrowCursor);
-}
-
-bool TAboutFrm::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == lblWeb) {
-        if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
-            SetLinkHot(true);
-        else if (event->type() == QEvent::MouseButtonRelease)
-            QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebAddress)));
-    } else if (watched == FContactGroup && event->type() == QEvent::MouseMove) {
-        SetLinkHot(false);
-    }
-    return QDialog::eventFilter(watched, event);
 }

@@ -1,10 +1,10 @@
-// About box: product name, the version of this build, the maker's contact lines, the manual.
+// About box: product name, the version of this build, the licence and where the
+// manual lies, with a button that opens it.
 #pragma once
 
 #include <QDialog>
 
 class Prompter;
-class QGroupBox;
 class QLabel;
 
 class TAboutFrm : public QDialog {
@@ -12,17 +12,12 @@ class TAboutFrm : public QDialog {
 public:
     TAboutFrm(Prompter& prompter, const QString& programDir, QWidget* parent = nullptr);
 
-    QLabel* lblWeb = nullptr;
-    static const char* const kWebAddress;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    QLabel* lblLicence = nullptr;
+    QLabel* lblManual = nullptr;
 
 private:
     void ShowHelp();
-    void SetLinkHot(bool hot);
 
     Prompter& FPrompter;
     QString FProgramDir;
-    QGroupBox* FContactGroup = nullptr;
 };

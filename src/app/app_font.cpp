@@ -40,32 +40,64 @@ QString InterfaceSampleText()
                           "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
 }
 
-bool DrawsWithInk(const QString& family, const QString& text)
+QString BlankCharacters(const QString& family, const QString& text)
 {
     QFont font(family);
     font.setPixelSize(24);
     font.setStyleStrategy(QFont::NoFontMerging);
     const QRawFont raw = QRawFont::fromFont(font);
     if (!raw.isValid() || raw.familyName() != family)
-        return false;
+        return text;
+    QString blank;
     for (const char32_t character : text.toUcs4()) {
         if (QChar::isSpace(character))
             continue;
-        const QList<quint32> glyphs = raw.glyphIndexesForString(QString::fromUcs4(&character, 1));
-        if (glyphs.size() != 1 || glyphs[0] == 0)
-            return false;
-        if (!HasInk(raw.alphaMapForGlyph(glyphs[0], QRawFont::PixelAntialiasing)))
-            return false;
+        const QString one = QString::fromUcs4(&character, 1);
+        const QList<quint32> glyphs = raw.glyphIndexesForString(one);
+        if (glyphs.size() != 1 || glyphs[0] == 0 ||
+            !HasInk(raw.alphaMapForGlyph(glyphs[0], QRawFont::PixelAntialiasing)))
+            blank += one;
     }
-    return true;
+    return blank;
+}
+
+bool DrawsWithInk(const QString& family, const QString& text)
+{
+    return BlankCharacters(family, text).isEmpty();
+}
+
+QStringList InterfaceFamilies(const QStringList& candidates, const QStringList& symbolCandidates)
+{
+    const QString sample = InterfaceSampleText();
+    for (const QString& family : candidates) {
+        if (DrawsWithInk(family, sample))
+            return {family};
+    }
+    // No Chinese font draws every character (WenQuanYi Micro Hei leaves "℃"
+    // blank and Qt never falls back from a glyph the font claims): a font that
+    // draws what the Chinese one leaves blank goes first, and the characters it
+    // lacks (the ideographs) come from the Chinese font behind it.
+    for (const QString& family : candidates) {
+        const QString blank = BlankCharacters(family, sample);
+        if (!DrawsWithInk(family, QStringLiteral("温度压力流量")))
+            continue;
+        for (const QString& symbol : symbolCandidates) {
+            if (symbol != family && DrawsWithInk(symbol, blank))
+                return {symbol, family};
+        }
+    }
+    // Nothing helps: the first Chinese font still beats boxes everywhere.
+    return candidates.isEmpty() ? QStringList() : QStringList{candidates.first()};
 }
 
 QFont ChineseInterfaceFont()
 {
     const QStringList families = QFontDatabase::families();
     QStringList candidates;
+    // Windows names its fonts in English and, on a Chinese Windows, in Chinese.
     for (const QString& preferred :
          {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+          QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
           QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
           QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC"),
           QStringLiteral("Droid Sans Fallback")}) {
@@ -73,20 +105,18 @@ QFont ChineseInterfaceFont()
             candidates << preferred;
     }
     candidates << QFontDatabase::families(QFontDatabase::SimplifiedChinese);
-    QString chosen;
-    const QString sample = InterfaceSampleText();
-    for (const QString& family : candidates) {
-        if (DrawsWithInk(family, sample)) {
-            chosen = family;
-            break;
-        }
+    candidates.removeDuplicates();
+    QStringList symbols;
+    for (const QString& preferred : {QStringLiteral("DejaVu Sans"), QStringLiteral("Segoe UI Symbol"),
+                                     QStringLiteral("Arial Unicode MS"), QStringLiteral("Noto Sans"),
+                                     QStringLiteral("Liberation Sans")}) {
+        if (families.contains(preferred))
+            symbols << preferred;
     }
-    // None draws them all: the first Chinese font still beats boxes everywhere.
-    if (chosen.isEmpty() && !candidates.isEmpty())
-        chosen = candidates.first();
+    const QStringList chosen = InterfaceFamilies(candidates, symbols);
     QFont font = QGuiApplication::font();
     if (!chosen.isEmpty())
-        font.setFamily(chosen);
+        font.setFamilies(chosen);
     font.setPixelSize(12);
     return font;
 }

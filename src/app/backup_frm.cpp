@@ -52,15 +52,18 @@ void TBackupFrm::ShowProgress(const ArchiveProgress& progress)
                                    static_cast<int>(RecordKindCaption(progress.kindCode).size())))
             .arg(progress.kindIndex + 1)
             .arg(progress.kindCount));
+    // The bar counts the kind being read, as the line above it does.
     pbKinds->setRange(0, progress.kindCount);
-    pbKinds->setValue(progress.kindIndex);
+    pbKinds->setValue(progress.kindIndex + 1);
     pbBlocks->setRange(0, progress.blockCount);
     pbBlocks->setValue(progress.block - 1);
 }
 
-void TBackupFrm::ShowEnd(const QString& status)
+void TBackupFrm::ShowEnd(const QString& status, bool everythingRead)
 {
     FEnded = true;
+    if (everythingRead)
+        pbBlocks->setValue(pbBlocks->maximum());
     // The kind line named what was being read; the end status now says how it went.
     lblKind->clear();
     pbKinds->setValue(pbKinds->maximum());

@@ -16,8 +16,9 @@ public:
     explicit TBackupFrm(QWidget* parent = nullptr);
 
     void ShowProgress(const ArchiveProgress& progress);
-    // The download ended: the status line says how, "取消" becomes "完成".
-    void ShowEnd(const QString& status);
+    // The download ended: the status line says how, "取消" becomes "完成"; with
+    // `everythingRead` the block bar shows the last kind's blocks all read.
+    void ShowEnd(const QString& status, bool everythingRead);
     bool CancelRequested() const { return FCancelRequested; }
 
     QLabel* lblKind = nullptr;

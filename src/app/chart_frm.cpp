@@ -25,6 +25,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <limits>
 
@@ -181,6 +182,7 @@ TChartFrm::TChartFrm(RecordTableModel& model, Prompter& prompter, QString saveDi
     FAxisY = new QValueAxis(chart);
     FAxisY->setLabelFormat(QStringLiteral("%.6g"));
     chart->addAxis(FAxisY, Qt::AlignLeft);
+    connect(FAxisY, &QValueAxis::rangeChanged, this, &TChartFrm::RoundYLabels);
     auto* view = new RecordChartView(chart, this);
     view->ResetZoom = [this] { btnResetClick(); };
     view->PointerAt = [this](const QPointF& at) { ShowValueTip(at); };
@@ -236,6 +238,68 @@ void TChartFrm::showEvent(QShowEvent* event)
     Refresh();
 }
 
+void TChartFrm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TChartFrm::SetSubject(std::function<QString()> subject)
+{
+    FSubject = std::move(subject);
+    UpdateTitle();
+}
+
+QString TChartFrm::Title() const
+{
+    return Chart()->title();
+}
+
+void TChartFrm::UpdateTitle()
+{
+    QStringList parts;
+    if (FSubject)
+        parts << FSubject();
+    double first = std::numeric_limits<double>::max();
+    double last = std::numeric_limits<double>::lowest();
+    for (const RecordSeries& series : FData.series) {
+        for (const SeriesPoint& point : series.points) {
+            first = std::min(first, point.x);
+            last = std::max(last, point.x);
+        }
+    }
+    if (first > last) {
+        parts << QStringLiteral("无数据");
+    } else if (FData.timeColumn >= 0) {
+        // The meter's own clock reading, shown as read.
+        const auto reading = [](double seconds) {
+            return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds), Qt::UTC).toString(kTimeFormat);
+        };
+        parts << reading(first) + QStringLiteral(" 至 ") + reading(last);
+    } else {
+        parts << QStringLiteral("%1 %2 至 %3")
+                     .arg(Text(FData.xCaption), QString::number(first, 'g', 12),
+                          QString::number(last, 'g', 12));
+    }
+    parts.removeAll(QString());
+    Chart()->setTitle(parts.join(QStringLiteral("    ")));
+}
+
+void TChartFrm::RoundYLabels(qreal low, qreal high)
+{
+    const int ticks = std::max(FAxisY->tickCount(), 2);
+    const double step = (high - low) / (ticks - 1);
+    int decimals = 0;
+    if (step > 0 && std::isfinite(step))
+        decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 6);
+    const QString format = QStringLiteral("%.%1f").arg(decimals);
+    if (FAxisY->labelFormat() != format)
+        FAxisY->setLabelFormat(format);
+}
+
 void TChartFrm::ScheduleRefresh()
 {
     // A read appends rows one by one: read the table once per turn of the
@@ -272,6 +336,7 @@ void TChartFrm::Refresh()
         ReplaceXAxis();
     FAxisX->setTitleText(Text(FData.xCaption));
     UpdateSeries();
+    UpdateTitle();
     // While the operator looks at a zoomed part, new rows must not move it.
     if (!Chart()->isZoomed())
         FitAxes();
@@ -395,7 +460,12 @@ void TChartFrm::FitAxes()
             highY = std::max(highY, point.y());
         }
     }
-    if (lowX > highX) {
+    // Nothing to draw: no tick labels that would read as data ("0 0 1 1 1");
+    // the title says "无数据".
+    const bool empty = lowX > highX;
+    FAxisX->setLabelsVisible(!empty);
+    FAxisY->setLabelsVisible(!empty);
+    if (empty) {
         lowX = FAxisXIsTime ? AxisX(0) : 0;
         highX = FAxisXIsTime ? AxisX(86400) : 1;
         lowY = 0;

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -45,6 +46,11 @@ public:
     // Writes the chart as PNG; the file is replaced only by a complete image.
     bool SaveImage(const QString& fileName);
 
+    // What the table holds (record kind, meter address), asked at every refresh
+    // for the chart's title; the title adds the records' date range.
+    void SetSubject(std::function<QString()> subject);
+    QString Title() const;
+
     const RecordChartData& Data() const { return FData; }
     QChart* Chart() const;
     // The line drawn for a table column, or nullptr.
@@ -57,6 +63,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void ScheduleRefresh();
@@ -64,6 +71,9 @@ private:
     void UpdateSeries();
     void ReplaceXAxis();
     void FitAxes();
+    void UpdateTitle();
+    // Tick labels with as many decimals as the tick spacing needs, also after zooming.
+    void RoundYLabels(qreal low, qreal high);
     // Tooltip with the record nearest to `at` (chart coordinates), if any is near.
     void ShowValueTip(const QPointF& at);
     void ColumnItemChanged(QListWidgetItem* item);
@@ -82,4 +92,5 @@ private:
     bool FAxisXIsTime = false;
     QValueAxis* FAxisY = nullptr;
     bool FRefreshPending = false;
+    std::function<QString()> FSubject;
 };

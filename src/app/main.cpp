@@ -1,58 +1,106 @@
 // ql-rs485: the RS485 test and read-out program.
 //
-// Usage: ql-rs485 [--settings-dir DIR] [--version]
+// Usage: ql-rs485 [--settings-dir DIR] [--version] [--help]
 // The settings file and the Excel/ folder lie beside the program; --settings-dir
 // points the program at another folder (a demo or a second installation).
 #include "app/app_font.h"
 #include "app/com_port_control.h"
 #include "app/dialog_prompter.h"
 #include "app/main_frm.h"
+#include "app/qt_translation.h"
 #include "protocol/event_loop_waiter.h"
 #include "ql_version.h"
 #include "serial/com_port.h"
+#include "serial/port_list.h"
 #include "settings/install_layout.h"
 #include "settings/settings_file.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QTranslator>
 
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+
+namespace {
+
+const QString kSettingsDirName = QStringLiteral("settings-dir");
+
+void AddOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(QStringLiteral("QL_RS485通信测试软件"));
+    parser.addHelpOption();
+    parser.addOption(QCommandLineOption(
+        kSettingsDirName, QStringLiteral("Folder of QL_EVC.ini and Excel/ (default: the program folder)."),
+        QStringLiteral("DIR")));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("version"), QStringLiteral("Print name and version.")));
+}
+
+// An installed program (in /usr/bin) keeps its settings in the per-user folder.
+QString SettingsFolder(const QCommandLineParser& parser, const QString& programDir)
+{
+    if (parser.isSet(kSettingsDirName))
+        return QDir(parser.value(kSettingsDirName)).absolutePath();
+    return IsInstalledProgram(programDir) ? SettingsFile::DefaultUserFolder() : programDir;
+}
+
+bool HasArgument(int argc, char* argv[], std::initializer_list<const char*> names)
+{
+    for (int i = 1; i < argc; ++i)
+        for (const char* name : names)
+            if (std::strcmp(argv[i], name) == 0)
+                return true;
+    return false;
+}
+
+// Help on a machine without a display (a terminal, a package check): no GUI
+// application object, which would abort without one.
+int PrintHelp(int argc, char* argv[])
+{
+    QCoreApplication core(argc, argv);
+    QCommandLineParser parser;
+    AddOptions(parser);
+    parser.parse(QCoreApplication::arguments());
+    const QString programDir = QCoreApplication::applicationDirPath();
+    SettingsFile settings(SettingsFolder(parser, programDir));
+    std::printf("%s\nSettings file: %s\n", qUtf8Printable(parser.helpText()),
+                qUtf8Printable(QDir::toNativeSeparators(settings.EffectiveFilePath())));
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    // Answered before the application object exists, so it works without a display.
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("ql-rs485 %s\n", kQlVersion);
-            return 0;
-        }
+    // Answered before the application object exists, so they work without a display.
+    if (HasArgument(argc, argv, {"--version"})) {
+        std::printf("ql-rs485 %s\n", kQlVersion);
+        return 0;
+    }
+    if (HasArgument(argc, argv, {"--help", "-h", "-?", "--help-all"}))
+        return PrintHelp(argc, argv);
     QApplication application(argc, argv);
     // The application object has just adopted the environment's locale for the C
     // library; numbers are read and written with a point in every locale.
     std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationName(QStringLiteral("QL_RS485通信测试软件"));
+    // The window's class (WM_CLASS) and the desktop entry's StartupWMClass, so
+    // taskbars put the window under its launcher.
+    QApplication::setApplicationName(QStringLiteral("ql-rs485"));
+    QApplication::setDesktopFileName(QStringLiteral("com.quellon.QlRs485"));
     QApplication::setFont(ChineseInterfaceFont());
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QTranslator qtTranslator;
+    InstallQtTranslation(qtTranslator, programDir);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("QL_RS485通信测试软件"));
-    parser.addHelpOption();
-    const QCommandLineOption settingsDirOption(
-        QStringLiteral("settings-dir"),
-        QStringLiteral("Folder of QL_EVC.ini and Excel/ (default: the program folder)."),
-        QStringLiteral("DIR"));
-    parser.addOption(settingsDirOption);
-    parser.addOption(
-        QCommandLineOption(QStringLiteral("version"), QStringLiteral("Print name and version.")));
+    AddOptions(parser);
     parser.process(application);
-    const QString programDir = QCoreApplication::applicationDirPath();
-    // An installed program (in /usr/bin) keeps its settings in the per-user folder.
-    const QString settingsDir =
-        parser.isSet(settingsDirOption)
-            ? QDir(parser.value(settingsDirOption)).absolutePath()
-            : (IsInstalledProgram(programDir) ? SettingsFile::DefaultUserFolder() : programDir);
+    const QString settingsDir = SettingsFolder(parser, programDir);
+    SettingsFile(settingsDir).TakeOverUserFile(SettingsFile::LegacyUserFolder());
 
     TComPort comPort1;
     ComPortControl port(comPort1);
@@ -60,10 +108,11 @@ int main(int argc, char* argv[])
     DialogPrompter prompter;
     // The port object of the main window: odd parity until the settings file says otherwise.
     comPort1.SetParityBits(prOdd);
-    TMainFrm mainFrm({port, waiter, prompter, settingsDir, QString(), programDir});
+    TMainFrm mainFrm({port, waiter, prompter, settingsDir, QString(), programDir, &AvailablePorts});
     if (mainFrm.ProtocolWorkbookFailed())
         return 1;
-    mainFrm.showMaximized();
+    if (!mainFrm.ShowAtStoredPlace())
+        mainFrm.showMaximized();
     // Without a window manager nothing activates the window by itself.
     mainFrm.activateWindow();
     return application.exec();

@@ -33,6 +33,7 @@
 #include <QDate>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -41,6 +42,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -55,6 +57,7 @@ namespace {
 const QString kInfoCaption = QStringLiteral("信息提示");
 const QString kWarnCaption = QStringLiteral("警告信息");
 const QString kOverwriteQuestion = QStringLiteral("是否要覆盖原记录信息？");
+const QString kNoPortChosen = QStringLiteral("尚未选择串口，请在“串口设置”中选择串口。");
 const QString kOpenFailed = QStringLiteral("串口打开失败或被占用，请检查");
 const QString kCloseFailed = QStringLiteral("串口关闭失败，请检查!");
 const QString kPortClosedStatus = QStringLiteral("串口状态：已关闭");
@@ -166,8 +169,14 @@ TMainFrm::TMainFrm(const MainFrmContext& context, QWidget* parent)
       FRun(FExchange, FRecords)
 {
     setObjectName(QStringLiteral("TMainFrm"));
+    FMachinePorts = context.machinePorts;
     setWindowTitle(QStringLiteral("Quellon   RS485通信测试系统"));
-    resize(871, 714);
+    // Wide enough for every column of the record table and the log beside it.
+    resize(1180, 760);
+    FPlaceTimer = new QTimer(this);
+    FPlaceTimer->setSingleShot(true);
+    FPlaceTimer->setInterval(1000);
+    connect(FPlaceTimer, &QTimer::timeout, this, &TMainFrm::SaveWindowPlace);
 
     BuildActions();
     BuildToolbar();
@@ -207,6 +216,9 @@ TMainFrm::~TMainFrm()
     FPort.SetConnectionLostHandler({});
     FPortGuard.SetOnFree({});
     SaveSettings();
+    // Also a window never moved: the next start opens it where it was.
+    if (FShownOnce)
+        SaveWindowPlace();
     try {
         FPort.ClosePort();
     } catch (...) {
@@ -529,7 +541,8 @@ void TMainFrm::BuildStatusBar()
     for (int i = 0; i < 3; ++i) {
         FStatusPanels[i] = new QLabel(StatusBar1);
         FStatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        FStatusPanels[i]->setFixedWidth(widths[i]);
+        // A panel grows with its text: "串口状态：tcp://127.0.0.1:4001" is shown whole.
+        FStatusPanels[i]->setMinimumWidth(widths[i]);
         FStatusPanels[i]->setFrameShape(QFrame::Panel);
         FStatusPanels[i]->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(FStatusPanels[i]);
@@ -541,7 +554,13 @@ void TMainFrm::BuildStatusBar()
 
 void TMainFrm::LoadSettings()
 {
-    const PortSettings stored = FSettings.ReadPort();
+    PortSettings stored = FSettings.ReadPort();
+    if (!FSettings.HasPortChoice() && FMachinePorts) {
+        const QList<SerialPortDetails> ports = FMachinePorts();
+        FNoPortChosen = ports.size() != 1;
+        if (ports.size() == 1)
+            stored.ComPort = ports.first().path;
+    }
     FLink.SetEnabled(stored.Echo);
     try {
         FPort.SetLineSettings(stored);
@@ -553,7 +572,8 @@ void TMainFrm::LoadSettings()
     acFastRead->setChecked(FSettings.ReadFastRead());
 }
 
-// A settings file that cannot be written at shut-down is not reported.
+// Called whenever the port or the address changes, so a window that is killed
+// keeps them; a settings file that cannot be written is not reported.
 void TMainFrm::SaveSettings()
 {
     PortSettings port = FPort.LineSettings();
@@ -568,9 +588,12 @@ void TMainFrm::LoadProtocolWorkbook()
     if (!workbook->Ok()) {
         // Without its register map the program cannot serve device type 5: say
         // so and end, as the operator's installation is incomplete. The reader's
-        // own reason goes to stderr for whoever starts the program from a shell.
+        // reason (file, sheet, cell) lets the operator repair the workbook.
         qWarning("%s: %s", qUtf8Printable(workbook->path), qUtf8Printable(workbook->detail));
-        FPrompter.Warn(this, workbook->message, kWarnCaption);
+        FPrompter.Warn(this,
+                       workbook->message + QLatin1Char('\n') + QDir::toNativeSeparators(workbook->path) +
+                           QStringLiteral("：") + workbook->detail,
+                       kWarnCaption);
         FProtocolWorkbookFailed = true;
         return;
     }
@@ -579,6 +602,46 @@ void TMainFrm::LoadProtocolWorkbook()
 
 // ---------------------------------------------------------------------------
 // Window events
+
+bool TMainFrm::ShowAtStoredPlace()
+{
+    const std::optional<WindowPlace> place = FSettings.ReadWindowPlace();
+    if (!place)
+        return false;
+    const QRect frame(place->left, place->top, place->width, place->height);
+    bool onScreen = false;
+    for (const QScreen* screen : QGuiApplication::screens())
+        onScreen = onScreen || screen->availableGeometry().intersects(frame);
+    if (!onScreen)
+        return false;
+    setGeometry(frame);
+    if (place->maximized)
+        showMaximized();
+    else
+        show();
+    return true;
+}
+
+void TMainFrm::SaveWindowPlace()
+{
+    FPlaceTimer->stop();
+    const QRect frame = normalGeometry().isValid() ? normalGeometry() : geometry();
+    FSettings.WriteWindowPlace({frame.x(), frame.y(), frame.width(), frame.height(), isMaximized()});
+}
+
+void TMainFrm::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (isVisible())
+        FPlaceTimer->start();
+}
+
+void TMainFrm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (isVisible())
+        FPlaceTimer->start();
+}
 
 void TMainFrm::showEvent(QShowEvent* event)
 {
@@ -618,6 +681,13 @@ void TMainFrm::FormActivate()
 {
     if (FPortOpenedOnce || FPort.Connected())
         return;
+    if (FNoPortChosen) {
+        if (!FNoPortTold) {
+            FNoPortTold = true;
+            Inform(kNoPortChosen);
+        }
+        return;
+    }
     try {
         ShowConnecting();
         FPort.OpenPort();
@@ -816,11 +886,15 @@ void TMainFrm::acSetExecute()
     chosen.StopBits = dialog.StopBitsOrdinal(current.StopBits);
     chosen.Parity = dialog.ParityOrdinal(current.Parity);
     FLink.SetEnabled(dialog.Echo());
+    FNoPortChosen = false;
+    if (chosen.ComPort != current.ComPort && FReadParamFrm)
+        FReadParamFrm->ForgetValues();
     try {
         FPort.SetLineSettings(chosen);
     } catch (const EComPort& error) {
         AfterPortUse(QString::fromStdString(error.what()));
     }
+    SaveSettings();
 }
 
 // ---------------------------------------------------------------------------
@@ -856,6 +930,7 @@ bool TMainFrm::Ask(const QString& text)
 
 void TMainFrm::SetupRecordColumns(int kindCode)
 {
+    FTableKind = kindCode;
     SetupKindColumns(kindCode, FRecords);
     const KindRow* kind = FindKindRow(kindCode);
     if (!kind || !kind->fieldsFromWorkbook)
@@ -1104,15 +1179,19 @@ void TMainFrm::acReadExecute()
     if (!lease)
         return;
     const int kindCode = NodeCode(node);
-    if (!PrepareRecordTable(kindCode))
+    // The table is cleared only once the operator has chosen a range: "取消"
+    // in the range dialog keeps the records already read.
+    if (FRecords.RowCount() > 0 && !Ask(kOverwriteQuestion))
         return;
     const BaseRequest base = ComposeBaseRequest(kindCode);
     if (base.request.empty())
         return;
-    TNumFrm range(this);
+    TNumFrm range(this, &FPrompter);
     range.Prepare(node->text(0), base.blockCount);
     if (range.exec() != QDialog::Accepted)
         return;
+    SetupRecordColumns(kindCode);
+    FRecords.ClearRows();
     StartRun(range.EndBlock(), range.BeginBlock(), base.request, kindCode,
              PollIntervalMs(DeviceTypeOfKind(kindCode), ReadStartWay::RangeOrIdentification));
 }
@@ -1188,8 +1267,14 @@ void TMainFrm::acSaveLogExecute()
 
 void TMainFrm::acChartExecute()
 {
-    if (!FChartFrm)
+    if (!FChartFrm) {
         FChartFrm = new TChartFrm(*FRecordModel, FPrompter, FSettingsDir, this);
+        FChartFrm->SetSubject([this] {
+            const std::string_view kind = RecordKindCaption(FTableKind);
+            return QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())) +
+                   QStringLiteral("    流量计地址：") + QString::number(FAddress);
+        });
+    }
     FChartFrm->show();
     FChartFrm->raise();
     FChartFrm->activateWindow();
@@ -1227,6 +1312,7 @@ void TMainFrm::acAddrExecute()
         return;
     FAddress = dialog.Address();
     ShowAddress();
+    SaveSettings();
 }
 
 void TMainFrm::acAboutExecute()

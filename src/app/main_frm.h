@@ -13,6 +13,7 @@
 #include "protocol/port_guard.h"
 #include "protocol/transaction_run.h"
 #include "serial/echo_removing_link.h"
+#include "serial/port_list.h"
 #include "settings/settings_file.h"
 
 #include <QMainWindow>
@@ -31,6 +32,7 @@ class QSplitter;
 class QTableView;
 class QToolBar;
 class QToolButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class RecordTableModel;
@@ -51,6 +53,10 @@ struct MainFrmContext {
     QString userSettingsDir;
     // Folder of the help files.
     QString helpDir;
+    // The machine's serial ports, asked when the settings name no port yet: the
+    // only one there is gets used; with none or several the window opens none
+    // and points to the port dialog. Empty: the settings' default port.
+    std::function<QList<SerialPortDetails>()> machinePorts = {};
 };
 
 class TMainFrm : public QMainWindow {
@@ -170,8 +176,17 @@ public:
     QAction* acBackup = nullptr;
     QAction* acSearch = nullptr;
 
+    // Shows the window where the operator left it; false (nothing shown) when
+    // no place is stored or it lies on no screen.
+    bool ShowAtStoredPlace();
+    // Writes the window's place now (it is also written a second after every
+    // move or resize, and when a window that was shown closes).
+    void SaveWindowPlace();
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -249,6 +264,13 @@ private:
     bool FTreeChangeEnabled = true;
     bool FShownOnce = false;
     bool FActivationAfterPrompt = false;
+    // No port chosen yet (first start): nothing is opened until the operator chooses.
+    bool FNoPortChosen = false;
+    bool FNoPortTold = false;
+    QTimer* FPlaceTimer = nullptr;
+    // The record kind the table's columns were set up for.
+    int FTableKind = 0;
+    std::function<QList<SerialPortDetails>()> FMachinePorts;
     bool FDestroying = false;
 
     RecordTableModel* FRecordModel = nullptr;

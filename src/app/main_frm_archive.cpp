@@ -142,7 +142,7 @@ void TMainFrm::acBackupExecute()
         status += QStringLiteral("，%1 种记录未读完").arg(failed);
     if (saved.saved)
         status += QStringLiteral("；已保存到 ") + QDir::toNativeSeparators(saved.fileName);
-    progress.ShowEnd(status);
+    progress.ShowEnd(status, !download.Cancelled() && failed == 0);
     if (!download.PortError().empty())
         AfterPortUse(QString::fromStdString(download.PortError()));
     progress.exec();
@@ -162,7 +162,10 @@ void TMainFrm::acSearchExecute()
         handlers.found = [&dialog](const FoundMeter& meter) { dialog.AddMeter(meter); };
         try {
             const size_t found = ScanMeters(FExchange, dialog.From(), dialog.To(), options, handlers).size();
-            dialog.ShowEnd(QStringLiteral("找到 %1 台流量计。双击流量计即设为当前地址。").arg(found));
+            dialog.ShowEnd((dialog.StopRequested() ? QStringLiteral("搜索已停止，找到 %1 台流量计。")
+                                                   : QStringLiteral("找到 %1 台流量计。"))
+                               .arg(found) +
+                           QStringLiteral("双击流量计即设为当前地址。"));
             AfterPortUse();
         } catch (const EComPort& error) {
             dialog.ShowEnd(QString());
@@ -173,4 +176,5 @@ void TMainFrm::acSearchExecute()
         return;
     FAddress = dialog.ChosenAddress();
     ShowAddress();
+    SaveSettings();
 }

@@ -9,10 +9,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTextBlock>
@@ -28,6 +31,51 @@ constexpr int kBlockPositionRole = Qt::UserRole;
 // is the manual's title and is not listed.
 constexpr int kChapterLevel = 2;
 constexpr int kSectionLevel = 3;
+
+// The manual's pictures are screenshots wider than the pane: each is shown at
+// most as wide as the page, scaled smoothly (Qt's own drawing scales them
+// coarsely enough to turn a "0" into a "C"), and again when the pane is resized.
+class ManualBrowser : public QTextBrowser {
+public:
+    using QTextBrowser::QTextBrowser;
+
+    QVariant loadResource(int type, const QUrl& name) override
+    {
+        const QVariant loaded = QTextBrowser::loadResource(type, name);
+        if (type != QTextDocument::ImageResource)
+            return loaded;
+        QImage image = loaded.value<QImage>();
+        if (image.isNull())
+            image = QImage::fromData(loaded.toByteArray());
+        if (image.isNull())
+            return loaded;
+        FOriginals.insert(name, image);
+        return Fitted(image);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QTextBrowser::resizeEvent(event);
+        if (FOriginals.isEmpty() || event->size().width() == event->oldSize().width())
+            return;
+        for (auto it = FOriginals.cbegin(); it != FOriginals.cend(); ++it)
+            document()->addResource(QTextDocument::ImageResource, it.key(), Fitted(it.value()));
+        document()->markContentsDirty(0, document()->characterCount());
+    }
+
+private:
+    QImage Fitted(const QImage& image) const
+    {
+        // The page's text width: the view less the document's margins on both sides.
+        const int width = viewport()->width() - 2 * static_cast<int>(document()->documentMargin()) - 4;
+        if (width < 64 || image.width() <= width)
+            return image;
+        return image.scaledToWidth(width, Qt::SmoothTransformation);
+    }
+
+    QHash<QUrl, QImage> FOriginals;
+};
 
 } // namespace
 
@@ -63,7 +111,7 @@ TManualFrm::TManualFrm(QWidget* parent) : QWidget(parent, Qt::Window)
     tvContents = new QTreeWidget(splitter);
     tvContents->setObjectName(QStringLiteral("tvContents"));
     tvContents->setHeaderLabel(QStringLiteral("目录"));
-    Browser = new QTextBrowser(splitter);
+    Browser = new ManualBrowser(splitter);
     Browser->setObjectName(QStringLiteral("Browser"));
     // Links to other sites go to the system's browser; links inside the manual stay here.
     Browser->setOpenExternalLinks(true);

@@ -1,5 +1,7 @@
 #include "app/num_frm.h"
 
+#include "app/prompter.h"
+
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,7 +23,7 @@ QSpinBox* MakeBlockField(QWidget* parent, const char* name)
 
 } // namespace
 
-TNumFrm::TNumFrm(QWidget* parent) : QDialog(parent)
+TNumFrm::TNumFrm(QWidget* parent, Prompter* prompter) : QDialog(parent), FPrompter(prompter)
 {
     setObjectName(QStringLiteral("TNumFrm"));
     setWindowTitle(QStringLiteral("流量计实时记录调试系统V2.0"));
@@ -89,4 +91,16 @@ int TNumFrm::BeginBlock() const
 int TNumFrm::EndBlock() const
 {
     return SpEnd->value();
+}
+
+void TNumFrm::accept()
+{
+    if (BeginBlock() > EndBlock()) {
+        if (FPrompter)
+            FPrompter->Warn(this, QStringLiteral("起始条数不能大于结束条数，请重新输入！"),
+                            QStringLiteral("警告信息"));
+        SPBegin->setFocus();
+        return;
+    }
+    QDialog::accept();
 }

@@ -320,6 +320,11 @@ void TReadParamFrm::SetMeterAddress(uint8_t address)
     FReader.SetMeterAddress(address);
 }
 
+void TReadParamFrm::ForgetValues()
+{
+    FReader.Forget();
+}
+
 void TReadParamFrm::SetParamLayout(const std::vector<std::string>& paramFields,
                                    const ParamLayoutArray& paramLayout)
 {
@@ -462,7 +467,6 @@ void TReadParamFrm::FormShow()
     spSec->setValue(std::clamp(FSettings.ReadTimerSec(), kMinPeriodSec, kMaxPeriodSec));
     Timer1->setInterval(spSec->value() * 1000);
 
-    FReader.FillParamGrid();
     ShowGrid();
 }
 
@@ -526,6 +530,7 @@ void TReadParamFrm::chkSendClick()
     if (chkSend->isChecked()) {
         Timer1->start();
         spSec->setEnabled(false);
+        FSettings.WriteTimerSec(spSec->value());
     } else {
         Timer1->stop();
         spSec->setEnabled(true);

@@ -68,6 +68,8 @@ public:
     void SetMeterAddress(uint8_t address);
     uint8_t MeterAddress() const { return FReader.MeterAddress(); }
     void SetParamLayout(const std::vector<std::string>& paramFields, const ParamLayoutArray& paramLayout);
+    // Empties every value shown: they came from the meter on another port.
+    void ForgetValues();
     // When set, port failures (EComPort) during a read go here instead of a warning box.
     std::function<void(const QString& message)> PortErrorHandler;
 

@@ -26,6 +26,8 @@ public:
     bool ShowProbing(int address);
     void AddMeter(const FoundMeter& meter);
     void ShowEnd(const QString& status);
+    // "停止" was pressed (or the window closed) during the last search.
+    bool StopRequested() const { return FStopRequested; }
     // The address double-clicked; 0 when none was.
     int ChosenAddress() const { return FChosenAddress; }
 

@@ -64,7 +64,9 @@ ParamGrid FillParamGrid(const std::vector<std::string>& paramFields)
         ParamGridRow& row = grid[i / 2];
         const size_t column = i % 2 == 0 ? 0 : 2;
         row[column] = paramFields[2 * i];
-        row[column + 1] = "0";
+        // Assigned as a character: GCC 12 wrongly warns (-Wrestrict) of a
+        // literal assigned here at -O3.
+        row[column + 1].assign(1, '0');
     }
     return grid;
 }
@@ -77,8 +79,16 @@ int ParamGridRowHeight(const ParamGrid& grid)
 void ResetParamGrid(ParamGrid& grid)
 {
     for (ParamGridRow& row : grid) {
-        row[1] = "0";
-        row[3] = row[2].empty() ? std::string() : std::string("0");
+        row[1].assign(1, '0');
+        row[3].assign(row[2].empty() ? 0 : 1, '0');
+    }
+}
+
+void BlankParamGrid(ParamGrid& grid)
+{
+    for (ParamGridRow& row : grid) {
+        row[1].clear();
+        row[3].clear();
     }
 }
 

@@ -26,6 +26,8 @@ ParamGrid FillParamGrid(const std::vector<std::string>& paramFields);
 int ParamGridRowHeight(const ParamGrid& grid);
 // Columns 1 and 3 to "0", column 3 empty where column 2 is empty.
 void ResetParamGrid(ParamGrid& grid);
+// Empties every value cell: nothing has been read into the grid yet.
+void BlankParamGrid(ParamGrid& grid);
 
 // The register read of the parameter block: address, 0x03, start register
 // `paramLayout`[1] and count `paramLayout`[0], each as its low 16 bits, CRC.

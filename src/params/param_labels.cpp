@@ -174,6 +174,17 @@ const ParamLabelSpec* FindLabelSpec(const std::string& name)
     return nullptr;
 }
 
+void BlankParamLabels(int deviceType, LabelValues& values)
+{
+    const ParamPanelSpec* panel = PanelSpecOf(deviceType);
+    if (!panel)
+        return;
+    for (const ParamGroupSpec& group : panel->groups) {
+        for (const ParamLabelSpec& label : group.labels)
+            values[label.name] = {label.kind == LabelKind::Fixed ? label.resetText : "", LabelState::Normal};
+    }
+}
+
 void ResetParamLabels(int deviceType, LabelValues& values)
 {
     const ParamPanelSpec* panel = PanelSpecOf(deviceType);

@@ -66,3 +66,6 @@ const ParamLabelSpec* FindLabelSpec(const std::string& name);
 // text, status labels to their reset text in the normal state. Kept and fixed
 // labels get their reset text only when `values` holds nothing for them yet.
 void ResetParamLabels(int deviceType, LabelValues& values);
+// Empties every label of `deviceType` but the fixed ones, which keep their reset
+// text: nothing has been read from this meter yet.
+void BlankParamLabels(int deviceType, LabelValues& values);

@@ -42,30 +42,58 @@ private:
 
 ParamReader::ParamReader(Exchange& exchange) : FExchange(exchange)
 {
-    for (const ParamPanelSpec& panel : ParamPanels())
-        ResetParamLabels(panel.deviceType, FValues);
-    FGrid = ::FillParamGrid(FParamFields);
+    Forget();
+}
+
+void ParamReader::SetMeterAddress(uint8_t address)
+{
+    if (address == FMeterAddress)
+        return;
+    FMeterAddress = address;
+    Forget();
+}
+
+void ParamReader::Forget()
+{
+    for (const ParamPanelSpec& panel : ParamPanels()) {
+        BlankParamLabels(panel.deviceType, FValues);
+        if (Changed)
+            Changed(panel.deviceType);
+    }
+    FillParamGrid();
+    FCardParamsRead = false;
+    FLastDeviceType = 0;
 }
 
 void ParamReader::SetParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout)
 {
+    const bool newFields = paramFields != FParamFields;
     FParamFields = std::move(paramFields);
     FParamLayout = paramLayout;
+    if (newFields)
+        FillParamGrid();
 }
 
 void ParamReader::FillParamGrid()
 {
     FGrid = ::FillParamGrid(FParamFields);
+    BlankParamGrid(FGrid);
+    if (Changed)
+        Changed(5);
 }
 
 void ParamReader::Begin(int deviceType)
 {
-    if (deviceType == 5)
-        ResetParamGrid(FGrid);
-    else
-        ResetParamLabels(deviceType, FValues);
-    if (Changed)
-        Changed(deviceType);
+    // Values of another device type's panel say nothing about this meter.
+    if (deviceType != FLastDeviceType) {
+        FLastDeviceType = deviceType;
+        if (deviceType == 5)
+            BlankParamGrid(FGrid);
+        else
+            BlankParamLabels(deviceType, FValues);
+        if (Changed)
+            Changed(deviceType);
+    }
     FExchange.Log().AppendLine(PanelSpecOf(deviceType)->banner);
     FExchange.Wait().ProcessEvents();
 }
@@ -84,7 +112,13 @@ Bytes ParamReader::Exchange1(const Bytes& request, int waitMs)
 
 int ParamReader::Finish(int deviceType, int result)
 {
-    if (result == ParamResult::Decoded && Changed)
+    if (result != ParamResult::Decoded) {
+        if (deviceType == 5)
+            ResetParamGrid(FGrid);
+        else
+            ResetParamLabels(deviceType, FValues);
+    }
+    if (Changed)
         Changed(deviceType);
     return result;
 }
@@ -104,12 +138,22 @@ int ParamReader::ReadParamsV13()
     if (liveResult != ParamResult::Decoded)
         return liveResult;
     FCardParamsRead = false;
+    // A failed card request resets the type's labels; the live values just read stay.
+    LabelValues liveValues;
+    DecodeLiveV13(live, liveValues);
     FExchange.Wait().Sleep(kCardFollowUpWaitMs);
     FExchange.Wait().ProcessEvents();
     const Bytes card = Exchange1(Request(0x0106, 27), kParamWaitV13Ms);
-    const int cardResult = Finish(2, DecodeCardParamsV13(card, FValues));
-    if (cardResult == ParamResult::Decoded)
+    const int cardResult = DecodeCardParamsV13(card, FValues);
+    if (cardResult == ParamResult::Decoded) {
         FCardParamsRead = true;
+    } else {
+        ResetParamLabels(2, FValues);
+        for (const auto& [name, value] : liveValues)
+            FValues[name] = value;
+    }
+    if (Changed)
+        Changed(2);
     return cardResult;
 }
 

@@ -1,7 +1,9 @@
-// The six parameter read operations: reset the type's labels, log the banner,
-// send the request, wait the type's fixed time, collect the reply and decode it
-// into the label values (or, for device type 5, the parameter grid). The reader
-// holds the values the window shows; it sends and waits only through the
+// The six parameter read operations: log the banner, send the request, wait the
+// type's fixed time, collect the reply and decode it into the label values (or,
+// for device type 5, the parameter grid). The values of the last good reply stay
+// until a read fails (reset texts) or the meter or device type changes (empty):
+// an operator watching a periodic read never sees placeholder zeros between two
+// good replies. The reader holds the values the window shows; it sends and waits only through the
 // Exchange, so tests drive it against a simulated meter on a virtual clock.
 // Port failures (EComPort) pass through to the caller.
 #pragma once
@@ -25,15 +27,18 @@ public:
     // `exchange` must outlive the reader. Every label starts in its reset state.
     explicit ParamReader(Exchange& exchange);
 
-    void SetMeterAddress(uint8_t address) { FMeterAddress = address; }
+    // A different address forgets every value read so far.
+    void SetMeterAddress(uint8_t address);
+    // Empties every label and the grid, as before the first read (another port).
+    void Forget();
     uint8_t MeterAddress() const { return FMeterAddress; }
 
     // The parameter list and register layout of device type 5 (from the protocol
-    // sheet). The grid keeps its rows until FillParamGrid.
+    // sheet). A different parameter list gives an empty grid of its captions.
     void SetParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout);
     const std::vector<std::string>& ParamFields() const { return FParamFields; }
     const ParamLayoutArray& ParamLayout() const { return FParamLayout; }
-    // Grid rows from the parameter captions, every value "0".
+    // Grid rows from the parameter captions, every value empty.
     void FillParamGrid();
     const ParamGrid& Grid() const { return FGrid; }
 
@@ -60,8 +65,8 @@ public:
     };
     Detection DetectDeviceType();
 
-    // Called after the labels (or the grid) of a type were reset and after they
-    // were decoded, so a window can show them while the read goes on.
+    // Called after the labels (or the grid) of a type were decoded, reset after a
+    // failed read or emptied, so a window can show them while the read goes on.
     std::function<void(int deviceType)> Changed;
     // Device type 7 shows the hourglass itself for its read: true after the
     // banner, false when the read returns.
@@ -81,4 +86,5 @@ private:
     ParamGrid FGrid;
     LabelValues FValues;
     bool FCardParamsRead = false;
+    int FLastDeviceType = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -147,7 +148,12 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
     }
     if (!FLines.empty() && !Trim(FLines.back()).empty())
         FLines.emplace_back();
-    FLines.push_back("[" + OneLine(section) + "]");
+    // Built by appending: GCC 12 warns of an overlapping copy (-Wrestrict)
+    // for a literal placed in front of a string at -O3.
+    std::string header(1, '[');
+    header += OneLine(section);
+    header += ']';
+    FLines.push_back(std::move(header));
     FLines.push_back(line);
 }
 

@@ -61,13 +61,36 @@ SettingsFile::SettingsFile(QString programFolder, QString userFolder)
 
 QString SettingsFile::DefaultUserFolder()
 {
-    if (!QCoreApplication::applicationName().isEmpty()) {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-        if (!folder.isEmpty())
-            return folder;
-    }
+#ifdef Q_OS_WIN
+    // The roaming profile, where Windows users expect settings that follow them;
+    // Qt's generic configuration folder there is the local one.
+    const QString appData = qEnvironmentVariable("APPDATA");
+    if (!appData.isEmpty())
+        return QDir::fromNativeSeparators(appData) + QStringLiteral("/ql-rs485");
+#endif
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/ql-rs485");
+}
+
+QString SettingsFile::LegacyUserFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/QL_RS485通信测试软件");
+}
+
+bool SettingsFile::TakeOverUserFile(const QString& oldFolder)
+{
+    const QString userPath = UserFilePath();
+    const QString oldPath = QDir(oldFolder).filePath(QString::fromLatin1(kFileName));
+    if (userPath.isEmpty() || QFileInfo::exists(userPath) || !QFileInfo(oldPath).isFile())
+        return false;
+    const auto bytes = ReadFileBytes(oldPath);
+    if (!bytes || !QDir().mkpath(FUserFolder) || !SaveText(userPath, *bytes))
+        return false;
+    // Gone from the old folder, so a later start never takes it over again.
+    QFile::remove(oldPath);
+    QDir().rmdir(oldFolder);
+    return true;
 }
 
 QString SettingsFile::ProgramFilePath() const
@@ -88,6 +111,17 @@ QString SettingsFile::ReadFilePath() const
     if (!userPath.isEmpty() && QFileInfo(userPath).isFile())
         return userPath;
     return ProgramFilePath();
+}
+
+QString SettingsFile::EffectiveFilePath() const
+{
+    const QString userPath = UserFilePath();
+    if (userPath.isEmpty() || QFileInfo(userPath).isFile())
+        return ReadFilePath();
+    const QFileInfo program(ProgramFilePath());
+    const bool writable =
+        program.exists() ? program.isFile() && program.isWritable() : QFileInfo(FProgramFolder).isWritable();
+    return writable ? ProgramFilePath() : userPath;
 }
 
 std::optional<std::string> SettingsFile::RawValue(const char* section, const char* key) const
@@ -133,6 +167,12 @@ PortSettings SettingsFile::ReadPort() const
     return port;
 }
 
+bool SettingsFile::HasPortChoice() const
+{
+    const auto name = RawValue("Port", "ComPort");
+    return name && !name->empty();
+}
+
 int SettingsFile::ReadAddress() const
 {
     return ReadInteger("address", "addr", kDefaultAddress, kMinAddress, kMaxAddress);
@@ -164,6 +204,32 @@ int SettingsFile::ReadTimerSec() const
 bool SettingsFile::ReadFastRead() const
 {
     return ReadInteger("Read", "Fast", 0, 0, 1) == 1;
+}
+
+std::optional<WindowPlace> SettingsFile::ReadWindowPlace() const
+{
+    const auto bytes = ReadFileBytes(ReadFilePath());
+    if (!bytes)
+        return std::nullopt;
+    const IniDocument document = IniDocument::Parse(SettingsBytesToUtf8(*bytes));
+    const auto integer = [&](const char* key) {
+        const auto text = document.Value("Window", key);
+        return text ? ParseIniInteger(*text) : std::nullopt;
+    };
+    const auto left = integer("Left"), top = integer("Top"), width = integer("Width"),
+               height = integer("Height"), maximized = integer("Maximized");
+    if (!left || !top || !width || !height || *width < 200 || *height < 150)
+        return std::nullopt;
+    return WindowPlace{*left, *top, *width, *height, maximized && *maximized == 1};
+}
+
+SettingsFile::WriteResult SettingsFile::WriteWindowPlace(const WindowPlace& place)
+{
+    return WriteEntries({{"Window", "Left", std::to_string(place.left)},
+                         {"Window", "Top", std::to_string(place.top)},
+                         {"Window", "Width", std::to_string(place.width)},
+                         {"Window", "Height", std::to_string(place.height)},
+                         {"Window", "Maximized", place.maximized ? "1" : "0"}});
 }
 
 SettingsFile::WriteResult SettingsFile::WritePortAndAddress(const PortSettings& port, int address)

@@ -28,6 +28,16 @@ struct PortSettings {
     bool operator==(const PortSettings&) const = default;
 };
 
+// The main window's normal (not maximized) frame and whether it was maximized.
+struct WindowPlace {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool maximized = false;
+    bool operator==(const WindowPlace&) const = default;
+};
+
 class SettingsFile {
 public:
     static constexpr const char* kFileName = "QL_EVC.ini";
@@ -39,12 +49,20 @@ public:
     // file goes when the program folder cannot be written; tests and the
     // simulator demo pass folders of their own.
     explicit SettingsFile(QString programFolder, QString userFolder = DefaultUserFolder());
-    // The per-user configuration folder of this application.
+    // The per-user configuration folder of this application: ~/.config/ql-rs485
+    // (the XDG configuration home), %APPDATA%\ql-rs485 on Windows.
     static QString DefaultUserFolder();
+    // Where earlier versions kept the per-user file (named after the window title).
+    static QString LegacyUserFolder();
+    // Moves QL_EVC.ini from `oldFolder` into the user folder when the user folder
+    // has none yet; true when it did. The old file is removed once copied.
+    bool TakeOverUserFile(const QString& oldFolder);
 
     // Missing file, missing key, an unreadable integer or an ordinal outside its
     // enumeration give the default of that key.
     PortSettings ReadPort() const;
+    // True once a port has been chosen (`Port`/`ComPort` is in the file).
+    bool HasPortChoice() const;
     // 1 to 247; the default 23 otherwise.
     int ReadAddress() const;
     // `Config`/`File`, the template's name inside the Excel folder.
@@ -59,6 +77,9 @@ public:
     int ReadTimerSec() const;
     // `Read`/`Fast`: the window reads the fast way. Off when missing or not 1.
     bool ReadFastRead() const;
+    // `Window`/Left, Top, Width, Height, Maximized; nothing when a key is missing
+    // or the size is below 200 x 150.
+    std::optional<WindowPlace> ReadWindowPlace() const;
 
     enum class WriteResult { ProgramFolder, UserFolder, Failed };
     // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity, Echo (only
@@ -68,11 +89,15 @@ public:
     // Written only when the operator switches fast reading, so files that never
     // used it keep their layout.
     WriteResult WriteFastRead(bool fast);
+    WriteResult WriteWindowPlace(const WindowPlace& place);
 
     QString ProgramFilePath() const;
     QString UserFilePath() const;
     // The file reads come from: the per-user copy when there is one.
     QString ReadFilePath() const;
+    // The file in force: the per-user copy when there is one or the program
+    // folder cannot be written, else the one beside the program.
+    QString EffectiveFilePath() const;
 
 private:
     struct Entry {

@@ -96,7 +96,8 @@ WindowRig::~WindowRig()
 TMainFrm& WindowRig::CreateWindow()
 {
     Frm = std::make_unique<TMainFrm>(MainFrmContext{Port, Clock, Prompts, Folder.path(),
-                                                    Folder.filePath(QStringLiteral("user")), Folder.path()});
+                                                    Folder.filePath(QStringLiteral("user")), Folder.path(),
+                                                    MachinePorts});
     return *Frm;
 }
 

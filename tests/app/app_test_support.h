@@ -91,6 +91,8 @@ struct WindowRig {
     SimPort Port;
     ScriptedPrompter Prompts;
     QTemporaryDir Folder;
+    // The machine's serial ports as the window sees them; empty: not asked.
+    std::function<QList<SerialPortDetails>()> MachinePorts;
     std::unique_ptr<TMainFrm> Frm;
 };
 

@@ -53,6 +53,7 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
     // The progress window stays up at the end until the operator closes it.
     QString endStatus;
     int kindsDone = -1;
+    int blocksLeft = -1;
     bool portBusyMeanwhile = false;
     QTimer poll;
     poll.setInterval(20);
@@ -66,6 +67,7 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
         poll.stop();
         endStatus = progress->lblStatus->text();
         kindsDone = progress->pbKinds->value();
+        blocksLeft = progress->pbBlocks->maximum() - progress->pbBlocks->value();
         progress->btnCancel->click();
     });
     poll.start();
@@ -73,6 +75,7 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
 
     QVERIFY2(endStatus.startsWith(QStringLiteral("处理完成；已保存到 ")), qPrintable(endStatus));
     QCOMPARE(kindsDone, 17);
+    QCOMPARE(blocksLeft, 0);
     QVERIFY(portBusyMeanwhile);
     QVERIFY(!frm.PortOwner().Busy());
     QVERIFY(QFile::exists(out));
@@ -98,9 +101,14 @@ void ArchiveWindowTest::SearchListsTheMetersAndADoubleClickTakesTheAddress()
 
     QStringList listed;
     QString endStatus;
+    QString stoppedStatus;
     OnNextModal([&](QWidget* dialog) {
         auto* search = qobject_cast<TSearchFrm*>(dialog);
         QVERIFY(search);
+        // "停止" pressed while the first address is probed: the end says so.
+        QTimer::singleShot(0, search->btnStop, &QPushButton::click);
+        search->btnSearch->click();
+        stoppedStatus = search->lblStatus->text();
         search->spFrom->setValue(6);
         search->spTo->setValue(8);
         search->btnSearch->click(); // returns when the search has ended
@@ -118,6 +126,8 @@ void ArchiveWindowTest::SearchListsTheMetersAndADoubleClickTakesTheAddress()
     QCOMPARE(listed, QStringList({QStringLiteral("7 6 Corvex智能体积修正仪(modbus V2.0)"),
                                   QStringLiteral("8 7 ") + QString::fromUtf8(type7.data(), type7.size())}));
     QVERIFY2(endStatus.startsWith(QStringLiteral("找到 2 台流量计")), qPrintable(endStatus));
+    QVERIFY2(stoppedStatus.startsWith(QStringLiteral("搜索已停止，找到 0 台流量计")),
+             qPrintable(stoppedStatus));
     QCOMPARE(frm.Address(), 8);
     QCOMPARE(frm.StatusText(1), QStringLiteral("流量计地址：8"));
     QVERIFY(!frm.PortOwner().Busy());

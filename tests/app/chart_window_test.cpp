@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <string>
@@ -130,11 +131,29 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     QVERIFY(!image.isNull());
     QCOMPARE(image.size(), chart->ChartView1->size() * chart->ChartView1->devicePixelRatio());
     QCOMPARE(prompts.Shown.last().text, QStringLiteral("曲线图片保存成功！"));
+    // The picture says what it shows: kind, meter and the records' time span.
+    const auto& rows = frm.Records().Rows();
+    QCOMPARE(chart->Title(), QStringLiteral("实时记录500组    流量计地址：23    %1 至 %2")
+                                 .arg(QString::fromStdString(rows.front()[kTimeColumn]),
+                                      QString::fromStdString(rows.back()[kTimeColumn])));
+
+    // Zoomed into a part, the value ticks stay round for the spacing they have.
+    auto* yAxis = qobject_cast<QValueAxis*>(chart->Chart()->axes(Qt::Vertical).value(0));
+    yAxis->setRange(80.7967, 116.468);
+    QCOMPARE(yAxis->labelFormat(), QStringLiteral("%.0f"));
+    yAxis->setRange(1.0, 1.4);
+    QCOMPARE(yAxis->labelFormat(), QStringLiteral("%.1f"));
 
     // Deleting the records empties the chart.
     prompts.Answers << true;
     frm.acDelRecExecute();
     QTRY_COMPARE(PointCount(*chart, kFirstQuantity), 0);
+    QVERIFY(chart->Title().endsWith(QStringLiteral("无数据")));
+    QVERIFY(!yAxis->labelsVisible());
+
+    // Escape closes the window as it closes the program's dialogs.
+    QTest::keyClick(chart->ChartView1, Qt::Key_Escape);
+    QVERIFY(!chart->isVisible());
 }
 
 QTEST_MAIN(ChartWindowTest)

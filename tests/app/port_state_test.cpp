@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
@@ -68,6 +69,8 @@ class PortStateTest : public QObject {
 private slots:
     void FailedAutomaticOpeningSaysSoAndRetriesOnNextActivation();
     void ManualCloseIsNotUndoneByActivation();
+    void FirstStartTakesTheOnlyPortOrOpensNone();
+    void StatusShowsTheWholePortNameAndThePlaceIsKept();
     void ToggleFailuresKeepTheirState();
     void ReadWithClosedPortSaysSoAndLogsNothing();
     void SettingsAreLoadedAtStartAndWrittenAtExit();
@@ -127,6 +130,47 @@ void PortStateTest::ManualCloseIsNotUndoneByActivation()
     QTest::mouseClick(frm.TBtnOpen, Qt::LeftButton);
     QCOMPARE(rig.Port.OpenCount, 2);
     ExpectOpenState(frm, QStringLiteral("COM1"));
+}
+
+void PortStateTest::FirstStartTakesTheOnlyPortOrOpensNone()
+{
+    {
+        WindowRig rig(Type6());
+        rig.MachinePorts = [] { return QList<SerialPortDetails>{{"/dev/ttyUSB3", "", "", "", ""}}; };
+        TMainFrm& frm = rig.CreateWindow();
+        rig.ShowAndActivate();
+        ExpectOpenState(frm, QStringLiteral("/dev/ttyUSB3"));
+    }
+    WindowRig rig(Type6());
+    rig.MachinePorts = [] {
+        return QList<SerialPortDetails>{{"/dev/ttyS0", "", "", "", ""}, {"/dev/ttyUSB0", "", "", "", ""}};
+    };
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    SwitchAwayAndBack(frm);
+    rig.Prompts.Shown.removeIf([](const ShownPrompt& p) { return p.kind == QStringLiteral("warn"); });
+    QCOMPARE(rig.Port.OpenCount, 0);
+    ExpectClosedState(frm);
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("尚未选择串口，请在“串口设置”中选择串口。"));
+}
+
+void PortStateTest::StatusShowsTheWholePortNameAndThePlaceIsKept()
+{
+    WindowRig rig(Type6());
+    rig.MachinePorts = [] { return QList<SerialPortDetails>{{"tcp://127.0.0.1:4001", "", "", "", ""}}; };
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    auto* panel = frm.findChild<QLabel*>(QStringLiteral("StatusPanel0"));
+    QVERIFY(panel->text().endsWith(QStringLiteral("tcp://127.0.0.1:4001")));
+    QVERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
+
+    frm.setGeometry(40, 50, 1000, 700);
+    frm.SaveWindowPlace();
+    rig.DestroyWindow();
+    TMainFrm& again = rig.CreateWindow();
+    QVERIFY(again.ShowAtStoredPlace());
+    QCOMPARE(again.geometry().size(), QSize(1000, 700));
 }
 
 void PortStateTest::ToggleFailuresKeepTheirState()

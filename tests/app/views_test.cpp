@@ -7,6 +7,7 @@
 #include "app/main_frm.h"
 #include "app/manual_frm.h"
 #include "app/num_frm.h"
+#include "app/qt_translation.h"
 #include "app/record_table_model.h"
 #include "app_test_support.h"
 #include "catalogue/catalogue.h"
@@ -18,21 +19,28 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QUrl>
 
 class ViewsTest : public QObject {
     Q_OBJECT
@@ -45,7 +53,42 @@ private slots:
     void MissingHelpFileIsNamed();
     void ManualOpensFromTheHelpMenuWithContentsAndSearch();
     void EveryCaptionCharacterIsDrawnWithInk();
+    void QtsOwnButtonsAreChineseFromBesideTheProgramFirst();
 };
+
+namespace {
+
+// The characters of `texts` that `font` (with Qt's fallback) draws without ink,
+// each rendered alone as a widget would draw it.
+QString DrawnBlank(const QFont& font, const QString& texts)
+{
+    QString blank;
+    QSet<char32_t> seen;
+    for (const char32_t character : texts.toUcs4()) {
+        // "&" only marks a menu's shortcut letter.
+        if (QChar::isSpace(character) || character == U'&' || seen.contains(character))
+            continue;
+        seen.insert(character);
+        const QString glyph = QString::fromUcs4(&character, 1);
+        QImage image(48, 48, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(image.rect(), Qt::AlignCenter, glyph);
+        }
+        bool ink = false;
+        for (int y = 0; y < image.height() && !ink; ++y)
+            for (int x = 0; x < image.width() && !ink; ++x)
+                ink = qAlpha(image.pixel(x, y)) != 0;
+        if (!ink)
+            blank += glyph;
+    }
+    return blank;
+}
+
+} // namespace
 
 void ViewsTest::TableModelFollowsColumnsRowsAndClearing()
 {
@@ -137,6 +180,12 @@ void ViewsTest::MissingHelpFileIsNamed()
             QStringLiteral("软件：QuellonRS485通信软件"));
     QVERIFY(about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text() ==
             QStringLiteral("版本号：") + QString::fromLatin1(kQlVersion));
+    // Nothing made up: the licence and where the manual lies, no placeholder contacts.
+    QVERIFY(about.lblLicence->text().contains(QStringLiteral("GPL-3.0-or-later")));
+    QVERIFY(about.lblManual->text().endsWith(QStringLiteral("manual/index.html")));
+    for (QLabel* label : about.findChildren<QLabel*>())
+        QVERIFY2(!label->text().contains(QRegularExpression(QStringLiteral("000000|example\\.com|请填写"))),
+                 qPrintable(label->text()));
 }
 
 // "使用手册" with the shipped manual beside the program: one window with the
@@ -158,6 +207,9 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     const QString manualDir = rig.Folder.filePath(QStringLiteral("manual"));
     QVERIFY(QDir().mkpath(manualDir));
     QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/doc/manual/index.html"), manualDir + "/index.html"));
+    QVERIFY(QDir().mkpath(manualDir + "/images"));
+    QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/doc/manual/images/main-window.png"),
+                        manualDir + "/images/main-window.png"));
     frm.H2->trigger();
     frm.H2->trigger();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
@@ -165,6 +217,20 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     QCOMPARE(windows.size(), 1);
     TManualFrm& manual = *windows[0];
     QVERIFY(manual.isVisible());
+
+    // A screenshot wider than the pane is fitted to it, also after a resize.
+    const auto shownWidth = [&manual] {
+        return manual.Browser->document()
+            ->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/main-window.png")))
+            .value<QImage>()
+            .width();
+    };
+    for (const int paneWidth : {500, 700}) {
+        manual.Browser->resize(paneWidth, 400);
+        QCoreApplication::processEvents();
+        QVERIFY2(shownWidth() > 300 && shownWidth() <= manual.Browser->viewport()->width(),
+                 qPrintable(QString::number(shownWidth())));
+    }
 
     QStringList chapters;
     for (int i = 0; i < manual.tvContents->topLevelItemCount(); ++i)
@@ -234,30 +300,39 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
     QVERIFY(texts.contains(QStringLiteral("℃")));
 
     const QFont font = frm.font();
-    QString blank;
-    QSet<char32_t> seen;
-    for (const char32_t character : texts.toUcs4()) {
-        // "&" only marks a menu's shortcut letter.
-        if (QChar::isSpace(character) || character == U'&' || seen.contains(character))
-            continue;
-        seen.insert(character);
-        const QString glyph = QString::fromUcs4(&character, 1);
-        QImage image(48, 48, QImage::Format_ARGB32);
-        image.fill(Qt::transparent);
-        {
-            QPainter painter(&image);
-            painter.setFont(font);
-            painter.setPen(Qt::black);
-            painter.drawText(image.rect(), Qt::AlignCenter, glyph);
-        }
-        bool ink = false;
-        for (int y = 0; y < image.height() && !ink; ++y)
-            for (int x = 0; x < image.width() && !ink; ++x)
-                ink = qAlpha(image.pixel(x, y)) != 0;
-        if (!ink)
-            blank += glyph;
-    }
+    const QString blank = DrawnBlank(font, texts);
     QVERIFY2(blank.isEmpty(), qPrintable(font.family() + QStringLiteral(" draws nothing for ") + blank));
+
+    // WenQuanYi Micro Hei alone leaves "℃" blank: a symbol font goes in front of it.
+    if (!QFontDatabase::families().contains(QStringLiteral("WenQuanYi Micro Hei")))
+        QSKIP("fonts-wqy-microhei missing (scripts/common.sh installs it)");
+    const QStringList families =
+        InterfaceFamilies({QStringLiteral("WenQuanYi Micro Hei")}, {QStringLiteral("DejaVu Sans")});
+    QCOMPARE(families, QStringList({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")}));
+    QFont microHei = font;
+    microHei.setFamilies(families);
+    QCOMPARE(DrawnBlank(microHei, texts), QString());
+}
+
+void ViewsTest::QtsOwnButtonsAreChineseFromBesideTheProgramFirst()
+{
+    const QString installed =
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_zh_CN.qm");
+    QVERIFY2(QFile::exists(installed), "qt6-translations-l10n missing (scripts/common.sh installs it)");
+    QTemporaryDir programDir;
+    QTranslator fromQt;
+    QVERIFY(InstallQtTranslation(fromQt, programDir.path()));
+    QCOMPARE(fromQt.filePath(), installed);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("是(&Y)"));
+    QCoreApplication::removeTranslator(&fromQt);
+
+    QVERIFY(QDir(programDir.path()).mkdir(QStringLiteral("translations")));
+    const QString beside = programDir.filePath(QStringLiteral("translations/qtbase_zh_CN.qm"));
+    QVERIFY(QFile::copy(installed, beside));
+    QTranslator shipped;
+    QVERIFY(InstallQtTranslation(shipped, programDir.path()));
+    QCOMPARE(shipped.filePath(), beside);
+    QCoreApplication::removeTranslator(&shipped);
 }
 
 QTEST_MAIN(ViewsTest)

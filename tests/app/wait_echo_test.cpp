@@ -31,6 +31,7 @@ class WaitEchoTest : public QObject {
 private slots:
     void RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5();
     void RangeReadNeedsAKindAndCanBeDeclined();
+    void DeclinedOrReversedRangeKeepsTheTable();
     void CaptionPanelIsEmptyForKind42();
     void ThreeFailuresOnBlock7EndTheRunThere();
     void TwoFailuresThenSuccessGoOn();
@@ -94,6 +95,41 @@ void WaitEchoTest::RangeReadNeedsAKindAndCanBeDeclined()
     frm.acRead->trigger();
     QCOMPARE(finisher.Runs, 0);
     QCOMPARE(SentLines(frm).size(), 0);
+}
+
+void WaitEchoTest::DeclinedOrReversedRangeKeepsTheTable()
+{
+    WindowRig rig(Meter(6, 10));
+    TMainFrm& frm = rig.CreateWindow();
+    rig.ShowAndActivate();
+    RunFinisher finisher(frm);
+    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
+    frm.TreeView1DblClick();
+    QCOMPARE(frm.Records().RowCount(), 10);
+    const int sentBefore = SentLines(frm).size();
+    rig.Prompts.Shown.clear();
+
+    // A reversed range is refused in the dialog, which stays open; "取消"
+    // then leaves the table as it was.
+    rig.Prompts.Answers = {true};
+    bool stayedOpen = false;
+    OnNextModal([&stayedOpen](QWidget* dialog) {
+        auto* range = qobject_cast<TNumFrm*>(dialog);
+        QVERIFY(range);
+        range->SPBegin->setValue(8);
+        range->SpEnd->setValue(2);
+        range->accept();
+        stayedOpen = range->isVisible();
+        range->reject();
+    });
+    frm.acRead->trigger();
+    QVERIFY(stayedOpen);
+    QCOMPARE(finisher.Runs, 1);
+    QCOMPARE(frm.Records().RowCount(), 10);
+    QCOMPARE(SentLines(frm).size(), sentBefore);
+    QCOMPARE(rig.Prompts.Shown.size(), 2);
+    QCOMPARE(rig.Prompts.Shown[1].kind, QStringLiteral("warn"));
+    QCOMPARE(rig.Prompts.Shown[1].text, QStringLiteral("起始条数不能大于结束条数，请重新输入！"));
 }
 
 void WaitEchoTest::CaptionPanelIsEmptyForKind42()

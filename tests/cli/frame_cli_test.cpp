@@ -6,9 +6,12 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 namespace {
 
@@ -130,6 +133,69 @@ TEST(CliVersion, AllThreeExecutablesNameTheSameVersion)
         if (version.empty())
             version = match[3].str();
         EXPECT_EQ(match[3].str(), version) << program;
+    }
+}
+
+// Help works without a display and names the settings file in force.
+TEST(CliHelp, WindowProgramHelpNeedsNoDisplay)
+{
+    const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "
+                                            "XDG_CONFIG_HOME=/nonexistent-ql-config '") +
+                                QL_BIN_DIR + "/ql-rs485' --help";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_TRUE(pipe);
+    std::string out;
+    std::array<char, 4096> buffer{};
+    for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+        out.append(buffer.data(), n);
+    EXPECT_EQ(pclose(pipe), 0) << out;
+    EXPECT_NE(out.find("--settings-dir"), std::string::npos) << out;
+    EXPECT_NE(out.find(std::string("Settings file: ") + QL_BIN_DIR + "/QL_EVC.ini\n"), std::string::npos)
+        << out;
+}
+
+// The text a program prints for `arguments`, both streams, without a display.
+std::string ProgramOutput(const std::string& program, const std::string& arguments)
+{
+    const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb '") +
+                                QL_BIN_DIR + "/" + program + "' " + arguments + " 2>&1";
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    std::array<char, 4096> buffer{};
+    for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+        out.append(buffer.data(), n);
+    pclose(pipe);
+    return out;
+}
+
+// Every option and address form a program's help names is in its man page.
+TEST(ManPages, NameEveryOptionOfTheHelp)
+{
+    const struct {
+        const char* program;
+        std::vector<std::string> helps;
+    } pages[] = {
+        {"ql-rs485", {"--help"}},
+        {"ql-rs485-sim", {"--help"}},
+        {"ql-rs485-cli",
+         {"--help", "decode --help", "dump --help", "frame --help", "identify --help", "params --help",
+          "ports --help", "read --help", "scan --help"}},
+    };
+    const std::regex token(R"(--[a-z][a-z0-9-]*|\b[a-z0-9]+://)");
+    for (const auto& page : pages) {
+        std::ifstream in(std::string(QL_SOURCE_DIR "/packaging/man/") + page.program + ".1.in");
+        ASSERT_TRUE(in) << page.program;
+        std::string man((std::istreambuf_iterator<char>(in)), {});
+        man = std::regex_replace(man, std::regex(R"(\\-)"), "-");
+        for (const std::string& help : page.helps) {
+            const std::string out = ProgramOutput(page.program, help);
+            ASSERT_FALSE(out.empty()) << page.program << " " << help;
+            for (std::sregex_iterator it(out.begin(), out.end(), token), end; it != end; ++it)
+                EXPECT_NE(man.find(it->str()), std::string::npos)
+                    << page.program << ".1 lacks " << it->str() << " (from " << help << ")";
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "export/record_export.h"
 
+#include "export/archive_workbook.h"
 #include "export/workbook_reader.h"
 #include "export_test_support.h"
 
@@ -127,6 +128,19 @@ TEST_F(RecordExportTest, RecordSheetLayoutAsSpreadsheetReadsIt)
     EXPECT_EQ(back.cells.Text(6, 4), "0012");
     EXPECT_EQ(back.cells.Text(7, 2), "2");
     EXPECT_EQ(back.cells.Text(4, 2), "日期： 2025-03-07");
+}
+
+TEST_F(RecordExportTest, BackupSummaryPrintsLikeTheRecordSheets)
+{
+    const RecordTable table = ThreeColumnsTwoRows();
+    Asked asked;
+    const ExportOutcome outcome = ExportArchiveWorkbook(
+        {23, 6, QDateTime(kToday, QTime(9, 0))}, {{612, &table, "完成"}}, Path("backup"), asked.Callback());
+    ASSERT_TRUE(outcome.saved);
+    const QJsonArray sheets = InspectXlsx(outcome.fileName)["sheets"].toArray();
+    ASSERT_EQ(sheets.size(), 2);
+    for (const QJsonValue& sheet : sheets)
+        ExpectA4LandscapeOnePageWide(sheet.toObject()["print"].toObject());
 }
 
 TEST_F(RecordExportTest, WideTableGoesPastColumnZ)

@@ -141,6 +141,26 @@ TEST(ParamReads, FailedReadLeavesTheResetStateAndItsFrameInTheLog)
     EXPECT_EQ(rig.log.Lines().back().rfind(kReceivedPrefix, 0), 0u);
 }
 
+TEST(ParamReads, GoodValuesStayThroughTheNextReadUntilTheMeterChanges)
+{
+    Rig rig(6);
+    EXPECT_EQ(Value(rig.reader, "lblCorvex_vm"), "");
+    EXPECT_EQ(Value(rig.reader, "lblCorvex_time"), "");
+    EXPECT_EQ(Value(rig.reader, "lblCorvex_Pl"), "");
+    ASSERT_EQ(rig.reader.ReadParamsV20(), 1);
+    const std::string good = Value(rig.reader, "lblCorvex_vm");
+    ASSERT_NE(good, "");
+    std::vector<std::string> shown;
+    rig.reader.Changed = [&](int) { shown.push_back(Value(rig.reader, "lblCorvex_vm")); };
+    ASSERT_EQ(rig.reader.ReadParamsV20(), 1);
+    // Shown once, when the new reply is decoded: never zeros in between.
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0], "0");
+    EXPECT_NE(shown[0], "");
+    rig.reader.SetMeterAddress(24);
+    EXPECT_EQ(Value(rig.reader, "lblCorvex_vm"), "");
+}
+
 TEST(ParamReads, V13StopsAfterABadFirstReply)
 {
     Rig rig(6); // has no register 0, so the first read of device type 2 gets silence
@@ -181,7 +201,8 @@ TEST(ParamReadout, ListsEveryLabelOfThePanelInOrder)
     EXPECT_EQ(lines.front().name, "lbl55Vm");
     EXPECT_EQ(lines.front().caption, "工况流量(m3/h)：");
     EXPECT_EQ(lines.back().name, "lbl55_clock");
-    EXPECT_EQ(lines.back().value.text, "正常");
+    // Nothing read yet: empty, not the reset texts a failed read leaves.
+    EXPECT_EQ(lines.back().value.text, "");
 }
 
 } // namespace

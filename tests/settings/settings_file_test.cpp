@@ -247,3 +247,24 @@ TEST_F(SettingsFileTest, NowhereToWriteIsReportedAsFailed)
 }
 
 } // namespace
+
+TEST_F(SettingsFileTest, UserFolderIsNamedAfterTheProgramAndTakesOverTheOldFileOnce)
+{
+    setenv("XDG_CONFIG_HOME", (FRoot / "xdg").c_str(), 1);
+    EXPECT_EQ(SettingsFile::DefaultUserFolder().toStdString(), (FRoot / "xdg" / "ql-rs485").string());
+    unsetenv("XDG_CONFIG_HOME");
+
+    const fs::path old = FRoot / "old";
+    fs::create_directories(old);
+    WriteFile(old / "QL_EVC.ini", "[address]\r\naddr=9\r\n");
+    SettingsFile settings = Settings();
+    EXPECT_TRUE(settings.TakeOverUserFile(QString::fromStdString(old.string())));
+    EXPECT_EQ(settings.ReadAddress(), 9);
+    EXPECT_FALSE(fs::exists(old / "QL_EVC.ini"));
+    // A second start finds nothing left to take over, and a file already in
+    // the user folder is never replaced by an old one.
+    fs::create_directories(old);
+    WriteFile(old / "QL_EVC.ini", "[address]\r\naddr=8\r\n");
+    EXPECT_FALSE(settings.TakeOverUserFile(QString::fromStdString(old.string())));
+    EXPECT_EQ(settings.ReadAddress(), 9);
+}
