@@ -1,11 +1,13 @@
-// The six parameter read operations: reset the type's labels, log the banner,
-// send the request, wait the type's fixed time, collect the reply and decode it
-// into the label values (or, for device type 5, the parameter grid). The reader
+// The parameter read of a device type as its description in the device registry
+// states it: reset the type's labels, log the banner, send each request, wait the
+// step's fixed time, collect the reply and decode it into the label values (or,
+// for the workbook-described type, the parameter grid). The reader
 // holds the values the window shows; it sends and waits only through the
 // Exchange, so tests drive it against a simulated meter on a virtual clock.
 // Port failures (EComPort) pass through to the caller.
 #pragma once
 
+#include "catalogue/device_registry.h"
 #include "params/param_decoders.h"
 #include "params/param_grid.h"
 
@@ -38,18 +40,13 @@ public:
     const ParamGrid& Grid() const { return FGrid; }
 
     const LabelValues& Values() const { return FValues; }
-    // Set when the second request of a device type 2 read was decoded.
-    bool CardParamsRead() const { return FCardParamsRead; }
+    // Set when the follow-up request of a read in several steps was decoded;
+    // cleared when such a follow-up is sent.
+    bool FollowUpRead() const { return FFollowUpRead; }
 
-    // Each returns its (last) decoder's result: 1 success, 2 wrong length, 3 wrong
-    // check bytes, 4 wrong start bytes.
-    int ReadParamsV12();
-    int ReadParamsV13();
-    int ReadParamsV20();
-    int ReadParamsCustom();
-    int ReadParamsTyped();
-    int ReadParamsMoney();
-    // The read of `deviceType`; 0 (no read, a failure) for a type without one.
+    // The read of `deviceType`; returns its (last) decoder's result: 1 success,
+    // 2 wrong length, 3 wrong check bytes, 4 wrong start bytes; 0 (no read, a
+    // failure) for a type without one. A step that fails ends the read.
     int ReadParams(int deviceType);
 
     // The parameter window's simple mode: reads the device types in detection
@@ -63,15 +60,13 @@ public:
     // Called after the labels (or the grid) of a type were reset and after they
     // were decoded, so a window can show them while the read goes on.
     std::function<void(int deviceType)> Changed;
-    // Device type 7 shows the hourglass itself for its read: true after the
-    // banner, false when the read returns.
+    // Types whose description asks for it show the hourglass for their read:
+    // true after the banner, false when the read returns.
     std::function<void(bool busy)> BusyCursor;
 
 private:
-    void Begin(int deviceType);
-    Bytes Request(uint16_t start, uint16_t count) const;
-    // Send, wait `waitMs`, collect.
-    Bytes Exchange1(const Bytes& request, int waitMs);
+    void Begin(int deviceType, const ParamRead& read);
+    int ReadFromWorkbook(int deviceType);
     int Finish(int deviceType, int result);
 
     Exchange& FExchange;
@@ -80,5 +75,5 @@ private:
     ParamLayoutArray FParamLayout{};
     ParamGrid FGrid;
     LabelValues FValues;
-    bool FCardParamsRead = false;
+    bool FFollowUpRead = false;
 };

@@ -1,5 +1,6 @@
 #include "sim/sim_meter.h"
 
+#include "codec/framing_dialect.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_identify.h"
 #include "sim/sim_params.h"
@@ -37,6 +38,12 @@ bool ParseNumber(const std::string& text, int& number)
 bool IsCustomFrame(ByteView frame)
 {
     return frame.size() >= 2 && frame[0] == 0x55 && frame[1] == 0x55;
+}
+
+// Device type 3 only speaks its custom frame; every other type frames with the CRC.
+const FramingDialect& SimDialectOf(int deviceType)
+{
+    return deviceType == 3 ? FramingDialect::customSum8() : FramingDialect::modbusRegisters();
 }
 
 Bytes Reseal(Bytes frame, bool custom)
@@ -146,15 +153,9 @@ SimMeter::SimMeter(SimConfig config) : FConfig(std::move(config)) {}
 std::optional<Bytes> SimMeter::Answer(ByteView request)
 {
     const auto address = static_cast<uint8_t>(FConfig.address);
-    if (FConfig.deviceType == 3) {
-        // Device type 3 only speaks its custom frame: "UU", address, …, 8-bit sum
-        // of everything after the header.
-        if (request.size() < 4 || !IsCustomFrame(request) || request[2] != address ||
-            ByteSum8(request.subspan(2, request.size() - 3)) != request.back())
-            return std::nullopt;
-    } else if (request.size() < 4 || request[0] != address || !CheckCrcFull(request)) {
+    const FramingDialect& dialect = SimDialectOf(FConfig.deviceType);
+    if (request.size() < 4 || !dialect.checks(request) || request[dialect.addressOffset()] != address)
         return std::nullopt;
-    }
     if (auto reply = AnswerRecordRequest(FConfig, request))
         return reply;
     if (auto reply = AnswerParameterRead(FConfig, FLive, request))
