@@ -33,8 +33,6 @@ public:
     // The parameter list and register layout of device type 5 (from the protocol
     // sheet). The grid keeps its rows until FillParamGrid.
     void SetParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout);
-    const std::vector<std::string>& ParamFields() const { return FParamFields; }
-    const ParamLayoutArray& ParamLayout() const { return FParamLayout; }
     // Grid rows from the parameter captions, every value "0".
     void FillParamGrid();
     const ParamGrid& Grid() const { return FGrid; }

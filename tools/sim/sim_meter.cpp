@@ -165,7 +165,6 @@ std::optional<Bytes> SimMeter::Answer(ByteView request)
 
 std::optional<Bytes> SimMeter::Respond(ByteView request)
 {
-    ++FRequestCount;
     if (HasFault(FConfig, "silence"))
         return std::nullopt;
     std::optional<Bytes> reply = Answer(request);
