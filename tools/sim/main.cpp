@@ -11,6 +11,7 @@
 // address, and the other options apply to all of them.
 
 #include "ql_version.h"
+#include "sim/sim_device_types.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_workbook.h"
 
@@ -464,7 +465,7 @@ int main(int argc, char** argv)
         SimConfig config = options.config;
         config.address = onLine.address;
         config.deviceType = onLine.deviceType;
-        if (config.deviceType == 5) {
+        if (FindSimDeviceType(config.deviceType)->servesWorkbook) {
             const std::string path = options.workbook.empty() ? DefaultSimWorkbookPath() : options.workbook;
             const SimWorkbookLoad load = LoadSimWorkbook(path, config);
             for (const std::string& warning : load.warnings)

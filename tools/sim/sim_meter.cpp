@@ -1,6 +1,6 @@
 #include "sim/sim_meter.h"
 
-#include "codec/framing_dialect.h"
+#include "sim/sim_device_types.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_identify.h"
 #include "sim/sim_params.h"
@@ -38,12 +38,6 @@ bool ParseNumber(const std::string& text, int& number)
 bool IsCustomFrame(ByteView frame)
 {
     return frame.size() >= 2 && frame[0] == 0x55 && frame[1] == 0x55;
-}
-
-// Device type 3 only speaks its custom frame; every other type frames with the CRC.
-const FramingDialect& SimDialectOf(int deviceType)
-{
-    return deviceType == 3 ? FramingDialect::customSum8() : FramingDialect::modbusRegisters();
 }
 
 Bytes Reseal(Bytes frame, bool custom)
@@ -153,8 +147,9 @@ SimMeter::SimMeter(SimConfig config) : FConfig(std::move(config)) {}
 std::optional<Bytes> SimMeter::Answer(ByteView request)
 {
     const auto address = static_cast<uint8_t>(FConfig.address);
-    const FramingDialect& dialect = SimDialectOf(FConfig.deviceType);
-    if (request.size() < 4 || !dialect.checks(request) || request[dialect.addressOffset()] != address)
+    const SimDeviceType* type = FindSimDeviceType(FConfig.deviceType);
+    if (!type || request.size() < 4 || !type->dialect->checks(request) ||
+        request[type->dialect->addressOffset()] != address)
         return std::nullopt;
     if (auto reply = AnswerRecordRequest(FConfig, request))
         return reply;
