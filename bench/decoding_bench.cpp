@@ -1,7 +1,7 @@
 // Decoding work per block and per run: one 199-byte block of kind 612 (five
 // records) as the simulated meter answers it, and loading the protocol sheet of
 // device type 5 from the shipped workbook.
-#include "decoding/kind_table.h"
+#include "catalogue/catalogue.h"
 #include "decoding/protocol_sheet.h"
 #include "export/workbook_reader.h"
 #include "protocol/request_frames.h"

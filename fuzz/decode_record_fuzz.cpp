@@ -1,16 +1,15 @@
-// Every record decoder through the kind table (kinds the protocol workbook
-// describes decode with no fields). Input: kind (one byte, an index into the catalogue's kinds, so
+// Every record decoder through the device registry (kinds the protocol workbook
+// describes decode with no fields). Input: kind (one byte, an index into the registry's kinds, so
 // device type 5 kinds and their Stop answer are included), block number (two
 // bytes, signed), then the reply bytes.
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
     const auto kinds = RecordKinds();
-    const int kindCode = kinds[input.Byte() % kinds.size()].code;
+    const int kindCode = kinds[input.Byte() % kinds.size()]->code;
     const int blockNumber = static_cast<int16_t>(input.U16());
     const ByteView reply = input.Rest();
 

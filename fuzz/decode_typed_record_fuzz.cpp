@@ -3,7 +3,7 @@
 // kind selector (one byte, an index into those kinds), block
 // number (two bytes, signed), field count (one byte), per field a type selector
 // and two digits bytes (signed), then the reply bytes.
-#include "decoding/kind_table.h"
+#include "catalogue/catalogue.h"
 #include "fuzz_input.h"
 
 #include <array>
@@ -21,9 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
     std::vector<int> workbookKinds;
-    for (const KindRow& row : KindRows())
-        if (row.fieldsFromWorkbook)
-            workbookKinds.push_back(row.code);
+    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
+        for (const RecordKind& kind : type->kinds)
+            if (kind.fieldsFromWorkbook)
+                workbookKinds.push_back(kind.code);
     const int kindCode = workbookKinds[input.Byte() % workbookKinds.size()];
     const int blockNumber = static_cast<int16_t>(input.U16());
     // The loader never gives more than kFieldDigitsCount fields; the decoder must

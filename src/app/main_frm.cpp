@@ -14,7 +14,6 @@
 #include "app/record_table_model.h"
 #include "app/wait_echo_frm.h"
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "log/log_file.h"
 #include "protocol/meter_identification.h"
 #include "protocol/meter_scan.h"
@@ -425,25 +424,19 @@ void TMainFrm::BuildTree()
 {
     QFont bold = TreeView1->font();
     bold.setBold(true);
-    for (const DeviceTypeInfo& type : DeviceTypes()) {
-        auto* typeNode = new QTreeWidgetItem(TreeView1, {Text(type.treeCaption)});
-        typeNode->setData(0, kNodeCodeRole, type.code);
-        typeNode->setIcon(0, TreeImage(TreeImageIndex(type.code)));
+    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
+        if (!type->shownInTree)
+            continue;
+        auto* typeNode = new QTreeWidgetItem(TreeView1, {Text(type->caption)});
+        typeNode->setData(0, kNodeCodeRole, type->code);
+        typeNode->setIcon(0, TreeImage(TreeImageIndex(type->code)));
         typeNode->setFont(0, bold);
-        typeNode->setToolTip(0, Text(type.treeCaption));
-        for (const RecordKindInfo& kind : RecordKindsOf(type.code)) {
-            auto* kindNode = new QTreeWidgetItem(typeNode, {Text(kind.treeCaption)});
+        typeNode->setToolTip(0, Text(type->caption));
+        for (const RecordKind& kind : type->kinds) {
+            auto* kindNode = new QTreeWidgetItem(typeNode, {Text(kind.caption)});
             kindNode->setData(0, kNodeCodeRole, kind.code);
             kindNode->setIcon(0, TreeImage(TreeImageIndex(kind.code)));
-            kindNode->setToolTip(0, Text(kind.treeCaption));
-        }
-    }
-    // The device type whose node the window drops at creation: only the first
-    // such node in node order goes, with its children.
-    for (int i = 0; i < TreeView1->topLevelItemCount(); ++i) {
-        if (NodeCode(TreeView1->topLevelItem(i)) == kDeviceTypeHiddenInTree) {
-            delete TreeView1->takeTopLevelItem(i);
-            break;
+            kindNode->setToolTip(0, Text(kind.caption));
         }
     }
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
@@ -932,7 +925,7 @@ void TMainFrm::SetupRecordColumns(int kindCode)
 {
     FTableKind = kindCode;
     SetupKindColumns(kindCode, FRecords);
-    const KindRow* kind = FindKindRow(kindCode);
+    const RecordKind* kind = FindRecordKind(kindCode);
     if (!kind || !kind->fieldsFromWorkbook)
         return;
     if (!FProtocolCells) {

@@ -5,7 +5,6 @@
 #include "app/prompter.h"
 #include "app/search_frm.h"
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "export/archive_workbook.h"
 #include "protocol/archive_download.h"
 #include "protocol/meter_identification.h"
@@ -104,7 +103,7 @@ void TMainFrm::acBackupExecute()
             download.Cancel();
     });
     download.SetKindPreparer([this](ArchiveKind& kind) -> std::string {
-        const KindRow* row = FindKindRow(kind.kindCode);
+        const RecordKind* row = FindRecordKind(kind.kindCode);
         if (!row || !row->fieldsFromWorkbook)
             return {};
         if (!FProtocolCells)

@@ -58,38 +58,16 @@ const QColor kValueColour(0x00, 0x00, 0x80);
 const QColor kGridCaptionColour(0x00, 0x00, 0xFF);
 const QColor kGridValueColour(0xFF, 0x00, 0x00);
 
-struct SelectorEntry {
-    const char* item;
-    const char* title;
-    const char* caption;
-};
+// The device types of the type selector, by selector index.
+std::vector<const DeviceTypeDescription*> SelectorTypes()
+{
+    return DeviceRegistry::instance().paramOrder(&ParamRead::selectorRank);
+}
 
-// By selector index.
-const std::array<SelectorEntry, TReadParamFrm::kDeviceTypeCount> kSelector = {{
-    {"智能体积修正仪(ModBus V1.2)", "智能体积修正仪(ModBus V1.2)", "实时数据----智能体积修正仪(ModBus V1.2)"},
-    {"IC卡燃气流量计(ModBus V1.3)", "IC卡燃气流量计(ModBus V1.3)", "实时数据----IC卡燃气流量计(ModBus V1.3)"},
-    {"Corvex体积修正仪(ModBus V2.0)", "Corvex智能体积修正仪", "实时数据----Corvex智能体积修正仪"},
-    {"Tamber智能流量计(自定义协议)", "Tamber智能流量计(自定义协议)",
-     "实时数据----Tamber智能流量计(自定义协议)"},
-    {"PELLIN气体体积修正仪(ModBus V2.2)", "PELLIN气体体积修正仪", "PELLIN气体体积修正仪"},
-    {"金额版IC卡燃气流量计(ModBus V3.1)", "金额版IC卡燃气流量计", "金额版IC卡燃气流量计"},
-}};
-
-struct DetectedEntry {
-    int deviceType;
-    const char* title;
-    const char* caption;
-};
-
-// Panel title and window caption once simple mode has found the type.
-const std::array<DetectedEntry, 6> kDetected = {{
-    {5, "PELLIN气体体积修正仪", "用户只读参数----PELLIN气体体积修正仪"},
-    {2, "IC卡燃气流量计(ModBus V1.3协议)", "用户只读参数----IC卡燃气流量计(ModBus V1.3协议)"},
-    {1, "智能体积修正仪(ModBus V1.2协议)", "用户只读参数----智能体积修正仪(ModBus V1.2协议)"},
-    {6, "Corvex智能体积修正仪", "用户只读参数----Corvex智能体积修正仪"},
-    {7, "金额版IC卡燃气流量计", "用户只读参数----金额版IC卡燃气流量计"},
-    {3, "Tamber智能流量计(自定义协议)", "用户只读参数----Tamber智能流量计(自定义协议)"},
-}};
+QString Q(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 QString Q(const char* utf8)
 {
@@ -144,16 +122,10 @@ TReadParamFrm::TReadParamFrm(const ReadParamFrmContext& context, QWidget* parent
     }
 
     BuildTitle();
-    for (int index = 0; index < kDeviceTypeCount; ++index)
-        FPanels[static_cast<size_t>(index)] = kSelectorTypes[static_cast<size_t>(index)] == 5
-                                                  ? BuildGridPanel()
-                                                  : BuildPanel(kSelectorTypes[static_cast<size_t>(index)]);
-    pnlV18 = PanelOf(1);
-    pnlCPU = PanelOf(2);
-    pnlCorvex = PanelOf(6);
-    pnl55 = PanelOf(3);
-    pnlQuosta = PanelOf(5);
-    pnlICMoney = PanelOf(7);
+    m_selectorTypes = SelectorTypes();
+    for (const DeviceTypeDescription* type : m_selectorTypes)
+        FPanels.push_back(type->params.fromWorkbook ? BuildGridPanel(*type->params.panel)
+                                                    : BuildPanel(*type->params.panel));
     BuildSelector();
     BuildBottomRow();
 
@@ -164,8 +136,8 @@ TReadParamFrm::TReadParamFrm(const ReadParamFrmContext& context, QWidget* parent
 
     FReader.Changed = [this](int deviceType) { ShowValues(deviceType); };
     FReader.BusyCursor = [this](bool busy) { SetBusyCursor(busy); };
-    for (int type : kSelectorTypes)
-        ShowValues(type);
+    for (const DeviceTypeDescription* type : m_selectorTypes)
+        ShowValues(type->code);
     ShowDevicePanel(FPanels[0]);
     RG_TypeClick();
 }
@@ -194,9 +166,9 @@ void TReadParamFrm::BuildTitle()
     SetTextColour(pnlTitle, kGridCaptionColour);
 }
 
-QWidget* TReadParamFrm::BuildPanel(int deviceType)
+QWidget* TReadParamFrm::BuildPanel(const ParamPanelSpec& panelSpec)
 {
-    const ParamPanelSpec* spec = PanelSpecOf(deviceType);
+    const ParamPanelSpec* spec = &panelSpec;
     auto* panel = new QWidget(this);
     panel->setObjectName(QString::fromLatin1(spec->panelName));
     panel->setGeometry(14, 80, 672, 403);
@@ -230,10 +202,10 @@ QWidget* TReadParamFrm::BuildPanel(int deviceType)
     return panel;
 }
 
-QWidget* TReadParamFrm::BuildGridPanel()
+QWidget* TReadParamFrm::BuildGridPanel(const ParamPanelSpec& panelSpec)
 {
     auto* panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("pnlQuosta"));
+    panel->setObjectName(QString::fromLatin1(panelSpec.panelName));
     panel->setGeometry(14, 80, 673, 411);
     auto* box = new QGroupBox(QStringLiteral("实时数据"), panel);
     box->setGeometry(0, 0, 673, 411);
@@ -266,12 +238,13 @@ void TReadParamFrm::BuildSelector()
     RG_Type->setGeometry(14, 502, 672, 85);
     auto* grid = new QGridLayout(RG_Type);
     FTypeButtons = new QButtonGroup(this);
-    for (int index = 0; index < kDeviceTypeCount; ++index) {
-        auto* item = new QRadioButton(Q(kSelector[static_cast<size_t>(index)].item), RG_Type);
+    for (int index = 0; index < SelectorCount(); ++index) {
+        auto* item =
+            new QRadioButton(Q(m_selectorTypes[static_cast<size_t>(index)]->params.selectorItem), RG_Type);
         item->setObjectName(QStringLiteral("RG_Type_%1").arg(index));
         FTypeButtons->addButton(item, index);
         grid->addWidget(item, index / 3, index % 3);
-        FTypeItems[static_cast<size_t>(index)] = item;
+        FTypeItems.push_back(item);
     }
     FTypeItems[0]->setChecked(true);
     connect(FTypeButtons, &QButtonGroup::idClicked, this, [this](int) { RG_TypeClick(); });
@@ -338,7 +311,7 @@ int TReadParamFrm::ItemIndex() const
 
 void TReadParamFrm::SetItemIndex(int index)
 {
-    if (index < 0 || index >= kDeviceTypeCount || index == ItemIndex())
+    if (index < 0 || index >= SelectorCount() || index == ItemIndex())
         return;
     FTypeItems[static_cast<size_t>(index)]->setChecked(true);
     RG_TypeClick();
@@ -357,8 +330,15 @@ QWidget* TReadParamFrm::PanelOf(int deviceType) const
 
 int TReadParamFrm::SelectorIndexOf(int deviceType)
 {
-    const auto found = std::find(kSelectorTypes.begin(), kSelectorTypes.end(), deviceType);
-    return found == kSelectorTypes.end() ? -1 : static_cast<int>(found - kSelectorTypes.begin());
+    const std::vector<const DeviceTypeDescription*> types = SelectorTypes();
+    const auto found = std::find_if(types.begin(), types.end(),
+                                    [deviceType](const auto* type) { return type->code == deviceType; });
+    return found == types.end() ? -1 : static_cast<int>(found - types.begin());
+}
+
+int TReadParamFrm::SelectorCount() const
+{
+    return static_cast<int>(m_selectorTypes.size());
 }
 
 void TReadParamFrm::ShowDevicePanel(QWidget* panel)
@@ -371,12 +351,13 @@ void TReadParamFrm::ShowDevicePanel(QWidget* panel)
 
 void TReadParamFrm::ShowValues(int deviceType)
 {
-    if (deviceType == 5) {
+    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    if (type && type->params.fromWorkbook) {
         ShowGrid();
         return;
     }
     QWidget* panel = PanelOf(deviceType);
-    const ParamPanelSpec* spec = PanelSpecOf(deviceType);
+    const ParamPanelSpec* spec = type ? type->params.panel : nullptr;
     if (!panel || !spec)
         return;
     for (const ParamGroupSpec& group : spec->groups) {
@@ -482,13 +463,13 @@ void TReadParamFrm::RG_TypeClick()
 {
     btnExcel->hide();
     const int index = ItemIndex();
-    if (index < 0 || index >= kDeviceTypeCount)
+    if (index < 0 || index >= SelectorCount())
         return;
-    const SelectorEntry& entry = kSelector[static_cast<size_t>(index)];
-    pnlTitle->setText(Q(entry.title));
-    setWindowTitle(Q(entry.caption));
+    const ParamRead& read = m_selectorTypes[static_cast<size_t>(index)]->params;
+    pnlTitle->setText(Q(read.selectorTitle));
+    setWindowTitle(Q(read.selectorCaption));
     ShowDevicePanel(FPanels[static_cast<size_t>(index)]);
-    if (kSelectorTypes[static_cast<size_t>(index)] == 5)
+    if (read.fromWorkbook)
         btnExcel->show();
 }
 
@@ -557,13 +538,13 @@ bool TReadParamFrm::DetectDeviceType()
 
 void TReadParamFrm::ShowDetected(int deviceType)
 {
-    for (const DetectedEntry& step : kDetected) {
-        if (step.deviceType != deviceType)
-            continue;
-        pnlTitle->setText(Q(step.title));
-        setWindowTitle(Q(step.caption));
-    }
-    if (deviceType != 2 || FReader.CardParamsRead())
+    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    if (!type)
+        return;
+    pnlTitle->setText(Q(type->params.detectedTitle));
+    setWindowTitle(Q(type->params.detectedCaption));
+    // A read in several steps shows its panel only once its follow-up was read.
+    if (type->params.steps.size() < 2 || FReader.FollowUpRead())
         ShowDevicePanel(PanelOf(deviceType));
     SetItemIndex(SelectorIndexOf(deviceType));
 }
@@ -587,8 +568,8 @@ void TReadParamFrm::BtnReadClick()
             message = DetectDeviceType() ? kReadOk : kReadFailed;
         } else {
             const int index = ItemIndex();
-            const int result = index >= 0 && index < kDeviceTypeCount
-                                   ? FReader.ReadParams(kSelectorTypes[static_cast<size_t>(index)])
+            const int result = index >= 0 && index < SelectorCount()
+                                   ? FReader.ReadParams(m_selectorTypes[static_cast<size_t>(index)]->code)
                                    : 0;
             message = result == ParamResult::Decoded ? kReadOk : kReadFailed;
         }
@@ -620,8 +601,8 @@ void TReadParamFrm::Timer1Timer()
     BtnRead->setEnabled(false);
     QString portError;
     try {
-        if (index >= 0 && index < kDeviceTypeCount)
-            FReader.ReadParams(kSelectorTypes[static_cast<size_t>(index)]);
+        if (index >= 0 && index < SelectorCount())
+            FReader.ReadParams(m_selectorTypes[static_cast<size_t>(index)]->code);
     } catch (const EComPort& error) {
         portError = QString::fromStdString(error.what());
     }

@@ -55,9 +55,6 @@ struct ReadParamFrmContext {
 class TReadParamFrm : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kDeviceTypeCount = 6;
-    // Device type of each selector index.
-    static constexpr std::array<int, kDeviceTypeCount> kSelectorTypes = {1, 2, 6, 3, 5, 7};
     static constexpr int kMaxLogLines = 2000;
     static constexpr int kMinPeriodSec = 5;
     static constexpr int kMaxPeriodSec = 10000;
@@ -95,14 +92,9 @@ public:
     QWidget* PanelOf(int deviceType) const;
     // Selector index of `deviceType`, -1 when it has none.
     static int SelectorIndexOf(int deviceType);
+    int SelectorCount() const;
 
     QLabel* pnlTitle = nullptr;
-    QWidget* pnlV18 = nullptr;
-    QWidget* pnlCPU = nullptr;
-    QWidget* pnlCorvex = nullptr;
-    QWidget* pnl55 = nullptr;
-    QWidget* pnlQuosta = nullptr;
-    QWidget* pnlICMoney = nullptr;
     QTableWidget* StringGrid1 = nullptr;
     QGroupBox* RG_Type = nullptr;
     QWidget* pnlSend = nullptr;
@@ -121,8 +113,8 @@ protected:
 
 private:
     void BuildTitle();
-    QWidget* BuildPanel(int deviceType);
-    QWidget* BuildGridPanel();
+    QWidget* BuildPanel(const ParamPanelSpec& panelSpec);
+    QWidget* BuildGridPanel(const ParamPanelSpec& panelSpec);
     void BuildSelector();
     void BuildBottomRow();
 
@@ -147,8 +139,10 @@ private:
     PortGuard& FPortGuard;
 
     QButtonGroup* FTypeButtons = nullptr;
-    std::array<QRadioButton*, kDeviceTypeCount> FTypeItems{};
-    std::array<QWidget*, kDeviceTypeCount> FPanels{};
+    // The device types of the selector in selector order, and their buttons and panels.
+    std::vector<const DeviceTypeDescription*> m_selectorTypes;
+    std::vector<QRadioButton*> FTypeItems;
+    std::vector<QWidget*> FPanels;
     bool FReading = false;
     int FBusyCursors = 0;
 };

@@ -174,23 +174,17 @@ const ParamLabelSpec* FindLabelSpec(const std::string& name)
     return nullptr;
 }
 
-void BlankParamLabels(int deviceType, LabelValues& values)
+void BlankParamLabels(const ParamPanelSpec& panel, LabelValues& values)
 {
-    const ParamPanelSpec* panel = PanelSpecOf(deviceType);
-    if (!panel)
-        return;
-    for (const ParamGroupSpec& group : panel->groups) {
+    for (const ParamGroupSpec& group : panel.groups) {
         for (const ParamLabelSpec& label : group.labels)
             values[label.name] = {label.kind == LabelKind::Fixed ? label.resetText : "", LabelState::Normal};
     }
 }
 
-void ResetParamLabels(int deviceType, LabelValues& values)
+void ResetParamLabels(const ParamPanelSpec& panel, LabelValues& values)
 {
-    const ParamPanelSpec* panel = PanelSpecOf(deviceType);
-    if (!panel)
-        return;
-    for (const ParamGroupSpec& group : panel->groups) {
+    for (const ParamGroupSpec& group : panel.groups) {
         for (const ParamLabelSpec& label : group.labels) {
             const bool keep = label.kind == LabelKind::Kept || label.kind == LabelKind::Fixed;
             if (keep && values.count(label.name))

@@ -6,22 +6,10 @@
 
 namespace {
 
-struct DetectionStep {
-    int deviceType;
-    int attempts;
-};
-
-// The parameter window's simple mode tries the types in this order.
-constexpr DetectionStep kDetectionOrder[] = {{5, 1}, {2, 2}, {1, 1}, {6, 1}, {7, 1}, {3, 1}};
-
-// The start bytes, address and function of the custom status request of device type 3.
-constexpr uint8_t kCustomStart = 0x55;
-constexpr uint8_t kCustomStatusCommand = 0x02;
-
-// Restores the normal cursor however the read of device type 7 ends.
+// Restores the normal cursor however the read ends.
 class BusyCursorScope {
 public:
-    explicit BusyCursorScope(const std::function<void(bool)>& cursor) : FCursor(cursor)
+    BusyCursorScope(const std::function<void(bool)>& cursor, bool wanted) : FCursor(wanted ? cursor : FNone)
     {
         if (FCursor)
             FCursor(true);
@@ -35,6 +23,7 @@ public:
     BusyCursorScope& operator=(const BusyCursorScope&) = delete;
 
 private:
+    const std::function<void(bool)> FNone;
     const std::function<void(bool)>& FCursor;
 };
 
@@ -55,13 +44,15 @@ void ParamReader::SetMeterAddress(uint8_t address)
 
 void ParamReader::Forget()
 {
-    for (const ParamPanelSpec& panel : ParamPanels()) {
-        BlankParamLabels(panel.deviceType, FValues);
+    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
+        if (!type->params.panel || type->params.fromWorkbook)
+            continue;
+        BlankParamLabels(*type->params.panel, FValues);
         if (Changed)
-            Changed(panel.deviceType);
+            Changed(type->code);
     }
     FillParamGrid();
-    FCardParamsRead = false;
+    FFollowUpRead = false;
     FLastDeviceType = 0;
 }
 
@@ -78,146 +69,102 @@ void ParamReader::FillParamGrid()
 {
     FGrid = ::FillParamGrid(FParamFields);
     BlankParamGrid(FGrid);
-    if (Changed)
-        Changed(5);
+    if (!Changed)
+        return;
+    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
+        if (type->params.fromWorkbook)
+            Changed(type->code);
 }
 
-void ParamReader::Begin(int deviceType)
+void ParamReader::Begin(int deviceType, const ParamRead& read)
 {
     // Values of another device type's panel say nothing about this meter.
     if (deviceType != FLastDeviceType) {
         FLastDeviceType = deviceType;
-        if (deviceType == 5)
+        if (read.fromWorkbook)
             BlankParamGrid(FGrid);
         else
-            BlankParamLabels(deviceType, FValues);
+            BlankParamLabels(*read.panel, FValues);
         if (Changed)
             Changed(deviceType);
     }
-    FExchange.Log().AppendLine(PanelSpecOf(deviceType)->banner);
+    FExchange.Log().AppendLine(read.panel->banner);
     FExchange.Wait().ProcessEvents();
 }
 
-Bytes ParamReader::Request(uint16_t start, uint16_t count) const
-{
-    return AppendCrc(ReadRegistersRequest(FMeterAddress, start, count));
-}
-
-Bytes ParamReader::Exchange1(const Bytes& request, int waitMs)
-{
-    FExchange.SendFrame(request);
-    FExchange.Wait().Sleep(waitMs);
-    return FExchange.CollectReply();
-}
-
-int ParamReader::Finish(int deviceType, int result)
+int ParamReader::Finish(int deviceType, const ParamRead& read, int result)
 {
     if (result != ParamResult::Decoded) {
-        if (deviceType == 5)
+        if (read.fromWorkbook)
             ResetParamGrid(FGrid);
         else
-            ResetParamLabels(deviceType, FValues);
+            ResetParamLabels(*read.panel, FValues);
     }
     if (Changed)
         Changed(deviceType);
     return result;
 }
 
-int ParamReader::ReadParamsV12()
+int ParamReader::ReadFromWorkbook(int deviceType)
 {
-    Begin(1);
-    const Bytes reply = Exchange1(Request(0, 19), kParamWaitMs);
-    return Finish(1, DecodeParamsV12(reply, FValues));
-}
-
-int ParamReader::ReadParamsV13()
-{
-    Begin(2);
-    const Bytes live = Exchange1(Request(0, 16), kParamWaitV13Ms);
-    const int liveResult = Finish(2, DecodeLiveV13(live, FValues));
-    if (liveResult != ParamResult::Decoded)
-        return liveResult;
-    FCardParamsRead = false;
-    // A failed card request resets the type's labels; the live values just read stay.
-    LabelValues liveValues;
-    DecodeLiveV13(live, liveValues);
-    FExchange.Wait().Sleep(kCardFollowUpWaitMs);
-    FExchange.Wait().ProcessEvents();
-    const Bytes card = Exchange1(Request(0x0106, 27), kParamWaitV13Ms);
-    const int cardResult = DecodeCardParamsV13(card, FValues);
-    if (cardResult == ParamResult::Decoded) {
-        FCardParamsRead = true;
-    } else {
-        ResetParamLabels(2, FValues);
-        for (const auto& [name, value] : liveValues)
-            FValues[name] = value;
-    }
-    if (Changed)
-        Changed(2);
-    return cardResult;
-}
-
-int ParamReader::ReadParamsV20()
-{
-    Begin(6);
-    const Bytes reply = Exchange1(Request(10, 25), kParamWaitMs);
-    return Finish(6, DecodeParamsV20(reply, FValues));
-}
-
-int ParamReader::ReadParamsCustom()
-{
-    Begin(3);
-    Bytes request = {kCustomStart, kCustomStart, FMeterAddress, kCustomStatusCommand, 0x00};
-    request.push_back(ByteSum8(ByteView(request).subspan(2)));
-    const Bytes reply = Exchange1(request, kParamWaitMs);
-    return Finish(3, DecodeParamsCustom(reply, FValues));
-}
-
-int ParamReader::ReadParamsTyped()
-{
-    Begin(5);
     FExchange.SendFrame(TypedParamsRequest(FMeterAddress, FParamLayout));
     FExchange.Wait().Sleep(kParamWaitTypedMs);
     const Bytes reply = FExchange.ReadReplyBytes(TypedParamsReplyLength(FParamLayout));
-    return Finish(5, DecodeParamsTyped(reply, FParamFields, FParamLayout, FGrid));
-}
-
-int ParamReader::ReadParamsMoney()
-{
-    Begin(7);
-    const BusyCursorScope cursor(BusyCursor);
-    const Bytes reply = Exchange1(Request(10, 21), kParamWaitMs);
-    return Finish(7, DecodeParamsMoney(reply, FValues));
+    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    return Finish(deviceType, type->params, DecodeParamsTyped(reply, FParamFields, FParamLayout, FGrid));
 }
 
 int ParamReader::ReadParams(int deviceType)
 {
-    switch (deviceType) {
-    case 1:
-        return ReadParamsV12();
-    case 2:
-        return ReadParamsV13();
-    case 3:
-        return ReadParamsCustom();
-    case 5:
-        return ReadParamsTyped();
-    case 6:
-        return ReadParamsV20();
-    case 7:
-        return ReadParamsMoney();
-    default:
+    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    if (!type || !type->params.panel)
         return 0;
+    const ParamRead& read = type->params;
+    Begin(deviceType, read);
+    if (read.fromWorkbook)
+        return ReadFromWorkbook(deviceType);
+    const BusyCursorScope cursor(BusyCursor, read.busyCursor);
+    int result = 0;
+    // A failed follow-up resets the type's labels; the values of the steps
+    // already decoded in this read are put back.
+    std::vector<Bytes> decodedReplies;
+    for (size_t step = 0; step < read.steps.size(); ++step) {
+        const ParamStep& request = read.steps[step];
+        if (step > 0) {
+            FFollowUpRead = false;
+            FExchange.Wait().Sleep(request.pauseBeforeMs);
+            FExchange.Wait().ProcessEvents();
+        }
+        FExchange.SendFrame(type->dialect->frame(FMeterAddress, request.body));
+        FExchange.Wait().Sleep(request.waitMs);
+        const Bytes reply = FExchange.CollectReply();
+        result = request.decode(reply, FValues);
+        if (result != ParamResult::Decoded) {
+            ResetParamLabels(*read.panel, FValues);
+            for (size_t done = 0; done < decodedReplies.size(); ++done)
+                read.steps[done].decode(decodedReplies[done], FValues);
+            if (Changed)
+                Changed(deviceType);
+            return result;
+        }
+        decodedReplies.push_back(reply);
+        if (Changed)
+            Changed(deviceType);
+        if (step > 0)
+            FFollowUpRead = true;
     }
+    return result;
 }
 
 ParamReader::Detection ParamReader::DetectDeviceType()
 {
     Detection detection;
-    for (const DetectionStep& step : kDetectionOrder) {
-        for (int attempt = 0; attempt < step.attempts; ++attempt) {
-            detection.result = ReadParams(step.deviceType);
+    for (const DeviceTypeDescription* type :
+         DeviceRegistry::instance().paramOrder(&ParamRead::detectionRank)) {
+        for (int attempt = 0; attempt < type->params.detectionAttempts; ++attempt) {
+            detection.result = ReadParams(type->code);
             if (detection.result == ParamResult::Decoded) {
-                detection.deviceType = step.deviceType;
+                detection.deviceType = type->code;
                 return detection;
             }
         }

@@ -1,13 +1,16 @@
-// The six parameter read operations: log the banner, send the request, wait the
-// type's fixed time, collect the reply and decode it into the label values (or,
-// for device type 5, the parameter grid). The values of the last good reply stay
-// until a read fails (reset texts) or the meter or device type changes (empty):
-// an operator watching a periodic read never sees placeholder zeros between two
-// good replies. The reader holds the values the window shows; it sends and waits only through the
+// The parameter read of a device type as its description in the device registry
+// states it: log the banner, send each request, wait the step's fixed time,
+// collect the reply and decode it into the label values (or, for the
+// workbook-described type, the parameter grid). The values of the last good reply
+// stay until a read fails (reset texts) or the meter or device type changes
+// (empty): an operator watching a periodic read never sees placeholder zeros
+// between two good replies. The reader
+// holds the values the window shows; it sends and waits only through the
 // Exchange, so tests drive it against a simulated meter on a virtual clock.
 // Port failures (EComPort) pass through to the caller.
 #pragma once
 
+#include "catalogue/device_registry.h"
 #include "params/param_decoders.h"
 #include "params/param_grid.h"
 
@@ -36,25 +39,18 @@ public:
     // The parameter list and register layout of device type 5 (from the protocol
     // sheet). A different parameter list gives an empty grid of its captions.
     void SetParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout);
-    const std::vector<std::string>& ParamFields() const { return FParamFields; }
-    const ParamLayoutArray& ParamLayout() const { return FParamLayout; }
     // Grid rows from the parameter captions, every value empty.
     void FillParamGrid();
     const ParamGrid& Grid() const { return FGrid; }
 
     const LabelValues& Values() const { return FValues; }
-    // Set when the second request of a device type 2 read was decoded.
-    bool CardParamsRead() const { return FCardParamsRead; }
+    // Set when the follow-up request of a read in several steps was decoded;
+    // cleared when such a follow-up is sent.
+    bool FollowUpRead() const { return FFollowUpRead; }
 
-    // Each returns its (last) decoder's result: 1 success, 2 wrong length, 3 wrong
-    // check bytes, 4 wrong start bytes.
-    int ReadParamsV12();
-    int ReadParamsV13();
-    int ReadParamsV20();
-    int ReadParamsCustom();
-    int ReadParamsTyped();
-    int ReadParamsMoney();
-    // The read of `deviceType`; 0 (no read, a failure) for a type without one.
+    // The read of `deviceType`; returns its (last) decoder's result: 1 success,
+    // 2 wrong length, 3 wrong check bytes, 4 wrong start bytes; 0 (no read, a
+    // failure) for a type without one. A step that fails ends the read.
     int ReadParams(int deviceType);
 
     // The parameter window's simple mode: reads the device types in detection
@@ -68,16 +64,14 @@ public:
     // Called after the labels (or the grid) of a type were decoded, reset after a
     // failed read or emptied, so a window can show them while the read goes on.
     std::function<void(int deviceType)> Changed;
-    // Device type 7 shows the hourglass itself for its read: true after the
-    // banner, false when the read returns.
+    // Types whose description asks for it show the hourglass for their read:
+    // true after the banner, false when the read returns.
     std::function<void(bool busy)> BusyCursor;
 
 private:
-    void Begin(int deviceType);
-    Bytes Request(uint16_t start, uint16_t count) const;
-    // Send, wait `waitMs`, collect.
-    Bytes Exchange1(const Bytes& request, int waitMs);
-    int Finish(int deviceType, int result);
+    void Begin(int deviceType, const ParamRead& read);
+    int ReadFromWorkbook(int deviceType);
+    int Finish(int deviceType, const ParamRead& read, int result);
 
     Exchange& FExchange;
     uint8_t FMeterAddress = 23;
@@ -85,6 +79,6 @@ private:
     ParamLayoutArray FParamLayout{};
     ParamGrid FGrid;
     LabelValues FValues;
-    bool FCardParamsRead = false;
+    bool FFollowUpRead = false;
     int FLastDeviceType = 0;
 };

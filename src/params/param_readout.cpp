@@ -3,7 +3,10 @@
 std::vector<ReadoutLine> ParamReadout(int deviceType, const ParamReader& reader)
 {
     std::vector<ReadoutLine> lines;
-    if (deviceType == 5) {
+    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    if (!type || !type->params.panel)
+        return lines;
+    if (type->params.fromWorkbook) {
         const ParamGrid& grid = reader.Grid();
         for (size_t row = 0; row < grid.size(); ++row) {
             for (size_t column : {size_t{1}, size_t{3}}) {
@@ -16,10 +19,7 @@ std::vector<ReadoutLine> ParamReadout(int deviceType, const ParamReader& reader)
         }
         return lines;
     }
-    const ParamPanelSpec* panel = PanelSpecOf(deviceType);
-    if (!panel)
-        return lines;
-    for (const ParamGroupSpec& group : panel->groups) {
+    for (const ParamGroupSpec& group : type->params.panel->groups) {
         for (const ParamLabelSpec& label : group.labels) {
             const auto found = reader.Values().find(label.name);
             lines.push_back({label.name, label.caption,

@@ -1,7 +1,6 @@
 #include "protocol/archive_download.h"
 
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "protocol/exchange.h"
 #include "protocol/transaction_run.h"
 #include "protocol/waiter.h"
@@ -37,7 +36,7 @@ std::vector<ArchiveKind> ArchiveDownload::Run(int deviceType)
     FCancelled = false;
     FPortError.clear();
     std::vector<ArchiveKind> kinds;
-    for (const RecordKindInfo& info : RecordKindsOf(deviceType)) {
+    for (const RecordKind& info : RecordKindsOf(deviceType)) {
         kinds.emplace_back();
         kinds.back().kindCode = info.code;
     }

@@ -1,6 +1,6 @@
 #include "protocol/fast_exchange.h"
 
-#include "decoding/kind_table.h"
+#include "catalogue/catalogue.h"
 #include "decoding/record_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
@@ -34,7 +34,7 @@ int SilenceGapMs(const LineTiming& line)
     return std::max(1, static_cast<int>(std::ceil(ms)));
 }
 
-ReplyShape::ReplyShape(int kindCode) : FKind(FindKindRow(kindCode)) {}
+ReplyShape::ReplyShape(int kindCode) : FKind(FindRecordKind(kindCode)) {}
 
 ReplyShape ReplyShape::ModbusOfLength(size_t length)
 {
@@ -49,12 +49,12 @@ bool ReplyShape::IsComplete(ByteView reply) const
         return CheckModbusReply(reply, FModbusLength) == FrameCheck::Ok;
     if (reply.empty() || !FKind)
         return false;
-    if (FKind->request.reply.hasByteCount && reply.size() >= 3 && size_t{reply[2]} + 5 > reply.size())
+    if (FKind->reply.hasByteCount && reply.size() >= 3 && size_t{reply[2]} + 5 > reply.size())
         return false;
     // Length checks need no field description: a whole blank register record
     // (Stop) is as whole as a decoded one.
     RecordTable scratch;
-    const DecodeResult result = FKind->Decode({}, reply, scratch);
+    const DecodeResult result = FKind->decodeReply({}, reply, scratch);
     return result == DecodeResult::Decoded || result == DecodeResult::NoRecord ||
            result == DecodeResult::Stop;
 }
@@ -65,7 +65,7 @@ bool ReplyShape::MayGrow(ByteView reply) const
         return reply.size() < FModbusLength;
     if (!FKind)
         return false;
-    const ReplyLengths& lengths = FKind->request.reply;
+    const ReplyLengths& lengths = FKind->reply;
     if (lengths.lengthInByteCount)
         return reply.size() < 3 || size_t{reply[2]} + 5 > reply.size();
     return !lengths.accepted.empty() && lengths.accepted.back() > reply.size();

@@ -11,7 +11,7 @@
 #include <cstddef>
 
 class Exchange;
-struct KindRow;
+struct RecordKind;
 
 inline constexpr int kFastResponseTimeoutMs = 1000;
 
@@ -54,8 +54,8 @@ public:
 
 private:
     ReplyShape() = default;
-    const KindRow* FKind = nullptr; // nullptr for an unknown kind: never whole, never growing
-    size_t FModbusLength = 0;       // set instead of FKind for ModbusOfLength
+    const RecordKind* FKind = nullptr; // nullptr for an unknown kind: never whole, never growing
+    size_t FModbusLength = 0;          // set instead of FKind for ModbusOfLength
 };
 
 // Collects the reply to the frame just sent, reading bytes as they arrive (every

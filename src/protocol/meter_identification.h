@@ -11,14 +11,14 @@
 class Exchange;
 struct RecordMenuItem;
 
-// Probes of the record-type menu, in order: device types 5, 2, 1, 3, 6, 7;
-// three attempts each. Returns the first type whose probe succeeded, 0 when
-// none did, or when `cancelled` (asked before each attempt) says so. Never
-// yields 4.
+// Probes of the record-type menu, in the identification order of the device
+// registry; three attempts each. Returns the first type whose probe succeeded,
+// 0 when none did (a type without an identification probe is never yielded), or
+// when `cancelled` (asked before each attempt) says so.
 int IdentifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
 
-// Probes of "读取全部记录" for the older record readers, in order: device
-// types 1, 4, 3; three attempts each. Returns the type, 0 when none answered.
+// Probes of "读取全部记录" for the older record readers, in their order in the
+// device registry; three attempts each. Returns the type, 0 when none answered.
 int IdentifyRecordReader(Exchange& exchange, int address);
 
 struct RecordMenuChoice {

@@ -1,5 +1,6 @@
 #include "protocol/meter_scan.h"
 
+#include "catalogue/device_registry.h"
 #include "codec/codec.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
@@ -14,34 +15,26 @@
 namespace {
 
 constexpr int kPollMs = 1;
-// The meter of device type 2 needs this pause before its second window.
-constexpr int kFollowUpPauseMs = 1700;
-// The follow-up goes to a meter known to be there: give it the paced timeout.
+// The confirming window goes to a meter known to be there: give it the paced timeout.
 constexpr int kFollowUpTimeoutMs = 1000;
 
 struct ScanProbe {
     Bytes frame;
     size_t longest = 0; // the longest reply that can succeed
     std::function<bool(const Bytes&)> succeeded;
-    int deviceType = 0;
 };
 
-Bytes RegisterRead(int address, uint16_t firstRegister, uint16_t registerCount)
+ScanProbe ScanProbeOf(const FramingDialect& dialect, int address, const MeterProbe& probe)
 {
-    return AppendCrc(ReadRegistersRequest(static_cast<uint8_t>(address), firstRegister, registerCount));
-}
-
-std::function<bool(const Bytes&)> ModbusReplyOf(size_t length)
-{
-    return [length](const Bytes& reply) { return CheckModbusReply(reply, length) == FrameCheck::Ok; };
-}
-
-// "UU" header and an 8-bit sum over the bytes from the third to the last but one.
-bool IsCustomReply(const Bytes& reply)
-{
-    if ((reply.size() != 28 && reply.size() != 30) || reply[0] != 0x55 || reply[1] != 0x55)
-        return false;
-    return reply.back() == ByteSum8(ByteView(reply.data() + 2, reply.size() - 3));
+    ScanProbe scan;
+    scan.frame = dialect.frame(static_cast<uint8_t>(address), probe.body);
+    for (size_t length : probe.replyLengths)
+        scan.longest = std::max(scan.longest, length);
+    scan.succeeded = [&dialect, lengths = probe.replyLengths](const Bytes& reply) {
+        return std::find(lengths.begin(), lengths.end(), reply.size()) != lengths.end() &&
+               dialect.checks(reply);
+    };
+    return scan;
 }
 
 int SilenceGapMs(const ScanOptions& options)
@@ -100,26 +93,33 @@ Bytes ExchangeProbe(Exchange& exchange, const ScanProbe& probe, const ScanOption
 int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options,
                const std::function<bool()>& cancelled)
 {
-    const uint8_t a = static_cast<uint8_t>(address);
-    const std::vector<ScanProbe> probes = {
-        {RegisterRead(address, 0x0FA1, 0x26), 81, ModbusReplyOf(81), 5},
-        {RegisterRead(address, 0x0000, 0x10), 37, ModbusReplyOf(37), 1},
-        {Bytes{0x55, 0x55, a, 0x02, 0x00, static_cast<uint8_t>(a + 0x02)}, 30, IsCustomReply, 3},
-        {RegisterRead(address, 0x000A, 0x19), 55, ModbusReplyOf(55), 6},
-        {RegisterRead(address, 0x000A, 0x15), 47, ModbusReplyOf(47), 7},
-    };
-    for (const ScanProbe& probe : probes) {
-        if (cancelled && cancelled())
-            return 0;
-        if (!probe.succeeded(ExchangeProbe(exchange, probe, options, options.responseTimeoutMs)))
+    // Types that share a first probe are told apart by the confirming window of
+    // the one ranked first; a probe already answered (or not) is not sent again.
+    std::vector<std::pair<Bytes, bool>> asked;
+    for (const DeviceTypeDescription* type :
+         DeviceRegistry::instance().probeOrder(&DeviceTypeDescription::identification)) {
+        const Identification& identification = type->identification;
+        const ScanProbe probe = ScanProbeOf(*type->dialect, address, identification.probe);
+        const auto earlier = std::find_if(asked.begin(), asked.end(),
+                                          [&](const auto& done) { return done.first == probe.frame; });
+        bool answered = false;
+        if (earlier != asked.end()) {
+            answered = earlier->second;
+        } else {
+            if (cancelled && cancelled())
+                return 0;
+            answered = probe.succeeded(ExchangeProbe(exchange, probe, options, options.responseTimeoutMs));
+            asked.emplace_back(probe.frame, answered);
+        }
+        if (!answered)
             continue;
-        if (probe.deviceType != 1)
-            return probe.deviceType;
-        // Types 1 and 2 answer the same first window; only type 2 has this one.
-        exchange.Wait().Sleep(kFollowUpPauseMs);
-        const ScanProbe followUp{RegisterRead(address, 0x0106, 0x1B), 59, ModbusReplyOf(59), 2};
+        if (identification.confirm.body.empty())
+            return type->code;
+        exchange.Wait().Sleep(identification.confirmPauseMs);
+        const ScanProbe confirm = ScanProbeOf(*type->dialect, address, identification.confirm);
         const int timeoutMs = std::max(options.responseTimeoutMs, kFollowUpTimeoutMs);
-        return followUp.succeeded(ExchangeProbe(exchange, followUp, options, timeoutMs)) ? 2 : 1;
+        if (confirm.succeeded(ExchangeProbe(exchange, confirm, options, timeoutMs)))
+            return type->code;
     }
     return 0;
 }

@@ -26,11 +26,12 @@ struct FoundMeter {
     bool operator==(const FoundMeter&) const = default;
 };
 
-// The probe frames of device types 5, 1 and 2 (one frame for both), 3, 6 and
-// 7, in that order, once each; the first reply of the expected shape decides.
-// A reply to the shared frame of types 1 and 2 is followed by the second window
-// that only type 2 has. 0 when nothing answered, or when `cancelled` (asked
-// before each probe) says so. Port failures (EComPort) propagate.
+// The identification probes of the device registry in its order, each distinct
+// frame once; the first reply of the expected shape decides. A type with a
+// confirming window (one that shares its first frame with another type) sends it
+// after a good reply, and the next type with that frame wins when it goes
+// unanswered. 0 when nothing answered, or when `cancelled` (asked before each
+// probe) says so. Port failures (EComPort) propagate.
 int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options,
                const std::function<bool()>& cancelled = {});
 

@@ -1,7 +1,6 @@
 #include "protocol/transaction_run.h"
 
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "decoding/record_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
@@ -43,9 +42,9 @@ void TransactionRun::StartRun(int endBlock, int beginBlock, Bytes baseRequest, i
     FCollection = FNextCollection;
     FReplyShape = ReplyShape(kindCode);
     FAddress.reset();
-    if (const KindRow* kind = FindKindRow(kindCode);
-        kind && FBaseRequest.size() > kind->request.addressOffset)
-        FAddress = FBaseRequest[kind->request.addressOffset];
+    if (const RecordKind* kind = FindRecordKind(kindCode);
+        kind && FBaseRequest.size() > kind->dialect->addressOffset())
+        FAddress = FBaseRequest[kind->dialect->addressOffset()];
     FCaption = std::string(ProgressCaption(kindCode));
     if (FCollection.fast)
         FCaption += kFastCaptionSuffix;
@@ -90,11 +89,13 @@ Bytes TransactionRun::CollectReply()
 DecodeResult TransactionRun::Decode(ByteView reply)
 {
     if (FCollection.fast && FAddress) {
-        const size_t at = FindKindRow(FKindCode)->request.addressOffset;
+        const size_t at = FindRecordKind(FKindCode)->dialect->addressOffset();
         if (reply.size() > at && reply[at] != *FAddress)
             return DecodeResult::BadCheck;
     }
-    return DecodeKindReply(FKindCode, {FCurrentBlock, FFieldTypes, FFieldDigits}, reply, FTable);
+    const RecordKind* kind = FindRecordKind(FKindCode);
+    return kind ? kind->decodeReply({FCurrentBlock, FFieldTypes, FFieldDigits}, reply, FTable)
+                : DecodeResult::Stop;
 }
 
 TickOutcome TransactionRun::Tick()

@@ -105,7 +105,6 @@ public:
     void Close();
 
     // Run state.
-    int KindCode() const { return FKindCode; }
     int CurrentBlock() const { return FCurrentBlock; }
     int EndBlock() const { return FEndBlock; }
     int RetryCount() const { return FRetryCount; }

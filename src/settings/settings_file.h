@@ -9,7 +9,7 @@
 // removes the per-user copy again, so only one copy is ever in force.
 #pragma once
 
-#include "catalogue/catalogue.h"
+#include "catalogue/shipped_workbook.h"
 
 #include <QString>
 

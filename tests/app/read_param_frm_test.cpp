@@ -153,8 +153,8 @@ void ReadParamFrmTest::SimpleModeDetectsType6AndFillsItsPanel()
     QCOMPARE(rig.Frm->ItemIndex(), 0);
     QTest::mouseClick(rig.Frm->BtnRead, Qt::LeftButton);
     QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数成功！"));
-    QVERIFY(rig.Frm->pnlCorvex->isVisible());
-    QVERIFY(!rig.Frm->pnlV18->isVisible());
+    QVERIFY(rig.Frm->findChild<QWidget*>(QStringLiteral("pnlCorvex"))->isVisible());
+    QVERIFY(!rig.Frm->findChild<QWidget*>(QStringLiteral("pnlV18"))->isVisible());
     QCOMPARE(rig.Frm->ItemIndex(), 2);
     // The selector index changed, so the selector's title and caption win.
     QCOMPARE(rig.Frm->windowTitle(), QStringLiteral("实时数据----Corvex智能体积修正仪"));
@@ -307,7 +307,7 @@ void ReadParamFrmTest::GridOfFiveParametersAndItsExport()
     rig.Frm->Button1Click();
     rig.Frm->SetItemIndex(4);
     QVERIFY(rig.Frm->btnExcel->isVisible());
-    QVERIFY(rig.Frm->pnlQuosta->isVisible());
+    QVERIFY(rig.Frm->findChild<QWidget*>(QStringLiteral("pnlQuosta"))->isVisible());
     rig.Frm->BtnReadClick();
     QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数成功！"));
     QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("QL2024000123"));
@@ -324,7 +324,7 @@ void ReadParamFrmTest::GridOfFiveParametersAndItsExport()
     rig.Frm->show();
     QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("QL2024000123"));
     QCOMPARE(rig.Frm->ItemIndex(), 4);
-    QVERIFY(rig.Frm->pnlQuosta->isVisible());
+    QVERIFY(rig.Frm->findChild<QWidget*>(QStringLiteral("pnlQuosta"))->isVisible());
 }
 
 void ReadParamFrmTest::PortFailureReEnablesBtnRead()

@@ -292,7 +292,8 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
         texts += action->text();
     for (QTreeWidgetItemIterator it(frm.TreeView1); *it; ++it)
         texts += (*it)->text(0);
-    for (const RecordKindInfo& kind : RecordKinds()) {
+    for (const RecordKind* each : RecordKinds()) {
+        const RecordKind& kind = *each;
         frm.SetupRecordColumns(kind.code);
         for (const TableColumn& column : frm.Records().Columns())
             texts += QString::fromStdString(column.caption);

@@ -2,7 +2,7 @@
 // table, and the result as its number.
 #pragma once
 
-#include "decoding/kind_table.h"
+#include "catalogue/catalogue.h"
 
 struct Decoder {
     int kindCode = 0;

@@ -337,21 +337,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, DecimalDigits,
 TEST(ParamReset, GivesResetTextsAndKeepsTheStatusAndAlarmWordsOfType7)
 {
     LabelValues values;
-    ResetParamLabels(7, values);
+    ResetParamLabels(*PanelSpecOf(7), values);
     EXPECT_EQ(values["lblICMoney_time"], N("2000-01-01 00:00:00"));
     EXPECT_EQ(values["lblICMoney_TErr"], N("正常"));
     EXPECT_EQ(values["lblICMoney_ValveSt"], N("正常"));
     EXPECT_EQ(values["lblICMoney_LJSBat"], N("充足"));
     ASSERT_EQ(DecodeParamsMoney(Sealed(Money("00 02 04 41")), values), 1);
-    ResetParamLabels(7, values);
+    ResetParamLabels(*PanelSpecOf(7), values);
     EXPECT_EQ(values["lblICMoney_sum"], N("0"));
     EXPECT_EQ(values["lblICMoney_ValveSt"], N("正常"));
     EXPECT_EQ(values["lblICMoney_st"], N("0002"));
     EXPECT_EQ(values["lblICMoney_alarm"], N("0441"));
 
-    ResetParamLabels(6, values);
+    ResetParamLabels(*PanelSpecOf(6), values);
     EXPECT_EQ(values["lblCorvex_time"], N("2000-00-00 00:00:00"));
-    ResetParamLabels(3, values);
+    ResetParamLabels(*PanelSpecOf(3), values);
     EXPECT_EQ(values["lbl55_cmd"], N("响应"));
 }
 

@@ -111,7 +111,7 @@ TEST(ParamReads, TypedReadsTheLayoutBlockAfter2100Ms)
     rig.reader.SetParamLayout(fields, layout);
     rig.reader.FillParamGrid();
     const int64_t start = rig.clock.NowMs();
-    EXPECT_EQ(rig.reader.ReadParamsTyped(), 1);
+    EXPECT_EQ(rig.reader.ReadParams(5), 1);
     EXPECT_EQ(rig.clock.NowMs() - start, kParamWaitTypedMs);
     EXPECT_EQ(rig.link.Requests().at(0), AppendCrc(HexBytes("17 03 0F A1 00 26")));
     const ParamGrid& grid = rig.reader.Grid();
@@ -124,7 +124,7 @@ TEST(ParamReads, TypedReadsTheLayoutBlockAfter2100Ms)
 TEST(ParamReads, FailedReadLeavesTheResetStateAndItsFrameInTheLog)
 {
     Rig rig(7);
-    ASSERT_EQ(rig.reader.ReadParamsMoney(), 1);
+    ASSERT_EQ(rig.reader.ReadParams(7), 1);
     EXPECT_NE(Value(rig.reader, "lblICMoney_sum"), "0");
     rig.link.Meter() = SimMeter([] {
         SimConfig config;
@@ -132,7 +132,7 @@ TEST(ParamReads, FailedReadLeavesTheResetStateAndItsFrameInTheLog)
         config.faults = {"bad-crc"};
         return config;
     }());
-    EXPECT_EQ(rig.reader.ReadParamsMoney(), 3);
+    EXPECT_EQ(rig.reader.ReadParams(7), 3);
     EXPECT_EQ(Value(rig.reader, "lblICMoney_sum"), "0");
     EXPECT_EQ(Value(rig.reader, "lblICMoney_time"), "2000-01-01 00:00:00");
     EXPECT_EQ(Value(rig.reader, "lblICMoney_ValveSt"), "正常");
@@ -147,12 +147,12 @@ TEST(ParamReads, GoodValuesStayThroughTheNextReadUntilTheMeterChanges)
     EXPECT_EQ(Value(rig.reader, "lblCorvex_vm"), "");
     EXPECT_EQ(Value(rig.reader, "lblCorvex_time"), "");
     EXPECT_EQ(Value(rig.reader, "lblCorvex_Pl"), "");
-    ASSERT_EQ(rig.reader.ReadParamsV20(), 1);
+    ASSERT_EQ(rig.reader.ReadParams(6), 1);
     const std::string good = Value(rig.reader, "lblCorvex_vm");
     ASSERT_NE(good, "");
     std::vector<std::string> shown;
     rig.reader.Changed = [&](int) { shown.push_back(Value(rig.reader, "lblCorvex_vm")); };
-    ASSERT_EQ(rig.reader.ReadParamsV20(), 1);
+    ASSERT_EQ(rig.reader.ReadParams(6), 1);
     // Shown once, when the new reply is decoded: never zeros in between.
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0], "0");
@@ -164,9 +164,9 @@ TEST(ParamReads, GoodValuesStayThroughTheNextReadUntilTheMeterChanges)
 TEST(ParamReads, V13StopsAfterABadFirstReply)
 {
     Rig rig(6); // has no register 0, so the first read of device type 2 gets silence
-    EXPECT_EQ(rig.reader.ReadParamsV13(), 2);
+    EXPECT_EQ(rig.reader.ReadParams(2), 2);
     EXPECT_EQ(rig.link.Requests().size(), 1u);
-    EXPECT_FALSE(rig.reader.CardParamsRead());
+    EXPECT_FALSE(rig.reader.FollowUpRead());
 }
 
 TEST(ParamReads, MoneyReadShowsTheHourglassAndRestoresIt)
@@ -174,20 +174,20 @@ TEST(ParamReads, MoneyReadShowsTheHourglassAndRestoresIt)
     Rig rig(7);
     std::vector<bool> cursor;
     rig.reader.BusyCursor = [&cursor](bool busy) { cursor.push_back(busy); };
-    rig.reader.ReadParamsMoney();
+    rig.reader.ReadParams(7);
     EXPECT_EQ(cursor, (std::vector<bool>{true, false}));
 }
 
 TEST(SimParams, AlarmFaultRaisesStatusBitsAndValuesMoveBetweenReads)
 {
     Rig rig(6, {"alarm"});
-    ASSERT_EQ(rig.reader.ReadParamsV20(), 1);
+    ASSERT_EQ(rig.reader.ReadParams(6), 1);
     EXPECT_EQ(rig.reader.Values().at("lblCorvex_Pl").state, LabelState::Alarm);
     EXPECT_EQ(rig.reader.Values().at("lblCorvex_PErr").state, LabelState::Alarm);
     EXPECT_EQ(rig.reader.Values().at("lblCorvex_Tl").state, LabelState::Normal);
     const std::string firstTime = Value(rig.reader, "lblCorvex_time");
     const std::string firstSum = Value(rig.reader, "lblCorvex_Sum");
-    ASSERT_EQ(rig.reader.ReadParamsV20(), 1);
+    ASSERT_EQ(rig.reader.ReadParams(6), 1);
     EXPECT_EQ(Value(rig.reader, "lblCorvex_time"), "2024-03-15 10:30:05");
     EXPECT_NE(Value(rig.reader, "lblCorvex_Sum"), firstSum);
     EXPECT_NE(firstTime, Value(rig.reader, "lblCorvex_time"));

@@ -53,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(RequestFrames, BaseRequests,
 
 TEST(RequestFrames, EveryKnownKindHasABaseRequest)
 {
-    for (const RecordKindInfo& kind : RecordKinds()) {
+    for (const RecordKind* each : RecordKinds()) {
+        const RecordKind& kind = *each;
         const Bytes base = BaseRequestOfKind(kind.code, 23, {100, 12});
         EXPECT_FALSE(base.empty()) << kind.code;
         // Block 1 frames of the CRC dialects verify as replies would.
@@ -147,7 +148,7 @@ TEST(RequestFrames, FramesOfOneRunNameConsecutiveRecords)
     // Each block of a range kind starts right after the previous block's last record.
     for (int kind : {41, 42, 46, 410, 61, 612, 67, 79, 712, 713}) {
         const Bytes base = BaseRequestOfKind(kind, 1);
-        int previousLast = RecordNumberingBase(kind) - 1;
+        int previousLast = FindRecordKind(kind)->firstRecord - 1;
         for (int block = 1; block <= BlockCount(kind); ++block) {
             const Bytes frame = BlockRequestFrame(kind, base, block);
             ASSERT_EQ(frame.size(), 14u) << kind;

@@ -4,7 +4,6 @@
 #include "protocol/transaction_run.h"
 
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "decoding/record_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"

@@ -1,7 +1,6 @@
 // Fault modes of the simulated meter, in process: each changes the reply (or its
 // delivery over the link) the way its name says, and the decoders notice.
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
 #include "protocol/request_frames.h"

@@ -2,7 +2,6 @@
 // every kind of every device type, full blocks, blank slots after N records, and
 // the short "no record" answers.
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "protocol/request_frames.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_meter.h"
@@ -17,9 +16,9 @@ constexpr uint8_t kAddress = 23;
 std::vector<int> RecordKindsOfBlockTypes()
 {
     std::vector<int> codes;
-    for (const RecordKindInfo& kind : RecordKinds())
-        if (DeviceTypeOfKind(kind.code) != 5)
-            codes.push_back(kind.code);
+    for (const RecordKind* each : RecordKinds())
+        if (!each->fieldsFromWorkbook)
+            codes.push_back(each->code);
     return codes;
 }
 

@@ -2,7 +2,6 @@
 // workbook: every record section is read back by the reader's own frames and
 // decoders, and the parameter block follows the sheet's parameter rows.
 #include "catalogue/catalogue.h"
-#include "decoding/kind_table.h"
 #include "decoding/protocol_sheet.h"
 #include "export/workbook_reader.h"
 #include "protocol/request_frames.h"

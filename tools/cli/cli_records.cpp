@@ -1,7 +1,7 @@
 #include "cli_records.h"
 
+#include "catalogue/catalogue.h"
 #include "cli_port.h"
-#include "decoding/kind_table.h"
 #include "decoding/protocol_sheet.h"
 #include "export/protocol_workbook.h"
 
@@ -37,7 +37,7 @@ std::string LoadWorkbookKind(int kindCode, const std::optional<std::string>& wor
 std::string PrepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out)
 {
     out.table.SetColumns({});
-    const KindRow* kind = FindKindRow(kindCode);
+    const RecordKind* kind = FindRecordKind(kindCode);
     if (!kind)
         return "no column layout for record kind " + std::to_string(kindCode);
     if (kind->fieldsFromWorkbook)
@@ -60,4 +60,35 @@ void PrintRecordTable(DecodeResult result, const RecordTable& table)
         std::printf("%s\n", line.c_str());
     }
     std::fflush(stdout);
+}
+
+std::string WorkbookOnlyMessage()
+{
+    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
+        if (type->kinds.empty() || !type->kinds.front().fieldsFromWorkbook)
+            continue;
+        return "--workbook only applies to device type " + std::to_string(type->code) + " (kinds " +
+               std::to_string(type->kinds.front().code) + " to " + std::to_string(type->kinds.back().code) +
+               ")";
+    }
+    return "--workbook only applies to kinds the protocol workbook describes";
+}
+
+std::string KindCodeRanges()
+{
+    std::string ranges;
+    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
+        if (type->kinds.empty())
+            continue;
+        if (!ranges.empty())
+            ranges += ", ";
+        ranges += std::to_string(type->kinds.front().code) + ".." + std::to_string(type->kinds.back().code);
+    }
+    return ranges;
+}
+
+int LastDeviceTypeCode()
+{
+    const auto& types = DeviceRegistry::instance().deviceTypes();
+    return types.empty() ? 0 : types.back()->code;
 }

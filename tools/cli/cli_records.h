@@ -27,6 +27,14 @@ struct KindTable {
 // the message for stderr (the table may then be incomplete).
 std::string PrepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out);
 
+// Why --workbook is refused for a kind the protocol workbook does not describe:
+// "--workbook only applies to device type T (kinds F to L)".
+std::string WorkbookOnlyMessage();
+// The kind codes of every device type as ranges: "11..14, 21..24, …".
+std::string KindCodeRanges();
+// The highest device-type code.
+int LastDeviceTypeCode();
+
 // "result N", "columns" and the captions, then one "row" line per row, fields
 // separated by one TAB.
 void PrintRecordTable(DecodeResult result, const RecordTable& table);

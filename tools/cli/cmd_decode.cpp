@@ -4,7 +4,6 @@
 #include "cli_args.h"
 #include "cli_command.h"
 #include "cli_records.h"
-#include "decoding/kind_table.h"
 
 #include <cstdio>
 
@@ -15,8 +14,8 @@ int RunDecode(const std::vector<std::string>& args)
     const CliOptions options(args, {{"--kind"}, {"--block"}, {"--workbook"}});
     const int kind = ParseKindOption(options);
     const int block = options.Int("--block", 1, 65535, 1);
-    if (options.Has("--workbook") && !FindKindRow(kind)->fieldsFromWorkbook)
-        throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
+    if (options.Has("--workbook") && !FindRecordKind(kind)->fieldsFromWorkbook)
+        throw CliUsageError(WorkbookOnlyMessage());
     const Bytes reply = ParseHexArgument(options.Positionals());
 
     KindTable kindTable;

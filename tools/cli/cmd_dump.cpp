@@ -4,7 +4,6 @@
 #include "cli_command.h"
 #include "cli_port.h"
 #include "cli_records.h"
-#include "decoding/kind_table.h"
 #include "export/archive_workbook.h"
 #include "log/log_model.h"
 #include "protocol/archive_download.h"
@@ -80,7 +79,7 @@ int RunDump(const std::vector<std::string>& args)
 
     ArchiveDownload download(exchange, archive);
     download.SetKindPreparer([&workbook](ArchiveKind& kind) -> std::string {
-        const KindRow* row = FindKindRow(kind.kindCode);
+        const RecordKind* row = FindRecordKind(kind.kindCode);
         if (!row || !row->fieldsFromWorkbook)
             return {};
         KindTable prepared;

@@ -3,7 +3,6 @@
 #include "cli_args.h"
 #include "cli_command.h"
 #include "cli_records.h"
-#include "decoding/kind_table.h"
 #include "protocol/request_frames.h"
 
 #include <cstdio>
@@ -17,9 +16,9 @@ int RunFrame(const std::vector<std::string>& args)
     const int kind = ParseKindOption(options);
     const int block = options.Int("--block", 1, BlockCount(kind));
     const int address = ParseAddressOption(options);
-    const KindRow* row = FindKindRow(kind);
+    const RecordKind* row = FindRecordKind(kind);
     if (!row->fieldsFromWorkbook && options.Has("--workbook"))
-        throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
+        throw CliUsageError(WorkbookOnlyMessage());
     // The register window of a workbook-described kind comes from the protocol workbook.
     KindTable kindTable;
     if (row->fieldsFromWorkbook) {
@@ -35,17 +34,20 @@ int RunFrame(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-const CliCommand kFrameCommand{
-    "frame", "print the request frame of one block of a record kind",
+const std::string kFrameUsage =
     "usage: ql-rs485-cli frame --kind K --block B [--addr A] [--workbook FILE]\n"
     "\n"
     "Prints the request frame of block B of record kind K for the meter at address A\n"
     "(default 23), check bytes included, as spaced upper-case hex.\n"
-    "  --kind K      record kind code (11..14, 21..24, 31..33, 41..411, 51..54, 61..617, 71..713)\n"
+    "  --kind K      record kind code (" +
+    KindCodeRanges() +
+    ")\n"
     "  --block B     block number, 1 to the block count of the kind\n"
     "  --addr A      meter address 1..247 (default 23)\n"
-    "  --workbook F  protocol workbook of device type 5 (default: the shipped one)\n",
-    RunFrame};
+    "  --workbook F  protocol workbook of device type 5 (default: the shipped one)\n";
+
+const CliCommand kFrameCommand{"frame", "print the request frame of one block of a record kind", kFrameUsage,
+                               RunFrame};
 QL_CLI_COMMAND(kFrameCommand);
 
 } // namespace

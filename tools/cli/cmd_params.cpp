@@ -1,8 +1,10 @@
 // `params`: one parameter read-out of a device type, as the parameter window's
 // advanced mode does it, with every value of the type's panel printed.
+#include "catalogue/catalogue.h"
 #include "cli_args.h"
 #include "cli_command.h"
 #include "cli_port.h"
+#include "cli_records.h"
 #include "decoding/protocol_sheet.h"
 #include "export/protocol_workbook.h"
 #include "export/workbook_reader.h"
@@ -27,7 +29,7 @@ std::string LoadParamLayout(const std::optional<std::string>& workbook, ParamRea
     if (!read.Ok())
         return read.error;
     const SheetCells& cells = read.cells;
-    // Any code but 51..54 loads the parameter block only.
+    // A code of no workbook-described kind loads the parameter block only.
     const ProtocolLoadResult loaded =
         LoadProtocolSection(0, [&cells](int row, int column) { return cells.Text(row, column); });
     if (!loaded.Ok())
@@ -42,9 +44,11 @@ int RunParams(const std::vector<std::string>& args)
     const CliOptions options(args, {{"--port"}, {"--type"}, {"--addr"}, {"--workbook"}}, kLineOptionSpecs);
     options.RequireNoPositionals();
     // 0: find the type as the parameter window's simple mode does.
-    const int requestedType = options.Int("--type", 0, 7);
-    if (requestedType != 0 && !PanelSpecOf(requestedType))
-        throw CliUsageError("--type: device type 4 has no parameter read-out");
+    const int requestedType = options.Int("--type", 0, LastDeviceTypeCode());
+    const DeviceTypeDescription* requested = DeviceRegistry::instance().deviceType(requestedType);
+    if (requestedType != 0 && (!requested || !requested->params.panel))
+        throw CliUsageError("--type: device type " + std::to_string(requestedType) +
+                            " has no parameter read-out");
     const int address = ParseAddressOption(options);
 
     CliQtContext qt;
@@ -57,7 +61,7 @@ int RunParams(const std::vector<std::string>& args)
     exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
     ParamReader reader(exchange);
     reader.SetMeterAddress(static_cast<uint8_t>(address));
-    if (requestedType == 5 || requestedType == 0) {
+    if (requestedType == 0 || requested->params.fromWorkbook) {
         if (const std::string error = LoadParamLayout(options.Value("--workbook"), reader); !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli params: %s\n", error.c_str());
             return kExitBadArguments;

@@ -5,7 +5,6 @@
 #include "cli_command.h"
 #include "cli_port.h"
 #include "cli_records.h"
-#include "decoding/kind_table.h"
 #include "export/record_csv.h"
 #include "export/record_export.h"
 #include "log/log_model.h"
@@ -87,8 +86,8 @@ int RunRead(const std::vector<std::string>& args)
     const OutFormat outFormat = ParseOutFormat(out);
     // Device type 5: the register map and field description of the protocol workbook.
     const std::optional<std::string> workbook = options.Value("--workbook");
-    if (workbook && !FindKindRow(kind)->fieldsFromWorkbook)
-        throw CliUsageError("--workbook only applies to device type 5 (kinds 51 to 54)");
+    if (workbook && !FindRecordKind(kind)->fieldsFromWorkbook)
+        throw CliUsageError(WorkbookOnlyMessage());
 
     CliQtContext qt;
     KindTable kindTable;

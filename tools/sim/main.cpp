@@ -12,6 +12,7 @@
 // pseudo-terminals: there the simulator serves --tcp only.
 
 #include "ql_version.h"
+#include "sim/sim_device_types.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_socket.h"
 #include "sim/sim_workbook.h"
@@ -471,7 +472,7 @@ int main(int argc, char** argv)
         SimConfig config = options.config;
         config.address = onLine.address;
         config.deviceType = onLine.deviceType;
-        if (config.deviceType == 5) {
+        if (FindSimDeviceType(config.deviceType)->servesWorkbook) {
             const std::string path = options.workbook.empty() ? DefaultSimWorkbookPath() : options.workbook;
             const SimWorkbookLoad load = LoadSimWorkbook(path, config);
             for (const std::string& warning : load.warnings)

@@ -1,5 +1,6 @@
 #include "sim/sim_identify.h"
 
+#include "sim/sim_device_types.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_params.h"
 
@@ -12,18 +13,6 @@ Bytes ModbusReply(const SimConfig& config, const Bytes& data)
     Bytes reply = {static_cast<uint8_t>(config.address), 0x03, static_cast<uint8_t>(data.size())};
     reply.insert(reply.end(), data.begin(), data.end());
     return SealModbus(std::move(reply));
-}
-
-bool IsRead(ByteView request, int start, int count)
-{
-    return request.size() == 8 && request[1] == 0x03 && (request[2] << 8 | request[3]) == start &&
-           (request[4] << 8 | request[5]) == count;
-}
-
-// "UU", address, 0x02, 0x00, sum: the status request of device type 3.
-bool IsCustomStatusRequest(ByteView request)
-{
-    return request.size() == 6 && request[3] == 0x02 && request[4] == 0x00;
 }
 
 } // namespace
@@ -120,35 +109,9 @@ Bytes ParamBlockReplyTyped(const SimConfig& config, const SimLiveValues& live)
 
 std::optional<Bytes> AnswerProbe(const SimConfig& config, const SimLiveValues& live, ByteView request)
 {
-    switch (config.deviceType) {
-    case 1:
-        if (IsRead(request, 0x0000, 16))
-            return LiveReplyV12(config, live, 16);
-        break;
-    case 2:
-        if (IsRead(request, 0x0000, 16))
-            return LiveReplyV12(config, live, 16);
-        if (IsRead(request, 0x0106, 27))
-            return CardReplyV13(config, live);
-        break;
-    case 3:
-        if (IsCustomStatusRequest(request))
-            return StatusReplyCustom(config, live);
-        break;
-    case 5:
-        if (IsRead(request, kTypedParamStart, kTypedParamCount))
-            return ParamBlockReplyTyped(config, live);
-        break;
-    case 6:
-        if (IsRead(request, 10, 25))
-            return LiveReplyV20(config, live);
-        break;
-    case 7:
-        if (IsRead(request, 10, 21))
-            return LiveReplyMoney(config, live);
-        break;
-    default:
-        break;
-    }
+    if (const SimDeviceType* type = FindSimDeviceType(config.deviceType))
+        for (const SimWindow& window : type->probeWindows)
+            if (window.matches(request))
+                return window.reply(config, live);
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #include "sim/sim_meter.h"
 
+#include "sim/sim_device_types.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_identify.h"
 #include "sim/sim_params.h"
@@ -146,15 +147,10 @@ SimMeter::SimMeter(SimConfig config) : FConfig(std::move(config)) {}
 std::optional<Bytes> SimMeter::Answer(ByteView request)
 {
     const auto address = static_cast<uint8_t>(FConfig.address);
-    if (FConfig.deviceType == 3) {
-        // Device type 3 only speaks its custom frame: "UU", address, …, 8-bit sum
-        // of everything after the header.
-        if (request.size() < 4 || !IsCustomFrame(request) || request[2] != address ||
-            ByteSum8(request.subspan(2, request.size() - 3)) != request.back())
-            return std::nullopt;
-    } else if (request.size() < 4 || request[0] != address || !CheckCrcFull(request)) {
+    const SimDeviceType* type = FindSimDeviceType(FConfig.deviceType);
+    if (!type || request.size() < 4 || !type->dialect->checks(request) ||
+        request[type->dialect->addressOffset()] != address)
         return std::nullopt;
-    }
     if (auto reply = AnswerRecordRequest(FConfig, request))
         return reply;
     if (auto reply = AnswerParameterRead(FConfig, FLive, request))
@@ -164,7 +160,6 @@ std::optional<Bytes> SimMeter::Answer(ByteView request)
 
 std::optional<Bytes> SimMeter::Respond(ByteView request)
 {
-    ++FRequestCount;
     if (HasFault(FConfig, "silence"))
         return std::nullopt;
     std::optional<Bytes> reply = Answer(request);

@@ -96,12 +96,10 @@ public:
     const SimConfig& Config() const { return FConfig; }
     // Live values behind the parameter and identification answers; tests may change them.
     SimLiveValues& Live() { return FLive; }
-    int RequestCount() const { return FRequestCount; }
 
 private:
     Bytes ApplyFaults(Bytes reply) const;
 
     SimConfig FConfig;
     SimLiveValues FLive;
-    int FRequestCount = 0;
 };

@@ -1,5 +1,6 @@
 #include "sim/sim_params.h"
 
+#include "sim/sim_device_types.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_identify.h"
 #include "sim/sim_quantity.h"
@@ -9,25 +10,6 @@
 #include <cstring>
 
 namespace {
-
-bool IsRead(ByteView request, int start, int count)
-{
-    return request.size() == 8 && request[1] == 0x03 && (request[2] << 8 | request[3]) == start &&
-           (request[4] << 8 | request[5]) == count;
-}
-
-bool IsCustomStatusRequest(ByteView request)
-{
-    return request.size() == 6 && request[0] == 0x55 && request[1] == 0x55 && request[3] == 0x02 &&
-           request[4] == 0x00;
-}
-
-Bytes ModbusReply(const SimConfig& config, const Bytes& data)
-{
-    Bytes reply = {static_cast<uint8_t>(config.address), 0x03, static_cast<uint8_t>(data.size())};
-    reply.insert(reply.end(), data.begin(), data.end());
-    return SealModbus(std::move(reply));
-}
 
 int FromBcd(uint8_t value)
 {
@@ -176,39 +158,15 @@ void AdvanceLiveValues(SimLiveValues& live, int seconds)
 
 std::optional<Bytes> AnswerParameterRead(const SimConfig& config, SimLiveValues& live, ByteView request)
 {
-    const SimLiveValues shown = ReportedValues(config, live);
-    std::optional<Bytes> reply;
-    switch (config.deviceType) {
-    case 1:
-        if (IsRead(request, 0, 19))
-            reply = LiveReplyV12(config, shown, 19);
-        break;
-    case 2:
-        if (IsRead(request, 0, 16))
-            reply = LiveReplyV12(config, shown, 16);
-        else if (IsRead(request, 0x0106, 27))
-            reply = CardReplyV13(config, shown);
-        break;
-    case 3:
-        if (IsCustomStatusRequest(request))
-            reply = StatusReplyCustom(config, shown);
-        break;
-    case 5:
-        if (IsRead(request, kTypedParamStart, kTypedParamCount))
-            reply = ModbusReply(config, TypedParamData(config, shown));
-        break;
-    case 6:
-        if (IsRead(request, 10, 25))
-            reply = LiveReplyV20(config, shown);
-        break;
-    case 7:
-        if (IsRead(request, 10, 21))
-            reply = LiveReplyMoney(config, shown);
-        break;
-    default:
-        break;
-    }
-    if (reply)
+    const SimDeviceType* type = FindSimDeviceType(config.deviceType);
+    if (!type)
+        return std::nullopt;
+    for (const SimWindow& window : type->paramWindows) {
+        if (!window.matches(request))
+            continue;
+        const Bytes reply = window.reply(config, ReportedValues(config, live));
         AdvanceLiveValues(live, kSimParamStepSeconds);
-    return reply;
+        return reply;
+    }
+    return std::nullopt;
 }

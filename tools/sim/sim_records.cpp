@@ -1,5 +1,7 @@
 #include "sim/sim_records.h"
 
+#include "sim/sim_device_types.h"
+
 #include "sim/sim_encode.h"
 #include "sim/sim_quantity.h"
 
@@ -689,21 +691,28 @@ Bytes TypedRecordData(const SimTypedSection& section, int ordinal)
     return data;
 }
 
+std::optional<Bytes> AnswerRecordsByIndex(const SimConfig& config, ByteView request)
+{
+    return AnswerV12(config, request);
+}
+
+std::optional<Bytes> AnswerRecordsCustom(const SimConfig& config, ByteView request)
+{
+    return AnswerCustom(config, request);
+}
+
+std::optional<Bytes> AnswerRecordRange(const SimConfig& config, ByteView request)
+{
+    return AnswerBlock(config, request);
+}
+
+std::optional<Bytes> AnswerRegisterRecords(const SimConfig& config, ByteView request)
+{
+    return AnswerTyped(config, request);
+}
+
 std::optional<Bytes> AnswerRecordRequest(const SimConfig& config, ByteView request)
 {
-    switch (config.deviceType) {
-    case 1:
-    case 2:
-        return AnswerV12(config, request);
-    case 3:
-        return AnswerCustom(config, request);
-    case 4:
-    case 6:
-    case 7:
-        return AnswerBlock(config, request);
-    case 5:
-        return AnswerTyped(config, request);
-    default:
-        return std::nullopt;
-    }
+    const SimDeviceType* type = FindSimDeviceType(config.deviceType);
+    return type ? type->answerRecords(config, request) : std::nullopt;
 }

@@ -9,6 +9,12 @@
 // range longer than the kind's block).
 std::optional<Bytes> AnswerRecordRequest(const SimConfig& config, ByteView request);
 
+// The record answers of each request family, for the device type table.
+std::optional<Bytes> AnswerRecordsByIndex(const SimConfig& config, ByteView request);  // A 66 00 T 02 B
+std::optional<Bytes> AnswerRecordsCustom(const SimConfig& config, ByteView request);   // 55 55 A 28 03 K
+std::optional<Bytes> AnswerRecordRange(const SimConfig& config, ByteView request);     // A 65 09 K F L
+std::optional<Bytes> AnswerRegisterRecords(const SimConfig& config, ByteView request); // A 03 S N
+
 // Data bytes of one record of a device type 5 section (2 × registerCount bytes);
 // `ordinal` counts stored records from 0.
 Bytes TypedRecordData(const SimTypedSection& section, int ordinal);

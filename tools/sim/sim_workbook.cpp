@@ -1,6 +1,5 @@
 #include "sim/sim_workbook.h"
 
-#include "catalogue/catalogue.h"
 #include "export/file_name_bytes.h"
 #include "export/workbook_reader.h"
 #include "sim/sim_encode.h"
@@ -73,6 +72,9 @@ std::string DefaultSimWorkbookPath()
                              : beside);
 }
 
+// Records the meter keeps per typed kind (51 to 54): its block count.
+constexpr int kTypedBlockCounts[] = {120, 120, 25, 100};
+
 SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)
 {
     SimWorkbookLoad load;
@@ -90,7 +92,7 @@ SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)
         // A start cell of 0 gives -1, which the reader sends as its low 16 bits.
         section.startRegister = loaded.sheet.recordStart[static_cast<size_t>(index)] & 0xFFFF;
         section.registerCount = loaded.sheet.recordLength[static_cast<size_t>(index)];
-        section.blocks = BlockCount(kind);
+        section.blocks = kTypedBlockCounts[static_cast<size_t>(index)];
         section.fieldTypes = loaded.sheet.fieldTypes;
         // The columns are "序号" and then one per field.
         for (size_t column = 1; column < loaded.sheet.columns.size(); ++column)

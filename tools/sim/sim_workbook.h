@@ -4,7 +4,7 @@
 // from the live values their captions name.
 #pragma once
 
-#include "catalogue/catalogue.h"
+#include "catalogue/shipped_workbook.h"
 #include "decoding/protocol_sheet.h"
 #include "sim/sim_meter.h"
 
@@ -25,7 +25,7 @@ struct SimWorkbookLoad {
     bool Ok() const { return error.empty(); }
 };
 
-// Fills `config.typedSections` (kinds 51 to 54, blocks from the catalogue) and
+// Fills `config.typedSections` (kinds 51 to 54 and their block counts) and
 // `config.typedParams` from the cells of a protocol sheet.
 SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config);
 

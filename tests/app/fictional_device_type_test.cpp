@@ -1,0 +1,202 @@
+// A device type that exists only in this file: its description (two record kinds,
+// one probe, one parameter panel) is registered here and nowhere else, and the
+// identification, the meter search, the paced and fast reads, the export and the
+// parameter window all serve it from that description alone.
+#include "app/read_param_frm.h"
+#include "app_test_support.h"
+#include "catalogue/catalogue.h"
+#include "export/record_csv.h"
+#include "log/log_model.h"
+#include "params/param_decoders.h"
+#include "protocol/archive_download.h"
+#include "protocol/exchange.h"
+#include "protocol/meter_identification.h"
+#include "protocol/meter_scan.h"
+#include "serial/byte_link.h"
+#include "settings/settings_file.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int kFictionalType = 8;
+constexpr uint8_t kAddress = 23;
+
+// A 9-byte reply: address, function, count 4, four data bytes, CRC.
+Bytes Reply(uint8_t function, std::array<uint8_t, 4> data)
+{
+    return AppendCrc(Bytes{kAddress, function, 4, data[0], data[1], data[2], data[3]});
+}
+
+// The meter of the fictional type: its identification window (registers 0x0100,
+// two of them) and one record per request; records from number 3 on are blank.
+class FictionalMeter : public ByteLink {
+public:
+    bool Connected() const override { return true; }
+    void PurgeBuffers() override { m_waiting.clear(); }
+    void SendBytes(ByteView request) override
+    {
+        const Bytes frame(request.begin(), request.end());
+        if (frame == AppendCrc(Bytes{kAddress, 0x03, 0x01, 0x00, 0x00, 0x02})) {
+            m_waiting = Reply(0x03, {0x00, 0x2A, 0x00, 0x00});
+        } else if (frame.size() == 14 && frame[0] == kAddress && frame[1] == 0x65 && CheckCrc(frame)) {
+            const uint8_t record = frame[7];
+            m_waiting = record < 3 ? Reply(0x65, {frame[3], record, 0x11, 0x22}) : Reply(0x65, {0, 0, 0, 0});
+        }
+    }
+    int WaitingByteCount() override { return static_cast<int>(m_waiting.size()); }
+    Bytes ReceiveBytes(int count) override
+    {
+        const auto take = std::min<size_t>(m_waiting.size(), static_cast<size_t>(std::max(count, 0)));
+        Bytes out(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(take));
+        m_waiting.erase(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(take));
+        return out;
+    }
+
+private:
+    Bytes m_waiting;
+};
+
+DecodeResult DecodeFictionalRecord(const DecodeContext& context, ByteView reply, RecordTable& table)
+{
+    if (reply.size() != 9)
+        return DecodeResult::BadLength;
+    if (!CheckCrc(reply))
+        return DecodeResult::BadCheck;
+    if (AllBytesEqual(reply.subspan(3, 4), 0))
+        return DecodeResult::NoRecord;
+    table.AppendRow({std::to_string(context.blockNumber), BytesToHex(reply.subspan(3, 4))});
+    return DecodeResult::Decoded;
+}
+
+int DecodeFictionalParams(ByteView reply, LabelValues& values)
+{
+    if (reply.size() != 9)
+        return ParamResult::BadLength;
+    if (!CheckCrc(reply))
+        return ParamResult::BadCheck;
+    values["lblFict_Value"] = {std::to_string(reply[3] << 8 | reply[4]), LabelState::Normal};
+    return ParamResult::Decoded;
+}
+
+const std::vector<TableColumn> kColumns = {{"序号", 45}, {"数据", 100}};
+const ParamPanelSpec kPanel{kFictionalType,
+                            "pnlFict",
+                            "=====虚构流量计=====",
+                            {{"实时数据", {{"lblFict_Value", "数值", LabelKind::Value, "0"}}}}};
+
+DeviceTypeDefinition FictionalType()
+{
+    DeviceTypeDefinition type;
+    type.code = kFictionalType;
+    type.caption = "虚构流量计(modbus V9.9)";
+    type.dialect = &FramingDialect::recordRange();
+    const Bytes window = {0x03, 0x01, 0x00, 0x00, 0x02};
+    for (int ordinal : {1, 2}) {
+        RecordKindDefinition kind;
+        kind.ordinal = ordinal;
+        kind.caption = ordinal == 1 ? "实时记录10组" : "月记录10组";
+        kind.selector = static_cast<uint8_t>(ordinal);
+        kind.blockCount = 10;
+        kind.readStartLogLine = "===========虚构流量计===========";
+        kind.decode = DecodeFictionalRecord;
+        kind.columns = &kColumns;
+        kind.frame = {9};
+        kind.menuItem = ordinal == 1 ? "N15" : "N17";
+        type.kinds.push_back(kind);
+    }
+    type.identification = {7, {"=====虚构流量计=====", window, {9}, 300}, {}, 0};
+    type.params.panel = &kPanel;
+    type.params.steps = {{window, 400, 0, DecodeFictionalParams}};
+    type.params.detectionRank = 7;
+    type.params.selectorRank = 7;
+    type.params.selectorItem = "虚构流量计(ModBus V9.9)";
+    type.params.selectorTitle = "虚构流量计";
+    type.params.selectorCaption = "实时数据----虚构流量计";
+    type.params.detectedTitle = "虚构流量计";
+    type.params.detectedCaption = "用户只读参数----虚构流量计";
+    return type;
+}
+
+} // namespace
+
+class FictionalDeviceTypeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(DeviceRegistry::instance().add(FictionalType())); }
+    void cleanupTestCase() { DeviceRegistry::instance().remove(kFictionalType); }
+
+    void IsIdentifiedAndFoundByTheMeterSearch()
+    {
+        FictionalMeter meter;
+        LogModel log;
+        VirtualClock clock;
+        Exchange exchange(meter, log, clock);
+        QCOMPARE(IdentifyMeter(exchange, kAddress), kFictionalType);
+        QVERIFY(std::find(log.Lines().begin(), log.Lines().end(), "=====虚构流量计=====") !=
+                log.Lines().end());
+        const std::vector<FoundMeter> found = ScanMeters(exchange, 22, 24, {}, {});
+        QCOMPARE(found.size(), size_t{1});
+        QCOMPARE(found[0], (FoundMeter{kAddress, kFictionalType}));
+        QCOMPARE(ResolveRecordMenuItem("N17", kFictionalType).kindCode, 82);
+    }
+
+    void IsReadPacedAndFastAndExported()
+    {
+        for (const bool fast : {false, true}) {
+            FictionalMeter meter;
+            LogModel log;
+            VirtualClock clock;
+            Exchange exchange(meter, log, clock);
+            ArchiveOptions options;
+            options.fast = fast;
+            ArchiveDownload download(exchange, options);
+            const std::vector<ArchiveKind> kinds = download.Run(kFictionalType);
+            QCOMPARE(kinds.size(), size_t{2});
+            QCOMPARE(kinds[1].kindCode, 82);
+            for (const ArchiveKind& kind : kinds) {
+                QCOMPARE(kind.end, ArchiveKindEnd::Completed);
+                QCOMPARE(kind.table.RowCount(), 3);
+            }
+            QCOMPARE(kinds[1].table.Rows()[2], (std::vector<std::string>{"3", "02021122"}));
+
+            QTemporaryDir folder;
+            const std::string path = folder.filePath(QStringLiteral("fict.csv")).toStdString();
+            QVERIFY(WriteRecordCsv(kinds[1].table, path).empty());
+            QFile file(QString::fromStdString(path));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(file.readAll());
+            QVERIFY2(text.contains(QStringLiteral("数据")) && text.contains(QStringLiteral("02021122")),
+                     qPrintable(text));
+        }
+    }
+
+    void IsShownInTheParameterWindow()
+    {
+        FictionalMeter meter;
+        VirtualClock clock;
+        LogModel log;
+        QTemporaryDir folder;
+        SettingsFile settings(folder.path(), folder.filePath(QStringLiteral("user")));
+        ScriptedPrompter prompts;
+        PortGuard guard;
+        ReadParamFrmContext context{
+            meter, clock, prompts, log, settings, [] { return int{kAddress}; }, {}, folder.path(), guard};
+        TReadParamFrm frm(context);
+        const int index = TReadParamFrm::SelectorIndexOf(kFictionalType);
+        QCOMPARE(index, frm.SelectorCount() - 1);
+        frm.SetItemIndex(index);
+        QCOMPARE(frm.windowTitle(), QStringLiteral("实时数据----虚构流量计"));
+        frm.BtnReadClick();
+        auto* panel = frm.findChild<QWidget*>(QStringLiteral("pnlFict"));
+        QVERIFY(panel && panel->isVisibleTo(&frm));
+        QCOMPARE(frm.findChild<QLabel*>(QStringLiteral("lblFict_Value"))->text(), QStringLiteral("42"));
+    }
+};
+
+QTEST_MAIN(FictionalDeviceTypeTest)
+#include "fictional_device_type_test.moc"

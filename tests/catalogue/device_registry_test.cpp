@@ -1,0 +1,348 @@
+// The device registry: what every description must hold for the rest of the
+// program to work from it alone. Each kind's code, decoder, columns and reply
+// lengths agree with one another; every menu entry, probe and parameter read
+// names something that exists.
+#include "catalogue/catalogue.h"
+#include "decoding/records_money.h"
+#include "decoding/records_v12.h"
+#include "decoding/records_v14.h"
+#include "decoding/records_v20.h"
+#include "support/hex.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Non-blank, non-constant data so that every decoder sees a real record.
+uint8_t Pattern(size_t i)
+{
+    return static_cast<uint8_t>((i * 29 + 7) % 251 + 1);
+}
+
+Bytes ModbusOfLength(size_t length)
+{
+    Bytes frame{0x17, 0x03, static_cast<uint8_t>(length - 5)};
+    for (size_t i = 3; i + 2 < length; ++i)
+        frame.push_back(Pattern(i));
+    return AppendCrc(frame);
+}
+
+Bytes CustomOfLength(size_t length)
+{
+    Bytes frame{0x55, 0x55};
+    for (size_t i = 2; i + 1 < length; ++i)
+        frame.push_back(Pattern(i));
+    frame.push_back(ByteSum8(ByteView(frame).subspan(2)));
+    return frame;
+}
+
+// The shortest crafted reply that the kind decodes into rows.
+std::optional<Bytes> AcceptedReply(const RecordKind& kind)
+{
+    for (size_t length = 6; length <= 255; ++length) {
+        for (const Bytes& reply : {ModbusOfLength(length), CustomOfLength(length)}) {
+            RecordTable table;
+            if (kind.decodeReply({}, reply, table) == DecodeResult::Decoded)
+                return reply;
+        }
+    }
+    return std::nullopt;
+}
+
+const DeviceRegistry& Registry()
+{
+    return DeviceRegistry::instance();
+}
+
+TEST(DeviceRegistry, KindCodesJoinDeviceTypeAndOrdinal)
+{
+    std::set<int> codes;
+    for (const DeviceTypeDescription* type : Registry().deviceTypes()) {
+        int ordinal = 0;
+        ASSERT_NE(type->dialect, nullptr) << type->code;
+        for (const RecordKind& kind : type->kinds) {
+            EXPECT_EQ(kind.ordinal, ++ordinal) << kind.code;
+            EXPECT_EQ(kind.code, std::stoi(std::to_string(type->code) + std::to_string(kind.ordinal)));
+            EXPECT_EQ(DeviceTypeOfKind(kind.code), type->code) << kind.code;
+            EXPECT_TRUE(codes.insert(kind.code).second) << "duplicate " << kind.code;
+            EXPECT_EQ(FindRecordKind(kind.code), &kind);
+            EXPECT_EQ(Registry().recordKind(type->code, kind.ordinal), &kind);
+            EXPECT_EQ(kind.dialect, type->dialect) << kind.code;
+            const int slots = kind.block ? kind.block->slotCount : 1;
+            EXPECT_EQ(slots, kind.recordsPerBlock) << kind.code;
+            EXPECT_GT(kind.blockCount, 0) << kind.code;
+        }
+    }
+    EXPECT_EQ(codes.size(), RecordKinds().size());
+}
+
+class KindRowTest : public testing::TestWithParam<int> {};
+
+// Decoded rows fill at most the kind's columns; exactly them for device types 1 to 4
+// (parameter-change rows of types 6 and 7 stop after the time stamp when the
+// parameter is unknown).
+TEST_P(KindRowTest, RowsFitTheColumns)
+{
+    const RecordKind& kind = *FindRecordKind(GetParam());
+    const std::optional<Bytes> reply = AcceptedReply(kind);
+    ASSERT_TRUE(reply) << "no crafted reply accepted";
+    RecordTable table;
+    SetupKindColumns(kind.code, table);
+    ASSERT_GT(table.ColumnCount(), 1);
+    EXPECT_EQ(table.Columns()[0].caption, "序号");
+    ASSERT_EQ(DecodeKindReply(kind.code, {}, *reply, table), DecodeResult::Decoded);
+    for (const auto& row : table.Rows()) {
+        if (kind.deviceType <= 4)
+            EXPECT_EQ(static_cast<int>(row.size()), table.ColumnCount());
+        else
+            EXPECT_LE(static_cast<int>(row.size()), table.ColumnCount());
+    }
+}
+
+// The lengths the fast reply collection is told are exactly those the decoder does
+// not reject as a bad length.
+TEST_P(KindRowTest, ReplyLengthsAreThoseTheDecoderTakes)
+{
+    const RecordKind& kind = *FindRecordKind(GetParam());
+    std::vector<size_t> taken;
+    for (size_t length = 0; length <= 500; ++length) {
+        RecordTable table;
+        if (kind.decodeReply({}, Bytes(length, 0), table) != DecodeResult::BadLength)
+            taken.push_back(length);
+    }
+    EXPECT_EQ(taken, kind.reply.accepted);
+    EXPECT_EQ(kind.reply.hasByteCount, kind.dialect->hasByteCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(DecodedKinds, KindRowTest, testing::ValuesIn([] {
+                             std::vector<int> codes;
+                             for (const RecordKind* kind : RecordKinds())
+                                 if (!kind->fieldsFromWorkbook)
+                                     codes.push_back(kind->code);
+                             return codes;
+                         }()),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return "Kind" + std::to_string(info.param);
+                         });
+
+TEST(DeviceRegistry, WorkbookKindsTakeColumnsAndLengthFromTheWorkbook)
+{
+    for (const RecordKind* kind : RecordKinds()) {
+        EXPECT_EQ(kind->fieldsFromWorkbook, kind->dialect == &FramingDialect::modbusRegisters())
+            << kind->code;
+        EXPECT_EQ(ProtocolWorkbookSection(kind->code), kind->fieldsFromWorkbook ? kind->selector : -1);
+        if (!kind->fieldsFromWorkbook)
+            continue;
+        EXPECT_TRUE(kind->columns.empty());
+        EXPECT_TRUE(kind->reply.lengthInByteCount);
+    }
+}
+
+// Codes no device type knows: Stop, table untouched, for a reply that some decoder
+// would accept and for an empty one; no columns.
+TEST(DeviceRegistry, UnknownCodesStopWithoutTouchingTheTable)
+{
+    for (int kindCode : {15, 618, 0, -1, 10, 25, 34, 40, 412, 50, 55, 60, 70, 80, 714, 4100, 2147483647}) {
+        EXPECT_EQ(FindRecordKind(kindCode), nullptr);
+        EXPECT_EQ(BlockCount(kindCode), 0);
+        EXPECT_TRUE(ReadStartLogLine(kindCode).empty());
+        for (const Bytes& reply : {Bytes{}, ModbusOfLength(39), CustomOfLength(30)}) {
+            RecordTable table;
+            table.AddColumn("序号", 45);
+            table.AppendRow({"1"});
+            EXPECT_EQ(DecodeKindReply(kindCode, {}, reply, table), DecodeResult::Stop) << kindCode;
+            EXPECT_EQ(table.RowCount(), 1);
+        }
+        RecordTable table;
+        table.AddColumn("序号", 45);
+        SetupKindColumns(kindCode, table);
+        EXPECT_EQ(table.ColumnCount(), 0);
+    }
+}
+
+TEST(DeviceRegistry, KindsWithSimilarRecordsKeepTheirOwnLayouts)
+{
+    const auto layout = [](int code) { return FindRecordKind(code)->block; };
+    EXPECT_EQ(layout(64), &kParamChangeV20);
+    EXPECT_EQ(layout(74), &kParamChangeMoney);
+    EXPECT_EQ(layout(69), &kAntiCutV20);
+    EXPECT_EQ(layout(79), &kAntiCutMoney);
+    EXPECT_EQ(layout(610), &kAntiRemovalV20);
+    EXPECT_EQ(layout(710), &kAntiRemovalMoney);
+    EXPECT_EQ(layout(611), layout(711));
+    EXPECT_EQ(layout(45), layout(47));
+    EXPECT_EQ(layout(45), layout(48));
+    EXPECT_EQ(layout(46), &kAlarmEvent2V14);
+    EXPECT_EQ(FindRecordKind(21)->decode, &DecodeRealtimeV12);
+    EXPECT_EQ(FindRecordKind(31)->decode, &DecodeRealtimeCustom);
+}
+
+// Workbook-described kinds: a description whose first field is "S8" tells the
+// typed-field decoder (which shows it) from the alarm one (which skips it without
+// taking bytes); the description comes with the context.
+struct TypedCase {
+    const char* name;
+    int kindCode;
+    Bytes reply;
+    int result;
+    std::vector<std::vector<std::string>> rows;
+};
+
+std::ostream& operator<<(std::ostream& out, const TypedCase& c)
+{
+    return out << c.name;
+}
+
+const Bytes kTypedReply = AppendCrc(HexBytes("17 03 08 00 00 1A 2B 00 00 00 7B"));
+const std::vector<std::vector<std::string>> kTypedRows = {{"5", "1A2B", "000123"}};
+const std::vector<std::vector<std::string>> kAlarmRows = {{"5", "006699"}};
+
+class DispatchTyped : public testing::TestWithParam<TypedCase> {};
+
+TEST_P(DispatchTyped, RoutesDeviceType5Kinds)
+{
+    const TypedCase& c = GetParam();
+    const FieldTypeList types = {"S8", "LNG"};
+    FieldDigitsArray digits{};
+    digits[0] = 4;
+    digits[1] = 6;
+    RecordTable table;
+    EXPECT_EQ(static_cast<int>(DecodeKindReply(c.kindCode, {5, &types, &digits}, c.reply, table)), c.result);
+    EXPECT_EQ(table.Rows(), c.rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Vectors, DispatchTyped,
+    testing::Values(
+        TypedCase{"RealtimeShowsS8", 51, kTypedReply, 1, kTypedRows},
+        TypedCase{"DayShowsS8", 52, kTypedReply, 1, kTypedRows},
+        TypedCase{"MonthShowsS8", 53, kTypedReply, 1, kTypedRows},
+        TypedCase{"AlarmSkipsS8", 54, kTypedReply, 1, kAlarmRows},
+        TypedCase{"AllZeroDataBadCrcStops51", 51, HexBytes("17 03 08 00 00 00 00 00 00 00 00 12 34"), 0, {}},
+        TypedCase{"AllZeroDataBadCrcStops54", 54, HexBytes("17 03 08 00 00 00 00 00 00 00 00 12 34"), 0, {}},
+        TypedCase{"BadCrc", 52, HexBytes("17 03 08 00 00 1A 2B 00 00 00 7B 00 00"), 3, {}},
+        TypedCase{"EmptyReply", 53, {}, 2, {}}, TypedCase{"Kind50Stops", 50, kTypedReply, 0, {}},
+        TypedCase{"Kind55Stops", 55, kTypedReply, 0, {}}),
+    [](const testing::TestParamInfo<TypedCase>& info) { return std::string(info.param.name); });
+
+// Every kind that names a menu item names one that exists, no device type answers
+// an item twice, and every item is answered by some type.
+TEST(DeviceRegistry, EveryMenuEntryNamesAKindOfItsType)
+{
+    std::set<std::string_view> answered;
+    for (const DeviceTypeDescription* type : Registry().deviceTypes()) {
+        std::set<std::string_view> items;
+        for (const RecordKind& kind : type->kinds) {
+            if (kind.menuItem.empty())
+                continue;
+            EXPECT_NE(FindRecordMenuItem(kind.menuItem), nullptr) << kind.code;
+            EXPECT_TRUE(items.insert(kind.menuItem).second) << kind.code;
+            EXPECT_TRUE(type->inRecordMenu) << kind.code;
+            answered.insert(kind.menuItem);
+        }
+        for (const RecordMenuItem& item : RecordMenuItems()) {
+            const RecordMenuResolution r = ResolveRecordMenuItem(item, type->code);
+            if (!type->inRecordMenu) {
+                EXPECT_EQ(r.message, kNoMeterMessage) << type->code;
+            } else if (r.kindCode != 0) {
+                EXPECT_EQ(FindRecordKind(r.kindCode)->deviceType, type->code);
+                EXPECT_EQ(FindRecordKind(r.kindCode)->menuItem, item.name);
+            } else {
+                EXPECT_FALSE(items.count(item.name)) << type->code << " " << item.name;
+                EXPECT_EQ(r.message, item.missingKindMessage);
+            }
+        }
+    }
+    EXPECT_EQ(answered.size(), RecordMenuItems().size());
+    EXPECT_EQ(ResolveRecordMenuItem(RecordMenuItems()[0], 0).message, kNoMeterMessage);
+}
+
+// The menu resolves only for identified types, so each of them has a probe; a
+// probe frame two types share is told apart by the earlier one's confirming window,
+// or the later type could never be found. Probe frames pass their own dialect's check.
+TEST(DeviceRegistry, ProbesIdentifyEveryTypeTheMenuServes)
+{
+    for (auto probes : {&DeviceTypeDescription::identification, &DeviceTypeDescription::recordReaderProbe}) {
+        std::set<int> ranks;
+        std::vector<std::pair<Bytes, bool>> frames; // frame, confirmed
+        for (const DeviceTypeDescription* type : Registry().probeOrder(probes)) {
+            const Identification& identification = type->*probes;
+            EXPECT_TRUE(ranks.insert(identification.rank).second) << type->code;
+            EXPECT_FALSE(identification.probe.replyLengths.empty()) << type->code;
+            const Bytes frame = type->dialect->frame(23, identification.probe.body);
+            EXPECT_TRUE(type->dialect->checks(frame)) << type->code;
+            EXPECT_EQ(frame[type->dialect->addressOffset()], 23);
+            for (const auto& [earlier, confirmed] : frames) {
+                if (earlier == frame) {
+                    EXPECT_TRUE(confirmed) << type->code << " is hidden behind an earlier probe";
+                }
+            }
+            frames.emplace_back(frame, !identification.confirm.body.empty());
+        }
+    }
+    for (const DeviceTypeDescription* type : Registry().deviceTypes()) {
+        if (type->inRecordMenu) {
+            EXPECT_GT(type->identification.rank, 0) << type->code;
+        }
+    }
+}
+
+TEST(DeviceRegistry, ParameterReadsHaveAPanelStepsAndDistinctRanks)
+{
+    std::set<int> detection;
+    std::set<int> selector;
+    for (const DeviceTypeDescription* type : Registry().paramOrder(&ParamRead::selectorRank)) {
+        const ParamRead& read = type->params;
+        EXPECT_TRUE(detection.insert(read.detectionRank).second) << type->code;
+        EXPECT_TRUE(selector.insert(read.selectorRank).second) << type->code;
+        EXPECT_GT(read.detectionAttempts, 0) << type->code;
+        EXPECT_NE(read.fromWorkbook, !read.steps.empty()) << type->code;
+        for (const ParamStep& step : read.steps)
+            EXPECT_NE(step.decode, nullptr) << type->code;
+        EXPECT_FALSE(read.selectorItem.empty()) << type->code;
+        EXPECT_FALSE(read.detectedCaption.empty()) << type->code;
+    }
+}
+
+TEST(DeviceRegistry, ReadStartLogLinesAreFramedByElevenEqualsSigns)
+{
+    const std::string frame(11, '=');
+    for (const RecordKind* kind : RecordKinds()) {
+        const std::string_view line = kind->readStartLogLine;
+        ASSERT_GT(line.size(), 22u) << kind->code;
+        EXPECT_EQ(line.substr(0, 11), frame) << kind->code;
+        EXPECT_NE(line[11], '=') << kind->code;
+        EXPECT_EQ(line.substr(line.size() - 11), frame) << kind->code;
+        EXPECT_NE(line[line.size() - 12], '=') << kind->code;
+    }
+}
+
+// A type joins and leaves; a taken type code, or a kind code that another type's
+// kind already has (41 and 1 write 411, a kind of type 4), is refused.
+TEST(DeviceRegistry, RefusesTakenCodes)
+{
+    DeviceRegistry& registry = DeviceRegistry::instance();
+    DeviceTypeDefinition type;
+    type.dialect = &FramingDialect::recordRange();
+    type.kinds = {RecordKindDefinition{}};
+    type.kinds[0].ordinal = 1;
+    type.code = 6;
+    EXPECT_FALSE(registry.add(type));
+    type.code = 41;
+    EXPECT_FALSE(registry.add(type));
+    EXPECT_EQ(FindRecordKind(411)->deviceType, 4);
+    type.code = 11;
+    EXPECT_TRUE(registry.add(type));
+    EXPECT_EQ(FindRecordKind(111)->deviceType, 11);
+    registry.remove(11);
+    EXPECT_EQ(registry.deviceType(11), nullptr);
+    EXPECT_EQ(FindRecordKind(111), nullptr);
+    EXPECT_EQ(registry.deviceTypes().size(), 7u);
+}
+
+} // namespace
