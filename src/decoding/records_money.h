@@ -1,7 +1,7 @@
-// Record layouts of device type 7 (money-version IC-card gas flow
-// meter, Modbus V3.1) for the kinds it does not share with device type 6: parameter
-// changes with the price table (74), anti-cut (79), anti-removal (710), consumption
-// (712) and recharge (713). Same block framing as records_v20.h.
+// Record layouts of the money-version IC-card gas flow meter (Modbus V3.1) for the
+// kinds it does not share with the V2.0 corrector: parameter changes with the price
+// table, anti-cut, anti-removal, consumption and recharge. Same block framing as
+// records_v20.h.
 #pragma once
 
 #include <cstdint>

@@ -144,7 +144,7 @@ void RealtimeValues(const SlotReader& s, RecordCells& c)
         c.push_back(s.Single(offset, 2));
 }
 
-// Kinds 613, 614, 616 and 617: value before and after the change.
+// Volume changes (standard, working, and their error variants): value before and after the change.
 void VolumeChangeValues(const SlotReader& s, RecordCells& c)
 {
     c.push_back(s.Double(8));

@@ -72,8 +72,8 @@ class TransactionRun {
 public:
     TransactionRun(Exchange& exchange, RecordTable& table);
 
-    // Field description of device type 5 kinds, owned by the caller and read
-    // at every tick of a 51..54 run. Without one, empty types and zero digits
+    // Field description of a workbook-described kind, owned by the caller and
+    // read at every tick of its run. Without one, empty types and zero digits
     // are used.
     void SetFieldDescription(const FieldTypeList* fieldTypes, const FieldDigitsArray* fieldDigits);
 
