@@ -77,7 +77,7 @@ size_t ReplyShape::LongestLength() const
         return FModbusLength;
     if (!FKind)
         return kMaxReplyBytes;
-    const ReplyLengths& lengths = FKind->request.reply;
+    const ReplyLengths& lengths = FKind->reply;
     // The byte count is one byte: at most 255 data bytes and five of frame.
     if (lengths.lengthInByteCount)
         return 255 + 5;
