@@ -52,6 +52,8 @@ int RunProbes(Exchange& exchange, const std::vector<Probe>& probes,
               const std::function<bool()>& cancelled = {})
 {
     for (const Probe& probe : probes) {
+        if (cancelled && cancelled())
+            return 0;
         exchange.Log().AppendLine(probe.logLine);
         exchange.Wait().ProcessEvents();
         for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
