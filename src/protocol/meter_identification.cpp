@@ -38,6 +38,8 @@ int RunProbes(Exchange& exchange, int address, Identification DeviceTypeDescript
 {
     const uint8_t a = static_cast<uint8_t>(address);
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().probeOrder(probes)) {
+        if (cancelled && cancelled())
+            return 0;
         const Identification& identification = type->*probes;
         const FramingDialect& dialect = *type->dialect;
         const Bytes request = dialect.frame(a, identification.probe.body);

@@ -155,6 +155,14 @@ MeasuredRun RunMeasured(const QStringList& args)
 
 constexpr size_t kMiB = 1024 * 1024;
 
+// AddressSanitizer keeps freed blocks in quarantine (up to 256 MiB), so a
+// sanitized reader's peak is no measure of what it holds.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kPeakFactor = 4;
+#else
+constexpr qint64 kPeakFactor = 1;
+#endif
+
 struct HostileCase {
     const char* name;
     const char* scheme;
@@ -181,7 +189,7 @@ TEST_P(HostileServerRead, EndsInBoundedTimeAndMemorySayingWhy)
     EXPECT_NE(run.result.err.find(c.message), std::string::npos) << run.result.err;
     EXPECT_LT(run.elapsedMs, c.maxSeconds * 1000);
     EXPECT_GT(run.peakKiB, 0);
-    EXPECT_LT(run.peakKiB, c.maxPeakMiB * 1024) << "peak resident memory in KiB";
+    EXPECT_LT(run.peakKiB, c.maxPeakMiB * 1024 * kPeakFactor) << "peak resident memory in KiB";
 }
 
 // Every DO asks for an answer; the server never reads one.
