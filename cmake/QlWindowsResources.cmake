@@ -16,3 +16,6 @@ ql_windows_resource(ql-rs485 "ql-rs485 meter reader")
 ql_windows_resource(ql-rs485-cli "ql-rs485 command-line reader")
 ql_windows_resource(ql-rs485-sim "ql-rs485 simulated meter")
 ql_windows_resource(ql-rs485-xls-reader "ql-rs485 .xls workbook reader")
+
+# The window program opens no console window beside it.
+set_target_properties(ql-rs485 PROPERTIES WIN32_EXECUTABLE ON)

@@ -323,10 +323,20 @@ namespace {
 // values are always written with a point, so formatting runs under the C locale
 // of this thread only, whatever the process's locale is.
 #ifdef _WIN32
+// The Microsoft C library writes infinity and NaN as "1.#INF" and "1.#QNAN"
+// (cut further by the precision); MinGW's own C99 printf writes "inf" and
+// "nan" as glibc does. It takes the decimal point from the C locale, set to
+// "C" for this thread only while it runs.
 int FormatC(char* out, size_t size, const char* fmt, va_list args)
 {
-    static const _locale_t cLocale = _create_locale(LC_ALL, "C");
-    return out ? _vsnprintf_s_l(out, size, _TRUNCATE, fmt, cLocale, args) : _vscprintf_l(fmt, cLocale, args);
+    const int perThread = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+    const char* current = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string previous = current ? current : "C";
+    std::setlocale(LC_NUMERIC, "C");
+    const int written = __mingw_vsnprintf(out, size, fmt, args);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    _configthreadlocale(perThread);
+    return written;
 }
 #else
 int FormatC(char* out, size_t size, const char* fmt, va_list args)

@@ -216,7 +216,12 @@ QStringList SentLines(TMainFrm& frm)
 
 CommaDecimalLocale::CommaDecimalLocale() : FPrevious(std::setlocale(LC_ALL, nullptr))
 {
-    FActive = std::setlocale(LC_ALL, "de_DE.UTF-8") && *std::localeconv()->decimal_point == ',';
+#ifdef _WIN32
+    const char* name = "German_Germany.1252";
+#else
+    const char* name = "de_DE.UTF-8";
+#endif
+    FActive = std::setlocale(LC_ALL, name) && *std::localeconv()->decimal_point == ',';
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
 

@@ -44,6 +44,9 @@ int PointCount(TChartFrm& chart, int column)
 
 void ChartWindowTest::FollowsARead612AndSavesItAsPng()
 {
+#ifdef _WIN32
+    QSKIP("the simulated meter serves a pseudo-terminal, which Windows lacks");
+#endif
     QProcess sim;
     struct StopSim {
         QProcess& process;

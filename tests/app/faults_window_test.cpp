@@ -38,6 +38,9 @@ void FaultsWindowTest::RunEndsAndEventsFlow_data()
 
 void FaultsWindowTest::RunEndsAndEventsFlow()
 {
+#ifdef _WIN32
+    QSKIP("the simulated meter serves a pseudo-terminal, which Windows lacks");
+#endif
     QFETCH(QString, fault);
     QFETCH(int, rows);
     QFETCH(QString, status);

@@ -236,10 +236,11 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     for (int i = 0; i < manual.tvContents->topLevelItemCount(); ++i)
         chapters << manual.tvContents->topLevelItem(i)->text(0);
     QCOMPARE(chapters.size(), 8);
-    QVERIFY(chapters[6].contains(QStringLiteral("故障排除")));
+    QVERIFY(chapters.at(6).contains(QStringLiteral("故障排除")));
+    QVERIFY(chapters.last().contains(QStringLiteral("Windows")));
     QVERIFY(manual.tvContents->topLevelItem(0)->childCount() > 0);
     manual.ShowSection(manual.tvContents->topLevelItem(6));
-    QCOMPARE(manual.Browser->textCursor().block().text(), chapters.last());
+    QCOMPARE(manual.Browser->textCursor().block().text(), chapters.at(6));
 
     manual.edSearch->setText(QStringLiteral("dialout"));
     QTest::keyClick(manual.edSearch, Qt::Key_Return);
