@@ -44,6 +44,7 @@ std::string OpenErrorMessage(int systemError, [[maybe_unused]] const QString& po
     return message;
 }
 
+#ifdef __linux__
 // "Unable to open com port: PATH is not a serial port": a file, a folder, a
 // pipe or a device without a line discipline such as /dev/null would otherwise
 // fail at the first line setting with a bare system code.
@@ -55,7 +56,6 @@ EComPort NotASerialPort(const QString& port, int systemError)
                     systemError, "not a serial port");
 }
 
-#ifdef __linux__
 // True when `port` names something that exists and is no character device.
 bool IsOtherThanDevice(const QString& port)
 {

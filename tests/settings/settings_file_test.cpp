@@ -250,9 +250,15 @@ TEST_F(SettingsFileTest, NowhereToWriteIsReportedAsFailed)
 
 TEST_F(SettingsFileTest, UserFolderIsNamedAfterTheProgramAndTakesOverTheOldFileOnce)
 {
-    setenv("XDG_CONFIG_HOME", (FRoot / "xdg").c_str(), 1);
+#ifdef _WIN32
+    qputenv("APPDATA", QByteArray::fromStdString((FRoot / "appdata").string()));
+    EXPECT_EQ(fs::path(SettingsFile::DefaultUserFolder().toStdWString()).make_preferred(),
+              (FRoot / "appdata" / "ql-rs485").make_preferred());
+#else
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((FRoot / "xdg").string()));
     EXPECT_EQ(SettingsFile::DefaultUserFolder().toStdString(), (FRoot / "xdg" / "ql-rs485").string());
-    unsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CONFIG_HOME");
+#endif
 
     const fs::path old = FRoot / "old";
     fs::create_directories(old);
