@@ -138,6 +138,7 @@ MeasuredRun RunMeasured(const QStringList& args)
     if (!process.waitForStarted(10000))
         return run;
     const qint64 pid = process.processId();
+    run.peakKiB = PeakKiB(pid);
     while (!process.waitForFinished(20) && clock.elapsed() < 180000)
         run.peakKiB = std::max(run.peakKiB, PeakKiB(pid));
     if (process.state() != QProcess::NotRunning) {
@@ -188,7 +189,11 @@ TEST_P(HostileServerRead, EndsInBoundedTimeAndMemorySayingWhy)
     EXPECT_EQ(run.result.exitCode, c.exitCode) << run.result.err;
     EXPECT_NE(run.result.err.find(c.message), std::string::npos) << run.result.err;
     EXPECT_LT(run.elapsedMs, c.maxSeconds * 1000);
-    EXPECT_GT(run.peakKiB, 0);
+    // A reader that gives up at once may end before its memory is sampled;
+    // one that runs for a while must have been measured.
+    if (run.elapsedMs > 500) {
+        EXPECT_GT(run.peakKiB, 0);
+    }
     EXPECT_LT(run.peakKiB, c.maxPeakMiB * 1024 * kPeakFactor) << "peak resident memory in KiB";
 }
 
