@@ -8,7 +8,6 @@
 #include "app/prompter.h"
 #include "app/wait_echo_frm.h"
 #include "protocol/event_loop_waiter.h"
-#include "serial/com_port.h"
 
 #include <QApplication>
 #include <QDir>
@@ -174,8 +173,7 @@ void WindowRead(benchmark::State& state, bool fast)
                        .arg(fast ? 1 : 0)
                        .toUtf8());
     settings.close();
-    TComPort comPort;
-    ComPortControl port(comPort);
+    ComPortControl port;
     EventLoopWaiter waiter;
     SilentPrompter prompter;
     TMainFrm frm({port, waiter, prompter, folder.Path(), folder.Path(), folder.Path()});

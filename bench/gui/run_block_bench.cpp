@@ -10,7 +10,6 @@
 #include "app/prompter.h"
 #include "app/wait_echo_frm.h"
 #include "protocol/event_loop_waiter.h"
-#include "serial/com_port.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -124,8 +123,7 @@ void BM_LongestEventLoopBlockDuringFaultyRun(benchmark::State& state)
             line.ComPort = ptyPath;
             settings.WritePortAndAddress(line, 23);
         }
-        TComPort comPort1;
-        ComPortControl port(comPort1);
+        ComPortControl port;
         EventLoopWaiter waiter;
         QuietPrompter prompter;
         TMainFrm frm(

@@ -1,67 +1,57 @@
 #include "app/com_port_control.h"
 
-#include "serial/com_port.h"
-
 namespace {
 
 // Clamps an ordinal from a file or a dialog into its enumeration.
-template <class E> E Ordinal(int value, int count, E fallback)
+int Ordinal(int value, int count, int fallback)
 {
-    return value >= 0 && value < count ? static_cast<E>(value) : fallback;
+    return value >= 0 && value < count ? value : fallback;
 }
 
 } // namespace
 
-ComPortControl::~ComPortControl()
+LineSettings LineSettingsOf(const PortSettings& settings)
 {
-    QObject::disconnect(FLostConnection);
-}
-
-ByteLink& ComPortControl::Link()
-{
-    return FPort;
+    LineSettings line;
+    const int baud =
+        BaudRateValue(static_cast<TBaudRate>(Ordinal(settings.BaudRate, kBaudRateCount, br9600)));
+    line.baudRate = baud > 0 ? baud : 9600;
+    line.dataBits =
+        DataBitsValue(static_cast<TDataBits>(Ordinal(settings.DataBits, kDataBitsCount, dbEight)));
+    line.stopBits = static_cast<TStopBits>(Ordinal(settings.StopBits, kStopBitsCount, sbOneStopBit));
+    line.parity = static_cast<TParityBits>(Ordinal(settings.Parity, kParityBitsCount, prOdd));
+    line.echo = settings.Echo;
+    return line;
 }
 
 void ComPortControl::OpenPort()
 {
-    FPort.OpenPort();
-}
-
-void ComPortControl::ClosePort()
-{
-    FPort.ClosePort();
-}
-
-bool ComPortControl::Connected() const
-{
-    return FPort.Connected();
-}
-
-PortSettings ComPortControl::LineSettings() const
-{
-    PortSettings settings;
-    settings.ComPort = FPort.Port();
-    settings.BaudRate = FPort.BaudRate();
-    settings.DataBits = FPort.DataBits();
-    settings.StopBits = FPort.StopBits();
-    settings.Parity = FPort.ParityBits();
-    return settings;
+    if (FLink.Connected())
+        return;
+    // The window removes the echo itself, so that it can be switched on an open port.
+    ::LineSettings line = LineSettingsOf(FSettings);
+    line.echo = false;
+    LinkHooks hooks;
+    hooks.lost = [this](const QString& message) {
+        if (FLost)
+            FLost(message);
+    };
+    FLink.Open(FSettings.ComPort, line, hooks);
 }
 
 void ComPortControl::SetLineSettings(const PortSettings& settings)
 {
-    // Port name, baud rate, data bits, stop bits, parity: the order the
-    // settings file applies them in.
-    FPort.SetPort(settings.ComPort);
-    FPort.SetBaudRate(Ordinal(settings.BaudRate, kBaudRateCount, br9600));
-    FPort.SetDataBits(Ordinal(settings.DataBits, kDataBitsCount, dbEight));
-    FPort.SetStopBits(Ordinal(settings.StopBits, kStopBitsCount, sbOneStopBit));
-    FPort.SetParityBits(Ordinal(settings.Parity, kParityBitsCount, prOdd));
-}
-
-void ComPortControl::SetConnectionLostHandler(std::function<void(const QString& message)> lost)
-{
-    QObject::disconnect(FLostConnection);
-    if (lost)
-        FLostConnection = QObject::connect(&FPort, &TComPort::ConnectionLost, std::move(lost));
+    PortSettings clamped;
+    clamped.ComPort = settings.ComPort;
+    clamped.BaudRate = Ordinal(settings.BaudRate, kBaudRateCount, br9600);
+    clamped.DataBits = Ordinal(settings.DataBits, kDataBitsCount, dbEight);
+    clamped.StopBits = Ordinal(settings.StopBits, kStopBitsCount, sbOneStopBit);
+    clamped.Parity = Ordinal(settings.Parity, kParityBitsCount, prOdd);
+    if (clamped == FSettings)
+        return;
+    FSettings = clamped;
+    if (!FLink.Connected())
+        return;
+    FLink.Close();
+    OpenPort();
 }

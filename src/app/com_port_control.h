@@ -1,29 +1,30 @@
-// PortControl over the program's serial port object.
+// PortControl over the links a port name can call for: a serial device or a
+// serial device server, opened anew with the current settings each time.
 #pragma once
 
 #include "app/port_control.h"
-
-#include <QMetaObject>
-
-class TComPort;
+#include "serial/link_factory.h"
 
 class ComPortControl : public PortControl {
 public:
-    // `port` must outlive the adapter.
-    explicit ComPortControl(TComPort& port) : FPort(port) {}
-    ~ComPortControl() override;
+    ComPortControl() = default;
     ComPortControl(const ComPortControl&) = delete;
     ComPortControl& operator=(const ComPortControl&) = delete;
 
-    ByteLink& Link() override;
+    ByteLink& Link() override { return FLink; }
     void OpenPort() override;
-    void ClosePort() override;
-    bool Connected() const override;
-    PortSettings LineSettings() const override;
+    void ClosePort() override { FLink.Close(); }
+    bool Connected() const override { return FLink.Connected(); }
+    PortSettings LineSettings() const override { return FSettings; }
+    // An open port is closed and opened again with the new settings.
     void SetLineSettings(const PortSettings& settings) override;
-    void SetConnectionLostHandler(std::function<void(const QString& message)> lost) override;
+    void SetConnectionLostHandler(std::function<void(const QString& message)> lost) override
+    {
+        FLost = std::move(lost);
+    }
 
 private:
-    TComPort& FPort;
-    QMetaObject::Connection FLostConnection;
+    LinkSlot FLink;
+    PortSettings FSettings;
+    std::function<void(const QString& message)> FLost;
 };

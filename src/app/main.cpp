@@ -10,7 +10,6 @@
 #include "app/qt_translation.h"
 #include "protocol/event_loop_waiter.h"
 #include "ql_version.h"
-#include "serial/com_port.h"
 #include "serial/port_list.h"
 #include "settings/install_layout.h"
 #include "settings/settings_file.h"
@@ -102,12 +101,9 @@ int main(int argc, char* argv[])
     const QString settingsDir = SettingsFolder(parser, programDir);
     SettingsFile(settingsDir).TakeOverUserFile(SettingsFile::LegacyUserFolder());
 
-    TComPort comPort1;
-    ComPortControl port(comPort1);
+    ComPortControl port;
     EventLoopWaiter waiter;
     DialogPrompter prompter;
-    // The port object of the main window: odd parity until the settings file says otherwise.
-    comPort1.SetParityBits(prOdd);
     TMainFrm mainFrm({port, waiter, prompter, settingsDir, QString(), programDir, &AvailablePorts});
     if (mainFrm.ProtocolWorkbookFailed())
         return 1;

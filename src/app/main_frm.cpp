@@ -109,18 +109,6 @@ private:
     bool FActive = true;
 };
 
-// Character timing of the port's line settings, for the silence that ends a
-// reply read the fast way. A custom rate has no value here: 9600 baud stands in.
-LineTiming LineTimingOf(const PortSettings& settings)
-{
-    const int baud = BaudRateValue(static_cast<TBaudRate>(settings.BaudRate));
-    const double stopBits = settings.StopBits == sbOneStopBit     ? 1
-                            : settings.StopBits == sbOne5StopBits ? 1.5
-                                                                  : 2;
-    return {baud > 0 ? baud : 9600, 1 + DataBitsValue(static_cast<TDataBits>(settings.DataBits)) +
-                                        (settings.Parity == prNone ? 0 : 1) + stopBits};
-}
-
 // "串口打开失败或被占用，请检查" and, under it, which port and why: a server
 // that cannot be reached is named by its address, a device by its name.
 QString OpenFailedText(const QString& portName, const EComPort& error)
@@ -802,7 +790,7 @@ PortGuard::Lease TMainFrm::ClaimPort()
         return lease;
     }
     // Bounds each reply wait by the wire time of the longest reply on this line.
-    FExchange.SetLineTiming(LineTimingOf(FPort.LineSettings()));
+    FExchange.SetLine(LineSettingsOf(FPort.LineSettings()));
     FExchange.ResetEchoedReplies();
     return lease;
 }
@@ -964,7 +952,7 @@ void TMainFrm::StartRun(int endBlock, int beginBlock, const Bytes& baseRequest, 
                         int pollIntervalMs)
 {
     FWaitEchoFrm->SetPollInterval(pollIntervalMs);
-    FRun.SetCollection(acFastRead->isChecked() ? ReplyCollection::Fast(LineTimingOf(FPort.LineSettings()))
+    FRun.SetCollection(acFastRead->isChecked() ? ReplyCollection::Fast(LineSettingsOf(FPort.LineSettings()))
                                                : ReplyCollection::Paced());
     FWaitEchoFrm->StartRun(endBlock, beginBlock, baseRequest, kindCode);
     const RunOutcome& outcome = FRun.Outcome();
@@ -1146,9 +1134,7 @@ int TMainFrm::IdentifyWithProgress(bool& cancelled)
     const auto stop = [&progress] { return progress.wasCanceled(); };
     int deviceType = 0;
     if (FastReading()) {
-        const LineTiming line = LineTimingOf(FPort.LineSettings());
-        deviceType = ProbeMeter(FExchange, FAddress,
-                                {kFastResponseTimeoutMs, line.baudRate, line.bitsPerCharacter}, stop);
+        deviceType = ProbeMeter(FExchange, FAddress, LineSettingsOf(FPort.LineSettings()), stop);
     } else {
         deviceType = IdentifyMeter(FExchange, FAddress, stop);
     }

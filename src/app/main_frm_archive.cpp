@@ -24,21 +24,6 @@ QString Utf8(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Character time of the window's line settings (ordinals), for the fast collection.
-double BitsPerCharacterOf(const PortSettings& settings)
-{
-    const double stopBits = settings.StopBits == 2 ? 2 : settings.StopBits == 1 ? 1.5 : 1;
-    return 1 + DataBitsValue(static_cast<TDataBits>(settings.DataBits)) + (settings.Parity == 0 ? 0 : 1) +
-           stopBits;
-}
-
-// 9600 for a custom rate: only the silence after a reply depends on it.
-int BaudOf(const PortSettings& settings)
-{
-    const int baud = BaudRateValue(static_cast<TBaudRate>(settings.BaudRate));
-    return baud > 0 ? baud : 9600;
-}
-
 } // namespace
 
 void TMainFrm::BuildArchiveActions()
@@ -63,18 +48,15 @@ void TMainFrm::acBackupExecute()
         return;
 
     const bool fast = FastReading();
-    const PortSettings line = FPort.LineSettings();
     ArchiveOptions options;
     options.address = FAddress;
     options.fast = fast;
-    options.baudRate = BaudOf(line);
-    options.bitsPerCharacter = BitsPerCharacterOf(line);
+    options.line = LineSettingsOf(FPort.LineSettings());
     int deviceType = 0;
     try {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        deviceType = fast ? ProbeMeter(FExchange, FAddress,
-                                       {options.responseTimeoutMs, BaudOf(line), options.bitsPerCharacter})
-                          : IdentifyMeter(FExchange, FAddress);
+        deviceType =
+            fast ? ProbeMeter(FExchange, FAddress, options.line) : IdentifyMeter(FExchange, FAddress);
         QApplication::restoreOverrideCursor();
     } catch (const EComPort& error) {
         QApplication::restoreOverrideCursor();
@@ -154,13 +136,13 @@ void TMainFrm::acSearchExecute()
         const PortGuard::Lease lease = ClaimOpenPort();
         if (!lease)
             return;
-        const PortSettings line = FPort.LineSettings();
-        const ScanOptions options{kScanResponseTimeoutMs, BaudOf(line), BitsPerCharacterOf(line)};
+        LineSettings line = LineSettingsOf(FPort.LineSettings());
+        line.responseTimeoutMs = kScanResponseTimeoutMs;
         ScanHandlers handlers;
         handlers.beforeAddress = [&dialog](int address) { return dialog.ShowProbing(address); };
         handlers.found = [&dialog](const FoundMeter& meter) { dialog.AddMeter(meter); };
         try {
-            const size_t found = ScanMeters(FExchange, dialog.From(), dialog.To(), options, handlers).size();
+            const size_t found = ScanMeters(FExchange, dialog.From(), dialog.To(), line, handlers).size();
             dialog.ShowEnd((dialog.StopRequested() ? QStringLiteral("搜索已停止，找到 %1 台流量计。")
                                                    : QStringLiteral("找到 %1 台流量计。"))
                                .arg(found) +

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "serial/byte_link.h"
+#include "serial/line_settings.h"
 #include "settings/settings_file.h"
 
 #include <QString>
@@ -30,3 +31,8 @@ public:
     // empty function stops the calls. Ports that cannot get lost ignore it.
     virtual void SetConnectionLostHandler(std::function<void(const QString& message)> lost) { (void)lost; }
 };
+
+// The line the stored ordinals describe; ordinals outside their enumeration
+// take the defaults (9600 baud, 8 data bits, 1 stop bit, odd parity), and a
+// custom baud rate, which the window cannot enter, runs at 9600.
+LineSettings LineSettingsOf(const PortSettings& settings);

@@ -44,10 +44,8 @@ public:
     void HideSheet(int index);
     // Later operations work on sheet `index` (from 1); an unknown index changes nothing.
     void SelectSheet(int index);
-    int CurrentSheet() const { return FCurrent + 1; }
     // Names the current sheet (made safe by SafeSheetName).
     void SetSheetName(const std::string& name);
-    const std::string& SheetName() const { return Current().name; }
 
     void SetSheetFont(const std::string& fontName);
     void SetFontSize(const CellRange& range, double size);
@@ -98,7 +96,6 @@ private:
     };
     template <typename Change> void ForRange(const CellRange& range, Change change);
     Sheet& Current() { return FSheets[FCurrent]; }
-    const Sheet& Current() const { return FSheets[FCurrent]; }
 
     std::vector<Sheet> FSheets;
     size_t FCurrent = 0;

@@ -82,9 +82,7 @@ void ArchiveDownload::ReadKind(ArchiveKind& kind, int kindIndex, int kindCount)
     TransactionRun run(FExchange, kind.table);
     run.SetFieldDescription(&kind.fieldTypes, &kind.fieldDigits);
     run.SetPollInterval(PollIntervalMs(DeviceTypeOfKind(kind.kindCode), ReadStartWay::TreeOrRecordMenu));
-    run.SetCollection(FOptions.fast ? ReplyCollection::Fast({FOptions.baudRate, FOptions.bitsPerCharacter},
-                                                            FOptions.responseTimeoutMs)
-                                    : ReplyCollection::Paced());
+    run.SetCollection(FOptions.fast ? ReplyCollection::Fast(FOptions.line) : ReplyCollection::Paced());
     run.StartRun(base.blockCount, 1, base.request, kind.kindCode);
     TickOutcome outcome = TickOutcome::Again;
     while (outcome == TickOutcome::Again) {

@@ -7,6 +7,7 @@
 #include "decoding/field_description.h"
 #include "decoding/record_table.h"
 #include "protocol/request_frames.h"
+#include "serial/line_settings.h"
 
 #include <functional>
 #include <string>
@@ -49,10 +50,8 @@ struct ArchiveProgress {
 
 struct ArchiveOptions {
     int address = 23;
-    bool fast = false;   // fast reply collection instead of the paced one
-    int baudRate = 9600; // character time of the fast collection
-    double bitsPerCharacter = 11;
-    int responseTimeoutMs = 1000; // fast collection: nothing within this is no reply
+    bool fast = false; // fast reply collection instead of the paced one
+    LineSettings line; // character time and response timeout of the fast collection
 };
 
 class ArchiveDownload {

@@ -65,7 +65,7 @@ void Exchange::SendFrame(ByteView frame)
 
 int Exchange::PacedDeadlineMs(size_t longestReply) const
 {
-    return kFirstPauseMs + kFirstPollMs + (kSilentPolls - 1) * kPollStepMs + WireTimeMs(FLine, longestReply);
+    return kFirstPauseMs + kFirstPollMs + (kSilentPolls - 1) * kPollStepMs + FLine.WireTimeMs(longestReply);
 }
 
 Bytes Exchange::CollectReply(size_t longestReply)

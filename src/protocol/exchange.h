@@ -52,8 +52,8 @@ public:
 
     // The line the replies come over: how long a reply of N bytes takes on
     // the wire (9600 baud, 11 bits per character until set).
-    void SetLineTiming(const LineTiming& line) { FLine = line; }
-    const LineTiming& Line() const { return FLine; }
+    void SetLine(const LineSettings& line) { FLine = line; }
+    const LineSettings& Line() const { return FLine; }
 
     // Waits 120 ms, then polls the waiting byte count (20 ms, then 25 ms
     // steps, processing events) until it stops growing or 25 polls found
@@ -88,7 +88,7 @@ private:
     ByteLink& FLink;
     LogModel& FLog;
     Waiter& FWaiter;
-    LineTiming FLine;
+    LineSettings FLine;
     Bytes FLastFrame;
     int FEchoedReplies = 0;
 };

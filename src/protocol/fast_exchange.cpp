@@ -18,22 +18,6 @@ constexpr int kFastPollMs = 1;
 
 } // namespace
 
-int WireTimeMs(const LineTiming& line, size_t byteCount)
-{
-    if (line.baudRate <= 0)
-        return 0;
-    const double ms = double(byteCount) * line.bitsPerCharacter * 1000.0 / line.baudRate;
-    return static_cast<int>(std::ceil(ms));
-}
-
-int SilenceGapMs(const LineTiming& line)
-{
-    if (line.baudRate <= 0)
-        return 1;
-    const double ms = 3.5 * line.bitsPerCharacter * 1000.0 / line.baudRate;
-    return std::max(1, static_cast<int>(std::ceil(ms)));
-}
-
 ReplyShape::ReplyShape(int kindCode) : FKind(FindRecordKind(kindCode)) {}
 
 ReplyShape ReplyShape::ModbusOfLength(size_t length)
@@ -84,14 +68,14 @@ size_t ReplyShape::LongestLength() const
     return lengths.accepted.empty() ? size_t(kMaxReplyBytes) : lengths.accepted.back();
 }
 
-Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line,
-                       int responseTimeoutMs)
+Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineSettings& line)
 {
+    const int responseTimeoutMs = line.responseTimeoutMs;
     ByteLink& link = exchange.Link();
     Waiter& waiter = exchange.Wait();
-    const int gapMs = SilenceGapMs(line);
+    const int gapMs = line.SilenceGapMs();
     const int64_t start = waiter.NowMs();
-    const int64_t deadline = start + responseTimeoutMs + WireTimeMs(line, shape.LongestLength());
+    const int64_t deadline = start + responseTimeoutMs + line.WireTimeMs(shape.LongestLength());
     int64_t lastByteAt = start;
     Bytes reply;
     for (;;) {
@@ -130,9 +114,8 @@ Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTi
     return reply;
 }
 
-Bytes ExchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineTiming& line,
-                   int responseTimeoutMs)
+Bytes ExchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineSettings& line)
 {
     exchange.SendFrame(frame);
-    return CollectReplyFast(exchange, shape, line, responseTimeoutMs);
+    return CollectReplyFast(exchange, shape, line);
 }

@@ -2,33 +2,16 @@
 // after the fixed polling steps. A reply is whole when its record kind's decoder
 // accepts its length and check bytes, or after 3.5 character times of silence
 // at the line's rate once it cannot grow into a whole reply; nothing at all
-// within the response timeout (kFastResponseTimeoutMs unless the caller gives
-// another, as a slow network path to the meter needs) is no reply.
+// within the line's response timeout is no reply.
 #pragma once
 
 #include "codec/codec.h"
+#include "serial/line_settings.h"
 
 #include <cstddef>
 
 class Exchange;
 struct RecordKind;
-
-inline constexpr int kFastResponseTimeoutMs = 1000;
-
-// Timing of one character on the line: a start bit, the data bits, the parity
-// bit when there is one, and the stop bits.
-struct LineTiming {
-    int baudRate = 9600;
-    double bitsPerCharacter = 11;
-};
-
-// How long `byteCount` characters take on the line, rounded up to whole
-// milliseconds.
-int WireTimeMs(const LineTiming& line, size_t byteCount);
-
-// 3.5 character times, rounded up to whole milliseconds (at least 1 ms): the
-// gap that ends a Modbus RTU frame.
-int SilenceGapMs(const LineTiming& line);
 
 // What a reply of one record kind looks like from its length, as the kind table
 // gives it.
@@ -61,18 +44,16 @@ private:
 // Collects the reply to the frame just sent, reading bytes as they arrive (every
 // millisecond, processing events through the exchange's waiter). It ends when the
 // reply is whole, after 3.5 character times of silence once it cannot grow into a
-// whole reply any more, after `responseTimeoutMs` of silence in any case, and at
-// the latest `responseTimeoutMs` plus the wire time of the shape's longest reply
+// whole reply any more, after the line's response timeout of silence in any case,
+// and at the latest that timeout plus the wire time of the shape's longest reply
 // after it began (a device that trickles bytes; what came by then is the reply).
-// Returns empty when nothing came within `responseTimeoutMs`, when the link is
+// Returns empty when nothing came within the response timeout, when the link is
 // closed, or when more than kMaxReplyBytes arrived (a device that never stops
 // sending: the rest stays in the port until the next request purges it). A
 // non-empty reply is logged with "【接收】" as the paced collection does.
-Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineTiming& line,
-                       int responseTimeoutMs = kFastResponseTimeoutMs);
+Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineSettings& line);
 
 // One request and its reply the fast way: sends `frame` (purging both directions
 // and logging it, as every request) and collects the reply with CollectReplyFast.
 // For exchanges outside a run, such as asking which meter answers at an address.
-Bytes ExchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineTiming& line,
-                   int responseTimeoutMs = kFastResponseTimeoutMs);
+Bytes ExchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineSettings& line);

@@ -8,7 +8,6 @@
 #include "serial/byte_link.h"
 
 #include <algorithm>
-#include <cmath>
 #include <functional>
 #include <string>
 
@@ -37,28 +36,19 @@ ScanProbe ScanProbeOf(const FramingDialect& dialect, int address, const MeterPro
     return scan;
 }
 
-int SilenceGapMs(const ScanOptions& options)
-{
-    if (options.baudRate <= 0)
-        return 1;
-    return std::max(1,
-                    static_cast<int>(std::ceil(3.5 * options.bitsPerCharacter * 1000.0 / options.baudRate)));
-}
-
 // Sends the probe and collects its reply as soon as it is whole: a reply that
 // succeeds at its longest length, or any bytes followed by a silence of 3.5
 // character times once they cannot grow into a success; nothing within the
 // response timeout is no reply.
-Bytes ExchangeProbe(Exchange& exchange, const ScanProbe& probe, const ScanOptions& options, int timeoutMs)
+Bytes ExchangeProbe(Exchange& exchange, const ScanProbe& probe, const LineSettings& line, int timeoutMs)
 {
     exchange.SendFrame(probe.frame);
     ByteLink& link = exchange.Link();
     Waiter& waiter = exchange.Wait();
-    const int gapMs = SilenceGapMs(options);
+    const int gapMs = line.SilenceGapMs();
     int64_t lastByteAt = waiter.NowMs();
     // A device that trickles bytes would restart the timeout with each one.
-    const int64_t deadline =
-        lastByteAt + timeoutMs + WireTimeMs({options.baudRate, options.bitsPerCharacter}, probe.longest);
+    const int64_t deadline = lastByteAt + timeoutMs + line.WireTimeMs(probe.longest);
     Bytes reply;
     for (;;) {
         waiter.Sleep(kPollMs);
@@ -90,7 +80,7 @@ Bytes ExchangeProbe(Exchange& exchange, const ScanProbe& probe, const ScanOption
 
 } // namespace
 
-int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options,
+int ProbeMeter(Exchange& exchange, int address, const LineSettings& line,
                const std::function<bool()>& cancelled)
 {
     // Types that share a first probe are told apart by the confirming window of
@@ -108,7 +98,7 @@ int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options,
         } else {
             if (cancelled && cancelled())
                 return 0;
-            answered = probe.succeeded(ExchangeProbe(exchange, probe, options, options.responseTimeoutMs));
+            answered = probe.succeeded(ExchangeProbe(exchange, probe, line, line.responseTimeoutMs));
             asked.emplace_back(probe.frame, answered);
         }
         if (!answered)
@@ -117,14 +107,14 @@ int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options,
             return type->code;
         exchange.Wait().Sleep(identification.confirmPauseMs);
         const ScanProbe confirm = ScanProbeOf(*type->dialect, address, identification.confirm);
-        const int timeoutMs = std::max(options.responseTimeoutMs, kFollowUpTimeoutMs);
-        if (confirm.succeeded(ExchangeProbe(exchange, confirm, options, timeoutMs)))
+        const int timeoutMs = std::max(line.responseTimeoutMs, kFollowUpTimeoutMs);
+        if (confirm.succeeded(ExchangeProbe(exchange, confirm, line, timeoutMs)))
             return type->code;
     }
     return 0;
 }
 
-std::vector<FoundMeter> ScanMeters(Exchange& exchange, int from, int to, const ScanOptions& options,
+std::vector<FoundMeter> ScanMeters(Exchange& exchange, int from, int to, const LineSettings& line,
                                    const ScanHandlers& handlers)
 {
     std::vector<FoundMeter> found;
@@ -132,7 +122,7 @@ std::vector<FoundMeter> ScanMeters(Exchange& exchange, int from, int to, const S
         if (handlers.beforeAddress && !handlers.beforeAddress(address))
             break;
         exchange.Wait().ProcessEvents();
-        const int deviceType = ProbeMeter(exchange, address, options);
+        const int deviceType = ProbeMeter(exchange, address, line);
         if (deviceType == 0)
             continue;
         found.push_back({address, deviceType});

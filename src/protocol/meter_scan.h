@@ -5,6 +5,8 @@
 // identification would give it.
 #pragma once
 
+#include "serial/line_settings.h"
+
 #include <functional>
 #include <vector>
 
@@ -13,12 +15,6 @@ class Exchange;
 // Long enough for a meter to start its answer at 9600 baud, short enough that
 // the five probe frames of a silent address stay well under 1.2 s.
 inline constexpr int kScanResponseTimeoutMs = 200;
-
-struct ScanOptions {
-    int responseTimeoutMs = kScanResponseTimeoutMs;
-    int baudRate = 9600; // character time of the line, for the silence after a reply
-    double bitsPerCharacter = 11;
-};
 
 struct FoundMeter {
     int address = 0;
@@ -30,9 +26,10 @@ struct FoundMeter {
 // frame once; the first reply of the expected shape decides. A type with a
 // confirming window (one that shares its first frame with another type) sends it
 // after a good reply, and the next type with that frame wins when it goes
-// unanswered. 0 when nothing answered, or when `cancelled` (asked before each
-// probe) says so. Port failures (EComPort) propagate.
-int ProbeMeter(Exchange& exchange, int address, const ScanOptions& options,
+// unanswered. The line's response timeout (kScanResponseTimeoutMs for a scan)
+// bounds each probe. 0 when nothing answered, or when `cancelled` (asked before
+// each probe) says so. Port failures (EComPort) propagate.
+int ProbeMeter(Exchange& exchange, int address, const LineSettings& line,
                const std::function<bool()>& cancelled = {});
 
 struct ScanHandlers {
@@ -42,5 +39,5 @@ struct ScanHandlers {
 };
 
 // Probes addresses from..to in order and returns the meters that answered.
-std::vector<FoundMeter> ScanMeters(Exchange& exchange, int from, int to, const ScanOptions& options,
+std::vector<FoundMeter> ScanMeters(Exchange& exchange, int from, int to, const LineSettings& line,
                                    const ScanHandlers& handlers = {});

@@ -83,7 +83,7 @@ Bytes TransactionRun::CollectReply()
 {
     if (!FCollection.fast)
         return FExchange.CollectReply();
-    return CollectReplyFast(FExchange, FReplyShape, FCollection.line, FCollection.responseTimeoutMs);
+    return CollectReplyFast(FExchange, FReplyShape, FCollection.line);
 }
 
 DecodeResult TransactionRun::Decode(ByteView reply)

@@ -36,14 +36,10 @@ inline constexpr int kAttemptsPerBlock = 3;
 //    request is not this meter's record: it counts as a failed attempt.
 struct ReplyCollection {
     bool fast = false;
-    LineTiming line;
-    int responseTimeoutMs = kFastResponseTimeoutMs;
+    LineSettings line; // its character time and response timeout, for the fast collection
 
     static ReplyCollection Paced() { return {}; }
-    static ReplyCollection Fast(LineTiming line, int responseTimeoutMs = kFastResponseTimeoutMs)
-    {
-        return {true, line, responseTimeoutMs};
-    }
+    static ReplyCollection Fast(const LineSettings& line) { return {true, line}; }
 };
 
 // How a run ended.

@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-// ErrorNumber 1 to 23 (texts and the usual way to build one in serial/com_error.h);
+// ErrorNumber 1 to 7 (texts and the usual way to build one in serial/com_error.h);
 // SystemErrorNumber is the operating system's code, -1 when the failure was not a
 // system call's. Reason is the cause alone, in words ("Connection refused"),
 // for messages that put it after their own first line; empty when unknown.
@@ -30,6 +30,9 @@ class ByteLink {
 public:
     virtual ~ByteLink() = default;
     virtual bool Connected() const = 0;
+    // Ends the connection; nothing when closed. The object stays usable and reads
+    // as closed, so it may be called from inside the link's own loss report.
+    virtual void Close() {}
     virtual void PurgeBuffers() = 0;
     virtual void SendBytes(ByteView bytes) = 0;
     virtual int WaitingByteCount() = 0;

@@ -11,44 +11,25 @@
 constexpr int kComErrOpen = 1;
 constexpr int kComErrWrite = 2;
 constexpr int kComErrRead = 3;
-constexpr int kComErrAsync = 4;
 constexpr int kComErrPurge = 5;
 constexpr int kComErrSetState = 7;
-constexpr int kComErrSetTimeouts = 8;
-constexpr int kComErrSetupCom = 9;
-constexpr int kComErrClearComm = 10;
 
-// Text of an error number 1 to 23; empty for other numbers.
+// Text of an error number; empty for numbers no link raises.
 inline const char* ComErrorText(int errorNumber)
 {
-    static const char* const kTexts[] = {
-        "Unable to open com port",
-        "WriteFile function failed",
-        "ReadFile function failed",
-        "Invalid Async parameter",
-        "PurgeComm function failed",
-        "Unable to get async status",
-        "SetCommState function failed",
-        "SetCommTimeouts failed",
-        "SetupComm function failed",
-        "ClearCommError function failed",
-        "GetCommModemStatus function failed",
-        "EscapeCommFunction function failed",
-        "TransmitCommChar function failed",
-        "Cannot set property while connected",
-        "EnumPorts function failed",
-        "Failed to store settings",
-        "Failed to load settings",
-        "Link (un)registration failed",
-        "Cannot change led state if ComPort is selected",
-        "Cannot wait for event if event thread is created",
-        "WaitForEvent method failed",
-        "A component is linked to OnRxBuf event",
-        "Registry error",
-    };
-    if (errorNumber < 1 || errorNumber > static_cast<int>(sizeof kTexts / sizeof kTexts[0]))
-        return "";
-    return kTexts[errorNumber - 1];
+    switch (errorNumber) {
+    case kComErrOpen:
+        return "Unable to open com port";
+    case kComErrWrite:
+        return "WriteFile function failed";
+    case kComErrRead:
+        return "ReadFile function failed";
+    case kComErrPurge:
+        return "PurgeComm function failed";
+    case kComErrSetState:
+        return "SetCommState function failed";
+    }
+    return "";
 }
 
 // The error's text followed by the operating system's code; the text alone when

@@ -1,7 +1,6 @@
 #include "serial/com_port.h"
 
 #include "serial/com_error.h"
-#include "serial/link_factory.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -65,16 +64,16 @@ bool IsOtherThanDevice(const QString& port)
 }
 #endif
 
-std::optional<QSerialPort::DataBits> QtDataBits(TDataBits dataBits)
+std::optional<QSerialPort::DataBits> QtDataBits(int dataBits)
 {
     switch (dataBits) {
-    case dbFive:
+    case 5:
         return QSerialPort::Data5;
-    case dbSix:
+    case 6:
         return QSerialPort::Data6;
-    case dbSeven:
+    case 7:
         return QSerialPort::Data7;
-    case dbEight:
+    case 8:
         return QSerialPort::Data8;
     }
     return std::nullopt;
@@ -116,30 +115,6 @@ std::optional<QSerialPort::StopBits> QtStopBits(TStopBits stopBits)
     return std::nullopt;
 }
 
-// Qt knows three flow-control modes; anything else the settings could describe
-// (DSR output flow, DTR handshake, RTS toggle, one-way XON/XOFF) has no
-// equivalent and is refused rather than run differently from what was asked.
-std::optional<QSerialPort::FlowControl> QtFlowControl(const TComFlowControl& flow)
-{
-    if (flow.OutDSRFlow || flow.DSRSensitivity || flow.ControlDTR == dtrHandshake ||
-        flow.ControlRTS == rtsToggle)
-        return std::nullopt;
-    if (flow.XonXoffOut != flow.XonXoffIn)
-        return std::nullopt;
-    if (flow.XonXoffOut && (flow.XonChar != 17 || flow.XoffChar != 19))
-        return std::nullopt;
-    const bool hardware = flow.ControlRTS == rtsHandshake;
-    if (hardware != flow.OutCTSFlow)
-        return std::nullopt;
-    if (hardware && flow.XonXoffOut)
-        return std::nullopt;
-    if (hardware)
-        return QSerialPort::HardwareControl;
-    if (flow.XonXoffOut)
-        return QSerialPort::SoftwareControl;
-    return QSerialPort::NoFlowControl;
-}
-
 bool IsOpeningError(QSerialPort::SerialPortError error)
 {
     return error == QSerialPort::DeviceNotFoundError || error == QSerialPort::PermissionError ||
@@ -158,8 +133,6 @@ TComPort::TComPort(QObject* parent) : QObject(parent)
 
 TComPort::~TComPort()
 {
-    if (FNetwork)
-        disconnect(FNetwork.get(), nullptr, this, nullptr);
     disconnect(&FSerial, nullptr, this, nullptr);
     if (FSerial.isOpen())
         FSerial.close();
@@ -173,71 +146,26 @@ void TComPort::SetPort(const QString& port)
     ReopenIfOpen();
 }
 
-void TComPort::SetBaudRate(TBaudRate baudRate)
+void TComPort::SetLine(const LineSettings& line)
 {
-    if (baudRate == FBaudRate)
-        return;
-    FBaudRate = baudRate;
-    ReopenIfOpen();
-}
-
-void TComPort::SetCustomBaudRate(int baud)
-{
-    if (baud == FCustomBaudRate)
-        return;
-    FCustomBaudRate = baud;
-    if (FBaudRate == brCustom)
+    const bool framingChanged = line.baudRate != FLine.baudRate || line.dataBits != FLine.dataBits ||
+                                line.parity != FLine.parity || line.stopBits != FLine.stopBits;
+    FLine = line;
+    if (framingChanged)
         ReopenIfOpen();
-}
-
-void TComPort::SetDataBits(TDataBits dataBits)
-{
-    if (dataBits == FDataBits)
-        return;
-    FDataBits = dataBits;
-    ReopenIfOpen();
-}
-
-void TComPort::SetStopBits(TStopBits stopBits)
-{
-    if (stopBits == FStopBits)
-        return;
-    FStopBits = stopBits;
-    ReopenIfOpen();
-}
-
-void TComPort::SetParityBits(TParityBits bits)
-{
-    if (bits == FParityBits)
-        return;
-    FParityBits = bits;
-    ReopenIfOpen();
 }
 
 void TComPort::ReopenIfOpen()
 {
     if (!Connected())
         return;
-    ClosePort();
+    Close();
     OpenPort();
 }
 
 bool TComPort::Connected() const
 {
-    return FNetwork ? FNetwork->Connected() : FSerial.isOpen();
-}
-
-void TComPort::OpenNetworkLink()
-{
-    NetworkLineSettings line;
-    line.baudRate = FBaudRate == brCustom ? FCustomBaudRate : BaudRateValue(FBaudRate);
-    line.dataBits = FDataBits;
-    line.parity = FParityBits;
-    line.stopBits = FStopBits;
-    std::unique_ptr<TcpLink> link = MakeNetworkLink(FPort, line);
-    connect(link.get(), &TcpLink::ConnectionLost, this, &TComPort::ConnectionLost);
-    link->Open();
-    FNetwork = std::move(link);
+    return FSerial.isOpen();
 }
 
 void TComPort::OpenPort()
@@ -246,25 +174,19 @@ void TComPort::OpenPort()
         return;
     FPendingLoss.reset();
     FLosing = false;
-    FNetwork.reset();
-    if (IsNetworkPortName(FPort)) {
-        OpenNetworkLink();
-        return;
-    }
 
-    const int baud = FBaudRate == brCustom ? FCustomBaudRate : BaudRateValue(FBaudRate);
-    const auto dataBits = QtDataBits(FDataBits);
-    const auto parity = QtParity(FParityBits);
-    const auto stopBits = QtStopBits(FStopBits);
-    const auto flow = QtFlowControl(FFlowControl);
-    if (baud <= 0 || !dataBits || !parity || !stopBits || !flow || FParity.Check || DiscardNull)
+    const auto dataBits = QtDataBits(FLine.dataBits);
+    const auto parity = QtParity(FLine.parity);
+    const auto stopBits = QtStopBits(FLine.stopBits);
+    if (FLine.baudRate <= 0 || !dataBits || !parity || !stopBits)
         throw MakeComError(kComErrSetState);
 
     FSerial.setPortName(FPort);
     // Qt 6.4 applies these when opening; changing them on an open port can fail
     // on pseudo-terminals, which is why line settings never change while open.
-    if (!FSerial.setBaudRate(baud) || !FSerial.setDataBits(*dataBits) || !FSerial.setParity(*parity) ||
-        !FSerial.setStopBits(*stopBits) || !FSerial.setFlowControl(*flow))
+    if (!FSerial.setBaudRate(FLine.baudRate) || !FSerial.setDataBits(*dataBits) ||
+        !FSerial.setParity(*parity) || !FSerial.setStopBits(*stopBits) ||
+        !FSerial.setFlowControl(QSerialPort::NoFlowControl))
         throw MakeComError(kComErrSetState);
 
     errno = 0;
@@ -285,11 +207,11 @@ void TComPort::OpenPort()
         throw MakeComError(kComErrSetState, systemError);
     }
 
-    // DTR and RTS are held as configured. Pseudo-terminals and some adapters have
-    // no modem lines, so a refusal here is not a failed opening.
-    if (*flow != QSerialPort::HardwareControl)
-        FSerial.setRequestToSend(FFlowControl.ControlRTS == rtsEnable);
-    FSerial.setDataTerminalReady(FFlowControl.ControlDTR == dtrEnable);
+    // RS485 adapters switch direction by themselves: DTR and RTS are held off.
+    // Pseudo-terminals and some adapters have no modem lines, so a refusal here
+    // is not a failed opening.
+    FSerial.setRequestToSend(false);
+    FSerial.setDataTerminalReady(false);
     FSerial.clearError();
 
     // Bytes can be waiting in the driver from before the opening.
@@ -300,12 +222,8 @@ void TComPort::OpenPort()
     }
 }
 
-void TComPort::ClosePort()
+void TComPort::Close()
 {
-    if (FNetwork) {
-        FNetwork->Close();
-        return;
-    }
     FPendingLoss.reset();
     if (!Connected())
         return;
@@ -315,11 +233,6 @@ void TComPort::ClosePort()
 
 void TComPort::PurgeBuffers(bool input, bool output)
 {
-    if (FNetwork) {
-        if (input)
-            FNetwork->PurgeBuffers();
-        return;
-    }
     ThrowPendingLoss();
     if (!Connected() || (!input && !output))
         return;
@@ -340,8 +253,6 @@ void TComPort::SendBytes(ByteView bytes)
 {
     if (bytes.empty())
         return;
-    if (FNetwork)
-        return FNetwork->SendBytes(bytes);
     ThrowPendingLoss();
     if (!Connected())
         throw MakeComError(kComErrWrite);
@@ -352,9 +263,7 @@ void TComPort::SendBytes(ByteView bytes)
         LoseConnection(kComErrWrite, SystemErrorOrNone());
         ThrowPendingLoss();
     }
-    const qint64 limitMs =
-        qint64(FTimeouts.WriteTotalConstant) + qint64(FTimeouts.WriteTotalMultiplier) * size;
-    QDeadlineTimer deadline(limitMs > 0 ? limitMs : 0);
+    QDeadlineTimer deadline(qint64(kWriteTimeoutMs) + qint64(kWriteMsPerByte) * size);
     while (FSerial.isOpen() && FSerial.bytesToWrite() > 0 && !FPendingLoss) {
         errno = 0;
         if (!FSerial.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0))) ||
@@ -369,8 +278,6 @@ void TComPort::SendBytes(ByteView bytes)
 
 int TComPort::WaitingByteCount()
 {
-    if (FNetwork)
-        return FNetwork->WaitingByteCount();
     ThrowPendingLoss();
     if (!Connected())
         return 0;
@@ -386,8 +293,6 @@ Bytes TComPort::ReceiveBytes(int count)
 {
     if (count <= 0)
         return {};
-    if (FNetwork)
-        return FNetwork->ReceiveBytes(count);
     ThrowPendingLoss();
     if (!Connected())
         return {};

@@ -1,7 +1,5 @@
 #include "serial/com_types.h"
 
-#include "serial/com_port.h"
-
 int BaudRateValue(TBaudRate baudRate)
 {
     static const int kBauds[kBaudRateCount] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
@@ -16,14 +14,4 @@ int DataBitsValue(TDataBits dataBits)
     if (dataBits < 0 || dataBits >= kDataBitsCount)
         return 8;
     return 5 + dataBits;
-}
-
-TParityBits TComParity::Bits() const
-{
-    return FPort.ParityBits();
-}
-
-void TComParity::SetBits(TParityBits bits)
-{
-    FPort.SetParityBits(bits);
 }

@@ -15,6 +15,7 @@
 #include "serial/byte_link.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class EchoRemovingLink : public ByteLink {
@@ -24,12 +25,14 @@ public:
 
     // `inner` must outlive the decorator.
     explicit EchoRemovingLink(ByteLink& inner) : FInner(inner) {}
+    explicit EchoRemovingLink(std::unique_ptr<ByteLink> inner) : FOwned(std::move(inner)), FInner(*FOwned) {}
 
     void SetEnabled(bool enabled) { FEnabled = enabled; }
     bool Enabled() const { return FEnabled; }
     void SetMismatchReport(MismatchReport report) { FReport = std::move(report); }
 
     bool Connected() const override { return FInner.Connected(); }
+    void Close() override { FInner.Close(); }
     void PurgeBuffers() override;
     void SendBytes(ByteView bytes) override;
     // The first call after a send first waits up to kEchoTimeoutMs +
@@ -47,6 +50,7 @@ private:
     // Reads and drops what has arrived while the reply is void.
     void DrainInner();
 
+    std::unique_ptr<ByteLink> FOwned;
     ByteLink& FInner;
     bool FEnabled = false;
     Bytes FEchoDue;

@@ -1,6 +1,8 @@
 #include "serial/link_factory.h"
 
 #include "serial/com_error.h"
+#include "serial/com_port.h"
+#include "serial/echo_removing_link.h"
 #include "serial/rfc2217_link.h"
 
 namespace {
@@ -8,15 +10,45 @@ namespace {
 const QString kTcpPrefix = QStringLiteral("tcp://");
 const QString kRfc2217Prefix = QStringLiteral("rfc2217://");
 
-ComPortLine RfcLine(const NetworkLineSettings& line)
+ComPortLine RfcLine(const LineSettings& line)
 {
     ComPortLine rfc;
     rfc.baudRate = uint32_t(line.baudRate > 0 ? line.baudRate : 9600);
-    rfc.dataSize = uint8_t(DataBitsValue(line.dataBits));
+    rfc.dataSize = uint8_t(line.dataBits);
     // Our parity ordinals count from none = 0; RFC 2217 from none = 1.
     rfc.parity = uint8_t(int(line.parity) + 1);
     rfc.stopSize = line.stopBits == sbTwoStopBits ? 2 : line.stopBits == sbOne5StopBits ? 3 : 1;
     return rfc;
+}
+
+std::unique_ptr<ByteLink> OpenNetworkLink(const QString& name, const LineSettings& line,
+                                          const LinkHooks& hooks)
+{
+    const std::optional<NetworkAddress> address = ParseNetworkPortName(name);
+    if (!address)
+        throw EComPort(kComErrOpen, std::string(ComErrorText(kComErrOpen)) + ": " + name.toStdString() +
+                                        " is no address of the form HOST:PORT");
+    std::unique_ptr<TcpLink> link;
+    if (address->scheme == NetworkScheme::Rfc2217)
+        link = std::make_unique<Rfc2217Link>(address->host, address->port, name, RfcLine(line));
+    else
+        link = std::make_unique<TcpLink>(address->host, address->port, name);
+    if (hooks.lost)
+        QObject::connect(link.get(), &TcpLink::ConnectionLost, hooks.lost);
+    link->Open();
+    return link;
+}
+
+std::unique_ptr<ByteLink> OpenSerialLink(const QString& name, const LineSettings& line,
+                                         const LinkHooks& hooks)
+{
+    auto port = std::make_unique<TComPort>();
+    port->SetPort(name);
+    port->SetLine(line);
+    if (hooks.lost)
+        QObject::connect(port.get(), &TComPort::ConnectionLost, hooks.lost);
+    port->OpenPort();
+    return port;
 }
 
 } // namespace
@@ -61,13 +93,51 @@ std::optional<NetworkAddress> ParseNetworkPortName(const QString& name)
     return address;
 }
 
-std::unique_ptr<TcpLink> MakeNetworkLink(const QString& name, const NetworkLineSettings& line)
+std::unique_ptr<ByteLink> OpenLink(const QString& name, const LineSettings& line, const LinkHooks& hooks)
 {
-    const std::optional<NetworkAddress> address = ParseNetworkPortName(name);
-    if (!address)
-        throw EComPort(kComErrOpen, std::string(ComErrorText(kComErrOpen)) + ": " + name.toStdString() +
-                                        " is no address of the form HOST:PORT");
-    if (address->scheme == NetworkScheme::Rfc2217)
-        return std::make_unique<Rfc2217Link>(address->host, address->port, name, RfcLine(line));
-    return std::make_unique<TcpLink>(address->host, address->port, name);
+    std::unique_ptr<ByteLink> link =
+        IsNetworkPortName(name) ? OpenNetworkLink(name, line, hooks) : OpenSerialLink(name, line, hooks);
+    if (!line.echo)
+        return link;
+    auto echoRemoval = std::make_unique<EchoRemovingLink>(std::move(link));
+    echoRemoval->SetEnabled(true);
+    echoRemoval->SetMismatchReport(hooks.echoMismatch);
+    return echoRemoval;
+}
+
+void LinkSlot::Open(const QString& name, const LineSettings& line, const LinkHooks& hooks)
+{
+    FLink.reset();
+    FLink = OpenLink(name, line, hooks);
+}
+
+void LinkSlot::Close()
+{
+    if (FLink)
+        FLink->Close();
+}
+
+void LinkSlot::PurgeBuffers()
+{
+    if (FLink)
+        FLink->PurgeBuffers();
+}
+
+void LinkSlot::SendBytes(ByteView bytes)
+{
+    if (bytes.empty())
+        return;
+    if (!FLink)
+        throw MakeComError(kComErrWrite);
+    FLink->SendBytes(bytes);
+}
+
+int LinkSlot::WaitingByteCount()
+{
+    return FLink ? FLink->WaitingByteCount() : 0;
+}
+
+Bytes LinkSlot::ReceiveBytes(int count)
+{
+    return FLink ? FLink->ReceiveBytes(count) : Bytes();
 }

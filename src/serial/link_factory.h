@@ -1,16 +1,18 @@
-// Port names that reach a serial device server over the network instead of a
-// local serial device: "tcp://HOST:PORT" (raw TCP, bytes pass unchanged) and
-// "rfc2217://HOST:PORT" (Telnet with RFC 2217 port control). Every other name
-// is a serial device.
+// Every byte link a port name can call for: "tcp://HOST:PORT" (raw TCP to a
+// serial device server, bytes pass unchanged), "rfc2217://HOST:PORT" (Telnet
+// with RFC 2217 port control, the line settings go to the server), and every
+// other name a local serial device. A new transport is one more scheme here.
 #pragma once
 
-#include "serial/com_types.h"
-#include "serial/tcp_link.h"
+#include "serial/byte_link.h"
+#include "serial/line_settings.h"
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 enum class NetworkScheme { RawTcp, Rfc2217 };
 
@@ -30,14 +32,37 @@ bool IsNetworkPortName(const QString& name);
 // brackets: "tcp://[::1]:4001".
 std::optional<NetworkAddress> ParseNetworkPortName(const QString& name);
 
-// Line settings as a serial device server needs them.
-struct NetworkLineSettings {
-    int baudRate = 9600;
-    TDataBits dataBits = dbEight;
-    TParityBits parity = prOdd;
-    TStopBits stopBits = sbOneStopBit;
+struct LinkHooks {
+    // The connection ended by itself; `message` is the error the link's next
+    // operation throws.
+    std::function<void(const QString& message)> lost;
+    // With echo removal: the log line of an echo that differs from the request.
+    std::function<void(const std::string& line)> echoMismatch;
 };
 
-// The link a network port name calls for, not yet open; the line settings
-// only matter to RFC 2217. Throws EComPort error 1 for a malformed name.
-std::unique_ptr<TcpLink> MakeNetworkLink(const QString& name, const NetworkLineSettings& line);
+// Opens the link `name` calls for with the line settings, behind echo removal
+// when `line.echo` is set. Throws EComPort as the serial port's opening does:
+// error 1 for a device or server that cannot be reached (or a malformed
+// network name), error 7 for line settings that cannot be applied.
+std::unique_ptr<ByteLink> OpenLink(const QString& name, const LineSettings& line,
+                                   const LinkHooks& hooks = {});
+
+// A link that is opened and closed again by its owner, who hands the slot to
+// an exchange once: between openings it reads as a closed serial port (count 0,
+// no bytes, SendBytes error 2).
+class LinkSlot : public ByteLink {
+public:
+    // Closes what was open first; on failure the slot stays closed.
+    void Open(const QString& name, const LineSettings& line, const LinkHooks& hooks = {});
+    bool Connected() const override { return FLink && FLink->Connected(); }
+    // The closed link is kept until the next opening: this may be called from
+    // inside its loss report.
+    void Close() override;
+    void PurgeBuffers() override;
+    void SendBytes(ByteView bytes) override;
+    int WaitingByteCount() override;
+    Bytes ReceiveBytes(int count) override;
+
+private:
+    std::unique_ptr<ByteLink> FLink;
+};

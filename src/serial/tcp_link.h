@@ -37,7 +37,7 @@ public:
     // connection (error 3), not a failed opening.
     void Open();
     // Nothing when closed.
-    void Close();
+    void Close() override;
 
     bool Connected() const override { return FOpen; }
     // Drops every received byte not read yet.

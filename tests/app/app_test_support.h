@@ -9,7 +9,6 @@
 #include "app/prompter.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/waiter.h"
-#include "serial/com_port.h"
 #include "sim/sim_link.h"
 #include "support/sim_process.h"
 
@@ -96,7 +95,7 @@ struct WindowRig {
     std::unique_ptr<TMainFrm> Frm;
 };
 
-// The program's own parts over a pseudo-terminal: the serial port object, the
+// The program's own parts over a pseudo-terminal: the port control, the
 // event-loop waiter and real timers, and a program folder holding the shipped
 // protocol workbook and a settings file that names `portName`.
 struct PtyWindowRig {
@@ -105,8 +104,7 @@ struct PtyWindowRig {
     void ShowAndActivate();
 
     QTemporaryDir Folder;
-    TComPort ComPort1;
-    ComPortControl Port{ComPort1};
+    ComPortControl Port;
     EventLoopWaiter Waiter;
     ScriptedPrompter Prompts;
     std::unique_ptr<TMainFrm> Frm;

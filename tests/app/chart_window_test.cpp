@@ -5,7 +5,6 @@
 #include "app/chart_frm.h"
 #include "app/com_port_control.h"
 #include "protocol/event_loop_waiter.h"
-#include "serial/com_port.h"
 
 #include <QChart>
 #include <QChartView>
@@ -67,9 +66,7 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Excel")));
     QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
                         folder.filePath(QStringLiteral("Excel/VarnelModbus.xls"))));
-    TComPort comPort1;
-    comPort1.SetPort(ptyPath);
-    ComPortControl port(comPort1);
+    ComPortControl port;
     EventLoopWaiter waiter;
     ScriptedPrompter prompts;
     {
@@ -83,7 +80,7 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
         {port, waiter, prompts, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
     frm.show();
     frm.FormActivate();
-    QVERIFY(comPort1.Connected());
+    QVERIFY(port.Connected());
 
     frm.RzToolButton10->click();
     TChartFrm* chart = frm.ChartFrm();

@@ -52,7 +52,7 @@ void FaultsWindowTest::RunEndsAndEventsFlow()
     PtyWindowRig rig(ptyPath);
     TMainFrm& frm = *rig.Frm;
     rig.ShowAndActivate();
-    QVERIFY(rig.ComPort1.Connected());
+    QVERIFY(rig.Port.Connected());
 
     RunFinisher finisher(frm);
     frm.TreeView1->setCurrentItem(FindNode(frm, 612));

@@ -72,7 +72,7 @@ void PtyReadTest::ReadsKind612FromTheSimulatorOverAPseudoTerminal()
     // Kind 51 set up from the workbook: "序号" and its field columns.
     QVERIFY(frm.Records().ColumnCount() > 1);
     frm.FormActivate();
-    QVERIFY(rig.ComPort1.Connected());
+    QVERIFY(rig.Port.Connected());
     QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：") + ptyPath);
 
     RunFinisher finisher(frm);

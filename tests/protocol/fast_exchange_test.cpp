@@ -80,13 +80,27 @@ TEST(ReplyShape, DeviceType5RepliesGrowToTheirByteCount)
     EXPECT_FALSE(shape51.MayGrow(AppendCrc(HexBytes("17 03 04 00 00 00 00"))));
 }
 
-TEST(SilenceGap, IsThreeAndAHalfCharactersRoundedUp)
+TEST(LineSettingsTiming, CharacterTimeFollowsTheFraming)
 {
-    EXPECT_EQ(SilenceGapMs({9600, 11}), 5);   // 4.01 ms
-    EXPECT_EQ(SilenceGapMs({19200, 11}), 3);  // 2.005 ms
-    EXPECT_EQ(SilenceGapMs({115200, 10}), 1); // 0.30 ms, at least 1
-    EXPECT_EQ(SilenceGapMs({1200, 10}), 30);  // 29.17 ms
-    EXPECT_EQ(SilenceGapMs({0, 11}), 1);
+    const struct {
+        LineSettings line;
+        double bits;
+        int gapMs;
+    } rows[] = {
+        {{9600}, 11, 5},                             // 8 odd 1: 4.01 ms
+        {{19200}, 11, 3},                            // 2.005 ms
+        {{115200, 8, prNone}, 10, 1},                // 0.30 ms, at least 1
+        {{1200, 8, prNone}, 10, 30},                 // 29.17 ms
+        {{9600, 7, prNone, sbOne5StopBits}, 9.5, 4}, // 3.46 ms
+        {{1200, 7, prEven, sbTwoStopBits}, 11, 33},  // 32.08 ms
+        {{0}, 11, 1},
+    };
+    for (const auto& row : rows) {
+        EXPECT_DOUBLE_EQ(row.line.BitsPerCharacter(), row.bits) << row.line.baudRate;
+        EXPECT_EQ(row.line.SilenceGapMs(), row.gapMs) << row.line.baudRate;
+    }
+    EXPECT_EQ(LineSettings{}.WireTimeMs(199), 229); // 228.02 ms
+    EXPECT_EQ(LineSettings{0}.WireTimeMs(199), 0);
 }
 
 struct Rig {
@@ -117,7 +131,7 @@ TEST_P(CollectReplyFastOnVirtualClock, EndsAsSoonAsTheReplyIsDecided)
     rig.exchange.SendBlockRequest(BaseRequestOfKind(612, 23), 1, 612);
     const int64_t start = rig.clock.NowMs();
 
-    const Bytes reply = CollectReplyFast(rig.exchange, shape, {9600, 11});
+    const Bytes reply = CollectReplyFast(rig.exchange, shape, LineSettings{});
 
     EXPECT_EQ(reply.size(), c.replyBytes);
     EXPECT_LE(rig.clock.NowMs() - start, c.atMostMs);
@@ -148,7 +162,8 @@ TEST(ExchangeFast, SendsTheFrameAndTakesAReplyOfTheAwaitedLength)
     Rig rig(Meter(6));
     const Bytes frame = BlockRequestFrame(612, BaseRequestOfKind(612, 23), 1);
 
-    EXPECT_EQ(ExchangeFast(rig.exchange, frame, ReplyShape::ModbusOfLength(199), {9600, 11}).size(), 199u);
+    EXPECT_EQ(ExchangeFast(rig.exchange, frame, ReplyShape::ModbusOfLength(199), LineSettings{}).size(),
+              199u);
     // The front of a longer reply does not end in its own CRC.
     EXPECT_FALSE(ReplyShape::ModbusOfLength(10).IsComplete(Front(AnswerOf(6, 612, 1), 10)));
     EXPECT_EQ(rig.link.Requests().size(), 1u);

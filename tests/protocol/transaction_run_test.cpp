@@ -112,7 +112,7 @@ TEST(TransactionRun, StartShowsCaptionGaugeAndRunningButtons)
     EXPECT_EQ(bench.run.PollInterval(), 1000);
     EXPECT_EQ(bench.run.PauseBeforeTickMs(), 1000);
 
-    bench.Start(3, 5, ReplyCollection::Fast({9600, 11}));
+    bench.Start(3, 5, ReplyCollection::Fast(LineSettings{}));
     EXPECT_EQ(bench.run.Caption(), "正在读取实时记录,请稍后...（快速）");
     EXPECT_EQ(bench.run.PauseBeforeTickMs(), 0);
 }
@@ -122,7 +122,7 @@ class BothCollections : public ::testing::TestWithParam<bool> {
 protected:
     ReplyCollection Collection() const
     {
-        return GetParam() ? ReplyCollection::Fast({9600, 11}) : ReplyCollection::Paced();
+        return GetParam() ? ReplyCollection::Fast(LineSettings{}) : ReplyCollection::Paced();
     }
 };
 

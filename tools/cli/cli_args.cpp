@@ -132,63 +132,32 @@ int ParseAddressOption(const CliOptions& options)
     return options.Int("--addr", 1, 247, kDefaultMeterAddress);
 }
 
-LineOptions ParseLineOptions(const CliOptions& options)
+LineSettings ParseLineOptions(const CliOptions& options)
 {
-    LineOptions line;
+    LineSettings line;
     line.baudRate = options.Int("--baud", 1, 4000000, line.baudRate);
     line.dataBits = options.Int("--data-bits", 5, 8, line.dataBits);
     if (const auto parity = options.Value("--parity")) {
-        static constexpr LineParity kAll[] = {LineParity::None, LineParity::Odd, LineParity::Even,
-                                              LineParity::Mark, LineParity::Space};
-        const auto* found = std::find_if(std::begin(kAll), std::end(kAll),
-                                         [&](LineParity p) { return LineParityName(p) == *parity; });
-        if (found == std::end(kAll))
+        // In the order of the parity ordinals.
+        static constexpr std::string_view kNames[kParityBitsCount] = {"none", "odd", "even", "mark", "space"};
+        const auto* found = std::find(std::begin(kNames), std::end(kNames), *parity);
+        if (found == std::end(kNames))
             throw CliUsageError("--parity: '" + *parity + "' is not one of none, odd, even, mark, space");
-        line.parity = *found;
+        line.parity = static_cast<TParityBits>(found - std::begin(kNames));
     }
     if (const auto stopBits = options.Value("--stop-bits")) {
         if (*stopBits == "1")
-            line.stopBits = LineStopBits::One;
+            line.stopBits = sbOneStopBit;
         else if (*stopBits == "1.5")
-            line.stopBits = LineStopBits::OneAndHalf;
+            line.stopBits = sbOne5StopBits;
         else if (*stopBits == "2")
-            line.stopBits = LineStopBits::Two;
+            line.stopBits = sbTwoStopBits;
         else
             throw CliUsageError("--stop-bits: '" + *stopBits + "' is not one of 1, 1.5, 2");
     }
     line.echo = options.Has("--echo");
     line.responseTimeoutMs = options.Int("--timeout", 1, 600000, line.responseTimeoutMs);
     return line;
-}
-
-std::string_view LineParityName(LineParity parity)
-{
-    switch (parity) {
-    case LineParity::None:
-        return "none";
-    case LineParity::Odd:
-        return "odd";
-    case LineParity::Even:
-        return "even";
-    case LineParity::Mark:
-        return "mark";
-    case LineParity::Space:
-        return "space";
-    }
-    return "odd";
-}
-
-std::string_view LineStopBitsName(LineStopBits stopBits)
-{
-    switch (stopBits) {
-    case LineStopBits::One:
-        return "1";
-    case LineStopBits::OneAndHalf:
-        return "1.5";
-    case LineStopBits::Two:
-        return "2";
-    }
-    return "1";
 }
 
 Bytes ParseHexArgument(std::string_view text)

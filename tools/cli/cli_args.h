@@ -4,6 +4,7 @@
 #pragma once
 
 #include "codec/codec.h"
+#include "serial/line_settings.h"
 
 #include <initializer_list>
 #include <optional>
@@ -60,25 +61,10 @@ int ParseKindOption(const CliOptions& options);
 int ParseAddressOption(const CliOptions& options);
 constexpr int kDefaultMeterAddress = 23;
 
-// Serial line settings of the LINE options; defaults 9600 baud, 8 data bits, odd
-// parity, 1 stop bit. The serial layer turns this into its own settings.
-enum class LineParity { None, Odd, Even, Mark, Space };
-enum class LineStopBits { One, OneAndHalf, Two };
-struct LineOptions {
-    int baudRate = 9600;
-    int dataBits = 8; // 5..8
-    LineParity parity = LineParity::Odd;
-    LineStopBits stopBits = LineStopBits::One;
-    // Remove the echo of each request (two-wire adapters that hear themselves).
-    bool echo = false;
-    // The fast mode's response timeout.
-    int responseTimeoutMs = 1000;
-};
 // --baud N (1..4000000), --data-bits 5|6|7|8, --parity none|odd|even|mark|space,
-// --stop-bits 1|1.5|2, --echo, --timeout MS (1..600000).
-LineOptions ParseLineOptions(const CliOptions& options);
-std::string_view LineParityName(LineParity parity);
-std::string_view LineStopBitsName(LineStopBits stopBits);
+// --stop-bits 1|1.5|2, --echo, --timeout MS (1..600000); defaults 9600 baud, 8
+// data bits, odd parity, 1 stop bit, no echo removal, 1000 ms.
+LineSettings ParseLineOptions(const CliOptions& options);
 
 // Bytes from hex text: the words are joined, blanks are optional between bytes
 // ("01 03 0A", "01030A", "0103 0A"). Any other character, or an odd number of

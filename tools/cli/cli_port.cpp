@@ -1,10 +1,8 @@
 #include "cli_port.h"
 
 #include "protocol/exchange.h"
-#include "protocol/fast_exchange.h"
 #include "serial/com_error.h"
-#include "serial/com_port.h"
-#include "serial/echo_removing_link.h"
+#include "serial/link_factory.h"
 
 #include <cstdio>
 
@@ -15,44 +13,6 @@ namespace {
 int gArgc = 1;
 char gProgramName[] = "ql-rs485-cli";
 char* gArgv[] = {gProgramName, nullptr};
-
-TBaudRate StandardBaudRate(int baud)
-{
-    for (int ordinal = br110; ordinal < kBaudRateCount; ++ordinal)
-        if (BaudRateValue(static_cast<TBaudRate>(ordinal)) == baud)
-            return static_cast<TBaudRate>(ordinal);
-    return brCustom;
-}
-
-TParityBits ParityBits(LineParity parity)
-{
-    switch (parity) {
-    case LineParity::None:
-        return prNone;
-    case LineParity::Odd:
-        return prOdd;
-    case LineParity::Even:
-        return prEven;
-    case LineParity::Mark:
-        return prMark;
-    case LineParity::Space:
-        return prSpace;
-    }
-    return prOdd;
-}
-
-TStopBits StopBits(LineStopBits stopBits)
-{
-    switch (stopBits) {
-    case LineStopBits::One:
-        return sbOneStopBit;
-    case LineStopBits::OneAndHalf:
-        return sbOne5StopBits;
-    case LineStopBits::Two:
-        return sbTwoStopBits;
-    }
-    return sbOneStopBit;
-}
 
 } // namespace
 
@@ -68,30 +28,20 @@ CliQtContext::CliQtContext()
 
 CliQtContext::~CliQtContext() = default;
 
-void SetUpEchoRemoval(EchoRemovingLink& link, const CliOptions& options, const char* command)
-{
-    link.SetEnabled(ParseLineOptions(options).echo);
-    const std::string prefix = std::string("ql-rs485-cli ") + command + ": ";
-    link.SetMismatchReport(
-        [prefix](const std::string& line) { std::fprintf(stderr, "%s%s\n", prefix.c_str(), line.c_str()); });
-}
-
-std::optional<CliOpenFailure> OpenCliPort(TComPort& port, const CliOptions& options)
+std::optional<CliOpenFailure> OpenCliPort(LinkSlot& link, const CliOptions& options, const char* command,
+                                          std::optional<std::string>& lostMessage)
 {
     const std::optional<std::string> path = options.Value("--port");
     if (!path || path->empty())
         throw CliUsageError("missing --port");
-    const LineOptions line = ParseLineOptions(options);
-    port.SetPort(QString::fromStdString(*path));
-    const TBaudRate baudRate = StandardBaudRate(line.baudRate);
-    if (baudRate == brCustom)
-        port.SetCustomBaudRate(line.baudRate);
-    port.SetBaudRate(baudRate);
-    port.SetDataBits(static_cast<TDataBits>(dbFive + (line.dataBits - 5)));
-    port.SetParityBits(ParityBits(line.parity));
-    port.SetStopBits(StopBits(line.stopBits));
+    LinkHooks hooks;
+    hooks.lost = [&lostMessage](const QString& message) { lostMessage = message.toStdString(); };
+    const std::string prefix = std::string("ql-rs485-cli ") + command + ": ";
+    hooks.echoMismatch = [prefix](const std::string& line) {
+        std::fprintf(stderr, "%s%s\n", prefix.c_str(), line.c_str());
+    };
     try {
-        port.OpenPort();
+        link.Open(QString::fromStdString(*path), ParseLineOptions(options), hooks);
     } catch (const EComPort& error) {
         // A server that takes the connection and drops it at once is a line
         // that went away, as it would be a moment later.
@@ -100,19 +50,6 @@ std::optional<CliOpenFailure> OpenCliPort(TComPort& port, const CliOptions& opti
         return CliOpenFailure{"cannot open " + *path + ": " + error.what(), 2};
     }
     return std::nullopt;
-}
-
-double BitsPerCharacter(const LineOptions& line)
-{
-    const double stopBits = line.stopBits == LineStopBits::One   ? 1
-                            : line.stopBits == LineStopBits::Two ? 2
-                                                                 : 1.5;
-    return 1 + line.dataBits + (line.parity == LineParity::None ? 0 : 1) + stopBits;
-}
-
-LineTiming LineTimingOf(const LineOptions& line)
-{
-    return {line.baudRate, BitsPerCharacter(line)};
 }
 
 void ReportEchoedReplies(const Exchange& exchange, const CliOptions& options, const char* command)

@@ -1,6 +1,6 @@
-// The serial port of the commands that talk to a meter (identify, read): a Qt
-// core application for the port's events, and the port opened from --port and
-// the LINE options.
+// The link of the commands that talk to a meter (identify, read, …): a Qt core
+// application for the link's events, and the link opened from --port and the
+// LINE options.
 #pragma once
 
 #include "cli_args.h"
@@ -11,8 +11,7 @@
 #include <optional>
 #include <string>
 
-class EchoRemovingLink;
-class TComPort;
+class LinkSlot;
 
 // Creates the QCoreApplication the port and the event-processing waits need,
 // unless one exists already (tests that call a command in process).
@@ -30,23 +29,14 @@ struct CliOpenFailure {
     int exitCode = 2;    // 2: the port cannot be opened; 1: the connection was lost at once
 };
 
-// Applies --port and the LINE options to `port` and opens it. nullopt on
-// success.
-std::optional<CliOpenFailure> OpenCliPort(TComPort& port, const CliOptions& options);
-
-// Turns echo removal on for --echo; a request whose echo differs is told on
-// stderr, prefixed with "ql-rs485-cli COMMAND: ".
-void SetUpEchoRemoval(EchoRemovingLink& link, const CliOptions& options, const char* command);
+// Opens the link --port names with the LINE options into `link`. A request
+// whose echo differs (with --echo) is told on stderr, prefixed with
+// "ql-rs485-cli COMMAND: "; a connection that ends by itself sets `lostMessage`.
+// nullopt on success.
+std::optional<CliOpenFailure> OpenCliPort(LinkSlot& link, const CliOptions& options, const char* command,
+                                          std::optional<std::string>& lostMessage);
 
 class Exchange;
 // When replies began with their request, says on stderr that the line echoes
 // (and that --echo removes it, or that with --echo the request came twice).
 void ReportEchoedReplies(const Exchange& exchange, const CliOptions& options, const char* command);
-
-struct LineOptions;
-struct LineTiming;
-// Bits on the line per character (start, data, parity, stop): the character
-// time that ends a reply in the fast collection.
-double BitsPerCharacter(const LineOptions& line);
-// The line's baud rate and character size, for the wire time of replies.
-LineTiming LineTimingOf(const LineOptions& line);

@@ -11,8 +11,7 @@
 #include "protocol/exchange.h"
 #include "protocol/meter_identification.h"
 #include "protocol/meter_scan.h"
-#include "serial/com_port.h"
-#include "serial/echo_removing_link.h"
+#include "serial/link_factory.h"
 
 #include <QDateTime>
 
@@ -33,36 +32,29 @@ int RunDump(const std::vector<std::string>& args)
     if (!outName.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
         throw CliUsageError("--out: the file name must end in .xlsx");
     const std::optional<std::string> workbook = options.Value("--workbook");
-    const LineOptions line = ParseLineOptions(options);
+    const LineSettings line = ParseLineOptions(options);
     const bool fast = options.Has("--fast");
 
     CliQtContext qt;
-    TComPort port;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+    LinkSlot link;
+    std::optional<std::string> lostMessage;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "dump", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli dump: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
-    std::optional<std::string> lostMessage;
-    QObject::connect(&port, &TComPort::ConnectionLost,
-                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
-    EchoRemovingLink link(port);
-    SetUpEchoRemoval(link, options, "dump");
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
+    exchange.SetLine(line);
 
     ArchiveOptions archive;
     archive.address = address;
     archive.fast = fast;
-    archive.baudRate = line.baudRate;
-    archive.bitsPerCharacter = BitsPerCharacter(line);
-    archive.responseTimeoutMs = line.responseTimeoutMs;
+    archive.line = line;
     int deviceType = 0;
     try {
         if (fast) {
-            ScanOptions probe{line.responseTimeoutMs, line.baudRate, archive.bitsPerCharacter};
-            deviceType = ProbeMeter(exchange, address, probe);
+            deviceType = ProbeMeter(exchange, address, line);
         } else {
             deviceType = IdentifyMeter(exchange, address);
         }

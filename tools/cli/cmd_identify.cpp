@@ -7,8 +7,7 @@
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
 #include "protocol/meter_identification.h"
-#include "serial/com_port.h"
-#include "serial/echo_removing_link.h"
+#include "serial/link_factory.h"
 
 #include <cstdio>
 
@@ -21,20 +20,16 @@ int RunIdentify(const std::vector<std::string>& args)
     const int address = ParseAddressOption(options);
 
     CliQtContext qt;
-    TComPort port;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+    LinkSlot link;
+    std::optional<std::string> lostMessage;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "identify", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli identify: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
-    std::optional<std::string> lostMessage;
-    QObject::connect(&port, &TComPort::ConnectionLost,
-                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
-    EchoRemovingLink link(port);
-    SetUpEchoRemoval(link, options, "identify");
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
+    exchange.SetLine(ParseLineOptions(options));
     int deviceType = 0;
     try {
         deviceType = IdentifyMeter(exchange, address);

@@ -12,8 +12,7 @@
 #include "params/param_readout.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
-#include "serial/com_port.h"
-#include "serial/echo_removing_link.h"
+#include "serial/link_factory.h"
 
 #include <QCoreApplication>
 
@@ -52,13 +51,11 @@ int RunParams(const std::vector<std::string>& args)
     const int address = ParseAddressOption(options);
 
     CliQtContext qt;
-    TComPort port;
-    EchoRemovingLink link(port);
-    SetUpEchoRemoval(link, options, "params");
+    LinkSlot link;
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
+    exchange.SetLine(ParseLineOptions(options));
     ParamReader reader(exchange);
     reader.SetMeterAddress(static_cast<uint8_t>(address));
     if (requestedType == 0 || requested->params.fromWorkbook) {
@@ -67,13 +64,11 @@ int RunParams(const std::vector<std::string>& args)
             return kExitBadArguments;
         }
     }
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+    std::optional<std::string> lostMessage;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "params", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli params: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
-    std::optional<std::string> lostMessage;
-    QObject::connect(&port, &TComPort::ConnectionLost,
-                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
 
     int result = 0;
     int deviceType = requestedType;

@@ -11,8 +11,7 @@
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
 #include "protocol/transaction_run.h"
-#include "serial/com_port.h"
-#include "serial/echo_removing_link.h"
+#include "serial/link_factory.h"
 
 #include <QDate>
 
@@ -95,32 +94,27 @@ int RunRead(const std::vector<std::string>& args)
         std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
         return kExitBadArguments;
     }
-    TComPort port;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+    // The link closes itself when the other end goes away; later requests then
+    // go nowhere and the run ends by its retries. Its message is told once.
+    LinkSlot link;
+    std::optional<std::string> lostMessage;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "read", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli read: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
-    // The port closes itself when the other end goes away; later requests then
-    // go nowhere and the run ends by its retries. Its message is told once.
-    std::optional<std::string> lostMessage;
-    QObject::connect(&port, &TComPort::ConnectionLost,
-                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
-    EchoRemovingLink link(port);
-    SetUpEchoRemoval(link, options, "read");
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
+    const LineSettings line = ParseLineOptions(options);
+    exchange.SetLine(line);
     const BaseRequest base = exchange.ComposeBaseRequest(kind, address, kindTable.registers);
     if (base.request.empty()) {
         std::fprintf(stderr, "ql-rs485-cli read: no request can be built for record kind %d\n", kind);
         return kExitBadArguments;
     }
 
-    const LineOptions line = ParseLineOptions(options);
-    const ReplyCollection collection = options.Has("--fast")
-                                           ? ReplyCollection::Fast(LineTimingOf(line), line.responseTimeoutMs)
-                                           : ReplyCollection::Paced();
+    const ReplyCollection collection =
+        options.Has("--fast") ? ReplyCollection::Fast(line) : ReplyCollection::Paced();
     TransactionRun run(exchange, kindTable.table);
     run.SetFieldDescription(&kindTable.fieldTypes, &kindTable.fieldDigits);
     run.SetPollInterval(interval);

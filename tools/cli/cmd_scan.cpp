@@ -6,8 +6,7 @@
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
 #include "protocol/meter_scan.h"
-#include "serial/com_port.h"
-#include "serial/echo_removing_link.h"
+#include "serial/link_factory.h"
 
 #include <cstdio>
 
@@ -19,28 +18,22 @@ int RunScan(const std::vector<std::string>& args)
     options.RequireNoPositionals();
     const int from = options.Int("--from", 1, 247, 1);
     const int to = options.Int("--to", from, 247, 247);
-    const LineOptions line = ParseLineOptions(options);
-    ScanOptions scan;
-    scan.baudRate = line.baudRate;
-    scan.bitsPerCharacter = BitsPerCharacter(line);
-    if (options.Has("--timeout"))
-        scan.responseTimeoutMs = line.responseTimeoutMs;
+    const LineSettings line = ParseLineOptions(options);
+    LineSettings scan = line;
+    if (!options.Has("--timeout"))
+        scan.responseTimeoutMs = kScanResponseTimeoutMs;
 
     CliQtContext qt;
-    TComPort port;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
+    LinkSlot link;
+    std::optional<std::string> lostMessage;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "scan", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli scan: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
-    std::optional<std::string> lostMessage;
-    QObject::connect(&port, &TComPort::ConnectionLost,
-                     [&lostMessage](const QString& message) { lostMessage = message.toStdString(); });
-    EchoRemovingLink link(port);
-    SetUpEchoRemoval(link, options, "scan");
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.SetLineTiming(LineTimingOf(ParseLineOptions(options)));
+    exchange.SetLine(line);
     ScanHandlers handlers;
     handlers.beforeAddress = [&lostMessage](int) { return !lostMessage; };
     handlers.found = [](const FoundMeter& meter) {
