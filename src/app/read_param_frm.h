@@ -63,7 +63,6 @@ public:
     ~TReadParamFrm() override;
 
     void SetMeterAddress(uint8_t address);
-    uint8_t MeterAddress() const { return FReader.MeterAddress(); }
     void SetParamLayout(const std::vector<std::string>& paramFields, const ParamLayoutArray& paramLayout);
     // Empties every value shown: they came from the meter on another port.
     void ForgetValues();

@@ -34,7 +34,6 @@ public:
     void SetMeterAddress(uint8_t address);
     // Empties every label and the grid, as before the first read (another port).
     void Forget();
-    uint8_t MeterAddress() const { return FMeterAddress; }
 
     // The parameter list and register layout of device type 5 (from the protocol
     // sheet). A different parameter list gives an empty grid of its captions.

@@ -47,7 +47,6 @@ Bytes TelnetSession::Start()
     FComPortRefused = false;
     FConfirmedMask = 0;
     FServerLine = ComPortLine{0, 0, 0, 0};
-    FServerBaudRate.reset();
     FDroppedSubnegotiations = 0;
     return out;
 }
@@ -201,9 +200,8 @@ void TelnetSession::HandleSubnegotiation()
         return;
     const uint8_t command = FSub[1];
     if (command == kSetBaudRate + kServerReplyOffset && FSub.size() >= 6) {
-        FServerBaudRate =
+        FServerLine.baudRate =
             uint32_t(FSub[2]) << 24 | uint32_t(FSub[3]) << 16 | uint32_t(FSub[4]) << 8 | FSub[5];
-        FServerLine.baudRate = *FServerBaudRate;
         FConfirmedMask |= 1;
     } else if (command == kSetDataSize + kServerReplyOffset) {
         FServerLine.dataSize = FSub[2];

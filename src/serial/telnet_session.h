@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
 namespace telnet {
 // RFC 854 commands and the options used here (RFC 856 binary, RFC 858
@@ -73,8 +72,6 @@ public:
     static constexpr size_t kMaxSubnegotiationBytes = 256;
     // How many subnegotiations were dropped for their length since Start.
     int DroppedSubnegotiations() const { return FDroppedSubnegotiations; }
-    // The baud rate the server last reported, if any.
-    std::optional<uint32_t> ServerBaudRate() const { return FServerBaudRate; }
 
 private:
     enum class OptionState : uint8_t { Off, Requested, On };
@@ -89,7 +86,6 @@ private:
     bool FComPortRefused = false;
     uint8_t FConfirmedMask = 0; // bit n: setting n + 1 confirmed
     ComPortLine FServerLine{0, 0, 0, 0};
-    std::optional<uint32_t> FServerBaudRate;
     int FDroppedSubnegotiations = 0;
     bool FSubTooLong = false;
     ParseState FState = ParseState::Data;

@@ -86,7 +86,7 @@ TEST(TelnetSession, KnowsWhetherTheServerTookPortControlAndTheLine)
                                "  FF FA 2C 68 01 FF F0"),
                       data, answer);
     EXPECT_EQ(accepting.ConfirmedSettings(), 4);
-    EXPECT_EQ(accepting.ServerBaudRate(), 0xFF00u);
+    EXPECT_EQ(accepting.ServerLine().baudRate, 0xFF00u);
     EXPECT_EQ(accepting.ServerLine().dataSize, 8);
     EXPECT_EQ(accepting.ServerLine().parity, 2);
     EXPECT_EQ(accepting.ServerLine().stopSize, 1);
