@@ -59,9 +59,11 @@ void ComPortControl::SetLineSettings(const PortSettings& settings)
     FPort.SetParityBits(Ordinal(settings.Parity, kParityBitsCount, prOdd));
 }
 
-void ComPortControl::SetConnectionLostHandler(std::function<void(const QString& message)> lost)
+void ComPortControl::SetConnectionLostHandler(std::function<void(const QString& reason)> lost)
 {
     QObject::disconnect(FLostConnection);
     if (lost)
-        FLostConnection = QObject::connect(&FPort, &TComPort::ConnectionLost, std::move(lost));
+        FLostConnection = QObject::connect(
+            &FPort, &TComPort::ConnectionLost,
+            [lost = std::move(lost)](const QString&, const QString& reason) { lost(reason); });
 }

@@ -21,7 +21,7 @@ public:
     bool Connected() const override;
     PortSettings LineSettings() const override;
     void SetLineSettings(const PortSettings& settings) override;
-    void SetConnectionLostHandler(std::function<void(const QString& message)> lost) override;
+    void SetConnectionLostHandler(std::function<void(const QString& reason)> lost) override;
 
 private:
     TComPort& FPort;

@@ -70,17 +70,15 @@ void TMainFrm::acBackupExecute()
     options.baudRate = BaudOf(line);
     options.bitsPerCharacter = BitsPerCharacterOf(line);
     int deviceType = 0;
+    bool cancelled = false;
     try {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        deviceType = fast ? ProbeMeter(FExchange, FAddress,
-                                       {options.responseTimeoutMs, BaudOf(line), options.bitsPerCharacter})
-                          : IdentifyMeter(FExchange, FAddress);
-        QApplication::restoreOverrideCursor();
+        deviceType = IdentifyWithProgress(cancelled);
     } catch (const EComPort& error) {
-        QApplication::restoreOverrideCursor();
         AfterPortUse(QString::fromStdString(error.what()));
         return;
     }
+    if (cancelled)
+        return;
     if (deviceType == 0) {
         Inform(Utf8(kNoMeterMessage));
         return;
