@@ -35,6 +35,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -792,7 +793,10 @@ void TMainFrm::ShowConnecting()
         return;
     // Connecting can take seconds, and the window waits for it: say so first.
     SetPortStatus(QStringLiteral("串口状态：正在连接 ") + name);
-    FStatusPanels[0]->repaint();
+    // No event is handled before the wait: the panel is widened to its text
+    // and drawn right here, or it shows the old width cut short.
+    StatusBar1->layout()->activate();
+    StatusBar1->repaint();
 }
 
 PortGuard::Lease TMainFrm::ClaimPort()
