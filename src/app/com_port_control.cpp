@@ -32,9 +32,9 @@ void ComPortControl::OpenPort()
     ::LineSettings line = LineSettingsOf(FSettings);
     line.echo = false;
     LinkHooks hooks;
-    hooks.lost = [this](const QString& message) {
+    hooks.lost = [this](const QString&, const QString& reason) {
         if (FLost)
-            FLost(message);
+            FLost(reason);
     };
     FLink.Open(FSettings.ComPort, line, hooks);
 }

@@ -18,7 +18,7 @@ public:
     PortSettings LineSettings() const override { return FSettings; }
     // An open port is closed and opened again with the new settings.
     void SetLineSettings(const PortSettings& settings) override;
-    void SetConnectionLostHandler(std::function<void(const QString& message)> lost) override
+    void SetConnectionLostHandler(std::function<void(const QString& reason)> lost) override
     {
         FLost = std::move(lost);
     }
@@ -26,5 +26,5 @@ public:
 private:
     LinkSlot FLink;
     PortSettings FSettings;
-    std::function<void(const QString& message)> FLost;
+    std::function<void(const QString& reason)> FLost;
 };

@@ -35,6 +35,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -187,7 +188,7 @@ TMainFrm::TMainFrm(const MainFrmContext& context, QWidget* parent)
                            [this] { return &FProtocolSheet; }, FSettingsDir, FPortGuard},
                           this);
     FReadParamFrm->PortErrorHandler = [this](const QString& message) { AfterPortUse(message); };
-    FPort.SetConnectionLostHandler([this](const QString& message) { PortLost(message); });
+    FPort.SetConnectionLostHandler([this](const QString& reason) { PortLost(reason); });
     FPortGuard.SetOnFree([this] {
         if (!FLostPortMessage.isEmpty())
             QTimer::singleShot(0, this, [this] {
@@ -741,21 +742,23 @@ void TMainFrm::ShowPortClosed(bool disableRecordMenu)
 void TMainFrm::AfterPortUse(const QString& error)
 {
     if (!FPort.Connected() && TBtnOpen->text() == kCloseCaption) {
-        ReportPortLoss(error.isEmpty() ? FLostPortMessage : error);
+        // A loss has told its reason alone; the caught error's text is the
+        // fallback for a port that could not be reopened.
+        ReportPortLoss(FLostPortMessage.isEmpty() ? error : FLostPortMessage);
         return;
     }
     if (!error.isEmpty())
         FPrompter.Warn(this, error, kWarnCaption);
 }
 
-void TMainFrm::PortLost(const QString& message)
+void TMainFrm::PortLost(const QString& reason)
 {
-    FLostPortMessage = message;
+    FLostPortMessage = reason;
     if (!FPortGuard.Busy())
-        ReportPortLoss(message);
+        ReportPortLoss(reason);
 }
 
-void TMainFrm::ReportPortLoss(const QString& message)
+void TMainFrm::ReportPortLoss(QString reason)
 {
     FLostPortMessage.clear();
     if (TBtnOpen->text() != kCloseCaption)
@@ -767,9 +770,8 @@ void TMainFrm::ReportPortLoss(const QString& message)
     } catch (const EComPort&) {
     }
     ShowPortClosed(true);
-    // The port's own text names the system's reason after its error.
     const QString lost = QStringLiteral("串口连接已断开，请检查！");
-    FPrompter.Warn(this, message.isEmpty() ? lost : lost + u'\n' + message, kWarnCaption);
+    FPrompter.Warn(this, reason.isEmpty() ? lost : lost + u'\n' + reason, kWarnCaption);
 }
 
 void TMainFrm::ShowConnecting()
@@ -779,7 +781,10 @@ void TMainFrm::ShowConnecting()
         return;
     // Connecting can take seconds, and the window waits for it: say so first.
     SetPortStatus(QStringLiteral("串口状态：正在连接 ") + name);
-    FStatusPanels[0]->repaint();
+    // No event is handled before the wait: the panel is widened to its text
+    // and drawn right here, or it shows the old width cut short.
+    StatusBar1->layout()->activate();
+    StatusBar1->repaint();
 }
 
 PortGuard::Lease TMainFrm::ClaimPort()
@@ -957,6 +962,11 @@ void TMainFrm::StartRun(int endBlock, int beginBlock, const Bytes& baseRequest, 
     FWaitEchoFrm->StartRun(endBlock, beginBlock, baseRequest, kindCode);
     const RunOutcome& outcome = FRun.Outcome();
     AfterPortUse(outcome.end == RunEnd::PortLost ? QString::fromStdString(outcome.portError) : QString());
+    // A block that failed only because the adapter hears itself is put right
+    // in the port settings, not by reading again.
+    if (outcome.end == RunEnd::BlockFailed && FExchange.EchoedReplies() > 0)
+        Inform(QString::fromStdString(FailedBlockText(outcome.block)) +
+               EchoHint(FExchange.EchoedReplies(), FLink.Enabled()));
 }
 
 void TMainFrm::TreeView1Change(QTreeWidgetItem* node)
@@ -1069,16 +1079,17 @@ void TMainFrm::acSendExecute()
         const PortGuard::Lease lease = ClaimOpenPort();
         if (!lease)
             return;
-        WaitCursor cursor;
         TreeView1->collapseAll();
+        bool cancelled = false;
         try {
-            deviceType = IdentifyRecordReader(FExchange, FAddress);
+            deviceType = IdentifyWithProgress(cancelled, ProbeSet::RecordReader);
             AfterPortUse();
         } catch (const EComPort& error) {
-            cursor.Restore();
             AfterPortUse(QString::fromStdString(error.what()));
             return;
         }
+        if (cancelled)
+            return;
     }
     if (deviceType == 0) {
         Inform(Text(kNoMeterMessage) + EchoHint(FExchange.EchoedReplies(), FLink.Enabled()));
@@ -1119,7 +1130,7 @@ void TMainFrm::SelectDeviceType(int deviceType)
              PollIntervalMs(deviceType, ReadStartWay::RangeOrIdentification));
 }
 
-int TMainFrm::IdentifyWithProgress(bool& cancelled)
+int TMainFrm::IdentifyWithProgress(bool& cancelled, ProbeSet probes)
 {
     // Paced identification asks six device types three times each: many
     // seconds on a silent line, which the operator may cut short.
@@ -1133,10 +1144,14 @@ int TMainFrm::IdentifyWithProgress(bool& cancelled)
     progress.show();
     const auto stop = [&progress] { return progress.wasCanceled(); };
     int deviceType = 0;
+    const bool recordReader = probes == ProbeSet::RecordReader;
     if (FastReading()) {
-        deviceType = ProbeMeter(FExchange, FAddress, LineSettingsOf(FPort.LineSettings()), stop);
+        const LineSettings line = LineSettingsOf(FPort.LineSettings());
+        deviceType = recordReader ? ProbeRecordReader(FExchange, FAddress, line, stop)
+                                  : ProbeMeter(FExchange, FAddress, line, stop);
     } else {
-        deviceType = IdentifyMeter(FExchange, FAddress, stop);
+        deviceType = recordReader ? IdentifyRecordReader(FExchange, FAddress, stop)
+                                  : IdentifyMeter(FExchange, FAddress, stop);
     }
     cancelled = progress.wasCanceled();
     return cancelled ? 0 : deviceType;

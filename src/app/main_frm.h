@@ -208,15 +208,20 @@ private:
     void AfterPortUse(const QString& error = QString());
     // The connection ended by itself; reported at once when nobody is using
     // the port, else when its user lets go of it.
-    void PortLost(const QString& message);
-    // Shows the closed state, as after "关闭串口", and tells the operator once.
-    void ReportPortLoss(const QString& message);
+    void PortLost(const QString& reason);
+    // Shows the closed state, as after "关闭串口", and tells the operator once,
+    // with the reason in words under our own line. By value: the reason is
+    // often the pending one this clears.
+    void ReportPortLoss(QString reason);
     // "串口状态：正在连接 …" while a network port connects.
     void ShowConnecting();
+    // Which probes identify the meter: those of the record-type menu (also the
+    // backup's) or the older record readers' of "读取全部记录".
+    enum class ProbeSet { RecordMenu, RecordReader };
     // The device type at the meter address, with "正在识别流量计……" and
     // "取消" shown meanwhile; fast when "快速读取" is checked. 0 when nothing
     // answered or the operator cancelled (`cancelled` then set).
-    int IdentifyWithProgress(bool& cancelled);
+    int IdentifyWithProgress(bool& cancelled, ProbeSet probes = ProbeSet::RecordMenu);
     // The port for an operator action; empty, with the operator told why, when
     // another exchange is using it.
     PortGuard::Lease ClaimPort();
@@ -238,7 +243,7 @@ private:
 
     PortControl& FPort;
     PortGuard FPortGuard;
-    // The port's message of a loss not yet reported.
+    // The port's reason of a loss not yet reported.
     QString FLostPortMessage;
     Waiter& FWaiter;
     Prompter& FPrompter;

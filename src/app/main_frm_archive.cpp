@@ -53,16 +53,15 @@ void TMainFrm::acBackupExecute()
     options.fast = fast;
     options.line = LineSettingsOf(FPort.LineSettings());
     int deviceType = 0;
+    bool cancelled = false;
     try {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        deviceType =
-            fast ? ProbeMeter(FExchange, FAddress, options.line) : IdentifyMeter(FExchange, FAddress);
-        QApplication::restoreOverrideCursor();
+        deviceType = IdentifyWithProgress(cancelled);
     } catch (const EComPort& error) {
-        QApplication::restoreOverrideCursor();
         AfterPortUse(QString::fromStdString(error.what()));
         return;
     }
+    if (cancelled)
+        return;
     if (deviceType == 0) {
         Inform(Utf8(kNoMeterMessage));
         return;

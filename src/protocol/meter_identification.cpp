@@ -73,9 +73,9 @@ int IdentifyMeter(Exchange& exchange, int address, const std::function<bool()>& 
     return RunProbes(exchange, address, &DeviceTypeDescription::identification, cancelled);
 }
 
-int IdentifyRecordReader(Exchange& exchange, int address)
+int IdentifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled)
 {
-    return RunProbes(exchange, address, &DeviceTypeDescription::recordReaderProbe);
+    return RunProbes(exchange, address, &DeviceTypeDescription::recordReaderProbe, cancelled);
 }
 
 RecordMenuChoice ResolveRecordMenu(Exchange& exchange, const RecordMenuItem& item, int address)

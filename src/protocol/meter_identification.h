@@ -18,8 +18,9 @@ struct RecordMenuItem;
 int IdentifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
 
 // Probes of "读取全部记录" for the older record readers, in their order in the
-// device registry; three attempts each. Returns the type, 0 when none answered.
-int IdentifyRecordReader(Exchange& exchange, int address);
+// device registry; three attempts each. Returns the type, 0 when none answered
+// or when `cancelled` (asked before each attempt) says so.
+int IdentifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
 
 struct RecordMenuChoice {
     int deviceType = 0;       // what IdentifyMeter found (0: nothing answered)

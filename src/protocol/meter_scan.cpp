@@ -78,17 +78,14 @@ Bytes ExchangeProbe(Exchange& exchange, const ScanProbe& probe, const LineSettin
     return reply;
 }
 
-} // namespace
-
-int ProbeMeter(Exchange& exchange, int address, const LineSettings& line,
-               const std::function<bool()>& cancelled)
+int ProbeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange, int address,
+              const LineSettings& line, const std::function<bool()>& cancelled)
 {
     // Types that share a first probe are told apart by the confirming window of
     // the one ranked first; a probe already answered (or not) is not sent again.
     std::vector<std::pair<Bytes, bool>> asked;
-    for (const DeviceTypeDescription* type :
-         DeviceRegistry::instance().probeOrder(&DeviceTypeDescription::identification)) {
-        const Identification& identification = type->identification;
+    for (const DeviceTypeDescription* type : DeviceRegistry::instance().probeOrder(probes)) {
+        const Identification& identification = type->*probes;
         const ScanProbe probe = ScanProbeOf(*type->dialect, address, identification.probe);
         const auto earlier = std::find_if(asked.begin(), asked.end(),
                                           [&](const auto& done) { return done.first == probe.frame; });
@@ -112,6 +109,20 @@ int ProbeMeter(Exchange& exchange, int address, const LineSettings& line,
             return type->code;
     }
     return 0;
+}
+
+} // namespace
+
+int ProbeMeter(Exchange& exchange, int address, const LineSettings& line,
+               const std::function<bool()>& cancelled)
+{
+    return ProbeWith(&DeviceTypeDescription::identification, exchange, address, line, cancelled);
+}
+
+int ProbeRecordReader(Exchange& exchange, int address, const LineSettings& line,
+                      const std::function<bool()>& cancelled)
+{
+    return ProbeWith(&DeviceTypeDescription::recordReaderProbe, exchange, address, line, cancelled);
 }
 
 std::vector<FoundMeter> ScanMeters(Exchange& exchange, int from, int to, const LineSettings& line,

@@ -31,6 +31,9 @@ struct FoundMeter {
 // each probe) says so. Port failures (EComPort) propagate.
 int ProbeMeter(Exchange& exchange, int address, const LineSettings& line,
                const std::function<bool()>& cancelled = {});
+// The same with the probes of "读取全部记录" for the older record readers.
+int ProbeRecordReader(Exchange& exchange, int address, const LineSettings& line,
+                      const std::function<bool()>& cancelled = {});
 
 struct ScanHandlers {
     // Before each address; returning false ends the scan (cancel).

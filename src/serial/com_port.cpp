@@ -329,7 +329,7 @@ void TComPort::HandleSerialError(QSerialPort::SerialPortError error)
     // Qt is still inside its notifier here and touches its buffer after this
     // signal returns, so the port is closed from the event queue, or earlier by
     // the next operation of the caller.
-    FPendingLoss = MakeComError(errorNumber, SystemErrorOrNone());
+    FPendingLoss = LossError(errorNumber, SystemErrorOrNone());
     if (!FLosing) {
         FLosing = true;
         QMetaObject::invokeMethod(this, &TComPort::CloseAfterLoss, Qt::QueuedConnection);
@@ -339,8 +339,22 @@ void TComPort::HandleSerialError(QSerialPort::SerialPortError error)
 void TComPort::LoseConnection(int errorNumber, int systemErrorNumber)
 {
     if (!FPendingLoss)
-        FPendingLoss = MakeComError(errorNumber, systemErrorNumber);
+        FPendingLoss = LossError(errorNumber, systemErrorNumber);
     CloseAfterLoss();
+}
+
+EComPort TComPort::LossError(int errorNumber, int systemErrorNumber) const
+{
+    // A hang-up is a read that returns nothing: Qt reports it with whatever
+    // errno an earlier call left ("No such file or directory" from a lookup),
+    // so only codes a failing read or write can give are taken as the reason.
+    const bool lineCode = systemErrorNumber == EIO || systemErrorNumber == ENXIO ||
+                          systemErrorNumber == ENODEV || systemErrorNumber == EPIPE ||
+                          systemErrorNumber == EBADF;
+    EComPort loss = MakeComError(errorNumber, lineCode ? systemErrorNumber : -1);
+    if (loss.Reason.empty())
+        loss.Reason = "the device went away (adapter unplugged or the other end closed the line)";
+    return loss;
 }
 
 void TComPort::CloseAfterLoss()
@@ -349,7 +363,8 @@ void TComPort::CloseAfterLoss()
         return;
     FSerial.close();
     FSerial.clearError();
-    emit ConnectionLost(QString::fromStdString(FPendingLoss->what()));
+    emit ConnectionLost(QString::fromStdString(FPendingLoss->what()),
+                        QString::fromStdString(FPendingLoss->Reason));
 }
 
 void TComPort::ThrowPendingLoss()

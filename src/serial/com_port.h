@@ -73,10 +73,13 @@ public:
     Bytes ReceiveBytes(int count) override;
 
 signals:
-    // Emitted once when the connection ends by itself; `message` is the text of
-    // the EComPort the next operation will throw. For state displays: the message
-    // box belongs to whoever catches the exception.
-    void ConnectionLost(const QString& message);
+    // Emitted once when the connection ends by itself, before the next operation
+    // throws the loss; `message` is the EComPort's text, `reason` the system's or
+    // the network's reason alone, in words ("Input/output error"): what an
+    // operator is shown, as the error's own wording names calls of another
+    // platform. For state displays: the message box belongs to whoever catches
+    // the exception.
+    void ConnectionLost(const QString& message, const QString& reason);
 
 private:
     // A line setting changed: an open port is closed and reopened with it.
@@ -87,6 +90,8 @@ private:
     // Throws the loss once, if one is pending.
     void ThrowPendingLoss();
     void LoseConnection(int errorNumber, int systemErrorNumber);
+    // The loss with a reason in words even when no system code was left.
+    EComPort LossError(int errorNumber, int systemErrorNumber) const;
 
     QSerialPort FSerial;
     QString FPort = QStringLiteral("COM1");

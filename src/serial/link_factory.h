@@ -34,8 +34,8 @@ std::optional<NetworkAddress> ParseNetworkPortName(const QString& name);
 
 struct LinkHooks {
     // The connection ended by itself; `message` is the error the link's next
-    // operation throws.
-    std::function<void(const QString& message)> lost;
+    // operation throws, `reason` the cause alone in words, for operators.
+    std::function<void(const QString& message, const QString& reason)> lost;
     // With echo removal: the log line of an echo that differs from the request.
     std::function<void(const std::string& line)> echoMismatch;
 };

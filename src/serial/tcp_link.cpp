@@ -109,7 +109,8 @@ void TcpLink::CloseAfterLoss()
     FOpen = false;
     FSocket.abort();
     FData.clear();
-    emit ConnectionLost(QString::fromStdString(FPendingLoss->what()));
+    emit ConnectionLost(QString::fromStdString(FPendingLoss->what()),
+                        QString::fromStdString(FPendingLoss->Reason));
 }
 
 void TcpLink::ThrowPendingLoss()

@@ -54,7 +54,8 @@ public:
     static constexpr qint64 kMaxUnsentBytes = 16 * 1024;
 
 signals:
-    void ConnectionLost(const QString& message);
+    // `message` is the EComPort's text, `reason` the network's reason alone.
+    void ConnectionLost(const QString& message, const QString& reason);
 
 protected:
     // Called once connected; may throw EComPort (the link is closed again).

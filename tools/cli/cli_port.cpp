@@ -35,7 +35,7 @@ std::optional<CliOpenFailure> OpenCliPort(LinkSlot& link, const CliOptions& opti
     if (!path || path->empty())
         throw CliUsageError("missing --port");
     LinkHooks hooks;
-    hooks.lost = [&lostMessage](const QString& message) { lostMessage = message.toStdString(); };
+    hooks.lost = [&lostMessage](const QString& message, const QString&) { lostMessage = message.toStdString(); };
     const std::string prefix = std::string("ql-rs485-cli ") + command + ": ";
     hooks.echoMismatch = [prefix](const std::string& line) {
         std::fprintf(stderr, "%s%s\n", prefix.c_str(), line.c_str());
