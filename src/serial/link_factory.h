@@ -1,7 +1,8 @@
 // Port names that reach a serial device server over the network instead of a
 // local serial device: "tcp://HOST:PORT" (raw TCP, bytes pass unchanged) and
-// "rfc2217://HOST:PORT" (Telnet with RFC 2217 port control). Every other name
-// is a serial device.
+// "rfc2217://HOST:PORT" (Telnet with RFC 2217 port control) and
+// "mbtcp://HOST[:PORT]" (raw TCP to a Modbus TCP server, port 502 unless
+// given; the Modbus layer frames for it). Every other name is a serial device.
 #pragma once
 
 #include "serial/com_types.h"
@@ -12,7 +13,7 @@
 #include <memory>
 #include <optional>
 
-enum class NetworkScheme { RawTcp, Rfc2217 };
+enum class NetworkScheme { RawTcp, Rfc2217, ModbusTcp };
 
 struct NetworkAddress {
     NetworkScheme scheme = NetworkScheme::RawTcp;
@@ -20,7 +21,7 @@ struct NetworkAddress {
     quint16 port = 0;
 };
 
-// The scheme a name starts with ("tcp://" or "rfc2217://", any case), also
+// The scheme a name starts with ("tcp://", "rfc2217://", "mbtcp://", any case), also
 // when the rest is malformed or still being typed: such a name is never a
 // serial device. nullopt for serial names.
 std::optional<NetworkScheme> NetworkSchemeOf(const QString& name);
