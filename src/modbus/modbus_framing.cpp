@@ -27,13 +27,8 @@ Bytes ModbusFraming::frame(uint8_t address, ByteView pdu, uint16_t transaction) 
     if (m_kind == Kind::Rtu)
         return FramingDialect::modbusRegisters().frame(address, pdu);
     const size_t length = pdu.size() + 1;
-    Bytes frame{static_cast<uint8_t>(transaction >> 8),
-                static_cast<uint8_t>(transaction & 0xFF),
-                0,
-                0,
-                static_cast<uint8_t>(length >> 8),
-                static_cast<uint8_t>(length & 0xFF),
-                address};
+    Bytes frame{static_cast<uint8_t>(transaction >> 8), static_cast<uint8_t>(transaction & 0xFF), 0,      0,
+                static_cast<uint8_t>(length >> 8),      static_cast<uint8_t>(length & 0xFF),      address};
     frame.insert(frame.end(), pdu.begin(), pdu.end());
     return frame;
 }
@@ -79,8 +74,9 @@ std::optional<size_t> ModbusFraming::replyPduLength(ByteView pdu)
 std::optional<size_t> ModbusFraming::requestLength(ByteView bytes) const
 {
     if (m_kind == Kind::Tcp)
-        return bytes.size() < kMbapFixedBytes ? std::nullopt
-                                              : std::optional<size_t>(kMbapFixedBytes + (bytes[4] << 8 | bytes[5]));
+        return bytes.size() < kMbapFixedBytes
+                   ? std::nullopt
+                   : std::optional<size_t>(kMbapFixedBytes + (bytes[4] << 8 | bytes[5]));
     if (bytes.size() < m_headerSize)
         return std::nullopt;
     const std::optional<size_t> pdu = requestPduLength(bytes.subspan(m_headerSize));
@@ -95,6 +91,15 @@ std::optional<size_t> ModbusFraming::replyLength(ByteView bytes) const
         return std::nullopt;
     const std::optional<size_t> pdu = replyPduLength(bytes.subspan(m_headerSize));
     return pdu ? std::optional<size_t>(m_headerSize + *pdu + m_checkSize) : std::nullopt;
+}
+
+bool ModbusFraming::replyLengthPending(ByteView bytes) const
+{
+    if (m_kind == Kind::Tcp)
+        return bytes.size() < kMbapFixedBytes;
+    // Only a read tells its length after the function code, in its byte count.
+    return bytes.size() < m_headerSize + 1 ||
+           (bytes.size() == m_headerSize + 1 && IsModbusReadFunction(bytes[m_headerSize]));
 }
 
 ModbusFraming::Unwrapped ModbusFraming::unwrap(ByteView frame) const

@@ -27,6 +27,8 @@ public:
     // (an RTU function this master does not know).
     std::optional<size_t> requestLength(ByteView bytes) const;
     std::optional<size_t> replyLength(ByteView bytes) const;
+    // replyLength does not know yet but will once more bytes come.
+    bool replyLengthPending(ByteView bytes) const;
 
     struct Unwrapped {
         bool ok = false; // the check bytes or the MBAP header are right

@@ -70,10 +70,11 @@ Bytes ModbusMaster::CollectReply(int responseTimeoutMs)
             break;
         if (reply.size() > kLongestFrame || now >= latest || !link.Connected())
             break;
-        // A frame whose length is known may be held back by an adapter for a
-        // while; bytes that tell no length end with the line's silence.
-        const int64_t quietMs = now - lastByte;
-        if (reply.empty() ? quietMs >= responseTimeoutMs : length ? quietMs >= responseTimeoutMs : quietMs >= gapMs)
+        // A frame whose length is known (or soon will be) may be held back by
+        // an adapter or the scheduler for a while; bytes that can tell no
+        // length end with the line's silence.
+        const bool mayGrow = length || m_framing.replyLengthPending(reply);
+        if (now - lastByte >= (mayGrow ? responseTimeoutMs : gapMs))
             break;
         wait.Sleep(1);
     }

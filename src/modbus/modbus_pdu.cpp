@@ -44,7 +44,8 @@ bool IsModbusReadFunction(int function)
 bool IsModbusWriteFunction(int function)
 {
     return function == ModbusFunction::kWriteSingleCoil || function == ModbusFunction::kWriteSingleRegister ||
-           function == ModbusFunction::kWriteMultipleCoils || function == ModbusFunction::kWriteMultipleRegisters;
+           function == ModbusFunction::kWriteMultipleCoils ||
+           function == ModbusFunction::kWriteMultipleRegisters;
 }
 
 bool IsModbusBitFunction(int function)
@@ -147,7 +148,7 @@ ModbusReply ParseModbusReplyPdu(const ModbusRequest& request, ByteView pdu)
         return reply;
     if (IsModbusReadFunction(request.function)) {
         const size_t dataBytes = IsModbusBitFunction(request.function) ? (size_t(request.count) + 7) / 8
-                                                                        : size_t(request.count) * 2;
+                                                                       : size_t(request.count) * 2;
         if (pdu.size() != 2 + dataBytes || pdu[1] != dataBytes)
             return reply;
         const ByteView data = pdu.subspan(2);

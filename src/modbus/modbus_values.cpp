@@ -88,7 +88,8 @@ template <class T> std::optional<T> ParseWhole(std::string_view text, int base =
     T value{};
     if (text.empty() || text.front() == '+')
         return std::nullopt;
-    const std::from_chars_result result = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    const std::from_chars_result result =
+        std::from_chars(text.data(), text.data() + text.size(), value, base);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size())
         return std::nullopt;
     return value;
@@ -191,7 +192,7 @@ std::string FormatModbusValue(ModbusFormat format, WordOrder order, std::span<co
 }
 
 std::optional<std::vector<uint16_t>> EncodeModbusValue(ModbusFormat format, WordOrder order,
-                                                      std::string_view text)
+                                                       std::string_view text)
 {
     const int count = RegistersPerValue(format);
     std::optional<uint64_t> bits;

@@ -39,4 +39,4 @@ std::string FormatModbusValue(ModbusFormat format, WordOrder order, std::span<co
 // nullopt when the text is no value of the format (out of range, not a
 // number, more than four BCD digits, …). Hex takes an optional "0x".
 std::optional<std::vector<uint16_t>> EncodeModbusValue(ModbusFormat format, WordOrder order,
-                                                      std::string_view text);
+                                                       std::string_view text);

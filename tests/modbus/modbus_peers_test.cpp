@@ -119,8 +119,9 @@ private:
 
 QStringList ModbusArgs(const QString& port, const QString& verb, const QStringList& more)
 {
-    return QStringList{QStringLiteral("modbus"), verb, QStringLiteral("--port"), port, QStringLiteral("--addr"),
-                       QStringLiteral("1")} +
+    return QStringList{QStringLiteral("modbus"), verb,
+                       QStringLiteral("--port"), port,
+                       QStringLiteral("--addr"), QStringLiteral("1")} +
            more;
 }
 
@@ -191,7 +192,8 @@ TEST_F(LibmodbusTcp, FloatsInEveryWordOrder)
                   {"dcba", modbus_get_float_dcba}};
     for (const auto& row : orders) {
         const QStringList layout{"--format", "f32", "--order", row.order};
-        EXPECT_EQ(Modbus("write", QStringList{"--fc", "16", "--start", "50", "-123.25"} + layout).out, "wrote 2\n");
+        EXPECT_EQ(Modbus("write", QStringList{"--fc", "16", "--start", "50", "-123.25"} + layout).out,
+                  "wrote 2\n");
         EXPECT_FLOAT_EQ(row.get(FServer.Map()->tab_registers + 50), -123.25f) << row.order;
         EXPECT_EQ(Modbus("read", QStringList{"--fc", "3", "--start", "50", "--count", "2"} + layout).out,
                   "reg 50 -123.25\npoll 1 ok\n")
@@ -219,9 +221,11 @@ TEST_F(LibmodbusTcp, EveryFunctionAndAnException)
     EXPECT_EQ(Modbus("write", {"--fc", "6", "--start", "8", "--format", "i16", "-2"}).out, "wrote 1\n");
     EXPECT_EQ(map->tab_registers[8], 0xFFFE);
     EXPECT_EQ(Modbus("write", {"--fc", "15", "--start", "10", "1", "0", "1", "1"}).out, "wrote 4\n");
-    EXPECT_EQ(std::vector<uint8_t>(map->tab_bits + 10, map->tab_bits + 14), (std::vector<uint8_t>{1, 0, 1, 1}));
-    EXPECT_EQ(Modbus("write", {"--fc", "16", "--start", "20", "--format", "f32", "--order", "cdab", "2.5"}).out,
-              "wrote 2\n");
+    EXPECT_EQ(std::vector<uint8_t>(map->tab_bits + 10, map->tab_bits + 14),
+              (std::vector<uint8_t>{1, 0, 1, 1}));
+    EXPECT_EQ(
+        Modbus("write", {"--fc", "16", "--start", "20", "--format", "f32", "--order", "cdab", "2.5"}).out,
+        "wrote 2\n");
     EXPECT_FLOAT_EQ(modbus_get_float_cdab(map->tab_registers + 20), 2.5f);
 
     const CliResult refused = Modbus("read", {"--fc", "3", "--start", "99", "--count", "2"});
@@ -242,16 +246,16 @@ TEST(LibmodbusRtu, ReadsWritesAndNamesExceptions)
         server.Map()->tab_registers[5] = 0x3F80; // 1.0 as ABCD
         server.Map()->tab_registers[6] = 0x0000;
         const QStringList line{"--parity", "none"};
-        const CliResult read =
-            RunCli(ModbusArgs(pair.B(), "read", QStringList{"--fc", "3", "--start", "5", "--count", "2", "--format",
-                                                            "f32"} + line));
+        const CliResult read = RunCli(
+            ModbusArgs(pair.B(), "read",
+                       QStringList{"--fc", "3", "--start", "5", "--count", "2", "--format", "f32"} + line));
         EXPECT_EQ(read.out, "reg 5 1\npoll 1 ok\n") << read.err;
         const CliResult write =
             RunCli(ModbusArgs(pair.B(), "write", QStringList{"--fc", "16", "--start", "9", "7", "8"} + line));
         EXPECT_EQ(write.out, "wrote 2\n") << write.err;
         EXPECT_EQ(server.Map()->tab_registers[10], 8);
-        const CliResult refused =
-            RunCli(ModbusArgs(pair.B(), "read", QStringList{"--fc", "1", "--start", "100", "--count", "1"} + line));
+        const CliResult refused = RunCli(
+            ModbusArgs(pair.B(), "read", QStringList{"--fc", "1", "--start", "100", "--count", "1"} + line));
         EXPECT_EQ(refused.out, "poll 1 exception 02 illegal data address\n");
         EXPECT_EQ(refused.exitCode, 1);
     }

@@ -17,8 +17,9 @@
 
 namespace {
 
-const std::initializer_list<CliOptionSpec> kModbusOptions = {
-    {"--port"}, {"--addr"}, {"--fc"}, {"--start"}, {"--count"}, {"--format"}, {"--order"}, {"--poll"}, {"--times"}};
+const std::initializer_list<CliOptionSpec> kModbusOptions = {{"--port"},  {"--addr"},  {"--fc"},
+                                                             {"--start"}, {"--count"}, {"--format"},
+                                                             {"--order"}, {"--poll"},  {"--times"}};
 
 struct ValueLayout {
     ModbusFormat format = ModbusFormat::U16;
@@ -169,7 +170,8 @@ int RunWrite(const CliOptions& options)
             request.values.push_back(word == "1");
             continue;
         }
-        const std::optional<std::vector<uint16_t>> registers = EncodeModbusValue(layout.format, layout.order, word);
+        const std::optional<std::vector<uint16_t>> registers =
+            EncodeModbusValue(layout.format, layout.order, word);
         if (!registers)
             throw CliUsageError("no " + std::string(ModbusFormatName(layout.format)) + " value: " + word);
         request.values.insert(request.values.end(), registers->begin(), registers->end());

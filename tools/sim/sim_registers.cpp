@@ -135,7 +135,8 @@ std::optional<Bytes> SimModbusSlave::Respond(ByteView request)
     if (!ours) {
         if (!FFraming.isTcp())
             return std::nullopt;
-        return FFraming.frame(frame.address, Exception(frame.pdu[0], kGatewayTargetFailed), frame.transaction);
+        return FFraming.frame(frame.address, Exception(frame.pdu[0], kGatewayTargetFailed),
+                              frame.transaction);
     }
     return FFraming.frame(frame.address, AnswerPdu(frame.pdu), frame.transaction);
 }
@@ -150,7 +151,7 @@ Bytes SimModbusSlave::AnswerPdu(ByteView pdu)
     if (!length || *length != pdu.size())
         return Exception(function, kIllegalDataValue);
     const uint16_t start = WordAt(pdu, 1);
-    std::map<uint16_t, uint16_t>& table = function == ModbusFunction::kReadDiscreteInputs ? FMap.inputs
+    std::map<uint16_t, uint16_t>& table = function == ModbusFunction::kReadDiscreteInputs   ? FMap.inputs
                                           : function == ModbusFunction::kReadInputRegisters ? FMap.ireg
                                           : IsModbusBitFunction(function)                   ? FMap.coils
                                                                                             : FMap.holding;
