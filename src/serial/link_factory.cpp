@@ -12,8 +12,9 @@ constexpr quint16 kModbusTcpPort = 502;
 
 const QString& PrefixOf(NetworkScheme scheme)
 {
-    return scheme == NetworkScheme::RawTcp ? kTcpPrefix : scheme == NetworkScheme::Rfc2217 ? kRfc2217Prefix
-                                                                                            : kModbusTcpPrefix;
+    return scheme == NetworkScheme::RawTcp    ? kTcpPrefix
+           : scheme == NetworkScheme::Rfc2217 ? kRfc2217Prefix
+                                              : kModbusTcpPrefix;
 }
 
 ComPortLine RfcLine(const NetworkLineSettings& line)
@@ -56,7 +57,8 @@ std::optional<NetworkAddress> ParseNetworkPortName(const QString& name)
     if (rest.endsWith(QLatin1Char('/')))
         rest.chop(1);
     if (*scheme == NetworkScheme::ModbusTcp && !rest.isEmpty() &&
-        !(rest.startsWith(QLatin1Char('[')) ? rest.contains(QStringLiteral("]:")) : rest.contains(QLatin1Char(':'))))
+        !(rest.startsWith(QLatin1Char('[')) ? rest.contains(QStringLiteral("]:"))
+                                            : rest.contains(QLatin1Char(':'))))
         rest += QStringLiteral(":%1").arg(kModbusTcpPort);
     const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
     if (colon <= 0)
