@@ -33,7 +33,7 @@ void BM_ModbusPoll(benchmark::State& state)
 {
     QProcess sim;
     sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/ql-rs485-sim"),
-              {"--type", "1", "--line-rate", "--baud", QString::number(kBaud)});
+              {"--modbus-addr", "1", "--line-rate", "--baud", QString::number(kBaud)});
     QString pty;
     if (sim.waitForStarted(10000) && sim.waitForReadyRead(10000)) {
         const QString line = QString::fromUtf8(sim.readLine()).trimmed();

@@ -23,7 +23,7 @@ const ModbusFraming& ModbusFramingForPort(const QString& portName)
 }
 
 ModbusMaster::ModbusMaster(Exchange& exchange, const ModbusFraming& framing)
-    : m_exchange(exchange), m_framing(framing)
+    : m_exchange(exchange), m_framing(&framing)
 {
 }
 
@@ -37,7 +37,7 @@ ModbusOutcome ModbusMaster::Transact(const ModbusRequest& request, int responseT
         return outcome;
     }
     ++m_transaction;
-    outcome.request = m_framing.frame(request.address, pdu, m_transaction);
+    outcome.request = m_framing->frame(request.address, pdu, m_transaction);
     ++m_counters.requests;
     m_exchange.SendFrame(outcome.request);
     if (request.address == kModbusBroadcast) {
@@ -65,7 +65,7 @@ Bytes ModbusMaster::CollectReply(int responseTimeoutMs)
             reply.insert(reply.end(), more.begin(), more.end());
             lastByte = now;
         }
-        const std::optional<size_t> length = m_framing.replyLength(reply);
+        const std::optional<size_t> length = m_framing->replyLength(reply);
         if (length && reply.size() >= *length)
             break;
         if (reply.size() > kLongestFrame || now >= latest || !link.Connected())
@@ -73,7 +73,7 @@ Bytes ModbusMaster::CollectReply(int responseTimeoutMs)
         // A frame whose length is known (or soon will be) may be held back by
         // an adapter or the scheduler for a while; bytes that can tell no
         // length end with the line's silence.
-        const bool mayGrow = length || m_framing.replyLengthPending(reply);
+        const bool mayGrow = length || m_framing->replyLengthPending(reply);
         if (now - lastByte >= (mayGrow ? responseTimeoutMs : gapMs))
             break;
         wait.Sleep(1);
@@ -91,15 +91,15 @@ ModbusOutcome ModbusMaster::Judge(const ModbusRequest& request, ModbusOutcome ou
         return outcome;
     }
     outcome.kind = ModbusOutcome::Kind::Error;
-    const std::optional<size_t> length = m_framing.replyLength(outcome.reply);
-    const ModbusFraming::Unwrapped frame = m_framing.unwrap(outcome.reply);
+    const std::optional<size_t> length = m_framing->replyLength(outcome.reply);
+    const ModbusFraming::Unwrapped frame = m_framing->unwrap(outcome.reply);
     if (!length || *length != outcome.reply.size())
         outcome.error = "reply of " + std::to_string(outcome.reply.size()) + " bytes has a wrong length";
     else if (!frame.ok)
-        outcome.error = m_framing.isTcp() ? "bad MBAP header" : "bad CRC";
+        outcome.error = m_framing->isTcp() ? "bad MBAP header" : "bad CRC";
     else if (frame.address != request.address)
         outcome.error = "reply from address " + std::to_string(frame.address);
-    else if (m_framing.isTcp() && frame.transaction != m_transaction)
+    else if (m_framing->isTcp() && frame.transaction != m_transaction)
         outcome.error = "reply to transaction " + std::to_string(frame.transaction);
     if (!outcome.error.empty()) {
         ++m_counters.checkErrors;

@@ -54,14 +54,16 @@ public:
 
     const ModbusCounters& Counters() const { return m_counters; }
     void ResetCounters() { m_counters = {}; }
-    const ModbusFraming& Framing() const { return m_framing; }
+    const ModbusFraming& Framing() const { return *m_framing; }
+    // The port changed to another transport.
+    void SetFraming(const ModbusFraming& framing) { m_framing = &framing; }
 
 private:
     Bytes CollectReply(int responseTimeoutMs);
     ModbusOutcome Judge(const ModbusRequest& request, ModbusOutcome outcome);
 
     Exchange& m_exchange;
-    const ModbusFraming& m_framing;
+    const ModbusFraming* m_framing;
     uint16_t m_transaction = 0;
     ModbusCounters m_counters;
 };

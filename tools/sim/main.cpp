@@ -10,9 +10,10 @@
 // --meter puts one more meter on the line; every meter answers only its own
 // address, and the other options apply to all of them. Windows has no
 // pseudo-terminals: there the simulator serves --tcp only.
-// Beside the meters a general Modbus slave answers at --modbus-addr (default 1,
-// left out when a meter has that address): the register map of --registers, or
-// a default one. --mbtcp serves that slave alone over Modbus TCP on
+// With --registers, --modbus-addr or --mbtcp a general Modbus slave answers
+// beside the meters at --modbus-addr (default 1): the register map of
+// --registers, or a default one. It is opt-in so the meter search still finds
+// only the meters. --mbtcp serves that slave alone over Modbus TCP on
 // 127.0.0.1:PORT, and the first line is "MBTCP 127.0.0.1:<port>".
 
 #include "modbus/modbus_framing.h"
@@ -95,7 +96,7 @@ const char kUsage[] =
     "--meter: one more meter on the line (repeatable); --type is then optional\n"
     "--workbook: protocol workbook of type 5 (default: Excel/VarnelModbus.xls beside the program)\n"
     "--registers: register map of the general Modbus slave, CSV lines coil|input|holding|ireg,ADDRESS,VALUE\n"
-    "--modbus-addr: address of the general Modbus slave (default 1)\n"
+    "--modbus-addr: address of the general Modbus slave (default 1); any of these three options serves it\n"
     "--mbtcp: serve the general Modbus slave over Modbus TCP on 127.0.0.1:PORT (0: a free port)\n"
     "faults: silence bad-crc wrong-length split[=GAP_MS] garbage-before garbage-after other-address\n"
     "        endless oversize close-after=N slow[=DELAY_MS] alarm\n";
@@ -117,6 +118,11 @@ bool ParseMeter(const std::string& text, MeterOnLine& meter)
     const size_t colon = text.find(':');
     return colon != std::string::npos && ParseInt(text.substr(0, colon).c_str(), 1, 247, meter.address) &&
            ParseInt(text.substr(colon + 1).c_str(), 1, 7, meter.deviceType);
+}
+
+bool ServesModbusSlave(const Options& options)
+{
+    return options.mbtcpPort >= 0 || options.modbusAddressGiven || !options.registers.empty();
 }
 
 // Empty on success, else the message for stderr.
@@ -181,8 +187,7 @@ std::string ParseArguments(int argc, char** argv, Options& options)
     }
     if (haveType)
         options.meters.insert(options.meters.begin(), {options.config.address, options.config.deviceType});
-    const bool modbusOnly = options.mbtcpPort >= 0 || !options.registers.empty();
-    if (options.meters.empty() && !modbusOnly)
+    if (options.meters.empty() && !ServesModbusSlave(options))
         return "--type or --meter is required";
     for (size_t i = 0; i < options.meters.size(); ++i) {
         for (size_t j = i + 1; j < options.meters.size(); ++j) {
@@ -194,9 +199,8 @@ std::string ParseArguments(int argc, char** argv, Options& options)
         return "--link names a pseudo-terminal and cannot go with --tcp";
     if (options.mbtcpPort >= 0 && (options.tcpPort >= 0 || !options.link.empty()))
         return "--mbtcp serves Modbus TCP and cannot go with --tcp or --link";
-    const bool explicitSlave = options.modbusAddressGiven || !options.registers.empty();
     for (const MeterOnLine& meter : options.meters)
-        if (explicitSlave && options.mbtcpPort < 0 && meter.address == options.modbusAddress)
+        if (ServesModbusSlave(options) && options.mbtcpPort < 0 && meter.address == options.modbusAddress)
             return "a meter and the Modbus slave at address " + std::to_string(meter.address);
     return CheckFaultNames(options.config.faults);
 }
@@ -540,10 +544,7 @@ int main(int argc, char** argv)
         meters.clear();
         options.tcpPort = options.mbtcpPort;
     }
-    const bool addressFree = std::none_of(meters.begin(), meters.end(), [&](const SimMeter& meter) {
-        return meter.Config().address == options.modbusAddress;
-    });
-    if (addressFree) {
+    if (ServesModbusSlave(options)) {
         SimRegisterMap map = DefaultSimRegisterMap();
         if (!options.registers.empty()) {
             map = {};
