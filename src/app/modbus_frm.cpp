@@ -155,7 +155,16 @@ TModbusFrm::TModbusFrm(const ModbusFrmContext& context, QWidget* parent)
     connect(btnSave, &QPushButton::clicked, this, &TModbusFrm::SaveTable);
     connect(tbValues, &QTableWidget::itemChanged, this, &TModbusFrm::CellChanged);
     connect(edCount, &QSpinBox::valueChanged, this, [this] { ResizeTable(); });
-    connect(edStart, &QSpinBox::valueChanged, this, [this] { RefreshAddresses(); });
+    // Values read from another start or slave must not stand beside the new addresses.
+    connect(edStart, &QSpinBox::valueChanged, this, [this] {
+        FValues.clear();
+        RefreshAddresses();
+        RefreshValues();
+    });
+    connect(edAddress, &QSpinBox::valueChanged, this, [this] {
+        FValues.clear();
+        RefreshValues();
+    });
     connect(chkOneBased, &QCheckBox::toggled, this, [this] { RefreshAddresses(); });
     connect(cbFunction, &QComboBox::currentIndexChanged, this, [this] {
         edCount->setMaximum(IsBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
@@ -285,9 +294,10 @@ void TModbusFrm::RefreshValues()
         if (size_t(row) < FValues.size()) {
             WordOrder order = WordOrder::Abcd;
             const ModbusFormat format = RowFormat(row, &order);
-            text = IsBitTable() ? QString::number(FValues[size_t(row)])
-                                : QString::fromStdString(FormatModbusValue(
-                                      format, order, std::span<const uint16_t>(FValues).subspan(size_t(row))));
+            text = IsBitTable()
+                       ? QString::number(FValues[size_t(row)])
+                       : QString::fromStdString(FormatModbusValue(
+                             format, order, std::span<const uint16_t>(FValues).subspan(size_t(row))));
         }
         tbValues->item(row, ColValue)->setText(text);
     }
@@ -335,7 +345,8 @@ std::optional<ModbusOutcome> TModbusFrm::Run(const ModbusRequest& request, bool 
         FContext.prompter.Warn(this, QString::fromUtf8(kPortClosedText), kWarnCaption);
         return std::nullopt;
     }
-    const ModbusFraming& framing = FContext.portName ? ModbusFramingForPort(FContext.portName()) : ModbusFraming::rtu();
+    const ModbusFraming& framing =
+        FContext.portName ? ModbusFramingForPort(FContext.portName()) : ModbusFraming::rtu();
     FMaster.SetFraming(framing);
     try {
         ModbusOutcome outcome = FMaster.Transact(request, kResponseTimeoutMs);
@@ -443,7 +454,8 @@ void TModbusFrm::WriteRow(int row, const QString& text)
         request.function = multiple || registers->size() > 1 ? ModbusFunction::kWriteMultipleRegisters
                                                              : ModbusFunction::kWriteSingleRegister;
     }
-    const ModbusFraming& framing = FContext.portName ? ModbusFramingForPort(FContext.portName()) : ModbusFraming::rtu();
+    const ModbusFraming& framing =
+        FContext.portName ? ModbusFramingForPort(FContext.portName()) : ModbusFraming::rtu();
     const Bytes frame = framing.frame(request.address, ModbusRequestPdu(request));
     if (!FContext.prompter.Ask(this,
                                QStringLiteral("发送以下帧写入地址%1？\n%2")
@@ -481,10 +493,10 @@ void TModbusFrm::SaveTable()
             FContext.prompter.Warn(this, QString::fromStdString(error), kWarnCaption);
         return;
     }
-    const ExportOutcome outcome =
-        ExportRecordTable(table, "Modbus调试", name, QDate::currentDate(), [this](const QString& text, const QString& title) {
-            return FContext.prompter.Ask(this, text, title);
-        });
+    const ExportOutcome outcome = ExportRecordTable(table, "Modbus调试", name, QDate::currentDate(),
+                                                    [this](const QString& text, const QString& title) {
+                                                        return FContext.prompter.Ask(this, text, title);
+                                                    });
     for (const ExportMessage& message : outcome.messages) {
         if (message.warning)
             FContext.prompter.Warn(this, message.text, message.caption);
