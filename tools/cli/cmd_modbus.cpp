@@ -107,7 +107,10 @@ int WithMaster(const CliOptions& options, const char* what,
     exchange.SetLineTiming(LineTimingOf(line));
     ModbusMaster master(exchange, ModbusFramingForPort(port.Port()));
     try {
-        return body(master, line.responseTimeoutMs);
+        const int status = body(master, line.responseTimeoutMs);
+        if (status != kExitOk)
+            ReportEchoedReplies(exchange, options, what);
+        return status;
     } catch (const EComPort& error) {
         std::fprintf(stderr, "ql-rs485-cli modbus: port error: %s\n", error.what());
         return kExitNoAnswer;
