@@ -456,6 +456,10 @@ void TModbusFrm::WriteRow(int row, const QString& text)
     }
     const ModbusFraming& framing =
         FContext.portName ? ModbusFramingForPort(FContext.portName()) : ModbusFraming::rtu();
+    if (const std::string problem = ModbusRequestProblem(request); !problem.empty()) {
+        FContext.prompter.Warn(this, QString::fromStdString(problem), kWarnCaption);
+        return;
+    }
     const Bytes frame = framing.frame(request.address, ModbusRequestPdu(request));
     if (!FContext.prompter.Ask(this,
                                QStringLiteral("发送以下帧写入地址%1？\n%2")
