@@ -151,7 +151,9 @@ bool TComFrm::Echo() const
 
 void TComFrm::UpdateLineLists(const QString& portName)
 {
-    const bool lineControl = NetworkSchemeOf(portName.trimmed()) != NetworkScheme::RawTcp;
+    // Only a serial port and RFC 2217 carry line settings; raw and Modbus TCP do not.
+    const std::optional<NetworkScheme> scheme = NetworkSchemeOf(portName.trimmed());
+    const bool lineControl = !scheme || *scheme == NetworkScheme::Rfc2217;
     for (QComboBox* list : {cbBaudRate, cbDataBit, cbStopBit, cbParity})
         list->setEnabled(lineControl);
 }

@@ -8,6 +8,7 @@
 #include "app/help_files.h"
 #include "app/log_mirror.h"
 #include "app/manual_frm.h"
+#include "app/modbus_frm.h"
 #include "app/num_frm.h"
 #include "app/prompter.h"
 #include "app/read_param_frm.h"
@@ -217,6 +218,7 @@ TMainFrm::~TMainFrm()
     delete FReadParamFrm;
     delete FWaitEchoFrm;
     delete FChartFrm;
+    delete FModbusFrm;
     ListView1->setModel(nullptr);
     delete FRecordModel;
     delete FLogMirror;
@@ -248,6 +250,7 @@ void TMainFrm::BuildActions()
     make(N16, "N16", QStringLiteral("复制日志"));
     make(H2, "H2", QStringLiteral("使用手册(&H)"));
     make(acChart, "acChart", QStringLiteral("曲线"));
+    make(acModbus, "acModbus", QStringLiteral("Modbus调试"));
     make(acFastRead, "acFastRead", QStringLiteral("快速读取"));
     acFastRead->setCheckable(true);
     acSend->setEnabled(false);
@@ -273,6 +276,7 @@ void TMainFrm::BuildActions()
     connect(N16, &QAction::triggered, this, &TMainFrm::N16Click);
     connect(H2, &QAction::triggered, this, &TMainFrm::H2Click);
     connect(acChart, &QAction::triggered, this, &TMainFrm::acChartExecute);
+    connect(acModbus, &QAction::triggered, this, &TMainFrm::acModbusExecute);
     connect(acFastRead, &QAction::triggered, this, &TMainFrm::acFastReadExecute);
 }
 
@@ -318,6 +322,8 @@ void TMainFrm::BuildToolbar()
     button(RzToolButton4, "RzToolButton4", QStringLiteral("保存记录"), ToolImage::SaveRecords, acSaveRec);
     button(RzToolButton5, "RzToolButton5", QStringLiteral("删除记录"), ToolImage::DeleteRecords, acDelRec);
     button(RzToolButton10, "RzToolButton10", QStringLiteral("曲线"), ToolImage::Chart, acChart);
+    button(ModbusBtn, "ModbusBtn", QStringLiteral("Modbus"), ToolImage::LiveData, acModbus);
+    ModbusBtn->setToolTip(QStringLiteral("Modbus调试"));
     button(RzToolButton6, "RzToolButton6", QStringLiteral("保存日志"), ToolImage::SaveLog, acSaveLog);
     button(RzToolButton7, "RzToolButton7", QStringLiteral("删除日志"), ToolImage::DeleteLog, acDelLog);
     RzToolbar1->addSeparator();
@@ -509,6 +515,8 @@ void TMainFrm::BuildMenus()
     QMenu* windows = MainMenu1->addMenu(QStringLiteral("窗口(&W)"));
     windows->addAction(acWin);
     windows->addAction(acCapWin);
+    windows->addSeparator();
+    windows->addAction(acModbus);
     QMenu* help = MainMenu1->addMenu(QStringLiteral("帮助(&H)"));
     help->addAction(H2);
     help->addAction(acAbout);
@@ -1272,6 +1280,19 @@ void TMainFrm::acChartExecute()
     FChartFrm->show();
     FChartFrm->raise();
     FChartFrm->activateWindow();
+}
+
+void TMainFrm::acModbusExecute()
+{
+    if (!FModbusFrm) {
+        FModbusFrm = new TModbusFrm({FLink, FWaiter, FPrompter, FLog, FSettings, FPortGuard,
+                                     [this] { return FPort.LineSettings().ComPort; }, FSettingsDir},
+                                    this);
+        FModbusFrm->PortErrorHandler = [this](const QString& message) { AfterPortUse(message); };
+    }
+    FModbusFrm->show();
+    FModbusFrm->raise();
+    FModbusFrm->activateWindow();
 }
 
 void TMainFrm::N16Click()

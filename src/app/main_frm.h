@@ -37,6 +37,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class RecordTableModel;
 class TChartFrm;
+class TModbusFrm;
 class TReadParamFrm;
 class TWaitEchoFrm;
 class Waiter;
@@ -102,6 +103,8 @@ public:
     void H2Click();
     // The chart window "曲线" over the record table, created on first use.
     void acChartExecute();
+    // The general Modbus window "Modbus调试" on the same port, created on first use.
+    void acModbusExecute();
     // "备份全部记录": every record kind of the meter into one workbook.
     void acBackupExecute();
     // "搜索流量计": the meters on the line; a double-click takes an address.
@@ -117,6 +120,7 @@ public:
     TReadParamFrm& ReadParam() { return *FReadParamFrm; }
     PortGuard& PortOwner() { return FPortGuard; }
     TChartFrm* ChartFrm() const { return FChartFrm; }
+    TModbusFrm* ModbusFrm() const { return FModbusFrm; }
     const ProtocolSheet& ProtocolLayout() const { return FProtocolSheet; }
     QString StatusText(int panel) const;
     QTreeWidgetItem* SelectedNode() const;
@@ -139,6 +143,7 @@ public:
     QToolButton* RzToolButton8 = nullptr;
     QToolButton* RzToolButton9 = nullptr;
     QToolButton* RzToolButton10 = nullptr;
+    QToolButton* ModbusBtn = nullptr;
     QWidget* pnlLeft = nullptr;
     QTreeWidget* TreeView1 = nullptr;
     QSplitter* Splitter2 = nullptr;
@@ -173,6 +178,7 @@ public:
     QAction* N16 = nullptr;
     QAction* H2 = nullptr;
     QAction* acChart = nullptr;
+    QAction* acModbus = nullptr;
     QAction* acBackup = nullptr;
     QAction* acSearch = nullptr;
 
@@ -283,6 +289,7 @@ private:
     TWaitEchoFrm* FWaitEchoFrm = nullptr;
     TReadParamFrm* FReadParamFrm = nullptr;
     TChartFrm* FChartFrm = nullptr;
+    TModbusFrm* FModbusFrm = nullptr;
     QGroupBox* FLogGroup = nullptr;
     QLabel* FStatusPanels[3] = {nullptr, nullptr, nullptr};
 };

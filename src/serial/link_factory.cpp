@@ -9,6 +9,15 @@ namespace {
 
 const QString kTcpPrefix = QStringLiteral("tcp://");
 const QString kRfc2217Prefix = QStringLiteral("rfc2217://");
+const QString kModbusTcpPrefix = QStringLiteral("mbtcp://");
+constexpr quint16 kModbusTcpPort = 502;
+
+const QString& PrefixOf(NetworkScheme scheme)
+{
+    return scheme == NetworkScheme::RawTcp    ? kTcpPrefix
+           : scheme == NetworkScheme::Rfc2217 ? kRfc2217Prefix
+                                              : kModbusTcpPrefix;
+}
 
 ComPortLine RfcLine(const LineSettings& line)
 {
@@ -59,6 +68,8 @@ std::optional<NetworkScheme> NetworkSchemeOf(const QString& name)
         return NetworkScheme::RawTcp;
     if (name.startsWith(kRfc2217Prefix, Qt::CaseInsensitive))
         return NetworkScheme::Rfc2217;
+    if (name.startsWith(kModbusTcpPrefix, Qt::CaseInsensitive))
+        return NetworkScheme::ModbusTcp;
     return std::nullopt;
 }
 
@@ -74,10 +85,13 @@ std::optional<NetworkAddress> ParseNetworkPortName(const QString& name)
         return std::nullopt;
     NetworkAddress address;
     address.scheme = *scheme;
-    QString rest =
-        name.mid((*scheme == NetworkScheme::RawTcp ? kTcpPrefix : kRfc2217Prefix).size()).trimmed();
+    QString rest = name.mid(PrefixOf(*scheme).size()).trimmed();
     if (rest.endsWith(QLatin1Char('/')))
         rest.chop(1);
+    if (*scheme == NetworkScheme::ModbusTcp && !rest.isEmpty() &&
+        !(rest.startsWith(QLatin1Char('[')) ? rest.contains(QStringLiteral("]:"))
+                                            : rest.contains(QLatin1Char(':'))))
+        rest += QStringLiteral(":%1").arg(kModbusTcpPort);
     const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
     if (colon <= 0)
         return std::nullopt;

@@ -1,7 +1,9 @@
 // Every byte link a port name can call for: "tcp://HOST:PORT" (raw TCP to a
 // serial device server, bytes pass unchanged), "rfc2217://HOST:PORT" (Telnet
-// with RFC 2217 port control, the line settings go to the server), and every
-// other name a local serial device. A new transport is one more scheme here.
+// with RFC 2217 port control, the line settings go to the server),
+// "mbtcp://HOST[:PORT]" (raw TCP to a Modbus TCP server, port 502 unless
+// given; the Modbus layer frames for it), and every other name a local serial
+// device. A new transport is one more scheme here.
 #pragma once
 
 #include "serial/byte_link.h"
@@ -14,7 +16,7 @@
 #include <optional>
 #include <string>
 
-enum class NetworkScheme { RawTcp, Rfc2217 };
+enum class NetworkScheme { RawTcp, Rfc2217, ModbusTcp };
 
 struct NetworkAddress {
     NetworkScheme scheme = NetworkScheme::RawTcp;
@@ -22,7 +24,7 @@ struct NetworkAddress {
     quint16 port = 0;
 };
 
-// The scheme a name starts with ("tcp://" or "rfc2217://", any case), also
+// The scheme a name starts with ("tcp://", "rfc2217://", "mbtcp://", any case), also
 // when the rest is malformed or still being typed: such a name is never a
 // serial device. nullopt for serial names.
 std::optional<NetworkScheme> NetworkSchemeOf(const QString& name);

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <limits>
 
@@ -257,6 +258,40 @@ SettingsFile::WriteResult SettingsFile::WriteTimerSec(int seconds)
 SettingsFile::WriteResult SettingsFile::WriteFastRead(bool fast)
 {
     return WriteEntries({{"Read", "Fast", fast ? "1" : "0"}});
+}
+
+ModbusSetup SettingsFile::ReadModbusSetup() const
+{
+    ModbusSetup setup;
+    setup.address = ReadInteger("Modbus", "Address", setup.address, 0, 247);
+    setup.function = ReadInteger("Modbus", "Function", setup.function, 1, 4);
+    setup.start = ReadInteger("Modbus", "Start", setup.start, 0, 65535);
+    setup.count = ReadInteger("Modbus", "Count", setup.count, 1, 2000);
+    setup.oneBased = ReadInteger("Modbus", "OneBased", 0, 0, 1) == 1;
+    setup.intervalMs = ReadInteger("Modbus", "Interval", setup.intervalMs, 50, 3'600'000);
+    // Names are the operator's own words: stored percent-encoded, so no comma,
+    // line end or code page can split or spoil them.
+    if (const auto formats = RawValue("Modbus", "Formats"); formats && !formats->empty())
+        setup.formats = QString::fromStdString(*formats).split(QLatin1Char(','));
+    if (const auto names = RawValue("Modbus", "Names"); names && !names->empty())
+        for (const QString& name : QString::fromStdString(*names).split(QLatin1Char(',')))
+            setup.names << QUrl::fromPercentEncoding(name.toLatin1());
+    return setup;
+}
+
+SettingsFile::WriteResult SettingsFile::WriteModbusSetup(const ModbusSetup& setup)
+{
+    QStringList names;
+    for (const QString& name : setup.names)
+        names << QString::fromLatin1(QUrl::toPercentEncoding(name));
+    return WriteEntries({{"Modbus", "Address", std::to_string(setup.address)},
+                         {"Modbus", "Function", std::to_string(setup.function)},
+                         {"Modbus", "Start", std::to_string(setup.start)},
+                         {"Modbus", "Count", std::to_string(setup.count)},
+                         {"Modbus", "OneBased", setup.oneBased ? "1" : "0"},
+                         {"Modbus", "Interval", std::to_string(setup.intervalMs)},
+                         {"Modbus", "Formats", setup.formats.join(QLatin1Char(',')).toStdString()},
+                         {"Modbus", "Names", names.join(QLatin1Char(',')).toStdString()}});
 }
 
 SettingsFile::WriteResult SettingsFile::WriteEntries(const std::vector<Entry>& entries)

@@ -12,6 +12,7 @@
 #include "catalogue/shipped_workbook.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -36,6 +37,19 @@ struct WindowPlace {
     int height = 0;
     bool maximized = false;
     bool operator==(const WindowPlace&) const = default;
+};
+
+// `Modbus`: the set-up of the general Modbus window; one format and name per
+// table row.
+struct ModbusSetup {
+    int address = 1;
+    int function = 3;
+    int start = 0;
+    int count = 10;
+    bool oneBased = false;
+    int intervalMs = 1000;
+    QStringList formats;
+    QStringList names;
 };
 
 class SettingsFile {
@@ -80,6 +94,8 @@ public:
     // `Window`/Left, Top, Width, Height, Maximized; nothing when a key is missing
     // or the size is below 200 x 150.
     std::optional<WindowPlace> ReadWindowPlace() const;
+    // Keys missing or out of range give the defaults of ModbusSetup.
+    ModbusSetup ReadModbusSetup() const;
 
     enum class WriteResult { ProgramFolder, UserFolder, Failed };
     // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity, Echo (only
@@ -90,6 +106,7 @@ public:
     // used it keep their layout.
     WriteResult WriteFastRead(bool fast);
     WriteResult WriteWindowPlace(const WindowPlace& place);
+    WriteResult WriteModbusSetup(const ModbusSetup& setup);
 
     QString ProgramFilePath() const;
     QString UserFilePath() const;

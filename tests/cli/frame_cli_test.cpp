@@ -180,8 +180,8 @@ TEST(ManPages, NameEveryOptionOfTheHelp)
         {"ql-rs485", {"--help"}},
         {"ql-rs485-sim", {"--help"}},
         {"ql-rs485-cli",
-         {"--help", "decode --help", "dump --help", "frame --help", "identify --help", "params --help",
-          "ports --help", "read --help", "scan --help"}},
+         {"--help", "decode --help", "dump --help", "frame --help", "identify --help", "modbus --help",
+          "params --help", "ports --help", "read --help", "scan --help"}},
     };
     const std::regex token(R"(--[a-z][a-z0-9-]*|\b[a-z0-9]+://)");
     for (const auto& page : pages) {

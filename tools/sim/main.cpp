@@ -1,7 +1,7 @@
 // ql-rs485-sim: serves a simulated meter on a pseudo-terminal until SIGINT/SIGTERM.
 //   ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N]
 //                [--link PATH] [--workbook FILE] [--fault NAME ...] [--tcp PORT] [--echo]
-//                [--meter ADDR:TYPE ...]
+//                [--meter ADDR:TYPE ...] [--registers FILE] [--modbus-addr A] [--mbtcp PORT]
 // The first line on stdout is "PTY <slave path>"; the client opens that path (or
 // the --link symlink) as its serial port. With --tcp it serves one TCP client at a
 // time on 127.0.0.1:PORT instead, as a serial device server in raw mode does, and
@@ -10,10 +10,17 @@
 // --meter puts one more meter on the line; every meter answers only its own
 // address, and the other options apply to all of them. Windows has no
 // pseudo-terminals: there the simulator serves --tcp only.
+// With --registers, --modbus-addr or --mbtcp a general Modbus slave answers
+// beside the meters at --modbus-addr (default 1): the register map of
+// --registers, or a default one. It is opt-in so the meter search still finds
+// only the meters. --mbtcp serves that slave alone over Modbus TCP on
+// 127.0.0.1:PORT, and the first line is "MBTCP 127.0.0.1:<port>".
 
+#include "modbus/modbus_framing.h"
 #include "ql_version.h"
 #include "sim/sim_device_types.h"
 #include "sim/sim_meter.h"
+#include "sim/sim_registers.h"
 #include "sim/sim_socket.h"
 #include "sim/sim_workbook.h"
 
@@ -26,6 +33,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -33,6 +41,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,15 +79,25 @@ struct Options {
     bool echo = false;
     // Device type 5 register map; empty: the shipped workbook beside the executable.
     std::string workbook;
+    // The general Modbus slave's register map; empty: the default map.
+    std::string registers;
+    int modbusAddress = 1;
+    bool modbusAddressGiven = false;
+    // Modbus TCP port to serve the general slave on; -1 for none.
+    int mbtcpPort = -1;
 };
 
 const char kUsage[] =
     "usage: ql-rs485-sim --type T [--addr A] [--records N] [--line-rate] [--baud N] [--link PATH] "
-    "[--workbook FILE] [--fault NAME ...] [--tcp PORT] [--echo] [--meter ADDR:TYPE ...]\n"
+    "[--workbook FILE] [--fault NAME ...] [--tcp PORT] [--echo] [--meter ADDR:TYPE ...] "
+    "[--registers FILE] [--modbus-addr A] [--mbtcp PORT]\n"
     "--tcp: serve on 127.0.0.1:PORT instead of a pseudo-terminal (0: a free port)\n"
     "--echo: send each request back before answering it\n"
     "--meter: one more meter on the line (repeatable); --type is then optional\n"
     "--workbook: protocol workbook of type 5 (default: Excel/VarnelModbus.xls beside the program)\n"
+    "--registers: register map of the general Modbus slave, CSV lines coil|input|holding|ireg,ADDRESS,VALUE\n"
+    "--modbus-addr: address of the general Modbus slave (default 1); any of these three options serves it\n"
+    "--mbtcp: serve the general Modbus slave over Modbus TCP on 127.0.0.1:PORT (0: a free port)\n"
     "faults: silence bad-crc wrong-length split[=GAP_MS] garbage-before garbage-after other-address\n"
     "        endless oversize close-after=N slow[=DELAY_MS] alarm\n";
 
@@ -99,6 +118,11 @@ bool ParseMeter(const std::string& text, MeterOnLine& meter)
     const size_t colon = text.find(':');
     return colon != std::string::npos && ParseInt(text.substr(0, colon).c_str(), 1, 247, meter.address) &&
            ParseInt(text.substr(colon + 1).c_str(), 1, 7, meter.deviceType);
+}
+
+bool ServesModbusSlave(const Options& options)
+{
+    return options.mbtcpPort >= 0 || options.modbusAddressGiven || !options.registers.empty();
 }
 
 // Empty on success, else the message for stderr.
@@ -141,6 +165,15 @@ std::string ParseArguments(int argc, char** argv, Options& options)
             options.link = text;
         } else if (arg == "--workbook") {
             options.workbook = text;
+        } else if (arg == "--registers") {
+            options.registers = text;
+        } else if (arg == "--modbus-addr") {
+            if (!ParseInt(text, 1, 247, options.modbusAddress))
+                return "--modbus-addr must be 1 to 247";
+            options.modbusAddressGiven = true;
+        } else if (arg == "--mbtcp") {
+            if (!ParseInt(text, 0, 65535, options.mbtcpPort))
+                return "--mbtcp must be 0 to 65535";
         } else if (arg == "--fault") {
             options.config.faults.emplace_back(text);
         } else if (arg == "--meter") {
@@ -154,7 +187,7 @@ std::string ParseArguments(int argc, char** argv, Options& options)
     }
     if (haveType)
         options.meters.insert(options.meters.begin(), {options.config.address, options.config.deviceType});
-    if (options.meters.empty())
+    if (options.meters.empty() && !ServesModbusSlave(options))
         return "--type or --meter is required";
     for (size_t i = 0; i < options.meters.size(); ++i) {
         for (size_t j = i + 1; j < options.meters.size(); ++j) {
@@ -164,6 +197,11 @@ std::string ParseArguments(int argc, char** argv, Options& options)
     }
     if (options.tcpPort >= 0 && !options.link.empty())
         return "--link names a pseudo-terminal and cannot go with --tcp";
+    if (options.mbtcpPort >= 0 && (options.tcpPort >= 0 || !options.link.empty()))
+        return "--mbtcp serves Modbus TCP and cannot go with --tcp or --link";
+    for (const MeterOnLine& meter : options.meters)
+        if (ServesModbusSlave(options) && options.mbtcpPort < 0 && meter.address == options.modbusAddress)
+            return "a meter and the Modbus slave at address " + std::to_string(meter.address);
     return CheckFaultNames(options.config.faults);
 }
 
@@ -177,10 +215,17 @@ int64_t NowUs()
 // the TCP client accepted on `listener` (-1 without one).
 class PtyServer {
 public:
-    // `meters` is not empty; the first one's options stand for the line's.
-    PtyServer(std::vector<SimMeter>& meters, int master, int slave, int listener, bool echo)
-        : FMeters(meters), FMaster(master), FSlave(slave), FListener(listener), FEcho(echo)
+    // `line` holds the options shared by everything on the line; `modbus` is
+    // the general slave or null; `framing` is how requests are told apart.
+    PtyServer(std::vector<SimMeter>& meters, const SimConfig& line, SimModbusSlave* modbus,
+              const ModbusFraming& framing, int master, int slave, int listener, bool echo)
+        : FMeters(meters), FLine(line), FModbus(modbus), FFraming(framing), FMaster(master), FSlave(slave),
+          FListener(listener), FEcho(echo)
     {
+        // A slave answers after the 3.5 character times that end the request.
+        FModbusTiming.lineRate = line.lineRate;
+        FModbusTiming.baud = line.baud;
+        FModbusTiming.replyDelayMs = static_cast<int>((ByteTimeUs(line) * 7 / 2 + 999) / 1000);
     }
     // Serves until a signal arrives or close-after=N is reached.
     void Run();
@@ -197,6 +242,10 @@ private:
     void DropClient();
 
     std::vector<SimMeter>& FMeters;
+    const SimConfig& FLine;
+    SimModbusSlave* FModbus;
+    const ModbusFraming& FFraming;
+    SimConfig FModbusTiming;
     int FMaster;
     int FSlave;
     int FListener;
@@ -231,7 +280,7 @@ void PtyServer::Flush(int64_t now)
         FOutgoing.pop_front();
     }
     if (FEndlessFromUs >= 0 && now > FEndlessFromUs) {
-        const SimConfig& config = FMeters.front().Config();
+        const SimConfig& config = FLine;
         const int64_t stepUs = config.lineRate ? ByteTimeUs(config) : 1000;
         const int64_t count = std::min<int64_t>((now - FEndlessFromUs) / stepUs, 4096);
         Bytes noise(static_cast<size_t>(count));
@@ -266,7 +315,8 @@ void PtyServer::ReadInput(int64_t now)
 void PtyServer::FrameRequests(int64_t now)
 {
     while (!FPending.empty() && !FClosing) {
-        const std::optional<size_t> known = KnownRequestLength(FPending);
+        const std::optional<size_t> known =
+            FFraming.isTcp() ? FFraming.requestLength(FPending) : KnownRequestLength(FPending);
         size_t take = 0;
         if (known && FPending.size() >= *known)
             take = *known;
@@ -285,7 +335,7 @@ void PtyServer::Handle(const Bytes& request, int64_t now)
     if (FEcho)
         FOutgoing.push_back({now, request});
     // Every meter hears the request; at most the one at its address answers.
-    const SimConfig* config = &FMeters.front().Config();
+    const SimConfig* config = &FLine;
     std::optional<Bytes> reply;
     for (SimMeter& meter : FMeters) {
         reply = meter.Respond(request);
@@ -293,6 +343,10 @@ void PtyServer::Handle(const Bytes& request, int64_t now)
             config = &meter.Config();
             break;
         }
+    }
+    if (!reply && FModbus) {
+        reply = FModbus->Respond(request);
+        config = &FModbusTiming;
     }
     ++FServed;
     if (reply) {
@@ -484,6 +538,24 @@ int main(int argc, char** argv)
         }
         meters.emplace_back(std::move(config));
     }
+    std::unique_ptr<SimModbusSlave> modbus;
+    const ModbusFraming& framing = options.mbtcpPort >= 0 ? ModbusFraming::tcp() : ModbusFraming::rtu();
+    if (options.mbtcpPort >= 0) {
+        meters.clear();
+        options.tcpPort = options.mbtcpPort;
+    }
+    if (ServesModbusSlave(options)) {
+        SimRegisterMap map = DefaultSimRegisterMap();
+        if (!options.registers.empty()) {
+            map = {};
+            const std::string error = LoadSimRegisterMap(options.registers, map);
+            if (!error.empty()) {
+                std::fprintf(stderr, "ql-rs485-sim: %s\n", error.c_str());
+                return 2;
+            }
+        }
+        modbus = std::make_unique<SimModbusSlave>(std::move(map), options.modbusAddress, framing);
+    }
 
 #ifdef _WIN32
     std::signal(SIGINT, OnSignal);
@@ -509,9 +581,9 @@ int main(int argc, char** argv)
                          std::strerror(errno));
             return 1;
         }
-        std::printf("TCP 127.0.0.1:%d\n", port);
+        std::printf("%s 127.0.0.1:%d\n", framing.isTcp() ? "MBTCP" : "TCP", port);
         std::fflush(stdout);
-        PtyServer server(meters, -1, -1, listener, options.echo);
+        PtyServer server(meters, options.config, modbus.get(), framing, -1, -1, listener, options.echo);
         server.Run();
         SimClose(listener);
         return 0;
@@ -544,7 +616,7 @@ int main(int argc, char** argv)
     std::printf("PTY %s\n", slavePath.c_str());
     std::fflush(stdout);
 
-    PtyServer(meters, master, slave, -1, options.echo).Run();
+    PtyServer(meters, options.config, modbus.get(), framing, master, slave, -1, options.echo).Run();
 
     if (!options.link.empty())
         unlink(options.link.c_str());

@@ -1,5 +1,6 @@
 #include "sim/sim_meter.h"
 
+#include "modbus/modbus_framing.h"
 #include "sim/sim_device_types.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_identify.h"
@@ -138,7 +139,8 @@ std::optional<size_t> KnownRequestLength(ByteView bytes)
     case 0x66:
         return 9;
     default:
-        return std::nullopt;
+        // The general register map's functions frame by their own lengths.
+        return ModbusFraming::rtu().requestLength(bytes);
     }
 }
 

@@ -80,7 +80,7 @@ std::vector<SimPiece> ScheduleReply(const SimConfig& config, const Bytes& reply)
 int64_t ByteTimeUs(const SimConfig& config);
 
 // Length of a complete request frame that starts `bytes`, when the first bytes
-// already tell it (record requests, register reads, the custom frames); nullopt
+// already tell it (record requests, register reads and writes, the custom frames); nullopt
 // when unknown or not yet decidable.
 std::optional<size_t> KnownRequestLength(ByteView bytes);
 

@@ -1,0 +1,81 @@
+// The general Modbus master polling the simulator's register map over a
+// pseudo-terminal, the simulator pacing its replies at 9600 baud. The
+// pseudo-terminal hands the request over at once, so wire_ratio can fall below 1.
+#include "log/log_model.h"
+#include "modbus/modbus_master.h"
+#include "protocol/event_loop_waiter.h"
+#include "protocol/exchange.h"
+#include "serial/com_port.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kPolls = 100;
+constexpr int kRegisters = 10;
+constexpr int kBaud = 9600;
+// 8 N 1 and its parity: 11 bits per character, as the simulator paces.
+constexpr double kBitsPerCharacter = 11;
+
+// Wire time of one poll: the 8-byte request, the reply (address, function,
+// byte count, 2 bytes per register, CRC) and the 3.5-character gap after each.
+double WireSecondsPerPoll()
+{
+    const double characters = 8 + (5 + 2 * kRegisters) + 2 * 3.5;
+    return characters * kBitsPerCharacter / kBaud;
+}
+
+void BM_ModbusPoll(benchmark::State& state)
+{
+    QProcess sim;
+    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/ql-rs485-sim"),
+              {"--modbus-addr", "1", "--line-rate", "--baud", QString::number(kBaud)});
+    QString pty;
+    if (sim.waitForStarted(10000) && sim.waitForReadyRead(10000)) {
+        const QString line = QString::fromUtf8(sim.readLine()).trimmed();
+        if (line.startsWith(QStringLiteral("PTY ")))
+            pty = line.mid(4);
+    }
+    if (pty.isEmpty()) {
+        state.SkipWithError("ql-rs485-sim did not start");
+        return;
+    }
+    TComPort port;
+    port.SetPort(pty);
+    port.SetBaudRate(br9600);
+    port.SetParityBits(prOdd);
+    port.OpenPort();
+    LogModel log;
+    EventLoopWaiter waiter;
+    Exchange exchange(port, log, waiter);
+    exchange.SetLineTiming({kBaud, kBitsPerCharacter});
+    ModbusMaster master(exchange, ModbusFraming::rtu());
+    ModbusRequest request;
+    request.address = 1;
+    request.function = ModbusFunction::kReadHoldingRegisters;
+    request.count = kRegisters;
+    for (auto _ : state) {
+        master.ResetCounters();
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < kPolls; ++i)
+            master.Transact(request, 1000);
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        state.SetIterationTime(seconds);
+        state.counters["wire_ratio"] = seconds / (kPolls * WireSecondsPerPoll());
+        state.counters["good"] = master.Counters().goodReplies;
+        state.counters["timeouts"] = master.Counters().timeouts;
+        state.counters["check_errors"] = master.Counters().checkErrors;
+        if (master.Counters().goodReplies != kPolls)
+            state.SkipWithError("not every poll was answered");
+    }
+    sim.kill();
+    sim.waitForFinished();
+}
+BENCHMARK(BM_ModbusPoll)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace

@@ -1,0 +1,113 @@
+// The general Modbus window "Modbus调试": reads and writes any register of any
+// slave on the main window's port, once or polled, one table row per register
+// with its own display format and a name the operator types. It shares the
+// main window's port, port guard and hex log; it is created once and shown
+// non-modally, closing only hides it.
+#pragma once
+
+#include "modbus/modbus_master.h"
+#include "modbus/modbus_values.h"
+#include "protocol/exchange.h"
+#include "protocol/port_guard.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+class ByteLink;
+class LogModel;
+class Prompter;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+class QTableWidgetItem;
+class QTimer;
+class SettingsFile;
+class Waiter;
+
+struct ModbusFrmContext {
+    ByteLink& link;
+    Waiter& waiter;
+    Prompter& prompter;
+    LogModel& log;
+    SettingsFile& settings;
+    PortGuard& portGuard;
+    // The port name in use: mbtcp:// speaks Modbus TCP, every other RTU.
+    std::function<QString()> portName;
+    // Initial folder of the save dialog.
+    QString exportFolder;
+};
+
+class TModbusFrm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TModbusFrm(const ModbusFrmContext& context, QWidget* parent = nullptr);
+    ~TModbusFrm() override;
+
+    // Table columns.
+    enum Column { ColAddress, ColName, ColFormat, ColValue, ColumnCount };
+
+    // One request now; the outcome shows in the table, the counters and the
+    // status line. Refused while another exchange holds the port.
+    void ReadOnce();
+    // Starts or stops polling every interval; a turn is skipped while the
+    // port is busy.
+    void SetPolling(bool on);
+    // Writes the text typed into row `row`'s value cell (06/16, or 05/15 for
+    // coils) after the operator confirmed the frame; then reads again.
+    void WriteRow(int row, const QString& text);
+    // "保存": the table into .xlsx or .csv.
+    void SaveTable();
+    // The set-up into `[Modbus]`.
+    void SaveSetup();
+
+    // When set, port failures (EComPort) go here instead of a warning box.
+    std::function<void(const QString& message)> PortErrorHandler;
+
+    QSpinBox* edAddress = nullptr;
+    QComboBox* cbFunction = nullptr;
+    QSpinBox* edStart = nullptr;
+    QCheckBox* chkOneBased = nullptr;
+    QSpinBox* edCount = nullptr;
+    QSpinBox* edInterval = nullptr;
+    QCheckBox* chkMultiple = nullptr;
+    QPushButton* btnRead = nullptr;
+    QPushButton* btnPoll = nullptr;
+    QPushButton* btnSave = nullptr;
+    QTableWidget* tbValues = nullptr;
+    QLabel* lbCounters = nullptr;
+    QLabel* lbStatus = nullptr;
+
+    const ModbusCounters& Counters() const { return FMaster.Counters(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    ModbusRequest ReadRequest() const;
+    // Runs one request under the port lease; nullopt when the port was busy
+    // or closed, or failed.
+    std::optional<ModbusOutcome> Run(const ModbusRequest& request, bool onDemand);
+    void Show(const ModbusOutcome& outcome);
+    void ResizeTable();
+    void RefreshAddresses();
+    void RefreshValues();
+    void RefreshCounters();
+    QString AddressText(int offset) const;
+    bool IsBitTable() const;
+    ModbusFormat RowFormat(int row, WordOrder* order) const;
+    void CellChanged(QTableWidgetItem* item);
+    void LoadSetup();
+
+    ModbusFrmContext FContext;
+    Exchange FExchange;
+    ModbusMaster FMaster;
+    const ModbusFraming* FFraming;
+    QTimer* FPollTimer = nullptr;
+    std::vector<uint16_t> FValues;
+    bool FFilling = false;
+};

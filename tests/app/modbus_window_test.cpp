@@ -1,0 +1,112 @@
+// The window "Modbus调试" on the main window's port, against the simulator's
+// register map over a pseudo-terminal: a read, display formats, a confirmed
+// write, an exception named in the counters, polling, saving and the set-up
+// kept in the settings file.
+#include "app_test_support.h"
+
+#include "app/modbus_frm.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+
+class ModbusWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void ReadsWritesPollsAndKeepsTheSetUp();
+};
+
+namespace {
+
+QString Value(TModbusFrm& modbus, int row)
+{
+    return modbus.tbValues->item(row, TModbusFrm::ColValue)->text();
+}
+
+QComboBox* Format(TModbusFrm& modbus, int row)
+{
+    return qobject_cast<QComboBox*>(modbus.tbValues->cellWidget(row, TModbusFrm::ColFormat));
+}
+
+} // namespace
+
+void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
+{
+    SimProcess sim;
+    const QString ptyPath = sim.Start({"--type", "6", "--addr", "23", "--modbus-addr", "1"});
+    QVERIFY(!ptyPath.isEmpty());
+    PtyWindowRig rig(ptyPath);
+    rig.ShowAndActivate();
+    TMainFrm& frm = *rig.Frm;
+    frm.acModbus->trigger();
+    TModbusFrm* modbus = frm.ModbusFrm();
+    QVERIFY(modbus && modbus->isVisible());
+
+    modbus->edAddress->setValue(1);
+    modbus->cbFunction->setCurrentIndex(modbus->cbFunction->findData(3));
+    modbus->edStart->setValue(0);
+    modbus->edCount->setValue(4);
+    modbus->btnRead->click();
+    QCOMPARE(QStringList({Value(*modbus, 0), Value(*modbus, 1), Value(*modbus, 2), Value(*modbus, 3)}),
+             QStringList({"0", "1", "2", "3"}));
+    frm.FlushLog();
+    QVERIFY(LogLines(frm).contains(QStringLiteral("【发送】01 03 00 00 00 04 44 09")));
+
+    // Registers 0 and 1 as one 32-bit value; register 1 alone in hex.
+    Format(*modbus, 0)->setCurrentText(QStringLiteral("u32 CDAB"));
+    Format(*modbus, 1)->setCurrentText(QStringLiteral("hex"));
+    QCOMPARE(Value(*modbus, 0), QStringLiteral("65536"));
+    QCOMPARE(Value(*modbus, 1), QStringLiteral("0x0001"));
+    modbus->chkOneBased->setChecked(true);
+    QCOMPARE(modbus->tbValues->item(2, TModbusFrm::ColAddress)->text(), QStringLiteral("40003"));
+
+    // Typing a value asks with the frame first, then writes and reads again.
+    rig.Prompts.Answers << true;
+    modbus->tbValues->item(2, TModbusFrm::ColValue)->setText(QStringLiteral("77"));
+    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QVERIFY2(rig.Prompts.Shown[0].text.contains(QStringLiteral("01 06 00 02 00 4D ")),
+             qPrintable(rig.Prompts.Shown[0].text));
+    QCOMPARE(Value(*modbus, 2), QStringLiteral("77"));
+
+    modbus->edStart->setValue(98);
+    modbus->btnRead->click();
+    QCOMPARE(modbus->lbStatus->text(), QStringLiteral("异常 02 illegal data address"));
+    QVERIFY2(modbus->lbCounters->text().contains(QStringLiteral("异常 02 illegal data address：1次")),
+             qPrintable(modbus->lbCounters->text()));
+
+    modbus->edStart->setValue(0);
+    modbus->edInterval->setValue(50);
+    const int before = modbus->Counters().requests;
+    modbus->btnPoll->click();
+    QTRY_VERIFY_WITH_TIMEOUT(modbus->Counters().goodReplies >= 5, 5000);
+    modbus->btnPoll->click();
+    QVERIFY(!modbus->btnPoll->isChecked());
+    QVERIFY(modbus->Counters().requests > before);
+
+    modbus->tbValues->item(0, TModbusFrm::ColName)->setText(QStringLiteral("压力, 出口"));
+    const QString csv = rig.Folder.filePath(QStringLiteral("modbus.csv"));
+    rig.Prompts.SaveNames << csv;
+    modbus->btnSave->click();
+    QFile saved(csv);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(saved.readAll());
+    QVERIFY2(text.contains(QStringLiteral("40003")) && text.contains(QStringLiteral("77")) &&
+                 text.contains(QStringLiteral("压力")),
+             qPrintable(text));
+
+    modbus->close();
+    const ModbusSetup setup = SettingsFile(rig.Folder.path(), rig.Folder.filePath("user")).ReadModbusSetup();
+    QCOMPARE(setup.count, 4);
+    QCOMPARE(setup.intervalMs, 50);
+    QVERIFY(setup.oneBased);
+    QCOMPARE(setup.names.value(0), QStringLiteral("压力, 出口"));
+    QCOMPARE(setup.formats.value(0), QStringLiteral("u32 CDAB"));
+}
+
+QTEST_MAIN(ModbusWindowTest)
+#include "modbus_window_test.moc"

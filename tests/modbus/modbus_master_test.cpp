@@ -1,0 +1,92 @@
+// How the master judges what comes back: whole replies however they arrive,
+// and every way a reply can be wrong counted as what it is.
+#include "../protocol/scripted_link.h"
+#include "codec/codec.h"
+#include "log/log_model.h"
+#include "modbus/modbus_master.h"
+#include "protocol/exchange.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Bytes Rtu(std::initializer_list<uint8_t> bytes)
+{
+    return AppendCrc(Bytes(bytes));
+}
+
+Bytes Mbap(uint16_t transaction, std::initializer_list<uint8_t> unitAndPdu)
+{
+    Bytes frame{uint8_t(transaction >> 8), uint8_t(transaction & 0xFF), 0, 0, 0, uint8_t(unitAndPdu.size())};
+    frame.insert(frame.end(), unitAndPdu);
+    return frame;
+}
+
+struct Row {
+    const char* name;
+    bool tcp;
+    std::vector<ScriptedPiece> reply; // to a read of holding registers 0 and 1 at address 1
+    ModbusOutcome::Kind kind;
+    std::string error;
+    int exceptionCode;
+};
+
+TEST(ModbusMaster, JudgesEveryKindOfReply)
+{
+    const Bytes good = Rtu({1, 3, 4, 0, 10, 0, 11});
+    const Row rows[] = {
+        {"whole at once", false, {{5, good}}, ModbusOutcome::Kind::Ok, "", 0},
+        // The byte count comes after a pause longer than 3.5 characters: not a
+        // reply cut short.
+        {"held back after the function",
+         false,
+         {{5, {good.begin(), good.begin() + 2}}, {60, {good.begin() + 2, good.end()}}},
+         ModbusOutcome::Kind::Ok,
+         "",
+         0},
+        {"bad CRC", false, {{5, {1, 3, 4, 0, 10, 0, 11, 0, 0}}}, ModbusOutcome::Kind::Error, "bad CRC", 0},
+        {"another slave",
+         false,
+         {{5, Rtu({2, 3, 4, 0, 10, 0, 11})}},
+         ModbusOutcome::Kind::Error,
+         "reply from address 2",
+         0},
+        {"byte count off",
+         false,
+         {{5, Rtu({1, 3, 2, 0, 10})}},
+         ModbusOutcome::Kind::Error,
+         "reply does not answer the request",
+         0},
+        {"exception", false, {{5, Rtu({1, 0x83, 2})}}, ModbusOutcome::Kind::Exception, "", 2},
+        {"silence", false, {}, ModbusOutcome::Kind::Timeout, "", 0},
+        {"tcp", true, {{5, Mbap(1, {1, 3, 4, 0, 10, 0, 11})}}, ModbusOutcome::Kind::Ok, "", 0},
+        {"tcp other transaction",
+         true,
+         {{5, Mbap(7, {1, 3, 4, 0, 10, 0, 11})}},
+         ModbusOutcome::Kind::Error,
+         "reply to transaction 7",
+         0},
+    };
+    for (const Row& row : rows) {
+        VirtualClock clock;
+        ScriptedLink link(clock, [&row](int, ByteView) { return row.reply; });
+        LogModel log;
+        Exchange exchange(link, log, clock);
+        ModbusMaster master(exchange, row.tcp ? ModbusFraming::tcp() : ModbusFraming::rtu());
+        ModbusRequest request;
+        request.count = 2;
+        const ModbusOutcome outcome = master.Transact(request, 200);
+        EXPECT_EQ(outcome.kind, row.kind) << row.name;
+        EXPECT_EQ(outcome.error, row.error) << row.name;
+        EXPECT_EQ(outcome.exceptionCode, row.exceptionCode) << row.name;
+        if (row.kind == ModbusOutcome::Kind::Ok) {
+            EXPECT_EQ(outcome.values, (std::vector<uint16_t>{10, 11})) << row.name;
+        }
+        const ModbusCounters& counters = master.Counters();
+        EXPECT_EQ(counters.goodReplies + counters.checkErrors + counters.exceptions + counters.timeouts, 1)
+            << row.name;
+        EXPECT_EQ(counters.checkErrors, row.kind == ModbusOutcome::Kind::Error ? 1 : 0) << row.name;
+    }
+}
+
+} // namespace
