@@ -7,6 +7,11 @@
 
 namespace {
 
+// Checked at the size the interface draws at: a font may carry bitmaps for small
+// sizes that differ from its outlines (WenQuanYi Zen Hei's hyphen is blank at 12
+// pixels under Windows' rasteriser, though its outline has ink).
+constexpr int kInterfacePixelSize = 12;
+
 // Glyph alpha maps come as 8-bit coverage (indexed or alpha) or as ARGB.
 bool HasInk(const QImage& glyph)
 {
@@ -43,7 +48,7 @@ QString InterfaceSampleText()
 QString BlankCharacters(const QString& family, const QString& text)
 {
     QFont font(family);
-    font.setPixelSize(24);
+    font.setPixelSize(kInterfacePixelSize);
     font.setStyleStrategy(QFont::NoFontMerging);
     const QRawFont raw = QRawFont::fromFont(font);
     if (!raw.isValid() || raw.familyName() != family)
@@ -117,6 +122,6 @@ QFont ChineseInterfaceFont()
     QFont font = QGuiApplication::font();
     if (!chosen.isEmpty())
         font.setFamilies(chosen);
-    font.setPixelSize(12);
+    font.setPixelSize(kInterfacePixelSize);
     return font;
 }

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #ifdef _WIN32
 #include <locale.h>
@@ -350,20 +353,167 @@ int FormatC(char* out, size_t size, const char* fmt, va_list args)
 }
 #endif
 
+// One conversion of a format, with its arguments already taken from the list.
+int FormatPiece(char* out, size_t size, const char* spec, ...)
+{
+    va_list args;
+    va_start(args, spec);
+    const int written = FormatC(out, size, spec, args);
+    va_end(args);
+    return written;
+}
+
+template <typename... Args> void AppendPiece(std::string& out, const std::string& spec, Args... args)
+{
+    const int needed = FormatPiece(nullptr, 0, spec.c_str(), args...);
+    if (needed <= 0)
+        return;
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(needed));
+    FormatPiece(out.data() + at, static_cast<size_t>(needed) + 1, spec.c_str(), args...);
+    out.resize(at + static_cast<size_t>(needed));
+}
+
+// Infinity and NaN as glibc writes them, sign included ("-nan" for a NaN whose sign
+// bit is set); MinGW's printf drops that sign. The text goes through "%s" so width
+// and "-" still apply, padded with blanks as printf pads them whatever the "0" flag.
+void AppendNonFinite(std::string& out, const std::string& flags, const std::string& width, char conversion,
+                     double value)
+{
+    std::string text = std::signbit(value)                    ? "-"
+                       : flags.find('+') != std::string::npos ? "+"
+                       : flags.find(' ') != std::string::npos ? " "
+                                                              : "";
+    const bool upper = conversion == 'F' || conversion == 'E' || conversion == 'G' || conversion == 'A';
+    text += std::isnan(value) ? (upper ? "NAN" : "nan") : (upper ? "INF" : "inf");
+    const std::string spec =
+        std::string("%") + (flags.find('-') != std::string::npos ? "-" : "") + width + "s";
+    AppendPiece(out, spec, text.c_str());
+}
+
 } // namespace
 
 std::string Format(const char* fmt, ...)
 {
+    // Each conversion is formatted on its own, so that a floating-point value that
+    // is not finite can be written the same way by every C library.
     va_list args;
     va_start(args, fmt);
-    va_list copy;
-    va_copy(copy, args);
-    const int needed = FormatC(nullptr, 0, fmt, copy);
-    va_end(copy);
     std::string out;
-    if (needed > 0) {
-        out.resize(static_cast<size_t>(needed));
-        FormatC(out.data(), out.size() + 1, fmt, args);
+    const char* p = fmt;
+    while (*p) {
+        if (*p != '%') {
+            const char* next = std::strchr(p, '%');
+            const size_t length = next ? static_cast<size_t>(next - p) : std::strlen(p);
+            out.append(p, length);
+            p += length;
+            continue;
+        }
+        const char* start = p++;
+        std::string flags;
+        while (*p && std::strchr("-+ #0'", *p))
+            flags += *p++;
+        std::string width;
+        if (*p == '*') {
+            width = std::to_string(va_arg(args, int));
+            ++p;
+        }
+        while (*p >= '0' && *p <= '9')
+            width += *p++;
+        std::string precision;
+        if (*p == '.') {
+            precision = *p++;
+            if (*p == '*') {
+                const int given = va_arg(args, int);
+                // A negative precision from the list counts as none at all.
+                precision = given < 0 ? "" : "." + std::to_string(given);
+                ++p;
+            }
+            while (*p >= '0' && *p <= '9')
+                precision += *p++;
+        }
+        std::string length;
+        while (*p && std::strchr("hlLqjzt", *p))
+            length += *p++;
+        const char conversion = *p;
+        if (!conversion) {
+            out.append(start);
+            break;
+        }
+        ++p;
+        const std::string spec = "%" + flags + width + precision + length + conversion;
+        switch (conversion) {
+        case '%':
+            out += '%';
+            break;
+        case 'd':
+        case 'i':
+            if (length == "ll" || length == "q")
+                AppendPiece(out, spec, va_arg(args, long long));
+            else if (length == "l")
+                AppendPiece(out, spec, va_arg(args, long));
+            else if (length == "j")
+                AppendPiece(out, spec, va_arg(args, intmax_t));
+            else if (length == "z" || length == "t")
+                AppendPiece(out, spec, va_arg(args, ptrdiff_t));
+            else
+                AppendPiece(out, spec, va_arg(args, int));
+            break;
+        case 'u':
+        case 'o':
+        case 'x':
+        case 'X':
+            if (length == "ll" || length == "q")
+                AppendPiece(out, spec, va_arg(args, unsigned long long));
+            else if (length == "l")
+                AppendPiece(out, spec, va_arg(args, unsigned long));
+            else if (length == "j")
+                AppendPiece(out, spec, va_arg(args, uintmax_t));
+            else if (length == "z" || length == "t")
+                AppendPiece(out, spec, va_arg(args, size_t));
+            else
+                AppendPiece(out, spec, va_arg(args, unsigned));
+            break;
+        case 'c':
+            // A wint_t for "%lc" arrives promoted to int as well.
+            AppendPiece(out, spec, va_arg(args, int));
+            break;
+        case 's':
+            if (length == "l")
+                AppendPiece(out, spec, va_arg(args, const wchar_t*));
+            else
+                AppendPiece(out, spec, va_arg(args, const char*));
+            break;
+        case 'p':
+            AppendPiece(out, spec, va_arg(args, void*));
+            break;
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
+        case 'a':
+        case 'A':
+            if (length == "L") {
+                const long double value = va_arg(args, long double);
+                if (std::isfinite(value))
+                    AppendPiece(out, spec, value);
+                else
+                    AppendNonFinite(out, flags, width, conversion, static_cast<double>(value));
+            } else {
+                const double value = va_arg(args, double);
+                if (std::isfinite(value))
+                    AppendPiece(out, spec, value);
+                else
+                    AppendNonFinite(out, flags, width, conversion, value);
+            }
+            break;
+        default:
+            // Not a conversion this program writes: kept as text, taking no argument.
+            out.append(start, p);
+            break;
+        }
     }
     va_end(args);
     return out;

@@ -74,4 +74,9 @@ std::string BcdToDateTime(ByteView bytes);
 std::string PadLeftZeros(std::string text, int width);
 
 // printf-style formatting into a std::string, for the decoders' "%.2f"-style texts.
+// On Windows the C99 printf of MinGW does the work, so formats are checked as GNU ones.
+#ifdef _WIN32
+std::string Format(const char* fmt, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+#endif

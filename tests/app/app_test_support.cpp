@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -162,8 +163,10 @@ void RunFinisher::AfterTick()
     EndGauge = window.Gauge1->value();
     EndGaugeMax = window.Gauge1->maximum();
     EndImageVisible = window.Image1->isVisibleTo(&window);
+    // Pressed at once: the next tick is already armed on a zero timer, and whether a
+    // posted click or that timer comes first differs between Qt's event dispatchers.
     if (CancelAt && window.Btn_Cancel->isEnabled() && CancelAt(Ticks)) {
-        QTimer::singleShot(0, window.Btn_Cancel, &QPushButton::click);
+        window.Btn_Cancel->click();
         return;
     }
     if (window.Btn_OK->isEnabled())
@@ -188,6 +191,14 @@ void OnNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs)
         poll->stop();
         poll->deleteLater();
         act(modal);
+        // A check that failed inside `act` returned before the dialog was answered:
+        // close it, or the test would wait on it for ever instead of failing.
+        if (QTest::currentTestFailed() && modal->isVisible()) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        }
     });
     poll->start();
 }

@@ -182,7 +182,7 @@ void ViewsTest::MissingHelpFileIsNamed()
             QStringLiteral("版本号：") + QString::fromLatin1(kQlVersion));
     // Nothing made up: the licence and where the manual lies, no placeholder contacts.
     QVERIFY(about.lblLicence->text().contains(QStringLiteral("GPL-3.0-or-later")));
-    QVERIFY(about.lblManual->text().endsWith(QStringLiteral("manual/index.html")));
+    QVERIFY(about.lblManual->text().endsWith(QDir::toNativeSeparators(QStringLiteral("manual/index.html"))));
     for (QLabel* label : about.findChildren<QLabel*>())
         QVERIFY2(!label->text().contains(QRegularExpression(QStringLiteral("000000|example\\.com|请填写"))),
                  qPrintable(label->text()));
@@ -201,7 +201,8 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     frm.H2->trigger();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("警告信息"));
-    QVERIFY(rig.Prompts.Shown[0].text.contains(QStringLiteral("manual/index.html")));
+    QVERIFY(
+        rig.Prompts.Shown[0].text.contains(QDir::toNativeSeparators(QStringLiteral("manual/index.html"))));
     QVERIFY(!frm.findChild<TManualFrm*>());
 
     const QString manualDir = rig.Folder.filePath(QStringLiteral("manual"));
@@ -265,6 +266,10 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
 // one character at a time, as the widgets draw it (font fallback included).
 void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
 {
+    // Qt's offscreen platform on Windows has no font database, and the box it draws
+    // for every character has ink: there the check needs the windows platform.
+    if (QFontDatabase::families().isEmpty())
+        QSKIP("no fonts on this platform (offscreen on Windows; run it on the windows platform)");
     QApplication::setFont(ChineseInterfaceFont());
     WindowRig rig(SimConfig{});
     QDir(rig.Folder.path()).mkdir(QStringLiteral("Excel"));

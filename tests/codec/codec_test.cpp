@@ -337,7 +337,16 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"PadNegativeWidth", PadLeftZeros("7", -4), "7"},
         TextCase{"FormatFixedPoint", Format("%.2f", 1.5), "1.50"},
         TextCase{"FormatLongerThanAnyBuffer", Format("%s|%d", std::string(300, 'x').c_str(), -7),
-                 std::string(300, 'x') + "|-7"}),
+                 std::string(300, 'x') + "|-7"},
+        // Every platform writes these as glibc does, so output is the same bytes everywhere.
+        TextCase{"FormatNegativeNanKeepsSign", Format("%6.2f", std::copysign(NAN, -1.0)), "  -nan"},
+        TextCase{"FormatNonFiniteFlags",
+                 Format("%-6f|%+f|% f|%06.1f|%E", INFINITY, INFINITY, NAN, -INFINITY, NAN),
+                 "inf   |+inf| nan|  -inf|NAN"},
+        TextCase{"FormatArgumentsTakenInOrder",
+                 Format("%*.*f|%0*X|%.*f|%*d|100%% %lld %zu %hhu", 7, 2, 1.5, 4, 0xABu, -1, 0.25, -4, 7, -5LL,
+                        size_t{42}, 300),
+                 "   1.50|00AB|0.250000|7   |100% -5 42 44"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
