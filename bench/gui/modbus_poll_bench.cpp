@@ -5,7 +5,7 @@
 #include "modbus/modbus_master.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
-#include "serial/com_port.h"
+#include "serial/link_factory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,15 +44,15 @@ void BM_ModbusPoll(benchmark::State& state)
         state.SkipWithError("ql-rs485-sim did not start");
         return;
     }
-    TComPort port;
-    port.SetPort(pty);
-    port.SetBaudRate(br9600);
-    port.SetParityBits(prOdd);
-    port.OpenPort();
+    LineSettings line;
+    line.baudRate = kBaud;
+    line.parity = prOdd;
+    LinkSlot port;
+    port.Open(pty, line);
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(port, log, waiter);
-    exchange.SetLineTiming({kBaud, kBitsPerCharacter});
+    exchange.SetLine(line);
     ModbusMaster master(exchange, ModbusFraming::rtu());
     ModbusRequest request;
     request.address = 1;

@@ -52,9 +52,9 @@ Bytes ModbusMaster::CollectReply(int responseTimeoutMs)
 {
     ByteLink& link = m_exchange.Link();
     Waiter& wait = m_exchange.Wait();
-    const int gapMs = std::max(SilenceGapMs(m_exchange.Line()), 2);
+    const int gapMs = std::max(m_exchange.Line().SilenceGapMs(), 2);
     const int64_t start = wait.NowMs();
-    const int64_t latest = start + responseTimeoutMs + WireTimeMs(m_exchange.Line(), kLongestFrame);
+    const int64_t latest = start + responseTimeoutMs + m_exchange.Line().WireTimeMs(kLongestFrame);
     int64_t lastByte = start;
     Bytes reply;
     for (;;) {

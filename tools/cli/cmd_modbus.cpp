@@ -8,8 +8,7 @@
 #include "modbus/modbus_values.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
-#include "serial/com_port.h"
-#include "serial/echo_removing_link.h"
+#include "serial/link_factory.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -93,19 +92,18 @@ int WithMaster(const CliOptions& options, const char* what,
                const std::function<int(ModbusMaster&, int responseTimeoutMs)>& body)
 {
     CliQtContext qt;
-    TComPort port;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(port, options)) {
-        std::fprintf(stderr, "ql-rs485-cli modbus: %s\n", failure->message.c_str());
-        return failure->exitCode;
-    }
-    EchoRemovingLink link(port);
-    SetUpEchoRemoval(link, options, what);
+    LinkSlot link;
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    const LineOptions line = ParseLineOptions(options);
-    exchange.SetLineTiming(LineTimingOf(line));
-    ModbusMaster master(exchange, ModbusFramingForPort(port.Port()));
+    const LineSettings line = ParseLineOptions(options);
+    exchange.SetLine(line);
+    std::optional<std::string> lostMessage;
+    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, what, lostMessage)) {
+        std::fprintf(stderr, "ql-rs485-cli modbus: %s\n", failure->message.c_str());
+        return failure->exitCode;
+    }
+    ModbusMaster master(exchange, ModbusFramingForPort(QString::fromStdString(options.Value("--port").value_or(""))));
     try {
         const int status = body(master, line.responseTimeoutMs);
         if (status != kExitOk)
