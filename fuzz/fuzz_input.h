@@ -12,16 +12,16 @@
 
 class FuzzInput {
 public:
-    FuzzInput(const uint8_t* data, size_t size) : FBytes(data, size) {}
+    FuzzInput(const uint8_t* data, size_t size) : m_bytes(data, size) {}
 
-    bool Empty() const { return FBytes.empty(); }
+    bool Empty() const { return m_bytes.empty(); }
 
     uint8_t Byte()
     {
-        if (FBytes.empty())
+        if (m_bytes.empty())
             return 0;
-        const uint8_t value = FBytes.front();
-        FBytes = FBytes.subspan(1);
+        const uint8_t value = m_bytes.front();
+        m_bytes = m_bytes.subspan(1);
         return value;
     }
 
@@ -35,9 +35,9 @@ public:
     // Up to `count` bytes as text (any bytes, not necessarily UTF-8).
     std::string Text(size_t count)
     {
-        const size_t take = count < FBytes.size() ? count : FBytes.size();
-        std::string text(reinterpret_cast<const char*>(FBytes.data()), take);
-        FBytes = FBytes.subspan(take);
+        const size_t take = count < m_bytes.size() ? count : m_bytes.size();
+        std::string text(reinterpret_cast<const char*>(m_bytes.data()), take);
+        m_bytes = m_bytes.subspan(take);
         return text;
     }
 
@@ -46,13 +46,13 @@ public:
 
     std::span<const uint8_t> Rest()
     {
-        const std::span<const uint8_t> rest = FBytes;
-        FBytes = {};
+        const std::span<const uint8_t> rest = m_bytes;
+        m_bytes = {};
         return rest;
     }
 
 private:
-    std::span<const uint8_t> FBytes;
+    std::span<const uint8_t> m_bytes;
 };
 
 // True when `text` is well-formed UTF-8 (no overlongs, no surrogates, at most

@@ -15,14 +15,14 @@
 class ScratchWorkbook {
 public:
     explicit ScratchWorkbook(const char* suffix)
-        : FPath(QStringLiteral("/tmp/ql-fuzz-workbook-%1.%2").arg(getpid()).arg(QLatin1String(suffix)))
+        : m_path(QStringLiteral("/tmp/ql-fuzz-workbook-%1.%2").arg(getpid()).arg(QLatin1String(suffix)))
     {
     }
-    ~ScratchWorkbook() { QFile::remove(FPath); }
-    const QString& Path() const { return FPath; }
+    ~ScratchWorkbook() { QFile::remove(m_path); }
+    const QString& Path() const { return m_path; }
 
 private:
-    QString FPath;
+    QString m_path;
 };
 
 inline void ReadWorkbookBytes(const uint8_t* data, size_t size, const QByteArray& magic, const char* suffix)

@@ -1,12 +1,12 @@
-// Timings of the main window, offscreen: constructing and showing TMainFrm with
+// Timings of the main window, offscreen: constructing and showing MainWindow with
 // the shipped protocol workbook beside it, 100,000 lines going into the log
-// pane Memo1 through the log model and its mirror, and a read of 100 blocks
+// pane m_logView through the log model and its mirror, and a read of 100 blocks
 // from the simulated meter over a pseudo-terminal, paced and fast.
 #include "app/com_port_control.h"
-#include "app/main_frm.h"
+#include "app/main_window.h"
 #include "app/port_control.h"
 #include "app/prompter.h"
-#include "app/wait_echo_frm.h"
+#include "app/transaction_dialog.h"
 #include "protocol/event_loop_waiter.h"
 
 #include <QApplication>
@@ -28,27 +28,27 @@ namespace {
 class ClosedPort : public PortControl, public ByteLink {
 public:
     ByteLink& Link() override { return *this; }
-    void OpenPort() override { throw EComPort(2, "no port in the benchmark"); }
+    void OpenPort() override { throw ComPortError(2, "no port in the benchmark"); }
     void ClosePort() override {}
     bool Connected() const override { return false; }
-    PortSettings LineSettings() const override { return FSettings; }
-    void SetLineSettings(const PortSettings& settings) override { FSettings = settings; }
+    PortSettings LineSettings() const override { return m_settings; }
+    void SetLineSettings(const PortSettings& settings) override { m_settings = settings; }
     void PurgeBuffers() override {}
     void SendBytes(ByteView) override {}
     int WaitingByteCount() override { return 0; }
     Bytes ReceiveBytes(int) override { return {}; }
 
 private:
-    PortSettings FSettings;
+    PortSettings m_settings;
 };
 
 // Answers every question No and shows nothing.
 class SilentPrompter : public Prompter {
 public:
-    void Inform(QWidget*, const QString&, const QString&) override {}
-    void Warn(QWidget*, const QString&, const QString&) override {}
-    bool Ask(QWidget*, const QString&, const QString&) override { return false; }
-    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    void inform(QWidget*, const QString&, const QString&) override {}
+    void warn(QWidget*, const QString&, const QString&) override {}
+    bool ask(QWidget*, const QString&, const QString&) override { return false; }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
 };
 
 // A program folder with the shipped workbook in its Excel/ subfolder.
@@ -56,14 +56,14 @@ class ProgramFolder {
 public:
     ProgramFolder()
     {
-        QDir(FDir.path()).mkpath(QStringLiteral("Excel"));
+        QDir(m_dir.path()).mkpath(QStringLiteral("Excel"));
         QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
-                    FDir.filePath(QStringLiteral("Excel/VarnelModbus.xls")));
+                    m_dir.filePath(QStringLiteral("Excel/VarnelModbus.xls")));
     }
-    QString Path() const { return FDir.path(); }
+    QString Path() const { return m_dir.path(); }
 
 private:
-    QTemporaryDir FDir;
+    QTemporaryDir m_dir;
 };
 
 struct WindowParts {
@@ -71,17 +71,20 @@ struct WindowParts {
     EventLoopWaiter waiter;
     SilentPrompter prompter;
     ProgramFolder folder;
-    MainFrmContext Context() { return {port, waiter, prompter, folder.Path(), folder.Path(), folder.Path()}; }
+    MainWindowContext Context()
+    {
+        return {port, waiter, prompter, folder.Path(), folder.Path(), folder.Path()};
+    }
 };
 
 void BM_MainWindowConstructAndShow(benchmark::State& state)
 {
     WindowParts parts;
     for (auto _ : state) {
-        TMainFrm frm(parts.Context());
+        MainWindow frm(parts.Context());
         frm.show();
         QApplication::processEvents();
-        if (frm.ProtocolLayout().fieldTypes.empty()) {
+        if (frm.protocolLayout().fieldTypes.empty()) {
             state.SkipWithError("the protocol sheet was not loaded");
             return;
         }
@@ -100,7 +103,7 @@ BENCHMARK(BM_MainWindowConstructAndShow)->Unit(benchmark::kMillisecond)->Iterati
 void BM_Memo1Append100000Lines(benchmark::State& state)
 {
     WindowParts parts;
-    TMainFrm frm(parts.Context());
+    MainWindow frm(parts.Context());
     frm.show();
     QApplication::processEvents();
     const int eventsEvery = static_cast<int>(state.range(0));
@@ -112,12 +115,12 @@ void BM_Memo1Append100000Lines(benchmark::State& state)
             if (i % eventsEvery == 0)
                 QApplication::processEvents();
         }
-        frm.FlushLog();
+        frm.flushLog();
         QApplication::processEvents();
         state.PauseTiming();
-        state.counters["lines in Memo1"] = frm.Memo1->document()->blockCount();
+        state.counters["lines in Memo1"] = frm.m_logView->document()->blockCount();
         frm.Log().Clear();
-        frm.FlushLog();
+        frm.flushLog();
         QApplication::processEvents();
         state.ResumeTiming();
     }
@@ -129,24 +132,24 @@ class SimulatedMeter {
 public:
     SimulatedMeter()
     {
-        FProcess.start(QCoreApplication::applicationDirPath() + QStringLiteral("/ql-rs485-sim"),
-                       {"--type", "6", "--records", "500", "--line-rate", "--baud", "9600"});
-        if (FProcess.waitForStarted(10000) && FProcess.waitForReadyRead(10000)) {
-            const QString line = QString::fromUtf8(FProcess.readLine()).trimmed();
+        m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/ql-rs485-sim"),
+                        {"--type", "6", "--records", "500", "--line-rate", "--baud", "9600"});
+        if (m_process.waitForStarted(10000) && m_process.waitForReadyRead(10000)) {
+            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
             if (line.startsWith(QStringLiteral("PTY ")))
-                FPty = line.mid(4);
+                m_pty = line.mid(4);
         }
     }
     ~SimulatedMeter()
     {
-        FProcess.kill();
-        FProcess.waitForFinished();
+        m_process.kill();
+        m_process.waitForFinished();
     }
-    const QString& Pty() const { return FPty; }
+    const QString& Pty() const { return m_pty; }
 
 private:
-    QProcess FProcess;
-    QString FPty;
+    QProcess m_process;
+    QString m_pty;
 };
 
 // Bytes of one block of kind 612 on the wire: the 14-byte request and the
@@ -176,25 +179,25 @@ void WindowRead(benchmark::State& state, bool fast)
     ComPortControl port;
     EventLoopWaiter waiter;
     SilentPrompter prompter;
-    TMainFrm frm({port, waiter, prompter, folder.Path(), folder.Path(), folder.Path()});
+    MainWindow frm({port, waiter, prompter, folder.Path(), folder.Path(), folder.Path()});
     frm.show();
     QApplication::setActiveWindow(&frm);
     QApplication::processEvents();
-    TWaitEchoFrm& progress = frm.WaitEcho();
-    QObject::connect(&progress, &TWaitEchoFrm::TickDone, &progress, [&progress] {
-        if (progress.Btn_OK->isEnabled())
-            QTimer::singleShot(0, progress.Btn_OK, &QPushButton::click);
+    TransactionDialog& progress = frm.transactionDialog();
+    QObject::connect(&progress, &TransactionDialog::tickDone, &progress, [&progress] {
+        if (progress.m_okButton->isEnabled())
+            QTimer::singleShot(0, progress.m_okButton, &QPushButton::click);
     });
     QTreeWidgetItem* node = nullptr;
-    for (QTreeWidgetItemIterator it(frm.TreeView1); *it && !node; ++it)
-        if (TMainFrm::NodeCodeOf(*it) == 612)
+    for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it && !node; ++it)
+        if (MainWindow::nodeCodeOf(*it) == 612)
             node = *it;
     for (auto _ : state) {
         frm.Records().ClearRows();
-        frm.TreeView1->setCurrentItem(node);
+        frm.m_deviceTree->setCurrentItem(node);
         QElapsedTimer timer;
         timer.start();
-        frm.TreeView1DblClick();
+        frm.onTreeNodeDoubleClicked();
         const double seconds = timer.nsecsElapsed() / 1e9;
         state.SetIterationTime(seconds);
         state.counters["wire_ratio"] = seconds / (kBlocks * kWireSecondsPerBlock);

@@ -6,9 +6,9 @@
 // waiting for a processor (the machine may be busy). 25 ms is what an operator
 // would notice.
 #include "app/com_port_control.h"
-#include "app/main_frm.h"
+#include "app/main_window.h"
 #include "app/prompter.h"
-#include "app/wait_echo_frm.h"
+#include "app/transaction_dialog.h"
 #include "protocol/event_loop_waiter.h"
 
 #include <QCoreApplication>
@@ -55,45 +55,45 @@ class EventLoopBlockMeter : public QObject {
 public:
     EventLoopBlockMeter()
     {
-        FTimer.setTimerType(Qt::PreciseTimer);
-        FTimer.setInterval(1);
-        connect(&FTimer, &QTimer::timeout, this, [this] { Tick(); });
-        FClock.start();
-        FLastNs = FClock.nsecsElapsed();
-        FLastWaitNs = RunQueueWaitNs();
-        FTimer.start();
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        connect(&m_timer, &QTimer::timeout, this, [this] { Tick(); });
+        m_clock.start();
+        m_lastNs = m_clock.nsecsElapsed();
+        m_lastWaitNs = RunQueueWaitNs();
+        m_timer.start();
     }
 
-    double LongestBlockMs() const { return FLongestNs / 1e6; }
-    double LongestWallGapMs() const { return FLongestWallNs / 1e6; }
+    double LongestBlockMs() const { return m_longestNs / 1e6; }
+    double LongestWallGapMs() const { return m_longestWallNs / 1e6; }
 
 private:
     void Tick()
     {
-        const int64_t now = FClock.nsecsElapsed();
+        const int64_t now = m_clock.nsecsElapsed();
         const int64_t wait = RunQueueWaitNs();
-        const int64_t wallGap = now - FLastNs;
-        const int64_t waited = (wait >= 0 && FLastWaitNs >= 0) ? wait - FLastWaitNs : 0;
-        FLongestWallNs = std::max(FLongestWallNs, wallGap);
-        FLongestNs = std::max(FLongestNs, std::max<int64_t>(wallGap - waited, 0));
-        FLastNs = now;
-        FLastWaitNs = wait;
+        const int64_t wallGap = now - m_lastNs;
+        const int64_t waited = (wait >= 0 && m_lastWaitNs >= 0) ? wait - m_lastWaitNs : 0;
+        m_longestWallNs = std::max(m_longestWallNs, wallGap);
+        m_longestNs = std::max(m_longestNs, std::max<int64_t>(wallGap - waited, 0));
+        m_lastNs = now;
+        m_lastWaitNs = wait;
     }
 
-    QTimer FTimer;
-    QElapsedTimer FClock;
-    int64_t FLastNs = 0;
-    int64_t FLastWaitNs = 0;
-    int64_t FLongestNs = 0;
-    int64_t FLongestWallNs = 0;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    int64_t m_lastNs = 0;
+    int64_t m_lastWaitNs = 0;
+    int64_t m_longestNs = 0;
+    int64_t m_longestWallNs = 0;
 };
 
 class QuietPrompter : public Prompter {
 public:
-    void Inform(QWidget*, const QString&, const QString&) override {}
-    void Warn(QWidget*, const QString&, const QString&) override {}
-    bool Ask(QWidget*, const QString&, const QString&) override { return false; }
-    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    void inform(QWidget*, const QString&, const QString&) override {}
+    void warn(QWidget*, const QString&, const QString&) override {}
+    bool ask(QWidget*, const QString&, const QString&) override { return false; }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
 };
 
 const char* const kFaults[] = {"silence",       "garbage-before", "garbage-after", "split",
@@ -126,21 +126,21 @@ void BM_LongestEventLoopBlockDuringFaultyRun(benchmark::State& state)
         ComPortControl port;
         EventLoopWaiter waiter;
         QuietPrompter prompter;
-        TMainFrm frm(
+        MainWindow frm(
             {port, waiter, prompter, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
         frm.show();
-        frm.FormActivate();
-        TWaitEchoFrm& window = frm.WaitEcho();
-        QObject::connect(&window, &TWaitEchoFrm::TickDone, &window, [&window] {
-            if (window.Btn_OK->isEnabled())
-                QTimer::singleShot(0, window.Btn_OK, &QPushButton::click);
+        frm.onActivated();
+        TransactionDialog& window = frm.transactionDialog();
+        QObject::connect(&window, &TransactionDialog::tickDone, &window, [&window] {
+            if (window.m_okButton->isEnabled())
+                QTimer::singleShot(0, window.m_okButton, &QPushButton::click);
         });
-        for (QTreeWidgetItemIterator it(frm.TreeView1); *it; ++it) {
-            if (TMainFrm::NodeCodeOf(*it) == 612)
-                frm.TreeView1->setCurrentItem(*it);
+        for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it; ++it) {
+            if (MainWindow::nodeCodeOf(*it) == 612)
+                frm.m_deviceTree->setCurrentItem(*it);
         }
         EventLoopBlockMeter meter;
-        frm.TreeView1DblClick();
+        frm.onTreeNodeDoubleClicked();
         if (frm.Log().LineCount() == 0) {
             state.SkipWithError("nothing was read");
             return;

@@ -37,7 +37,7 @@ bool HasInk(const QImage& glyph)
 
 } // namespace
 
-QString InterfaceSampleText()
+QString interfaceSampleText()
 {
     // Units, full-width punctuation of the messages, the log's frame markers,
     // and the digits and letters of values and units.
@@ -45,7 +45,7 @@ QString InterfaceSampleText()
                           "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
 }
 
-QString BlankCharacters(const QString& family, const QString& text)
+QString blankCharacters(const QString& family, const QString& text)
 {
     QFont font(family);
     font.setPixelSize(kInterfacePixelSize);
@@ -66,16 +66,16 @@ QString BlankCharacters(const QString& family, const QString& text)
     return blank;
 }
 
-bool DrawsWithInk(const QString& family, const QString& text)
+bool drawsWithInk(const QString& family, const QString& text)
 {
-    return BlankCharacters(family, text).isEmpty();
+    return blankCharacters(family, text).isEmpty();
 }
 
-QStringList InterfaceFamilies(const QStringList& candidates, const QStringList& symbolCandidates)
+QStringList interfaceFamilies(const QStringList& candidates, const QStringList& symbolCandidates)
 {
-    const QString sample = InterfaceSampleText();
+    const QString sample = interfaceSampleText();
     for (const QString& family : candidates) {
-        if (DrawsWithInk(family, sample))
+        if (drawsWithInk(family, sample))
             return {family};
     }
     // No Chinese font draws every character (WenQuanYi Micro Hei leaves "℃"
@@ -83,11 +83,11 @@ QStringList InterfaceFamilies(const QStringList& candidates, const QStringList& 
     // draws what the Chinese one leaves blank goes first, and the characters it
     // lacks (the ideographs) come from the Chinese font behind it.
     for (const QString& family : candidates) {
-        const QString blank = BlankCharacters(family, sample);
-        if (!DrawsWithInk(family, QStringLiteral("温度压力流量")))
+        const QString blank = blankCharacters(family, sample);
+        if (!drawsWithInk(family, QStringLiteral("温度压力流量")))
             continue;
         for (const QString& symbol : symbolCandidates) {
-            if (symbol != family && DrawsWithInk(symbol, blank))
+            if (symbol != family && drawsWithInk(symbol, blank))
                 return {symbol, family};
         }
     }
@@ -95,7 +95,7 @@ QStringList InterfaceFamilies(const QStringList& candidates, const QStringList& 
     return candidates.isEmpty() ? QStringList() : QStringList{candidates.first()};
 }
 
-QFont ChineseInterfaceFont()
+QFont chineseInterfaceFont()
 {
     const QStringList families = QFontDatabase::families();
     QStringList candidates;
@@ -118,7 +118,7 @@ QFont ChineseInterfaceFont()
         if (families.contains(preferred))
             symbols << preferred;
     }
-    const QStringList chosen = InterfaceFamilies(candidates, symbols);
+    const QStringList chosen = interfaceFamilies(candidates, symbols);
     QFont font = QGuiApplication::font();
     if (!chosen.isEmpty())
         font.setFamilies(chosen);

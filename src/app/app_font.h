@@ -12,22 +12,22 @@
 #include <QString>
 #include <QStringList>
 
-QFont ChineseInterfaceFont();
+QFont chineseInterfaceFont();
 
 // The characters of our captions, labels and messages that a Chinese font may
 // lack: the ideographs are common to all of them, these are not.
-QString InterfaceSampleText();
+QString interfaceSampleText();
 
 // The characters of `text` but white space that `family`'s own glyphs (no
 // fallback) leave without ink; all of them when the family is not installed.
-QString BlankCharacters(const QString& family, const QString& text);
+QString blankCharacters(const QString& family, const QString& text);
 
 // The interface font's family list: the first of `candidates` (Chinese fonts)
-// that draws every character of InterfaceSampleText; failing that, the first of
+// that draws every character of interfaceSampleText; failing that, the first of
 // `symbolCandidates` that draws what a Chinese font leaves blank, in front of
 // that Chinese font.
-QStringList InterfaceFamilies(const QStringList& candidates, const QStringList& symbolCandidates);
+QStringList interfaceFamilies(const QStringList& candidates, const QStringList& symbolCandidates);
 
 // True when `family`'s own glyphs (no fallback) for every character of `text`
 // but white space have ink.
-bool DrawsWithInk(const QString& family, const QString& text);
+bool drawsWithInk(const QString& family, const QString& text);

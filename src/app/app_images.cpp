@@ -80,7 +80,7 @@ void Cross(QPainter& p)
 
 } // namespace
 
-QIcon TreeImage(int index)
+QIcon treeImage(int index)
 {
     switch (index) {
     case 0:
@@ -94,7 +94,7 @@ QIcon TreeImage(int index)
     }
 }
 
-QIcon ToolbarImage(ToolImage image)
+QIcon toolbarImage(ToolImage image)
 {
     switch (image) {
     case ToolImage::PortSettings:

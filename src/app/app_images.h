@@ -5,12 +5,12 @@
 #include <QIcon>
 
 // Tree images: 0 record kind, 1 selected record kind, 2 spare, 3 device type.
-QIcon TreeImage(int index);
+QIcon treeImage(int index);
 
 enum class ToolImage {
     PortSettings,
-    PortClosed, // TBtnOpen image 0: the port can be opened
-    PortOpen,   // TBtnOpen image 1: the port can be closed
+    PortClosed, // m_openPortButton image 0: the port can be opened
+    PortOpen,   // m_openPortButton image 1: the port can be closed
     Address,
     LiveData,
     History,
@@ -22,4 +22,4 @@ enum class ToolImage {
     Exit,
     Chart,
 };
-QIcon ToolbarImage(ToolImage image);
+QIcon toolbarImage(ToolImage image);

@@ -14,29 +14,29 @@ LineSettings LineSettingsOf(const PortSettings& settings)
 {
     LineSettings line;
     const int baud =
-        BaudRateValue(static_cast<TBaudRate>(Ordinal(settings.BaudRate, kBaudRateCount, br9600)));
+        BaudRateValue(static_cast<BaudRateIndex>(Ordinal(settings.BaudRate, kBaudRateCount, br9600)));
     line.baudRate = baud > 0 ? baud : 9600;
     line.dataBits =
-        DataBitsValue(static_cast<TDataBits>(Ordinal(settings.DataBits, kDataBitsCount, dbEight)));
-    line.stopBits = static_cast<TStopBits>(Ordinal(settings.StopBits, kStopBitsCount, sbOneStopBit));
-    line.parity = static_cast<TParityBits>(Ordinal(settings.Parity, kParityBitsCount, prOdd));
+        DataBitsValue(static_cast<DataBitsIndex>(Ordinal(settings.DataBits, kDataBitsCount, dbEight)));
+    line.stopBits = static_cast<StopBitsIndex>(Ordinal(settings.StopBits, kStopBitsCount, sbOneStopBit));
+    line.parity = static_cast<ParityIndex>(Ordinal(settings.Parity, kParityBitsCount, prOdd));
     line.echo = settings.Echo;
     return line;
 }
 
 void ComPortControl::OpenPort()
 {
-    if (FLink.Connected())
+    if (m_link.Connected())
         return;
     // The window removes the echo itself, so that it can be switched on an open port.
-    ::LineSettings line = LineSettingsOf(FSettings);
+    ::LineSettings line = LineSettingsOf(m_settings);
     line.echo = false;
     LinkHooks hooks;
     hooks.lost = [this](const QString&, const QString& reason) {
-        if (FLost)
-            FLost(reason);
+        if (m_lost)
+            m_lost(reason);
     };
-    FLink.Open(FSettings.ComPort, line, hooks);
+    m_link.Open(m_settings.ComPort, line, hooks);
 }
 
 void ComPortControl::SetLineSettings(const PortSettings& settings)
@@ -47,11 +47,11 @@ void ComPortControl::SetLineSettings(const PortSettings& settings)
     clamped.DataBits = Ordinal(settings.DataBits, kDataBitsCount, dbEight);
     clamped.StopBits = Ordinal(settings.StopBits, kStopBitsCount, sbOneStopBit);
     clamped.Parity = Ordinal(settings.Parity, kParityBitsCount, prOdd);
-    if (clamped == FSettings)
+    if (clamped == m_settings)
         return;
-    FSettings = clamped;
-    if (!FLink.Connected())
+    m_settings = clamped;
+    if (!m_link.Connected())
         return;
-    FLink.Close();
+    m_link.Close();
     OpenPort();
 }

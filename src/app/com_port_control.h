@@ -11,20 +11,20 @@ public:
     ComPortControl(const ComPortControl&) = delete;
     ComPortControl& operator=(const ComPortControl&) = delete;
 
-    ByteLink& Link() override { return FLink; }
+    ByteLink& Link() override { return m_link; }
     void OpenPort() override;
-    void ClosePort() override { FLink.Close(); }
-    bool Connected() const override { return FLink.Connected(); }
-    PortSettings LineSettings() const override { return FSettings; }
+    void ClosePort() override { m_link.Close(); }
+    bool Connected() const override { return m_link.Connected(); }
+    PortSettings LineSettings() const override { return m_settings; }
     // An open port is closed and opened again with the new settings.
     void SetLineSettings(const PortSettings& settings) override;
     void SetConnectionLostHandler(std::function<void(const QString& reason)> lost) override
     {
-        FLost = std::move(lost);
+        m_lost = std::move(lost);
     }
 
 private:
-    LinkSlot FLink;
-    PortSettings FSettings;
-    std::function<void(const QString& reason)> FLost;
+    LinkSlot m_link;
+    PortSettings m_settings;
+    std::function<void(const QString& reason)> m_lost;
 };

@@ -3,23 +3,23 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-void DialogPrompter::Inform(QWidget* parent, const QString& text, const QString& caption)
+void DialogPrompter::inform(QWidget* parent, const QString& text, const QString& caption)
 {
     QMessageBox::information(parent, caption, text, QMessageBox::Ok);
 }
 
-void DialogPrompter::Warn(QWidget* parent, const QString& text, const QString& caption)
+void DialogPrompter::warn(QWidget* parent, const QString& text, const QString& caption)
 {
     QMessageBox::warning(parent, caption, text, QMessageBox::Ok);
 }
 
-bool DialogPrompter::Ask(QWidget* parent, const QString& text, const QString& caption)
+bool DialogPrompter::ask(QWidget* parent, const QString& text, const QString& caption)
 {
     return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-QString DialogPrompter::SaveFileName(QWidget* parent, const QString& caption, const QString& directory,
+QString DialogPrompter::saveFileName(QWidget* parent, const QString& caption, const QString& directory,
                                      const QString& filter)
 {
     // Qt's own dialog, not the desktop's: it shows the same on every platform

@@ -5,9 +5,9 @@
 
 class DialogPrompter : public Prompter {
 public:
-    void Inform(QWidget* parent, const QString& text, const QString& caption) override;
-    void Warn(QWidget* parent, const QString& text, const QString& caption) override;
-    bool Ask(QWidget* parent, const QString& text, const QString& caption) override;
-    QString SaveFileName(QWidget* parent, const QString& caption, const QString& directory,
+    void inform(QWidget* parent, const QString& text, const QString& caption) override;
+    void warn(QWidget* parent, const QString& text, const QString& caption) override;
+    bool ask(QWidget* parent, const QString& text, const QString& caption) override;
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& directory,
                          const QString& filter) override;
 };

@@ -8,15 +8,15 @@
 #include <QFileInfo>
 #include <QUrl>
 
-void OpenHelpFile(QWidget* parent, Prompter& prompter, const QString& programDir, const QString& fileName)
+void openHelpFile(QWidget* parent, Prompter& prompter, const QString& programDir, const QString& fileName)
 {
     const QString path = ProgramDataFile(programDir, fileName);
     if (!QFileInfo::exists(path)) {
-        prompter.Warn(parent, QStringLiteral("找不到帮助文件：%1").arg(QDir::toNativeSeparators(path)),
+        prompter.warn(parent, QStringLiteral("找不到帮助文件：%1").arg(QDir::toNativeSeparators(path)),
                       QStringLiteral("警告信息"));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        prompter.Warn(parent, QStringLiteral("无法打开帮助文件：%1").arg(QDir::toNativeSeparators(path)),
+        prompter.warn(parent, QStringLiteral("无法打开帮助文件：%1").arg(QDir::toNativeSeparators(path)),
                       QStringLiteral("警告信息"));
 }

@@ -10,4 +10,4 @@ class QWidget;
 // Opens `fileName` from `programDir` with the desktop's viewer. A missing
 // file, or a desktop that cannot open it, is told through the prompter with
 // the full path, so the operator knows what to put there.
-void OpenHelpFile(QWidget* parent, Prompter& prompter, const QString& programDir, const QString& fileName);
+void openHelpFile(QWidget* parent, Prompter& prompter, const QString& programDir, const QString& fileName);

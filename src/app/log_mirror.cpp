@@ -5,47 +5,47 @@
 #include <QTimer>
 
 LogMirror::LogMirror(LogModel& model, QPlainTextEdit& view, QObject* parent)
-    : QObject(parent), FModel(model), FView(view)
+    : QObject(parent), m_model(model), m_view(view)
 {
-    FModel.SetListener(this);
+    m_model.SetListener(this);
     Reset();
 }
 
 LogMirror::~LogMirror()
 {
-    FModel.SetListener(nullptr);
+    m_model.SetListener(nullptr);
 }
 
 void LogMirror::LineAppended(const std::string& line)
 {
-    FPending.append(QString::fromStdString(line));
-    ScheduleFlush();
+    m_pending.append(QString::fromStdString(line));
+    scheduleFlush();
 }
 
 void LogMirror::Reset()
 {
-    FPending.clear();
-    FView.clear();
-    for (const auto& line : FModel.Lines())
-        FPending.append(QString::fromStdString(line));
-    ScheduleFlush();
+    m_pending.clear();
+    m_view.clear();
+    for (const auto& line : m_model.Lines())
+        m_pending.append(QString::fromStdString(line));
+    scheduleFlush();
 }
 
-void LogMirror::ScheduleFlush()
+void LogMirror::scheduleFlush()
 {
-    if (FFlushScheduled || FPending.isEmpty())
+    if (m_flushScheduled || m_pending.isEmpty())
         return;
-    FFlushScheduled = true;
+    m_flushScheduled = true;
     QTimer::singleShot(0, this, &LogMirror::Flush);
 }
 
 void LogMirror::Flush()
 {
-    FFlushScheduled = false;
-    if (FPending.isEmpty())
+    m_flushScheduled = false;
+    if (m_pending.isEmpty())
         return;
-    const QString text = FPending.join(QLatin1Char('\n'));
-    FPending.clear();
-    FView.appendPlainText(text);
-    FView.verticalScrollBar()->setValue(FView.verticalScrollBar()->maximum());
+    const QString text = m_pending.join(QLatin1Char('\n'));
+    m_pending.clear();
+    m_view.appendPlainText(text);
+    m_view.verticalScrollBar()->setValue(m_view.verticalScrollBar()->maximum());
 }

@@ -23,10 +23,10 @@ public:
 private:
     void LineAppended(const std::string& line) override;
     void Reset() override;
-    void ScheduleFlush();
+    void scheduleFlush();
 
-    LogModel& FModel;
-    QPlainTextEdit& FView;
-    QStringList FPending;
-    bool FFlushScheduled = false;
+    LogModel& m_model;
+    QPlainTextEdit& m_view;
+    QStringList m_pending;
+    bool m_flushScheduled = false;
 };

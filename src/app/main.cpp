@@ -6,7 +6,7 @@
 #include "app/app_font.h"
 #include "app/com_port_control.h"
 #include "app/dialog_prompter.h"
-#include "app/main_frm.h"
+#include "app/main_window.h"
 #include "app/qt_translation.h"
 #include "protocol/event_loop_waiter.h"
 #include "ql_version.h"
@@ -90,10 +90,10 @@ int main(int argc, char* argv[])
     // taskbars put the window under its launcher.
     QApplication::setApplicationName(QStringLiteral("ql-rs485"));
     QApplication::setDesktopFileName(QStringLiteral("com.quellon.QlRs485"));
-    QApplication::setFont(ChineseInterfaceFont());
+    QApplication::setFont(chineseInterfaceFont());
     const QString programDir = QCoreApplication::applicationDirPath();
     QTranslator qtTranslator;
-    InstallQtTranslation(qtTranslator, programDir);
+    installQtTranslation(qtTranslator, programDir);
 
     QCommandLineParser parser;
     AddOptions(parser);
@@ -104,12 +104,12 @@ int main(int argc, char* argv[])
     ComPortControl port;
     EventLoopWaiter waiter;
     DialogPrompter prompter;
-    TMainFrm mainFrm({port, waiter, prompter, settingsDir, QString(), programDir, &AvailablePorts});
-    if (mainFrm.ProtocolWorkbookFailed())
+    MainWindow mainWindow({port, waiter, prompter, settingsDir, QString(), programDir, &AvailablePorts});
+    if (mainWindow.protocolWorkbookFailed())
         return 1;
-    if (!mainFrm.ShowAtStoredPlace())
-        mainFrm.showMaximized();
+    if (!mainWindow.showAtStoredPlace())
+        mainWindow.showMaximized();
     // Without a window manager nothing activates the window by itself.
-    mainFrm.activateWindow();
+    mainWindow.activateWindow();
     return application.exec();
 }

@@ -16,7 +16,7 @@ class PortControl {
 public:
     virtual ~PortControl() = default;
     virtual ByteLink& Link() = 0;
-    // Both do nothing when already in that state; failures throw EComPort and
+    // Both do nothing when already in that state; failures throw ComPortError and
     // leave the state as it was.
     virtual void OpenPort() = 0;
     virtual void ClosePort() = 0;

@@ -5,7 +5,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-bool InstallQtTranslation(QTranslator& translator, const QString& programDir)
+bool installQtTranslation(QTranslator& translator, const QString& programDir)
 {
     const QString name = QStringLiteral("qtbase_zh_CN");
     for (const QString& folder : {QDir(programDir).filePath(QStringLiteral("translations")),

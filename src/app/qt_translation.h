@@ -10,4 +10,4 @@ class QTranslator;
 // Windows folder ships it) or else from Qt's installed translations, and
 // installs `translator`, which must outlive the application's use of it. False
 // when neither has the file: Qt's texts then stay English.
-bool InstallQtTranslation(QTranslator& translator, const QString& programDir);
+bool installQtTranslation(QTranslator& translator, const QString& programDir);

@@ -1,32 +1,32 @@
 #include "app/record_table_model.h"
 
 RecordTableModel::RecordTableModel(RecordTable& table, QObject* parent)
-    : QAbstractTableModel(parent), FTable(table), FShownRows(table.RowCount()),
-      FShownColumns(table.ColumnCount())
+    : QAbstractTableModel(parent), m_table(table), m_shownRows(table.RowCount()),
+      m_shownColumns(table.ColumnCount())
 {
-    FTable.SetListener(this);
+    m_table.SetListener(this);
 }
 
 RecordTableModel::~RecordTableModel()
 {
-    FTable.SetListener(nullptr);
+    m_table.SetListener(nullptr);
 }
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : FShownRows;
+    return parent.isValid() ? 0 : m_shownRows;
 }
 
 int RecordTableModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : FShownColumns;
+    return parent.isValid() ? 0 : m_shownColumns;
 }
 
 QVariant RecordTableModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= FTable.RowCount())
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_table.RowCount())
         return {};
-    const auto& cells = FTable.Rows()[static_cast<size_t>(index.row())];
+    const auto& cells = m_table.Rows()[static_cast<size_t>(index.row())];
     // A decoder may leave trailing cells out; they show empty.
     if (index.column() < 0 || static_cast<size_t>(index.column()) >= cells.size())
         return QString();
@@ -35,10 +35,10 @@ QVariant RecordTableModel::data(const QModelIndex& index, int role) const
 
 QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= FTable.ColumnCount())
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_table.ColumnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole)
-        return QString::fromStdString(FTable.Columns()[static_cast<size_t>(section)].caption);
+        return QString::fromStdString(m_table.Columns()[static_cast<size_t>(section)].caption);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return {};
@@ -47,28 +47,28 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, 
 void RecordTableModel::ColumnsChanged()
 {
     beginResetModel();
-    FShownRows = FTable.RowCount();
-    FShownColumns = FTable.ColumnCount();
+    m_shownRows = m_table.RowCount();
+    m_shownColumns = m_table.ColumnCount();
     endResetModel();
-    emit ColumnsReplaced();
+    emit columnsReplaced();
 }
 
 void RecordTableModel::RowsAppended(int, int)
 {
     // Counted from what the view already has, so a missed notice cannot leave
     // the view and the table out of step.
-    const int last = FTable.RowCount() - 1;
-    if (last < FShownRows)
+    const int last = m_table.RowCount() - 1;
+    if (last < m_shownRows)
         return;
-    beginInsertRows(QModelIndex(), FShownRows, last);
-    FShownRows = FTable.RowCount();
+    beginInsertRows(QModelIndex(), m_shownRows, last);
+    m_shownRows = m_table.RowCount();
     endInsertRows();
-    emit RowAppended(last);
+    emit rowAppended(last);
 }
 
 void RecordTableModel::RowsCleared()
 {
     beginResetModel();
-    FShownRows = 0;
+    m_shownRows = 0;
     endResetModel();
 }

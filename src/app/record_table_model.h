@@ -19,18 +19,18 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    RecordTable& Table() { return FTable; }
+    RecordTable& Table() { return m_table; }
 
 signals:
-    void ColumnsReplaced();
-    void RowAppended(int row);
+    void columnsReplaced();
+    void rowAppended(int row);
 
 private:
     void ColumnsChanged() override;
     void RowsAppended(int first, int count) override;
     void RowsCleared() override;
 
-    RecordTable& FTable;
-    int FShownRows = 0;
-    int FShownColumns = 0;
+    RecordTable& m_table;
+    int m_shownRows = 0;
+    int m_shownColumns = 0;
 };

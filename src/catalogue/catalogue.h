@@ -20,7 +20,7 @@
 // The two ways a read starts, which differ in poll interval for some device types.
 enum class ReadStartWay {
     TreeOrRecordMenu,      // tree double-click, tree change with overwrite, record-type menu
-    RangeOrIdentification, // range read (acRead) or read after acSend identification
+    RangeOrIdentification, // range read (m_readRangeAction) or read after m_readAllAction identification
 };
 
 bool IsKnownDeviceType(int deviceType);
@@ -75,7 +75,7 @@ int TreeImageIndex(int nodeCode);
 int TreeSelectedImageIndex(int nodeCode);
 
 // ---------------------------------------------------------------------------------
-// Record-type menu (PopupMenu1): twenty items that name a record type across device
+// Record-type menu (m_recordKindMenu): twenty items that name a record type across device
 // types and resolve to a record kind once the meter has been identified.
 
 // Shown for every item when identification found no meter (device type 0).

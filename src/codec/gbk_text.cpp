@@ -38,19 +38,19 @@ size_t ReplacedLength(const char* text, size_t left)
 #ifndef _WIN32
 class IconvHandle {
 public:
-    IconvHandle(const char* to, const char* from) : FHandle(iconv_open(to, from)) {}
+    IconvHandle(const char* to, const char* from) : m_handle(iconv_open(to, from)) {}
     ~IconvHandle()
     {
         if (Valid())
-            iconv_close(FHandle);
+            iconv_close(m_handle);
     }
     IconvHandle(const IconvHandle&) = delete;
     IconvHandle& operator=(const IconvHandle&) = delete;
-    bool Valid() const { return FHandle != reinterpret_cast<iconv_t>(-1); }
-    iconv_t Get() const { return FHandle; }
+    bool Valid() const { return m_handle != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return m_handle; }
 
 private:
-    iconv_t FHandle;
+    iconv_t m_handle;
 };
 
 // Converts the whole input; where the converter stops at bytes it cannot take

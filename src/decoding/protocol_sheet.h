@@ -33,18 +33,18 @@ inline constexpr int kMaxSectionRows = kFieldDigitsCount;
 struct ProtocolSheet {
     // Record-table columns of the loaded kind: "序号" then one per field row.
     std::vector<TableColumn> columns;
-    FieldTypeList fieldTypes;       // FFieldTypes
-    FieldDigitsArray fieldDigits{}; // FFieldDigits
+    FieldTypeList fieldTypes;       // m_fieldTypes
+    FieldDigitsArray fieldDigits{}; // m_fieldDigits
     // Index kind - 51. Start registers are 0-based (a start of 0 in the sheet gives -1,
     // which goes on the wire as its low 16 bits); lengths are in registers and only
     // that of the loaded kind is non-zero.
-    std::array<int, kTypedKindCount> recordStart{};  // FRecordStart
-    std::array<int, kTypedKindCount> recordLength{}; // FRecordLength
+    std::array<int, kTypedKindCount> recordStart{};  // m_recordStart
+    std::array<int, kTypedKindCount> recordLength{}; // m_recordLength
     // Caption then type name of every parameter row that has both.
-    std::vector<std::string> paramFields; // FParamFields
+    std::vector<std::string> paramFields; // m_paramFields
     // [0] block length in registers, [1] 0-based start register, [r] digits of sheet
     // row r for every parameter row r with caption and type.
-    std::array<int, kParamLayoutSize> paramLayout{}; // FParamLayout
+    std::array<int, kParamLayoutSize> paramLayout{}; // m_paramLayout
 };
 
 struct ProtocolLoadResult {

@@ -14,10 +14,11 @@ constexpr uint8_t kBlankByte = 0xFF;
 
 ByteView SlotReader::Piece(int offset, int size) const
 {
-    const auto slotSize = static_cast<int>(FSlot.size());
+    const auto slotSize = static_cast<int>(m_slot.size());
     if (offset < 0 || size <= 0 || offset >= slotSize)
         return {};
-    return FSlot.subspan(static_cast<size_t>(offset), static_cast<size_t>(std::min(size, slotSize - offset)));
+    return m_slot.subspan(static_cast<size_t>(offset),
+                          static_cast<size_t>(std::min(size, slotSize - offset)));
 }
 
 uint8_t SlotReader::Byte(int offset) const

@@ -16,7 +16,7 @@
 // outside the reply.
 class SlotReader {
 public:
-    explicit SlotReader(ByteView slot) : FSlot(slot) {}
+    explicit SlotReader(ByteView slot) : m_slot(slot) {}
 
     ByteView Piece(int offset, int size) const;
     uint8_t Byte(int offset) const;
@@ -27,7 +27,7 @@ public:
     std::string Hex(int offset, int size) const;        // upper-case, no separators
 
 private:
-    ByteView FSlot;
+    ByteView m_slot;
 };
 
 using RecordCells = std::vector<std::string>;

@@ -2,29 +2,29 @@
 
 void RecordTable::SetColumns(std::vector<TableColumn> columns)
 {
-    FColumns = std::move(columns);
-    FRows.clear();
-    if (FListener)
-        FListener->ColumnsChanged();
+    m_columns = std::move(columns);
+    m_rows.clear();
+    if (m_listener)
+        m_listener->ColumnsChanged();
 }
 
 void RecordTable::AddColumn(std::string caption, int width)
 {
-    FColumns.push_back({std::move(caption), width});
-    if (FListener)
-        FListener->ColumnsChanged();
+    m_columns.push_back({std::move(caption), width});
+    if (m_listener)
+        m_listener->ColumnsChanged();
 }
 
 void RecordTable::ClearRows()
 {
-    FRows.clear();
-    if (FListener)
-        FListener->RowsCleared();
+    m_rows.clear();
+    if (m_listener)
+        m_listener->RowsCleared();
 }
 
 void RecordTable::AppendRow(std::vector<std::string> cells)
 {
-    FRows.push_back(std::move(cells));
-    if (FListener)
-        FListener->RowsAppended(RowCount() - 1, 1);
+    m_rows.push_back(std::move(cells));
+    if (m_listener)
+        m_listener->RowsAppended(RowCount() - 1, 1);
 }

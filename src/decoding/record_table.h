@@ -21,7 +21,7 @@ public:
         virtual void RowsCleared() = 0;
     };
 
-    void SetListener(Listener* listener) { FListener = listener; }
+    void SetListener(Listener* listener) { m_listener = listener; }
 
     // Replaces the columns (and drops every row, as the list view does).
     void SetColumns(std::vector<TableColumn> columns);
@@ -31,13 +31,13 @@ public:
     // Row cells: [0] is the caption ("序号" column), then the sub-items in column order.
     void AppendRow(std::vector<std::string> cells);
 
-    const std::vector<TableColumn>& Columns() const { return FColumns; }
-    const std::vector<std::vector<std::string>>& Rows() const { return FRows; }
-    int RowCount() const { return static_cast<int>(FRows.size()); }
-    int ColumnCount() const { return static_cast<int>(FColumns.size()); }
+    const std::vector<TableColumn>& Columns() const { return m_columns; }
+    const std::vector<std::vector<std::string>>& Rows() const { return m_rows; }
+    int RowCount() const { return static_cast<int>(m_rows.size()); }
+    int ColumnCount() const { return static_cast<int>(m_columns.size()); }
 
 private:
-    std::vector<TableColumn> FColumns;
-    std::vector<std::vector<std::string>> FRows;
-    Listener* FListener = nullptr;
+    std::vector<TableColumn> m_columns;
+    std::vector<std::vector<std::string>> m_rows;
+    Listener* m_listener = nullptr;
 };

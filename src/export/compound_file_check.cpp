@@ -34,27 +34,28 @@ uint32_t U32(std::span<const uint8_t> bytes, size_t at)
 
 class CompoundFile {
 public:
-    CompoundFile(std::span<const uint8_t> file, uint32_t shift) : FFile(file), FSectorSize(size_t{1} << shift)
+    CompoundFile(std::span<const uint8_t> file, uint32_t shift)
+        : m_file(file), m_sectorSize(size_t{1} << shift)
     {
     }
 
-    size_t SectorSize() const { return FSectorSize; }
+    size_t SectorSize() const { return m_sectorSize; }
     size_t SectorCount() const
     {
-        return FFile.size() <= kHeaderSize ? 0 : (FFile.size() - FSectorSize) / FSectorSize;
+        return m_file.size() <= kHeaderSize ? 0 : (m_file.size() - m_sectorSize) / m_sectorSize;
     }
     // The bytes of sector n; empty when it lies (partly) outside the file.
     std::span<const uint8_t> Sector(uint32_t n) const
     {
-        const uint64_t offset = (uint64_t{n} + 1) * FSectorSize;
-        if (offset + FSectorSize > FFile.size())
+        const uint64_t offset = (uint64_t{n} + 1) * m_sectorSize;
+        if (offset + m_sectorSize > m_file.size())
             return {};
-        return FFile.subspan(static_cast<size_t>(offset), FSectorSize);
+        return m_file.subspan(static_cast<size_t>(offset), m_sectorSize);
     }
 
 private:
-    std::span<const uint8_t> FFile;
-    size_t FSectorSize;
+    std::span<const uint8_t> m_file;
+    size_t m_sectorSize;
 };
 
 // The sector numbers of the FAT, from the header and the DIFAT chain.

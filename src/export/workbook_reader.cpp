@@ -334,13 +334,13 @@ WorkbookReadResult ReadXlsx(QByteArray bytes)
 
 std::string SheetCells::Text(int row, int column) const
 {
-    const auto found = FCells.find({row, column});
-    return found == FCells.end() ? std::string() : found->second;
+    const auto found = m_cells.find({row, column});
+    return found == m_cells.end() ? std::string() : found->second;
 }
 
 void SheetCells::Set(int row, int column, std::string text)
 {
-    FCells[{row, column}] = std::move(text);
+    m_cells[{row, column}] = std::move(text);
 }
 
 CellReader SheetCells::Reader() const

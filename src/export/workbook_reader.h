@@ -17,14 +17,14 @@ public:
     // Cell (row, column), 1-based; empty text for an empty cell or one outside the sheet.
     std::string Text(int row, int column) const;
     void Set(int row, int column, std::string text);
-    int CellCount() const { return static_cast<int>(FCells.size()); }
-    const std::map<std::pair<int, int>, std::string>& All() const { return FCells; }
+    int CellCount() const { return static_cast<int>(m_cells.size()); }
+    const std::map<std::pair<int, int>, std::string>& All() const { return m_cells; }
     // A reader over these cells for the protocol-sheet loader; it refers to this object,
     // which must outlive it.
     CellReader Reader() const;
 
 private:
-    std::map<std::pair<int, int>, std::string> FCells;
+    std::map<std::pair<int, int>, std::string> m_cells;
 };
 
 struct WorkbookReadResult {

@@ -128,27 +128,27 @@ std::string SafeSheetName(const std::string& name)
 
 WorkbookWriter::WorkbookWriter()
 {
-    FSheets.push_back({});
-    FSheets.back().name = "Sheet1";
+    m_sheets.push_back({});
+    m_sheets.back().name = "Sheet1";
 }
 
 int WorkbookWriter::AddSheet()
 {
-    FSheets.push_back({});
-    FSheets.back().name = "Sheet" + std::to_string(FSheets.size());
+    m_sheets.push_back({});
+    m_sheets.back().name = "Sheet" + std::to_string(m_sheets.size());
     return SheetCount();
 }
 
 void WorkbookWriter::SelectSheet(int index)
 {
     if (index >= 1 && index <= SheetCount())
-        FCurrent = static_cast<size_t>(index - 1);
+        m_current = static_cast<size_t>(index - 1);
 }
 
 void WorkbookWriter::HideSheet(int index)
 {
     if (index >= 2 && index <= SheetCount())
-        FSheets[static_cast<size_t>(index - 1)].hidden = true;
+        m_sheets[static_cast<size_t>(index - 1)].hidden = true;
 }
 
 void WorkbookWriter::SetSheetName(const std::string& name)
@@ -158,7 +158,7 @@ void WorkbookWriter::SetSheetName(const std::string& name)
 
 void WorkbookWriter::SetSheetFont(const std::string& fontName)
 {
-    FFontName = fontName;
+    m_fontName = fontName;
 }
 
 template <typename Change> void WorkbookWriter::ForRange(const CellRange& range, Change change)
@@ -275,7 +275,7 @@ bool WorkbookWriter::WriteNarrow(const std::string& narrowName, const QString& p
         return false;
     }
     std::vector<lxw_worksheet*> sheets;
-    for (const Sheet& sheet : FSheets) {
+    for (const Sheet& sheet : m_sheets) {
         lxw_worksheet* added = workbook_add_worksheet(workbook, sheet.name.c_str());
         if (!added) {
             workbook_close(workbook);
@@ -294,8 +294,8 @@ bool WorkbookWriter::WriteNarrow(const std::string& narrowName, const QString& p
         if (found != formats.end())
             return found->second;
         lxw_format* format = workbook_add_format(workbook);
-        if (!FFontName.empty())
-            format_set_font_name(format, FFontName.c_str());
+        if (!m_fontName.empty())
+            format_set_font_name(format, m_fontName.c_str());
         if (style.fontSize > 0)
             format_set_font_size(format, style.fontSize);
         if (style.horizontal == HorizontalAlignment::Left)
@@ -311,9 +311,9 @@ bool WorkbookWriter::WriteNarrow(const std::string& narrowName, const QString& p
     };
 
     // The sheet font reaches empty cells through the column formats.
-    lxw_format* columnFormat = FFontName.empty() ? nullptr : formatOf(Style{});
-    for (size_t index = 0; index < FSheets.size(); ++index) {
-        const Sheet& content = FSheets[index];
+    lxw_format* columnFormat = m_fontName.empty() ? nullptr : formatOf(Style{});
+    for (size_t index = 0; index < m_sheets.size(); ++index) {
+        const Sheet& content = m_sheets[index];
         lxw_worksheet* sheet = sheets[index];
         int nextColumn = 1;
         for (const auto& [column, width] : content.columnWidths) {

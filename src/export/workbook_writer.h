@@ -37,7 +37,7 @@ class WorkbookWriter {
 public:
     WorkbookWriter();
 
-    int SheetCount() const { return static_cast<int>(FSheets.size()); }
+    int SheetCount() const { return static_cast<int>(m_sheets.size()); }
     // Adds a blank sheet and returns its number (from 1).
     int AddSheet();
     // Hides sheet `index`; the first sheet holds the content and stays visible.
@@ -95,9 +95,9 @@ private:
         int printTitleRow = 0; // 0: no repeated row
     };
     template <typename Change> void ForRange(const CellRange& range, Change change);
-    Sheet& Current() { return FSheets[FCurrent]; }
+    Sheet& Current() { return m_sheets[m_current]; }
 
-    std::vector<Sheet> FSheets;
-    size_t FCurrent = 0;
-    std::string FFontName; // of the whole workbook
+    std::vector<Sheet> m_sheets;
+    size_t m_current = 0;
+    std::string m_fontName; // of the whole workbook
 };

@@ -33,16 +33,16 @@ bool Fits(const QByteArray& bytes, qsizetype at, qsizetype count)
 
 bool ZipArchive::Open(QByteArray bytes, QString& error)
 {
-    FBytes = std::move(bytes);
-    FEntries.clear();
-    if (FBytes.size() < kEndRecordSize) {
+    m_bytes = std::move(bytes);
+    m_entries.clear();
+    if (m_bytes.size() < kEndRecordSize) {
         error = QStringLiteral("压缩包太短，不是完整的工作簿");
         return false;
     }
     qsizetype endAt = -1;
-    const qsizetype lowest = std::max<qsizetype>(0, FBytes.size() - kEndRecordSize - kMaxCommentSize);
-    for (qsizetype at = FBytes.size() - kEndRecordSize; at >= lowest; --at) {
-        if (Le32(FBytes, at) == kEndSignature) {
+    const qsizetype lowest = std::max<qsizetype>(0, m_bytes.size() - kEndRecordSize - kMaxCommentSize);
+    for (qsizetype at = m_bytes.size() - kEndRecordSize; at >= lowest; --at) {
+        if (Le32(m_bytes, at) == kEndSignature) {
             endAt = at;
             break;
         }
@@ -51,41 +51,41 @@ bool ZipArchive::Open(QByteArray bytes, QString& error)
         error = QStringLiteral("压缩包缺少目录结尾记录");
         return false;
     }
-    const uint16_t disk = Le16(FBytes, endAt + 4);
-    const uint16_t count = Le16(FBytes, endAt + 10);
-    const uint32_t directorySize = Le32(FBytes, endAt + 12);
-    const uint32_t directoryAt = Le32(FBytes, endAt + 16);
+    const uint16_t disk = Le16(m_bytes, endAt + 4);
+    const uint16_t count = Le16(m_bytes, endAt + 10);
+    const uint32_t directorySize = Le32(m_bytes, endAt + 12);
+    const uint32_t directoryAt = Le32(m_bytes, endAt + 16);
     if (disk != 0 || directoryAt == 0xFFFFFFFF || count == 0xFFFF) {
         error = QStringLiteral("不支持分卷或ZIP64压缩包");
         return false;
     }
-    if (!Fits(FBytes, directoryAt, directorySize)) {
+    if (!Fits(m_bytes, directoryAt, directorySize)) {
         error = QStringLiteral("压缩包目录超出文件范围");
         return false;
     }
     qsizetype at = directoryAt;
     for (int i = 0; i < count; ++i) {
-        if (!Fits(FBytes, at, kCentralHeaderSize) || Le32(FBytes, at) != kCentralSignature) {
+        if (!Fits(m_bytes, at, kCentralHeaderSize) || Le32(m_bytes, at) != kCentralSignature) {
             error = QStringLiteral("压缩包目录项损坏");
             return false;
         }
         Entry entry;
-        entry.flags = Le16(FBytes, at + 8);
-        entry.method = Le16(FBytes, at + 10);
-        entry.crc = Le32(FBytes, at + 16);
-        entry.compressedSize = Le32(FBytes, at + 20);
-        entry.size = Le32(FBytes, at + 24);
-        const uint16_t nameLength = Le16(FBytes, at + 28);
-        const uint16_t extraLength = Le16(FBytes, at + 30);
-        const uint16_t commentLength = Le16(FBytes, at + 32);
-        entry.localOffset = Le32(FBytes, at + 42);
+        entry.flags = Le16(m_bytes, at + 8);
+        entry.method = Le16(m_bytes, at + 10);
+        entry.crc = Le32(m_bytes, at + 16);
+        entry.compressedSize = Le32(m_bytes, at + 20);
+        entry.size = Le32(m_bytes, at + 24);
+        const uint16_t nameLength = Le16(m_bytes, at + 28);
+        const uint16_t extraLength = Le16(m_bytes, at + 30);
+        const uint16_t commentLength = Le16(m_bytes, at + 32);
+        entry.localOffset = Le32(m_bytes, at + 42);
         const qsizetype total = kCentralHeaderSize + nameLength + extraLength + commentLength;
-        if (!Fits(FBytes, at, total)) {
+        if (!Fits(m_bytes, at, total)) {
             error = QStringLiteral("压缩包目录项损坏");
             return false;
         }
-        entry.name.assign(FBytes.constData() + at + kCentralHeaderSize, nameLength);
-        FEntries.push_back(std::move(entry));
+        entry.name.assign(m_bytes.constData() + at + kCentralHeaderSize, nameLength);
+        m_entries.push_back(std::move(entry));
         at += total;
     }
     return true;
@@ -93,7 +93,7 @@ bool ZipArchive::Open(QByteArray bytes, QString& error)
 
 const ZipArchive::Entry* ZipArchive::Find(const std::string& name) const
 {
-    for (const Entry& entry : FEntries)
+    for (const Entry& entry : m_entries)
         if (entry.name == name)
             return &entry;
     return nullptr;
@@ -121,16 +121,16 @@ std::optional<QByteArray> ZipArchive::Read(const std::string& name, QString& err
         return std::nullopt;
     }
     const qsizetype local = entry->localOffset;
-    if (!Fits(FBytes, local, kLocalHeaderSize) || Le32(FBytes, local) != kLocalSignature) {
+    if (!Fits(m_bytes, local, kLocalHeaderSize) || Le32(m_bytes, local) != kLocalSignature) {
         error = QStringLiteral("部件 %1 的本地文件头损坏").arg(shownName);
         return std::nullopt;
     }
-    const qsizetype dataAt = local + kLocalHeaderSize + Le16(FBytes, local + 26) + Le16(FBytes, local + 28);
-    if (!Fits(FBytes, dataAt, entry->compressedSize)) {
+    const qsizetype dataAt = local + kLocalHeaderSize + Le16(m_bytes, local + 26) + Le16(m_bytes, local + 28);
+    if (!Fits(m_bytes, dataAt, entry->compressedSize)) {
         error = QStringLiteral("部件 %1 超出文件范围").arg(shownName);
         return std::nullopt;
     }
-    const auto* source = reinterpret_cast<const Bytef*>(FBytes.constData() + dataAt);
+    const auto* source = reinterpret_cast<const Bytef*>(m_bytes.constData() + dataAt);
     QByteArray out;
     if (entry->method == 0) {
         if (entry->compressedSize != entry->size) {

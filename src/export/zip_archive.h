@@ -37,6 +37,6 @@ private:
     };
     const Entry* Find(const std::string& name) const;
 
-    QByteArray FBytes;
-    std::vector<Entry> FEntries;
+    QByteArray m_bytes;
+    std::vector<Entry> m_entries;
 };

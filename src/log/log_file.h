@@ -32,7 +32,7 @@ struct LogSaveResult {
     std::vector<LogMessage> Messages;
 };
 
-// `acSaveLog` after the save dialog: `fileName` is the chosen name (UTF-8 path;
+// `m_saveLogAction` after the save dialog: `fileName` is the chosen name (UTF-8 path;
 // empty when the operator cancelled). When a file of that name exists, `ask`
 // gets "文件已经存在，是否覆盖原文件？"; on No nothing happens. The log is written
 // completely to a temporary file in the same folder first and only then replaces

@@ -2,16 +2,16 @@
 
 void LogModel::AppendLine(std::string line)
 {
-    FLines.push_back(std::move(line));
-    if (FListener)
-        FListener->LineAppended(FLines.back());
+    m_lines.push_back(std::move(line));
+    if (m_listener)
+        m_listener->LineAppended(m_lines.back());
 }
 
 void LogModel::Clear()
 {
-    FLines.clear();
-    if (FListener)
-        FListener->Reset();
+    m_lines.clear();
+    if (m_listener)
+        m_listener->Reset();
 }
 
 void LogModel::TrimTo(int maxLines)
@@ -20,18 +20,18 @@ void LogModel::TrimTo(int maxLines)
         maxLines = 0;
     if (LineCount() <= maxLines)
         return;
-    FLines.erase(FLines.begin(), FLines.end() - maxLines);
-    if (FListener)
-        FListener->Reset();
+    m_lines.erase(m_lines.begin(), m_lines.end() - maxLines);
+    if (m_listener)
+        m_listener->Reset();
 }
 
 std::string LogModel::Text() const
 {
     std::string text;
-    for (size_t i = 0; i < FLines.size(); ++i) {
+    for (size_t i = 0; i < m_lines.size(); ++i) {
         if (i)
             text += '\n';
-        text += FLines[i];
+        text += m_lines[i];
     }
     return text;
 }

@@ -14,17 +14,17 @@ public:
         virtual void Reset() = 0; // cleared or trimmed: re-read Lines()
     };
 
-    void SetListener(Listener* listener) { FListener = listener; }
+    void SetListener(Listener* listener) { m_listener = listener; }
     void AppendLine(std::string line);
     void Clear();
     // Drops lines from the top until at most `maxLines` remain.
     void TrimTo(int maxLines);
-    int LineCount() const { return static_cast<int>(FLines.size()); }
-    const std::vector<std::string>& Lines() const { return FLines; }
+    int LineCount() const { return static_cast<int>(m_lines.size()); }
+    const std::vector<std::string>& Lines() const { return m_lines; }
     // All lines joined with "\n" (what "复制日志" puts on the clipboard).
     std::string Text() const;
 
 private:
-    std::vector<std::string> FLines;
-    Listener* FListener = nullptr;
+    std::vector<std::string> m_lines;
+    Listener* m_listener = nullptr;
 };

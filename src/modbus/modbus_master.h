@@ -49,7 +49,7 @@ public:
     // Error outcome and nothing is sent) and collects the reply: it ends once
     // the frame is whole by its own length, after `responseTimeoutMs` with
     // nothing, or after that long without a further byte of a frame still
-    // short. Port failures (EComPort) pass through to the caller.
+    // short. Port failures (ComPortError) pass through to the caller.
     ModbusOutcome Transact(const ModbusRequest& request, int responseTimeoutMs);
 
     const ModbusCounters& Counters() const { return m_counters; }

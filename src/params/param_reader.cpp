@@ -9,36 +9,36 @@ namespace {
 // Restores the normal cursor however the read ends.
 class BusyCursorScope {
 public:
-    BusyCursorScope(const std::function<void(bool)>& cursor, bool wanted) : FCursor(wanted ? cursor : FNone)
+    BusyCursorScope(const std::function<void(bool)>& cursor, bool wanted) : m_cursor(wanted ? cursor : m_none)
     {
-        if (FCursor)
-            FCursor(true);
+        if (m_cursor)
+            m_cursor(true);
     }
     ~BusyCursorScope()
     {
-        if (FCursor)
-            FCursor(false);
+        if (m_cursor)
+            m_cursor(false);
     }
     BusyCursorScope(const BusyCursorScope&) = delete;
     BusyCursorScope& operator=(const BusyCursorScope&) = delete;
 
 private:
-    const std::function<void(bool)> FNone;
-    const std::function<void(bool)>& FCursor;
+    const std::function<void(bool)> m_none;
+    const std::function<void(bool)>& m_cursor;
 };
 
 } // namespace
 
-ParamReader::ParamReader(Exchange& exchange) : FExchange(exchange)
+ParamReader::ParamReader(Exchange& exchange) : m_exchange(exchange)
 {
     Forget();
 }
 
 void ParamReader::SetMeterAddress(uint8_t address)
 {
-    if (address == FMeterAddress)
+    if (address == m_meterAddress)
         return;
-    FMeterAddress = address;
+    m_meterAddress = address;
     Forget();
 }
 
@@ -47,28 +47,28 @@ void ParamReader::Forget()
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
         if (!type->params.panel || type->params.fromWorkbook)
             continue;
-        BlankParamLabels(*type->params.panel, FValues);
+        BlankParamLabels(*type->params.panel, m_values);
         if (Changed)
             Changed(type->code);
     }
     FillParamGrid();
-    FFollowUpRead = false;
-    FLastDeviceType = 0;
+    m_followUpRead = false;
+    m_lastDeviceType = 0;
 }
 
 void ParamReader::SetParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout)
 {
-    const bool newFields = paramFields != FParamFields;
-    FParamFields = std::move(paramFields);
-    FParamLayout = paramLayout;
+    const bool newFields = paramFields != m_paramFields;
+    m_paramFields = std::move(paramFields);
+    m_paramLayout = paramLayout;
     if (newFields)
         FillParamGrid();
 }
 
 void ParamReader::FillParamGrid()
 {
-    FGrid = ::FillParamGrid(FParamFields);
-    BlankParamGrid(FGrid);
+    m_grid = ::FillParamGrid(m_paramFields);
+    BlankParamGrid(m_grid);
     if (!Changed)
         return;
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
@@ -79,26 +79,26 @@ void ParamReader::FillParamGrid()
 void ParamReader::Begin(int deviceType, const ParamRead& read)
 {
     // Values of another device type's panel say nothing about this meter.
-    if (deviceType != FLastDeviceType) {
-        FLastDeviceType = deviceType;
+    if (deviceType != m_lastDeviceType) {
+        m_lastDeviceType = deviceType;
         if (read.fromWorkbook)
-            BlankParamGrid(FGrid);
+            BlankParamGrid(m_grid);
         else
-            BlankParamLabels(*read.panel, FValues);
+            BlankParamLabels(*read.panel, m_values);
         if (Changed)
             Changed(deviceType);
     }
-    FExchange.Log().AppendLine(read.panel->banner);
-    FExchange.Wait().ProcessEvents();
+    m_exchange.Log().AppendLine(read.panel->banner);
+    m_exchange.Wait().ProcessEvents();
 }
 
 int ParamReader::Finish(int deviceType, const ParamRead& read, int result)
 {
     if (result != ParamResult::Decoded) {
         if (read.fromWorkbook)
-            ResetParamGrid(FGrid);
+            ResetParamGrid(m_grid);
         else
-            ResetParamLabels(*read.panel, FValues);
+            ResetParamLabels(*read.panel, m_values);
     }
     if (Changed)
         Changed(deviceType);
@@ -107,11 +107,11 @@ int ParamReader::Finish(int deviceType, const ParamRead& read, int result)
 
 int ParamReader::ReadFromWorkbook(int deviceType)
 {
-    FExchange.SendFrame(TypedParamsRequest(FMeterAddress, FParamLayout));
-    FExchange.Wait().Sleep(kParamWaitTypedMs);
-    const Bytes reply = FExchange.ReadReplyBytes(TypedParamsReplyLength(FParamLayout));
+    m_exchange.SendFrame(TypedParamsRequest(m_meterAddress, m_paramLayout));
+    m_exchange.Wait().Sleep(kParamWaitTypedMs);
+    const Bytes reply = m_exchange.ReadReplyBytes(TypedParamsReplyLength(m_paramLayout));
     const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
-    return Finish(deviceType, type->params, DecodeParamsTyped(reply, FParamFields, FParamLayout, FGrid));
+    return Finish(deviceType, type->params, DecodeParamsTyped(reply, m_paramFields, m_paramLayout, m_grid));
 }
 
 int ParamReader::ReadParams(int deviceType)
@@ -131,18 +131,18 @@ int ParamReader::ReadParams(int deviceType)
     for (size_t step = 0; step < read.steps.size(); ++step) {
         const ParamStep& request = read.steps[step];
         if (step > 0) {
-            FFollowUpRead = false;
-            FExchange.Wait().Sleep(request.pauseBeforeMs);
-            FExchange.Wait().ProcessEvents();
+            m_followUpRead = false;
+            m_exchange.Wait().Sleep(request.pauseBeforeMs);
+            m_exchange.Wait().ProcessEvents();
         }
-        FExchange.SendFrame(type->dialect->frame(FMeterAddress, request.body));
-        FExchange.Wait().Sleep(request.waitMs);
-        const Bytes reply = FExchange.CollectReply();
-        result = request.decode(reply, FValues);
+        m_exchange.SendFrame(type->dialect->frame(m_meterAddress, request.body));
+        m_exchange.Wait().Sleep(request.waitMs);
+        const Bytes reply = m_exchange.CollectReply();
+        result = request.decode(reply, m_values);
         if (result != ParamResult::Decoded) {
-            ResetParamLabels(*read.panel, FValues);
+            ResetParamLabels(*read.panel, m_values);
             for (size_t done = 0; done < decodedReplies.size(); ++done)
-                read.steps[done].decode(decodedReplies[done], FValues);
+                read.steps[done].decode(decodedReplies[done], m_values);
             if (Changed)
                 Changed(deviceType);
             return result;
@@ -151,7 +151,7 @@ int ParamReader::ReadParams(int deviceType)
         if (Changed)
             Changed(deviceType);
         if (step > 0)
-            FFollowUpRead = true;
+            m_followUpRead = true;
     }
     return result;
 }

@@ -7,7 +7,7 @@
 // between two good replies. The reader
 // holds the values the window shows; it sends and waits only through the
 // Exchange, so tests drive it against a simulated meter on a virtual clock.
-// Port failures (EComPort) pass through to the caller.
+// Port failures (ComPortError) pass through to the caller.
 #pragma once
 
 #include "catalogue/device_registry.h"
@@ -40,12 +40,12 @@ public:
     void SetParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout);
     // Grid rows from the parameter captions, every value empty.
     void FillParamGrid();
-    const ParamGrid& Grid() const { return FGrid; }
+    const ParamGrid& Grid() const { return m_grid; }
 
-    const LabelValues& Values() const { return FValues; }
+    const LabelValues& Values() const { return m_values; }
     // Set when the follow-up request of a read in several steps was decoded;
     // cleared when such a follow-up is sent.
-    bool FollowUpRead() const { return FFollowUpRead; }
+    bool FollowUpRead() const { return m_followUpRead; }
 
     // The read of `deviceType`; returns its (last) decoder's result: 1 success,
     // 2 wrong length, 3 wrong check bytes, 4 wrong start bytes; 0 (no read, a
@@ -72,12 +72,12 @@ private:
     int ReadFromWorkbook(int deviceType);
     int Finish(int deviceType, const ParamRead& read, int result);
 
-    Exchange& FExchange;
-    uint8_t FMeterAddress = 23;
-    std::vector<std::string> FParamFields;
-    ParamLayoutArray FParamLayout{};
-    ParamGrid FGrid;
-    LabelValues FValues;
-    bool FFollowUpRead = false;
-    int FLastDeviceType = 0;
+    Exchange& m_exchange;
+    uint8_t m_meterAddress = 23;
+    std::vector<std::string> m_paramFields;
+    ParamLayoutArray m_paramLayout{};
+    ParamGrid m_grid;
+    LabelValues m_values;
+    bool m_followUpRead = false;
+    int m_lastDeviceType = 0;
 };

@@ -27,14 +27,14 @@ std::string ArchiveKindEndText(ArchiveKindEnd end)
 }
 
 ArchiveDownload::ArchiveDownload(Exchange& exchange, ArchiveOptions options)
-    : FExchange(exchange), FOptions(options)
+    : m_exchange(exchange), m_options(options)
 {
 }
 
 std::vector<ArchiveKind> ArchiveDownload::Run(int deviceType)
 {
-    FCancelled = false;
-    FPortError.clear();
+    m_cancelled = false;
+    m_portError.clear();
     std::vector<ArchiveKind> kinds;
     for (const RecordKind& info : RecordKindsOf(deviceType)) {
         kinds.emplace_back();
@@ -43,11 +43,11 @@ std::vector<ArchiveKind> ArchiveDownload::Run(int deviceType)
     const int kindCount = static_cast<int>(kinds.size());
     for (int index = 0; index < kindCount; ++index) {
         ArchiveKind& kind = kinds[static_cast<size_t>(index)];
-        if (FCancelled || !FPortError.empty())
+        if (m_cancelled || !m_portError.empty())
             break;
         SetupKindColumns(kind.kindCode, kind.table);
-        if (FPrepare) {
-            if (std::string error = FPrepare(kind); !error.empty()) {
+        if (m_prepare) {
+            if (std::string error = m_prepare(kind); !error.empty()) {
                 kind.failure = std::move(error);
                 continue;
             }
@@ -62,10 +62,10 @@ std::vector<ArchiveKind> ArchiveDownload::Run(int deviceType)
 // between blocks.
 void ArchiveDownload::ReadKind(ArchiveKind& kind, int kindIndex, int kindCount)
 {
-    const BaseRequest base = FExchange.ComposeBaseRequest(kind.kindCode, FOptions.address, kind.registers);
+    const BaseRequest base = m_exchange.ComposeBaseRequest(kind.kindCode, m_options.address, kind.registers);
     if (base.portClosed) {
         kind.failure = kPortClosedText;
-        FPortError = kPortClosedText;
+        m_portError = kPortClosedText;
         return;
     }
     if (base.request.empty()) {
@@ -75,34 +75,34 @@ void ArchiveDownload::ReadKind(ArchiveKind& kind, int kindIndex, int kindCount)
     ArchiveProgress progress{kindIndex, kindCount, kind.kindCode, 1, base.blockCount};
     auto report = [this, &progress](int block) {
         progress.block = block;
-        if (FProgress)
-            FProgress(progress);
+        if (m_progress)
+            m_progress(progress);
     };
 
-    TransactionRun run(FExchange, kind.table);
+    TransactionRun run(m_exchange, kind.table);
     run.SetFieldDescription(&kind.fieldTypes, &kind.fieldDigits);
     run.SetPollInterval(PollIntervalMs(DeviceTypeOfKind(kind.kindCode), ReadStartWay::TreeOrRecordMenu));
-    run.SetCollection(FOptions.fast ? ReplyCollection::Fast(FOptions.line) : ReplyCollection::Paced());
+    run.SetCollection(m_options.fast ? ReplyCollection::Fast(m_options.line) : ReplyCollection::Paced());
     run.StartRun(base.blockCount, 1, base.request, kind.kindCode);
     TickOutcome outcome = TickOutcome::Again;
     while (outcome == TickOutcome::Again) {
         report(run.CurrentBlock());
-        FExchange.Wait().Sleep(run.PauseBeforeTickMs());
-        FExchange.Wait().ProcessEvents();
-        if (FCancelled)
+        m_exchange.Wait().Sleep(run.PauseBeforeTickMs());
+        m_exchange.Wait().ProcessEvents();
+        if (m_cancelled)
             run.Cancel();
         outcome = run.Tick();
     }
     kind.lastResult = run.LastResult();
     const RunOutcome ended = run.Outcome();
-    const std::string status = run.StatusText();
+    const std::string status = run.statusText();
     run.Close();
 
     switch (ended.end) {
     case RunEnd::PortLost:
         kind.end = ArchiveKindEnd::PortLost;
         kind.failure = ended.portError;
-        FPortError = ended.portError.empty() ? std::string("串口连接已断开") : ended.portError;
+        m_portError = ended.portError.empty() ? std::string("串口连接已断开") : ended.portError;
         break;
     case RunEnd::Cancelled:
         kind.end = ArchiveKindEnd::Cancelled;

@@ -64,28 +64,28 @@ public:
     ArchiveDownload(Exchange& exchange, ArchiveOptions options);
 
     // Default: the kind table's columns, which is all but device type 5 needs.
-    void SetKindPreparer(KindPreparer preparer) { FPrepare = std::move(preparer); }
+    void SetKindPreparer(KindPreparer preparer) { m_prepare = std::move(preparer); }
     // Called before every block; events are processed meanwhile, so Cancel()
     // may come from the window.
-    void SetProgressHandler(ProgressHandler handler) { FProgress = std::move(handler); }
+    void SetProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
 
     // Reads every kind of `deviceType`. The result holds one entry per kind in
     // the catalogue's order, also for kinds never reached.
     std::vector<ArchiveKind> Run(int deviceType);
 
     // The block in progress completes, then the download ends.
-    void Cancel() { FCancelled = true; }
-    bool Cancelled() const { return FCancelled; }
+    void Cancel() { m_cancelled = true; }
+    bool Cancelled() const { return m_cancelled; }
     // Message of the port failure that ended the download, if any.
-    const std::string& PortError() const { return FPortError; }
+    const std::string& PortError() const { return m_portError; }
 
 private:
     void ReadKind(ArchiveKind& kind, int kindIndex, int kindCount);
 
-    Exchange& FExchange;
-    ArchiveOptions FOptions;
-    KindPreparer FPrepare;
-    ProgressHandler FProgress;
-    bool FCancelled = false;
-    std::string FPortError;
+    Exchange& m_exchange;
+    ArchiveOptions m_options;
+    KindPreparer m_prepare;
+    ProgressHandler m_progress;
+    bool m_cancelled = false;
+    std::string m_portError;
 };

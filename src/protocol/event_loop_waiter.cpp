@@ -9,7 +9,7 @@
 
 EventLoopWaiter::EventLoopWaiter()
 {
-    FClock.start();
+    m_clock.start();
 }
 
 void EventLoopWaiter::Sleep(int ms)
@@ -24,8 +24,8 @@ void EventLoopWaiter::Pause(int ms)
 
 void EventLoopWaiter::Interrupt()
 {
-    if (FPauseLoop)
-        FPauseLoop->quit();
+    if (m_pauseLoop)
+        m_pauseLoop->quit();
 }
 
 void EventLoopWaiter::Wait(int ms, bool pause)
@@ -46,11 +46,11 @@ void EventLoopWaiter::Wait(int ms, bool pause)
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer.start(ms);
-    QEventLoop* outerPause = FPauseLoop;
+    QEventLoop* outerPause = m_pauseLoop;
     if (pause)
-        FPauseLoop = &loop;
+        m_pauseLoop = &loop;
     loop.exec();
-    FPauseLoop = outerPause;
+    m_pauseLoop = outerPause;
 }
 
 void EventLoopWaiter::ProcessEvents()
@@ -61,5 +61,5 @@ void EventLoopWaiter::ProcessEvents()
 
 int64_t EventLoopWaiter::NowMs() const
 {
-    return FClock.elapsed();
+    return m_clock.elapsed();
 }

@@ -24,6 +24,6 @@ private:
     // Runs a local event loop for `ms`; registered as the pause loop when `pause`.
     void Wait(int ms, bool pause);
 
-    QElapsedTimer FClock;
-    QEventLoop* FPauseLoop = nullptr;
+    QElapsedTimer m_clock;
+    QEventLoop* m_pauseLoop = nullptr;
 };

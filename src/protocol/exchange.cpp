@@ -26,12 +26,14 @@ std::string DiscardedLogLine(size_t byteCount)
            "字节，不是应答）";
 }
 
-Exchange::Exchange(ByteLink& link, LogModel& log, Waiter& waiter) : FLink(link), FLog(log), FWaiter(waiter) {}
+Exchange::Exchange(ByteLink& link, LogModel& log, Waiter& waiter) : m_link(link), m_log(log), m_waiter(waiter)
+{
+}
 
 BaseRequest Exchange::ComposeBaseRequest(int kindCode, int address, RegisterWindow registers)
 {
     BaseRequest result;
-    if (!FLink.Connected()) {
+    if (!m_link.Connected()) {
         result.portClosed = true;
         return result;
     }
@@ -41,7 +43,7 @@ BaseRequest Exchange::ComposeBaseRequest(int kindCode, int address, RegisterWind
     result.request = BaseRequestOfKind(kindCode, a, registers);
     if (result.request.empty())
         return result;
-    FLog.AppendLine(std::string(ReadStartLogLine(kindCode)));
+    m_log.AppendLine(std::string(ReadStartLogLine(kindCode)));
     result.blockCount = BlockCount(kindCode);
     return result;
 }
@@ -55,33 +57,33 @@ void Exchange::SendBlockRequest(ByteView baseRequest, int blockNumber, int kindC
 
 void Exchange::SendFrame(ByteView frame)
 {
-    if (!FLink.Connected())
+    if (!m_link.Connected())
         return;
-    FLink.PurgeBuffers();
-    FLastFrame.assign(frame.begin(), frame.end());
-    FLink.SendBytes(frame);
-    FLog.AppendLine(kSentPrefix + BytesToHexSpaced(frame));
+    m_link.PurgeBuffers();
+    m_lastFrame.assign(frame.begin(), frame.end());
+    m_link.SendBytes(frame);
+    m_log.AppendLine(kSentPrefix + BytesToHexSpaced(frame));
 }
 
 int Exchange::PacedDeadlineMs(size_t longestReply) const
 {
-    return kFirstPauseMs + kFirstPollMs + (kSilentPolls - 1) * kPollStepMs + FLine.WireTimeMs(longestReply);
+    return kFirstPauseMs + kFirstPollMs + (kSilentPolls - 1) * kPollStepMs + m_line.WireTimeMs(longestReply);
 }
 
 Bytes Exchange::CollectReply(size_t longestReply)
 {
-    const int64_t deadline = FWaiter.NowMs() + PacedDeadlineMs(longestReply);
-    FWaiter.Sleep(kFirstPauseMs);
-    if (!FLink.Connected())
+    const int64_t deadline = m_waiter.NowMs() + PacedDeadlineMs(longestReply);
+    m_waiter.Sleep(kFirstPauseMs);
+    if (!m_link.Connected())
         return {};
-    int previous = FLink.WaitingByteCount();
+    int previous = m_link.WaitingByteCount();
     int polls = 0;
-    FWaiter.Sleep(kFirstPollMs);
+    m_waiter.Sleep(kFirstPollMs);
     int current = 0;
     for (;;) {
-        FWaiter.ProcessEvents();
+        m_waiter.ProcessEvents();
         ++polls;
-        current = FLink.WaitingByteCount();
+        current = m_link.WaitingByteCount();
         if (current == previous && current != 0)
             break;
         if (polls >= kSilentPolls && current == 0)
@@ -90,33 +92,33 @@ Bytes Exchange::CollectReply(size_t longestReply)
         // ever; such a reply is discarded anyway, so stop waiting for it.
         if (current > kMaxReplyBytes)
             break;
-        if (FWaiter.NowMs() >= deadline)
+        if (m_waiter.NowMs() >= deadline)
             break;
         previous = current;
-        FWaiter.Sleep(kPollStepMs);
+        m_waiter.Sleep(kPollStepMs);
     }
     if (current > kMaxReplyBytes)
-        FLog.AppendLine(DiscardedLogLine(size_t(current)));
+        m_log.AppendLine(DiscardedLogLine(size_t(current)));
     if (current < 1 || current > kMaxReplyBytes)
         return {};
-    Bytes reply = FLink.ReceiveBytes(current);
+    Bytes reply = m_link.ReceiveBytes(current);
     LogReply(reply);
     return reply;
 }
 
 Bytes Exchange::ReadReplyBytes(int count)
 {
-    if (!FLink.Connected())
+    if (!m_link.Connected())
         return {};
-    Bytes reply = FLink.ReceiveBytes(count < 0 ? 0 : count);
+    Bytes reply = m_link.ReceiveBytes(count < 0 ? 0 : count);
     LogReply(reply);
     return reply;
 }
 
 void Exchange::LogReply(ByteView reply)
 {
-    FLog.AppendLine(kReceivedPrefix + BytesToHexSpaced(reply));
-    if (!FLastFrame.empty() && reply.size() >= FLastFrame.size() &&
-        std::equal(FLastFrame.begin(), FLastFrame.end(), reply.begin()))
-        ++FEchoedReplies;
+    m_log.AppendLine(kReceivedPrefix + BytesToHexSpaced(reply));
+    if (!m_lastFrame.empty() && reply.size() >= m_lastFrame.size() &&
+        std::equal(m_lastFrame.begin(), m_lastFrame.end(), reply.begin()))
+        ++m_echoedReplies;
 }

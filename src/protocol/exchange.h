@@ -1,7 +1,7 @@
 // The request/reply exchange with the meter: sends frames, collects replies
 // and writes both into the log. It talks to a ByteLink (the serial port, or a
 // simulated meter in tests) and waits only through a Waiter. Port failures
-// (EComPort) are not caught here: the caller ends what it was doing and tells
+// (ComPortError) are not caught here: the caller ends what it was doing and tells
 // the operator once.
 #pragma once
 
@@ -52,8 +52,8 @@ public:
 
     // The line the replies come over: how long a reply of N bytes takes on
     // the wire (9600 baud, 11 bits per character until set).
-    void SetLine(const LineSettings& line) { FLine = line; }
-    const LineSettings& Line() const { return FLine; }
+    void SetLine(const LineSettings& line) { m_line = line; }
+    const LineSettings& Line() const { return m_line; }
 
     // Waits 120 ms, then polls the waiting byte count (20 ms, then 25 ms
     // steps, processing events) until it stops growing or 25 polls found
@@ -77,18 +77,18 @@ public:
     // Replies since the last ResetEchoedReplies that began with their request:
     // the adapter echoes what it sends and echo removal is off (or, when on,
     // the request was heard twice). A meter never answers with its request.
-    int EchoedReplies() const { return FEchoedReplies; }
-    void ResetEchoedReplies() { FEchoedReplies = 0; }
+    int EchoedReplies() const { return m_echoedReplies; }
+    void ResetEchoedReplies() { m_echoedReplies = 0; }
 
-    ByteLink& Link() { return FLink; }
-    LogModel& Log() { return FLog; }
-    Waiter& Wait() { return FWaiter; }
+    ByteLink& Link() { return m_link; }
+    LogModel& Log() { return m_log; }
+    Waiter& Wait() { return m_waiter; }
 
 private:
-    ByteLink& FLink;
-    LogModel& FLog;
-    Waiter& FWaiter;
-    LineSettings FLine;
-    Bytes FLastFrame;
-    int FEchoedReplies = 0;
+    ByteLink& m_link;
+    LogModel& m_log;
+    Waiter& m_waiter;
+    LineSettings m_line;
+    Bytes m_lastFrame;
+    int m_echoedReplies = 0;
 };

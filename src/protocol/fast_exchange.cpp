@@ -18,38 +18,38 @@ constexpr int kFastPollMs = 1;
 
 } // namespace
 
-ReplyShape::ReplyShape(int kindCode) : FKind(FindRecordKind(kindCode)) {}
+ReplyShape::ReplyShape(int kindCode) : m_kind(FindRecordKind(kindCode)) {}
 
 ReplyShape ReplyShape::ModbusOfLength(size_t length)
 {
     ReplyShape shape;
-    shape.FModbusLength = length;
+    shape.m_modbusLength = length;
     return shape;
 }
 
 bool ReplyShape::IsComplete(ByteView reply) const
 {
-    if (FModbusLength > 0)
-        return CheckModbusReply(reply, FModbusLength) == FrameCheck::Ok;
-    if (reply.empty() || !FKind)
+    if (m_modbusLength > 0)
+        return CheckModbusReply(reply, m_modbusLength) == FrameCheck::Ok;
+    if (reply.empty() || !m_kind)
         return false;
-    if (FKind->reply.hasByteCount && reply.size() >= 3 && size_t{reply[2]} + 5 > reply.size())
+    if (m_kind->reply.hasByteCount && reply.size() >= 3 && size_t{reply[2]} + 5 > reply.size())
         return false;
     // Length checks need no field description: a whole blank register record
     // (Stop) is as whole as a decoded one.
     RecordTable scratch;
-    const DecodeResult result = FKind->decodeReply({}, reply, scratch);
+    const DecodeResult result = m_kind->decodeReply({}, reply, scratch);
     return result == DecodeResult::Decoded || result == DecodeResult::NoRecord ||
            result == DecodeResult::Stop;
 }
 
 bool ReplyShape::MayGrow(ByteView reply) const
 {
-    if (FModbusLength > 0)
-        return reply.size() < FModbusLength;
-    if (!FKind)
+    if (m_modbusLength > 0)
+        return reply.size() < m_modbusLength;
+    if (!m_kind)
         return false;
-    const ReplyLengths& lengths = FKind->reply;
+    const ReplyLengths& lengths = m_kind->reply;
     if (lengths.lengthInByteCount)
         return reply.size() < 3 || size_t{reply[2]} + 5 > reply.size();
     return !lengths.accepted.empty() && lengths.accepted.back() > reply.size();
@@ -57,11 +57,11 @@ bool ReplyShape::MayGrow(ByteView reply) const
 
 size_t ReplyShape::LongestLength() const
 {
-    if (FModbusLength > 0)
-        return FModbusLength;
-    if (!FKind)
+    if (m_modbusLength > 0)
+        return m_modbusLength;
+    if (!m_kind)
         return kMaxReplyBytes;
-    const ReplyLengths& lengths = FKind->reply;
+    const ReplyLengths& lengths = m_kind->reply;
     // The byte count is one byte: at most 255 data bytes and five of frame.
     if (lengths.lengthInByteCount)
         return 255 + 5;

@@ -37,8 +37,8 @@ public:
 
 private:
     ReplyShape() = default;
-    const RecordKind* FKind = nullptr; // nullptr for an unknown kind: never whole, never growing
-    size_t FModbusLength = 0;          // set instead of FKind for ModbusOfLength
+    const RecordKind* m_kind = nullptr; // nullptr for an unknown kind: never whole, never growing
+    size_t m_modbusLength = 0;          // set instead of m_kind for ModbusOfLength
 };
 
 // Collects the reply to the frame just sent, reading bytes as they arrive (every

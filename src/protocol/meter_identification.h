@@ -1,7 +1,7 @@
 // Finding out which device type answers at a meter address, by probe
 // requests that only that type answers in the expected shape. Each probe
 // writes its line into the log before it is tried; frames go through the
-// exchange, so they are logged too. Port failures (EComPort) propagate: the
+// exchange, so they are logged too. Port failures (ComPortError) propagate: the
 // caller reports them and starts no read.
 #pragma once
 

@@ -28,7 +28,7 @@ struct FoundMeter {
 // after a good reply, and the next type with that frame wins when it goes
 // unanswered. The line's response timeout (kScanResponseTimeoutMs for a scan)
 // bounds each probe. 0 when nothing answered, or when `cancelled` (asked before
-// each probe) says so. Port failures (EComPort) propagate.
+// each probe) says so. Port failures (ComPortError) propagate.
 int ProbeMeter(Exchange& exchange, int address, const LineSettings& line,
                const std::function<bool()>& cancelled = {});
 // The same with the probes of "读取全部记录" for the older record readers.

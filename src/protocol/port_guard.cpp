@@ -4,31 +4,31 @@ PortGuard::Lease& PortGuard::Lease::operator=(Lease&& other) noexcept
 {
     if (this != &other) {
         Release();
-        FGuard = other.FGuard;
-        other.FGuard = nullptr;
+        m_guard = other.m_guard;
+        other.m_guard = nullptr;
     }
     return *this;
 }
 
 void PortGuard::Lease::Release()
 {
-    PortGuard* guard = FGuard;
-    FGuard = nullptr;
+    PortGuard* guard = m_guard;
+    m_guard = nullptr;
     if (guard)
         guard->Free();
 }
 
 PortGuard::Lease PortGuard::TryTake()
 {
-    if (FBusy)
+    if (m_busy)
         return Lease();
-    FBusy = true;
+    m_busy = true;
     return Lease(this);
 }
 
 void PortGuard::Free()
 {
-    FBusy = false;
-    if (FOnFree)
-        FOnFree();
+    m_busy = false;
+    if (m_onFree)
+        m_onFree();
 }

@@ -18,19 +18,19 @@ public:
     class Lease {
     public:
         Lease() = default;
-        Lease(Lease&& other) noexcept : FGuard(other.FGuard) { other.FGuard = nullptr; }
+        Lease(Lease&& other) noexcept : m_guard(other.m_guard) { other.m_guard = nullptr; }
         Lease& operator=(Lease&& other) noexcept;
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
         ~Lease() { Release(); }
 
-        explicit operator bool() const { return FGuard != nullptr; }
+        explicit operator bool() const { return m_guard != nullptr; }
         void Release();
 
     private:
         friend class PortGuard;
-        explicit Lease(PortGuard* guard) : FGuard(guard) {}
-        PortGuard* FGuard = nullptr;
+        explicit Lease(PortGuard* guard) : m_guard(guard) {}
+        PortGuard* m_guard = nullptr;
     };
 
     PortGuard() = default;
@@ -39,14 +39,14 @@ public:
 
     // The port for the caller, or an empty lease when another exchange has it.
     [[nodiscard]] Lease TryTake();
-    bool Busy() const { return FBusy; }
+    bool Busy() const { return m_busy; }
     // Called each time a lease ends, after the port is free again; the owner
     // uses it to report what happened to the port while it was taken.
-    void SetOnFree(std::function<void()> onFree) { FOnFree = std::move(onFree); }
+    void SetOnFree(std::function<void()> onFree) { m_onFree = std::move(onFree); }
 
 private:
     void Free();
 
-    bool FBusy = false;
-    std::function<void()> FOnFree;
+    bool m_busy = false;
+    std::function<void()> m_onFree;
 };

@@ -21,144 +21,146 @@ std::string FailedBlockText(int blockNumber)
     return "读取第" + std::to_string(blockNumber) + "条数据失败!";
 }
 
-TransactionRun::TransactionRun(Exchange& exchange, RecordTable& table) : FExchange(exchange), FTable(table) {}
+TransactionRun::TransactionRun(Exchange& exchange, RecordTable& table) : m_exchange(exchange), m_table(table)
+{
+}
 
 void TransactionRun::SetFieldDescription(const FieldTypeList* fieldTypes, const FieldDigitsArray* fieldDigits)
 {
-    FFieldTypes = fieldTypes;
-    FFieldDigits = fieldDigits;
+    m_fieldTypes = fieldTypes;
+    m_fieldDigits = fieldDigits;
 }
 
 void TransactionRun::StartRun(int endBlock, int beginBlock, Bytes baseRequest, int kindCode)
 {
-    FCancelled = false;
-    FEndBlock = endBlock;
-    FCurrentBlock = beginBlock;
-    FRetryCount = 0;
-    FBaseRequest = std::move(baseRequest);
-    FKindCode = kindCode;
-    FLastResult = -1;
-    FOutcome = {};
-    FCollection = FNextCollection;
-    FReplyShape = ReplyShape(kindCode);
-    FAddress.reset();
+    m_cancelled = false;
+    m_endBlock = endBlock;
+    m_currentBlock = beginBlock;
+    m_retryCount = 0;
+    m_baseRequest = std::move(baseRequest);
+    m_kindCode = kindCode;
+    m_lastResult = -1;
+    m_outcome = {};
+    m_collection = m_nextCollection;
+    m_replyShape = ReplyShape(kindCode);
+    m_address.reset();
     if (const RecordKind* kind = FindRecordKind(kindCode);
-        kind && FBaseRequest.size() > kind->dialect->addressOffset())
-        FAddress = FBaseRequest[kind->dialect->addressOffset()];
-    FCaption = std::string(ProgressCaption(kindCode));
-    if (FCollection.fast)
-        FCaption += kFastCaptionSuffix;
-    FOkEnabled = false;
-    FCancelEnabled = true;
-    FGaugeMax = endBlock;
-    FGaugePosition = beginBlock - 1;
-    FStatusText = "正在处理......";
-    FImageVisible = true;
-    FRunning = true;
+        kind && m_baseRequest.size() > kind->dialect->addressOffset())
+        m_address = m_baseRequest[kind->dialect->addressOffset()];
+    m_caption = std::string(ProgressCaption(kindCode));
+    if (m_collection.fast)
+        m_caption += kFastCaptionSuffix;
+    m_okEnabled = false;
+    m_cancelEnabled = true;
+    m_gaugeMax = endBlock;
+    m_gaugePosition = beginBlock - 1;
+    m_statusText = "正在处理......";
+    m_imageVisible = true;
+    m_running = true;
 }
 
 void TransactionRun::Finish(RunEnd end, std::string statusText, bool hideImage)
 {
-    if (FOutcome.end == RunEnd::Running || end == RunEnd::PortLost)
-        FOutcome.end = end;
-    FRunning = false;
-    FOkEnabled = true;
-    FCancelEnabled = false;
-    FStatusText = std::move(statusText);
+    if (m_outcome.end == RunEnd::Running || end == RunEnd::PortLost)
+        m_outcome.end = end;
+    m_running = false;
+    m_okEnabled = true;
+    m_cancelEnabled = false;
+    m_statusText = std::move(statusText);
     if (hideImage)
-        FImageVisible = false;
+        m_imageVisible = false;
 }
 
 void TransactionRun::FailBlock(RunEnd end, int blockNumber)
 {
-    FRetryCount = 0;
-    ++FCurrentBlock;
+    m_retryCount = 0;
+    ++m_currentBlock;
     Finish(end, FailedBlockText(blockNumber), true);
-    if (FOutcome.end == end)
-        FOutcome.block = blockNumber;
-    FExchange.Log().AppendLine(FStatusText);
+    if (m_outcome.end == end)
+        m_outcome.block = blockNumber;
+    m_exchange.Log().AppendLine(m_statusText);
 }
 
 Bytes TransactionRun::CollectReply()
 {
-    if (!FCollection.fast)
-        return FExchange.CollectReply();
-    return CollectReplyFast(FExchange, FReplyShape, FCollection.line);
+    if (!m_collection.fast)
+        return m_exchange.CollectReply();
+    return CollectReplyFast(m_exchange, m_replyShape, m_collection.line);
 }
 
 DecodeResult TransactionRun::Decode(ByteView reply)
 {
-    if (FCollection.fast && FAddress) {
-        const size_t at = FindRecordKind(FKindCode)->dialect->addressOffset();
-        if (reply.size() > at && reply[at] != *FAddress)
+    if (m_collection.fast && m_address) {
+        const size_t at = FindRecordKind(m_kindCode)->dialect->addressOffset();
+        if (reply.size() > at && reply[at] != *m_address)
             return DecodeResult::BadCheck;
     }
-    const RecordKind* kind = FindRecordKind(FKindCode);
-    return kind ? kind->decodeReply({FCurrentBlock, FFieldTypes, FFieldDigits}, reply, FTable)
+    const RecordKind* kind = FindRecordKind(m_kindCode);
+    return kind ? kind->decodeReply({m_currentBlock, m_fieldTypes, m_fieldDigits}, reply, m_table)
                 : DecodeResult::Stop;
 }
 
 TickOutcome TransactionRun::Tick()
 {
-    Waiter& waiter = FExchange.Wait();
+    Waiter& waiter = m_exchange.Wait();
     waiter.ProcessEvents();
-    if (FCancelled) {
+    if (m_cancelled) {
         EndCancelled();
         return TickOutcome::Closed;
     }
-    if (!FRunning)
+    if (!m_running)
         return TickOutcome::Finished;
-    if (FCurrentBlock > FEndBlock) {
-        FGaugePosition = FEndBlock;
+    if (m_currentBlock > m_endBlock) {
+        m_gaugePosition = m_endBlock;
         Finish(RunEnd::Completed, "处理完成", true);
         return TickOutcome::Finished;
     }
 
     DecodeResult result;
     try {
-        FExchange.SendBlockRequest(FBaseRequest, FCurrentBlock, FKindCode);
+        m_exchange.SendBlockRequest(m_baseRequest, m_currentBlock, m_kindCode);
         Bytes reply = CollectReply();
         waiter.ProcessEvents();
         result = Decode(reply);
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         // The port is gone: asking again cannot succeed, so the run ends here
         // instead of leaving the window waiting for a tick that never comes.
-        FailBlock(RunEnd::PortLost, FCurrentBlock);
-        FOutcome.portError = error.what();
-        return FCancelled ? TickOutcome::Closed : TickOutcome::Finished;
+        FailBlock(RunEnd::PortLost, m_currentBlock);
+        m_outcome.portError = error.what();
+        return m_cancelled ? TickOutcome::Closed : TickOutcome::Finished;
     }
-    FLastResult = static_cast<int>(result);
+    m_lastResult = static_cast<int>(result);
 
     TickOutcome outcome = TickOutcome::Finished;
     switch (result) {
     case DecodeResult::Stop:
-        FGaugePosition = FEndBlock;
+        m_gaugePosition = m_endBlock;
         Finish(RunEnd::StoppedByMeter, "处理完成......", false);
         break;
     case DecodeResult::Decoded:
-        FRetryCount = 0;
-        FStatusText = ProgressText(FCurrentBlock);
-        ++FCurrentBlock;
-        ++FGaugePosition;
+        m_retryCount = 0;
+        m_statusText = ProgressText(m_currentBlock);
+        ++m_currentBlock;
+        ++m_gaugePosition;
         outcome = TickOutcome::Again;
         break;
     case DecodeResult::NoRecord:
-        FGaugePosition = FEndBlock;
+        m_gaugePosition = m_endBlock;
         Finish(RunEnd::Completed, "处理完成", true);
         break;
     default:
-        ++FRetryCount;
-        if (FRetryCount < kAttemptsPerBlock) {
-            FStatusText = ProgressText(FCurrentBlock);
+        ++m_retryCount;
+        if (m_retryCount < kAttemptsPerBlock) {
+            m_statusText = ProgressText(m_currentBlock);
             outcome = TickOutcome::Again;
         } else {
-            FailBlock(RunEnd::BlockFailed, FCurrentBlock);
+            FailBlock(RunEnd::BlockFailed, m_currentBlock);
         }
         break;
     }
     // "取消" pressed while this tick waited: its block is done, the window closes
     // without another request.
-    if (FCancelled) {
+    if (m_cancelled) {
         EndCancelled();
         return TickOutcome::Closed;
     }
@@ -167,24 +169,24 @@ TickOutcome TransactionRun::Tick()
 
 void TransactionRun::EndCancelled()
 {
-    FRunning = false;
-    if (FOutcome.end == RunEnd::Running)
-        FOutcome.end = RunEnd::Cancelled;
+    m_running = false;
+    if (m_outcome.end == RunEnd::Running)
+        m_outcome.end = RunEnd::Cancelled;
 }
 
 void TransactionRun::Cancel()
 {
-    if (FRunning && FOutcome.end == RunEnd::Running)
-        FOutcome.end = RunEnd::Cancelled;
-    FCancelled = true;
-    FGaugeMax = FEndBlock;
-    FRunning = false;
+    if (m_running && m_outcome.end == RunEnd::Running)
+        m_outcome.end = RunEnd::Cancelled;
+    m_cancelled = true;
+    m_gaugeMax = m_endBlock;
+    m_running = false;
 }
 
 void TransactionRun::Close()
 {
-    FRunning = false;
-    FCancelled = false;
+    m_running = false;
+    m_cancelled = false;
 }
 
 const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter)

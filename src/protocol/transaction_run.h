@@ -75,14 +75,14 @@ public:
 
     // Timer period of the next paced run, set before StartRun (700/1000/1200
     // ms by device type).
-    void SetPollInterval(int ms) { FPollIntervalMs = ms; }
-    int PollInterval() const { return FPollIntervalMs; }
+    void SetPollInterval(int ms) { m_pollIntervalMs = ms; }
+    int PollInterval() const { return m_pollIntervalMs; }
     // Reply collection of the next run (paced until set otherwise).
-    void SetCollection(const ReplyCollection& collection) { FNextCollection = collection; }
-    const ReplyCollection& Collection() const { return FCollection; }
+    void SetCollection(const ReplyCollection& collection) { m_nextCollection = collection; }
+    const ReplyCollection& Collection() const { return m_collection; }
     // The wait before each tick of the current run: the poll interval when
     // paced, none when fast.
-    int PauseBeforeTickMs() const { return FCollection.fast ? 0 : FPollIntervalMs; }
+    int PauseBeforeTickMs() const { return m_collection.fast ? 0 : m_pollIntervalMs; }
 
     // Prepares a run over blocks beginBlock..endBlock; the first tick is due
     // PauseBeforeTickMs() later. Rows already in the table are left alone.
@@ -101,24 +101,24 @@ public:
     void Close();
 
     // Run state.
-    int CurrentBlock() const { return FCurrentBlock; }
-    int EndBlock() const { return FEndBlock; }
-    int RetryCount() const { return FRetryCount; }
-    bool Cancelled() const { return FCancelled; }
-    bool Running() const { return FRunning; }
+    int CurrentBlock() const { return m_currentBlock; }
+    int EndBlock() const { return m_endBlock; }
+    int RetryCount() const { return m_retryCount; }
+    bool Cancelled() const { return m_cancelled; }
+    bool Running() const { return m_running; }
     // Decoder result of the last block that was decoded; -1 before any.
-    int LastResult() const { return FLastResult; }
+    int LastResult() const { return m_lastResult; }
     // How the run ended; RunEnd::Running while it goes on.
-    const RunOutcome& Outcome() const { return FOutcome; }
+    const RunOutcome& Outcome() const { return m_outcome; }
 
     // What the progress window shows.
-    const std::string& Caption() const { return FCaption; }
-    const std::string& StatusText() const { return FStatusText; }
-    int GaugeMax() const { return FGaugeMax; }
-    int GaugePosition() const { return FGaugePosition; }
-    bool OkEnabled() const { return FOkEnabled; }
-    bool CancelEnabled() const { return FCancelEnabled; }
-    bool ImageVisible() const { return FImageVisible; }
+    const std::string& Caption() const { return m_caption; }
+    const std::string& statusText() const { return m_statusText; }
+    int GaugeMax() const { return m_gaugeMax; }
+    int GaugePosition() const { return m_gaugePosition; }
+    bool OkEnabled() const { return m_okEnabled; }
+    bool CancelEnabled() const { return m_cancelEnabled; }
+    bool ImageVisible() const { return m_imageVisible; }
 
 private:
     Bytes CollectReply();
@@ -127,33 +127,33 @@ private:
     void FailBlock(RunEnd end, int blockNumber);
     void EndCancelled();
 
-    Exchange& FExchange;
-    RecordTable& FTable;
-    const FieldTypeList* FFieldTypes = nullptr;
-    const FieldDigitsArray* FFieldDigits = nullptr;
-    int FPollIntervalMs = 1000;
-    ReplyCollection FNextCollection;
-    ReplyCollection FCollection;
-    ReplyShape FReplyShape{0};
-    std::optional<uint8_t> FAddress; // the request's meter address (fast collection)
+    Exchange& m_exchange;
+    RecordTable& m_table;
+    const FieldTypeList* m_fieldTypes = nullptr;
+    const FieldDigitsArray* m_fieldDigits = nullptr;
+    int m_pollIntervalMs = 1000;
+    ReplyCollection m_nextCollection;
+    ReplyCollection m_collection;
+    ReplyShape m_replyShape{0};
+    std::optional<uint8_t> m_address; // the request's meter address (fast collection)
 
-    Bytes FBaseRequest;
-    int FKindCode = 0;
-    int FCurrentBlock = 0;
-    int FEndBlock = 0;
-    int FRetryCount = 0;
-    bool FCancelled = false;
-    bool FRunning = false;
-    int FLastResult = -1;
-    RunOutcome FOutcome;
+    Bytes m_baseRequest;
+    int m_kindCode = 0;
+    int m_currentBlock = 0;
+    int m_endBlock = 0;
+    int m_retryCount = 0;
+    bool m_cancelled = false;
+    bool m_running = false;
+    int m_lastResult = -1;
+    RunOutcome m_outcome;
 
-    std::string FCaption;
-    std::string FStatusText;
-    int FGaugeMax = 0;
-    int FGaugePosition = 0;
-    bool FOkEnabled = false;
-    bool FCancelEnabled = false;
-    bool FImageVisible = false;
+    std::string m_caption;
+    std::string m_statusText;
+    int m_gaugeMax = 0;
+    int m_gaugePosition = 0;
+    bool m_okEnabled = false;
+    bool m_cancelEnabled = false;
+    bool m_imageVisible = false;
 };
 
 // Drives a started run the way the window's timer does, pausing

@@ -28,20 +28,20 @@ public:
     void Sleep(int ms) override
     {
         if (ms > 0)
-            FNow += ms;
+            m_now += ms;
         ProcessEvents();
     }
     void ProcessEvents() override
     {
-        if (FOnEvents)
-            FOnEvents();
+        if (m_onEvents)
+            m_onEvents();
     }
-    int64_t NowMs() const override { return FNow; }
-    void Advance(int64_t ms) { FNow += ms; }
+    int64_t NowMs() const override { return m_now; }
+    void Advance(int64_t ms) { m_now += ms; }
     // Called on every ProcessEvents: tests use it to press "取消" mid-run.
-    template <class F> void SetOnEvents(F f) { FOnEvents = f; }
+    template <class F> void SetOnEvents(F f) { m_onEvents = f; }
 
 private:
-    int64_t FNow = 0;
-    std::function<void()> FOnEvents;
+    int64_t m_now = 0;
+    std::function<void()> m_onEvents;
 };

@@ -1,6 +1,6 @@
 // The byte link the exchange talks to: the serial port in the program, an
 // in-process simulated meter or a pseudo-terminal in tests. Methods other than
-// Connected() throw EComPort when the link fails (a port that vanished, a failed
+// Connected() throw ComPortError when the link fails (a port that vanished, a failed
 // write); the caller reports it once and ends what it was doing.
 #pragma once
 
@@ -14,9 +14,10 @@
 // SystemErrorNumber is the operating system's code, -1 when the failure was not a
 // system call's. Reason is the cause alone, in words ("Connection refused"),
 // for messages that put it after their own first line; empty when unknown.
-class EComPort : public std::runtime_error {
+class ComPortError : public std::runtime_error {
 public:
-    EComPort(int errorNumber, const std::string& message, int systemErrorNumber = -1, std::string reason = {})
+    ComPortError(int errorNumber, const std::string& message, int systemErrorNumber = -1,
+                 std::string reason = {})
         : std::runtime_error(message), ErrorNumber(errorNumber), SystemErrorNumber(systemErrorNumber),
           Reason(std::move(reason))
     {

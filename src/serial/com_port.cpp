@@ -1,6 +1,6 @@
 #include "serial/com_port.h"
 
-#include "serial/com_error.h"
+#include "serial/com_port_error.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -47,12 +47,12 @@ std::string OpenErrorMessage(int systemError, [[maybe_unused]] const QString& po
 // "Unable to open com port: PATH is not a serial port": a file, a folder, a
 // pipe or a device without a line discipline such as /dev/null would otherwise
 // fail at the first line setting with a bare system code.
-EComPort NotASerialPort(const QString& port, int systemError)
+ComPortError NotASerialPort(const QString& port, int systemError)
 {
-    return EComPort(kComErrOpen,
-                    std::string(ComErrorText(kComErrOpen)) + ": " + port.toStdString() +
-                        " is not a serial port",
-                    systemError, "not a serial port");
+    return ComPortError(kComErrOpen,
+                        std::string(ComErrorText(kComErrOpen)) + ": " + port.toStdString() +
+                            " is not a serial port",
+                        systemError, "not a serial port");
 }
 
 // True when `port` names something that exists and is no character device.
@@ -79,7 +79,7 @@ std::optional<QSerialPort::DataBits> QtDataBits(int dataBits)
     return std::nullopt;
 }
 
-std::optional<QSerialPort::Parity> QtParity(TParityBits bits)
+std::optional<QSerialPort::Parity> QtParity(ParityIndex bits)
 {
     switch (bits) {
     case prNone:
@@ -96,7 +96,7 @@ std::optional<QSerialPort::Parity> QtParity(TParityBits bits)
     return std::nullopt;
 }
 
-std::optional<QSerialPort::StopBits> QtStopBits(TStopBits stopBits)
+std::optional<QSerialPort::StopBits> QtStopBits(StopBitsIndex stopBits)
 {
     switch (stopBits) {
     case sbOneStopBit:
@@ -123,39 +123,39 @@ bool IsOpeningError(QSerialPort::SerialPortError error)
 
 } // namespace
 
-TComPort::TComPort(QObject* parent) : QObject(parent)
+ComPort::ComPort(QObject* parent) : QObject(parent)
 {
-    connect(&FSerial, &QSerialPort::errorOccurred, this, &TComPort::HandleSerialError);
+    connect(&m_serial, &QSerialPort::errorOccurred, this, &ComPort::HandleSerialError);
     // A device that keeps sending must not fill memory between two purges; a
     // reply is a few hundred bytes at most.
-    FSerial.setReadBufferSize(kReadBufferBytes);
+    m_serial.setReadBufferSize(kReadBufferBytes);
 }
 
-TComPort::~TComPort()
+ComPort::~ComPort()
 {
-    disconnect(&FSerial, nullptr, this, nullptr);
-    if (FSerial.isOpen())
-        FSerial.close();
+    disconnect(&m_serial, nullptr, this, nullptr);
+    if (m_serial.isOpen())
+        m_serial.close();
 }
 
-void TComPort::SetPort(const QString& port)
+void ComPort::SetPort(const QString& port)
 {
-    if (port == FPort)
+    if (port == m_port)
         return;
-    FPort = port;
+    m_port = port;
     ReopenIfOpen();
 }
 
-void TComPort::SetLine(const LineSettings& line)
+void ComPort::SetLine(const LineSettings& line)
 {
-    const bool framingChanged = line.baudRate != FLine.baudRate || line.dataBits != FLine.dataBits ||
-                                line.parity != FLine.parity || line.stopBits != FLine.stopBits;
-    FLine = line;
+    const bool framingChanged = line.baudRate != m_line.baudRate || line.dataBits != m_line.dataBits ||
+                                line.parity != m_line.parity || line.stopBits != m_line.stopBits;
+    m_line = line;
     if (framingChanged)
         ReopenIfOpen();
 }
 
-void TComPort::ReopenIfOpen()
+void ComPort::ReopenIfOpen()
 {
     if (!Connected())
         return;
@@ -163,75 +163,76 @@ void TComPort::ReopenIfOpen()
     OpenPort();
 }
 
-bool TComPort::Connected() const
+bool ComPort::Connected() const
 {
-    return FSerial.isOpen();
+    return m_serial.isOpen();
 }
 
-void TComPort::OpenPort()
+void ComPort::OpenPort()
 {
     if (Connected())
         return;
-    FPendingLoss.reset();
-    FLosing = false;
+    m_pendingLoss.reset();
+    m_losing = false;
 
-    const auto dataBits = QtDataBits(FLine.dataBits);
-    const auto parity = QtParity(FLine.parity);
-    const auto stopBits = QtStopBits(FLine.stopBits);
-    if (FLine.baudRate <= 0 || !dataBits || !parity || !stopBits)
+    const auto dataBits = QtDataBits(m_line.dataBits);
+    const auto parity = QtParity(m_line.parity);
+    const auto stopBits = QtStopBits(m_line.stopBits);
+    if (m_line.baudRate <= 0 || !dataBits || !parity || !stopBits)
         throw MakeComError(kComErrSetState);
 
-    FSerial.setPortName(FPort);
+    m_serial.setPortName(m_port);
     // Qt 6.4 applies these when opening; changing them on an open port can fail
     // on pseudo-terminals, which is why line settings never change while open.
-    if (!FSerial.setBaudRate(FLine.baudRate) || !FSerial.setDataBits(*dataBits) ||
-        !FSerial.setParity(*parity) || !FSerial.setStopBits(*stopBits) ||
-        !FSerial.setFlowControl(QSerialPort::NoFlowControl))
+    if (!m_serial.setBaudRate(m_line.baudRate) || !m_serial.setDataBits(*dataBits) ||
+        !m_serial.setParity(*parity) || !m_serial.setStopBits(*stopBits) ||
+        !m_serial.setFlowControl(QSerialPort::NoFlowControl))
         throw MakeComError(kComErrSetState);
 
     errno = 0;
-    if (!FSerial.open(QIODevice::ReadWrite)) {
+    if (!m_serial.open(QIODevice::ReadWrite)) {
         const int systemError = SystemErrorOrNone();
-        const QSerialPort::SerialPortError error = FSerial.error();
-        FSerial.close();
-        FSerial.clearError();
+        const QSerialPort::SerialPortError error = m_serial.error();
+        m_serial.close();
+        m_serial.clearError();
 #ifdef __linux__
         // A refused opening says who may open it, whatever it is.
         if (systemError != EACCES && systemError != EPERM &&
-            (systemError == ENOTTY || IsOtherThanDevice(FPort)))
-            throw NotASerialPort(FPort, systemError);
+            (systemError == ENOTTY || IsOtherThanDevice(m_port)))
+            throw NotASerialPort(m_port, systemError);
 #endif
         if (IsOpeningError(error))
-            throw EComPort(kComErrOpen, OpenErrorMessage(systemError, FPort), systemError,
-                           systemError != -1 ? std::system_category().message(systemError) : std::string());
+            throw ComPortError(kComErrOpen, OpenErrorMessage(systemError, m_port), systemError,
+                               systemError != -1 ? std::system_category().message(systemError)
+                                                 : std::string());
         throw MakeComError(kComErrSetState, systemError);
     }
 
     // RS485 adapters switch direction by themselves: DTR and RTS are held off.
     // Pseudo-terminals and some adapters have no modem lines, so a refusal here
     // is not a failed opening.
-    FSerial.setRequestToSend(false);
-    FSerial.setDataTerminalReady(false);
-    FSerial.clearError();
+    m_serial.setRequestToSend(false);
+    m_serial.setDataTerminalReady(false);
+    m_serial.clearError();
 
     // Bytes can be waiting in the driver from before the opening.
-    if (!FSerial.clear(QSerialPort::AllDirections)) {
+    if (!m_serial.clear(QSerialPort::AllDirections)) {
         const int systemError = SystemErrorOrNone();
-        FSerial.close();
+        m_serial.close();
         throw MakeComError(kComErrPurge, systemError);
     }
 }
 
-void TComPort::Close()
+void ComPort::Close()
 {
-    FPendingLoss.reset();
+    m_pendingLoss.reset();
     if (!Connected())
         return;
-    FSerial.close();
-    FSerial.clearError();
+    m_serial.close();
+    m_serial.clearError();
 }
 
-void TComPort::PurgeBuffers(bool input, bool output)
+void ComPort::PurgeBuffers(bool input, bool output)
 {
     ThrowPendingLoss();
     if (!Connected() || (!input && !output))
@@ -242,14 +243,14 @@ void TComPort::PurgeBuffers(bool input, bool output)
     if (output)
         directions |= QSerialPort::Output;
     errno = 0;
-    const bool purged = FSerial.clear(directions);
+    const bool purged = m_serial.clear(directions);
     const int systemError = SystemErrorOrNone();
     ThrowPendingLoss();
     if (!purged)
         throw MakeComError(kComErrPurge, systemError);
 }
 
-void TComPort::SendBytes(ByteView bytes)
+void ComPort::SendBytes(ByteView bytes)
 {
     if (bytes.empty())
         return;
@@ -259,16 +260,16 @@ void TComPort::SendBytes(ByteView bytes)
 
     errno = 0;
     const qint64 size = static_cast<qint64>(bytes.size());
-    if (FSerial.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+    if (m_serial.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
         LoseConnection(kComErrWrite, SystemErrorOrNone());
         ThrowPendingLoss();
     }
     QDeadlineTimer deadline(qint64(kWriteTimeoutMs) + qint64(kWriteMsPerByte) * size);
-    while (FSerial.isOpen() && FSerial.bytesToWrite() > 0 && !FPendingLoss) {
+    while (m_serial.isOpen() && m_serial.bytesToWrite() > 0 && !m_pendingLoss) {
         errno = 0;
-        if (!FSerial.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0))) ||
+        if (!m_serial.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0))) ||
             deadline.hasExpired()) {
-            if (FSerial.bytesToWrite() > 0 && !FPendingLoss)
+            if (m_serial.bytesToWrite() > 0 && !m_pendingLoss)
                 LoseConnection(kComErrWrite, SystemErrorOrNone());
             break;
         }
@@ -276,7 +277,7 @@ void TComPort::SendBytes(ByteView bytes)
     ThrowPendingLoss();
 }
 
-int TComPort::WaitingByteCount()
+int ComPort::WaitingByteCount()
 {
     ThrowPendingLoss();
     if (!Connected())
@@ -285,28 +286,28 @@ int TComPort::WaitingByteCount()
     ThrowPendingLoss();
     if (!Connected())
         return 0;
-    const qint64 count = FSerial.bytesAvailable();
+    const qint64 count = m_serial.bytesAvailable();
     return count > INT32_MAX ? INT32_MAX : int(count);
 }
 
-Bytes TComPort::ReceiveBytes(int count)
+Bytes ComPort::ReceiveBytes(int count)
 {
     if (count <= 0)
         return {};
     ThrowPendingLoss();
     if (!Connected())
         return {};
-    if (FSerial.bytesAvailable() < count) {
+    if (m_serial.bytesAvailable() < count) {
         QCoreApplication::processEvents();
         ThrowPendingLoss();
         if (!Connected())
             return {};
     }
-    Bytes bytes(size_t(std::min<qint64>(count, FSerial.bytesAvailable())));
+    Bytes bytes(size_t(std::min<qint64>(count, m_serial.bytesAvailable())));
     if (bytes.empty())
         return bytes;
     errno = 0;
-    const qint64 read = FSerial.read(reinterpret_cast<char*>(bytes.data()), qint64(bytes.size()));
+    const qint64 read = m_serial.read(reinterpret_cast<char*>(bytes.data()), qint64(bytes.size()));
     if (read < 0) {
         LoseConnection(kComErrRead, SystemErrorOrNone());
         ThrowPendingLoss();
@@ -315,9 +316,9 @@ Bytes TComPort::ReceiveBytes(int count)
     return bytes;
 }
 
-void TComPort::HandleSerialError(QSerialPort::SerialPortError error)
+void ComPort::HandleSerialError(QSerialPort::SerialPortError error)
 {
-    if (!FSerial.isOpen() || FPendingLoss)
+    if (!m_serial.isOpen() || m_pendingLoss)
         return;
     int errorNumber = 0;
     if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
@@ -329,21 +330,21 @@ void TComPort::HandleSerialError(QSerialPort::SerialPortError error)
     // Qt is still inside its notifier here and touches its buffer after this
     // signal returns, so the port is closed from the event queue, or earlier by
     // the next operation of the caller.
-    FPendingLoss = LossError(errorNumber, SystemErrorOrNone());
-    if (!FLosing) {
-        FLosing = true;
-        QMetaObject::invokeMethod(this, &TComPort::CloseAfterLoss, Qt::QueuedConnection);
+    m_pendingLoss = LossError(errorNumber, SystemErrorOrNone());
+    if (!m_losing) {
+        m_losing = true;
+        QMetaObject::invokeMethod(this, &ComPort::CloseAfterLoss, Qt::QueuedConnection);
     }
 }
 
-void TComPort::LoseConnection(int errorNumber, int systemErrorNumber)
+void ComPort::LoseConnection(int errorNumber, int systemErrorNumber)
 {
-    if (!FPendingLoss)
-        FPendingLoss = LossError(errorNumber, systemErrorNumber);
+    if (!m_pendingLoss)
+        m_pendingLoss = LossError(errorNumber, systemErrorNumber);
     CloseAfterLoss();
 }
 
-EComPort TComPort::LossError(int errorNumber, int systemErrorNumber) const
+ComPortError ComPort::LossError(int errorNumber, int systemErrorNumber) const
 {
     // A hang-up is a read that returns nothing: Qt reports it with whatever
     // errno an earlier call left ("No such file or directory" from a lookup),
@@ -351,28 +352,28 @@ EComPort TComPort::LossError(int errorNumber, int systemErrorNumber) const
     const bool lineCode = systemErrorNumber == EIO || systemErrorNumber == ENXIO ||
                           systemErrorNumber == ENODEV || systemErrorNumber == EPIPE ||
                           systemErrorNumber == EBADF;
-    EComPort loss = MakeComError(errorNumber, lineCode ? systemErrorNumber : -1);
+    ComPortError loss = MakeComError(errorNumber, lineCode ? systemErrorNumber : -1);
     if (loss.Reason.empty())
         loss.Reason = "the device went away (adapter unplugged or the other end closed the line)";
     return loss;
 }
 
-void TComPort::CloseAfterLoss()
+void ComPort::CloseAfterLoss()
 {
-    if (!FPendingLoss || !FSerial.isOpen())
+    if (!m_pendingLoss || !m_serial.isOpen())
         return;
-    FSerial.close();
-    FSerial.clearError();
-    emit ConnectionLost(QString::fromStdString(FPendingLoss->what()),
-                        QString::fromStdString(FPendingLoss->Reason));
+    m_serial.close();
+    m_serial.clearError();
+    emit ConnectionLost(QString::fromStdString(m_pendingLoss->what()),
+                        QString::fromStdString(m_pendingLoss->Reason));
 }
 
-void TComPort::ThrowPendingLoss()
+void ComPort::ThrowPendingLoss()
 {
-    if (!FPendingLoss)
+    if (!m_pendingLoss)
         return;
     CloseAfterLoss();
-    EComPort loss = *FPendingLoss;
-    FPendingLoss.reset();
+    ComPortError loss = *m_pendingLoss;
+    m_pendingLoss.reset();
     throw loss;
 }

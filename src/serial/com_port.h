@@ -11,7 +11,7 @@
 // A port that goes away (adapter unplugged, other end of a pseudo-terminal
 // closed) or a write that fails ends the connection: the port closes itself at
 // once, emits ConnectionLost once, and the next operation the caller makes throws
-// the failure as EComPort once; after that the port simply reads as closed.
+// the failure as ComPortError once; after that the port simply reads as closed.
 // Operations on a closed port do nothing (count 0, no bytes), except SendBytes,
 // which throws error 2 since the bytes cannot go out.
 #pragma once
@@ -25,18 +25,18 @@
 
 #include <optional>
 
-class TComPort : public QObject, public ByteLink {
+class ComPort : public QObject, public ByteLink {
     Q_OBJECT
 public:
-    explicit TComPort(QObject* parent = nullptr);
+    explicit ComPort(QObject* parent = nullptr);
     // Closes the port if open; errors at this last close are ignored.
-    ~TComPort() override;
+    ~ComPort() override;
 
-    QString Port() const { return FPort; }
+    QString Port() const { return m_port; }
     void SetPort(const QString& port);
     // Baud rate, data bits, parity and stop bits; the echo and the response
     // timeout are no concern of the port.
-    const LineSettings& Line() const { return FLine; }
+    const LineSettings& Line() const { return m_line; }
     void SetLine(const LineSettings& line);
 
     bool Connected() const override;
@@ -74,7 +74,7 @@ public:
 
 signals:
     // Emitted once when the connection ends by itself, before the next operation
-    // throws the loss; `message` is the EComPort's text, `reason` the system's or
+    // throws the loss; `message` is the ComPortError's text, `reason` the system's or
     // the network's reason alone, in words ("Input/output error"): what an
     // operator is shown, as the error's own wording names calls of another
     // platform. For state displays: the message box belongs to whoever catches
@@ -91,11 +91,11 @@ private:
     void ThrowPendingLoss();
     void LoseConnection(int errorNumber, int systemErrorNumber);
     // The loss with a reason in words even when no system code was left.
-    EComPort LossError(int errorNumber, int systemErrorNumber) const;
+    ComPortError LossError(int errorNumber, int systemErrorNumber) const;
 
-    QSerialPort FSerial;
-    QString FPort = QStringLiteral("COM1");
-    LineSettings FLine;
-    std::optional<EComPort> FPendingLoss;
-    bool FLosing = false;
+    QSerialPort m_serial;
+    QString m_port = QStringLiteral("COM1");
+    LineSettings m_line;
+    std::optional<ComPortError> m_pendingLoss;
+    bool m_losing = false;
 };

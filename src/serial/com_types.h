@@ -3,7 +3,7 @@
 // reordered.
 #pragma once
 
-enum TBaudRate : int {
+enum BaudRateIndex : int {
     brCustom,
     br110,
     br300,
@@ -21,9 +21,9 @@ enum TBaudRate : int {
     br128000,
     br256000
 };
-enum TDataBits : int { dbFive, dbSix, dbSeven, dbEight };
-enum TStopBits : int { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
-enum TParityBits : int { prNone, prOdd, prEven, prMark, prSpace };
+enum DataBitsIndex : int { dbFive, dbSix, dbSeven, dbEight };
+enum StopBitsIndex : int { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
+enum ParityIndex : int { prNone, prOdd, prEven, prMark, prSpace };
 
 constexpr int kBaudRateCount = br256000 + 1;
 constexpr int kDataBitsCount = dbEight + 1;
@@ -32,6 +32,6 @@ constexpr int kParityBitsCount = prSpace + 1;
 
 // Baud of an ordinal; 0 for brCustom (the port then uses CustomBaudRate) and for
 // ordinals outside the enumeration.
-int BaudRateValue(TBaudRate baudRate);
+int BaudRateValue(BaudRateIndex baudRate);
 // 5 to 8; 8 for ordinals outside the enumeration.
-int DataBitsValue(TDataBits dataBits);
+int DataBitsValue(DataBitsIndex dataBits);

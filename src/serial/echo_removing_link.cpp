@@ -8,63 +8,63 @@
 
 void EchoRemovingLink::PurgeBuffers()
 {
-    FEchoDue.clear();
-    FReplyVoid = false;
-    FInner.PurgeBuffers();
+    m_echoDue.clear();
+    m_replyVoid = false;
+    m_inner.PurgeBuffers();
 }
 
 void EchoRemovingLink::SendBytes(ByteView bytes)
 {
-    FReplyVoid = false;
-    FEchoDue.clear();
-    FInner.SendBytes(bytes);
-    if (FEnabled)
-        FEchoDue.assign(bytes.begin(), bytes.end());
+    m_replyVoid = false;
+    m_echoDue.clear();
+    m_inner.SendBytes(bytes);
+    if (m_enabled)
+        m_echoDue.assign(bytes.begin(), bytes.end());
 }
 
 void EchoRemovingLink::RemoveEcho()
 {
-    if (FEchoDue.empty())
+    if (m_echoDue.empty())
         return;
-    const Bytes sent = std::move(FEchoDue);
-    FEchoDue.clear();
+    const Bytes sent = std::move(m_echoDue);
+    m_echoDue.clear();
     const int wanted = int(sent.size());
     QDeadlineTimer deadline(kEchoTimeoutMs + kEchoMsPerByte * wanted);
     // The inner link processes events while counting, so bytes arrive
     // between these short sleeps.
-    while (FInner.Connected() && FInner.WaitingByteCount() < wanted && !deadline.hasExpired())
+    while (m_inner.Connected() && m_inner.WaitingByteCount() < wanted && !deadline.hasExpired())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const Bytes echo = FInner.ReceiveBytes(wanted);
+    const Bytes echo = m_inner.ReceiveBytes(wanted);
     if (echo == sent)
         return;
-    FReplyVoid = true;
-    if (FReport)
-        FReport("【回显错误】" + (echo.empty() ? std::string("无回显") : BytesToHexSpaced(echo)));
+    m_replyVoid = true;
+    if (m_report)
+        m_report("【回显错误】" + (echo.empty() ? std::string("无回显") : BytesToHexSpaced(echo)));
 }
 
 void EchoRemovingLink::DrainInner()
 {
-    const int waiting = FInner.WaitingByteCount();
+    const int waiting = m_inner.WaitingByteCount();
     if (waiting > 0)
-        FInner.ReceiveBytes(waiting);
+        m_inner.ReceiveBytes(waiting);
 }
 
 int EchoRemovingLink::WaitingByteCount()
 {
     RemoveEcho();
-    if (FReplyVoid) {
+    if (m_replyVoid) {
         DrainInner();
         return 0;
     }
-    return FInner.WaitingByteCount();
+    return m_inner.WaitingByteCount();
 }
 
 Bytes EchoRemovingLink::ReceiveBytes(int count)
 {
     RemoveEcho();
-    if (FReplyVoid) {
+    if (m_replyVoid) {
         DrainInner();
         return {};
     }
-    return FInner.ReceiveBytes(count);
+    return m_inner.ReceiveBytes(count);
 }

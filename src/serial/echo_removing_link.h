@@ -24,15 +24,17 @@ public:
     using MismatchReport = std::function<void(const std::string& line)>;
 
     // `inner` must outlive the decorator.
-    explicit EchoRemovingLink(ByteLink& inner) : FInner(inner) {}
-    explicit EchoRemovingLink(std::unique_ptr<ByteLink> inner) : FOwned(std::move(inner)), FInner(*FOwned) {}
+    explicit EchoRemovingLink(ByteLink& inner) : m_inner(inner) {}
+    explicit EchoRemovingLink(std::unique_ptr<ByteLink> inner) : m_owned(std::move(inner)), m_inner(*m_owned)
+    {
+    }
 
-    void SetEnabled(bool enabled) { FEnabled = enabled; }
-    bool Enabled() const { return FEnabled; }
-    void SetMismatchReport(MismatchReport report) { FReport = std::move(report); }
+    void SetEnabled(bool enabled) { m_enabled = enabled; }
+    bool Enabled() const { return m_enabled; }
+    void SetMismatchReport(MismatchReport report) { m_report = std::move(report); }
 
-    bool Connected() const override { return FInner.Connected(); }
-    void Close() override { FInner.Close(); }
+    bool Connected() const override { return m_inner.Connected(); }
+    void Close() override { m_inner.Close(); }
     void PurgeBuffers() override;
     void SendBytes(ByteView bytes) override;
     // The first call after a send first waits up to kEchoTimeoutMs +
@@ -50,10 +52,10 @@ private:
     // Reads and drops what has arrived while the reply is void.
     void DrainInner();
 
-    std::unique_ptr<ByteLink> FOwned;
-    ByteLink& FInner;
-    bool FEnabled = false;
-    Bytes FEchoDue;
-    bool FReplyVoid = false;
-    MismatchReport FReport;
+    std::unique_ptr<ByteLink> m_owned;
+    ByteLink& m_inner;
+    bool m_enabled = false;
+    Bytes m_echoDue;
+    bool m_replyVoid = false;
+    MismatchReport m_report;
 };

@@ -15,8 +15,8 @@ inline constexpr int kFastResponseTimeoutMs = 1000;
 struct LineSettings {
     int baudRate = 9600;
     int dataBits = 8; // 5 to 8
-    TParityBits parity = prOdd;
-    TStopBits stopBits = sbOneStopBit;
+    ParityIndex parity = prOdd;
+    StopBitsIndex stopBits = sbOneStopBit;
     // Remove the echo of each request (two-wire adapters that hear themselves).
     bool echo = false;
     int responseTimeoutMs = kFastResponseTimeoutMs;

@@ -1,7 +1,7 @@
 #include "serial/link_factory.h"
 
-#include "serial/com_error.h"
 #include "serial/com_port.h"
+#include "serial/com_port_error.h"
 #include "serial/echo_removing_link.h"
 #include "serial/rfc2217_link.h"
 
@@ -35,8 +35,8 @@ std::unique_ptr<ByteLink> OpenNetworkLink(const QString& name, const LineSetting
 {
     const std::optional<NetworkAddress> address = ParseNetworkPortName(name);
     if (!address)
-        throw EComPort(kComErrOpen, std::string(ComErrorText(kComErrOpen)) + ": " + name.toStdString() +
-                                        " is no address of the form HOST:PORT");
+        throw ComPortError(kComErrOpen, std::string(ComErrorText(kComErrOpen)) + ": " + name.toStdString() +
+                                            " is no address of the form HOST:PORT");
     std::unique_ptr<TcpLink> link;
     if (address->scheme == NetworkScheme::Rfc2217)
         link = std::make_unique<Rfc2217Link>(address->host, address->port, name, RfcLine(line));
@@ -51,11 +51,11 @@ std::unique_ptr<ByteLink> OpenNetworkLink(const QString& name, const LineSetting
 std::unique_ptr<ByteLink> OpenSerialLink(const QString& name, const LineSettings& line,
                                          const LinkHooks& hooks)
 {
-    auto port = std::make_unique<TComPort>();
+    auto port = std::make_unique<ComPort>();
     port->SetPort(name);
     port->SetLine(line);
     if (hooks.lost)
-        QObject::connect(port.get(), &TComPort::ConnectionLost, hooks.lost);
+        QObject::connect(port.get(), &ComPort::ConnectionLost, hooks.lost);
     port->OpenPort();
     return port;
 }
@@ -121,37 +121,37 @@ std::unique_ptr<ByteLink> OpenLink(const QString& name, const LineSettings& line
 
 void LinkSlot::Open(const QString& name, const LineSettings& line, const LinkHooks& hooks)
 {
-    FLink.reset();
-    FLink = OpenLink(name, line, hooks);
+    m_link.reset();
+    m_link = OpenLink(name, line, hooks);
 }
 
 void LinkSlot::Close()
 {
-    if (FLink)
-        FLink->Close();
+    if (m_link)
+        m_link->Close();
 }
 
 void LinkSlot::PurgeBuffers()
 {
-    if (FLink)
-        FLink->PurgeBuffers();
+    if (m_link)
+        m_link->PurgeBuffers();
 }
 
 void LinkSlot::SendBytes(ByteView bytes)
 {
     if (bytes.empty())
         return;
-    if (!FLink)
+    if (!m_link)
         throw MakeComError(kComErrWrite);
-    FLink->SendBytes(bytes);
+    m_link->SendBytes(bytes);
 }
 
 int LinkSlot::WaitingByteCount()
 {
-    return FLink ? FLink->WaitingByteCount() : 0;
+    return m_link ? m_link->WaitingByteCount() : 0;
 }
 
 Bytes LinkSlot::ReceiveBytes(int count)
 {
-    return FLink ? FLink->ReceiveBytes(count) : Bytes();
+    return m_link ? m_link->ReceiveBytes(count) : Bytes();
 }

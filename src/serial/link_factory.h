@@ -43,7 +43,7 @@ struct LinkHooks {
 };
 
 // Opens the link `name` calls for with the line settings, behind echo removal
-// when `line.echo` is set. Throws EComPort as the serial port's opening does:
+// when `line.echo` is set. Throws ComPortError as the serial port's opening does:
 // error 1 for a device or server that cannot be reached (or a malformed
 // network name), error 7 for line settings that cannot be applied.
 std::unique_ptr<ByteLink> OpenLink(const QString& name, const LineSettings& line,
@@ -56,7 +56,7 @@ class LinkSlot : public ByteLink {
 public:
     // Closes what was open first; on failure the slot stays closed.
     void Open(const QString& name, const LineSettings& line, const LinkHooks& hooks = {});
-    bool Connected() const override { return FLink && FLink->Connected(); }
+    bool Connected() const override { return m_link && m_link->Connected(); }
     // The closed link is kept until the next opening: this may be called from
     // inside its loss report.
     void Close() override;
@@ -66,5 +66,5 @@ public:
     Bytes ReceiveBytes(int count) override;
 
 private:
-    std::unique_ptr<ByteLink> FLink;
+    std::unique_ptr<ByteLink> m_link;
 };

@@ -1,51 +1,51 @@
 #include "serial/rfc2217_link.h"
 
-#include "serial/com_error.h"
+#include "serial/com_port_error.h"
 
 #include <QDeadlineTimer>
 
 Rfc2217Link::Rfc2217Link(const QString& host, quint16 port, const QString& name, const ComPortLine& line,
                          QObject* parent)
-    : TcpLink(host, port, name, parent), FLine(line)
+    : TcpLink(host, port, name, parent), m_line(line)
 {
 }
 
 void Rfc2217Link::AfterConnect()
 {
-    FSession = TelnetSession();
+    m_session = TelnetSession();
     QDeadlineTimer deadline(kNegotiationTimeoutMs);
-    WriteRaw(FSession.Start(), deadline);
+    WriteRaw(m_session.Start(), deadline);
     // The line settings are sent once the server has agreed to port control;
     // it answers each of them with the value now in force.
     bool settingsSent = false;
     while (!deadline.hasExpired()) {
-        if (FSession.ComPortRefused())
+        if (m_session.ComPortRefused())
             throw Failure(kComErrOpen, QStringLiteral("the server refuses RFC 2217 port control"));
-        if (FSession.ComPortAccepted() && !settingsSent) {
-            WriteRaw(TelnetSession::ComPortSettings(FLine), deadline);
+        if (m_session.ComPortAccepted() && !settingsSent) {
+            WriteRaw(TelnetSession::ComPortSettings(m_line), deadline);
             settingsSent = true;
         }
-        if (settingsSent && FSession.ConfirmedSettings() >= 4)
+        if (settingsSent && m_session.ConfirmedSettings() >= 4)
             break;
         WaitForIncoming(int(std::max<qint64>(deadline.remainingTime(), 1)));
         ThrowPendingLoss();
     }
-    if (!FSession.ComPortAccepted())
+    if (!m_session.ComPortAccepted())
         throw Failure(kComErrOpen, QStringLiteral("the server does not answer RFC 2217 port control"));
-    if (FSession.ConfirmedSettings() < 4)
+    if (m_session.ConfirmedSettings() < 4)
         throw Failure(kComErrSetState, QStringLiteral("the server does not confirm the line settings"));
     // A server may keep a setting its device cannot take and report the one
     // in force: a meter would then be read at the wrong framing.
-    const ComPortLine& server = FSession.ServerLine();
+    const ComPortLine& server = m_session.ServerLine();
     const struct {
         const char* what;
         uint32_t asked;
         uint32_t confirmed;
     } settings[] = {
-        {"baud rate", FLine.baudRate, server.baudRate},
-        {"data size", FLine.dataSize, server.dataSize},
-        {"parity", FLine.parity, server.parity},
-        {"stop size", FLine.stopSize, server.stopSize},
+        {"baud rate", m_line.baudRate, server.baudRate},
+        {"data size", m_line.dataSize, server.dataSize},
+        {"parity", m_line.parity, server.parity},
+        {"stop size", m_line.stopSize, server.stopSize},
     };
     for (const auto& setting : settings) {
         if (setting.asked != setting.confirmed)
@@ -59,7 +59,7 @@ void Rfc2217Link::AfterConnect()
 void Rfc2217Link::TakeIncoming(ByteView raw, Bytes& data)
 {
     Bytes answer;
-    FSession.Receive(raw, data, answer);
+    m_session.Receive(raw, data, answer);
     QueueRaw(answer);
 }
 

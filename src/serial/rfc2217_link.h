@@ -22,6 +22,6 @@ protected:
     Bytes Outgoing(ByteView data) override;
 
 private:
-    ComPortLine FLine;
-    TelnetSession FSession;
+    ComPortLine m_line;
+    TelnetSession m_session;
 };

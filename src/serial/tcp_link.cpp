@@ -1,6 +1,6 @@
 #include "serial/tcp_link.h"
 
-#include "serial/com_error.h"
+#include "serial/com_port_error.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -9,67 +9,67 @@
 #include <algorithm>
 
 TcpLink::TcpLink(const QString& host, quint16 port, const QString& name, QObject* parent)
-    : QObject(parent), FHost(host), FPortNumber(port), FName(name)
+    : QObject(parent), m_host(host), m_portNumber(port), m_name(name)
 {
-    connect(&FSocket, &QAbstractSocket::errorOccurred, this, &TcpLink::HandleSocketError);
-    connect(&FSocket, &QAbstractSocket::connected, this, [this] { FSocketConnected = true; });
+    connect(&m_socket, &QAbstractSocket::errorOccurred, this, &TcpLink::HandleSocketError);
+    connect(&m_socket, &QAbstractSocket::connected, this, [this] { m_socketConnected = true; });
     // Qt would otherwise read whatever the server sends into memory.
-    FSocket.setReadBufferSize(kReadBufferBytes);
+    m_socket.setReadBufferSize(kReadBufferBytes);
     // A serial device server is reached directly, never through a proxy.
-    FSocket.setProxy(QNetworkProxy::NoProxy);
-    connect(&FSocket, &QAbstractSocket::disconnected, this,
+    m_socket.setProxy(QNetworkProxy::NoProxy);
+    connect(&m_socket, &QAbstractSocket::disconnected, this,
             [this] { HandleSocketError(QAbstractSocket::RemoteHostClosedError); });
 }
 
 TcpLink::~TcpLink()
 {
-    disconnect(&FSocket, nullptr, this, nullptr);
-    FSocket.abort();
+    disconnect(&m_socket, nullptr, this, nullptr);
+    m_socket.abort();
 }
 
-EComPort TcpLink::Failure(int errorNumber, const QString& reason) const
+ComPortError TcpLink::Failure(int errorNumber, const QString& reason) const
 {
     const std::string message = std::string(ComErrorText(errorNumber)) + ": " + reason.toStdString() + " (" +
-                                FName.toStdString() + ")";
-    return EComPort(errorNumber, message, -1, reason.toStdString());
+                                m_name.toStdString() + ")";
+    return ComPortError(errorNumber, message, -1, reason.toStdString());
 }
 
 void TcpLink::Open()
 {
-    if (FOpen)
+    if (m_open)
         return;
-    FPendingLoss.reset();
-    FLossQueued = false;
-    FData.clear();
-    FSocket.abort();
-    FSocketConnected = false;
-    FSocket.connectToHost(FHost, FPortNumber);
+    m_pendingLoss.reset();
+    m_lossQueued = false;
+    m_data.clear();
+    m_socket.abort();
+    m_socketConnected = false;
+    m_socket.connectToHost(m_host, m_portNumber);
     // Resolves the host name too: an unknown host fails here.
-    const bool connected = FSocket.waitForConnected(kConnectTimeoutMs);
-    if (!connected || FSocket.state() != QAbstractSocket::ConnectedState) {
+    const bool connected = m_socket.waitForConnected(kConnectTimeoutMs);
+    if (!connected || m_socket.state() != QAbstractSocket::ConnectedState) {
         // Accepted and then reset at once: the line was there and went away.
         // Qt tells a reset seen while it still checks the connection as an
         // unfinished operation ("Invalid socket descriptor"), a refusal as such.
-        const QAbstractSocket::SocketError error = FSocket.error();
-        if (FSocketConnected || error == QAbstractSocket::RemoteHostClosedError ||
+        const QAbstractSocket::SocketError error = m_socket.error();
+        if (m_socketConnected || error == QAbstractSocket::RemoteHostClosedError ||
             error == QAbstractSocket::UnfinishedSocketOperationError) {
-            FSocket.abort();
+            m_socket.abort();
             throw Failure(kComErrRead, QStringLiteral("the server closed the connection"));
         }
         const QString reason =
             error == QAbstractSocket::SocketTimeoutError
                 ? QStringLiteral("no answer from the server within %1 s").arg(kConnectTimeoutMs / 1000)
-                : FSocket.errorString();
-        FSocket.abort();
+                : m_socket.errorString();
+        m_socket.abort();
         throw Failure(kComErrOpen, reason);
     }
     // Requests are a few bytes each: send them at once.
-    FSocket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    FOpen = true;
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_open = true;
     try {
         AfterConnect();
         ThrowPendingLoss();
-    } catch (const EComPort&) {
+    } catch (const ComPortError&) {
         Close();
         throw;
     }
@@ -77,49 +77,49 @@ void TcpLink::Open()
 
 void TcpLink::Close()
 {
-    FPendingLoss.reset();
-    if (!FOpen)
+    m_pendingLoss.reset();
+    if (!m_open)
         return;
-    FOpen = false;
-    FSocket.abort();
-    FData.clear();
+    m_open = false;
+    m_socket.abort();
+    m_data.clear();
 }
 
 void TcpLink::HandleSocketError(QAbstractSocket::SocketError error)
 {
     // Waits that run out report a timeout: that is no failure of the link.
-    if (!FOpen || FPendingLoss || error == QAbstractSocket::SocketTimeoutError)
+    if (!m_open || m_pendingLoss || error == QAbstractSocket::SocketTimeoutError)
         return;
     const QString reason = error == QAbstractSocket::RemoteHostClosedError
                                ? QStringLiteral("the server closed the connection")
-                               : FSocket.errorString();
-    FPendingLoss = Failure(kComErrRead, reason);
+                               : m_socket.errorString();
+    m_pendingLoss = Failure(kComErrRead, reason);
     // The socket is still inside its own notifier: close from the event queue,
     // or earlier by the caller's next operation.
-    if (!FLossQueued) {
-        FLossQueued = true;
+    if (!m_lossQueued) {
+        m_lossQueued = true;
         QMetaObject::invokeMethod(this, &TcpLink::CloseAfterLoss, Qt::QueuedConnection);
     }
 }
 
 void TcpLink::CloseAfterLoss()
 {
-    if (!FPendingLoss || !FOpen)
+    if (!m_pendingLoss || !m_open)
         return;
-    FOpen = false;
-    FSocket.abort();
-    FData.clear();
-    emit ConnectionLost(QString::fromStdString(FPendingLoss->what()),
-                        QString::fromStdString(FPendingLoss->Reason));
+    m_open = false;
+    m_socket.abort();
+    m_data.clear();
+    emit ConnectionLost(QString::fromStdString(m_pendingLoss->what()),
+                        QString::fromStdString(m_pendingLoss->Reason));
 }
 
 void TcpLink::ThrowPendingLoss()
 {
-    if (!FPendingLoss)
+    if (!m_pendingLoss)
         return;
     CloseAfterLoss();
-    EComPort loss = *FPendingLoss;
-    FPendingLoss.reset();
+    ComPortError loss = *m_pendingLoss;
+    m_pendingLoss.reset();
     throw loss;
 }
 
@@ -135,49 +135,49 @@ Bytes TcpLink::Outgoing(ByteView data)
 
 void TcpLink::Pump()
 {
-    if (!FOpen || FSocket.bytesAvailable() <= 0)
+    if (!m_open || m_socket.bytesAvailable() <= 0)
         return;
-    const QByteArray raw = FSocket.readAll();
+    const QByteArray raw = m_socket.readAll();
     Bytes incoming;
     TakeIncoming(ByteView(reinterpret_cast<const uint8_t*>(raw.constData()), size_t(raw.size())), incoming);
-    const size_t room = FData.size() < kMaxHeldBytes ? kMaxHeldBytes - FData.size() : 0;
+    const size_t room = m_data.size() < kMaxHeldBytes ? kMaxHeldBytes - m_data.size() : 0;
     const size_t kept = std::min(room, incoming.size());
-    FData.insert(FData.end(), incoming.begin(), incoming.begin() + std::ptrdiff_t(kept));
+    m_data.insert(m_data.end(), incoming.begin(), incoming.begin() + std::ptrdiff_t(kept));
 }
 
 void TcpLink::WaitForIncoming(int ms)
 {
-    if (FOpen && FSocket.bytesAvailable() == 0)
-        FSocket.waitForReadyRead(ms);
+    if (m_open && m_socket.bytesAvailable() == 0)
+        m_socket.waitForReadyRead(ms);
     Pump();
 }
 
 void TcpLink::PurgeBuffers()
 {
     ThrowPendingLoss();
-    if (!FOpen)
+    if (!m_open)
         return;
     QCoreApplication::processEvents();
     ThrowPendingLoss();
     Pump();
-    FData.clear();
+    m_data.clear();
 }
 
 void TcpLink::WriteRaw(ByteView bytes, const QDeadlineTimer& deadline)
 {
-    if (bytes.empty() || !FOpen)
+    if (bytes.empty() || !m_open)
         return;
     const qint64 size = qint64(bytes.size());
-    if (FSocket.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-        if (!FPendingLoss)
-            FPendingLoss = Failure(kComErrWrite, FSocket.errorString());
+    if (m_socket.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        if (!m_pendingLoss)
+            m_pendingLoss = Failure(kComErrWrite, m_socket.errorString());
         ThrowPendingLoss();
     }
-    while (FOpen && FSocket.bytesToWrite() > 0 && !FPendingLoss) {
+    while (m_open && m_socket.bytesToWrite() > 0 && !m_pendingLoss) {
         if (deadline.hasExpired() ||
-            !FSocket.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0)))) {
-            if (FSocket.bytesToWrite() > 0 && !FPendingLoss)
-                FPendingLoss = Failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
+            !m_socket.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0)))) {
+            if (m_socket.bytesToWrite() > 0 && !m_pendingLoss)
+                m_pendingLoss = Failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
             break;
         }
     }
@@ -186,18 +186,18 @@ void TcpLink::WriteRaw(ByteView bytes, const QDeadlineTimer& deadline)
 
 void TcpLink::QueueRaw(ByteView bytes)
 {
-    if (bytes.empty() || !FOpen)
+    if (bytes.empty() || !m_open)
         return;
     const qint64 size = qint64(bytes.size());
-    if (FSocket.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-        if (!FPendingLoss)
-            FPendingLoss = Failure(kComErrWrite, FSocket.errorString());
+    if (m_socket.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        if (!m_pendingLoss)
+            m_pendingLoss = Failure(kComErrWrite, m_socket.errorString());
         ThrowPendingLoss();
     }
     // Hands over what the network takes now, without waiting for the rest.
-    FSocket.flush();
-    if (FSocket.bytesToWrite() > kMaxUnsentBytes && !FPendingLoss)
-        FPendingLoss = Failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
+    m_socket.flush();
+    if (m_socket.bytesToWrite() > kMaxUnsentBytes && !m_pendingLoss)
+        m_pendingLoss = Failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
     ThrowPendingLoss();
 }
 
@@ -206,7 +206,7 @@ void TcpLink::SendBytes(ByteView bytes)
     if (bytes.empty())
         return;
     ThrowPendingLoss();
-    if (!FOpen)
+    if (!m_open)
         throw Failure(kComErrWrite, QStringLiteral("not connected"));
     const Bytes raw = Outgoing(bytes);
     WriteRaw(raw, QDeadlineTimer(1000 + 100 * qint64(raw.size())));
@@ -215,12 +215,12 @@ void TcpLink::SendBytes(ByteView bytes)
 int TcpLink::WaitingByteCount()
 {
     ThrowPendingLoss();
-    if (!FOpen)
+    if (!m_open)
         return 0;
     QCoreApplication::processEvents();
     ThrowPendingLoss();
     Pump();
-    return int(std::min<size_t>(FData.size(), INT32_MAX));
+    return int(std::min<size_t>(m_data.size(), INT32_MAX));
 }
 
 Bytes TcpLink::ReceiveBytes(int count)
@@ -228,12 +228,12 @@ Bytes TcpLink::ReceiveBytes(int count)
     if (count <= 0)
         return {};
     ThrowPendingLoss();
-    if (!FOpen)
+    if (!m_open)
         return {};
-    if (FData.size() < size_t(count))
+    if (m_data.size() < size_t(count))
         Pump();
-    const size_t take = std::min(FData.size(), size_t(count));
-    Bytes bytes(FData.begin(), FData.begin() + std::ptrdiff_t(take));
-    FData.erase(FData.begin(), FData.begin() + std::ptrdiff_t(take));
+    const size_t take = std::min(m_data.size(), size_t(count));
+    Bytes bytes(m_data.begin(), m_data.begin() + std::ptrdiff_t(take));
+    m_data.erase(m_data.begin(), m_data.begin() + std::ptrdiff_t(take));
     return bytes;
 }

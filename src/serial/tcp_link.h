@@ -39,7 +39,7 @@ public:
     // Nothing when closed.
     void Close() override;
 
-    bool Connected() const override { return FOpen; }
+    bool Connected() const override { return m_open; }
     // Drops every received byte not read yet.
     void PurgeBuffers() override;
     // Writes all bytes and waits until they are handed to the network, at most
@@ -54,11 +54,11 @@ public:
     static constexpr qint64 kMaxUnsentBytes = 16 * 1024;
 
 signals:
-    // `message` is the EComPort's text, `reason` the network's reason alone.
+    // `message` is the ComPortError's text, `reason` the network's reason alone.
     void ConnectionLost(const QString& message, const QString& reason);
 
 protected:
-    // Called once connected; may throw EComPort (the link is closed again).
+    // Called once connected; may throw ComPortError (the link is closed again).
     virtual void AfterConnect() {}
     // Turns bytes from the socket into data; raw TCP keeps them as they are.
     virtual void TakeIncoming(ByteView raw, Bytes& data);
@@ -77,20 +77,20 @@ protected:
     // Waits up to `ms` for more bytes from the server, without an event loop.
     void WaitForIncoming(int ms);
     // "<text of errorNumber>: <reason> (<port name>)".
-    EComPort Failure(int errorNumber, const QString& reason) const;
+    ComPortError Failure(int errorNumber, const QString& reason) const;
     void ThrowPendingLoss();
 
 private:
     void HandleSocketError(QAbstractSocket::SocketError error);
     void CloseAfterLoss();
 
-    QTcpSocket FSocket;
-    QString FHost;
-    quint16 FPortNumber;
-    QString FName;
-    bool FOpen = false;
-    bool FSocketConnected = false; // the server accepted the connection being opened
-    Bytes FData;
-    std::optional<EComPort> FPendingLoss;
-    bool FLossQueued = false;
+    QTcpSocket m_socket;
+    QString m_host;
+    quint16 m_portNumber;
+    QString m_name;
+    bool m_open = false;
+    bool m_socketConnected = false; // the server accepted the connection being opened
+    Bytes m_data;
+    std::optional<ComPortError> m_pendingLoss;
+    bool m_lossQueued = false;
 };

@@ -37,17 +37,17 @@ Bytes TelnetSession::Start()
 {
     Bytes out;
     for (const uint8_t option : {kOptionComPort, kOptionBinary, kOptionSuppressGoAhead}) {
-        FLocal[option] = OptionState::Requested;
+        m_local[option] = OptionState::Requested;
         AppendCommand(out, kWill, option);
     }
     for (const uint8_t option : {kOptionBinary, kOptionSuppressGoAhead}) {
-        FRemote[option] = OptionState::Requested;
+        m_remote[option] = OptionState::Requested;
         AppendCommand(out, kDo, option);
     }
-    FComPortRefused = false;
-    FConfirmedMask = 0;
-    FServerLine = ComPortLine{0, 0, 0, 0};
-    FDroppedSubnegotiations = 0;
+    m_comPortRefused = false;
+    m_confirmedMask = 0;
+    m_serverLine = ComPortLine{0, 0, 0, 0};
+    m_droppedSubnegotiations = 0;
     return out;
 }
 
@@ -79,49 +79,49 @@ Bytes TelnetSession::Escape(ByteView data)
 void TelnetSession::Receive(ByteView received, Bytes& data, Bytes& answer)
 {
     for (const uint8_t byte : received) {
-        switch (FState) {
+        switch (m_state) {
         case ParseState::Data:
             if (byte == kIac)
-                FState = ParseState::Iac;
+                m_state = ParseState::Iac;
             else
                 data.push_back(byte);
             break;
         case ParseState::Iac:
             if (byte == kIac) {
                 data.push_back(kIac);
-                FState = ParseState::Data;
+                m_state = ParseState::Data;
             } else if (byte >= kWill && byte <= kDont) {
-                FVerb = byte;
-                FState = ParseState::Verb;
+                m_verb = byte;
+                m_state = ParseState::Verb;
             } else if (byte == kSb) {
-                FSub.clear();
-                FSubTooLong = false;
-                FState = ParseState::Sub;
+                m_sub.clear();
+                m_subTooLong = false;
+                m_state = ParseState::Sub;
             } else {
                 // NOP, go-ahead, data mark and the other one-byte commands.
-                FState = ParseState::Data;
+                m_state = ParseState::Data;
             }
             break;
         case ParseState::Verb:
-            HandleVerb(FVerb, byte, answer);
-            FState = ParseState::Data;
+            HandleVerb(m_verb, byte, answer);
+            m_state = ParseState::Data;
             break;
         case ParseState::Sub:
             if (byte == kIac)
-                FState = ParseState::SubIac;
+                m_state = ParseState::SubIac;
             else
                 AppendToSubnegotiation(byte);
             break;
         case ParseState::SubIac:
             if (byte == kSe) {
-                if (!FSubTooLong)
+                if (!m_subTooLong)
                     HandleSubnegotiation();
-                FSub.clear();
-                FState = ParseState::Data;
+                m_sub.clear();
+                m_state = ParseState::Data;
             } else {
                 // IAC IAC inside a subnegotiation is a 255 of its value.
                 AppendToSubnegotiation(byte);
-                FState = ParseState::Sub;
+                m_state = ParseState::Sub;
             }
             break;
         }
@@ -134,38 +134,38 @@ void TelnetSession::HandleVerb(uint8_t verb, uint8_t option, Bytes& answer)
 {
     switch (verb) {
     case kDo:
-        if (FLocal[option] == OptionState::On)
+        if (m_local[option] == OptionState::On)
             return;
-        if (FLocal[option] == OptionState::Requested || WeSupport(option)) {
-            if (FLocal[option] == OptionState::Off)
+        if (m_local[option] == OptionState::Requested || WeSupport(option)) {
+            if (m_local[option] == OptionState::Off)
                 AppendCommand(answer, kWill, option);
-            FLocal[option] = OptionState::On;
+            m_local[option] = OptionState::On;
         } else {
             AppendCommand(answer, kWont, option);
         }
         return;
     case kDont:
         if (option == kOptionComPort)
-            FComPortRefused = true;
-        if (FLocal[option] == OptionState::On)
+            m_comPortRefused = true;
+        if (m_local[option] == OptionState::On)
             AppendCommand(answer, kWont, option);
-        FLocal[option] = OptionState::Off;
+        m_local[option] = OptionState::Off;
         return;
     case kWill:
-        if (FRemote[option] == OptionState::On)
+        if (m_remote[option] == OptionState::On)
             return;
-        if (FRemote[option] == OptionState::Requested || ServerMaySupport(option)) {
-            if (FRemote[option] == OptionState::Off)
+        if (m_remote[option] == OptionState::Requested || ServerMaySupport(option)) {
+            if (m_remote[option] == OptionState::Off)
                 AppendCommand(answer, kDo, option);
-            FRemote[option] = OptionState::On;
+            m_remote[option] = OptionState::On;
         } else {
             AppendCommand(answer, kDont, option);
         }
         return;
     case kWont:
-        if (FRemote[option] == OptionState::On)
+        if (m_remote[option] == OptionState::On)
             AppendCommand(answer, kDont, option);
-        FRemote[option] = OptionState::Off;
+        m_remote[option] = OptionState::Off;
         return;
     }
 }
@@ -174,44 +174,44 @@ void TelnetSession::HandleVerb(uint8_t verb, uint8_t option, Bytes& answer)
 // the buffer with everything it sends; the rest of it is skipped instead.
 void TelnetSession::AppendToSubnegotiation(uint8_t byte)
 {
-    if (FSubTooLong)
+    if (m_subTooLong)
         return;
-    if (FSub.size() >= kMaxSubnegotiationBytes) {
-        FSubTooLong = true;
-        ++FDroppedSubnegotiations;
-        FSub.clear();
-        FSub.shrink_to_fit();
+    if (m_sub.size() >= kMaxSubnegotiationBytes) {
+        m_subTooLong = true;
+        ++m_droppedSubnegotiations;
+        m_sub.clear();
+        m_sub.shrink_to_fit();
         return;
     }
-    FSub.push_back(byte);
+    m_sub.push_back(byte);
 }
 
 int TelnetSession::ConfirmedSettings() const
 {
     int count = 0;
     for (int bit = 0; bit < 4; ++bit)
-        count += (FConfirmedMask >> bit) & 1;
+        count += (m_confirmedMask >> bit) & 1;
     return count;
 }
 
 void TelnetSession::HandleSubnegotiation()
 {
-    if (FSub.size() < 3 || FSub[0] != kOptionComPort)
+    if (m_sub.size() < 3 || m_sub[0] != kOptionComPort)
         return;
-    const uint8_t command = FSub[1];
-    if (command == kSetBaudRate + kServerReplyOffset && FSub.size() >= 6) {
-        FServerLine.baudRate =
-            uint32_t(FSub[2]) << 24 | uint32_t(FSub[3]) << 16 | uint32_t(FSub[4]) << 8 | FSub[5];
-        FConfirmedMask |= 1;
+    const uint8_t command = m_sub[1];
+    if (command == kSetBaudRate + kServerReplyOffset && m_sub.size() >= 6) {
+        m_serverLine.baudRate =
+            uint32_t(m_sub[2]) << 24 | uint32_t(m_sub[3]) << 16 | uint32_t(m_sub[4]) << 8 | m_sub[5];
+        m_confirmedMask |= 1;
     } else if (command == kSetDataSize + kServerReplyOffset) {
-        FServerLine.dataSize = FSub[2];
-        FConfirmedMask |= 2;
+        m_serverLine.dataSize = m_sub[2];
+        m_confirmedMask |= 2;
     } else if (command == kSetParity + kServerReplyOffset) {
-        FServerLine.parity = FSub[2];
-        FConfirmedMask |= 4;
+        m_serverLine.parity = m_sub[2];
+        m_confirmedMask |= 4;
     } else if (command == kSetStopSize + kServerReplyOffset) {
-        FServerLine.stopSize = FSub[2];
-        FConfirmedMask |= 8;
+        m_serverLine.stopSize = m_sub[2];
+        m_confirmedMask |= 8;
     }
     // Line-state and modem-state notifications and flow-control suspend/resume
     // carry nothing a request/reply exchange of a few bytes acts on.

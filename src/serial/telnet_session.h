@@ -59,19 +59,19 @@ public:
     void Receive(ByteView received, Bytes& data, Bytes& answer);
 
     // The server agreed to (DO) or refused (DONT) COM-PORT-OPTION.
-    bool ComPortAccepted() const { return FLocal[telnet::kOptionComPort] == OptionState::On; }
-    bool ComPortRefused() const { return FComPortRefused; }
+    bool ComPortAccepted() const { return m_local[telnet::kOptionComPort] == OptionState::On; }
+    bool ComPortRefused() const { return m_comPortRefused; }
     // How many of the four line settings the server has confirmed since Start;
     // a setting confirmed again counts once.
     int ConfirmedSettings() const;
     // The line as the server last reported it; a field the server has not
     // confirmed yet keeps its zero.
-    const ComPortLine& ServerLine() const { return FServerLine; }
+    const ComPortLine& ServerLine() const { return m_serverLine; }
     // A subnegotiation longer than this is no COM-PORT-OPTION message (the
     // longest is a few bytes): it is dropped unread, up to its end.
     static constexpr size_t kMaxSubnegotiationBytes = 256;
     // How many subnegotiations were dropped for their length since Start.
-    int DroppedSubnegotiations() const { return FDroppedSubnegotiations; }
+    int DroppedSubnegotiations() const { return m_droppedSubnegotiations; }
 
 private:
     enum class OptionState : uint8_t { Off, Requested, On };
@@ -81,14 +81,14 @@ private:
     void HandleSubnegotiation();
     void AppendToSubnegotiation(uint8_t byte);
 
-    OptionState FLocal[256] = {};  // what we do (WILL/WONT)
-    OptionState FRemote[256] = {}; // what the server does (DO/DONT)
-    bool FComPortRefused = false;
-    uint8_t FConfirmedMask = 0; // bit n: setting n + 1 confirmed
-    ComPortLine FServerLine{0, 0, 0, 0};
-    int FDroppedSubnegotiations = 0;
-    bool FSubTooLong = false;
-    ParseState FState = ParseState::Data;
-    uint8_t FVerb = 0;
-    Bytes FSub;
+    OptionState m_local[256] = {};  // what we do (WILL/WONT)
+    OptionState m_remote[256] = {}; // what the server does (DO/DONT)
+    bool m_comPortRefused = false;
+    uint8_t m_confirmedMask = 0; // bit n: setting n + 1 confirmed
+    ComPortLine m_serverLine{0, 0, 0, 0};
+    int m_droppedSubnegotiations = 0;
+    bool m_subTooLong = false;
+    ParseState m_state = ParseState::Data;
+    uint8_t m_verb = 0;
+    Bytes m_sub;
 };

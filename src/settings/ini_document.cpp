@@ -91,7 +91,7 @@ IniDocument IniDocument::Parse(std::string_view text)
         size_t end = text.find_first_of("\r\n", start);
         if (end == kNone)
             end = text.size();
-        document.FLines.emplace_back(text.substr(start, end - start));
+        document.m_lines.emplace_back(text.substr(start, end - start));
         if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
             ++end;
         start = end + 1;
@@ -103,23 +103,23 @@ IniDocument::Position IniDocument::Find(std::string_view section, std::string_vi
 {
     Position position{kNone, kNone, kNone};
     size_t line = 0;
-    for (; line < FLines.size(); ++line) {
-        const auto name = SectionName(FLines[line]);
+    for (; line < m_lines.size(); ++line) {
+        const auto name = SectionName(m_lines[line]);
         if (name && SameName(*name, section))
             break;
     }
-    if (line == FLines.size())
+    if (line == m_lines.size())
         return position;
     position.SectionLine = line;
     position.InsertBefore = line + 1;
-    for (++line; line < FLines.size(); ++line) {
-        if (SectionName(FLines[line]))
+    for (++line; line < m_lines.size(); ++line) {
+        if (SectionName(m_lines[line]))
             break;
         // A new key goes after the section's last non-blank line, keeping the
         // blank line that separates it from the next section.
-        if (!Trim(FLines[line]).empty())
+        if (!Trim(m_lines[line]).empty())
             position.InsertBefore = line + 1;
-        const auto keyLine = SplitKeyLine(FLines[line]);
+        const auto keyLine = SplitKeyLine(m_lines[line]);
         if (keyLine && position.KeyLine == kNone && SameName(keyLine->Key, key))
             position.KeyLine = line;
     }
@@ -131,7 +131,7 @@ std::optional<std::string> IniDocument::Value(std::string_view section, std::str
     const Position position = Find(section, key);
     if (position.KeyLine == kNone)
         return std::nullopt;
-    return std::string(SplitKeyLine(FLines[position.KeyLine])->Value);
+    return std::string(SplitKeyLine(m_lines[position.KeyLine])->Value);
 }
 
 void IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value)
@@ -139,28 +139,28 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
     const std::string line = OneLine(key) + "=" + OneLine(value);
     const Position position = Find(section, key);
     if (position.KeyLine != kNone) {
-        FLines[position.KeyLine] = line;
+        m_lines[position.KeyLine] = line;
         return;
     }
     if (position.SectionLine != kNone) {
-        FLines.insert(FLines.begin() + std::ptrdiff_t(position.InsertBefore), line);
+        m_lines.insert(m_lines.begin() + std::ptrdiff_t(position.InsertBefore), line);
         return;
     }
-    if (!FLines.empty() && !Trim(FLines.back()).empty())
-        FLines.emplace_back();
+    if (!m_lines.empty() && !Trim(m_lines.back()).empty())
+        m_lines.emplace_back();
     // Built by appending: GCC 12 warns of an overlapping copy (-Wrestrict)
     // for a literal placed in front of a string at -O3.
     std::string header(1, '[');
     header += OneLine(section);
     header += ']';
-    FLines.push_back(std::move(header));
-    FLines.push_back(line);
+    m_lines.push_back(std::move(header));
+    m_lines.push_back(line);
 }
 
 std::string IniDocument::Text() const
 {
     std::string text;
-    for (const std::string& line : FLines) {
+    for (const std::string& line : m_lines) {
         text += line;
         text += "\r\n";
     }

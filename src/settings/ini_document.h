@@ -24,7 +24,7 @@ public:
     void SetValue(std::string_view section, std::string_view key, std::string_view value);
     // The lines, each ended by CR LF.
     std::string Text() const;
-    const std::vector<std::string>& Lines() const { return FLines; }
+    const std::vector<std::string>& Lines() const { return m_lines; }
 
 private:
     struct Position {
@@ -34,7 +34,7 @@ private:
     };
     Position Find(std::string_view section, std::string_view key) const;
 
-    std::vector<std::string> FLines;
+    std::vector<std::string> m_lines;
 };
 
 // Integer value as the profile functions read it: optional sign, decimal digits,

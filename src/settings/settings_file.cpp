@@ -56,7 +56,7 @@ bool SaveText(const QString& path, const std::string& text)
 } // namespace
 
 SettingsFile::SettingsFile(QString programFolder, QString userFolder)
-    : FProgramFolder(std::move(programFolder)), FUserFolder(std::move(userFolder))
+    : m_programFolder(std::move(programFolder)), m_userFolder(std::move(userFolder))
 {
 }
 
@@ -86,7 +86,7 @@ bool SettingsFile::TakeOverUserFile(const QString& oldFolder)
     if (userPath.isEmpty() || QFileInfo::exists(userPath) || !QFileInfo(oldPath).isFile())
         return false;
     const auto bytes = ReadFileBytes(oldPath);
-    if (!bytes || !QDir().mkpath(FUserFolder) || !SaveText(userPath, *bytes))
+    if (!bytes || !QDir().mkpath(m_userFolder) || !SaveText(userPath, *bytes))
         return false;
     // Gone from the old folder, so a later start never takes it over again.
     QFile::remove(oldPath);
@@ -96,14 +96,14 @@ bool SettingsFile::TakeOverUserFile(const QString& oldFolder)
 
 QString SettingsFile::ProgramFilePath() const
 {
-    return QDir(FProgramFolder).filePath(QString::fromLatin1(kFileName));
+    return QDir(m_programFolder).filePath(QString::fromLatin1(kFileName));
 }
 
 QString SettingsFile::UserFilePath() const
 {
-    if (FUserFolder.isEmpty())
+    if (m_userFolder.isEmpty())
         return {};
-    return QDir(FUserFolder).filePath(QString::fromLatin1(kFileName));
+    return QDir(m_userFolder).filePath(QString::fromLatin1(kFileName));
 }
 
 QString SettingsFile::ReadFilePath() const
@@ -121,7 +121,7 @@ QString SettingsFile::EffectiveFilePath() const
         return ReadFilePath();
     const QFileInfo program(ProgramFilePath());
     const bool writable =
-        program.exists() ? program.isFile() && program.isWritable() : QFileInfo(FProgramFolder).isWritable();
+        program.exists() ? program.isFile() && program.isWritable() : QFileInfo(m_programFolder).isWritable();
     return writable ? ProgramFilePath() : userPath;
 }
 
@@ -188,7 +188,7 @@ QString SettingsFile::ReadTemplateFile() const
 QString SettingsFile::TemplatePath() const
 {
     const QString relative = QStringLiteral("Excel/") + ReadTemplateFile();
-    const QString beside = QDir(FProgramFolder).filePath(relative);
+    const QString beside = QDir(m_programFolder).filePath(relative);
     if (QFileInfo::exists(beside) || !QCoreApplication::instance())
         return beside;
     // An installed program keeps its settings apart from the shipped workbook.
@@ -312,7 +312,7 @@ SettingsFile::WriteResult SettingsFile::WriteEntries(const std::vector<Entry>& e
             SaveText(userPath, text);
         return WriteResult::ProgramFolder;
     }
-    if (userPath.isEmpty() || !QDir().mkpath(FUserFolder))
+    if (userPath.isEmpty() || !QDir().mkpath(m_userFolder))
         return WriteResult::Failed;
     return SaveText(userPath, text) ? WriteResult::UserFolder : WriteResult::Failed;
 }

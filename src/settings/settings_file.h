@@ -86,7 +86,7 @@ public:
     // installed data folder) if there is one.
     QString TemplatePath() const;
     // The folder beside the executable that holds the settings file and Excel/.
-    const QString& ProgramFolder() const { return FProgramFolder; }
+    const QString& ProgramFolder() const { return m_programFolder; }
     // `Timer`/`Sec` as stored (the parameter window clamps it to its range).
     int ReadTimerSec() const;
     // `Read`/`Fast`: the window reads the fast way. Off when missing or not 1.
@@ -126,6 +126,6 @@ private:
     int ReadInteger(const char* section, const char* key, int defaultValue, int minValue, int maxValue) const;
     WriteResult WriteEntries(const std::vector<Entry>& entries);
 
-    QString FProgramFolder;
-    QString FUserFolder;
+    QString m_programFolder;
+    QString m_userFolder;
 };

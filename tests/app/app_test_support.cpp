@@ -1,6 +1,6 @@
 #include "app_test_support.h"
 
-#include "app/wait_echo_frm.h"
+#include "app/transaction_dialog.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -19,17 +19,17 @@
 
 #include <clocale>
 
-void ScriptedPrompter::Inform(QWidget*, const QString& text, const QString& caption)
+void ScriptedPrompter::inform(QWidget*, const QString& text, const QString& caption)
 {
     Shown.append({QStringLiteral("inform"), text, caption});
 }
 
-void ScriptedPrompter::Warn(QWidget*, const QString& text, const QString& caption)
+void ScriptedPrompter::warn(QWidget*, const QString& text, const QString& caption)
 {
     Shown.append({QStringLiteral("warn"), text, caption});
 }
 
-bool ScriptedPrompter::Ask(QWidget*, const QString& text, const QString& caption)
+bool ScriptedPrompter::ask(QWidget*, const QString& text, const QString& caption)
 {
     Shown.append({QStringLiteral("ask"), text, caption});
     if (Answers.isEmpty()) {
@@ -39,7 +39,7 @@ bool ScriptedPrompter::Ask(QWidget*, const QString& text, const QString& caption
     return Answers.takeFirst();
 }
 
-QString ScriptedPrompter::SaveFileName(QWidget*, const QString& caption, const QString& directory,
+QString ScriptedPrompter::saveFileName(QWidget*, const QString& caption, const QString& directory,
                                        const QString& filter)
 {
     Shown.append({QStringLiteral("save"), directory, caption});
@@ -50,23 +50,23 @@ QString ScriptedPrompter::SaveFileName(QWidget*, const QString& caption, const Q
 
 void SimPort::OpenPort()
 {
-    if (FOpen)
+    if (m_open)
         return;
     if (FailOpen)
-        throw EComPort(1, "Unable to open com port", 2);
-    FOpen = true;
+        throw ComPortError(1, "Unable to open com port", 2);
+    m_open = true;
     ++OpenCount;
 }
 
 void SimPort::ClosePort()
 {
-    FOpen = false;
+    m_open = false;
 }
 
 void SimPort::PurgeBuffers()
 {
-    if (FOpen)
-        FSim.PurgeBuffers();
+    if (m_open)
+        m_sim.PurgeBuffers();
 }
 
 void SimPort::SendBytes(ByteView bytes)
@@ -74,17 +74,17 @@ void SimPort::SendBytes(ByteView bytes)
     const int index = SentCount++;
     if (SilentFromRequest >= 0 && index >= SilentFromRequest)
         return;
-    FSim.SendBytes(bytes);
+    m_sim.SendBytes(bytes);
 }
 
 int SimPort::WaitingByteCount()
 {
-    return FOpen ? FSim.WaitingByteCount() : 0;
+    return m_open ? m_sim.WaitingByteCount() : 0;
 }
 
 Bytes SimPort::ReceiveBytes(int count)
 {
-    return FOpen ? FSim.ReceiveBytes(count) : Bytes();
+    return m_open ? m_sim.ReceiveBytes(count) : Bytes();
 }
 
 WindowRig::WindowRig(SimConfig config) : Link(SimMeter(std::move(config)), Clock), Port(Link) {}
@@ -94,23 +94,23 @@ WindowRig::~WindowRig()
     DestroyWindow();
 }
 
-TMainFrm& WindowRig::CreateWindow()
+MainWindow& WindowRig::CreateWindow()
 {
-    Frm = std::make_unique<TMainFrm>(MainFrmContext{Port, Clock, Prompts, Folder.path(),
-                                                    Folder.filePath(QStringLiteral("user")), Folder.path(),
-                                                    MachinePorts});
-    return *Frm;
+    mainWindow = std::make_unique<MainWindow>(MainWindowContext{Port, Clock, Prompts, Folder.path(),
+                                                                Folder.filePath(QStringLiteral("user")),
+                                                                Folder.path(), machinePorts});
+    return *mainWindow;
 }
 
 void WindowRig::DestroyWindow()
 {
-    Frm.reset();
+    mainWindow.reset();
 }
 
 void WindowRig::ShowAndActivate()
 {
-    Frm->show();
-    QApplication::setActiveWindow(Frm.get());
+    mainWindow->show();
+    QApplication::setActiveWindow(mainWindow.get());
     QCoreApplication::processEvents();
 }
 
@@ -125,52 +125,52 @@ PtyWindowRig::PtyWindowRig(const QString& portName)
         line.ComPort = portName;
         settings.WritePortAndAddress(line, 23);
     }
-    Frm = std::make_unique<TMainFrm>(MainFrmContext{Port, Waiter, Prompts, Folder.path(),
-                                                    Folder.filePath(QStringLiteral("user")), Folder.path()});
+    mainWindow = std::make_unique<MainWindow>(MainWindowContext{
+        Port, Waiter, Prompts, Folder.path(), Folder.filePath(QStringLiteral("user")), Folder.path()});
 }
 
 void PtyWindowRig::ShowAndActivate()
 {
-    Frm->show();
-    Frm->FormActivate();
+    mainWindow->show();
+    mainWindow->onActivated();
 }
 
-RunFinisher::RunFinisher(TMainFrm& frm) : FFrm(frm)
+RunFinisher::RunFinisher(MainWindow& frm) : m_window(frm)
 {
-    TWaitEchoFrm& window = frm.WaitEcho();
+    TransactionDialog& window = frm.transactionDialog();
     window.installEventFilter(this);
-    connect(&window, &TWaitEchoFrm::TickDone, this, &RunFinisher::AfterTick);
+    connect(&window, &TransactionDialog::tickDone, this, &RunFinisher::AfterTick);
 }
 
 bool RunFinisher::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &FFrm.WaitEcho() && event->type() == QEvent::Show) {
-        TWaitEchoFrm& window = FFrm.WaitEcho();
+    if (watched == &m_window.transactionDialog() && event->type() == QEvent::Show) {
+        TransactionDialog& window = m_window.transactionDialog();
         ++Runs;
-        StartGauge = window.Gauge1->value();
-        StartGaugeMax = window.Gauge1->maximum();
-        StartCaption = window.pnlCaption->text();
-        StartImageVisible = window.Image1->isVisibleTo(&window);
+        StartGauge = window.m_progressBar->value();
+        StartGaugeMax = window.m_progressBar->maximum();
+        StartCaption = window.m_captionLabel->text();
+        StartImageVisible = window.m_activityImage->isVisibleTo(&window);
     }
     return QObject::eventFilter(watched, event);
 }
 
 void RunFinisher::AfterTick()
 {
-    TWaitEchoFrm& window = FFrm.WaitEcho();
+    TransactionDialog& window = m_window.transactionDialog();
     ++Ticks;
-    EndStatus = window.lblCnt->text();
-    EndGauge = window.Gauge1->value();
-    EndGaugeMax = window.Gauge1->maximum();
-    EndImageVisible = window.Image1->isVisibleTo(&window);
+    EndStatus = window.m_countLabel->text();
+    EndGauge = window.m_progressBar->value();
+    EndGaugeMax = window.m_progressBar->maximum();
+    EndImageVisible = window.m_activityImage->isVisibleTo(&window);
     // Pressed at once: the next tick is already armed on a zero timer, and whether a
     // posted click or that timer comes first differs between Qt's event dispatchers.
-    if (CancelAt && window.Btn_Cancel->isEnabled() && CancelAt(Ticks)) {
-        window.Btn_Cancel->click();
+    if (CancelAt && window.m_cancelButton->isEnabled() && CancelAt(Ticks)) {
+        window.m_cancelButton->click();
         return;
     }
-    if (window.Btn_OK->isEnabled())
-        QTimer::singleShot(0, window.Btn_OK, &QPushButton::click);
+    if (window.m_okButton->isEnabled())
+        QTimer::singleShot(0, window.m_okButton, &QPushButton::click);
 }
 
 void OnNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs)
@@ -203,16 +203,16 @@ void OnNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs)
     poll->start();
 }
 
-QTreeWidgetItem* FindNode(TMainFrm& frm, int code)
+QTreeWidgetItem* FindNode(MainWindow& frm, int code)
 {
-    for (QTreeWidgetItemIterator it(frm.TreeView1); *it; ++it) {
-        if (TMainFrm::NodeCodeOf(*it) == code)
+    for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it; ++it) {
+        if (MainWindow::nodeCodeOf(*it) == code)
             return *it;
     }
     return nullptr;
 }
 
-QStringList LogLines(TMainFrm& frm)
+QStringList LogLines(MainWindow& frm)
 {
     QStringList lines;
     for (const std::string& line : frm.Log().Lines())
@@ -220,24 +220,24 @@ QStringList LogLines(TMainFrm& frm)
     return lines;
 }
 
-QStringList SentLines(TMainFrm& frm)
+QStringList SentLines(MainWindow& frm)
 {
     return LogLines(frm).filter(QRegularExpression(QStringLiteral("^【发送】")));
 }
 
-CommaDecimalLocale::CommaDecimalLocale() : FPrevious(std::setlocale(LC_ALL, nullptr))
+CommaDecimalLocale::CommaDecimalLocale() : m_previous(std::setlocale(LC_ALL, nullptr))
 {
 #ifdef _WIN32
     const char* name = "German_Germany.1252";
 #else
     const char* name = "de_DE.UTF-8";
 #endif
-    FActive = std::setlocale(LC_ALL, name) && *std::localeconv()->decimal_point == ',';
+    m_active = std::setlocale(LC_ALL, name) && *std::localeconv()->decimal_point == ',';
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
 
 CommaDecimalLocale::~CommaDecimalLocale()
 {
-    std::setlocale(LC_ALL, FPrevious.c_str());
-    QLocale::setDefault(FPreviousQt);
+    std::setlocale(LC_ALL, m_previous.c_str());
+    QLocale::setDefault(m_previousQt);
 }

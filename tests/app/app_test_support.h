@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/com_port_control.h"
-#include "app/main_frm.h"
+#include "app/main_window.h"
 #include "app/port_control.h"
 #include "app/prompter.h"
 #include "protocol/event_loop_waiter.h"
@@ -29,12 +29,12 @@ struct ShownPrompt {
 
 class ScriptedPrompter : public Prompter {
 public:
-    void Inform(QWidget* parent, const QString& text, const QString& caption) override;
-    void Warn(QWidget* parent, const QString& text, const QString& caption) override;
+    void inform(QWidget* parent, const QString& text, const QString& caption) override;
+    void warn(QWidget* parent, const QString& text, const QString& caption) override;
     // Takes the next scripted answer; a question nobody scripted answers No
     // and is counted in Unanswered.
-    bool Ask(QWidget* parent, const QString& text, const QString& caption) override;
-    QString SaveFileName(QWidget* parent, const QString& caption, const QString& directory,
+    bool ask(QWidget* parent, const QString& text, const QString& caption) override;
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& directory,
                          const QString& filter) override;
 
     QList<bool> Answers;
@@ -48,14 +48,14 @@ public:
 // The main window's port over a SimLink: Connected only while opened.
 class SimPort : public PortControl, public ByteLink {
 public:
-    explicit SimPort(SimLink& link) : FSim(link) {}
+    explicit SimPort(SimLink& link) : m_sim(link) {}
 
     ByteLink& Link() override { return *this; }
     void OpenPort() override;
     void ClosePort() override;
-    bool Connected() const override { return FOpen && FSim.Connected(); }
-    PortSettings LineSettings() const override { return FSettings; }
-    void SetLineSettings(const PortSettings& settings) override { FSettings = settings; }
+    bool Connected() const override { return m_open && m_sim.Connected(); }
+    PortSettings LineSettings() const override { return m_settings; }
+    void SetLineSettings(const PortSettings& settings) override { m_settings = settings; }
 
     void PurgeBuffers() override;
     void SendBytes(ByteView bytes) override;
@@ -70,9 +70,9 @@ public:
     int SentCount = 0;
 
 private:
-    SimLink& FSim;
-    PortSettings FSettings;
-    bool FOpen = false;
+    SimLink& m_sim;
+    PortSettings m_settings;
+    bool m_open = false;
 };
 
 // Everything a main-window test needs, on a virtual clock.
@@ -80,7 +80,7 @@ struct WindowRig {
     explicit WindowRig(SimConfig config);
     ~WindowRig();
     // Builds the window over the rig's folder (again, after DestroyWindow).
-    TMainFrm& CreateWindow();
+    MainWindow& CreateWindow();
     void DestroyWindow();
     // Shows the window and raises its activation, which opens the port.
     void ShowAndActivate();
@@ -91,8 +91,8 @@ struct WindowRig {
     ScriptedPrompter Prompts;
     QTemporaryDir Folder;
     // The machine's serial ports as the window sees them; empty: not asked.
-    std::function<QList<SerialPortDetails>()> MachinePorts;
-    std::unique_ptr<TMainFrm> Frm;
+    std::function<QList<SerialPortDetails>()> machinePorts;
+    std::unique_ptr<MainWindow> mainWindow;
 };
 
 // The program's own parts over a pseudo-terminal: the port control, the
@@ -107,7 +107,7 @@ struct PtyWindowRig {
     ComPortControl Port;
     EventLoopWaiter Waiter;
     ScriptedPrompter Prompts;
-    std::unique_ptr<TMainFrm> Frm;
+    std::unique_ptr<MainWindow> mainWindow;
 };
 
 // Presses "完成" as soon as a run of `frm` has finished, and remembers what
@@ -116,7 +116,7 @@ class RunFinisher : public QObject {
     Q_OBJECT
 public:
     // Lives on the stack of a test, not as a child of the window.
-    explicit RunFinisher(TMainFrm& frm);
+    explicit RunFinisher(MainWindow& frm);
 
     // Called after every tick; return true to press "取消" there.
     std::function<bool(int tick)> CancelAt;
@@ -137,16 +137,16 @@ protected:
 
 private:
     void AfterTick();
-    TMainFrm& FFrm;
+    MainWindow& m_window;
 };
 
 // Runs `act` on the next modal dialog once it is shown. A dialog that does not
 // come within `deadlineMs` fails the running test.
 void OnNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs = 10000);
 
-QTreeWidgetItem* FindNode(TMainFrm& frm, int code);
-QStringList LogLines(TMainFrm& frm);
-QStringList SentLines(TMainFrm& frm);
+QTreeWidgetItem* FindNode(MainWindow& frm, int code);
+QStringList LogLines(MainWindow& frm);
+QStringList SentLines(MainWindow& frm);
 
 // While it lives, the process runs under de_DE.UTF-8 as a German desktop's would
 // (the application object adopts the environment's locale, whose decimal separator
@@ -158,10 +158,10 @@ public:
     ~CommaDecimalLocale();
     CommaDecimalLocale(const CommaDecimalLocale&) = delete;
     CommaDecimalLocale& operator=(const CommaDecimalLocale&) = delete;
-    bool Active() const { return FActive; }
+    bool Active() const { return m_active; }
 
 private:
-    std::string FPrevious;
-    QLocale FPreviousQt;
-    bool FActive = false;
+    std::string m_previous;
+    QLocale m_previousQt;
+    bool m_active = false;
 };

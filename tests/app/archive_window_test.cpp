@@ -2,8 +2,8 @@
 // ql-rs485-sim with the program's own port, waiter and timers.
 #include "app_test_support.h"
 
-#include "app/backup_frm.h"
-#include "app/search_frm.h"
+#include "app/backup_dialog.h"
+#include "app/search_dialog.h"
 #include "catalogue/catalogue.h"
 
 #include <QAction>
@@ -48,8 +48,8 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
     PtyWindowRig rig(ptyPath);
     TurnFastReadingOn(rig);
     rig.ShowAndActivate();
-    TMainFrm& frm = *rig.Frm;
-    QCOMPARE(frm.PopupMenu1->actions().last(), frm.acBackup);
+    MainWindow& frm = *rig.mainWindow;
+    QCOMPARE(frm.m_recordKindMenu->actions().last(), frm.m_backupAction);
     const QString out = rig.Folder.filePath(QStringLiteral("backup.xlsx"));
     rig.Prompts.SaveNames << out;
 
@@ -61,26 +61,26 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
     QTimer poll;
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* progress = frm.findChild<TBackupFrm*>();
+        auto* progress = frm.findChild<BackupDialog*>();
         if (!progress)
             return;
-        portBusyMeanwhile = portBusyMeanwhile || frm.PortOwner().Busy();
-        if (progress->btnCancel->text() != QStringLiteral("完成") || !progress->isVisible())
+        portBusyMeanwhile = portBusyMeanwhile || frm.portOwner().Busy();
+        if (progress->m_cancelButton->text() != QStringLiteral("完成") || !progress->isVisible())
             return;
         poll.stop();
-        endStatus = progress->lblStatus->text();
-        kindsDone = progress->pbKinds->value();
-        blocksLeft = progress->pbBlocks->maximum() - progress->pbBlocks->value();
-        progress->btnCancel->click();
+        endStatus = progress->m_statusLabel->text();
+        kindsDone = progress->m_kindProgress->value();
+        blocksLeft = progress->m_blockProgress->maximum() - progress->m_blockProgress->value();
+        progress->m_cancelButton->click();
     });
     poll.start();
-    frm.acBackup->trigger();
+    frm.m_backupAction->trigger();
 
     QVERIFY2(endStatus.startsWith(QStringLiteral("处理完成；已保存到 ")), qPrintable(endStatus));
     QCOMPARE(kindsDone, 17);
     QCOMPARE(blocksLeft, 0);
     QVERIFY(portBusyMeanwhile);
-    QVERIFY(!frm.PortOwner().Busy());
+    QVERIFY(!frm.portOwner().Busy());
     QVERIFY(QFile::exists(out));
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
@@ -103,30 +103,30 @@ void ArchiveWindowTest::SearchListsTheMetersAndADoubleClickTakesTheAddress()
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
     rig.ShowAndActivate();
-    TMainFrm& frm = *rig.Frm;
+    MainWindow& frm = *rig.mainWindow;
 
     QStringList listed;
     QString endStatus;
     QString stoppedStatus;
     OnNextModal([&](QWidget* dialog) {
-        auto* search = qobject_cast<TSearchFrm*>(dialog);
+        auto* search = qobject_cast<SearchDialog*>(dialog);
         QVERIFY(search);
         // "停止" pressed while the first address is probed: the end says so.
-        QTimer::singleShot(0, search->btnStop, &QPushButton::click);
-        search->btnSearch->click();
-        stoppedStatus = search->lblStatus->text();
-        search->spFrom->setValue(6);
-        search->spTo->setValue(8);
-        search->btnSearch->click(); // returns when the search has ended
-        endStatus = search->lblStatus->text();
-        for (int row = 0; row < search->lstMeters->rowCount(); ++row)
-            listed << search->lstMeters->item(row, 0)->text() + QLatin1Char(' ') +
-                          search->lstMeters->item(row, 1)->text();
-        emit search->lstMeters->cellDoubleClicked(1, 0);
+        QTimer::singleShot(0, search->m_stopButton, &QPushButton::click);
+        search->m_searchButton->click();
+        stoppedStatus = search->m_statusLabel->text();
+        search->m_fromSpin->setValue(6);
+        search->m_toSpin->setValue(8);
+        search->m_searchButton->click(); // returns when the search has ended
+        endStatus = search->m_statusLabel->text();
+        for (int row = 0; row < search->m_meterList->rowCount(); ++row)
+            listed << search->m_meterList->item(row, 0)->text() + QLatin1Char(' ') +
+                          search->m_meterList->item(row, 1)->text();
+        emit search->m_meterList->cellDoubleClicked(1, 0);
         if (search->isVisible()) // no choice taken: close rather than hang
             search->done(QDialog::Rejected);
     });
-    frm.acSearch->trigger();
+    frm.m_searchAction->trigger();
 
     const std::string_view type7 = DeviceTypeCaption(7);
     QCOMPARE(listed, QStringList({QStringLiteral("7 6 Corvex智能体积修正仪(modbus V2.0)"),
@@ -135,8 +135,8 @@ void ArchiveWindowTest::SearchListsTheMetersAndADoubleClickTakesTheAddress()
     QVERIFY2(stoppedStatus.startsWith(QStringLiteral("搜索已停止，找到 0 台流量计")),
              qPrintable(stoppedStatus));
     QCOMPARE(frm.Address(), 8);
-    QCOMPARE(frm.StatusText(1), QStringLiteral("流量计地址：8"));
-    QVERIFY(!frm.PortOwner().Busy());
+    QCOMPARE(frm.statusText(1), QStringLiteral("流量计地址：8"));
+    QVERIFY(!frm.portOwner().Busy());
 }
 
 QTEST_MAIN(ArchiveWindowTest)

@@ -2,7 +2,7 @@
 // serial port object and real timers; the chart is open while rows arrive.
 #include "app_test_support.h"
 
-#include "app/chart_frm.h"
+#include "app/chart_window.h"
 #include "app/com_port_control.h"
 #include "protocol/event_loop_waiter.h"
 
@@ -33,9 +33,9 @@ private slots:
 
 namespace {
 
-int PointCount(TChartFrm& chart, int column)
+int PointCount(ChartWindow& chart, int column)
 {
-    QLineSeries* series = chart.SeriesOf(column);
+    QLineSeries* series = chart.seriesOf(column);
     return series ? static_cast<int>(series->count()) : 0;
 }
 
@@ -76,17 +76,17 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
         line.ComPort = ptyPath;
         QVERIFY(settings.WritePortAndAddress(line, 23) == SettingsFile::WriteResult::ProgramFolder);
     }
-    TMainFrm frm(
+    MainWindow frm(
         {port, waiter, prompts, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
     frm.show();
-    frm.FormActivate();
+    frm.onActivated();
     QVERIFY(port.Connected());
 
-    frm.RzToolButton10->click();
-    TChartFrm* chart = frm.ChartFrm();
+    frm.m_chartButton->click();
+    ChartWindow* chart = frm.chartWindow();
     QVERIFY(chart && chart->isVisible());
     QCOMPARE(chart->windowTitle(), QStringLiteral("曲线"));
-    QVERIFY(frm.PopListView->actions().contains(frm.acChart));
+    QVERIFY(frm.m_recordMenu->actions().contains(frm.m_chartAction));
 
     // Kind 612: "序号", "记录时间", then five quantities; the first is drawn unasked.
     constexpr int kTimeColumn = 1;
@@ -97,8 +97,8 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
         pointsAfterTicks.append(PointCount(*chart, kFirstQuantity));
         return false;
     };
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
     QCOMPARE(frm.Records().RowCount(), 12);
     QTRY_COMPARE(PointCount(*chart, kFirstQuantity), 12);
@@ -108,8 +108,8 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
         qPrintable(QString::number(pointsAfterTicks.size()) + " ticks"));
 
     QCOMPARE(chart->Data().timeColumn, kTimeColumn);
-    QCOMPARE(chart->lstColumns->count(), 5);
-    const QList<QPointF> points = chart->SeriesOf(kFirstQuantity)->points();
+    QCOMPARE(chart->m_columnList->count(), 5);
+    const QList<QPointF> points = chart->seriesOf(kFirstQuantity)->points();
     for (int r = 0; r < 12; ++r) {
         const auto& cells = frm.Records().Rows()[static_cast<size_t>(r)];
         const QDateTime time = QDateTime::fromString(QString::fromStdString(cells[kTimeColumn]),
@@ -119,21 +119,21 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     }
 
     // The operator ticks a second quantity; it is drawn with all its records.
-    chart->lstColumns->item(3)->setCheckState(Qt::Checked);
-    const int ticked = chart->lstColumns->item(3)->data(Qt::UserRole).toInt();
+    chart->m_columnList->item(3)->setCheckState(Qt::Checked);
+    const int ticked = chart->m_columnList->item(3)->data(Qt::UserRole).toInt();
     QCOMPARE(PointCount(*chart, ticked), 12);
     QCOMPARE(chart->Chart()->series().size(), 2);
 
     const QString png = folder.filePath(QStringLiteral("612"));
     prompts.SaveNames << png;
-    chart->btnSave->click();
+    chart->m_saveButton->click();
     const QImage image(png + QStringLiteral(".png"));
     QVERIFY(!image.isNull());
-    QCOMPARE(image.size(), chart->ChartView1->size() * chart->ChartView1->devicePixelRatio());
+    QCOMPARE(image.size(), chart->m_chartView->size() * chart->m_chartView->devicePixelRatio());
     QCOMPARE(prompts.Shown.last().text, QStringLiteral("曲线图片保存成功！"));
     // The picture says what it shows: kind, meter and the records' time span.
     const auto& rows = frm.Records().Rows();
-    QCOMPARE(chart->Title(), QStringLiteral("实时记录500组    流量计地址：23    %1 至 %2")
+    QCOMPARE(chart->title(), QStringLiteral("实时记录500组    流量计地址：23    %1 至 %2")
                                  .arg(QString::fromStdString(rows.front()[kTimeColumn]),
                                       QString::fromStdString(rows.back()[kTimeColumn])));
 
@@ -146,13 +146,13 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
 
     // Deleting the records empties the chart.
     prompts.Answers << true;
-    frm.acDelRecExecute();
+    frm.onClearRecordsTriggered();
     QTRY_COMPARE(PointCount(*chart, kFirstQuantity), 0);
-    QVERIFY(chart->Title().endsWith(QStringLiteral("无数据")));
+    QVERIFY(chart->title().endsWith(QStringLiteral("无数据")));
     QVERIFY(!yAxis->labelsVisible());
 
     // Escape closes the window as it closes the program's dialogs.
-    QTest::keyClick(chart->ChartView1, Qt::Key_Escape);
+    QTest::keyClick(chart->m_chartView, Qt::Key_Escape);
     QVERIFY(!chart->isVisible());
 }
 

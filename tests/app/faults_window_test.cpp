@@ -50,12 +50,12 @@ void FaultsWindowTest::RunEndsAndEventsFlow()
         sim.Start({"--type", "6", "--records", "20", "--addr", "23", "--line-rate", "--fault", fault});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
-    TMainFrm& frm = *rig.Frm;
+    MainWindow& frm = *rig.mainWindow;
     rig.ShowAndActivate();
     QVERIFY(rig.Port.Connected());
 
     RunFinisher finisher(frm);
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
     // Counts the turns of any event loop of the thread, nested ones included.
     int turns = 0;
     QTimer turnCounter;
@@ -63,7 +63,7 @@ void FaultsWindowTest::RunEndsAndEventsFlow()
     QObject::connect(&turnCounter, &QTimer::timeout, [&turns] { ++turns; });
     turnCounter.start();
     // Returns once the run has ended and "完成" was pressed: the proof that it ended.
-    frm.TreeView1DblClick();
+    frm.onTreeNodeDoubleClicked();
     turnCounter.stop();
 
     QCOMPARE(finisher.Runs, 1);

@@ -2,7 +2,7 @@
 // one probe, one parameter panel) is registered here and nowhere else, and the
 // identification, the meter search, the paced and fast reads, the export and the
 // parameter window all serve it from that description alone.
-#include "app/read_param_frm.h"
+#include "app/param_window.h"
 #include "app_test_support.h"
 #include "catalogue/catalogue.h"
 #include "export/record_csv.h"
@@ -184,14 +184,14 @@ private slots:
         SettingsFile settings(folder.path(), folder.filePath(QStringLiteral("user")));
         ScriptedPrompter prompts;
         PortGuard guard;
-        ReadParamFrmContext context{
-            meter, clock, prompts, log, settings, [] { return int{kAddress}; }, {}, folder.path(), guard};
-        TReadParamFrm frm(context);
-        const int index = TReadParamFrm::SelectorIndexOf(kFictionalType);
-        QCOMPARE(index, frm.SelectorCount() - 1);
-        frm.SetItemIndex(index);
+        ParamWindowContext context{meter, clock,         prompts, log, settings, [] { return int{kAddress}; },
+                                   {},    folder.path(), guard};
+        ParamWindow frm(context);
+        const int index = ParamWindow::selectorIndexOf(kFictionalType);
+        QCOMPARE(index, frm.selectorCount() - 1);
+        frm.setItemIndex(index);
         QCOMPARE(frm.windowTitle(), QStringLiteral("实时数据----虚构流量计"));
-        frm.BtnReadClick();
+        frm.onReadClicked();
         auto* panel = frm.findChild<QWidget*>(QStringLiteral("pnlFict"));
         QVERIFY(panel && panel->isVisibleTo(&frm));
         QCOMPARE(frm.findChild<QLabel*>(QStringLiteral("lblFict_Value"))->text(), QStringLiteral("42"));

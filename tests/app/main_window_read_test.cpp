@@ -2,8 +2,8 @@
 // the simulated meter on a virtual clock, with every question answered by script.
 #include "app_test_support.h"
 
-#include "app/addr_frm.h"
-#include "app/wait_echo_frm.h"
+#include "app/address_dialog.h"
+#include "app/transaction_dialog.h"
 #include "catalogue/catalogue.h"
 
 #include <QAction>
@@ -29,16 +29,16 @@ SimConfig Meter(int deviceType, int records = 20)
 }
 
 // Double-clicks the node as the operator would: the press selects it first.
-void DoubleClickNode(TMainFrm& frm, int code)
+void DoubleClickNode(MainWindow& frm, int code)
 {
     QTreeWidgetItem* node = FindNode(frm, code);
     QVERIFY(node);
     if (node->parent())
         node->parent()->setExpanded(true);
-    frm.TreeView1->scrollToItem(node);
-    const QPoint at = frm.TreeView1->visualItemRect(node).center();
-    QTest::mouseClick(frm.TreeView1->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(frm.TreeView1->viewport(), Qt::LeftButton, {}, at);
+    frm.m_deviceTree->scrollToItem(node);
+    const QPoint at = frm.m_deviceTree->visualItemRect(node).center();
+    QTest::mouseClick(frm.m_deviceTree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(frm.m_deviceTree->viewport(), Qt::LeftButton, {}, at);
 }
 
 QStringList Captions(const RecordTable& table)
@@ -74,22 +74,22 @@ private slots:
 void MainWindowReadTest::StartsWithSixDeviceTypesAndTheStartUpState()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     QCOMPARE(frm.windowTitle(), QStringLiteral("Quellon   RS485通信测试系统"));
-    QCOMPARE(frm.TreeView1->topLevelItemCount(), 6);
+    QCOMPARE(frm.m_deviceTree->topLevelItemCount(), 6);
     QVERIFY(!FindNode(frm, 4));
     QVERIFY(!FindNode(frm, 42));
     QVERIFY(FindNode(frm, 6)->font(0).bold());
     QVERIFY(!FindNode(frm, 612)->font(0).bold());
-    QVERIFY(!frm.acSend->isEnabled());
-    QVERIFY(!frm.acRead->isEnabled());
-    QVERIFY(!frm.PortOpenedOnce());
-    QVERIFY(frm.TreeChangeEnabled());
+    QVERIFY(!frm.m_readAllAction->isEnabled());
+    QVERIFY(!frm.m_readRangeAction->isEnabled());
+    QVERIFY(!frm.portOpenedOnce());
+    QVERIFY(frm.treeChangeEnabled());
 
     frm.show();
-    QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：已关闭"));
-    QCOMPARE(frm.StatusText(1), QStringLiteral("流量计地址：23"));
-    QCOMPARE(frm.StatusText(2), QString());
+    QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：已关闭"));
+    QCOMPARE(frm.statusText(1), QStringLiteral("流量计地址：23"));
+    QCOMPARE(frm.statusText(2), QString());
     // Shown with kind 51 set up: the shipped protocol workbook is not in the
     // test's folder, so only "序号" is there.
     QCOMPARE(Captions(frm.Records()).value(0), QStringLiteral("序号"));
@@ -101,26 +101,26 @@ void MainWindowReadTest::StartsWithSixDeviceTypesAndTheStartUpState()
     QCOMPARE(lines[0], QStringLiteral("Excel打开失败！请确定Excel是否安装，确认后,再重新试一次！"));
     QVERIFY2(lines[1].contains(QStringLiteral("Excel/VarnelModbus.xls：")), qPrintable(lines[1]));
     // The program ends after this message instead of serving the operator.
-    QVERIFY(frm.ProtocolWorkbookFailed());
+    QVERIFY(frm.protocolWorkbookFailed());
 }
 
 void MainWindowReadTest::DoubleClickReadsAKindIntoTheTable()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
     DoubleClickNode(frm, 612);
 
-    QCOMPARE(frm.WaitEcho().PollInterval(), 1200);
+    QCOMPARE(frm.transactionDialog().PollInterval(), 1200);
     QCOMPARE(finisher.Runs, 1);
     QCOMPARE(finisher.StartCaption, QStringLiteral("正在读取实时记录,请稍后..."));
     QCOMPARE(frm.Records().RowCount(), 20);
-    QCOMPARE(frm.ListView1->model()->rowCount(), 20);
+    QCOMPARE(frm.m_recordView->model()->rowCount(), 20);
     QCOMPARE(Captions(frm.Records()).value(0), QStringLiteral("序号"));
-    QCOMPARE(frm.ListView1->model()->columnCount(), frm.Records().ColumnCount());
-    QCOMPARE(frm.ListView1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("序号"));
+    QCOMPARE(frm.m_recordView->model()->columnCount(), frm.Records().ColumnCount());
+    QCOMPARE(frm.m_recordView->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("序号"));
     // Blocks 1 to 4 hold the 20 records, block 5 is blank: the run ends there.
     QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
     QCOMPARE(finisher.EndGauge, 100);
@@ -132,15 +132,15 @@ void MainWindowReadTest::DoubleClickReadsAKindIntoTheTable()
     QVERIFY(log.value(2).startsWith(QStringLiteral("【接收】17 65 ")));
     QVERIFY(log.value(3).startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 05 00 00 00 09 ")));
     QCOMPARE(SentLines(frm).size(), 5);
-    frm.FlushLog();
-    QCOMPARE(frm.Memo1->toPlainText(), log.join(QLatin1Char('\n')));
+    frm.flushLog();
+    QCOMPARE(frm.m_logView->toPlainText(), log.join(QLatin1Char('\n')));
     QVERIFY(rig.Prompts.Shown.isEmpty());
 }
 
 void MainWindowReadTest::ChangingKindWithRowsAsksAndNoKeepsEverything()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
@@ -149,7 +149,7 @@ void MainWindowReadTest::ChangingKindWithRowsAsksAndNoKeepsEverything()
     const int logLines = frm.Log().LineCount();
 
     rig.Prompts.Answers = {false};
-    frm.TreeView1->setCurrentItem(FindNode(frm, 611));
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 611));
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("ask"));
     QCOMPARE(rig.Prompts.Shown[0].text,
@@ -158,14 +158,14 @@ void MainWindowReadTest::ChangingKindWithRowsAsksAndNoKeepsEverything()
     QCOMPARE(frm.Records().RowCount(), 20);
     QCOMPARE(Captions(frm.Records()), columns);
     QCOMPARE(frm.Log().LineCount(), logLines);
-    QCOMPARE(TMainFrm::NodeCodeOf(frm.SelectedNode()), 611);
+    QCOMPARE(MainWindow::nodeCodeOf(frm.selectedNode()), 611);
     QCOMPARE(finisher.Runs, 1);
 }
 
 void MainWindowReadTest::ChangingKindWithRowsAndYesReadsTheNewKindFromBlockOne()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
     DoubleClickNode(frm, 612);
@@ -173,7 +173,7 @@ void MainWindowReadTest::ChangingKindWithRowsAndYesReadsTheNewKindFromBlockOne()
 
     rig.Prompts.Shown.clear();
     rig.Prompts.Answers = {true};
-    frm.TreeView1->setCurrentItem(FindNode(frm, 611));
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 611));
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Unanswered, 0);
     QCOMPARE(finisher.Runs, 2);
@@ -181,20 +181,20 @@ void MainWindowReadTest::ChangingKindWithRowsAndYesReadsTheNewKindFromBlockOne()
     QCOMPARE(fresh.value(0), QStringLiteral("===========Corvex 月记录200组==========="));
     QVERIFY(fresh.value(1).startsWith(QStringLiteral("【发送】17 65 09 0C 00 00 00 00 00 00 00 04 ")));
     QCOMPARE(frm.Records().RowCount(), 20);
-    QCOMPARE(frm.WaitEcho().PollInterval(), 1200);
+    QCOMPARE(frm.transactionDialog().PollInterval(), 1200);
 }
 
 void MainWindowReadTest::DoubleClickOnRowsAsksBeforeOverwriting()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
     DoubleClickNode(frm, 612);
     rig.Prompts.Shown.clear();
 
     rig.Prompts.Answers = {false};
-    frm.TreeView1DblClick();
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("是否要覆盖原记录信息？"));
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
@@ -203,7 +203,7 @@ void MainWindowReadTest::DoubleClickOnRowsAsksBeforeOverwriting()
 
     const int logLines = frm.Log().LineCount();
     rig.Prompts.Answers = {true};
-    frm.TreeView1DblClick();
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(finisher.Runs, 2);
     // The old rows went; the table holds the 20 records of the new read only.
     QCOMPARE(frm.Records().RowCount(), 20);
@@ -213,13 +213,13 @@ void MainWindowReadTest::DoubleClickOnRowsAsksBeforeOverwriting()
 void MainWindowReadTest::DeviceTypeNodeDoesNothing()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
     const QStringList columns = Captions(frm.Records());
     DoubleClickNode(frm, 6);
-    QCOMPARE(TMainFrm::NodeCodeOf(frm.SelectedNode()), 6);
+    QCOMPARE(MainWindow::nodeCodeOf(frm.selectedNode()), 6);
     QCOMPARE(finisher.Runs, 0);
     QCOMPARE(frm.Log().LineCount(), 0);
     QCOMPARE(Captions(frm.Records()), columns);
@@ -231,11 +231,11 @@ void MainWindowReadTest::RecordMenuOnUnidentifiedMeterStartsNothing()
     SimConfig silent = Meter(6);
     silent.faults = {"silence"};
     WindowRig rig(silent);
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
-    const QList<QAction*> items = frm.PopupMenu1->actions();
+    const QList<QAction*> items = frm.m_recordKindMenu->actions();
     int menuItems = 0;
     for (QAction* item : items) {
         if (item->isSeparator())
@@ -258,37 +258,37 @@ void MainWindowReadTest::RecordMenuOnUnidentifiedMeterStartsNothing()
     QCOMPARE(menuItems, 21);
     QCOMPARE(finisher.Runs, 0);
     QCOMPARE(frm.Records().RowCount(), 0);
-    QVERIFY(frm.TreeChangeEnabled());
+    QVERIFY(frm.treeChangeEnabled());
     QVERIFY(!QApplication::overrideCursor());
 }
 
 void MainWindowReadTest::RecordMenuReadsKind612At1200MsOnType6()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
-    frm.PopupMenu1->findChild<QAction*>(QStringLiteral("N15"))->trigger();
+    frm.m_recordKindMenu->findChild<QAction*>(QStringLiteral("N15"))->trigger();
     QCOMPARE(finisher.Runs, 1);
-    QCOMPARE(TMainFrm::NodeCodeOf(frm.SelectedNode()), 612);
-    QVERIFY(frm.SelectedNode()->parent()->isExpanded());
-    QCOMPARE(frm.WaitEcho().PollInterval(), 1200);
+    QCOMPARE(MainWindow::nodeCodeOf(frm.selectedNode()), 612);
+    QVERIFY(frm.selectedNode()->parent()->isExpanded());
+    QCOMPARE(frm.transactionDialog().PollInterval(), 1200);
     QCOMPARE(frm.Records().RowCount(), 20);
     QVERIFY(LogLines(frm).contains(QStringLiteral("=================Corvex智能体积修正仪=================")));
     QVERIFY(LogLines(frm).contains(QStringLiteral("===========Corvex 实时记录500组===========")));
     QVERIFY(rig.Prompts.Shown.isEmpty());
-    QVERIFY(frm.TreeChangeEnabled());
+    QVERIFY(frm.treeChangeEnabled());
 }
 
 void MainWindowReadTest::RecordMenuKindMissingForTheTypeShowsItsMessage()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
-    frm.PopupMenu1->findChild<QAction*>(QStringLiteral("N41"))->trigger();
+    frm.m_recordKindMenu->findChild<QAction*>(QStringLiteral("N41"))->trigger();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("该流量计无\"充值记录\"记录类型！"));
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
@@ -298,60 +298,60 @@ void MainWindowReadTest::RecordMenuKindMissingForTheTypeShowsItsMessage()
 void MainWindowReadTest::ReadAllIdentifiesType1AndReadsKind11At1000Ms()
 {
     WindowRig rig(Meter(1));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
-    QVERIFY(frm.acSend->isEnabled());
-    frm.acSend->trigger();
+    QVERIFY(frm.m_readAllAction->isEnabled());
+    frm.m_readAllAction->trigger();
     QCOMPARE(finisher.Runs, 1);
-    QCOMPARE(TMainFrm::NodeCodeOf(frm.SelectedNode()), 11);
-    QCOMPARE(frm.WaitEcho().PollInterval(), 1000);
+    QCOMPARE(MainWindow::nodeCodeOf(frm.selectedNode()), 11);
+    QCOMPARE(frm.transactionDialog().PollInterval(), 1000);
     QCOMPARE(frm.Records().RowCount(), 20);
     const QStringList log = LogLines(frm);
     QCOMPARE(log.value(0),
              QStringLiteral("===============智能体积修正仪实时记录(ModBus协议)==============="));
     QVERIFY(log.contains(QStringLiteral("===========智能体积修正仪(ModBus V1.2)实时记录===========")));
     QVERIFY(rig.Prompts.Shown.isEmpty());
-    QVERIFY(frm.TreeChangeEnabled());
+    QVERIFY(frm.treeChangeEnabled());
 }
 
 void MainWindowReadTest::ReadAllFindingType4SaysNoMeterAndReadsNothing()
 {
     WindowRig rig(Meter(4));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
-    frm.acSend->trigger();
+    frm.m_readAllAction->trigger();
     QVERIFY(
         LogLines(frm).contains(QStringLiteral("===============智能体积修正仪(北京燃总协议)===============")));
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("没有你要读的流量计信息！"));
     QCOMPARE(finisher.Runs, 0);
-    QVERIFY(frm.TreeChangeEnabled());
+    QVERIFY(frm.treeChangeEnabled());
 }
 
 void MainWindowReadTest::LogPaneToggleTwiceRestoresIt()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
-    frm.acWin->trigger();
-    QCOMPARE(frm.acWin->text(), QStringLiteral("显示日志窗口"));
-    QVERIFY(frm.acWin->isChecked());
-    QVERIFY(!frm.pnlBottom->isVisible());
-    frm.acWin->trigger();
-    QCOMPARE(frm.acWin->text(), QStringLiteral("隐藏日志窗口"));
-    QVERIFY(!frm.acWin->isChecked());
-    QVERIFY(frm.pnlBottom->isVisible());
+    frm.m_hideLogAction->trigger();
+    QCOMPARE(frm.m_hideLogAction->text(), QStringLiteral("显示日志窗口"));
+    QVERIFY(frm.m_hideLogAction->isChecked());
+    QVERIFY(!frm.m_logPane->isVisible());
+    frm.m_hideLogAction->trigger();
+    QCOMPARE(frm.m_hideLogAction->text(), QStringLiteral("隐藏日志窗口"));
+    QVERIFY(!frm.m_hideLogAction->isChecked());
+    QVERIFY(frm.m_logPane->isVisible());
 
-    frm.acCapWin->trigger();
-    QCOMPARE(frm.acCapWin->text(), QStringLiteral("显示标题窗口"));
-    QVERIFY(!frm.pnlLeft->isVisible());
-    frm.acCapWin->trigger();
-    QCOMPARE(frm.acCapWin->text(), QStringLiteral("隐藏标题窗口"));
-    QVERIFY(frm.pnlLeft->isVisible());
+    frm.m_hideCaptionAction->trigger();
+    QCOMPARE(frm.m_hideCaptionAction->text(), QStringLiteral("显示标题窗口"));
+    QVERIFY(!frm.m_treePane->isVisible());
+    frm.m_hideCaptionAction->trigger();
+    QCOMPARE(frm.m_hideCaptionAction->text(), QStringLiteral("隐藏标题窗口"));
+    QVERIFY(frm.m_treePane->isVisible());
 }
 
 void MainWindowReadTest::TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExit()
@@ -359,22 +359,22 @@ void MainWindowReadTest::TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExi
     SimConfig config = Meter(6);
     config.address = 5;
     WindowRig rig(config);
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     OnNextModal([](QWidget* dialog) {
-        auto* addr = qobject_cast<TAddrFrm*>(dialog);
+        auto* addr = qobject_cast<AddressDialog*>(dialog);
         QVERIFY(addr);
         QCOMPARE(addr->windowTitle(), QStringLiteral("流量计地址设置"));
-        QCOMPARE(addr->spAddr->value(), 23);
-        QCOMPARE(addr->spAddr->minimum(), 1);
-        QCOMPARE(addr->spAddr->maximum(), 247);
-        addr->spAddr->setValue(5);
+        QCOMPARE(addr->m_addressSpin->value(), 23);
+        QCOMPARE(addr->m_addressSpin->minimum(), 1);
+        QCOMPARE(addr->m_addressSpin->maximum(), 247);
+        addr->m_addressSpin->setValue(5);
         addr->accept();
     });
-    frm.acAddr->trigger();
+    frm.m_addressAction->trigger();
     QCOMPARE(frm.Address(), 5);
-    QCOMPARE(frm.StatusText(1), QStringLiteral("流量计地址：5"));
+    QCOMPARE(frm.statusText(1), QStringLiteral("流量计地址：5"));
     // Saved at once: a window that is killed keeps the change.
     QCOMPARE(SettingsFile(rig.Folder.path(), QString()).ReadAddress(), 5);
 
@@ -384,7 +384,7 @@ void MainWindowReadTest::TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExi
     QCOMPARE(frm.Records().RowCount(), 20);
 
     rig.DestroyWindow();
-    TMainFrm& again = rig.CreateWindow();
+    MainWindow& again = rig.CreateWindow();
     QCOMPARE(again.Address(), 5);
 }
 
@@ -392,12 +392,12 @@ void MainWindowReadTest::FastReadingReadsWithoutPausesAndIsKeptOnceSwitched()
 {
     WindowRig rig(Meter(6));
     const QString settingsPath = rig.Folder.filePath(QStringLiteral("QL_EVC.ini"));
-    TMainFrm& frm = rig.CreateWindow();
-    QVERIFY(!frm.acFastRead->isChecked());
-    QVERIFY(frm.TreePopup->actions().contains(frm.acFastRead));
+    MainWindow& frm = rig.CreateWindow();
+    QVERIFY(!frm.m_fastReadAction->isChecked());
+    QVERIFY(frm.m_treeMenu->actions().contains(frm.m_fastReadAction));
     QMenu* operation = frm.menuBar()->actions().value(2)->menu();
     QCOMPARE(operation->title(), QStringLiteral("操作(&O)"));
-    QVERIFY(operation->actions().contains(frm.acFastRead));
+    QVERIFY(operation->actions().contains(frm.m_fastReadAction));
     // A normal exit without touching the item leaves the key out of the file.
     rig.DestroyWindow();
     QFile written(settingsPath);
@@ -405,10 +405,10 @@ void MainWindowReadTest::FastReadingReadsWithoutPausesAndIsKeptOnceSwitched()
     QVERIFY(!written.readAll().contains("[Read]"));
     written.close();
 
-    TMainFrm& fast = rig.CreateWindow();
+    MainWindow& fast = rig.CreateWindow();
     rig.ShowAndActivate();
-    fast.acFastRead->trigger();
-    QVERIFY(fast.acFastRead->isChecked());
+    fast.m_fastReadAction->trigger();
+    QVERIFY(fast.m_fastReadAction->isChecked());
     RunFinisher finisher(fast);
     const int64_t start = rig.Clock.NowMs();
     DoubleClickNode(fast, 612);
@@ -419,8 +419,8 @@ void MainWindowReadTest::FastReadingReadsWithoutPausesAndIsKeptOnceSwitched()
     QVERIFY(rig.Clock.NowMs() - start < 1200);
 
     rig.DestroyWindow();
-    QVERIFY(rig.CreateWindow().acFastRead->isChecked());
-    rig.Frm->acFastRead->trigger();
+    QVERIFY(rig.CreateWindow().m_fastReadAction->isChecked());
+    rig.mainWindow->m_fastReadAction->trigger();
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readAll().contains("[Read]\r\nFast=0"));
 }
@@ -428,29 +428,29 @@ void MainWindowReadTest::FastReadingReadsWithoutPausesAndIsKeptOnceSwitched()
 void MainWindowReadTest::DeleteRecordsAndLogAskFirst()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     // Nothing there: no questions.
-    frm.acDelLog->trigger();
-    frm.acDelRec->trigger();
+    frm.m_clearLogAction->trigger();
+    frm.m_clearRecordsAction->trigger();
     QVERIFY(rig.Prompts.Shown.isEmpty());
 
     RunFinisher finisher(frm);
     DoubleClickNode(frm, 612);
     const int columns = frm.Records().ColumnCount();
     rig.Prompts.Answers = {false, true, false, true};
-    frm.acDelRec->trigger();
+    frm.m_clearRecordsAction->trigger();
     QCOMPARE(frm.Records().RowCount(), 20);
-    frm.acDelRec->trigger();
+    frm.m_clearRecordsAction->trigger();
     QCOMPARE(frm.Records().RowCount(), 0);
     QCOMPARE(frm.Records().ColumnCount(), columns);
-    frm.acDelLog->trigger();
+    frm.m_clearLogAction->trigger();
     QVERIFY(frm.Log().LineCount() > 0);
-    frm.acDelLog->trigger();
+    frm.m_clearLogAction->trigger();
     QCOMPARE(frm.Log().LineCount(), 0);
-    frm.FlushLog();
-    QVERIFY(frm.Memo1->toPlainText().isEmpty());
+    frm.flushLog();
+    QVERIFY(frm.m_logView->toPlainText().isEmpty());
     QCOMPARE(rig.Prompts.Shown.size(), 4);
     QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("是否要删除记录信息？"));
     QCOMPARE(rig.Prompts.Shown[2].text, QStringLiteral("是否要删除日志信息？"));

@@ -4,7 +4,7 @@
 // kept in the settings file.
 #include "app_test_support.h"
 
-#include "app/modbus_frm.h"
+#include "app/modbus_window.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,14 +23,14 @@ private slots:
 
 namespace {
 
-QString Value(TModbusFrm& modbus, int row)
+QString Value(ModbusWindow& modbus, int row)
 {
-    return modbus.tbValues->item(row, TModbusFrm::ColValue)->text();
+    return modbus.tbValues->item(row, ModbusWindow::ColValue)->text();
 }
 
-QComboBox* Format(TModbusFrm& modbus, int row)
+QComboBox* Format(ModbusWindow& modbus, int row)
 {
-    return qobject_cast<QComboBox*>(modbus.tbValues->cellWidget(row, TModbusFrm::ColFormat));
+    return qobject_cast<QComboBox*>(modbus.tbValues->cellWidget(row, ModbusWindow::ColFormat));
 }
 
 } // namespace
@@ -42,9 +42,9 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
     rig.ShowAndActivate();
-    TMainFrm& frm = *rig.Frm;
+    MainWindow& frm = *rig.mainWindow;
     frm.acModbus->trigger();
-    TModbusFrm* modbus = frm.ModbusFrm();
+    ModbusWindow* modbus = frm.ModbusFrm();
     QVERIFY(modbus && modbus->isVisible());
 
     modbus->edAddress->setValue(1);
@@ -54,7 +54,7 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     modbus->btnRead->click();
     QCOMPARE(QStringList({Value(*modbus, 0), Value(*modbus, 1), Value(*modbus, 2), Value(*modbus, 3)}),
              QStringList({"0", "1", "2", "3"}));
-    frm.FlushLog();
+    frm.flushLog();
     QVERIFY(LogLines(frm).contains(QStringLiteral("【发送】01 03 00 00 00 04 44 09")));
 
     // Registers 0 and 1 as one 32-bit value; register 1 alone in hex.
@@ -63,11 +63,11 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     QCOMPARE(Value(*modbus, 0), QStringLiteral("65536"));
     QCOMPARE(Value(*modbus, 1), QStringLiteral("0x0001"));
     modbus->chkOneBased->setChecked(true);
-    QCOMPARE(modbus->tbValues->item(2, TModbusFrm::ColAddress)->text(), QStringLiteral("40003"));
+    QCOMPARE(modbus->tbValues->item(2, ModbusWindow::ColAddress)->text(), QStringLiteral("40003"));
 
     // Typing a value asks with the frame first, then writes and reads again.
     rig.Prompts.Answers << true;
-    modbus->tbValues->item(2, TModbusFrm::ColValue)->setText(QStringLiteral("77"));
+    modbus->tbValues->item(2, ModbusWindow::ColValue)->setText(QStringLiteral("77"));
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QVERIFY2(rig.Prompts.Shown[0].text.contains(QStringLiteral("01 06 00 02 00 4D ")),
              qPrintable(rig.Prompts.Shown[0].text));
@@ -88,10 +88,10 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     QVERIFY(!modbus->btnPoll->isChecked());
     QVERIFY(modbus->Counters().requests > before);
 
-    modbus->tbValues->item(0, TModbusFrm::ColName)->setText(QStringLiteral("压力, 出口"));
+    modbus->tbValues->item(0, ModbusWindow::ColName)->setText(QStringLiteral("压力, 出口"));
     const QString csv = rig.Folder.filePath(QStringLiteral("modbus.csv"));
     rig.Prompts.SaveNames << csv;
-    modbus->btnSave->click();
+    modbus->m_saveButton->click();
     QFile saved(csv);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(saved.readAll());

@@ -3,7 +3,7 @@
 // dialog and the settings file read at start and written at exit.
 #include "app_test_support.h"
 
-#include "app/com_frm.h"
+#include "app/port_settings_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,34 +25,34 @@ SimConfig Type6()
     return config;
 }
 
-void ExpectClosedState(TMainFrm& frm)
+void ExpectClosedState(MainWindow& frm)
 {
-    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("打开串口"));
-    QCOMPARE(frm.TBtnOpen->toolTip(), QStringLiteral("打开串口"));
-    QCOMPARE(frm.TBtnOpen->property("imageIndex").toInt(), 0);
-    QVERIFY(frm.acSet->isEnabled());
-    QVERIFY(frm.RS485Btn->isEnabled());
-    QVERIFY(!frm.acSend->isEnabled());
-    QVERIFY(!frm.acRead->isEnabled());
-    QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：已关闭"));
+    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("打开串口"));
+    QCOMPARE(frm.m_openPortButton->toolTip(), QStringLiteral("打开串口"));
+    QCOMPARE(frm.m_openPortButton->property("imageIndex").toInt(), 0);
+    QVERIFY(frm.m_portSettingsAction->isEnabled());
+    QVERIFY(frm.m_portSettingsButton->isEnabled());
+    QVERIFY(!frm.m_readAllAction->isEnabled());
+    QVERIFY(!frm.m_readRangeAction->isEnabled());
+    QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：已关闭"));
 }
 
-void ExpectOpenState(TMainFrm& frm, const QString& portName)
+void ExpectOpenState(MainWindow& frm, const QString& portName)
 {
-    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("关闭串口"));
-    QCOMPARE(frm.TBtnOpen->toolTip(), QStringLiteral("关闭串口"));
-    QCOMPARE(frm.TBtnOpen->property("imageIndex").toInt(), 1);
-    QVERIFY(!frm.acSet->isEnabled());
-    QVERIFY(!frm.RS485Btn->isEnabled());
-    QVERIFY(frm.acSend->isEnabled());
-    QVERIFY(frm.acRead->isEnabled());
-    for (QAction* item : frm.PopupMenu1->actions())
+    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
+    QCOMPARE(frm.m_openPortButton->toolTip(), QStringLiteral("关闭串口"));
+    QCOMPARE(frm.m_openPortButton->property("imageIndex").toInt(), 1);
+    QVERIFY(!frm.m_portSettingsAction->isEnabled());
+    QVERIFY(!frm.m_portSettingsButton->isEnabled());
+    QVERIFY(frm.m_readAllAction->isEnabled());
+    QVERIFY(frm.m_readRangeAction->isEnabled());
+    for (QAction* item : frm.m_recordKindMenu->actions())
         QVERIFY(item->isEnabled());
-    QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：") + portName);
+    QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：") + portName);
 }
 
 // Activates another window and then the main window again.
-void SwitchAwayAndBack(TMainFrm& frm)
+void SwitchAwayAndBack(MainWindow& frm)
 {
     QWidget other;
     other.show();
@@ -84,7 +84,7 @@ void PortStateTest::FailedAutomaticOpeningSaysSoAndRetriesOnNextActivation()
 {
     WindowRig rig(Type6());
     rig.Port.FailOpen = true;
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.removeIf([](const ShownPrompt& p) { return p.kind == QStringLiteral("warn"); });
     QCOMPARE(rig.Prompts.Shown.size(), 1);
@@ -92,19 +92,19 @@ void PortStateTest::FailedAutomaticOpeningSaysSoAndRetriesOnNextActivation()
     QCOMPARE(rig.Prompts.Shown[0].text,
              QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
-    QVERIFY(!frm.PortOpenedOnce());
+    QVERIFY(!frm.portOpenedOnce());
     ExpectClosedState(frm);
 
     SwitchAwayAndBack(frm);
     QCOMPARE(rig.Prompts.Shown.size(), 2);
     QCOMPARE(rig.Prompts.Shown[1].text,
              QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
-    QVERIFY(!frm.PortOpenedOnce());
+    QVERIFY(!frm.portOpenedOnce());
 
     rig.Port.FailOpen = false;
     SwitchAwayAndBack(frm);
     QCOMPARE(rig.Prompts.Shown.size(), 2);
-    QVERIFY(frm.PortOpenedOnce());
+    QVERIFY(frm.portOpenedOnce());
     QVERIFY(rig.Port.Connected());
     ExpectOpenState(frm, QStringLiteral("COM1"));
 }
@@ -112,22 +112,22 @@ void PortStateTest::FailedAutomaticOpeningSaysSoAndRetriesOnNextActivation()
 void PortStateTest::ManualCloseIsNotUndoneByActivation()
 {
     WindowRig rig(Type6());
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     QCOMPARE(rig.Port.OpenCount, 1);
     ExpectOpenState(frm, QStringLiteral("COM1"));
 
-    QTest::mouseClick(frm.TBtnOpen, Qt::LeftButton);
+    QTest::mouseClick(frm.m_openPortButton, Qt::LeftButton);
     QVERIFY(!rig.Port.Connected());
     ExpectClosedState(frm);
-    for (QAction* item : frm.PopupMenu1->actions())
+    for (QAction* item : frm.m_recordKindMenu->actions())
         QVERIFY(!item->isEnabled());
 
     SwitchAwayAndBack(frm);
     QCOMPARE(rig.Port.OpenCount, 1);
     QVERIFY(!rig.Port.Connected());
 
-    QTest::mouseClick(frm.TBtnOpen, Qt::LeftButton);
+    QTest::mouseClick(frm.m_openPortButton, Qt::LeftButton);
     QCOMPARE(rig.Port.OpenCount, 2);
     ExpectOpenState(frm, QStringLiteral("COM1"));
 }
@@ -136,16 +136,16 @@ void PortStateTest::FirstStartTakesTheOnlyPortOrOpensNone()
 {
     {
         WindowRig rig(Type6());
-        rig.MachinePorts = [] { return QList<SerialPortDetails>{{"/dev/ttyUSB3", "", "", "", ""}}; };
-        TMainFrm& frm = rig.CreateWindow();
+        rig.machinePorts = [] { return QList<SerialPortDetails>{{"/dev/ttyUSB3", "", "", "", ""}}; };
+        MainWindow& frm = rig.CreateWindow();
         rig.ShowAndActivate();
         ExpectOpenState(frm, QStringLiteral("/dev/ttyUSB3"));
     }
     WindowRig rig(Type6());
-    rig.MachinePorts = [] {
+    rig.machinePorts = [] {
         return QList<SerialPortDetails>{{"/dev/ttyS0", "", "", "", ""}, {"/dev/ttyUSB0", "", "", "", ""}};
     };
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     SwitchAwayAndBack(frm);
     rig.Prompts.Shown.removeIf([](const ShownPrompt& p) { return p.kind == QStringLiteral("warn"); });
@@ -158,18 +158,18 @@ void PortStateTest::FirstStartTakesTheOnlyPortOrOpensNone()
 void PortStateTest::StatusShowsTheWholePortNameAndThePlaceIsKept()
 {
     WindowRig rig(Type6());
-    rig.MachinePorts = [] { return QList<SerialPortDetails>{{"tcp://127.0.0.1:4001", "", "", "", ""}}; };
-    TMainFrm& frm = rig.CreateWindow();
+    rig.machinePorts = [] { return QList<SerialPortDetails>{{"tcp://127.0.0.1:4001", "", "", "", ""}}; };
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     auto* panel = frm.findChild<QLabel*>(QStringLiteral("StatusPanel0"));
     QVERIFY(panel->text().endsWith(QStringLiteral("tcp://127.0.0.1:4001")));
     QVERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
 
     frm.setGeometry(40, 50, 1000, 700);
-    frm.SaveWindowPlace();
+    frm.saveWindowPlace();
     rig.DestroyWindow();
-    TMainFrm& again = rig.CreateWindow();
-    QVERIFY(again.ShowAtStoredPlace());
+    MainWindow& again = rig.CreateWindow();
+    QVERIFY(again.showAtStoredPlace());
     QCOMPARE(again.geometry().size(), QSize(1000, 700));
 }
 
@@ -177,35 +177,35 @@ void PortStateTest::ToggleFailuresKeepTheirState()
 {
     WindowRig rig(Type6());
     rig.Port.FailOpen = true;
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
-    frm.acOpen->trigger();
+    frm.m_openPortAction->trigger();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].text,
              QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
     ExpectClosedState(frm);
-    QVERIFY(!frm.PortOpenedOnce());
+    QVERIFY(!frm.portOpenedOnce());
 }
 
 void PortStateTest::ReadWithClosedPortSaysSoAndLogsNothing()
 {
     WindowRig rig(Type6());
     rig.Port.FailOpen = true;
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("串口未打开，请打开串口再读取数据！"));
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
     QCOMPARE(frm.Log().LineCount(), 0);
     QCOMPARE(finisher.Runs, 0);
     // Without one successful opening the tree does not enable the reads.
-    QVERIFY(!frm.acSend->isEnabled());
+    QVERIFY(!frm.m_readAllAction->isEnabled());
 }
 
 void PortStateTest::SettingsAreLoadedAtStartAndWrittenAtExit()
@@ -218,14 +218,14 @@ void PortStateTest::SettingsAreLoadedAtStartAndWrittenAtExit()
         file.write("[Port]\r\nComPort=/dev/ttyQL7\r\nBaudRate=9\r\nDataBits=3\r\nStopBits=2\r\nParity=0\r\n"
                    "[address]\r\naddr=7\r\n");
     }
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     QCOMPARE(rig.Port.LineSettings().ComPort, QStringLiteral("/dev/ttyQL7"));
     QCOMPARE(rig.Port.LineSettings().BaudRate, 9);
     QCOMPARE(rig.Port.LineSettings().StopBits, 2);
     QCOMPARE(rig.Port.LineSettings().Parity, 0);
     QCOMPARE(frm.Address(), 7);
     rig.ShowAndActivate();
-    QCOMPARE(frm.StatusText(1), QStringLiteral("流量计地址：7"));
+    QCOMPARE(frm.statusText(1), QStringLiteral("流量计地址：7"));
     ExpectOpenState(frm, QStringLiteral("/dev/ttyQL7"));
 
     PortSettings changed = rig.Port.LineSettings();
@@ -242,35 +242,35 @@ void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
 {
     WindowRig rig(Type6());
     rig.Port.FailOpen = true;
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     const PortSettings before = rig.Port.LineSettings();
 
     OnNextModal([](QWidget* dialog) {
-        auto* com = qobject_cast<TComFrm*>(dialog);
+        auto* com = qobject_cast<PortSettingsDialog*>(dialog);
         QVERIFY(com);
         QCOMPARE(com->windowTitle(), QStringLiteral("串口设置"));
-        QCOMPARE(com->cbCom->currentText(), QStringLiteral("COM1"));
-        QCOMPARE(com->cbBaudRate->currentText(), QStringLiteral("9600"));
-        QCOMPARE(com->cbParity->currentText(), QStringLiteral("Odd"));
-        com->cbBaudRate->setCurrentIndex(0);
-        com->cbCom->setEditText(QStringLiteral("/dev/pts/77"));
+        QCOMPARE(com->m_portCombo->currentText(), QStringLiteral("COM1"));
+        QCOMPARE(com->m_baudRateCombo->currentText(), QStringLiteral("9600"));
+        QCOMPARE(com->m_parityCombo->currentText(), QStringLiteral("Odd"));
+        com->m_baudRateCombo->setCurrentIndex(0);
+        com->m_portCombo->setEditText(QStringLiteral("/dev/pts/77"));
         com->reject();
     });
-    frm.acSet->trigger();
+    frm.m_portSettingsAction->trigger();
     QCOMPARE(rig.Port.LineSettings(), before);
 
     OnNextModal([](QWidget* dialog) {
-        auto* com = qobject_cast<TComFrm*>(dialog);
+        auto* com = qobject_cast<PortSettingsDialog*>(dialog);
         QVERIFY(com);
-        com->cbCom->setEditText(QStringLiteral("/dev/pts/77"));
-        com->cbBaudRate->setCurrentText(QStringLiteral("19200"));
-        com->cbDataBit->setCurrentText(QStringLiteral("7"));
-        com->cbStopBit->setCurrentText(QStringLiteral("2"));
-        com->cbParity->setCurrentText(QStringLiteral("Space"));
+        com->m_portCombo->setEditText(QStringLiteral("/dev/pts/77"));
+        com->m_baudRateCombo->setCurrentText(QStringLiteral("19200"));
+        com->m_dataBitsCombo->setCurrentText(QStringLiteral("7"));
+        com->m_stopBitsCombo->setCurrentText(QStringLiteral("2"));
+        com->m_parityCombo->setCurrentText(QStringLiteral("Space"));
         com->accept();
     });
-    frm.acSet->trigger();
+    frm.m_portSettingsAction->trigger();
     QCOMPARE(rig.Port.LineSettings().ComPort, QStringLiteral("/dev/pts/77"));
     QCOMPARE(rig.Port.LineSettings().BaudRate, 9);
     QCOMPARE(rig.Port.LineSettings().DataBits, 2);
@@ -282,28 +282,29 @@ void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
 {
     WindowRig rig(Type6());
     rig.Port.FailOpen = true;
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
 
     OnNextModal([](QWidget* dialog) {
-        auto* com = qobject_cast<TComFrm*>(dialog);
+        auto* com = qobject_cast<PortSettingsDialog*>(dialog);
         QVERIFY(com);
-        QCOMPARE(com->cbEcho->text(), QStringLiteral("去除回显"));
-        QVERIFY(!com->cbEcho->isChecked());
-        const QList<QComboBox*> lineLists = {com->cbBaudRate, com->cbDataBit, com->cbStopBit, com->cbParity};
-        com->cbCom->setEditText(QStringLiteral("tcp://192.0.2.7:4001"));
+        QCOMPARE(com->m_echoCheck->text(), QStringLiteral("去除回显"));
+        QVERIFY(!com->m_echoCheck->isChecked());
+        const QList<QComboBox*> lineLists = {com->m_baudRateCombo, com->m_dataBitsCombo, com->m_stopBitsCombo,
+                                             com->m_parityCombo};
+        com->m_portCombo->setEditText(QStringLiteral("tcp://192.0.2.7:4001"));
         for (QComboBox* list : lineLists)
             QVERIFY2(!list->isEnabled(), qPrintable(list->objectName()));
         // RFC 2217 carries the line settings to the server.
-        com->cbCom->setEditText(QStringLiteral("rfc2217://192.0.2.7:4001"));
+        com->m_portCombo->setEditText(QStringLiteral("rfc2217://192.0.2.7:4001"));
         for (QComboBox* list : lineLists)
             QVERIFY2(list->isEnabled(), qPrintable(list->objectName()));
-        com->cbCom->setEditText(QStringLiteral("TCP://192.0.2.7:4001"));
-        QVERIFY(!com->cbParity->isEnabled());
-        com->cbEcho->setChecked(true);
+        com->m_portCombo->setEditText(QStringLiteral("TCP://192.0.2.7:4001"));
+        QVERIFY(!com->m_parityCombo->isEnabled());
+        com->m_echoCheck->setChecked(true);
         com->accept();
     });
-    frm.acSet->trigger();
+    frm.m_portSettingsAction->trigger();
     QCOMPARE(rig.Port.LineSettings().ComPort, QStringLiteral("TCP://192.0.2.7:4001"));
     rig.DestroyWindow();
 
@@ -311,50 +312,51 @@ void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
     QVERIFY(settings.ReadPort().Echo);
     QCOMPARE(settings.ReadPort().ComPort, QStringLiteral("TCP://192.0.2.7:4001"));
     // The next start shows what was stored.
-    TMainFrm& again = rig.CreateWindow();
+    MainWindow& again = rig.CreateWindow();
     bool shownChecked = false;
     OnNextModal([&shownChecked](QWidget* dialog) {
-        auto* com = qobject_cast<TComFrm*>(dialog);
+        auto* com = qobject_cast<PortSettingsDialog*>(dialog);
         QVERIFY(com);
-        shownChecked = com->cbEcho->isChecked();
-        QVERIFY(!com->cbBaudRate->isEnabled());
+        shownChecked = com->m_echoCheck->isChecked();
+        QVERIFY(!com->m_baudRateCombo->isEnabled());
         com->reject();
     });
-    again.acSet->trigger();
+    again.m_portSettingsAction->trigger();
     QVERIFY(shownChecked);
 }
 
 void PortStateTest::PortListIsSortedWithoutRegardToCase()
 {
-    QCOMPARE(TComFrm::SortedPortNames({"COM2", "com10", "COM1"}), QStringList({"COM1", "com10", "COM2"}));
-    TComFrm dialog(nullptr, [] {
+    QCOMPARE(PortSettingsDialog::sortedPortNames({"COM2", "com10", "COM1"}),
+             QStringList({"COM1", "com10", "COM2"}));
+    PortSettingsDialog dialog(nullptr, [] {
         return QList<SerialPortDetails>{{"COM2", "USB-RS485 Cable", "", "", ""}, {"COM10", "", "", "", ""}};
     });
-    dialog.SetPortName(QStringLiteral("/dev/pts/3"));
+    dialog.setPortName(QStringLiteral("/dev/pts/3"));
     // An ordinal the lists cannot show leaves no selection, and confirming
     // keeps the current value.
-    dialog.SetBaudRateOrdinal(13);
-    dialog.LoadPortList();
-    QCOMPARE(dialog.cbCom->count(), 2);
-    QCOMPARE(dialog.cbCom->itemText(0), QStringLiteral("COM10"));
-    QCOMPARE(dialog.cbCom->itemText(1), QStringLiteral("COM2"));
-    QCOMPARE(dialog.PortDescription(1), QStringLiteral("USB-RS485 Cable"));
-    QCOMPARE(dialog.PortDescription(0), QString());
-    QCOMPARE(dialog.PortName(), QStringLiteral("/dev/pts/3"));
-    QCOMPARE(dialog.cbBaudRate->currentIndex(), -1);
-    QCOMPARE(dialog.BaudRateOrdinal(13), 13);
+    dialog.setBaudRateOrdinal(13);
+    dialog.loadPortList();
+    QCOMPARE(dialog.m_portCombo->count(), 2);
+    QCOMPARE(dialog.m_portCombo->itemText(0), QStringLiteral("COM10"));
+    QCOMPARE(dialog.m_portCombo->itemText(1), QStringLiteral("COM2"));
+    QCOMPARE(dialog.portDescription(1), QStringLiteral("USB-RS485 Cable"));
+    QCOMPARE(dialog.portDescription(0), QString());
+    QCOMPARE(dialog.portName(), QStringLiteral("/dev/pts/3"));
+    QCOMPARE(dialog.m_baudRateCombo->currentIndex(), -1);
+    QCOMPARE(dialog.baudRateOrdinal(13), 13);
 
-    TComFrm empty(nullptr, [] { return QList<SerialPortDetails>(); });
-    empty.SetPortName(QStringLiteral("COM5"));
-    empty.LoadPortList();
-    QCOMPARE(empty.cbCom->count(), 0);
-    QCOMPARE(empty.PortName(), QStringLiteral("COM5"));
+    PortSettingsDialog empty(nullptr, [] { return QList<SerialPortDetails>(); });
+    empty.setPortName(QStringLiteral("COM5"));
+    empty.loadPortList();
+    QCOMPARE(empty.m_portCombo->count(), 0);
+    QCOMPARE(empty.portName(), QStringLiteral("COM5"));
 }
 
 void PortStateTest::PortVanishingDuringAReadEndsItOnceAndShowsClosed()
 {
     WindowRig rig(Type6());
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
@@ -363,8 +365,8 @@ void PortStateTest::PortVanishingDuringAReadEndsItOnceAndShowsClosed()
             rig.Link.Disconnect();
         return false;
     };
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(finisher.Runs, 1);
     QCOMPARE(frm.Records().RowCount(), 10);
     QCOMPARE(finisher.EndStatus, QStringLiteral("读取第3条数据失败!"));

@@ -4,9 +4,9 @@
 // by another read, and the one port shared by the main and parameter windows.
 #include "app_test_support.h"
 
-#include "app/read_param_frm.h"
-#include "app/wait_echo_frm.h"
-#include "serial/com_error.h"
+#include "app/param_window.h"
+#include "app/transaction_dialog.h"
+#include "serial/com_port_error.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,7 +23,7 @@
 namespace {
 
 const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");
-const QString kCorvexParamBanner = QStringLiteral("=================Corvex智能体积修正仪=================");
+const QString kType6ParamBanner = QStringLiteral("=================Corvex智能体积修正仪=================");
 
 QStringList PromptTexts(const ScriptedPrompter& prompts)
 {
@@ -33,17 +33,17 @@ QStringList PromptTexts(const ScriptedPrompter& prompts)
     return texts;
 }
 
-QAction* RecordMenuAction(TMainFrm& frm, const char* name)
+QAction* RecordMenuAction(MainWindow& frm, const char* name)
 {
-    return frm.PopupMenu1->findChild<QAction*>(QString::fromLatin1(name));
+    return frm.m_recordKindMenu->findChild<QAction*>(QString::fromLatin1(name));
 }
 
 // The parameter window shown in advanced mode on the Corvex type.
-void ShowCorvexParams(TMainFrm& frm)
+void showType6Params(MainWindow& frm)
 {
-    frm.acReadParamExecute();
-    frm.ReadParam().Button1Click();
-    frm.ReadParam().SetItemIndex(TReadParamFrm::SelectorIndexOf(6));
+    frm.onReadRealtimeTriggered();
+    frm.paramWindow().onModeClicked();
+    frm.paramWindow().setItemIndex(ParamWindow::selectorIndexOf(6));
 }
 
 } // namespace
@@ -67,23 +67,23 @@ void PtyReadTest::ReadsKind612FromTheSimulatorOverAPseudoTerminal()
     const QString ptyPath = sim.Start({"--type", "6", "--records", "10", "--addr", "23"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
-    TMainFrm& frm = *rig.Frm;
+    MainWindow& frm = *rig.mainWindow;
     frm.show();
     // Kind 51 set up from the workbook: "序号" and its field columns.
     QVERIFY(frm.Records().ColumnCount() > 1);
-    frm.FormActivate();
+    frm.onActivated();
     QVERIFY(rig.Port.Connected());
-    QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：") + ptyPath);
+    QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：") + ptyPath);
 
     RunFinisher finisher(frm);
     // An operator's comma-decimal locale changes no number the table shows.
     const CommaDecimalLocale comma;
     QVERIFY2(comma.Active(), "locale de_DE.UTF-8 missing (scripts/test generates it)");
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(finisher.Runs, 1);
     QCOMPARE(frm.Records().RowCount(), 10);
-    QCOMPARE(frm.ListView1->model()->index(0, 2).data().toString(), QStringLiteral("10500.5678"));
+    QCOMPARE(frm.m_recordView->model()->index(0, 2).data().toString(), QStringLiteral("10500.5678"));
     QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
     const QStringList log = LogLines(frm);
     QCOMPARE(log.value(0), QStringLiteral("===========Corvex 实时记录500组==========="));
@@ -102,15 +102,15 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
     SimProcess sim;
     QVERIFY(!sim.Start(simArgs).isEmpty());
     PtyWindowRig rig(link);
-    TMainFrm& frm = *rig.Frm;
+    MainWindow& frm = *rig.mainWindow;
     rig.ShowAndActivate();
-    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("关闭串口"));
+    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
 
     sim.Stop();
-    QTRY_COMPARE(frm.TBtnOpen->text(), QStringLiteral("打开串口"));
-    QCOMPARE(frm.StatusText(0), QStringLiteral("串口状态：已关闭"));
-    QVERIFY(frm.RS485Btn->isEnabled());
-    QVERIFY(!frm.acSend->isEnabled());
+    QTRY_COMPARE(frm.m_openPortButton->text(), QStringLiteral("打开串口"));
+    QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：已关闭"));
+    QVERIFY(frm.m_portSettingsButton->isEnabled());
+    QVERIFY(!frm.m_readAllAction->isEnabled());
     QVERIFY(!RecordMenuAction(frm, "N15")->isEnabled());
     QTest::qWait(300);
     QCOMPARE(rig.Prompts.Shown.size(), 1);
@@ -127,27 +127,27 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
 
     // Reads tried now are refused and nothing goes out.
     const QString portClosed = QStringLiteral("串口未打开，请打开串口再读取数据！");
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
-    frm.RecordMenuClick(RecordMenuAction(frm, "N15"));
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
+    frm.onRecordKindChosen(RecordMenuAction(frm, "N15"));
     QCOMPARE(PromptTexts(rig.Prompts).mid(1), QStringList({portClosed, portClosed}));
     QVERIFY(LogLines(frm).isEmpty());
 
     QVERIFY(!sim.Start(simArgs).isEmpty());
-    frm.acOpen->trigger();
-    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("关闭串口"));
+    frm.m_openPortAction->trigger();
+    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
     RunFinisher finisher(frm);
-    frm.TreeView1DblClick();
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(frm.Records().RowCount(), 5);
     QCOMPARE(rig.Prompts.Shown.size(), 3);
 
     // A port failure inside a parameter read reaches the main window the same
     // way. The simulator ends without events being handled, so the read is the
     // first to meet the loss.
-    ShowCorvexParams(frm);
+    showType6Params(frm);
     sim.Stop();
-    frm.ReadParam().BtnReadClick();
-    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("打开串口"));
+    frm.paramWindow().onReadClicked();
+    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("打开串口"));
     QTest::qWait(300);
     QCOMPARE(rig.Prompts.Shown.size(), 4);
     QCOMPARE(rig.Prompts.Shown[3].kind, QStringLiteral("warn"));
@@ -155,7 +155,7 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
     QVERIFY2(rig.Prompts.Shown[3].text.startsWith(lostLines[0] + u'\n') &&
                  !rig.Prompts.Shown[3].text.contains(QStringLiteral("function failed")),
              qPrintable(rig.Prompts.Shown[3].text));
-    frm.ReadParam().hide();
+    frm.paramWindow().hide();
 }
 
 // "取消" in the pause between two blocks, then a new read 50 ms later: the
@@ -166,25 +166,25 @@ void PtyReadTest::ReadStartedRightAfterCancelRuns()
     const QString ptyPath = sim.Start({"--type", "6", "--records", "10", "--addr", "23"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
-    TMainFrm& frm = *rig.Frm;
+    MainWindow& frm = *rig.mainWindow;
     rig.ShowAndActivate();
 
     RunFinisher finisher(frm);
     bool firstReturned = false;
     // 100 ms into the 1200 ms pause after the first block.
-    QObject::connect(&frm.WaitEcho(), &TWaitEchoFrm::TickDone, &frm, [&] {
+    QObject::connect(&frm.transactionDialog(), &TransactionDialog::tickDone, &frm, [&] {
         if (finisher.Ticks != 1)
             return;
-        QTimer::singleShot(100, frm.WaitEcho().Btn_Cancel, [&] {
-            frm.WaitEcho().Btn_Cancel->click();
+        QTimer::singleShot(100, frm.transactionDialog().m_cancelButton, [&] {
+            frm.transactionDialog().m_cancelButton->click();
             QTimer::singleShot(50, &frm, [&] {
                 rig.Prompts.Answers << true;
-                frm.TreeView1DblClick();
+                frm.onTreeNodeDoubleClicked();
             });
         });
     });
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
     firstReturned = true;
     QTRY_COMPARE(finisher.Runs, 2);
     QTRY_COMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
@@ -222,20 +222,20 @@ void PtyReadTest::OneExchangeOwnsThePort()
     const QString ptyPath = sim.Start({"--type", "6", "--records", "3", "--addr", "23"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
-    TMainFrm& frm = *rig.Frm;
+    MainWindow& frm = *rig.mainWindow;
     rig.ShowAndActivate();
-    ShowCorvexParams(frm);
+    showType6Params(frm);
     RunFinisher finisher(frm);
 
     const auto act = [&](const QString& action) {
         if (action == QLatin1String("menu"))
-            frm.RecordMenuClick(RecordMenuAction(frm, "N15"));
+            frm.onRecordKindChosen(RecordMenuAction(frm, "N15"));
         else if (action == QLatin1String("send"))
-            frm.acSendExecute();
+            frm.onReadAllTriggered();
         else if (action == QLatin1String("param"))
-            frm.ReadParam().BtnReadClick();
+            frm.paramWindow().onReadClicked();
         else
-            frm.ReadParam().Timer1Timer();
+            frm.paramWindow().onTick();
     };
     QTimer::singleShot(0, &frm, [&] { act(second); });
     act(first);
@@ -245,16 +245,16 @@ void PtyReadTest::OneExchangeOwnsThePort()
     const QStringList log = LogLines(frm);
     // The identification's probe of this type carries the parameter read's
     // banner too: either way it is there once.
-    QCOMPARE(log.count(kCorvexParamBanner), 1);
+    QCOMPARE(log.count(kType6ParamBanner), 1);
     if (first == QLatin1String("menu")) {
         QCOMPARE(finisher.Runs, 1);
         QCOMPARE(frm.Records().RowCount(), 3);
     } else {
         QCOMPARE(finisher.Runs, 0);
-        QCOMPARE(log.first(), kCorvexParamBanner);
+        QCOMPARE(log.first(), kType6ParamBanner);
         QCOMPARE(log.filter(QStringLiteral("【发送】")).size(), 1);
     }
-    frm.ReadParam().hide();
+    frm.paramWindow().hide();
 }
 
 QTEST_MAIN(PtyReadTest)
@@ -283,8 +283,8 @@ void PtyReadTest::OpeningFailureNamesThePortAndWhy()
     rig.ShowAndActivate();
     QCOMPARE(PromptTexts(rig.Prompts),
              QStringList{QStringLiteral("串口打开失败或被占用，请检查\n") + detail});
-    QCOMPARE(rig.Frm->StatusText(0), QStringLiteral("串口状态：已关闭"));
-    QCOMPARE(rig.Frm->TBtnOpen->text(), QStringLiteral("打开串口"));
+    QCOMPARE(rig.mainWindow->statusText(0), QStringLiteral("串口状态：已关闭"));
+    QCOMPARE(rig.mainWindow->m_openPortButton->text(), QStringLiteral("打开串口"));
 }
 
 // Identification before a read from the record menu shows "取消"; fast reading
@@ -295,16 +295,16 @@ void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
     const QString ptyPath = sim.Start({"--type", "6", "--records", "3", "--addr", "23", "--echo"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
-    TMainFrm& frm = *rig.Frm;
+    MainWindow& frm = *rig.mainWindow;
     rig.ShowAndActivate();
-    QCOMPARE(frm.TBtnOpen->text(), QStringLiteral("关闭串口"));
+    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
 
     // Paced, cancelled as soon as the dialog is up, wherever an identification
     // starts: the first probe is the last, and nothing is asked or read after.
     const std::pair<const char*, std::function<void()>> starts[] = {
-        {"record menu", [&] { frm.RecordMenuClick(RecordMenuAction(frm, "N15")); }},
-        {"读取全部记录", [&] { frm.acSend->trigger(); }},
-        {"备份全部记录", [&] { frm.acBackup->trigger(); }},
+        {"record menu", [&] { frm.onRecordKindChosen(RecordMenuAction(frm, "N15")); }},
+        {"读取全部记录", [&] { frm.m_readAllAction->trigger(); }},
+        {"备份全部记录", [&] { frm.m_backupAction->trigger(); }},
     };
     for (const auto& [name, start] : starts) {
         frm.Log().Clear();
@@ -326,7 +326,7 @@ void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
     // and no meter answers without echo removal.
     const QString echoHint =
         QStringLiteral("\n应答以请求开头：适配器回送了发出的字节，请在\"串口设置\"中勾选\"去除回显\"。");
-    frm.acFastRead->setChecked(true);
+    frm.m_fastReadAction->setChecked(true);
     for (const auto& [name, start] : starts) {
         if (std::string_view(name) == "备份全部记录")
             continue;
@@ -339,8 +339,8 @@ void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
 
     // A record read fails the same way: its failed block is told with the cure.
     RunFinisher finisher(frm);
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(finisher.EndStatus, QStringLiteral("读取第1条数据失败!"));
     QCOMPARE(PromptTexts(rig.Prompts).value(2), QStringLiteral("读取第1条数据失败!") + echoHint);
 }

@@ -1,12 +1,12 @@
 // The record table and log views over their plain models, and the smaller
 // dialogs on their own.
-#include "app/about_frm.h"
+#include "app/about_dialog.h"
 #include "app/app_font.h"
+#include "app/block_range_dialog.h"
 #include "app/help_files.h"
 #include "app/log_mirror.h"
-#include "app/main_frm.h"
-#include "app/manual_frm.h"
-#include "app/num_frm.h"
+#include "app/main_window.h"
+#include "app/manual_window.h"
 #include "app/qt_translation.h"
 #include "app/record_table_model.h"
 #include "app_test_support.h"
@@ -155,12 +155,12 @@ void ViewsTest::LogMirrorStartsFromExistingLinesAndFollowsClear()
 
 void ViewsTest::RangeDialogTakesTheKindsBlockCount()
 {
-    TNumFrm range;
-    range.Prepare(QStringLiteral("月记录200组"), 40);
-    QCOMPARE(range.SpEnd->value(), 40);
-    QCOMPARE(range.SpEnd->maximum(), 40);
-    QCOMPARE(range.SPBegin->value(), 1);
-    range.SpEnd->setValue(500);
+    BlockRangeDialog range;
+    range.prepare(QStringLiteral("月记录200组"), 40);
+    QCOMPARE(range.m_endSpin->value(), 40);
+    QCOMPARE(range.m_endSpin->maximum(), 40);
+    QCOMPARE(range.m_beginSpin->value(), 1);
+    range.m_endSpin->setValue(500);
     QCOMPARE(range.EndBlock(), 40);
 }
 
@@ -168,21 +168,22 @@ void ViewsTest::MissingHelpFileIsNamed()
 {
     QTemporaryDir folder;
     ScriptedPrompter prompts;
-    OpenHelpFile(nullptr, prompts, folder.path(), QStringLiteral("说明书.chm"));
+    openHelpFile(nullptr, prompts, folder.path(), QStringLiteral("说明书.chm"));
     QCOMPARE(prompts.Shown.size(), 1);
     QCOMPARE(prompts.Shown[0].kind, QStringLiteral("warn"));
     QCOMPARE(prompts.Shown[0].caption, QStringLiteral("警告信息"));
     QVERIFY(prompts.Shown[0].text.contains(QStringLiteral("说明书.chm")));
 
-    TAboutFrm about(prompts, folder.path());
+    AboutDialog about(prompts, folder.path());
     QCOMPARE(about.windowTitle(), QStringLiteral("关于"));
     QVERIFY(about.findChild<QLabel*>(QStringLiteral("lblSoftware"))->text() ==
             QStringLiteral("软件：QuellonRS485通信软件"));
     QVERIFY(about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text() ==
             QStringLiteral("版本号：") + QString::fromLatin1(kQlVersion));
     // Nothing made up: the licence and where the manual lies, no placeholder contacts.
-    QVERIFY(about.lblLicence->text().contains(QStringLiteral("GPL-3.0-or-later")));
-    QVERIFY(about.lblManual->text().endsWith(QDir::toNativeSeparators(QStringLiteral("manual/index.html"))));
+    QVERIFY(about.m_licenceLabel->text().contains(QStringLiteral("GPL-3.0-or-later")));
+    QVERIFY(
+        about.m_manualLabel->text().endsWith(QDir::toNativeSeparators(QStringLiteral("manual/index.html"))));
     for (QLabel* label : about.findChildren<QLabel*>())
         QVERIFY2(!label->text().contains(QRegularExpression(QStringLiteral("000000|example\\.com|请填写"))),
                  qPrintable(label->text()));
@@ -196,14 +197,14 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     SimConfig config;
     config.deviceType = 6;
     WindowRig rig(config);
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.Prompts.Shown.clear();
-    frm.H2->trigger();
+    frm.m_manualAction->trigger();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("警告信息"));
     QVERIFY(
         rig.Prompts.Shown[0].text.contains(QDir::toNativeSeparators(QStringLiteral("manual/index.html"))));
-    QVERIFY(!frm.findChild<TManualFrm*>());
+    QVERIFY(!frm.findChild<ManualWindow*>());
 
     const QString manualDir = rig.Folder.filePath(QStringLiteral("manual"));
     QVERIFY(QDir().mkpath(manualDir));
@@ -211,54 +212,54 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     QVERIFY(QDir().mkpath(manualDir + "/images"));
     QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/doc/manual/images/main-window.png"),
                         manualDir + "/images/main-window.png"));
-    frm.H2->trigger();
-    frm.H2->trigger();
+    frm.m_manualAction->trigger();
+    frm.m_manualAction->trigger();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
-    const QList<TManualFrm*> windows = frm.findChildren<TManualFrm*>();
+    const QList<ManualWindow*> windows = frm.findChildren<ManualWindow*>();
     QCOMPARE(windows.size(), 1);
-    TManualFrm& manual = *windows[0];
+    ManualWindow& manual = *windows[0];
     QVERIFY(manual.isVisible());
 
     // A screenshot wider than the pane is fitted to it, also after a resize.
     const auto shownWidth = [&manual] {
-        return manual.Browser->document()
+        return manual.m_browser->document()
             ->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/main-window.png")))
             .value<QImage>()
             .width();
     };
     for (const int paneWidth : {500, 700}) {
-        manual.Browser->resize(paneWidth, 400);
+        manual.m_browser->resize(paneWidth, 400);
         QCoreApplication::processEvents();
-        QVERIFY2(shownWidth() > 300 && shownWidth() <= manual.Browser->viewport()->width(),
+        QVERIFY2(shownWidth() > 300 && shownWidth() <= manual.m_browser->viewport()->width(),
                  qPrintable(QString::number(shownWidth())));
     }
 
     QStringList chapters;
-    for (int i = 0; i < manual.tvContents->topLevelItemCount(); ++i)
-        chapters << manual.tvContents->topLevelItem(i)->text(0);
+    for (int i = 0; i < manual.m_contentsTree->topLevelItemCount(); ++i)
+        chapters << manual.m_contentsTree->topLevelItem(i)->text(0);
     QCOMPARE(chapters.size(), 8);
     QVERIFY(chapters.at(6).contains(QStringLiteral("故障排除")));
     QVERIFY(chapters.last().contains(QStringLiteral("Windows")));
-    QVERIFY(manual.tvContents->topLevelItem(0)->childCount() > 0);
-    manual.ShowSection(manual.tvContents->topLevelItem(6));
-    QCOMPARE(manual.Browser->textCursor().block().text(), chapters.at(6));
+    QVERIFY(manual.m_contentsTree->topLevelItem(0)->childCount() > 0);
+    manual.showSection(manual.m_contentsTree->topLevelItem(6));
+    QCOMPARE(manual.m_browser->textCursor().block().text(), chapters.at(6));
 
-    manual.edSearch->setText(QStringLiteral("dialout"));
-    QTest::keyClick(manual.edSearch, Qt::Key_Return);
-    QCOMPARE(manual.Browser->textCursor().selectedText(), QStringLiteral("dialout"));
-    const int first = manual.Browser->textCursor().position();
+    manual.m_searchEdit->setText(QStringLiteral("dialout"));
+    QTest::keyClick(manual.m_searchEdit, Qt::Key_Return);
+    QCOMPARE(manual.m_browser->textCursor().selectedText(), QStringLiteral("dialout"));
+    const int first = manual.m_browser->textCursor().position();
     int position = -1;
     int hits = 0;
     do {
         QVERIFY(manual.Find(QStringLiteral("dialout")));
-        position = manual.Browser->textCursor().position();
+        position = manual.m_browser->textCursor().position();
         ++hits;
     } while (position != first && hits < 20);
     QCOMPARE(position, first); // went round the end back to the first place
     QVERIFY(hits > 2);
     QVERIFY(!manual.Find(QStringLiteral("不存在的文字xyz")));
-    QCOMPARE(manual.Browser->textCursor().position(), first);
-    QVERIFY(manual.lblSearch->text().contains(QStringLiteral("未找到")));
+    QCOMPARE(manual.m_browser->textCursor().position(), first);
+    QVERIFY(manual.m_searchLabel->text().contains(QStringLiteral("未找到")));
 }
 
 // Every text the windows show (labels, buttons, menus, tree, the columns of
@@ -270,14 +271,14 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
     // for every character has ink: there the check needs the windows platform.
     if (QFontDatabase::families().isEmpty())
         QSKIP("no fonts on this platform (offscreen on Windows; run it on the windows platform)");
-    QApplication::setFont(ChineseInterfaceFont());
+    QApplication::setFont(chineseInterfaceFont());
     WindowRig rig(SimConfig{});
     QDir(rig.Folder.path()).mkdir(QStringLiteral("Excel"));
     QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
                         rig.Folder.filePath(QStringLiteral("Excel/VarnelModbus.xls"))));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     frm.show();
-    frm.acReadParamExecute();
+    frm.onReadRealtimeTriggered();
 
     QString texts = QString::fromUtf8(kPortClosedText);
     for (QWidget* widget : frm.findChildren<QWidget*>()) {
@@ -296,11 +297,11 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
     }
     for (QAction* action : frm.findChildren<QAction*>())
         texts += action->text();
-    for (QTreeWidgetItemIterator it(frm.TreeView1); *it; ++it)
+    for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it; ++it)
         texts += (*it)->text(0);
     for (const RecordKind* each : RecordKinds()) {
         const RecordKind& kind = *each;
-        frm.SetupRecordColumns(kind.code);
+        frm.setupRecordColumns(kind.code);
         for (const TableColumn& column : frm.Records().Columns())
             texts += QString::fromStdString(column.caption);
     }
@@ -314,7 +315,7 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
     if (!QFontDatabase::families().contains(QStringLiteral("WenQuanYi Micro Hei")))
         QSKIP("fonts-wqy-microhei missing (scripts/common.sh installs it)");
     const QStringList families =
-        InterfaceFamilies({QStringLiteral("WenQuanYi Micro Hei")}, {QStringLiteral("DejaVu Sans")});
+        interfaceFamilies({QStringLiteral("WenQuanYi Micro Hei")}, {QStringLiteral("DejaVu Sans")});
     QCOMPARE(families, QStringList({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")}));
     QFont microHei = font;
     microHei.setFamilies(families);
@@ -328,7 +329,7 @@ void ViewsTest::QtsOwnButtonsAreChineseFromBesideTheProgramFirst()
     QVERIFY2(QFile::exists(installed), "qt6-translations-l10n missing (scripts/common.sh installs it)");
     QTemporaryDir programDir;
     QTranslator fromQt;
-    QVERIFY(InstallQtTranslation(fromQt, programDir.path()));
+    QVERIFY(installQtTranslation(fromQt, programDir.path()));
     QCOMPARE(fromQt.filePath(), installed);
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("是(&Y)"));
     QCoreApplication::removeTranslator(&fromQt);
@@ -337,7 +338,7 @@ void ViewsTest::QtsOwnButtonsAreChineseFromBesideTheProgramFirst()
     const QString beside = programDir.filePath(QStringLiteral("translations/qtbase_zh_CN.qm"));
     QVERIFY(QFile::copy(installed, beside));
     QTranslator shipped;
-    QVERIFY(InstallQtTranslation(shipped, programDir.path()));
+    QVERIFY(installQtTranslation(shipped, programDir.path()));
     QCOMPARE(shipped.filePath(), beside);
     QCoreApplication::removeTranslator(&shipped);
 }

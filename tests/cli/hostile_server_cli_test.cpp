@@ -29,54 +29,54 @@ using Send = std::function<bool(const std::string&)>;
 class HostileServer {
 public:
     explicit HostileServer(std::function<void(int socket, const Send& send)> behave)
-        : FBehave(std::move(behave))
+        : m_behave(std::move(behave))
     {
-        FListener = ::socket(AF_INET, SOCK_STREAM, 0);
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (::bind(FListener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(FListener, 4) != 0 ||
-            ::getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_listener, 4) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             return;
-        FPort = ntohs(address.sin_port);
-        FThread = std::thread([this] { Serve(); });
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { Serve(); });
     }
     ~HostileServer()
     {
-        FStop = true;
-        ::shutdown(FListener, SHUT_RDWR);
-        ::close(FListener);
-        if (FThread.joinable())
-            FThread.join();
+        m_stop = true;
+        ::shutdown(m_listener, SHUT_RDWR);
+        ::close(m_listener);
+        if (m_thread.joinable())
+            m_thread.join();
     }
     QString Name(const char* scheme) const
     {
-        return QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(FPort);
+        return QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(m_port);
     }
 
 private:
     void Serve()
     {
         for (;;) {
-            const int client = ::accept(FListener, nullptr, nullptr);
+            const int client = ::accept(m_listener, nullptr, nullptr);
             if (client < 0)
                 return;
             const Send send = [this, client](const std::string& bytes) {
-                return !FStop &&
+                return !m_stop &&
                        ::send(client, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
             };
-            FBehave(client, send);
+            m_behave(client, send);
             ::close(client);
         }
     }
 
-    std::function<void(int, const Send&)> FBehave;
-    int FListener = -1;
-    quint16 FPort = 0;
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
+    std::function<void(int, const Send&)> m_behave;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 std::string Hex(std::initializer_list<int> bytes)

@@ -28,12 +28,12 @@ quint16 FreeTcpPort()
 // 127.0.0.1, in the foreground; stopped and cleaned up with the object.
 class Ser2net {
 public:
-    Ser2net(const QString& device, bool rfc2217) : FPort(FreeTcpPort())
+    Ser2net(const QString& device, bool rfc2217) : m_port(FreeTcpPort())
     {
         const QString accepter = rfc2217 ? QStringLiteral("telnet(rfc2217),tcp") : QStringLiteral("tcp");
-        const QString config = FFolder.filePath(QStringLiteral("ser2net.yaml"));
+        const QString config = m_folder.filePath(QStringLiteral("ser2net.yaml"));
         QFile file(config);
-        if (!file.open(QIODevice::WriteOnly) || FPort == 0)
+        if (!file.open(QIODevice::WriteOnly) || m_port == 0)
             return;
         file.write(QStringLiteral("%YAML 1.1\n---\n"
                                   "connection: &meter\n"
@@ -42,7 +42,7 @@ public:
                                   "  options:\n"
                                   "    kickolduser: true\n")
                        .arg(accepter)
-                       .arg(FPort)
+                       .arg(m_port)
                        .arg(device)
                        .toUtf8());
         file.close();
@@ -50,19 +50,20 @@ public:
             QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
         if (program.isEmpty())
             return;
-        FProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        FProcess.start(program, {"-n", "-c", config, "-P", FFolder.filePath(QStringLiteral("ser2net.pid"))});
-        if (!FProcess.waitForStarted(10000))
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(program,
+                        {"-n", "-c", config, "-P", m_folder.filePath(QStringLiteral("ser2net.pid"))});
+        if (!m_process.waitForStarted(10000))
             return;
         // Ready once it accepts; a connection that is dropped at once is no user.
-        for (int tries = 0; tries < 100 && FProcess.state() == QProcess::Running; ++tries) {
+        for (int tries = 0; tries < 100 && m_process.state() == QProcess::Running; ++tries) {
             QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, FPort);
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
             if (socket.waitForConnected(100)) {
                 socket.abort();
                 // ser2net closes the device of that probe in the background.
                 QThread::msleep(300);
-                FReady = true;
+                m_ready = true;
                 return;
             }
             QThread::msleep(50);
@@ -70,22 +71,22 @@ public:
     }
     ~Ser2net()
     {
-        if (FProcess.state() == QProcess::NotRunning)
+        if (m_process.state() == QProcess::NotRunning)
             return;
-        FProcess.terminate();
-        if (!FProcess.waitForFinished(5000)) {
-            FProcess.kill();
-            FProcess.waitForFinished();
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished();
         }
     }
     // Empty when ser2net did not come up.
-    QString Address() const { return FReady ? QStringLiteral("127.0.0.1:%1").arg(FPort) : QString(); }
+    QString Address() const { return m_ready ? QStringLiteral("127.0.0.1:%1").arg(m_port) : QString(); }
 
 private:
-    QTemporaryDir FFolder;
-    quint16 FPort;
-    QProcess FProcess;
-    bool FReady = false;
+    QTemporaryDir m_folder;
+    quint16 m_port;
+    QProcess m_process;
+    bool m_ready = false;
 };
 
 // The simulated meter and whatever stands between it and the reader.

@@ -18,7 +18,7 @@ struct Field {
 // A protocol sheet in memory, laid out as the workbook holds it.
 class Sheet {
 public:
-    void Set(int row, int column, std::string text) { FCells[{row, column}] = std::move(text); }
+    void Set(int row, int column, std::string text) { m_cells[{row, column}] = std::move(text); }
     void SetField(int row, const Field& f)
     {
         Set(row, 1, f.name);
@@ -30,13 +30,13 @@ public:
     CellReader Reader() const
     {
         return [this](int row, int column) {
-            const auto found = FCells.find({row, column});
-            return found == FCells.end() ? std::string() : found->second;
+            const auto found = m_cells.find({row, column});
+            return found == m_cells.end() ? std::string() : found->second;
         };
     }
 
 private:
-    std::map<std::pair<int, int>, std::string> FCells;
+    std::map<std::pair<int, int>, std::string> m_cells;
 };
 
 // Parameter rows 2..4 (marker in row 4), then sections of 3, 2, 1 and 2 fields.

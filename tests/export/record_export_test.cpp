@@ -67,8 +67,8 @@ struct Asked {
 
 class RecordExportTest : public ::testing::Test {
 protected:
-    QString Path(const char* name) const { return FFolder.filePath(QString::fromUtf8(name)); }
-    QTemporaryDir FFolder;
+    QString Path(const char* name) const { return m_folder.filePath(QString::fromUtf8(name)); }
+    QTemporaryDir m_folder;
 };
 
 TEST_F(RecordExportTest, RecordSheetLayoutAsSpreadsheetReadsIt)
@@ -172,7 +172,7 @@ TEST_F(RecordExportTest, EmptyTableCreatesNothing)
     const ExportOutcome outcome = ExportRecordTable(table, "x", Path("none"), kToday, {});
     EXPECT_FALSE(outcome.saved);
     EXPECT_TRUE(outcome.messages.empty());
-    EXPECT_TRUE(QDir(FFolder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(RecordExportTest, ExistingFileIsKeptWhenTheOperatorSaysNo)
@@ -192,7 +192,7 @@ TEST_F(RecordExportTest, ExistingFileIsKeptWhenTheOperatorSaysNo)
     EXPECT_EQ(asked.caption, QStringLiteral("信息提示"));
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), "old");
-    EXPECT_EQ(QDir(FFolder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 TEST_F(RecordExportTest, ExistingFileIsReplacedWhenTheOperatorSaysYes)
@@ -210,12 +210,12 @@ TEST_F(RecordExportTest, ExistingFileIsReplacedWhenTheOperatorSaysYes)
     const WorkbookReadResult back = ReadFirstWorksheet(outcome.fileName);
     ASSERT_TRUE(back.Ok()) << back.error.toStdString();
     EXPECT_EQ(back.cells.Text(2, 2), "月记录25组");
-    EXPECT_EQ(QDir(FFolder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 TEST_F(RecordExportTest, FailedSavesSayWhyAndLeaveNoTemporaryFile)
 {
-    ASSERT_TRUE(QDir(FFolder.path()).mkdir(QStringLiteral("taken.xlsx")));
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir(QStringLiteral("taken.xlsx")));
     Asked asked;
     ExportOutcome outcome =
         ExportRecordTable(ThreeColumnsTwoRows(), "x", Path("taken.xlsx"), kToday, asked.Callback());
@@ -231,7 +231,7 @@ TEST_F(RecordExportTest, FailedSavesSayWhyAndLeaveNoTemporaryFile)
     EXPECT_EQ(outcome.messages[0].text, QStringLiteral("保存有误，请重新试一次。"));
     EXPECT_EQ(outcome.messages[0].caption, QStringLiteral("警告信息"));
     EXPECT_TRUE(outcome.messages[0].warning);
-    EXPECT_TRUE(QDir(FFolder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(RecordExportTest, EmptyNameSavesNothing)

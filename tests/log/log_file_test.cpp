@@ -64,42 +64,42 @@ class LogFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FFolder = MakeTemporaryFolder("ql-log-test");
-        ASSERT_FALSE(FFolder.empty());
-        fs::permissions(FFolder, fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
-        FLog.AppendLine("===========Corvex 实时记录500组===========");
-        FLog.AppendLine("【发送】01 03 00 00 00 10 44 06");
-        FLog.AppendLine("【接收】17 03 02 00 01");
+        m_folder = MakeTemporaryFolder("ql-log-test");
+        ASSERT_FALSE(m_folder.empty());
+        fs::permissions(m_folder, fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+        m_log.AppendLine("===========Corvex 实时记录500组===========");
+        m_log.AppendLine("【发送】01 03 00 00 00 10 44 06");
+        m_log.AppendLine("【接收】17 03 02 00 01");
     }
     void TearDown() override
     {
         std::error_code ignored;
-        for (const auto& entry : fs::recursive_directory_iterator(FFolder, ignored))
+        for (const auto& entry : fs::recursive_directory_iterator(m_folder, ignored))
             fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::permissions(FFolder, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(FFolder, ignored);
+        fs::permissions(m_folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(m_folder, ignored);
     }
 
     LogSaveResult Save(const fs::path& path, bool answer)
     {
-        return SaveLogFile(FLog, path.string(), [this, answer](const LogMessage& question) {
-            FQuestions.push_back(question);
+        return SaveLogFile(m_log, path.string(), [this, answer](const LogMessage& question) {
+            m_questions.push_back(question);
             return answer;
         });
     }
 
-    fs::path FFolder;
-    LogModel FLog;
-    std::vector<LogMessage> FQuestions;
+    fs::path m_folder;
+    LogModel m_log;
+    std::vector<LogMessage> m_questions;
 };
 
 TEST_F(LogFileTest, WritesGbkLinesWithCrLf)
 {
-    const fs::path path = FFolder / "log.txt";
+    const fs::path path = m_folder / "log.txt";
     const LogSaveResult result = Save(path, true);
     EXPECT_TRUE(result.Saved);
     EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
-    EXPECT_TRUE(FQuestions.empty());
+    EXPECT_TRUE(m_questions.empty());
 
     const std::string expected =
         Gbk("3D3D3D3D3D3D3D3D3D3D3D 43 6F 72 76 65 78 20 CAB5 CAB1 BCC7 C2BC 35 30 30 D7E9"
@@ -114,15 +114,15 @@ TEST_F(LogFileTest, CancelledDialogDoesNothing)
     const LogSaveResult result = Save("", true);
     EXPECT_FALSE(result.Saved);
     EXPECT_TRUE(result.Messages.empty());
-    EXPECT_TRUE(FQuestions.empty());
+    EXPECT_TRUE(m_questions.empty());
 }
 
 TEST_F(LogFileTest, RefusedOverwriteLeavesFileUntouched)
 {
-    const fs::path path = FFolder / "old.TXT";
+    const fs::path path = m_folder / "old.TXT";
     WriteFile(path, "old content");
     const LogSaveResult result = Save(path, false);
-    EXPECT_EQ(FQuestions, std::vector<LogMessage>{kQuestion});
+    EXPECT_EQ(m_questions, std::vector<LogMessage>{kQuestion});
     EXPECT_FALSE(result.Saved);
     EXPECT_TRUE(result.Messages.empty());
     EXPECT_EQ(ReadFile(path), "old content");
@@ -130,33 +130,33 @@ TEST_F(LogFileTest, RefusedOverwriteLeavesFileUntouched)
 
 TEST_F(LogFileTest, AcceptedOverwriteReplacesFile)
 {
-    const fs::path path = FFolder / "old.txt";
+    const fs::path path = m_folder / "old.txt";
     WriteFile(path, "a much longer old content than the log itself has in it, so truncation shows " +
                         std::string(500, 'x'));
     const LogSaveResult result = Save(path, true);
-    EXPECT_EQ(FQuestions, std::vector<LogMessage>{kQuestion});
+    EXPECT_EQ(m_questions, std::vector<LogMessage>{kQuestion});
     EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
-    EXPECT_EQ(ReadFile(path), EncodeLogText(FLog.Lines()));
+    EXPECT_EQ(ReadFile(path), EncodeLogText(m_log.Lines()));
     // Nothing but the saved file is left in the folder (no temporary file).
-    EXPECT_EQ(std::distance(fs::directory_iterator(FFolder), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(LogFileTest, NameWithoutTxtIsTestedAndReplacedUnderItsOwnName)
 {
-    const fs::path chosen = FFolder / "frames.log";
-    const fs::path bystander = FFolder / "default.txt";
+    const fs::path chosen = m_folder / "frames.log";
+    const fs::path bystander = m_folder / "default.txt";
     WriteFile(chosen, "old frames");
     WriteFile(bystander, "someone else's file");
     const LogSaveResult result = Save(chosen, true);
-    EXPECT_EQ(FQuestions, std::vector<LogMessage>{kQuestion});
+    EXPECT_EQ(m_questions, std::vector<LogMessage>{kQuestion});
     EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
-    EXPECT_EQ(ReadFile(chosen), EncodeLogText(FLog.Lines()));
+    EXPECT_EQ(ReadFile(chosen), EncodeLogText(m_log.Lines()));
     EXPECT_EQ(ReadFile(bystander), "someone else's file");
 }
 
 TEST_F(LogFileTest, DirectoryOfThatNameCannotBeOverwritten)
 {
-    const fs::path path = FFolder / "taken.txt";
+    const fs::path path = m_folder / "taken.txt";
     fs::create_directory(path);
     const LogSaveResult result = Save(path, true);
     EXPECT_EQ(result.Messages, std::vector<LogMessage>{kCannotOverwrite});
@@ -167,37 +167,37 @@ TEST_F(LogFileTest, DirectoryOfThatNameCannotBeOverwritten)
 // Permission bits and an unprivileged child process are POSIX only.
 TEST_F(LogFileTest, ReadOnlyFileIsNotOverwritten)
 {
-    const fs::path path = FFolder / "kept.txt";
+    const fs::path path = m_folder / "kept.txt";
     WriteFile(path, "protected");
     // The folder may be written; only the file itself is read-only.
-    fs::permissions(FFolder, fs::perms::all);
+    fs::permissions(m_folder, fs::perms::all);
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const int outcome = RunUnprivileged(
-        [&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
+        [&] { return OutcomeCode(SaveLogFile(m_log, path.string(), [](auto&) { return true; })); });
     EXPECT_EQ(outcome, 1);
     EXPECT_EQ(ReadFile(path), "protected");
 }
 
 TEST_F(LogFileTest, ExistingFileInReadOnlyFolderStaysIntact)
 {
-    const fs::path path = FFolder / "kept.txt";
+    const fs::path path = m_folder / "kept.txt";
     WriteFile(path, "old log");
     fs::permissions(path, fs::perms::all);
-    fs::permissions(FFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(m_folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     const int outcome = RunUnprivileged(
-        [&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
+        [&] { return OutcomeCode(SaveLogFile(m_log, path.string(), [](auto&) { return true; })); });
     EXPECT_EQ(outcome, 1);
     EXPECT_EQ(ReadFile(path), "old log");
 }
 
 TEST_F(LogFileTest, WriteFailureInReadOnlyFolderIsReported)
 {
-    const fs::path path = FFolder / "new.txt";
-    fs::permissions(FFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const fs::path path = m_folder / "new.txt";
+    fs::permissions(m_folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     const int outcome = RunUnprivileged(
-        [&] { return OutcomeCode(SaveLogFile(FLog, path.string(), [](auto&) { return true; })); });
+        [&] { return OutcomeCode(SaveLogFile(m_log, path.string(), [](auto&) { return true; })); });
     EXPECT_EQ(outcome, 2);
     EXPECT_FALSE(fs::exists(path));
 }
@@ -206,15 +206,15 @@ TEST_F(LogFileTest, WriteFailureInReadOnlyFolderIsReported)
 
 TEST_F(LogFileTest, MissingFolderIsAFailedWrite)
 {
-    const LogSaveResult result = Save(FFolder / "no-such-folder" / "log.txt", true);
+    const LogSaveResult result = Save(m_folder / "no-such-folder" / "log.txt", true);
     EXPECT_FALSE(result.Saved);
     EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaveFailed});
 }
 
 TEST_F(LogFileTest, EmptyLogGivesEmptyFile)
 {
-    FLog.Clear();
-    const fs::path path = FFolder / "empty.txt";
+    m_log.Clear();
+    const fs::path path = m_folder / "empty.txt";
     EXPECT_TRUE(Save(path, true).Saved);
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(fs::file_size(path), 0u);

@@ -22,36 +22,36 @@ namespace {
 // A libmodbus slave at address 1 serving its own mapping from a thread.
 class LibmodbusServer {
 public:
-    LibmodbusServer() : FMap(modbus_mapping_new(100, 100, 100, 100)) {}
+    LibmodbusServer() : m_map(modbus_mapping_new(100, 100, 100, 100)) {}
     ~LibmodbusServer()
     {
-        FStop = true;
-        if (FListener >= 0)
-            shutdown(FListener, SHUT_RDWR);
-        if (FThread.joinable())
-            FThread.join();
-        if (FListener >= 0)
-            close(FListener);
-        if (FContext)
-            modbus_free(FContext);
-        modbus_mapping_free(FMap);
+        m_stop = true;
+        if (m_listener >= 0)
+            shutdown(m_listener, SHUT_RDWR);
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_listener >= 0)
+            close(m_listener);
+        if (m_context)
+            modbus_free(m_context);
+        modbus_mapping_free(m_map);
     }
 
     // Listens on 127.0.0.1 at a free port; 0 on failure.
     int ListenTcp()
     {
-        FContext = modbus_new_tcp("127.0.0.1", 0);
-        FListener = FContext ? modbus_tcp_listen(FContext, 1) : -1;
+        m_context = modbus_new_tcp("127.0.0.1", 0);
+        m_listener = m_context ? modbus_tcp_listen(m_context, 1) : -1;
         sockaddr_in address{};
         socklen_t length = sizeof address;
-        if (FListener < 0 || getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        if (m_listener < 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             return 0;
-        FThread = std::thread([this] {
-            while (!FStop) {
-                if (modbus_tcp_accept(FContext, &FListener) < 0)
+        m_thread = std::thread([this] {
+            while (!m_stop) {
+                if (modbus_tcp_accept(m_context, &m_listener) < 0)
                     return;
                 Serve();
-                modbus_close(FContext);
+                modbus_close(m_context);
             }
         });
         return ntohs(address.sin_port);
@@ -59,37 +59,37 @@ public:
 
     bool ServeRtu(const std::string& device)
     {
-        FContext = modbus_new_rtu(device.c_str(), 9600, 'N', 8, 1);
-        if (!FContext || modbus_connect(FContext) != 0)
+        m_context = modbus_new_rtu(device.c_str(), 9600, 'N', 8, 1);
+        if (!m_context || modbus_connect(m_context) != 0)
             return false;
-        FThread = std::thread([this] { Serve(); });
+        m_thread = std::thread([this] { Serve(); });
         return true;
     }
 
-    modbus_mapping_t* Map() { return FMap; }
+    modbus_mapping_t* Map() { return m_map; }
 
 private:
     void Serve()
     {
-        modbus_set_slave(FContext, 1);
+        modbus_set_slave(m_context, 1);
         // Wakes up now and then to see whether the test is done.
-        modbus_set_indication_timeout(FContext, 0, 100'000);
+        modbus_set_indication_timeout(m_context, 0, 100'000);
         uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
-        while (!FStop) {
-            const int length = modbus_receive(FContext, query);
+        while (!m_stop) {
+            const int length = modbus_receive(m_context, query);
             if (length > 0)
-                modbus_reply(FContext, query, length, FMap);
-            else if (length < 0 && errno != ETIMEDOUT && modbus_get_socket(FContext) >= 0 &&
+                modbus_reply(m_context, query, length, m_map);
+            else if (length < 0 && errno != ETIMEDOUT && modbus_get_socket(m_context) >= 0 &&
                      errno != EMBBADCRC && errno != EMBBADDATA)
                 return; // the client went away
         }
     }
 
-    modbus_mapping_t* FMap;
-    modbus_t* FContext = nullptr;
-    int FListener = -1;
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
+    modbus_mapping_t* m_map;
+    modbus_t* m_context = nullptr;
+    int m_listener = -1;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 // A socat pseudo-terminal pair whose ends are linked as `a` and `b`.
@@ -97,16 +97,16 @@ class PtyPair {
 public:
     explicit PtyPair(const std::filesystem::path& folder) : FA(folder / "a"), FB(folder / "b")
     {
-        FProcess.start(QStringLiteral("socat"),
-                       {QStringLiteral("pty,raw,echo=0,link=%1").arg(QString::fromStdString(FA.string())),
-                        QStringLiteral("pty,raw,echo=0,link=%1").arg(QString::fromStdString(FB.string()))});
+        m_process.start(QStringLiteral("socat"),
+                        {QStringLiteral("pty,raw,echo=0,link=%1").arg(QString::fromStdString(FA.string())),
+                         QStringLiteral("pty,raw,echo=0,link=%1").arg(QString::fromStdString(FB.string()))});
         for (int i = 0; i < 100 && !(std::filesystem::exists(FA) && std::filesystem::exists(FB)); ++i)
             QThread::msleep(20);
     }
     ~PtyPair()
     {
-        FProcess.terminate();
-        FProcess.waitForFinished(3000);
+        m_process.terminate();
+        m_process.waitForFinished(3000);
     }
     std::string A() const { return FA.string(); }
     QString B() const { return QString::fromStdString(FB.string()); }
@@ -114,7 +114,7 @@ public:
 private:
     std::filesystem::path FA;
     std::filesystem::path FB;
-    QProcess FProcess;
+    QProcess m_process;
 };
 
 QStringList ModbusArgs(const QString& port, const QString& verb, const QStringList& more)
@@ -136,17 +136,17 @@ class LibmodbusTcp : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const int port = FServer.ListenTcp();
+        const int port = m_server.ListenTcp();
         ASSERT_NE(port, 0);
-        FPort = QStringLiteral("mbtcp://127.0.0.1:%1").arg(port);
+        m_port = QStringLiteral("mbtcp://127.0.0.1:%1").arg(port);
     }
     CliResult Modbus(const QString& verb, const QStringList& more)
     {
-        return RunCli(ModbusArgs(FPort, verb, more), 20000);
+        return RunCli(ModbusArgs(m_port, verb, more), 20000);
     }
 
-    LibmodbusServer FServer;
-    QString FPort;
+    LibmodbusServer m_server;
+    QString m_port;
 };
 
 // Every display format, the 32-bit ones in every word order.
@@ -169,7 +169,7 @@ TEST_F(LibmodbusTcp, ReadsEveryFormat)
         {"f64 dcba", {0, 0, 0, 0xF83F}, {"--format", "f64", "--order", "dcba"}, "reg 40 1.5\n"},
     };
     for (const ReadRow& row : rows) {
-        std::copy(row.registers.begin(), row.registers.end(), FServer.Map()->tab_registers + 40);
+        std::copy(row.registers.begin(), row.registers.end(), m_server.Map()->tab_registers + 40);
         const CliResult r = Modbus("read", QStringList{"--fc", "3", "--start", "40", "--count",
                                                        QString::number(row.registers.size())} +
                                                row.options);
@@ -194,7 +194,7 @@ TEST_F(LibmodbusTcp, FloatsInEveryWordOrder)
         const QStringList layout{"--format", "f32", "--order", row.order};
         EXPECT_EQ(Modbus("write", QStringList{"--fc", "16", "--start", "50", "-123.25"} + layout).out,
                   "wrote 2\n");
-        EXPECT_FLOAT_EQ(row.get(FServer.Map()->tab_registers + 50), -123.25f) << row.order;
+        EXPECT_FLOAT_EQ(row.get(m_server.Map()->tab_registers + 50), -123.25f) << row.order;
         EXPECT_EQ(Modbus("read", QStringList{"--fc", "3", "--start", "50", "--count", "2"} + layout).out,
                   "reg 50 -123.25\npoll 1 ok\n")
             << row.order;
@@ -204,7 +204,7 @@ TEST_F(LibmodbusTcp, FloatsInEveryWordOrder)
 // Functions 1 to 6, 15 and 16, and an exception reply named.
 TEST_F(LibmodbusTcp, EveryFunctionAndAnException)
 {
-    modbus_mapping_t* map = FServer.Map();
+    modbus_mapping_t* map = m_server.Map();
     map->tab_bits[1] = 1;
     map->tab_input_bits[2] = 1;
     map->tab_input_registers[3] = 4321;

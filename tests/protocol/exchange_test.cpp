@@ -137,8 +137,8 @@ TEST(Exchange, PortFailureIsNotSwallowed)
     LogModel log;
     Exchange exchange(link, log, clock);
     link.Break();
-    EXPECT_THROW(exchange.SendFrame(HexBytes("01")), EComPort);
-    EXPECT_THROW(exchange.CollectReply(), EComPort);
+    EXPECT_THROW(exchange.SendFrame(HexBytes("01")), ComPortError);
+    EXPECT_THROW(exchange.CollectReply(), ComPortError);
 }
 
 struct BlockFrameCase {

@@ -20,44 +20,44 @@ class ScriptedLink : public ByteLink {
 public:
     using Script = std::function<std::vector<ScriptedPiece>(int requestIndex, ByteView request)>;
 
-    ScriptedLink(const Waiter& clock, Script script) : FClock(clock), FScript(std::move(script)) {}
+    ScriptedLink(const Waiter& clock, Script script) : m_clock(clock), m_script(std::move(script)) {}
 
-    bool Connected() const override { return FOpen; }
+    bool Connected() const override { return m_open; }
     void PurgeBuffers() override
     {
         Check();
         ++PurgeCount;
-        FPending.clear();
-        FWaiting.clear();
+        m_pending.clear();
+        m_waiting.clear();
     }
     void SendBytes(ByteView bytes) override
     {
         Check();
         Requests.emplace_back(bytes.begin(), bytes.end());
-        for (ScriptedPiece piece : FScript(static_cast<int>(Requests.size()) - 1, bytes)) {
-            piece.atMs += FClock.NowMs();
-            FPending.push_back(std::move(piece));
+        for (ScriptedPiece piece : m_script(static_cast<int>(Requests.size()) - 1, bytes)) {
+            piece.atMs += m_clock.NowMs();
+            m_pending.push_back(std::move(piece));
         }
     }
     int WaitingByteCount() override
     {
         Check();
         Release();
-        return static_cast<int>(FWaiting.size());
+        return static_cast<int>(m_waiting.size());
     }
     Bytes ReceiveBytes(int count) override
     {
         Check();
         Release();
-        const auto take = static_cast<std::ptrdiff_t>(std::min<size_t>(FWaiting.size(), std::max(count, 0)));
-        Bytes out(FWaiting.begin(), FWaiting.begin() + take);
-        FWaiting.erase(FWaiting.begin(), FWaiting.begin() + take);
+        const auto take = static_cast<std::ptrdiff_t>(std::min<size_t>(m_waiting.size(), std::max(count, 0)));
+        Bytes out(m_waiting.begin(), m_waiting.begin() + take);
+        m_waiting.erase(m_waiting.begin(), m_waiting.begin() + take);
         return out;
     }
 
-    void SetOpen(bool open) { FOpen = open; }
+    void SetOpen(bool open) { m_open = open; }
     // Every later call but Connected() throws, as a vanished port does.
-    void Break() { FBroken = true; }
+    void Break() { m_broken = true; }
 
     std::vector<Bytes> Requests;
     int PurgeCount = 0;
@@ -65,25 +65,25 @@ public:
 private:
     void Check() const
     {
-        if (FBroken)
-            throw EComPort(3, "ReadFile function failed", 5);
+        if (m_broken)
+            throw ComPortError(3, "ReadFile function failed", 5);
     }
     void Release()
     {
-        const int64_t now = FClock.NowMs();
-        auto due = std::stable_partition(FPending.begin(), FPending.end(),
+        const int64_t now = m_clock.NowMs();
+        auto due = std::stable_partition(m_pending.begin(), m_pending.end(),
                                          [now](const ScriptedPiece& p) { return p.atMs <= now; });
-        std::stable_sort(FPending.begin(), due,
+        std::stable_sort(m_pending.begin(), due,
                          [](const ScriptedPiece& a, const ScriptedPiece& b) { return a.atMs < b.atMs; });
-        for (auto it = FPending.begin(); it != due; ++it)
-            FWaiting.insert(FWaiting.end(), it->bytes.begin(), it->bytes.end());
-        FPending.erase(FPending.begin(), due);
+        for (auto it = m_pending.begin(); it != due; ++it)
+            m_waiting.insert(m_waiting.end(), it->bytes.begin(), it->bytes.end());
+        m_pending.erase(m_pending.begin(), due);
     }
 
-    const Waiter& FClock;
-    Script FScript;
-    bool FOpen = true;
-    bool FBroken = false;
-    std::vector<ScriptedPiece> FPending;
-    Bytes FWaiting;
+    const Waiter& m_clock;
+    Script m_script;
+    bool m_open = true;
+    bool m_broken = false;
+    std::vector<ScriptedPiece> m_pending;
+    Bytes m_waiting;
 };

@@ -105,7 +105,7 @@ TEST(TransactionRun, StartShowsCaptionGaugeAndRunningButtons)
     EXPECT_EQ(bench.run.Caption(), "正在读取实时记录,请稍后...");
     EXPECT_EQ(bench.run.GaugeMax(), 5);
     EXPECT_EQ(bench.run.GaugePosition(), 2);
-    EXPECT_EQ(bench.run.StatusText(), "正在处理......");
+    EXPECT_EQ(bench.run.statusText(), "正在处理......");
     EXPECT_FALSE(bench.run.OkEnabled());
     EXPECT_TRUE(bench.run.CancelEnabled());
     EXPECT_TRUE(bench.run.ImageVisible());
@@ -140,7 +140,7 @@ TEST_P(BothCollections, RangeReadAsksEachBlockOnceAndEndsAfterLastBlock)
     ASSERT_EQ(bench.table.RowCount(), 3);
     EXPECT_EQ(bench.table.Rows()[0][0], "3");
     EXPECT_EQ(bench.table.Rows()[2][0], "5");
-    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+    EXPECT_EQ(bench.run.statusText(), "处理完成");
     EXPECT_EQ(bench.run.GaugePosition(), 5);
     EXPECT_EQ(bench.run.GaugeMax(), 5);
     EXPECT_TRUE(bench.run.OkEnabled());
@@ -162,7 +162,7 @@ TEST_P(BothCollections, BlankSlotEndsRunWithGaugeFull)
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(bench.table.RowCount(), 4);
     EXPECT_EQ(bench.run.LastResult(), 4);
-    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+    EXPECT_EQ(bench.run.statusText(), "处理完成");
     EXPECT_EQ(bench.run.GaugePosition(), 700);
     EXPECT_FALSE(bench.run.ImageVisible());
 }
@@ -175,7 +175,7 @@ TEST(TransactionRun, BlankFirstSlotEndsAtOnce)
     EXPECT_EQ(bench.link.Requests.size(), 1u);
     EXPECT_EQ(bench.table.RowCount(), 0);
     EXPECT_EQ(bench.run.GaugePosition(), 700);
-    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+    EXPECT_EQ(bench.run.statusText(), "处理完成");
 }
 
 TEST(TransactionRun, TwoFailuresThenSuccessReadsTheBlockAndResetsRetries)
@@ -191,7 +191,7 @@ TEST(TransactionRun, TwoFailuresThenSuccessReadsTheBlockAndResetsRetries)
 
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
     EXPECT_EQ(bench.run.RetryCount(), 1);
-    EXPECT_EQ(bench.run.StatusText(), "正在处理1条记录......");
+    EXPECT_EQ(bench.run.statusText(), "正在处理1条记录......");
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
     EXPECT_EQ(bench.run.RetryCount(), 2);
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
@@ -202,7 +202,7 @@ TEST(TransactionRun, TwoFailuresThenSuccessReadsTheBlockAndResetsRetries)
     EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::Completed);
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 1, 1, 2, 3, 3, 4}));
     EXPECT_EQ(bench.table.RowCount(), 3);
-    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+    EXPECT_EQ(bench.run.statusText(), "处理完成");
 }
 
 TEST_P(BothCollections, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
@@ -219,7 +219,7 @@ TEST_P(BothCollections, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
 
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 7, 7}));
     EXPECT_EQ(bench.table.RowCount(), 6);
-    EXPECT_EQ(bench.run.StatusText(), "读取第7条数据失败!");
+    EXPECT_EQ(bench.run.statusText(), "读取第7条数据失败!");
     EXPECT_EQ(bench.log.Lines().back(), "读取第7条数据失败!");
     EXPECT_EQ(bench.run.CurrentBlock(), 8);
     EXPECT_EQ(bench.run.RetryCount(), 0);
@@ -256,7 +256,7 @@ TEST(TransactionRun, KindWithoutDecoderStopsWithDottedTextAndImageShown)
     EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::StoppedByMeter);
     EXPECT_EQ(bench.link.Requests.size(), 1u);
     EXPECT_EQ(bench.run.LastResult(), 0);
-    EXPECT_EQ(bench.run.StatusText(), "处理完成......");
+    EXPECT_EQ(bench.run.statusText(), "处理完成......");
     EXPECT_EQ(bench.run.GaugePosition(), 10);
     EXPECT_TRUE(bench.run.ImageVisible());
 }
@@ -299,7 +299,7 @@ TEST(TransactionRun, BeginAfterEndFinishesAtFirstTickWithoutRequest)
     bench.Start(5, 2);
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Finished);
     EXPECT_TRUE(bench.link.Requests.empty());
-    EXPECT_EQ(bench.run.StatusText(), "处理完成");
+    EXPECT_EQ(bench.run.statusText(), "处理完成");
     EXPECT_EQ(bench.run.GaugePosition(), 2);
     EXPECT_TRUE(bench.run.OkEnabled());
 }
@@ -316,7 +316,7 @@ TEST_P(BothCollections, PortFailureEndsRunOnceKeepingRows)
     EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::PortLost, 3, "ReadFile function failed"));
 
     EXPECT_EQ(bench.table.RowCount(), 2);
-    EXPECT_EQ(bench.run.StatusText(), "读取第3条数据失败!");
+    EXPECT_EQ(bench.run.statusText(), "读取第3条数据失败!");
     EXPECT_TRUE(bench.run.OkEnabled());
     EXPECT_FALSE(bench.run.CancelEnabled());
     // A later tick (a stray timer event) neither sends nor reports again.

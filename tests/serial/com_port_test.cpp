@@ -1,9 +1,9 @@
-// The serial port over real pseudo-terminals: this side is a TComPort on the
+// The serial port over real pseudo-terminals: this side is a ComPort on the
 // slave end, the test plays the meter on the master end. Pseudo-terminals
 // ignore baud rate, parity and data bits, so these tests prove the opening,
 // purging, sending, counting, reading and loss handling, not line settings.
-#include "serial/com_error.h"
 #include "serial/com_port.h"
+#include "serial/com_port_error.h"
 #include "serial/port_list.h"
 
 #include <gtest/gtest.h>
@@ -29,20 +29,20 @@ class PseudoTerminal {
 public:
     PseudoTerminal()
     {
-        FMaster = posix_openpt(O_RDWR | O_NOCTTY);
-        if (FMaster >= 0 && grantpt(FMaster) == 0 && unlockpt(FMaster) == 0)
-            FSlaveName = QString::fromLocal8Bit(ptsname(FMaster));
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0)
+            m_slaveName = QString::fromLocal8Bit(ptsname(m_master));
     }
     ~PseudoTerminal() { CloseMaster(); }
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    bool Valid() const { return FMaster >= 0 && !FSlaveName.isEmpty(); }
-    QString SlaveName() const { return FSlaveName; }
+    bool Valid() const { return m_master >= 0 && !m_slaveName.isEmpty(); }
+    QString SlaveName() const { return m_slaveName; }
 
     void Write(const Bytes& bytes) const
     {
-        ASSERT_EQ(::write(FMaster, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+        ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
 
     // Collects `count` bytes the port sent, or fewer when none come for 5 s.
@@ -50,11 +50,11 @@ public:
     {
         Bytes bytes;
         while (bytes.size() < count) {
-            pollfd fd{FMaster, POLLIN, 0};
+            pollfd fd{m_master, POLLIN, 0};
             if (poll(&fd, 1, 5000) <= 0)
                 break;
             uint8_t buffer[256];
-            const ssize_t got = ::read(FMaster, buffer, std::min(sizeof buffer, count - bytes.size()));
+            const ssize_t got = ::read(m_master, buffer, std::min(sizeof buffer, count - bytes.size()));
             if (got <= 0)
                 break;
             bytes.insert(bytes.end(), buffer, buffer + got);
@@ -64,18 +64,18 @@ public:
 
     void CloseMaster()
     {
-        if (FMaster >= 0)
-            ::close(FMaster);
-        FMaster = -1;
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
     }
 
 private:
-    int FMaster = -1;
-    QString FSlaveName;
+    int m_master = -1;
+    QString m_slaveName;
 };
 
 // Polls the count until `expected` bytes are waiting (or the bound is reached).
-int WaitForCount(TComPort& port, int expected)
+int WaitForCount(ComPort& port, int expected)
 {
     int count = port.WaitingByteCount();
     for (int round = 0; round < kPollRounds && count < expected; ++round) {
@@ -98,112 +98,112 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(FPty.Valid());
-        FPort.SetPort(FPty.SlaveName());
+        ASSERT_TRUE(m_pty.Valid());
+        m_port.SetPort(m_pty.SlaveName());
     }
 
-    PseudoTerminal FPty;
-    TComPort FPort;
+    PseudoTerminal m_pty;
+    ComPort m_port;
 };
 
 const Bytes kRequest{0x01, 0x03, 0x00, 0x00, 0x00, 0x10, 0x44, 0x06};
 
 TEST_F(ComPortTest, SendsFrameAndReceivesReply)
 {
-    FPort.OpenPort();
-    ASSERT_TRUE(FPort.Connected());
-    FPort.PurgeBuffers();
-    FPort.SendBytes(kRequest);
-    EXPECT_EQ(FPty.Read(kRequest.size()), kRequest);
+    m_port.OpenPort();
+    ASSERT_TRUE(m_port.Connected());
+    m_port.PurgeBuffers();
+    m_port.SendBytes(kRequest);
+    EXPECT_EQ(m_pty.Read(kRequest.size()), kRequest);
 
     Bytes reply(37);
     for (size_t i = 0; i < reply.size(); ++i)
         reply[i] = uint8_t(0xA0 + i);
-    FPty.Write(reply);
-    ASSERT_EQ(WaitForCount(FPort, int(reply.size())), int(reply.size()));
-    EXPECT_EQ(FPort.ReceiveBytes(int(reply.size())), reply);
-    EXPECT_EQ(FPort.WaitingByteCount(), 0);
+    m_pty.Write(reply);
+    ASSERT_EQ(WaitForCount(m_port, int(reply.size())), int(reply.size()));
+    EXPECT_EQ(m_port.ReceiveBytes(int(reply.size())), reply);
+    EXPECT_EQ(m_port.WaitingByteCount(), 0);
 }
 
 TEST_F(ComPortTest, ReceiveReturnsOnlyWhatHasArrived)
 {
-    FPort.OpenPort();
+    m_port.OpenPort();
     const Bytes piece{0x55, 0x55, 0x17};
-    FPty.Write(piece);
-    ASSERT_EQ(WaitForCount(FPort, 3), 3);
-    EXPECT_TRUE(FPort.ReceiveBytes(0).empty());
-    EXPECT_TRUE(FPort.ReceiveBytes(-5).empty());
-    EXPECT_EQ(FPort.ReceiveBytes(500), piece);
-    EXPECT_TRUE(FPort.ReceiveBytes(10).empty());
+    m_pty.Write(piece);
+    ASSERT_EQ(WaitForCount(m_port, 3), 3);
+    EXPECT_TRUE(m_port.ReceiveBytes(0).empty());
+    EXPECT_TRUE(m_port.ReceiveBytes(-5).empty());
+    EXPECT_EQ(m_port.ReceiveBytes(500), piece);
+    EXPECT_TRUE(m_port.ReceiveBytes(10).empty());
 }
 
 TEST_F(ComPortTest, PurgeDiscardsReceivedBytes)
 {
-    FPort.OpenPort();
-    FPty.Write({0x01, 0x02, 0x03, 0x04});
-    ASSERT_EQ(WaitForCount(FPort, 4), 4);
-    FPort.PurgeBuffers(true, true);
-    EXPECT_EQ(FPort.WaitingByteCount(), 0);
+    m_port.OpenPort();
+    m_pty.Write({0x01, 0x02, 0x03, 0x04});
+    ASSERT_EQ(WaitForCount(m_port, 4), 4);
+    m_port.PurgeBuffers(true, true);
+    EXPECT_EQ(m_port.WaitingByteCount(), 0);
 }
 
 TEST_F(ComPortTest, BytesSentWhileClosedAreGoneAfterReopening)
 {
-    FPort.OpenPort();
-    FPort.Close();
-    EXPECT_FALSE(FPort.Connected());
-    FPty.Write({0xDE, 0xAD, 0xBE, 0xEF});
-    FPort.OpenPort();
+    m_port.OpenPort();
+    m_port.Close();
+    EXPECT_FALSE(m_port.Connected());
+    m_pty.Write({0xDE, 0xAD, 0xBE, 0xEF});
+    m_port.OpenPort();
     // The stale bytes were already in the driver when the port opened, so a few
     // rounds of event processing would surely have counted them.
     for (int round = 0; round < 20; ++round) {
-        ASSERT_EQ(FPort.WaitingByteCount(), 0);
+        ASSERT_EQ(m_port.WaitingByteCount(), 0);
         QThread::msleep(kPollPauseMs);
     }
     const Bytes fresh{0x11, 0x22};
-    FPty.Write(fresh);
-    ASSERT_EQ(WaitForCount(FPort, 2), 2);
-    EXPECT_EQ(FPort.ReceiveBytes(2), fresh);
+    m_pty.Write(fresh);
+    ASSERT_EQ(WaitForCount(m_port, 2), 2);
+    EXPECT_EQ(m_port.ReceiveBytes(2), fresh);
 }
 
 TEST_F(ComPortTest, OpeningOrClosingTwiceDoesNothing)
 {
-    FPort.Close();
-    FPort.OpenPort();
-    FPort.OpenPort();
-    EXPECT_TRUE(FPort.Connected());
-    FPort.Close();
-    FPort.Close();
-    EXPECT_FALSE(FPort.Connected());
+    m_port.Close();
+    m_port.OpenPort();
+    m_port.OpenPort();
+    EXPECT_TRUE(m_port.Connected());
+    m_port.Close();
+    m_port.Close();
+    EXPECT_FALSE(m_port.Connected());
 }
 
 TEST_F(ComPortTest, MissingDeviceRaisesOpenError)
 {
-    FPort.SetPort(QStringLiteral("/dev/ql-no-such-port"));
+    m_port.SetPort(QStringLiteral("/dev/ql-no-such-port"));
     try {
-        FPort.OpenPort();
+        m_port.OpenPort();
         FAIL() << "opening a missing device succeeded";
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         EXPECT_EQ(error.ErrorNumber, kComErrOpen);
         EXPECT_EQ(error.SystemErrorNumber, ENOENT);
         EXPECT_STREQ(error.what(),
                      "Unable to open com port (system error code: 2): No such file or directory");
     }
-    EXPECT_FALSE(FPort.Connected());
+    EXPECT_FALSE(m_port.Connected());
 }
 
 TEST_F(ComPortTest, PortHeldByAnotherObjectRaisesOpenError)
 {
-    FPort.OpenPort();
-    TComPort second;
-    second.SetPort(FPty.SlaveName());
+    m_port.OpenPort();
+    ComPort second;
+    second.SetPort(m_pty.SlaveName());
     try {
         second.OpenPort();
         FAIL() << "a port in use opened a second time";
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         EXPECT_EQ(error.ErrorNumber, kComErrOpen);
     }
     EXPECT_FALSE(second.Connected());
-    EXPECT_TRUE(FPort.Connected());
+    EXPECT_TRUE(m_port.Connected());
 }
 
 #ifndef _WIN32
@@ -211,116 +211,116 @@ TEST_F(ComPortTest, OneAndHalfStopBitsAreRefusedAsLineSetting)
 {
     LineSettings line;
     line.stopBits = sbOne5StopBits;
-    FPort.SetLine(line);
+    m_port.SetLine(line);
     try {
-        FPort.OpenPort();
+        m_port.OpenPort();
         FAIL() << "1.5 stop bits accepted";
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         EXPECT_EQ(error.ErrorNumber, kComErrSetState);
         EXPECT_EQ(error.SystemErrorNumber, -1);
         EXPECT_STREQ(error.what(), "SetCommState function failed");
     }
-    EXPECT_FALSE(FPort.Connected());
+    EXPECT_FALSE(m_port.Connected());
 
-    FPort.SetLine({});
-    FPort.OpenPort();
-    EXPECT_THROW(FPort.SetLine(line), EComPort);
-    EXPECT_FALSE(FPort.Connected());
+    m_port.SetLine({});
+    m_port.OpenPort();
+    EXPECT_THROW(m_port.SetLine(line), ComPortError);
+    EXPECT_FALSE(m_port.Connected());
 }
 #endif
 
 TEST_F(ComPortTest, LineSettingChangedWhileOpenReopensThePort)
 {
-    FPort.OpenPort();
-    FPort.SetLine({19200, 7, prEven});
-    ASSERT_TRUE(FPort.Connected());
-    FPort.SendBytes(kRequest);
-    EXPECT_EQ(FPty.Read(kRequest.size()), kRequest);
+    m_port.OpenPort();
+    m_port.SetLine({19200, 7, prEven});
+    ASSERT_TRUE(m_port.Connected());
+    m_port.SendBytes(kRequest);
+    EXPECT_EQ(m_pty.Read(kRequest.size()), kRequest);
 }
 
 TEST_F(ComPortTest, OtherEndClosingEndsTheConnectionOnce)
 {
     int lost = 0;
-    QObject::connect(&FPort, &TComPort::ConnectionLost, [&lost](const QString&) { ++lost; });
-    FPort.OpenPort();
-    FPty.Write({0x01, 0x03});
-    ASSERT_EQ(WaitForCount(FPort, 2), 2);
-    FPty.CloseMaster();
+    QObject::connect(&m_port, &ComPort::ConnectionLost, [&lost](const QString&) { ++lost; });
+    m_port.OpenPort();
+    m_pty.Write({0x01, 0x03});
+    ASSERT_EQ(WaitForCount(m_port, 2), 2);
+    m_pty.CloseMaster();
 
     int failures = 0;
     int errorNumber = 0;
     for (int round = 0; round < kPollRounds && failures == 0; ++round) {
         try {
-            FPort.WaitingByteCount();
+            m_port.WaitingByteCount();
             QThread::msleep(kPollPauseMs);
-        } catch (const EComPort& error) {
+        } catch (const ComPortError& error) {
             ++failures;
             errorNumber = error.ErrorNumber;
         }
     }
     ASSERT_EQ(failures, 1);
     EXPECT_EQ(errorNumber, kComErrRead);
-    EXPECT_FALSE(FPort.Connected());
+    EXPECT_FALSE(m_port.Connected());
 
     // Later polls see a closed port: no further report, no error storm.
     for (int round = 0; round < 50; ++round) {
-        EXPECT_EQ(FPort.WaitingByteCount(), 0);
-        EXPECT_TRUE(FPort.ReceiveBytes(10).empty());
+        EXPECT_EQ(m_port.WaitingByteCount(), 0);
+        EXPECT_TRUE(m_port.ReceiveBytes(10).empty());
         QCoreApplication::processEvents();
     }
     EXPECT_EQ(lost, 1);
-    EXPECT_THROW(FPort.SendBytes(kRequest), EComPort);
+    EXPECT_THROW(m_port.SendBytes(kRequest), ComPortError);
 }
 
 TEST_F(ComPortTest, LossSeenWhileIdleIsThrownByTheNextOperation)
 {
     int lost = 0;
-    QObject::connect(&FPort, &TComPort::ConnectionLost, [&lost](const QString&) { ++lost; });
-    FPort.OpenPort();
-    FPty.CloseMaster();
-    for (int round = 0; round < kPollRounds && FPort.Connected(); ++round) {
+    QObject::connect(&m_port, &ComPort::ConnectionLost, [&lost](const QString&) { ++lost; });
+    m_port.OpenPort();
+    m_pty.CloseMaster();
+    for (int round = 0; round < kPollRounds && m_port.Connected(); ++round) {
         QCoreApplication::processEvents();
         QThread::msleep(kPollPauseMs);
     }
-    ASSERT_FALSE(FPort.Connected());
+    ASSERT_FALSE(m_port.Connected());
     EXPECT_EQ(lost, 1);
-    EXPECT_THROW(FPort.ReceiveBytes(1), EComPort);
-    EXPECT_EQ(FPort.WaitingByteCount(), 0);
+    EXPECT_THROW(m_port.ReceiveBytes(1), ComPortError);
+    EXPECT_EQ(m_port.WaitingByteCount(), 0);
     EXPECT_EQ(lost, 1);
 }
 
 TEST_F(ComPortTest, FailedWriteEndsTheConnection)
 {
-    FPort.OpenPort();
-    FPty.CloseMaster();
+    m_port.OpenPort();
+    m_pty.CloseMaster();
     try {
-        FPort.SendBytes(kRequest);
+        m_port.SendBytes(kRequest);
         FAIL() << "a write to a vanished device succeeded";
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         EXPECT_TRUE(error.ErrorNumber == kComErrWrite || error.ErrorNumber == kComErrRead) << error.what();
     }
-    EXPECT_FALSE(FPort.Connected());
-    EXPECT_EQ(FPort.WaitingByteCount(), 0);
+    EXPECT_FALSE(m_port.Connected());
+    EXPECT_EQ(m_port.WaitingByteCount(), 0);
 }
 
 TEST_F(ComPortTest, ReopeningAfterLossWorksAgain)
 {
-    FPort.OpenPort();
+    m_port.OpenPort();
     PseudoTerminal other;
     ASSERT_TRUE(other.Valid());
-    FPty.CloseMaster();
-    EXPECT_THROW(WaitForCount(FPort, 1), EComPort);
-    FPort.SetPort(other.SlaveName());
-    FPort.OpenPort();
+    m_pty.CloseMaster();
+    EXPECT_THROW(WaitForCount(m_port, 1), ComPortError);
+    m_port.SetPort(other.SlaveName());
+    m_port.OpenPort();
     other.Write({0x42});
-    ASSERT_EQ(WaitForCount(FPort, 1), 1);
-    EXPECT_EQ(FPort.ReceiveBytes(1), Bytes{0x42});
+    ASSERT_EQ(WaitForCount(m_port, 1), 1);
+    EXPECT_EQ(m_port.ReceiveBytes(1), Bytes{0x42});
 }
 
 TEST_F(ComPortTest, EmptySendTouchesNothingEvenWhenClosed)
 {
-    EXPECT_NO_THROW(FPort.SendBytes({}));
-    EXPECT_THROW(FPort.SendBytes(kRequest), EComPort);
+    EXPECT_NO_THROW(m_port.SendBytes({}));
+    EXPECT_THROW(m_port.SendBytes(kRequest), ComPortError);
 }
 
 TEST(ComErrorTest, MessageCarriesSystemCodeOnlyWhenThereIsOne)
@@ -332,7 +332,7 @@ TEST(ComErrorTest, MessageCarriesSystemCodeOnlyWhenThereIsOne)
 }
 
 struct BaudRow {
-    TBaudRate Ordinal;
+    BaudRateIndex Ordinal;
     int Baud;
 };
 
@@ -345,9 +345,9 @@ TEST_P(BaudRateOrdinalTest, OrdinalGivesBaud)
 
 INSTANTIATE_TEST_SUITE_P(Ordinals, BaudRateOrdinalTest,
                          ::testing::Values(BaudRow{brCustom, 0}, BaudRow{br110, 110}, BaudRow{br9600, 9600},
-                                           BaudRow{TBaudRate(9), 19200}, BaudRow{br56000, 56000},
-                                           BaudRow{br256000, 256000}, BaudRow{TBaudRate(16), 0},
-                                           BaudRow{TBaudRate(-1), 0}));
+                                           BaudRow{BaudRateIndex(9), 19200}, BaudRow{br56000, 56000},
+                                           BaudRow{br256000, 256000}, BaudRow{BaudRateIndex(16), 0},
+                                           BaudRow{BaudRateIndex(-1), 0}));
 
 TEST(PortListTest, SortsWithoutRegardToCaseAndDropsDuplicates)
 {

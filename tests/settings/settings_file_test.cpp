@@ -39,35 +39,35 @@ class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FRoot = MakeTemporaryFolder("ql-settings-test");
-        ASSERT_FALSE(FRoot.empty());
+        m_root = MakeTemporaryFolder("ql-settings-test");
+        ASSERT_FALSE(m_root.empty());
         // Open to everyone so the unprivileged child can create the user folder.
-        fs::permissions(FRoot, fs::perms::all);
-        FProgram = FRoot / "bin";
-        FUser = FRoot / "home" / "config" / "ql";
-        fs::create_directories(FProgram);
-        fs::create_directories(FRoot / "home");
-        fs::permissions(FRoot / "home", fs::perms::all);
+        fs::permissions(m_root, fs::perms::all);
+        m_program = m_root / "bin";
+        m_user = m_root / "home" / "config" / "ql";
+        fs::create_directories(m_program);
+        fs::create_directories(m_root / "home");
+        fs::permissions(m_root / "home", fs::perms::all);
     }
     void TearDown() override
     {
         std::error_code ignored;
-        for (const auto& entry : fs::recursive_directory_iterator(FRoot, ignored))
+        for (const auto& entry : fs::recursive_directory_iterator(m_root, ignored))
             fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(FRoot, ignored);
+        fs::remove_all(m_root, ignored);
     }
 
     SettingsFile Settings() const
     {
-        return SettingsFile(QString::fromStdString(FProgram.string()),
-                            QString::fromStdString(FUser.string()));
+        return SettingsFile(QString::fromStdString(m_program.string()),
+                            QString::fromStdString(m_user.string()));
     }
-    fs::path ProgramFile() const { return FProgram / "QL_EVC.ini"; }
-    fs::path UserFile() const { return FUser / "QL_EVC.ini"; }
+    fs::path ProgramFile() const { return m_program / "QL_EVC.ini"; }
+    fs::path UserFile() const { return m_user / "QL_EVC.ini"; }
 
-    fs::path FRoot;
-    fs::path FProgram;
-    fs::path FUser;
+    fs::path m_root;
+    fs::path m_program;
+    fs::path m_user;
 };
 
 TEST_F(SettingsFileTest, MissingFileGivesDefaults)
@@ -84,7 +84,7 @@ TEST_F(SettingsFileTest, MissingFileGivesDefaults)
     EXPECT_EQ(settings.ReadTemplateFile(), "VarnelModbus.xls");
     // Qt names files with "/" and Windows with "\\": the same file either way.
     EXPECT_EQ(fs::path(settings.TemplatePath().toStdWString()).make_preferred(),
-              (FProgram / "Excel" / "VarnelModbus.xls").make_preferred());
+              (m_program / "Excel" / "VarnelModbus.xls").make_preferred());
 }
 
 TEST_F(SettingsFileTest, WrittenValuesReadBackInOrder)
@@ -101,7 +101,7 @@ TEST_F(SettingsFileTest, WrittenValuesReadBackInOrder)
     ASSERT_EQ(settings.WriteTimerSec(60), SettingsFile::WriteResult::ProgramFolder);
     EXPECT_EQ(Settings().ReadTimerSec(), 60);
     EXPECT_EQ(Settings().ReadPort(), port);
-    EXPECT_FALSE(fs::exists(FUser));
+    EXPECT_FALSE(fs::exists(m_user));
 
     // Echo removal: written once on, so that turning it off again sticks.
     PortSettings echoing = port;
@@ -189,7 +189,7 @@ TEST_F(SettingsFileTest, GbkFileFromAnOlderProgramIsConverted)
 TEST_F(SettingsFileTest, UnwritableProgramFolderFallsBackToUserFolder)
 {
     WriteFile(ProgramFile(), "[Config]\r\nFile=Quosta.xls\r\n");
-    fs::permissions(FProgram, kReadOnlyFolder);
+    fs::permissions(m_program, kReadOnlyFolder);
     const PortSettings port{"ttyUSB0", 10, 3, 0, 2};
     const int firstWrite = RunUnprivileged([&] {
         SettingsFile settings = Settings();
@@ -214,7 +214,7 @@ TEST_F(SettingsFileTest, UnwritableProgramFolderFallsBackToUserFolder)
     EXPECT_EQ(Settings().ReadAddress(), 42);
 
     // Once the program folder can be written again it holds the only copy.
-    fs::permissions(FProgram, fs::perms::all);
+    fs::permissions(m_program, fs::perms::all);
     SettingsFile settings = Settings();
     ASSERT_EQ(settings.WritePortAndAddress(port, 43), SettingsFile::WriteResult::ProgramFolder);
     EXPECT_FALSE(fs::exists(UserFile()));
@@ -226,7 +226,7 @@ TEST_F(SettingsFileTest, UnwritableProgramFolderFallsBackToUserFolder)
 TEST_F(SettingsFileTest, ReadOnlySettingsFileIsNotReplaced)
 {
     WriteFile(ProgramFile(), "[address]\r\naddr=12\r\n");
-    fs::permissions(FProgram, fs::perms::all);
+    fs::permissions(m_program, fs::perms::all);
     fs::permissions(ProgramFile(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const int result = RunUnprivileged([&] {
         SettingsFile settings = Settings();
@@ -241,9 +241,9 @@ TEST_F(SettingsFileTest, ReadOnlySettingsFileIsNotReplaced)
 
 TEST_F(SettingsFileTest, NowhereToWriteIsReportedAsFailed)
 {
-    WriteFile(FRoot / "plain-file", "x");
-    SettingsFile settings(QString::fromStdString((FRoot / "missing-bin").string()),
-                          QString::fromStdString((FRoot / "plain-file" / "ql").string()));
+    WriteFile(m_root / "plain-file", "x");
+    SettingsFile settings(QString::fromStdString((m_root / "missing-bin").string()),
+                          QString::fromStdString((m_root / "plain-file" / "ql").string()));
     EXPECT_EQ(settings.WritePortAndAddress(PortSettings{}, 23), SettingsFile::WriteResult::Failed);
     EXPECT_EQ(settings.ReadAddress(), 23);
 }
@@ -253,16 +253,16 @@ TEST_F(SettingsFileTest, NowhereToWriteIsReportedAsFailed)
 TEST_F(SettingsFileTest, UserFolderIsNamedAfterTheProgramAndTakesOverTheOldFileOnce)
 {
 #ifdef _WIN32
-    qputenv("APPDATA", QByteArray::fromStdString((FRoot / "appdata").string()));
+    qputenv("APPDATA", QByteArray::fromStdString((m_root / "appdata").string()));
     EXPECT_EQ(fs::path(SettingsFile::DefaultUserFolder().toStdWString()).make_preferred(),
-              (FRoot / "appdata" / "ql-rs485").make_preferred());
+              (m_root / "appdata" / "ql-rs485").make_preferred());
 #else
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((FRoot / "xdg").string()));
-    EXPECT_EQ(SettingsFile::DefaultUserFolder().toStdString(), (FRoot / "xdg" / "ql-rs485").string());
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((m_root / "xdg").string()));
+    EXPECT_EQ(SettingsFile::DefaultUserFolder().toStdString(), (m_root / "xdg" / "ql-rs485").string());
     qunsetenv("XDG_CONFIG_HOME");
 #endif
 
-    const fs::path old = FRoot / "old";
+    const fs::path old = m_root / "old";
     fs::create_directories(old);
     WriteFile(old / "QL_EVC.ini", "[address]\r\naddr=9\r\n");
     SettingsFile settings = Settings();

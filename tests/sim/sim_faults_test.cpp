@@ -104,8 +104,8 @@ TEST(FaultNames, UnknownOrIncompleteNamesAreRefused)
 // Delivery over the in-process link, under a virtual clock.
 class LinkDelivery : public testing::Test {
 protected:
-    VirtualClock FClock;
-    LogModel FLog;
+    VirtualClock m_clock;
+    LogModel m_log;
 
     Bytes CleanReply(const SimConfig& config, const Bytes& request)
     {
@@ -118,11 +118,11 @@ protected:
 TEST_F(LinkDelivery, ReplyBecomesWaitingAfterTheDelay)
 {
     SimConfig config = ConfigWith(1, {});
-    SimLink link(SimMeter(config), FClock);
+    SimLink link(SimMeter(config), m_clock);
     const Bytes request = BlockFrame(11, 1);
     link.SendBytes(request);
     EXPECT_EQ(link.WaitingByteCount(), 0);
-    FClock.Advance(config.replyDelayMs);
+    m_clock.Advance(config.replyDelayMs);
     EXPECT_EQ(link.WaitingByteCount(), 39);
     EXPECT_EQ(link.ReceiveBytes(100), CleanReply(config, request));
     EXPECT_EQ(link.WaitingByteCount(), 0);
@@ -133,13 +133,13 @@ TEST_F(LinkDelivery, ReplyBecomesWaitingAfterTheDelay)
 TEST_F(LinkDelivery, SplitReplyArrivesInPieces)
 {
     SimConfig config = ConfigWith(6, {"split=40"});
-    SimLink link(SimMeter(config), FClock);
+    SimLink link(SimMeter(config), m_clock);
     link.SendBytes(BlockFrame(612, 1));
-    FClock.Advance(config.replyDelayMs);
+    m_clock.Advance(config.replyDelayMs);
     const int first = link.WaitingByteCount();
-    FClock.Advance(40);
+    m_clock.Advance(40);
     const int second = link.WaitingByteCount();
-    FClock.Advance(40);
+    m_clock.Advance(40);
     const int third = link.WaitingByteCount();
     EXPECT_GT(first, 0);
     EXPECT_GT(second, first);
@@ -151,14 +151,14 @@ TEST_F(LinkDelivery, CollectionTakesShortGapsWholeAndLongGapsAsATruncatedReply)
 {
     const Bytes request = BlockFrame(612, 1);
     {
-        SimLink link(SimMeter(ConfigWith(6, {"split"})), FClock);
-        Exchange exchange(link, FLog, FClock);
+        SimLink link(SimMeter(ConfigWith(6, {"split"})), m_clock);
+        Exchange exchange(link, m_log, m_clock);
         exchange.SendFrame(request);
         EXPECT_EQ(exchange.CollectReply().size(), 199u);
     }
     {
-        SimLink link(SimMeter(ConfigWith(6, {"split=60"})), FClock);
-        Exchange exchange(link, FLog, FClock);
+        SimLink link(SimMeter(ConfigWith(6, {"split=60"})), m_clock);
+        Exchange exchange(link, m_log, m_clock);
         exchange.SendFrame(request);
         const Bytes reply = exchange.CollectReply();
         EXPECT_GT(reply.size(), 0u);
@@ -168,11 +168,11 @@ TEST_F(LinkDelivery, CollectionTakesShortGapsWholeAndLongGapsAsATruncatedReply)
 
 TEST_F(LinkDelivery, SlowReplyMissesTheCollectionAndIsPurgedLater)
 {
-    SimLink link(SimMeter(ConfigWith(7, {"slow"})), FClock);
-    Exchange exchange(link, FLog, FClock);
+    SimLink link(SimMeter(ConfigWith(7, {"slow"})), m_clock);
+    Exchange exchange(link, m_log, m_clock);
     exchange.SendFrame(BlockFrame(711, 1));
     EXPECT_TRUE(exchange.CollectReply().empty());
-    FClock.Advance(1000);
+    m_clock.Advance(1000);
     EXPECT_EQ(link.WaitingByteCount(), 99);
     link.PurgeBuffers();
     EXPECT_EQ(link.WaitingByteCount(), 0);
@@ -183,41 +183,41 @@ TEST_F(LinkDelivery, LineRatePacesTheBytes)
     SimConfig config = ConfigWith(6, {});
     config.lineRate = true;
     config.baud = 1100; // 10 ms per byte
-    SimLink link(SimMeter(config), FClock);
+    SimLink link(SimMeter(config), m_clock);
     const Bytes request = BlockFrame(611, 1); // 14 bytes out, 99 back
     link.SendBytes(request);
-    FClock.Advance(14 * 10 + config.replyDelayMs + 50);
+    m_clock.Advance(14 * 10 + config.replyDelayMs + 50);
     EXPECT_EQ(link.WaitingByteCount(), 5);
-    FClock.Advance(94 * 10);
+    m_clock.Advance(94 * 10);
     EXPECT_EQ(link.WaitingByteCount(), 99);
 }
 
 TEST_F(LinkDelivery, EndlessTalkerNeverStops)
 {
-    SimLink link(SimMeter(ConfigWith(2, {"endless"})), FClock);
+    SimLink link(SimMeter(ConfigWith(2, {"endless"})), m_clock);
     link.SendBytes(BlockFrame(22, 1));
-    FClock.Advance(100);
+    m_clock.Advance(100);
     const int early = link.WaitingByteCount();
     EXPECT_GT(early, 15);
-    FClock.Advance(1000);
+    m_clock.Advance(1000);
     const int later = link.WaitingByteCount();
     EXPECT_GT(later, early + 500);
     link.ReceiveBytes(later);
-    FClock.Advance(10);
+    m_clock.Advance(10);
     EXPECT_GT(link.WaitingByteCount(), 0);
 }
 
 TEST_F(LinkDelivery, CloseAfterDisconnectsOnTheNextRequest)
 {
-    SimLink link(SimMeter(ConfigWith(1, {"close-after=2"})), FClock);
+    SimLink link(SimMeter(ConfigWith(1, {"close-after=2"})), m_clock);
     link.SendBytes(BlockFrame(11, 1));
     link.SendBytes(BlockFrame(11, 2));
-    FClock.Advance(50);
+    m_clock.Advance(50);
     EXPECT_EQ(link.WaitingByteCount(), 39 * 2);
     try {
         link.SendBytes(BlockFrame(11, 3));
         FAIL() << "third request was accepted";
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         EXPECT_EQ(error.ErrorNumber, 2);
     }
     EXPECT_FALSE(link.Connected());
@@ -226,13 +226,13 @@ TEST_F(LinkDelivery, CloseAfterDisconnectsOnTheNextRequest)
 
 TEST_F(LinkDelivery, DisconnectedLinkFailsEveryCall)
 {
-    SimLink link(SimMeter(ConfigWith(1, {})), FClock);
+    SimLink link(SimMeter(ConfigWith(1, {})), m_clock);
     link.Disconnect();
     EXPECT_FALSE(link.Connected());
-    EXPECT_THROW(link.PurgeBuffers(), EComPort);
-    EXPECT_THROW(link.SendBytes(BlockFrame(11, 1)), EComPort);
-    EXPECT_THROW(link.WaitingByteCount(), EComPort);
-    EXPECT_THROW(link.ReceiveBytes(1), EComPort);
+    EXPECT_THROW(link.PurgeBuffers(), ComPortError);
+    EXPECT_THROW(link.SendBytes(BlockFrame(11, 1)), ComPortError);
+    EXPECT_THROW(link.WaitingByteCount(), ComPortError);
+    EXPECT_THROW(link.ReceiveBytes(1), ComPortError);
 }
 
 } // namespace

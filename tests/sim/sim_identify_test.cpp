@@ -33,21 +33,21 @@ struct IdentifyCase {
 
 class Identification : public testing::TestWithParam<IdentifyCase> {
 protected:
-    VirtualClock FClock;
-    LogModel FLog;
+    VirtualClock m_clock;
+    LogModel m_log;
 };
 
 TEST_P(Identification, FindsTheSimulatedType)
 {
-    SimLink link(SimMeter(ConfigOf(GetParam().deviceType)), FClock);
-    Exchange exchange(link, FLog, FClock);
+    SimLink link(SimMeter(ConfigOf(GetParam().deviceType)), m_clock);
+    Exchange exchange(link, m_log, m_clock);
     EXPECT_EQ(IdentifyMeter(exchange, kAddress), GetParam().identified);
 }
 
 TEST_P(Identification, ReadAllProbesFindTheOlderTypes)
 {
-    SimLink link(SimMeter(ConfigOf(GetParam().deviceType)), FClock);
-    Exchange exchange(link, FLog, FClock);
+    SimLink link(SimMeter(ConfigOf(GetParam().deviceType)), m_clock);
+    Exchange exchange(link, m_log, m_clock);
     EXPECT_EQ(IdentifyRecordReader(exchange, kAddress), GetParam().readerIdentified);
 }
 
@@ -55,10 +55,10 @@ TEST_P(Identification, MeterAtAnotherAddressIsNotFound)
 {
     SimConfig config = ConfigOf(GetParam().deviceType);
     config.address = kAddress + 1;
-    SimLink link{SimMeter(config), FClock};
-    Exchange exchange(link, FLog, FClock);
+    SimLink link{SimMeter(config), m_clock};
+    Exchange exchange(link, m_log, m_clock);
     EXPECT_EQ(IdentifyMeter(exchange, kAddress), 0);
-    EXPECT_EQ(std::count_if(FLog.Lines().begin(), FLog.Lines().end(),
+    EXPECT_EQ(std::count_if(m_log.Lines().begin(), m_log.Lines().end(),
                             [](const std::string& line) { return line.rfind(kReceivedPrefix, 0) == 0; }),
               0);
 }

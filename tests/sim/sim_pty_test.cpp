@@ -28,12 +28,12 @@ class SimProcess {
 public:
     ~SimProcess()
     {
-        if (FPid > 0) {
-            kill(FPid, SIGKILL);
-            waitpid(FPid, nullptr, 0);
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
         }
-        if (FOut >= 0)
-            close(FOut);
+        if (m_out >= 0)
+            close(m_out);
     }
 
     // Starts the simulator; returns its first stdout line ("" when none came).
@@ -42,8 +42,8 @@ public:
         int pipeFds[2];
         if (pipe(pipeFds) != 0)
             return {};
-        FPid = fork();
-        if (FPid == 0) {
+        m_pid = fork();
+        if (m_pid == 0) {
             dup2(pipeFds[1], STDOUT_FILENO);
             close(pipeFds[0]);
             close(pipeFds[1]);
@@ -57,12 +57,12 @@ public:
             _exit(127);
         }
         close(pipeFds[1]);
-        FOut = pipeFds[0];
+        m_out = pipeFds[0];
         std::string line;
         char c = 0;
         while (line.size() < 200) {
-            pollfd fd = {FOut, POLLIN, 0};
-            if (poll(&fd, 1, kDeadlineMs) <= 0 || read(FOut, &c, 1) != 1 || c == '\n')
+            pollfd fd = {m_out, POLLIN, 0};
+            if (poll(&fd, 1, kDeadlineMs) <= 0 || read(m_out, &c, 1) != 1 || c == '\n')
                 break;
             line += c;
         }
@@ -75,8 +75,8 @@ public:
     {
         for (int waited = 0; waited < kDeadlineMs; waited += 10) {
             int status = 0;
-            if (waitpid(FPid, &status, WNOHANG) == FPid) {
-                FPid = -1;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
                 return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -84,11 +84,11 @@ public:
         return -1;
     }
 
-    void Signal(int signalNumber) { kill(FPid, signalNumber); }
+    void Signal(int signalNumber) { kill(m_pid, signalNumber); }
 
 private:
-    pid_t FPid = -1;
-    int FOut = -1;
+    pid_t m_pid = -1;
+    int m_out = -1;
 };
 
 int OpenPort(const std::string& path)

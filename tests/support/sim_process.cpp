@@ -2,26 +2,26 @@
 
 QString SimProcess::Start(const QStringList& args)
 {
-    FPty.clear();
-    FFirstLine.clear();
-    FProcess.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-sim"), args);
-    if (!FProcess.waitForStarted(10000))
+    m_pty.clear();
+    m_firstLine.clear();
+    m_process.start(QStringLiteral(QL_BIN_DIR "/ql-rs485-sim"), args);
+    if (!m_process.waitForStarted(10000))
         return {};
-    while (!FProcess.canReadLine() && FProcess.waitForReadyRead(10000)) {
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
     }
-    FFirstLine = QString::fromUtf8(FProcess.readLine()).trimmed();
-    if (FFirstLine.startsWith(QStringLiteral("PTY ")))
-        FPty = FFirstLine.mid(4);
-    return FPty;
+    m_firstLine = QString::fromUtf8(m_process.readLine()).trimmed();
+    if (m_firstLine.startsWith(QStringLiteral("PTY ")))
+        m_pty = m_firstLine.mid(4);
+    return m_pty;
 }
 
 void SimProcess::Stop()
 {
-    if (FProcess.state() == QProcess::NotRunning)
+    if (m_process.state() == QProcess::NotRunning)
         return;
-    FProcess.terminate();
-    if (!FProcess.waitForFinished(5000)) {
-        FProcess.kill();
-        FProcess.waitForFinished();
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished();
     }
 }

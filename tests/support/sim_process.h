@@ -19,12 +19,12 @@ public:
     void Stop();
 
     // Empty when the simulator did not come up.
-    const QString& Pty() const { return FPty; }
+    const QString& Pty() const { return m_pty; }
     // "PTY <path>" or, with --tcp, "TCP 127.0.0.1:<port>".
-    const QString& FirstLine() const { return FFirstLine; }
+    const QString& FirstLine() const { return m_firstLine; }
 
 private:
-    QProcess FProcess;
-    QString FPty;
-    QString FFirstLine;
+    QProcess m_process;
+    QString m_pty;
+    QString m_firstLine;
 };

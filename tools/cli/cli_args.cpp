@@ -41,7 +41,7 @@ CliOptions::CliOptions(const std::vector<std::string>& args, std::initializer_li
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& word = args[i];
         if (optionsEnded || word.size() < 2 || word.compare(0, 2, "--") != 0) {
-            FPositionals.push_back(word);
+            m_positionals.push_back(word);
             continue;
         }
         if (word == "--") {
@@ -66,19 +66,19 @@ CliOptions::CliOptions(const std::vector<std::string>& args, std::initializer_li
         } else {
             throw CliUsageError("option " + name + " needs a value");
         }
-        FValues.emplace_back(name, value);
+        m_values.emplace_back(name, value);
     }
 }
 
 bool CliOptions::Has(std::string_view name) const
 {
-    return std::any_of(FValues.begin(), FValues.end(),
+    return std::any_of(m_values.begin(), m_values.end(),
                        [&](const auto& entry) { return entry.first == name; });
 }
 
 std::optional<std::string> CliOptions::Value(std::string_view name) const
 {
-    for (const auto& [key, value] : FValues)
+    for (const auto& [key, value] : m_values)
         if (key == name)
             return value;
     return std::nullopt;
@@ -102,8 +102,8 @@ int CliOptions::Int(std::string_view name, int min, int max, std::optional<int> 
 
 void CliOptions::RequireNoPositionals() const
 {
-    if (!FPositionals.empty())
-        throw CliUsageError("unexpected argument '" + FPositionals.front() + "'");
+    if (!m_positionals.empty())
+        throw CliUsageError("unexpected argument '" + m_positionals.front() + "'");
 }
 
 int ParseIntArgument(std::string_view what, std::string_view text, int min, int max)
@@ -143,7 +143,7 @@ LineSettings ParseLineOptions(const CliOptions& options)
         const auto* found = std::find(std::begin(kNames), std::end(kNames), *parity);
         if (found == std::end(kNames))
             throw CliUsageError("--parity: '" + *parity + "' is not one of none, odd, even, mark, space");
-        line.parity = static_cast<TParityBits>(found - std::begin(kNames));
+        line.parity = static_cast<ParityIndex>(found - std::begin(kNames));
     }
     if (const auto stopBits = options.Value("--stop-bits")) {
         if (*stopBits == "1")

@@ -43,13 +43,13 @@ public:
     // The value as a decimal integer within [min, max]. Missing: defaultValue, or an
     // error "missing --name" when there is no default.
     int Int(std::string_view name, int min, int max, std::optional<int> defaultValue = std::nullopt) const;
-    const std::vector<std::string>& Positionals() const { return FPositionals; }
+    const std::vector<std::string>& Positionals() const { return m_positionals; }
     // Error unless there are no positional words.
     void RequireNoPositionals() const;
 
 private:
-    std::vector<std::pair<std::string, std::string>> FValues; // name → value ("" for flags)
-    std::vector<std::string> FPositionals;
+    std::vector<std::pair<std::string, std::string>> m_values; // name → value ("" for flags)
+    std::vector<std::string> m_positionals;
 };
 
 // A decimal integer within [min, max]; `what` names the option in the message.

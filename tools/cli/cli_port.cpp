@@ -1,7 +1,7 @@
 #include "cli_port.h"
 
 #include "protocol/exchange.h"
-#include "serial/com_error.h"
+#include "serial/com_port_error.h"
 #include "serial/link_factory.h"
 
 #include <cstdio>
@@ -19,7 +19,7 @@ char* gArgv[] = {gProgramName, nullptr};
 CliQtContext::CliQtContext()
 {
     if (!QCoreApplication::instance()) {
-        FApplication = std::make_unique<QCoreApplication>(gArgc, gArgv);
+        m_application = std::make_unique<QCoreApplication>(gArgc, gArgv);
         // The application object adopts the environment's locale for the C library;
         // output and parsing stay the same in every locale.
         std::setlocale(LC_NUMERIC, "C");
@@ -35,14 +35,16 @@ std::optional<CliOpenFailure> OpenCliPort(LinkSlot& link, const CliOptions& opti
     if (!path || path->empty())
         throw CliUsageError("missing --port");
     LinkHooks hooks;
-    hooks.lost = [&lostMessage](const QString& message, const QString&) { lostMessage = message.toStdString(); };
+    hooks.lost = [&lostMessage](const QString& message, const QString&) {
+        lostMessage = message.toStdString();
+    };
     const std::string prefix = std::string("ql-rs485-cli ") + command + ": ";
     hooks.echoMismatch = [prefix](const std::string& line) {
         std::fprintf(stderr, "%s%s\n", prefix.c_str(), line.c_str());
     };
     try {
         link.Open(QString::fromStdString(*path), ParseLineOptions(options), hooks);
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         // A server that takes the connection and drops it at once is a line
         // that went away, as it would be a moment later.
         if (error.ErrorNumber == kComErrRead)

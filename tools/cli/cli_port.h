@@ -21,7 +21,7 @@ public:
     ~CliQtContext();
 
 private:
-    std::unique_ptr<QCoreApplication> FApplication;
+    std::unique_ptr<QCoreApplication> m_application;
 };
 
 struct CliOpenFailure {

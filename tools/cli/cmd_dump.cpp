@@ -58,7 +58,7 @@ int RunDump(const std::vector<std::string>& args)
         } else {
             deviceType = IdentifyMeter(exchange, address);
         }
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         lostMessage = error.what();
     }
     if (deviceType == 0) {

@@ -33,7 +33,7 @@ int RunIdentify(const std::vector<std::string>& args)
     int deviceType = 0;
     try {
         deviceType = IdentifyMeter(exchange, address);
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", error.what());
         std::printf("0\n");
         return kExitNoAnswer;

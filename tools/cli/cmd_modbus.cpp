@@ -103,13 +103,14 @@ int WithMaster(const CliOptions& options, const char* what,
         std::fprintf(stderr, "ql-rs485-cli modbus: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
-    ModbusMaster master(exchange, ModbusFramingForPort(QString::fromStdString(options.Value("--port").value_or(""))));
+    ModbusMaster master(exchange,
+                        ModbusFramingForPort(QString::fromStdString(options.Value("--port").value_or(""))));
     try {
         const int status = body(master, line.responseTimeoutMs);
         if (status != kExitOk)
             ReportEchoedReplies(exchange, options, what);
         return status;
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         std::fprintf(stderr, "ql-rs485-cli modbus: port error: %s\n", error.what());
         return kExitNoAnswer;
     }

@@ -80,7 +80,7 @@ int RunParams(const std::vector<std::string>& args)
         } else {
             result = reader.ReadParams(requestedType);
         }
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         lostMessage = error.what();
     }
     if (lostMessage)

@@ -43,7 +43,7 @@ int RunScan(const std::vector<std::string>& args)
     size_t found = 0;
     try {
         found = ScanMeters(exchange, from, to, scan, handlers).size();
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         lostMessage = error.what();
     }
     std::printf("found %zu\n", found);

@@ -219,13 +219,13 @@ public:
     // the general slave or null; `framing` is how requests are told apart.
     PtyServer(std::vector<SimMeter>& meters, const SimConfig& line, SimModbusSlave* modbus,
               const ModbusFraming& framing, int master, int slave, int listener, bool echo)
-        : FMeters(meters), FLine(line), FModbus(modbus), FFraming(framing), FMaster(master), FSlave(slave),
-          FListener(listener), FEcho(echo)
+        : m_meters(meters), m_line(line), m_modbus(modbus), m_framing(framing), m_master(master),
+          m_slave(slave), m_listener(listener), m_echo(echo)
     {
         // A slave answers after the 3.5 character times that end the request.
-        FModbusTiming.lineRate = line.lineRate;
-        FModbusTiming.baud = line.baud;
-        FModbusTiming.replyDelayMs = static_cast<int>((ByteTimeUs(line) * 7 / 2 + 999) / 1000);
+        m_modbusTiming.lineRate = line.lineRate;
+        m_modbusTiming.baud = line.baud;
+        m_modbusTiming.replyDelayMs = static_cast<int>((ByteTimeUs(line) * 7 / 2 + 999) / 1000);
     }
     // Serves until a signal arrives or close-after=N is reached.
     void Run();
@@ -241,28 +241,28 @@ private:
     void AcceptClient();
     void DropClient();
 
-    std::vector<SimMeter>& FMeters;
-    const SimConfig& FLine;
-    SimModbusSlave* FModbus;
-    const ModbusFraming& FFraming;
-    SimConfig FModbusTiming;
-    int FMaster;
-    int FSlave;
-    int FListener;
-    bool FEcho;
-    Bytes FPending;
-    int64_t FLastByteUs = 0;
-    std::deque<SimPiece> FOutgoing;
-    int64_t FEndlessFromUs = -1;
-    int FServed = 0;
-    bool FClosing = false;
+    std::vector<SimMeter>& m_meters;
+    const SimConfig& m_line;
+    SimModbusSlave* m_modbus;
+    const ModbusFraming& m_framing;
+    SimConfig m_modbusTiming;
+    int m_master;
+    int m_slave;
+    int m_listener;
+    bool m_echo;
+    Bytes m_pending;
+    int64_t m_lastByteUs = 0;
+    std::deque<SimPiece> m_outgoing;
+    int64_t m_endlessFromUs = -1;
+    int m_served = 0;
+    bool m_closing = false;
 };
 
 void PtyServer::Write(const uint8_t* bytes, size_t count)
 {
     // Non-blocking: with no reader the bytes are lost, as on an open RS485 line.
-    while (count > 0 && FMaster >= 0) {
-        const long written = SimWrite(FMaster, bytes, count);
+    while (count > 0 && m_master >= 0) {
+        const long written = SimWrite(m_master, bytes, count);
         if (written <= 0) {
             if (written < 0 && errno == EINTR)
                 continue;
@@ -275,34 +275,34 @@ void PtyServer::Write(const uint8_t* bytes, size_t count)
 
 void PtyServer::Flush(int64_t now)
 {
-    while (!FOutgoing.empty() && FOutgoing.front().atUs <= now) {
-        Write(FOutgoing.front().bytes.data(), FOutgoing.front().bytes.size());
-        FOutgoing.pop_front();
+    while (!m_outgoing.empty() && m_outgoing.front().atUs <= now) {
+        Write(m_outgoing.front().bytes.data(), m_outgoing.front().bytes.size());
+        m_outgoing.pop_front();
     }
-    if (FEndlessFromUs >= 0 && now > FEndlessFromUs) {
-        const SimConfig& config = FLine;
+    if (m_endlessFromUs >= 0 && now > m_endlessFromUs) {
+        const SimConfig& config = m_line;
         const int64_t stepUs = config.lineRate ? ByteTimeUs(config) : 1000;
-        const int64_t count = std::min<int64_t>((now - FEndlessFromUs) / stepUs, 4096);
+        const int64_t count = std::min<int64_t>((now - m_endlessFromUs) / stepUs, 4096);
         Bytes noise(static_cast<size_t>(count));
         for (size_t i = 0; i < noise.size(); ++i)
             noise[i] = static_cast<uint8_t>(0xA5 ^ i);
         Write(noise.data(), noise.size());
-        FEndlessFromUs += count * stepUs;
-        if (now - FEndlessFromUs > 1'000'000)
-            FEndlessFromUs = now;
+        m_endlessFromUs += count * stepUs;
+        if (now - m_endlessFromUs > 1'000'000)
+            m_endlessFromUs = now;
     }
 }
 
 void PtyServer::ReadInput(int64_t now)
 {
     uint8_t buffer[512];
-    const long count = SimRead(FMaster, buffer, sizeof buffer);
+    const long count = SimRead(m_master, buffer, sizeof buffer);
     if (count > 0) {
-        FPending.insert(FPending.end(), buffer, buffer + count);
-        FLastByteUs = now;
+        m_pending.insert(m_pending.end(), buffer, buffer + count);
+        m_lastByteUs = now;
         return;
     }
-    if (FListener >= 0) {
+    if (m_listener >= 0) {
         if (count == 0 || !SimWouldBlock())
             DropClient();
         return;
@@ -314,64 +314,64 @@ void PtyServer::ReadInput(int64_t now)
 
 void PtyServer::FrameRequests(int64_t now)
 {
-    while (!FPending.empty() && !FClosing) {
+    while (!m_pending.empty() && !m_closing) {
         const std::optional<size_t> known =
-            FFraming.isTcp() ? FFraming.requestLength(FPending) : KnownRequestLength(FPending);
+            m_framing.isTcp() ? m_framing.requestLength(m_pending) : KnownRequestLength(m_pending);
         size_t take = 0;
-        if (known && FPending.size() >= *known)
+        if (known && m_pending.size() >= *known)
             take = *known;
-        else if (now - FLastByteUs >= kFrameGapUs)
-            take = FPending.size();
+        else if (now - m_lastByteUs >= kFrameGapUs)
+            take = m_pending.size();
         else
             return;
-        const Bytes request(FPending.begin(), FPending.begin() + static_cast<std::ptrdiff_t>(take));
-        FPending.erase(FPending.begin(), FPending.begin() + static_cast<std::ptrdiff_t>(take));
+        const Bytes request(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(take));
+        m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(take));
         Handle(request, now);
     }
 }
 
 void PtyServer::Handle(const Bytes& request, int64_t now)
 {
-    if (FEcho)
-        FOutgoing.push_back({now, request});
+    if (m_echo)
+        m_outgoing.push_back({now, request});
     // Every meter hears the request; at most the one at its address answers.
-    const SimConfig* config = &FLine;
+    const SimConfig* config = &m_line;
     std::optional<Bytes> reply;
-    for (SimMeter& meter : FMeters) {
+    for (SimMeter& meter : m_meters) {
         reply = meter.Respond(request);
         if (reply) {
             config = &meter.Config();
             break;
         }
     }
-    if (!reply && FModbus) {
-        reply = FModbus->Respond(request);
-        config = &FModbusTiming;
+    if (!reply && m_modbus) {
+        reply = m_modbus->Respond(request);
+        config = &m_modbusTiming;
     }
-    ++FServed;
+    ++m_served;
     if (reply) {
         int64_t end = now;
         for (SimPiece& piece : ScheduleReply(*config, *reply)) {
             piece.atUs += now;
             end = piece.atUs;
-            FOutgoing.push_back(std::move(piece));
+            m_outgoing.push_back(std::move(piece));
         }
-        if (HasFault(*config, "endless") && FEndlessFromUs < 0)
-            FEndlessFromUs = end;
+        if (HasFault(*config, "endless") && m_endlessFromUs < 0)
+            m_endlessFromUs = end;
     }
     const int closeAfter = FaultNumber(*config, "close-after", -1);
-    if (closeAfter >= 0 && FServed >= closeAfter)
-        FClosing = true;
+    if (closeAfter >= 0 && m_served >= closeAfter)
+        m_closing = true;
 }
 
 int PtyServer::PollTimeoutMs(int64_t now) const
 {
     int64_t waitUs = 200'000;
-    if (!FOutgoing.empty())
-        waitUs = std::min(waitUs, FOutgoing.front().atUs - now);
-    if (!FPending.empty())
-        waitUs = std::min(waitUs, FLastByteUs + kFrameGapUs - now);
-    if (FEndlessFromUs >= 0)
+    if (!m_outgoing.empty())
+        waitUs = std::min(waitUs, m_outgoing.front().atUs - now);
+    if (!m_pending.empty())
+        waitUs = std::min(waitUs, m_lastByteUs + kFrameGapUs - now);
+    if (m_endlessFromUs >= 0)
         waitUs = std::min<int64_t>(waitUs, 5'000);
     if (waitUs <= 0)
         return 0;
@@ -387,14 +387,14 @@ void PtyServer::Linger()
     SimSleepMs(100);
     // A TCP client still gets what the kernel holds after the close, but
     // nothing tells whether it has read it: give it time to.
-    if (FSlave < 0) {
+    if (m_slave < 0) {
         SimSleepMs(kTcpLingerMs);
         return;
     }
 #ifndef _WIN32
     for (int waited = 0; waited < kLingerMs && !gStop; waited += 10) {
         int unread = 0;
-        if (ioctl(FSlave, FIONREAD, &unread) != 0 || unread == 0)
+        if (ioctl(m_slave, FIONREAD, &unread) != 0 || unread == 0)
             return;
         poll(nullptr, 0, 10);
     }
@@ -406,12 +406,12 @@ void PtyServer::Run()
     while (!gStop) {
         int64_t now = NowUs();
         Flush(now);
-        if (FClosing && FOutgoing.empty()) {
+        if (m_closing && m_outgoing.empty()) {
             Linger();
             return;
         }
         FrameRequests(now);
-        pollfd fds[2] = {SimPollFd(FMaster), SimPollFd(FListener)};
+        pollfd fds[2] = {SimPollFd(m_master), SimPollFd(m_listener)};
         const int ready = SimPoll(fds, 2, PollTimeoutMs(now));
         now = NowUs();
         if (ready > 0 && (fds[1].revents & POLLIN))
@@ -419,7 +419,7 @@ void PtyServer::Run()
         if (ready > 0 && (fds[0].revents & POLLIN))
             ReadInput(now);
         else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)))
-            FListener >= 0 ? DropClient() : SimSleepMs(kIdleMs);
+            m_listener >= 0 ? DropClient() : SimSleepMs(kIdleMs);
     }
 }
 
@@ -427,24 +427,24 @@ void PtyServer::Run()
 // server does when a new user takes over the line.
 void PtyServer::AcceptClient()
 {
-    const int client = SimAccept(FListener);
+    const int client = SimAccept(m_listener);
     if (client < 0)
         return;
     DropClient();
     SimSetNonBlocking(client);
     const int one = 1;
     setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-    FMaster = client;
+    m_master = client;
 }
 
 void PtyServer::DropClient()
 {
-    if (FMaster >= 0)
-        SimClose(FMaster);
-    FMaster = -1;
-    FPending.clear();
-    FOutgoing.clear();
-    FEndlessFromUs = -1;
+    if (m_master >= 0)
+        SimClose(m_master);
+    m_master = -1;
+    m_pending.clear();
+    m_outgoing.clear();
+    m_endlessFromUs = -1;
 }
 
 // A listening socket on 127.0.0.1:port (0: a free one), its port in `port`; -1 on failure.

@@ -17,75 +17,75 @@ constexpr size_t kEndlessCap = 1 << 20;
 
 } // namespace
 
-SimLink::SimLink(SimMeter meter, const Waiter& clock) : FMeter(std::move(meter)), FClock(clock) {}
+SimLink::SimLink(SimMeter meter, const Waiter& clock) : m_meter(std::move(meter)), m_clock(clock) {}
 
 void SimLink::ThrowIfDisconnected(int errorNumber, const char* text) const
 {
-    if (!FConnected)
-        throw EComPort(errorNumber, text, EIO);
+    if (!m_connected)
+        throw ComPortError(errorNumber, text, EIO);
 }
 
 void SimLink::Disconnect()
 {
-    FConnected = false;
-    FScheduled.clear();
-    FWaiting.clear();
-    FEndlessFromUs = -1;
+    m_connected = false;
+    m_scheduled.clear();
+    m_waiting.clear();
+    m_endlessFromUs = -1;
 }
 
 void SimLink::PurgeBuffers()
 {
     ThrowIfDisconnected(kPurgeFailed, "PurgeComm function failed");
     Release();
-    FWaiting.clear();
+    m_waiting.clear();
 }
 
 void SimLink::SendBytes(ByteView bytes)
 {
     ThrowIfDisconnected(kWriteFailed, "WriteFile function failed");
-    const SimConfig& config = FMeter.Config();
+    const SimConfig& config = m_meter.Config();
     const int closeAfter = FaultNumber(config, "close-after", -1);
-    if (closeAfter >= 0 && static_cast<int>(FRequests.size()) >= closeAfter) {
+    if (closeAfter >= 0 && static_cast<int>(m_requests.size()) >= closeAfter) {
         Disconnect();
         ThrowIfDisconnected(kWriteFailed, "WriteFile function failed");
     }
-    FRequests.emplace_back(bytes.begin(), bytes.end());
+    m_requests.emplace_back(bytes.begin(), bytes.end());
     Release();
     // The request itself takes its line time before the meter has all of it.
-    int64_t nowUs = FClock.NowMs() * 1000;
+    int64_t nowUs = m_clock.NowMs() * 1000;
     if (config.lineRate)
         nowUs += static_cast<int64_t>(bytes.size()) * ByteTimeUs(config);
-    const std::optional<Bytes> reply = FMeter.Respond(bytes);
+    const std::optional<Bytes> reply = m_meter.Respond(bytes);
     if (!reply)
         return;
     int64_t endUs = nowUs;
     for (SimPiece& piece : ScheduleReply(config, *reply)) {
         piece.atUs += nowUs;
         endUs = piece.atUs;
-        FScheduled.push_back(std::move(piece));
+        m_scheduled.push_back(std::move(piece));
     }
-    std::stable_sort(FScheduled.begin(), FScheduled.end(),
+    std::stable_sort(m_scheduled.begin(), m_scheduled.end(),
                      [](const SimPiece& a, const SimPiece& b) { return a.atUs < b.atUs; });
-    if (HasFault(config, "endless") && FEndlessFromUs < 0)
-        FEndlessFromUs = endUs;
+    if (HasFault(config, "endless") && m_endlessFromUs < 0)
+        m_endlessFromUs = endUs;
 }
 
 void SimLink::Release()
 {
-    const int64_t nowUs = FClock.NowMs() * 1000;
-    while (!FScheduled.empty() && FScheduled.front().atUs <= nowUs) {
-        const Bytes& bytes = FScheduled.front().bytes;
-        FWaiting.insert(FWaiting.end(), bytes.begin(), bytes.end());
-        FScheduled.pop_front();
+    const int64_t nowUs = m_clock.NowMs() * 1000;
+    while (!m_scheduled.empty() && m_scheduled.front().atUs <= nowUs) {
+        const Bytes& bytes = m_scheduled.front().bytes;
+        m_waiting.insert(m_waiting.end(), bytes.begin(), bytes.end());
+        m_scheduled.pop_front();
     }
-    if (FEndlessFromUs >= 0 && nowUs > FEndlessFromUs) {
+    if (m_endlessFromUs >= 0 && nowUs > m_endlessFromUs) {
         // One byte per byte time at the line rate, else one per millisecond.
-        const SimConfig& config = FMeter.Config();
+        const SimConfig& config = m_meter.Config();
         const int64_t stepUs = config.lineRate ? ByteTimeUs(config) : 1000;
-        const int64_t count = (nowUs - FEndlessFromUs) / stepUs;
-        for (int64_t i = 0; i < count && FWaiting.size() < kEndlessCap; ++i)
-            FWaiting.push_back(static_cast<uint8_t>(0xA5 ^ (FWaiting.size() & 0xFF)));
-        FEndlessFromUs += count * stepUs;
+        const int64_t count = (nowUs - m_endlessFromUs) / stepUs;
+        for (int64_t i = 0; i < count && m_waiting.size() < kEndlessCap; ++i)
+            m_waiting.push_back(static_cast<uint8_t>(0xA5 ^ (m_waiting.size() & 0xFF)));
+        m_endlessFromUs += count * stepUs;
     }
 }
 
@@ -93,15 +93,15 @@ int SimLink::WaitingByteCount()
 {
     ThrowIfDisconnected(kStatusFailed, "ClearCommError function failed");
     Release();
-    return static_cast<int>(FWaiting.size());
+    return static_cast<int>(m_waiting.size());
 }
 
 Bytes SimLink::ReceiveBytes(int count)
 {
     ThrowIfDisconnected(kReadFailed, "ReadFile function failed");
     Release();
-    const size_t take = std::min(FWaiting.size(), static_cast<size_t>(std::max(count, 0)));
-    Bytes out(FWaiting.begin(), FWaiting.begin() + static_cast<std::ptrdiff_t>(take));
-    FWaiting.erase(FWaiting.begin(), FWaiting.begin() + static_cast<std::ptrdiff_t>(take));
+    const size_t take = std::min(m_waiting.size(), static_cast<size_t>(std::max(count, 0)));
+    Bytes out(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(take));
+    m_waiting.erase(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(take));
     return out;
 }

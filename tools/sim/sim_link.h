@@ -15,29 +15,29 @@ public:
     // The clock must outlive the link.
     SimLink(SimMeter meter, const Waiter& clock);
 
-    bool Connected() const override { return FConnected; }
+    bool Connected() const override { return m_connected; }
     void PurgeBuffers() override;
     void SendBytes(ByteView bytes) override;
     int WaitingByteCount() override;
     Bytes ReceiveBytes(int count) override;
 
-    // The meter goes away: every later call (but Connected) throws EComPort.
+    // The meter goes away: every later call (but Connected) throws ComPortError.
     void Disconnect();
-    SimMeter& Meter() { return FMeter; }
+    SimMeter& Meter() { return m_meter; }
     // Every request sent so far, in order.
-    const std::vector<Bytes>& Requests() const { return FRequests; }
+    const std::vector<Bytes>& Requests() const { return m_requests; }
 
 private:
     void ThrowIfDisconnected(int errorNumber, const char* text) const;
     void Release();
 
-    SimMeter FMeter;
-    const Waiter& FClock;
-    bool FConnected = true;
-    std::vector<Bytes> FRequests;
+    SimMeter m_meter;
+    const Waiter& m_clock;
+    bool m_connected = true;
+    std::vector<Bytes> m_requests;
     // Bytes not yet "on the wire", with their absolute due times in microseconds.
-    std::deque<SimPiece> FScheduled;
-    Bytes FWaiting;
+    std::deque<SimPiece> m_scheduled;
+    Bytes m_waiting;
     // Fault "endless": bytes keep coming from this time on (microseconds); -1 off.
-    int64_t FEndlessFromUs = -1;
+    int64_t m_endlessFromUs = -1;
 };

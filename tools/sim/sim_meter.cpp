@@ -144,25 +144,25 @@ std::optional<size_t> KnownRequestLength(ByteView bytes)
     }
 }
 
-SimMeter::SimMeter(SimConfig config) : FConfig(std::move(config)) {}
+SimMeter::SimMeter(SimConfig config) : m_config(std::move(config)) {}
 
 std::optional<Bytes> SimMeter::Answer(ByteView request)
 {
-    const auto address = static_cast<uint8_t>(FConfig.address);
-    const SimDeviceType* type = FindSimDeviceType(FConfig.deviceType);
+    const auto address = static_cast<uint8_t>(m_config.address);
+    const SimDeviceType* type = FindSimDeviceType(m_config.deviceType);
     if (!type || request.size() < 4 || !type->dialect->checks(request) ||
         request[type->dialect->addressOffset()] != address)
         return std::nullopt;
-    if (auto reply = AnswerRecordRequest(FConfig, request))
+    if (auto reply = AnswerRecordRequest(m_config, request))
         return reply;
-    if (auto reply = AnswerParameterRead(FConfig, FLive, request))
+    if (auto reply = AnswerParameterRead(m_config, m_live, request))
         return reply;
-    return AnswerProbe(FConfig, FLive, request);
+    return AnswerProbe(m_config, m_live, request);
 }
 
 std::optional<Bytes> SimMeter::Respond(ByteView request)
 {
-    if (HasFault(FConfig, "silence"))
+    if (HasFault(m_config, "silence"))
         return std::nullopt;
     std::optional<Bytes> reply = Answer(request);
     if (!reply)
@@ -173,24 +173,24 @@ std::optional<Bytes> SimMeter::Respond(ByteView request)
 Bytes SimMeter::ApplyFaults(Bytes reply) const
 {
     const bool custom = IsCustomFrame(reply);
-    if (HasFault(FConfig, "other-address") && reply.size() > 2) {
+    if (HasFault(m_config, "other-address") && reply.size() > 2) {
         // The reply of the next meter on the bus, check bytes intact.
         uint8_t& address = reply[custom ? 2 : 0];
         address = static_cast<uint8_t>(address % 247 + 1);
         reply = Reseal(std::move(reply), custom);
     }
-    if (HasFault(FConfig, "wrong-length") && reply.size() > 3) {
+    if (HasFault(m_config, "wrong-length") && reply.size() > 3) {
         // One data byte lost, check bytes recomputed: only the length betrays it.
         reply.erase(reply.end() - (custom ? 2 : 3));
         reply = Reseal(std::move(reply), custom);
     }
-    if (HasFault(FConfig, "bad-crc") && !reply.empty())
+    if (HasFault(m_config, "bad-crc") && !reply.empty())
         reply.back() ^= 0xFF;
-    if (HasFault(FConfig, "garbage-before"))
+    if (HasFault(m_config, "garbage-before"))
         reply.insert(reply.begin(), {0x00, 0xFF, 0x7E});
-    if (HasFault(FConfig, "garbage-after"))
+    if (HasFault(m_config, "garbage-after"))
         reply.insert(reply.end(), {0xFF, 0x00, 0x7E});
-    if (HasFault(FConfig, "oversize") && reply.size() < kOversizeLength)
+    if (HasFault(m_config, "oversize") && reply.size() < kOversizeLength)
         reply.resize(kOversizeLength, 0xEE);
     return reply;
 }

@@ -93,13 +93,13 @@ public:
     std::optional<Bytes> Respond(ByteView request);
     // The fault-free answer, for tests that compare against the faulty one.
     std::optional<Bytes> Answer(ByteView request);
-    const SimConfig& Config() const { return FConfig; }
+    const SimConfig& Config() const { return m_config; }
     // Live values behind the parameter and identification answers; tests may change them.
-    SimLiveValues& Live() { return FLive; }
+    SimLiveValues& Live() { return m_live; }
 
 private:
     Bytes ApplyFaults(Bytes reply) const;
 
-    SimConfig FConfig;
-    SimLiveValues FLive;
+    SimConfig m_config;
+    SimLiveValues m_live;
 };

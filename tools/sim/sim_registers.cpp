@@ -118,27 +118,27 @@ std::string LoadSimRegisterMap(const std::string& path, SimRegisterMap& map)
 }
 
 SimModbusSlave::SimModbusSlave(SimRegisterMap map, int address, const ModbusFraming& framing)
-    : FMap(std::move(map)), FAddress(address), FFraming(framing)
+    : m_map(std::move(map)), m_address(address), m_framing(framing)
 {
 }
 
 std::optional<Bytes> SimModbusSlave::Respond(ByteView request)
 {
-    const ModbusFraming::Unwrapped frame = FFraming.unwrap(request);
+    const ModbusFraming::Unwrapped frame = m_framing.unwrap(request);
     if (!frame.ok || frame.pdu.empty())
         return std::nullopt;
-    const bool ours = frame.address == FAddress || (FFraming.isTcp() && frame.address == kAnyUnit);
+    const bool ours = frame.address == m_address || (m_framing.isTcp() && frame.address == kAnyUnit);
     if (frame.address == kModbusBroadcast) {
         AnswerPdu(frame.pdu);
         return std::nullopt;
     }
     if (!ours) {
-        if (!FFraming.isTcp())
+        if (!m_framing.isTcp())
             return std::nullopt;
-        return FFraming.frame(frame.address, Exception(frame.pdu[0], kGatewayTargetFailed),
-                              frame.transaction);
+        return m_framing.frame(frame.address, Exception(frame.pdu[0], kGatewayTargetFailed),
+                               frame.transaction);
     }
-    return FFraming.frame(frame.address, AnswerPdu(frame.pdu), frame.transaction);
+    return m_framing.frame(frame.address, AnswerPdu(frame.pdu), frame.transaction);
 }
 
 Bytes SimModbusSlave::AnswerPdu(ByteView pdu)
@@ -151,10 +151,10 @@ Bytes SimModbusSlave::AnswerPdu(ByteView pdu)
     if (!length || *length != pdu.size())
         return Exception(function, kIllegalDataValue);
     const uint16_t start = WordAt(pdu, 1);
-    std::map<uint16_t, uint16_t>& table = function == ModbusFunction::kReadDiscreteInputs   ? FMap.inputs
-                                          : function == ModbusFunction::kReadInputRegisters ? FMap.ireg
-                                          : IsModbusBitFunction(function)                   ? FMap.coils
-                                                                                            : FMap.holding;
+    std::map<uint16_t, uint16_t>& table = function == ModbusFunction::kReadDiscreteInputs   ? m_map.inputs
+                                          : function == ModbusFunction::kReadInputRegisters ? m_map.ireg
+                                          : IsModbusBitFunction(function)                   ? m_map.coils
+                                                                                            : m_map.holding;
     Bytes reply{function};
     if (IsModbusReadFunction(function)) {
         const int count = WordAt(pdu, 3);

@@ -44,10 +44,10 @@ public:
     // The reply PDU to a request PDU.
     Bytes AnswerPdu(ByteView pdu);
 
-    const SimRegisterMap& Map() const { return FMap; }
+    const SimRegisterMap& Map() const { return m_map; }
 
 private:
-    SimRegisterMap FMap;
-    int FAddress;
-    const ModbusFraming& FFraming;
+    SimRegisterMap m_map;
+    int m_address;
+    const ModbusFraming& m_framing;
 };

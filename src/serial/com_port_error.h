@@ -1,4 +1,4 @@
-// Error numbers and message texts of EComPort. Header-only so that links other
+// Error numbers and message texts of ComPortError. Header-only so that links other
 // than the real port (the simulated meter's) raise the same errors.
 #pragma once
 
@@ -52,9 +52,9 @@ inline std::string ComErrorMessage(int errorNumber, int systemErrorNumber)
     return message;
 }
 
-inline EComPort MakeComError(int errorNumber, int systemErrorNumber = -1)
+inline ComPortError MakeComError(int errorNumber, int systemErrorNumber = -1)
 {
-    return EComPort(errorNumber, ComErrorMessage(errorNumber, systemErrorNumber), systemErrorNumber,
-                    systemErrorNumber != -1 ? std::system_category().message(systemErrorNumber)
-                                            : std::string());
+    return ComPortError(errorNumber, ComErrorMessage(errorNumber, systemErrorNumber), systemErrorNumber,
+                        systemErrorNumber != -1 ? std::system_category().message(systemErrorNumber)
+                                                : std::string());
 }

@@ -1,4 +1,4 @@
-#include "app/chart_frm.h"
+#include "app/chart_window.h"
 
 #include "app/prompter.h"
 #include "app/record_table_model.h"
@@ -126,29 +126,29 @@ protected:
             QChartView::mousePressEvent(event);
             return;
         }
-        FPanFrom = event->position();
-        FPanning = true;
+        m_panFrom = event->position();
+        m_panning = true;
         event->accept();
     }
 
     void mouseMoveEvent(QMouseEvent* event) override
     {
-        if (!FPanning) {
+        if (!m_panning) {
             if (PointerAt)
                 PointerAt(chart()->mapFromScene(mapToScene(event->position().toPoint())));
             QChartView::mouseMoveEvent(event);
             return;
         }
-        const QPointF moved = event->position() - FPanFrom;
-        FPanFrom = event->position();
+        const QPointF moved = event->position() - m_panFrom;
+        m_panFrom = event->position();
         chart()->scroll(-moved.x(), moved.y());
         event->accept();
     }
 
     void mouseReleaseEvent(QMouseEvent* event) override
     {
-        if (event->button() == Qt::MiddleButton && FPanning) {
-            FPanning = false;
+        if (event->button() == Qt::MiddleButton && m_panning) {
+            m_panning = false;
             event->accept();
             return;
         }
@@ -156,8 +156,8 @@ protected:
     }
 
 private:
-    QPointF FPanFrom;
-    bool FPanning = false;
+    QPointF m_panFrom;
+    bool m_panning = false;
 };
 
 QString Text(const std::string& text)
@@ -167,9 +167,9 @@ QString Text(const std::string& text)
 
 } // namespace
 
-TChartFrm::TChartFrm(RecordTableModel& model, Prompter& prompter, QString saveDirectory, QWidget* parent)
-    : QWidget(parent, Qt::Window), FModel(model), FPrompter(prompter),
-      FSaveDirectory(std::move(saveDirectory))
+ChartWindow::ChartWindow(RecordTableModel& model, Prompter& prompter, QString saveDirectory, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_model(model), m_prompter(prompter),
+      m_saveDirectory(std::move(saveDirectory))
 {
     setObjectName(QStringLiteral("TChartFrm"));
     setWindowTitle(QStringLiteral("曲线"));
@@ -179,66 +179,66 @@ TChartFrm::TChartFrm(RecordTableModel& model, Prompter& prompter, QString saveDi
     chart->legend()->setAlignment(Qt::AlignBottom);
     // Axis labels in the same digits whatever the operator's locale.
     chart->setLocalizeNumbers(false);
-    FAxisY = new QValueAxis(chart);
-    FAxisY->setLabelFormat(QStringLiteral("%.6g"));
-    chart->addAxis(FAxisY, Qt::AlignLeft);
-    connect(FAxisY, &QValueAxis::rangeChanged, this, &TChartFrm::RoundYLabels);
+    m_axisY = new QValueAxis(chart);
+    m_axisY->setLabelFormat(QStringLiteral("%.6g"));
+    chart->addAxis(m_axisY, Qt::AlignLeft);
+    connect(m_axisY, &QValueAxis::rangeChanged, this, &ChartWindow::roundYLabels);
     auto* view = new RecordChartView(chart, this);
-    view->ResetZoom = [this] { btnResetClick(); };
-    view->PointerAt = [this](const QPointF& at) { ShowValueTip(at); };
-    ChartView1 = view;
-    ChartView1->setObjectName(QStringLiteral("ChartView1"));
+    view->ResetZoom = [this] { onResetClicked(); };
+    view->PointerAt = [this](const QPointF& at) { showValueTip(at); };
+    m_chartView = view;
+    m_chartView->setObjectName(QStringLiteral("ChartView1"));
 
-    lstColumns = new QListWidget(this);
-    lstColumns->setObjectName(QStringLiteral("lstColumns"));
-    connect(lstColumns, &QListWidget::itemChanged, this, &TChartFrm::ColumnItemChanged);
-    btnReset = new QPushButton(QStringLiteral("复位"), this);
-    btnReset->setObjectName(QStringLiteral("btnReset"));
-    connect(btnReset, &QPushButton::clicked, this, &TChartFrm::btnResetClick);
-    btnSave = new QPushButton(QStringLiteral("保存图片"), this);
-    btnSave->setObjectName(QStringLiteral("btnSave"));
-    connect(btnSave, &QPushButton::clicked, this, &TChartFrm::btnSaveClick);
+    m_columnList = new QListWidget(this);
+    m_columnList->setObjectName(QStringLiteral("lstColumns"));
+    connect(m_columnList, &QListWidget::itemChanged, this, &ChartWindow::columnItemChanged);
+    m_resetButton = new QPushButton(QStringLiteral("复位"), this);
+    m_resetButton->setObjectName(QStringLiteral("btnReset"));
+    connect(m_resetButton, &QPushButton::clicked, this, &ChartWindow::onResetClicked);
+    m_saveButton = new QPushButton(QStringLiteral("保存图片"), this);
+    m_saveButton->setObjectName(QStringLiteral("btnSave"));
+    connect(m_saveButton, &QPushButton::clicked, this, &ChartWindow::onSaveClicked);
 
     auto* side = new QVBoxLayout();
     side->addWidget(new QLabel(QStringLiteral("曲线项目"), this));
-    side->addWidget(lstColumns, 1);
+    side->addWidget(m_columnList, 1);
     // The help sits beside the chart, not in a tooltip that would cover the values' tooltips.
     auto* hint =
         new QLabel(QStringLiteral("框选放大，右键缩小，滚轮缩放，方向键或中键拖动平移，Home 复位"), this);
     hint->setWordWrap(true);
     side->addWidget(hint);
-    side->addWidget(btnReset);
-    side->addWidget(btnSave);
+    side->addWidget(m_resetButton);
+    side->addWidget(m_saveButton);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(side);
-    layout->addWidget(ChartView1, 1);
-    lstColumns->setFixedWidth(190);
+    layout->addWidget(m_chartView, 1);
+    m_columnList->setFixedWidth(190);
 
-    connect(&FModel, &QAbstractItemModel::rowsInserted, this, &TChartFrm::ScheduleRefresh);
-    connect(&FModel, &QAbstractItemModel::modelReset, this, &TChartFrm::ScheduleRefresh);
-    Refresh();
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, &ChartWindow::scheduleRefresh);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &ChartWindow::scheduleRefresh);
+    refresh();
 }
 
-TChartFrm::~TChartFrm() = default;
+ChartWindow::~ChartWindow() = default;
 
-QChart* TChartFrm::Chart() const
+QChart* ChartWindow::Chart() const
 {
-    return ChartView1->chart();
+    return m_chartView->chart();
 }
 
-QLineSeries* TChartFrm::SeriesOf(int column) const
+QLineSeries* ChartWindow::seriesOf(int column) const
 {
-    const auto found = FSeries.find(column);
-    return found == FSeries.end() ? nullptr : found->second;
+    const auto found = m_series.find(column);
+    return found == m_series.end() ? nullptr : found->second;
 }
 
-void TChartFrm::showEvent(QShowEvent* event)
+void ChartWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    Refresh();
+    refresh();
 }
 
-void TChartFrm::keyPressEvent(QKeyEvent* event)
+void ChartWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
         close();
@@ -247,25 +247,25 @@ void TChartFrm::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-void TChartFrm::SetSubject(std::function<QString()> subject)
+void ChartWindow::setSubject(std::function<QString()> subject)
 {
-    FSubject = std::move(subject);
-    UpdateTitle();
+    m_subject = std::move(subject);
+    updateTitle();
 }
 
-QString TChartFrm::Title() const
+QString ChartWindow::title() const
 {
     return Chart()->title();
 }
 
-void TChartFrm::UpdateTitle()
+void ChartWindow::updateTitle()
 {
     QStringList parts;
-    if (FSubject)
-        parts << FSubject();
+    if (m_subject)
+        parts << m_subject();
     double first = std::numeric_limits<double>::max();
     double last = std::numeric_limits<double>::lowest();
-    for (const RecordSeries& series : FData.series) {
+    for (const RecordSeries& series : m_data.series) {
         for (const SeriesPoint& point : series.points) {
             first = std::min(first, point.x);
             last = std::max(last, point.x);
@@ -273,7 +273,7 @@ void TChartFrm::UpdateTitle()
     }
     if (first > last) {
         parts << QStringLiteral("无数据");
-    } else if (FData.timeColumn >= 0) {
+    } else if (m_data.timeColumn >= 0) {
         // The meter's own clock reading, shown as read.
         const auto reading = [](double seconds) {
             return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds), Qt::UTC).toString(kTimeFormat);
@@ -281,142 +281,142 @@ void TChartFrm::UpdateTitle()
         parts << reading(first) + QStringLiteral(" 至 ") + reading(last);
     } else {
         parts << QStringLiteral("%1 %2 至 %3")
-                     .arg(Text(FData.xCaption), QString::number(first, 'g', 12),
+                     .arg(Text(m_data.xCaption), QString::number(first, 'g', 12),
                           QString::number(last, 'g', 12));
     }
     parts.removeAll(QString());
     Chart()->setTitle(parts.join(QStringLiteral("    ")));
 }
 
-void TChartFrm::RoundYLabels(qreal low, qreal high)
+void ChartWindow::roundYLabels(qreal low, qreal high)
 {
-    const int ticks = std::max(FAxisY->tickCount(), 2);
+    const int ticks = std::max(m_axisY->tickCount(), 2);
     const double step = (high - low) / (ticks - 1);
     int decimals = 0;
     if (step > 0 && std::isfinite(step))
         decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 6);
     const QString format = QStringLiteral("%.%1f").arg(decimals);
-    if (FAxisY->labelFormat() != format)
-        FAxisY->setLabelFormat(format);
+    if (m_axisY->labelFormat() != format)
+        m_axisY->setLabelFormat(format);
 }
 
-void TChartFrm::ScheduleRefresh()
+void ChartWindow::scheduleRefresh()
 {
     // A read appends rows one by one: read the table once per turn of the
     // event loop, and not at all while nobody looks.
-    if (FRefreshPending || !isVisible())
+    if (m_refreshPending || !isVisible())
         return;
-    FRefreshPending = true;
+    m_refreshPending = true;
     QTimer::singleShot(0, this, [this] {
-        if (FRefreshPending)
-            Refresh();
+        if (m_refreshPending)
+            refresh();
     });
 }
 
-void TChartFrm::Refresh()
+void ChartWindow::refresh()
 {
-    FRefreshPending = false;
-    const RecordTable& table = FModel.Table();
+    m_refreshPending = false;
+    const RecordTable& table = m_model.Table();
     std::vector<std::string> captions;
     for (const TableColumn& column : table.Columns())
         captions.push_back(column.caption);
-    const bool anotherKind = captions != FTableCaptions;
+    const bool anotherKind = captions != m_tableCaptions;
     if (anotherKind) {
         // Start again with the first quantity of the new kind.
-        FTableCaptions = std::move(captions);
-        FShownColumns.clear();
+        m_tableCaptions = std::move(captions);
+        m_shownColumns.clear();
     }
-    const bool wasTime = FData.timeColumn >= 0;
-    const bool hadSeries = !anotherKind && !FData.series.empty();
-    FData = ExtractRecordSeries(table);
-    if (FShownColumns.empty() && !hadSeries && !FData.series.empty())
-        FShownColumns.insert(FData.series.front().column);
-    RebuildColumnList();
-    if (!FAxisX || wasTime != (FData.timeColumn >= 0))
-        ReplaceXAxis();
-    FAxisX->setTitleText(Text(FData.xCaption));
-    UpdateSeries();
-    UpdateTitle();
+    const bool wasTime = m_data.timeColumn >= 0;
+    const bool hadSeries = !anotherKind && !m_data.series.empty();
+    m_data = ExtractRecordSeries(table);
+    if (m_shownColumns.empty() && !hadSeries && !m_data.series.empty())
+        m_shownColumns.insert(m_data.series.front().column);
+    rebuildColumnList();
+    if (!m_axisX || wasTime != (m_data.timeColumn >= 0))
+        replaceXAxis();
+    m_axisX->setTitleText(Text(m_data.xCaption));
+    updateSeries();
+    updateTitle();
     // While the operator looks at a zoomed part, new rows must not move it.
     if (!Chart()->isZoomed())
-        FitAxes();
+        fitAxes();
 }
 
-void TChartFrm::RebuildColumnList()
+void ChartWindow::rebuildColumnList()
 {
-    QSignalBlocker blocker(lstColumns);
-    const int keptRow = lstColumns->currentRow();
-    lstColumns->clear();
-    for (const RecordSeries& series : FData.series) {
-        auto* item = new QListWidgetItem(Text(series.caption), lstColumns);
+    QSignalBlocker blocker(m_columnList);
+    const int keptRow = m_columnList->currentRow();
+    m_columnList->clear();
+    for (const RecordSeries& series : m_data.series) {
+        auto* item = new QListWidgetItem(Text(series.caption), m_columnList);
         item->setData(Qt::UserRole, series.column);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-        item->setCheckState(FShownColumns.count(series.column) ? Qt::Checked : Qt::Unchecked);
+        item->setCheckState(m_shownColumns.count(series.column) ? Qt::Checked : Qt::Unchecked);
     }
-    if (keptRow < lstColumns->count())
-        lstColumns->setCurrentRow(keptRow);
+    if (keptRow < m_columnList->count())
+        m_columnList->setCurrentRow(keptRow);
 }
 
-void TChartFrm::ColumnItemChanged(QListWidgetItem* item)
+void ChartWindow::columnItemChanged(QListWidgetItem* item)
 {
-    SetColumnShown(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
+    setColumnShown(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
 }
 
-void TChartFrm::SetColumnShown(int column, bool shown)
+void ChartWindow::setColumnShown(int column, bool shown)
 {
     if (shown)
-        FShownColumns.insert(column);
+        m_shownColumns.insert(column);
     else
-        FShownColumns.erase(column);
+        m_shownColumns.erase(column);
     {
-        QSignalBlocker blocker(lstColumns);
-        for (int i = 0; i < lstColumns->count(); ++i) {
-            QListWidgetItem* item = lstColumns->item(i);
+        QSignalBlocker blocker(m_columnList);
+        for (int i = 0; i < m_columnList->count(); ++i) {
+            QListWidgetItem* item = m_columnList->item(i);
             if (item->data(Qt::UserRole).toInt() == column)
                 item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
         }
     }
-    UpdateSeries();
+    updateSeries();
     if (!Chart()->isZoomed())
-        FitAxes();
+        fitAxes();
 }
 
-void TChartFrm::ReplaceXAxis()
+void ChartWindow::replaceXAxis()
 {
-    if (FAxisX) {
-        Chart()->removeAxis(FAxisX);
-        delete FAxisX;
+    if (m_axisX) {
+        Chart()->removeAxis(m_axisX);
+        delete m_axisX;
     }
-    FAxisXIsTime = FData.timeColumn >= 0;
-    if (FAxisXIsTime) {
+    m_axisXIsTime = m_data.timeColumn >= 0;
+    if (m_axisXIsTime) {
         auto* axis = new QDateTimeAxis(Chart());
         axis->setFormat(QStringLiteral("MM-dd hh:mm"));
         axis->setTickCount(7);
-        FAxisX = axis;
+        m_axisX = axis;
     } else {
         auto* axis = new QValueAxis(Chart());
         axis->setLabelFormat(QStringLiteral("%.0f"));
-        FAxisX = axis;
+        m_axisX = axis;
     }
-    Chart()->addAxis(FAxisX, Qt::AlignBottom);
-    for (const auto& [column, series] : FSeries)
-        series->attachAxis(FAxisX);
+    Chart()->addAxis(m_axisX, Qt::AlignBottom);
+    for (const auto& [column, series] : m_series)
+        series->attachAxis(m_axisX);
 }
 
-double TChartFrm::AxisX(double x) const
+double ChartWindow::axisX(double x) const
 {
-    if (!FAxisXIsTime)
+    if (!m_axisXIsTime)
         return x;
     // The meter's clock reading is shown as the same reading on this computer's clock.
     const QDateTime meterClock = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(x), Qt::UTC);
     return static_cast<double>(QDateTime(meterClock.date(), meterClock.time()).toMSecsSinceEpoch());
 }
 
-void TChartFrm::UpdateSeries()
+void ChartWindow::updateSeries()
 {
-    for (auto it = FSeries.begin(); it != FSeries.end();) {
-        const bool stillShown = FShownColumns.count(it->first) &&
-                                std::any_of(FData.series.begin(), FData.series.end(),
+    for (auto it = m_series.begin(); it != m_series.end();) {
+        const bool stillShown = m_shownColumns.count(it->first) &&
+                                std::any_of(m_data.series.begin(), m_data.series.end(),
                                             [&](const RecordSeries& s) { return s.column == it->first; });
         if (stillShown) {
             ++it;
@@ -424,35 +424,35 @@ void TChartFrm::UpdateSeries()
         }
         Chart()->removeSeries(it->second);
         delete it->second;
-        it = FSeries.erase(it);
+        it = m_series.erase(it);
     }
-    for (const RecordSeries& data : FData.series) {
-        if (!FShownColumns.count(data.column))
+    for (const RecordSeries& data : m_data.series) {
+        if (!m_shownColumns.count(data.column))
             continue;
-        QLineSeries*& series = FSeries[data.column];
+        QLineSeries*& series = m_series[data.column];
         if (!series) {
             series = new QLineSeries(Chart());
             series->setName(Text(data.caption));
             Chart()->addSeries(series);
-            series->attachAxis(FAxisX);
-            series->attachAxis(FAxisY);
+            series->attachAxis(m_axisX);
+            series->attachAxis(m_axisY);
         }
         QList<QPointF> points;
         points.reserve(static_cast<qsizetype>(data.points.size()));
         for (const SeriesPoint& point : data.points)
-            points.append(QPointF(AxisX(point.x), point.y));
+            points.append(QPointF(axisX(point.x), point.y));
         series->replace(points);
         series->setPointsVisible(points.size() <= kMarkedPointsAtMost);
     }
 }
 
-void TChartFrm::FitAxes()
+void ChartWindow::fitAxes()
 {
     double lowX = std::numeric_limits<double>::max();
     double highX = std::numeric_limits<double>::lowest();
     double lowY = lowX;
     double highY = highX;
-    for (const auto& [column, series] : FSeries) {
+    for (const auto& [column, series] : m_series) {
         for (const QPointF& point : series->points()) {
             lowX = std::min(lowX, point.x());
             highX = std::max(highX, point.x());
@@ -463,34 +463,34 @@ void TChartFrm::FitAxes()
     // Nothing to draw: no tick labels that would read as data ("0 0 1 1 1");
     // the title says "无数据".
     const bool empty = lowX > highX;
-    FAxisX->setLabelsVisible(!empty);
-    FAxisY->setLabelsVisible(!empty);
+    m_axisX->setLabelsVisible(!empty);
+    m_axisY->setLabelsVisible(!empty);
     if (empty) {
-        lowX = FAxisXIsTime ? AxisX(0) : 0;
-        highX = FAxisXIsTime ? AxisX(86400) : 1;
+        lowX = m_axisXIsTime ? axisX(0) : 0;
+        highX = m_axisXIsTime ? axisX(86400) : 1;
         lowY = 0;
         highY = 1;
     }
     if (lowX == highX) {
         // One record: an hour (or one record number) either side of it.
-        const double half = FAxisXIsTime ? 3600'000.0 : 1.0;
+        const double half = m_axisXIsTime ? 3600'000.0 : 1.0;
         lowX -= half;
         highX += half;
     }
     const double margin = highY > lowY ? (highY - lowY) * 0.05 : std::max(1.0, std::abs(highY) * 0.05);
-    if (FAxisXIsTime) {
-        static_cast<QDateTimeAxis*>(FAxisX)->setRange(
+    if (m_axisXIsTime) {
+        static_cast<QDateTimeAxis*>(m_axisX)->setRange(
             QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lowX)),
             QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(highX)));
     } else {
-        static_cast<QValueAxis*>(FAxisX)->setRange(lowX, highX);
+        static_cast<QValueAxis*>(m_axisX)->setRange(lowX, highX);
     }
-    FAxisY->setRange(lowY - margin, highY + margin);
+    m_axisY->setRange(lowY - margin, highY + margin);
     // Round tick values read better than the data's own extremes.
-    FAxisY->applyNiceNumbers();
+    m_axisY->applyNiceNumbers();
 }
 
-void TChartFrm::ShowValueTip(const QPointF& at)
+void ChartWindow::showValueTip(const QPointF& at)
 {
     // The record drawn nearest to the pointer, when it is close enough to be
     // the one meant; a thin line alone is too hard to hit.
@@ -498,7 +498,7 @@ void TChartFrm::ShowValueTip(const QPointF& at)
     qreal best = kReachPixels * kReachPixels;
     const QLineSeries* bestSeries = nullptr;
     QPointF bestPoint;
-    for (const auto& [column, series] : FSeries) {
+    for (const auto& [column, series] : m_series) {
         for (const QPointF& point : series->points()) {
             const QPointF offset = Chart()->mapToPosition(point, series) - at;
             const qreal distance = QPointF::dotProduct(offset, offset);
@@ -514,43 +514,43 @@ void TChartFrm::ShowValueTip(const QPointF& at)
         return;
     }
     const QString x =
-        FAxisXIsTime
+        m_axisXIsTime
             ? QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(bestPoint.x())).toString(kTimeFormat)
-            : Text(FData.xCaption) + QLatin1Char(' ') + QString::number(bestPoint.x(), 'g', 12);
+            : Text(m_data.xCaption) + QLatin1Char(' ') + QString::number(bestPoint.x(), 'g', 12);
     QToolTip::showText(QCursor::pos(),
                        bestSeries->name() + QLatin1Char('\n') + x + QLatin1Char('\n') +
                            QString::number(bestPoint.y(), 'g', 12),
-                       ChartView1);
+                       m_chartView);
 }
 
-void TChartFrm::btnResetClick()
+void ChartWindow::onResetClicked()
 {
     Chart()->zoomReset();
-    FitAxes();
+    fitAxes();
 }
 
-void TChartFrm::btnSaveClick()
+void ChartWindow::onSaveClicked()
 {
-    QString name = FPrompter.SaveFileName(this, QStringLiteral("保存图片"),
-                                          QDir(FSaveDirectory).filePath(QStringLiteral("*.png")),
-                                          QStringLiteral("*.png"));
+    QString name = m_prompter.saveFileName(this, QStringLiteral("保存图片"),
+                                           QDir(m_saveDirectory).filePath(QStringLiteral("*.png")),
+                                           QStringLiteral("*.png"));
     if (name.isEmpty())
         return;
     if (QFileInfo(name).suffix().isEmpty())
         name += QStringLiteral(".png");
     if (QFileInfo::exists(name) &&
-        !FPrompter.Ask(this, QStringLiteral("文件已经存在，是否覆盖原文件？"), kInfoCaption))
+        !m_prompter.ask(this, QStringLiteral("文件已经存在，是否覆盖原文件？"), kInfoCaption))
         return;
-    if (!SaveImage(name)) {
-        FPrompter.Warn(this, QStringLiteral("保存有误，请重新试一次。"), kWarnCaption);
+    if (!saveImage(name)) {
+        m_prompter.warn(this, QStringLiteral("保存有误，请重新试一次。"), kWarnCaption);
         return;
     }
-    FPrompter.Inform(this, QStringLiteral("曲线图片保存成功！"), kInfoCaption);
+    m_prompter.inform(this, QStringLiteral("曲线图片保存成功！"), kInfoCaption);
 }
 
-bool TChartFrm::SaveImage(const QString& fileName)
+bool ChartWindow::saveImage(const QString& fileName)
 {
-    const QPixmap picture = ChartView1->grab();
+    const QPixmap picture = m_chartView->grab();
     // The image goes to a temporary file beside the target and replaces it only when complete.
     QSaveFile file(fileName);
     return !picture.isNull() && file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG") &&

@@ -1,4 +1,4 @@
-// Record-range dialog of a range read: from block SPBegin to block SpEnd.
+// Record-range dialog of a range read: from block m_beginSpin to block m_endSpin.
 #pragma once
 
 #include <QDialog>
@@ -7,25 +7,25 @@ class Prompter;
 class QLabel;
 class QSpinBox;
 
-class TNumFrm : public QDialog {
+class BlockRangeDialog : public QDialog {
     Q_OBJECT
 public:
     // `prompter` tells the operator why a range is refused; without one the
     // dialog refuses silently.
-    explicit TNumFrm(QWidget* parent = nullptr, Prompter* prompter = nullptr);
+    explicit BlockRangeDialog(QWidget* parent = nullptr, Prompter* prompter = nullptr);
 
     // Shows `kindCaption` in the title panel; the end field's limit and value
     // become the kind's block count.
-    void Prepare(const QString& kindCaption, int blockCount);
-    int BeginBlock() const;
+    void prepare(const QString& kindCaption, int blockCount);
+    int beginBlock() const;
     int EndBlock() const;
     // Refuses a range that ends before it begins: the dialog stays open.
     void accept() override;
 
-    QLabel* Panel1 = nullptr;
-    QSpinBox* SPBegin = nullptr;
-    QSpinBox* SpEnd = nullptr;
+    QLabel* m_captionLabel = nullptr;
+    QSpinBox* m_beginSpin = nullptr;
+    QSpinBox* m_endSpin = nullptr;
 
 private:
-    Prompter* FPrompter = nullptr;
+    Prompter* m_prompter = nullptr;
 };

@@ -3,7 +3,7 @@
 // address and period it takes, the grid of device type 5 and its export.
 #include "app_test_support.h"
 
-#include "app/read_param_frm.h"
+#include "app/param_window.h"
 #include "log/log_model.h"
 #include "settings/settings_file.h"
 
@@ -24,27 +24,27 @@ namespace {
 // meter then stays silent) or fail as a vanished port does.
 class FilterLink : public ByteLink {
 public:
-    explicit FilterLink(SimLink& sim) : FSim(sim) {}
-    bool Connected() const override { return FSim.Connected(); }
-    void PurgeBuffers() override { FSim.PurgeBuffers(); }
+    explicit FilterLink(SimLink& sim) : m_sim(sim) {}
+    bool Connected() const override { return m_sim.Connected(); }
+    void PurgeBuffers() override { m_sim.PurgeBuffers(); }
     void SendBytes(ByteView bytes) override
     {
         if (ThrowOnSend)
-            throw EComPort(14, "Unable to write to com port", 5);
+            throw ComPortError(14, "Unable to write to com port", 5);
         Sent.emplace_back(bytes.begin(), bytes.end());
         if (Drop && Drop(bytes))
             return;
-        FSim.SendBytes(bytes);
+        m_sim.SendBytes(bytes);
     }
-    int WaitingByteCount() override { return FSim.WaitingByteCount(); }
-    Bytes ReceiveBytes(int count) override { return FSim.ReceiveBytes(count); }
+    int WaitingByteCount() override { return m_sim.WaitingByteCount(); }
+    Bytes ReceiveBytes(int count) override { return m_sim.ReceiveBytes(count); }
 
     std::vector<Bytes> Sent;
     std::function<bool(ByteView)> Drop;
     bool ThrowOnSend = false;
 
 private:
-    SimLink& FSim;
+    SimLink& m_sim;
 };
 
 SimConfig Meter(int deviceType, std::vector<std::string> faults = {})
@@ -61,11 +61,14 @@ struct ParamRig {
         : Sim(SimMeter(std::move(config)), Clock), Link(Sim),
           Settings(Folder.path(), Folder.filePath(QStringLiteral("user")))
     {
-        ReadParamFrmContext context{Link, Clock,         Prompts, Log, Settings, [this] { return Address; },
-                                    {},   Folder.path(), Guard};
-        Frm = std::make_unique<TReadParamFrm>(context);
+        ParamWindowContext context{Link, Clock,         Prompts, Log, Settings, [this] { return Address; },
+                                   {},   Folder.path(), Guard};
+        mainWindow = std::make_unique<ParamWindow>(context);
     }
-    QLabel* Label(const char* name) const { return Frm->findChild<QLabel*>(QString::fromLatin1(name)); }
+    QLabel* Label(const char* name) const
+    {
+        return mainWindow->findChild<QLabel*>(QString::fromLatin1(name));
+    }
 
     VirtualClock Clock;
     SimLink Sim;
@@ -76,7 +79,7 @@ struct ParamRig {
     LogModel Log;
     PortGuard Guard;
     int Address = 23;
-    std::unique_ptr<TReadParamFrm> Frm;
+    std::unique_ptr<ParamWindow> mainWindow;
 };
 
 Bytes Read(int address, int start, int count)
@@ -90,7 +93,7 @@ const Bytes kCustomStatus = {0x55, 0x55, 0x17, 0x02, 0x00, 0x19};
 
 } // namespace
 
-class ReadParamFrmTest : public QObject {
+class ParamWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void SimpleModeWithNothingAnsweringSendsSevenRequestsAndFails();
@@ -106,12 +109,12 @@ private slots:
     void PortFailureReEnablesBtnRead();
 };
 
-void ReadParamFrmTest::SimpleModeWithNothingAnsweringSendsSevenRequestsAndFails()
+void ParamWindowTest::SimpleModeWithNothingAnsweringSendsSevenRequestsAndFails()
 {
     ParamRig rig(Meter(6, {"silence"}));
-    rig.Frm->show();
-    QVERIFY(rig.Frm->SimpleMode());
-    QTest::mouseClick(rig.Frm->BtnRead, Qt::LeftButton);
+    rig.mainWindow->show();
+    QVERIFY(rig.mainWindow->simpleMode());
+    QTest::mouseClick(rig.mainWindow->m_readButton, Qt::LeftButton);
     const std::vector<Bytes> expected = {Read(23, 0, 0),   Read(23, 0, 16),  Read(23, 0, 16), Read(23, 0, 19),
                                          Read(23, 10, 25), Read(23, 10, 21), kCustomStatus};
     QCOMPARE(rig.Link.Sent.size(), expected.size());
@@ -120,18 +123,18 @@ void ReadParamFrmTest::SimpleModeWithNothingAnsweringSendsSevenRequestsAndFails(
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("读取仪表参数失败，请检查！"));
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
-    QVERIFY(rig.Frm->BtnRead->isEnabled());
+    QVERIFY(rig.mainWindow->m_readButton->isEnabled());
     // The last attempt's labels are in their reset state.
     QCOMPARE(rig.Label("lbl55_sum")->text(), QStringLiteral("0"));
     QCOMPARE(rig.Label("lbl55_cmd")->text(), QStringLiteral("响应"));
 }
 
-void ReadParamFrmTest::Type2WithBadSecondReplyIsTriedTwiceBeforeType1()
+void ParamWindowTest::Type2WithBadSecondReplyIsTriedTwiceBeforeType1()
 {
     ParamRig rig(Meter(2));
     rig.Link.Drop = [](ByteView frame) { return frame.size() > 3 && frame[2] == 0x01 && frame[3] == 0x06; };
-    rig.Frm->show();
-    rig.Frm->BtnReadClick();
+    rig.mainWindow->show();
+    rig.mainWindow->onReadClicked();
     QVERIFY(rig.Link.Sent.size() >= 6);
     QVERIFY(rig.Link.Sent[1] == Read(23, 0, 16));
     QVERIFY(rig.Link.Sent[2] == Read(23, 0x0106, 27));
@@ -143,85 +146,85 @@ void ReadParamFrmTest::Type2WithBadSecondReplyIsTriedTwiceBeforeType1()
     QVERIFY(rig.Label("lblCPU_vm")->text().startsWith(QStringLiteral("35.")));
 }
 
-void ReadParamFrmTest::SimpleModeDetectsType6AndFillsItsPanel()
+void ParamWindowTest::SimpleModeDetectsType6AndFillsItsPanel()
 {
     ParamRig rig(Meter(6));
     // Labels keep their decimal point under a comma-decimal locale.
     const CommaDecimalLocale comma;
     QVERIFY2(comma.Active(), "locale de_DE.UTF-8 missing (scripts/test generates it)");
-    rig.Frm->show();
-    QCOMPARE(rig.Frm->ItemIndex(), 0);
-    QTest::mouseClick(rig.Frm->BtnRead, Qt::LeftButton);
+    rig.mainWindow->show();
+    QCOMPARE(rig.mainWindow->itemIndex(), 0);
+    QTest::mouseClick(rig.mainWindow->m_readButton, Qt::LeftButton);
     QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数成功！"));
-    QVERIFY(rig.Frm->findChild<QWidget*>(QStringLiteral("pnlCorvex"))->isVisible());
-    QVERIFY(!rig.Frm->findChild<QWidget*>(QStringLiteral("pnlV18"))->isVisible());
-    QCOMPARE(rig.Frm->ItemIndex(), 2);
+    QVERIFY(rig.mainWindow->findChild<QWidget*>(QStringLiteral("pnlCorvex"))->isVisible());
+    QVERIFY(!rig.mainWindow->findChild<QWidget*>(QStringLiteral("pnlV18"))->isVisible());
+    QCOMPARE(rig.mainWindow->itemIndex(), 2);
     // The selector index changed, so the selector's title and caption win.
-    QCOMPARE(rig.Frm->windowTitle(), QStringLiteral("实时数据----Corvex智能体积修正仪"));
-    QCOMPARE(rig.Frm->pnlTitle->text(), QStringLiteral("Corvex智能体积修正仪"));
+    QCOMPARE(rig.mainWindow->windowTitle(), QStringLiteral("实时数据----Corvex智能体积修正仪"));
+    QCOMPARE(rig.mainWindow->m_titleLabel->text(), QStringLiteral("Corvex智能体积修正仪"));
     QCOMPARE(rig.Label("lblCorvex_vm")->text(), QStringLiteral("35.25"));
     QCOMPARE(rig.Label("lblCorvex_time")->text(), QStringLiteral("2024-03-15 10:30:00"));
     QCOMPARE(rig.Label("lblCorvex_Pl")->text(), QStringLiteral("正常"));
     QCOMPARE(rig.Label("lblCorvex_Pl")->palette().color(QPalette::WindowText), QColor(0x00, 0x80, 0x00));
-    QVERIFY(rig.Frm->BtnRead->isEnabled());
+    QVERIFY(rig.mainWindow->m_readButton->isEnabled());
 
     // The next detection finds the same type with the index unchanged: the detected
     // type's own caption stays.
-    rig.Frm->BtnReadClick();
-    QCOMPARE(rig.Frm->windowTitle(), QStringLiteral("用户只读参数----Corvex智能体积修正仪"));
+    rig.mainWindow->onReadClicked();
+    QCOMPARE(rig.mainWindow->windowTitle(), QStringLiteral("用户只读参数----Corvex智能体积修正仪"));
 }
 
-void ReadParamFrmTest::ModesMoveTheWindowAndPeriodicReadingRunsOnlyInAdvancedMode()
+void ParamWindowTest::ModesMoveTheWindowAndPeriodicReadingRunsOnlyInAdvancedMode()
 {
     ParamRig rig(Meter(6, {"alarm"}));
-    rig.Frm->show();
-    QCOMPARE(rig.Frm->height(), 586);
-    QCOMPARE(rig.Frm->y(), 91);
-    QCOMPARE(rig.Frm->BtnRead->y(), 510);
-    QVERIFY(!rig.Frm->RG_Type->isVisible());
+    rig.mainWindow->show();
+    QCOMPARE(rig.mainWindow->height(), 586);
+    QCOMPARE(rig.mainWindow->y(), 91);
+    QCOMPARE(rig.mainWindow->m_readButton->y(), 510);
+    QVERIFY(!rig.mainWindow->m_typeSelector->isVisible());
 
-    rig.Frm->Button1Click();
-    QCOMPARE(rig.Frm->Button1->text(), QStringLiteral("简化"));
-    QCOMPARE(rig.Frm->height(), 675);
-    QCOMPARE(rig.Frm->y(), 46);
-    QCOMPARE(rig.Frm->BtnRead->y(), 605);
-    QVERIFY(rig.Frm->RG_Type->isVisible());
-    QVERIFY(rig.Frm->pnlSend->isVisible());
-    rig.Frm->SetItemIndex(2);
+    rig.mainWindow->onModeClicked();
+    QCOMPARE(rig.mainWindow->m_modeButton->text(), QStringLiteral("简化"));
+    QCOMPARE(rig.mainWindow->height(), 675);
+    QCOMPARE(rig.mainWindow->y(), 46);
+    QCOMPARE(rig.mainWindow->m_readButton->y(), 605);
+    QVERIFY(rig.mainWindow->m_typeSelector->isVisible());
+    QVERIFY(rig.mainWindow->m_autoReadPane->isVisible());
+    rig.mainWindow->setItemIndex(2);
 
-    rig.Frm->chkSend->click();
-    QVERIFY(rig.Frm->Timer1->isActive());
-    QCOMPARE(rig.Frm->Timer1->interval(), 5000);
-    QVERIFY(!rig.Frm->spSec->isEnabled());
-    rig.Frm->Timer1Timer();
+    rig.mainWindow->m_autoReadCheck->click();
+    QVERIFY(rig.mainWindow->m_tickTimer->isActive());
+    QCOMPARE(rig.mainWindow->m_tickTimer->interval(), 5000);
+    QVERIFY(!rig.mainWindow->m_periodSpin->isEnabled());
+    rig.mainWindow->onTick();
     QCOMPARE(rig.Link.Sent.size(), size_t{1});
     QVERIFY(rig.Link.Sent[0] == Read(23, 10, 25));
     QCOMPARE(rig.Label("lblCorvex_Pl")->text(), QStringLiteral("超限"));
     QCOMPARE(rig.Label("lblCorvex_Pl")->palette().color(QPalette::WindowText), QColor(0xFF, 0x00, 0x00));
     QVERIFY(rig.Prompts.Shown.isEmpty());
 
-    rig.Frm->Button1Click();
-    QVERIFY(!rig.Frm->Timer1->isActive());
-    QCOMPARE(rig.Frm->height(), 586);
-    QCOMPARE(rig.Frm->BtnRead->y(), 510);
-    rig.Frm->Button1Click();
-    QVERIFY(rig.Frm->Timer1->isActive());
+    rig.mainWindow->onModeClicked();
+    QVERIFY(!rig.mainWindow->m_tickTimer->isActive());
+    QCOMPARE(rig.mainWindow->height(), 586);
+    QCOMPARE(rig.mainWindow->m_readButton->y(), 510);
+    rig.mainWindow->onModeClicked();
+    QVERIFY(rig.mainWindow->m_tickTimer->isActive());
 
-    rig.Frm->close();
-    QVERIFY(!rig.Frm->Timer1->isActive());
-    QVERIFY(!rig.Frm->chkSend->isChecked());
-    QVERIFY(rig.Frm->spSec->isEnabled());
+    rig.mainWindow->close();
+    QVERIFY(!rig.mainWindow->m_tickTimer->isActive());
+    QVERIFY(!rig.mainWindow->m_autoReadCheck->isChecked());
+    QVERIFY(rig.mainWindow->m_periodSpin->isEnabled());
 }
 
-void ReadParamFrmTest::PeriodicReadTrimsTheLogTo2000Lines()
+void ParamWindowTest::PeriodicReadTrimsTheLogTo2000Lines()
 {
     ParamRig rig(Meter(7));
     for (int i = 0; i < 2150; ++i)
         rig.Log.AppendLine("line " + std::to_string(i));
-    rig.Frm->show();
-    rig.Frm->Button1Click();
-    rig.Frm->SetItemIndex(5);
-    rig.Frm->Timer1Timer();
+    rig.mainWindow->show();
+    rig.mainWindow->onModeClicked();
+    rig.mainWindow->setItemIndex(5);
+    rig.mainWindow->onTick();
     QCOMPARE(rig.Log.LineCount(), 2000);
     // Three lines came in (banner, sent, received): the 153 oldest went.
     QCOMPARE(QString::fromStdString(rig.Log.Lines().front()), QStringLiteral("line 153"));
@@ -229,42 +232,42 @@ void ReadParamFrmTest::PeriodicReadTrimsTheLogTo2000Lines()
     QCOMPARE(rig.Label("lblICMoney_ValveSt")->text(), QStringLiteral("开阀"));
 }
 
-void ReadParamFrmTest::PeriodicReadPausesWhileThePortIsBusy()
+void ParamWindowTest::PeriodicReadPausesWhileThePortIsBusy()
 {
     ParamRig rig(Meter(6));
-    rig.Frm->show();
-    rig.Frm->Button1Click();
-    rig.Frm->SetItemIndex(2);
+    rig.mainWindow->show();
+    rig.mainWindow->onModeClicked();
+    rig.mainWindow->setItemIndex(2);
     PortGuard::Lease lease = rig.Guard.TryTake();
-    rig.Frm->Timer1Timer();
+    rig.mainWindow->onTick();
     QVERIFY(rig.Link.Sent.empty());
     lease.Release();
-    rig.Frm->Timer1Timer();
+    rig.mainWindow->onTick();
     QCOMPARE(rig.Link.Sent.size(), size_t{1});
 }
 
-void ReadParamFrmTest::AddressIsTakenOnlyAtShowing()
+void ParamWindowTest::AddressIsTakenOnlyAtShowing()
 {
     SimConfig config = Meter(6);
     config.address = 7;
     ParamRig rig(config);
     rig.Address = 7;
-    rig.Frm->show();
+    rig.mainWindow->show();
     rig.Address = 9;
-    rig.Frm->Button1Click();
-    rig.Frm->SetItemIndex(2);
-    rig.Frm->BtnReadClick();
+    rig.mainWindow->onModeClicked();
+    rig.mainWindow->setItemIndex(2);
+    rig.mainWindow->onReadClicked();
     QVERIFY(rig.Link.Sent.back() == Read(7, 10, 25));
     QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数成功！"));
-    rig.Frm->hide();
-    rig.Frm->show();
-    rig.Frm->Button1Click();
-    rig.Frm->BtnReadClick();
+    rig.mainWindow->hide();
+    rig.mainWindow->show();
+    rig.mainWindow->onModeClicked();
+    rig.mainWindow->onReadClicked();
     QVERIFY(rig.Link.Sent.back() == Read(9, 10, 25));
     QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数失败，请检查！"));
 }
 
-void ReadParamFrmTest::PeriodIsClampedOnLoadAndWrittenBackOnClose_data()
+void ParamWindowTest::PeriodIsClampedOnLoadAndWrittenBackOnClose_data()
 {
     QTest::addColumn<int>("stored");
     QTest::addColumn<int>("shown");
@@ -273,30 +276,30 @@ void ReadParamFrmTest::PeriodIsClampedOnLoadAndWrittenBackOnClose_data()
     QTest::newRow("InRange") << 60 << 60;
 }
 
-void ReadParamFrmTest::PeriodIsClampedOnLoadAndWrittenBackOnClose()
+void ParamWindowTest::PeriodIsClampedOnLoadAndWrittenBackOnClose()
 {
     QFETCH(int, stored);
     QFETCH(int, shown);
     ParamRig rig(Meter(6));
     QVERIFY(rig.Settings.WriteTimerSec(stored) != SettingsFile::WriteResult::Failed);
-    rig.Frm->show();
-    QCOMPARE(rig.Frm->spSec->value(), shown);
-    rig.Frm->BtnCloseClick();
-    QVERIFY(!rig.Frm->isVisible());
+    rig.mainWindow->show();
+    QCOMPARE(rig.mainWindow->m_periodSpin->value(), shown);
+    rig.mainWindow->onCloseClicked();
+    QVERIFY(!rig.mainWindow->isVisible());
     QCOMPARE(rig.Settings.ReadTimerSec(), shown);
 }
 
-void ReadParamFrmTest::GridOfFiveParametersAndItsExport()
+void ParamWindowTest::GridOfFiveParametersAndItsExport()
 {
     ParamRig rig(Meter(5));
     ParamLayoutArray layout{};
     layout[0] = 38;
     layout[1] = 0x0FA1;
     layout[6] = 2; // the flow, FLT with two decimals
-    rig.Frm->SetParamLayout(
+    rig.mainWindow->SetParamLayout(
         {"表号", "S16", "仪表时间", "DT2", "标况累积量", "DBL", "工况累积量", "DBL", "流量", "FLT"}, layout);
-    rig.Frm->show();
-    QTableWidget* grid = rig.Frm->StringGrid1;
+    rig.mainWindow->show();
+    QTableWidget* grid = rig.mainWindow->m_valueGrid;
     QCOMPARE(grid->rowCount(), 3);
     QCOMPARE(grid->verticalHeader()->defaultSectionSize(), 126);
     QCOMPARE(grid->item(2, 0)->text(), QStringLiteral("流量"));
@@ -304,11 +307,11 @@ void ReadParamFrmTest::GridOfFiveParametersAndItsExport()
     QCOMPARE(grid->item(2, 1)->text(), QString());
     QCOMPARE(grid->item(2, 2)->text(), QString());
 
-    rig.Frm->Button1Click();
-    rig.Frm->SetItemIndex(4);
-    QVERIFY(rig.Frm->btnExcel->isVisible());
-    QVERIFY(rig.Frm->findChild<QWidget*>(QStringLiteral("pnlQuosta"))->isVisible());
-    rig.Frm->BtnReadClick();
+    rig.mainWindow->onModeClicked();
+    rig.mainWindow->setItemIndex(4);
+    QVERIFY(rig.mainWindow->m_exportButton->isVisible());
+    QVERIFY(rig.mainWindow->findChild<QWidget*>(QStringLiteral("pnlQuosta"))->isVisible());
+    rig.mainWindow->onReadClicked();
     QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数成功！"));
     QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("QL2024000123"));
     QCOMPARE(grid->item(0, 3)->text(), QStringLiteral("2024-03-15 10:30:00"));
@@ -316,27 +319,27 @@ void ReadParamFrmTest::GridOfFiveParametersAndItsExport()
 
     const QString target = rig.Folder.filePath(QStringLiteral("p1"));
     rig.Prompts.SaveNames << target;
-    rig.Frm->btnExcelClick();
+    rig.mainWindow->onExportClicked();
     QVERIFY(QFile::exists(target + QStringLiteral(".xlsx")));
 
     // Showing again keeps what was read; the selector keeps its index.
-    rig.Frm->hide();
-    rig.Frm->show();
+    rig.mainWindow->hide();
+    rig.mainWindow->show();
     QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("QL2024000123"));
-    QCOMPARE(rig.Frm->ItemIndex(), 4);
-    QVERIFY(rig.Frm->findChild<QWidget*>(QStringLiteral("pnlQuosta"))->isVisible());
+    QCOMPARE(rig.mainWindow->itemIndex(), 4);
+    QVERIFY(rig.mainWindow->findChild<QWidget*>(QStringLiteral("pnlQuosta"))->isVisible());
 }
 
-void ReadParamFrmTest::PortFailureReEnablesBtnRead()
+void ParamWindowTest::PortFailureReEnablesBtnRead()
 {
     ParamRig rig(Meter(6));
-    rig.Frm->show();
+    rig.mainWindow->show();
     rig.Link.ThrowOnSend = true;
-    rig.Frm->BtnReadClick();
-    QVERIFY(rig.Frm->BtnRead->isEnabled());
+    rig.mainWindow->onReadClicked();
+    QVERIFY(rig.mainWindow->m_readButton->isEnabled());
     QCOMPARE(rig.Prompts.Shown.last().kind, QStringLiteral("warn"));
     QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("Unable to write to com port"));
 }
 
-QTEST_MAIN(ReadParamFrmTest)
-#include "read_param_frm_test.moc"
+QTEST_MAIN(ParamWindowTest)
+#include "param_window_test.moc"

@@ -1,4 +1,4 @@
-#include "app/modbus_frm.h"
+#include "app/modbus_window.h"
 
 #include "app/prompter.h"
 #include "decoding/record_table.h"
@@ -68,9 +68,9 @@ QString ChoiceText(const FormatChoice& choice)
 
 } // namespace
 
-TModbusFrm::TModbusFrm(const ModbusFrmContext& context, QWidget* parent)
-    : QDialog(parent), FContext(context), FExchange(context.link, context.log, context.waiter),
-      FMaster(FExchange, ModbusFraming::rtu()), FFraming(&ModbusFraming::rtu())
+ModbusWindow::ModbusWindow(const ModbusFrmContext& context, QWidget* parent)
+    : QDialog(parent), m_context(context), m_exchange(context.link, context.log, context.waiter),
+      m_master(m_exchange, ModbusFraming::rtu()), m_framing(&ModbusFraming::rtu())
 {
     setObjectName(QStringLiteral("ModbusFrm"));
     setWindowTitle(QStringLiteral("Modbus调试"));
@@ -100,8 +100,8 @@ TModbusFrm::TModbusFrm(const ModbusFrmContext& context, QWidget* parent)
     btnPoll = new QPushButton(QStringLiteral("轮询"), this);
     btnPoll->setObjectName(QStringLiteral("btnPoll"));
     btnPoll->setCheckable(true);
-    btnSave = new QPushButton(QStringLiteral("保存"), this);
-    btnSave->setObjectName(QStringLiteral("btnSave"));
+    m_saveButton = new QPushButton(QStringLiteral("保存"), this);
+    m_saveButton->setObjectName(QStringLiteral("btnSave"));
     tbValues = new QTableWidget(0, ColumnCount, this);
     tbValues->setObjectName(QStringLiteral("tbValues"));
     tbValues->setHorizontalHeaderLabels(
@@ -135,7 +135,7 @@ TModbusFrm::TModbusFrm(const ModbusFrmContext& context, QWidget* parent)
     auto* line3 = new QHBoxLayout;
     line3->addWidget(btnRead);
     line3->addWidget(btnPoll);
-    line3->addWidget(btnSave);
+    line3->addWidget(m_saveButton);
     line3->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(line1);
@@ -145,54 +145,54 @@ TModbusFrm::TModbusFrm(const ModbusFrmContext& context, QWidget* parent)
     layout->addWidget(lbCounters);
     layout->addWidget(lbStatus);
 
-    FPollTimer = new QTimer(this);
-    connect(FPollTimer, &QTimer::timeout, this, [this] {
+    m_pollTimer = new QTimer(this);
+    connect(m_pollTimer, &QTimer::timeout, this, [this] {
         if (const std::optional<ModbusOutcome> outcome = Run(ReadRequest(), false))
             Show(*outcome);
     });
-    connect(btnRead, &QPushButton::clicked, this, &TModbusFrm::ReadOnce);
-    connect(btnPoll, &QPushButton::toggled, this, &TModbusFrm::SetPolling);
-    connect(btnSave, &QPushButton::clicked, this, &TModbusFrm::SaveTable);
-    connect(tbValues, &QTableWidget::itemChanged, this, &TModbusFrm::CellChanged);
+    connect(btnRead, &QPushButton::clicked, this, &ModbusWindow::ReadOnce);
+    connect(btnPoll, &QPushButton::toggled, this, &ModbusWindow::SetPolling);
+    connect(m_saveButton, &QPushButton::clicked, this, &ModbusWindow::SaveTable);
+    connect(tbValues, &QTableWidget::itemChanged, this, &ModbusWindow::CellChanged);
     connect(edCount, &QSpinBox::valueChanged, this, [this] { ResizeTable(); });
     // Values read from another start or slave must not stand beside the new addresses.
     connect(edStart, &QSpinBox::valueChanged, this, [this] {
-        FValues.clear();
+        m_values.clear();
         RefreshAddresses();
         RefreshValues();
     });
     connect(edAddress, &QSpinBox::valueChanged, this, [this] {
-        FValues.clear();
+        m_values.clear();
         RefreshValues();
     });
     connect(chkOneBased, &QCheckBox::toggled, this, [this] { RefreshAddresses(); });
     connect(cbFunction, &QComboBox::currentIndexChanged, this, [this] {
         edCount->setMaximum(IsBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
-        FValues.clear();
+        m_values.clear();
         ResizeTable();
     });
     LoadSetup();
     RefreshCounters();
 }
 
-TModbusFrm::~TModbusFrm() = default;
+ModbusWindow::~ModbusWindow() = default;
 
-void TModbusFrm::closeEvent(QCloseEvent* event)
+void ModbusWindow::closeEvent(QCloseEvent* event)
 {
     SetPolling(false);
     SaveSetup();
     event->accept();
 }
 
-bool TModbusFrm::IsBitTable() const
+bool ModbusWindow::IsBitTable() const
 {
     return IsModbusBitFunction(cbFunction->currentData().toInt());
 }
 
-void TModbusFrm::LoadSetup()
+void ModbusWindow::LoadSetup()
 {
-    const ModbusSetup setup = FContext.settings.ReadModbusSetup();
-    FFilling = true;
+    const ModbusSetup setup = m_context.settings.ReadModbusSetup();
+    m_filling = true;
     edAddress->setValue(setup.address);
     cbFunction->setCurrentIndex(std::max(0, cbFunction->findData(setup.function)));
     edCount->setMaximum(IsBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
@@ -200,7 +200,7 @@ void TModbusFrm::LoadSetup()
     chkOneBased->setChecked(setup.oneBased);
     edInterval->setValue(setup.intervalMs);
     edCount->setValue(setup.count);
-    FFilling = false;
+    m_filling = false;
     ResizeTable();
     const std::vector<FormatChoice> choices = FormatChoices();
     for (int row = 0; row < tbValues->rowCount(); ++row) {
@@ -211,7 +211,7 @@ void TModbusFrm::LoadSetup()
     }
 }
 
-void TModbusFrm::SaveSetup()
+void ModbusWindow::SaveSetup()
 {
     ModbusSetup setup;
     setup.address = edAddress->value();
@@ -225,14 +225,14 @@ void TModbusFrm::SaveSetup()
         const auto* format = qobject_cast<QComboBox*>(tbValues->cellWidget(row, ColFormat));
         setup.formats << (format ? format->currentText() : QString());
     }
-    FContext.settings.WriteModbusSetup(setup);
+    m_context.settings.WriteModbusSetup(setup);
 }
 
-void TModbusFrm::ResizeTable()
+void ModbusWindow::ResizeTable()
 {
-    if (FFilling)
+    if (m_filling)
         return;
-    FFilling = true;
+    m_filling = true;
     const int before = tbValues->rowCount();
     const int rows = edCount->value();
     tbValues->setRowCount(rows);
@@ -252,12 +252,12 @@ void TModbusFrm::ResizeTable()
     for (int row = 0; row < rows; ++row)
         if (QWidget* format = tbValues->cellWidget(row, ColFormat))
             format->setEnabled(!IsBitTable());
-    FFilling = false;
+    m_filling = false;
     RefreshAddresses();
     RefreshValues();
 }
 
-QString TModbusFrm::AddressText(int offset) const
+QString ModbusWindow::AddressText(int offset) const
 {
     const int address = edStart->value() + offset;
     if (!chkOneBased->isChecked())
@@ -266,16 +266,16 @@ QString TModbusFrm::AddressText(int offset) const
     return QStringLiteral("%1%2").arg(reference).arg(address + 1, 4, 10, QLatin1Char('0'));
 }
 
-void TModbusFrm::RefreshAddresses()
+void ModbusWindow::RefreshAddresses()
 {
-    const bool filling = FFilling;
-    FFilling = true;
+    const bool filling = m_filling;
+    m_filling = true;
     for (int row = 0; row < tbValues->rowCount(); ++row)
         tbValues->item(row, ColAddress)->setText(AddressText(row));
-    FFilling = filling;
+    m_filling = filling;
 }
 
-ModbusFormat TModbusFrm::RowFormat(int row, WordOrder* order) const
+ModbusFormat ModbusWindow::RowFormat(int row, WordOrder* order) const
 {
     const auto* format = qobject_cast<QComboBox*>(tbValues->cellWidget(row, ColFormat));
     const std::vector<FormatChoice> choices = FormatChoices();
@@ -284,29 +284,29 @@ ModbusFormat TModbusFrm::RowFormat(int row, WordOrder* order) const
     return choice.format;
 }
 
-void TModbusFrm::RefreshValues()
+void ModbusWindow::RefreshValues()
 {
-    if (FFilling)
+    if (m_filling)
         return;
-    FFilling = true;
+    m_filling = true;
     for (int row = 0; row < tbValues->rowCount(); ++row) {
         QString text;
-        if (size_t(row) < FValues.size()) {
+        if (size_t(row) < m_values.size()) {
             WordOrder order = WordOrder::Abcd;
             const ModbusFormat format = RowFormat(row, &order);
             text = IsBitTable()
-                       ? QString::number(FValues[size_t(row)])
+                       ? QString::number(m_values[size_t(row)])
                        : QString::fromStdString(FormatModbusValue(
-                             format, order, std::span<const uint16_t>(FValues).subspan(size_t(row))));
+                             format, order, std::span<const uint16_t>(m_values).subspan(size_t(row))));
         }
         tbValues->item(row, ColValue)->setText(text);
     }
-    FFilling = false;
+    m_filling = false;
 }
 
-void TModbusFrm::RefreshCounters()
+void ModbusWindow::RefreshCounters()
 {
-    const ModbusCounters& counters = FMaster.Counters();
+    const ModbusCounters& counters = m_master.Counters();
     QString text = QStringLiteral("请求 %1    正常 %2    超时 %3    校验错 %4    异常 %5")
                        .arg(counters.requests)
                        .arg(counters.goodReplies)
@@ -322,7 +322,7 @@ void TModbusFrm::RefreshCounters()
     lbCounters->setText(text);
 }
 
-ModbusRequest TModbusFrm::ReadRequest() const
+ModbusRequest ModbusWindow::ReadRequest() const
 {
     ModbusRequest request;
     request.address = static_cast<uint8_t>(edAddress->value());
@@ -332,43 +332,43 @@ ModbusRequest TModbusFrm::ReadRequest() const
     return request;
 }
 
-std::optional<ModbusOutcome> TModbusFrm::Run(const ModbusRequest& request, bool onDemand)
+std::optional<ModbusOutcome> ModbusWindow::Run(const ModbusRequest& request, bool onDemand)
 {
-    PortGuard::Lease lease = FContext.portGuard.TryTake();
+    PortGuard::Lease lease = m_context.portGuard.TryTake();
     if (!lease) {
         if (onDemand)
-            FContext.prompter.Warn(this, kPortBusy, kWarnCaption);
+            m_context.prompter.warn(this, kPortBusy, kWarnCaption);
         return std::nullopt;
     }
-    if (!FContext.link.Connected()) {
+    if (!m_context.link.Connected()) {
         SetPolling(false);
-        FContext.prompter.Warn(this, QString::fromUtf8(kPortClosedText), kWarnCaption);
+        m_context.prompter.warn(this, QString::fromUtf8(kPortClosedText), kWarnCaption);
         return std::nullopt;
     }
     const ModbusFraming& framing =
-        FContext.portName ? ModbusFramingForPort(FContext.portName()) : ModbusFraming::rtu();
-    FMaster.SetFraming(framing);
+        m_context.portName ? ModbusFramingForPort(m_context.portName()) : ModbusFraming::rtu();
+    m_master.SetFraming(framing);
     try {
-        ModbusOutcome outcome = FMaster.Transact(request, kResponseTimeoutMs);
+        ModbusOutcome outcome = m_master.Transact(request, kResponseTimeoutMs);
         RefreshCounters();
         return outcome;
-    } catch (const EComPort& error) {
+    } catch (const ComPortError& error) {
         SetPolling(false);
         lease.Release();
         const QString message = QString::fromStdString(error.what());
         if (PortErrorHandler)
             PortErrorHandler(message);
         else
-            FContext.prompter.Warn(this, message, kWarnCaption);
+            m_context.prompter.warn(this, message, kWarnCaption);
         return std::nullopt;
     }
 }
 
-void TModbusFrm::Show(const ModbusOutcome& outcome)
+void ModbusWindow::Show(const ModbusOutcome& outcome)
 {
     switch (outcome.kind) {
     case ModbusOutcome::Kind::Ok:
-        FValues = outcome.values;
+        m_values = outcome.values;
         RefreshValues();
         lbStatus->setText(QStringLiteral("正常"));
         break;
@@ -390,38 +390,38 @@ void TModbusFrm::Show(const ModbusOutcome& outcome)
     }
 }
 
-void TModbusFrm::ReadOnce()
+void ModbusWindow::ReadOnce()
 {
     if (edAddress->value() == kModbusBroadcast) {
-        FContext.prompter.Warn(this, QStringLiteral("广播地址0只能用于写入！"), kWarnCaption);
+        m_context.prompter.warn(this, QStringLiteral("广播地址0只能用于写入！"), kWarnCaption);
         return;
     }
     if (const std::optional<ModbusOutcome> outcome = Run(ReadRequest(), true))
         Show(*outcome);
 }
 
-void TModbusFrm::SetPolling(bool on)
+void ModbusWindow::SetPolling(bool on)
 {
     if (on && edAddress->value() == kModbusBroadcast)
         on = false;
     if (on)
-        FPollTimer->start(edInterval->value());
+        m_pollTimer->start(edInterval->value());
     else
-        FPollTimer->stop();
+        m_pollTimer->stop();
     const QSignalBlocker block(btnPoll);
     btnPoll->setChecked(on);
 }
 
-void TModbusFrm::CellChanged(QTableWidgetItem* item)
+void ModbusWindow::CellChanged(QTableWidgetItem* item)
 {
-    if (FFilling || item->column() != ColValue)
+    if (m_filling || item->column() != ColValue)
         return;
     const QString text = item->text().trimmed();
     WriteRow(item->row(), text);
     RefreshValues();
 }
 
-void TModbusFrm::WriteRow(int row, const QString& text)
+void ModbusWindow::WriteRow(int row, const QString& text)
 {
     ModbusRequest request;
     request.address = static_cast<uint8_t>(edAddress->value());
@@ -429,14 +429,14 @@ void TModbusFrm::WriteRow(int row, const QString& text)
     const bool multiple = chkMultiple->isChecked();
     if (IsBitTable()) {
         if (cbFunction->currentData().toInt() != ModbusFunction::kReadCoils || (text != "0" && text != "1")) {
-            FContext.prompter.Warn(this, QStringLiteral("只能写线圈，值为0或1！"), kWarnCaption);
+            m_context.prompter.warn(this, QStringLiteral("只能写线圈，值为0或1！"), kWarnCaption);
             return;
         }
         request.function = multiple ? ModbusFunction::kWriteMultipleCoils : ModbusFunction::kWriteSingleCoil;
         request.values = {static_cast<uint16_t>(text == "1")};
     } else {
         if (cbFunction->currentData().toInt() != ModbusFunction::kReadHoldingRegisters) {
-            FContext.prompter.Warn(this, QStringLiteral("只能写保持寄存器！"), kWarnCaption);
+            m_context.prompter.warn(this, QStringLiteral("只能写保持寄存器！"), kWarnCaption);
             return;
         }
         WordOrder order = WordOrder::Abcd;
@@ -444,10 +444,10 @@ void TModbusFrm::WriteRow(int row, const QString& text)
         const std::optional<std::vector<uint16_t>> registers =
             EncodeModbusValue(format, order, text.toStdString());
         if (!registers) {
-            FContext.prompter.Warn(this,
-                                   QStringLiteral("“%1”不是%2格式的值！")
-                                       .arg(text, QString::fromLatin1(ModbusFormatName(format))),
-                                   kWarnCaption);
+            m_context.prompter.warn(this,
+                                    QStringLiteral("“%1”不是%2格式的值！")
+                                        .arg(text, QString::fromLatin1(ModbusFormatName(format))),
+                                    kWarnCaption);
             return;
         }
         request.values = *registers;
@@ -455,16 +455,16 @@ void TModbusFrm::WriteRow(int row, const QString& text)
                                                              : ModbusFunction::kWriteSingleRegister;
     }
     const ModbusFraming& framing =
-        FContext.portName ? ModbusFramingForPort(FContext.portName()) : ModbusFraming::rtu();
+        m_context.portName ? ModbusFramingForPort(m_context.portName()) : ModbusFraming::rtu();
     if (const std::string problem = ModbusRequestProblem(request); !problem.empty()) {
-        FContext.prompter.Warn(this, QString::fromStdString(problem), kWarnCaption);
+        m_context.prompter.warn(this, QString::fromStdString(problem), kWarnCaption);
         return;
     }
     const Bytes frame = framing.frame(request.address, ModbusRequestPdu(request));
-    if (!FContext.prompter.Ask(this,
-                               QStringLiteral("发送以下帧写入地址%1？\n%2")
-                                   .arg(AddressText(row), QString::fromStdString(BytesToHexSpaced(frame))),
-                               QStringLiteral("确认写入")))
+    if (!m_context.prompter.ask(this,
+                                QStringLiteral("发送以下帧写入地址%1？\n%2")
+                                    .arg(AddressText(row), QString::fromStdString(BytesToHexSpaced(frame))),
+                                QStringLiteral("确认写入")))
         return;
     const std::optional<ModbusOutcome> outcome = Run(request, true);
     if (!outcome)
@@ -474,10 +474,10 @@ void TModbusFrm::WriteRow(int row, const QString& text)
         ReadOnce();
 }
 
-void TModbusFrm::SaveTable()
+void ModbusWindow::SaveTable()
 {
-    const QString name = FContext.prompter.SaveFileName(
-        this, QStringLiteral("保存"), QDir(FContext.exportFolder).filePath(QStringLiteral("modbus.xlsx")),
+    const QString name = m_context.prompter.saveFileName(
+        this, QStringLiteral("保存"), QDir(m_context.exportFolder).filePath(QStringLiteral("modbus.xlsx")),
         QStringLiteral("Excel (*.xlsx);;CSV (*.csv)"));
     if (name.isEmpty())
         return;
@@ -494,17 +494,17 @@ void TModbusFrm::SaveTable()
     if (name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
         const std::string error = WriteRecordCsv(table, name.toStdString());
         if (!error.empty())
-            FContext.prompter.Warn(this, QString::fromStdString(error), kWarnCaption);
+            m_context.prompter.warn(this, QString::fromStdString(error), kWarnCaption);
         return;
     }
     const ExportOutcome outcome = ExportRecordTable(table, "Modbus调试", name, QDate::currentDate(),
                                                     [this](const QString& text, const QString& title) {
-                                                        return FContext.prompter.Ask(this, text, title);
+                                                        return m_context.prompter.ask(this, text, title);
                                                     });
     for (const ExportMessage& message : outcome.messages) {
         if (message.warning)
-            FContext.prompter.Warn(this, message.text, message.caption);
+            m_context.prompter.warn(this, message.text, message.caption);
         else
-            FContext.prompter.Inform(this, message.text, message.caption);
+            m_context.prompter.inform(this, message.text, message.caption);
     }
 }

@@ -1,4 +1,4 @@
-#include "app/manual_frm.h"
+#include "app/manual_window.h"
 
 #include "app/prompter.h"
 #include "settings/install_layout.h"
@@ -49,7 +49,7 @@ public:
             image = QImage::fromData(loaded.toByteArray());
         if (image.isNull())
             return loaded;
-        FOriginals.insert(name, image);
+        m_originals.insert(name, image);
         return Fitted(image);
     }
 
@@ -57,9 +57,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override
     {
         QTextBrowser::resizeEvent(event);
-        if (FOriginals.isEmpty() || event->size().width() == event->oldSize().width())
+        if (m_originals.isEmpty() || event->size().width() == event->oldSize().width())
             return;
-        for (auto it = FOriginals.cbegin(); it != FOriginals.cend(); ++it)
+        for (auto it = m_originals.cbegin(); it != m_originals.cend(); ++it)
             document()->addResource(QTextDocument::ImageResource, it.key(), Fitted(it.value()));
         document()->markContentsDirty(0, document()->characterCount());
     }
@@ -74,132 +74,132 @@ private:
         return image.scaledToWidth(width, Qt::SmoothTransformation);
     }
 
-    QHash<QUrl, QImage> FOriginals;
+    QHash<QUrl, QImage> m_originals;
 };
 
 } // namespace
 
-TManualFrm::TManualFrm(QWidget* parent) : QWidget(parent, Qt::Window)
+ManualWindow::ManualWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("TManualFrm"));
     setWindowTitle(QStringLiteral("使用手册"));
     resize(960, 680);
 
-    edSearch = new QLineEdit(this);
-    edSearch->setObjectName(QStringLiteral("edSearch"));
-    edSearch->setPlaceholderText(QStringLiteral("输入要查找的文字，按回车查找下一处"));
-    edSearch->setClearButtonEnabled(true);
+    m_searchEdit = new QLineEdit(this);
+    m_searchEdit->setObjectName(QStringLiteral("edSearch"));
+    m_searchEdit->setPlaceholderText(QStringLiteral("输入要查找的文字，按回车查找下一处"));
+    m_searchEdit->setClearButtonEnabled(true);
     auto* find = new QPushButton(QStringLiteral("查找"), this);
     find->setObjectName(QStringLiteral("btnFind"));
-    lblSearch = new QLabel(this);
-    lblSearch->setObjectName(QStringLiteral("lblSearch"));
+    m_searchLabel = new QLabel(this);
+    m_searchLabel->setObjectName(QStringLiteral("lblSearch"));
     auto* external = new QPushButton(QStringLiteral("在浏览器中打开"), this);
     external->setObjectName(QStringLiteral("btnBrowser"));
-    connect(edSearch, &QLineEdit::returnPressed, this, [this] { Find(edSearch->text()); });
-    connect(find, &QPushButton::clicked, this, [this] { Find(edSearch->text()); });
-    connect(external, &QPushButton::clicked, this, &TManualFrm::OpenInBrowser);
+    connect(m_searchEdit, &QLineEdit::returnPressed, this, [this] { Find(m_searchEdit->text()); });
+    connect(find, &QPushButton::clicked, this, [this] { Find(m_searchEdit->text()); });
+    connect(external, &QPushButton::clicked, this, &ManualWindow::openInBrowser);
 
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(new QLabel(QStringLiteral("查找："), this));
-    searchRow->addWidget(edSearch, 1);
+    searchRow->addWidget(m_searchEdit, 1);
     searchRow->addWidget(find);
-    searchRow->addWidget(lblSearch);
+    searchRow->addWidget(m_searchLabel);
     searchRow->addStretch();
     searchRow->addWidget(external);
 
     auto* splitter = new QSplitter(this);
-    tvContents = new QTreeWidget(splitter);
-    tvContents->setObjectName(QStringLiteral("tvContents"));
-    tvContents->setHeaderLabel(QStringLiteral("目录"));
-    Browser = new ManualBrowser(splitter);
-    Browser->setObjectName(QStringLiteral("Browser"));
+    m_contentsTree = new QTreeWidget(splitter);
+    m_contentsTree->setObjectName(QStringLiteral("tvContents"));
+    m_contentsTree->setHeaderLabel(QStringLiteral("目录"));
+    m_browser = new ManualBrowser(splitter);
+    m_browser->setObjectName(QStringLiteral("Browser"));
     // Links to other sites go to the system's browser; links inside the manual stay here.
-    Browser->setOpenExternalLinks(true);
+    m_browser->setOpenExternalLinks(true);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({240, 720});
-    connect(tvContents, &QTreeWidget::itemClicked, this, &TManualFrm::ShowSection);
-    connect(tvContents, &QTreeWidget::itemActivated, this, &TManualFrm::ShowSection);
+    connect(m_contentsTree, &QTreeWidget::itemClicked, this, &ManualWindow::showSection);
+    connect(m_contentsTree, &QTreeWidget::itemActivated, this, &ManualWindow::showSection);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(searchRow);
     layout->addWidget(splitter, 1);
 }
 
-bool TManualFrm::Load(const QString& indexPath)
+bool ManualWindow::load(const QString& indexPath)
 {
     QFile file(indexPath);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    FIndexPath = indexPath;
+    m_indexPath = indexPath;
     // Images and links are found relative to the page.
-    Browser->setSearchPaths({QFileInfo(indexPath).absolutePath()});
-    Browser->setHtml(QString::fromUtf8(file.readAll()));
+    m_browser->setSearchPaths({QFileInfo(indexPath).absolutePath()});
+    m_browser->setHtml(QString::fromUtf8(file.readAll()));
 
-    tvContents->clear();
+    m_contentsTree->clear();
     QTreeWidgetItem* chapter = nullptr;
-    for (QTextBlock block = Browser->document()->begin(); block.isValid(); block = block.next()) {
+    for (QTextBlock block = m_browser->document()->begin(); block.isValid(); block = block.next()) {
         const int level = block.blockFormat().headingLevel();
         if (level != kChapterLevel && level != kSectionLevel)
             continue;
         const QString title = block.text().trimmed();
         QTreeWidgetItem* item = nullptr;
         if (level == kChapterLevel || !chapter)
-            item = chapter = new QTreeWidgetItem(tvContents, {title});
+            item = chapter = new QTreeWidgetItem(m_contentsTree, {title});
         else
             item = new QTreeWidgetItem(chapter, {title});
         item->setData(0, kBlockPositionRole, block.position());
     }
-    tvContents->expandAll();
+    m_contentsTree->expandAll();
     return true;
 }
 
-void TManualFrm::ShowSection(QTreeWidgetItem* item)
+void ManualWindow::showSection(QTreeWidgetItem* item)
 {
     if (!item)
         return;
-    const QTextBlock block = Browser->document()->findBlock(item->data(0, kBlockPositionRole).toInt());
+    const QTextBlock block = m_browser->document()->findBlock(item->data(0, kBlockPositionRole).toInt());
     QTextCursor cursor(block);
-    Browser->setTextCursor(cursor);
+    m_browser->setTextCursor(cursor);
     // The heading goes to the top of the view, not merely somewhere into it.
-    const QRectF place = Browser->document()->documentLayout()->blockBoundingRect(block);
-    Browser->verticalScrollBar()->setValue(static_cast<int>(place.top()));
+    const QRectF place = m_browser->document()->documentLayout()->blockBoundingRect(block);
+    m_browser->verticalScrollBar()->setValue(static_cast<int>(place.top()));
 }
 
-bool TManualFrm::Find(const QString& text)
+bool ManualWindow::Find(const QString& text)
 {
-    lblSearch->clear();
+    m_searchLabel->clear();
     if (text.isEmpty())
         return false;
-    if (Browser->find(text))
+    if (m_browser->find(text))
         return true;
-    const QTextCursor before = Browser->textCursor();
-    Browser->moveCursor(QTextCursor::Start);
-    if (Browser->find(text))
+    const QTextCursor before = m_browser->textCursor();
+    m_browser->moveCursor(QTextCursor::Start);
+    if (m_browser->find(text))
         return true;
-    Browser->setTextCursor(before);
-    lblSearch->setText(QStringLiteral("未找到“%1”").arg(text));
+    m_browser->setTextCursor(before);
+    m_searchLabel->setText(QStringLiteral("未找到“%1”").arg(text));
     return false;
 }
 
-void TManualFrm::OpenInBrowser()
+void ManualWindow::openInBrowser()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(FIndexPath));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_indexPath));
 }
 
-QString ManualPath(const QString& programDir)
+QString manualPath(const QString& programDir)
 {
     return ProgramDataFile(programDir, QStringLiteral("manual/index.html"));
 }
 
-void ShowManual(QWidget* owner, Prompter& prompter, const QString& programDir)
+void showManual(QWidget* owner, Prompter& prompter, const QString& programDir)
 {
-    const QString path = ManualPath(programDir);
-    auto* manual = owner->findChild<TManualFrm*>(QString(), Qt::FindDirectChildrenOnly);
+    const QString path = manualPath(programDir);
+    auto* manual = owner->findChild<ManualWindow*>(QString(), Qt::FindDirectChildrenOnly);
     if (!manual) {
-        manual = new TManualFrm(owner);
-        if (!manual->Load(path)) {
+        manual = new ManualWindow(owner);
+        if (!manual->load(path)) {
             delete manual;
-            prompter.Warn(owner, QStringLiteral("找不到帮助文件：%1").arg(QDir::toNativeSeparators(path)),
+            prompter.warn(owner, QStringLiteral("找不到帮助文件：%1").arg(QDir::toNativeSeparators(path)),
                           QStringLiteral("警告信息"));
             return;
         }

@@ -1,4 +1,4 @@
-#include "app/about_frm.h"
+#include "app/about_dialog.h"
 
 #include "app/help_files.h"
 #include "ql_version.h"
@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TAboutFrm::TAboutFrm(Prompter& prompter, const QString& programDir, QWidget* parent)
-    : QDialog(parent), FPrompter(prompter), FProgramDir(programDir)
+AboutDialog::AboutDialog(Prompter& prompter, const QString& programDir, QWidget* parent)
+    : QDialog(parent), m_prompter(prompter), m_programDir(programDir)
 {
     setObjectName(QStringLiteral("TAboutFrm"));
     setWindowTitle(QStringLiteral("关于"));
@@ -31,23 +31,24 @@ TAboutFrm::TAboutFrm(Prompter& prompter, const QString& programDir, QWidget* par
     // Only what is true of every copy: no support contacts are made up here.
     auto* factsGroup = new QGroupBox(this);
     auto* facts = new QVBoxLayout(factsGroup);
-    lblLicence = new QLabel(QStringLiteral("许可证：GPL-3.0-or-later（GNU通用公共许可证第3版或更高版本）"),
-                            factsGroup);
-    lblLicence->setObjectName(QStringLiteral("lblLicence"));
+    m_licenceLabel = new QLabel(
+        QStringLiteral("许可证：GPL-3.0-or-later（GNU通用公共许可证第3版或更高版本）"), factsGroup);
+    m_licenceLabel->setObjectName(QStringLiteral("lblLicence"));
     const QString manual = ProgramDataFile(programDir, QStringLiteral("manual/index.html"));
-    lblManual = new QLabel(QStringLiteral("说明书：%1").arg(QDir::toNativeSeparators(manual)), factsGroup);
-    lblManual->setObjectName(QStringLiteral("lblManual"));
-    lblManual->setWordWrap(true);
-    lblManual->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    facts->addWidget(lblLicence);
-    facts->addWidget(lblManual);
+    m_manualLabel =
+        new QLabel(QStringLiteral("说明书：%1").arg(QDir::toNativeSeparators(manual)), factsGroup);
+    m_manualLabel->setObjectName(QStringLiteral("lblManual"));
+    m_manualLabel->setWordWrap(true);
+    m_manualLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    facts->addWidget(m_licenceLabel);
+    facts->addWidget(m_manualLabel);
 
     auto* help = new QPushButton(QStringLiteral("说明"), this);
     help->setObjectName(QStringLiteral("BtnHelp"));
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setObjectName(QStringLiteral("BtnOK"));
     ok->setDefault(true);
-    connect(help, &QPushButton::clicked, this, &TAboutFrm::ShowHelp);
+    connect(help, &QPushButton::clicked, this, &AboutDialog::showHelp);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -60,8 +61,8 @@ TAboutFrm::TAboutFrm(Prompter& prompter, const QString& programDir, QWidget* par
     layout->addLayout(buttons);
 }
 
-void TAboutFrm::ShowHelp()
+void AboutDialog::showHelp()
 {
     // The about box is modal, so the manual goes to the system's browser here.
-    OpenHelpFile(this, FPrompter, FProgramDir, QStringLiteral("manual/index.html"));
+    openHelpFile(this, m_prompter, m_programDir, QStringLiteral("manual/index.html"));
 }

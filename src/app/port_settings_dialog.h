@@ -11,50 +11,50 @@
 class QCheckBox;
 class QComboBox;
 
-class TComFrm : public QDialog {
+class PortSettingsDialog : public QDialog {
     Q_OBJECT
 public:
     using PortLister = std::function<QList<SerialPortDetails>()>;
 
     // `lister` gives the ports present on the machine; by default the serial
     // ports Qt enumerates.
-    explicit TComFrm(QWidget* parent = nullptr, PortLister lister = {});
+    explicit PortSettingsDialog(QWidget* parent = nullptr, PortLister lister = {});
 
     // Fills the fields from the port's settings. An ordinal outside a list
     // leaves that list without a selection.
-    void SetPortName(const QString& name);
-    void SetBaudRateOrdinal(int ordinal);
-    void SetDataBitsOrdinal(int ordinal);
-    void SetStopBitsOrdinal(int ordinal);
-    void SetParityOrdinal(int ordinal);
-    void SetEcho(bool echo);
+    void setPortName(const QString& name);
+    void setBaudRateOrdinal(int ordinal);
+    void setDataBitsOrdinal(int ordinal);
+    void setStopBitsOrdinal(int ordinal);
+    void setParityOrdinal(int ordinal);
+    void setEcho(bool echo);
 
-    QString PortName() const;
+    QString portName() const;
     // Each returns `current` when its list has no selection, so confirming
     // the dialog keeps a setting the lists cannot show.
-    int BaudRateOrdinal(int current) const;
-    int DataBitsOrdinal(int current) const;
-    int StopBitsOrdinal(int current) const;
-    int ParityOrdinal(int current) const;
+    int baudRateOrdinal(int current) const;
+    int dataBitsOrdinal(int current) const;
+    int stopBitsOrdinal(int current) const;
+    int parityOrdinal(int current) const;
     bool Echo() const;
 
-    // Puts the machine's ports, sorted without regard to case, into cbCom's
+    // Puts the machine's ports, sorted without regard to case, into m_portCombo's
     // list, each shown with its description; the text in the field stays as it
     // was, and picking an item puts only the port's name there.
-    void LoadPortList();
+    void loadPortList();
     // The description of list item `index` (empty when the system has none).
-    QString PortDescription(int index) const;
+    QString portDescription(int index) const;
 
     // The ports as Qt enumerates them: device paths outside Windows.
-    static QList<SerialPortDetails> MachinePorts();
-    static QStringList SortedPortNames(QStringList names);
+    static QList<SerialPortDetails> machinePorts();
+    static QStringList sortedPortNames(QStringList names);
 
-    QComboBox* cbCom = nullptr;
-    QComboBox* cbBaudRate = nullptr;
-    QComboBox* cbDataBit = nullptr;
-    QComboBox* cbStopBit = nullptr;
-    QComboBox* cbParity = nullptr;
-    QCheckBox* cbEcho = nullptr;
+    QComboBox* m_portCombo = nullptr;
+    QComboBox* m_baudRateCombo = nullptr;
+    QComboBox* m_dataBitsCombo = nullptr;
+    QComboBox* m_stopBitsCombo = nullptr;
+    QComboBox* m_parityCombo = nullptr;
+    QCheckBox* m_echoCheck = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -63,7 +63,7 @@ protected:
 private:
     // A raw TCP server passes bytes on without any line control, so the line
     // lists mean nothing for "tcp://" names.
-    void UpdateLineLists(const QString& portName);
+    void updateLineLists(const QString& portName);
 
-    PortLister FLister;
+    PortLister m_lister;
 };

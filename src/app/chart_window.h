@@ -25,72 +25,73 @@ class QPushButton;
 class QValueAxis;
 class RecordTableModel;
 
-class TChartFrm : public QWidget {
+class ChartWindow : public QWidget {
     Q_OBJECT
 public:
     // `model` and `prompter` must outlive the window; PNG files are proposed in
     // `saveDirectory`.
-    TChartFrm(RecordTableModel& model, Prompter& prompter, QString saveDirectory, QWidget* parent = nullptr);
-    ~TChartFrm() override;
+    ChartWindow(RecordTableModel& model, Prompter& prompter, QString saveDirectory,
+                QWidget* parent = nullptr);
+    ~ChartWindow() override;
 
     // Reads the table again now; otherwise that happens once events are
     // processed after the table changed, and only while the window is shown.
-    void Refresh();
+    void refresh();
     // Shows or hides the line of a table column (no effect for a column that
     // holds no quantities).
-    void SetColumnShown(int column, bool shown);
+    void setColumnShown(int column, bool shown);
     // Back to the whole data after zooming or panning.
-    void btnResetClick();
+    void onResetClicked();
     // Asks for a file name through the prompter and saves the chart there.
-    void btnSaveClick();
+    void onSaveClicked();
     // Writes the chart as PNG; the file is replaced only by a complete image.
-    bool SaveImage(const QString& fileName);
+    bool saveImage(const QString& fileName);
 
     // What the table holds (record kind, meter address), asked at every refresh
     // for the chart's title; the title adds the records' date range.
-    void SetSubject(std::function<QString()> subject);
-    QString Title() const;
+    void setSubject(std::function<QString()> subject);
+    QString title() const;
 
-    const RecordChartData& Data() const { return FData; }
+    const RecordChartData& Data() const { return m_data; }
     QChart* Chart() const;
     // The line drawn for a table column, or nullptr.
-    QLineSeries* SeriesOf(int column) const;
+    QLineSeries* seriesOf(int column) const;
 
-    QListWidget* lstColumns = nullptr;
-    QChartView* ChartView1 = nullptr;
-    QPushButton* btnReset = nullptr;
-    QPushButton* btnSave = nullptr;
+    QListWidget* m_columnList = nullptr;
+    QChartView* m_chartView = nullptr;
+    QPushButton* m_resetButton = nullptr;
+    QPushButton* m_saveButton = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void ScheduleRefresh();
-    void RebuildColumnList();
-    void UpdateSeries();
-    void ReplaceXAxis();
-    void FitAxes();
-    void UpdateTitle();
+    void scheduleRefresh();
+    void rebuildColumnList();
+    void updateSeries();
+    void replaceXAxis();
+    void fitAxes();
+    void updateTitle();
     // Tick labels with as many decimals as the tick spacing needs, also after zooming.
-    void RoundYLabels(qreal low, qreal high);
+    void roundYLabels(qreal low, qreal high);
     // Tooltip with the record nearest to `at` (chart coordinates), if any is near.
-    void ShowValueTip(const QPointF& at);
-    void ColumnItemChanged(QListWidgetItem* item);
+    void showValueTip(const QPointF& at);
+    void columnItemChanged(QListWidgetItem* item);
     // x of the table (meter-clock seconds or record number) as the axis holds it.
-    double AxisX(double x) const;
+    double axisX(double x) const;
 
-    RecordTableModel& FModel;
-    Prompter& FPrompter;
-    QString FSaveDirectory;
-    RecordChartData FData;
+    RecordTableModel& m_model;
+    Prompter& m_prompter;
+    QString m_saveDirectory;
+    RecordChartData m_data;
     // Captions of all table columns when last read: a change means another kind.
-    std::vector<std::string> FTableCaptions;
-    std::set<int> FShownColumns;
-    std::map<int, QLineSeries*> FSeries;
-    QAbstractAxis* FAxisX = nullptr;
-    bool FAxisXIsTime = false;
-    QValueAxis* FAxisY = nullptr;
-    bool FRefreshPending = false;
-    std::function<QString()> FSubject;
+    std::vector<std::string> m_tableCaptions;
+    std::set<int> m_shownColumns;
+    std::map<int, QLineSeries*> m_series;
+    QAbstractAxis* m_axisX = nullptr;
+    bool m_axisXIsTime = false;
+    QValueAxis* m_axisY = nullptr;
+    bool m_refreshPending = false;
+    std::function<QString()> m_subject;
 };

@@ -1,4 +1,4 @@
-#include "app/num_frm.h"
+#include "app/block_range_dialog.h"
 
 #include "app/prompter.h"
 
@@ -23,32 +23,33 @@ QSpinBox* MakeBlockField(QWidget* parent, const char* name)
 
 } // namespace
 
-TNumFrm::TNumFrm(QWidget* parent, Prompter* prompter) : QDialog(parent), FPrompter(prompter)
+BlockRangeDialog::BlockRangeDialog(QWidget* parent, Prompter* prompter)
+    : QDialog(parent), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("TNumFrm"));
     setWindowTitle(QStringLiteral("流量计实时记录调试系统V2.0"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    Panel1 = new QLabel(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFixedHeight(57);
-    Panel1->setAlignment(Qt::AlignCenter);
+    m_captionLabel = new QLabel(this);
+    m_captionLabel->setObjectName(QStringLiteral("Panel1"));
+    m_captionLabel->setFixedHeight(57);
+    m_captionLabel->setAlignment(Qt::AlignCenter);
     QFont captionFont = font();
     captionFont.setPixelSize(19);
     captionFont.setBold(true);
-    Panel1->setFont(captionFont);
-    Panel1->setStyleSheet(QStringLiteral("color: blue;"));
-    Panel1->setFrameShape(QFrame::Panel);
-    Panel1->setFrameShadow(QFrame::Raised);
+    m_captionLabel->setFont(captionFont);
+    m_captionLabel->setStyleSheet(QStringLiteral("color: blue;"));
+    m_captionLabel->setFrameShape(QFrame::Panel);
+    m_captionLabel->setFrameShadow(QFrame::Raised);
 
     auto* group = new QGroupBox(QStringLiteral("读取记录"), this);
-    SPBegin = MakeBlockField(group, "SPBegin");
-    SpEnd = MakeBlockField(group, "SpEnd");
+    m_beginSpin = MakeBlockField(group, "SPBegin");
+    m_endSpin = MakeBlockField(group, "SpEnd");
     auto* row = new QHBoxLayout(group);
     row->addWidget(new QLabel(QStringLiteral("读取条数：从"), group));
-    row->addWidget(SPBegin);
+    row->addWidget(m_beginSpin);
     row->addWidget(new QLabel(QStringLiteral("至"), group));
-    row->addWidget(SpEnd);
+    row->addWidget(m_endSpin);
     row->addStretch();
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
@@ -66,7 +67,7 @@ TNumFrm::TNumFrm(QWidget* parent, Prompter* prompter) : QDialog(parent), FPrompt
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 12);
-    layout->addWidget(Panel1);
+    layout->addWidget(m_captionLabel);
     auto* body = new QVBoxLayout;
     body->setContentsMargins(16, 8, 16, 8);
     body->addWidget(group);
@@ -75,31 +76,31 @@ TNumFrm::TNumFrm(QWidget* parent, Prompter* prompter) : QDialog(parent), FPrompt
     setFixedSize(347, 252);
 }
 
-void TNumFrm::Prepare(const QString& kindCaption, int blockCount)
+void BlockRangeDialog::prepare(const QString& kindCaption, int blockCount)
 {
-    Panel1->setText(kindCaption);
-    SPBegin->setMinimum(1);
-    SpEnd->setMaximum(blockCount);
-    SpEnd->setValue(blockCount);
+    m_captionLabel->setText(kindCaption);
+    m_beginSpin->setMinimum(1);
+    m_endSpin->setMaximum(blockCount);
+    m_endSpin->setValue(blockCount);
 }
 
-int TNumFrm::BeginBlock() const
+int BlockRangeDialog::beginBlock() const
 {
-    return SPBegin->value();
+    return m_beginSpin->value();
 }
 
-int TNumFrm::EndBlock() const
+int BlockRangeDialog::EndBlock() const
 {
-    return SpEnd->value();
+    return m_endSpin->value();
 }
 
-void TNumFrm::accept()
+void BlockRangeDialog::accept()
 {
-    if (BeginBlock() > EndBlock()) {
-        if (FPrompter)
-            FPrompter->Warn(this, QStringLiteral("起始条数不能大于结束条数，请重新输入！"),
-                            QStringLiteral("警告信息"));
-        SPBegin->setFocus();
+    if (beginBlock() > EndBlock()) {
+        if (m_prompter)
+            m_prompter->warn(this, QStringLiteral("起始条数不能大于结束条数，请重新输入！"),
+                             QStringLiteral("警告信息"));
+        m_beginSpin->setFocus();
         return;
     }
     QDialog::accept();

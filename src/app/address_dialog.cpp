@@ -1,4 +1,4 @@
-#include "app/addr_frm.h"
+#include "app/address_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -8,7 +8,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-TAddrFrm::TAddrFrm(QWidget* parent) : QDialog(parent)
+AddressDialog::AddressDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TAddrFrm"));
     setWindowTitle(QStringLiteral("流量计地址设置"));
@@ -16,12 +16,12 @@ TAddrFrm::TAddrFrm(QWidget* parent) : QDialog(parent)
 
     auto* group = new QGroupBox(QStringLiteral("流量计地址"), this);
     auto* label = new QLabel(QStringLiteral("地址："), group);
-    spAddr = new QSpinBox(group);
-    spAddr->setObjectName(QStringLiteral("spAddr"));
-    spAddr->setRange(1, 247);
+    m_addressSpin = new QSpinBox(group);
+    m_addressSpin->setObjectName(QStringLiteral("spAddr"));
+    m_addressSpin->setRange(1, 247);
     auto* row = new QHBoxLayout(group);
     row->addWidget(label);
-    row->addWidget(spAddr, 1);
+    row->addWidget(m_addressSpin, 1);
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setObjectName(QStringLiteral("BtnOK"));
@@ -41,12 +41,12 @@ TAddrFrm::TAddrFrm(QWidget* parent) : QDialog(parent)
     setFixedSize(260, 140);
 }
 
-void TAddrFrm::SetAddress(int address)
+void AddressDialog::setAddress(int address)
 {
-    spAddr->setValue(address);
+    m_addressSpin->setValue(address);
 }
 
-int TAddrFrm::Address() const
+int AddressDialog::Address() const
 {
-    return spAddr->value();
+    return m_addressSpin->value();
 }

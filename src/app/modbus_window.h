@@ -42,11 +42,11 @@ struct ModbusFrmContext {
     QString exportFolder;
 };
 
-class TModbusFrm : public QDialog {
+class ModbusWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TModbusFrm(const ModbusFrmContext& context, QWidget* parent = nullptr);
-    ~TModbusFrm() override;
+    explicit ModbusWindow(const ModbusFrmContext& context, QWidget* parent = nullptr);
+    ~ModbusWindow() override;
 
     // Table columns.
     enum Column { ColAddress, ColName, ColFormat, ColValue, ColumnCount };
@@ -65,7 +65,7 @@ public:
     // The set-up into `[Modbus]`.
     void SaveSetup();
 
-    // When set, port failures (EComPort) go here instead of a warning box.
+    // When set, port failures (ComPortError) go here instead of a warning box.
     std::function<void(const QString& message)> PortErrorHandler;
 
     QSpinBox* edAddress = nullptr;
@@ -77,12 +77,12 @@ public:
     QCheckBox* chkMultiple = nullptr;
     QPushButton* btnRead = nullptr;
     QPushButton* btnPoll = nullptr;
-    QPushButton* btnSave = nullptr;
+    QPushButton* m_saveButton = nullptr;
     QTableWidget* tbValues = nullptr;
     QLabel* lbCounters = nullptr;
     QLabel* lbStatus = nullptr;
 
-    const ModbusCounters& Counters() const { return FMaster.Counters(); }
+    const ModbusCounters& Counters() const { return m_master.Counters(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -103,11 +103,11 @@ private:
     void CellChanged(QTableWidgetItem* item);
     void LoadSetup();
 
-    ModbusFrmContext FContext;
-    Exchange FExchange;
-    ModbusMaster FMaster;
-    const ModbusFraming* FFraming;
-    QTimer* FPollTimer = nullptr;
-    std::vector<uint16_t> FValues;
-    bool FFilling = false;
+    ModbusFrmContext m_context;
+    Exchange m_exchange;
+    ModbusMaster m_master;
+    const ModbusFraming* m_framing;
+    QTimer* m_pollTimer = nullptr;
+    std::vector<uint16_t> m_values;
+    bool m_filling = false;
 };

@@ -3,8 +3,8 @@
 // responsive while a read waits for replies.
 #include "app_test_support.h"
 
-#include "app/num_frm.h"
-#include "app/wait_echo_frm.h"
+#include "app/block_range_dialog.h"
+#include "app/transaction_dialog.h"
 
 #include <QAction>
 #include <QLabel>
@@ -26,7 +26,7 @@ SimConfig Meter(int deviceType, int records = 20)
 
 } // namespace
 
-class WaitEchoTest : public QObject {
+class TransactionDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5();
@@ -39,28 +39,28 @@ private slots:
     void BeginAfterEndFinishesWithoutRequest();
 };
 
-void WaitEchoTest::RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5()
+void TransactionDialogTest::RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5()
 {
     WindowRig rig(Meter(6, 100));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
     RunFinisher finisher(frm);
     OnNextModal([](QWidget* dialog) {
-        auto* range = qobject_cast<TNumFrm*>(dialog);
+        auto* range = qobject_cast<BlockRangeDialog*>(dialog);
         QVERIFY(range);
         QCOMPARE(range->windowTitle(), QStringLiteral("流量计实时记录调试系统V2.0"));
-        QCOMPARE(range->Panel1->text(), QStringLiteral("实时记录500组"));
-        QCOMPARE(range->SpEnd->maximum(), 100);
-        QCOMPARE(range->SpEnd->value(), 100);
-        QCOMPARE(range->SPBegin->minimum(), 1);
-        QCOMPARE(range->SPBegin->maximum(), 1000);
-        range->SPBegin->setValue(3);
-        range->SpEnd->setValue(5);
+        QCOMPARE(range->m_captionLabel->text(), QStringLiteral("实时记录500组"));
+        QCOMPARE(range->m_endSpin->maximum(), 100);
+        QCOMPARE(range->m_endSpin->value(), 100);
+        QCOMPARE(range->m_beginSpin->minimum(), 1);
+        QCOMPARE(range->m_beginSpin->maximum(), 1000);
+        range->m_beginSpin->setValue(3);
+        range->m_endSpin->setValue(5);
         range->accept();
     });
-    frm.acRead->trigger();
+    frm.m_readRangeAction->trigger();
     QCOMPARE(finisher.Runs, 1);
     QCOMPARE(finisher.StartGauge, 2);
     QCOMPARE(finisher.StartGaugeMax, 5);
@@ -68,7 +68,7 @@ void WaitEchoTest::RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5()
     QCOMPARE(finisher.EndGaugeMax, 5);
     QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
     // Range reads of device type 6 run at 1000 ms.
-    QCOMPARE(frm.WaitEcho().PollInterval(), 1000);
+    QCOMPARE(frm.transactionDialog().PollInterval(), 1000);
     QCOMPARE(frm.Records().RowCount(), 15);
     const QStringList sent = SentLines(frm);
     QCOMPARE(sent.size(), 3);
@@ -77,34 +77,34 @@ void WaitEchoTest::RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5()
     QVERIFY(rig.Prompts.Shown.isEmpty());
 }
 
-void WaitEchoTest::RangeReadNeedsAKindAndCanBeDeclined()
+void TransactionDialogTest::RangeReadNeedsAKindAndCanBeDeclined()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     rig.Prompts.Shown.clear();
     RunFinisher finisher(frm);
-    frm.TreeView1->setCurrentItem(FindNode(frm, 6));
-    frm.acRead->trigger();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 6));
+    frm.m_readRangeAction->trigger();
     QCOMPARE(rig.Prompts.Shown.size(), 1);
     QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("请选择要读取的流量计记录类型！"));
     QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
 
-    frm.TreeView1->setCurrentItem(FindNode(frm, 611));
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 611));
     OnNextModal([](QWidget* dialog) { dialog->close(); });
-    frm.acRead->trigger();
+    frm.m_readRangeAction->trigger();
     QCOMPARE(finisher.Runs, 0);
     QCOMPARE(SentLines(frm).size(), 0);
 }
 
-void WaitEchoTest::DeclinedOrReversedRangeKeepsTheTable()
+void TransactionDialogTest::DeclinedOrReversedRangeKeepsTheTable()
 {
     WindowRig rig(Meter(6, 10));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(frm.Records().RowCount(), 10);
     const int sentBefore = SentLines(frm).size();
     rig.Prompts.Shown.clear();
@@ -114,15 +114,15 @@ void WaitEchoTest::DeclinedOrReversedRangeKeepsTheTable()
     rig.Prompts.Answers = {true};
     bool stayedOpen = false;
     OnNextModal([&stayedOpen](QWidget* dialog) {
-        auto* range = qobject_cast<TNumFrm*>(dialog);
+        auto* range = qobject_cast<BlockRangeDialog*>(dialog);
         QVERIFY(range);
-        range->SPBegin->setValue(8);
-        range->SpEnd->setValue(2);
+        range->m_beginSpin->setValue(8);
+        range->m_endSpin->setValue(2);
         range->accept();
         stayedOpen = range->isVisible();
         range->reject();
     });
-    frm.acRead->trigger();
+    frm.m_readRangeAction->trigger();
     QVERIFY(stayedOpen);
     QCOMPARE(finisher.Runs, 1);
     QCOMPARE(frm.Records().RowCount(), 10);
@@ -132,33 +132,33 @@ void WaitEchoTest::DeclinedOrReversedRangeKeepsTheTable()
     QCOMPARE(rig.Prompts.Shown[1].text, QStringLiteral("起始条数不能大于结束条数，请重新输入！"));
 }
 
-void WaitEchoTest::CaptionPanelIsEmptyForKind42()
+void TransactionDialogTest::CaptionPanelIsEmptyForKind42()
 {
     WindowRig rig(Meter(4));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
-    frm.WaitEcho().SetPollInterval(1200);
-    frm.WaitEcho().StartRun(2, 1, Bytes{23, 0x65, 0x09, 0x02}, 42);
+    frm.transactionDialog().SetPollInterval(1200);
+    frm.transactionDialog().StartRun(2, 1, Bytes{23, 0x65, 0x09, 0x02}, 42);
     QCOMPARE(finisher.Runs, 1);
     QCOMPARE(finisher.StartCaption, QString());
-    QCOMPARE(frm.WaitEcho().pnlCaption->text(), QString());
+    QCOMPARE(frm.transactionDialog().m_captionLabel->text(), QString());
     QCOMPARE(frm.Records().RowCount(), 20);
     QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
 }
 
-void WaitEchoTest::ThreeFailuresOnBlock7EndTheRunThere()
+void TransactionDialogTest::ThreeFailuresOnBlock7EndTheRunThere()
 {
     WindowRig rig(Meter(1));
     // The meter falls silent after six requests: block 7 gets no answer.
     rig.Port.SilentFromRequest = 6;
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
-    frm.TreeView1->setCurrentItem(FindNode(frm, 11));
-    frm.TreeView1DblClick();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 11));
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(frm.Records().RowCount(), 6);
-    QCOMPARE(frm.WaitEcho().lblCnt->text(), QStringLiteral("读取第7条数据失败!"));
+    QCOMPARE(frm.transactionDialog().m_countLabel->text(), QStringLiteral("读取第7条数据失败!"));
     QCOMPARE(finisher.EndStatus, QStringLiteral("读取第7条数据失败!"));
     QCOMPARE(frm.Log().Lines().back(), std::string("读取第7条数据失败!"));
     const QStringList sent = SentLines(frm);
@@ -166,15 +166,15 @@ void WaitEchoTest::ThreeFailuresOnBlock7EndTheRunThere()
     // Block 7 asked three times, block 8 never.
     for (int i = 6; i < 9; ++i)
         QVERIFY(sent[i].startsWith(QStringLiteral("【发送】17 66 00 64 02 00 07 ")));
-    QVERIFY(frm.WaitEcho().Btn_OK->isEnabled() || !frm.WaitEcho().isVisible());
+    QVERIFY(frm.transactionDialog().m_okButton->isEnabled() || !frm.transactionDialog().isVisible());
     QVERIFY(!finisher.EndImageVisible);
 }
 
-void WaitEchoTest::TwoFailuresThenSuccessGoOn()
+void TransactionDialogTest::TwoFailuresThenSuccessGoOn()
 {
     SimConfig config = Meter(6, 10);
     WindowRig rig(config);
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
     // Block 2's first two requests go unanswered; the third is answered.
@@ -185,8 +185,8 @@ void WaitEchoTest::TwoFailuresThenSuccessGoOn()
             rig.Port.SilentFromRequest = -1;
         return false;
     };
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
     QCOMPARE(frm.Records().RowCount(), 10);
     QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
     const QStringList sent = SentLines(frm);
@@ -196,33 +196,33 @@ void WaitEchoTest::TwoFailuresThenSuccessGoOn()
     QVERIFY(!LogLines(frm).contains(QStringLiteral("读取第2条数据失败!")));
 }
 
-void WaitEchoTest::CancelClosesAtOnceAndKeepsRows()
+void TransactionDialogTest::CancelClosesAtOnceAndKeepsRows()
 {
     WindowRig rig(Meter(6, 100));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
     finisher.CancelAt = [](int tick) { return tick == 3; };
-    frm.TreeView1->setCurrentItem(FindNode(frm, 612));
-    frm.TreeView1DblClick();
-    QVERIFY(!frm.WaitEcho().isVisible());
+    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.onTreeNodeDoubleClicked();
+    QVERIFY(!frm.transactionDialog().isVisible());
     QCOMPARE(frm.Records().RowCount(), 15);
     QCOMPARE(SentLines(frm).size(), 3);
-    QCOMPARE(frm.WaitEcho().Gauge1->maximum(), 100);
-    QVERIFY(!frm.WaitEcho().Run().Cancelled());
+    QCOMPARE(frm.transactionDialog().m_progressBar->maximum(), 100);
+    QVERIFY(!frm.transactionDialog().Run().Cancelled());
 }
 
-void WaitEchoTest::BeginAfterEndFinishesWithoutRequest()
+void TransactionDialogTest::BeginAfterEndFinishesWithoutRequest()
 {
     WindowRig rig(Meter(6));
-    TMainFrm& frm = rig.CreateWindow();
+    MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
-    frm.WaitEcho().StartRun(3, 5, Bytes{23, 0x65, 0x09, 0x0D}, 612);
+    frm.transactionDialog().StartRun(3, 5, Bytes{23, 0x65, 0x09, 0x0D}, 612);
     QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
     QCOMPARE(SentLines(frm).size(), 0);
     QCOMPARE(finisher.StartCaption, QStringLiteral("正在读取实时记录,请稍后..."));
 }
 
-QTEST_MAIN(WaitEchoTest)
-#include "wait_echo_test.moc"
+QTEST_MAIN(TransactionDialogTest)
+#include "transaction_dialog_test.moc"

@@ -1,4 +1,4 @@
-#include "app/com_frm.h"
+#include "app/port_settings_dialog.h"
 
 #include "serial/link_factory.h"
 
@@ -61,40 +61,42 @@ protected:
 
 } // namespace
 
-TComFrm::TComFrm(QWidget* parent, PortLister lister) : QDialog(parent), FLister(std::move(lister))
+PortSettingsDialog::PortSettingsDialog(QWidget* parent, PortLister lister)
+    : QDialog(parent), m_lister(std::move(lister))
 {
     setObjectName(QStringLiteral("TComFrm"));
     setWindowTitle(QStringLiteral("串口设置"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    if (!FLister)
-        FLister = &TComFrm::MachinePorts;
+    if (!m_lister)
+        m_lister = &PortSettingsDialog::machinePorts;
 
     auto* group = new QGroupBox(this);
     QStringList designPorts;
     for (int i = 1; i <= 10; ++i)
         designPorts << QStringLiteral("COM%1").arg(i);
-    cbCom = MakeList(group, "cbCom", designPorts);
-    cbCom->setEditable(true);
-    cbCom->setInsertPolicy(QComboBox::NoInsert);
-    cbCom->setItemDelegate(new PortItemDelegate(cbCom));
-    cbBaudRate = MakeList(group, "cbBaudRate", {"1200", "2400", "4800", "9600", "14400", "19200", "38400"});
-    cbDataBit = MakeList(group, "cbDataBit", {"5", "6", "7", "8"});
-    cbStopBit = MakeList(group, "cbStopBit", {"1", "1.5", "2"});
-    cbParity = MakeList(group, "cbParity", {"None", "Odd", "Even", "Mark", "Space"});
+    m_portCombo = MakeList(group, "cbCom", designPorts);
+    m_portCombo->setEditable(true);
+    m_portCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_portCombo->setItemDelegate(new PortItemDelegate(m_portCombo));
+    m_baudRateCombo =
+        MakeList(group, "cbBaudRate", {"1200", "2400", "4800", "9600", "14400", "19200", "38400"});
+    m_dataBitsCombo = MakeList(group, "cbDataBit", {"5", "6", "7", "8"});
+    m_stopBitsCombo = MakeList(group, "cbStopBit", {"1", "1.5", "2"});
+    m_parityCombo = MakeList(group, "cbParity", {"None", "Odd", "Even", "Mark", "Space"});
     // Only the port name may be typed; the other values are picked with the mouse.
-    for (QComboBox* list : {cbBaudRate, cbDataBit, cbStopBit, cbParity})
+    for (QComboBox* list : {m_baudRateCombo, m_dataBitsCombo, m_stopBitsCombo, m_parityCombo})
         list->installEventFilter(this);
 
     auto* form = new QFormLayout(group);
-    form->addRow(QStringLiteral("串口号："), cbCom);
-    form->addRow(QStringLiteral("波特率："), cbBaudRate);
-    form->addRow(QStringLiteral("数据位："), cbDataBit);
-    form->addRow(QStringLiteral("停止位："), cbStopBit);
-    form->addRow(QStringLiteral("校验位："), cbParity);
-    cbEcho = new QCheckBox(QStringLiteral("去除回显"), group);
-    cbEcho->setObjectName(QStringLiteral("cbEcho"));
-    form->addRow(QString(), cbEcho);
-    connect(cbCom, &QComboBox::editTextChanged, this, &TComFrm::UpdateLineLists);
+    form->addRow(QStringLiteral("串口号："), m_portCombo);
+    form->addRow(QStringLiteral("波特率："), m_baudRateCombo);
+    form->addRow(QStringLiteral("数据位："), m_dataBitsCombo);
+    form->addRow(QStringLiteral("停止位："), m_stopBitsCombo);
+    form->addRow(QStringLiteral("校验位："), m_parityCombo);
+    m_echoCheck = new QCheckBox(QStringLiteral("去除回显"), group);
+    m_echoCheck->setObjectName(QStringLiteral("cbEcho"));
+    form->addRow(QString(), m_echoCheck);
+    connect(m_portCombo, &QComboBox::editTextChanged, this, &PortSettingsDialog::updateLineLists);
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setObjectName(QStringLiteral("BtnOK"));
@@ -114,76 +116,76 @@ TComFrm::TComFrm(QWidget* parent, PortLister lister) : QDialog(parent), FLister(
     setMinimumSize(285, 201);
 }
 
-void TComFrm::SetPortName(const QString& name)
+void PortSettingsDialog::setPortName(const QString& name)
 {
-    cbCom->setEditText(name);
+    m_portCombo->setEditText(name);
 }
 
-void TComFrm::SetBaudRateOrdinal(int ordinal)
+void PortSettingsDialog::setBaudRateOrdinal(int ordinal)
 {
-    SelectIndex(cbBaudRate, ordinal - kFirstListedBaudOrdinal);
+    SelectIndex(m_baudRateCombo, ordinal - kFirstListedBaudOrdinal);
 }
 
-void TComFrm::SetDataBitsOrdinal(int ordinal)
+void PortSettingsDialog::setDataBitsOrdinal(int ordinal)
 {
-    SelectIndex(cbDataBit, ordinal);
+    SelectIndex(m_dataBitsCombo, ordinal);
 }
 
-void TComFrm::SetStopBitsOrdinal(int ordinal)
+void PortSettingsDialog::setStopBitsOrdinal(int ordinal)
 {
-    SelectIndex(cbStopBit, ordinal);
+    SelectIndex(m_stopBitsCombo, ordinal);
 }
 
-void TComFrm::SetParityOrdinal(int ordinal)
+void PortSettingsDialog::setParityOrdinal(int ordinal)
 {
-    SelectIndex(cbParity, ordinal);
+    SelectIndex(m_parityCombo, ordinal);
 }
 
-void TComFrm::SetEcho(bool echo)
+void PortSettingsDialog::setEcho(bool echo)
 {
-    cbEcho->setChecked(echo);
+    m_echoCheck->setChecked(echo);
 }
 
-bool TComFrm::Echo() const
+bool PortSettingsDialog::Echo() const
 {
-    return cbEcho->isChecked();
+    return m_echoCheck->isChecked();
 }
 
-void TComFrm::UpdateLineLists(const QString& portName)
+void PortSettingsDialog::updateLineLists(const QString& portName)
 {
     // Only a serial port and RFC 2217 carry line settings; raw and Modbus TCP do not.
     const std::optional<NetworkScheme> scheme = NetworkSchemeOf(portName.trimmed());
     const bool lineControl = !scheme || *scheme == NetworkScheme::Rfc2217;
-    for (QComboBox* list : {cbBaudRate, cbDataBit, cbStopBit, cbParity})
+    for (QComboBox* list : {m_baudRateCombo, m_dataBitsCombo, m_stopBitsCombo, m_parityCombo})
         list->setEnabled(lineControl);
 }
 
-QString TComFrm::PortName() const
+QString PortSettingsDialog::portName() const
 {
-    return cbCom->currentText().trimmed();
+    return m_portCombo->currentText().trimmed();
 }
 
-int TComFrm::BaudRateOrdinal(int current) const
+int PortSettingsDialog::baudRateOrdinal(int current) const
 {
-    return SelectedOr(cbBaudRate, current, kFirstListedBaudOrdinal);
+    return SelectedOr(m_baudRateCombo, current, kFirstListedBaudOrdinal);
 }
 
-int TComFrm::DataBitsOrdinal(int current) const
+int PortSettingsDialog::dataBitsOrdinal(int current) const
 {
-    return SelectedOr(cbDataBit, current);
+    return SelectedOr(m_dataBitsCombo, current);
 }
 
-int TComFrm::StopBitsOrdinal(int current) const
+int PortSettingsDialog::stopBitsOrdinal(int current) const
 {
-    return SelectedOr(cbStopBit, current);
+    return SelectedOr(m_stopBitsCombo, current);
 }
 
-int TComFrm::ParityOrdinal(int current) const
+int PortSettingsDialog::parityOrdinal(int current) const
 {
-    return SelectedOr(cbParity, current);
+    return SelectedOr(m_parityCombo, current);
 }
 
-QStringList TComFrm::SortedPortNames(QStringList names)
+QStringList PortSettingsDialog::sortedPortNames(QStringList names)
 {
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
@@ -191,41 +193,41 @@ QStringList TComFrm::SortedPortNames(QStringList names)
     return names;
 }
 
-QList<SerialPortDetails> TComFrm::MachinePorts()
+QList<SerialPortDetails> PortSettingsDialog::machinePorts()
 {
     return AvailablePorts();
 }
 
-void TComFrm::LoadPortList()
+void PortSettingsDialog::loadPortList()
 {
-    const QString typed = cbCom->currentText();
-    QList<SerialPortDetails> ports = FLister();
+    const QString typed = m_portCombo->currentText();
+    QList<SerialPortDetails> ports = m_lister();
     std::stable_sort(ports.begin(), ports.end(), [](const SerialPortDetails& a, const SerialPortDetails& b) {
         return QString::compare(a.path, b.path, Qt::CaseInsensitive) < 0;
     });
-    cbCom->clear();
+    m_portCombo->clear();
     for (const SerialPortDetails& port : ports) {
-        cbCom->addItem(port.path);
-        cbCom->setItemData(cbCom->count() - 1, port.description, kDescriptionRole);
-        cbCom->setItemData(cbCom->count() - 1, port.description, Qt::ToolTipRole);
+        m_portCombo->addItem(port.path);
+        m_portCombo->setItemData(m_portCombo->count() - 1, port.description, kDescriptionRole);
+        m_portCombo->setItemData(m_portCombo->count() - 1, port.description, Qt::ToolTipRole);
     }
     // The drop-down is as wide as its longest "name    description" line.
-    cbCom->view()->setMinimumWidth(cbCom->view()->sizeHintForColumn(0) + 24);
-    cbCom->setEditText(typed);
+    m_portCombo->view()->setMinimumWidth(m_portCombo->view()->sizeHintForColumn(0) + 24);
+    m_portCombo->setEditText(typed);
 }
 
-QString TComFrm::PortDescription(int index) const
+QString PortSettingsDialog::portDescription(int index) const
 {
-    return cbCom->itemData(index, kDescriptionRole).toString();
+    return m_portCombo->itemData(index, kDescriptionRole).toString();
 }
 
-void TComFrm::showEvent(QShowEvent* event)
+void PortSettingsDialog::showEvent(QShowEvent* event)
 {
-    LoadPortList();
+    loadPortList();
     QDialog::showEvent(event);
 }
 
-bool TComFrm::eventFilter(QObject* watched, QEvent* event)
+bool PortSettingsDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         // Focus moves and the dialog's own keys still work.

@@ -32,7 +32,7 @@ class SettingsFile;
 class Waiter;
 
 // What the window works with; every reference must outlive the window.
-struct ReadParamFrmContext {
+struct ParamWindowContext {
     ByteLink& link;
     Waiter& waiter;
     Prompter& prompter;
@@ -52,58 +52,58 @@ struct ReadParamFrmContext {
     PortGuard& portGuard;
 };
 
-class TReadParamFrm : public QDialog {
+class ParamWindow : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kMaxLogLines = 2000;
     static constexpr int kMinPeriodSec = 5;
     static constexpr int kMaxPeriodSec = 10000;
 
-    explicit TReadParamFrm(const ReadParamFrmContext& context, QWidget* parent = nullptr);
-    ~TReadParamFrm() override;
+    explicit ParamWindow(const ParamWindowContext& context, QWidget* parent = nullptr);
+    ~ParamWindow() override;
 
     void SetMeterAddress(uint8_t address);
     void SetParamLayout(const std::vector<std::string>& paramFields, const ParamLayoutArray& paramLayout);
     // Empties every value shown: they came from the meter on another port.
-    void ForgetValues();
-    // When set, port failures (EComPort) during a read go here instead of a warning box.
+    void forgetValues();
+    // When set, port failures (ComPortError) during a read go here instead of a warning box.
     std::function<void(const QString& message)> PortErrorHandler;
 
     // Window events, public so tests can raise them where the platform would.
-    void FormShow();
-    void FormClose();
-    void RG_TypeClick();
-    void BtnReadClick();
-    void Button1Click();
-    void BtnCloseClick();
-    void chkSendClick();
-    void Timer1Timer();
-    void btnExcelClick();
-    void ShowDevicePanel(QWidget* panel);
+    void onShown();
+    void onClosed();
+    void onDeviceTypeClicked();
+    void onReadClicked();
+    void onModeClicked();
+    void onCloseClicked();
+    void onAutoReadClicked();
+    void onTick();
+    void onExportClicked();
+    void showDevicePanel(QWidget* panel);
 
-    // The selector (RG_Type) index; setting a different one runs RG_TypeClick.
-    int ItemIndex() const;
-    void SetItemIndex(int index);
-    // Simple mode while Button1 reads "高级".
-    bool SimpleMode() const;
-    ParamReader& Reader() { return FReader; }
+    // The selector (m_typeSelector) index; setting a different one runs onDeviceTypeClicked.
+    int itemIndex() const;
+    void setItemIndex(int index);
+    // Simple mode while m_modeButton reads "高级".
+    bool simpleMode() const;
+    ParamReader& Reader() { return m_reader; }
     // The panel of `deviceType`, or nullptr.
-    QWidget* PanelOf(int deviceType) const;
+    QWidget* panelOf(int deviceType) const;
     // Selector index of `deviceType`, -1 when it has none.
-    static int SelectorIndexOf(int deviceType);
-    int SelectorCount() const;
+    static int selectorIndexOf(int deviceType);
+    int selectorCount() const;
 
-    QLabel* pnlTitle = nullptr;
-    QTableWidget* StringGrid1 = nullptr;
-    QGroupBox* RG_Type = nullptr;
-    QWidget* pnlSend = nullptr;
-    QCheckBox* chkSend = nullptr;
-    QSpinBox* spSec = nullptr;
-    QPushButton* btnExcel = nullptr;
-    QPushButton* BtnRead = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* BtnClose = nullptr;
-    QTimer* Timer1 = nullptr;
+    QLabel* m_titleLabel = nullptr;
+    QTableWidget* m_valueGrid = nullptr;
+    QGroupBox* m_typeSelector = nullptr;
+    QWidget* m_autoReadPane = nullptr;
+    QCheckBox* m_autoReadCheck = nullptr;
+    QSpinBox* m_periodSpin = nullptr;
+    QPushButton* m_exportButton = nullptr;
+    QPushButton* m_readButton = nullptr;
+    QPushButton* m_modeButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
+    QTimer* m_tickTimer = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -111,37 +111,37 @@ protected:
     void reject() override;
 
 private:
-    void BuildTitle();
-    QWidget* BuildPanel(const ParamPanelSpec& panelSpec);
-    QWidget* BuildGridPanel(const ParamPanelSpec& panelSpec);
-    void BuildSelector();
-    void BuildBottomRow();
+    void buildTitle();
+    QWidget* buildPanel(const ParamPanelSpec& panelSpec);
+    QWidget* buildGridPanel(const ParamPanelSpec& panelSpec);
+    void buildSelector();
+    void buildBottomRow();
 
     // Puts the reader's values of `deviceType` into its labels (or the grid).
-    void ShowValues(int deviceType);
-    void ShowGrid();
+    void showValues(int deviceType);
+    void showGrid();
     // Simple-mode detection; true when a type answered.
     bool DetectDeviceType();
-    void ShowDetected(int deviceType);
-    void ReportPortError(const QString& message);
-    void MoveButtons(int dy);
-    void SetBusyCursor(bool busy);
+    void showDetected(int deviceType);
+    void reportPortError(const QString& message);
+    void moveButtons(int dy);
+    void setBusyCursor(bool busy);
 
-    Exchange FExchange;
-    ParamReader FReader;
-    Prompter& FPrompter;
-    LogModel& FLog;
-    SettingsFile& FSettings;
-    std::function<int()> FMeterAddressSource;
-    std::function<const ProtocolSheet*()> FProtocolSheetSource;
-    QString FExportFolder;
-    PortGuard& FPortGuard;
+    Exchange m_exchange;
+    ParamReader m_reader;
+    Prompter& m_prompter;
+    LogModel& m_log;
+    SettingsFile& m_settings;
+    std::function<int()> m_meterAddressSource;
+    std::function<const ProtocolSheet*()> m_protocolSheetSource;
+    QString m_exportFolder;
+    PortGuard& m_portGuard;
 
-    QButtonGroup* FTypeButtons = nullptr;
+    QButtonGroup* m_typeButtons = nullptr;
     // The device types of the selector in selector order, and their buttons and panels.
     std::vector<const DeviceTypeDescription*> m_selectorTypes;
-    std::vector<QRadioButton*> FTypeItems;
-    std::vector<QWidget*> FPanels;
-    bool FReading = false;
-    int FBusyCursors = 0;
+    std::vector<QRadioButton*> m_typeItems;
+    std::vector<QWidget*> m_panels;
+    bool m_reading = false;
+    int m_busyCursors = 0;
 };

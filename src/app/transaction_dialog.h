@@ -15,12 +15,12 @@ class QTimer;
 class TransactionRun;
 class Waiter;
 
-class TWaitEchoFrm : public QDialog {
+class TransactionDialog : public QDialog {
     Q_OBJECT
 public:
     // The period between ticks is waited through `waiter`, like every other
     // fixed wait, so tests run reads on a virtual clock.
-    TWaitEchoFrm(TransactionRun& run, Waiter& waiter, QWidget* parent = nullptr);
+    TransactionDialog(TransactionRun& run, Waiter& waiter, QWidget* parent = nullptr);
 
     void SetPollInterval(int ms);
     int PollInterval() const;
@@ -29,19 +29,19 @@ public:
     void StartRun(int endBlock, int beginBlock, Bytes baseRequest, int kindCode);
 
     // What the window showed when the last run ended (tests and the main window).
-    TransactionRun& Run() { return FRun; }
+    TransactionRun& Run() { return m_run; }
 
-    QLabel* pnlCaption = nullptr;
-    QLabel* Image1 = nullptr;
-    QProgressBar* Gauge1 = nullptr;
-    QLabel* lblCnt = nullptr;
-    QPushButton* Btn_OK = nullptr;
-    QPushButton* Btn_Cancel = nullptr;
-    QTimer* Timer1 = nullptr;
+    QLabel* m_captionLabel = nullptr;
+    QLabel* m_activityImage = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_countLabel = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QTimer* m_tickTimer = nullptr;
 
 signals:
     // Emitted after every tick, once the window shows its result.
-    void TickDone();
+    void tickDone();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -49,19 +49,19 @@ protected:
     void reject() override;
 
 private:
-    void Timer1Timer();
-    void Btn_OKClick();
-    void Btn_CancelClick();
-    void ArmTimer();
-    void DisarmTimer();
-    void ShowRunState();
-    void AnimateActivity();
+    void onTick();
+    void onOkClicked();
+    void onCancelClicked();
+    void armTimer();
+    void disarmTimer();
+    void showRunState();
+    void animateActivity();
 
-    TransactionRun& FRun;
-    Waiter& FWaiter;
-    bool FTimerArmed = false;
-    bool FInTick = false;
-    bool FPausing = false;
-    int FActivityPhase = 0;
-    QTimer* FActivityTimer = nullptr;
+    TransactionRun& m_run;
+    Waiter& m_waiter;
+    bool m_timerArmed = false;
+    bool m_inTick = false;
+    bool m_pausing = false;
+    int m_activityPhase = 0;
+    QTimer* m_activityTimer = nullptr;
 };

@@ -1,15 +1,15 @@
 // The main window's archive download ("备份全部记录") and meter search
 // ("搜索流量计"). Both hold the port for their whole length, as every read does.
-#include "app/backup_frm.h"
-#include "app/main_frm.h"
+#include "app/backup_dialog.h"
+#include "app/main_window.h"
 #include "app/prompter.h"
-#include "app/search_frm.h"
+#include "app/search_dialog.h"
 #include "catalogue/catalogue.h"
 #include "export/archive_workbook.h"
 #include "protocol/archive_download.h"
 #include "protocol/meter_identification.h"
 #include "protocol/meter_scan.h"
-#include "serial/com_error.h"
+#include "serial/com_port_error.h"
 #include "serial/com_types.h"
 
 #include <QAction>
@@ -26,70 +26,70 @@ QString Utf8(std::string_view text)
 
 } // namespace
 
-void TMainFrm::BuildArchiveActions()
+void MainWindow::buildArchiveActions()
 {
-    acBackup = new QAction(QStringLiteral("备份全部记录"), this);
-    acBackup->setObjectName(QStringLiteral("acBackup"));
-    connect(acBackup, &QAction::triggered, this, &TMainFrm::acBackupExecute);
-    acSearch = new QAction(QStringLiteral("搜索流量计"), this);
-    acSearch->setObjectName(QStringLiteral("acSearch"));
-    connect(acSearch, &QAction::triggered, this, &TMainFrm::acSearchExecute);
+    m_backupAction = new QAction(QStringLiteral("备份全部记录"), this);
+    m_backupAction->setObjectName(QStringLiteral("acBackup"));
+    connect(m_backupAction, &QAction::triggered, this, &MainWindow::onBackupTriggered);
+    m_searchAction = new QAction(QStringLiteral("搜索流量计"), this);
+    m_searchAction->setObjectName(QStringLiteral("acSearch"));
+    connect(m_searchAction, &QAction::triggered, this, &MainWindow::onSearchTriggered);
 }
 
-bool TMainFrm::FastReading() const
+bool MainWindow::fastReading() const
 {
-    return acFastRead && acFastRead->isChecked();
+    return m_fastReadAction && m_fastReadAction->isChecked();
 }
 
-void TMainFrm::acBackupExecute()
+void MainWindow::onBackupTriggered()
 {
-    PortGuard::Lease lease = ClaimOpenPort();
+    PortGuard::Lease lease = claimOpenPort();
     if (!lease)
         return;
 
-    const bool fast = FastReading();
+    const bool fast = fastReading();
     ArchiveOptions options;
-    options.address = FAddress;
+    options.address = m_address;
     options.fast = fast;
-    options.line = LineSettingsOf(FPort.LineSettings());
+    options.line = LineSettingsOf(m_port.LineSettings());
     int deviceType = 0;
     bool cancelled = false;
     try {
-        deviceType = IdentifyWithProgress(cancelled);
-    } catch (const EComPort& error) {
-        AfterPortUse(QString::fromStdString(error.what()));
+        deviceType = identifyWithProgress(cancelled);
+    } catch (const ComPortError& error) {
+        afterPortUse(QString::fromStdString(error.what()));
         return;
     }
     if (cancelled)
         return;
     if (deviceType == 0) {
-        Inform(Utf8(kNoMeterMessage));
+        inform(Utf8(kNoMeterMessage));
         return;
     }
     // Asked once a meter has answered, so a silent line asks for no file.
-    const QString name = FPrompter.SaveFileName(this, QStringLiteral("备份全部记录"),
-                                                QDir(FSettingsDir).filePath(QStringLiteral("*.xlsx")),
-                                                QStringLiteral("*.xlsx"));
+    const QString name = m_prompter.saveFileName(this, QStringLiteral("备份全部记录"),
+                                                 QDir(m_settingsDir).filePath(QStringLiteral("*.xlsx")),
+                                                 QStringLiteral("*.xlsx"));
     if (name.isEmpty())
         return;
 
-    TBackupFrm progress(this);
+    BackupDialog progress(this);
     progress.setWindowModality(Qt::WindowModal);
     progress.show();
     const QDateTime readAt = QDateTime::currentDateTime();
-    ArchiveDownload download(FExchange, options);
+    ArchiveDownload download(m_exchange, options);
     download.SetProgressHandler([&progress, &download](const ArchiveProgress& at) {
-        progress.ShowProgress(at);
-        if (progress.CancelRequested())
+        progress.showProgress(at);
+        if (progress.cancelRequested())
             download.Cancel();
     });
     download.SetKindPreparer([this](ArchiveKind& kind) -> std::string {
         const RecordKind* row = FindRecordKind(kind.kindCode);
         if (!row || !row->fieldsFromWorkbook)
             return {};
-        if (!FProtocolCells)
+        if (!m_protocolCells)
             return "没有协议工作簿";
-        const ProtocolLoadResult loaded = LoadProtocolSection(kind.kindCode, FProtocolCells);
+        const ProtocolLoadResult loaded = LoadProtocolSection(kind.kindCode, m_protocolCells);
         kind.table.SetColumns(loaded.sheet.columns);
         kind.fieldTypes = loaded.sheet.fieldTypes;
         kind.fieldDigits = loaded.sheet.fieldDigits;
@@ -109,52 +109,52 @@ void TMainFrm::acBackupExecute()
             {kind.kindCode, &kind.table, kind.failure.empty() ? ArchiveKindEndText(kind.end) : kind.failure});
     }
     const ExportOutcome saved = ExportArchiveWorkbook(
-        {FAddress, deviceType, readAt}, sheets, name,
-        [this](const QString& text, const QString& title) { return FPrompter.Ask(this, text, title); });
+        {m_address, deviceType, readAt}, sheets, name,
+        [this](const QString& text, const QString& title) { return m_prompter.ask(this, text, title); });
     for (const ExportMessage& message : saved.messages) {
         if (message.warning)
-            FPrompter.Warn(this, message.text, message.caption);
+            m_prompter.warn(this, message.text, message.caption);
         else
-            FPrompter.Inform(this, message.text, message.caption);
+            m_prompter.inform(this, message.text, message.caption);
     }
     QString status = download.Cancelled() ? QStringLiteral("已取消") : QStringLiteral("处理完成");
     if (failed > 0)
         status += QStringLiteral("，%1 种记录未读完").arg(failed);
     if (saved.saved)
         status += QStringLiteral("；已保存到 ") + QDir::toNativeSeparators(saved.fileName);
-    progress.ShowEnd(status, !download.Cancelled() && failed == 0);
+    progress.showEnd(status, !download.Cancelled() && failed == 0);
     if (!download.PortError().empty())
-        AfterPortUse(QString::fromStdString(download.PortError()));
+        afterPortUse(QString::fromStdString(download.PortError()));
     progress.exec();
 }
 
-void TMainFrm::acSearchExecute()
+void MainWindow::onSearchTriggered()
 {
-    TSearchFrm dialog(this);
+    SearchDialog dialog(this);
     dialog.OnSearch = [this, &dialog] {
-        const PortGuard::Lease lease = ClaimOpenPort();
+        const PortGuard::Lease lease = claimOpenPort();
         if (!lease)
             return;
-        LineSettings line = LineSettingsOf(FPort.LineSettings());
+        LineSettings line = LineSettingsOf(m_port.LineSettings());
         line.responseTimeoutMs = kScanResponseTimeoutMs;
         ScanHandlers handlers;
-        handlers.beforeAddress = [&dialog](int address) { return dialog.ShowProbing(address); };
-        handlers.found = [&dialog](const FoundMeter& meter) { dialog.AddMeter(meter); };
+        handlers.beforeAddress = [&dialog](int address) { return dialog.showProbing(address); };
+        handlers.found = [&dialog](const FoundMeter& meter) { dialog.addMeter(meter); };
         try {
-            const size_t found = ScanMeters(FExchange, dialog.From(), dialog.To(), line, handlers).size();
-            dialog.ShowEnd((dialog.StopRequested() ? QStringLiteral("搜索已停止，找到 %1 台流量计。")
+            const size_t found = ScanMeters(m_exchange, dialog.from(), dialog.to(), line, handlers).size();
+            dialog.showEnd((dialog.stopRequested() ? QStringLiteral("搜索已停止，找到 %1 台流量计。")
                                                    : QStringLiteral("找到 %1 台流量计。"))
                                .arg(found) +
                            QStringLiteral("双击流量计即设为当前地址。"));
-            AfterPortUse();
-        } catch (const EComPort& error) {
-            dialog.ShowEnd(QString());
-            AfterPortUse(QString::fromStdString(error.what()));
+            afterPortUse();
+        } catch (const ComPortError& error) {
+            dialog.showEnd(QString());
+            afterPortUse(QString::fromStdString(error.what()));
         }
     };
-    if (dialog.exec() != QDialog::Accepted || dialog.ChosenAddress() == 0)
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenAddress() == 0)
         return;
-    FAddress = dialog.ChosenAddress();
-    ShowAddress();
-    SaveSettings();
+    m_address = dialog.chosenAddress();
+    showAddress();
+    saveSettings();
 }

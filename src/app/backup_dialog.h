@@ -10,27 +10,27 @@ class QProgressBar;
 class QPushButton;
 struct ArchiveProgress;
 
-class TBackupFrm : public QDialog {
+class BackupDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TBackupFrm(QWidget* parent = nullptr);
+    explicit BackupDialog(QWidget* parent = nullptr);
 
-    void ShowProgress(const ArchiveProgress& progress);
+    void showProgress(const ArchiveProgress& progress);
     // The download ended: the status line says how, "取消" becomes "完成"; with
     // `everythingRead` the block bar shows the last kind's blocks all read.
-    void ShowEnd(const QString& status, bool everythingRead);
-    bool CancelRequested() const { return FCancelRequested; }
+    void showEnd(const QString& status, bool everythingRead);
+    bool cancelRequested() const { return m_cancelRequested; }
 
-    QLabel* lblKind = nullptr;
-    QProgressBar* pbKinds = nullptr;
-    QProgressBar* pbBlocks = nullptr;
-    QLabel* lblStatus = nullptr;
-    QPushButton* btnCancel = nullptr;
+    QLabel* m_kindLabel = nullptr;
+    QProgressBar* m_kindProgress = nullptr;
+    QProgressBar* m_blockProgress = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    QPushButton* m_cancelButton = nullptr;
 
 protected:
     void reject() override;
 
 private:
-    bool FCancelRequested = false;
-    bool FEnded = false;
+    bool m_cancelRequested = false;
+    bool m_ended = false;
 };

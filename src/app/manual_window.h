@@ -12,33 +12,33 @@ class QTextBrowser;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-class TManualFrm : public QWidget {
+class ManualWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TManualFrm(QWidget* parent = nullptr);
+    explicit ManualWindow(QWidget* parent = nullptr);
 
     // Shows the manual at `indexPath` and lists its headings; false when the
     // file cannot be read.
-    bool Load(const QString& indexPath);
+    bool load(const QString& indexPath);
     // Selects the next place of `text` after the current one, going round from
     // the start at the end; false (and says so) when the manual does not hold it.
     bool Find(const QString& text);
     // Scrolls to the heading of a contents entry.
-    void ShowSection(QTreeWidgetItem* item);
+    void showSection(QTreeWidgetItem* item);
 
-    QTreeWidget* tvContents = nullptr;
-    QTextBrowser* Browser = nullptr;
-    QLineEdit* edSearch = nullptr;
-    QLabel* lblSearch = nullptr;
+    QTreeWidget* m_contentsTree = nullptr;
+    QTextBrowser* m_browser = nullptr;
+    QLineEdit* m_searchEdit = nullptr;
+    QLabel* m_searchLabel = nullptr;
 
 private:
-    void OpenInBrowser();
-    QString FIndexPath;
+    void openInBrowser();
+    QString m_indexPath;
 };
 
 // manual/index.html beside the program, or in the installed data folder.
-QString ManualPath(const QString& programDir);
+QString manualPath(const QString& programDir);
 
 // "使用手册": shows the manual window of `owner` (made on first use), or says
 // which file is missing.
-void ShowManual(QWidget* owner, Prompter& prompter, const QString& programDir);
+void showManual(QWidget* owner, Prompter& prompter, const QString& programDir);

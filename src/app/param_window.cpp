@@ -1,0 +1,641 @@
+#include "app/param_window.h"
+
+#include "app/prompter.h"
+#include "export/record_export.h"
+#include "log/log_model.h"
+#include "params/param_labels.h"
+#include "protocol/waiter.h"
+#include "serial/byte_link.h"
+#include "settings/settings_file.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDate>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+const QString kInfoCaption = QStringLiteral("信息提示");
+const QString kWarnCaption = QStringLiteral("警告信息");
+const QString kReadOk = QStringLiteral("读取仪表参数成功！");
+const QString kReadFailed = QStringLiteral("读取仪表参数失败，请检查！");
+const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");
+const QString kSimpleCaption = QStringLiteral("高级");
+const QString kAdvancedCaption = QStringLiteral("简化");
+
+// Window geometry (client area): width, height in each mode, the top edge in
+// simple mode and what switching modes moves.
+constexpr int kWidth = 699;
+constexpr int kCreatedHeight = 641;
+constexpr int kSimpleHeight = 586;
+constexpr int kModeHeightStep = 89;
+constexpr int kModeTopStep = 45;
+constexpr int kModeButtonStep = 95;
+constexpr int kSimpleTop = 91;
+constexpr int kSimpleButtonTop = 510;
+
+// Standard colours of the original panels: status labels green when normal, red in alarm.
+const QColor kNormalColour(0x00, 0x80, 0x00);
+const QColor kAlarmColour(0xFF, 0x00, 0x00);
+const QColor kValueColour(0x00, 0x00, 0x80);
+const QColor kGridCaptionColour(0x00, 0x00, 0xFF);
+const QColor kGridValueColour(0xFF, 0x00, 0x00);
+
+// The device types of the type selector, by selector index.
+std::vector<const DeviceTypeDescription*> SelectorTypes()
+{
+    return DeviceRegistry::instance().paramOrder(&ParamRead::selectorRank);
+}
+
+QString Q(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QString Q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+QString Q(const std::string& utf8)
+{
+    return QString::fromStdString(utf8);
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+// Grid cells: filled with the grid colour, captions blue, values red, the text 2
+// pixels right of and below the cell's corner.
+class ParamGridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        painter->save();
+        painter->fillRect(option.rect, option.palette.color(QPalette::Window));
+        const bool value = index.column() == 1 || index.column() == 3;
+        painter->setPen(value ? kGridValueColour : kGridCaptionColour);
+        painter->setFont(option.font);
+        const QRect textRect = option.rect.adjusted(2, 2, 0, 0);
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop, index.data().toString());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_exchange(context.link, context.log, context.waiter), m_reader(m_exchange),
+      m_prompter(context.prompter), m_log(context.log), m_settings(context.settings),
+      m_meterAddressSource(context.meterAddress), m_protocolSheetSource(context.protocolSheet),
+      m_exportFolder(context.exportFolder), m_portGuard(context.portGuard)
+{
+    setObjectName(QStringLiteral("ReadParamFrm"));
+    setWindowTitle(QStringLiteral("用户只读参数----"));
+    setFixedSize(kWidth, kCreatedHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(kWidth / 2, kCreatedHeight / 2));
+    }
+
+    buildTitle();
+    m_selectorTypes = SelectorTypes();
+    for (const DeviceTypeDescription* type : m_selectorTypes)
+        m_panels.push_back(type->params.fromWorkbook ? buildGridPanel(*type->params.panel)
+                                                     : buildPanel(*type->params.panel));
+    buildSelector();
+    buildBottomRow();
+
+    m_tickTimer = new QTimer(this);
+    m_tickTimer->setObjectName(QStringLiteral("Timer1"));
+    m_tickTimer->setInterval(m_periodSpin->value() * 1000);
+    connect(m_tickTimer, &QTimer::timeout, this, &ParamWindow::onTick);
+
+    m_reader.Changed = [this](int deviceType) { showValues(deviceType); };
+    m_reader.BusyCursor = [this](bool busy) { setBusyCursor(busy); };
+    for (const DeviceTypeDescription* type : m_selectorTypes)
+        showValues(type->code);
+    showDevicePanel(m_panels[0]);
+    onDeviceTypeClicked();
+}
+
+ParamWindow::~ParamWindow()
+{
+    while (m_busyCursors > 0)
+        setBusyCursor(false);
+}
+
+// ---------------------------------------------------------------------------
+// Building
+
+void ParamWindow::buildTitle()
+{
+    m_titleLabel = new QLabel(this);
+    m_titleLabel->setObjectName(QStringLiteral("pnlTitle"));
+    m_titleLabel->setGeometry(0, 0, kWidth, 73);
+    m_titleLabel->setAlignment(Qt::AlignCenter);
+    m_titleLabel->setFrameShape(QFrame::Panel);
+    m_titleLabel->setFrameShadow(QFrame::Raised);
+    QFont font = m_titleLabel->font();
+    font.setBold(true);
+    font.setPixelSize(32);
+    m_titleLabel->setFont(font);
+    SetTextColour(m_titleLabel, kGridCaptionColour);
+}
+
+QWidget* ParamWindow::buildPanel(const ParamPanelSpec& panelSpec)
+{
+    const ParamPanelSpec* spec = &panelSpec;
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QString::fromLatin1(spec->panelName));
+    panel->setGeometry(14, 80, 672, 403);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    for (const ParamGroupSpec& group : spec->groups) {
+        auto* box = new QGroupBox(Q(group.caption), panel);
+        auto* grid = new QGridLayout(box);
+        grid->setHorizontalSpacing(4);
+        // Long lists go in two columns of caption/value pairs.
+        const int columns = group.labels.size() > 10 ? 2 : 1;
+        const int perColumn = static_cast<int>((group.labels.size() + static_cast<size_t>(columns) - 1) /
+                                               static_cast<size_t>(columns));
+        for (size_t i = 0; i < group.labels.size(); ++i) {
+            const ParamLabelSpec& label = group.labels[i];
+            auto* caption = new QLabel(Q(label.caption), box);
+            caption->setObjectName(QString::fromLatin1(label.name) + QStringLiteral("Cap"));
+            caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            auto* value = new QLabel(Q(label.resetText), box);
+            value->setObjectName(QString::fromLatin1(label.name));
+            value->setMinimumWidth(label.kind == LabelKind::Value ? 100 : 48);
+            const int r = static_cast<int>(i) % perColumn;
+            const int c = static_cast<int>(i) / perColumn * 2;
+            grid->addWidget(caption, r, c);
+            grid->addWidget(value, r, c + 1);
+        }
+        grid->setRowStretch(perColumn, 1);
+        row->addWidget(box);
+    }
+    panel->hide();
+    return panel;
+}
+
+QWidget* ParamWindow::buildGridPanel(const ParamPanelSpec& panelSpec)
+{
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QString::fromLatin1(panelSpec.panelName));
+    panel->setGeometry(14, 80, 673, 411);
+    auto* box = new QGroupBox(QStringLiteral("实时数据"), panel);
+    box->setGeometry(0, 0, 673, 411);
+    m_valueGrid = new QTableWidget(box);
+    m_valueGrid->setObjectName(QStringLiteral("StringGrid1"));
+    m_valueGrid->setGeometry(8, 18, 4 * 155 + 4, 384);
+    m_valueGrid->setColumnCount(4);
+    m_valueGrid->horizontalHeader()->hide();
+    m_valueGrid->verticalHeader()->hide();
+    m_valueGrid->horizontalHeader()->setDefaultSectionSize(155);
+    m_valueGrid->verticalHeader()->setMinimumSectionSize(1);
+    m_valueGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_valueGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_valueGrid->setFocusPolicy(Qt::NoFocus);
+    m_valueGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_valueGrid->setSelectionMode(QAbstractItemView::NoSelection);
+    QFont font = m_valueGrid->font();
+    font.setBold(true);
+    font.setPixelSize(14);
+    m_valueGrid->setFont(font);
+    m_valueGrid->setItemDelegate(new ParamGridDelegate(m_valueGrid));
+    panel->hide();
+    return panel;
+}
+
+void ParamWindow::buildSelector()
+{
+    m_typeSelector = new QGroupBox(QStringLiteral("流量计类型"), this);
+    m_typeSelector->setObjectName(QStringLiteral("RG_Type"));
+    m_typeSelector->setGeometry(14, 502, 672, 85);
+    auto* grid = new QGridLayout(m_typeSelector);
+    m_typeButtons = new QButtonGroup(this);
+    for (int index = 0; index < selectorCount(); ++index) {
+        auto* item = new QRadioButton(Q(m_selectorTypes[static_cast<size_t>(index)]->params.selectorItem),
+                                      m_typeSelector);
+        item->setObjectName(QStringLiteral("RG_Type_%1").arg(index));
+        m_typeButtons->addButton(item, index);
+        grid->addWidget(item, index / 3, index % 3);
+        m_typeItems.push_back(item);
+    }
+    m_typeItems[0]->setChecked(true);
+    connect(m_typeButtons, &QButtonGroup::idClicked, this, [this](int) { onDeviceTypeClicked(); });
+}
+
+void ParamWindow::buildBottomRow()
+{
+    m_autoReadPane = new QWidget(this);
+    m_autoReadPane->setObjectName(QStringLiteral("pnlSend"));
+    m_autoReadPane->setGeometry(14, 594, 260, 40);
+    auto* row = new QHBoxLayout(m_autoReadPane);
+    m_autoReadCheck = new QCheckBox(QStringLiteral("定时发送："), m_autoReadPane);
+    m_autoReadCheck->setObjectName(QStringLiteral("chkSend"));
+    m_periodSpin = new QSpinBox(m_autoReadPane);
+    m_periodSpin->setObjectName(QStringLiteral("spSec"));
+    m_periodSpin->setRange(kMinPeriodSec, kMaxPeriodSec);
+    m_periodSpin->setValue(kMinPeriodSec);
+    auto* unit = new QLabel(QStringLiteral("秒"), m_autoReadPane);
+    row->addWidget(m_autoReadCheck);
+    row->addWidget(m_periodSpin);
+    row->addWidget(unit);
+    connect(m_autoReadCheck, &QCheckBox::clicked, this, [this](bool) { onAutoReadClicked(); });
+
+    auto button = [this](QPushButton*& target, const char* name, const QString& text, int left) {
+        target = new QPushButton(text, this);
+        target->setObjectName(QString::fromLatin1(name));
+        target->setGeometry(left, 600, 88, 30);
+        target->setAutoDefault(false);
+    };
+    button(m_exportButton, "btnExcel", QStringLiteral("导出Excel"), 306);
+    button(m_readButton, "BtnRead", QStringLiteral("读参数"), 400);
+    button(m_modeButton, "Button1", kSimpleCaption, 496);
+    button(m_closeButton, "BtnClose", QStringLiteral("关闭"), 592);
+    m_exportButton->hide();
+    connect(m_exportButton, &QPushButton::clicked, this, &ParamWindow::onExportClicked);
+    connect(m_readButton, &QPushButton::clicked, this, &ParamWindow::onReadClicked);
+    connect(m_modeButton, &QPushButton::clicked, this, &ParamWindow::onModeClicked);
+    connect(m_closeButton, &QPushButton::clicked, this, &ParamWindow::onCloseClicked);
+}
+
+// ---------------------------------------------------------------------------
+// State
+
+void ParamWindow::SetMeterAddress(uint8_t address)
+{
+    m_reader.SetMeterAddress(address);
+}
+
+void ParamWindow::forgetValues()
+{
+    m_reader.Forget();
+}
+
+void ParamWindow::SetParamLayout(const std::vector<std::string>& paramFields,
+                                 const ParamLayoutArray& paramLayout)
+{
+    m_reader.SetParamLayout(paramFields, paramLayout);
+}
+
+int ParamWindow::itemIndex() const
+{
+    return m_typeButtons->checkedId();
+}
+
+void ParamWindow::setItemIndex(int index)
+{
+    if (index < 0 || index >= selectorCount() || index == itemIndex())
+        return;
+    m_typeItems[static_cast<size_t>(index)]->setChecked(true);
+    onDeviceTypeClicked();
+}
+
+bool ParamWindow::simpleMode() const
+{
+    return m_modeButton->text() == kSimpleCaption;
+}
+
+QWidget* ParamWindow::panelOf(int deviceType) const
+{
+    const int index = selectorIndexOf(deviceType);
+    return index < 0 ? nullptr : m_panels[static_cast<size_t>(index)];
+}
+
+int ParamWindow::selectorIndexOf(int deviceType)
+{
+    const std::vector<const DeviceTypeDescription*> types = SelectorTypes();
+    const auto found = std::find_if(types.begin(), types.end(),
+                                    [deviceType](const auto* type) { return type->code == deviceType; });
+    return found == types.end() ? -1 : static_cast<int>(found - types.begin());
+}
+
+int ParamWindow::selectorCount() const
+{
+    return static_cast<int>(m_selectorTypes.size());
+}
+
+void ParamWindow::showDevicePanel(QWidget* panel)
+{
+    for (QWidget* each : m_panels)
+        each->hide();
+    if (panel)
+        panel->show();
+}
+
+void ParamWindow::showValues(int deviceType)
+{
+    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    if (type && type->params.fromWorkbook) {
+        showGrid();
+        return;
+    }
+    QWidget* panel = panelOf(deviceType);
+    const ParamPanelSpec* spec = type ? type->params.panel : nullptr;
+    if (!panel || !spec)
+        return;
+    for (const ParamGroupSpec& group : spec->groups) {
+        for (const ParamLabelSpec& label : group.labels) {
+            auto* widget = panel->findChild<QLabel*>(QString::fromLatin1(label.name));
+            const auto value = m_reader.Values().find(label.name);
+            if (!widget || value == m_reader.Values().end())
+                continue;
+            widget->setText(Q(value->second.text));
+            const bool coloured = label.kind == LabelKind::Status || label.kind == LabelKind::Fixed;
+            SetTextColour(widget, !coloured                                  ? kValueColour
+                                  : value->second.state == LabelState::Alarm ? kAlarmColour
+                                                                             : kNormalColour);
+        }
+    }
+}
+
+void ParamWindow::showGrid()
+{
+    const ParamGrid& grid = m_reader.Grid();
+    m_valueGrid->setRowCount(static_cast<int>(grid.size()));
+    m_valueGrid->verticalHeader()->setDefaultSectionSize(ParamGridRowHeight(grid));
+    for (int r = 0; r < static_cast<int>(grid.size()); ++r) {
+        for (int c = 0; c < 4; ++c) {
+            const QString text = Q(grid[static_cast<size_t>(r)][static_cast<size_t>(c)]);
+            QTableWidgetItem* item = m_valueGrid->item(r, c);
+            if (!item)
+                m_valueGrid->setItem(r, c, new QTableWidgetItem(text));
+            else
+                item->setText(text);
+        }
+    }
+}
+
+void ParamWindow::setBusyCursor(bool busy)
+{
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++m_busyCursors;
+    } else if (m_busyCursors > 0) {
+        QApplication::restoreOverrideCursor();
+        --m_busyCursors;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+void ParamWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        onShown();
+}
+
+void ParamWindow::closeEvent(QCloseEvent* event)
+{
+    onClosed();
+    event->accept();
+}
+
+void ParamWindow::reject()
+{
+    onClosed();
+    QDialog::reject();
+}
+
+void ParamWindow::onShown()
+{
+    if (m_meterAddressSource)
+        m_reader.SetMeterAddress(static_cast<uint8_t>(m_meterAddressSource()));
+    if (m_protocolSheetSource) {
+        if (const ProtocolSheet* sheet = m_protocolSheetSource())
+            m_reader.SetParamLayout(sheet->paramFields, sheet->paramLayout);
+    }
+    onDeviceTypeClicked();
+
+    // Simple mode; the bottom row lies below the visible area.
+    m_modeButton->setText(kSimpleCaption);
+    setFixedSize(kWidth, kSimpleHeight);
+    m_typeSelector->hide();
+    m_autoReadPane->hide();
+    m_tickTimer->stop();
+    for (QPushButton* button : {m_modeButton, m_readButton, m_closeButton})
+        button->move(button->x(), kSimpleButtonTop);
+    move(x(), kSimpleTop);
+
+    m_periodSpin->setValue(std::clamp(m_settings.ReadTimerSec(), kMinPeriodSec, kMaxPeriodSec));
+    m_tickTimer->setInterval(m_periodSpin->value() * 1000);
+
+    showGrid();
+}
+
+void ParamWindow::onClosed()
+{
+    m_tickTimer->stop();
+    m_autoReadCheck->setChecked(false);
+    onAutoReadClicked();
+    m_settings.WriteTimerSec(m_periodSpin->value());
+}
+
+void ParamWindow::onDeviceTypeClicked()
+{
+    m_exportButton->hide();
+    const int index = itemIndex();
+    if (index < 0 || index >= selectorCount())
+        return;
+    const ParamRead& read = m_selectorTypes[static_cast<size_t>(index)]->params;
+    m_titleLabel->setText(Q(read.selectorTitle));
+    setWindowTitle(Q(read.selectorCaption));
+    showDevicePanel(m_panels[static_cast<size_t>(index)]);
+    if (read.fromWorkbook)
+        m_exportButton->show();
+}
+
+void ParamWindow::moveButtons(int dy)
+{
+    for (QPushButton* button : {m_modeButton, m_readButton, m_closeButton})
+        button->move(button->x(), button->y() + dy);
+}
+
+void ParamWindow::onModeClicked()
+{
+    if (simpleMode()) {
+        m_modeButton->setText(kAdvancedCaption);
+        setFixedSize(kWidth, height() + kModeHeightStep);
+        move(x(), y() - kModeTopStep);
+        moveButtons(kModeButtonStep);
+        m_autoReadPane->show();
+        if (m_autoReadCheck->isChecked())
+            m_tickTimer->start();
+        m_typeSelector->show();
+    } else {
+        m_modeButton->setText(kSimpleCaption);
+        setFixedSize(kWidth, height() - kModeHeightStep);
+        move(x(), y() + kModeTopStep);
+        moveButtons(-kModeButtonStep);
+        m_autoReadPane->hide();
+        m_tickTimer->stop();
+        m_typeSelector->hide();
+    }
+}
+
+void ParamWindow::onCloseClicked()
+{
+    close();
+}
+
+void ParamWindow::onAutoReadClicked()
+{
+    if (m_autoReadCheck->isChecked()) {
+        m_tickTimer->start();
+        m_periodSpin->setEnabled(false);
+        m_settings.WriteTimerSec(m_periodSpin->value());
+    } else {
+        m_tickTimer->stop();
+        m_periodSpin->setEnabled(true);
+    }
+    m_tickTimer->setInterval(m_periodSpin->value() * 1000);
+}
+
+void ParamWindow::reportPortError(const QString& message)
+{
+    if (PortErrorHandler)
+        PortErrorHandler(message);
+    else
+        m_prompter.warn(this, message, kWarnCaption);
+}
+
+bool ParamWindow::DetectDeviceType()
+{
+    const ParamReader::Detection detection = m_reader.DetectDeviceType();
+    if (detection.deviceType == 0)
+        return false;
+    showDetected(detection.deviceType);
+    return true;
+}
+
+void ParamWindow::showDetected(int deviceType)
+{
+    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    if (!type)
+        return;
+    m_titleLabel->setText(Q(type->params.detectedTitle));
+    setWindowTitle(Q(type->params.detectedCaption));
+    // A read in several steps shows its panel only once its follow-up was read.
+    if (type->params.steps.size() < 2 || m_reader.FollowUpRead())
+        showDevicePanel(panelOf(deviceType));
+    setItemIndex(selectorIndexOf(deviceType));
+}
+
+void ParamWindow::onReadClicked()
+{
+    if (m_reading)
+        return;
+    PortGuard::Lease lease = m_portGuard.TryTake();
+    if (!lease) {
+        m_prompter.inform(this, kPortBusy, kInfoCaption);
+        return;
+    }
+    m_reading = true;
+    m_readButton->setEnabled(false);
+    setBusyCursor(true);
+    QString message;
+    QString portError;
+    try {
+        if (simpleMode()) {
+            message = DetectDeviceType() ? kReadOk : kReadFailed;
+        } else {
+            const int index = itemIndex();
+            const int result = index >= 0 && index < selectorCount()
+                                   ? m_reader.ReadParams(m_selectorTypes[static_cast<size_t>(index)]->code)
+                                   : 0;
+            message = result == ParamResult::Decoded ? kReadOk : kReadFailed;
+        }
+    } catch (const ComPortError& error) {
+        portError = QString::fromStdString(error.what());
+    }
+    // The button comes back after every attempt, also one a port failure ended.
+    m_readButton->setEnabled(true);
+    setBusyCursor(false);
+    m_reading = false;
+    lease.Release();
+    if (!portError.isEmpty())
+        reportPortError(portError);
+    else
+        m_prompter.inform(this, message, kInfoCaption);
+}
+
+void ParamWindow::onTick()
+{
+    // A tick that falls while a read is under way (its waits process events) or while
+    // another exchange holds the port would mix its frames into the other exchange.
+    if (m_reading)
+        return;
+    PortGuard::Lease lease = m_portGuard.TryTake();
+    if (!lease)
+        return;
+    const int index = itemIndex();
+    m_reading = true;
+    m_readButton->setEnabled(false);
+    QString portError;
+    try {
+        if (index >= 0 && index < selectorCount())
+            m_reader.ReadParams(m_selectorTypes[static_cast<size_t>(index)]->code);
+    } catch (const ComPortError& error) {
+        portError = QString::fromStdString(error.what());
+    }
+    m_readButton->setEnabled(true);
+    m_reading = false;
+    lease.Release();
+    if (m_log.LineCount() > kMaxLogLines)
+        m_log.TrimTo(kMaxLogLines);
+    if (!portError.isEmpty()) {
+        // The port is gone: stop asking every few seconds, and say so once.
+        m_autoReadCheck->setChecked(false);
+        onAutoReadClicked();
+        reportPortError(portError);
+    }
+}
+
+void ParamWindow::onExportClicked()
+{
+    const QString name = m_prompter.saveFileName(this, QStringLiteral("导出Excel"),
+                                                 QDir(m_exportFolder).filePath(QStringLiteral("*.xlsx")),
+                                                 QStringLiteral("*.xlsx"));
+    if (name.isEmpty())
+        return;
+    ExportOutcome outcome;
+    setBusyCursor(true);
+    outcome = ExportParameterSheet(
+        m_reader.Grid(), name, QDate::currentDate(),
+        [this](const QString& text, const QString& caption) { return m_prompter.ask(this, text, caption); });
+    setBusyCursor(false);
+    for (const ExportMessage& shown : outcome.messages) {
+        if (shown.warning)
+            m_prompter.warn(this, shown.text, shown.caption);
+        else
+            m_prompter.inform(this, shown.text, shown.caption);
+    }
+}
