@@ -1106,10 +1106,15 @@ void MainWindow::onReadAllTriggered()
             return;
     }
     if (deviceType == 0) {
-        inform(Text(kNoMeterMessage) + EchoHint(m_exchange.EchoedReplies(), m_link.Enabled()));
+        inform(noMeterText());
         return;
     }
     selectDeviceType(deviceType);
+}
+
+QString MainWindow::noMeterText() const
+{
+    return Text(kNoMeterMessage) + EchoHint(m_exchange.EchoedReplies(), m_link.Enabled());
 }
 
 void MainWindow::selectDeviceType(int deviceType)

@@ -80,6 +80,8 @@ public:
     void onTreeNodeDoubleClicked();
     void setupRecordColumns(int kindCode);
     void selectRecordKind(int kindCode);
+    // "没有你要读的流量计信息！", with the echo hint when the replies began with their request.
+    QString noMeterText() const;
     void selectDeviceType(int deviceType);
     // The record-type menu item with this component name ("N15" …).
     void onRecordKindChosen(QAction* item);

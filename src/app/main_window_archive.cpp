@@ -17,15 +17,6 @@
 #include <QDateTime>
 #include <QDir>
 
-namespace {
-
-QString Utf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
-
 void MainWindow::buildArchiveActions()
 {
     m_backupAction = new QAction(QStringLiteral("备份全部记录"), this);
@@ -63,7 +54,7 @@ void MainWindow::onBackupTriggered()
     if (cancelled)
         return;
     if (deviceType == 0) {
-        inform(Utf8(kNoMeterMessage));
+        inform(noMeterText());
         return;
     }
     // Asked once a meter has answered, so a silent line asks for no file.
