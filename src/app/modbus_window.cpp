@@ -460,7 +460,7 @@ void ModbusWindow::WriteRow(int row, const QString& text)
         m_context.prompter.warn(this, QString::fromStdString(problem), kWarnCaption);
         return;
     }
-    const Bytes frame = framing.frame(request.address, ModbusRequestPdu(request));
+    const Bytes frame = framing.frame(request.address, ModbusRequestPdu(request), m_master.NextTransaction());
     if (!m_context.prompter.ask(this,
                                 QStringLiteral("发送以下帧写入地址%1？\n%2")
                                     .arg(AddressText(row), QString::fromStdString(BytesToHexSpaced(frame))),

@@ -55,6 +55,9 @@ public:
     const ModbusCounters& Counters() const { return m_counters; }
     void ResetCounters() { m_counters = {}; }
     const ModbusFraming& Framing() const { return *m_framing; }
+    // The transaction id the next request carries (Modbus TCP), so a frame
+    // shown before sending is the frame sent.
+    uint16_t NextTransaction() const { return static_cast<uint16_t>(m_transaction + 1); }
     // The port changed to another transport.
     void SetFraming(const ModbusFraming& framing) { m_framing = &framing; }
 

@@ -75,7 +75,10 @@ TEST(ModbusMaster, JudgesEveryKindOfReply)
         ModbusMaster master(exchange, row.tcp ? ModbusFraming::tcp() : ModbusFraming::rtu());
         ModbusRequest request;
         request.count = 2;
+        const Bytes preview =
+            master.Framing().frame(request.address, ModbusRequestPdu(request), master.NextTransaction());
         const ModbusOutcome outcome = master.Transact(request, 200);
+        EXPECT_EQ(outcome.request, preview) << row.name;
         EXPECT_EQ(outcome.kind, row.kind) << row.name;
         EXPECT_EQ(outcome.error, row.error) << row.name;
         EXPECT_EQ(outcome.exceptionCode, row.exceptionCode) << row.name;
