@@ -174,7 +174,6 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     buildMenus();
     buildStatusBar();
 
-    m_run.SetFieldDescription(&m_fieldTypes, &m_fieldDigits);
     m_link.SetMismatchReport([this](const std::string& line) { m_log.AppendLine(line); });
     m_portOpenedOnce = false;
     m_treeChangeEnabled = true;
@@ -929,51 +928,26 @@ bool MainWindow::ask(const QString& text)
 
 void MainWindow::setupRecordColumns(int kindCode)
 {
-    m_tableKind = kindCode;
-    SetupKindColumns(kindCode, m_records);
-    const RecordKind* kind = FindRecordKind(kindCode);
-    if (!kind || !kind->fieldsFromWorkbook)
-        return;
-    if (!m_protocolCells) {
-        // No protocol workbook: the kind has only its "序号" column and a
-        // record length of 0, so no request can be composed for it.
-        m_protocolSheet = ProtocolSheet();
-        m_fieldTypes.clear();
-        m_fieldDigits.fill(0);
-        m_records.SetColumns({{"序号", 45}});
-        return;
-    }
-    ProtocolLoadResult loaded = LoadProtocolSection(kindCode, m_protocolCells);
-    m_protocolSheet = loaded.sheet;
-    m_fieldTypes = loaded.sheet.fieldTypes;
-    m_fieldDigits = loaded.sheet.fieldDigits;
-    m_records.SetColumns(loaded.sheet.columns);
-    if (!loaded.Ok())
-        m_prompter.warn(this, QString::fromStdString(loaded.error), kWarnCaption);
+    m_kind = PrepareKind(kindCode, m_protocolCells);
+    m_records.SetColumns(m_kind.columns);
+    // The parameter window lays out device type 5 from the sheet last loaded.
+    if (const RecordKind* kind = FindRecordKind(kindCode); kind && kind->fieldsFromWorkbook)
+        m_protocolSheet = m_kind.sheet;
+    if (m_kind.problem == KindProblem::BadProtocolSheet)
+        m_prompter.warn(this, QString::fromStdString(m_kind.error), kWarnCaption);
 }
 
-BaseRequest MainWindow::ComposeBaseRequest(int kindCode)
+BaseRequest MainWindow::composeRequest(const PreparedKind& kind)
 {
-    RegisterWindow registers;
-    const int section = ProtocolWorkbookSection(kindCode);
-    if (section >= 0) {
-        registers.start = m_protocolSheet.recordStart[static_cast<size_t>(section)];
-        registers.length = m_protocolSheet.recordLength[static_cast<size_t>(section)];
-    }
-    BaseRequest base = m_exchange.ComposeBaseRequest(kindCode, m_address, registers);
+    BaseRequest base = ComposeKindRequest(m_exchange, kind, m_address);
     if (base.portClosed)
         inform(QString::fromUtf8(kPortClosedText));
     return base;
 }
 
-void MainWindow::StartRun(int endBlock, int beginBlock, const Bytes& baseRequest, int kindCode,
-                          int pollIntervalMs)
+void MainWindow::startRead(const BaseRequest& base, const ReadPlan& plan)
 {
-    m_transactionDialog->SetPollInterval(pollIntervalMs);
-    m_run.SetCollection(m_fastReadAction->isChecked()
-                            ? ReplyCollection::Fast(LineSettingsOf(m_port.LineSettings()))
-                            : ReplyCollection::Paced());
-    m_transactionDialog->StartRun(endBlock, beginBlock, baseRequest, kindCode);
+    m_transactionDialog->StartRun(m_kind, base, plan);
     const RunOutcome& outcome = m_run.Outcome();
     afterPortUse(outcome.end == RunEnd::PortLost ? QString::fromStdString(outcome.portError) : QString());
     // A block that failed only because the adapter hears itself is put right
@@ -1025,11 +999,11 @@ void MainWindow::onTreeNodeDoubleClicked()
     const int kindCode = nodeCode(node);
     if (!prepareRecordTable(kindCode))
         return;
-    const BaseRequest base = ComposeBaseRequest(kindCode);
+    const BaseRequest base = composeRequest(m_kind);
     if (base.request.empty())
         return;
-    StartRun(base.blockCount, 1, base.request, kindCode,
-             PollIntervalMs(DeviceTypeOfKind(kindCode), ReadStartWay::TreeOrRecordMenu));
+    startRead(base, WholeKindPlan(kindCode, ReadStartWay::TreeOrRecordMenu, fastReading(),
+                                  LineSettingsOf(m_port.LineSettings())));
 }
 
 void MainWindow::selectRecordKind(int kindCode)
@@ -1088,28 +1062,38 @@ void MainWindow::onRecordKindChosen(QAction* item)
 
 void MainWindow::onReadAllTriggered()
 {
-    int deviceType = 0;
+    std::optional<int> deviceType;
     {
         const PortGuard::Lease lease = claimOpenPort();
         if (!lease)
             return;
         m_deviceTree->collapseAll();
-        bool cancelled = false;
-        try {
-            deviceType = identifyWithProgress(cancelled, ProbeSet::RecordReader);
+        deviceType = identifyForRead(ProbeSet::RecordReader);
+        if (deviceType)
             afterPortUse();
-        } catch (const ComPortError& error) {
-            afterPortUse(QString::fromStdString(error.what()));
-            return;
-        }
-        if (cancelled)
-            return;
     }
-    if (deviceType == 0) {
+    if (!deviceType)
+        return;
+    if (*deviceType == 0) {
         inform(noMeterText());
         return;
     }
-    selectDeviceType(deviceType);
+    selectDeviceType(*deviceType);
+}
+
+std::optional<int> MainWindow::identifyForRead(ProbeSet probes)
+{
+    bool cancelled = false;
+    int deviceType = 0;
+    try {
+        deviceType = identifyWithProgress(cancelled, probes);
+    } catch (const ComPortError& error) {
+        afterPortUse(QString::fromStdString(error.what()));
+        return std::nullopt;
+    }
+    if (cancelled)
+        return std::nullopt;
+    return deviceType;
 }
 
 QString MainWindow::noMeterText() const
@@ -1142,11 +1126,11 @@ void MainWindow::selectDeviceType(int deviceType)
     const int kindCode = nodeCode(selectedNode());
     if (!prepareRecordTable(kindCode))
         return;
-    const BaseRequest base = ComposeBaseRequest(kindCode);
+    const BaseRequest base = composeRequest(m_kind);
     if (base.request.empty())
         return;
-    StartRun(base.blockCount, 1, base.request, kindCode,
-             PollIntervalMs(deviceType, ReadStartWay::RangeOrIdentification));
+    startRead(base, WholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
+                                  LineSettingsOf(m_port.LineSettings())));
 }
 
 int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)
@@ -1196,7 +1180,7 @@ void MainWindow::onReadRangeTriggered()
     // in the range dialog keeps the records already read.
     if (m_records.RowCount() > 0 && !ask(kOverwriteQuestion))
         return;
-    const BaseRequest base = ComposeBaseRequest(kindCode);
+    const BaseRequest base = composeRequest(PrepareKind(kindCode, m_protocolCells));
     if (base.request.empty())
         return;
     BlockRangeDialog range(this, &m_prompter);
@@ -1205,8 +1189,11 @@ void MainWindow::onReadRangeTriggered()
         return;
     setupRecordColumns(kindCode);
     m_records.ClearRows();
-    StartRun(range.EndBlock(), range.beginBlock(), base.request, kindCode,
-             PollIntervalMs(DeviceTypeOfKind(kindCode), ReadStartWay::RangeOrIdentification));
+    ReadPlan plan = WholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
+                                  LineSettingsOf(m_port.LineSettings()));
+    plan.beginBlock = range.beginBlock();
+    plan.endBlock = range.EndBlock();
+    startRead(base, plan);
 }
 
 // ---------------------------------------------------------------------------
@@ -1283,7 +1270,7 @@ void MainWindow::onChartTriggered()
     if (!m_chartWindow) {
         m_chartWindow = new ChartWindow(*m_recordModel, m_prompter, m_settingsDir, this);
         m_chartWindow->setSubject([this] {
-            const std::string_view kind = RecordKindCaption(m_tableKind);
+            const std::string_view kind = RecordKindCaption(m_kind.kindCode);
             return QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())) +
                    QStringLiteral("    流量计地址：") + QString::number(m_address);
         });

@@ -5,12 +5,12 @@
 #pragma once
 
 #include "app/port_control.h"
-#include "decoding/field_description.h"
 #include "decoding/protocol_sheet.h"
 #include "decoding/record_table.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
 #include "protocol/port_guard.h"
+#include "protocol/prepared_kind.h"
 #include "protocol/transaction_run.h"
 #include "serial/echo_removing_link.h"
 #include "serial/port_list.h"
@@ -20,6 +20,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class LogMirror;
 class Prompter;
@@ -230,6 +231,10 @@ private:
     // "取消" shown meanwhile; fast when "快速读取" is checked. 0 when nothing
     // answered or the operator cancelled (`cancelled` then set).
     int identifyWithProgress(bool& cancelled, ProbeSet probes = ProbeSet::RecordMenu);
+    // Identification before reading every record: nothing when cancelled or
+    // when the port failed (the operator told), else the device type, 0 when
+    // no meter answered.
+    std::optional<int> identifyForRead(ProbeSet probes);
     // The port for an operator action; empty, with the operator told why, when
     // another exchange is using it.
     PortGuard::Lease claimPort();
@@ -238,9 +243,10 @@ private:
     void setPortStatus(const QString& text);
     void showAddress();
 
-    // Base request of the selected kind, with the port-closed message shown.
-    BaseRequest ComposeBaseRequest(int kindCode);
-    void StartRun(int endBlock, int beginBlock, const Bytes& baseRequest, int kindCode, int pollIntervalMs);
+    // Base request of `kind` at the meter address, with the port-closed message shown.
+    BaseRequest composeRequest(const PreparedKind& kind);
+    // Reads the plan's blocks of the kind the table is set up for, in the progress window.
+    void startRead(const BaseRequest& base, const ReadPlan& plan);
     int nodeCode(const QTreeWidgetItem* node) const { return nodeCodeOf(node); }
     void updateNodeImages(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void inform(const QString& text);
@@ -266,8 +272,6 @@ private:
     EchoRemovingLink m_link;
     Exchange m_exchange;
     TransactionRun m_run;
-    FieldTypeList m_fieldTypes;
-    FieldDigitsArray m_fieldDigits{};
     ProtocolSheet m_protocolSheet;
     CellReader m_protocolCells;
     bool m_protocolWorkbookFailed = false;
@@ -282,7 +286,7 @@ private:
     bool m_noPortTold = false;
     QTimer* m_placeTimer = nullptr;
     // The record kind the table's columns were set up for.
-    int m_tableKind = 0;
+    PreparedKind m_kind;
     std::function<QList<SerialPortDetails>()> m_machinePorts;
     bool m_destroying = false;
 

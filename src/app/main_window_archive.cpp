@@ -43,16 +43,11 @@ void MainWindow::onBackupTriggered()
     options.address = m_address;
     options.fast = fast;
     options.line = LineSettingsOf(m_port.LineSettings());
-    int deviceType = 0;
-    bool cancelled = false;
-    try {
-        deviceType = identifyWithProgress(cancelled);
-    } catch (const ComPortError& error) {
-        afterPortUse(QString::fromStdString(error.what()));
+    options.protocolCells = m_protocolCells;
+    const std::optional<int> identified = identifyForRead(ProbeSet::RecordMenu);
+    if (!identified)
         return;
-    }
-    if (cancelled)
-        return;
+    const int deviceType = *identified;
     if (deviceType == 0) {
         inform(noMeterText());
         return;
@@ -73,21 +68,6 @@ void MainWindow::onBackupTriggered()
         progress.showProgress(at);
         if (progress.cancelRequested())
             download.Cancel();
-    });
-    download.SetKindPreparer([this](ArchiveKind& kind) -> std::string {
-        const RecordKind* row = FindRecordKind(kind.kindCode);
-        if (!row || !row->fieldsFromWorkbook)
-            return {};
-        if (!m_protocolCells)
-            return "没有协议工作簿";
-        const ProtocolLoadResult loaded = LoadProtocolSection(kind.kindCode, m_protocolCells);
-        kind.table.SetColumns(loaded.sheet.columns);
-        kind.fieldTypes = loaded.sheet.fieldTypes;
-        kind.fieldDigits = loaded.sheet.fieldDigits;
-        const int section = ProtocolWorkbookSection(kind.kindCode);
-        kind.registers = {loaded.sheet.recordStart[static_cast<size_t>(section)],
-                          loaded.sheet.recordLength[static_cast<size_t>(section)]};
-        return loaded.error;
     });
     const std::vector<ArchiveKind> kinds = download.Run(deviceType);
     lease.Release();

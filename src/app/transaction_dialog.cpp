@@ -109,19 +109,14 @@ TransactionDialog::TransactionDialog(TransactionRun& run, Waiter& waiter, QWidge
     setFixedSize(376, 172);
 }
 
-void TransactionDialog::SetPollInterval(int ms)
-{
-    m_run.SetPollInterval(ms);
-}
-
 int TransactionDialog::PollInterval() const
 {
     return m_run.PollInterval();
 }
 
-void TransactionDialog::StartRun(int endBlock, int beginBlock, Bytes baseRequest, int kindCode)
+void TransactionDialog::StartRun(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan)
 {
-    m_run.StartRun(endBlock, beginBlock, std::move(baseRequest), kindCode);
+    m_run.Start(kind, base, plan);
     showRunState();
     armTimer();
     exec();
@@ -173,15 +168,16 @@ void TransactionDialog::onTick()
 
 void TransactionDialog::showRunState()
 {
-    m_captionLabel->setText(QString::fromStdString(m_run.Caption()));
+    const RunProgress shown = RunProgressOf(m_run);
+    m_captionLabel->setText(QString::fromStdString(shown.caption));
     m_progressBar->setMinimum(0);
-    m_progressBar->setMaximum(m_run.GaugeMax());
-    m_progressBar->setValue(m_run.GaugePosition());
-    m_countLabel->setText(QString::fromStdString(m_run.statusText()));
-    m_okButton->setEnabled(m_run.OkEnabled());
-    m_cancelButton->setEnabled(m_run.CancelEnabled());
-    m_activityImage->setVisible(m_run.ImageVisible());
-    if (m_run.ImageVisible() && m_run.Running())
+    m_progressBar->setMaximum(shown.gaugeMax);
+    m_progressBar->setValue(shown.gaugePosition);
+    m_countLabel->setText(QString::fromStdString(shown.statusText));
+    m_okButton->setEnabled(shown.okEnabled);
+    m_cancelButton->setEnabled(shown.cancelEnabled);
+    m_activityImage->setVisible(shown.activityVisible);
+    if (shown.activityVisible && m_run.Running())
         m_activityTimer->start();
     else
         m_activityTimer->stop();
@@ -209,7 +205,6 @@ void TransactionDialog::onOkClicked()
 void TransactionDialog::onCancelClicked()
 {
     m_run.Cancel();
-    m_progressBar->setMaximum(m_run.GaugeMax());
     disarmTimer();
     done(QDialog::Rejected);
 }

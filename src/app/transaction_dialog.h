@@ -1,10 +1,9 @@
 // Progress window of a read. It drives a TransactionRun: one tick per poll
 // interval, each tick one request, reply and decode, shown in the caption
-// panel, the gauge and the status label. Runs modally; StartRun returns when
-// the window closes.
+// panel, the gauge and the status label as RunProgressOf tells. Runs modally;
+// StartRun returns when the window closes.
 #pragma once
 
-#include "codec/codec.h"
 
 #include <QDialog>
 
@@ -13,6 +12,9 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TransactionRun;
+struct BaseRequest;
+struct PreparedKind;
+struct ReadPlan;
 class Waiter;
 
 class TransactionDialog : public QDialog {
@@ -22,11 +24,11 @@ public:
     // fixed wait, so tests run reads on a virtual clock.
     TransactionDialog(TransactionRun& run, Waiter& waiter, QWidget* parent = nullptr);
 
-    void SetPollInterval(int ms);
+    // Poll interval of the last run.
     int PollInterval() const;
 
-    // Runs blocks beginBlock..endBlock of kindCode modally.
-    void StartRun(int endBlock, int beginBlock, Bytes baseRequest, int kindCode);
+    // Runs the plan's blocks of `kind` modally.
+    void StartRun(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan);
 
     // What the window showed when the last run ended (tests and the main window).
     TransactionRun& Run() { return m_run; }

@@ -5,10 +5,6 @@
 #include "protocol/transaction_run.h"
 #include "protocol/waiter.h"
 
-namespace {
-
-} // namespace
-
 std::string ArchiveKindEndText(ArchiveKindEnd end)
 {
     switch (end) {
@@ -45,24 +41,20 @@ std::vector<ArchiveKind> ArchiveDownload::Run(int deviceType)
         ArchiveKind& kind = kinds[static_cast<size_t>(index)];
         if (m_cancelled || !m_portError.empty())
             break;
-        SetupKindColumns(kind.kindCode, kind.table);
-        if (m_prepare) {
-            if (std::string error = m_prepare(kind); !error.empty()) {
-                kind.failure = std::move(error);
-                continue;
-            }
+        kind.prepared = m_prepare ? m_prepare(kind.kindCode) : PrepareKind(kind.kindCode, m_options.protocolCells);
+        kind.table.SetColumns(kind.prepared.columns);
+        if (!kind.prepared.Ready()) {
+            kind.failure = kind.prepared.error;
+            continue;
         }
-        ReadKind(kind, index, kindCount);
+        ReadOneKind(kind, index, kindCount);
     }
     return kinds;
 }
 
-// The one place that drives a run, tick by tick as its window's timer would,
-// with the paced or the fast reply collection, so progress and cancel are seen
-// between blocks.
-void ArchiveDownload::ReadKind(ArchiveKind& kind, int kindIndex, int kindCount)
+void ArchiveDownload::ReadOneKind(ArchiveKind& kind, int kindIndex, int kindCount)
 {
-    const BaseRequest base = m_exchange.ComposeBaseRequest(kind.kindCode, m_options.address, kind.registers);
+    const BaseRequest base = ComposeKindRequest(m_exchange, kind.prepared, m_options.address);
     if (base.portClosed) {
         kind.failure = kPortClosedText;
         m_portError = kPortClosedText;
@@ -73,30 +65,19 @@ void ArchiveDownload::ReadKind(ArchiveKind& kind, int kindIndex, int kindCount)
         return;
     }
     ArchiveProgress progress{kindIndex, kindCount, kind.kindCode, 1, base.blockCount};
-    auto report = [this, &progress](int block) {
+    RunWatch watch;
+    watch.beforeBlock = [this, &progress](int block) {
         progress.block = block;
         if (m_progress)
             m_progress(progress);
     };
+    watch.stopRequested = [this] { return m_cancelled; };
 
     TransactionRun run(m_exchange, kind.table);
-    run.SetFieldDescription(&kind.fieldTypes, &kind.fieldDigits);
-    run.SetPollInterval(PollIntervalMs(DeviceTypeOfKind(kind.kindCode), ReadStartWay::TreeOrRecordMenu));
-    run.SetCollection(m_options.fast ? ReplyCollection::Fast(m_options.line) : ReplyCollection::Paced());
-    run.StartRun(base.blockCount, 1, base.request, kind.kindCode);
-    TickOutcome outcome = TickOutcome::Again;
-    while (outcome == TickOutcome::Again) {
-        report(run.CurrentBlock());
-        m_exchange.Wait().Sleep(run.PauseBeforeTickMs());
-        m_exchange.Wait().ProcessEvents();
-        if (m_cancelled)
-            run.Cancel();
-        outcome = run.Tick();
-    }
+    const RunOutcome ended =
+        ReadKind(run, m_exchange.Wait(), kind.prepared, base,
+                 WholeKindPlan(kind.kindCode, ReadStartWay::TreeOrRecordMenu, m_options.fast, m_options.line), watch);
     kind.lastResult = run.LastResult();
-    const RunOutcome ended = run.Outcome();
-    const std::string status = run.statusText();
-    run.Close();
 
     switch (ended.end) {
     case RunEnd::PortLost:
@@ -110,7 +91,7 @@ void ArchiveDownload::ReadKind(ArchiveKind& kind, int kindIndex, int kindCount)
         break;
     case RunEnd::BlockFailed:
         kind.end = ArchiveKindEnd::Failed;
-        kind.failure = status;
+        kind.failure = FailedBlockText(ended.block);
         break;
     default:
         kind.end = ArchiveKindEnd::Completed;

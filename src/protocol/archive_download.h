@@ -4,9 +4,8 @@
 // on with the next one; only a lost port or a cancel ends it early.
 #pragma once
 
-#include "decoding/field_description.h"
 #include "decoding/record_table.h"
-#include "protocol/request_frames.h"
+#include "protocol/prepared_kind.h"
 #include "serial/line_settings.h"
 
 #include <functional>
@@ -27,10 +26,7 @@ enum class ArchiveKindEnd {
 struct ArchiveKind {
     int kindCode = 0;
     RecordTable table;
-    // Workbook-described kinds (device type 5): what the protocol workbook gives.
-    FieldTypeList fieldTypes;
-    FieldDigitsArray fieldDigits{};
-    RegisterWindow registers;
+    PreparedKind prepared;
 
     ArchiveKindEnd end = ArchiveKindEnd::Skipped;
     int lastResult = -1; // decoder result of the last block decoded; -1 before any
@@ -52,18 +48,20 @@ struct ArchiveOptions {
     int address = 23;
     bool fast = false; // fast reply collection instead of the paced one
     LineSettings line; // character time and response timeout of the fast collection
+    // The protocol workbook's first sheet, for the kinds it describes; may be empty.
+    CellReader protocolCells;
 };
 
 class ArchiveDownload {
 public:
-    // Fills the kind's columns (and, for a workbook-described kind, its field
-    // description and register window); returns an error text, empty when ready.
-    using KindPreparer = std::function<std::string(ArchiveKind& kind)>;
+    // Prepares a kind for reading; a kind that is not Ready() is not read and
+    // its error becomes the kind's failure.
+    using KindPreparer = std::function<PreparedKind(int kindCode)>;
     using ProgressHandler = std::function<void(const ArchiveProgress& progress)>;
 
     ArchiveDownload(Exchange& exchange, ArchiveOptions options);
 
-    // Default: the kind table's columns, which is all but device type 5 needs.
+    // Default: PrepareKind with the options' protocol cells.
     void SetKindPreparer(KindPreparer preparer) { m_prepare = std::move(preparer); }
     // Called before every block; events are processed meanwhile, so Cancel()
     // may come from the window.
@@ -80,7 +78,7 @@ public:
     const std::string& PortError() const { return m_portError; }
 
 private:
-    void ReadKind(ArchiveKind& kind, int kindIndex, int kindCount);
+    void ReadOneKind(ArchiveKind& kind, int kindIndex, int kindCount);
 
     Exchange& m_exchange;
     ArchiveOptions m_options;

@@ -21,83 +21,75 @@ std::string FailedBlockText(int blockNumber)
     return "读取第" + std::to_string(blockNumber) + "条数据失败!";
 }
 
+ReadPlan WholeKindPlan(int kindCode, ReadStartWay way, bool fast, const LineSettings& line)
+{
+    ReadPlan plan;
+    plan.pollIntervalMs = PollIntervalMs(DeviceTypeOfKind(kindCode), way);
+    plan.collection = ReplyCollection::Chosen(fast, line);
+    return plan;
+}
+
 TransactionRun::TransactionRun(Exchange& exchange, RecordTable& table) : m_exchange(exchange), m_table(table)
 {
 }
 
-void TransactionRun::SetFieldDescription(const FieldTypeList* fieldTypes, const FieldDigitsArray* fieldDigits)
+void TransactionRun::Start(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan)
 {
-    m_fieldTypes = fieldTypes;
-    m_fieldDigits = fieldDigits;
-}
-
-void TransactionRun::StartRun(int endBlock, int beginBlock, Bytes baseRequest, int kindCode)
-{
+    m_kind = &kind;
+    m_plan = plan;
     m_cancelled = false;
-    m_endBlock = endBlock;
-    m_currentBlock = beginBlock;
+    m_beginBlock = plan.beginBlock;
+    m_endBlock = plan.endBlock > 0 ? plan.endBlock : base.blockCount;
+    m_currentBlock = plan.beginBlock;
+    m_decodedBlocks = 0;
+    m_lastAskedBlock = 0;
     m_retryCount = 0;
-    m_baseRequest = std::move(baseRequest);
-    m_kindCode = kindCode;
+    m_baseRequest = base.request;
     m_lastResult = -1;
     m_outcome = {};
-    m_collection = m_nextCollection;
-    m_replyShape = ReplyShape(kindCode);
+    m_replyShape = ReplyShape(kind.kindCode);
     m_address.reset();
-    if (const RecordKind* kind = FindRecordKind(kindCode);
-        kind && m_baseRequest.size() > kind->dialect->addressOffset())
-        m_address = m_baseRequest[kind->dialect->addressOffset()];
-    m_caption = std::string(ProgressCaption(kindCode));
-    if (m_collection.fast)
-        m_caption += kFastCaptionSuffix;
-    m_okEnabled = false;
-    m_cancelEnabled = true;
-    m_gaugeMax = endBlock;
-    m_gaugePosition = beginBlock - 1;
-    m_statusText = "正在处理......";
-    m_imageVisible = true;
+    if (const RecordKind* row = FindRecordKind(kind.kindCode);
+        row && m_baseRequest.size() > row->dialect->addressOffset())
+        m_address = m_baseRequest[row->dialect->addressOffset()];
     m_running = true;
 }
 
-void TransactionRun::Finish(RunEnd end, std::string statusText, bool hideImage)
+void TransactionRun::Finish(RunEnd end)
 {
     if (m_outcome.end == RunEnd::Running || end == RunEnd::PortLost)
         m_outcome.end = end;
     m_running = false;
-    m_okEnabled = true;
-    m_cancelEnabled = false;
-    m_statusText = std::move(statusText);
-    if (hideImage)
-        m_imageVisible = false;
 }
 
 void TransactionRun::FailBlock(RunEnd end, int blockNumber)
 {
     m_retryCount = 0;
     ++m_currentBlock;
-    Finish(end, FailedBlockText(blockNumber), true);
+    Finish(end);
     if (m_outcome.end == end)
         m_outcome.block = blockNumber;
-    m_exchange.Log().AppendLine(m_statusText);
+    m_exchange.Log().AppendLine(FailedBlockText(blockNumber));
 }
 
 Bytes TransactionRun::CollectReply()
 {
-    if (!m_collection.fast)
+    if (!m_plan.collection.fast)
         return m_exchange.CollectReply();
-    return CollectReplyFast(m_exchange, m_replyShape, m_collection.line);
+    return CollectReplyFast(m_exchange, m_replyShape, m_plan.collection.line);
 }
 
 DecodeResult TransactionRun::Decode(ByteView reply)
 {
-    if (m_collection.fast && m_address) {
-        const size_t at = FindRecordKind(m_kindCode)->dialect->addressOffset();
+    const RecordKind* kind = FindRecordKind(m_kind->kindCode);
+    if (!kind)
+        return DecodeResult::Stop;
+    if (m_plan.collection.fast && m_address) {
+        const size_t at = kind->dialect->addressOffset();
         if (reply.size() > at && reply[at] != *m_address)
             return DecodeResult::BadCheck;
     }
-    const RecordKind* kind = FindRecordKind(m_kindCode);
-    return kind ? kind->decodeReply({m_currentBlock, m_fieldTypes, m_fieldDigits}, reply, m_table)
-                : DecodeResult::Stop;
+    return kind->decodeReply(m_kind->Context(m_currentBlock), reply, m_table);
 }
 
 TickOutcome TransactionRun::Tick()
@@ -111,14 +103,14 @@ TickOutcome TransactionRun::Tick()
     if (!m_running)
         return TickOutcome::Finished;
     if (m_currentBlock > m_endBlock) {
-        m_gaugePosition = m_endBlock;
-        Finish(RunEnd::Completed, "处理完成", true);
+        Finish(RunEnd::Completed);
         return TickOutcome::Finished;
     }
 
     DecodeResult result;
+    m_lastAskedBlock = m_currentBlock;
     try {
-        m_exchange.SendBlockRequest(m_baseRequest, m_currentBlock, m_kindCode);
+        m_exchange.SendBlockRequest(m_baseRequest, m_currentBlock, m_kind->kindCode);
         Bytes reply = CollectReply();
         waiter.ProcessEvents();
         result = Decode(reply);
@@ -134,24 +126,20 @@ TickOutcome TransactionRun::Tick()
     TickOutcome outcome = TickOutcome::Finished;
     switch (result) {
     case DecodeResult::Stop:
-        m_gaugePosition = m_endBlock;
-        Finish(RunEnd::StoppedByMeter, "处理完成......", false);
+        Finish(RunEnd::StoppedByMeter);
         break;
     case DecodeResult::Decoded:
         m_retryCount = 0;
-        m_statusText = ProgressText(m_currentBlock);
         ++m_currentBlock;
-        ++m_gaugePosition;
+        ++m_decodedBlocks;
         outcome = TickOutcome::Again;
         break;
     case DecodeResult::NoRecord:
-        m_gaugePosition = m_endBlock;
-        Finish(RunEnd::Completed, "处理完成", true);
+        Finish(RunEnd::Completed);
         break;
     default:
         ++m_retryCount;
         if (m_retryCount < kAttemptsPerBlock) {
-            m_statusText = ProgressText(m_currentBlock);
             outcome = TickOutcome::Again;
         } else {
             FailBlock(RunEnd::BlockFailed, m_currentBlock);
@@ -179,7 +167,6 @@ void TransactionRun::Cancel()
     if (m_running && m_outcome.end == RunEnd::Running)
         m_outcome.end = RunEnd::Cancelled;
     m_cancelled = true;
-    m_gaugeMax = m_endBlock;
     m_running = false;
 }
 
@@ -189,22 +176,67 @@ void TransactionRun::Close()
     m_cancelled = false;
 }
 
-const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter)
+const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter, const RunWatch& watch)
 {
     TickOutcome outcome = TickOutcome::Again;
     while (outcome == TickOutcome::Again) {
+        if (watch.beforeBlock)
+            watch.beforeBlock(run.CurrentBlock());
         waiter.Sleep(run.PauseBeforeTickMs());
+        if (watch.stopRequested) {
+            waiter.ProcessEvents();
+            if (watch.stopRequested())
+                run.Cancel();
+        }
         outcome = run.Tick();
     }
     return run.Outcome();
 }
 
-const RunOutcome& RunBlocks(TransactionRun& run, Waiter& waiter, const ReplyCollection& collection,
-                            int kindCode, int beginBlock, int endBlock, Bytes baseRequest)
+const RunOutcome& ReadKind(TransactionRun& run, Waiter& waiter, const PreparedKind& kind, const BaseRequest& base,
+                           const ReadPlan& plan, const RunWatch& watch)
 {
-    run.SetCollection(collection);
-    run.StartRun(endBlock, beginBlock, std::move(baseRequest), kindCode);
-    RunToEnd(run, waiter);
+    run.Start(kind, base, plan);
+    RunToEnd(run, waiter, watch);
     run.Close();
     return run.Outcome();
+}
+
+RunProgress RunProgressOf(const TransactionRun& run)
+{
+    RunProgress shown;
+    if (!run.Started())
+        return shown;
+    shown.caption = std::string(ProgressCaption(run.KindCode()));
+    if (run.Collection().fast)
+        shown.caption += kFastCaptionSuffix;
+    shown.gaugeMax = run.EndBlock();
+    shown.gaugePosition = run.BeginBlock() - 1 + run.DecodedBlocks();
+    shown.statusText = run.LastAskedBlock() > 0 ? ProgressText(run.LastAskedBlock()) : "正在处理......";
+    shown.activityVisible = true;
+    const RunOutcome& outcome = run.Outcome();
+    switch (outcome.end) {
+    case RunEnd::Running:
+    case RunEnd::Cancelled:
+        // A cancelled run's window closes on what it showed last.
+        shown.cancelEnabled = run.Running() || outcome.end == RunEnd::Cancelled;
+        return shown;
+    case RunEnd::Completed:
+        shown.gaugePosition = run.EndBlock();
+        shown.statusText = "处理完成";
+        shown.activityVisible = false;
+        break;
+    case RunEnd::StoppedByMeter:
+        // The meter ended the run: the picture keeps turning, as it always has.
+        shown.gaugePosition = run.EndBlock();
+        shown.statusText = "处理完成......";
+        break;
+    case RunEnd::BlockFailed:
+    case RunEnd::PortLost:
+        shown.statusText = FailedBlockText(outcome.block);
+        shown.activityVisible = false;
+        break;
+    }
+    shown.okEnabled = true;
+    return shown;
 }

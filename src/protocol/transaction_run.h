@@ -1,15 +1,19 @@
-// The one run engine of a read: asks a range of blocks of one record kind, one
-// request per tick, decodes each reply into the record table and reacts to the
-// decoder's result (next block, same block again, or end), which it tells as a
-// RunOutcome. How replies are collected is the run's ReplyCollection. It holds
-// what the progress window shows (caption, gauge, status text, button states);
-// the window drives Tick() from its timer, everything else calls RunToEnd().
+// The one run engine of a read: asks a range of blocks of one prepared record
+// kind, one request per tick, decodes each reply into the record table and
+// reacts to the decoder's result (next block, same block again, or end), which
+// it tells as a RunOutcome. How replies are collected is the run's
+// ReplyCollection. What a progress window makes of a run is RunProgressOf's
+// business; the window drives Tick() from its timer, everything else calls
+// ReadKind().
 #pragma once
 
+#include "catalogue/catalogue.h"
 #include "codec/codec.h"
 #include "decoding/decode_result.h"
 #include "protocol/fast_exchange.h"
+#include "protocol/prepared_kind.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,7 +44,19 @@ struct ReplyCollection {
 
     static ReplyCollection Paced() { return {}; }
     static ReplyCollection Fast(const LineSettings& line) { return {true, line}; }
+    static ReplyCollection Chosen(bool fast, const LineSettings& line) { return fast ? Fast(line) : Paced(); }
 };
+
+// Which blocks a read asks, and at what pace.
+struct ReadPlan {
+    int beginBlock = 1;
+    int endBlock = 0; // 0: the kind's last block
+    int pollIntervalMs = 1000;
+    ReplyCollection collection;
+};
+// Blocks 1 to the last of `kindCode` at its device type's poll interval for
+// `way`, paced or fast.
+ReadPlan WholeKindPlan(int kindCode, ReadStartWay way, bool fast, const LineSettings& line);
 
 // How a run ended.
 enum class RunEnd {
@@ -68,25 +84,17 @@ class TransactionRun {
 public:
     TransactionRun(Exchange& exchange, RecordTable& table);
 
-    // Field description of a workbook-described kind, owned by the caller and
-    // read at every tick of its run. Without one, empty types and zero digits
-    // are used.
-    void SetFieldDescription(const FieldTypeList* fieldTypes, const FieldDigitsArray* fieldDigits);
+    // Prepares a run of `kind` (owned by the caller, read at every tick) over
+    // the plan's blocks of `base`; the first tick is due PauseBeforeTickMs()
+    // later. Rows already in the table are left alone.
+    void Start(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan);
 
-    // Timer period of the next paced run, set before StartRun (700/1000/1200
-    // ms by device type).
-    void SetPollInterval(int ms) { m_pollIntervalMs = ms; }
-    int PollInterval() const { return m_pollIntervalMs; }
-    // Reply collection of the next run (paced until set otherwise).
-    void SetCollection(const ReplyCollection& collection) { m_nextCollection = collection; }
-    const ReplyCollection& Collection() const { return m_collection; }
+    // Timer period of the current (or last) paced run.
+    int PollInterval() const { return m_plan.pollIntervalMs; }
+    const ReplyCollection& Collection() const { return m_plan.collection; }
     // The wait before each tick of the current run: the poll interval when
     // paced, none when fast.
-    int PauseBeforeTickMs() const { return m_collection.fast ? 0 : m_pollIntervalMs; }
-
-    // Prepares a run over blocks beginBlock..endBlock; the first tick is due
-    // PauseBeforeTickMs() later. Rows already in the table are left alone.
-    void StartRun(int endBlock, int beginBlock, Bytes baseRequest, int kindCode);
+    int PauseBeforeTickMs() const { return m_plan.collection.fast ? 0 : m_plan.pollIntervalMs; }
 
     // One request, reply and decode. Processes events (through the exchange's
     // waiter) while it waits, so Cancel() may be called from inside it. A port
@@ -101,8 +109,15 @@ public:
     void Close();
 
     // Run state.
+    bool Started() const { return m_kind != nullptr; }
+    int KindCode() const { return m_kind ? m_kind->kindCode : 0; }
+    int BeginBlock() const { return m_beginBlock; }
     int CurrentBlock() const { return m_currentBlock; }
     int EndBlock() const { return m_endBlock; }
+    // Blocks decoded so far in this run.
+    int DecodedBlocks() const { return m_decodedBlocks; }
+    // The block the last tick asked; 0 before any.
+    int LastAskedBlock() const { return m_lastAskedBlock; }
     int RetryCount() const { return m_retryCount; }
     bool Cancelled() const { return m_cancelled; }
     bool Running() const { return m_running; }
@@ -111,57 +126,60 @@ public:
     // How the run ended; RunEnd::Running while it goes on.
     const RunOutcome& Outcome() const { return m_outcome; }
 
-    // What the progress window shows.
-    const std::string& Caption() const { return m_caption; }
-    const std::string& statusText() const { return m_statusText; }
-    int GaugeMax() const { return m_gaugeMax; }
-    int GaugePosition() const { return m_gaugePosition; }
-    bool OkEnabled() const { return m_okEnabled; }
-    bool CancelEnabled() const { return m_cancelEnabled; }
-    bool ImageVisible() const { return m_imageVisible; }
-
 private:
     Bytes CollectReply();
     DecodeResult Decode(ByteView reply);
-    void Finish(RunEnd end, std::string statusText, bool hideImage);
+    void Finish(RunEnd end);
     void FailBlock(RunEnd end, int blockNumber);
     void EndCancelled();
 
     Exchange& m_exchange;
     RecordTable& m_table;
-    const FieldTypeList* m_fieldTypes = nullptr;
-    const FieldDigitsArray* m_fieldDigits = nullptr;
-    int m_pollIntervalMs = 1000;
-    ReplyCollection m_nextCollection;
-    ReplyCollection m_collection;
+    const PreparedKind* m_kind = nullptr;
+    ReadPlan m_plan;
     ReplyShape m_replyShape{0};
     std::optional<uint8_t> m_address; // the request's meter address (fast collection)
 
     Bytes m_baseRequest;
-    int m_kindCode = 0;
+    int m_beginBlock = 0;
     int m_currentBlock = 0;
     int m_endBlock = 0;
+    int m_decodedBlocks = 0;
+    int m_lastAskedBlock = 0;
     int m_retryCount = 0;
     bool m_cancelled = false;
     bool m_running = false;
     int m_lastResult = -1;
     RunOutcome m_outcome;
+};
 
-    std::string m_caption;
-    std::string m_statusText;
-    int m_gaugeMax = 0;
-    int m_gaugePosition = 0;
-    bool m_okEnabled = false;
-    bool m_cancelEnabled = false;
-    bool m_imageVisible = false;
+// What a progress window shows of a run: its caption, the gauge, the status
+// line and which of "完成" and "取消" work.
+struct RunProgress {
+    std::string caption;
+    int gaugeMax = 0;
+    int gaugePosition = 0;
+    std::string statusText;
+    bool okEnabled = false;
+    bool cancelEnabled = false;
+    bool activityVisible = false;
+};
+RunProgress RunProgressOf(const TransactionRun& run);
+
+// Watching a run driven without a window.
+struct RunWatch {
+    // Before the pause of each tick, with the block about to be asked.
+    std::function<void(int block)> beforeBlock;
+    // After that pause, with events processed: true cancels the run.
+    std::function<bool()> stopRequested;
 };
 
 // Drives a started run the way the window's timer does, pausing
-// PauseBeforeTickMs() before each tick, until it ends. For the command-line
-// reader, the benchmarks and whatever reads without a window.
-const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter);
+// PauseBeforeTickMs() before each tick, until it ends.
+const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter, const RunWatch& watch = {});
 
-// Reads blocks beginBlock..endBlock of `kindCode` into the run's table with
-// `collection` and returns how the run ended.
-const RunOutcome& RunBlocks(TransactionRun& run, Waiter& waiter, const ReplyCollection& collection,
-                            int kindCode, int beginBlock, int endBlock, Bytes baseRequest);
+// A whole read without a window (the command-line reader, the archive download,
+// the benchmarks): starts `kind` over the plan's blocks of `base`, drives it to
+// its end and closes it.
+const RunOutcome& ReadKind(TransactionRun& run, Waiter& waiter, const PreparedKind& kind, const BaseRequest& base,
+                           const ReadPlan& plan, const RunWatch& watch = {});

@@ -5,6 +5,7 @@
 
 #include "app/block_range_dialog.h"
 #include "app/transaction_dialog.h"
+#include "protocol/transaction_run.h"
 
 #include <QAction>
 #include <QLabel>
@@ -138,8 +139,8 @@ void TransactionDialogTest::CaptionPanelIsEmptyForKind42()
     MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
-    frm.transactionDialog().SetPollInterval(1200);
-    frm.transactionDialog().StartRun(2, 1, Bytes{23, 0x65, 0x09, 0x02}, 42);
+    const PreparedKind kind = PrepareKind(42, {});
+    frm.transactionDialog().StartRun(kind, {Bytes{23, 0x65, 0x09, 0x02}, 2}, {1, 0, 1200, {}});
     QCOMPARE(finisher.Runs, 1);
     QCOMPARE(finisher.StartCaption, QString());
     QCOMPARE(frm.transactionDialog().m_captionLabel->text(), QString());
@@ -218,7 +219,8 @@ void TransactionDialogTest::BeginAfterEndFinishesWithoutRequest()
     MainWindow& frm = rig.CreateWindow();
     rig.ShowAndActivate();
     RunFinisher finisher(frm);
-    frm.transactionDialog().StartRun(3, 5, Bytes{23, 0x65, 0x09, 0x0D}, 612);
+    const PreparedKind kind = PrepareKind(612, {});
+    frm.transactionDialog().StartRun(kind, {Bytes{23, 0x65, 0x09, 0x0D}, 3}, {5, 3, 1000, {}});
     QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
     QCOMPARE(SentLines(frm).size(), 0);
     QCOMPARE(finisher.StartCaption, QStringLiteral("正在读取实时记录,请稍后..."));

@@ -1,6 +1,6 @@
 // The run engine against a simulated meter on a virtual clock: which blocks are
 // asked, how results end or continue the run, how it tells its outcome and what
-// the progress window would show, for both ways of collecting replies.
+// a progress window shows of it, for both ways of collecting replies.
 #include "protocol/transaction_run.h"
 
 #include "catalogue/catalogue.h"
@@ -66,20 +66,22 @@ struct RunBench {
                    pieces.push_back({30, *reply});
                    return pieces;
                }),
-          exchange(link, log, clock), run(exchange, table)
+          exchange(link, log, clock), kind(PrepareKind(11, {})), run(exchange, table)
     {
-        SetupKindColumns(11, table);
+        table.SetColumns(kind.columns);
     }
 
     // Composes the kind-11 read and starts a run over begin..end (block count
     // when end is 0).
     void Start(int begin = 1, int end = 0, const ReplyCollection& collection = ReplyCollection::Paced())
     {
-        const BaseRequest base = exchange.ComposeBaseRequest(11, kAddress, {});
-        run.SetPollInterval(PollIntervalMs(1, ReadStartWay::TreeOrRecordMenu));
-        run.SetCollection(collection);
-        run.StartRun(end ? end : base.blockCount, begin, base.request, 11);
+        ReadPlan plan = WholeKindPlan(11, ReadStartWay::TreeOrRecordMenu, collection.fast, collection.line);
+        plan.beginBlock = begin;
+        plan.endBlock = end;
+        run.Start(kind, ComposeKindRequest(exchange, kind, kAddress), plan);
     }
+
+    RunProgress Shown() const { return RunProgressOf(run); }
 
     std::vector<int> BlocksAsked() const
     {
@@ -95,6 +97,7 @@ struct RunBench {
     LogModel log;
     RecordTable table;
     Exchange exchange;
+    PreparedKind kind;
     TransactionRun run;
 };
 
@@ -102,18 +105,18 @@ TEST(TransactionRun, StartShowsCaptionGaugeAndRunningButtons)
 {
     RunBench bench(5);
     bench.Start(3, 5);
-    EXPECT_EQ(bench.run.Caption(), "正在读取实时记录,请稍后...");
-    EXPECT_EQ(bench.run.GaugeMax(), 5);
-    EXPECT_EQ(bench.run.GaugePosition(), 2);
-    EXPECT_EQ(bench.run.statusText(), "正在处理......");
-    EXPECT_FALSE(bench.run.OkEnabled());
-    EXPECT_TRUE(bench.run.CancelEnabled());
-    EXPECT_TRUE(bench.run.ImageVisible());
+    EXPECT_EQ(bench.Shown().caption, "正在读取实时记录,请稍后...");
+    EXPECT_EQ(bench.Shown().gaugeMax, 5);
+    EXPECT_EQ(bench.Shown().gaugePosition, 2);
+    EXPECT_EQ(bench.Shown().statusText, "正在处理......");
+    EXPECT_FALSE(bench.Shown().okEnabled);
+    EXPECT_TRUE(bench.Shown().cancelEnabled);
+    EXPECT_TRUE(bench.Shown().activityVisible);
     EXPECT_EQ(bench.run.PollInterval(), 1000);
     EXPECT_EQ(bench.run.PauseBeforeTickMs(), 1000);
 
     bench.Start(3, 5, ReplyCollection::Fast(LineSettings{}));
-    EXPECT_EQ(bench.run.Caption(), "正在读取实时记录,请稍后...（快速）");
+    EXPECT_EQ(bench.Shown().caption, "正在读取实时记录,请稍后...（快速）");
     EXPECT_EQ(bench.run.PauseBeforeTickMs(), 0);
 }
 
@@ -140,12 +143,12 @@ TEST_P(BothCollections, RangeReadAsksEachBlockOnceAndEndsAfterLastBlock)
     ASSERT_EQ(bench.table.RowCount(), 3);
     EXPECT_EQ(bench.table.Rows()[0][0], "3");
     EXPECT_EQ(bench.table.Rows()[2][0], "5");
-    EXPECT_EQ(bench.run.statusText(), "处理完成");
-    EXPECT_EQ(bench.run.GaugePosition(), 5);
-    EXPECT_EQ(bench.run.GaugeMax(), 5);
-    EXPECT_TRUE(bench.run.OkEnabled());
-    EXPECT_FALSE(bench.run.CancelEnabled());
-    EXPECT_FALSE(bench.run.ImageVisible());
+    EXPECT_EQ(bench.Shown().statusText, "处理完成");
+    EXPECT_EQ(bench.Shown().gaugePosition, 5);
+    EXPECT_EQ(bench.Shown().gaugeMax, 5);
+    EXPECT_TRUE(bench.Shown().okEnabled);
+    EXPECT_FALSE(bench.Shown().cancelEnabled);
+    EXPECT_FALSE(bench.Shown().activityVisible);
     // Read-start line, then one sent and one received line per block.
     ASSERT_EQ(bench.log.LineCount(), 7);
     EXPECT_EQ(bench.log.Lines()[1].rfind("【发送】17 66 00 64 02 00 03", 0), 0u);
@@ -162,9 +165,9 @@ TEST_P(BothCollections, BlankSlotEndsRunWithGaugeFull)
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(bench.table.RowCount(), 4);
     EXPECT_EQ(bench.run.LastResult(), 4);
-    EXPECT_EQ(bench.run.statusText(), "处理完成");
-    EXPECT_EQ(bench.run.GaugePosition(), 700);
-    EXPECT_FALSE(bench.run.ImageVisible());
+    EXPECT_EQ(bench.Shown().statusText, "处理完成");
+    EXPECT_EQ(bench.Shown().gaugePosition, 700);
+    EXPECT_FALSE(bench.Shown().activityVisible);
 }
 
 TEST(TransactionRun, BlankFirstSlotEndsAtOnce)
@@ -174,8 +177,8 @@ TEST(TransactionRun, BlankFirstSlotEndsAtOnce)
     EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::Completed);
     EXPECT_EQ(bench.link.Requests.size(), 1u);
     EXPECT_EQ(bench.table.RowCount(), 0);
-    EXPECT_EQ(bench.run.GaugePosition(), 700);
-    EXPECT_EQ(bench.run.statusText(), "处理完成");
+    EXPECT_EQ(bench.Shown().gaugePosition, 700);
+    EXPECT_EQ(bench.Shown().statusText, "处理完成");
 }
 
 TEST(TransactionRun, TwoFailuresThenSuccessReadsTheBlockAndResetsRetries)
@@ -191,18 +194,18 @@ TEST(TransactionRun, TwoFailuresThenSuccessReadsTheBlockAndResetsRetries)
 
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
     EXPECT_EQ(bench.run.RetryCount(), 1);
-    EXPECT_EQ(bench.run.statusText(), "正在处理1条记录......");
+    EXPECT_EQ(bench.Shown().statusText, "正在处理1条记录......");
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
     EXPECT_EQ(bench.run.RetryCount(), 2);
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
     EXPECT_EQ(bench.run.RetryCount(), 0);
     EXPECT_EQ(bench.run.CurrentBlock(), 2);
-    EXPECT_EQ(bench.run.GaugePosition(), 1);
+    EXPECT_EQ(bench.Shown().gaugePosition, 1);
 
     EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::Completed);
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 1, 1, 2, 3, 3, 4}));
     EXPECT_EQ(bench.table.RowCount(), 3);
-    EXPECT_EQ(bench.run.statusText(), "处理完成");
+    EXPECT_EQ(bench.Shown().statusText, "处理完成");
 }
 
 TEST_P(BothCollections, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
@@ -219,13 +222,13 @@ TEST_P(BothCollections, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
 
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 7, 7}));
     EXPECT_EQ(bench.table.RowCount(), 6);
-    EXPECT_EQ(bench.run.statusText(), "读取第7条数据失败!");
+    EXPECT_EQ(bench.Shown().statusText, "读取第7条数据失败!");
     EXPECT_EQ(bench.log.Lines().back(), "读取第7条数据失败!");
     EXPECT_EQ(bench.run.CurrentBlock(), 8);
     EXPECT_EQ(bench.run.RetryCount(), 0);
-    EXPECT_TRUE(bench.run.OkEnabled());
-    EXPECT_FALSE(bench.run.CancelEnabled());
-    EXPECT_FALSE(bench.run.ImageVisible());
+    EXPECT_TRUE(bench.Shown().okEnabled);
+    EXPECT_FALSE(bench.Shown().cancelEnabled);
+    EXPECT_FALSE(bench.Shown().activityVisible);
 }
 
 // Only the fast way takes a reply as soon as it is whole, so only it must make
@@ -252,13 +255,14 @@ TEST(TransactionRun, KindWithoutDecoderStopsWithDottedTextAndImageShown)
     RunBench bench(20);
     const BaseRequest base = bench.exchange.ComposeBaseRequest(11, kAddress, {});
     // 15 has the request shape of device type 1 but no decoder.
-    bench.run.StartRun(10, 1, base.request, 15);
+    const PreparedKind noDecoder{15, {}, {}, {}, KindProblem::None, {}};
+    bench.run.Start(noDecoder, base, {1, 10, 1000, ReplyCollection::Paced()});
     EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::StoppedByMeter);
     EXPECT_EQ(bench.link.Requests.size(), 1u);
     EXPECT_EQ(bench.run.LastResult(), 0);
-    EXPECT_EQ(bench.run.statusText(), "处理完成......");
-    EXPECT_EQ(bench.run.GaugePosition(), 10);
-    EXPECT_TRUE(bench.run.ImageVisible());
+    EXPECT_EQ(bench.Shown().statusText, "处理完成......");
+    EXPECT_EQ(bench.Shown().gaugePosition, 10);
+    EXPECT_TRUE(bench.Shown().activityVisible);
 }
 
 TEST(TransactionRun, CancelDuringTickFinishesThatBlockThenCloses)
@@ -276,7 +280,7 @@ TEST(TransactionRun, CancelDuringTickFinishesThatBlockThenCloses)
     EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(bench.table.RowCount(), 3);
     EXPECT_TRUE(bench.run.Cancelled());
-    EXPECT_EQ(bench.run.GaugeMax(), 700);
+    EXPECT_EQ(bench.Shown().gaugeMax, 700);
     bench.run.Close();
     EXPECT_FALSE(bench.run.Cancelled());
     EXPECT_FALSE(bench.run.Running());
@@ -299,9 +303,9 @@ TEST(TransactionRun, BeginAfterEndFinishesAtFirstTickWithoutRequest)
     bench.Start(5, 2);
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Finished);
     EXPECT_TRUE(bench.link.Requests.empty());
-    EXPECT_EQ(bench.run.statusText(), "处理完成");
-    EXPECT_EQ(bench.run.GaugePosition(), 2);
-    EXPECT_TRUE(bench.run.OkEnabled());
+    EXPECT_EQ(bench.Shown().statusText, "处理完成");
+    EXPECT_EQ(bench.Shown().gaugePosition, 2);
+    EXPECT_TRUE(bench.Shown().okEnabled);
 }
 
 TEST_P(BothCollections, PortFailureEndsRunOnceKeepingRows)
@@ -316,9 +320,9 @@ TEST_P(BothCollections, PortFailureEndsRunOnceKeepingRows)
     EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::PortLost, 3, "ReadFile function failed"));
 
     EXPECT_EQ(bench.table.RowCount(), 2);
-    EXPECT_EQ(bench.run.statusText(), "读取第3条数据失败!");
-    EXPECT_TRUE(bench.run.OkEnabled());
-    EXPECT_FALSE(bench.run.CancelEnabled());
+    EXPECT_EQ(bench.Shown().statusText, "读取第3条数据失败!");
+    EXPECT_TRUE(bench.Shown().okEnabled);
+    EXPECT_FALSE(bench.Shown().cancelEnabled);
     // A later tick (a stray timer event) neither sends nor reports again.
     EXPECT_EQ(bench.run.Tick(), TickOutcome::Finished);
     EXPECT_EQ(bench.link.Requests.size(), 3u);
@@ -327,10 +331,12 @@ TEST_P(BothCollections, PortFailureEndsRunOnceKeepingRows)
 TEST(TransactionRun, RecordRangeKindShowsEmptyCaption)
 {
     RunBench bench(20);
-    bench.run.StartRun(144, 1, {}, 42);
-    EXPECT_EQ(bench.run.Caption(), "");
-    bench.run.StartRun(700, 1, {}, 11);
-    EXPECT_EQ(bench.run.Caption(), "正在读取实时记录,请稍后...");
+    EXPECT_FALSE(bench.Shown().okEnabled || bench.Shown().cancelEnabled || bench.Shown().activityVisible);
+    const PreparedKind recordRange = PrepareKind(42, {});
+    bench.run.Start(recordRange, {{}, 144}, {});
+    EXPECT_EQ(bench.Shown().caption, "");
+    bench.Start();
+    EXPECT_EQ(bench.Shown().caption, "正在读取实时记录,请稍后...");
 }
 
 TEST_P(BothCollections, RunToEndPacesTicksOnlyThePacedWay)

@@ -2,48 +2,41 @@
 
 #include "catalogue/catalogue.h"
 #include "cli_port.h"
-#include "decoding/protocol_sheet.h"
 #include "export/protocol_workbook.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
-namespace {
-
-std::string LoadWorkbookKind(int kindCode, const std::optional<std::string>& workbook, KindTable& out)
+PreparedKind PrepareCliKind(int kindCode, const std::optional<std::string>& workbook)
 {
+    const RecordKind* kind = FindRecordKind(kindCode);
+    if (!kind || !kind->fieldsFromWorkbook)
+        return PrepareKind(kindCode, {});
     // The program folder comes from the application object; commands that open no
     // port (decode, frame) have none yet, and "." would be the caller's folder.
     std::optional<CliQtContext> context;
     if (!QCoreApplication::instance())
         context.emplace();
     const ProtocolCells read = ReadProtocolCells(workbook, QCoreApplication::applicationDirPath());
-    if (!read.Ok())
-        return read.error;
-    ProtocolLoadResult loaded = LoadProtocolSection(kindCode, read.cells.Reader());
-    out.table.SetColumns(loaded.sheet.columns);
-    if (!loaded.Ok())
-        return "protocol workbook: " + loaded.error;
-    out.fieldTypes = loaded.sheet.fieldTypes;
-    out.fieldDigits = loaded.sheet.fieldDigits;
-    const int section = ProtocolWorkbookSection(kindCode);
-    out.registers = {loaded.sheet.recordStart[section], loaded.sheet.recordLength[section]};
-    return {};
+    if (!read.Ok()) {
+        PreparedKind unread;
+        unread.kindCode = kindCode;
+        unread.problem = KindProblem::NoProtocolSheet;
+        unread.error = read.error;
+        return unread;
+    }
+    PreparedKind prepared = PrepareKind(kindCode, read.cells.Reader());
+    if (!prepared.Ready())
+        prepared.error = "protocol workbook: " + prepared.error;
+    return prepared;
 }
-
-} // namespace
 
 std::string PrepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out)
 {
-    out.table.SetColumns({});
-    const RecordKind* kind = FindRecordKind(kindCode);
-    if (!kind)
-        return "no column layout for record kind " + std::to_string(kindCode);
-    if (kind->fieldsFromWorkbook)
-        return LoadWorkbookKind(kindCode, workbook, out);
-    out.table.SetColumns(kind->columns);
-    return {};
+    out.kind = PrepareCliKind(kindCode, workbook);
+    out.table.SetColumns(out.kind.columns);
+    return out.kind.error;
 }
 
 void PrintRecordTable(DecodeResult result, const RecordTable& table)

@@ -6,25 +6,25 @@
 
 #include "decoding/decode_result.h"
 #include "decoding/record_table.h"
-#include "protocol/request_frames.h"
+#include "protocol/prepared_kind.h"
 
 #include <optional>
 #include <string>
 
 struct KindTable {
+    PreparedKind kind;
     RecordTable table;
-    // Workbook-described kinds only: filled from the protocol sheet.
-    FieldTypeList fieldTypes;
-    FieldDigitsArray fieldDigits{};
-    RegisterWindow registers;
 
-    DecodeContext Context(int blockNumber) const { return {blockNumber, &fieldTypes, &fieldDigits}; }
+    DecodeContext Context(int blockNumber) const { return kind.Context(blockNumber); }
 };
 
-// Sets up the columns of `kindCode` as the main window does. A workbook-described
-// kind reads the protocol workbook `workbook`, or without one the shipped workbook
-// in the program folder's Excel/ subfolder. Returns an empty text on success, else
-// the message for stderr (the table may then be incomplete).
+// Prepares `kindCode` as the main window does. A workbook-described kind reads the
+// protocol workbook `workbook`, or without one the shipped workbook in the program
+// folder's Excel/ subfolder; its error is the message for stderr.
+PreparedKind PrepareCliKind(int kindCode, const std::optional<std::string>& workbook);
+
+// PrepareCliKind, with the table's columns set up. Returns an empty text on
+// success, else the message for stderr (the table may then be incomplete).
 std::string PrepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out);
 
 // Why --workbook is refused for a kind the protocol workbook does not describe:

@@ -70,18 +70,7 @@ int RunDump(const std::vector<std::string>& args)
     const QDateTime readAt = QDateTime::currentDateTime();
 
     ArchiveDownload download(exchange, archive);
-    download.SetKindPreparer([&workbook](ArchiveKind& kind) -> std::string {
-        const RecordKind* row = FindRecordKind(kind.kindCode);
-        if (!row || !row->fieldsFromWorkbook)
-            return {};
-        KindTable prepared;
-        std::string error = PrepareKindTable(kind.kindCode, workbook, prepared);
-        kind.table = prepared.table;
-        kind.fieldTypes = prepared.fieldTypes;
-        kind.fieldDigits = prepared.fieldDigits;
-        kind.registers = prepared.registers;
-        return error;
-    });
+    download.SetKindPreparer([&workbook](int kindCode) { return PrepareCliKind(kindCode, workbook); });
     const std::vector<ArchiveKind> kinds = download.Run(deviceType);
 
     bool complete = true;

@@ -28,7 +28,7 @@ int RunFrame(const std::vector<std::string>& args)
             return kExitBadArguments;
         }
     }
-    const Bytes base = BaseRequestOfKind(kind, static_cast<uint8_t>(address), kindTable.registers);
+    const Bytes base = BaseRequestOfKind(kind, static_cast<uint8_t>(address), kindTable.kind.registers);
     const Bytes frame = BlockRequestFrame(kind, base, block);
     std::printf("%s\n", BytesToHexSpaced(frame).c_str());
     return kExitOk;

@@ -107,18 +107,19 @@ int RunRead(const std::vector<std::string>& args)
     Exchange exchange(link, log, waiter);
     const LineSettings line = ParseLineOptions(options);
     exchange.SetLine(line);
-    const BaseRequest base = exchange.ComposeBaseRequest(kind, address, kindTable.registers);
+    const BaseRequest base = ComposeKindRequest(exchange, kindTable.kind, address);
     if (base.request.empty()) {
         std::fprintf(stderr, "ql-rs485-cli read: no request can be built for record kind %d\n", kind);
         return kExitBadArguments;
     }
 
-    const ReplyCollection collection =
-        options.Has("--fast") ? ReplyCollection::Fast(line) : ReplyCollection::Paced();
+    ReadPlan plan;
+    plan.beginBlock = from;
+    plan.endBlock = to;
+    plan.pollIntervalMs = interval;
+    plan.collection = ReplyCollection::Chosen(options.Has("--fast"), line);
     TransactionRun run(exchange, kindTable.table);
-    run.SetFieldDescription(&kindTable.fieldTypes, &kindTable.fieldDigits);
-    run.SetPollInterval(interval);
-    const RunOutcome outcome = RunBlocks(run, waiter, collection, kind, from, to, base.request);
+    const RunOutcome outcome = ReadKind(run, waiter, kindTable.kind, base, plan);
 
     bool failed = false;
     if (outcome.end == RunEnd::PortLost || lostMessage) {

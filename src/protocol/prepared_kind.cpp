@@ -1,0 +1,43 @@
+#include "protocol/prepared_kind.h"
+
+#include "catalogue/catalogue.h"
+
+PreparedKind PrepareKind(int kindCode, const CellReader& protocolCells)
+{
+    PreparedKind prepared;
+    prepared.kindCode = kindCode;
+    const RecordKind* kind = FindRecordKind(kindCode);
+    if (!kind) {
+        prepared.problem = KindProblem::UnknownKind;
+        prepared.error = "no column layout for record kind " + std::to_string(kindCode);
+        return prepared;
+    }
+    if (!kind->fieldsFromWorkbook) {
+        prepared.columns = kind->columns;
+        return prepared;
+    }
+    if (!protocolCells) {
+        // Only the record number: with a record length of 0 no request can be
+        // composed for the kind.
+        prepared.columns = {{"序号", 45}};
+        prepared.problem = KindProblem::NoProtocolSheet;
+        prepared.error = "没有协议工作簿";
+        return prepared;
+    }
+    ProtocolLoadResult loaded = LoadProtocolSection(kindCode, protocolCells);
+    prepared.sheet = std::move(loaded.sheet);
+    prepared.columns = prepared.sheet.columns;
+    if (const int section = ProtocolWorkbookSection(kindCode); section >= 0 && section < kTypedKindCount)
+        prepared.registers = {prepared.sheet.recordStart[static_cast<size_t>(section)],
+                              prepared.sheet.recordLength[static_cast<size_t>(section)]};
+    if (!loaded.Ok()) {
+        prepared.problem = KindProblem::BadProtocolSheet;
+        prepared.error = std::move(loaded.error);
+    }
+    return prepared;
+}
+
+BaseRequest ComposeKindRequest(Exchange& exchange, const PreparedKind& kind, int address)
+{
+    return exchange.ComposeBaseRequest(kind.kindCode, address, kind.registers);
+}

@@ -1,0 +1,45 @@
+// The first step of every read of a record kind, shared by the main window, the
+// archive download and the command-line reader: the kind's columns and, for a
+// kind the protocol workbook describes, its field description and register
+// window from that workbook's first sheet. Then the request for one meter.
+#pragma once
+
+#include "decoding/decode_result.h"
+#include "decoding/protocol_sheet.h"
+#include "decoding/record_table.h"
+#include "protocol/exchange.h"
+
+#include <string>
+#include <vector>
+
+// Why a kind is not ready to be read.
+enum class KindProblem {
+    None,
+    UnknownKind,      // no device type has this kind
+    NoProtocolSheet,  // a workbook-described kind, and no workbook was loaded
+    BadProtocolSheet, // the sheet breaks its rules; `error` says where
+};
+
+struct PreparedKind {
+    int kindCode = 0;
+    // The record table's columns; a workbook-described kind without a sheet
+    // has only "序号".
+    std::vector<TableColumn> columns;
+    // A workbook-described kind: the sheet as far as it loaded. Other kinds
+    // leave it empty, so their decoders see no field types and zero digits.
+    ProtocolSheet sheet;
+    RegisterWindow registers;
+    KindProblem problem = KindProblem::None;
+    std::string error; // the operator's message when problem is not None
+
+    bool Ready() const { return problem == KindProblem::None; }
+    DecodeContext Context(int blockNumber) const { return {blockNumber, &sheet.fieldTypes, &sheet.fieldDigits}; }
+};
+
+// Prepares `kindCode`. `protocolCells` reads the protocol workbook's first
+// sheet and may be empty; only workbook-described kinds need it.
+PreparedKind PrepareKind(int kindCode, const CellReader& protocolCells);
+
+// The base request and block count of `kind` at meter `address`, as
+// Exchange::ComposeBaseRequest gives them.
+BaseRequest ComposeKindRequest(Exchange& exchange, const PreparedKind& kind, int address);
