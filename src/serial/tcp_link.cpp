@@ -163,16 +163,23 @@ void TcpLink::PurgeBuffers()
     m_data.clear();
 }
 
-void TcpLink::WriteRaw(ByteView bytes, const QDeadlineTimer& deadline)
+bool TcpLink::BufferBytes(ByteView bytes)
 {
     if (bytes.empty() || !m_open)
-        return;
+        return false;
     const qint64 size = qint64(bytes.size());
     if (m_socket.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
         if (!m_pendingLoss)
             m_pendingLoss = Failure(kComErrWrite, m_socket.errorString());
         ThrowPendingLoss();
     }
+    return true;
+}
+
+void TcpLink::WriteRaw(ByteView bytes, const QDeadlineTimer& deadline)
+{
+    if (!BufferBytes(bytes))
+        return;
     while (m_open && m_socket.bytesToWrite() > 0 && !m_pendingLoss) {
         if (deadline.hasExpired() ||
             !m_socket.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0)))) {
@@ -186,14 +193,8 @@ void TcpLink::WriteRaw(ByteView bytes, const QDeadlineTimer& deadline)
 
 void TcpLink::QueueRaw(ByteView bytes)
 {
-    if (bytes.empty() || !m_open)
+    if (!BufferBytes(bytes))
         return;
-    const qint64 size = qint64(bytes.size());
-    if (m_socket.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-        if (!m_pendingLoss)
-            m_pendingLoss = Failure(kComErrWrite, m_socket.errorString());
-        ThrowPendingLoss();
-    }
     // Hands over what the network takes now, without waiting for the rest.
     m_socket.flush();
     if (m_socket.bytesToWrite() > kMaxUnsentBytes && !m_pendingLoss)

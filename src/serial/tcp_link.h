@@ -74,6 +74,9 @@ protected:
     // server that keeps asking but never reads must not hold the caller. More
     // than kMaxUnsentBytes not taken ends the link (error 2).
     void QueueRaw(ByteView bytes);
+    // Puts bytes into the socket's send buffer; false when there is nothing to
+    // send or the link is closed.
+    bool BufferBytes(ByteView bytes);
     // Waits up to `ms` for more bytes from the server, without an event loop.
     void WaitForIncoming(int ms);
     // "<text of errorNumber>: <reason> (<port name>)".
