@@ -73,7 +73,7 @@ void ParamChangeValues(const SlotReader& s, RecordCells& c)
     AppendParamChange(LookupParamV20(FindChangedParameter(s.Piece(8, 6))), s, 14, 18, c);
 }
 
-// Kinds 65 and 67: volumes, flows, temperature, pressure, status and alarm words.
+// The sensor alarm records: volumes, flows, temperature, pressure, status and alarm words.
 void SensorAlarmValues(const SlotReader& s, RecordCells& c)
 {
     c.push_back(s.Double(8));
@@ -100,7 +100,7 @@ void StartStopValues(const SlotReader& s, RecordCells& c)
     c.push_back(s.Byte(16) == 0x55 ? "启动" : "停止");
 }
 
-// Volumes and flows that follow the flag bytes of kinds 69 and 610.
+// Volumes and flows that follow the flag bytes of the line-cut and removal records.
 void TamperVolumes(const SlotReader& s, RecordCells& c)
 {
     c.push_back(s.Double(10));
