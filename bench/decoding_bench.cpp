@@ -50,7 +50,7 @@ void BM_LoadProtocolSheetFromWorkbook(benchmark::State& state)
             state.SkipWithError("the shipped workbook cannot be read");
             return;
         }
-        const ProtocolLoadResult sheet = LoadProtocolSection(51, workbook.cells.Reader());
+        const ProtocolLoadResult sheet = LoadProtocolSection(0, workbook.cells.Reader());
         benchmark::DoNotOptimize(sheet.sheet.fieldTypes.size());
     }
     state.SetLabel("VarnelModbus.xls, kind 51");
@@ -67,7 +67,7 @@ void BM_LoadProtocolSectionFromCells(benchmark::State& state)
     }
     const CellReader reader = workbook.cells.Reader();
     for (auto _ : state)
-        benchmark::DoNotOptimize(LoadProtocolSection(54, reader).sheet.columns.size());
+        benchmark::DoNotOptimize(LoadProtocolSection(3, reader).sheet.columns.size());
 }
 BENCHMARK(BM_LoadProtocolSectionFromCells)->Unit(benchmark::kMicrosecond);
 

@@ -648,7 +648,9 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::onShown()
 {
-    setupRecordColumns(kFirstTypedKind);
+    // The parameter window lays out its workbook-described type from the sheet
+    // as loaded for the first section.
+    setupRecordColumns(KindOfProtocolWorkbookSection(0));
     setPortStatus(kPortClosedStatus);
     showAddress();
 }

@@ -131,6 +131,15 @@ int ProtocolWorkbookSection(int kindCode)
     return kind && kind->fieldsFromWorkbook ? kind->selector : -1;
 }
 
+int KindOfProtocolWorkbookSection(int section)
+{
+    for (const RecordKind* kind : RecordKinds()) {
+        if (kind->fieldsFromWorkbook && kind->selector == section)
+            return kind->code;
+    }
+    return 0;
+}
+
 DecodeResult DecodeKindReply(int kindCode, const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     const RecordKind* kind = FindRecordKind(kindCode);

@@ -52,6 +52,8 @@ std::string_view ReadStartLogLine(int kindCode);
 // Section of the protocol workbook (0-based, after the marker row) of a kind whose
 // fields the workbook describes, -1 for other codes.
 int ProtocolWorkbookSection(int kindCode);
+// The kind whose fields section `section` of the protocol workbook describes; 0 for none.
+int KindOfProtocolWorkbookSection(int section);
 
 // The kind's decoder's result unchanged, or Stop with the table untouched for an
 // unknown code.

@@ -55,7 +55,7 @@ int CellIntegerOrZero(const std::string& text)
     return ParseCellInteger(text, value) ? value : 0;
 }
 
-ProtocolLoadResult LoadProtocolSection(int kindCode, const CellReader& cell)
+ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell)
 {
     ProtocolLoadResult result;
     ProtocolSheet& sheet = result.sheet;
@@ -99,8 +99,7 @@ ProtocolLoadResult LoadProtocolSection(int kindCode, const CellReader& cell)
 
     int first = markerRow + 1;
     for (int s = 0; s < kTypedKindCount; ++s) {
-        const int kind = kFirstTypedKind + s;
-        const bool loaded = kind == kindCode;
+        const bool loaded = s == section;
         sheet.recordStart[s] = zeroBased(cell(first, kStartColumn));
         sheet.recordLength[s] = 0;
         long long length = 0;
@@ -108,8 +107,8 @@ ProtocolLoadResult LoadProtocolSection(int kindCode, const CellReader& cell)
         int r = first;
         for (; !cell(r, kNameColumn).empty(); ++r, ++i) {
             if (i == kMaxSectionRows) {
-                result.error = Format("协议表第%d行起的记录段（类型%d）超过%d个字段，第%d行无法读取！", first,
-                                      kind, kMaxSectionRows, r);
+                result.error = Format("协议表第%d行起的第%d个记录段超过%d个字段，第%d行无法读取！", first,
+                                      s + 1, kMaxSectionRows, r);
                 return result;
             }
             if (!loaded)
@@ -131,7 +130,7 @@ ProtocolLoadResult LoadProtocolSection(int kindCode, const CellReader& cell)
     }
 
     if (sheet.columns.size() > 1) {
-        if (kindCode == kFirstTypedKind + 3)
+        if (section == kTypedKindCount - 1)
             sheet.columns.back().width = kLastAlarmColumnWidth;
         sheet.columns[1].width = kFirstFieldColumnWidth;
     }

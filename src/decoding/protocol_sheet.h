@@ -1,11 +1,12 @@
-// Loader of the protocol sheet of device type 5: the first worksheet of the protocol
-// workbook lists the meter's parameter block and the fields of the four record kinds
-// (51 real-time, 52 daily, 53 monthly, 54 alarm). Rows and columns count from 1.
+// Loader of the protocol sheet: the first worksheet of the protocol workbook lists
+// the meter's parameter block and, in four sections, the fields of the record kinds
+// it describes (real-time, daily, monthly, alarm; which kind reads which section is
+// the device registry's business). Rows and columns count from 1.
 //
 // Sheet columns of a field row: 1 name (non-empty marks a field row, empty ends a
 // section), 4 caption, 8 digits (integer), 9 type name, 10 length in registers, 11
 // start register counted from 1 (first row of a block only). The parameter block runs
-// from row 2 down to the marker row "Hourly -120"; the section of kind 51 follows
+// from row 2 down to the marker row "Hourly -120"; the first section follows
 // directly, and each further section starts two rows below the empty row that ends
 // the one before.
 #pragma once
@@ -23,21 +24,20 @@
 using CellReader = std::function<std::string(int row, int column)>;
 
 inline constexpr const char* kProtocolMarker = "Hourly -120";
-inline constexpr int kFirstTypedKind = 51;
-inline constexpr int kTypedKindCount = 4;
+inline constexpr int kTypedKindCount = 4; // record sections
 // The parameter layout is indexed by sheet row, 0 to 102.
 inline constexpr int kParamLayoutSize = 103;
 inline constexpr int kLastMarkerRow = kParamLayoutSize - 1;
 inline constexpr int kMaxSectionRows = kFieldDigitsCount;
 
 struct ProtocolSheet {
-    // Record-table columns of the loaded kind: "序号" then one per field row.
+    // Record-table columns of the loaded section: "序号" then one per field row.
     std::vector<TableColumn> columns;
     FieldTypeList fieldTypes;       // m_fieldTypes
     FieldDigitsArray fieldDigits{}; // m_fieldDigits
-    // Index kind - 51. Start registers are 0-based (a start of 0 in the sheet gives -1,
+    // By section. Start registers are 0-based (a start of 0 in the sheet gives -1,
     // which goes on the wire as its low 16 bits); lengths are in registers and only
-    // that of the loaded kind is non-zero.
+    // that of the loaded section is non-zero.
     std::array<int, kTypedKindCount> recordStart{};  // m_recordStart
     std::array<int, kTypedKindCount> recordLength{}; // m_recordLength
     // Caption then type name of every parameter row that has both.
@@ -55,11 +55,13 @@ struct ProtocolLoadResult {
     bool Ok() const { return error.empty(); }
 };
 
-// Reads the whole sheet and describes kind `kindCode` (51..54; any other code loads
-// the parameter block and start registers only). Never loops beyond the sheet's limits:
-// a missing marker (or one below row 102), a section of more than 101 field rows or a
-// digits cell that is not an integer ends the load with a message.
-ProtocolLoadResult LoadProtocolSection(int kindCode, const CellReader& cell);
+// Reads the whole sheet and describes record section `section` (0..3; kNoSection, or
+// any other number, loads the parameter block and start registers only). Never loops
+// beyond the sheet's limits: a missing marker (or one below row 102), a section of
+// more than 101 field rows or a digits cell that is not an integer ends the load with
+// a message.
+inline constexpr int kNoSection = -1;
+ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell);
 
 // The integer of a cell: optional blanks, optional sign, decimal digits, within 32 bits.
 bool ParseCellInteger(const std::string& text, int& value);

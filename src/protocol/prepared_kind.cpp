@@ -24,10 +24,11 @@ PreparedKind PrepareKind(int kindCode, const CellReader& protocolCells)
         prepared.error = "没有协议工作簿";
         return prepared;
     }
-    ProtocolLoadResult loaded = LoadProtocolSection(kindCode, protocolCells);
+    const int section = ProtocolWorkbookSection(kindCode);
+    ProtocolLoadResult loaded = LoadProtocolSection(section, protocolCells);
     prepared.sheet = std::move(loaded.sheet);
     prepared.columns = prepared.sheet.columns;
-    if (const int section = ProtocolWorkbookSection(kindCode); section >= 0 && section < kTypedKindCount)
+    if (section >= 0 && section < kTypedKindCount)
         prepared.registers = {prepared.sheet.recordStart[static_cast<size_t>(section)],
                               prepared.sheet.recordLength[static_cast<size_t>(section)]};
     if (!loaded.Ok()) {

@@ -16,7 +16,7 @@ std::string ShippedColumnsLine(int kind)
 {
     const WorkbookReadResult read = ReadFirstWorksheet(kShippedWorkbook);
     EXPECT_TRUE(read.Ok()) << read.error.toStdString();
-    const ProtocolLoadResult loaded = LoadProtocolSection(kind, read.cells.Reader());
+    const ProtocolLoadResult loaded = LoadProtocolSection(kind - 51, read.cells.Reader());
     EXPECT_TRUE(loaded.Ok()) << loaded.error;
     std::string line = "columns";
     for (const TableColumn& column : loaded.sheet.columns)

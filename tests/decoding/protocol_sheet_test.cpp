@@ -70,7 +70,7 @@ TEST(ProtocolSheet, ThreeFieldSectionGivesFourColumnsTypesAndDigits)
 {
     Sheet s = StandardSheet();
     s.Set(11, 8, "bad"); // digits of another kind are not read
-    const ProtocolLoadResult r = LoadProtocolSection(51, s.Reader());
+    const ProtocolLoadResult r = LoadProtocolSection(0, s.Reader());
     ASSERT_TRUE(r.Ok()) << r.error;
     const auto& columns = r.sheet.columns;
     ASSERT_EQ(columns.size(), 4u);
@@ -91,7 +91,7 @@ TEST(ProtocolSheet, ThreeFieldSectionGivesFourColumnsTypesAndDigits)
 TEST(ProtocolSheet, LoadingOneKindSetsEveryStartButOnlyItsLength)
 {
     const Sheet s = StandardSheet();
-    const ProtocolLoadResult r = LoadProtocolSection(52, s.Reader());
+    const ProtocolLoadResult r = LoadProtocolSection(1, s.Reader());
     ASSERT_TRUE(r.Ok()) << r.error;
     EXPECT_EQ(r.sheet.recordStart, (std::array<int, 4>{5000, 8000, 11000, 12000}));
     EXPECT_EQ(r.sheet.recordLength, (std::array<int, 4>{0, 7, 0, 0}));
@@ -100,7 +100,7 @@ TEST(ProtocolSheet, LoadingOneKindSetsEveryStartButOnlyItsLength)
 
 TEST(ProtocolSheet, ParameterBlockIsIndexedBySheetRow)
 {
-    const ProtocolLoadResult r = LoadProtocolSection(51, StandardSheet().Reader());
+    const ProtocolLoadResult r = LoadProtocolSection(0, StandardSheet().Reader());
     ASSERT_TRUE(r.Ok()) << r.error;
     EXPECT_EQ(r.sheet.paramFields, (std::vector<std::string>{"表号", "S16"}));
     EXPECT_EQ(r.sheet.paramLayout[0], 10); // every parameter row's length counts
@@ -112,7 +112,7 @@ TEST(ProtocolSheet, MarkerRowWithCaptionAndTypeIsAParameter)
 {
     Sheet s = StandardSheet();
     s.SetField(4, {kProtocolMarker, "地址", "5", "BYTE", "1"});
-    const ProtocolLoadResult r = LoadProtocolSection(51, s.Reader());
+    const ProtocolLoadResult r = LoadProtocolSection(0, s.Reader());
     ASSERT_TRUE(r.Ok()) << r.error;
     EXPECT_EQ(r.sheet.paramFields, (std::vector<std::string>{"表号", "S16", "地址", "BYTE"}));
     EXPECT_EQ(r.sheet.paramLayout[4], 5);
@@ -121,7 +121,7 @@ TEST(ProtocolSheet, MarkerRowWithCaptionAndTypeIsAParameter)
 
 TEST(ProtocolSheet, AlarmKindWidensLastColumnAndFirstStays135)
 {
-    const ProtocolLoadResult r = LoadProtocolSection(54, StandardSheet().Reader());
+    const ProtocolLoadResult r = LoadProtocolSection(3, StandardSheet().Reader());
     ASSERT_TRUE(r.Ok()) << r.error;
     ASSERT_EQ(r.sheet.columns.size(), 3u);
     EXPECT_EQ(r.sheet.columns[1].width, 135);
@@ -134,7 +134,7 @@ TEST(ProtocolSheet, NonNumericLengthAndStartCountAsZero)
     s.Set(5, 11, "abc");
     s.Set(6, 10, "four");
     s.Set(2, 11, "");
-    const ProtocolLoadResult r = LoadProtocolSection(51, s.Reader());
+    const ProtocolLoadResult r = LoadProtocolSection(0, s.Reader());
     ASSERT_TRUE(r.Ok()) << r.error;
     EXPECT_EQ(r.sheet.recordStart[0], -1);
     EXPECT_EQ(r.sheet.recordLength[0], 5);
@@ -147,7 +147,7 @@ TEST(ProtocolSheet, MarkerInFirstRowLeavesParameterBlockEmpty)
     s.Set(1, 1, kProtocolMarker);
     s.SetField(2, {"T", "时间", "0", "DT2", "3"});
     s.Set(2, 11, "100");
-    const ProtocolLoadResult r = LoadProtocolSection(51, s.Reader());
+    const ProtocolLoadResult r = LoadProtocolSection(0, s.Reader());
     ASSERT_TRUE(r.Ok()) << r.error;
     EXPECT_TRUE(r.sheet.paramFields.empty());
     EXPECT_EQ(r.sheet.paramLayout[0], 0);
@@ -158,7 +158,7 @@ TEST(ProtocolSheet, MarkerInFirstRowLeavesParameterBlockEmpty)
 struct BrokenSheetCase {
     const char* name;
     void (*change)(Sheet&);
-    int kind;
+    int section;
     const char* messagePart;
 };
 
@@ -168,13 +168,13 @@ TEST_P(BrokenSheetTest, EndsWithMessageNamingTheRow)
 {
     Sheet s = StandardSheet();
     GetParam().change(s);
-    const ProtocolLoadResult r = LoadProtocolSection(GetParam().kind, s.Reader());
+    const ProtocolLoadResult r = LoadProtocolSection(GetParam().section, s.Reader());
     EXPECT_FALSE(r.Ok());
     EXPECT_NE(r.error.find(GetParam().messagePart), std::string::npos) << r.error;
 }
 
 const BrokenSheetCase kBrokenSheets[] = {
-    {"MissingMarker", [](Sheet& s) { s.Set(4, 1, "Hourly-120"); }, 51, "Hourly -120"},
+    {"MissingMarker", [](Sheet& s) { s.Set(4, 1, "Hourly-120"); }, 0, "Hourly -120"},
     {"MarkerBelowRow102",
      [](Sheet& s) {
          s.Set(4, 1, "P");
@@ -182,18 +182,18 @@ const BrokenSheetCase kBrokenSheets[] = {
              s.Set(row, 1, "P");
          s.Set(103, 1, kProtocolMarker);
      },
-     51, "102"},
-    {"DecimalDigitsInLoadedSection", [](Sheet& s) { s.Set(6, 8, "1.5"); }, 51, "第6行"},
-    {"EmptyDigitsInLoadedSection", [](Sheet& s) { s.Set(7, 8, ""); }, 51, "第7行"},
-    {"BadDigitsInSecondSection", [](Sheet& s) { s.Set(11, 8, "bad"); }, 52, "第11行"},
-    {"BadDigitsInParameterRow", [](Sheet& s) { s.Set(2, 8, "x"); }, 51, "第2行"},
-    {"DigitsBeyond32Bits", [](Sheet& s) { s.Set(5, 8, "4294967296"); }, 51, "第5行"},
+     0, "102"},
+    {"DecimalDigitsInLoadedSection", [](Sheet& s) { s.Set(6, 8, "1.5"); }, 0, "第6行"},
+    {"EmptyDigitsInLoadedSection", [](Sheet& s) { s.Set(7, 8, ""); }, 0, "第7行"},
+    {"BadDigitsInSecondSection", [](Sheet& s) { s.Set(11, 8, "bad"); }, 1, "第11行"},
+    {"BadDigitsInParameterRow", [](Sheet& s) { s.Set(2, 8, "x"); }, 0, "第2行"},
+    {"DigitsBeyond32Bits", [](Sheet& s) { s.Set(5, 8, "4294967296"); }, 0, "第5行"},
     {"SectionOf102Rows",
      [](Sheet& s) {
          for (int row = 17; row < 17 + 102; ++row)
              s.SetField(row, {"A", "x", "0", "BYTE", "1"});
      },
-     54, "第118行"},
+     3, "第118行"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sheets, BrokenSheetTest, ::testing::ValuesIn(kBrokenSheets),
@@ -208,7 +208,7 @@ TEST(ProtocolSheet, MarkerOnRow102AndSectionOf101RowsAreAccepted)
     s.Set(102, 1, kProtocolMarker);
     for (int row = 103; row < 103 + 101; ++row)
         s.SetField(row, {"F", "字段", std::to_string(row - 103), "BYTE", "1"});
-    const ProtocolLoadResult r = LoadProtocolSection(51, s.Reader());
+    const ProtocolLoadResult r = LoadProtocolSection(0, s.Reader());
     ASSERT_TRUE(r.Ok()) << r.error;
     EXPECT_EQ(r.sheet.paramLayout[101], 101);
     EXPECT_EQ(r.sheet.paramLayout[0], 100);
@@ -219,14 +219,14 @@ TEST(ProtocolSheet, MarkerOnRow102AndSectionOf101RowsAreAccepted)
 
 TEST(ProtocolSheet, EndlessOrRandomSheetsEndWithinLimits)
 {
-    const ProtocolLoadResult full = LoadProtocolSection(51, [](int, int) { return std::string("7"); });
+    const ProtocolLoadResult full = LoadProtocolSection(0, [](int, int) { return std::string("7"); });
     EXPECT_FALSE(full.Ok());
     std::mt19937 random(12345);
     const char* texts[] = {"", "", "1", "-5", "x", kProtocolMarker, "FLT", "2147483647", "-2147483648"};
     for (int round = 0; round < 300; ++round) {
         std::map<std::pair<int, int>, std::string> cells;
-        const int kind = 50 + static_cast<int>(random() % 6);
-        const ProtocolLoadResult r = LoadProtocolSection(kind, [&](int row, int column) {
+        const int section = static_cast<int>(random() % 6) - 1;
+        const ProtocolLoadResult r = LoadProtocolSection(section, [&](int row, int column) {
             auto& text = cells[{row, column}];
             if (text.empty())
                 text = texts[random() % std::size(texts)];

@@ -38,9 +38,9 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
 
     const WorkbookReadResult read = ReadFirstWorksheet(kShippedWorkbook);
     ASSERT_TRUE(read.Ok());
-    const ProtocolLoadResult sheet = LoadProtocolSection(kind, read.cells.Reader());
+    const size_t section = static_cast<size_t>(kind - 51);
+    const ProtocolLoadResult sheet = LoadProtocolSection(static_cast<int>(section), read.cells.Reader());
     ASSERT_TRUE(sheet.Ok()) << sheet.error;
-    const size_t section = static_cast<size_t>(kind - kFirstTypedKind);
     const Bytes base = BaseRequestOfKind(
         kind, kAddress, {sheet.sheet.recordStart[section], sheet.sheet.recordLength[section]});
     const DecodeContext context{0, &sheet.sheet.fieldTypes, &sheet.sheet.fieldDigits};

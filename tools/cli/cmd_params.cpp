@@ -28,9 +28,8 @@ std::string LoadParamLayout(const std::optional<std::string>& workbook, ParamRea
     if (!read.Ok())
         return read.error;
     const SheetCells& cells = read.cells;
-    // A code of no workbook-described kind loads the parameter block only.
     const ProtocolLoadResult loaded =
-        LoadProtocolSection(0, [&cells](int row, int column) { return cells.Text(row, column); });
+        LoadProtocolSection(kNoSection, [&cells](int row, int column) { return cells.Text(row, column); });
     if (!loaded.Ok())
         return "protocol workbook: " + loaded.error;
     reader.SetParamLayout(loaded.sheet.paramFields, loaded.sheet.paramLayout);

@@ -72,7 +72,9 @@ std::string DefaultSimWorkbookPath()
                              : beside);
 }
 
-// Records the meter keeps per typed kind (51 to 54): its block count.
+// The kinds the workbook's four record sections describe are 51 to 54.
+constexpr int kFirstWorkbookKind = 51;
+// Records the meter keeps per section: its block count.
 constexpr int kTypedBlockCounts[] = {120, 120, 25, 100};
 
 SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)
@@ -81,8 +83,8 @@ SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)
     std::vector<SimTypedSection> sections;
     ProtocolSheet last;
     for (int index = 0; index < kTypedKindCount; ++index) {
-        const int kind = kFirstTypedKind + index;
-        ProtocolLoadResult loaded = LoadProtocolSection(kind, cell);
+        const int kind = kFirstWorkbookKind + index;
+        ProtocolLoadResult loaded = LoadProtocolSection(index, cell);
         if (!loaded.Ok()) {
             load.error = "protocol workbook: " + loaded.error;
             return load;
