@@ -24,6 +24,30 @@ Bytes RegisterReadBody(uint16_t first, uint16_t count)
             static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count & 0xFF)};
 }
 
+// Column helpers, so a table reads as captions, widths and what the cells hold.
+// "序号" is the record number the decoder writes.
+TableColumn Index()
+{
+    return {"序号", 45, ColumnType::Number};
+}
+
+TableColumn Time(std::string caption, int width)
+{
+    return {std::move(caption), width, ColumnType::Time};
+}
+
+TableColumn Number(std::string caption, int width)
+{
+    return {std::move(caption), width, ColumnType::Number};
+}
+
+// Status and alarm words, flags, marks, hex codes and parameter names: never
+// charted, even where a cell happens to look like a number.
+TableColumn Text(std::string caption, int width)
+{
+    return {std::move(caption), width, ColumnType::Text};
+}
+
 // Built on first use (function-local), so the registry can be asked during the
 // static initialisation of other files.
 std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
@@ -32,138 +56,145 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
 
     // ---- Columns of the one-record kinds (device types 1, 2 and 3) ----
 
-    static const Columns kRealtimeV12Columns{{"序号", 45},
-                                             {"时间", 145},
-                                             {"工况累积量(m3)", 103},
-                                             {"标况累积量(m3)", 103},
-                                             {"标况瞬时流量(m3/h)", 123},
-                                             {"温度(℃)", 65},
-                                             {"压力(KPa)", 70}};
-    static const Columns kRealtimeCustomColumns{
-        {"序号", 45},    {"时间", 140},    {"标况累积量(m3)", 100}, {"标况流量(m3/h)", 100},
-        {"温度(℃)", 75}, {"压力(KPa)", 75}};
-    static const Columns kMonthV12Columns{{"序号", 45}, {"日期", 100}, {"标况累积量(m3)", 120}};
-    static const Columns kStartStopV12Columns{
-        {"序号", 45}, {"记录时间", 135}, {"标况累积量(m3)", 100}, {"标记", 55}};
-    static const Columns kAntiCutV12Columns{{"序号", 45}, {"记录时间", 135}, {"标记", 55}};
+    static const Columns kRealtimeV12Columns{Index(),
+                                             Time("时间", 145),
+                                             Number("工况累积量(m3)", 103),
+                                             Number("标况累积量(m3)", 103),
+                                             Number("标况瞬时流量(m3/h)", 123),
+                                             Number("温度(℃)", 65),
+                                             Number("压力(KPa)", 70)};
+    static const Columns kRealtimeCustomColumns{Index(),
+                                                Time("时间", 140),
+                                                Number("标况累积量(m3)", 100),
+                                                Number("标况流量(m3/h)", 100),
+                                                Number("温度(℃)", 75),
+                                                Number("压力(KPa)", 75)};
+    static const Columns kMonthV12Columns{Index(), Time("日期", 100), Number("标况累积量(m3)", 120)};
+    static const Columns kStartStopV12Columns{Index(), Time("记录时间", 135), Number("标况累积量(m3)", 100),
+                                              Text("标记", 55)};
+    static const Columns kAntiCutV12Columns{Index(), Time("记录时间", 135), Text("标记", 55)};
 
     // ---- Columns of device type 4 ----
 
-    static const Columns kDailyV14Columns{
-        {"序号", 45}, {"记录时间", 145}, {"日标况累积量(m3)", 113}, {"日工况累积量(m3)", 113}};
-    static const Columns kCurrentHourColumns{
-        {"序号", 45}, {"记录时间", 145}, {"当前小时标况累积量(m3)", 150}, {"当前小时工况累积量(m3)", 150}};
-    static const Columns kPrevHourColumns{{"序号", 45},
-                                          {"记录时间", 145},
-                                          {"前1小时标况累积量(m3)", 146},
-                                          {"前1小时工况累积量(m3)", 146},
-                                          {"压缩系数", 80},
-                                          {"标况压缩因子", 90},
-                                          {"工况压缩因子", 90}};
-    static const Columns kParamChangeV14Columns{
-        {"序号", 45}, {"参数修改起始时间", 145}, {"参数修改状态字", 130}, {"原参数", 80}, {"修改后参数", 80}};
-    static const Columns kAlarmEventColumns{{"序号", 45},
-                                            {"报警时间", 135},
-                                            {"标况累积量(m3)", 102},
-                                            {"工况累积量(m3)", 102},
-                                            {"标况瞬时流量(m3/h)", 125},
-                                            {"工况瞬时流量(m3/h)", 125},
-                                            {"燃气温度(℃)", 88},
-                                            {"燃气绝对压力(KPa)", 117},
-                                            {"状态字", 70},
-                                            {"报警字", 70}};
-    static const Columns kAlarmEvent2V14Columns{{"序号", 45},
-                                                {"报警时间", 145},
-                                                {"标况累积量替代(m3)", 125},
-                                                {"标况累积量(m3)", 100},
-                                                {"工况累积量(m3)", 100},
-                                                {"标况瞬时流量替代(m3/h)", 150},
-                                                {"标况瞬时流量(m3/h)", 127},
-                                                {"工况瞬时流量(m3/h)", 125},
-                                                {"燃气温度(℃)", 88},
-                                                {"燃气绝对压力(KPa)", 118},
-                                                {"状态字", 70},
-                                                {"报警字", 70}};
-    static const Columns kStartStopColumns{
-        {"序号", 45}, {"报警时间", 145}, {"标况累积量(m3)", 102}, {"启停标志", 80}};
-    static const Columns kTamperV14Columns{{"序号", 45}, {"报警时间", 145}, {"标志", 80}};
+    static const Columns kDailyV14Columns{Index(), Time("记录时间", 145), Number("日标况累积量(m3)", 113),
+                                          Number("日工况累积量(m3)", 113)};
+    static const Columns kCurrentHourColumns{Index(), Time("记录时间", 145),
+                                             Number("当前小时标况累积量(m3)", 150),
+                                             Number("当前小时工况累积量(m3)", 150)};
+    static const Columns kPrevHourColumns{Index(),
+                                          Time("记录时间", 145),
+                                          Number("前1小时标况累积量(m3)", 146),
+                                          Number("前1小时工况累积量(m3)", 146),
+                                          Number("压缩系数", 80),
+                                          Number("标况压缩因子", 90),
+                                          Number("工况压缩因子", 90)};
+    static const Columns kParamChangeV14Columns{Index(), Time("参数修改起始时间", 145),
+                                                Text("参数修改状态字", 130), Text("原参数", 80),
+                                                Text("修改后参数", 80)};
+    static const Columns kAlarmEventColumns{Index(),
+                                            Time("报警时间", 135),
+                                            Number("标况累积量(m3)", 102),
+                                            Number("工况累积量(m3)", 102),
+                                            Number("标况瞬时流量(m3/h)", 125),
+                                            Number("工况瞬时流量(m3/h)", 125),
+                                            Number("燃气温度(℃)", 88),
+                                            Number("燃气绝对压力(KPa)", 117),
+                                            Text("状态字", 70),
+                                            Text("报警字", 70)};
+    static const Columns kAlarmEvent2V14Columns{Index(),
+                                                Time("报警时间", 145),
+                                                Number("标况累积量替代(m3)", 125),
+                                                Number("标况累积量(m3)", 100),
+                                                Number("工况累积量(m3)", 100),
+                                                Number("标况瞬时流量替代(m3/h)", 150),
+                                                Number("标况瞬时流量(m3/h)", 127),
+                                                Number("工况瞬时流量(m3/h)", 125),
+                                                Number("燃气温度(℃)", 88),
+                                                Number("燃气绝对压力(KPa)", 118),
+                                                Text("状态字", 70),
+                                                Text("报警字", 70)};
+    static const Columns kStartStopColumns{Index(), Time("报警时间", 145), Number("标况累积量(m3)", 102),
+                                           Text("启停标志", 80)};
+    static const Columns kTamperV14Columns{Index(), Time("报警时间", 145), Text("标志", 80)};
 
     // ---- Columns of device type 6, shared by device type 7 where the records are the same ----
 
-    static const Columns kDailyV20Columns{
-        {"序号", 45}, {"时间", 145}, {"日标况累积量(m3)", 120}, {"日工况累积量(m3)", 120}};
-    static const Columns kParamChangeV20Columns{{"序号", 45},
-                                                {"参数修改起始时间", 145},
-                                                {"参数修改状态字", 145},
-                                                {"原参数", 100},
-                                                {"修改后参数", 100}};
-    static const Columns kLimitAlarmV20Columns{{"序号", 45},
-                                               {"报警时间", 135},
-                                               {"替代标况累积量(m3)", 125},
-                                               {"标况累积量(m3)", 102},
-                                               {"工况累积量(m3)", 102},
-                                               {"替代标况瞬时流量(m3/h)", 150},
-                                               {"标况瞬时流量(m3/h)", 125},
-                                               {"工况瞬时流量(m3/h)", 125},
-                                               {"温度(℃)", 70},
-                                               {"绝对压力(KPa)", 95},
-                                               {"状态字", 60},
-                                               {"报警字", 60}};
-    static const Columns kAntiCutV20Columns{{"序号", 45},
-                                            {"报警时间", 145},
-                                            {"剪断标志", 80},
-                                            {"工况累积量(m3)", 102},
-                                            {"标况累积量(m3)", 102},
-                                            {"标况瞬时流量(m3/h)", 125},
-                                            {"工况瞬时流量(m3/h)", 125}};
-    static const Columns kAntiRemovalV20Columns{{"序号", 45},
-                                                {"报警时间", 145},
-                                                {"拆卸标志", 80},
-                                                {"工况累积量(m3)", 102},
-                                                {"标况累积量(m3)", 102},
-                                                {"标况瞬时流量(m3/h)", 125},
-                                                {"工况瞬时流量(m3/h)", 125}};
-    static const Columns kMonthV20Columns{{"序号", 45}, {"报警时间", 145}, {"标况累积量(m3)", 102}};
-    static const Columns kRealtimeV20Columns{{"序号", 45},
-                                             {"报警时间", 145},
-                                             {"工况累积量(m3)", 102},
-                                             {"标况累积量(m3)", 102},
-                                             {"标况瞬时流量(m3/h)", 125},
-                                             {"温度(℃)", 70},
-                                             {"压力(KPa)", 70}};
-    static const Columns kVolumeChangeColumns{
-        {"序号", 45}, {"时间", 145}, {"原参数", 80}, {"修改后参数", 80}};
-    static const Columns kMeterFactorChangeColumns{
-        {"序号", 45}, {"时间", 145}, {"原参数", 80}, {"修改后参数", 80}, {"参数指示", 80}};
+    static const Columns kDailyV20Columns{Index(), Time("时间", 145), Number("日标况累积量(m3)", 120),
+                                          Number("日工况累积量(m3)", 120)};
+    static const Columns kParamChangeV20Columns{Index(), Time("参数修改起始时间", 145),
+                                                Text("参数修改状态字", 145), Text("原参数", 100),
+                                                Text("修改后参数", 100)};
+    static const Columns kLimitAlarmV20Columns{Index(),
+                                               Time("报警时间", 135),
+                                               Number("替代标况累积量(m3)", 125),
+                                               Number("标况累积量(m3)", 102),
+                                               Number("工况累积量(m3)", 102),
+                                               Number("替代标况瞬时流量(m3/h)", 150),
+                                               Number("标况瞬时流量(m3/h)", 125),
+                                               Number("工况瞬时流量(m3/h)", 125),
+                                               Number("温度(℃)", 70),
+                                               Number("绝对压力(KPa)", 95),
+                                               Text("状态字", 60),
+                                               Text("报警字", 60)};
+    static const Columns kAntiCutV20Columns{Index(),
+                                            Time("报警时间", 145),
+                                            Text("剪断标志", 80),
+                                            Number("工况累积量(m3)", 102),
+                                            Number("标况累积量(m3)", 102),
+                                            Number("标况瞬时流量(m3/h)", 125),
+                                            Number("工况瞬时流量(m3/h)", 125)};
+    static const Columns kAntiRemovalV20Columns{Index(),
+                                                Time("报警时间", 145),
+                                                Text("拆卸标志", 80),
+                                                Number("工况累积量(m3)", 102),
+                                                Number("标况累积量(m3)", 102),
+                                                Number("标况瞬时流量(m3/h)", 125),
+                                                Number("工况瞬时流量(m3/h)", 125)};
+    static const Columns kMonthV20Columns{Index(), Time("报警时间", 145), Number("标况累积量(m3)", 102)};
+    static const Columns kRealtimeV20Columns{Index(),
+                                             Time("报警时间", 145),
+                                             Number("工况累积量(m3)", 102),
+                                             Number("标况累积量(m3)", 102),
+                                             Number("标况瞬时流量(m3/h)", 125),
+                                             Number("温度(℃)", 70),
+                                             Number("压力(KPa)", 70)};
+    static const Columns kVolumeChangeColumns{Index(), Time("时间", 145), Number("原参数", 80),
+                                              Number("修改后参数", 80)};
+    static const Columns kMeterFactorChangeColumns{Index(), Time("时间", 145), Number("原参数", 80),
+                                                   Number("修改后参数", 80), Text("参数指示", 80)};
 
     // ---- Columns of device type 7's own kinds ----
 
-    static const Columns kAntiCutMoneyColumns{{"序号", 45},
-                                              {"报警时间", 145},
-                                              {"标况累积量(m3)", 102},
-                                              {"工况累积量(m3)", 102},
-                                              {"标况瞬时流量(m3/h)", 125},
-                                              {"工况瞬时流量(m3/h)", 125},
-                                              {"温度(℃)", 70},
-                                              {"压力(KPa)", 70},
-                                              {"状态字", 60},
-                                              {"报警字", 60},
-                                              {"剪断标志", 70}};
-    static const Columns kAntiRemovalMoneyColumns{{"序号", 45}, {"报警时间", 145}, {"拆卸标志", 70}};
-    static const Columns kConsumptionMoneyColumns{{"序号", 45},
-                                                  {"报警时间", 145},
-                                                  {"工况累积量(m3)", 102},
-                                                  {"标况累积量(m3)", 102},
-                                                  {"标况瞬时流量(m3/h)", 125},
-                                                  {"温度(℃)", 70},
-                                                  {"压力(KPa)", 70},
-                                                  {"剩余量(元)", 90},
-                                                  {"用户卡累计输入量(元)", 135},
-                                                  {"应急卡累计输入量(元)", 135},
-                                                  {"累积用量(元)", 90}};
-    static const Columns kRechargeMoneyColumns{
-        {"序号", 45},        {"报警时间", 145}, {"应用类型标识", 105}, {"本次输入量", 102},
-        {"累计输入量", 102}, {"剩余量", 90},    {"累积用量", 90}};
+    static const Columns kAntiCutMoneyColumns{Index(),
+                                              Time("报警时间", 145),
+                                              Number("标况累积量(m3)", 102),
+                                              Number("工况累积量(m3)", 102),
+                                              Number("标况瞬时流量(m3/h)", 125),
+                                              Number("工况瞬时流量(m3/h)", 125),
+                                              Number("温度(℃)", 70),
+                                              Number("压力(KPa)", 70),
+                                              Text("状态字", 60),
+                                              Text("报警字", 60),
+                                              Text("剪断标志", 70)};
+    static const Columns kAntiRemovalMoneyColumns{Index(), Time("报警时间", 145), Text("拆卸标志", 70)};
+    static const Columns kConsumptionMoneyColumns{Index(),
+                                                  Time("报警时间", 145),
+                                                  Number("工况累积量(m3)", 102),
+                                                  Number("标况累积量(m3)", 102),
+                                                  Number("标况瞬时流量(m3/h)", 125),
+                                                  Number("温度(℃)", 70),
+                                                  Number("压力(KPa)", 70),
+                                                  Number("剩余量(元)", 90),
+                                                  Number("用户卡累计输入量(元)", 135),
+                                                  Number("应急卡累计输入量(元)", 135),
+                                                  Number("累积用量(元)", 90)};
+    static const Columns kRechargeMoneyColumns{Index(),
+                                               Time("报警时间", 145),
+                                               Text("应用类型标识", 105),
+                                               Number("本次输入量", 102),
+                                               Number("累计输入量", 102),
+                                               Number("剩余量", 90),
+                                               Number("累积用量", 90)};
 
     static const std::vector<RecordKindDefinition> kKindsOfType1 = {
         {1,

@@ -1,6 +1,7 @@
 #include "decoding/protocol_sheet.h"
 
 #include "codec/codec.h"
+#include "decoding/typed_fields.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -59,7 +60,7 @@ ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell)
 {
     ProtocolLoadResult result;
     ProtocolSheet& sheet = result.sheet;
-    sheet.columns.push_back({"序号", kIndexColumnWidth});
+    sheet.columns.push_back({"序号", kIndexColumnWidth, ColumnType::Number});
 
     // Start register (1-based in the sheet) minus one; subtracting in 64 bits keeps a
     // cell holding INT_MIN defined.
@@ -119,11 +120,13 @@ ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell)
                 result.error = DigitsError(r, digitsText);
                 return result;
             }
-            sheet.fieldTypes.push_back(cell(r, kTypeColumn));
+            const std::string typeName = cell(r, kTypeColumn);
+            sheet.fieldTypes.push_back(typeName);
             length += CellIntegerOrZero(cell(r, kLengthColumn));
             sheet.recordLength[s] = static_cast<int>(length);
             sheet.fieldDigits[i] = digits;
-            sheet.columns.push_back({cell(r, kCaptionColumn), kFieldColumnWidth});
+            sheet.columns.push_back(
+                {cell(r, kCaptionColumn), kFieldColumnWidth, FieldColumnType(typeName, digits)});
         }
         // r is the empty row that ends the section; one further row separates sections.
         first = r + 2;

@@ -62,22 +62,6 @@ std::string_view Cell(const std::vector<std::string>& row, int column)
                                                  : std::string_view();
 }
 
-// More than half of the column's non-blank cells satisfy `parses`.
-template <typename Parse> bool MostCellsParse(const RecordTable& table, int column, Parse parses)
-{
-    int filled = 0;
-    int parsed = 0;
-    for (const auto& row : table.Rows()) {
-        const std::string_view text = Trimmed(Cell(row, column));
-        if (text.empty())
-            continue;
-        ++filled;
-        if (parses(text))
-            ++parsed;
-    }
-    return parsed > 0 && parsed * 2 > filled;
-}
-
 } // namespace
 
 std::optional<double> ParseChartNumber(std::string_view text)
@@ -98,14 +82,15 @@ std::optional<double> ParseChartNumber(std::string_view text)
 std::optional<int64_t> ParseRecordTime(std::string_view text)
 {
     text = Trimmed(text);
-    // "YYYY-MM-DD", then optionally " hh", ":mm", ":ss".
-    if (text.size() != 10 && text.size() != 13 && text.size() != 16 && text.size() != 19)
+    // "YYYY-MM", then optionally "-DD", " hh", ":mm", ":ss".
+    if (text.size() != 7 && text.size() != 10 && text.size() != 13 && text.size() != 16 && text.size() != 19)
         return std::nullopt;
-    if (text[4] != '-' || text[7] != '-')
+    if (text[4] != '-' || (text.size() > 7 && text[7] != '-'))
         return std::nullopt;
     const int year = Digits(text, 0, 4);
     const int month = Digits(text, 5, 2);
-    const int day = Digits(text, 8, 2);
+    // Month records carry no day: they stand at the first of their month.
+    const int day = text.size() > 7 ? Digits(text, 8, 2) : 1;
     if (year < 0 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
         return std::nullopt;
     int fields[3] = {0, 0, 0};
@@ -122,17 +107,16 @@ std::optional<int64_t> ParseRecordTime(std::string_view text)
 RecordChartData ExtractRecordSeries(const RecordTable& table)
 {
     RecordChartData data;
+    const std::vector<TableColumn>& columns = table.Columns();
     const int columnCount = table.ColumnCount();
-    auto isTime = [](std::string_view text) { return ParseRecordTime(text).has_value(); };
-    auto isNumber = [](std::string_view text) { return ParseChartNumber(text).has_value(); };
     for (int c = 1; c < columnCount && data.timeColumn < 0; ++c) {
-        if (MostCellsParse(table, c, isTime))
+        if (columns[static_cast<size_t>(c)].type == ColumnType::Time)
             data.timeColumn = c;
     }
     if (data.timeColumn >= 0)
-        data.xCaption = table.Columns()[static_cast<size_t>(data.timeColumn)].caption;
+        data.xCaption = columns[static_cast<size_t>(data.timeColumn)].caption;
     else if (columnCount > 0)
-        data.xCaption = table.Columns()[0].caption;
+        data.xCaption = columns[0].caption;
 
     // x of every row, once for all series; nullopt where the row has none.
     std::vector<std::optional<double>> xs;
@@ -150,11 +134,11 @@ RecordChartData ExtractRecordSeries(const RecordTable& table)
     }
 
     for (int c = 1; c < columnCount; ++c) {
-        if (c == data.timeColumn || !MostCellsParse(table, c, isNumber))
+        if (columns[static_cast<size_t>(c)].type != ColumnType::Number)
             continue;
         RecordSeries series;
         series.column = c;
-        series.caption = table.Columns()[static_cast<size_t>(c)].caption;
+        series.caption = columns[static_cast<size_t>(c)].caption;
         for (size_t r = 0; r < table.Rows().size(); ++r) {
             const std::optional<double> y = ParseChartNumber(Cell(table.Rows()[r], c));
             if (xs[r] && y)

@@ -1,5 +1,5 @@
-// The record table as lines for a chart: which columns hold quantities, which
-// one holds the record time, and the (x, y) points of every quantity column.
+// The record table as lines for a chart: the record-time column, and the
+// (x, y) points of every quantity column.
 // Plain data and no Qt, like the table itself; numbers and times are parsed
 // the same way whatever the operator's locale is.
 #pragma once
@@ -39,12 +39,11 @@ struct RecordChartData {
 std::optional<double> ParseChartNumber(std::string_view text);
 
 // A record time "YYYY-MM-DD hh:mm:ss" (also without seconds, without minutes,
-// or a bare date) as seconds since 1970-01-01 00:00:00 of the meter's own
-// clock; meters carry no time zone. nullopt for anything else or an
-// impossible date.
+// a bare date, or a bare month "YYYY-MM", taken as its first day) as seconds since 1970-01-01 00:00:00 of the
+// meter's own clock; meters carry no time zone. nullopt for anything else or an impossible date.
 std::optional<int64_t> ParseRecordTime(std::string_view text);
 
-// A column counts as a time or quantity column when more than half of its
-// non-blank cells parse as such; the first column ("序号") is neither. The
-// first time column found becomes x.
+// The columns' types decide: the first Time column after "序号" becomes x, and
+// every Number column after "序号" gives a series. Cells that do not parse give
+// no point; the texts are never looked at to find a column's meaning.
 RecordChartData ExtractRecordSeries(const RecordTable& table);

@@ -8,9 +8,9 @@ void RecordTable::SetColumns(std::vector<TableColumn> columns)
         m_listener->ColumnsChanged();
 }
 
-void RecordTable::AddColumn(std::string caption, int width)
+void RecordTable::AddColumn(std::string caption, int width, ColumnType type)
 {
-    m_columns.push_back({std::move(caption), width});
+    m_columns.push_back({std::move(caption), width, type});
     if (m_listener)
         m_listener->ColumnsChanged();
 }

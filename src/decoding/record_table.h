@@ -1,14 +1,24 @@
-// The record table as plain data: column captions and widths, rows of texts.
-// Decoders only append rows; the window shows the table through a view model
+// The record table as plain data: column captions, widths and types, rows of
+// texts. Decoders only append rows; the window shows the table through a view model
 // that listens for changes. No Qt here so decoders stay testable and fuzzable.
 #pragma once
 
 #include <string>
 #include <vector>
 
+// What a column's cells mean, so nobody has to guess it from the texts: status
+// words and codes look like numbers ("0012") but are no quantities. Cells stay
+// texts whatever the type.
+enum class ColumnType {
+    Text,   // never charted; an untyped column is one
+    Number, // a quantity the decoder wrote as a decimal number
+    Time,   // a record time "YYYY-MM-DD hh:mm:ss" or a part of it
+};
+
 struct TableColumn {
     std::string caption;
     int width = 0;
+    ColumnType type = ColumnType::Text;
 };
 
 class RecordTable {
@@ -25,7 +35,7 @@ public:
 
     // Replaces the columns (and drops every row, as the list view does).
     void SetColumns(std::vector<TableColumn> columns);
-    void AddColumn(std::string caption, int width);
+    void AddColumn(std::string caption, int width, ColumnType type = ColumnType::Text);
     void ClearRows();
 
     // Row cells: [0] is the caption ("序号" column), then the sub-items in column order.

@@ -82,6 +82,15 @@ DecodeResult DecodeTyped(int blockNumber, ByteView reply, RecordTable& table,
 
 } // namespace
 
+ColumnType FieldColumnType(const std::string& typeName, int digits)
+{
+    if (typeName == "DT2")
+        return ColumnType::Time;
+    if (typeName == "DBL" || typeName == "FLT" || (typeName == "LNG" && ClampPadWidth(digits) == 0))
+        return ColumnType::Number;
+    return ColumnType::Text;
+}
+
 int ClampDecimals(int digits)
 {
     return std::clamp(digits, 0, 15);

@@ -18,6 +18,11 @@ DecodeResult DecodeTypedFields(const DecodeContext& context, ByteView reply, Rec
 // The alarm records: as DecodeTypedFields, except that "S8" is not a known type name.
 DecodeResult DecodeTypedAlarmFields(const DecodeContext& context, ByteView reply, RecordTable& table);
 
+// What a field of this type name shows: DT2 a record time, DBL, FLT and an
+// unpadded LNG a quantity; a zero-padded LNG (digits > 0), BYTE, BIT, S8 and
+// unknown names are codes, flags or numbering and stay text.
+ColumnType FieldColumnType(const std::string& typeName, int digits);
+
 // Digits as a number of decimals ("FLT"): kept within 0..15 so a bad workbook cell
 // cannot produce a malformed format.
 int ClampDecimals(int digits);

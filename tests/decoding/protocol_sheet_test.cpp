@@ -81,6 +81,10 @@ TEST(ProtocolSheet, ThreeFieldSectionGivesFourColumnsTypesAndDigits)
     EXPECT_EQ(columns[2].width, 100);
     EXPECT_EQ(columns[3].caption, "流量");
     EXPECT_EQ(columns[3].width, 100);
+    EXPECT_EQ(columns[0].type, ColumnType::Number);
+    EXPECT_EQ(columns[1].type, ColumnType::Time);
+    EXPECT_EQ(columns[2].type, ColumnType::Number);
+    EXPECT_EQ(columns[3].type, ColumnType::Number);
     EXPECT_EQ(r.sheet.fieldTypes, (FieldTypeList{"DT2", "DBL", "FLT"}));
     EXPECT_EQ(r.sheet.fieldDigits[0], 0);
     EXPECT_EQ(r.sheet.fieldDigits[1], 2);
@@ -119,6 +123,7 @@ TEST(ProtocolSheet, MarkerRowWithCaptionAndTypeIsAParameter)
     EXPECT_EQ(r.sheet.paramLayout[0], 11);
 }
 
+// The alarm code is a BYTE field: a code, never a quantity.
 TEST(ProtocolSheet, AlarmKindWidensLastColumnAndFirstStays135)
 {
     const ProtocolLoadResult r = LoadProtocolSection(3, StandardSheet().Reader());
@@ -126,6 +131,7 @@ TEST(ProtocolSheet, AlarmKindWidensLastColumnAndFirstStays135)
     ASSERT_EQ(r.sheet.columns.size(), 3u);
     EXPECT_EQ(r.sheet.columns[1].width, 135);
     EXPECT_EQ(r.sheet.columns[2].width, 120);
+    EXPECT_EQ(r.sheet.columns[2].type, ColumnType::Text);
 }
 
 TEST(ProtocolSheet, NonNumericLengthAndStartCountAsZero)

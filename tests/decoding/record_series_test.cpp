@@ -16,7 +16,7 @@ struct ExpectedSeries {
 
 struct ExtractCase {
     const char* name;
-    std::vector<std::string> captions;
+    std::vector<TableColumn> columns;
     std::vector<std::vector<std::string>> rows;
     int timeColumn;
     std::string xCaption;
@@ -30,24 +30,42 @@ std::ostream& operator<<(std::ostream& out, const ExtractCase& c)
 
 // 2024-01-01 00:00:00 on the meter's clock.
 constexpr double kNewYear2024 = 1704067200;
+constexpr double kDay = 86400;
 
+constexpr ColumnType kNumber = ColumnType::Number;
+constexpr ColumnType kTime = ColumnType::Time;
+constexpr ColumnType kText = ColumnType::Text;
+
+// The types decide, whatever the cells look like: a Text column of numbers or of
+// times is neither a series nor x.
 const std::vector<ExtractCase> kExtractCases = {
-    {"TimeColumnIsXAndStatusWordsAreNoQuantity",
-     {"序号", "记录时间", "标况累积量(m3)", "燃气温度(℃)", "状态字"},
-     {{"1", "2024-01-01 00:00:00", "10500.5678", "15.25", "0012"},
-      {"2", "2024-01-01 00:10:00", "10513.6303", "-2.5", "0000"}},
+    {"TimeColumnIsXAndOnlyNumberColumnsAreSeries",
+     {{"序号", 45, kNumber},
+      {"记录时间", 80, kTime},
+      {"标况累积量(m3)", 80, kNumber},
+      {"燃气温度(℃)", 80, kNumber},
+      {"状态字", 80, kText},
+      {"参数指示", 80, kText}},
+     {{"1", "2024-01-01 00:00:00", "10500.5678", "15.25", "0012", "5"},
+      {"2", "2024-01-01 00:10:00", "10513.6303", "-2.5", "0000", "6"}},
      1,
      "记录时间",
      {{2, {{kNewYear2024, 10500.5678}, {kNewYear2024 + 600, 10513.6303}}},
       {3, {{kNewYear2024, 15.25}, {kNewYear2024 + 600, -2.5}}}}},
     {"WithoutTimeColumnXIsTheRecordNumber",
-     {"序号", "原参数", "修改后参数", "标志"},
-     {{"1", "100", "120", "启动"}, {"2", "120", "0.5", "停止"}, {"", "7", "8", "启动"}},
+     {{"序号", 45, kNumber},
+      {"说明", 80, kText},
+      {"原参数", 80, kNumber},
+      {"修改后参数", 80, kNumber},
+      {"标志", 80, kText}},
+     {{"1", "2024-01-01", "100", "120", "启动"},
+      {"2", "2024-01-02", "120", "0.5", "停止"},
+      {"", "", "7", "8", "启动"}},
      -1,
      "序号",
-     {{1, {{1, 100}, {2, 120}, {3, 7}}}, {2, {{1, 120}, {2, 0.5}, {3, 8}}}}},
+     {{2, {{1, 100}, {2, 120}, {3, 7}}}, {3, {{1, 120}, {2, 0.5}, {3, 8}}}}},
     {"BlankAndTextCellsAndUntimedRowsGiveNoPoint",
-     {"序号", "报警时间", "标况累积量(m3)"},
+     {{"序号", 45, kNumber}, {"报警时间", 80, kTime}, {"标况累积量(m3)", 80, kNumber}},
      {{"1", "2024-01-01 02:00:00", "30"},
       {"2", "2024-01-01 01:00:00", ""},
       {"3", "2024-01-01 00:00:00", "--"},
@@ -59,12 +77,12 @@ const std::vector<ExtractCase> kExtractCases = {
      "报警时间",
      // In time order although the meter listed them otherwise.
      {{2, {{kNewYear2024 + 1800, 10}, {kNewYear2024 + 5400, 20}, {kNewYear2024 + 7200, 30}}}}},
-    {"MostlyTextColumnIsNoQuantity",
-     {"序号", "时间", "参数指示"},
-     {{"1", "2024-01-01", "温度"}, {"2", "2024-01-02", "压力"}, {"3", "2024-01-03", "5"}},
+    {"MonthsAreTimesAndAMostlyTextNumberColumnKeepsWhatParses",
+     {{"序号", 45, kNumber}, {"日期", 80, kTime}, {"参数", 80, kNumber}},
+     {{"1", "2024-01", "温度"}, {"2", "2024-02", "压力"}, {"3", "2024-03", "5"}},
      1,
-     "时间",
-     {}},
+     "日期",
+     {{2, {{kNewYear2024 + 60 * kDay, 5}}}}},
 };
 
 class ExtractRecordSeriesTest : public testing::TestWithParam<ExtractCase> {};
@@ -73,8 +91,7 @@ TEST_P(ExtractRecordSeriesTest, GivesXAndPointsOfEveryQuantityColumn)
 {
     const ExtractCase& c = GetParam();
     RecordTable table;
-    for (const std::string& caption : c.captions)
-        table.AddColumn(caption, 80);
+    table.SetColumns(c.columns);
     for (const auto& row : c.rows)
         table.AppendRow(row);
 
@@ -85,7 +102,7 @@ TEST_P(ExtractRecordSeriesTest, GivesXAndPointsOfEveryQuantityColumn)
     for (size_t s = 0; s < c.series.size(); ++s) {
         const RecordSeries& got = data.series[s];
         EXPECT_EQ(got.column, c.series[s].column);
-        EXPECT_EQ(got.caption, c.captions[static_cast<size_t>(c.series[s].column)]);
+        EXPECT_EQ(got.caption, c.columns[static_cast<size_t>(c.series[s].column)].caption);
         ASSERT_EQ(got.points.size(), c.series[s].points.size()) << got.caption;
         for (size_t p = 0; p < got.points.size(); ++p) {
             EXPECT_DOUBLE_EQ(got.points[p].x, c.series[s].points[p].x) << got.caption << " point " << p;
@@ -107,8 +124,10 @@ TEST(RecordSeriesCells, NumbersAndTimesParseAlikeInEveryLocaleAndRejectLookAlike
 
     EXPECT_EQ(ParseRecordTime("2024-02-29 23:59:59"), int64_t{1704067200} + 60 * 86400 - 1);
     EXPECT_EQ(ParseRecordTime("1970-01-01 00"), int64_t{0});
-    for (const char* notATime : {"2023-02-29", "2024-01-01 24:00:00", "2024-13-01", "2024-01-01T00:00:00",
-                                 "2024-1-01 00:00", "2024-01-01 00:00:0"})
+    EXPECT_EQ(ParseRecordTime("1970-02"), int64_t{31 * 86400});
+    for (const char* notATime :
+         {"2023-02-29", "2024-13", "2024-1", "2024-01-", "2024-01-01 24:00:00", "2024-13-01",
+          "2024-01-01T00:00:00", "2024-1-01 00:00", "2024-01-01 00:00:0"})
         EXPECT_FALSE(ParseRecordTime(notATime)) << notATime;
 }
 

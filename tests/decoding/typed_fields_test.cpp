@@ -137,6 +137,23 @@ const ResultCase kResultCases[] = {
 INSTANTIATE_TEST_SUITE_P(Results, TypedResultTest, ::testing::ValuesIn(kResultCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Zero-padded longs are numbering ("001000"), not quantities; bytes and bits are
+// codes and flags.
+TEST(TypedFieldsColumns, TypeNameAndPaddingGiveTheColumnType)
+{
+    const struct {
+        const char* type;
+        int digits;
+        ColumnType expected;
+    } cases[] = {{"DT2", 0, ColumnType::Time},    {"DBL", 2, ColumnType::Number},
+                 {"FLT", 3, ColumnType::Number},  {"LNG", 0, ColumnType::Number},
+                 {"LNG", -3, ColumnType::Number}, {"LNG", 6, ColumnType::Text},
+                 {"BYTE", 0, ColumnType::Text},   {"BIT", 0, ColumnType::Text},
+                 {"S8", 4, ColumnType::Text},     {"lng", 0, ColumnType::Text}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FieldColumnType(c.type, c.digits), c.expected) << c.type << " " << c.digits;
+}
+
 TEST(TypedFieldsLimits, MoreTypeNamesThanDigitsUseZeroDigits)
 {
     std::vector<std::string> types(kFieldDigitsCount, "XYZ");

@@ -6,8 +6,11 @@
 #include "sim/sim_encode.h"
 #include "sim/sim_meter.h"
 #include "support/hex.h"
+#include "support/mistyped_cells.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -99,6 +102,22 @@ TEST_P(EveryKind, EmptyMeterAnswersTheFirstBlockAsBlank)
     RecordTable table;
     EXPECT_EQ(DecodeKindReply(kind, {1}, *reply, table), DecodeResult::NoRecord);
     EXPECT_EQ(table.RowCount(), 0);
+}
+
+// Rows of several blocks, so one-record kinds give more than one row too.
+TEST_P(EveryKind, StoredRecordsFitTheColumnTypes)
+{
+    const int kind = GetParam();
+    SimMeter meter = MeterFor(kind, 30);
+    RecordTable table;
+    SetupKindColumns(kind, table);
+    for (int block = 1; block <= std::min(3, BlockCount(kind)); ++block) {
+        const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, block));
+        ASSERT_TRUE(reply);
+        ASSERT_EQ(DecodeKindReply(kind, {block}, *reply, table), DecodeResult::Decoded);
+    }
+    ASSERT_GT(table.RowCount(), 0);
+    EXPECT_EQ(MistypedCells(table), "");
 }
 
 TEST_P(EveryKind, OtherAddressGetsSilence)

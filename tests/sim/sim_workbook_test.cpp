@@ -7,6 +7,7 @@
 #include "protocol/request_frames.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_workbook.h"
+#include "support/mistyped_cells.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,7 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
         for (const std::string& cell : row)
             EXPECT_FALSE(cell.empty());
     }
+    EXPECT_EQ(MistypedCells(table), "");
     // Records follow each other in time: the stamps of the first two rows differ.
     EXPECT_NE(table.Rows()[0][1], table.Rows()[1][1]);
 
