@@ -19,7 +19,7 @@ PreparedKind PrepareKind(int kindCode, const CellReader& protocolCells)
     if (!protocolCells) {
         // Only the record number: with a record length of 0 no request can be
         // composed for the kind.
-        prepared.columns = {{"序号", 45}};
+        prepared.columns = {{"序号", 45, ColumnType::Number}};
         prepared.problem = KindProblem::NoProtocolSheet;
         prepared.error = "没有协议工作簿";
         return prepared;
