@@ -6,7 +6,7 @@
 
 namespace {
 
-Bytes PatternBytes(size_t count)
+Bytes patternBytes(size_t count)
 {
     Bytes bytes(count);
     for (size_t i = 0; i < count; ++i)
@@ -17,18 +17,18 @@ Bytes PatternBytes(size_t count)
 // 256 bytes with count 255: the longest stretch the 8-bit count covers in one call.
 void BM_Crc16Frame256(benchmark::State& state)
 {
-    const Bytes frame = PatternBytes(256);
+    const Bytes frame = patternBytes(256);
     for (auto _ : state)
-        benchmark::DoNotOptimize(Crc16(frame, 255));
+        benchmark::DoNotOptimize(crc16(frame, 255));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 255);
 }
 BENCHMARK(BM_Crc16Frame256);
 
 void BM_Crc16FullFrame256(benchmark::State& state)
 {
-    const Bytes frame = PatternBytes(256);
+    const Bytes frame = patternBytes(256);
     for (auto _ : state)
-        benchmark::DoNotOptimize(Crc16Full(frame));
+        benchmark::DoNotOptimize(crc16Full(frame));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 256);
 }
 BENCHMARK(BM_Crc16FullFrame256);
@@ -36,9 +36,9 @@ BENCHMARK(BM_Crc16FullFrame256);
 // 500 bytes is the longest reply the collector accepts.
 void BM_BytesToHexSpacedReply500(benchmark::State& state)
 {
-    const Bytes reply = PatternBytes(500);
+    const Bytes reply = patternBytes(500);
     for (auto _ : state)
-        benchmark::DoNotOptimize(BytesToHexSpaced(reply));
+        benchmark::DoNotOptimize(bytesToHexSpaced(reply));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 500);
 }
 BENCHMARK(BM_BytesToHexSpacedReply500);

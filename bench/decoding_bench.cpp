@@ -11,28 +11,28 @@
 
 namespace {
 
-Bytes Kind612Reply()
+Bytes kind612Reply()
 {
     SimConfig config;
     config.deviceType = 6;
     config.address = 23;
     config.records = 40;
     SimMeter meter(config);
-    const Bytes base = BaseRequestOfKind(612, 23);
-    return meter.Answer(BlockRequestFrame(612, base, 1)).value_or(Bytes{});
+    const Bytes base = baseRequestOfKind(612, 23);
+    return meter.answer(blockRequestFrame(612, base, 1)).value_or(Bytes{});
 }
 
 void BM_DecodeKind612Block199(benchmark::State& state)
 {
-    const Bytes reply = Kind612Reply();
+    const Bytes reply = kind612Reply();
     if (reply.size() != 199) {
         state.SkipWithError("the simulated meter gave no 199-byte reply");
         return;
     }
     for (auto _ : state) {
         RecordTable table;
-        benchmark::DoNotOptimize(DecodeKindReply(612, {}, reply, table));
-        benchmark::DoNotOptimize(table.RowCount());
+        benchmark::DoNotOptimize(decodeKindReply(612, {}, reply, table));
+        benchmark::DoNotOptimize(table.rowCount());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 199);
 }
@@ -45,12 +45,12 @@ const QString kShippedWorkbook = QStringLiteral(QL_SOURCE_DIR "/resources/Excel/
 void BM_LoadProtocolSheetFromWorkbook(benchmark::State& state)
 {
     for (auto _ : state) {
-        const WorkbookReadResult workbook = ReadFirstWorksheet(kShippedWorkbook);
-        if (!workbook.Ok()) {
+        const WorkbookReadResult workbook = readFirstWorksheet(kShippedWorkbook);
+        if (!workbook.ok()) {
             state.SkipWithError("the shipped workbook cannot be read");
             return;
         }
-        const ProtocolLoadResult sheet = LoadProtocolSection(0, workbook.cells.Reader());
+        const ProtocolLoadResult sheet = loadProtocolSection(0, workbook.cells.reader());
         benchmark::DoNotOptimize(sheet.sheet.fieldTypes.size());
     }
     state.SetLabel("VarnelModbus.xls, kind 51");
@@ -60,14 +60,14 @@ BENCHMARK(BM_LoadProtocolSheetFromWorkbook)->Unit(benchmark::kMillisecond);
 // The loader alone over cells already read (the tree change to another kind).
 void BM_LoadProtocolSectionFromCells(benchmark::State& state)
 {
-    const WorkbookReadResult workbook = ReadFirstWorksheet(kShippedWorkbook);
-    if (!workbook.Ok()) {
+    const WorkbookReadResult workbook = readFirstWorksheet(kShippedWorkbook);
+    if (!workbook.ok()) {
         state.SkipWithError("the shipped workbook cannot be read");
         return;
     }
-    const CellReader reader = workbook.cells.Reader();
+    const CellReader reader = workbook.cells.reader();
     for (auto _ : state)
-        benchmark::DoNotOptimize(LoadProtocolSection(3, reader).sheet.columns.size());
+        benchmark::DoNotOptimize(loadProtocolSection(3, reader).sheet.columns.size());
 }
 BENCHMARK(BM_LoadProtocolSectionFromCells)->Unit(benchmark::kMicrosecond);
 

@@ -8,17 +8,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Bytes bytes;
     try {
-        bytes = ParseHexArgument(text);
+        bytes = parseHexArgument(text);
     } catch (const CliUsageError&) {
         return 0;
     }
     try {
-        if (ParseHexArgument(BytesToHexSpaced(bytes)) != bytes)
-            FuzzFailure("spaced hex does not parse back to the same bytes");
-        if (ParseHexArgument(std::vector<std::string>{BytesToHex(bytes)}) != bytes)
-            FuzzFailure("plain hex does not parse back to the same bytes");
+        if (parseHexArgument(bytesToHexSpaced(bytes)) != bytes)
+            fuzzFailure("spaced hex does not parse back to the same bytes");
+        if (parseHexArgument(std::vector<std::string>{bytesToHex(bytes)}) != bytes)
+            fuzzFailure("plain hex does not parse back to the same bytes");
     } catch (const CliUsageError&) {
-        FuzzFailure("hex text written by the codec is refused");
+        fuzzFailure("hex text written by the codec is refused");
     }
     return 0;
 }

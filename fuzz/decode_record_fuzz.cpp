@@ -8,23 +8,23 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
-    const auto kinds = RecordKinds();
-    const int kindCode = kinds[input.Byte() % kinds.size()]->code;
+    const auto kinds = recordKinds();
+    const int kindCode = kinds[input.byte() % kinds.size()]->code;
     const int blockNumber = static_cast<int16_t>(input.U16());
-    const ByteView reply = input.Rest();
+    const ByteView reply = input.rest();
 
     RecordTable table;
-    const DecodeResult result = DecodeKindReply(kindCode, {blockNumber}, reply, table);
+    const DecodeResult result = decodeKindReply(kindCode, {blockNumber}, reply, table);
     if (static_cast<int>(result) < 0 || static_cast<int>(result) > 4)
-        FuzzFailure("decode result outside 0..4");
+        fuzzFailure("decode result outside 0..4");
     // Length and check come before any field: a rejected reply adds no row.
-    if ((result == DecodeResult::BadLength || result == DecodeResult::BadCheck) && table.RowCount() != 0)
-        FuzzFailure("rows appended from a rejected reply");
-    if (result == DecodeResult::Decoded && table.RowCount() == 0)
-        FuzzFailure("Decoded without a row");
-    for (const auto& row : table.Rows())
+    if ((result == DecodeResult::BadLength || result == DecodeResult::BadCheck) && table.rowCount() != 0)
+        fuzzFailure("rows appended from a rejected reply");
+    if (result == DecodeResult::Decoded && table.rowCount() == 0)
+        fuzzFailure("Decoded without a row");
+    for (const auto& row : table.rows())
         for (const std::string& cell : row)
-            if (!IsWellFormedUtf8(cell))
-                FuzzFailure("cell text is not UTF-8");
+            if (!isWellFormedUtf8(cell))
+                fuzzFailure("cell text is not UTF-8");
     return 0;
 }

@@ -25,39 +25,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const RecordKind& kind : type->kinds)
             if (kind.fieldsFromWorkbook)
                 workbookKinds.push_back(kind.code);
-    const int kindCode = workbookKinds[input.Byte() % workbookKinds.size()];
+    const int kindCode = workbookKinds[input.byte() % workbookKinds.size()];
     const int blockNumber = static_cast<int16_t>(input.U16());
     // The loader never gives more than kFieldDigitsCount fields; the decoder must
     // also cope with more type names than digits.
-    const int fieldCount = input.Byte() % (kFieldDigitsCount + 20);
+    const int fieldCount = input.byte() % (kFieldDigitsCount + 20);
     FieldTypeList fieldTypes;
     FieldDigitsArray fieldDigits{};
     for (int i = 0; i < fieldCount; ++i) {
-        fieldTypes.emplace_back(kTypeNames[input.Byte() % kTypeNames.size()]);
+        fieldTypes.emplace_back(kTypeNames[input.byte() % kTypeNames.size()]);
         const int digits = static_cast<int16_t>(input.U16());
         if (i < kFieldDigitsCount)
             fieldDigits[static_cast<size_t>(i)] = digits;
     }
-    const ByteView reply = input.Rest();
+    const ByteView reply = input.rest();
 
     const FieldDigitsArray digitsBefore = fieldDigits;
     RecordTable table;
     const DecodeResult result =
-        DecodeKindReply(kindCode, {blockNumber, &fieldTypes, &fieldDigits}, reply, table);
+        decodeKindReply(kindCode, {blockNumber, &fieldTypes, &fieldDigits}, reply, table);
     if (static_cast<int>(result) < 0 || static_cast<int>(result) > 4)
-        FuzzFailure("decode result outside 0..4");
-    if (result != DecodeResult::Decoded && table.RowCount() != 0)
-        FuzzFailure("rows appended without Decoded");
+        fuzzFailure("decode result outside 0..4");
+    if (result != DecodeResult::Decoded && table.rowCount() != 0)
+        fuzzFailure("rows appended without Decoded");
     if (fieldDigits != digitsBefore)
-        FuzzFailure("the caller's digits were changed");
+        fuzzFailure("the caller's digits were changed");
     if (result == DecodeResult::Decoded) {
-        if (table.RowCount() != 1)
-            FuzzFailure("Decoded must append exactly one row");
-        if (table.Rows()[0].size() > fieldTypes.size() + 1)
-            FuzzFailure("more cells than fields");
-        for (const std::string& cell : table.Rows()[0])
-            if (!IsWellFormedUtf8(cell))
-                FuzzFailure("cell text is not UTF-8");
+        if (table.rowCount() != 1)
+            fuzzFailure("Decoded must append exactly one row");
+        if (table.rows()[0].size() > fieldTypes.size() + 1)
+            fuzzFailure("more cells than fields");
+        for (const std::string& cell : table.rows()[0])
+            if (!isWellFormedUtf8(cell))
+                fuzzFailure("cell text is not UTF-8");
     }
     return 0;
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-void FuzzFailure(const char* what)
+void fuzzFailure(const char* what)
 {
     std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
     std::abort();

@@ -14,9 +14,9 @@ class FuzzInput {
 public:
     FuzzInput(const uint8_t* data, size_t size) : m_bytes(data, size) {}
 
-    bool Empty() const { return m_bytes.empty(); }
+    bool empty() const { return m_bytes.empty(); }
 
-    uint8_t Byte()
+    uint8_t byte()
     {
         if (m_bytes.empty())
             return 0;
@@ -28,12 +28,12 @@ public:
     // Big-endian, as the meters send their numbers.
     uint16_t U16()
     {
-        const uint16_t high = Byte();
-        return static_cast<uint16_t>(high << 8 | Byte());
+        const uint16_t high = byte();
+        return static_cast<uint16_t>(high << 8 | byte());
     }
 
     // Up to `count` bytes as text (any bytes, not necessarily UTF-8).
-    std::string Text(size_t count)
+    std::string text(size_t count)
     {
         const size_t take = count < m_bytes.size() ? count : m_bytes.size();
         std::string text(reinterpret_cast<const char*>(m_bytes.data()), take);
@@ -42,9 +42,9 @@ public:
     }
 
     // A length byte, then that many bytes.
-    std::string ShortText() { return Text(Byte()); }
+    std::string shortText() { return text(byte()); }
 
-    std::span<const uint8_t> Rest()
+    std::span<const uint8_t> rest()
     {
         const std::span<const uint8_t> rest = m_bytes;
         m_bytes = {};
@@ -57,7 +57,7 @@ private:
 
 // True when `text` is well-formed UTF-8 (no overlongs, no surrogates, at most
 // U+10FFFF): what every text shown in a table cell must be.
-inline bool IsWellFormedUtf8(std::string_view text)
+inline bool isWellFormedUtf8(std::string_view text)
 {
     size_t i = 0;
     while (i < text.size()) {
@@ -96,4 +96,4 @@ inline bool IsWellFormedUtf8(std::string_view text)
 }
 
 // Ends the process the way libFuzzer recognises as a finding, with the reason.
-[[noreturn]] void FuzzFailure(const char* what);
+[[noreturn]] void fuzzFailure(const char* what);

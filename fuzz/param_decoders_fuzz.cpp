@@ -7,16 +7,16 @@
 namespace {
 
 using ParamDecoder = int (*)(ByteView, LabelValues&);
-const std::array<ParamDecoder, 6> kDecoders = {DecodeParamsV12, DecodeLiveV13,      DecodeCardParamsV13,
-                                               DecodeParamsV20, DecodeParamsCustom, DecodeParamsMoney};
+const std::array<ParamDecoder, 6> kDecoders = {decodeParamsV12, decodeLiveV13,      decodeCardParamsV13,
+                                               decodeParamsV20, decodeParamsCustom, decodeParamsMoney};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
-    const ParamDecoder decode = kDecoders[input.Byte() % kDecoders.size()];
-    const ByteView reply = input.Rest();
+    const ParamDecoder decode = kDecoders[input.byte() % kDecoders.size()];
+    const ByteView reply = input.rest();
 
     // A label the decoders never write: it must survive, and a refused reply must
     // leave everything as it was.
@@ -24,16 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const LabelValues before = values;
     const int result = decode(reply, values);
     if (result < ParamResult::Decoded || result > ParamResult::BadStart)
-        FuzzFailure("parameter result outside 1..4");
+        fuzzFailure("parameter result outside 1..4");
     if (result != ParamResult::Decoded && values != before)
-        FuzzFailure("labels written from a refused reply");
+        fuzzFailure("labels written from a refused reply");
     if (values.at("lblUntouched") != before.at("lblUntouched"))
-        FuzzFailure("a label the decoder does not own was changed");
+        fuzzFailure("a label the decoder does not own was changed");
     for (const auto& [name, value] : values) {
-        if (name != "lblUntouched" && !FindLabelSpec(name))
-            FuzzFailure("a value for a label no panel has");
-        if (!IsWellFormedUtf8(value.text))
-            FuzzFailure("label text is not UTF-8");
+        if (name != "lblUntouched" && !findLabelSpec(name))
+            fuzzFailure("a value for a label no panel has");
+        if (!isWellFormedUtf8(value.text))
+            fuzzFailure("label text is not UTF-8");
     }
     return 0;
 }

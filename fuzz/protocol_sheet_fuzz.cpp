@@ -27,36 +27,36 @@ constexpr int kMaxReads = 200000;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
-    const uint8_t kindSelector = input.Byte();
+    const uint8_t kindSelector = input.byte();
     const int kindCode = kindSelector < 4 ? 51 + kindSelector : kindSelector;
 
     std::map<std::pair<int, int>, std::string> cells;
     int row = 1;
-    while (!input.Empty()) {
-        const uint8_t control = input.Byte();
+    while (!input.empty()) {
+        const uint8_t control = input.byte();
         row += control >> 5;
         const int column = (control & 0x0F) % 12 + 1;
         std::string text =
-            (control & 0x10) ? kDictionary[input.Byte() % kDictionary.size()] : input.ShortText();
+            (control & 0x10) ? kDictionary[input.byte() % kDictionary.size()] : input.shortText();
         cells[{row, column}] = std::move(text);
     }
 
     int reads = 0;
     const CellReader reader = [&](int r, int c) -> std::string {
         if (++reads > kMaxReads)
-            FuzzFailure("the loader reads without end");
+            fuzzFailure("the loader reads without end");
         if (r < 1 || c < 1)
-            FuzzFailure("cell outside the sheet asked for");
+            fuzzFailure("cell outside the sheet asked for");
         const auto found = cells.find({r, c});
         return found == cells.end() ? std::string() : found->second;
     };
-    const ProtocolLoadResult result = LoadProtocolSection(kindCode, reader);
+    const ProtocolLoadResult result = loadProtocolSection(kindCode, reader);
     const ProtocolSheet& sheet = result.sheet;
     if (sheet.fieldTypes.size() > static_cast<size_t>(kFieldDigitsCount))
-        FuzzFailure("more fields than the digits array holds");
+        fuzzFailure("more fields than the digits array holds");
     if (sheet.columns.empty() || sheet.columns.size() != sheet.fieldTypes.size() + 1)
-        FuzzFailure("columns do not match the field types");
+        fuzzFailure("columns do not match the field types");
     if (sheet.paramFields.size() % 2 != 0)
-        FuzzFailure("parameter fields are not caption/type pairs");
+        fuzzFailure("parameter fields are not caption/type pairs");
     return 0;
 }

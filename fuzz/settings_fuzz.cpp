@@ -20,12 +20,12 @@ const std::array<std::pair<const char*, const char*>, 9> kProgramKeys = {{{"Port
                                                                           {"Timer", "Sec"},
                                                                           {"", ""}}};
 
-bool HasLineBreak(std::string_view text)
+bool hasLineBreak(std::string_view text)
 {
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
-std::string WithoutLineBreaks(std::string text)
+std::string withoutLineBreaks(std::string text)
 {
     std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
     return text;
@@ -38,31 +38,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzInput input(data, size);
     // The program only ever names sections and keys by fixed words without line
     // breaks; values are what may come from outside.
-    const std::string section = WithoutLineBreaks(input.ShortText());
-    const std::string key = WithoutLineBreaks(input.ShortText());
-    const std::string value = input.ShortText();
-    const auto fileBytes = input.Rest();
+    const std::string section = withoutLineBreaks(input.shortText());
+    const std::string key = withoutLineBreaks(input.shortText());
+    const std::string value = input.shortText();
+    const auto fileBytes = input.rest();
     const std::string_view raw(reinterpret_cast<const char*>(fileBytes.data()), fileBytes.size());
 
-    const std::string text = SettingsBytesToUtf8(raw);
-    if (!IsValidUtf8(text))
-        FuzzFailure("settings text is not UTF-8 after conversion");
+    const std::string text = settingsBytesToUtf8(raw);
+    if (!isValidUtf8(text))
+        fuzzFailure("settings text is not UTF-8 after conversion");
 
-    IniDocument document = IniDocument::Parse(text);
+    IniDocument document = IniDocument::parse(text);
     for (const auto& [s, k] : kProgramKeys) {
-        if (const std::optional<std::string> found = document.Value(s, k)) {
-            if (HasLineBreak(*found))
-                FuzzFailure("a value holds a line break");
-            ParseIniInteger(*found);
+        if (const std::optional<std::string> found = document.valueOf(s, k)) {
+            if (hasLineBreak(*found))
+                fuzzFailure("a value holds a line break");
+            parseIniInteger(*found);
         }
     }
-    ParseIniInteger(value);
+    parseIniInteger(value);
 
-    document.SetValue(section, key, value);
-    const std::string written = document.Text();
+    document.setValue(section, key, value);
+    const std::string written = document.text();
     // What was written reads back as the same lines.
-    const IniDocument reread = IniDocument::Parse(written);
-    if (reread.Lines() != document.Lines())
-        FuzzFailure("written text does not parse back into the same lines");
+    const IniDocument reread = IniDocument::parse(written);
+    if (reread.lines() != document.lines())
+        fuzzFailure("written text does not parse back into the same lines");
     return 0;
 }

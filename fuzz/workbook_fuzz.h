@@ -19,13 +19,13 @@ public:
     {
     }
     ~ScratchWorkbook() { QFile::remove(m_path); }
-    const QString& Path() const { return m_path; }
+    const QString& path() const { return m_path; }
 
 private:
     QString m_path;
 };
 
-inline void ReadWorkbookBytes(const uint8_t* data, size_t size, const QByteArray& magic, const char* suffix)
+inline void readWorkbookBytes(const uint8_t* data, size_t size, const QByteArray& magic, const char* suffix)
 {
     // Without its format's magic the reader only says "not a workbook": keep the
     // fuzzer inside the format it is meant to explore.
@@ -34,9 +34,9 @@ inline void ReadWorkbookBytes(const uint8_t* data, size_t size, const QByteArray
         bytes.prepend(magic);
     static const ScratchWorkbook scratch(suffix);
     {
-        QFile file(scratch.Path());
+        QFile file(scratch.path());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
             return;
     }
-    ReadFirstWorksheet(scratch.Path());
+    readFirstWorksheet(scratch.path());
 }

@@ -6,6 +6,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    ReadWorkbookBytes(data, size, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8), "xls");
+    readWorkbookBytes(data, size, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8), "xls");
     return 0;
 }

@@ -4,6 +4,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    ReadWorkbookBytes(data, size, QByteArray("PK\x03\x04", 4), "xlsx");
+    readWorkbookBytes(data, size, QByteArray("PK\x03\x04", 4), "xlsx");
     return 0;
 }

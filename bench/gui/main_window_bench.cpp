@@ -27,16 +27,16 @@ namespace {
 // Never opens: the window's attempt to open it on activation fails quietly.
 class ClosedPort : public PortControl, public ByteLink {
 public:
-    ByteLink& Link() override { return *this; }
-    void OpenPort() override { throw ComPortError(2, "no port in the benchmark"); }
-    void ClosePort() override {}
-    bool Connected() const override { return false; }
-    PortSettings LineSettings() const override { return m_settings; }
-    void SetLineSettings(const PortSettings& settings) override { m_settings = settings; }
-    void PurgeBuffers() override {}
-    void SendBytes(ByteView) override {}
-    int WaitingByteCount() override { return 0; }
-    Bytes ReceiveBytes(int) override { return {}; }
+    ByteLink& link() override { return *this; }
+    void openPort() override { throw ComPortError(2, "no port in the benchmark"); }
+    void closePort() override {}
+    bool connected() const override { return false; }
+    PortSettings lineSettings() const override { return m_settings; }
+    void setLineSettings(const PortSettings& settings) override { m_settings = settings; }
+    void purgeBuffers() override {}
+    void sendBytes(ByteView) override {}
+    int waitingByteCount() override { return 0; }
+    Bytes receiveBytes(int) override { return {}; }
 
 private:
     PortSettings m_settings;
@@ -60,7 +60,7 @@ public:
         QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
                     m_dir.filePath(QStringLiteral("Excel/VarnelModbus.xls")));
     }
-    QString Path() const { return m_dir.path(); }
+    QString path() const { return m_dir.path(); }
 
 private:
     QTemporaryDir m_dir;
@@ -71,9 +71,9 @@ struct WindowParts {
     EventLoopWaiter waiter;
     SilentPrompter prompter;
     ProgramFolder folder;
-    MainWindowContext Context()
+    MainWindowContext context()
     {
-        return {port, waiter, prompter, folder.Path(), folder.Path(), folder.Path()};
+        return {port, waiter, prompter, folder.path(), folder.path(), folder.path()};
     }
 };
 
@@ -81,7 +81,7 @@ void BM_MainWindowConstructAndShow(benchmark::State& state)
 {
     WindowParts parts;
     for (auto _ : state) {
-        MainWindow frm(parts.Context());
+        MainWindow frm(parts.context());
         frm.show();
         QApplication::processEvents();
         if (frm.protocolLayout().fieldTypes.empty()) {
@@ -103,7 +103,7 @@ BENCHMARK(BM_MainWindowConstructAndShow)->Unit(benchmark::kMillisecond)->Iterati
 void BM_Memo1Append100000Lines(benchmark::State& state)
 {
     WindowParts parts;
-    MainWindow frm(parts.Context());
+    MainWindow frm(parts.context());
     frm.show();
     QApplication::processEvents();
     const int eventsEvery = static_cast<int>(state.range(0));
@@ -111,7 +111,7 @@ void BM_Memo1Append100000Lines(benchmark::State& state)
     const std::string received = "【接收】" + std::string(199 * 3 - 1, 'B');
     for (auto _ : state) {
         for (int i = 1; i <= 100000; ++i) {
-            frm.Log().AppendLine(i % 2 ? sent : received);
+            frm.log().appendLine(i % 2 ? sent : received);
             if (i % eventsEvery == 0)
                 QApplication::processEvents();
         }
@@ -119,7 +119,7 @@ void BM_Memo1Append100000Lines(benchmark::State& state)
         QApplication::processEvents();
         state.PauseTiming();
         state.counters["lines in Memo1"] = frm.m_logView->document()->blockCount();
-        frm.Log().Clear();
+        frm.log().clear();
         frm.flushLog();
         QApplication::processEvents();
         state.ResumeTiming();
@@ -145,7 +145,7 @@ public:
         m_process.kill();
         m_process.waitForFinished();
     }
-    const QString& Pty() const { return m_pty; }
+    const QString& pty() const { return m_pty; }
 
 private:
     QProcess m_process;
@@ -160,26 +160,26 @@ constexpr int kBlocks = 100;
 // The operator double-clicks kind 612 with the simulated meter on the port; the
 // window reads blocks 1 to 100 (all 500 records) and "完成" is pressed as soon as
 // the run ends. `fast` is the state of "快速读取", through the settings file.
-void WindowRead(benchmark::State& state, bool fast)
+void windowRead(benchmark::State& state, bool fast)
 {
     SimulatedMeter meter;
-    if (meter.Pty().isEmpty()) {
+    if (meter.pty().isEmpty()) {
         state.SkipWithError("ql-rs485-sim did not start");
         return;
     }
     ProgramFolder folder;
-    QFile settings(QDir(folder.Path()).filePath(QStringLiteral("QL_EVC.ini")));
+    QFile settings(QDir(folder.path()).filePath(QStringLiteral("QL_EVC.ini")));
     settings.open(QIODevice::WriteOnly);
     settings.write(QStringLiteral("[Port]\r\nComPort=%1\r\nBaudRate=7\r\nDataBits=3\r\nStopBits=0\r\n"
                                   "Parity=1\r\n[Read]\r\nFast=%2\r\n")
-                       .arg(meter.Pty())
+                       .arg(meter.pty())
                        .arg(fast ? 1 : 0)
                        .toUtf8());
     settings.close();
     ComPortControl port;
     EventLoopWaiter waiter;
     SilentPrompter prompter;
-    MainWindow frm({port, waiter, prompter, folder.Path(), folder.Path(), folder.Path()});
+    MainWindow frm({port, waiter, prompter, folder.path(), folder.path(), folder.path()});
     frm.show();
     QApplication::setActiveWindow(&frm);
     QApplication::processEvents();
@@ -193,7 +193,7 @@ void WindowRead(benchmark::State& state, bool fast)
         if (MainWindow::nodeCodeOf(*it) == 612)
             node = *it;
     for (auto _ : state) {
-        frm.Records().ClearRows();
+        frm.records().clearRows();
         frm.m_deviceTree->setCurrentItem(node);
         QElapsedTimer timer;
         timer.start();
@@ -201,21 +201,21 @@ void WindowRead(benchmark::State& state, bool fast)
         const double seconds = timer.nsecsElapsed() / 1e9;
         state.SetIterationTime(seconds);
         state.counters["wire_ratio"] = seconds / (kBlocks * kWireSecondsPerBlock);
-        state.counters["rows"] = frm.Records().RowCount();
-        if (frm.Records().RowCount() != kBlocks * 5)
+        state.counters["rows"] = frm.records().rowCount();
+        if (frm.records().rowCount() != kBlocks * 5)
             state.SkipWithError("the read did not bring all 500 records");
     }
 }
 
 void BM_WindowReadPaced(benchmark::State& state)
 {
-    WindowRead(state, false);
+    windowRead(state, false);
 }
 BENCHMARK(BM_WindowReadPaced)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 void BM_WindowReadFast(benchmark::State& state)
 {
-    WindowRead(state, true);
+    windowRead(state, true);
 }
 BENCHMARK(BM_WindowReadFast)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 

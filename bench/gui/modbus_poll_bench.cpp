@@ -23,7 +23,7 @@ constexpr double kBitsPerCharacter = 11;
 
 // Wire time of one poll: the 8-byte request, the reply (address, function,
 // byte count, 2 bytes per register, CRC) and the 3.5-character gap after each.
-double WireSecondsPerPoll()
+double wireSecondsPerPoll()
 {
     const double characters = 8 + (5 + 2 * kRegisters) + 2 * 3.5;
     return characters * kBitsPerCharacter / kBaud;
@@ -48,29 +48,29 @@ void BM_ModbusPoll(benchmark::State& state)
     line.baudRate = kBaud;
     line.parity = prOdd;
     LinkSlot port;
-    port.Open(pty, line);
+    port.open(pty, line);
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(port, log, waiter);
-    exchange.SetLine(line);
+    exchange.setLine(line);
     ModbusMaster master(exchange, ModbusFraming::rtu());
     ModbusRequest request;
     request.address = 1;
     request.function = ModbusFunction::kReadHoldingRegisters;
     request.count = kRegisters;
     for (auto _ : state) {
-        master.ResetCounters();
+        master.resetCounters();
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < kPolls; ++i)
-            master.Transact(request, 1000);
+            master.transact(request, 1000);
         const double seconds = timer.nsecsElapsed() / 1e9;
         state.SetIterationTime(seconds);
-        state.counters["wire_ratio"] = seconds / (kPolls * WireSecondsPerPoll());
-        state.counters["good"] = master.Counters().goodReplies;
-        state.counters["timeouts"] = master.Counters().timeouts;
-        state.counters["check_errors"] = master.Counters().checkErrors;
-        if (master.Counters().goodReplies != kPolls)
+        state.counters["wire_ratio"] = seconds / (kPolls * wireSecondsPerPoll());
+        state.counters["good"] = master.counters().goodReplies;
+        state.counters["timeouts"] = master.counters().timeouts;
+        state.counters["check_errors"] = master.counters().checkErrors;
+        if (master.counters().goodReplies != kPolls)
             state.SkipWithError("not every poll was answered");
     }
     sim.kill();

@@ -32,7 +32,7 @@ namespace {
 // second field of each thread's schedstat): painting hands work to Qt's pooled
 // threads and waits for them, so their waits for a processor hold the event loop
 // up as much as its own. -1 where the system does not tell.
-int64_t RunQueueWaitNs()
+int64_t runQueueWaitNs()
 {
     int64_t total = 0;
     const QDir tasks(QStringLiteral("/proc/self/task"));
@@ -57,21 +57,21 @@ public:
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] { Tick(); });
+        connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
         m_clock.start();
         m_lastNs = m_clock.nsecsElapsed();
-        m_lastWaitNs = RunQueueWaitNs();
+        m_lastWaitNs = runQueueWaitNs();
         m_timer.start();
     }
 
-    double LongestBlockMs() const { return m_longestNs / 1e6; }
-    double LongestWallGapMs() const { return m_longestWallNs / 1e6; }
+    double longestBlockMs() const { return m_longestNs / 1e6; }
+    double longestWallGapMs() const { return m_longestWallNs / 1e6; }
 
 private:
-    void Tick()
+    void tick()
     {
         const int64_t now = m_clock.nsecsElapsed();
-        const int64_t wait = RunQueueWaitNs();
+        const int64_t wait = runQueueWaitNs();
         const int64_t wallGap = now - m_lastNs;
         const int64_t waited = (wait >= 0 && m_lastWaitNs >= 0) ? wait - m_lastWaitNs : 0;
         m_longestWallNs = std::max(m_longestWallNs, wallGap);
@@ -120,8 +120,8 @@ void BM_LongestEventLoopBlockDuringFaultyRun(benchmark::State& state)
         {
             SettingsFile settings(folder.path(), folder.filePath(QStringLiteral("user")));
             PortSettings line;
-            line.ComPort = ptyPath;
-            settings.WritePortAndAddress(line, 23);
+            line.comPort = ptyPath;
+            settings.writePortAndAddress(line, 23);
         }
         ComPortControl port;
         EventLoopWaiter waiter;
@@ -141,12 +141,12 @@ void BM_LongestEventLoopBlockDuringFaultyRun(benchmark::State& state)
         }
         EventLoopBlockMeter meter;
         frm.onTreeNodeDoubleClicked();
-        if (frm.Log().LineCount() == 0) {
+        if (frm.log().lineCount() == 0) {
             state.SkipWithError("nothing was read");
             return;
         }
-        state.counters["longest block ms"] = meter.LongestBlockMs();
-        state.counters["with run-queue waits ms"] = meter.LongestWallGapMs();
+        state.counters["longest block ms"] = meter.longestBlockMs();
+        state.counters["with run-queue waits ms"] = meter.longestWallGapMs();
         sim.terminate();
         sim.waitForFinished(5000);
     }

@@ -34,7 +34,7 @@ AboutDialog::AboutDialog(Prompter& prompter, const QString& programDir, QWidget*
     m_licenceLabel = new QLabel(
         QStringLiteral("许可证：GPL-3.0-or-later（GNU通用公共许可证第3版或更高版本）"), factsGroup);
     m_licenceLabel->setObjectName(QStringLiteral("lblLicence"));
-    const QString manual = ProgramDataFile(programDir, QStringLiteral("manual/index.html"));
+    const QString manual = programDataFile(programDir, QStringLiteral("manual/index.html"));
     m_manualLabel =
         new QLabel(QStringLiteral("说明书：%1").arg(QDir::toNativeSeparators(manual)), factsGroup);
     m_manualLabel->setObjectName(QStringLiteral("lblManual"));

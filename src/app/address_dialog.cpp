@@ -46,7 +46,7 @@ void AddressDialog::setAddress(int address)
     m_addressSpin->setValue(address);
 }
 
-int AddressDialog::Address() const
+int AddressDialog::address() const
 {
     return m_addressSpin->value();
 }

@@ -11,7 +11,7 @@ public:
     explicit AddressDialog(QWidget* parent = nullptr);
 
     void setAddress(int address);
-    int Address() const;
+    int address() const;
 
     QSpinBox* m_addressSpin = nullptr;
 };

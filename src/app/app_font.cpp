@@ -13,7 +13,7 @@ namespace {
 constexpr int kInterfacePixelSize = 12;
 
 // Glyph alpha maps come as 8-bit coverage (indexed or alpha) or as ARGB.
-bool HasInk(const QImage& glyph)
+bool hasInk(const QImage& glyph)
 {
     if (glyph.depth() == 8) {
         for (int y = 0; y < glyph.height(); ++y) {
@@ -60,7 +60,7 @@ QString blankCharacters(const QString& family, const QString& text)
         const QString one = QString::fromUcs4(&character, 1);
         const QList<quint32> glyphs = raw.glyphIndexesForString(one);
         if (glyphs.size() != 1 || glyphs[0] == 0 ||
-            !HasInk(raw.alphaMapForGlyph(glyphs[0], QRawFont::PixelAntialiasing)))
+            !hasInk(raw.alphaMapForGlyph(glyphs[0], QRawFont::PixelAntialiasing)))
             blank += one;
     }
     return blank;

@@ -8,7 +8,7 @@
 
 namespace {
 
-QPixmap Canvas(int size)
+QPixmap canvas(int size)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -16,9 +16,9 @@ QPixmap Canvas(int size)
 }
 
 // A sheet of paper with ruled lines: a record kind.
-QIcon RecordSheet(const QColor& paper, const QColor& ink)
+QIcon recordSheet(const QColor& paper, const QColor& ink)
 {
-    QPixmap pixmap = Canvas(16);
+    QPixmap pixmap = canvas(16);
     QPainter p(&pixmap);
     p.setPen(ink);
     p.setBrush(paper);
@@ -29,9 +29,9 @@ QIcon RecordSheet(const QColor& paper, const QColor& ink)
 }
 
 // A small meter with a dial: a device type.
-QIcon DeviceMeter()
+QIcon deviceMeter()
 {
-    QPixmap pixmap = Canvas(16);
+    QPixmap pixmap = canvas(16);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QColor(0x30, 0x30, 0x30));
@@ -44,9 +44,9 @@ QIcon DeviceMeter()
 }
 
 // Toolbar pictures: a coloured tile with a simple symbol drawn on it.
-QIcon Tile(const QColor& colour, const std::function<void(QPainter&)>& symbol)
+QIcon tile(const QColor& colour, const std::function<void(QPainter&)>& symbol)
 {
-    QPixmap pixmap = Canvas(24);
+    QPixmap pixmap = canvas(24);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
@@ -58,13 +58,13 @@ QIcon Tile(const QColor& colour, const std::function<void(QPainter&)>& symbol)
     return QIcon(pixmap);
 }
 
-void Lines(QPainter& p)
+void lines(QPainter& p)
 {
     for (int y = 8; y <= 16; y += 4)
         p.drawLine(7, y, 17, y);
 }
 
-void Disk(QPainter& p)
+void disk(QPainter& p)
 {
     p.drawRect(QRectF(6, 6, 12, 12));
     p.drawLine(9, 6, 9, 10);
@@ -72,7 +72,7 @@ void Disk(QPainter& p)
     p.drawLine(15, 10, 15, 6);
 }
 
-void Cross(QPainter& p)
+void cross(QPainter& p)
 {
     p.drawLine(7, 7, 17, 17);
     p.drawLine(17, 7, 7, 17);
@@ -84,13 +84,13 @@ QIcon treeImage(int index)
 {
     switch (index) {
     case 0:
-        return RecordSheet(Qt::white, QColor(0x50, 0x50, 0x50));
+        return recordSheet(Qt::white, QColor(0x50, 0x50, 0x50));
     case 1:
-        return RecordSheet(QColor(0xFF, 0xE0, 0x82), QColor(0x1E, 0x5A, 0xC8));
+        return recordSheet(QColor(0xFF, 0xE0, 0x82), QColor(0x1E, 0x5A, 0xC8));
     case 3:
-        return DeviceMeter();
+        return deviceMeter();
     default:
-        return RecordSheet(QColor(0xE0, 0xE0, 0xE0), QColor(0x90, 0x90, 0x90));
+        return recordSheet(QColor(0xE0, 0xE0, 0xE0), QColor(0x90, 0x90, 0x90));
     }
 }
 
@@ -98,7 +98,7 @@ QIcon toolbarImage(ToolImage image)
 {
     switch (image) {
     case ToolImage::PortSettings:
-        return Tile(QColor(0x45, 0x5A, 0x64), [](QPainter& p) {
+        return tile(QColor(0x45, 0x5A, 0x64), [](QPainter& p) {
             p.drawEllipse(QPointF(12, 12), 5, 5);
             p.drawLine(12, 4, 12, 7);
             p.drawLine(12, 17, 12, 20);
@@ -106,51 +106,51 @@ QIcon toolbarImage(ToolImage image)
             p.drawLine(17, 12, 20, 12);
         });
     case ToolImage::PortClosed:
-        return Tile(QColor(0x2E, 0x7D, 0x32), [](QPainter& p) {
+        return tile(QColor(0x2E, 0x7D, 0x32), [](QPainter& p) {
             p.setBrush(Qt::white);
             p.drawPolygon(QPolygonF({QPointF(9, 6), QPointF(18, 12), QPointF(9, 18)}));
         });
     case ToolImage::PortOpen:
-        return Tile(QColor(0xC6, 0x28, 0x28), [](QPainter& p) {
+        return tile(QColor(0xC6, 0x28, 0x28), [](QPainter& p) {
             p.setBrush(Qt::white);
             p.drawRect(QRectF(8, 8, 8, 8));
         });
     case ToolImage::Address:
-        return Tile(QColor(0x00, 0x83, 0x8F), [](QPainter& p) {
+        return tile(QColor(0x00, 0x83, 0x8F), [](QPainter& p) {
             p.drawEllipse(QPointF(12, 10), 4, 4);
             p.drawLine(12, 14, 12, 19);
         });
     case ToolImage::LiveData:
-        return Tile(QColor(0x15, 0x65, 0xC0), [](QPainter& p) {
+        return tile(QColor(0x15, 0x65, 0xC0), [](QPainter& p) {
             p.drawPolyline(QPolygonF({QPointF(5, 15), QPointF(9, 11), QPointF(13, 14), QPointF(19, 7)}));
         });
     case ToolImage::History:
-        return Tile(QColor(0x6A, 0x1B, 0x9A), [](QPainter& p) {
+        return tile(QColor(0x6A, 0x1B, 0x9A), [](QPainter& p) {
             p.drawEllipse(QPointF(12, 12), 7, 7);
             p.drawLine(12, 12, 12, 7);
             p.drawLine(12, 12, 15, 14);
         });
     case ToolImage::SaveRecords:
-        return Tile(QColor(0x28, 0x35, 0x93), Disk);
+        return tile(QColor(0x28, 0x35, 0x93), disk);
     case ToolImage::DeleteRecords:
-        return Tile(QColor(0xAD, 0x14, 0x57), Cross);
+        return tile(QColor(0xAD, 0x14, 0x57), cross);
     case ToolImage::SaveLog:
-        return Tile(QColor(0x55, 0x8B, 0x2F), Disk);
+        return tile(QColor(0x55, 0x8B, 0x2F), disk);
     case ToolImage::DeleteLog:
-        return Tile(QColor(0xEF, 0x6C, 0x00), Lines);
+        return tile(QColor(0xEF, 0x6C, 0x00), lines);
     case ToolImage::About:
-        return Tile(QColor(0x02, 0x77, 0xBD), [](QPainter& p) {
+        return tile(QColor(0x02, 0x77, 0xBD), [](QPainter& p) {
             p.drawLine(12, 11, 12, 18);
             p.drawPoint(12, 7);
         });
     case ToolImage::Exit:
-        return Tile(QColor(0x42, 0x42, 0x42), [](QPainter& p) {
+        return tile(QColor(0x42, 0x42, 0x42), [](QPainter& p) {
             p.drawLine(8, 12, 18, 12);
             p.drawLine(14, 8, 18, 12);
             p.drawLine(14, 16, 18, 12);
         });
     case ToolImage::Chart:
-        return Tile(QColor(0x00, 0x69, 0x5C), [](QPainter& p) {
+        return tile(QColor(0x00, 0x69, 0x5C), [](QPainter& p) {
             p.drawLine(5, 5, 5, 19);
             p.drawLine(5, 19, 19, 19);
             p.drawPolyline(QPolygonF({QPointF(7, 16), QPointF(11, 10), QPointF(14, 13), QPointF(19, 6)}));

@@ -48,8 +48,8 @@ void BackupDialog::showProgress(const ArchiveProgress& progress)
 {
     m_kindLabel->setText(
         QStringLiteral("正在读取：%1（%2/%3）")
-            .arg(QString::fromUtf8(RecordKindCaption(progress.kindCode).data(),
-                                   static_cast<int>(RecordKindCaption(progress.kindCode).size())))
+            .arg(QString::fromUtf8(recordKindCaption(progress.kindCode).data(),
+                                   static_cast<int>(recordKindCaption(progress.kindCode).size())))
             .arg(progress.kindIndex + 1)
             .arg(progress.kindCount));
     // The bar counts the kind being read, as the line above it does.

@@ -11,7 +11,7 @@
 
 namespace {
 
-QSpinBox* MakeBlockField(QWidget* parent, const char* name)
+QSpinBox* makeBlockField(QWidget* parent, const char* name)
 {
     auto* field = new QSpinBox(parent);
     field->setObjectName(QString::fromLatin1(name));
@@ -43,8 +43,8 @@ BlockRangeDialog::BlockRangeDialog(QWidget* parent, Prompter* prompter)
     m_captionLabel->setFrameShadow(QFrame::Raised);
 
     auto* group = new QGroupBox(QStringLiteral("读取记录"), this);
-    m_beginSpin = MakeBlockField(group, "SPBegin");
-    m_endSpin = MakeBlockField(group, "SpEnd");
+    m_beginSpin = makeBlockField(group, "SPBegin");
+    m_endSpin = makeBlockField(group, "SpEnd");
     auto* row = new QHBoxLayout(group);
     row->addWidget(new QLabel(QStringLiteral("读取条数：从"), group));
     row->addWidget(m_beginSpin);
@@ -89,14 +89,14 @@ int BlockRangeDialog::beginBlock() const
     return m_beginSpin->value();
 }
 
-int BlockRangeDialog::EndBlock() const
+int BlockRangeDialog::endBlock() const
 {
     return m_endSpin->value();
 }
 
 void BlockRangeDialog::accept()
 {
-    if (beginBlock() > EndBlock()) {
+    if (beginBlock() > endBlock()) {
         if (m_prompter)
             m_prompter->warn(this, QStringLiteral("起始条数不能大于结束条数，请重新输入！"),
                              QStringLiteral("警告信息"));

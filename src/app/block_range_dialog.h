@@ -18,7 +18,7 @@ public:
     // become the kind's block count.
     void prepare(const QString& kindCaption, int blockCount);
     int beginBlock() const;
-    int EndBlock() const;
+    int endBlock() const;
     // Refuses a range that ends before it begins: the dialog stays open.
     void accept() override;
 

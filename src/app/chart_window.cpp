@@ -52,9 +52,9 @@ public:
         setFocusPolicy(Qt::StrongFocus);
     }
 
-    std::function<void()> ResetZoom;
+    std::function<void()> resetZoom;
     // Called with the pointer's place in the chart's coordinates on every move.
-    std::function<void(const QPointF& at)> PointerAt;
+    std::function<void(const QPointF& at)> pointerAt;
 
 protected:
     void wheelEvent(QWheelEvent* event) override
@@ -98,8 +98,8 @@ protected:
             break;
         case Qt::Key_Home:
         case Qt::Key_0:
-            if (ResetZoom)
-                ResetZoom();
+            if (resetZoom)
+                resetZoom();
             break;
         default:
             QChartView::keyPressEvent(event);
@@ -113,8 +113,8 @@ protected:
         // The scene would answer the pointer resting with "no tooltip" and hide
         // the value just shown: the value tip answers it instead.
         if (event->type() == QEvent::ToolTip) {
-            if (PointerAt)
-                PointerAt(chart()->mapFromScene(mapToScene(static_cast<QHelpEvent*>(event)->pos())));
+            if (pointerAt)
+                pointerAt(chart()->mapFromScene(mapToScene(static_cast<QHelpEvent*>(event)->pos())));
             return true;
         }
         return QChartView::viewportEvent(event);
@@ -134,8 +134,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override
     {
         if (!m_panning) {
-            if (PointerAt)
-                PointerAt(chart()->mapFromScene(mapToScene(event->position().toPoint())));
+            if (pointerAt)
+                pointerAt(chart()->mapFromScene(mapToScene(event->position().toPoint())));
             QChartView::mouseMoveEvent(event);
             return;
         }
@@ -160,7 +160,7 @@ private:
     bool m_panning = false;
 };
 
-QString Text(const std::string& text)
+QString text(const std::string& text)
 {
     return QString::fromStdString(text);
 }
@@ -184,8 +184,8 @@ ChartWindow::ChartWindow(RecordTableModel& model, Prompter& prompter, QString sa
     chart->addAxis(m_axisY, Qt::AlignLeft);
     connect(m_axisY, &QValueAxis::rangeChanged, this, &ChartWindow::roundYLabels);
     auto* view = new RecordChartView(chart, this);
-    view->ResetZoom = [this] { onResetClicked(); };
-    view->PointerAt = [this](const QPointF& at) { showValueTip(at); };
+    view->resetZoom = [this] { onResetClicked(); };
+    view->pointerAt = [this](const QPointF& at) { showValueTip(at); };
     m_chartView = view;
     m_chartView->setObjectName(QStringLiteral("ChartView1"));
 
@@ -221,7 +221,7 @@ ChartWindow::ChartWindow(RecordTableModel& model, Prompter& prompter, QString sa
 
 ChartWindow::~ChartWindow() = default;
 
-QChart* ChartWindow::Chart() const
+QChart* ChartWindow::chart() const
 {
     return m_chartView->chart();
 }
@@ -255,7 +255,7 @@ void ChartWindow::setSubject(std::function<QString()> subject)
 
 QString ChartWindow::title() const
 {
-    return Chart()->title();
+    return chart()->title();
 }
 
 void ChartWindow::updateTitle()
@@ -281,11 +281,11 @@ void ChartWindow::updateTitle()
         parts << reading(first) + QStringLiteral(" 至 ") + reading(last);
     } else {
         parts << QStringLiteral("%1 %2 至 %3")
-                     .arg(Text(m_data.xCaption), QString::number(first, 'g', 12),
+                     .arg(text(m_data.xCaption), QString::number(first, 'g', 12),
                           QString::number(last, 'g', 12));
     }
     parts.removeAll(QString());
-    Chart()->setTitle(parts.join(QStringLiteral("    ")));
+    chart()->setTitle(parts.join(QStringLiteral("    ")));
 }
 
 void ChartWindow::roundYLabels(qreal low, qreal high)
@@ -316,9 +316,9 @@ void ChartWindow::scheduleRefresh()
 void ChartWindow::refresh()
 {
     m_refreshPending = false;
-    const RecordTable& table = m_model.Table();
+    const RecordTable& table = m_model.table();
     std::vector<std::string> captions;
-    for (const TableColumn& column : table.Columns())
+    for (const TableColumn& column : table.columns())
         captions.push_back(column.caption);
     const bool anotherKind = captions != m_tableCaptions;
     if (anotherKind) {
@@ -328,17 +328,17 @@ void ChartWindow::refresh()
     }
     const bool wasTime = m_data.timeColumn >= 0;
     const bool hadSeries = !anotherKind && !m_data.series.empty();
-    m_data = ExtractRecordSeries(table);
+    m_data = extractRecordSeries(table);
     if (m_shownColumns.empty() && !hadSeries && !m_data.series.empty())
         m_shownColumns.insert(m_data.series.front().column);
     rebuildColumnList();
     if (!m_axisX || wasTime != (m_data.timeColumn >= 0))
         replaceXAxis();
-    m_axisX->setTitleText(Text(m_data.xCaption));
+    m_axisX->setTitleText(text(m_data.xCaption));
     updateSeries();
     updateTitle();
     // While the operator looks at a zoomed part, new rows must not move it.
-    if (!Chart()->isZoomed())
+    if (!chart()->isZoomed())
         fitAxes();
 }
 
@@ -348,7 +348,7 @@ void ChartWindow::rebuildColumnList()
     const int keptRow = m_columnList->currentRow();
     m_columnList->clear();
     for (const RecordSeries& series : m_data.series) {
-        auto* item = new QListWidgetItem(Text(series.caption), m_columnList);
+        auto* item = new QListWidgetItem(text(series.caption), m_columnList);
         item->setData(Qt::UserRole, series.column);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         item->setCheckState(m_shownColumns.count(series.column) ? Qt::Checked : Qt::Unchecked);
@@ -377,28 +377,28 @@ void ChartWindow::setColumnShown(int column, bool shown)
         }
     }
     updateSeries();
-    if (!Chart()->isZoomed())
+    if (!chart()->isZoomed())
         fitAxes();
 }
 
 void ChartWindow::replaceXAxis()
 {
     if (m_axisX) {
-        Chart()->removeAxis(m_axisX);
+        chart()->removeAxis(m_axisX);
         delete m_axisX;
     }
     m_axisXIsTime = m_data.timeColumn >= 0;
     if (m_axisXIsTime) {
-        auto* axis = new QDateTimeAxis(Chart());
+        auto* axis = new QDateTimeAxis(chart());
         axis->setFormat(QStringLiteral("MM-dd hh:mm"));
         axis->setTickCount(7);
         m_axisX = axis;
     } else {
-        auto* axis = new QValueAxis(Chart());
+        auto* axis = new QValueAxis(chart());
         axis->setLabelFormat(QStringLiteral("%.0f"));
         m_axisX = axis;
     }
-    Chart()->addAxis(m_axisX, Qt::AlignBottom);
+    chart()->addAxis(m_axisX, Qt::AlignBottom);
     for (const auto& [column, series] : m_series)
         series->attachAxis(m_axisX);
 }
@@ -422,7 +422,7 @@ void ChartWindow::updateSeries()
             ++it;
             continue;
         }
-        Chart()->removeSeries(it->second);
+        chart()->removeSeries(it->second);
         delete it->second;
         it = m_series.erase(it);
     }
@@ -431,9 +431,9 @@ void ChartWindow::updateSeries()
             continue;
         QLineSeries*& series = m_series[data.column];
         if (!series) {
-            series = new QLineSeries(Chart());
-            series->setName(Text(data.caption));
-            Chart()->addSeries(series);
+            series = new QLineSeries(chart());
+            series->setName(text(data.caption));
+            chart()->addSeries(series);
             series->attachAxis(m_axisX);
             series->attachAxis(m_axisY);
         }
@@ -500,7 +500,7 @@ void ChartWindow::showValueTip(const QPointF& at)
     QPointF bestPoint;
     for (const auto& [column, series] : m_series) {
         for (const QPointF& point : series->points()) {
-            const QPointF offset = Chart()->mapToPosition(point, series) - at;
+            const QPointF offset = chart()->mapToPosition(point, series) - at;
             const qreal distance = QPointF::dotProduct(offset, offset);
             if (distance <= best) {
                 best = distance;
@@ -516,7 +516,7 @@ void ChartWindow::showValueTip(const QPointF& at)
     const QString x =
         m_axisXIsTime
             ? QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(bestPoint.x())).toString(kTimeFormat)
-            : Text(m_data.xCaption) + QLatin1Char(' ') + QString::number(bestPoint.x(), 'g', 12);
+            : text(m_data.xCaption) + QLatin1Char(' ') + QString::number(bestPoint.x(), 'g', 12);
     QToolTip::showText(QCursor::pos(),
                        bestSeries->name() + QLatin1Char('\n') + x + QLatin1Char('\n') +
                            QString::number(bestPoint.y(), 'g', 12),
@@ -525,7 +525,7 @@ void ChartWindow::showValueTip(const QPointF& at)
 
 void ChartWindow::onResetClicked()
 {
-    Chart()->zoomReset();
+    chart()->zoomReset();
     fitAxes();
 }
 

@@ -52,8 +52,8 @@ public:
     void setSubject(std::function<QString()> subject);
     QString title() const;
 
-    const RecordChartData& Data() const { return m_data; }
-    QChart* Chart() const;
+    const RecordChartData& chartData() const { return m_data; }
+    QChart* chart() const;
     // The line drawn for a table column, or nullptr.
     QLineSeries* seriesOf(int column) const;
 

@@ -3,55 +3,55 @@
 namespace {
 
 // Clamps an ordinal from a file or a dialog into its enumeration.
-int Ordinal(int value, int count, int fallback)
+int ordinal(int value, int count, int fallback)
 {
     return value >= 0 && value < count ? value : fallback;
 }
 
 } // namespace
 
-LineSettings LineSettingsOf(const PortSettings& settings)
+LineSettings lineSettingsOf(const PortSettings& settings)
 {
     LineSettings line;
     const int baud =
-        BaudRateValue(static_cast<BaudRateIndex>(Ordinal(settings.BaudRate, kBaudRateCount, br9600)));
+        baudRateValue(static_cast<BaudRateIndex>(ordinal(settings.baudRate, kBaudRateCount, br9600)));
     line.baudRate = baud > 0 ? baud : 9600;
     line.dataBits =
-        DataBitsValue(static_cast<DataBitsIndex>(Ordinal(settings.DataBits, kDataBitsCount, dbEight)));
-    line.stopBits = static_cast<StopBitsIndex>(Ordinal(settings.StopBits, kStopBitsCount, sbOneStopBit));
-    line.parity = static_cast<ParityIndex>(Ordinal(settings.Parity, kParityBitsCount, prOdd));
-    line.echo = settings.Echo;
+        dataBitsValue(static_cast<DataBitsIndex>(ordinal(settings.dataBits, kDataBitsCount, dbEight)));
+    line.stopBits = static_cast<StopBitsIndex>(ordinal(settings.stopBits, kStopBitsCount, sbOneStopBit));
+    line.parity = static_cast<ParityIndex>(ordinal(settings.parity, kParityBitsCount, prOdd));
+    line.echo = settings.echo;
     return line;
 }
 
-void ComPortControl::OpenPort()
+void ComPortControl::openPort()
 {
-    if (m_link.Connected())
+    if (m_link.connected())
         return;
     // The window removes the echo itself, so that it can be switched on an open port.
-    ::LineSettings line = LineSettingsOf(m_settings);
+    ::LineSettings line = lineSettingsOf(m_settings);
     line.echo = false;
     LinkHooks hooks;
     hooks.lost = [this](const QString&, const QString& reason) {
         if (m_lost)
             m_lost(reason);
     };
-    m_link.Open(m_settings.ComPort, line, hooks);
+    m_link.open(m_settings.comPort, line, hooks);
 }
 
-void ComPortControl::SetLineSettings(const PortSettings& settings)
+void ComPortControl::setLineSettings(const PortSettings& settings)
 {
     PortSettings clamped;
-    clamped.ComPort = settings.ComPort;
-    clamped.BaudRate = Ordinal(settings.BaudRate, kBaudRateCount, br9600);
-    clamped.DataBits = Ordinal(settings.DataBits, kDataBitsCount, dbEight);
-    clamped.StopBits = Ordinal(settings.StopBits, kStopBitsCount, sbOneStopBit);
-    clamped.Parity = Ordinal(settings.Parity, kParityBitsCount, prOdd);
+    clamped.comPort = settings.comPort;
+    clamped.baudRate = ordinal(settings.baudRate, kBaudRateCount, br9600);
+    clamped.dataBits = ordinal(settings.dataBits, kDataBitsCount, dbEight);
+    clamped.stopBits = ordinal(settings.stopBits, kStopBitsCount, sbOneStopBit);
+    clamped.parity = ordinal(settings.parity, kParityBitsCount, prOdd);
     if (clamped == m_settings)
         return;
     m_settings = clamped;
-    if (!m_link.Connected())
+    if (!m_link.connected())
         return;
-    m_link.Close();
-    OpenPort();
+    m_link.close();
+    openPort();
 }

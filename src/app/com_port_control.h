@@ -11,14 +11,14 @@ public:
     ComPortControl(const ComPortControl&) = delete;
     ComPortControl& operator=(const ComPortControl&) = delete;
 
-    ByteLink& Link() override { return m_link; }
-    void OpenPort() override;
-    void ClosePort() override { m_link.Close(); }
-    bool Connected() const override { return m_link.Connected(); }
-    PortSettings LineSettings() const override { return m_settings; }
+    ByteLink& link() override { return m_link; }
+    void openPort() override;
+    void closePort() override { m_link.close(); }
+    bool connected() const override { return m_link.connected(); }
+    PortSettings lineSettings() const override { return m_settings; }
     // An open port is closed and opened again with the new settings.
-    void SetLineSettings(const PortSettings& settings) override;
-    void SetConnectionLostHandler(std::function<void(const QString& reason)> lost) override
+    void setLineSettings(const PortSettings& settings) override;
+    void setConnectionLostHandler(std::function<void(const QString& reason)> lost) override
     {
         m_lost = std::move(lost);
     }

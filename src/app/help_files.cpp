@@ -10,7 +10,7 @@
 
 void openHelpFile(QWidget* parent, Prompter& prompter, const QString& programDir, const QString& fileName)
 {
-    const QString path = ProgramDataFile(programDir, fileName);
+    const QString path = programDataFile(programDir, fileName);
     if (!QFileInfo::exists(path)) {
         prompter.warn(parent, QStringLiteral("找不到帮助文件：%1").arg(QDir::toNativeSeparators(path)),
                       QStringLiteral("警告信息"));

@@ -7,26 +7,26 @@
 LogMirror::LogMirror(LogModel& model, QPlainTextEdit& view, QObject* parent)
     : QObject(parent), m_model(model), m_view(view)
 {
-    m_model.SetListener(this);
-    Reset();
+    m_model.setListener(this);
+    reset();
 }
 
 LogMirror::~LogMirror()
 {
-    m_model.SetListener(nullptr);
+    m_model.setListener(nullptr);
 }
 
-void LogMirror::LineAppended(const std::string& line)
+void LogMirror::lineAppended(const std::string& line)
 {
     m_pending.append(QString::fromStdString(line));
     scheduleFlush();
 }
 
-void LogMirror::Reset()
+void LogMirror::reset()
 {
     m_pending.clear();
     m_view.clear();
-    for (const auto& line : m_model.Lines())
+    for (const auto& line : m_model.lines())
         m_pending.append(QString::fromStdString(line));
     scheduleFlush();
 }
@@ -36,10 +36,10 @@ void LogMirror::scheduleFlush()
     if (m_flushScheduled || m_pending.isEmpty())
         return;
     m_flushScheduled = true;
-    QTimer::singleShot(0, this, &LogMirror::Flush);
+    QTimer::singleShot(0, this, &LogMirror::flush);
 }
 
-void LogMirror::Flush()
+void LogMirror::flush()
 {
     m_flushScheduled = false;
     if (m_pending.isEmpty())

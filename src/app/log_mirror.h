@@ -1,7 +1,7 @@
 // Mirrors the LogModel into the log pane. Lines are gathered and handed to the
 // text view in one piece when control returns to the event loop (the exchange
 // processes events every 25 ms), so long reads and logs of 100,000 lines stay
-// quick; Flush() hands them over at once when someone needs the view current.
+// quick; flush() hands them over at once when someone needs the view current.
 #pragma once
 
 #include "log/log_model.h"
@@ -18,11 +18,11 @@ public:
     LogMirror(LogModel& model, QPlainTextEdit& view, QObject* parent = nullptr);
     ~LogMirror() override;
 
-    void Flush();
+    void flush();
 
 private:
-    void LineAppended(const std::string& line) override;
-    void Reset() override;
+    void lineAppended(const std::string& line) override;
+    void reset() override;
     void scheduleFlush();
 
     LogModel& m_model;

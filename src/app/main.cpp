@@ -28,7 +28,7 @@ namespace {
 
 const QString kSettingsDirName = QStringLiteral("settings-dir");
 
-void AddOptions(QCommandLineParser& parser)
+void addOptions(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(QStringLiteral("QL_RS485通信测试软件"));
     parser.addHelpOption();
@@ -40,14 +40,14 @@ void AddOptions(QCommandLineParser& parser)
 }
 
 // An installed program (in /usr/bin) keeps its settings in the per-user folder.
-QString SettingsFolder(const QCommandLineParser& parser, const QString& programDir)
+QString settingsFolder(const QCommandLineParser& parser, const QString& programDir)
 {
     if (parser.isSet(kSettingsDirName))
         return QDir(parser.value(kSettingsDirName)).absolutePath();
-    return IsInstalledProgram(programDir) ? SettingsFile::DefaultUserFolder() : programDir;
+    return isInstalledProgram(programDir) ? SettingsFile::defaultUserFolder() : programDir;
 }
 
-bool HasArgument(int argc, char* argv[], std::initializer_list<const char*> names)
+bool hasArgument(int argc, char* argv[], std::initializer_list<const char*> names)
 {
     for (int i = 1; i < argc; ++i)
         for (const char* name : names)
@@ -58,16 +58,16 @@ bool HasArgument(int argc, char* argv[], std::initializer_list<const char*> name
 
 // Help on a machine without a display (a terminal, a package check): no GUI
 // application object, which would abort without one.
-int PrintHelp(int argc, char* argv[])
+int printHelp(int argc, char* argv[])
 {
     QCoreApplication core(argc, argv);
     QCommandLineParser parser;
-    AddOptions(parser);
+    addOptions(parser);
     parser.parse(QCoreApplication::arguments());
     const QString programDir = QCoreApplication::applicationDirPath();
-    SettingsFile settings(SettingsFolder(parser, programDir));
+    SettingsFile settings(settingsFolder(parser, programDir));
     std::printf("%s\nSettings file: %s\n", qUtf8Printable(parser.helpText()),
-                qUtf8Printable(QDir::toNativeSeparators(settings.EffectiveFilePath())));
+                qUtf8Printable(QDir::toNativeSeparators(settings.effectiveFilePath())));
     return 0;
 }
 
@@ -76,12 +76,12 @@ int PrintHelp(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     // Answered before the application object exists, so they work without a display.
-    if (HasArgument(argc, argv, {"--version"})) {
+    if (hasArgument(argc, argv, {"--version"})) {
         std::printf("ql-rs485 %s\n", kQlVersion);
         return 0;
     }
-    if (HasArgument(argc, argv, {"--help", "-h", "-?", "--help-all"}))
-        return PrintHelp(argc, argv);
+    if (hasArgument(argc, argv, {"--help", "-h", "-?", "--help-all"}))
+        return printHelp(argc, argv);
     QApplication application(argc, argv);
     // The application object has just adopted the environment's locale for the C
     // library; numbers are read and written with a point in every locale.
@@ -96,15 +96,15 @@ int main(int argc, char* argv[])
     installQtTranslation(qtTranslator, programDir);
 
     QCommandLineParser parser;
-    AddOptions(parser);
+    addOptions(parser);
     parser.process(application);
-    const QString settingsDir = SettingsFolder(parser, programDir);
-    SettingsFile(settingsDir).TakeOverUserFile(SettingsFile::LegacyUserFolder());
+    const QString settingsDir = settingsFolder(parser, programDir);
+    SettingsFile(settingsDir).takeOverUserFile(SettingsFile::legacyUserFolder());
 
     ComPortControl port;
     EventLoopWaiter waiter;
     DialogPrompter prompter;
-    MainWindow mainWindow({port, waiter, prompter, settingsDir, QString(), programDir, &AvailablePorts});
+    MainWindow mainWindow({port, waiter, prompter, settingsDir, QString(), programDir, &availablePorts});
     if (mainWindow.protocolWorkbookFailed())
         return 1;
     if (!mainWindow.showAtStoredPlace())

@@ -69,7 +69,7 @@ const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的�
 const QColor kPanelColour(0xF0, 0xF0, 0xF0);
 constexpr int kNodeCodeRole = Qt::UserRole + 1;
 
-QString Text(std::string_view text)
+QString text(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -99,8 +99,8 @@ protected:
 class WaitCursor {
 public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { Restore(); }
-    void Restore()
+    ~WaitCursor() { restore(); }
+    void restore()
     {
         if (m_active)
             QApplication::restoreOverrideCursor();
@@ -113,11 +113,11 @@ private:
 
 // "串口打开失败或被占用，请检查" and, under it, which port and why: a server
 // that cannot be reached is named by its address, a device by its name.
-QString OpenFailedText(const QString& portName, const ComPortError& error)
+QString openFailedText(const QString& portName, const ComPortError& error)
 {
-    const QString reason = QString::fromStdString(error.Reason.empty() ? error.what() : error.Reason);
-    const std::optional<NetworkAddress> address = ParseNetworkPortName(portName);
-    if (address && error.ErrorNumber == kComErrOpen) {
+    const QString reason = QString::fromStdString(error.reason.empty() ? error.what() : error.reason);
+    const std::optional<NetworkAddress> address = parseNetworkPortName(portName);
+    if (address && error.errorNumber == kComErrOpen) {
         const QString host = address->host.contains(u':') ? u'[' + address->host + u']' : address->host;
         return kOpenFailed +
                QStringLiteral("\n无法连接 %1:%2（%3）").arg(host).arg(address->port).arg(reason);
@@ -127,7 +127,7 @@ QString OpenFailedText(const QString& portName, const ComPortError& error)
 
 // Shown under "没有你要读的流量计信息！" when the replies began with their
 // request: the adapter hears its own transmission.
-QString EchoHint(int echoedReplies, bool echoRemoval)
+QString echoHint(int echoedReplies, bool echoRemoval)
 {
     if (echoedReplies == 0)
         return {};
@@ -152,9 +152,9 @@ private:
 MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     : QMainWindow(parent), m_port(context.port), m_waiter(context.waiter), m_prompter(context.prompter),
       m_settingsDir(context.settingsDir),
-      m_settings(context.settingsDir, context.userSettingsDir.isEmpty() ? SettingsFile::DefaultUserFolder()
+      m_settings(context.settingsDir, context.userSettingsDir.isEmpty() ? SettingsFile::defaultUserFolder()
                                                                         : context.userSettingsDir),
-      m_helpDir(context.helpDir), m_link(context.port.Link()), m_exchange(m_link, m_log, context.waiter),
+      m_helpDir(context.helpDir), m_link(context.port.link()), m_exchange(m_link, m_log, context.waiter),
       m_run(m_exchange, m_records)
 {
     setObjectName(QStringLiteral("TMainFrm"));
@@ -174,7 +174,7 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     buildMenus();
     buildStatusBar();
 
-    m_link.SetMismatchReport([this](const std::string& line) { m_log.AppendLine(line); });
+    m_link.setMismatchReport([this](const std::string& line) { m_log.appendLine(line); });
     m_portOpenedOnce = false;
     m_treeChangeEnabled = true;
     loadSettings();
@@ -187,12 +187,12 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
         new ParamWindow({m_link, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
                          [this] { return &m_protocolSheet; }, m_settingsDir, m_portGuard},
                         this);
-    m_paramWindow->PortErrorHandler = [this](const QString& message) { afterPortUse(message); };
-    m_port.SetConnectionLostHandler([this](const QString& reason) { PortLost(reason); });
-    m_portGuard.SetOnFree([this] {
+    m_paramWindow->portErrorHandler = [this](const QString& message) { afterPortUse(message); };
+    m_port.setConnectionLostHandler([this](const QString& reason) { portLost(reason); });
+    m_portGuard.setOnFree([this] {
         if (!m_lostPortMessage.isEmpty())
             QTimer::singleShot(0, this, [this] {
-                if (!m_portGuard.Busy() && !m_lostPortMessage.isEmpty())
+                if (!m_portGuard.busy() && !m_lostPortMessage.isEmpty())
                     reportPortLoss(m_lostPortMessage);
             });
     });
@@ -201,14 +201,14 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
 MainWindow::~MainWindow()
 {
     m_destroying = true;
-    m_port.SetConnectionLostHandler({});
-    m_portGuard.SetOnFree({});
+    m_port.setConnectionLostHandler({});
+    m_portGuard.setOnFree({});
     saveSettings();
     // Also a window never moved: the next start opens it where it was.
     if (m_shownOnce)
         saveWindowPlace();
     try {
-        m_port.ClosePort();
+        m_port.closePort();
     } catch (...) {
         // A port that fails at the last close is of no interest any more.
     }
@@ -325,8 +325,8 @@ void MainWindow::buildToolbar()
     button(m_deleteRecordsButton, "RzToolButton5", QStringLiteral("删除记录"), ToolImage::DeleteRecords,
            m_clearRecordsAction);
     button(m_chartButton, "RzToolButton10", QStringLiteral("曲线"), ToolImage::Chart, m_chartAction);
-    button(ModbusBtn, "ModbusBtn", QStringLiteral("Modbus"), ToolImage::LiveData, acModbus);
-    ModbusBtn->setToolTip(QStringLiteral("Modbus调试"));
+    button(modbusBtn, "ModbusBtn", QStringLiteral("Modbus"), ToolImage::LiveData, acModbus);
+    modbusBtn->setToolTip(QStringLiteral("Modbus调试"));
     button(m_saveLogButton, "RzToolButton6", QStringLiteral("保存日志"), ToolImage::SaveLog, m_saveLogAction);
     button(m_deleteLogButton, "RzToolButton7", QStringLiteral("删除日志"), ToolImage::DeleteLog,
            m_clearLogAction);
@@ -374,8 +374,8 @@ void MainWindow::buildPanes()
     m_recordView->horizontalHeader()->setStretchLastSection(false);
     m_recordView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_recordModel, &RecordTableModel::columnsReplaced, this, [this] {
-        for (int c = 0; c < m_records.ColumnCount(); ++c)
-            m_recordView->setColumnWidth(c, m_records.Columns()[static_cast<size_t>(c)].width);
+        for (int c = 0; c < m_records.columnCount(); ++c)
+            m_recordView->setColumnWidth(c, m_records.columns()[static_cast<size_t>(c)].width);
     });
     connect(m_recordModel, &RecordTableModel::rowAppended, m_recordView, &QTableView::scrollToBottom);
     auto* clientLayout = new QVBoxLayout(m_recordPane);
@@ -426,16 +426,16 @@ void MainWindow::buildTree()
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
         if (!type->shownInTree)
             continue;
-        auto* typeNode = new QTreeWidgetItem(m_deviceTree, {Text(type->caption)});
+        auto* typeNode = new QTreeWidgetItem(m_deviceTree, {text(type->caption)});
         typeNode->setData(0, kNodeCodeRole, type->code);
-        typeNode->setIcon(0, treeImage(TreeImageIndex(type->code)));
+        typeNode->setIcon(0, treeImage(treeImageIndex(type->code)));
         typeNode->setFont(0, bold);
-        typeNode->setToolTip(0, Text(type->caption));
+        typeNode->setToolTip(0, text(type->caption));
         for (const RecordKind& kind : type->kinds) {
-            auto* kindNode = new QTreeWidgetItem(typeNode, {Text(kind.caption)});
+            auto* kindNode = new QTreeWidgetItem(typeNode, {text(kind.caption)});
             kindNode->setData(0, kNodeCodeRole, kind.code);
-            kindNode->setIcon(0, treeImage(TreeImageIndex(kind.code)));
-            kindNode->setToolTip(0, Text(kind.caption));
+            kindNode->setIcon(0, treeImage(treeImageIndex(kind.code)));
+            kindNode->setToolTip(0, text(kind.caption));
         }
     }
     connect(m_deviceTree, &QTreeWidget::currentItemChanged, this,
@@ -450,9 +450,9 @@ void MainWindow::buildMenus()
 {
     m_recordKindMenu = new QMenu(this);
     m_recordKindMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    for (const RecordMenuItem& item : RecordMenuItems()) {
-        QAction* action = m_recordKindMenu->addAction(Text(item.caption));
-        action->setObjectName(Text(item.name));
+    for (const RecordMenuItem& item : recordMenuItems()) {
+        QAction* action = m_recordKindMenu->addAction(text(item.caption));
+        action->setObjectName(text(item.name));
         connect(action, &QAction::triggered, this, [this, action] { onRecordKindChosen(action); });
         if (item.separatorAfter)
             m_recordKindMenu->addSeparator();
@@ -548,38 +548,38 @@ void MainWindow::buildStatusBar()
 
 void MainWindow::loadSettings()
 {
-    PortSettings stored = m_settings.ReadPort();
-    if (!m_settings.HasPortChoice() && m_machinePorts) {
+    PortSettings stored = m_settings.readPort();
+    if (!m_settings.hasPortChoice() && m_machinePorts) {
         const QList<SerialPortDetails> ports = m_machinePorts();
         m_noPortChosen = ports.size() != 1;
         if (ports.size() == 1)
-            stored.ComPort = ports.first().path;
+            stored.comPort = ports.first().path;
     }
-    m_link.SetEnabled(stored.Echo);
+    m_link.setEnabled(stored.echo);
     try {
-        m_port.SetLineSettings(stored);
+        m_port.setLineSettings(stored);
     } catch (const ComPortError&) {
         // Only a port that is already open applies settings at once; at
         // start-up it is closed, and the opening reports any failure.
     }
-    m_address = m_settings.ReadAddress();
-    m_fastReadAction->setChecked(m_settings.ReadFastRead());
+    m_address = m_settings.readAddress();
+    m_fastReadAction->setChecked(m_settings.readFastRead());
 }
 
 // Called whenever the port or the address changes, so a window that is killed
 // keeps them; a settings file that cannot be written is not reported.
 void MainWindow::saveSettings()
 {
-    PortSettings port = m_port.LineSettings();
-    port.Echo = m_link.Enabled();
-    m_settings.WritePortAndAddress(port, m_address);
+    PortSettings port = m_port.lineSettings();
+    port.echo = m_link.enabled();
+    m_settings.writePortAndAddress(port, m_address);
 }
 
 void MainWindow::loadProtocolWorkbook()
 {
     auto workbook = std::make_shared<ProtocolWorkbook>(
-        OpenProtocolWorkbook(m_settings.ProgramFolder(), m_settings.ReadTemplateFile()));
-    if (!workbook->Ok()) {
+        openProtocolWorkbook(m_settings.programFolder(), m_settings.readTemplateFile()));
+    if (!workbook->ok()) {
         // Without its register map the program cannot serve device type 5: say
         // so and end, as the operator's installation is incomplete. The reader's
         // reason (file, sheet, cell) lets the operator repair the workbook.
@@ -591,7 +591,7 @@ void MainWindow::loadProtocolWorkbook()
         m_protocolWorkbookFailed = true;
         return;
     }
-    m_protocolCells = [workbook](int row, int column) { return workbook->cells.Text(row, column); };
+    m_protocolCells = [workbook](int row, int column) { return workbook->cells.text(row, column); };
 }
 
 // ---------------------------------------------------------------------------
@@ -599,7 +599,7 @@ void MainWindow::loadProtocolWorkbook()
 
 bool MainWindow::showAtStoredPlace()
 {
-    const std::optional<WindowPlace> place = m_settings.ReadWindowPlace();
+    const std::optional<WindowPlace> place = m_settings.readWindowPlace();
     if (!place)
         return false;
     const QRect frame(place->left, place->top, place->width, place->height);
@@ -620,7 +620,7 @@ void MainWindow::saveWindowPlace()
 {
     m_placeTimer->stop();
     const QRect frame = normalGeometry().isValid() ? normalGeometry() : geometry();
-    m_settings.WriteWindowPlace({frame.x(), frame.y(), frame.width(), frame.height(), isMaximized()});
+    m_settings.writeWindowPlace({frame.x(), frame.y(), frame.width(), frame.height(), isMaximized()});
 }
 
 void MainWindow::moveEvent(QMoveEvent* event)
@@ -650,7 +650,7 @@ void MainWindow::onShown()
 {
     // The parameter window lays out its workbook-described type from the sheet
     // as loaded for the first section.
-    setupRecordColumns(KindOfProtocolWorkbookSection(0));
+    setupRecordColumns(kindOfProtocolWorkbookSection(0));
     setPortStatus(kPortClosedStatus);
     showAddress();
 }
@@ -675,7 +675,7 @@ void MainWindow::changeEvent(QEvent* event)
 
 void MainWindow::onActivated()
 {
-    if (m_portOpenedOnce || m_port.Connected())
+    if (m_portOpenedOnce || m_port.connected())
         return;
     if (m_noPortChosen) {
         if (!m_noPortTold) {
@@ -686,15 +686,15 @@ void MainWindow::onActivated()
     }
     try {
         showConnecting();
-        m_port.OpenPort();
-        m_port.Link().PurgeBuffers();
+        m_port.openPort();
+        m_port.link().purgeBuffers();
     } catch (const ComPortError& error) {
         try {
-            m_port.ClosePort();
+            m_port.closePort();
         } catch (const ComPortError&) {
         }
         setPortStatus(kPortClosedStatus);
-        inform(OpenFailedText(m_port.LineSettings().ComPort, error));
+        inform(openFailedText(m_port.lineSettings().comPort, error));
         return;
     }
     showPortOpened();
@@ -729,7 +729,7 @@ void MainWindow::showPortOpened()
     m_openPortButton->setProperty("imageIndex", 1);
     m_openPortAction->setText(kCloseCaption);
     m_portSettingsAction->setEnabled(false);
-    setPortStatus(QStringLiteral("串口状态：") + m_port.LineSettings().ComPort);
+    setPortStatus(QStringLiteral("串口状态：") + m_port.lineSettings().comPort);
 }
 
 void MainWindow::showPortClosed(bool disableRecordMenu)
@@ -755,7 +755,7 @@ void MainWindow::showPortClosed(bool disableRecordMenu)
 // with ours.
 void MainWindow::afterPortUse(const QString& error)
 {
-    if (!m_port.Connected() && m_openPortButton->text() == kCloseCaption) {
+    if (!m_port.connected() && m_openPortButton->text() == kCloseCaption) {
         // A loss has told its reason alone; the caught error's text is the
         // fallback for a port that could not be reopened.
         reportPortLoss(m_lostPortMessage.isEmpty() ? error : m_lostPortMessage);
@@ -765,10 +765,10 @@ void MainWindow::afterPortUse(const QString& error)
         m_prompter.warn(this, error, kWarnCaption);
 }
 
-void MainWindow::PortLost(const QString& reason)
+void MainWindow::portLost(const QString& reason)
 {
     m_lostPortMessage = reason;
-    if (!m_portGuard.Busy())
+    if (!m_portGuard.busy())
         reportPortLoss(reason);
 }
 
@@ -780,7 +780,7 @@ void MainWindow::reportPortLoss(QString reason)
     try {
         // Also drops the failure the port keeps for its next operation: the
         // operator hears of it here, once.
-        m_port.ClosePort();
+        m_port.closePort();
     } catch (const ComPortError&) {
     }
     showPortClosed(true);
@@ -790,8 +790,8 @@ void MainWindow::reportPortLoss(QString reason)
 
 void MainWindow::showConnecting()
 {
-    const QString name = m_port.LineSettings().ComPort;
-    if (!IsNetworkPortName(name))
+    const QString name = m_port.lineSettings().comPort;
+    if (!isNetworkPortName(name))
         return;
     // Connecting can take seconds, and the window waits for it: say so first.
     setPortStatus(QStringLiteral("串口状态：正在连接 ") + name);
@@ -803,21 +803,21 @@ void MainWindow::showConnecting()
 
 PortGuard::Lease MainWindow::claimPort()
 {
-    PortGuard::Lease lease = m_portGuard.TryTake();
+    PortGuard::Lease lease = m_portGuard.tryTake();
     if (!lease) {
         inform(kPortBusy);
         return lease;
     }
     // Bounds each reply wait by the wire time of the longest reply on this line.
-    m_exchange.SetLine(LineSettingsOf(m_port.LineSettings()));
-    m_exchange.ResetEchoedReplies();
+    m_exchange.setLine(lineSettingsOf(m_port.lineSettings()));
+    m_exchange.resetEchoedReplies();
     return lease;
 }
 
 PortGuard::Lease MainWindow::claimOpenPort()
 {
     PortGuard::Lease lease = claimPort();
-    if (lease && !m_port.Connected()) {
+    if (lease && !m_port.connected()) {
         inform(QString::fromUtf8(kPortClosedText));
         return {};
     }
@@ -847,19 +847,19 @@ void MainWindow::onOpenPortTriggered()
         return;
     if (m_openPortButton->text() == kOpenCaption) {
         try {
-            m_port.ClosePort();
+            m_port.closePort();
             showConnecting();
-            m_port.OpenPort();
+            m_port.openPort();
         } catch (const ComPortError& error) {
             setPortStatus(kPortClosedStatus);
-            inform(OpenFailedText(m_port.LineSettings().ComPort, error));
+            inform(openFailedText(m_port.lineSettings().comPort, error));
             return;
         }
         showPortOpened();
         return;
     }
     try {
-        m_port.ClosePort();
+        m_port.closePort();
     } catch (const ComPortError&) {
         inform(kCloseFailed);
         return;
@@ -870,27 +870,27 @@ void MainWindow::onOpenPortTriggered()
 void MainWindow::onPortSettingsTriggered()
 {
     PortSettingsDialog dialog(this);
-    const PortSettings current = m_port.LineSettings();
-    dialog.setPortName(current.ComPort);
-    dialog.setBaudRateOrdinal(current.BaudRate);
-    dialog.setDataBitsOrdinal(current.DataBits);
-    dialog.setStopBitsOrdinal(current.StopBits);
-    dialog.setParityOrdinal(current.Parity);
-    dialog.setEcho(m_link.Enabled());
+    const PortSettings current = m_port.lineSettings();
+    dialog.setPortName(current.comPort);
+    dialog.setBaudRateOrdinal(current.baudRate);
+    dialog.setDataBitsOrdinal(current.dataBits);
+    dialog.setStopBitsOrdinal(current.stopBits);
+    dialog.setParityOrdinal(current.parity);
+    dialog.setEcho(m_link.enabled());
     if (dialog.exec() != QDialog::Accepted)
         return;
     PortSettings chosen;
-    chosen.ComPort = dialog.portName();
-    chosen.BaudRate = dialog.baudRateOrdinal(current.BaudRate);
-    chosen.DataBits = dialog.dataBitsOrdinal(current.DataBits);
-    chosen.StopBits = dialog.stopBitsOrdinal(current.StopBits);
-    chosen.Parity = dialog.parityOrdinal(current.Parity);
-    m_link.SetEnabled(dialog.Echo());
+    chosen.comPort = dialog.portName();
+    chosen.baudRate = dialog.baudRateOrdinal(current.baudRate);
+    chosen.dataBits = dialog.dataBitsOrdinal(current.dataBits);
+    chosen.stopBits = dialog.stopBitsOrdinal(current.stopBits);
+    chosen.parity = dialog.parityOrdinal(current.parity);
+    m_link.setEnabled(dialog.echo());
     m_noPortChosen = false;
-    if (chosen.ComPort != current.ComPort && m_paramWindow)
+    if (chosen.comPort != current.comPort && m_paramWindow)
         m_paramWindow->forgetValues();
     try {
-        m_port.SetLineSettings(chosen);
+        m_port.setLineSettings(chosen);
     } catch (const ComPortError& error) {
         afterPortUse(QString::fromStdString(error.what()));
     }
@@ -913,9 +913,9 @@ QTreeWidgetItem* MainWindow::selectedNode() const
 void MainWindow::updateNodeImages(QTreeWidgetItem* current, QTreeWidgetItem* previous)
 {
     if (previous)
-        previous->setIcon(0, treeImage(TreeImageIndex(nodeCode(previous))));
+        previous->setIcon(0, treeImage(treeImageIndex(nodeCode(previous))));
     if (current)
-        current->setIcon(0, treeImage(TreeSelectedImageIndex(nodeCode(current))));
+        current->setIcon(0, treeImage(treeSelectedImageIndex(nodeCode(current))));
 }
 
 void MainWindow::inform(const QString& text)
@@ -930,10 +930,10 @@ bool MainWindow::ask(const QString& text)
 
 void MainWindow::setupRecordColumns(int kindCode)
 {
-    m_kind = PrepareKind(kindCode, m_protocolCells);
-    m_records.SetColumns(m_kind.columns);
+    m_kind = prepareKind(kindCode, m_protocolCells);
+    m_records.setColumns(m_kind.columns);
     // The parameter window lays out device type 5 from the sheet last loaded.
-    if (const RecordKind* kind = FindRecordKind(kindCode); kind && kind->fieldsFromWorkbook)
+    if (const RecordKind* kind = findRecordKind(kindCode); kind && kind->fieldsFromWorkbook)
         m_protocolSheet = m_kind.sheet;
     if (m_kind.problem == KindProblem::BadProtocolSheet)
         m_prompter.warn(this, QString::fromStdString(m_kind.error), kWarnCaption);
@@ -941,7 +941,7 @@ void MainWindow::setupRecordColumns(int kindCode)
 
 BaseRequest MainWindow::composeRequest(const PreparedKind& kind)
 {
-    BaseRequest base = ComposeKindRequest(m_exchange, kind, m_address);
+    BaseRequest base = composeKindRequest(m_exchange, kind, m_address);
     if (base.portClosed)
         inform(QString::fromUtf8(kPortClosedText));
     return base;
@@ -949,14 +949,14 @@ BaseRequest MainWindow::composeRequest(const PreparedKind& kind)
 
 void MainWindow::startRead(const BaseRequest& base, const ReadPlan& plan)
 {
-    m_transactionDialog->StartRun(m_kind, base, plan);
-    const RunOutcome& outcome = m_run.Outcome();
+    m_transactionDialog->startRun(m_kind, base, plan);
+    const RunOutcome& outcome = m_run.outcome();
     afterPortUse(outcome.end == RunEnd::PortLost ? QString::fromStdString(outcome.portError) : QString());
     // A block that failed only because the adapter hears itself is put right
     // in the port settings, not by reading again.
-    if (outcome.end == RunEnd::BlockFailed && m_exchange.EchoedReplies() > 0)
-        inform(QString::fromStdString(FailedBlockText(outcome.block)) +
-               EchoHint(m_exchange.EchoedReplies(), m_link.Enabled()));
+    if (outcome.end == RunEnd::BlockFailed && m_exchange.echoedReplies() > 0)
+        inform(QString::fromStdString(failedBlockText(outcome.block)) +
+               echoHint(m_exchange.echoedReplies(), m_link.enabled()));
 }
 
 void MainWindow::onTreeNodeChanged(QTreeWidgetItem* node)
@@ -964,11 +964,11 @@ void MainWindow::onTreeNodeChanged(QTreeWidgetItem* node)
     if (!m_treeChangeEnabled || !node || !node->parent())
         return;
     const int kindCode = nodeCode(node);
-    if (m_records.RowCount() == 0) {
+    if (m_records.rowCount() == 0) {
         setupRecordColumns(kindCode);
     } else if (ask(QStringLiteral("若选择\"") + node->text(0) +
                    QStringLiteral("\",前一次所读取的记录信息将被删除，是否要继续？"))) {
-        m_records.ClearRows();
+        m_records.clearRows();
         setupRecordColumns(kindCode);
         onTreeNodeDoubleClicked();
     }
@@ -983,10 +983,10 @@ void MainWindow::onTreeNodeChanged(QTreeWidgetItem* node)
 // in which case rows and columns stay as they were.
 bool MainWindow::prepareRecordTable(int kindCode)
 {
-    if (m_records.RowCount() > 0 && !ask(kOverwriteQuestion))
+    if (m_records.rowCount() > 0 && !ask(kOverwriteQuestion))
         return false;
     setupRecordColumns(kindCode);
-    m_records.ClearRows();
+    m_records.clearRows();
     return true;
 }
 
@@ -1004,8 +1004,8 @@ void MainWindow::onTreeNodeDoubleClicked()
     const BaseRequest base = composeRequest(m_kind);
     if (base.request.empty())
         return;
-    startRead(base, WholeKindPlan(kindCode, ReadStartWay::TreeOrRecordMenu, fastReading(),
-                                  LineSettingsOf(m_port.LineSettings())));
+    startRead(base, wholeKindPlan(kindCode, ReadStartWay::TreeOrRecordMenu, fastReading(),
+                                  lineSettingsOf(m_port.lineSettings())));
 }
 
 void MainWindow::selectRecordKind(int kindCode)
@@ -1022,7 +1022,7 @@ void MainWindow::selectRecordKind(int kindCode)
 
 void MainWindow::onRecordKindChosen(QAction* item)
 {
-    const RecordMenuItem* menuItem = item ? FindRecordMenuItem(item->objectName().toStdString()) : nullptr;
+    const RecordMenuItem* menuItem = item ? findRecordMenuItem(item->objectName().toStdString()) : nullptr;
     if (!menuItem)
         return;
     PortGuard::Lease lease = claimOpenPort();
@@ -1034,7 +1034,7 @@ void MainWindow::onRecordKindChosen(QAction* item)
     RecordMenuChoice choice;
     bool cancelled = false;
     try {
-        cursor.Restore();
+        cursor.restore();
         choice.deviceType = identifyWithProgress(cancelled);
         afterPortUse();
     } catch (const ComPortError& error) {
@@ -1045,18 +1045,18 @@ void MainWindow::onRecordKindChosen(QAction* item)
     item->setEnabled(true);
     if (cancelled)
         return;
-    const RecordMenuResolution resolution = ResolveRecordMenuItem(*menuItem, choice.deviceType);
+    const RecordMenuResolution resolution = resolveRecordMenuItem(*menuItem, choice.deviceType);
     choice.kindCode = resolution.kindCode;
     choice.message = resolution.message;
     // The read claims the port again at once, with no event handled between.
-    lease.Release();
+    lease.release();
     if (choice.kindCode == 0) {
-        inform(Text(choice.message) +
-               (choice.deviceType == 0 ? EchoHint(m_exchange.EchoedReplies(), m_link.Enabled()) : QString()));
+        inform(text(choice.message) +
+               (choice.deviceType == 0 ? echoHint(m_exchange.echoedReplies(), m_link.enabled()) : QString()));
         return;
     }
     // The progress window's "取消" must not sit under a busy cursor.
-    cursor.Restore();
+    cursor.restore();
     FlagOff quiet(m_treeChangeEnabled);
     selectRecordKind(choice.kindCode);
     onTreeNodeDoubleClicked();
@@ -1100,7 +1100,7 @@ std::optional<int> MainWindow::identifyForRead(ProbeSet probes)
 
 QString MainWindow::noMeterText() const
 {
-    return Text(kNoMeterMessage) + EchoHint(m_exchange.EchoedReplies(), m_link.Enabled());
+    return text(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_link.enabled());
 }
 
 void MainWindow::selectDeviceType(int deviceType)
@@ -1122,7 +1122,7 @@ void MainWindow::selectDeviceType(int deviceType)
     // A device type without a node (type 4 is dropped from the tree) has no
     // kind to read: say so rather than read whatever happens to be selected.
     if (!kindNode) {
-        inform(Text(kNoMeterMessage));
+        inform(text(kNoMeterMessage));
         return;
     }
     const int kindCode = nodeCode(selectedNode());
@@ -1131,8 +1131,8 @@ void MainWindow::selectDeviceType(int deviceType)
     const BaseRequest base = composeRequest(m_kind);
     if (base.request.empty())
         return;
-    startRead(base, WholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
-                                  LineSettingsOf(m_port.LineSettings())));
+    startRead(base, wholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
+                                  lineSettingsOf(m_port.lineSettings())));
 }
 
 int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)
@@ -1151,12 +1151,12 @@ int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)
     int deviceType = 0;
     const bool recordReader = probes == ProbeSet::RecordReader;
     if (fastReading()) {
-        const LineSettings line = LineSettingsOf(m_port.LineSettings());
-        deviceType = recordReader ? ProbeRecordReader(m_exchange, m_address, line, stop)
-                                  : ProbeMeter(m_exchange, m_address, line, stop);
+        const LineSettings line = lineSettingsOf(m_port.lineSettings());
+        deviceType = recordReader ? probeRecordReader(m_exchange, m_address, line, stop)
+                                  : probeMeter(m_exchange, m_address, line, stop);
     } else {
-        deviceType = recordReader ? IdentifyRecordReader(m_exchange, m_address, stop)
-                                  : IdentifyMeter(m_exchange, m_address, stop);
+        deviceType = recordReader ? identifyRecordReader(m_exchange, m_address, stop)
+                                  : identifyMeter(m_exchange, m_address, stop);
     }
     cancelled = progress.wasCanceled();
     return cancelled ? 0 : deviceType;
@@ -1164,7 +1164,7 @@ int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)
 
 void MainWindow::onFastReadToggled(bool checked)
 {
-    m_settings.WriteFastRead(checked);
+    m_settings.writeFastRead(checked);
 }
 
 void MainWindow::onReadRangeTriggered()
@@ -1180,9 +1180,9 @@ void MainWindow::onReadRangeTriggered()
     const int kindCode = nodeCode(node);
     // The table is cleared only once the operator has chosen a range: "取消"
     // in the range dialog keeps the records already read.
-    if (m_records.RowCount() > 0 && !ask(kOverwriteQuestion))
+    if (m_records.rowCount() > 0 && !ask(kOverwriteQuestion))
         return;
-    const BaseRequest base = composeRequest(PrepareKind(kindCode, m_protocolCells));
+    const BaseRequest base = composeRequest(prepareKind(kindCode, m_protocolCells));
     if (base.request.empty())
         return;
     BlockRangeDialog range(this, &m_prompter);
@@ -1190,11 +1190,11 @@ void MainWindow::onReadRangeTriggered()
     if (range.exec() != QDialog::Accepted)
         return;
     setupRecordColumns(kindCode);
-    m_records.ClearRows();
-    ReadPlan plan = WholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
-                                  LineSettingsOf(m_port.LineSettings()));
+    m_records.clearRows();
+    ReadPlan plan = wholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
+                                  lineSettingsOf(m_port.lineSettings()));
     plan.beginBlock = range.beginBlock();
-    plan.endBlock = range.EndBlock();
+    plan.endBlock = range.endBlock();
     startRead(base, plan);
 }
 
@@ -1203,14 +1203,14 @@ void MainWindow::onReadRangeTriggered()
 
 void MainWindow::onClearRecordsTriggered()
 {
-    if (m_records.RowCount() > 0 && !ask(QStringLiteral("是否要删除记录信息？")))
+    if (m_records.rowCount() > 0 && !ask(QStringLiteral("是否要删除记录信息？")))
         return;
-    m_records.ClearRows();
+    m_records.clearRows();
 }
 
 void MainWindow::onSaveRecordsTriggered()
 {
-    if (m_records.RowCount() == 0)
+    if (m_records.rowCount() == 0)
         return;
     const QString name = m_prompter.saveFileName(this, QStringLiteral("保存记录"),
                                                  QDir(m_settingsDir).filePath(QStringLiteral("*.xlsx")),
@@ -1222,7 +1222,7 @@ void MainWindow::onSaveRecordsTriggered()
     ExportOutcome outcome;
     {
         WaitCursor cursor;
-        outcome = ExportRecordTable(
+        outcome = exportRecordTable(
             m_records, caption, name, QDate::currentDate(),
             [this](const QString& text, const QString& title) { return m_prompter.ask(this, text, title); });
     }
@@ -1236,34 +1236,34 @@ void MainWindow::onSaveRecordsTriggered()
 
 void MainWindow::onClearLogTriggered()
 {
-    if (m_log.LineCount() == 0)
+    if (m_log.lineCount() == 0)
         return;
     if (!ask(QStringLiteral("是否要删除日志信息？")))
         return;
-    m_log.Clear();
+    m_log.clear();
 }
 
 void MainWindow::onSaveLogTriggered()
 {
     flushLog();
     const std::string proposed =
-        ProposedLogFileName(QDir::toNativeSeparators(m_settingsDir + '/').toStdString());
+        proposedLogFileName(QDir::toNativeSeparators(m_settingsDir + '/').toStdString());
     const QString name =
         m_prompter.saveFileName(this, QStringLiteral("保存日志"), QString::fromStdString(proposed),
                                 QString::fromLatin1(kSaveLogFilter));
     if (name.isEmpty())
         return;
-    const LogSaveResult result = SaveLogFile(m_log, name.toStdString(), [this](const LogMessage& question) {
-        return m_prompter.ask(this, QString::fromStdString(question.Text),
-                              QString::fromStdString(question.Caption));
+    const LogSaveResult result = saveLogFile(m_log, name.toStdString(), [this](const LogMessage& question) {
+        return m_prompter.ask(this, QString::fromStdString(question.text),
+                              QString::fromStdString(question.caption));
     });
-    for (const LogMessage& message : result.Messages) {
-        if (message.Kind == LogMessageKind::Warning)
-            m_prompter.warn(this, QString::fromStdString(message.Text),
-                            QString::fromStdString(message.Caption));
+    for (const LogMessage& message : result.messages) {
+        if (message.kind == LogMessageKind::Warning)
+            m_prompter.warn(this, QString::fromStdString(message.text),
+                            QString::fromStdString(message.caption));
         else
-            m_prompter.inform(this, QString::fromStdString(message.Text),
-                              QString::fromStdString(message.Caption));
+            m_prompter.inform(this, QString::fromStdString(message.text),
+                              QString::fromStdString(message.caption));
     }
 }
 
@@ -1272,7 +1272,7 @@ void MainWindow::onChartTriggered()
     if (!m_chartWindow) {
         m_chartWindow = new ChartWindow(*m_recordModel, m_prompter, m_settingsDir, this);
         m_chartWindow->setSubject([this] {
-            const std::string_view kind = RecordKindCaption(m_kind.kindCode);
+            const std::string_view kind = recordKindCaption(m_kind.kindCode);
             return QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())) +
                    QStringLiteral("    流量计地址：") + QString::number(m_address);
         });
@@ -1286,9 +1286,9 @@ void MainWindow::acModbusExecute()
 {
     if (!m_modbusFrm) {
         m_modbusFrm = new ModbusWindow({m_link, m_waiter, m_prompter, m_log, m_settings, m_portGuard,
-                                        [this] { return m_port.LineSettings().ComPort; }, m_settingsDir},
+                                        [this] { return m_port.lineSettings().comPort; }, m_settingsDir},
                                        this);
-        m_modbusFrm->PortErrorHandler = [this](const QString& message) { afterPortUse(message); };
+        m_modbusFrm->portErrorHandler = [this](const QString& message) { afterPortUse(message); };
     }
     m_modbusFrm->show();
     m_modbusFrm->raise();
@@ -1303,7 +1303,7 @@ void MainWindow::onCopyLogTriggered()
 
 void MainWindow::flushLog()
 {
-    m_logMirror->Flush();
+    m_logMirror->flush();
 }
 
 void MainWindow::onHideLogToggled(bool checked)
@@ -1325,7 +1325,7 @@ void MainWindow::onAddressTriggered()
     dialog.setAddress(m_address);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    m_address = dialog.Address();
+    m_address = dialog.address();
     showAddress();
     saveSettings();
 }
@@ -1338,7 +1338,7 @@ void MainWindow::onAboutTriggered()
 
 void MainWindow::onReadRealtimeTriggered()
 {
-    m_paramWindow->SetMeterAddress(static_cast<uint8_t>(m_address));
+    m_paramWindow->setMeterAddress(static_cast<uint8_t>(m_address));
     m_paramWindow->show();
     m_paramWindow->raise();
     m_paramWindow->activateWindow();

@@ -114,16 +114,16 @@ public:
     void onSearchTriggered();
 
     // State.
-    int Address() const { return m_address; }
+    int address() const { return m_address; }
     bool portOpenedOnce() const { return m_portOpenedOnce; }
     bool treeChangeEnabled() const { return m_treeChangeEnabled; }
-    RecordTable& Records() { return m_records; }
-    LogModel& Log() { return m_log; }
+    RecordTable& records() { return m_records; }
+    LogModel& log() { return m_log; }
     TransactionDialog& transactionDialog() { return *m_transactionDialog; }
     ParamWindow& paramWindow() { return *m_paramWindow; }
     PortGuard& portOwner() { return m_portGuard; }
     ChartWindow* chartWindow() const { return m_chartWindow; }
-    ModbusWindow* ModbusFrm() const { return m_modbusFrm; }
+    ModbusWindow* modbusFrm() const { return m_modbusFrm; }
     const ProtocolSheet& protocolLayout() const { return m_protocolSheet; }
     QString statusText(int panel) const;
     QTreeWidgetItem* selectedNode() const;
@@ -146,7 +146,7 @@ public:
     QToolButton* m_aboutButton = nullptr;
     QToolButton* m_exitButton = nullptr;
     QToolButton* m_chartButton = nullptr;
-    QToolButton* ModbusBtn = nullptr;
+    QToolButton* modbusBtn = nullptr;
     QWidget* m_treePane = nullptr;
     QTreeWidget* m_deviceTree = nullptr;
     QSplitter* m_treeSplitter = nullptr;
@@ -217,7 +217,7 @@ private:
     void afterPortUse(const QString& error = QString());
     // The connection ended by itself; reported at once when nobody is using
     // the port, else when its user lets go of it.
-    void PortLost(const QString& reason);
+    void portLost(const QString& reason);
     // Shows the closed state, as after "关闭串口", and tells the operator once,
     // with the reason in words under our own line. By value: the reason is
     // often the pending one this clears.

@@ -42,7 +42,7 @@ void MainWindow::onBackupTriggered()
     ArchiveOptions options;
     options.address = m_address;
     options.fast = fast;
-    options.line = LineSettingsOf(m_port.LineSettings());
+    options.line = lineSettingsOf(m_port.lineSettings());
     options.protocolCells = m_protocolCells;
     const std::optional<int> identified = identifyForRead(ProbeSet::RecordMenu);
     if (!identified)
@@ -64,22 +64,22 @@ void MainWindow::onBackupTriggered()
     progress.show();
     const QDateTime readAt = QDateTime::currentDateTime();
     ArchiveDownload download(m_exchange, options);
-    download.SetProgressHandler([&progress, &download](const ArchiveProgress& at) {
+    download.setProgressHandler([&progress, &download](const ArchiveProgress& at) {
         progress.showProgress(at);
         if (progress.cancelRequested())
-            download.Cancel();
+            download.cancel();
     });
-    const std::vector<ArchiveKind> kinds = download.Run(deviceType);
-    lease.Release();
+    const std::vector<ArchiveKind> kinds = download.run(deviceType);
+    lease.release();
 
     std::vector<ArchiveSheet> sheets;
     int failed = 0;
     for (const ArchiveKind& kind : kinds) {
         failed += kind.end == ArchiveKindEnd::Completed ? 0 : 1;
         sheets.push_back(
-            {kind.kindCode, &kind.table, kind.failure.empty() ? ArchiveKindEndText(kind.end) : kind.failure});
+            {kind.kindCode, &kind.table, kind.failure.empty() ? archiveKindEndText(kind.end) : kind.failure});
     }
-    const ExportOutcome saved = ExportArchiveWorkbook(
+    const ExportOutcome saved = exportArchiveWorkbook(
         {m_address, deviceType, readAt}, sheets, name,
         [this](const QString& text, const QString& title) { return m_prompter.ask(this, text, title); });
     for (const ExportMessage& message : saved.messages) {
@@ -88,31 +88,31 @@ void MainWindow::onBackupTriggered()
         else
             m_prompter.inform(this, message.text, message.caption);
     }
-    QString status = download.Cancelled() ? QStringLiteral("已取消") : QStringLiteral("处理完成");
+    QString status = download.cancelled() ? QStringLiteral("已取消") : QStringLiteral("处理完成");
     if (failed > 0)
         status += QStringLiteral("，%1 种记录未读完").arg(failed);
     if (saved.saved)
         status += QStringLiteral("；已保存到 ") + QDir::toNativeSeparators(saved.fileName);
-    progress.showEnd(status, !download.Cancelled() && failed == 0);
-    if (!download.PortError().empty())
-        afterPortUse(QString::fromStdString(download.PortError()));
+    progress.showEnd(status, !download.cancelled() && failed == 0);
+    if (!download.portError().empty())
+        afterPortUse(QString::fromStdString(download.portError()));
     progress.exec();
 }
 
 void MainWindow::onSearchTriggered()
 {
     SearchDialog dialog(this);
-    dialog.OnSearch = [this, &dialog] {
+    dialog.onSearch = [this, &dialog] {
         const PortGuard::Lease lease = claimOpenPort();
         if (!lease)
             return;
-        LineSettings line = LineSettingsOf(m_port.LineSettings());
+        LineSettings line = lineSettingsOf(m_port.lineSettings());
         line.responseTimeoutMs = kScanResponseTimeoutMs;
         ScanHandlers handlers;
         handlers.beforeAddress = [&dialog](int address) { return dialog.showProbing(address); };
         handlers.found = [&dialog](const FoundMeter& meter) { dialog.addMeter(meter); };
         try {
-            const size_t found = ScanMeters(m_exchange, dialog.from(), dialog.to(), line, handlers).size();
+            const size_t found = scanMeters(m_exchange, dialog.from(), dialog.to(), line, handlers).size();
             dialog.showEnd((dialog.stopRequested() ? QStringLiteral("搜索已停止，找到 %1 台流量计。")
                                                    : QStringLiteral("找到 %1 台流量计。"))
                                .arg(found) +

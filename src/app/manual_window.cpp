@@ -50,7 +50,7 @@ public:
         if (image.isNull())
             return loaded;
         m_originals.insert(name, image);
-        return Fitted(image);
+        return fitted(image);
     }
 
 protected:
@@ -60,12 +60,12 @@ protected:
         if (m_originals.isEmpty() || event->size().width() == event->oldSize().width())
             return;
         for (auto it = m_originals.cbegin(); it != m_originals.cend(); ++it)
-            document()->addResource(QTextDocument::ImageResource, it.key(), Fitted(it.value()));
+            document()->addResource(QTextDocument::ImageResource, it.key(), fitted(it.value()));
         document()->markContentsDirty(0, document()->characterCount());
     }
 
 private:
-    QImage Fitted(const QImage& image) const
+    QImage fitted(const QImage& image) const
     {
         // The page's text width: the view less the document's margins on both sides.
         const int width = viewport()->width() - 2 * static_cast<int>(document()->documentMargin()) - 4;
@@ -95,8 +95,8 @@ ManualWindow::ManualWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_searchLabel->setObjectName(QStringLiteral("lblSearch"));
     auto* external = new QPushButton(QStringLiteral("在浏览器中打开"), this);
     external->setObjectName(QStringLiteral("btnBrowser"));
-    connect(m_searchEdit, &QLineEdit::returnPressed, this, [this] { Find(m_searchEdit->text()); });
-    connect(find, &QPushButton::clicked, this, [this] { Find(m_searchEdit->text()); });
+    connect(m_searchEdit, &QLineEdit::returnPressed, this, [this] { search(m_searchEdit->text()); });
+    connect(find, &QPushButton::clicked, this, [this] { search(m_searchEdit->text()); });
     connect(external, &QPushButton::clicked, this, &ManualWindow::openInBrowser);
 
     auto* searchRow = new QHBoxLayout;
@@ -165,7 +165,7 @@ void ManualWindow::showSection(QTreeWidgetItem* item)
     m_browser->verticalScrollBar()->setValue(static_cast<int>(place.top()));
 }
 
-bool ManualWindow::Find(const QString& text)
+bool ManualWindow::search(const QString& text)
 {
     m_searchLabel->clear();
     if (text.isEmpty())
@@ -188,7 +188,7 @@ void ManualWindow::openInBrowser()
 
 QString manualPath(const QString& programDir)
 {
-    return ProgramDataFile(programDir, QStringLiteral("manual/index.html"));
+    return programDataFile(programDir, QStringLiteral("manual/index.html"));
 }
 
 void showManual(QWidget* owner, Prompter& prompter, const QString& programDir)

@@ -22,7 +22,7 @@ public:
     bool load(const QString& indexPath);
     // Selects the next place of `text` after the current one, going round from
     // the start at the end; false (and says so) when the manual does not hold it.
-    bool Find(const QString& text);
+    bool search(const QString& text);
     // Scrolls to the heading of a contents entry.
     void showSection(QTreeWidgetItem* item);
 

@@ -46,7 +46,7 @@ struct FormatChoice {
     ModbusFormat format;
     WordOrder order;
 };
-std::vector<FormatChoice> FormatChoices()
+std::vector<FormatChoice> formatChoices()
 {
     std::vector<FormatChoice> choices;
     for (ModbusFormat format :
@@ -58,11 +58,11 @@ std::vector<FormatChoice> FormatChoices()
     return choices;
 }
 
-QString ChoiceText(const FormatChoice& choice)
+QString choiceText(const FormatChoice& choice)
 {
-    QString text = QString::fromLatin1(ModbusFormatName(choice.format));
-    if (RegistersPerValue(choice.format) > 1)
-        text += QLatin1Char(' ') + QString::fromLatin1(WordOrderName(choice.order)).toUpper();
+    QString text = QString::fromLatin1(modbusFormatName(choice.format));
+    if (registersPerValue(choice.format) > 1)
+        text += QLatin1Char(' ') + QString::fromLatin1(wordOrderName(choice.order)).toUpper();
     return text;
 }
 
@@ -147,62 +147,62 @@ ModbusWindow::ModbusWindow(const ModbusFrmContext& context, QWidget* parent)
 
     m_pollTimer = new QTimer(this);
     connect(m_pollTimer, &QTimer::timeout, this, [this] {
-        if (const std::optional<ModbusOutcome> outcome = Run(ReadRequest(), false))
-            Show(*outcome);
+        if (const std::optional<ModbusOutcome> outcome = run(readRequest(), false))
+            showOutcome(*outcome);
     });
-    connect(btnRead, &QPushButton::clicked, this, &ModbusWindow::ReadOnce);
-    connect(btnPoll, &QPushButton::toggled, this, &ModbusWindow::SetPolling);
-    connect(m_saveButton, &QPushButton::clicked, this, &ModbusWindow::SaveTable);
-    connect(tbValues, &QTableWidget::itemChanged, this, &ModbusWindow::CellChanged);
-    connect(edCount, &QSpinBox::valueChanged, this, [this] { ResizeTable(); });
+    connect(btnRead, &QPushButton::clicked, this, &ModbusWindow::readOnce);
+    connect(btnPoll, &QPushButton::toggled, this, &ModbusWindow::setPolling);
+    connect(m_saveButton, &QPushButton::clicked, this, &ModbusWindow::saveTable);
+    connect(tbValues, &QTableWidget::itemChanged, this, &ModbusWindow::cellChanged);
+    connect(edCount, &QSpinBox::valueChanged, this, [this] { resizeTable(); });
     // Values read from another start or slave must not stand beside the new addresses.
     connect(edStart, &QSpinBox::valueChanged, this, [this] {
         m_values.clear();
-        RefreshAddresses();
-        RefreshValues();
+        refreshAddresses();
+        refreshValues();
     });
     connect(edAddress, &QSpinBox::valueChanged, this, [this] {
         m_values.clear();
-        RefreshValues();
+        refreshValues();
     });
-    connect(chkOneBased, &QCheckBox::toggled, this, [this] { RefreshAddresses(); });
+    connect(chkOneBased, &QCheckBox::toggled, this, [this] { refreshAddresses(); });
     connect(cbFunction, &QComboBox::currentIndexChanged, this, [this] {
-        edCount->setMaximum(IsBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
+        edCount->setMaximum(isBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
         m_values.clear();
-        ResizeTable();
+        resizeTable();
     });
-    LoadSetup();
-    RefreshCounters();
+    loadSetup();
+    refreshCounters();
 }
 
 ModbusWindow::~ModbusWindow() = default;
 
 void ModbusWindow::closeEvent(QCloseEvent* event)
 {
-    SetPolling(false);
-    SaveSetup();
+    setPolling(false);
+    saveSetup();
     event->accept();
 }
 
-bool ModbusWindow::IsBitTable() const
+bool ModbusWindow::isBitTable() const
 {
-    return IsModbusBitFunction(cbFunction->currentData().toInt());
+    return isModbusBitFunction(cbFunction->currentData().toInt());
 }
 
-void ModbusWindow::LoadSetup()
+void ModbusWindow::loadSetup()
 {
-    const ModbusSetup setup = m_context.settings.ReadModbusSetup();
+    const ModbusSetup setup = m_context.settings.readModbusSetup();
     m_filling = true;
     edAddress->setValue(setup.address);
     cbFunction->setCurrentIndex(std::max(0, cbFunction->findData(setup.function)));
-    edCount->setMaximum(IsBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
+    edCount->setMaximum(isBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
     edStart->setValue(setup.start);
     chkOneBased->setChecked(setup.oneBased);
     edInterval->setValue(setup.intervalMs);
     edCount->setValue(setup.count);
     m_filling = false;
-    ResizeTable();
-    const std::vector<FormatChoice> choices = FormatChoices();
+    resizeTable();
+    const std::vector<FormatChoice> choices = formatChoices();
     for (int row = 0; row < tbValues->rowCount(); ++row) {
         if (row < setup.names.size())
             tbValues->item(row, ColName)->setText(setup.names[row]);
@@ -211,7 +211,7 @@ void ModbusWindow::LoadSetup()
     }
 }
 
-void ModbusWindow::SaveSetup()
+void ModbusWindow::saveSetup()
 {
     ModbusSetup setup;
     setup.address = edAddress->value();
@@ -225,10 +225,10 @@ void ModbusWindow::SaveSetup()
         const auto* format = qobject_cast<QComboBox*>(tbValues->cellWidget(row, ColFormat));
         setup.formats << (format ? format->currentText() : QString());
     }
-    m_context.settings.WriteModbusSetup(setup);
+    m_context.settings.writeModbusSetup(setup);
 }
 
-void ModbusWindow::ResizeTable()
+void ModbusWindow::resizeTable()
 {
     if (m_filling)
         return;
@@ -236,7 +236,7 @@ void ModbusWindow::ResizeTable()
     const int before = tbValues->rowCount();
     const int rows = edCount->value();
     tbValues->setRowCount(rows);
-    const std::vector<FormatChoice> choices = FormatChoices();
+    const std::vector<FormatChoice> choices = formatChoices();
     for (int row = before; row < rows; ++row) {
         auto* address = new QTableWidgetItem;
         address->setFlags(address->flags() & ~Qt::ItemIsEditable);
@@ -245,19 +245,19 @@ void ModbusWindow::ResizeTable()
         tbValues->setItem(row, ColValue, new QTableWidgetItem);
         auto* format = new QComboBox(tbValues);
         for (const FormatChoice& choice : choices)
-            format->addItem(ChoiceText(choice));
-        connect(format, &QComboBox::currentIndexChanged, this, [this] { RefreshValues(); });
+            format->addItem(choiceText(choice));
+        connect(format, &QComboBox::currentIndexChanged, this, [this] { refreshValues(); });
         tbValues->setCellWidget(row, ColFormat, format);
     }
     for (int row = 0; row < rows; ++row)
         if (QWidget* format = tbValues->cellWidget(row, ColFormat))
-            format->setEnabled(!IsBitTable());
+            format->setEnabled(!isBitTable());
     m_filling = false;
-    RefreshAddresses();
-    RefreshValues();
+    refreshAddresses();
+    refreshValues();
 }
 
-QString ModbusWindow::AddressText(int offset) const
+QString ModbusWindow::addressText(int offset) const
 {
     const int address = edStart->value() + offset;
     if (!chkOneBased->isChecked())
@@ -266,25 +266,25 @@ QString ModbusWindow::AddressText(int offset) const
     return QStringLiteral("%1%2").arg(reference).arg(address + 1, 4, 10, QLatin1Char('0'));
 }
 
-void ModbusWindow::RefreshAddresses()
+void ModbusWindow::refreshAddresses()
 {
     const bool filling = m_filling;
     m_filling = true;
     for (int row = 0; row < tbValues->rowCount(); ++row)
-        tbValues->item(row, ColAddress)->setText(AddressText(row));
+        tbValues->item(row, ColAddress)->setText(addressText(row));
     m_filling = filling;
 }
 
-ModbusFormat ModbusWindow::RowFormat(int row, WordOrder* order) const
+ModbusFormat ModbusWindow::rowFormat(int row, WordOrder* order) const
 {
     const auto* format = qobject_cast<QComboBox*>(tbValues->cellWidget(row, ColFormat));
-    const std::vector<FormatChoice> choices = FormatChoices();
+    const std::vector<FormatChoice> choices = formatChoices();
     const FormatChoice choice = choices[size_t(std::max(0, format ? format->currentIndex() : 0))];
     *order = choice.order;
     return choice.format;
 }
 
-void ModbusWindow::RefreshValues()
+void ModbusWindow::refreshValues()
 {
     if (m_filling)
         return;
@@ -293,10 +293,10 @@ void ModbusWindow::RefreshValues()
         QString text;
         if (size_t(row) < m_values.size()) {
             WordOrder order = WordOrder::Abcd;
-            const ModbusFormat format = RowFormat(row, &order);
-            text = IsBitTable()
+            const ModbusFormat format = rowFormat(row, &order);
+            text = isBitTable()
                        ? QString::number(m_values[size_t(row)])
-                       : QString::fromStdString(FormatModbusValue(
+                       : QString::fromStdString(formatModbusValue(
                              format, order, std::span<const uint16_t>(m_values).subspan(size_t(row))));
         }
         tbValues->item(row, ColValue)->setText(text);
@@ -304,9 +304,9 @@ void ModbusWindow::RefreshValues()
     m_filling = false;
 }
 
-void ModbusWindow::RefreshCounters()
+void ModbusWindow::refreshCounters()
 {
-    const ModbusCounters& counters = m_master.Counters();
+    const ModbusCounters& counters = m_master.counters();
     QString text = QStringLiteral("请求 %1    正常 %2    超时 %3    校验错 %4    异常 %5")
                        .arg(counters.requests)
                        .arg(counters.goodReplies)
@@ -317,12 +317,12 @@ void ModbusWindow::RefreshCounters()
         if (counters.exceptionsByCode[code] > 0)
             text += QStringLiteral("\n异常 %1 %2：%3次")
                         .arg(QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper(),
-                             QString::fromLatin1(ModbusExceptionName(int(code))))
+                             QString::fromLatin1(modbusExceptionName(int(code))))
                         .arg(counters.exceptionsByCode[code]);
     lbCounters->setText(text);
 }
 
-ModbusRequest ModbusWindow::ReadRequest() const
+ModbusRequest ModbusWindow::readRequest() const
 {
     ModbusRequest request;
     request.address = static_cast<uint8_t>(edAddress->value());
@@ -332,44 +332,44 @@ ModbusRequest ModbusWindow::ReadRequest() const
     return request;
 }
 
-std::optional<ModbusOutcome> ModbusWindow::Run(const ModbusRequest& request, bool onDemand)
+std::optional<ModbusOutcome> ModbusWindow::run(const ModbusRequest& request, bool onDemand)
 {
-    PortGuard::Lease lease = m_context.portGuard.TryTake();
+    PortGuard::Lease lease = m_context.portGuard.tryTake();
     if (!lease) {
         if (onDemand)
             m_context.prompter.warn(this, kPortBusy, kWarnCaption);
         return std::nullopt;
     }
-    if (!m_context.link.Connected()) {
-        SetPolling(false);
+    if (!m_context.link.connected()) {
+        setPolling(false);
         m_context.prompter.warn(this, QString::fromUtf8(kPortClosedText), kWarnCaption);
         return std::nullopt;
     }
     const ModbusFraming& framing =
-        m_context.portName ? ModbusFramingForPort(m_context.portName()) : ModbusFraming::rtu();
-    m_master.SetFraming(framing);
+        m_context.portName ? modbusFramingForPort(m_context.portName()) : ModbusFraming::rtu();
+    m_master.setFraming(framing);
     try {
-        ModbusOutcome outcome = m_master.Transact(request, kResponseTimeoutMs);
-        RefreshCounters();
+        ModbusOutcome outcome = m_master.transact(request, kResponseTimeoutMs);
+        refreshCounters();
         return outcome;
     } catch (const ComPortError& error) {
-        SetPolling(false);
-        lease.Release();
+        setPolling(false);
+        lease.release();
         const QString message = QString::fromStdString(error.what());
-        if (PortErrorHandler)
-            PortErrorHandler(message);
+        if (portErrorHandler)
+            portErrorHandler(message);
         else
             m_context.prompter.warn(this, message, kWarnCaption);
         return std::nullopt;
     }
 }
 
-void ModbusWindow::Show(const ModbusOutcome& outcome)
+void ModbusWindow::showOutcome(const ModbusOutcome& outcome)
 {
     switch (outcome.kind) {
     case ModbusOutcome::Kind::Ok:
         m_values = outcome.values;
-        RefreshValues();
+        refreshValues();
         lbStatus->setText(QStringLiteral("正常"));
         break;
     case ModbusOutcome::Kind::Broadcast:
@@ -382,7 +382,7 @@ void ModbusWindow::Show(const ModbusOutcome& outcome)
         lbStatus->setText(
             QStringLiteral("异常 %1 %2")
                 .arg(QStringLiteral("%1").arg(outcome.exceptionCode, 2, 16, QLatin1Char('0')).toUpper(),
-                     QString::fromLatin1(ModbusExceptionName(outcome.exceptionCode))));
+                     QString::fromLatin1(modbusExceptionName(outcome.exceptionCode))));
         break;
     case ModbusOutcome::Kind::Error:
         lbStatus->setText(QStringLiteral("错误：") + QString::fromStdString(outcome.error));
@@ -390,17 +390,17 @@ void ModbusWindow::Show(const ModbusOutcome& outcome)
     }
 }
 
-void ModbusWindow::ReadOnce()
+void ModbusWindow::readOnce()
 {
     if (edAddress->value() == kModbusBroadcast) {
         m_context.prompter.warn(this, QStringLiteral("广播地址0只能用于写入！"), kWarnCaption);
         return;
     }
-    if (const std::optional<ModbusOutcome> outcome = Run(ReadRequest(), true))
-        Show(*outcome);
+    if (const std::optional<ModbusOutcome> outcome = run(readRequest(), true))
+        showOutcome(*outcome);
 }
 
-void ModbusWindow::SetPolling(bool on)
+void ModbusWindow::setPolling(bool on)
 {
     if (on && edAddress->value() == kModbusBroadcast)
         on = false;
@@ -412,22 +412,22 @@ void ModbusWindow::SetPolling(bool on)
     btnPoll->setChecked(on);
 }
 
-void ModbusWindow::CellChanged(QTableWidgetItem* item)
+void ModbusWindow::cellChanged(QTableWidgetItem* item)
 {
     if (m_filling || item->column() != ColValue)
         return;
     const QString text = item->text().trimmed();
-    WriteRow(item->row(), text);
-    RefreshValues();
+    writeRow(item->row(), text);
+    refreshValues();
 }
 
-void ModbusWindow::WriteRow(int row, const QString& text)
+void ModbusWindow::writeRow(int row, const QString& text)
 {
     ModbusRequest request;
     request.address = static_cast<uint8_t>(edAddress->value());
     request.start = static_cast<uint16_t>(edStart->value() + row);
     const bool multiple = chkMultiple->isChecked();
-    if (IsBitTable()) {
+    if (isBitTable()) {
         if (cbFunction->currentData().toInt() != ModbusFunction::kReadCoils || (text != "0" && text != "1")) {
             m_context.prompter.warn(this, QStringLiteral("只能写线圈，值为0或1！"), kWarnCaption);
             return;
@@ -440,13 +440,13 @@ void ModbusWindow::WriteRow(int row, const QString& text)
             return;
         }
         WordOrder order = WordOrder::Abcd;
-        const ModbusFormat format = RowFormat(row, &order);
+        const ModbusFormat format = rowFormat(row, &order);
         const std::optional<std::vector<uint16_t>> registers =
             EncodeModbusValue(format, order, text.toStdString());
         if (!registers) {
             m_context.prompter.warn(this,
                                     QStringLiteral("“%1”不是%2格式的值！")
-                                        .arg(text, QString::fromLatin1(ModbusFormatName(format))),
+                                        .arg(text, QString::fromLatin1(modbusFormatName(format))),
                                     kWarnCaption);
             return;
         }
@@ -455,26 +455,26 @@ void ModbusWindow::WriteRow(int row, const QString& text)
                                                              : ModbusFunction::kWriteSingleRegister;
     }
     const ModbusFraming& framing =
-        m_context.portName ? ModbusFramingForPort(m_context.portName()) : ModbusFraming::rtu();
-    if (const std::string problem = ModbusRequestProblem(request); !problem.empty()) {
+        m_context.portName ? modbusFramingForPort(m_context.portName()) : ModbusFraming::rtu();
+    if (const std::string problem = modbusRequestProblem(request); !problem.empty()) {
         m_context.prompter.warn(this, QString::fromStdString(problem), kWarnCaption);
         return;
     }
-    const Bytes frame = framing.frame(request.address, ModbusRequestPdu(request), m_master.NextTransaction());
+    const Bytes frame = framing.frame(request.address, modbusRequestPdu(request), m_master.nextTransaction());
     if (!m_context.prompter.ask(this,
                                 QStringLiteral("发送以下帧写入地址%1？\n%2")
-                                    .arg(AddressText(row), QString::fromStdString(BytesToHexSpaced(frame))),
+                                    .arg(addressText(row), QString::fromStdString(bytesToHexSpaced(frame))),
                                 QStringLiteral("确认写入")))
         return;
-    const std::optional<ModbusOutcome> outcome = Run(request, true);
+    const std::optional<ModbusOutcome> outcome = run(request, true);
     if (!outcome)
         return;
-    Show(*outcome);
+    showOutcome(*outcome);
     if (outcome->kind == ModbusOutcome::Kind::Ok)
-        ReadOnce();
+        readOnce();
 }
 
-void ModbusWindow::SaveTable()
+void ModbusWindow::saveTable()
 {
     const QString name = m_context.prompter.saveFileName(
         this, QStringLiteral("保存"), QDir(m_context.exportFolder).filePath(QStringLiteral("modbus.xlsx")),
@@ -483,21 +483,21 @@ void ModbusWindow::SaveTable()
         return;
     RecordTable table;
     for (int column = 0; column < ColumnCount; ++column)
-        table.AddColumn(tbValues->horizontalHeaderItem(column)->text().toStdString(), 100);
+        table.addColumn(tbValues->horizontalHeaderItem(column)->text().toStdString(), 100);
     for (int row = 0; row < tbValues->rowCount(); ++row) {
         const auto* format = qobject_cast<QComboBox*>(tbValues->cellWidget(row, ColFormat));
-        table.AppendRow({tbValues->item(row, ColAddress)->text().toStdString(),
+        table.appendRow({tbValues->item(row, ColAddress)->text().toStdString(),
                          tbValues->item(row, ColName)->text().toStdString(),
-                         format && !IsBitTable() ? format->currentText().toStdString() : std::string(),
+                         format && !isBitTable() ? format->currentText().toStdString() : std::string(),
                          tbValues->item(row, ColValue)->text().toStdString()});
     }
     if (name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
-        const std::string error = WriteRecordCsv(table, name.toStdString());
+        const std::string error = writeRecordCsv(table, name.toStdString());
         if (!error.empty())
             m_context.prompter.warn(this, QString::fromStdString(error), kWarnCaption);
         return;
     }
-    const ExportOutcome outcome = ExportRecordTable(table, "Modbus调试", name, QDate::currentDate(),
+    const ExportOutcome outcome = exportRecordTable(table, "Modbus调试", name, QDate::currentDate(),
                                                     [this](const QString& text, const QString& title) {
                                                         return m_context.prompter.ask(this, text, title);
                                                     });

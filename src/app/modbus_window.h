@@ -53,20 +53,20 @@ public:
 
     // One request now; the outcome shows in the table, the counters and the
     // status line. Refused while another exchange holds the port.
-    void ReadOnce();
+    void readOnce();
     // Starts or stops polling every interval; a turn is skipped while the
     // port is busy.
-    void SetPolling(bool on);
+    void setPolling(bool on);
     // Writes the text typed into row `row`'s value cell (06/16, or 05/15 for
     // coils) after the operator confirmed the frame; then reads again.
-    void WriteRow(int row, const QString& text);
+    void writeRow(int row, const QString& text);
     // "保存": the table into .xlsx or .csv.
-    void SaveTable();
+    void saveTable();
     // The set-up into `[Modbus]`.
-    void SaveSetup();
+    void saveSetup();
 
     // When set, port failures (ComPortError) go here instead of a warning box.
-    std::function<void(const QString& message)> PortErrorHandler;
+    std::function<void(const QString& message)> portErrorHandler;
 
     QSpinBox* edAddress = nullptr;
     QComboBox* cbFunction = nullptr;
@@ -82,26 +82,26 @@ public:
     QLabel* lbCounters = nullptr;
     QLabel* lbStatus = nullptr;
 
-    const ModbusCounters& Counters() const { return m_master.Counters(); }
+    const ModbusCounters& counters() const { return m_master.counters(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    ModbusRequest ReadRequest() const;
+    ModbusRequest readRequest() const;
     // Runs one request under the port lease; nullopt when the port was busy
     // or closed, or failed.
-    std::optional<ModbusOutcome> Run(const ModbusRequest& request, bool onDemand);
-    void Show(const ModbusOutcome& outcome);
-    void ResizeTable();
-    void RefreshAddresses();
-    void RefreshValues();
-    void RefreshCounters();
-    QString AddressText(int offset) const;
-    bool IsBitTable() const;
-    ModbusFormat RowFormat(int row, WordOrder* order) const;
-    void CellChanged(QTableWidgetItem* item);
-    void LoadSetup();
+    std::optional<ModbusOutcome> run(const ModbusRequest& request, bool onDemand);
+    void showOutcome(const ModbusOutcome& outcome);
+    void resizeTable();
+    void refreshAddresses();
+    void refreshValues();
+    void refreshCounters();
+    QString addressText(int offset) const;
+    bool isBitTable() const;
+    ModbusFormat rowFormat(int row, WordOrder* order) const;
+    void cellChanged(QTableWidgetItem* item);
+    void loadSetup();
 
     ModbusFrmContext m_context;
     Exchange m_exchange;

@@ -59,7 +59,7 @@ const QColor kGridCaptionColour(0x00, 0x00, 0xFF);
 const QColor kGridValueColour(0xFF, 0x00, 0x00);
 
 // The device types of the type selector, by selector index.
-std::vector<const DeviceTypeDescription*> SelectorTypes()
+std::vector<const DeviceTypeDescription*> selectorTypes()
 {
     return DeviceRegistry::instance().paramOrder(&ParamRead::selectorRank);
 }
@@ -78,7 +78,7 @@ QString Q(const std::string& utf8)
     return QString::fromStdString(utf8);
 }
 
-void SetTextColour(QWidget* widget, const QColor& colour)
+void setTextColour(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
@@ -122,7 +122,7 @@ ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
     }
 
     buildTitle();
-    m_selectorTypes = SelectorTypes();
+    m_selectorTypes = selectorTypes();
     for (const DeviceTypeDescription* type : m_selectorTypes)
         m_panels.push_back(type->params.fromWorkbook ? buildGridPanel(*type->params.panel)
                                                      : buildPanel(*type->params.panel));
@@ -134,8 +134,8 @@ ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
     m_tickTimer->setInterval(m_periodSpin->value() * 1000);
     connect(m_tickTimer, &QTimer::timeout, this, &ParamWindow::onTick);
 
-    m_reader.Changed = [this](int deviceType) { showValues(deviceType); };
-    m_reader.BusyCursor = [this](bool busy) { setBusyCursor(busy); };
+    m_reader.changed = [this](int deviceType) { showValues(deviceType); };
+    m_reader.busyCursor = [this](bool busy) { setBusyCursor(busy); };
     for (const DeviceTypeDescription* type : m_selectorTypes)
         showValues(type->code);
     showDevicePanel(m_panels[0]);
@@ -163,7 +163,7 @@ void ParamWindow::buildTitle()
     font.setBold(true);
     font.setPixelSize(32);
     m_titleLabel->setFont(font);
-    SetTextColour(m_titleLabel, kGridCaptionColour);
+    setTextColour(m_titleLabel, kGridCaptionColour);
 }
 
 QWidget* ParamWindow::buildPanel(const ParamPanelSpec& panelSpec)
@@ -288,20 +288,20 @@ void ParamWindow::buildBottomRow()
 // ---------------------------------------------------------------------------
 // State
 
-void ParamWindow::SetMeterAddress(uint8_t address)
+void ParamWindow::setMeterAddress(uint8_t address)
 {
-    m_reader.SetMeterAddress(address);
+    m_reader.setMeterAddress(address);
 }
 
 void ParamWindow::forgetValues()
 {
-    m_reader.Forget();
+    m_reader.forget();
 }
 
-void ParamWindow::SetParamLayout(const std::vector<std::string>& paramFields,
+void ParamWindow::setParamLayout(const std::vector<std::string>& paramFields,
                                  const ParamLayoutArray& paramLayout)
 {
-    m_reader.SetParamLayout(paramFields, paramLayout);
+    m_reader.setParamLayout(paramFields, paramLayout);
 }
 
 int ParamWindow::itemIndex() const
@@ -330,7 +330,7 @@ QWidget* ParamWindow::panelOf(int deviceType) const
 
 int ParamWindow::selectorIndexOf(int deviceType)
 {
-    const std::vector<const DeviceTypeDescription*> types = SelectorTypes();
+    const std::vector<const DeviceTypeDescription*> types = selectorTypes();
     const auto found = std::find_if(types.begin(), types.end(),
                                     [deviceType](const auto* type) { return type->code == deviceType; });
     return found == types.end() ? -1 : static_cast<int>(found - types.begin());
@@ -363,12 +363,12 @@ void ParamWindow::showValues(int deviceType)
     for (const ParamGroupSpec& group : spec->groups) {
         for (const ParamLabelSpec& label : group.labels) {
             auto* widget = panel->findChild<QLabel*>(QString::fromLatin1(label.name));
-            const auto value = m_reader.Values().find(label.name);
-            if (!widget || value == m_reader.Values().end())
+            const auto value = m_reader.values().find(label.name);
+            if (!widget || value == m_reader.values().end())
                 continue;
             widget->setText(Q(value->second.text));
             const bool coloured = label.kind == LabelKind::Status || label.kind == LabelKind::Fixed;
-            SetTextColour(widget, !coloured                                  ? kValueColour
+            setTextColour(widget, !coloured                                  ? kValueColour
                                   : value->second.state == LabelState::Alarm ? kAlarmColour
                                                                              : kNormalColour);
         }
@@ -377,9 +377,9 @@ void ParamWindow::showValues(int deviceType)
 
 void ParamWindow::showGrid()
 {
-    const ParamGrid& grid = m_reader.Grid();
+    const ParamGrid& grid = m_reader.grid();
     m_valueGrid->setRowCount(static_cast<int>(grid.size()));
-    m_valueGrid->verticalHeader()->setDefaultSectionSize(ParamGridRowHeight(grid));
+    m_valueGrid->verticalHeader()->setDefaultSectionSize(paramGridRowHeight(grid));
     for (int r = 0; r < static_cast<int>(grid.size()); ++r) {
         for (int c = 0; c < 4; ++c) {
             const QString text = Q(grid[static_cast<size_t>(r)][static_cast<size_t>(c)]);
@@ -428,10 +428,10 @@ void ParamWindow::reject()
 void ParamWindow::onShown()
 {
     if (m_meterAddressSource)
-        m_reader.SetMeterAddress(static_cast<uint8_t>(m_meterAddressSource()));
+        m_reader.setMeterAddress(static_cast<uint8_t>(m_meterAddressSource()));
     if (m_protocolSheetSource) {
         if (const ProtocolSheet* sheet = m_protocolSheetSource())
-            m_reader.SetParamLayout(sheet->paramFields, sheet->paramLayout);
+            m_reader.setParamLayout(sheet->paramFields, sheet->paramLayout);
     }
     onDeviceTypeClicked();
 
@@ -445,7 +445,7 @@ void ParamWindow::onShown()
         button->move(button->x(), kSimpleButtonTop);
     move(x(), kSimpleTop);
 
-    m_periodSpin->setValue(std::clamp(m_settings.ReadTimerSec(), kMinPeriodSec, kMaxPeriodSec));
+    m_periodSpin->setValue(std::clamp(m_settings.readTimerSec(), kMinPeriodSec, kMaxPeriodSec));
     m_tickTimer->setInterval(m_periodSpin->value() * 1000);
 
     showGrid();
@@ -456,7 +456,7 @@ void ParamWindow::onClosed()
     m_tickTimer->stop();
     m_autoReadCheck->setChecked(false);
     onAutoReadClicked();
-    m_settings.WriteTimerSec(m_periodSpin->value());
+    m_settings.writeTimerSec(m_periodSpin->value());
 }
 
 void ParamWindow::onDeviceTypeClicked()
@@ -511,7 +511,7 @@ void ParamWindow::onAutoReadClicked()
     if (m_autoReadCheck->isChecked()) {
         m_tickTimer->start();
         m_periodSpin->setEnabled(false);
-        m_settings.WriteTimerSec(m_periodSpin->value());
+        m_settings.writeTimerSec(m_periodSpin->value());
     } else {
         m_tickTimer->stop();
         m_periodSpin->setEnabled(true);
@@ -521,15 +521,15 @@ void ParamWindow::onAutoReadClicked()
 
 void ParamWindow::reportPortError(const QString& message)
 {
-    if (PortErrorHandler)
-        PortErrorHandler(message);
+    if (portErrorHandler)
+        portErrorHandler(message);
     else
         m_prompter.warn(this, message, kWarnCaption);
 }
 
-bool ParamWindow::DetectDeviceType()
+bool ParamWindow::detectDeviceType()
 {
-    const ParamReader::Detection detection = m_reader.DetectDeviceType();
+    const ParamReader::Detection detection = m_reader.detectDeviceType();
     if (detection.deviceType == 0)
         return false;
     showDetected(detection.deviceType);
@@ -544,7 +544,7 @@ void ParamWindow::showDetected(int deviceType)
     m_titleLabel->setText(Q(type->params.detectedTitle));
     setWindowTitle(Q(type->params.detectedCaption));
     // A read in several steps shows its panel only once its follow-up was read.
-    if (type->params.steps.size() < 2 || m_reader.FollowUpRead())
+    if (type->params.steps.size() < 2 || m_reader.followUpRead())
         showDevicePanel(panelOf(deviceType));
     setItemIndex(selectorIndexOf(deviceType));
 }
@@ -553,7 +553,7 @@ void ParamWindow::onReadClicked()
 {
     if (m_reading)
         return;
-    PortGuard::Lease lease = m_portGuard.TryTake();
+    PortGuard::Lease lease = m_portGuard.tryTake();
     if (!lease) {
         m_prompter.inform(this, kPortBusy, kInfoCaption);
         return;
@@ -565,11 +565,11 @@ void ParamWindow::onReadClicked()
     QString portError;
     try {
         if (simpleMode()) {
-            message = DetectDeviceType() ? kReadOk : kReadFailed;
+            message = detectDeviceType() ? kReadOk : kReadFailed;
         } else {
             const int index = itemIndex();
             const int result = index >= 0 && index < selectorCount()
-                                   ? m_reader.ReadParams(m_selectorTypes[static_cast<size_t>(index)]->code)
+                                   ? m_reader.readParams(m_selectorTypes[static_cast<size_t>(index)]->code)
                                    : 0;
             message = result == ParamResult::Decoded ? kReadOk : kReadFailed;
         }
@@ -580,7 +580,7 @@ void ParamWindow::onReadClicked()
     m_readButton->setEnabled(true);
     setBusyCursor(false);
     m_reading = false;
-    lease.Release();
+    lease.release();
     if (!portError.isEmpty())
         reportPortError(portError);
     else
@@ -593,7 +593,7 @@ void ParamWindow::onTick()
     // another exchange holds the port would mix its frames into the other exchange.
     if (m_reading)
         return;
-    PortGuard::Lease lease = m_portGuard.TryTake();
+    PortGuard::Lease lease = m_portGuard.tryTake();
     if (!lease)
         return;
     const int index = itemIndex();
@@ -602,15 +602,15 @@ void ParamWindow::onTick()
     QString portError;
     try {
         if (index >= 0 && index < selectorCount())
-            m_reader.ReadParams(m_selectorTypes[static_cast<size_t>(index)]->code);
+            m_reader.readParams(m_selectorTypes[static_cast<size_t>(index)]->code);
     } catch (const ComPortError& error) {
         portError = QString::fromStdString(error.what());
     }
     m_readButton->setEnabled(true);
     m_reading = false;
-    lease.Release();
-    if (m_log.LineCount() > kMaxLogLines)
-        m_log.TrimTo(kMaxLogLines);
+    lease.release();
+    if (m_log.lineCount() > kMaxLogLines)
+        m_log.trimTo(kMaxLogLines);
     if (!portError.isEmpty()) {
         // The port is gone: stop asking every few seconds, and say so once.
         m_autoReadCheck->setChecked(false);
@@ -628,8 +628,8 @@ void ParamWindow::onExportClicked()
         return;
     ExportOutcome outcome;
     setBusyCursor(true);
-    outcome = ExportParameterSheet(
-        m_reader.Grid(), name, QDate::currentDate(),
+    outcome = exportParameterSheet(
+        m_reader.grid(), name, QDate::currentDate(),
         [this](const QString& text, const QString& caption) { return m_prompter.ask(this, text, caption); });
     setBusyCursor(false);
     for (const ExportMessage& shown : outcome.messages) {

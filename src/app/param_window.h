@@ -62,12 +62,12 @@ public:
     explicit ParamWindow(const ParamWindowContext& context, QWidget* parent = nullptr);
     ~ParamWindow() override;
 
-    void SetMeterAddress(uint8_t address);
-    void SetParamLayout(const std::vector<std::string>& paramFields, const ParamLayoutArray& paramLayout);
+    void setMeterAddress(uint8_t address);
+    void setParamLayout(const std::vector<std::string>& paramFields, const ParamLayoutArray& paramLayout);
     // Empties every value shown: they came from the meter on another port.
     void forgetValues();
     // When set, port failures (ComPortError) during a read go here instead of a warning box.
-    std::function<void(const QString& message)> PortErrorHandler;
+    std::function<void(const QString& message)> portErrorHandler;
 
     // Window events, public so tests can raise them where the platform would.
     void onShown();
@@ -86,7 +86,7 @@ public:
     void setItemIndex(int index);
     // Simple mode while m_modeButton reads "高级".
     bool simpleMode() const;
-    ParamReader& Reader() { return m_reader; }
+    ParamReader& reader() { return m_reader; }
     // The panel of `deviceType`, or nullptr.
     QWidget* panelOf(int deviceType) const;
     // Selector index of `deviceType`, -1 when it has none.
@@ -121,7 +121,7 @@ private:
     void showValues(int deviceType);
     void showGrid();
     // Simple-mode detection; true when a type answered.
-    bool DetectDeviceType();
+    bool detectDeviceType();
     void showDetected(int deviceType);
     void reportPortError(const QString& message);
     void moveButtons(int dy);

@@ -15,24 +15,24 @@
 class PortControl {
 public:
     virtual ~PortControl() = default;
-    virtual ByteLink& Link() = 0;
+    virtual ByteLink& link() = 0;
     // Both do nothing when already in that state; failures throw ComPortError and
     // leave the state as it was.
-    virtual void OpenPort() = 0;
-    virtual void ClosePort() = 0;
-    virtual bool Connected() const = 0;
+    virtual void openPort() = 0;
+    virtual void closePort() = 0;
+    virtual bool connected() const = 0;
     // Port name and line settings by ordinal (baud rate 7 = 9600, data bits
     // 3 = 8, stop bits 0 = 1, parity 1 = odd). The window sets them only on a
     // closed port.
-    virtual PortSettings LineSettings() const = 0;
-    virtual void SetLineSettings(const PortSettings& settings) = 0;
+    virtual PortSettings lineSettings() const = 0;
+    virtual void setLineSettings(const PortSettings& settings) = 0;
     // `lost` is called with the reason in words ("Input/output error", "the
     // server closed the connection") when the connection ends by itself (adapter unplugged), also while
     // nobody is using the port; an empty function stops the calls. Ports that cannot get lost ignore it.
-    virtual void SetConnectionLostHandler(std::function<void(const QString& reason)> lost) { (void)lost; }
+    virtual void setConnectionLostHandler(std::function<void(const QString& reason)> lost) { (void)lost; }
 };
 
 // The line the stored ordinals describe; ordinals outside their enumeration
 // take the defaults (9600 baud, 8 data bits, 1 stop bit, odd parity), and a
 // custom baud rate, which the window cannot enter, runs at 9600.
-LineSettings LineSettingsOf(const PortSettings& settings);
+LineSettings lineSettingsOf(const PortSettings& settings);

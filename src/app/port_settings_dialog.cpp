@@ -23,7 +23,7 @@ namespace {
 // The baud-rate list starts at ordinal 4 (1200 baud) of the port's enumeration.
 constexpr int kFirstListedBaudOrdinal = 4;
 
-QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items)
+QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items)
 {
     auto* list = new QComboBox(parent);
     list->setObjectName(QString::fromLatin1(name));
@@ -31,12 +31,12 @@ QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items)
     return list;
 }
 
-void SelectIndex(QComboBox* list, int index)
+void selectIndex(QComboBox* list, int index)
 {
     list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
 }
 
-int SelectedOr(const QComboBox* list, int current, int offset = 0)
+int selectedOr(const QComboBox* list, int current, int offset = 0)
 {
     return list->currentIndex() < 0 ? current : list->currentIndex() + offset;
 }
@@ -74,15 +74,15 @@ PortSettingsDialog::PortSettingsDialog(QWidget* parent, PortLister lister)
     QStringList designPorts;
     for (int i = 1; i <= 10; ++i)
         designPorts << QStringLiteral("COM%1").arg(i);
-    m_portCombo = MakeList(group, "cbCom", designPorts);
+    m_portCombo = makeList(group, "cbCom", designPorts);
     m_portCombo->setEditable(true);
     m_portCombo->setInsertPolicy(QComboBox::NoInsert);
     m_portCombo->setItemDelegate(new PortItemDelegate(m_portCombo));
     m_baudRateCombo =
-        MakeList(group, "cbBaudRate", {"1200", "2400", "4800", "9600", "14400", "19200", "38400"});
-    m_dataBitsCombo = MakeList(group, "cbDataBit", {"5", "6", "7", "8"});
-    m_stopBitsCombo = MakeList(group, "cbStopBit", {"1", "1.5", "2"});
-    m_parityCombo = MakeList(group, "cbParity", {"None", "Odd", "Even", "Mark", "Space"});
+        makeList(group, "cbBaudRate", {"1200", "2400", "4800", "9600", "14400", "19200", "38400"});
+    m_dataBitsCombo = makeList(group, "cbDataBit", {"5", "6", "7", "8"});
+    m_stopBitsCombo = makeList(group, "cbStopBit", {"1", "1.5", "2"});
+    m_parityCombo = makeList(group, "cbParity", {"None", "Odd", "Even", "Mark", "Space"});
     // Only the port name may be typed; the other values are picked with the mouse.
     for (QComboBox* list : {m_baudRateCombo, m_dataBitsCombo, m_stopBitsCombo, m_parityCombo})
         list->installEventFilter(this);
@@ -123,22 +123,22 @@ void PortSettingsDialog::setPortName(const QString& name)
 
 void PortSettingsDialog::setBaudRateOrdinal(int ordinal)
 {
-    SelectIndex(m_baudRateCombo, ordinal - kFirstListedBaudOrdinal);
+    selectIndex(m_baudRateCombo, ordinal - kFirstListedBaudOrdinal);
 }
 
 void PortSettingsDialog::setDataBitsOrdinal(int ordinal)
 {
-    SelectIndex(m_dataBitsCombo, ordinal);
+    selectIndex(m_dataBitsCombo, ordinal);
 }
 
 void PortSettingsDialog::setStopBitsOrdinal(int ordinal)
 {
-    SelectIndex(m_stopBitsCombo, ordinal);
+    selectIndex(m_stopBitsCombo, ordinal);
 }
 
 void PortSettingsDialog::setParityOrdinal(int ordinal)
 {
-    SelectIndex(m_parityCombo, ordinal);
+    selectIndex(m_parityCombo, ordinal);
 }
 
 void PortSettingsDialog::setEcho(bool echo)
@@ -146,7 +146,7 @@ void PortSettingsDialog::setEcho(bool echo)
     m_echoCheck->setChecked(echo);
 }
 
-bool PortSettingsDialog::Echo() const
+bool PortSettingsDialog::echo() const
 {
     return m_echoCheck->isChecked();
 }
@@ -154,7 +154,7 @@ bool PortSettingsDialog::Echo() const
 void PortSettingsDialog::updateLineLists(const QString& portName)
 {
     // Only a serial port and RFC 2217 carry line settings; raw and Modbus TCP do not.
-    const std::optional<NetworkScheme> scheme = NetworkSchemeOf(portName.trimmed());
+    const std::optional<NetworkScheme> scheme = networkSchemeOf(portName.trimmed());
     const bool lineControl = !scheme || *scheme == NetworkScheme::Rfc2217;
     for (QComboBox* list : {m_baudRateCombo, m_dataBitsCombo, m_stopBitsCombo, m_parityCombo})
         list->setEnabled(lineControl);
@@ -167,22 +167,22 @@ QString PortSettingsDialog::portName() const
 
 int PortSettingsDialog::baudRateOrdinal(int current) const
 {
-    return SelectedOr(m_baudRateCombo, current, kFirstListedBaudOrdinal);
+    return selectedOr(m_baudRateCombo, current, kFirstListedBaudOrdinal);
 }
 
 int PortSettingsDialog::dataBitsOrdinal(int current) const
 {
-    return SelectedOr(m_dataBitsCombo, current);
+    return selectedOr(m_dataBitsCombo, current);
 }
 
 int PortSettingsDialog::stopBitsOrdinal(int current) const
 {
-    return SelectedOr(m_stopBitsCombo, current);
+    return selectedOr(m_stopBitsCombo, current);
 }
 
 int PortSettingsDialog::parityOrdinal(int current) const
 {
-    return SelectedOr(m_parityCombo, current);
+    return selectedOr(m_parityCombo, current);
 }
 
 QStringList PortSettingsDialog::sortedPortNames(QStringList names)
@@ -195,7 +195,7 @@ QStringList PortSettingsDialog::sortedPortNames(QStringList names)
 
 QList<SerialPortDetails> PortSettingsDialog::machinePorts()
 {
-    return AvailablePorts();
+    return availablePorts();
 }
 
 void PortSettingsDialog::loadPortList()

@@ -36,7 +36,7 @@ public:
     int dataBitsOrdinal(int current) const;
     int stopBitsOrdinal(int current) const;
     int parityOrdinal(int current) const;
-    bool Echo() const;
+    bool echo() const;
 
     // Puts the machine's ports, sorted without regard to case, into m_portCombo's
     // list, each shown with its description; the text in the field stays as it

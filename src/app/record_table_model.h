@@ -19,16 +19,16 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    RecordTable& Table() { return m_table; }
+    RecordTable& table() { return m_table; }
 
 signals:
     void columnsReplaced();
     void rowAppended(int row);
 
 private:
-    void ColumnsChanged() override;
-    void RowsAppended(int first, int count) override;
-    void RowsCleared() override;
+    void columnsChanged() override;
+    void rowsAppended(int first, int count) override;
+    void rowsCleared() override;
 
     RecordTable& m_table;
     int m_shownRows = 0;

@@ -78,14 +78,14 @@ int SearchDialog::to() const
 
 void SearchDialog::search()
 {
-    if (m_searching || !OnSearch)
+    if (m_searching || !onSearch)
         return;
     m_searching = true;
     m_stopRequested = false;
     m_meterList->setRowCount(0);
     m_searchButton->setEnabled(false);
     m_stopButton->setEnabled(true);
-    OnSearch();
+    onSearch();
     m_searching = false;
     m_searchButton->setEnabled(true);
     m_stopButton->setEnabled(false);
@@ -101,7 +101,7 @@ void SearchDialog::addMeter(const FoundMeter& meter)
 {
     const int row = m_meterList->rowCount();
     m_meterList->insertRow(row);
-    const std::string_view caption = DeviceTypeCaption(meter.deviceType);
+    const std::string_view caption = deviceTypeCaption(meter.deviceType);
     m_meterList->setItem(row, 0, new QTableWidgetItem(QString::number(meter.address)));
     m_meterList->setItem(
         row, 1,

@@ -18,7 +18,7 @@ public:
     explicit SearchDialog(QWidget* parent = nullptr);
 
     // Runs the search over from()..to(); set by the owner of the port.
-    std::function<void()> OnSearch;
+    std::function<void()> onSearch;
 
     int from() const;
     int to() const;

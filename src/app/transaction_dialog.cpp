@@ -19,7 +19,7 @@ namespace {
 // Light grey of the original panels (0xF0F0F0).
 const QColor kPanelColour(0xF0, 0xF0, 0xF0);
 
-QPixmap ActivityPicture(int phase)
+QPixmap activityPicture(int phase)
 {
     QPixmap picture(32, 32);
     picture.fill(Qt::transparent);
@@ -109,19 +109,19 @@ TransactionDialog::TransactionDialog(TransactionRun& run, Waiter& waiter, QWidge
     setFixedSize(376, 172);
 }
 
-int TransactionDialog::PollInterval() const
+int TransactionDialog::pollInterval() const
 {
-    return m_run.PollInterval();
+    return m_run.pollInterval();
 }
 
-void TransactionDialog::StartRun(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan)
+void TransactionDialog::startRun(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan)
 {
-    m_run.Start(kind, base, plan);
+    m_run.start(kind, base, plan);
     showRunState();
     armTimer();
     exec();
     disarmTimer();
-    m_run.Close();
+    m_run.close();
 }
 
 // The period is waited through the Waiter rather than by the timer itself: the
@@ -140,7 +140,7 @@ void TransactionDialog::disarmTimer()
     // hold this window's modal loop open, and a read started meanwhile could not
     // show the window again.
     if (m_pausing)
-        m_waiter.Interrupt();
+        m_waiter.interrupt();
 }
 
 void TransactionDialog::onTick()
@@ -148,14 +148,14 @@ void TransactionDialog::onTick()
     if (!m_timerArmed || m_inTick)
         return;
     m_pausing = true;
-    m_waiter.Pause(m_run.PauseBeforeTickMs());
+    m_waiter.pause(m_run.pauseBeforeTickMs());
     m_pausing = false;
     // "完成", "取消" or closing the window while the period ran disarm the timer.
     if (!m_timerArmed)
         return;
     m_timerArmed = false;
     m_inTick = true;
-    const TickOutcome outcome = m_run.Tick();
+    const TickOutcome outcome = m_run.tick();
     m_inTick = false;
     showRunState();
     if (outcome == TickOutcome::Closed) {
@@ -168,7 +168,7 @@ void TransactionDialog::onTick()
 
 void TransactionDialog::showRunState()
 {
-    const RunProgress shown = RunProgressOf(m_run);
+    const RunProgress shown = runProgressOf(m_run);
     m_captionLabel->setText(QString::fromStdString(shown.caption));
     m_progressBar->setMinimum(0);
     m_progressBar->setMaximum(shown.gaugeMax);
@@ -177,7 +177,7 @@ void TransactionDialog::showRunState()
     m_okButton->setEnabled(shown.okEnabled);
     m_cancelButton->setEnabled(shown.cancelEnabled);
     m_activityImage->setVisible(shown.activityVisible);
-    if (shown.activityVisible && m_run.Running())
+    if (shown.activityVisible && m_run.running())
         m_activityTimer->start();
     else
         m_activityTimer->stop();
@@ -186,12 +186,12 @@ void TransactionDialog::showRunState()
 void TransactionDialog::animateActivity()
 {
     m_activityPhase = (m_activityPhase + 1) % 8;
-    m_activityImage->setPixmap(ActivityPicture(m_activityPhase));
+    m_activityImage->setPixmap(activityPicture(m_activityPhase));
 }
 
 void TransactionDialog::showEvent(QShowEvent* event)
 {
-    m_activityImage->setPixmap(ActivityPicture(m_activityPhase));
+    m_activityImage->setPixmap(activityPicture(m_activityPhase));
     m_activityImage->setVisible(true);
     QDialog::showEvent(event);
 }
@@ -204,7 +204,7 @@ void TransactionDialog::onOkClicked()
 
 void TransactionDialog::onCancelClicked()
 {
-    m_run.Cancel();
+    m_run.cancel();
     disarmTimer();
     done(QDialog::Rejected);
 }
@@ -213,16 +213,16 @@ void TransactionDialog::onCancelClicked()
 // run is going, so no run outlives its window.
 void TransactionDialog::reject()
 {
-    if (m_run.Running())
-        m_run.Cancel();
+    if (m_run.running())
+        m_run.cancel();
     disarmTimer();
     QDialog::reject();
 }
 
 void TransactionDialog::closeEvent(QCloseEvent* event)
 {
-    if (m_run.Running())
-        m_run.Cancel();
+    if (m_run.running())
+        m_run.cancel();
     disarmTimer();
     QDialog::closeEvent(event);
 }

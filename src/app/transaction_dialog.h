@@ -4,7 +4,6 @@
 // StartRun returns when the window closes.
 #pragma once
 
-
 #include <QDialog>
 
 class QLabel;
@@ -25,13 +24,13 @@ public:
     TransactionDialog(TransactionRun& run, Waiter& waiter, QWidget* parent = nullptr);
 
     // Poll interval of the last run.
-    int PollInterval() const;
+    int pollInterval() const;
 
     // Runs the plan's blocks of `kind` modally.
-    void StartRun(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan);
+    void startRun(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan);
 
     // What the window showed when the last run ended (tests and the main window).
-    TransactionRun& Run() { return m_run; }
+    TransactionRun& run() { return m_run; }
 
     QLabel* m_captionLabel = nullptr;
     QLabel* m_activityImage = nullptr;

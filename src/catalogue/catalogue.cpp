@@ -32,7 +32,7 @@ constexpr RecordMenuItem kRecordMenuItems[] = {
 
 static_assert(std::size(kRecordMenuItems) == 20);
 
-const DeviceRegistry& Registry()
+const DeviceRegistry& registry()
 {
     return DeviceRegistry::instance();
 }
@@ -42,52 +42,52 @@ const DeviceRegistry& Registry()
 // ---------------------------------------------------------------------------------
 // Device types and record kinds
 
-bool IsKnownDeviceType(int deviceType)
+bool isKnownDeviceType(int deviceType)
 {
-    return Registry().deviceType(deviceType) != nullptr;
+    return registry().deviceType(deviceType) != nullptr;
 }
 
-std::string_view DeviceTypeCaption(int deviceType)
+std::string_view deviceTypeCaption(int deviceType)
 {
-    const DeviceTypeDescription* type = Registry().deviceType(deviceType);
+    const DeviceTypeDescription* type = registry().deviceType(deviceType);
     return type ? type->caption : std::string_view{};
 }
 
-int PollIntervalMs(int deviceType, ReadStartWay way)
+int pollIntervalMs(int deviceType, ReadStartWay way)
 {
-    const DeviceTypeDescription* type = Registry().deviceType(deviceType);
+    const DeviceTypeDescription* type = registry().deviceType(deviceType);
     if (!type)
         return kDefaultPollIntervalMs;
     return way == ReadStartWay::TreeOrRecordMenu ? type->pollIntervalTreeOrMenuMs
                                                  : type->pollIntervalRangeOrIdentificationMs;
 }
 
-std::vector<const RecordKind*> RecordKinds()
+std::vector<const RecordKind*> recordKinds()
 {
     std::vector<const RecordKind*> kinds;
-    for (const DeviceTypeDescription* type : Registry().deviceTypes())
+    for (const DeviceTypeDescription* type : registry().deviceTypes())
         for (const RecordKind& kind : type->kinds)
             kinds.push_back(&kind);
     return kinds;
 }
 
-std::span<const RecordKind> RecordKindsOf(int deviceType)
+std::span<const RecordKind> recordKindsOf(int deviceType)
 {
-    const DeviceTypeDescription* type = Registry().deviceType(deviceType);
+    const DeviceTypeDescription* type = registry().deviceType(deviceType);
     return type ? std::span<const RecordKind>(type->kinds) : std::span<const RecordKind>{};
 }
 
-const RecordKind* FindRecordKind(int kindCode)
+const RecordKind* findRecordKind(int kindCode)
 {
-    return Registry().recordKind(kindCode);
+    return registry().recordKind(kindCode);
 }
 
-bool IsKnownRecordKind(int kindCode)
+bool isKnownRecordKind(int kindCode)
 {
-    return FindRecordKind(kindCode) != nullptr;
+    return findRecordKind(kindCode) != nullptr;
 }
 
-int DeviceTypeOfKind(int kindCode)
+int deviceTypeOfKind(int kindCode)
 {
     int value = kindCode;
     while (value > 10)
@@ -95,98 +95,98 @@ int DeviceTypeOfKind(int kindCode)
     return value;
 }
 
-std::string_view RecordKindCaption(int kindCode)
+std::string_view recordKindCaption(int kindCode)
 {
-    const RecordKind* kind = FindRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(kindCode);
     return kind ? kind->caption : std::string_view{};
 }
 
-int BlockCount(int kindCode)
+int blockCountOf(int kindCode)
 {
-    const RecordKind* kind = FindRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(kindCode);
     return kind ? kind->blockCount : 0;
 }
 
-int RecordsPerBlock(int kindCode)
+int recordsPerBlock(int kindCode)
 {
-    const RecordKind* kind = FindRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(kindCode);
     return kind ? kind->recordsPerBlock : 0;
 }
 
-std::string_view ProgressCaption(int kindCode)
+std::string_view progressCaption(int kindCode)
 {
-    const RecordKind* kind = FindRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(kindCode);
     return kind ? kind->progressCaption : std::string_view{};
 }
 
-std::string_view ReadStartLogLine(int kindCode)
+std::string_view readStartLogLine(int kindCode)
 {
-    const RecordKind* kind = FindRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(kindCode);
     return kind ? kind->readStartLogLine : std::string_view{};
 }
 
-int ProtocolWorkbookSection(int kindCode)
+int protocolWorkbookSection(int kindCode)
 {
-    const RecordKind* kind = FindRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(kindCode);
     return kind && kind->fieldsFromWorkbook ? kind->selector : -1;
 }
 
-int KindOfProtocolWorkbookSection(int section)
+int kindOfProtocolWorkbookSection(int section)
 {
-    for (const RecordKind* kind : RecordKinds()) {
+    for (const RecordKind* kind : recordKinds()) {
         if (kind->fieldsFromWorkbook && kind->selector == section)
             return kind->code;
     }
     return 0;
 }
 
-DecodeResult DecodeKindReply(int kindCode, const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeKindReply(int kindCode, const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    const RecordKind* kind = FindRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(kindCode);
     return kind ? kind->decodeReply(context, reply, table) : DecodeResult::Stop;
 }
 
-void SetupKindColumns(int kindCode, RecordTable& table)
+void setupKindColumns(int kindCode, RecordTable& table)
 {
-    const RecordKind* kind = FindRecordKind(kindCode);
-    table.SetColumns(kind ? kind->columns : std::vector<TableColumn>{});
+    const RecordKind* kind = findRecordKind(kindCode);
+    table.setColumns(kind ? kind->columns : std::vector<TableColumn>{});
 }
 
 // ---------------------------------------------------------------------------------
 // Tree nodes
 
-bool IsDeviceTypeNode(int nodeCode)
+bool isDeviceTypeNode(int nodeCode)
 {
-    return IsKnownDeviceType(nodeCode);
+    return isKnownDeviceType(nodeCode);
 }
 
-std::string_view TreeCaption(int nodeCode)
+std::string_view treeCaption(int nodeCode)
 {
-    return IsDeviceTypeNode(nodeCode) ? DeviceTypeCaption(nodeCode) : RecordKindCaption(nodeCode);
+    return isDeviceTypeNode(nodeCode) ? deviceTypeCaption(nodeCode) : recordKindCaption(nodeCode);
 }
 
-int TreeImageIndex(int nodeCode)
+int treeImageIndex(int nodeCode)
 {
-    return IsDeviceTypeNode(nodeCode) ? kDeviceTypeImage : kRecordKindImage;
+    return isDeviceTypeNode(nodeCode) ? kDeviceTypeImage : kRecordKindImage;
 }
 
-int TreeSelectedImageIndex(int nodeCode)
+int treeSelectedImageIndex(int nodeCode)
 {
-    if (IsDeviceTypeNode(nodeCode))
+    if (isDeviceTypeNode(nodeCode))
         return kDeviceTypeImage;
-    const RecordKind* kind = FindRecordKind(nodeCode);
+    const RecordKind* kind = findRecordKind(nodeCode);
     return kind && kind->plainSelectedImage ? kRecordKindImage : kRecordKindSelectedImage;
 }
 
 // ---------------------------------------------------------------------------------
 // Record-type menu
 
-std::span<const RecordMenuItem> RecordMenuItems()
+std::span<const RecordMenuItem> recordMenuItems()
 {
     return kRecordMenuItems;
 }
 
-const RecordMenuItem* FindRecordMenuItem(std::string_view name)
+const RecordMenuItem* findRecordMenuItem(std::string_view name)
 {
     for (const RecordMenuItem& item : kRecordMenuItems)
         if (item.name == name)
@@ -194,9 +194,9 @@ const RecordMenuItem* FindRecordMenuItem(std::string_view name)
     return nullptr;
 }
 
-RecordMenuResolution ResolveRecordMenuItem(const RecordMenuItem& item, int identifiedDeviceType)
+RecordMenuResolution resolveRecordMenuItem(const RecordMenuItem& item, int identifiedDeviceType)
 {
-    const DeviceTypeDescription* type = Registry().deviceType(identifiedDeviceType);
+    const DeviceTypeDescription* type = registry().deviceType(identifiedDeviceType);
     if (!type || !type->inRecordMenu)
         return {0, kNoMeterMessage};
     for (const RecordKind& kind : type->kinds)
@@ -205,8 +205,8 @@ RecordMenuResolution ResolveRecordMenuItem(const RecordMenuItem& item, int ident
     return {0, item.missingKindMessage};
 }
 
-RecordMenuResolution ResolveRecordMenuItem(std::string_view itemName, int identifiedDeviceType)
+RecordMenuResolution resolveRecordMenuItem(std::string_view itemName, int identifiedDeviceType)
 {
-    const RecordMenuItem* item = FindRecordMenuItem(itemName);
-    return item ? ResolveRecordMenuItem(*item, identifiedDeviceType) : RecordMenuResolution{};
+    const RecordMenuItem* item = findRecordMenuItem(itemName);
+    return item ? resolveRecordMenuItem(*item, identifiedDeviceType) : RecordMenuResolution{};
 }

@@ -23,44 +23,44 @@ enum class ReadStartWay {
     RangeOrIdentification, // range read (m_readRangeAction) or read after m_readAllAction identification
 };
 
-bool IsKnownDeviceType(int deviceType);
+bool isKnownDeviceType(int deviceType);
 // Empty for an unknown device type.
-std::string_view DeviceTypeCaption(int deviceType);
+std::string_view deviceTypeCaption(int deviceType);
 // Timer period of a read of this device type by how the read starts; 1000 ms for
 // an unknown device type.
-int PollIntervalMs(int deviceType, ReadStartWay way);
+int pollIntervalMs(int deviceType, ReadStartWay way);
 
 // Every record kind of every device type, by device type in tree order.
-std::vector<const RecordKind*> RecordKinds();
+std::vector<const RecordKind*> recordKinds();
 // The record kinds of one device type in tree order; empty for an unknown type.
-std::span<const RecordKind> RecordKindsOf(int deviceType);
+std::span<const RecordKind> recordKindsOf(int deviceType);
 // nullptr when no device type knows this code.
-const RecordKind* FindRecordKind(int kindCode);
-bool IsKnownRecordKind(int kindCode);
+const RecordKind* findRecordKind(int kindCode);
+bool isKnownRecordKind(int kindCode);
 
 // Device type of a record kind code: divide by 10 while the value exceeds 10
 // (11 → 1, 410 → 41 → 4, 617 → 61 → 6). Pure arithmetic, so it also answers for
 // codes no device type knows; values of 10 or less are returned unchanged.
-int DeviceTypeOfKind(int kindCode);
+int deviceTypeOfKind(int kindCode);
 
 // Lookups by kind code; 0 or an empty text for an unknown code.
-std::string_view RecordKindCaption(int kindCode);
-int BlockCount(int kindCode);
-int RecordsPerBlock(int kindCode);
-std::string_view ProgressCaption(int kindCode);
-std::string_view ReadStartLogLine(int kindCode);
+std::string_view recordKindCaption(int kindCode);
+int blockCountOf(int kindCode);
+int recordsPerBlock(int kindCode);
+std::string_view progressCaption(int kindCode);
+std::string_view readStartLogLine(int kindCode);
 // Section of the protocol workbook (0-based, after the marker row) of a kind whose
 // fields the workbook describes, -1 for other codes.
-int ProtocolWorkbookSection(int kindCode);
+int protocolWorkbookSection(int kindCode);
 // The kind whose fields section `section` of the protocol workbook describes; 0 for none.
-int KindOfProtocolWorkbookSection(int section);
+int kindOfProtocolWorkbookSection(int section);
 
 // The kind's decoder's result unchanged, or Stop with the table untouched for an
 // unknown code.
-DecodeResult DecodeKindReply(int kindCode, const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeKindReply(int kindCode, const DecodeContext& context, ByteView reply, RecordTable& table);
 // Replaces the table's columns (and rows) by the kind's; an unknown code or a
 // workbook-described kind leaves no columns.
-void SetupKindColumns(int kindCode, RecordTable& table);
+void setupKindColumns(int kindCode, RecordTable& table);
 
 // ---------------------------------------------------------------------------------
 // Tree node codes and images. A node carries its code (state index): 1..7 for a
@@ -70,11 +70,11 @@ constexpr int kDeviceTypeImage = 3;         // normal and selected
 constexpr int kRecordKindImage = 0;         // normal
 constexpr int kRecordKindSelectedImage = 1; // selected, unless the kind keeps its plain picture
 
-bool IsDeviceTypeNode(int nodeCode); // a device type's code
+bool isDeviceTypeNode(int nodeCode); // a device type's code
 // Caption of a device-type node or a record-kind node; empty for an unknown code.
-std::string_view TreeCaption(int nodeCode);
-int TreeImageIndex(int nodeCode);
-int TreeSelectedImageIndex(int nodeCode);
+std::string_view treeCaption(int nodeCode);
+int treeImageIndex(int nodeCode);
+int treeSelectedImageIndex(int nodeCode);
 
 // ---------------------------------------------------------------------------------
 // Record-type menu (m_recordKindMenu): twenty items that name a record type across device
@@ -95,9 +95,9 @@ struct RecordMenuItem {
 };
 
 // The twenty items in menu order.
-std::span<const RecordMenuItem> RecordMenuItems();
+std::span<const RecordMenuItem> recordMenuItems();
 // nullptr for an unknown item name.
-const RecordMenuItem* FindRecordMenuItem(std::string_view name);
+const RecordMenuItem* findRecordMenuItem(std::string_view name);
 
 struct RecordMenuResolution {
     int kindCode = 0;         // 0 when nothing is to be read
@@ -106,6 +106,6 @@ struct RecordMenuResolution {
 // Resolves an item for the identified device type (0 = nothing answered): device
 // type 0 or any type outside the record-type menu gives kNoMeterMessage; a type
 // without a kind for the item gives the item's own message.
-RecordMenuResolution ResolveRecordMenuItem(const RecordMenuItem& item, int identifiedDeviceType);
+RecordMenuResolution resolveRecordMenuItem(const RecordMenuItem& item, int identifiedDeviceType);
 // Same by item name; an unknown name gives kindCode 0 and an empty message.
-RecordMenuResolution ResolveRecordMenuItem(std::string_view itemName, int identifiedDeviceType);
+RecordMenuResolution resolveRecordMenuItem(std::string_view itemName, int identifiedDeviceType);

@@ -18,7 +18,7 @@ constexpr size_t kShortAnswerLength = 5;
 
 // The parameter window's and the record-type menu's probes of the Modbus-style
 // types are register reads: function 3, first register, register count.
-Bytes RegisterReadBody(uint16_t first, uint16_t count)
+Bytes registerReadBody(uint16_t first, uint16_t count)
 {
     return {0x03, static_cast<uint8_t>(first >> 8), static_cast<uint8_t>(first & 0xFF),
             static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count & 0xFF)};
@@ -26,175 +26,175 @@ Bytes RegisterReadBody(uint16_t first, uint16_t count)
 
 // Column helpers, so a table reads as captions, widths and what the cells hold.
 // "序号" is the record number the decoder writes.
-TableColumn Index()
+TableColumn index()
 {
     return {"序号", 45, ColumnType::Number};
 }
 
-TableColumn Time(std::string caption, int width)
+TableColumn timeText(std::string caption, int width)
 {
     return {std::move(caption), width, ColumnType::Time};
 }
 
-TableColumn Number(std::string caption, int width)
+TableColumn number(std::string caption, int width)
 {
     return {std::move(caption), width, ColumnType::Number};
 }
 
 // Status and alarm words, flags, marks, hex codes and parameter names: never
 // charted, even where a cell happens to look like a number.
-TableColumn Text(std::string caption, int width)
+TableColumn text(std::string caption, int width)
 {
     return {std::move(caption), width, ColumnType::Text};
 }
 
 // Built on first use (function-local), so the registry can be asked during the
 // static initialisation of other files.
-std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
+std::vector<DeviceTypeDefinition> builtInDeviceTypes()
 {
     using Columns = std::vector<TableColumn>;
 
     // ---- Columns of the one-record kinds (device types 1, 2 and 3) ----
 
-    static const Columns kRealtimeV12Columns{Index(),
-                                             Time("时间", 145),
-                                             Number("工况累积量(m3)", 103),
-                                             Number("标况累积量(m3)", 103),
-                                             Number("标况瞬时流量(m3/h)", 123),
-                                             Number("温度(℃)", 65),
-                                             Number("压力(KPa)", 70)};
-    static const Columns kRealtimeCustomColumns{Index(),
-                                                Time("时间", 140),
-                                                Number("标况累积量(m3)", 100),
-                                                Number("标况流量(m3/h)", 100),
-                                                Number("温度(℃)", 75),
-                                                Number("压力(KPa)", 75)};
-    static const Columns kMonthV12Columns{Index(), Time("日期", 100), Number("标况累积量(m3)", 120)};
-    static const Columns kStartStopV12Columns{Index(), Time("记录时间", 135), Number("标况累积量(m3)", 100),
-                                              Text("标记", 55)};
-    static const Columns kAntiCutV12Columns{Index(), Time("记录时间", 135), Text("标记", 55)};
+    static const Columns kRealtimeV12Columns{index(),
+                                             timeText("时间", 145),
+                                             number("工况累积量(m3)", 103),
+                                             number("标况累积量(m3)", 103),
+                                             number("标况瞬时流量(m3/h)", 123),
+                                             number("温度(℃)", 65),
+                                             number("压力(KPa)", 70)};
+    static const Columns kRealtimeCustomColumns{index(),
+                                                timeText("时间", 140),
+                                                number("标况累积量(m3)", 100),
+                                                number("标况流量(m3/h)", 100),
+                                                number("温度(℃)", 75),
+                                                number("压力(KPa)", 75)};
+    static const Columns kMonthV12Columns{index(), timeText("日期", 100), number("标况累积量(m3)", 120)};
+    static const Columns kStartStopV12Columns{index(), timeText("记录时间", 135),
+                                              number("标况累积量(m3)", 100), text("标记", 55)};
+    static const Columns kAntiCutV12Columns{index(), timeText("记录时间", 135), text("标记", 55)};
 
     // ---- Columns of device type 4 ----
 
-    static const Columns kDailyV14Columns{Index(), Time("记录时间", 145), Number("日标况累积量(m3)", 113),
-                                          Number("日工况累积量(m3)", 113)};
-    static const Columns kCurrentHourColumns{Index(), Time("记录时间", 145),
-                                             Number("当前小时标况累积量(m3)", 150),
-                                             Number("当前小时工况累积量(m3)", 150)};
-    static const Columns kPrevHourColumns{Index(),
-                                          Time("记录时间", 145),
-                                          Number("前1小时标况累积量(m3)", 146),
-                                          Number("前1小时工况累积量(m3)", 146),
-                                          Number("压缩系数", 80),
-                                          Number("标况压缩因子", 90),
-                                          Number("工况压缩因子", 90)};
-    static const Columns kParamChangeV14Columns{Index(), Time("参数修改起始时间", 145),
-                                                Text("参数修改状态字", 130), Text("原参数", 80),
-                                                Text("修改后参数", 80)};
-    static const Columns kAlarmEventColumns{Index(),
-                                            Time("报警时间", 135),
-                                            Number("标况累积量(m3)", 102),
-                                            Number("工况累积量(m3)", 102),
-                                            Number("标况瞬时流量(m3/h)", 125),
-                                            Number("工况瞬时流量(m3/h)", 125),
-                                            Number("燃气温度(℃)", 88),
-                                            Number("燃气绝对压力(KPa)", 117),
-                                            Text("状态字", 70),
-                                            Text("报警字", 70)};
-    static const Columns kAlarmEvent2V14Columns{Index(),
-                                                Time("报警时间", 145),
-                                                Number("标况累积量替代(m3)", 125),
-                                                Number("标况累积量(m3)", 100),
-                                                Number("工况累积量(m3)", 100),
-                                                Number("标况瞬时流量替代(m3/h)", 150),
-                                                Number("标况瞬时流量(m3/h)", 127),
-                                                Number("工况瞬时流量(m3/h)", 125),
-                                                Number("燃气温度(℃)", 88),
-                                                Number("燃气绝对压力(KPa)", 118),
-                                                Text("状态字", 70),
-                                                Text("报警字", 70)};
-    static const Columns kStartStopColumns{Index(), Time("报警时间", 145), Number("标况累积量(m3)", 102),
-                                           Text("启停标志", 80)};
-    static const Columns kTamperV14Columns{Index(), Time("报警时间", 145), Text("标志", 80)};
+    static const Columns kDailyV14Columns{index(), timeText("记录时间", 145), number("日标况累积量(m3)", 113),
+                                          number("日工况累积量(m3)", 113)};
+    static const Columns kCurrentHourColumns{index(), timeText("记录时间", 145),
+                                             number("当前小时标况累积量(m3)", 150),
+                                             number("当前小时工况累积量(m3)", 150)};
+    static const Columns kPrevHourColumns{index(),
+                                          timeText("记录时间", 145),
+                                          number("前1小时标况累积量(m3)", 146),
+                                          number("前1小时工况累积量(m3)", 146),
+                                          number("压缩系数", 80),
+                                          number("标况压缩因子", 90),
+                                          number("工况压缩因子", 90)};
+    static const Columns kParamChangeV14Columns{index(), timeText("参数修改起始时间", 145),
+                                                text("参数修改状态字", 130), text("原参数", 80),
+                                                text("修改后参数", 80)};
+    static const Columns kAlarmEventColumns{index(),
+                                            timeText("报警时间", 135),
+                                            number("标况累积量(m3)", 102),
+                                            number("工况累积量(m3)", 102),
+                                            number("标况瞬时流量(m3/h)", 125),
+                                            number("工况瞬时流量(m3/h)", 125),
+                                            number("燃气温度(℃)", 88),
+                                            number("燃气绝对压力(KPa)", 117),
+                                            text("状态字", 70),
+                                            text("报警字", 70)};
+    static const Columns kAlarmEvent2V14Columns{index(),
+                                                timeText("报警时间", 145),
+                                                number("标况累积量替代(m3)", 125),
+                                                number("标况累积量(m3)", 100),
+                                                number("工况累积量(m3)", 100),
+                                                number("标况瞬时流量替代(m3/h)", 150),
+                                                number("标况瞬时流量(m3/h)", 127),
+                                                number("工况瞬时流量(m3/h)", 125),
+                                                number("燃气温度(℃)", 88),
+                                                number("燃气绝对压力(KPa)", 118),
+                                                text("状态字", 70),
+                                                text("报警字", 70)};
+    static const Columns kStartStopColumns{index(), timeText("报警时间", 145), number("标况累积量(m3)", 102),
+                                           text("启停标志", 80)};
+    static const Columns kTamperV14Columns{index(), timeText("报警时间", 145), text("标志", 80)};
 
     // ---- Columns of device type 6, shared by device type 7 where the records are the same ----
 
-    static const Columns kDailyV20Columns{Index(), Time("时间", 145), Number("日标况累积量(m3)", 120),
-                                          Number("日工况累积量(m3)", 120)};
-    static const Columns kParamChangeV20Columns{Index(), Time("参数修改起始时间", 145),
-                                                Text("参数修改状态字", 145), Text("原参数", 100),
-                                                Text("修改后参数", 100)};
-    static const Columns kLimitAlarmV20Columns{Index(),
-                                               Time("报警时间", 135),
-                                               Number("替代标况累积量(m3)", 125),
-                                               Number("标况累积量(m3)", 102),
-                                               Number("工况累积量(m3)", 102),
-                                               Number("替代标况瞬时流量(m3/h)", 150),
-                                               Number("标况瞬时流量(m3/h)", 125),
-                                               Number("工况瞬时流量(m3/h)", 125),
-                                               Number("温度(℃)", 70),
-                                               Number("绝对压力(KPa)", 95),
-                                               Text("状态字", 60),
-                                               Text("报警字", 60)};
-    static const Columns kAntiCutV20Columns{Index(),
-                                            Time("报警时间", 145),
-                                            Text("剪断标志", 80),
-                                            Number("工况累积量(m3)", 102),
-                                            Number("标况累积量(m3)", 102),
-                                            Number("标况瞬时流量(m3/h)", 125),
-                                            Number("工况瞬时流量(m3/h)", 125)};
-    static const Columns kAntiRemovalV20Columns{Index(),
-                                                Time("报警时间", 145),
-                                                Text("拆卸标志", 80),
-                                                Number("工况累积量(m3)", 102),
-                                                Number("标况累积量(m3)", 102),
-                                                Number("标况瞬时流量(m3/h)", 125),
-                                                Number("工况瞬时流量(m3/h)", 125)};
-    static const Columns kMonthV20Columns{Index(), Time("报警时间", 145), Number("标况累积量(m3)", 102)};
-    static const Columns kRealtimeV20Columns{Index(),
-                                             Time("报警时间", 145),
-                                             Number("工况累积量(m3)", 102),
-                                             Number("标况累积量(m3)", 102),
-                                             Number("标况瞬时流量(m3/h)", 125),
-                                             Number("温度(℃)", 70),
-                                             Number("压力(KPa)", 70)};
-    static const Columns kVolumeChangeColumns{Index(), Time("时间", 145), Number("原参数", 80),
-                                              Number("修改后参数", 80)};
-    static const Columns kMeterFactorChangeColumns{Index(), Time("时间", 145), Number("原参数", 80),
-                                                   Number("修改后参数", 80), Text("参数指示", 80)};
+    static const Columns kDailyV20Columns{index(), timeText("时间", 145), number("日标况累积量(m3)", 120),
+                                          number("日工况累积量(m3)", 120)};
+    static const Columns kParamChangeV20Columns{index(), timeText("参数修改起始时间", 145),
+                                                text("参数修改状态字", 145), text("原参数", 100),
+                                                text("修改后参数", 100)};
+    static const Columns kLimitAlarmV20Columns{index(),
+                                               timeText("报警时间", 135),
+                                               number("替代标况累积量(m3)", 125),
+                                               number("标况累积量(m3)", 102),
+                                               number("工况累积量(m3)", 102),
+                                               number("替代标况瞬时流量(m3/h)", 150),
+                                               number("标况瞬时流量(m3/h)", 125),
+                                               number("工况瞬时流量(m3/h)", 125),
+                                               number("温度(℃)", 70),
+                                               number("绝对压力(KPa)", 95),
+                                               text("状态字", 60),
+                                               text("报警字", 60)};
+    static const Columns kAntiCutV20Columns{index(),
+                                            timeText("报警时间", 145),
+                                            text("剪断标志", 80),
+                                            number("工况累积量(m3)", 102),
+                                            number("标况累积量(m3)", 102),
+                                            number("标况瞬时流量(m3/h)", 125),
+                                            number("工况瞬时流量(m3/h)", 125)};
+    static const Columns kAntiRemovalV20Columns{index(),
+                                                timeText("报警时间", 145),
+                                                text("拆卸标志", 80),
+                                                number("工况累积量(m3)", 102),
+                                                number("标况累积量(m3)", 102),
+                                                number("标况瞬时流量(m3/h)", 125),
+                                                number("工况瞬时流量(m3/h)", 125)};
+    static const Columns kMonthV20Columns{index(), timeText("报警时间", 145), number("标况累积量(m3)", 102)};
+    static const Columns kRealtimeV20Columns{index(),
+                                             timeText("报警时间", 145),
+                                             number("工况累积量(m3)", 102),
+                                             number("标况累积量(m3)", 102),
+                                             number("标况瞬时流量(m3/h)", 125),
+                                             number("温度(℃)", 70),
+                                             number("压力(KPa)", 70)};
+    static const Columns kVolumeChangeColumns{index(), timeText("时间", 145), number("原参数", 80),
+                                              number("修改后参数", 80)};
+    static const Columns kMeterFactorChangeColumns{index(), timeText("时间", 145), number("原参数", 80),
+                                                   number("修改后参数", 80), text("参数指示", 80)};
 
     // ---- Columns of device type 7's own kinds ----
 
-    static const Columns kAntiCutMoneyColumns{Index(),
-                                              Time("报警时间", 145),
-                                              Number("标况累积量(m3)", 102),
-                                              Number("工况累积量(m3)", 102),
-                                              Number("标况瞬时流量(m3/h)", 125),
-                                              Number("工况瞬时流量(m3/h)", 125),
-                                              Number("温度(℃)", 70),
-                                              Number("压力(KPa)", 70),
-                                              Text("状态字", 60),
-                                              Text("报警字", 60),
-                                              Text("剪断标志", 70)};
-    static const Columns kAntiRemovalMoneyColumns{Index(), Time("报警时间", 145), Text("拆卸标志", 70)};
-    static const Columns kConsumptionMoneyColumns{Index(),
-                                                  Time("报警时间", 145),
-                                                  Number("工况累积量(m3)", 102),
-                                                  Number("标况累积量(m3)", 102),
-                                                  Number("标况瞬时流量(m3/h)", 125),
-                                                  Number("温度(℃)", 70),
-                                                  Number("压力(KPa)", 70),
-                                                  Number("剩余量(元)", 90),
-                                                  Number("用户卡累计输入量(元)", 135),
-                                                  Number("应急卡累计输入量(元)", 135),
-                                                  Number("累积用量(元)", 90)};
-    static const Columns kRechargeMoneyColumns{Index(),
-                                               Time("报警时间", 145),
-                                               Text("应用类型标识", 105),
-                                               Number("本次输入量", 102),
-                                               Number("累计输入量", 102),
-                                               Number("剩余量", 90),
-                                               Number("累积用量", 90)};
+    static const Columns kAntiCutMoneyColumns{index(),
+                                              timeText("报警时间", 145),
+                                              number("标况累积量(m3)", 102),
+                                              number("工况累积量(m3)", 102),
+                                              number("标况瞬时流量(m3/h)", 125),
+                                              number("工况瞬时流量(m3/h)", 125),
+                                              number("温度(℃)", 70),
+                                              number("压力(KPa)", 70),
+                                              text("状态字", 60),
+                                              text("报警字", 60),
+                                              text("剪断标志", 70)};
+    static const Columns kAntiRemovalMoneyColumns{index(), timeText("报警时间", 145), text("拆卸标志", 70)};
+    static const Columns kConsumptionMoneyColumns{index(),
+                                                  timeText("报警时间", 145),
+                                                  number("工况累积量(m3)", 102),
+                                                  number("标况累积量(m3)", 102),
+                                                  number("标况瞬时流量(m3/h)", 125),
+                                                  number("温度(℃)", 70),
+                                                  number("压力(KPa)", 70),
+                                                  number("剩余量(元)", 90),
+                                                  number("用户卡累计输入量(元)", 135),
+                                                  number("应急卡累计输入量(元)", 135),
+                                                  number("累积用量(元)", 90)};
+    static const Columns kRechargeMoneyColumns{index(),
+                                               timeText("报警时间", 145),
+                                               text("应用类型标识", 105),
+                                               number("本次输入量", 102),
+                                               number("累计输入量", 102),
+                                               number("剩余量", 90),
+                                               number("累积用量", 90)};
 
     static const std::vector<RecordKindDefinition> kKindsOfType1 = {
         {1,
@@ -205,7 +205,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取实时记录,请稍后...",
          "===========智能体积修正仪(ModBus V1.2)实时记录===========",
          nullptr,
-         DecodeRealtimeV12,
+         decodeRealtimeV12,
          &kRealtimeV12Columns,
          {39},
          "N15"},
@@ -217,7 +217,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取月记录,请稍后...",
          "===========智能体积修正仪(ModBus V1.2)月记录===========",
          nullptr,
-         DecodeMonthV12,
+         decodeMonthV12,
          &kMonthV12Columns,
          {15, true},
          "N17"},
@@ -229,7 +229,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取启停记录,请稍后...",
          "===========智能体积修正仪(ModBus V1.2)启停记录===========",
          nullptr,
-         DecodeStartStopV12,
+         decodeStartStopV12,
          &kStartStopV12Columns,
          {21, true},
          "N18"},
@@ -241,7 +241,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取防剪断记录,请稍后...",
          "===========智能体积修正仪(ModBus V1.2)防剪断记录===========",
          nullptr,
-         DecodeAntiCutV12,
+         decodeAntiCutV12,
          &kAntiCutV12Columns,
          {13, true},
          "N19"},
@@ -256,7 +256,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取实时记录,请稍后...",
          "===========IC卡燃气流量计实时记录===========",
          nullptr,
-         DecodeRealtimeV12,
+         decodeRealtimeV12,
          &kRealtimeV12Columns,
          {39},
          "N15"},
@@ -268,7 +268,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取月记录,请稍后...",
          "===========IC卡燃气流量计月记录===========",
          nullptr,
-         DecodeMonthV12,
+         decodeMonthV12,
          &kMonthV12Columns,
          {15, true},
          "N17"},
@@ -280,7 +280,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取启停记录,请稍后...",
          "===========IC卡燃气流量计启停记录===========",
          nullptr,
-         DecodeStartStopV12,
+         decodeStartStopV12,
          &kStartStopV12Columns,
          {21, true},
          "N18"},
@@ -292,7 +292,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取防剪断记录,请稍后...",
          "===========IC卡燃气流量计防剪断记录===========",
          nullptr,
-         DecodeAntiCutV12,
+         decodeAntiCutV12,
          &kAntiCutV12Columns,
          {13, true},
          "N19"},
@@ -307,7 +307,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取实时记录,请稍后...",
          "===========Tamber智能流量计实时记录===========",
          nullptr,
-         DecodeRealtimeCustom,
+         decodeRealtimeCustom,
          &kRealtimeCustomColumns,
          {30},
          "N15"},
@@ -319,7 +319,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取月记录,请稍后...",
          "===========Tamber智能流量计月记录===========",
          nullptr,
-         DecodeMonthCustom,
+         decodeMonthCustom,
          &kMonthV12Columns,
          {15},
          "N17"},
@@ -331,7 +331,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取启停记录,请稍后...",
          "===========Tamber智能流量计启停记录===========",
          nullptr,
-         DecodeStartStopCustom,
+         decodeStartStopCustom,
          &kStartStopV12Columns,
          {19},
          "N18"},
@@ -481,7 +481,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取实时记录,请稍后...",
          "===========Pellin电子气体体积修正仪实时记录===========",
          nullptr,
-         DecodeTypedFields,
+         decodeTypedFields,
          nullptr,
          {},
          "N15"},
@@ -493,7 +493,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取日记录,请稍后...",
          "===========Pellin电子气体体积修正仪日记录===========",
          nullptr,
-         DecodeTypedFields,
+         decodeTypedFields,
          nullptr,
          {},
          "N5"},
@@ -505,7 +505,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取月记录,请稍后...",
          "===========Pellin电子气体体积修正仪月记录===========",
          nullptr,
-         DecodeTypedFields,
+         decodeTypedFields,
          nullptr,
          {},
          "N17"},
@@ -517,7 +517,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
          "正在读取报警记录,请稍后...",
          "===========Pellin电子气体体积修正仪报警记录===========",
          nullptr,
-         DecodeTypedAlarmFields,
+         decodeTypedAlarmFields,
          nullptr,
          {},
          "N25"},
@@ -900,7 +900,7 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
     v12.kinds = kKindsOfType1;
     v12.identification = {3,
                           {"=================智能体积修正仪(ModBus V1.2)=================",
-                           RegisterReadBody(0x0000, 0x10),
+                           registerReadBody(0x0000, 0x10),
                            {37},
                            300},
                           {},
@@ -912,8 +912,8 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
                               200},
                              {},
                              0};
-    v12.params.panel = PanelSpecOf(1);
-    v12.params.steps = {{RegisterReadBody(0, 19), 400, 0, DecodeParamsV12}};
+    v12.params.panel = panelSpecOf(1);
+    v12.params.steps = {{registerReadBody(0, 19), 400, 0, decodeParamsV12}};
     v12.params.detectionRank = 3;
     v12.params.selectorRank = 1;
     v12.params.selectorItem = "智能体积修正仪(ModBus V1.2)";
@@ -932,14 +932,14 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
     // after a long pause the meter needs.
     v13.identification = {2,
                           {"=================IC卡燃气流量计(ModBus V1.3)=================",
-                           RegisterReadBody(0x0000, 0x10),
+                           registerReadBody(0x0000, 0x10),
                            {37},
                            300},
-                          {{}, RegisterReadBody(0x0106, 0x1B), {59}, 300},
+                          {{}, registerReadBody(0x0106, 0x1B), {59}, 300},
                           1700};
-    v13.params.panel = PanelSpecOf(2);
-    v13.params.steps = {{RegisterReadBody(0, 16), 300, 0, DecodeLiveV13},
-                        {RegisterReadBody(0x0106, 27), 300, 1700, DecodeCardParamsV13}};
+    v13.params.panel = panelSpecOf(2);
+    v13.params.steps = {{registerReadBody(0, 16), 300, 0, decodeLiveV13},
+                        {registerReadBody(0x0106, 27), 300, 1700, decodeCardParamsV13}};
     v13.params.detectionRank = 2;
     v13.params.detectionAttempts = 2;
     v13.params.selectorRank = 2;
@@ -969,8 +969,8 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
                                  200},
                                 {},
                                 0};
-    custom.params.panel = PanelSpecOf(3);
-    custom.params.steps = {{{0x02, 0x00}, 400, 0, DecodeParamsCustom}};
+    custom.params.panel = panelSpecOf(3);
+    custom.params.steps = {{{0x02, 0x00}, 400, 0, decodeParamsCustom}};
     custom.params.detectionRank = 6;
     custom.params.selectorRank = 4;
     custom.params.selectorItem = "Tamber智能流量计(自定义协议)";
@@ -1006,12 +1006,12 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
     typed.kinds = kKindsOfType5;
     typed.identification = {1,
                             {"=================Quosta电子气体体积修正仪=================",
-                             RegisterReadBody(0x0FA1, 0x26),
+                             registerReadBody(0x0FA1, 0x26),
                              {81},
                              300},
                             {},
                             0};
-    typed.params.panel = PanelSpecOf(5);
+    typed.params.panel = panelSpecOf(5);
     typed.params.fromWorkbook = true;
     typed.params.detectionRank = 1;
     typed.params.selectorRank = 5;
@@ -1030,11 +1030,11 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
     v20.kinds = kKindsOfType6;
     v20.identification = {
         5,
-        {"=================Corvex智能体积修正仪=================", RegisterReadBody(0x000A, 0x19), {55}, 300},
+        {"=================Corvex智能体积修正仪=================", registerReadBody(0x000A, 0x19), {55}, 300},
         {},
         0};
-    v20.params.panel = PanelSpecOf(6);
-    v20.params.steps = {{RegisterReadBody(10, 25), 400, 0, DecodeParamsV20}};
+    v20.params.panel = panelSpecOf(6);
+    v20.params.steps = {{registerReadBody(10, 25), 400, 0, decodeParamsV20}};
     v20.params.detectionRank = 4;
     v20.params.selectorRank = 3;
     v20.params.selectorItem = "Corvex体积修正仪(ModBus V2.0)";
@@ -1050,11 +1050,11 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
     money.kinds = kKindsOfType7;
     money.identification = {
         6,
-        {"=================金额版IC卡燃气流量计=================", RegisterReadBody(0x000A, 0x15), {47}, 300},
+        {"=================金额版IC卡燃气流量计=================", registerReadBody(0x000A, 0x15), {47}, 300},
         {},
         0};
-    money.params.panel = PanelSpecOf(7);
-    money.params.steps = {{RegisterReadBody(10, 21), 400, 0, DecodeParamsMoney}};
+    money.params.panel = panelSpecOf(7);
+    money.params.steps = {{registerReadBody(10, 21), 400, 0, decodeParamsMoney}};
     money.params.busyCursor = true;
     money.params.detectionRank = 5;
     money.params.selectorRank = 6;
@@ -1066,14 +1066,14 @@ std::vector<DeviceTypeDefinition> BuiltInDeviceTypes()
     return types;
 }
 
-ReplyLengths LengthsOf(const RecordKindDefinition& kind, const FramingDialect& dialect)
+ReplyLengths lengthsOf(const RecordKindDefinition& kind, const FramingDialect& dialect)
 {
     ReplyLengths lengths;
     lengths.hasByteCount = dialect.hasByteCount();
     if (!kind.block && !kind.columns) {
         lengths.lengthInByteCount = true;
     } else if (kind.block) {
-        lengths.accepted.push_back(static_cast<size_t>(RecordBlockLength(*kind.block)));
+        lengths.accepted.push_back(static_cast<size_t>(recordBlockLength(*kind.block)));
     } else {
         if (kind.frame.shortAnswer)
             lengths.accepted.push_back(kShortAnswerLength);
@@ -1082,12 +1082,12 @@ ReplyLengths LengthsOf(const RecordKindDefinition& kind, const FramingDialect& d
     return lengths;
 }
 
-RecordKind MakeKind(const DeviceTypeDefinition& type, const RecordKindDefinition& definition)
+RecordKind makeKind(const DeviceTypeDefinition& type, const RecordKindDefinition& definition)
 {
     RecordKind kind;
     kind.deviceType = type.code;
     kind.ordinal = definition.ordinal;
-    kind.code = KindCodeOf(type.code, definition.ordinal);
+    kind.code = kindCodeOf(type.code, definition.ordinal);
     kind.caption = definition.caption;
     kind.selector = definition.selector;
     kind.blockCount = definition.blockCount;
@@ -1101,7 +1101,7 @@ RecordKind MakeKind(const DeviceTypeDefinition& type, const RecordKindDefinition
         kind.columns = *definition.columns;
     kind.fieldsFromWorkbook = !definition.block && !definition.columns;
     kind.dialect = type.dialect;
-    kind.reply = LengthsOf(definition, *type.dialect);
+    kind.reply = lengthsOf(definition, *type.dialect);
     kind.menuItem = definition.menuItem;
     kind.plainSelectedImage = definition.plainSelectedImage;
     return kind;
@@ -1112,18 +1112,18 @@ RecordKind MakeKind(const DeviceTypeDefinition& type, const RecordKindDefinition
 DecodeResult RecordKind::decodeReply(const DecodeContext& context, ByteView reply, RecordTable& table) const
 {
     if (block)
-        return DecodeRecordBlock(*block, reply, table);
+        return decodeRecordBlock(*block, reply, table);
     return decode ? decode(context, reply, table) : DecodeResult::Stop;
 }
 
-int KindCodeOf(int deviceType, int ordinal)
+int kindCodeOf(int deviceType, int ordinal)
 {
     return std::stoi(std::to_string(deviceType) + std::to_string(ordinal));
 }
 
 DeviceRegistry::DeviceRegistry()
 {
-    for (const DeviceTypeDefinition& type : BuiltInDeviceTypes())
+    for (const DeviceTypeDefinition& type : builtInDeviceTypes())
         add(type);
 }
 
@@ -1146,10 +1146,10 @@ bool DeviceRegistry::add(const DeviceTypeDefinition& definition)
     description.shownInTree = definition.shownInTree;
     description.inRecordMenu = definition.inRecordMenu;
     for (const RecordKindDefinition& kind : definition.kinds) {
-        const int code = KindCodeOf(definition.code, kind.ordinal);
+        const int code = kindCodeOf(definition.code, kind.ordinal);
         if (kind.ordinal <= 0 || recordKind(code))
             return false;
-        description.kinds.push_back(MakeKind(definition, kind));
+        description.kinds.push_back(makeKind(definition, kind));
     }
     description.identification = definition.identification;
     description.recordReaderProbe = definition.recordReaderProbe;

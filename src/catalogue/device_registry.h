@@ -190,4 +190,4 @@ private:
 };
 
 // The kind code of a device type's ordinal: the two written one after the other.
-int KindCodeOf(int deviceType, int ordinal);
+int kindCodeOf(int deviceType, int ordinal);

@@ -57,12 +57,12 @@ const uint8_t CrcTableLo[256] = {
 namespace {
 
 // Byte i of a piece, or 0 past its end, so a short piece never reads outside.
-uint8_t At(ByteView bytes, size_t i)
+uint8_t at(ByteView bytes, size_t i)
 {
     return i < bytes.size() ? bytes[i] : 0;
 }
 
-uint16_t CrcOver(ByteView bytes, size_t count)
+uint16_t crcOver(ByteView bytes, size_t count)
 {
     uint8_t hi = 0xFF;
     uint8_t lo = 0xFF;
@@ -74,54 +74,54 @@ uint16_t CrcOver(ByteView bytes, size_t count)
     return static_cast<uint16_t>(hi << 8 | lo);
 }
 
-bool CheckCrcWith(ByteView frame, bool fullLength)
+bool checkCrcWith(ByteView frame, bool fullLength)
 {
     if (frame.size() < 2)
         return false;
     const size_t body = frame.size() - 2;
-    const uint16_t crc = fullLength ? CrcOver(frame, body) : CrcOver(frame, body % 256);
+    const uint16_t crc = fullLength ? crcOver(frame, body) : crcOver(frame, body % 256);
     return (frame[body] << 8 | frame[body + 1]) == crc;
 }
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
-char BcdNibble(uint8_t nibble)
+char bcdNibble(uint8_t nibble)
 {
     return static_cast<char>('0' + (nibble > 9 ? nibble - 6 : nibble));
 }
 
 } // namespace
 
-uint16_t Crc16(ByteView bytes, uint8_t count)
+uint16_t crc16(ByteView bytes, uint8_t count)
 {
-    return CrcOver(bytes, count);
+    return crcOver(bytes, count);
 }
 
-uint16_t Crc16Full(ByteView bytes)
+uint16_t crc16Full(ByteView bytes)
 {
-    return CrcOver(bytes, bytes.size());
+    return crcOver(bytes, bytes.size());
 }
 
-Bytes AppendCrc(ByteView frame)
+Bytes appendCrc(ByteView frame)
 {
     Bytes out(frame.begin(), frame.end());
-    const uint16_t crc = Crc16(frame, static_cast<uint8_t>(frame.size()));
+    const uint16_t crc = crc16(frame, static_cast<uint8_t>(frame.size()));
     out.push_back(static_cast<uint8_t>(crc >> 8));
     out.push_back(static_cast<uint8_t>(crc & 0xFF));
     return out;
 }
 
-bool CheckCrc(ByteView frame)
+bool checkCrc(ByteView frame)
 {
-    return CheckCrcWith(frame, false);
+    return checkCrcWith(frame, false);
 }
 
-bool CheckCrcFull(ByteView frame)
+bool checkCrcFull(ByteView frame)
 {
-    return CheckCrcWith(frame, true);
+    return checkCrcWith(frame, true);
 }
 
-uint8_t ByteSum8(ByteView bytes)
+uint8_t byteSum8(ByteView bytes)
 {
     uint8_t sum = 0;
     for (uint8_t b : bytes)
@@ -129,7 +129,7 @@ uint8_t ByteSum8(ByteView bytes)
     return sum;
 }
 
-std::string BytesToHexSpaced(ByteView bytes)
+std::string bytesToHexSpaced(ByteView bytes)
 {
     std::string text;
     text.reserve(bytes.size() * 3);
@@ -142,7 +142,7 @@ std::string BytesToHexSpaced(ByteView bytes)
     return text;
 }
 
-std::string BytesToHex(ByteView bytes)
+std::string bytesToHex(ByteView bytes)
 {
     std::string text;
     text.reserve(bytes.size() * 2);
@@ -153,7 +153,7 @@ std::string BytesToHex(ByteView bytes)
     return text;
 }
 
-bool AllBytesEqual(ByteView bytes, uint8_t value)
+bool allBytesEqual(ByteView bytes, uint8_t value)
 {
     for (uint8_t b : bytes)
         if (b != value)
@@ -161,7 +161,7 @@ bool AllBytesEqual(ByteView bytes, uint8_t value)
     return true;
 }
 
-Bytes ReadRegistersRequest(uint8_t address, uint16_t firstRegister, uint16_t registerCount)
+Bytes readRegistersRequest(uint8_t address, uint16_t firstRegister, uint16_t registerCount)
 {
     return {address,
             0x03,
@@ -171,14 +171,14 @@ Bytes ReadRegistersRequest(uint8_t address, uint16_t firstRegister, uint16_t reg
             static_cast<uint8_t>(registerCount & 0xFF)};
 }
 
-FrameCheck CheckModbusReply(ByteView reply, size_t length)
+FrameCheck checkModbusReply(ByteView reply, size_t length)
 {
     if (reply.size() != length)
         return FrameCheck::BadLength;
-    return CheckCrc(reply) ? FrameCheck::Ok : FrameCheck::BadCheck;
+    return checkCrc(reply) ? FrameCheck::Ok : FrameCheck::BadCheck;
 }
 
-std::string TrimBlanks(const std::string& text)
+std::string trimBlanks(const std::string& text)
 {
     const size_t first = text.find_first_not_of(' ');
     if (first == std::string::npos)
@@ -187,33 +187,33 @@ std::string TrimBlanks(const std::string& text)
     return text.substr(first, last - first + 1);
 }
 
-bool IsNoRecordAnswer(ByteView reply)
+bool isNoRecordAnswer(ByteView reply)
 {
     if (reply.size() == 5)
         return true;
     return reply.size() >= 3 && reply[1] == 0x66 && reply[2] == 0x80;
 }
 
-int16_t BytesToInt16(uint8_t hi, uint8_t lo)
+int16_t bytesToInt16(uint8_t hi, uint8_t lo)
 {
     return static_cast<int16_t>(static_cast<uint16_t>(hi << 8 | lo));
 }
 
-uint32_t ReadUInt32(ByteView b)
+uint32_t readUInt32(ByteView b)
 {
-    return static_cast<uint32_t>(At(b, 0)) << 24 | static_cast<uint32_t>(At(b, 1)) << 16 |
-           static_cast<uint32_t>(At(b, 2)) << 8 | At(b, 3);
+    return static_cast<uint32_t>(at(b, 0)) << 24 | static_cast<uint32_t>(at(b, 1)) << 16 |
+           static_cast<uint32_t>(at(b, 2)) << 8 | at(b, 3);
 }
 
-int64_t ReadInt64(ByteView b)
+int64_t readInt64(ByteView b)
 {
     uint64_t v = 0;
     for (size_t i = 0; i < 8; ++i)
-        v = v << 8 | At(b, i);
+        v = v << 8 | at(b, i);
     return static_cast<int64_t>(v);
 }
 
-double BytesToSingle(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3)
+double bytesToSingle(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3)
 {
     const uint32_t bits = static_cast<uint32_t>(b0) << 24 | static_cast<uint32_t>(b1) << 16 |
                           static_cast<uint32_t>(b2) << 8 | b3;
@@ -222,12 +222,12 @@ double BytesToSingle(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3)
     return f;
 }
 
-double ReadSingle(ByteView b)
+double readSingle(ByteView b)
 {
-    return BytesToSingle(At(b, 0), At(b, 1), At(b, 2), At(b, 3));
+    return bytesToSingle(at(b, 0), at(b, 1), at(b, 2), at(b, 3));
 }
 
-double BytesToDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5, uint8_t b6,
+double bytesToDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5, uint8_t b6,
                      uint8_t b7)
 {
     const uint8_t raw[8] = {b0, b1, b2, b3, b4, b5, b6, b7};
@@ -239,63 +239,63 @@ double BytesToDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4,
     return d;
 }
 
-double ReadDouble(ByteView b)
+double readDouble(ByteView b)
 {
-    return BytesToDouble(At(b, 0), At(b, 1), At(b, 2), At(b, 3), At(b, 4), At(b, 5), At(b, 6), At(b, 7));
+    return bytesToDouble(at(b, 0), at(b, 1), at(b, 2), at(b, 3), at(b, 4), at(b, 5), at(b, 6), at(b, 7));
 }
 
-double ReadFixed48_16(ByteView b)
+double readFixed48_16(ByteView b)
 {
     uint64_t integer = 0;
     for (size_t i = 0; i < 6; ++i)
-        integer = integer << 8 | At(b, i);
-    return static_cast<double>(integer) + (At(b, 6) * 256 + At(b, 7)) / 65536.0;
+        integer = integer << 8 | at(b, i);
+    return static_cast<double>(integer) + (at(b, 6) * 256 + at(b, 7)) / 65536.0;
 }
 
-double ReadFixed23_8(ByteView b)
+double readFixed23_8(ByteView b)
 {
-    const double magnitude = ((At(b, 0) & 0x7F) * 65536.0 + At(b, 1) * 256.0 + At(b, 2)) + At(b, 3) / 256.0;
-    return (At(b, 0) & 0x80) ? -magnitude : magnitude;
+    const double magnitude = ((at(b, 0) & 0x7F) * 65536.0 + at(b, 1) * 256.0 + at(b, 2)) + at(b, 3) / 256.0;
+    return (at(b, 0) & 0x80) ? -magnitude : magnitude;
 }
 
-double ReadFixed7_24(ByteView b)
+double readFixed7_24(ByteView b)
 {
     const double magnitude =
-        (At(b, 0) & 0x7F) + (At(b, 1) * 65536.0 + At(b, 2) * 256.0 + At(b, 3)) / 16777216.0;
-    return (At(b, 0) & 0x80) ? -magnitude : magnitude;
+        (at(b, 0) & 0x7F) + (at(b, 1) * 65536.0 + at(b, 2) * 256.0 + at(b, 3)) / 16777216.0;
+    return (at(b, 0) & 0x80) ? -magnitude : magnitude;
 }
 
-double ReadFloat32Exp(ByteView b)
+double readFloat32Exp(ByteView b)
 {
-    const int exponent = static_cast<int8_t>(At(b, 0));
-    const double mantissa = (At(b, 1) & 0x7F) * 65536.0 + At(b, 2) * 256.0 + At(b, 3);
+    const int exponent = static_cast<int8_t>(at(b, 0));
+    const double mantissa = (at(b, 1) & 0x7F) * 65536.0 + at(b, 2) * 256.0 + at(b, 3);
     const double value = mantissa / std::ldexp(1.0, exponent >= 0 ? 23 - exponent : 23 - exponent);
-    return (At(b, 1) & 0x80) ? -value : value;
+    return (at(b, 1) & 0x80) ? -value : value;
 }
 
-double ReadFloat48Exp(ByteView b)
+double readFloat48Exp(ByteView b)
 {
-    const int exponent = static_cast<int8_t>(At(b, 0));
+    const int exponent = static_cast<int8_t>(at(b, 0));
     uint64_t mantissa = 0;
     for (size_t i = 1; i < 6; ++i)
-        mantissa = mantissa << 8 | At(b, i);
+        mantissa = mantissa << 8 | at(b, i);
     return static_cast<double>(mantissa) / std::ldexp(1.0, 39 - exponent);
 }
 
-std::string BcdToDigits(ByteView bytes)
+std::string bcdToDigits(ByteView bytes)
 {
     std::string text;
     text.reserve(bytes.size() * 2);
     for (uint8_t b : bytes) {
-        text += BcdNibble(b >> 4);
-        text += BcdNibble(b & 0x0F);
+        text += bcdNibble(b >> 4);
+        text += bcdNibble(b & 0x0F);
     }
     return text;
 }
 
-std::string BcdToDateTime(ByteView bytes)
+std::string bcdToDateTime(ByteView bytes)
 {
-    std::string text = BcdToDigits(bytes.first(std::min<size_t>(bytes.size(), 6)));
+    std::string text = bcdToDigits(bytes.first(std::min<size_t>(bytes.size(), 6)));
     // 1-based insert positions, each counted after the previous insertions.
     const struct {
         size_t pos;
@@ -310,7 +310,7 @@ std::string BcdToDateTime(ByteView bytes)
     return "20" + text;
 }
 
-std::string PadLeftZeros(std::string text, int width)
+std::string padLeftZeros(std::string text, int width)
 {
     // A sign stays in front of the zeros, as printf's "%06d" puts it.
     const size_t signLength = !text.empty() && text[0] == '-' ? 1 : 0;
@@ -330,7 +330,7 @@ namespace {
 // (cut further by the precision); MinGW's own C99 printf writes "inf" and
 // "nan" as glibc does. It takes the decimal point from the C locale, set to
 // "C" for this thread only while it runs.
-int FormatC(char* out, size_t size, const char* fmt, va_list args)
+int formatC(char* out, size_t size, const char* fmt, va_list args)
 {
     const int perThread = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
     const char* current = std::setlocale(LC_NUMERIC, nullptr);
@@ -342,7 +342,7 @@ int FormatC(char* out, size_t size, const char* fmt, va_list args)
     return written;
 }
 #else
-int FormatC(char* out, size_t size, const char* fmt, va_list args)
+int formatC(char* out, size_t size, const char* fmt, va_list args)
 {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
     const locale_t previous = cLocale ? uselocale(cLocale) : locale_t{};
@@ -354,30 +354,30 @@ int FormatC(char* out, size_t size, const char* fmt, va_list args)
 #endif
 
 // One conversion of a format, with its arguments already taken from the list.
-int FormatPiece(char* out, size_t size, const char* spec, ...)
+int formatPiece(char* out, size_t size, const char* spec, ...)
 {
     va_list args;
     va_start(args, spec);
-    const int written = FormatC(out, size, spec, args);
+    const int written = formatC(out, size, spec, args);
     va_end(args);
     return written;
 }
 
-template <typename... Args> void AppendPiece(std::string& out, const std::string& spec, Args... args)
+template <typename... Args> void appendPiece(std::string& out, const std::string& spec, Args... args)
 {
-    const int needed = FormatPiece(nullptr, 0, spec.c_str(), args...);
+    const int needed = formatPiece(nullptr, 0, spec.c_str(), args...);
     if (needed <= 0)
         return;
     const size_t at = out.size();
     out.resize(at + static_cast<size_t>(needed));
-    FormatPiece(out.data() + at, static_cast<size_t>(needed) + 1, spec.c_str(), args...);
+    formatPiece(out.data() + at, static_cast<size_t>(needed) + 1, spec.c_str(), args...);
     out.resize(at + static_cast<size_t>(needed));
 }
 
 // Infinity and NaN as glibc writes them, sign included ("-nan" for a NaN whose sign
 // bit is set); MinGW's printf drops that sign. The text goes through "%s" so width
 // and "-" still apply, padded with blanks as printf pads them whatever the "0" flag.
-void AppendNonFinite(std::string& out, const std::string& flags, const std::string& width, char conversion,
+void appendNonFinite(std::string& out, const std::string& flags, const std::string& width, char conversion,
                      double value)
 {
     std::string text = std::signbit(value)                    ? "-"
@@ -388,12 +388,12 @@ void AppendNonFinite(std::string& out, const std::string& flags, const std::stri
     text += std::isnan(value) ? (upper ? "NAN" : "nan") : (upper ? "INF" : "inf");
     const std::string spec =
         std::string("%") + (flags.find('-') != std::string::npos ? "-" : "") + width + "s";
-    AppendPiece(out, spec, text.c_str());
+    appendPiece(out, spec, text.c_str());
 }
 
 } // namespace
 
-std::string Format(const char* fmt, ...)
+std::string formatText(const char* fmt, ...)
 {
     // Each conversion is formatted on its own, so that a floating-point value that
     // is not finite can be written the same way by every C library.
@@ -449,43 +449,43 @@ std::string Format(const char* fmt, ...)
         case 'd':
         case 'i':
             if (length == "ll" || length == "q")
-                AppendPiece(out, spec, va_arg(args, long long));
+                appendPiece(out, spec, va_arg(args, long long));
             else if (length == "l")
-                AppendPiece(out, spec, va_arg(args, long));
+                appendPiece(out, spec, va_arg(args, long));
             else if (length == "j")
-                AppendPiece(out, spec, va_arg(args, intmax_t));
+                appendPiece(out, spec, va_arg(args, intmax_t));
             else if (length == "z" || length == "t")
-                AppendPiece(out, spec, va_arg(args, ptrdiff_t));
+                appendPiece(out, spec, va_arg(args, ptrdiff_t));
             else
-                AppendPiece(out, spec, va_arg(args, int));
+                appendPiece(out, spec, va_arg(args, int));
             break;
         case 'u':
         case 'o':
         case 'x':
         case 'X':
             if (length == "ll" || length == "q")
-                AppendPiece(out, spec, va_arg(args, unsigned long long));
+                appendPiece(out, spec, va_arg(args, unsigned long long));
             else if (length == "l")
-                AppendPiece(out, spec, va_arg(args, unsigned long));
+                appendPiece(out, spec, va_arg(args, unsigned long));
             else if (length == "j")
-                AppendPiece(out, spec, va_arg(args, uintmax_t));
+                appendPiece(out, spec, va_arg(args, uintmax_t));
             else if (length == "z" || length == "t")
-                AppendPiece(out, spec, va_arg(args, size_t));
+                appendPiece(out, spec, va_arg(args, size_t));
             else
-                AppendPiece(out, spec, va_arg(args, unsigned));
+                appendPiece(out, spec, va_arg(args, unsigned));
             break;
         case 'c':
             // A wint_t for "%lc" arrives promoted to int as well.
-            AppendPiece(out, spec, va_arg(args, int));
+            appendPiece(out, spec, va_arg(args, int));
             break;
         case 's':
             if (length == "l")
-                AppendPiece(out, spec, va_arg(args, const wchar_t*));
+                appendPiece(out, spec, va_arg(args, const wchar_t*));
             else
-                AppendPiece(out, spec, va_arg(args, const char*));
+                appendPiece(out, spec, va_arg(args, const char*));
             break;
         case 'p':
-            AppendPiece(out, spec, va_arg(args, void*));
+            appendPiece(out, spec, va_arg(args, void*));
             break;
         case 'f':
         case 'F':
@@ -498,15 +498,15 @@ std::string Format(const char* fmt, ...)
             if (length == "L") {
                 const long double value = va_arg(args, long double);
                 if (std::isfinite(value))
-                    AppendPiece(out, spec, value);
+                    appendPiece(out, spec, value);
                 else
-                    AppendNonFinite(out, flags, width, conversion, static_cast<double>(value));
+                    appendNonFinite(out, flags, width, conversion, static_cast<double>(value));
             } else {
                 const double value = va_arg(args, double);
                 if (std::isfinite(value))
-                    AppendPiece(out, spec, value);
+                    appendPiece(out, spec, value);
                 else
-                    AppendNonFinite(out, flags, width, conversion, value);
+                    appendNonFinite(out, flags, width, conversion, value);
             }
             break;
         default:

@@ -50,16 +50,16 @@ Bytes FramingDialect::frame(uint8_t address, ByteView body) const
 Bytes FramingDialect::seal(ByteView unsealed) const
 {
     if (m_shape.check == Check::Crc16)
-        return AppendCrc(unsealed);
+        return appendCrc(unsealed);
     Bytes sealed(unsealed.begin(), unsealed.end());
-    sealed.push_back(ByteSum8(unsealed.subspan(std::min(m_shape.header.size, unsealed.size()))));
+    sealed.push_back(byteSum8(unsealed.subspan(std::min(m_shape.header.size, unsealed.size()))));
     return sealed;
 }
 
 Bytes FramingDialect::recordRequest(uint8_t address, uint8_t selector, RegisterWindow registers) const
 {
     if (m_shape.blockField == BlockField::RegisterWindow)
-        return ReadRegistersRequest(address, static_cast<uint16_t>(registers.start & 0xFFFF),
+        return readRegistersRequest(address, static_cast<uint16_t>(registers.start & 0xFFFF),
                                     static_cast<uint16_t>(registers.length & 0xFFFF));
     Bytes request(m_shape.header.begin(), m_shape.header.end());
     request.push_back(address);
@@ -104,7 +104,7 @@ Bytes FramingDialect::blockRequest(ByteView recordRequest, int block, int record
         const int64_t start = recordRequest[2] << 8 | recordRequest[3];
         const int64_t count = recordRequest[4] << 8 | recordRequest[5];
         const int64_t first = start + count * (static_cast<int64_t>(block) - 1);
-        frame = ReadRegistersRequest(recordRequest[0], static_cast<uint16_t>(first & 0xFFFF),
+        frame = readRegistersRequest(recordRequest[0], static_cast<uint16_t>(first & 0xFFFF),
                                      static_cast<uint16_t>(count));
         break;
     }
@@ -118,9 +118,9 @@ bool FramingDialect::checks(ByteView reply) const
     if (reply.size() < headerSize || !std::equal(m_shape.header.begin(), m_shape.header.end(), reply.begin()))
         return false;
     if (m_shape.check == Check::Crc16)
-        return CheckCrc(reply);
+        return checkCrc(reply);
     // Header, at least an address and a function, and the sum.
     if (reply.size() < headerSize + 2)
         return false;
-    return reply.back() == ByteSum8(reply.subspan(headerSize, reply.size() - headerSize - 1));
+    return reply.back() == byteSum8(reply.subspan(headerSize, reply.size() - headerSize - 1));
 }

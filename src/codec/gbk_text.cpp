@@ -12,7 +12,7 @@
 namespace {
 
 // Length of the UTF-8 sequence a lead byte announces; 1 for stray bytes.
-size_t Utf8SequenceLength(unsigned char lead)
+size_t utf8SequenceLength(unsigned char lead)
 {
     if (lead >= 0xF0 && lead <= 0xF4)
         return 4;
@@ -26,9 +26,9 @@ size_t Utf8SequenceLength(unsigned char lead)
 // Bytes to replace by one '?': the lead byte and the continuation bytes that
 // follow it, up to the length it announces, so a character GBK lacks or a
 // broken or truncated sequence costs one mark and the text after it is kept.
-size_t ReplacedLength(const char* text, size_t left)
+size_t replacedLength(const char* text, size_t left)
 {
-    const size_t length = std::min(left, Utf8SequenceLength(static_cast<unsigned char>(text[0])));
+    const size_t length = std::min(left, utf8SequenceLength(static_cast<unsigned char>(text[0])));
     size_t taken = 1;
     while (taken < length && (static_cast<unsigned char>(text[taken]) & 0xC0) == 0x80)
         ++taken;
@@ -41,13 +41,13 @@ public:
     IconvHandle(const char* to, const char* from) : m_handle(iconv_open(to, from)) {}
     ~IconvHandle()
     {
-        if (Valid())
+        if (valid())
             iconv_close(m_handle);
     }
     IconvHandle(const IconvHandle&) = delete;
     IconvHandle& operator=(const IconvHandle&) = delete;
-    bool Valid() const { return m_handle != reinterpret_cast<iconv_t>(-1); }
-    iconv_t Get() const { return m_handle; }
+    bool valid() const { return m_handle != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return m_handle; }
 
 private:
     iconv_t m_handle;
@@ -56,7 +56,7 @@ private:
 // Converts the whole input; where the converter stops at bytes it cannot take
 // (EILSEQ: unconvertible or invalid; EINVAL: truncated at the end) one '?' is
 // written and `skip` tells how many input bytes it stands for.
-std::string ConvertAll(const IconvHandle& converter, std::string_view input,
+std::string convertAll(const IconvHandle& converter, std::string_view input,
                        size_t (*skip)(const char* text, size_t left))
 {
     std::string out;
@@ -67,7 +67,7 @@ std::string ConvertAll(const IconvHandle& converter, std::string_view input,
     while (inLeft > 0) {
         char* outPtr = buffer;
         size_t outLeft = sizeof buffer;
-        const size_t result = iconv(converter.Get(), &in, &inLeft, &outPtr, &outLeft);
+        const size_t result = iconv(converter.get(), &in, &inLeft, &outPtr, &outLeft);
         out.append(buffer, size_t(outPtr - buffer));
         if (result != size_t(-1) || errno == E2BIG)
             continue;
@@ -75,12 +75,12 @@ std::string ConvertAll(const IconvHandle& converter, std::string_view input,
         const size_t skipped = skip(in, inLeft);
         in += skipped;
         inLeft -= skipped;
-        iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
+        iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
     }
     return out;
 }
 
-size_t OneByte(const char*, size_t)
+size_t oneByte(const char*, size_t)
 {
     return 1;
 }
@@ -90,7 +90,7 @@ size_t OneByte(const char*, size_t)
 constexpr UINT kGbkCodePage = 936;
 
 // The code point of one UTF-8 sequence of `length` bytes; 0 when it is broken.
-char32_t DecodeUtf8(const char* text, size_t length)
+char32_t decodeUtf8(const char* text, size_t length)
 {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     if (length == 1)
@@ -108,7 +108,7 @@ char32_t DecodeUtf8(const char* text, size_t length)
 }
 
 // Appends the GBK bytes of one code point; false when GBK has no code for it.
-bool AppendGbk(char32_t code, std::string& out)
+bool appendGbk(char32_t code, std::string& out)
 {
     if (code < 0x80) {
         out += static_cast<char>(code);
@@ -134,7 +134,7 @@ bool AppendGbk(char32_t code, std::string& out)
 }
 
 // Appends the UTF-8 bytes of one two-byte GBK character; false when it has none.
-bool AppendUtf8(const char* pair, std::string& out)
+bool appendUtf8(const char* pair, std::string& out)
 {
     wchar_t wide[2];
     const int wideLength = MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, pair, 2, wide, 2);
@@ -153,23 +153,23 @@ bool AppendUtf8(const char* pair, std::string& out)
 } // namespace
 
 #ifdef _WIN32
-std::string Utf8ToGbk(std::string_view utf8)
+std::string utf8ToGbk(std::string_view utf8)
 {
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
-        const size_t length = ReplacedLength(utf8.data() + i, utf8.size() - i);
-        const char32_t code = length == Utf8SequenceLength(static_cast<unsigned char>(utf8[i]))
-                                  ? DecodeUtf8(utf8.data() + i, length)
+        const size_t length = replacedLength(utf8.data() + i, utf8.size() - i);
+        const char32_t code = length == utf8SequenceLength(static_cast<unsigned char>(utf8[i]))
+                                  ? decodeUtf8(utf8.data() + i, length)
                                   : 0;
-        if ((code == 0 && utf8[i] != '\0') || !AppendGbk(code, out))
+        if ((code == 0 && utf8[i] != '\0') || !appendGbk(code, out))
             out += '?';
         i += length;
     }
     return out;
 }
 
-std::string GbkToUtf8(std::string_view gbk)
+std::string gbkToUtf8(std::string_view gbk)
 {
     std::string out;
     out.reserve(gbk.size() * 3 / 2);
@@ -178,7 +178,7 @@ std::string GbkToUtf8(std::string_view gbk)
         if (lead < 0x80) {
             out += static_cast<char>(lead);
             ++i;
-        } else if (lead >= 0x81 && lead <= 0xFE && i + 1 < gbk.size() && AppendUtf8(gbk.data() + i, out)) {
+        } else if (lead >= 0x81 && lead <= 0xFE && i + 1 < gbk.size() && appendUtf8(gbk.data() + i, out)) {
             i += 2;
         } else {
             out += '?';
@@ -188,26 +188,26 @@ std::string GbkToUtf8(std::string_view gbk)
     return out;
 }
 #else
-std::string Utf8ToGbk(std::string_view utf8)
+std::string utf8ToGbk(std::string_view utf8)
 {
     IconvHandle converter("GBK", "UTF-8");
-    if (converter.Valid())
-        return ConvertAll(converter, utf8, ReplacedLength);
+    if (converter.valid())
+        return convertAll(converter, utf8, replacedLength);
     // Without a converter only ASCII survives; everything else is replaced.
     std::string out;
     for (size_t i = 0; i < utf8.size();) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
         out += c < 0x80 ? char(c) : '?';
-        i += c < 0x80 ? 1 : ReplacedLength(utf8.data() + i, utf8.size() - i);
+        i += c < 0x80 ? 1 : replacedLength(utf8.data() + i, utf8.size() - i);
     }
     return out;
 }
 
-std::string GbkToUtf8(std::string_view gbk)
+std::string gbkToUtf8(std::string_view gbk)
 {
     IconvHandle converter("UTF-8", "GBK");
-    if (converter.Valid())
-        return ConvertAll(converter, gbk, OneByte);
+    if (converter.valid())
+        return convertAll(converter, gbk, oneByte);
     std::string out;
     for (char c : gbk)
         out += static_cast<unsigned char>(c) < 0x80 ? c : '?';

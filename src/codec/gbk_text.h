@@ -7,8 +7,8 @@
 
 // Converts UTF-8 to GBK. Characters GBK has no code for, and bytes that are not
 // valid UTF-8, each become one '?', so a conversion never fails.
-std::string Utf8ToGbk(std::string_view utf8);
+std::string utf8ToGbk(std::string_view utf8);
 
 // Converts GBK to UTF-8. Each byte GBK cannot decode (and a truncated character
 // at the end) becomes one '?', so a conversion never fails.
-std::string GbkToUtf8(std::string_view gbk);
+std::string gbkToUtf8(std::string_view gbk);

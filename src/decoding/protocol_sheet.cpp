@@ -21,14 +21,14 @@ constexpr int kFieldColumnWidth = 100;
 constexpr int kFirstFieldColumnWidth = 135;
 constexpr int kLastAlarmColumnWidth = 120;
 
-std::string DigitsError(int row, const std::string& text)
+std::string digitsError(int row, const std::string& text)
 {
-    return Format("协议表第%d行第8列的小数位数\"%s\"不是整数！", row, text.c_str());
+    return formatText("协议表第%d行第8列的小数位数\"%s\"不是整数！", row, text.c_str());
 }
 
 } // namespace
 
-bool ParseCellInteger(const std::string& text, int& value)
+bool parseCellInteger(const std::string& text, int& value)
 {
     size_t begin = text.find_first_not_of(" \t");
     if (begin == std::string::npos)
@@ -50,13 +50,13 @@ bool ParseCellInteger(const std::string& text, int& value)
     return true;
 }
 
-int CellIntegerOrZero(const std::string& text)
+int cellIntegerOrZero(const std::string& text)
 {
     int value = 0;
-    return ParseCellInteger(text, value) ? value : 0;
+    return parseCellInteger(text, value) ? value : 0;
 }
 
-ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell)
+ProtocolLoadResult loadProtocolSection(int section, const CellReader& cell)
 {
     ProtocolLoadResult result;
     ProtocolSheet& sheet = result.sheet;
@@ -65,7 +65,7 @@ ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell)
     // Start register (1-based in the sheet) minus one; subtracting in 64 bits keeps a
     // cell holding INT_MIN defined.
     auto zeroBased = [](const std::string& text) {
-        const long long value = static_cast<long long>(CellIntegerOrZero(text)) - 1;
+        const long long value = static_cast<long long>(cellIntegerOrZero(text)) - 1;
         return static_cast<int>(value < std::numeric_limits<int>::min() ? 0 : value);
     };
 
@@ -76,7 +76,7 @@ ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell)
     while (name != kProtocolMarker) {
         ++row;
         if (row > kLastMarkerRow) {
-            result.error = Format("协议表第1至%d行中没有标记行\"%s\"！", kLastMarkerRow, kProtocolMarker);
+            result.error = formatText("协议表第1至%d行中没有标记行\"%s\"！", kLastMarkerRow, kProtocolMarker);
             return result;
         }
         name = cell(row, kNameColumn);
@@ -85,15 +85,15 @@ ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell)
         if (!caption.empty() && !typeName.empty()) {
             const std::string digitsText = cell(row, kDigitsColumn);
             int digits = 0;
-            if (!ParseCellInteger(digitsText, digits)) {
-                result.error = DigitsError(row, digitsText);
+            if (!parseCellInteger(digitsText, digits)) {
+                result.error = digitsError(row, digitsText);
                 return result;
             }
             sheet.paramFields.push_back(caption);
             sheet.paramFields.push_back(typeName);
             sheet.paramLayout[row] = digits;
         }
-        paramLength += CellIntegerOrZero(cell(row, kLengthColumn));
+        paramLength += cellIntegerOrZero(cell(row, kLengthColumn));
         sheet.paramLayout[0] = static_cast<int>(paramLength);
     }
     const int markerRow = row;
@@ -108,25 +108,25 @@ ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell)
         int r = first;
         for (; !cell(r, kNameColumn).empty(); ++r, ++i) {
             if (i == kMaxSectionRows) {
-                result.error = Format("协议表第%d行起的第%d个记录段超过%d个字段，第%d行无法读取！", first,
-                                      s + 1, kMaxSectionRows, r);
+                result.error = formatText("协议表第%d行起的第%d个记录段超过%d个字段，第%d行无法读取！", first,
+                                          s + 1, kMaxSectionRows, r);
                 return result;
             }
             if (!loaded)
                 continue;
             const std::string digitsText = cell(r, kDigitsColumn);
             int digits = 0;
-            if (!ParseCellInteger(digitsText, digits)) {
-                result.error = DigitsError(r, digitsText);
+            if (!parseCellInteger(digitsText, digits)) {
+                result.error = digitsError(r, digitsText);
                 return result;
             }
             const std::string typeName = cell(r, kTypeColumn);
             sheet.fieldTypes.push_back(typeName);
-            length += CellIntegerOrZero(cell(r, kLengthColumn));
+            length += cellIntegerOrZero(cell(r, kLengthColumn));
             sheet.recordLength[s] = static_cast<int>(length);
             sheet.fieldDigits[i] = digits;
             sheet.columns.push_back(
-                {cell(r, kCaptionColumn), kFieldColumnWidth, FieldColumnType(typeName, digits)});
+                {cell(r, kCaptionColumn), kFieldColumnWidth, fieldColumnType(typeName, digits)});
         }
         // r is the empty row that ends the section; one further row separates sections.
         first = r + 2;

@@ -52,7 +52,7 @@ struct ProtocolLoadResult {
     ProtocolSheet sheet;
     // Empty on success; otherwise one message naming the row that breaks the sheet's rules.
     std::string error;
-    bool Ok() const { return error.empty(); }
+    bool ok() const { return error.empty(); }
 };
 
 // Reads the whole sheet and describes record section `section` (0..3; kNoSection, or
@@ -61,9 +61,9 @@ struct ProtocolLoadResult {
 // more than 101 field rows or a digits cell that is not an integer ends the load with
 // a message.
 inline constexpr int kNoSection = -1;
-ProtocolLoadResult LoadProtocolSection(int section, const CellReader& cell);
+ProtocolLoadResult loadProtocolSection(int section, const CellReader& cell);
 
 // The integer of a cell: optional blanks, optional sign, decimal digits, within 32 bits.
-bool ParseCellInteger(const std::string& text, int& value);
+bool parseCellInteger(const std::string& text, int& value);
 // Columns 10 and 11: anything that is not an integer counts as 0.
-int CellIntegerOrZero(const std::string& text);
+int cellIntegerOrZero(const std::string& text);

@@ -12,7 +12,7 @@ constexpr uint8_t kBlankByte = 0xFF;
 
 } // namespace
 
-ByteView SlotReader::Piece(int offset, int size) const
+ByteView SlotReader::bytesAt(int offset, int size) const
 {
     const auto slotSize = static_cast<int>(m_slot.size());
     if (offset < 0 || size <= 0 || offset >= slotSize)
@@ -21,66 +21,66 @@ ByteView SlotReader::Piece(int offset, int size) const
                           static_cast<size_t>(std::min(size, slotSize - offset)));
 }
 
-uint8_t SlotReader::Byte(int offset) const
+uint8_t SlotReader::byte(int offset) const
 {
-    const ByteView piece = Piece(offset, 1);
+    const ByteView piece = bytesAt(offset, 1);
     return piece.empty() ? 0 : piece[0];
 }
 
-std::string SlotReader::Double(int offset) const
+std::string SlotReader::doubleText(int offset) const
 {
-    return Format("%.4f", ReadDouble(Piece(offset, 8)));
+    return formatText("%.4f", readDouble(bytesAt(offset, 8)));
 }
 
-std::string SlotReader::Single(int offset, int decimals) const
+std::string SlotReader::single(int offset, int decimals) const
 {
-    return Format("%.*f", decimals, ReadSingle(Piece(offset, 4)));
+    return formatText("%.*f", decimals, readSingle(bytesAt(offset, 4)));
 }
 
-std::string SlotReader::Uint32(int offset) const
+std::string SlotReader::uint32(int offset) const
 {
-    return Format("%u", static_cast<unsigned>(ReadUInt32(Piece(offset, 4))));
+    return formatText("%u", static_cast<unsigned>(readUInt32(bytesAt(offset, 4))));
 }
 
-std::string SlotReader::Int64(int offset) const
+std::string SlotReader::int64(int offset) const
 {
-    return Format("%lld", static_cast<long long>(ReadInt64(Piece(offset, 8))));
+    return formatText("%lld", static_cast<long long>(readInt64(bytesAt(offset, 8))));
 }
 
-std::string SlotReader::Hex(int offset, int size) const
+std::string SlotReader::hex(int offset, int size) const
 {
     // Pad a short piece with zero bytes as the Read… functions do.
     Bytes piece(static_cast<size_t>(std::max(size, 0)), 0);
-    const ByteView present = Piece(offset, size);
+    const ByteView present = bytesAt(offset, size);
     std::copy(present.begin(), present.end(), piece.begin());
-    return BytesToHex(piece);
+    return bytesToHex(piece);
 }
 
-int RecordBlockLength(const RecordBlockLayout& layout)
+int recordBlockLength(const RecordBlockLayout& layout)
 {
     return kHeadSize + layout.slotCount * layout.slotSize + kCrcSize;
 }
 
-DecodeResult DecodeRecordBlock(const RecordBlockLayout& layout, ByteView reply, RecordTable& table)
+DecodeResult decodeRecordBlock(const RecordBlockLayout& layout, ByteView reply, RecordTable& table)
 {
-    if (static_cast<int>(reply.size()) != RecordBlockLength(layout))
+    if (static_cast<int>(reply.size()) != recordBlockLength(layout))
         return DecodeResult::BadLength;
-    if (!CheckCrc(reply))
+    if (!checkCrc(reply))
         return DecodeResult::BadCheck;
     for (int k = 0; k < layout.slotCount; ++k) {
         const ByteView slotBytes = reply.subspan(static_cast<size_t>(kHeadSize + k * layout.slotSize),
                                                  static_cast<size_t>(layout.slotSize));
         // The record number is not part of the blank test: an unwritten slot may
         // still carry its number.
-        if (AllBytesEqual(slotBytes.subspan(kTimeStampOffset), kBlankByte))
+        if (allBytesEqual(slotBytes.subspan(kTimeStampOffset), kBlankByte))
             return DecodeResult::NoRecord;
         const SlotReader slot(slotBytes);
         const unsigned recordNumber = (unsigned{slotBytes[0]} << 8) | slotBytes[1];
         RecordCells cells;
-        cells.push_back(Format("%u", recordNumber + static_cast<unsigned>(layout.rowNumberOffset)));
-        cells.push_back(BcdToDateTime(slot.Piece(kTimeStampOffset, kTimeStampSize)));
+        cells.push_back(formatText("%u", recordNumber + static_cast<unsigned>(layout.rowNumberOffset)));
+        cells.push_back(bcdToDateTime(slot.bytesAt(kTimeStampOffset, kTimeStampSize)));
         layout.appendValues(slot, cells);
-        table.AppendRow(std::move(cells));
+        table.appendRow(std::move(cells));
     }
     return DecodeResult::Decoded;
 }

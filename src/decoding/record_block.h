@@ -18,13 +18,13 @@ class SlotReader {
 public:
     explicit SlotReader(ByteView slot) : m_slot(slot) {}
 
-    ByteView Piece(int offset, int size) const;
-    uint8_t Byte(int offset) const;
-    std::string Double(int offset) const;               // IEEE double, "%.4f"
-    std::string Single(int offset, int decimals) const; // IEEE single, "%.2f" or "%.4f"
-    std::string Uint32(int offset) const;               // "%u"
-    std::string Int64(int offset) const;                // two's complement, decimal
-    std::string Hex(int offset, int size) const;        // upper-case, no separators
+    ByteView bytesAt(int offset, int size) const;
+    uint8_t byte(int offset) const;
+    std::string doubleText(int offset) const;           // IEEE double, "%.4f"
+    std::string single(int offset, int decimals) const; // IEEE single, "%.2f" or "%.4f"
+    std::string uint32(int offset) const;               // "%u"
+    std::string int64(int offset) const;                // two's complement, decimal
+    std::string hex(int offset, int size) const;        // upper-case, no separators
 
 private:
     ByteView m_slot;
@@ -44,10 +44,10 @@ struct RecordBlockLayout {
 };
 
 // Length of the whole reply of a layout: 17 head bytes, the slots, 2 CRC bytes.
-int RecordBlockLength(const RecordBlockLayout& layout);
+int recordBlockLength(const RecordBlockLayout& layout);
 
 // BadLength when the reply is not the layout's one length (an empty reply
 // included), BadCheck on a CRC mismatch (table untouched in both cases),
 // NoRecord at the first slot whose bytes after the record number are all 0xFF
 // (rows of the earlier slots stay), Decoded when every slot became a row.
-DecodeResult DecodeRecordBlock(const RecordBlockLayout& layout, ByteView reply, RecordTable& table);
+DecodeResult decodeRecordBlock(const RecordBlockLayout& layout, ByteView reply, RecordTable& table);

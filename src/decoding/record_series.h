@@ -36,14 +36,14 @@ struct RecordChartData {
 // A decimal number as the decoders write it ("101.25", "-3", "1e3"). Codes
 // with a redundant leading zero ("0012", status and alarm words) and anything
 // with extra characters are not numbers.
-std::optional<double> ParseChartNumber(std::string_view text);
+std::optional<double> parseChartNumber(std::string_view text);
 
 // A record time "YYYY-MM-DD hh:mm:ss" (also without seconds, without minutes,
 // a bare date, or a bare month "YYYY-MM", taken as its first day) as seconds since 1970-01-01 00:00:00 of the
 // meter's own clock; meters carry no time zone. nullopt for anything else or an impossible date.
-std::optional<int64_t> ParseRecordTime(std::string_view text);
+std::optional<int64_t> parseRecordTime(std::string_view text);
 
 // The columns' types decide: the first Time column after "序号" becomes x, and
 // every Number column after "序号" gives a series. Cells that do not parse give
 // no point; the texts are never looked at to find a column's meaning.
-RecordChartData ExtractRecordSeries(const RecordTable& table);
+RecordChartData extractRecordSeries(const RecordTable& table);

@@ -1,30 +1,30 @@
 #include "decoding/record_table.h"
 
-void RecordTable::SetColumns(std::vector<TableColumn> columns)
+void RecordTable::setColumns(std::vector<TableColumn> columns)
 {
     m_columns = std::move(columns);
     m_rows.clear();
     if (m_listener)
-        m_listener->ColumnsChanged();
+        m_listener->columnsChanged();
 }
 
-void RecordTable::AddColumn(std::string caption, int width, ColumnType type)
+void RecordTable::addColumn(std::string caption, int width, ColumnType type)
 {
     m_columns.push_back({std::move(caption), width, type});
     if (m_listener)
-        m_listener->ColumnsChanged();
+        m_listener->columnsChanged();
 }
 
-void RecordTable::ClearRows()
+void RecordTable::clearRows()
 {
     m_rows.clear();
     if (m_listener)
-        m_listener->RowsCleared();
+        m_listener->rowsCleared();
 }
 
-void RecordTable::AppendRow(std::vector<std::string> cells)
+void RecordTable::appendRow(std::vector<std::string> cells)
 {
     m_rows.push_back(std::move(cells));
     if (m_listener)
-        m_listener->RowsAppended(RowCount() - 1, 1);
+        m_listener->rowsAppended(rowCount() - 1, 1);
 }

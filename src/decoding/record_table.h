@@ -26,25 +26,25 @@ public:
     class Listener {
     public:
         virtual ~Listener() = default;
-        virtual void ColumnsChanged() = 0; // columns replaced; rows may be gone too
-        virtual void RowsAppended(int first, int count) = 0;
-        virtual void RowsCleared() = 0;
+        virtual void columnsChanged() = 0; // columns replaced; rows may be gone too
+        virtual void rowsAppended(int first, int count) = 0;
+        virtual void rowsCleared() = 0;
     };
 
-    void SetListener(Listener* listener) { m_listener = listener; }
+    void setListener(Listener* listener) { m_listener = listener; }
 
     // Replaces the columns (and drops every row, as the list view does).
-    void SetColumns(std::vector<TableColumn> columns);
-    void AddColumn(std::string caption, int width, ColumnType type = ColumnType::Text);
-    void ClearRows();
+    void setColumns(std::vector<TableColumn> columns);
+    void addColumn(std::string caption, int width, ColumnType type = ColumnType::Text);
+    void clearRows();
 
     // Row cells: [0] is the caption ("序号" column), then the sub-items in column order.
-    void AppendRow(std::vector<std::string> cells);
+    void appendRow(std::vector<std::string> cells);
 
-    const std::vector<TableColumn>& Columns() const { return m_columns; }
-    const std::vector<std::vector<std::string>>& Rows() const { return m_rows; }
-    int RowCount() const { return static_cast<int>(m_rows.size()); }
-    int ColumnCount() const { return static_cast<int>(m_columns.size()); }
+    const std::vector<TableColumn>& columns() const { return m_columns; }
+    const std::vector<std::vector<std::string>>& rows() const { return m_rows; }
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    int columnCount() const { return static_cast<int>(m_columns.size()); }
 
 private:
     std::vector<TableColumn> m_columns;

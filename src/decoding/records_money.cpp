@@ -64,64 +64,64 @@ constexpr ApplicationType kApplicationTypes[] = {
     {0x12, "用户卡气量充值"}, {0x22, "应急卡气量充值"}, {0x32, "远程气量充值"},
 };
 
-void ParamChangeValues(const SlotReader& s, RecordCells& c)
+void paramChangeValues(const SlotReader& s, RecordCells& c)
 {
-    AppendParamChange(LookupParamMoney(FindChangedParameter(s.Piece(8, 6))), s, 14, 18, c);
+    appendParamChange(lookupParamMoney(findChangedParameter(s.bytesAt(8, 6))), s, 14, 18, c);
 }
 
 // Byte 44 is not shown; the flag is the last byte of the record.
-void AntiCutValues(const SlotReader& s, RecordCells& c)
+void antiCutValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(8));
-    c.push_back(s.Double(16));
+    c.push_back(s.doubleText(8));
+    c.push_back(s.doubleText(16));
     for (int offset : {24, 28, 32, 36})
-        c.push_back(s.Single(offset, 2));
-    c.push_back(s.Hex(40, 2));
-    c.push_back(s.Hex(42, 2));
-    c.push_back(s.Byte(45) == 0x55 ? "正常" : "剪断");
+        c.push_back(s.single(offset, 2));
+    c.push_back(s.hex(40, 2));
+    c.push_back(s.hex(42, 2));
+    c.push_back(s.byte(45) == 0x55 ? "正常" : "剪断");
 }
 
-void AntiRemovalValues(const SlotReader& s, RecordCells& c)
+void antiRemovalValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Byte(8) == 0x55 ? "正常" : "拆卸");
+    c.push_back(s.byte(8) == 0x55 ? "正常" : "拆卸");
 }
 
 // Money amounts are whole numbers in the meter's smallest unit, shown unscaled.
-void ConsumptionValues(const SlotReader& s, RecordCells& c)
+void consumptionValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(8));
-    c.push_back(s.Double(16));
+    c.push_back(s.doubleText(8));
+    c.push_back(s.doubleText(16));
     for (int offset : {24, 28, 32})
-        c.push_back(s.Single(offset, 2));
+        c.push_back(s.single(offset, 2));
     for (int offset : {36, 44, 52, 60})
-        c.push_back(s.Int64(offset));
+        c.push_back(s.int64(offset));
 }
 
-void RechargeValues(const SlotReader& s, RecordCells& c)
+void rechargeValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(ApplicationTypeText(s.Byte(8)));
-    c.push_back(s.Uint32(9));
+    c.push_back(applicationTypeText(s.byte(8)));
+    c.push_back(s.uint32(9));
     for (int offset : {13, 21, 29})
-        c.push_back(s.Int64(offset));
+        c.push_back(s.int64(offset));
 }
 
 } // namespace
 
-std::span<const ParamChangeEntry> ParamTableMoney()
+std::span<const ParamChangeEntry> paramTableMoney()
 {
     return kParamTableMoney;
 }
 
-const ParamChangeEntry* LookupParamMoney(uint16_t code)
+const ParamChangeEntry* lookupParamMoney(uint16_t code)
 {
-    for (const ParamChangeEntry& entry : ParamTableMoney()) {
+    for (const ParamChangeEntry& entry : paramTableMoney()) {
         if (entry.code == code)
             return &entry;
     }
     return nullptr;
 }
 
-const char* ApplicationTypeText(uint8_t type)
+const char* applicationTypeText(uint8_t type)
 {
     for (const ApplicationType& entry : kApplicationTypes) {
         if (entry.code == type)
@@ -130,8 +130,8 @@ const char* ApplicationTypeText(uint8_t type)
     return "";
 }
 
-constexpr RecordBlockLayout kParamChangeMoney{5, 22, ParamChangeValues};
-constexpr RecordBlockLayout kAntiCutMoney{4, 46, AntiCutValues};
-constexpr RecordBlockLayout kAntiRemovalMoney{5, 10, AntiRemovalValues};
-constexpr RecordBlockLayout kConsumptionMoney{2, 68, ConsumptionValues};
-constexpr RecordBlockLayout kRechargeMoney{5, 37, RechargeValues};
+constexpr RecordBlockLayout kParamChangeMoney{5, 22, paramChangeValues};
+constexpr RecordBlockLayout kAntiCutMoney{4, 46, antiCutValues};
+constexpr RecordBlockLayout kAntiRemovalMoney{5, 10, antiRemovalValues};
+constexpr RecordBlockLayout kConsumptionMoney{2, 68, consumptionValues};
+constexpr RecordBlockLayout kRechargeMoney{5, 37, rechargeValues};

@@ -16,8 +16,8 @@ extern const RecordBlockLayout kAntiRemovalMoney;
 extern const RecordBlockLayout kConsumptionMoney;
 extern const RecordBlockLayout kRechargeMoney;
 
-std::span<const ParamChangeEntry> ParamTableMoney();
-const ParamChangeEntry* LookupParamMoney(uint16_t code);
+std::span<const ParamChangeEntry> paramTableMoney();
+const ParamChangeEntry* lookupParamMoney(uint16_t code);
 
 // Text of a recharge record's application type byte; empty for an unknown type.
-const char* ApplicationTypeText(uint8_t type);
+const char* applicationTypeText(uint8_t type);

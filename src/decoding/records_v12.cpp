@@ -16,7 +16,7 @@ constexpr uint8_t kFlagSet = 0x55;
 // frame (three bytes and a CRC) instead of a full record.
 constexpr size_t kShortAnswerLength = 5;
 
-DecodeResult AsDecodeResult(FrameCheck check)
+DecodeResult asDecodeResult(FrameCheck check)
 {
     switch (check) {
     case FrameCheck::Ok:
@@ -30,137 +30,138 @@ DecodeResult AsDecodeResult(FrameCheck check)
 }
 
 // Length then CRC, in that order; Decoded when both hold.
-DecodeResult CheckRecordReply(ByteView reply, size_t length)
+DecodeResult checkRecordReply(ByteView reply, size_t length)
 {
-    return AsDecodeResult(CheckModbusReply(reply, length));
+    return asDecodeResult(checkModbusReply(reply, length));
 }
 
 // Length, then the 0x55 0x55 header, then the 8-bit sum of offsets 2..length-2
 // against the last byte.
-DecodeResult CheckCustomReply(ByteView reply, size_t length)
+DecodeResult checkCustomReply(ByteView reply, size_t length)
 {
     if (reply.size() != length)
         return DecodeResult::BadLength;
     if (reply[0] != 0x55 || reply[1] != 0x55)
         return DecodeResult::BadCheck;
-    if (ByteSum8(reply.subspan(2, length - 3)) != reply[length - 1])
+    if (byteSum8(reply.subspan(2, length - 3)) != reply[length - 1])
         return DecodeResult::BadCheck;
     return DecodeResult::Decoded;
 }
 
 // Lengths accepted by the month and start/stop kinds of types 1 and 2: the full record
 // or the 5-byte no-record answer.
-DecodeResult CheckModbusReplyOrShort(ByteView reply, size_t length)
+DecodeResult checkModbusReplyOrShort(ByteView reply, size_t length)
 {
-    return CheckRecordReply(reply, reply.size() == kShortAnswerLength ? kShortAnswerLength : length);
+    return checkRecordReply(reply, reply.size() == kShortAnswerLength ? kShortAnswerLength : length);
 }
 
-std::string Bcd(ByteView reply, size_t at)
+std::string bcd(ByteView reply, size_t at)
 {
-    return BcdToDigits(reply.subspan(at, 1));
+    return bcdToDigits(reply.subspan(at, 1));
 }
-std::string Time(ByteView reply, size_t at)
+std::string timeText(ByteView reply, size_t at)
 {
-    return BcdToDateTime(reply.subspan(at, 6));
+    return bcdToDateTime(reply.subspan(at, 6));
 }
-std::string Fixed48_16(ByteView reply, size_t at)
+std::string fixed48_16(ByteView reply, size_t at)
 {
-    return Format("%.4f", ReadFixed48_16(reply.subspan(at, 8)));
+    return formatText("%.4f", readFixed48_16(reply.subspan(at, 8)));
 }
-std::string Fixed23_8(ByteView reply, size_t at)
+std::string fixed23_8(ByteView reply, size_t at)
 {
-    return Format("%.2f", ReadFixed23_8(reply.subspan(at, 4)));
+    return formatText("%.2f", readFixed23_8(reply.subspan(at, 4)));
 }
-std::string Float32Exp(ByteView reply, size_t at, const char* format)
+std::string float32Exp(ByteView reply, size_t at, const char* format)
 {
-    return Format(format, ReadFloat32Exp(reply.subspan(at, 4)));
+    return formatText(format, readFloat32Exp(reply.subspan(at, 4)));
 }
-const char* StartStopText(uint8_t flag)
+const char* startStopText(uint8_t flag)
 {
     return flag == kFlagSet ? "启动" : "停止";
 }
 
-DecodeResult AppendRecord(int blockNumber, RecordTable& table, std::vector<std::string> subItems)
+DecodeResult appendRecord(int blockNumber, RecordTable& table, std::vector<std::string> subItems)
 {
     subItems.insert(subItems.begin(), std::to_string(blockNumber));
-    table.AppendRow(std::move(subItems));
+    table.appendRow(std::move(subItems));
     return DecodeResult::Decoded;
 }
 
 } // namespace
 
-DecodeResult DecodeRealtimeV12(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeRealtimeV12(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    if (const DecodeResult check = CheckRecordReply(reply, 39); check != DecodeResult::Decoded)
+    if (const DecodeResult check = checkRecordReply(reply, 39); check != DecodeResult::Decoded)
         return check;
-    if (AllBytesEqual(reply.subspan(3, 34), kBlankModbus))
+    if (allBytesEqual(reply.subspan(3, 34), kBlankModbus))
         return DecodeResult::NoRecord;
-    return AppendRecord(context.blockNumber, table,
-                        {Time(reply, 31), Fixed48_16(reply, 3), Fixed48_16(reply, 11), Fixed23_8(reply, 19),
-                         Fixed23_8(reply, 23), Fixed23_8(reply, 27)});
+    return appendRecord(context.blockNumber, table,
+                        {timeText(reply, 31), fixed48_16(reply, 3), fixed48_16(reply, 11),
+                         fixed23_8(reply, 19), fixed23_8(reply, 23), fixed23_8(reply, 27)});
 }
 
-DecodeResult DecodeMonthV12(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeMonthV12(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    if (const DecodeResult check = CheckModbusReplyOrShort(reply, 15); check != DecodeResult::Decoded)
+    if (const DecodeResult check = checkModbusReplyOrShort(reply, 15); check != DecodeResult::Decoded)
         return check;
-    if (reply.size() == kShortAnswerLength || AllBytesEqual(reply.subspan(3, 10), kBlankModbus))
+    if (reply.size() == kShortAnswerLength || allBytesEqual(reply.subspan(3, 10), kBlankModbus))
         return DecodeResult::NoRecord;
     // Month records carry year and month only: 20YY-MM.
-    return AppendRecord(context.blockNumber, table,
-                        {"20" + Bcd(reply, 11) + "-" + Bcd(reply, 12), Fixed48_16(reply, 3)});
+    return appendRecord(context.blockNumber, table,
+                        {"20" + bcd(reply, 11) + "-" + bcd(reply, 12), fixed48_16(reply, 3)});
 }
 
-DecodeResult DecodeStartStopV12(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeStartStopV12(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    if (const DecodeResult check = CheckModbusReplyOrShort(reply, 21); check != DecodeResult::Decoded)
+    if (const DecodeResult check = checkModbusReplyOrShort(reply, 21); check != DecodeResult::Decoded)
         return check;
-    if (reply.size() == kShortAnswerLength || AllBytesEqual(reply.subspan(3, 16), kBlankModbus))
+    if (reply.size() == kShortAnswerLength || allBytesEqual(reply.subspan(3, 16), kBlankModbus))
         return DecodeResult::NoRecord;
-    return AppendRecord(context.blockNumber, table,
-                        {Time(reply, 11), Fixed48_16(reply, 3), StartStopText(reply[17])});
+    return appendRecord(context.blockNumber, table,
+                        {timeText(reply, 11), fixed48_16(reply, 3), startStopText(reply[17])});
 }
 
-DecodeResult DecodeAntiCutV12(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeAntiCutV12(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    if (const DecodeResult check = CheckModbusReplyOrShort(reply, 13); check != DecodeResult::Decoded)
+    if (const DecodeResult check = checkModbusReplyOrShort(reply, 13); check != DecodeResult::Decoded)
         return check;
     // No blank-value test here: an empty anti-cut slot is signalled only by the short
     // answer or by function 0x66 with 0x80 in the count byte.
-    if (IsNoRecordAnswer(reply))
+    if (isNoRecordAnswer(reply))
         return DecodeResult::NoRecord;
-    return AppendRecord(context.blockNumber, table, {Time(reply, 3), reply[9] == kFlagSet ? "正常" : "剪断"});
+    return appendRecord(context.blockNumber, table,
+                        {timeText(reply, 3), reply[9] == kFlagSet ? "正常" : "剪断"});
 }
 
-DecodeResult DecodeRealtimeCustom(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeRealtimeCustom(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    if (const DecodeResult check = CheckCustomReply(reply, 30); check != DecodeResult::Decoded)
+    if (const DecodeResult check = checkCustomReply(reply, 30); check != DecodeResult::Decoded)
         return check;
-    if (AllBytesEqual(reply.subspan(7, 22), kBlankCustom))
+    if (allBytesEqual(reply.subspan(7, 22), kBlankCustom))
         return DecodeResult::NoRecord;
-    return AppendRecord(context.blockNumber, table,
-                        {Time(reply, 23), Float32Exp(reply, 7, "%.4f"), Float32Exp(reply, 11, "%.2f"),
-                         Float32Exp(reply, 15, "%.2f"), Float32Exp(reply, 19, "%.2f")});
+    return appendRecord(context.blockNumber, table,
+                        {timeText(reply, 23), float32Exp(reply, 7, "%.4f"), float32Exp(reply, 11, "%.2f"),
+                         float32Exp(reply, 15, "%.2f"), float32Exp(reply, 19, "%.2f")});
 }
 
-DecodeResult DecodeMonthCustom(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeMonthCustom(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    if (const DecodeResult check = CheckCustomReply(reply, 15); check != DecodeResult::Decoded)
+    if (const DecodeResult check = checkCustomReply(reply, 15); check != DecodeResult::Decoded)
         return check;
-    if (AllBytesEqual(reply.subspan(7, 7), kBlankCustom))
+    if (allBytesEqual(reply.subspan(7, 7), kBlankCustom))
         return DecodeResult::NoRecord;
     // Unlike types 1 and 2, type 3 month records carry a day: 20YY-MM-DD.
-    return AppendRecord(
+    return appendRecord(
         context.blockNumber, table,
-        {"20" + Bcd(reply, 11) + "-" + Bcd(reply, 12) + "-" + Bcd(reply, 13), Float32Exp(reply, 7, "%.4f")});
+        {"20" + bcd(reply, 11) + "-" + bcd(reply, 12) + "-" + bcd(reply, 13), float32Exp(reply, 7, "%.4f")});
 }
 
-DecodeResult DecodeStartStopCustom(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeStartStopCustom(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
-    if (const DecodeResult check = CheckCustomReply(reply, 19); check != DecodeResult::Decoded)
+    if (const DecodeResult check = checkCustomReply(reply, 19); check != DecodeResult::Decoded)
         return check;
-    if (AllBytesEqual(reply.subspan(7, 11), kBlankCustom))
+    if (allBytesEqual(reply.subspan(7, 11), kBlankCustom))
         return DecodeResult::NoRecord;
-    return AppendRecord(context.blockNumber, table,
-                        {Time(reply, 11), Float32Exp(reply, 7, "%.4f"), StartStopText(reply[17])});
+    return appendRecord(context.blockNumber, table,
+                        {timeText(reply, 11), float32Exp(reply, 7, "%.4f"), startStopText(reply[17])});
 }

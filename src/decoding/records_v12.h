@@ -14,10 +14,10 @@
 #include "decoding/decode_result.h"
 #include "decoding/record_table.h"
 
-DecodeResult DecodeRealtimeV12(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult DecodeMonthV12(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult DecodeStartStopV12(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult DecodeAntiCutV12(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult DecodeRealtimeCustom(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult DecodeMonthCustom(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult DecodeStartStopCustom(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeRealtimeV12(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeMonthV12(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeStartStopV12(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeAntiCutV12(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeRealtimeCustom(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeMonthCustom(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeStartStopCustom(const DecodeContext& context, ByteView reply, RecordTable& table);

@@ -41,79 +41,79 @@ constexpr ParamChangeEntry kParamTableV20[] = {
     {0x680, "脉冲当量", ParamChangeFormat::Single4},
 };
 
-std::string Digits(uint8_t byte)
+std::string digits(uint8_t byte)
 {
-    return BcdToDigits(ByteView(&byte, 1));
+    return bcdToDigits(ByteView(&byte, 1));
 }
 
 // ---- Sub-items after the time stamp, one function per record kind ----
 
-void DailyValues(const SlotReader& s, RecordCells& c)
+void dailyValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(8));
-    c.push_back(s.Double(16));
+    c.push_back(s.doubleText(8));
+    c.push_back(s.doubleText(16));
 }
 
-void CurrentHourValues(const SlotReader& s, RecordCells& c)
+void currentHourValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Uint32(8));
-    c.push_back(s.Uint32(12));
+    c.push_back(s.uint32(8));
+    c.push_back(s.uint32(12));
 }
 
-void PrevHourValues(const SlotReader& s, RecordCells& c)
+void prevHourValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(8));
-    c.push_back(s.Double(16));
+    c.push_back(s.doubleText(8));
+    c.push_back(s.doubleText(16));
     for (int offset : {24, 28, 32})
-        c.push_back(s.Single(offset, 4));
+        c.push_back(s.single(offset, 4));
 }
 
-void ParamChangeValues(const SlotReader& s, RecordCells& c)
+void paramChangeValues(const SlotReader& s, RecordCells& c)
 {
-    AppendParamChange(LookupParamV20(FindChangedParameter(s.Piece(8, 6))), s, 14, 18, c);
+    appendParamChange(lookupParamV20(findChangedParameter(s.bytesAt(8, 6))), s, 14, 18, c);
 }
 
 // The sensor alarm records: volumes, flows, temperature, pressure, status and alarm words.
-void SensorAlarmValues(const SlotReader& s, RecordCells& c)
+void sensorAlarmValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(8));
-    c.push_back(s.Double(16));
+    c.push_back(s.doubleText(8));
+    c.push_back(s.doubleText(16));
     for (int offset : {24, 28, 32, 36})
-        c.push_back(s.Single(offset, 2));
-    c.push_back(s.Hex(40, 2));
-    c.push_back(s.Hex(42, 2));
+        c.push_back(s.single(offset, 2));
+    c.push_back(s.hex(40, 2));
+    c.push_back(s.hex(42, 2));
 }
 
-void LimitAlarmValues(const SlotReader& s, RecordCells& c)
+void limitAlarmValues(const SlotReader& s, RecordCells& c)
 {
     for (int offset : {8, 16, 24})
-        c.push_back(s.Double(offset));
+        c.push_back(s.doubleText(offset));
     for (int offset : {32, 36, 40, 44, 48})
-        c.push_back(s.Single(offset, 2));
-    c.push_back(s.Hex(52, 2));
-    c.push_back(s.Hex(54, 2));
+        c.push_back(s.single(offset, 2));
+    c.push_back(s.hex(52, 2));
+    c.push_back(s.hex(54, 2));
 }
 
-void StartStopValues(const SlotReader& s, RecordCells& c)
+void startStopValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(8));
-    c.push_back(s.Byte(16) == 0x55 ? "启动" : "停止");
+    c.push_back(s.doubleText(8));
+    c.push_back(s.byte(16) == 0x55 ? "启动" : "停止");
 }
 
 // Volumes and flows that follow the flag bytes of the line-cut and removal records.
-void TamperVolumes(const SlotReader& s, RecordCells& c)
+void tamperVolumes(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(10));
-    c.push_back(s.Double(18));
-    c.push_back(s.Single(26, 2));
-    c.push_back(s.Single(30, 2));
+    c.push_back(s.doubleText(10));
+    c.push_back(s.doubleText(18));
+    c.push_back(s.single(26, 2));
+    c.push_back(s.single(30, 2));
 }
 
 // Byte +8 set means magnetic interference, byte +9 set means the line was cut.
-void AntiCutValues(const SlotReader& s, RecordCells& c)
+void antiCutValues(const SlotReader& s, RecordCells& c)
 {
-    const bool magnetic = s.Byte(8) == 0xFF;
-    const bool cut = s.Byte(9) == 0xFF;
+    const bool magnetic = s.byte(8) == 0xFF;
+    const bool cut = s.byte(9) == 0xFF;
     if (magnetic && cut)
         c.push_back("剪断并磁干扰");
     else if (cut)
@@ -122,63 +122,63 @@ void AntiCutValues(const SlotReader& s, RecordCells& c)
         c.push_back("磁干扰");
     else
         c.push_back("正常");
-    TamperVolumes(s, c);
+    tamperVolumes(s, c);
 }
 
-void AntiRemovalValues(const SlotReader& s, RecordCells& c)
+void antiRemovalValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Byte(8) == 0x55 ? "正常" : "拆卸");
-    TamperVolumes(s, c);
+    c.push_back(s.byte(8) == 0x55 ? "正常" : "拆卸");
+    tamperVolumes(s, c);
 }
 
-void MonthValues(const SlotReader& s, RecordCells& c)
+void monthValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(8));
+    c.push_back(s.doubleText(8));
 }
 
-void RealtimeValues(const SlotReader& s, RecordCells& c)
+void realtimeValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(8));
-    c.push_back(s.Double(16));
+    c.push_back(s.doubleText(8));
+    c.push_back(s.doubleText(16));
     for (int offset : {24, 28, 32})
-        c.push_back(s.Single(offset, 2));
+        c.push_back(s.single(offset, 2));
 }
 
 // Volume changes (standard, working, and their error variants): value before and after the change.
-void VolumeChangeValues(const SlotReader& s, RecordCells& c)
+void volumeChangeValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Double(8));
-    c.push_back(s.Double(16));
+    c.push_back(s.doubleText(8));
+    c.push_back(s.doubleText(16));
 }
 
-void MeterFactorChangeValues(const SlotReader& s, RecordCells& c)
+void meterFactorChangeValues(const SlotReader& s, RecordCells& c)
 {
-    c.push_back(s.Single(8, 2));
-    c.push_back(s.Single(12, 2));
-    c.push_back(Format("%u", static_cast<unsigned>(s.Byte(16))));
+    c.push_back(s.single(8, 2));
+    c.push_back(s.single(12, 2));
+    c.push_back(formatText("%u", static_cast<unsigned>(s.byte(16))));
 }
 
 } // namespace
 
 // ---- Block layouts ----
 
-constexpr RecordBlockLayout kDailyV20{5, 24, DailyValues};
-constexpr RecordBlockLayout kCurrentHourV20{5, 16, CurrentHourValues};
-constexpr RecordBlockLayout kPrevHourV20{5, 36, PrevHourValues};
-constexpr RecordBlockLayout kParamChangeV20{5, 22, ParamChangeValues};
-constexpr RecordBlockLayout kSensorAlarmV20{4, 44, SensorAlarmValues};
-constexpr RecordBlockLayout kLimitAlarmV20{4, 56, LimitAlarmValues};
-constexpr RecordBlockLayout kStartStopV20{5, 18, StartStopValues};
-constexpr RecordBlockLayout kAntiCutV20{5, 34, AntiCutValues};
-constexpr RecordBlockLayout kAntiRemovalV20{5, 34, AntiRemovalValues};
-constexpr RecordBlockLayout kMonthV20{5, 16, MonthValues};
-constexpr RecordBlockLayout kRealtimeV20{5, 36, RealtimeValues};
-constexpr RecordBlockLayout kVolumeChangeV20{5, 24, VolumeChangeValues};
-constexpr RecordBlockLayout kMeterFactorChangeV20{5, 17, MeterFactorChangeValues};
+constexpr RecordBlockLayout kDailyV20{5, 24, dailyValues};
+constexpr RecordBlockLayout kCurrentHourV20{5, 16, currentHourValues};
+constexpr RecordBlockLayout kPrevHourV20{5, 36, prevHourValues};
+constexpr RecordBlockLayout kParamChangeV20{5, 22, paramChangeValues};
+constexpr RecordBlockLayout kSensorAlarmV20{4, 44, sensorAlarmValues};
+constexpr RecordBlockLayout kLimitAlarmV20{4, 56, limitAlarmValues};
+constexpr RecordBlockLayout kStartStopV20{5, 18, startStopValues};
+constexpr RecordBlockLayout kAntiCutV20{5, 34, antiCutValues};
+constexpr RecordBlockLayout kAntiRemovalV20{5, 34, antiRemovalValues};
+constexpr RecordBlockLayout kMonthV20{5, 16, monthValues};
+constexpr RecordBlockLayout kRealtimeV20{5, 36, realtimeValues};
+constexpr RecordBlockLayout kVolumeChangeV20{5, 24, volumeChangeValues};
+constexpr RecordBlockLayout kMeterFactorChangeV20{5, 17, meterFactorChangeValues};
 
 // ---- Parameter changes ----
 
-uint16_t FindChangedParameter(std::span<const uint8_t> mask)
+uint16_t findChangedParameter(std::span<const uint8_t> mask)
 {
     const size_t count = std::min<size_t>(mask.size(), 6);
     for (size_t i = 0; i < count; ++i) {
@@ -188,51 +188,51 @@ uint16_t FindChangedParameter(std::span<const uint8_t> mask)
     return 0;
 }
 
-std::span<const ParamChangeEntry> ParamTableV20()
+std::span<const ParamChangeEntry> paramTableV20()
 {
     return kParamTableV20;
 }
 
-const ParamChangeEntry* LookupParamV20(uint16_t code)
+const ParamChangeEntry* lookupParamV20(uint16_t code)
 {
-    for (const ParamChangeEntry& entry : ParamTableV20()) {
+    for (const ParamChangeEntry& entry : paramTableV20()) {
         if (entry.code == code)
             return &entry;
     }
     return nullptr;
 }
 
-std::string FormatParamChangeValue(ParamChangeFormat format, ByteView field)
+std::string formatParamChangeValue(ParamChangeFormat format, ByteView field)
 {
     std::array<uint8_t, 4> v{};
     std::copy_n(field.begin(), std::min<size_t>(field.size(), v.size()), v.begin());
     switch (format) {
     case ParamChangeFormat::Uint32:
-        return Format("%u", static_cast<unsigned>(ReadUInt32(v)));
+        return formatText("%u", static_cast<unsigned>(readUInt32(v)));
     case ParamChangeFormat::Single2:
-        return Format("%.2f", ReadSingle(v));
+        return formatText("%.2f", readSingle(v));
     case ParamChangeFormat::Single4:
-        return Format("%.4f", ReadSingle(v));
+        return formatText("%.4f", readSingle(v));
     case ParamChangeFormat::DateHour:
-        return "20" + Digits(v[0]) + "-" + Digits(v[1]) + "-" + Digits(v[2]) + " " + Digits(v[3]);
+        return "20" + digits(v[0]) + "-" + digits(v[1]) + "-" + digits(v[2]) + " " + digits(v[3]);
     case ParamChangeFormat::Hex32:
-        return BytesToHex(v);
+        return bytesToHex(v);
     case ParamChangeFormat::Hex16:
-        return BytesToHex(ByteView(v).subspan(2));
+        return bytesToHex(ByteView(v).subspan(2));
     case ParamChangeFormat::Int16:
-        return Format("%d", static_cast<int>(BytesToInt16(v[2], v[3])));
+        return formatText("%d", static_cast<int>(bytesToInt16(v[2], v[3])));
     case ParamChangeFormat::BcdPair:
-        return Digits(v[2]) + "-" + Digits(v[3]);
+        return digits(v[2]) + "-" + digits(v[3]);
     }
     return {};
 }
 
-void AppendParamChange(const ParamChangeEntry* entry, const SlotReader& slot, int oldOffset, int newOffset,
+void appendParamChange(const ParamChangeEntry* entry, const SlotReader& slot, int oldOffset, int newOffset,
                        RecordCells& cells)
 {
     if (entry == nullptr)
         return;
     cells.push_back(entry->name);
-    cells.push_back(FormatParamChangeValue(entry->format, slot.Piece(oldOffset, 4)));
-    cells.push_back(FormatParamChangeValue(entry->format, slot.Piece(newOffset, 4)));
+    cells.push_back(formatParamChangeValue(entry->format, slot.bytesAt(oldOffset, 4)));
+    cells.push_back(formatParamChangeValue(entry->format, slot.bytesAt(newOffset, 4)));
 }

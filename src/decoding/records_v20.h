@@ -31,7 +31,7 @@ extern const RecordBlockLayout kMeterFactorChangeV20;
 // Parameter code of a six-byte change mask: position (1..6) × 256 + value of the first
 // non-zero byte, 0 when all are zero. Bytes after the first non-zero one are ignored.
 // A mask shorter than six bytes is scanned as far as it goes.
-uint16_t FindChangedParameter(std::span<const uint8_t> mask);
+uint16_t findChangedParameter(std::span<const uint8_t> mask);
 
 // How a parameter-change record shows a 4-byte value field.
 enum class ParamChangeFormat {
@@ -52,12 +52,12 @@ struct ParamChangeEntry {
 };
 
 // Parameter tables of the change records; Lookup… gives nullptr for an unknown code.
-std::span<const ParamChangeEntry> ParamTableV20();
-const ParamChangeEntry* LookupParamV20(uint16_t code);
+std::span<const ParamChangeEntry> paramTableV20();
+const ParamChangeEntry* lookupParamV20(uint16_t code);
 // Value text of a parameter field; a field shorter than four bytes reads as zero-padded.
-std::string FormatParamChangeValue(ParamChangeFormat format, ByteView field);
+std::string formatParamChangeValue(ParamChangeFormat format, ByteView field);
 
 // Parameter name and the two value texts of a change record, or nothing when the
 // mask's code is not in the table.
-void AppendParamChange(const ParamChangeEntry* entry, const SlotReader& slot, int oldOffset, int newOffset,
+void appendParamChange(const ParamChangeEntry* entry, const SlotReader& slot, int oldOffset, int newOffset,
                        RecordCells& cells);

@@ -13,18 +13,18 @@
 // with one row appended (caption = block number). Fields that lie wholly or partly
 // beyond the reply's data are shown empty and never read. Unknown type names take
 // no bytes and add no sub-item but still consume their digits element.
-DecodeResult DecodeTypedFields(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeTypedFields(const DecodeContext& context, ByteView reply, RecordTable& table);
 
 // The alarm records: as DecodeTypedFields, except that "S8" is not a known type name.
-DecodeResult DecodeTypedAlarmFields(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeTypedAlarmFields(const DecodeContext& context, ByteView reply, RecordTable& table);
 
 // What a field of this type name shows: DT2 a record time, DBL, FLT and an
 // unpadded LNG a quantity; a zero-padded LNG (digits > 0), BYTE, BIT, S8 and
 // unknown names are codes, flags or numbering and stay text.
-ColumnType FieldColumnType(const std::string& typeName, int digits);
+ColumnType fieldColumnType(const std::string& typeName, int digits);
 
 // Digits as a number of decimals ("FLT"): kept within 0..15 so a bad workbook cell
 // cannot produce a malformed format.
-int ClampDecimals(int digits);
+int clampDecimals(int digits);
 // Digits as a minimum width ("LNG", "S8"): kept within 0..32.
-int ClampPadWidth(int digits);
+int clampPadWidth(int digits);

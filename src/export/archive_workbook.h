@@ -26,9 +26,9 @@ struct ArchiveSummary {
 };
 
 // Sheet names: the kind's caption, made unique within the workbook.
-void WriteArchiveWorkbook(WorkbookWriter& writer, const ArchiveSummary& summary,
+void writeArchiveWorkbook(WorkbookWriter& writer, const ArchiveSummary& summary,
                           const std::vector<ArchiveSheet>& sheets);
 
 // Builds and saves it; an existing file is replaced only by a complete new one.
-ExportOutcome ExportArchiveWorkbook(const ArchiveSummary& summary, const std::vector<ArchiveSheet>& sheets,
+ExportOutcome exportArchiveWorkbook(const ArchiveSummary& summary, const std::vector<ArchiveSheet>& sheets,
                                     const QString& typedName, const OverwriteQuestion& askOverwrite);

@@ -39,13 +39,13 @@ public:
     {
     }
 
-    size_t SectorSize() const { return m_sectorSize; }
-    size_t SectorCount() const
+    size_t sectorSize() const { return m_sectorSize; }
+    size_t sectorCount() const
     {
         return m_file.size() <= kHeaderSize ? 0 : (m_file.size() - m_sectorSize) / m_sectorSize;
     }
     // The bytes of sector n; empty when it lies (partly) outside the file.
-    std::span<const uint8_t> Sector(uint32_t n) const
+    std::span<const uint8_t> sector(uint32_t n) const
     {
         const uint64_t offset = (uint64_t{n} + 1) * m_sectorSize;
         if (offset + m_sectorSize > m_file.size())
@@ -59,11 +59,11 @@ private:
 };
 
 // The sector numbers of the FAT, from the header and the DIFAT chain.
-bool FatSectors(std::span<const uint8_t> file, const CompoundFile& cf, std::vector<uint32_t>& fat,
-                std::string& error)
+bool readFatSectors(std::span<const uint8_t> file, const CompoundFile& cf, std::vector<uint32_t>& fat,
+                    std::string& error)
 {
     const uint32_t fatCount = U32(file, kFatSectorCountAt);
-    if (fatCount > cf.SectorCount()) {
+    if (fatCount > cf.sectorCount()) {
         error = "more FAT sectors than the file holds";
         return false;
     }
@@ -71,13 +71,13 @@ bool FatSectors(std::span<const uint8_t> file, const CompoundFile& cf, std::vect
         fat.push_back(U32(file, kHeaderDifatAt + 4 * i));
     uint32_t difat = U32(file, kFirstDifatSectorAt);
     uint32_t difatCount = U32(file, kDifatSectorCountAt);
-    const size_t perSector = cf.SectorSize() / 4 - 1; // the last entry links to the next DIFAT sector
+    const size_t perSector = cf.sectorSize() / 4 - 1; // the last entry links to the next DIFAT sector
     while (fat.size() < fatCount) {
         if (difatCount-- == 0) {
             error = "the DIFAT ends before every FAT sector is listed";
             return false;
         }
-        const std::span<const uint8_t> sector = cf.Sector(difat);
+        const std::span<const uint8_t> sector = cf.sector(difat);
         if (sector.empty()) {
             error = "a DIFAT sector lies outside the file";
             return false;
@@ -91,7 +91,7 @@ bool FatSectors(std::span<const uint8_t> file, const CompoundFile& cf, std::vect
 
 } // namespace
 
-std::string CheckCompoundFileDirectory(std::span<const uint8_t> file)
+std::string checkCompoundFileDirectory(std::span<const uint8_t> file)
 {
     if (file.size() < kHeaderSize)
         return "shorter than a compound file header";
@@ -101,16 +101,16 @@ std::string CheckCompoundFileDirectory(std::span<const uint8_t> file)
     const CompoundFile cf(file, shift);
     std::vector<uint32_t> fatSectors;
     std::string error;
-    if (!FatSectors(file, cf, fatSectors, error))
+    if (!readFatSectors(file, cf, fatSectors, error))
         return error;
-    const size_t entriesPerFatSector = cf.SectorSize() / 4;
+    const size_t entriesPerFatSector = cf.sectorSize() / 4;
 
     // Every sector of the file can be in the chain at most once: more steps is a loop.
     size_t steps = 0;
     for (uint32_t sector = U32(file, kFirstDirectorySectorAt); sector != kEndOfChain;) {
-        if (sector == kFreeSector || ++steps > cf.SectorCount())
+        if (sector == kFreeSector || ++steps > cf.sectorCount())
             return "the directory chain loops or is broken";
-        const std::span<const uint8_t> entries = cf.Sector(sector);
+        const std::span<const uint8_t> entries = cf.sector(sector);
         if (entries.empty())
             return "a directory sector lies outside the file";
         for (size_t at = 0; at + kEntrySize <= entries.size(); at += kEntrySize) {
@@ -121,7 +121,7 @@ std::string CheckCompoundFileDirectory(std::span<const uint8_t> file)
         const size_t fatIndex = sector / entriesPerFatSector;
         if (fatIndex >= fatSectors.size())
             return "the directory chain leaves the FAT";
-        const std::span<const uint8_t> fat = cf.Sector(fatSectors[fatIndex]);
+        const std::span<const uint8_t> fat = cf.sector(fatSectors[fatIndex]);
         if (fat.empty())
             return "a FAT sector lies outside the file";
         sector = U32(fat, 4 * (sector % entriesPerFatSector));

@@ -11,4 +11,4 @@
 #include <string>
 
 // Empty when the directory can safely be read; otherwise what is wrong.
-std::string CheckCompoundFileDirectory(std::span<const uint8_t> file);
+std::string checkCompoundFileDirectory(std::span<const uint8_t> file);

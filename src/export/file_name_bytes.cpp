@@ -11,27 +11,27 @@
 #endif
 
 #ifndef _WIN32
-std::string FileNameBytes(const QString& path)
+std::string fileNameBytes(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
 }
 
-std::string FileNameBytes(const std::filesystem::path& path)
+std::string fileNameBytes(const std::filesystem::path& path)
 {
     return path.string();
 }
 
-std::filesystem::path FileSystemPath(const std::string& bytes)
+std::filesystem::path fileSystemPath(const std::string& bytes)
 {
     return std::filesystem::path(bytes);
 }
 
-std::string NarrowFileName(const std::string& bytes)
+std::string narrowFileName(const std::string& bytes)
 {
     return bytes;
 }
 
-QString NarrowTemporaryFolder()
+QString narrowTemporaryFolder()
 {
     return QDir::tempPath();
 }
@@ -39,7 +39,7 @@ QString NarrowTemporaryFolder()
 namespace {
 
 // The ANSI form of `wide`, or empty when a character has no code there.
-std::string AnsiName(const std::wstring& wide)
+std::string ansiName(const std::wstring& wide)
 {
     if (wide.empty())
         return {};
@@ -54,7 +54,7 @@ std::string AnsiName(const std::wstring& wide)
     return usedDefault ? std::string() : out;
 }
 
-std::wstring ShortName(const std::wstring& wide)
+std::wstring shortName(const std::wstring& wide)
 {
     const DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
     if (size == 0)
@@ -66,40 +66,40 @@ std::wstring ShortName(const std::wstring& wide)
 
 } // namespace
 
-std::string FileNameBytes(const QString& path)
+std::string fileNameBytes(const QString& path)
 {
     return path.toStdString();
 }
 
-std::string FileNameBytes(const std::filesystem::path& path)
+std::string fileNameBytes(const std::filesystem::path& path)
 {
     return QString::fromStdWString(path.wstring()).toStdString();
 }
 
-std::filesystem::path FileSystemPath(const std::string& bytes)
+std::filesystem::path fileSystemPath(const std::string& bytes)
 {
     return std::filesystem::path(QString::fromStdString(bytes).toStdWString());
 }
 
-std::string NarrowFileName(const std::string& bytes)
+std::string narrowFileName(const std::string& bytes)
 {
     const QString path = QDir::toNativeSeparators(QString::fromStdString(bytes));
     const std::wstring wide = path.toStdWString();
-    if (std::string ansi = AnsiName(wide); !ansi.empty())
+    if (std::string ansi = ansiName(wide); !ansi.empty())
         return ansi;
-    if (std::string ansi = AnsiName(ShortName(wide)); !ansi.empty())
+    if (std::string ansi = ansiName(shortName(wide)); !ansi.empty())
         return ansi;
     const qsizetype slash = path.lastIndexOf(u'\\');
     if (slash <= 0)
         return {};
-    const std::string name = AnsiName(path.mid(slash).toStdWString());
-    const std::string folder = AnsiName(ShortName(path.left(slash).toStdWString()));
+    const std::string name = ansiName(path.mid(slash).toStdWString());
+    const std::string folder = ansiName(shortName(path.left(slash).toStdWString()));
     return name.empty() || folder.empty() ? std::string() : folder + name;
 }
 
-QString NarrowTemporaryFolder()
+QString narrowTemporaryFolder()
 {
     const QString temporary = QDir::tempPath();
-    return NarrowFileName(FileNameBytes(temporary)).empty() ? QString() : temporary;
+    return narrowFileName(fileNameBytes(temporary)).empty() ? QString() : temporary;
 }
 #endif

@@ -7,24 +7,24 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName)
+QString protocolWorkbookPath(const QString& programFolder, const QString& fileName)
 {
     const QString relative = QString::fromLatin1(kProtocolWorkbookFolder) + '/' + fileName;
-    const QString found = ProgramDataFile(programFolder, relative);
+    const QString found = programDataFile(programFolder, relative);
     if (QFileInfo::exists(found) || !QCoreApplication::instance())
         return found;
     // An installed program keeps its settings in the per-user folder, which then
     // stands in for the program folder; the shipped workbook stays with the program.
-    const QString shipped = ProgramDataFile(QCoreApplication::applicationDirPath(), relative);
+    const QString shipped = programDataFile(QCoreApplication::applicationDirPath(), relative);
     return QFileInfo::exists(shipped) ? shipped : found;
 }
 
-ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QString& fileName)
+ProtocolWorkbook openProtocolWorkbook(const QString& programFolder, const QString& fileName)
 {
     ProtocolWorkbook workbook;
-    workbook.path = ProtocolWorkbookPath(programFolder, fileName);
-    WorkbookReadResult read = ReadFirstWorksheet(workbook.path);
-    if (!read.Ok()) {
+    workbook.path = protocolWorkbookPath(programFolder, fileName);
+    WorkbookReadResult read = readFirstWorksheet(workbook.path);
+    if (!read.ok()) {
         workbook.message = QStringLiteral("Excel打开失败！请确定Excel是否安装，确认后,再重新试一次！");
         workbook.detail = read.error;
         return workbook;
@@ -33,20 +33,20 @@ ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QStrin
     return workbook;
 }
 
-ProtocolCells ReadProtocolCells(const std::optional<std::string>& path, const QString& programFolder)
+ProtocolCells readProtocolCells(const std::optional<std::string>& path, const QString& programFolder)
 {
     ProtocolCells result;
     if (path) {
-        WorkbookReadResult read = ReadFirstWorksheet(QString::fromStdString(*path));
-        if (!read.Ok())
+        WorkbookReadResult read = readFirstWorksheet(QString::fromStdString(*path));
+        if (!read.ok())
             result.error = "cannot read the protocol workbook " + *path + ": " + read.error.toStdString();
         else
             result.cells = std::move(read.cells);
         return result;
     }
     ProtocolWorkbook opened =
-        OpenProtocolWorkbook(programFolder, QString::fromLatin1(kShippedProtocolWorkbook));
-    if (!opened.Ok())
+        openProtocolWorkbook(programFolder, QString::fromLatin1(kShippedProtocolWorkbook));
+    if (!opened.ok())
         result.error = "cannot read the protocol workbook " + opened.path.toStdString() + ": " +
                        opened.detail.toStdString();
     else

@@ -18,15 +18,15 @@ struct ProtocolWorkbook {
     // "警告信息"), after which the program ends.
     QString message;
     QString detail; // what the reader found wrong, for the log or stderr
-    bool Ok() const { return message.isEmpty(); }
+    bool ok() const { return message.isEmpty(); }
 };
 
 // Path of the workbook named `fileName` (the settings' template name) in the Excel/
 // subfolder of `programFolder`, or of the installed data folder when only that has it;
 // failing both, the one beside (or installed with) the running executable.
-QString ProtocolWorkbookPath(const QString& programFolder, const QString& fileName);
+QString protocolWorkbookPath(const QString& programFolder, const QString& fileName);
 
-ProtocolWorkbook OpenProtocolWorkbook(const QString& programFolder, const QString& fileName);
+ProtocolWorkbook openProtocolWorkbook(const QString& programFolder, const QString& fileName);
 
 // The cells of the protocol workbook a tool was given, or without one of the shipped
 // workbook in the Excel/ subfolder of `programFolder`.
@@ -34,6 +34,6 @@ struct ProtocolCells {
     SheetCells cells;
     // Empty on success, else "cannot read the protocol workbook PATH: WHY".
     std::string error;
-    bool Ok() const { return error.empty(); }
+    bool ok() const { return error.empty(); }
 };
-ProtocolCells ReadProtocolCells(const std::optional<std::string>& path, const QString& programFolder);
+ProtocolCells readProtocolCells(const std::optional<std::string>& path, const QString& programFolder);

@@ -6,7 +6,7 @@
 namespace {
 
 // A CSV field, quoted when it holds a separator, a quote or a line break.
-std::string CsvField(const std::string& text)
+std::string csvField(const std::string& text)
 {
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
@@ -19,28 +19,28 @@ std::string CsvField(const std::string& text)
     return quoted + '"';
 }
 
-std::string CsvLine(const std::vector<std::string>& fields)
+std::string csvLine(const std::vector<std::string>& fields)
 {
     std::string line;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i)
             line += ',';
-        line += CsvField(fields[i]);
+        line += csvField(fields[i]);
     }
     return line + "\r\n";
 }
 
 } // namespace
 
-std::string WriteRecordCsv(const RecordTable& table, const std::string& path)
+std::string writeRecordCsv(const RecordTable& table, const std::string& path)
 {
     std::string text = "\xEF\xBB\xBF";
     std::vector<std::string> header;
-    for (const TableColumn& column : table.Columns())
+    for (const TableColumn& column : table.columns())
         header.push_back(column.caption);
-    text += CsvLine(header);
-    for (const std::vector<std::string>& row : table.Rows())
-        text += CsvLine(row);
+    text += csvLine(header);
+    for (const std::vector<std::string>& row : table.rows())
+        text += csvLine(row);
 
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly))

@@ -10,4 +10,4 @@
 // mark (so spreadsheet programs take it as UTF-8), CR LF line ends. The file is
 // replaced only once the new one is complete. Empty text on success, else the
 // message.
-std::string WriteRecordCsv(const RecordTable& table, const std::string& path);
+std::string writeRecordCsv(const RecordTable& table, const std::string& path);

@@ -28,37 +28,37 @@ constexpr int kTitleRow = 2;
 constexpr int kDateRow = 4;
 constexpr int kCaptionRow = 5;
 
-void WriteTitleAndDate(WorkbookWriter& writer, const std::string& title, int lastColumn, const QDate& today)
+void writeTitleAndDate(WorkbookWriter& writer, const std::string& title, int lastColumn, const QDate& today)
 {
-    writer.SetCell(kTitleRow, kFirstTableColumn, title);
+    writer.setCell(kTitleRow, kFirstTableColumn, title);
     const CellRange titleRange{kTitleRow, kFirstTableColumn, kTitleRow, lastColumn};
-    writer.SetFontSize(titleRange, kTitleFontSize);
-    writer.Merge(titleRange);
-    writer.SetHorizontalAlignment(titleRange, HorizontalAlignment::Centre);
-    writer.SetVerticalAlignment(titleRange, VerticalAlignment::Centre);
-    writer.SetCell(kDateRow, kFirstTableColumn, DateLineText(today));
-    const CellRange dateRange = *ParseRange("b4:d4");
-    writer.SetFontSize(dateRange, kBodyFontSize);
-    writer.Merge(dateRange);
-    writer.SetHorizontalAlignment(dateRange, HorizontalAlignment::Left);
+    writer.setFontSize(titleRange, kTitleFontSize);
+    writer.merge(titleRange);
+    writer.setHorizontalAlignment(titleRange, HorizontalAlignment::Centre);
+    writer.setVerticalAlignment(titleRange, VerticalAlignment::Centre);
+    writer.setCell(kDateRow, kFirstTableColumn, dateLineText(today));
+    const CellRange dateRange = *parseRange("b4:d4");
+    writer.setFontSize(dateRange, kBodyFontSize);
+    writer.merge(dateRange);
+    writer.setHorizontalAlignment(dateRange, HorizontalAlignment::Left);
 }
 
-void FormatBody(WorkbookWriter& writer, const CellRange& body)
+void formatBody(WorkbookWriter& writer, const CellRange& body)
 {
-    writer.SetFontSize(body, kBodyFontSize);
-    writer.SetThinBorders(body);
-    writer.SetHorizontalAlignment(body, HorizontalAlignment::Left);
+    writer.setFontSize(body, kBodyFontSize);
+    writer.setThinBorders(body);
+    writer.setHorizontalAlignment(body, HorizontalAlignment::Left);
 }
 
-void HideOtherSheets(WorkbookWriter& writer)
+void hideOtherSheets(WorkbookWriter& writer)
 {
-    for (int sheet = 2; sheet <= writer.SheetCount(); ++sheet)
-        writer.HideSheet(sheet);
+    for (int sheet = 2; sheet <= writer.sheetCount(); ++sheet)
+        writer.hideSheet(sheet);
 }
 
 } // namespace
 
-QString XlsxFileName(const QString& typedName)
+QString xlsxFileName(const QString& typedName)
 {
     if (typedName.isEmpty() || typedName.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
         return typedName;
@@ -67,74 +67,74 @@ QString XlsxFileName(const QString& typedName)
     return typedName + QStringLiteral(".xlsx");
 }
 
-std::string DateLineText(const QDate& date)
+std::string dateLineText(const QDate& date)
 {
     return "日期： " + date.toString(QStringLiteral("yyyy-MM-dd")).toStdString();
 }
 
-void WriteRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
+void writeRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
                       const QDate& today)
 {
-    HideOtherSheets(writer);
-    FillRecordSheet(writer, table, kindCaption, today);
+    hideOtherSheets(writer);
+    fillRecordSheet(writer, table, kindCaption, today);
 }
 
-void FillRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
+void fillRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
                      const QDate& today)
 {
-    const int columnCount = std::max(1, table.ColumnCount());
+    const int columnCount = std::max(1, table.columnCount());
     const int lastColumn = kFirstTableColumn + columnCount - 1;
-    writer.SetSheetFont(kSheetFont);
-    writer.SetColumnWidth(1, 4);
-    writer.SetColumnWidth(2, 6);
-    writer.SetColumnWidth(3, 18);
+    writer.setSheetFont(kSheetFont);
+    writer.setColumnWidth(1, 4);
+    writer.setColumnWidth(2, 6);
+    writer.setColumnWidth(3, 18);
     for (int column = 4; column <= lastColumn; ++column)
-        writer.SetColumnWidth(column, 12);
-    WriteTitleAndDate(writer, kindCaption, lastColumn, today);
-    for (int c = 0; c < table.ColumnCount(); ++c)
-        writer.SetCell(kCaptionRow, kFirstTableColumn + c, table.Columns()[static_cast<size_t>(c)].caption);
+        writer.setColumnWidth(column, 12);
+    writeTitleAndDate(writer, kindCaption, lastColumn, today);
+    for (int c = 0; c < table.columnCount(); ++c)
+        writer.setCell(kCaptionRow, kFirstTableColumn + c, table.columns()[static_cast<size_t>(c)].caption);
     int row = kCaptionRow + 1;
-    for (const auto& cells : table.Rows()) {
+    for (const auto& cells : table.rows()) {
         const size_t shown = std::min(cells.size(), static_cast<size_t>(columnCount));
         for (size_t c = 0; c < shown; ++c) {
             // The record number goes in as typed; every sub-item keeps its exact text
             // ("0012" must not become 12).
             const std::string& text = cells[c];
-            writer.SetCell(row, kFirstTableColumn + static_cast<int>(c), c == 0 ? text : "'" + text);
+            writer.setCell(row, kFirstTableColumn + static_cast<int>(c), c == 0 ? text : "'" + text);
         }
         ++row;
     }
-    FormatBody(writer, {kCaptionRow, kFirstTableColumn, kCaptionRow + table.RowCount(), lastColumn});
-    writer.SetPageSetup(kCaptionRow);
+    formatBody(writer, {kCaptionRow, kFirstTableColumn, kCaptionRow + table.rowCount(), lastColumn});
+    writer.setPageSetup(kCaptionRow);
 }
 
-void WriteParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGridRow>& grid,
+void writeParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGridRow>& grid,
                          const QDate& today)
 {
     const int lastColumn = kFirstTableColumn + 3;
-    HideOtherSheets(writer);
-    writer.SetSheetFont(kSheetFont);
-    writer.SetColumnWidth(1, 4);
+    hideOtherSheets(writer);
+    writer.setSheetFont(kSheetFont);
+    writer.setColumnWidth(1, 4);
     for (int column = 2; column <= lastColumn; ++column)
-        writer.SetColumnWidth(column, 18);
-    WriteTitleAndDate(writer, kParameterSheetTitle, lastColumn, today);
+        writer.setColumnWidth(column, 18);
+    writeTitleAndDate(writer, kParameterSheetTitle, lastColumn, today);
     int row = kCaptionRow;
     for (const ParameterGridRow& gridRow : grid) {
-        writer.SetRowHeight(row, kParameterRowHeight);
+        writer.setRowHeight(row, kParameterRowHeight);
         for (int c = 0; c < 4; ++c)
-            writer.SetCell(row, kFirstTableColumn + c, "'" + gridRow[static_cast<size_t>(c)]);
+            writer.setCell(row, kFirstTableColumn + c, "'" + gridRow[static_cast<size_t>(c)]);
         ++row;
     }
     if (!grid.empty())
-        FormatBody(writer, {kCaptionRow, kFirstTableColumn, row - 1, lastColumn});
-    writer.SetPageSetup();
+        formatBody(writer, {kCaptionRow, kFirstTableColumn, row - 1, lastColumn});
+    writer.setPageSetup();
 }
 
-ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedName,
+ExportOutcome saveWorkbookAs(const WorkbookWriter& writer, const QString& typedName,
                              const OverwriteQuestion& askOverwrite)
 {
     ExportOutcome outcome;
-    const QString target = XlsxFileName(typedName);
+    const QString target = xlsxFileName(typedName);
     if (target.isEmpty())
         return outcome;
     const QFileInfo targetInfo(target);
@@ -161,7 +161,7 @@ ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedN
         temporaryName = temporary.fileName();
     }
     QString error;
-    if (!writer.Write(temporaryName, error)) {
+    if (!writer.write(temporaryName, error)) {
         QFile::remove(temporaryName);
         outcome.messages.push_back({kSaveFailed, kWarningCaption, true});
         return outcome;
@@ -170,8 +170,8 @@ ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedN
         exists ? QFile::permissions(target)
                : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
     std::error_code failure;
-    std::filesystem::rename(FileSystemPath(FileNameBytes(temporaryName)),
-                            FileSystemPath(FileNameBytes(targetInfo.absoluteFilePath())), failure);
+    std::filesystem::rename(fileSystemPath(fileNameBytes(temporaryName)),
+                            fileSystemPath(fileNameBytes(targetInfo.absoluteFilePath())), failure);
     if (failure) {
         QFile::remove(temporaryName);
         outcome.messages.push_back(exists ? ExportMessage{kCannotReplace, kHintCaption, false}
@@ -185,23 +185,23 @@ ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedN
     return outcome;
 }
 
-ExportOutcome ExportRecordTable(const RecordTable& table, const std::string& kindCaption,
+ExportOutcome exportRecordTable(const RecordTable& table, const std::string& kindCaption,
                                 const QString& typedName, const QDate& today,
                                 const OverwriteQuestion& askOverwrite)
 {
-    if (table.RowCount() == 0)
+    if (table.rowCount() == 0)
         return {};
     WorkbookWriter writer;
-    writer.SetSheetName(kindCaption);
-    WriteRecordSheet(writer, table, kindCaption, today);
-    return SaveWorkbookAs(writer, typedName, askOverwrite);
+    writer.setSheetName(kindCaption);
+    writeRecordSheet(writer, table, kindCaption, today);
+    return saveWorkbookAs(writer, typedName, askOverwrite);
 }
 
-ExportOutcome ExportParameterSheet(const std::vector<ParameterGridRow>& grid, const QString& typedName,
+ExportOutcome exportParameterSheet(const std::vector<ParameterGridRow>& grid, const QString& typedName,
                                    const QDate& today, const OverwriteQuestion& askOverwrite)
 {
     WorkbookWriter writer;
-    writer.SetSheetName(kParameterSheetName);
-    WriteParameterSheet(writer, grid, today);
-    return SaveWorkbookAs(writer, typedName, askOverwrite);
+    writer.setSheetName(kParameterSheetName);
+    writeParameterSheet(writer, grid, today);
+    return saveWorkbookAs(writer, typedName, askOverwrite);
 }

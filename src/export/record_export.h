@@ -39,38 +39,38 @@ inline constexpr const char* kParameterSheetTitle = "Pellin电子体积修正仪
 // ".xls" (any case) gets "x" added (in the case of its last letter), a name ending in ".xlsx" stays, any
 // other gets
 // ".xlsx" appended. Empty stays empty.
-QString XlsxFileName(const QString& typedName);
+QString xlsxFileName(const QString& typedName);
 
 // "日期： " and the date as yyyy-mm-dd.
-std::string DateLineText(const QDate& date);
+std::string dateLineText(const QDate& date);
 
 // The record sheet: title over B2 to the last table column, date line, captions in
 // row 5, one row per record from row 6 (sub-items stored as text), bordered from B5.
 // Tables wider than 25 columns simply go on past column Z. Printed on A4 landscape,
 // fitted to the page width, with the caption row on every page.
-void WriteRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
+void writeRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
                       const QDate& today);
 // The same content on the writer's current sheet, leaving the other sheets as they are
 // (a workbook of several record sheets).
-void FillRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
+void fillRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
                      const QDate& today);
 
 // The parameter sheet: title over B2:E2, date line, grid row r in sheet row r + 5
 // (height 18, four texts), bordered B5:E(G + 4). Printed on A4 landscape, fitted
 // to the page width.
-void WriteParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGridRow>& grid,
+void writeParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGridRow>& grid,
                          const QDate& today);
 
 // Saves under the .xlsx form of `typedName`. When that file exists, `askOverwrite`
 // decides; the existing file is replaced only after the new one has been written
 // completely beside it. An empty name saves nothing and says nothing.
-ExportOutcome SaveWorkbookAs(const WorkbookWriter& writer, const QString& typedName,
+ExportOutcome saveWorkbookAs(const WorkbookWriter& writer, const QString& typedName,
                              const OverwriteQuestion& askOverwrite);
 
 // An empty table saves nothing and says nothing.
-ExportOutcome ExportRecordTable(const RecordTable& table, const std::string& kindCaption,
+ExportOutcome exportRecordTable(const RecordTable& table, const std::string& kindCaption,
                                 const QString& typedName, const QDate& today,
                                 const OverwriteQuestion& askOverwrite);
 
-ExportOutcome ExportParameterSheet(const std::vector<ParameterGridRow>& grid, const QString& typedName,
+ExportOutcome exportParameterSheet(const std::vector<ParameterGridRow>& grid, const QString& typedName,
                                    const QDate& today, const OverwriteQuestion& askOverwrite);

@@ -22,18 +22,18 @@ const QByteArray kZipMagic("PK\x03\x04", 4);
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
 
-WorkbookReadResult ReadXls(const QString& path)
+WorkbookReadResult readXls(const QString& path)
 {
-    XlsCells read = ReadXlsInHelper(FileNameBytes(path));
+    XlsCells read = readXlsInHelper(fileNameBytes(path));
     WorkbookReadResult result;
     result.error = QString::fromStdString(read.error);
     for (auto& [position, text] : read.cells)
-        result.cells.Set(position.first, position.second, std::move(text));
+        result.cells.set(position.first, position.second, std::move(text));
     return result;
 }
 
 // Letters of a cell reference such as "AB12" as a 1-based column, and its digits as the row.
-bool ParseCellReference(const QString& reference, int& row, int& column)
+bool parseCellReference(const QString& reference, int& row, int& column)
 {
     int c = 0;
     int r = 0;
@@ -63,7 +63,7 @@ bool ParseCellReference(const QString& reference, int& row, int& column)
 
 // All <t> texts inside the current element (a shared string item or an inline string),
 // leaving out phonetic runs; the reader ends on the element's end tag.
-QString CollectText(QXmlStreamReader& xml)
+QString collectText(QXmlStreamReader& xml)
 {
     QString text;
     int depth = 1;
@@ -87,12 +87,12 @@ QString CollectText(QXmlStreamReader& xml)
     return text;
 }
 
-bool ReadSharedStrings(const QByteArray& xmlBytes, std::vector<std::string>& strings, QString& error)
+bool readSharedStrings(const QByteArray& xmlBytes, std::vector<std::string>& strings, QString& error)
 {
     QXmlStreamReader xml(xmlBytes);
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"si")
-            strings.push_back(CollectText(xml).toStdString());
+            strings.push_back(collectText(xml).toStdString());
     }
     if (xml.hasError()) {
         error = QStringLiteral("共享字符串表损坏：%1").arg(xml.errorString());
@@ -104,7 +104,7 @@ bool ReadSharedStrings(const QByteArray& xmlBytes, std::vector<std::string>& str
 // A relationship target as a part name of the package: relative to the folder of
 // the part that holds the relationship, or to the package root when it starts with
 // "/". Empty when ".." climbs out of the package.
-std::string ResolvePartName(const QString& sourceFolder, const QString& target)
+std::string resolvePartName(const QString& sourceFolder, const QString& target)
 {
     const QString joined = target.startsWith(u'/') ? target : sourceFolder + target;
     QStringList segments;
@@ -138,7 +138,7 @@ std::optional<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip
     const std::string relsName =
         (folder + QStringLiteral("_rels/") + name.mid(slash + 1) + QStringLiteral(".rels")).toStdString();
     QString readError;
-    const auto bytes = zip.Contains(relsName) ? zip.Read(relsName, readError) : std::nullopt;
+    const auto bytes = zip.contains(relsName) ? zip.read(relsName, readError) : std::nullopt;
     if (!bytes) {
         error = QStringLiteral("工作簿目录损坏");
         return std::nullopt;
@@ -155,7 +155,7 @@ std::optional<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip
         relationships.push_back(
             {attributes.value(QLatin1String("Id")).toString(),
              attributes.value(QLatin1String("Type")).toString(),
-             ResolvePartName(folder, attributes.value(QLatin1String("Target")).toString())});
+             resolvePartName(folder, attributes.value(QLatin1String("Target")).toString())});
     }
     if (xml.hasError()) {
         error = QStringLiteral("工作簿目录损坏");
@@ -165,7 +165,7 @@ std::optional<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip
 }
 
 // Relationship types end in the same words in the transitional and strict namespaces.
-const Relationship* FindRelationship(const std::vector<Relationship>& relationships, QStringView typeEnd)
+const Relationship* findRelationship(const std::vector<Relationship>& relationships, QStringView typeEnd)
 {
     for (const Relationship& relationship : relationships)
         if (relationship.type.endsWith(typeEnd) && !relationship.part.empty())
@@ -181,23 +181,23 @@ struct PackageParts {
 // As the package format defines it: the office document through the package's
 // relationships (_rels/.rels), then the first <sheet> of that workbook part whose
 // relationship points at a worksheet, and the shared strings it relates to.
-bool FindPackageParts(const ZipArchive& zip, PackageParts& parts, QString& error)
+bool findPackageParts(const ZipArchive& zip, PackageParts& parts, QString& error)
 {
     const auto packageRelationships = ReadRelationships(zip, "", error);
     if (!packageRelationships)
         return false;
-    const Relationship* office = FindRelationship(*packageRelationships, u"/officeDocument");
+    const Relationship* office = findRelationship(*packageRelationships, u"/officeDocument");
     if (!office) {
         error = QStringLiteral("工作簿目录损坏");
         return false;
     }
-    const auto workbook = zip.Read(office->part, error);
+    const auto workbook = zip.read(office->part, error);
     if (!workbook)
         return false;
     const auto relationships = ReadRelationships(zip, office->part, error);
     if (!relationships)
         return false;
-    if (const Relationship* shared = FindRelationship(*relationships, u"/sharedStrings"))
+    if (const Relationship* shared = findRelationship(*relationships, u"/sharedStrings"))
         parts.sharedStrings = shared->part;
     QXmlStreamReader xml(*workbook);
     while (!xml.atEnd()) {
@@ -219,7 +219,7 @@ bool FindPackageParts(const ZipArchive& zip, PackageParts& parts, QString& error
     return false;
 }
 
-bool ReadSheetCells(const QByteArray& xmlBytes, const std::vector<std::string>& shared, SheetCells& cells,
+bool readSheetCells(const QByteArray& xmlBytes, const std::vector<std::string>& shared, SheetCells& cells,
                     QString& error)
 {
     QXmlStreamReader xml(xmlBytes);
@@ -247,7 +247,7 @@ bool ReadSheetCells(const QByteArray& xmlBytes, const std::vector<std::string>& 
         const QString type = attributes.value(QLatin1String("t")).toString();
         if (reference.isEmpty()) {
             ++column;
-        } else if (!ParseCellReference(reference, row, column)) {
+        } else if (!parseCellReference(reference, row, column)) {
             error = QStringLiteral("工作表的单元格地址无效：%1").arg(reference);
             return false;
         }
@@ -266,7 +266,7 @@ bool ReadSheetCells(const QByteArray& xmlBytes, const std::vector<std::string>& 
                     value = xml.readElementText();
                     haveValue = true;
                 } else if (xml.name() == u"is") {
-                    inlineText = CollectText(xml);
+                    inlineText = collectText(xml);
                 } else {
                     ++depth;
                 }
@@ -294,10 +294,10 @@ bool ReadSheetCells(const QByteArray& xmlBytes, const std::vector<std::string>& 
         } else {
             bool ok = false;
             const double number = value.trimmed().toDouble(&ok);
-            text = ok ? NumberText(number) : value.toStdString();
+            text = ok ? numberText(number) : value.toStdString();
         }
         if (!text.empty())
-            cells.Set(row, column, std::move(text));
+            cells.set(row, column, std::move(text));
     }
     if (xml.hasError()) {
         error = QStringLiteral("工作表内容损坏：%1").arg(xml.errorString());
@@ -306,56 +306,56 @@ bool ReadSheetCells(const QByteArray& xmlBytes, const std::vector<std::string>& 
     return true;
 }
 
-WorkbookReadResult ReadXlsx(QByteArray bytes)
+WorkbookReadResult readXlsx(QByteArray bytes)
 {
     WorkbookReadResult result;
     ZipArchive zip;
-    if (!zip.Open(std::move(bytes), result.error))
+    if (!zip.open(std::move(bytes), result.error))
         return result;
     PackageParts parts;
-    if (!FindPackageParts(zip, parts, result.error))
+    if (!findPackageParts(zip, parts, result.error))
         return result;
     std::vector<std::string> shared;
     if (!parts.sharedStrings.empty()) {
-        const auto sharedXml = zip.Read(parts.sharedStrings, result.error);
-        if (!sharedXml || !ReadSharedStrings(*sharedXml, shared, result.error))
+        const auto sharedXml = zip.read(parts.sharedStrings, result.error);
+        if (!sharedXml || !readSharedStrings(*sharedXml, shared, result.error))
             return result;
     }
-    const auto sheetXml = zip.Read(parts.sheet, result.error);
+    const auto sheetXml = zip.read(parts.sheet, result.error);
     if (!sheetXml)
         return result;
     SheetCells cells;
-    if (ReadSheetCells(*sheetXml, shared, cells, result.error))
+    if (readSheetCells(*sheetXml, shared, cells, result.error))
         result.cells = std::move(cells);
     return result;
 }
 
 } // namespace
 
-std::string SheetCells::Text(int row, int column) const
+std::string SheetCells::text(int row, int column) const
 {
     const auto found = m_cells.find({row, column});
     return found == m_cells.end() ? std::string() : found->second;
 }
 
-void SheetCells::Set(int row, int column, std::string text)
+void SheetCells::set(int row, int column, std::string text)
 {
     m_cells[{row, column}] = std::move(text);
 }
 
-CellReader SheetCells::Reader() const
+CellReader SheetCells::reader() const
 {
-    return [this](int row, int column) { return Text(row, column); };
+    return [this](int row, int column) { return text(row, column); };
 }
 
-std::string NumberText(double value)
+std::string numberText(double value)
 {
     if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
         return std::to_string(static_cast<long long>(value));
-    return Format("%.15g", value);
+    return formatText("%.15g", value);
 }
 
-WorkbookReadResult ReadFirstWorksheet(const QString& path)
+WorkbookReadResult readFirstWorksheet(const QString& path)
 {
     WorkbookReadResult result;
     QFile file(path);
@@ -366,14 +366,14 @@ WorkbookReadResult ReadFirstWorksheet(const QString& path)
     const QByteArray head = file.peek(8);
     if (head == kOle2Magic) {
         file.close();
-        return ReadXls(path);
+        return readXls(path);
     }
     if (head.startsWith(kZipMagic)) {
         if (file.size() > 4 * ZipArchive::kMaxEntrySize) {
             result.error = QStringLiteral("工作簿文件太大");
             return result;
         }
-        return ReadXlsx(file.readAll());
+        return readXlsx(file.readAll());
     }
     result.error = QStringLiteral("%1 不是可识别的工作簿（既非.xls也非.xlsx）").arg(path);
     return result;

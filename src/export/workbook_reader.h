@@ -15,13 +15,13 @@
 class SheetCells {
 public:
     // Cell (row, column), 1-based; empty text for an empty cell or one outside the sheet.
-    std::string Text(int row, int column) const;
-    void Set(int row, int column, std::string text);
-    int CellCount() const { return static_cast<int>(m_cells.size()); }
-    const std::map<std::pair<int, int>, std::string>& All() const { return m_cells; }
+    std::string text(int row, int column) const;
+    void set(int row, int column, std::string text);
+    int cellCount() const { return static_cast<int>(m_cells.size()); }
+    const std::map<std::pair<int, int>, std::string>& all() const { return m_cells; }
     // A reader over these cells for the protocol-sheet loader; it refers to this object,
     // which must outlive it.
-    CellReader Reader() const;
+    CellReader reader() const;
 
 private:
     std::map<std::pair<int, int>, std::string> m_cells;
@@ -30,11 +30,11 @@ private:
 struct WorkbookReadResult {
     SheetCells cells;
     QString error; // empty on success
-    bool Ok() const { return error.isEmpty(); }
+    bool ok() const { return error.isEmpty(); }
 };
 
-WorkbookReadResult ReadFirstWorksheet(const QString& path);
+WorkbookReadResult readFirstWorksheet(const QString& path);
 
 // The text a spreadsheet shows for a number in the general format: whole numbers
 // without decimals ("100"), others with up to 15 significant digits ("1.5").
-std::string NumberText(double value);
+std::string numberText(double value);

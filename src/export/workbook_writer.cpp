@@ -22,7 +22,7 @@ constexpr long long kMaxRangeCells = 1000000;
 constexpr size_t kMaxSheetNameLength = 31;
 constexpr double kDefaultColumnWidth = 8.43;
 
-bool ParseCorner(std::string_view text, int& row, int& column)
+bool parseCorner(std::string_view text, int& row, int& column)
 {
     size_t i = 0;
     long long c = 0;
@@ -46,7 +46,7 @@ bool ParseCorner(std::string_view text, int& row, int& column)
 }
 
 // A plain decimal number as a spreadsheet takes it from typed text.
-std::optional<double> PlainNumber(const std::string& text)
+std::optional<double> plainNumber(const std::string& text)
 {
     size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
     size_t digits = 0;
@@ -73,16 +73,16 @@ std::optional<double> PlainNumber(const std::string& text)
 
 } // namespace
 
-std::optional<CellRange> ParseRange(std::string_view text)
+std::optional<CellRange> parseRange(std::string_view text)
 {
     const size_t colon = text.find(':');
     CellRange range;
-    if (!ParseCorner(text.substr(0, colon), range.firstRow, range.firstColumn))
+    if (!parseCorner(text.substr(0, colon), range.firstRow, range.firstColumn))
         return std::nullopt;
     if (colon == std::string_view::npos) {
         range.lastRow = range.firstRow;
         range.lastColumn = range.firstColumn;
-    } else if (!ParseCorner(text.substr(colon + 1), range.lastRow, range.lastColumn)) {
+    } else if (!parseCorner(text.substr(colon + 1), range.lastRow, range.lastColumn)) {
         return std::nullopt;
     }
     if (range.lastRow < range.firstRow)
@@ -92,7 +92,7 @@ std::optional<CellRange> ParseRange(std::string_view text)
     return range;
 }
 
-std::string ColumnLetters(int column)
+std::string columnLetters(int column)
 {
     std::string letters;
     while (column > 0) {
@@ -103,7 +103,7 @@ std::string ColumnLetters(int column)
     return letters;
 }
 
-std::string SafeSheetName(const std::string& name)
+std::string safeSheetName(const std::string& name)
 {
     std::string safe;
     for (char c : name)
@@ -132,36 +132,36 @@ WorkbookWriter::WorkbookWriter()
     m_sheets.back().name = "Sheet1";
 }
 
-int WorkbookWriter::AddSheet()
+int WorkbookWriter::addSheet()
 {
     m_sheets.push_back({});
     m_sheets.back().name = "Sheet" + std::to_string(m_sheets.size());
-    return SheetCount();
+    return sheetCount();
 }
 
-void WorkbookWriter::SelectSheet(int index)
+void WorkbookWriter::selectSheet(int index)
 {
-    if (index >= 1 && index <= SheetCount())
+    if (index >= 1 && index <= sheetCount())
         m_current = static_cast<size_t>(index - 1);
 }
 
-void WorkbookWriter::HideSheet(int index)
+void WorkbookWriter::hideSheet(int index)
 {
-    if (index >= 2 && index <= SheetCount())
+    if (index >= 2 && index <= sheetCount())
         m_sheets[static_cast<size_t>(index - 1)].hidden = true;
 }
 
-void WorkbookWriter::SetSheetName(const std::string& name)
+void WorkbookWriter::setSheetName(const std::string& name)
 {
-    Current().name = SafeSheetName(name);
+    current().name = safeSheetName(name);
 }
 
-void WorkbookWriter::SetSheetFont(const std::string& fontName)
+void WorkbookWriter::setSheetFont(const std::string& fontName)
 {
     m_fontName = fontName;
 }
 
-template <typename Change> void WorkbookWriter::ForRange(const CellRange& range, Change change)
+template <typename Change> void WorkbookWriter::forRange(const CellRange& range, Change change)
 {
     if (range.firstRow < 1 || range.firstColumn < 1 || range.lastRow > kMaxRows ||
         range.lastColumn > kMaxColumns || range.lastRow < range.firstRow ||
@@ -173,15 +173,15 @@ template <typename Change> void WorkbookWriter::ForRange(const CellRange& range,
         return;
     for (int r = range.firstRow; r <= range.lastRow; ++r)
         for (int c = range.firstColumn; c <= range.lastColumn; ++c)
-            change(Current().cells[{r, c}]);
+            change(current().cells[{r, c}]);
 }
 
-void WorkbookWriter::SetFontSize(const CellRange& range, double size)
+void WorkbookWriter::setFontSize(const CellRange& range, double size)
 {
-    ForRange(range, [size](Cell& cell) { cell.style.fontSize = size; });
+    forRange(range, [size](Cell& cell) { cell.style.fontSize = size; });
 }
 
-void WorkbookWriter::Merge(const CellRange& range)
+void WorkbookWriter::merge(const CellRange& range)
 {
     if (range.firstRow < 1 || range.firstColumn < 1 || range.lastRow > kMaxRows ||
         range.lastColumn > kMaxColumns)
@@ -189,75 +189,75 @@ void WorkbookWriter::Merge(const CellRange& range)
     // A single cell needs no merge; overlapping merges are not allowed in a sheet.
     if (range.firstRow == range.lastRow && range.firstColumn == range.lastColumn)
         return;
-    for (const CellRange& merged : Current().merges)
+    for (const CellRange& merged : current().merges)
         if (!(range.lastRow < merged.firstRow || merged.lastRow < range.firstRow ||
               range.lastColumn < merged.firstColumn || merged.lastColumn < range.firstColumn))
             return;
-    Current().merges.push_back(range);
+    current().merges.push_back(range);
 }
 
-void WorkbookWriter::SetHorizontalAlignment(const CellRange& range, HorizontalAlignment alignment)
+void WorkbookWriter::setHorizontalAlignment(const CellRange& range, HorizontalAlignment alignment)
 {
-    ForRange(range, [alignment](Cell& cell) { cell.style.horizontal = alignment; });
+    forRange(range, [alignment](Cell& cell) { cell.style.horizontal = alignment; });
 }
 
-void WorkbookWriter::SetVerticalAlignment(const CellRange& range, VerticalAlignment alignment)
+void WorkbookWriter::setVerticalAlignment(const CellRange& range, VerticalAlignment alignment)
 {
-    ForRange(range, [alignment](Cell& cell) { cell.style.vertical = alignment; });
+    forRange(range, [alignment](Cell& cell) { cell.style.vertical = alignment; });
 }
 
-void WorkbookWriter::SetThinBorders(const CellRange& range)
+void WorkbookWriter::setThinBorders(const CellRange& range)
 {
-    ForRange(range, [](Cell& cell) { cell.style.borders = true; });
+    forRange(range, [](Cell& cell) { cell.style.borders = true; });
 }
 
-void WorkbookWriter::SetColumnWidth(int column, double width)
+void WorkbookWriter::setColumnWidth(int column, double width)
 {
     if (column >= 1 && column <= kMaxColumns)
-        Current().columnWidths[column] = width;
+        current().columnWidths[column] = width;
 }
 
-void WorkbookWriter::SetRowHeight(int row, double height)
+void WorkbookWriter::setRowHeight(int row, double height)
 {
     if (row >= 1 && row <= kMaxRows)
-        Current().rowHeights[row] = height;
+        current().rowHeights[row] = height;
 }
 
-void WorkbookWriter::SetCell(int row, int column, const std::string& text)
+void WorkbookWriter::setCell(int row, int column, const std::string& text)
 {
     if (row < 1 || column < 1 || row > kMaxRows || column > kMaxColumns)
         return;
-    Cell& cell = Current().cells[{row, column}];
+    Cell& cell = current().cells[{row, column}];
     cell.text.reset();
     cell.number.reset();
     if (!text.empty() && text.front() == '\'')
         cell.text = text.substr(1);
-    else if (const auto number = PlainNumber(text))
+    else if (const auto number = plainNumber(text))
         cell.number = *number;
     else
         cell.text = text;
 }
 
-void WorkbookWriter::SetPageSetup(int captionRow)
+void WorkbookWriter::setPageSetup(int captionRow)
 {
-    Current().pageSetup = true;
-    Current().printTitleRow = captionRow >= 1 && captionRow <= kMaxRows ? captionRow : 0;
+    current().pageSetup = true;
+    current().printTitleRow = captionRow >= 1 && captionRow <= kMaxRows ? captionRow : 0;
 }
 
-bool WorkbookWriter::Write(const QString& path, QString& error) const
+bool WorkbookWriter::write(const QString& path, QString& error) const
 {
-    const std::string narrow = NarrowFileName(FileNameBytes(path));
+    const std::string narrow = narrowFileName(fileNameBytes(path));
     if (!narrow.empty())
-        return WriteNarrow(narrow, path, error);
+        return writeNarrow(narrow, path, error);
     // No narrow name reaches that folder: write in one that has one and move it over.
-    QTemporaryDir detour(NarrowTemporaryFolder() + QStringLiteral("/ql-rs485-XXXXXX"));
+    QTemporaryDir detour(narrowTemporaryFolder() + QStringLiteral("/ql-rs485-XXXXXX"));
     const QString copy = detour.filePath(QStringLiteral("workbook.xlsx"));
-    const std::string copyName = detour.isValid() ? NarrowFileName(FileNameBytes(copy)) : std::string();
+    const std::string copyName = detour.isValid() ? narrowFileName(fileNameBytes(copy)) : std::string();
     if (copyName.empty()) {
         error = QStringLiteral("无法创建工作簿");
         return false;
     }
-    if (!WriteNarrow(copyName, copy, error))
+    if (!writeNarrow(copyName, copy, error))
         return false;
     QFile::remove(path);
     if (!QFile::rename(copy, path)) {
@@ -267,7 +267,7 @@ bool WorkbookWriter::Write(const QString& path, QString& error) const
     return true;
 }
 
-bool WorkbookWriter::WriteNarrow(const std::string& narrowName, const QString& path, QString& error) const
+bool WorkbookWriter::writeNarrow(const std::string& narrowName, const QString& path, QString& error) const
 {
     lxw_workbook* workbook = workbook_new(narrowName.c_str());
     if (!workbook) {

@@ -41,14 +41,14 @@ namespace {
 constexpr const char* kDamaged = "无法读取.xls工作簿（文件损坏或格式不支持）";
 constexpr int kXlsReadTimeoutMs = 15000;
 
-void AppendBytes(std::string& out, const void* data, size_t size)
+void appendBytes(std::string& out, const void* data, size_t size)
 {
     out.append(static_cast<const char*>(data), size);
 }
 
 #ifdef __unix__
 // Reads everything the helper sends until it closes the pipe or the time is up.
-bool ReadUntilClosed(int fd, std::string& out)
+bool readUntilClosed(int fd, std::string& out)
 {
     char buffer[65536];
     int waitedMs = 0;
@@ -72,7 +72,7 @@ bool ReadUntilClosed(int fd, std::string& out)
     }
 }
 
-std::string RunningProgramFolder()
+std::string runningProgramFolder()
 {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -82,7 +82,7 @@ std::string RunningProgramFolder()
 // Starts the helper as a new process (posix_spawn: nothing of this process is
 // copied, so threads and locks held here cannot hang it) with its standard output
 // on a pipe. Returns the helper's output when it ended normally with status 0.
-std::optional<std::string> RunHelper(const std::string& helper, const std::string& path)
+std::optional<std::string> runHelper(const std::string& helper, const std::string& path)
 {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -101,7 +101,7 @@ std::optional<std::string> RunHelper(const std::string& helper, const std::strin
         return std::nullopt;
     }
     std::string output;
-    const bool complete = ReadUntilClosed(fds[0], output);
+    const bool complete = readUntilClosed(fds[0], output);
     ::close(fds[0]);
     if (!complete)
         ::kill(child, SIGKILL);
@@ -118,19 +118,19 @@ std::optional<std::string> RunHelper(const std::string& helper, const std::strin
 // The helper's file name: Windows starts only names with the .exe ending.
 const std::string kXlsReaderFile = std::string(kXlsReaderName) + ".exe";
 
-std::string RunningProgramFolder()
+std::string runningProgramFolder()
 {
     wchar_t name[32768];
     const DWORD size = GetModuleFileNameW(nullptr, name, DWORD(std::size(name)));
     if (size == 0 || size >= std::size(name))
         return {};
-    return FileNameBytes(QFileInfo(QString::fromWCharArray(name, int(size))).absolutePath());
+    return fileNameBytes(QFileInfo(QString::fromWCharArray(name, int(size))).absolutePath());
 }
 
 // Starts the helper with its standard output read through Qt (Windows has no
 // posix_spawn; QProcess starts it with CreateProcessW and a wide command line, so
 // any file name reaches it). Returns the output when it ended with status 0.
-std::optional<std::string> RunHelper(const std::string& helper, const std::string& path)
+std::optional<std::string> runHelper(const std::string& helper, const std::string& path)
 {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
@@ -151,7 +151,7 @@ std::optional<std::string> RunHelper(const std::string& helper, const std::strin
 const std::string kXlsReaderFile = kXlsReaderName;
 #endif
 
-bool IsExecutable([[maybe_unused]] const std::filesystem::path& file)
+bool isExecutable([[maybe_unused]] const std::filesystem::path& file)
 {
 #ifdef __unix__
     return ::access(file.c_str(), X_OK) == 0;
@@ -162,24 +162,24 @@ bool IsExecutable([[maybe_unused]] const std::filesystem::path& file)
 
 } // namespace
 
-XlsCells ReadXlsInThisProcess(const std::string& path)
+XlsCells readXlsInThisProcess(const std::string& path)
 {
     XlsCells result;
     // FreeXL trusts the directory's name lengths (see compound_file_check.h).
-    std::ifstream file(FileSystemPath(path), std::ios::binary);
+    std::ifstream file(fileSystemPath(path), std::ios::binary);
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     // FreeXL opens narrow names only; without one it reads a copy where one works.
-    std::string narrow = NarrowFileName(path);
+    std::string narrow = narrowFileName(path);
 #ifdef _WIN32
-    QTemporaryDir detour(NarrowTemporaryFolder() + QStringLiteral("/ql-rs485-XXXXXX"));
+    QTemporaryDir detour(narrowTemporaryFolder() + QStringLiteral("/ql-rs485-XXXXXX"));
     if (narrow.empty() && detour.isValid()) {
         const QString copy = detour.filePath(QStringLiteral("workbook.xls"));
         if (QFile::copy(QString::fromStdString(path), copy))
-            narrow = NarrowFileName(FileNameBytes(copy));
+            narrow = narrowFileName(fileNameBytes(copy));
     }
 #endif
     const void* handle = nullptr;
-    if (!file.is_open() || !CheckCompoundFileDirectory(bytes).empty() || narrow.empty() ||
+    if (!file.is_open() || !checkCompoundFileDirectory(bytes).empty() || narrow.empty() ||
         freexl_open(narrow.c_str(), &handle) != FREEXL_OK) {
         if (handle)
             freexl_close(handle);
@@ -205,7 +205,7 @@ XlsCells ReadXlsInThisProcess(const std::string& path)
                 text = std::to_string(value.value.int_value);
                 break;
             case FREEXL_CELL_DOUBLE:
-                text = NumberText(value.value.double_value);
+                text = numberText(value.value.double_value);
                 break;
             case FREEXL_CELL_TEXT:
             case FREEXL_CELL_SST_TEXT:
@@ -226,21 +226,21 @@ XlsCells ReadXlsInThisProcess(const std::string& path)
     return result;
 }
 
-std::string EncodeXlsCells(const XlsCells& read)
+std::string encodeXlsCells(const XlsCells& read)
 {
     std::string out;
     const uint32_t errorSize = static_cast<uint32_t>(read.error.size());
-    AppendBytes(out, &errorSize, sizeof errorSize);
+    appendBytes(out, &errorSize, sizeof errorSize);
     out += read.error;
     for (const auto& [position, text] : read.cells) {
         const int32_t header[3] = {position.first, position.second, static_cast<int32_t>(text.size())};
-        AppendBytes(out, header, sizeof header);
+        appendBytes(out, header, sizeof header);
         out += text;
     }
     return out;
 }
 
-std::optional<XlsCells> DecodeXlsCells(std::string_view data)
+std::optional<XlsCells> decodeXlsCells(std::string_view data)
 {
     XlsCells result;
     size_t at = 0;
@@ -267,11 +267,11 @@ std::optional<XlsCells> DecodeXlsCells(std::string_view data)
     return result;
 }
 
-std::string FindXlsReader(const std::string& programFolder)
+std::string findXlsReader(const std::string& programFolder)
 {
     if (programFolder.empty())
         return {};
-    const std::filesystem::path folder = FileSystemPath(programFolder);
+    const std::filesystem::path folder = fileSystemPath(programFolder);
     const std::filesystem::path candidates[] = {
         folder / kXlsReaderFile,
         folder / ".." / "libexec" / "ql-rs485" / kXlsReaderFile,
@@ -281,29 +281,29 @@ std::string FindXlsReader(const std::string& programFolder)
     };
     for (const std::filesystem::path& candidate : candidates) {
         std::error_code error;
-        if (std::filesystem::is_regular_file(candidate, error) && IsExecutable(candidate))
-            return FileNameBytes(candidate.lexically_normal());
+        if (std::filesystem::is_regular_file(candidate, error) && isExecutable(candidate))
+            return fileNameBytes(candidate.lexically_normal());
     }
     return {};
 }
 
-XlsCells ReadXlsInHelper(const std::string& path)
+XlsCells readXlsInHelper(const std::string& path)
 {
 #if defined(__unix__) || defined(_WIN32)
     XlsCells result;
-    const std::string helper = FindXlsReader(RunningProgramFolder());
+    const std::string helper = findXlsReader(runningProgramFolder());
     if (helper.empty()) {
         result.error = std::string("找不到.xls读取程序") + kXlsReaderName;
         return result;
     }
-    const std::optional<std::string> output = RunHelper(helper, path);
-    std::optional<XlsCells> decoded = output ? DecodeXlsCells(*output) : std::nullopt;
+    const std::optional<std::string> output = runHelper(helper, path);
+    std::optional<XlsCells> decoded = output ? decodeXlsCells(*output) : std::nullopt;
     if (!decoded) {
         result.error = kDamaged;
         return result;
     }
     return std::move(*decoded);
 #else
-    return ReadXlsInThisProcess(path);
+    return readXlsInThisProcess(path);
 #endif
 }

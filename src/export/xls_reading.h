@@ -21,20 +21,20 @@ struct XlsCells {
 };
 
 // Reads `path` with FreeXL in this process; only the helper calls it.
-XlsCells ReadXlsInThisProcess(const std::string& path);
+XlsCells readXlsInThisProcess(const std::string& path);
 
 // The helper's output: the error text, then one record of row, column, length and
 // text per cell. DecodeXlsCells gives nullopt for output that breaks off or lies.
-std::string EncodeXlsCells(const XlsCells& read);
-std::optional<XlsCells> DecodeXlsCells(std::string_view data);
+std::string encodeXlsCells(const XlsCells& read);
+std::optional<XlsCells> decodeXlsCells(std::string_view data);
 
 // Where the helper lies for a program in `programFolder`: beside it (the build
 // folder bin/ and /usr/bin), in ../libexec/ql-rs485/, ../lib/ql-rs485/ or
 // ../libexec/, or in ../bin/ (the tests' and fuzz targets' folders beside a build's
 // bin/). Empty when none of them holds an executable of that name.
-std::string FindXlsReader(const std::string& programFolder);
+std::string findXlsReader(const std::string& programFolder);
 
 // Reads `path` through the helper found beside the running executable. A damaged
 // file, a helper that crashes or takes longer than 15 s, or a missing helper gives
 // an error text.
-XlsCells ReadXlsInHelper(const std::string& path);
+XlsCells readXlsInHelper(const std::string& path);

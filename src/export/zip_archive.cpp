@@ -13,25 +13,25 @@ constexpr qsizetype kLocalHeaderSize = 30;
 constexpr qsizetype kMaxCommentSize = 0xFFFF;
 
 // Zip numbers are little-endian.
-uint16_t Le16(const QByteArray& bytes, qsizetype at)
+uint16_t le16(const QByteArray& bytes, qsizetype at)
 {
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData()) + at;
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
-uint32_t Le32(const QByteArray& bytes, qsizetype at)
+uint32_t le32(const QByteArray& bytes, qsizetype at)
 {
-    return static_cast<uint32_t>(Le16(bytes, at)) | (static_cast<uint32_t>(Le16(bytes, at + 2)) << 16);
+    return static_cast<uint32_t>(le16(bytes, at)) | (static_cast<uint32_t>(le16(bytes, at + 2)) << 16);
 }
 
-bool Fits(const QByteArray& bytes, qsizetype at, qsizetype count)
+bool fits(const QByteArray& bytes, qsizetype at, qsizetype count)
 {
     return at >= 0 && count >= 0 && at <= bytes.size() && count <= bytes.size() - at;
 }
 
 } // namespace
 
-bool ZipArchive::Open(QByteArray bytes, QString& error)
+bool ZipArchive::open(QByteArray bytes, QString& error)
 {
     m_bytes = std::move(bytes);
     m_entries.clear();
@@ -42,7 +42,7 @@ bool ZipArchive::Open(QByteArray bytes, QString& error)
     qsizetype endAt = -1;
     const qsizetype lowest = std::max<qsizetype>(0, m_bytes.size() - kEndRecordSize - kMaxCommentSize);
     for (qsizetype at = m_bytes.size() - kEndRecordSize; at >= lowest; --at) {
-        if (Le32(m_bytes, at) == kEndSignature) {
+        if (le32(m_bytes, at) == kEndSignature) {
             endAt = at;
             break;
         }
@@ -51,36 +51,36 @@ bool ZipArchive::Open(QByteArray bytes, QString& error)
         error = QStringLiteral("压缩包缺少目录结尾记录");
         return false;
     }
-    const uint16_t disk = Le16(m_bytes, endAt + 4);
-    const uint16_t count = Le16(m_bytes, endAt + 10);
-    const uint32_t directorySize = Le32(m_bytes, endAt + 12);
-    const uint32_t directoryAt = Le32(m_bytes, endAt + 16);
+    const uint16_t disk = le16(m_bytes, endAt + 4);
+    const uint16_t count = le16(m_bytes, endAt + 10);
+    const uint32_t directorySize = le32(m_bytes, endAt + 12);
+    const uint32_t directoryAt = le32(m_bytes, endAt + 16);
     if (disk != 0 || directoryAt == 0xFFFFFFFF || count == 0xFFFF) {
         error = QStringLiteral("不支持分卷或ZIP64压缩包");
         return false;
     }
-    if (!Fits(m_bytes, directoryAt, directorySize)) {
+    if (!fits(m_bytes, directoryAt, directorySize)) {
         error = QStringLiteral("压缩包目录超出文件范围");
         return false;
     }
     qsizetype at = directoryAt;
     for (int i = 0; i < count; ++i) {
-        if (!Fits(m_bytes, at, kCentralHeaderSize) || Le32(m_bytes, at) != kCentralSignature) {
+        if (!fits(m_bytes, at, kCentralHeaderSize) || le32(m_bytes, at) != kCentralSignature) {
             error = QStringLiteral("压缩包目录项损坏");
             return false;
         }
         Entry entry;
-        entry.flags = Le16(m_bytes, at + 8);
-        entry.method = Le16(m_bytes, at + 10);
-        entry.crc = Le32(m_bytes, at + 16);
-        entry.compressedSize = Le32(m_bytes, at + 20);
-        entry.size = Le32(m_bytes, at + 24);
-        const uint16_t nameLength = Le16(m_bytes, at + 28);
-        const uint16_t extraLength = Le16(m_bytes, at + 30);
-        const uint16_t commentLength = Le16(m_bytes, at + 32);
-        entry.localOffset = Le32(m_bytes, at + 42);
+        entry.flags = le16(m_bytes, at + 8);
+        entry.method = le16(m_bytes, at + 10);
+        entry.crc = le32(m_bytes, at + 16);
+        entry.compressedSize = le32(m_bytes, at + 20);
+        entry.size = le32(m_bytes, at + 24);
+        const uint16_t nameLength = le16(m_bytes, at + 28);
+        const uint16_t extraLength = le16(m_bytes, at + 30);
+        const uint16_t commentLength = le16(m_bytes, at + 32);
+        entry.localOffset = le32(m_bytes, at + 42);
         const qsizetype total = kCentralHeaderSize + nameLength + extraLength + commentLength;
-        if (!Fits(m_bytes, at, total)) {
+        if (!fits(m_bytes, at, total)) {
             error = QStringLiteral("压缩包目录项损坏");
             return false;
         }
@@ -91,7 +91,7 @@ bool ZipArchive::Open(QByteArray bytes, QString& error)
     return true;
 }
 
-const ZipArchive::Entry* ZipArchive::Find(const std::string& name) const
+const ZipArchive::Entry* ZipArchive::search(const std::string& name) const
 {
     for (const Entry& entry : m_entries)
         if (entry.name == name)
@@ -99,14 +99,14 @@ const ZipArchive::Entry* ZipArchive::Find(const std::string& name) const
     return nullptr;
 }
 
-bool ZipArchive::Contains(const std::string& name) const
+bool ZipArchive::contains(const std::string& name) const
 {
-    return Find(name) != nullptr;
+    return search(name) != nullptr;
 }
 
-std::optional<QByteArray> ZipArchive::Read(const std::string& name, QString& error) const
+std::optional<QByteArray> ZipArchive::read(const std::string& name, QString& error) const
 {
-    const Entry* entry = Find(name);
+    const Entry* entry = search(name);
     const QString shownName = QString::fromStdString(name);
     if (!entry) {
         error = QStringLiteral("工作簿缺少部件 %1").arg(shownName);
@@ -121,12 +121,12 @@ std::optional<QByteArray> ZipArchive::Read(const std::string& name, QString& err
         return std::nullopt;
     }
     const qsizetype local = entry->localOffset;
-    if (!Fits(m_bytes, local, kLocalHeaderSize) || Le32(m_bytes, local) != kLocalSignature) {
+    if (!fits(m_bytes, local, kLocalHeaderSize) || le32(m_bytes, local) != kLocalSignature) {
         error = QStringLiteral("部件 %1 的本地文件头损坏").arg(shownName);
         return std::nullopt;
     }
-    const qsizetype dataAt = local + kLocalHeaderSize + Le16(m_bytes, local + 26) + Le16(m_bytes, local + 28);
-    if (!Fits(m_bytes, dataAt, entry->compressedSize)) {
+    const qsizetype dataAt = local + kLocalHeaderSize + le16(m_bytes, local + 26) + le16(m_bytes, local + 28);
+    if (!fits(m_bytes, dataAt, entry->compressedSize)) {
         error = QStringLiteral("部件 %1 超出文件范围").arg(shownName);
         return std::nullopt;
     }

@@ -16,12 +16,12 @@ class ZipArchive {
 public:
     // Parses the central directory of `bytes`; false with `error` set when it is not a
     // readable zip package. The archive keeps its own copy of the bytes.
-    bool Open(QByteArray bytes, QString& error);
+    bool open(QByteArray bytes, QString& error);
 
-    bool Contains(const std::string& name) const;
+    bool contains(const std::string& name) const;
     // The entry's uncompressed bytes; nullopt with `error` set for a missing entry, a
     // corrupt one, or one larger than kMaxEntrySize.
-    std::optional<QByteArray> Read(const std::string& name, QString& error) const;
+    std::optional<QByteArray> read(const std::string& name, QString& error) const;
 
     static constexpr qsizetype kMaxEntrySize = 64 * 1024 * 1024;
 
@@ -35,7 +35,7 @@ private:
         uint32_t size = 0;
         uint32_t localOffset = 0;
     };
-    const Entry* Find(const std::string& name) const;
+    const Entry* search(const std::string& name) const;
 
     QByteArray m_bytes;
     std::vector<Entry> m_entries;

@@ -16,7 +16,7 @@ const LogMessage kSaved{"日志文件保存成功！", "信息提示", LogMessag
 
 // What deleting the old file would have needed: a plain file that may be
 // written, in a folder where it may be replaced.
-bool CanReplace(const QFileInfo& existing)
+bool canReplace(const QFileInfo& existing)
 {
     if (!existing.isFile() || !existing.isWritable())
         return false;
@@ -25,7 +25,7 @@ bool CanReplace(const QFileInfo& existing)
 
 } // namespace
 
-std::string ProposedLogFileName(const std::string& programFolder)
+std::string proposedLogFileName(const std::string& programFolder)
 {
     std::string name = programFolder;
     if (!name.empty() && name.back() != '/' && name.back() != '\\')
@@ -33,17 +33,17 @@ std::string ProposedLogFileName(const std::string& programFolder)
     return name + kSaveLogFilter;
 }
 
-std::string EncodeLogText(const std::vector<std::string>& lines)
+std::string encodeLogText(const std::vector<std::string>& lines)
 {
     std::string text;
     for (const std::string& line : lines) {
-        text += Utf8ToGbk(line);
+        text += utf8ToGbk(line);
         text += "\r\n";
     }
     return text;
 }
 
-LogSaveResult SaveLogFile(const LogModel& log, const std::string& fileName, const LogQuestion& ask)
+LogSaveResult saveLogFile(const LogModel& log, const std::string& fileName, const LogQuestion& ask)
 {
     LogSaveResult result;
     if (fileName.empty())
@@ -55,13 +55,13 @@ LogSaveResult SaveLogFile(const LogModel& log, const std::string& fileName, cons
     if (existing.exists() || existing.isSymLink()) {
         if (!ask || !ask(kOverwriteQuestion))
             return result;
-        if (!CanReplace(existing)) {
-            result.Messages.push_back(kCannotOverwrite);
+        if (!canReplace(existing)) {
+            result.messages.push_back(kCannotOverwrite);
             return result;
         }
     }
 
-    const std::string text = EncodeLogText(log.Lines());
+    const std::string text = encodeLogText(log.lines());
     // QSaveFile writes beside the target and renames only after a complete
     // write, so the old file survives any failure up to that point.
     QSaveFile file(path);
@@ -73,10 +73,10 @@ LogSaveResult SaveLogFile(const LogModel& log, const std::string& fileName, cons
     else
         file.cancelWriting();
     if (!written) {
-        result.Messages.push_back(kSaveFailed);
+        result.messages.push_back(kSaveFailed);
         return result;
     }
-    result.Saved = true;
-    result.Messages.push_back(kSaved);
+    result.saved = true;
+    result.messages.push_back(kSaved);
     return result;
 }

@@ -12,24 +12,24 @@
 enum class LogMessageKind { Information, Warning, Question };
 
 struct LogMessage {
-    std::string Text;    // UTF-8
-    std::string Caption; // UTF-8
-    LogMessageKind Kind;
+    std::string text;    // UTF-8
+    std::string caption; // UTF-8
+    LogMessageKind kind;
     bool operator==(const LogMessage&) const = default;
 };
 
 // The save dialog's filter and proposed name: the program folder (with its
 // trailing separator) followed by "*.txt".
 inline constexpr const char* kSaveLogFilter = "*.txt";
-std::string ProposedLogFileName(const std::string& programFolder);
+std::string proposedLogFileName(const std::string& programFolder);
 
 // Answers a Yes/No question; true for Yes.
 using LogQuestion = std::function<bool(const LogMessage& question)>;
 
 struct LogSaveResult {
-    bool Saved = false;
+    bool saved = false;
     // Messages to show in order, after any question was asked.
-    std::vector<LogMessage> Messages;
+    std::vector<LogMessage> messages;
 };
 
 // `m_saveLogAction` after the save dialog: `fileName` is the chosen name (UTF-8 path;
@@ -38,7 +38,7 @@ struct LogSaveResult {
 // completely to a temporary file in the same folder first and only then replaces
 // the chosen file, so a failed save leaves an existing file as it was. Characters
 // GBK cannot hold are written as '?'.
-LogSaveResult SaveLogFile(const LogModel& log, const std::string& fileName, const LogQuestion& ask);
+LogSaveResult saveLogFile(const LogModel& log, const std::string& fileName, const LogQuestion& ask);
 
 // The lines as the file holds them: GBK, each ended by CR LF.
-std::string EncodeLogText(const std::vector<std::string>& lines);
+std::string encodeLogText(const std::vector<std::string>& lines);

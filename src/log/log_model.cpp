@@ -1,31 +1,31 @@
 #include "log/log_model.h"
 
-void LogModel::AppendLine(std::string line)
+void LogModel::appendLine(std::string line)
 {
     m_lines.push_back(std::move(line));
     if (m_listener)
-        m_listener->LineAppended(m_lines.back());
+        m_listener->lineAppended(m_lines.back());
 }
 
-void LogModel::Clear()
+void LogModel::clear()
 {
     m_lines.clear();
     if (m_listener)
-        m_listener->Reset();
+        m_listener->reset();
 }
 
-void LogModel::TrimTo(int maxLines)
+void LogModel::trimTo(int maxLines)
 {
     if (maxLines < 0)
         maxLines = 0;
-    if (LineCount() <= maxLines)
+    if (lineCount() <= maxLines)
         return;
     m_lines.erase(m_lines.begin(), m_lines.end() - maxLines);
     if (m_listener)
-        m_listener->Reset();
+        m_listener->reset();
 }
 
-std::string LogModel::Text() const
+std::string LogModel::text() const
 {
     std::string text;
     for (size_t i = 0; i < m_lines.size(); ++i) {

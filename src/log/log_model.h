@@ -10,19 +10,19 @@ public:
     class Listener {
     public:
         virtual ~Listener() = default;
-        virtual void LineAppended(const std::string& line) = 0;
-        virtual void Reset() = 0; // cleared or trimmed: re-read Lines()
+        virtual void lineAppended(const std::string& line) = 0;
+        virtual void reset() = 0; // cleared or trimmed: re-read lines()
     };
 
-    void SetListener(Listener* listener) { m_listener = listener; }
-    void AppendLine(std::string line);
-    void Clear();
+    void setListener(Listener* listener) { m_listener = listener; }
+    void appendLine(std::string line);
+    void clear();
     // Drops lines from the top until at most `maxLines` remain.
-    void TrimTo(int maxLines);
-    int LineCount() const { return static_cast<int>(m_lines.size()); }
-    const std::vector<std::string>& Lines() const { return m_lines; }
+    void trimTo(int maxLines);
+    int lineCount() const { return static_cast<int>(m_lines.size()); }
+    const std::vector<std::string>& lines() const { return m_lines; }
     // All lines joined with "\n" (what "复制日志" puts on the clipboard).
-    std::string Text() const;
+    std::string text() const;
 
 private:
     std::vector<std::string> m_lines;

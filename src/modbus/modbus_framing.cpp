@@ -61,12 +61,12 @@ std::optional<size_t> ModbusFraming::replyPduLength(ByteView pdu)
         return std::nullopt;
     if (pdu[0] & 0x80)
         return 2;
-    if (IsModbusReadFunction(pdu[0])) {
+    if (isModbusReadFunction(pdu[0])) {
         if (pdu.size() < 2)
             return std::nullopt;
         return 2 + size_t{pdu[1]};
     }
-    if (IsModbusWriteFunction(pdu[0]))
+    if (isModbusWriteFunction(pdu[0]))
         return 5;
     return std::nullopt;
 }
@@ -99,7 +99,7 @@ bool ModbusFraming::replyLengthPending(ByteView bytes) const
         return bytes.size() < kMbapFixedBytes;
     // Only a read tells its length after the function code, in its byte count.
     return bytes.size() < m_headerSize + 1 ||
-           (bytes.size() == m_headerSize + 1 && IsModbusReadFunction(bytes[m_headerSize]));
+           (bytes.size() == m_headerSize + 1 && isModbusReadFunction(bytes[m_headerSize]));
 }
 
 ModbusFraming::Unwrapped ModbusFraming::unwrap(ByteView frame) const

@@ -15,7 +15,7 @@ constexpr size_t kLongestFrame = 260;
 
 } // namespace
 
-const ModbusFraming& ModbusFramingForPort(const QString& portName)
+const ModbusFraming& modbusFramingForPort(const QString& portName)
 {
     return portName.trimmed().startsWith(QStringLiteral("mbtcp://"), Qt::CaseInsensitive)
                ? ModbusFraming::tcp()
@@ -27,48 +27,48 @@ ModbusMaster::ModbusMaster(Exchange& exchange, const ModbusFraming& framing)
 {
 }
 
-ModbusOutcome ModbusMaster::Transact(const ModbusRequest& request, int responseTimeoutMs)
+ModbusOutcome ModbusMaster::transact(const ModbusRequest& request, int responseTimeoutMs)
 {
     ModbusOutcome outcome;
-    const Bytes pdu = ModbusRequestPdu(request);
+    const Bytes pdu = modbusRequestPdu(request);
     if (pdu.empty()) {
         outcome.kind = ModbusOutcome::Kind::Error;
-        outcome.error = ModbusRequestProblem(request);
+        outcome.error = modbusRequestProblem(request);
         return outcome;
     }
     ++m_transaction;
     outcome.request = m_framing->frame(request.address, pdu, m_transaction);
     ++m_counters.requests;
-    m_exchange.SendFrame(outcome.request);
+    m_exchange.sendFrame(outcome.request);
     if (request.address == kModbusBroadcast) {
         outcome.kind = ModbusOutcome::Kind::Broadcast;
         return outcome;
     }
-    outcome.reply = CollectReply(responseTimeoutMs);
-    return Judge(request, std::move(outcome));
+    outcome.reply = collectReply(responseTimeoutMs);
+    return judge(request, std::move(outcome));
 }
 
-Bytes ModbusMaster::CollectReply(int responseTimeoutMs)
+Bytes ModbusMaster::collectReply(int responseTimeoutMs)
 {
-    ByteLink& link = m_exchange.Link();
-    Waiter& wait = m_exchange.Wait();
-    const int gapMs = std::max(m_exchange.Line().SilenceGapMs(), 2);
-    const int64_t start = wait.NowMs();
-    const int64_t latest = start + responseTimeoutMs + m_exchange.Line().WireTimeMs(kLongestFrame);
+    ByteLink& link = m_exchange.link();
+    Waiter& wait = m_exchange.wait();
+    const int gapMs = std::max(m_exchange.line().silenceGapMs(), 2);
+    const int64_t start = wait.nowMs();
+    const int64_t latest = start + responseTimeoutMs + m_exchange.line().wireTimeMs(kLongestFrame);
     int64_t lastByte = start;
     Bytes reply;
     for (;;) {
-        const int waiting = link.Connected() ? link.WaitingByteCount() : 0;
-        const int64_t now = wait.NowMs();
+        const int waiting = link.connected() ? link.waitingByteCount() : 0;
+        const int64_t now = wait.nowMs();
         if (waiting > 0) {
-            const Bytes more = link.ReceiveBytes(waiting);
+            const Bytes more = link.receiveBytes(waiting);
             reply.insert(reply.end(), more.begin(), more.end());
             lastByte = now;
         }
         const std::optional<size_t> length = m_framing->replyLength(reply);
         if (length && reply.size() >= *length)
             break;
-        if (reply.size() > kLongestFrame || now >= latest || !link.Connected())
+        if (reply.size() > kLongestFrame || now >= latest || !link.connected())
             break;
         // A frame whose length is known (or soon will be) may be held back by
         // an adapter or the scheduler for a while; bytes that can tell no
@@ -76,14 +76,14 @@ Bytes ModbusMaster::CollectReply(int responseTimeoutMs)
         const bool mayGrow = length || m_framing->replyLengthPending(reply);
         if (now - lastByte >= (mayGrow ? responseTimeoutMs : gapMs))
             break;
-        wait.Sleep(1);
+        wait.sleep(1);
     }
     if (!reply.empty())
-        m_exchange.LogReply(reply);
+        m_exchange.logReply(reply);
     return reply;
 }
 
-ModbusOutcome ModbusMaster::Judge(const ModbusRequest& request, ModbusOutcome outcome)
+ModbusOutcome ModbusMaster::judge(const ModbusRequest& request, ModbusOutcome outcome)
 {
     if (outcome.reply.empty()) {
         outcome.kind = ModbusOutcome::Kind::Timeout;
@@ -105,7 +105,7 @@ ModbusOutcome ModbusMaster::Judge(const ModbusRequest& request, ModbusOutcome ou
         ++m_counters.checkErrors;
         return outcome;
     }
-    const ModbusReply reply = ParseModbusReplyPdu(request, frame.pdu);
+    const ModbusReply reply = parseModbusReplyPdu(request, frame.pdu);
     switch (reply.kind) {
     case ModbusReply::Kind::Ok:
         outcome.kind = ModbusOutcome::Kind::Ok;

@@ -14,7 +14,7 @@ class Exchange;
 class QString;
 
 // Modbus TCP for an mbtcp:// port name, RTU for every other.
-const ModbusFraming& ModbusFramingForPort(const QString& portName);
+const ModbusFraming& modbusFramingForPort(const QString& portName);
 
 struct ModbusOutcome {
     enum class Kind {
@@ -50,20 +50,20 @@ public:
     // the frame is whole by its own length, after `responseTimeoutMs` with
     // nothing, or after that long without a further byte of a frame still
     // short. Port failures (ComPortError) pass through to the caller.
-    ModbusOutcome Transact(const ModbusRequest& request, int responseTimeoutMs);
+    ModbusOutcome transact(const ModbusRequest& request, int responseTimeoutMs);
 
-    const ModbusCounters& Counters() const { return m_counters; }
-    void ResetCounters() { m_counters = {}; }
-    const ModbusFraming& Framing() const { return *m_framing; }
+    const ModbusCounters& counters() const { return m_counters; }
+    void resetCounters() { m_counters = {}; }
+    const ModbusFraming& framing() const { return *m_framing; }
     // The transaction id the next request carries (Modbus TCP), so a frame
     // shown before sending is the frame sent.
-    uint16_t NextTransaction() const { return static_cast<uint16_t>(m_transaction + 1); }
+    uint16_t nextTransaction() const { return static_cast<uint16_t>(m_transaction + 1); }
     // The port changed to another transport.
-    void SetFraming(const ModbusFraming& framing) { m_framing = &framing; }
+    void setFraming(const ModbusFraming& framing) { m_framing = &framing; }
 
 private:
-    Bytes CollectReply(int responseTimeoutMs);
-    ModbusOutcome Judge(const ModbusRequest& request, ModbusOutcome outcome);
+    Bytes collectReply(int responseTimeoutMs);
+    ModbusOutcome judge(const ModbusRequest& request, ModbusOutcome outcome);
 
     Exchange& m_exchange;
     const ModbusFraming* m_framing;

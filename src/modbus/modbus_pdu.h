@@ -30,14 +30,14 @@ constexpr int kModbusMaxWriteRegisters = 123;
 // Address 0 is heard by every slave and answered by none (writes only).
 constexpr uint8_t kModbusBroadcast = 0;
 
-bool IsModbusReadFunction(int function);
-bool IsModbusWriteFunction(int function);
+bool isModbusReadFunction(int function);
+bool isModbusWriteFunction(int function);
 // The function moves bits (coils or discrete inputs) rather than registers.
-bool IsModbusBitFunction(int function);
+bool isModbusBitFunction(int function);
 
 // "illegal function" for 01 … "gateway target failed to respond" for 0B;
 // "unknown exception" for any other code.
-const char* ModbusExceptionName(int code);
+const char* modbusExceptionName(int code);
 
 struct ModbusRequest {
     uint8_t address = 1;
@@ -52,9 +52,9 @@ struct ModbusRequest {
 // Empty when the request is within the protocol: a known function, 1..limit
 // bits or registers, start + count within 65536, single writes with one value,
 // broadcast only for writes. Otherwise a message that names what is wrong.
-std::string ModbusRequestProblem(const ModbusRequest& request);
+std::string modbusRequestProblem(const ModbusRequest& request);
 // The request's PDU; empty when ModbusRequestProblem finds fault with it.
-Bytes ModbusRequestPdu(const ModbusRequest& request);
+Bytes modbusRequestPdu(const ModbusRequest& request);
 
 struct ModbusReply {
     enum class Kind { Ok, Exception, Malformed };
@@ -66,10 +66,10 @@ struct ModbusReply {
 // write, an exception (function | 0x80 and its code). Anything else, such as a
 // byte count that does not match the request or another function, is
 // Malformed.
-ModbusReply ParseModbusReplyPdu(const ModbusRequest& request, ByteView pdu);
+ModbusReply parseModbusReplyPdu(const ModbusRequest& request, ByteView pdu);
 
 // Registers of a read reply or a write request from big-endian bytes, and back.
-std::vector<uint16_t> RegistersFromBytes(ByteView bytes);
+std::vector<uint16_t> registersFromBytes(ByteView bytes);
 // Bits packed least significant first, as the coil functions carry them.
-Bytes PackModbusBits(const std::vector<uint16_t>& bits);
-std::vector<uint16_t> UnpackModbusBits(ByteView packed, size_t count);
+Bytes packModbusBits(const std::vector<uint16_t>& bits);
+std::vector<uint16_t> unpackModbusBits(ByteView packed, size_t count);

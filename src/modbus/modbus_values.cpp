@@ -29,61 +29,61 @@ const std::array<NamedFormat, 9> kFormats = {{
 
 const std::array<const char*, 4> kOrderNames = {"abcd", "cdab", "badc", "dcba"};
 
-const NamedFormat& Row(ModbusFormat format)
+const NamedFormat& row(ModbusFormat format)
 {
     return *std::find_if(kFormats.begin(), kFormats.end(),
                          [format](const NamedFormat& row) { return row.format == format; });
 }
 
-bool ReversesRegisters(WordOrder order)
+bool reversesRegisters(WordOrder order)
 {
     return order == WordOrder::Cdab || order == WordOrder::Dcba;
 }
 
-bool SwapsBytes(WordOrder order)
+bool swapsBytes(WordOrder order)
 {
     return order == WordOrder::Badc || order == WordOrder::Dcba;
 }
 
-uint16_t SwapBytes(uint16_t word)
+uint16_t swapBytes(uint16_t word)
 {
     return static_cast<uint16_t>(word << 8 | word >> 8);
 }
 
 // The value's bytes most significant first, from `count` registers on the wire.
-uint64_t Assemble(WordOrder order, std::span<const uint16_t> registers, int count)
+uint64_t assemble(WordOrder order, std::span<const uint16_t> registers, int count)
 {
     uint64_t value = 0;
     for (int i = 0; i < count; ++i) {
-        uint16_t word = registers[static_cast<size_t>(ReversesRegisters(order) ? count - 1 - i : i)];
-        if (SwapsBytes(order))
-            word = SwapBytes(word);
+        uint16_t word = registers[static_cast<size_t>(reversesRegisters(order) ? count - 1 - i : i)];
+        if (swapsBytes(order))
+            word = swapBytes(word);
         value = value << 16 | word;
     }
     return value;
 }
 
-std::vector<uint16_t> Disassemble(WordOrder order, uint64_t value, int count)
+std::vector<uint16_t> disassemble(WordOrder order, uint64_t value, int count)
 {
     std::vector<uint16_t> registers(static_cast<size_t>(count));
     for (int i = count - 1; i >= 0; --i) {
         uint16_t word = static_cast<uint16_t>(value & 0xFFFF);
         value >>= 16;
-        if (SwapsBytes(order))
-            word = SwapBytes(word);
-        registers[static_cast<size_t>(ReversesRegisters(order) ? count - 1 - i : i)] = word;
+        if (swapsBytes(order))
+            word = swapBytes(word);
+        registers[static_cast<size_t>(reversesRegisters(order) ? count - 1 - i : i)] = word;
     }
     return registers;
 }
 
-template <class T> std::string ShortestText(T value)
+template <class T> std::string shortestText(T value)
 {
     char buffer[64];
     const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, result.ptr);
 }
 
-template <class T> std::optional<T> ParseWhole(std::string_view text, int base = 10)
+template <class T> std::optional<T> parseWhole(std::string_view text, int base = 10)
 {
     T value{};
     if (text.empty() || text.front() == '+')
@@ -95,7 +95,7 @@ template <class T> std::optional<T> ParseWhole(std::string_view text, int base =
     return value;
 }
 
-template <class T> std::optional<T> ParseFloat(std::string_view text)
+template <class T> std::optional<T> parseFloat(std::string_view text)
 {
     T value{};
     if (text.empty())
@@ -106,7 +106,7 @@ template <class T> std::optional<T> ParseFloat(std::string_view text)
     return value;
 }
 
-std::string Lower(std::string_view text)
+std::string lowerCase(std::string_view text)
 {
     std::string lower(text);
     for (char& c : lower)
@@ -116,46 +116,46 @@ std::string Lower(std::string_view text)
 
 } // namespace
 
-std::optional<ModbusFormat> ParseModbusFormat(std::string_view text)
+std::optional<ModbusFormat> parseModbusFormat(std::string_view text)
 {
-    const std::string lower = Lower(text);
+    const std::string lower = lowerCase(text);
     for (const NamedFormat& row : kFormats)
         if (lower == row.name)
             return row.format;
     return std::nullopt;
 }
 
-const char* ModbusFormatName(ModbusFormat format)
+const char* modbusFormatName(ModbusFormat format)
 {
-    return Row(format).name;
+    return row(format).name;
 }
 
-std::optional<WordOrder> ParseWordOrder(std::string_view text)
+std::optional<WordOrder> parseWordOrder(std::string_view text)
 {
-    const std::string lower = Lower(text);
+    const std::string lower = lowerCase(text);
     for (size_t i = 0; i < kOrderNames.size(); ++i)
         if (lower == kOrderNames[i])
             return static_cast<WordOrder>(i);
     return std::nullopt;
 }
 
-const char* WordOrderName(WordOrder order)
+const char* wordOrderName(WordOrder order)
 {
     return kOrderNames[static_cast<size_t>(order)];
 }
 
-int RegistersPerValue(ModbusFormat format)
+int registersPerValue(ModbusFormat format)
 {
-    return Row(format).registers;
+    return row(format).registers;
 }
 
-std::string FormatModbusValue(ModbusFormat format, WordOrder order, std::span<const uint16_t> registers)
+std::string formatModbusValue(ModbusFormat format, WordOrder order, std::span<const uint16_t> registers)
 {
-    const int count = RegistersPerValue(format);
+    const int count = registersPerValue(format);
     if (registers.size() < static_cast<size_t>(count))
         return {};
     const uint16_t word = registers[0];
-    const uint64_t value = count > 1 ? Assemble(order, registers, count) : word;
+    const uint64_t value = count > 1 ? assemble(order, registers, count) : word;
     switch (format) {
     case ModbusFormat::U16:
         return std::to_string(word);
@@ -184,9 +184,9 @@ std::string FormatModbusValue(ModbusFormat format, WordOrder order, std::span<co
     case ModbusFormat::I32:
         return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(value)));
     case ModbusFormat::F32:
-        return ShortestText(std::bit_cast<float>(static_cast<uint32_t>(value)));
+        return shortestText(std::bit_cast<float>(static_cast<uint32_t>(value)));
     case ModbusFormat::F64:
-        return ShortestText(std::bit_cast<double>(value));
+        return shortestText(std::bit_cast<double>(value));
     }
     return {};
 }
@@ -194,27 +194,27 @@ std::string FormatModbusValue(ModbusFormat format, WordOrder order, std::span<co
 std::optional<std::vector<uint16_t>> EncodeModbusValue(ModbusFormat format, WordOrder order,
                                                        std::string_view text)
 {
-    const int count = RegistersPerValue(format);
+    const int count = registersPerValue(format);
     std::optional<uint64_t> bits;
     switch (format) {
     case ModbusFormat::U16:
-        if (const auto value = ParseWhole<uint16_t>(text))
+        if (const auto value = parseWhole<uint16_t>(text))
             bits = *value;
         break;
     case ModbusFormat::I16:
-        if (const auto value = ParseWhole<int16_t>(text))
+        if (const auto value = parseWhole<int16_t>(text))
             bits = static_cast<uint16_t>(*value);
         break;
     case ModbusFormat::Hex: {
         std::string_view digits = text;
         if (digits.size() > 2 && (digits.substr(0, 2) == "0x" || digits.substr(0, 2) == "0X"))
             digits.remove_prefix(2);
-        if (const auto value = ParseWhole<uint16_t>(digits, 16))
+        if (const auto value = parseWhole<uint16_t>(digits, 16))
             bits = *value;
         break;
     }
     case ModbusFormat::Bin:
-        if (const auto value = ParseWhole<uint16_t>(text, 2))
+        if (const auto value = parseWhole<uint16_t>(text, 2))
             bits = *value;
         break;
     case ModbusFormat::Bcd:
@@ -227,19 +227,19 @@ std::optional<std::vector<uint16_t>> EncodeModbusValue(ModbusFormat format, Word
         }
         break;
     case ModbusFormat::U32:
-        if (const auto value = ParseWhole<uint32_t>(text))
+        if (const auto value = parseWhole<uint32_t>(text))
             bits = *value;
         break;
     case ModbusFormat::I32:
-        if (const auto value = ParseWhole<int32_t>(text))
+        if (const auto value = parseWhole<int32_t>(text))
             bits = static_cast<uint32_t>(*value);
         break;
     case ModbusFormat::F32:
-        if (const auto value = ParseFloat<float>(text))
+        if (const auto value = parseFloat<float>(text))
             bits = std::bit_cast<uint32_t>(*value);
         break;
     case ModbusFormat::F64:
-        if (const auto value = ParseFloat<double>(text))
+        if (const auto value = parseFloat<double>(text))
             bits = std::bit_cast<uint64_t>(*value);
         break;
     }
@@ -247,5 +247,5 @@ std::optional<std::vector<uint16_t>> EncodeModbusValue(ModbusFormat format, Word
         return std::nullopt;
     if (count == 1)
         return std::vector<uint16_t>{static_cast<uint16_t>(*bits)};
-    return Disassemble(order, *bits, count);
+    return disassemble(order, *bits, count);
 }

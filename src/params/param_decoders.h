@@ -26,21 +26,21 @@ inline constexpr size_t kReplyLengthMoney = 47;
 
 // The decimal value of each byte written one after the other, then "0" put in front
 // up to `width` characters: 01 0C gives "112", width 4 "0112".
-std::string BytesToDecimalDigits(int width, ByteView bytes);
+std::string bytesToDecimalDigits(int width, ByteView bytes);
 
 // Device type 1: 43 bytes, live values and the fault byte at offset 40.
-int DecodeParamsV12(ByteView reply, LabelValues& values);
+int decodeParamsV12(ByteView reply, LabelValues& values);
 // Device type 2, first request: 37 bytes of live values.
-int DecodeLiveV13(ByteView reply, LabelValues& values);
+int decodeLiveV13(ByteView reply, LabelValues& values);
 // Device type 2, second request: 59 bytes of card parameters.
-int DecodeCardParamsV13(ByteView reply, LabelValues& values);
+int decodeCardParamsV13(ByteView reply, LabelValues& values);
 // Device type 6: 55 bytes, live values and the alarm bytes at offsets 43 and 44.
-int DecodeParamsV20(ByteView reply, LabelValues& values);
+int decodeParamsV20(ByteView reply, LabelValues& values);
 // Device type 3: "UU"-framed answer of 30 bytes (48-bit volume) or 28 (32-bit),
 // sealed with the 8-bit sum of the bytes after the header.
-int DecodeParamsCustom(ByteView reply, LabelValues& values);
+int decodeParamsCustom(ByteView reply, LabelValues& values);
 // Device type 7: 47 bytes, live values, status and alarm words.
-int DecodeParamsMoney(ByteView reply, LabelValues& values);
+int decodeParamsMoney(ByteView reply, LabelValues& values);
 
 // The status bytes of device type 3 at offsets 5 and 6 (the reply must hold them).
-void ShowStatusCustom(ByteView reply, LabelValues& values);
+void showStatusCustom(ByteView reply, LabelValues& values);

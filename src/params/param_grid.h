@@ -21,24 +21,24 @@ inline constexpr int kParamGridHeight = 380;
 // Captions of the parameters in `paramFields` (caption, type name, caption, type
 // name, …) with "0" beside each; at least one row. A trailing caption without a
 // type name is ignored.
-ParamGrid FillParamGrid(const std::vector<std::string>& paramFields);
+ParamGrid fillParamGrid(const std::vector<std::string>& paramFields);
 // 380 divided by the row count (a grid always has at least one row).
-int ParamGridRowHeight(const ParamGrid& grid);
+int paramGridRowHeight(const ParamGrid& grid);
 // Columns 1 and 3 to "0", column 3 empty where column 2 is empty.
-void ResetParamGrid(ParamGrid& grid);
+void resetParamGrid(ParamGrid& grid);
 // Empties every value cell: nothing has been read into the grid yet.
-void BlankParamGrid(ParamGrid& grid);
+void blankParamGrid(ParamGrid& grid);
 
 // The register read of the parameter block: address, 0x03, start register
 // `paramLayout`[1] and count `paramLayout`[0], each as its low 16 bits, CRC.
-Bytes TypedParamsRequest(uint8_t address, const ParamLayoutArray& paramLayout);
+Bytes typedParamsRequest(uint8_t address, const ParamLayoutArray& paramLayout);
 // Bytes the reply to that request must have: 2 × count + 5 (0 for a negative count).
-int TypedParamsReplyLength(const ParamLayoutArray& paramLayout);
+int typedParamsReplyLength(const ParamLayoutArray& paramLayout);
 
 // Result 2 for a reply shorter than 4 bytes or whose length differs from byte 2 + 5,
 // 3 for a CRC fault, else 1 with the values of parameter i in row i / 2, column 1
 // (i even) or 3 (i odd). A parameter that lies wholly or partly beyond the reply's
 // data bytes, or whose row the grid does not have, is left as it was; unknown type
 // names take no bytes.
-int DecodeParamsTyped(ByteView reply, const std::vector<std::string>& paramFields,
+int decodeParamsTyped(ByteView reply, const std::vector<std::string>& paramFields,
                       const ParamLayoutArray& paramLayout, ParamGrid& grid);

@@ -57,16 +57,16 @@ struct ParamPanelSpec {
 // The panels of the built-in device types (the device registry hands them out with
 // each type's description). The panel of device type 5 holds the parameter grid
 // and no labels.
-const std::vector<ParamPanelSpec>& ParamPanels();
+const std::vector<ParamPanelSpec>& paramPanels();
 // nullptr for a device type without a panel (4, or anything outside 1..7).
-const ParamPanelSpec* PanelSpecOf(int deviceType);
+const ParamPanelSpec* panelSpecOf(int deviceType);
 // nullptr when no panel has a label of that name.
-const ParamLabelSpec* FindLabelSpec(const std::string& name);
+const ParamLabelSpec* findLabelSpec(const std::string& name);
 
 // Puts every label of `panel` into its reset state: values to their reset
 // text, status labels to their reset text in the normal state. Kept and fixed
 // labels get their reset text only when `values` holds nothing for them yet.
-void ResetParamLabels(const ParamPanelSpec& panel, LabelValues& values);
+void resetParamLabels(const ParamPanelSpec& panel, LabelValues& values);
 // Empties every label of `panel` but the fixed ones, which keep their reset
 // text: nothing has been read from this meter yet.
-void BlankParamLabels(const ParamPanelSpec& panel, LabelValues& values);
+void blankParamLabels(const ParamPanelSpec& panel, LabelValues& values);

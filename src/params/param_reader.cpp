@@ -31,99 +31,99 @@ private:
 
 ParamReader::ParamReader(Exchange& exchange) : m_exchange(exchange)
 {
-    Forget();
+    forget();
 }
 
-void ParamReader::SetMeterAddress(uint8_t address)
+void ParamReader::setMeterAddress(uint8_t address)
 {
     if (address == m_meterAddress)
         return;
     m_meterAddress = address;
-    Forget();
+    forget();
 }
 
-void ParamReader::Forget()
+void ParamReader::forget()
 {
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
         if (!type->params.panel || type->params.fromWorkbook)
             continue;
-        BlankParamLabels(*type->params.panel, m_values);
-        if (Changed)
-            Changed(type->code);
+        blankParamLabels(*type->params.panel, m_values);
+        if (changed)
+            changed(type->code);
     }
-    FillParamGrid();
+    fillParamGrid();
     m_followUpRead = false;
     m_lastDeviceType = 0;
 }
 
-void ParamReader::SetParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout)
+void ParamReader::setParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout)
 {
     const bool newFields = paramFields != m_paramFields;
     m_paramFields = std::move(paramFields);
     m_paramLayout = paramLayout;
     if (newFields)
-        FillParamGrid();
+        fillParamGrid();
 }
 
-void ParamReader::FillParamGrid()
+void ParamReader::fillParamGrid()
 {
-    m_grid = ::FillParamGrid(m_paramFields);
-    BlankParamGrid(m_grid);
-    if (!Changed)
+    m_grid = ::fillParamGrid(m_paramFields);
+    blankParamGrid(m_grid);
+    if (!changed)
         return;
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
         if (type->params.fromWorkbook)
-            Changed(type->code);
+            changed(type->code);
 }
 
-void ParamReader::Begin(int deviceType, const ParamRead& read)
+void ParamReader::begin(int deviceType, const ParamRead& read)
 {
     // Values of another device type's panel say nothing about this meter.
     if (deviceType != m_lastDeviceType) {
         m_lastDeviceType = deviceType;
         if (read.fromWorkbook)
-            BlankParamGrid(m_grid);
+            blankParamGrid(m_grid);
         else
-            BlankParamLabels(*read.panel, m_values);
-        if (Changed)
-            Changed(deviceType);
+            blankParamLabels(*read.panel, m_values);
+        if (changed)
+            changed(deviceType);
     }
-    m_exchange.Log().AppendLine(read.panel->banner);
-    m_exchange.Wait().ProcessEvents();
+    m_exchange.log().appendLine(read.panel->banner);
+    m_exchange.wait().processEvents();
 }
 
-int ParamReader::Finish(int deviceType, const ParamRead& read, int result)
+int ParamReader::finish(int deviceType, const ParamRead& read, int result)
 {
     if (result != ParamResult::Decoded) {
         if (read.fromWorkbook)
-            ResetParamGrid(m_grid);
+            resetParamGrid(m_grid);
         else
-            ResetParamLabels(*read.panel, m_values);
+            resetParamLabels(*read.panel, m_values);
     }
-    if (Changed)
-        Changed(deviceType);
+    if (changed)
+        changed(deviceType);
     return result;
 }
 
-int ParamReader::ReadFromWorkbook(int deviceType)
+int ParamReader::readFromWorkbook(int deviceType)
 {
-    m_exchange.SendFrame(TypedParamsRequest(m_meterAddress, m_paramLayout));
-    m_exchange.Wait().Sleep(kParamWaitTypedMs);
-    const Bytes reply = m_exchange.ReadReplyBytes(TypedParamsReplyLength(m_paramLayout));
+    m_exchange.sendFrame(typedParamsRequest(m_meterAddress, m_paramLayout));
+    m_exchange.wait().sleep(kParamWaitTypedMs);
+    const Bytes reply = m_exchange.readReplyBytes(typedParamsReplyLength(m_paramLayout));
     const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
-    return Finish(deviceType, type->params, DecodeParamsTyped(reply, m_paramFields, m_paramLayout, m_grid));
+    return finish(deviceType, type->params, decodeParamsTyped(reply, m_paramFields, m_paramLayout, m_grid));
 }
 
-int ParamReader::ReadParams(int deviceType)
+int ParamReader::readParams(int deviceType)
 {
     const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
     if (!type || !type->params.panel)
         return 0;
     const ParamRead& read = type->params;
-    Begin(deviceType, read);
+    begin(deviceType, read);
     if (read.fromWorkbook)
-        return ReadFromWorkbook(deviceType);
-    const BusyCursorScope cursor(BusyCursor, read.busyCursor);
+        return readFromWorkbook(deviceType);
+    const BusyCursorScope cursor(busyCursor, read.busyCursor);
     int result = 0;
     // A failed follow-up resets the type's labels; the values of the steps
     // already decoded in this read are put back.
@@ -132,37 +132,37 @@ int ParamReader::ReadParams(int deviceType)
         const ParamStep& request = read.steps[step];
         if (step > 0) {
             m_followUpRead = false;
-            m_exchange.Wait().Sleep(request.pauseBeforeMs);
-            m_exchange.Wait().ProcessEvents();
+            m_exchange.wait().sleep(request.pauseBeforeMs);
+            m_exchange.wait().processEvents();
         }
-        m_exchange.SendFrame(type->dialect->frame(m_meterAddress, request.body));
-        m_exchange.Wait().Sleep(request.waitMs);
-        const Bytes reply = m_exchange.CollectReply();
+        m_exchange.sendFrame(type->dialect->frame(m_meterAddress, request.body));
+        m_exchange.wait().sleep(request.waitMs);
+        const Bytes reply = m_exchange.collectReply();
         result = request.decode(reply, m_values);
         if (result != ParamResult::Decoded) {
-            ResetParamLabels(*read.panel, m_values);
+            resetParamLabels(*read.panel, m_values);
             for (size_t done = 0; done < decodedReplies.size(); ++done)
                 read.steps[done].decode(decodedReplies[done], m_values);
-            if (Changed)
-                Changed(deviceType);
+            if (changed)
+                changed(deviceType);
             return result;
         }
         decodedReplies.push_back(reply);
-        if (Changed)
-            Changed(deviceType);
+        if (changed)
+            changed(deviceType);
         if (step > 0)
             m_followUpRead = true;
     }
     return result;
 }
 
-ParamReader::Detection ParamReader::DetectDeviceType()
+ParamReader::Detection ParamReader::detectDeviceType()
 {
     Detection detection;
     for (const DeviceTypeDescription* type :
          DeviceRegistry::instance().paramOrder(&ParamRead::detectionRank)) {
         for (int attempt = 0; attempt < type->params.detectionAttempts; ++attempt) {
-            detection.result = ReadParams(type->code);
+            detection.result = readParams(type->code);
             if (detection.result == ParamResult::Decoded) {
                 detection.deviceType = type->code;
                 return detection;

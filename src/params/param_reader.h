@@ -31,26 +31,26 @@ public:
     explicit ParamReader(Exchange& exchange);
 
     // A different address forgets every value read so far.
-    void SetMeterAddress(uint8_t address);
+    void setMeterAddress(uint8_t address);
     // Empties every label and the grid, as before the first read (another port).
-    void Forget();
+    void forget();
 
     // The parameter list and register layout of device type 5 (from the protocol
     // sheet). A different parameter list gives an empty grid of its captions.
-    void SetParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout);
+    void setParamLayout(std::vector<std::string> paramFields, const ParamLayoutArray& paramLayout);
     // Grid rows from the parameter captions, every value empty.
-    void FillParamGrid();
-    const ParamGrid& Grid() const { return m_grid; }
+    void fillParamGrid();
+    const ParamGrid& grid() const { return m_grid; }
 
-    const LabelValues& Values() const { return m_values; }
+    const LabelValues& values() const { return m_values; }
     // Set when the follow-up request of a read in several steps was decoded;
     // cleared when such a follow-up is sent.
-    bool FollowUpRead() const { return m_followUpRead; }
+    bool followUpRead() const { return m_followUpRead; }
 
     // The read of `deviceType`; returns its (last) decoder's result: 1 success,
     // 2 wrong length, 3 wrong check bytes, 4 wrong start bytes; 0 (no read, a
     // failure) for a type without one. A step that fails ends the read.
-    int ReadParams(int deviceType);
+    int readParams(int deviceType);
 
     // The parameter window's simple mode: reads the device types in detection
     // order, each as often as it is tried, and stops at the first that answers.
@@ -58,19 +58,19 @@ public:
         int deviceType = 0; // 0 when no type answered
         int result = 0;     // the last read's result
     };
-    Detection DetectDeviceType();
+    Detection detectDeviceType();
 
     // Called after the labels (or the grid) of a type were decoded, reset after a
     // failed read or emptied, so a window can show them while the read goes on.
-    std::function<void(int deviceType)> Changed;
+    std::function<void(int deviceType)> changed;
     // Types whose description asks for it show the hourglass for their read:
     // true after the banner, false when the read returns.
-    std::function<void(bool busy)> BusyCursor;
+    std::function<void(bool busy)> busyCursor;
 
 private:
-    void Begin(int deviceType, const ParamRead& read);
-    int ReadFromWorkbook(int deviceType);
-    int Finish(int deviceType, const ParamRead& read, int result);
+    void begin(int deviceType, const ParamRead& read);
+    int readFromWorkbook(int deviceType);
+    int finish(int deviceType, const ParamRead& read, int result);
 
     Exchange& m_exchange;
     uint8_t m_meterAddress = 23;

@@ -1,13 +1,13 @@
 #include "params/param_readout.h"
 
-std::vector<ReadoutLine> ParamReadout(int deviceType, const ParamReader& reader)
+std::vector<ReadoutLine> paramReadout(int deviceType, const ParamReader& reader)
 {
     std::vector<ReadoutLine> lines;
     const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
     if (!type || !type->params.panel)
         return lines;
     if (type->params.fromWorkbook) {
-        const ParamGrid& grid = reader.Grid();
+        const ParamGrid& grid = reader.grid();
         for (size_t row = 0; row < grid.size(); ++row) {
             for (size_t column : {size_t{1}, size_t{3}}) {
                 if (grid[row][column - 1].empty())
@@ -21,15 +21,15 @@ std::vector<ReadoutLine> ParamReadout(int deviceType, const ParamReader& reader)
     }
     for (const ParamGroupSpec& group : type->params.panel->groups) {
         for (const ParamLabelSpec& label : group.labels) {
-            const auto found = reader.Values().find(label.name);
+            const auto found = reader.values().find(label.name);
             lines.push_back({label.name, label.caption,
-                             found != reader.Values().end() ? found->second : LabelValue{label.resetText}});
+                             found != reader.values().end() ? found->second : LabelValue{label.resetText}});
         }
     }
     return lines;
 }
 
-const char* LabelStateName(LabelState state)
+const char* labelStateName(LabelState state)
 {
     return state == LabelState::Alarm ? "alarm" : "normal";
 }

@@ -14,6 +14,6 @@ struct ReadoutLine {
     LabelValue value;
 };
 
-std::vector<ReadoutLine> ParamReadout(int deviceType, const ParamReader& reader);
+std::vector<ReadoutLine> paramReadout(int deviceType, const ParamReader& reader);
 // "normal" or "alarm".
-const char* LabelStateName(LabelState state);
+const char* labelStateName(LabelState state);

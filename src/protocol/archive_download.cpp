@@ -5,7 +5,7 @@
 #include "protocol/transaction_run.h"
 #include "protocol/waiter.h"
 
-std::string ArchiveKindEndText(ArchiveKindEnd end)
+std::string archiveKindEndText(ArchiveKindEnd end)
 {
     switch (end) {
     case ArchiveKindEnd::Completed:
@@ -27,12 +27,12 @@ ArchiveDownload::ArchiveDownload(Exchange& exchange, ArchiveOptions options)
 {
 }
 
-std::vector<ArchiveKind> ArchiveDownload::Run(int deviceType)
+std::vector<ArchiveKind> ArchiveDownload::run(int deviceType)
 {
     m_cancelled = false;
     m_portError.clear();
     std::vector<ArchiveKind> kinds;
-    for (const RecordKind& info : RecordKindsOf(deviceType)) {
+    for (const RecordKind& info : recordKindsOf(deviceType)) {
         kinds.emplace_back();
         kinds.back().kindCode = info.code;
     }
@@ -41,20 +41,21 @@ std::vector<ArchiveKind> ArchiveDownload::Run(int deviceType)
         ArchiveKind& kind = kinds[static_cast<size_t>(index)];
         if (m_cancelled || !m_portError.empty())
             break;
-        kind.prepared = m_prepare ? m_prepare(kind.kindCode) : PrepareKind(kind.kindCode, m_options.protocolCells);
-        kind.table.SetColumns(kind.prepared.columns);
-        if (!kind.prepared.Ready()) {
+        kind.prepared =
+            m_prepare ? m_prepare(kind.kindCode) : prepareKind(kind.kindCode, m_options.protocolCells);
+        kind.table.setColumns(kind.prepared.columns);
+        if (!kind.prepared.ready()) {
             kind.failure = kind.prepared.error;
             continue;
         }
-        ReadOneKind(kind, index, kindCount);
+        readOneKind(kind, index, kindCount);
     }
     return kinds;
 }
 
-void ArchiveDownload::ReadOneKind(ArchiveKind& kind, int kindIndex, int kindCount)
+void ArchiveDownload::readOneKind(ArchiveKind& kind, int kindIndex, int kindCount)
 {
-    const BaseRequest base = ComposeKindRequest(m_exchange, kind.prepared, m_options.address);
+    const BaseRequest base = composeKindRequest(m_exchange, kind.prepared, m_options.address);
     if (base.portClosed) {
         kind.failure = kPortClosedText;
         m_portError = kPortClosedText;
@@ -74,10 +75,10 @@ void ArchiveDownload::ReadOneKind(ArchiveKind& kind, int kindIndex, int kindCoun
     watch.stopRequested = [this] { return m_cancelled; };
 
     TransactionRun run(m_exchange, kind.table);
-    const RunOutcome ended =
-        ReadKind(run, m_exchange.Wait(), kind.prepared, base,
-                 WholeKindPlan(kind.kindCode, ReadStartWay::TreeOrRecordMenu, m_options.fast, m_options.line), watch);
-    kind.lastResult = run.LastResult();
+    const RunOutcome ended = readKind(
+        run, m_exchange.wait(), kind.prepared, base,
+        wholeKindPlan(kind.kindCode, ReadStartWay::TreeOrRecordMenu, m_options.fast, m_options.line), watch);
+    kind.lastResult = run.lastResult();
 
     switch (ended.end) {
     case RunEnd::PortLost:
@@ -87,11 +88,11 @@ void ArchiveDownload::ReadOneKind(ArchiveKind& kind, int kindIndex, int kindCoun
         break;
     case RunEnd::Cancelled:
         kind.end = ArchiveKindEnd::Cancelled;
-        kind.failure = ArchiveKindEndText(ArchiveKindEnd::Cancelled);
+        kind.failure = archiveKindEndText(ArchiveKindEnd::Cancelled);
         break;
     case RunEnd::BlockFailed:
         kind.end = ArchiveKindEnd::Failed;
-        kind.failure = FailedBlockText(ended.block);
+        kind.failure = failedBlockText(ended.block);
         break;
     default:
         kind.end = ArchiveKindEnd::Completed;

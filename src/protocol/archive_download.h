@@ -34,7 +34,7 @@ struct ArchiveKind {
 };
 
 // Texts for the summary and the window: "完成", "失败", "端口断开", "已取消", "未读取".
-std::string ArchiveKindEndText(ArchiveKindEnd end);
+std::string archiveKindEndText(ArchiveKindEnd end);
 
 struct ArchiveProgress {
     int kindIndex = 0; // from 0
@@ -54,7 +54,7 @@ struct ArchiveOptions {
 
 class ArchiveDownload {
 public:
-    // Prepares a kind for reading; a kind that is not Ready() is not read and
+    // Prepares a kind for reading; a kind that is not ready() is not read and
     // its error becomes the kind's failure.
     using KindPreparer = std::function<PreparedKind(int kindCode)>;
     using ProgressHandler = std::function<void(const ArchiveProgress& progress)>;
@@ -62,23 +62,23 @@ public:
     ArchiveDownload(Exchange& exchange, ArchiveOptions options);
 
     // Default: PrepareKind with the options' protocol cells.
-    void SetKindPreparer(KindPreparer preparer) { m_prepare = std::move(preparer); }
-    // Called before every block; events are processed meanwhile, so Cancel()
+    void setKindPreparer(KindPreparer preparer) { m_prepare = std::move(preparer); }
+    // Called before every block; events are processed meanwhile, so cancel()
     // may come from the window.
-    void SetProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
+    void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
 
     // Reads every kind of `deviceType`. The result holds one entry per kind in
     // the catalogue's order, also for kinds never reached.
-    std::vector<ArchiveKind> Run(int deviceType);
+    std::vector<ArchiveKind> run(int deviceType);
 
     // The block in progress completes, then the download ends.
-    void Cancel() { m_cancelled = true; }
-    bool Cancelled() const { return m_cancelled; }
+    void cancel() { m_cancelled = true; }
+    bool cancelled() const { return m_cancelled; }
     // Message of the port failure that ended the download, if any.
-    const std::string& PortError() const { return m_portError; }
+    const std::string& portError() const { return m_portError; }
 
 private:
-    void ReadOneKind(ArchiveKind& kind, int kindIndex, int kindCount);
+    void readOneKind(ArchiveKind& kind, int kindIndex, int kindCount);
 
     Exchange& m_exchange;
     ArchiveOptions m_options;

@@ -12,26 +12,26 @@ EventLoopWaiter::EventLoopWaiter()
     m_clock.start();
 }
 
-void EventLoopWaiter::Sleep(int ms)
+void EventLoopWaiter::sleep(int ms)
 {
-    Wait(ms, false);
+    wait(ms, false);
 }
 
-void EventLoopWaiter::Pause(int ms)
+void EventLoopWaiter::pause(int ms)
 {
-    Wait(ms, true);
+    wait(ms, true);
 }
 
-void EventLoopWaiter::Interrupt()
+void EventLoopWaiter::interrupt()
 {
     if (m_pauseLoop)
         m_pauseLoop->quit();
 }
 
-void EventLoopWaiter::Wait(int ms, bool pause)
+void EventLoopWaiter::wait(int ms, bool pause)
 {
     if (ms <= 0) {
-        ProcessEvents();
+        processEvents();
         return;
     }
     if (!QCoreApplication::instance()) {
@@ -53,13 +53,13 @@ void EventLoopWaiter::Wait(int ms, bool pause)
     m_pauseLoop = outerPause;
 }
 
-void EventLoopWaiter::ProcessEvents()
+void EventLoopWaiter::processEvents()
 {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
 }
 
-int64_t EventLoopWaiter::NowMs() const
+int64_t EventLoopWaiter::nowMs() const
 {
     return m_clock.elapsed();
 }

@@ -14,15 +14,15 @@ public:
     EventLoopWaiter();
     // Blocks in a nested event loop until `ms` have passed; without a
     // QCoreApplication it just sleeps. Never spins the processor.
-    void Sleep(int ms) override;
-    void ProcessEvents() override;
-    void Pause(int ms) override;
-    void Interrupt() override;
-    int64_t NowMs() const override;
+    void sleep(int ms) override;
+    void processEvents() override;
+    void pause(int ms) override;
+    void interrupt() override;
+    int64_t nowMs() const override;
 
 private:
     // Runs a local event loop for `ms`; registered as the pause loop when `pause`.
-    void Wait(int ms, bool pause);
+    void wait(int ms, bool pause);
 
     QElapsedTimer m_clock;
     QEventLoop* m_pauseLoop = nullptr;

@@ -20,7 +20,7 @@ constexpr int kSilentPolls = 25;
 
 } // namespace
 
-std::string DiscardedLogLine(size_t byteCount)
+std::string discardedLogLine(size_t byteCount)
 {
     return "【丢弃】" + std::to_string(byteCount) + "字节（超过" + std::to_string(kMaxReplyBytes) +
            "字节，不是应答）";
@@ -30,60 +30,60 @@ Exchange::Exchange(ByteLink& link, LogModel& log, Waiter& waiter) : m_link(link)
 {
 }
 
-BaseRequest Exchange::ComposeBaseRequest(int kindCode, int address, RegisterWindow registers)
+BaseRequest Exchange::composeBaseRequest(int kindCode, int address, RegisterWindow registers)
 {
     BaseRequest result;
-    if (!m_link.Connected()) {
+    if (!m_link.connected()) {
         result.portClosed = true;
         return result;
     }
-    if (!IsKnownRecordKind(kindCode))
+    if (!isKnownRecordKind(kindCode))
         return result;
     const uint8_t a = static_cast<uint8_t>(address);
-    result.request = BaseRequestOfKind(kindCode, a, registers);
+    result.request = baseRequestOfKind(kindCode, a, registers);
     if (result.request.empty())
         return result;
-    m_log.AppendLine(std::string(ReadStartLogLine(kindCode)));
-    result.blockCount = BlockCount(kindCode);
+    m_log.appendLine(std::string(readStartLogLine(kindCode)));
+    result.blockCount = blockCountOf(kindCode);
     return result;
 }
 
-void Exchange::SendBlockRequest(ByteView baseRequest, int blockNumber, int kindCode)
+void Exchange::sendBlockRequest(ByteView baseRequest, int blockNumber, int kindCode)
 {
-    const Bytes frame = BlockRequestFrame(kindCode, baseRequest, blockNumber);
+    const Bytes frame = blockRequestFrame(kindCode, baseRequest, blockNumber);
     if (!frame.empty())
-        SendFrame(frame);
+        sendFrame(frame);
 }
 
-void Exchange::SendFrame(ByteView frame)
+void Exchange::sendFrame(ByteView frame)
 {
-    if (!m_link.Connected())
+    if (!m_link.connected())
         return;
-    m_link.PurgeBuffers();
+    m_link.purgeBuffers();
     m_lastFrame.assign(frame.begin(), frame.end());
-    m_link.SendBytes(frame);
-    m_log.AppendLine(kSentPrefix + BytesToHexSpaced(frame));
+    m_link.sendBytes(frame);
+    m_log.appendLine(kSentPrefix + bytesToHexSpaced(frame));
 }
 
-int Exchange::PacedDeadlineMs(size_t longestReply) const
+int Exchange::pacedDeadlineMs(size_t longestReply) const
 {
-    return kFirstPauseMs + kFirstPollMs + (kSilentPolls - 1) * kPollStepMs + m_line.WireTimeMs(longestReply);
+    return kFirstPauseMs + kFirstPollMs + (kSilentPolls - 1) * kPollStepMs + m_line.wireTimeMs(longestReply);
 }
 
-Bytes Exchange::CollectReply(size_t longestReply)
+Bytes Exchange::collectReply(size_t longestReply)
 {
-    const int64_t deadline = m_waiter.NowMs() + PacedDeadlineMs(longestReply);
-    m_waiter.Sleep(kFirstPauseMs);
-    if (!m_link.Connected())
+    const int64_t deadline = m_waiter.nowMs() + pacedDeadlineMs(longestReply);
+    m_waiter.sleep(kFirstPauseMs);
+    if (!m_link.connected())
         return {};
-    int previous = m_link.WaitingByteCount();
+    int previous = m_link.waitingByteCount();
     int polls = 0;
-    m_waiter.Sleep(kFirstPollMs);
+    m_waiter.sleep(kFirstPollMs);
     int current = 0;
     for (;;) {
-        m_waiter.ProcessEvents();
+        m_waiter.processEvents();
         ++polls;
-        current = m_link.WaitingByteCount();
+        current = m_link.waitingByteCount();
         if (current == previous && current != 0)
             break;
         if (polls >= kSilentPolls && current == 0)
@@ -92,32 +92,32 @@ Bytes Exchange::CollectReply(size_t longestReply)
         // ever; such a reply is discarded anyway, so stop waiting for it.
         if (current > kMaxReplyBytes)
             break;
-        if (m_waiter.NowMs() >= deadline)
+        if (m_waiter.nowMs() >= deadline)
             break;
         previous = current;
-        m_waiter.Sleep(kPollStepMs);
+        m_waiter.sleep(kPollStepMs);
     }
     if (current > kMaxReplyBytes)
-        m_log.AppendLine(DiscardedLogLine(size_t(current)));
+        m_log.appendLine(discardedLogLine(size_t(current)));
     if (current < 1 || current > kMaxReplyBytes)
         return {};
-    Bytes reply = m_link.ReceiveBytes(current);
-    LogReply(reply);
+    Bytes reply = m_link.receiveBytes(current);
+    logReply(reply);
     return reply;
 }
 
-Bytes Exchange::ReadReplyBytes(int count)
+Bytes Exchange::readReplyBytes(int count)
 {
-    if (!m_link.Connected())
+    if (!m_link.connected())
         return {};
-    Bytes reply = m_link.ReceiveBytes(count < 0 ? 0 : count);
-    LogReply(reply);
+    Bytes reply = m_link.receiveBytes(count < 0 ? 0 : count);
+    logReply(reply);
     return reply;
 }
 
-void Exchange::LogReply(ByteView reply)
+void Exchange::logReply(ByteView reply)
 {
-    m_log.AppendLine(kReceivedPrefix + BytesToHexSpaced(reply));
+    m_log.appendLine(kReceivedPrefix + bytesToHexSpaced(reply));
     if (!m_lastFrame.empty() && reply.size() >= m_lastFrame.size() &&
         std::equal(m_lastFrame.begin(), m_lastFrame.end(), reply.begin()))
         ++m_echoedReplies;

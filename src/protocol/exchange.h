@@ -23,7 +23,7 @@ inline constexpr const char* kReceivedPrefix = "【接收】";
 inline constexpr const char* kPortClosedText = "串口未打开，请打开串口再读取数据！";
 // Log line of input thrown away because it is longer than any reply:
 // "【丢弃】N字节（超过500字节，不是应答）".
-std::string DiscardedLogLine(size_t byteCount);
+std::string discardedLogLine(size_t byteCount);
 
 // What ComposeBaseRequest gives a read: an empty request means "start no run".
 struct BaseRequest {
@@ -40,49 +40,49 @@ public:
     // the kind's read-start line in the log. Port closed: portClosed set,
     // nothing logged. A kind its device type does not know: empty request,
     // no log line. `registers` is only used by register-read kinds.
-    BaseRequest ComposeBaseRequest(int kindCode, int address, RegisterWindow registers = {});
+    BaseRequest composeBaseRequest(int kindCode, int address, RegisterWindow registers = {});
 
     // Builds the frame of `blockNumber` from the base request, seals it and
     // sends it with SendFrame.
-    void SendBlockRequest(ByteView baseRequest, int blockNumber, int kindCode);
+    void sendBlockRequest(ByteView baseRequest, int blockNumber, int kindCode);
 
     // Purges both directions, writes the frame and logs it; nothing when the
     // link is closed.
-    void SendFrame(ByteView frame);
+    void sendFrame(ByteView frame);
 
     // The line the replies come over: how long a reply of N bytes takes on
     // the wire (9600 baud, 11 bits per character until set).
-    void SetLine(const LineSettings& line) { m_line = line; }
-    const LineSettings& Line() const { return m_line; }
+    void setLine(const LineSettings& line) { m_line = line; }
+    const LineSettings& line() const { return m_line; }
 
     // Waits 120 ms, then polls the waiting byte count (20 ms, then 25 ms
     // steps, processing events) until it stops growing or 25 polls found
-    // nothing, and at most PacedDeadlineMs(longestReply) in all, so a device
+    // nothing, and at most pacedDeadlineMs(longestReply) in all, so a device
     // that trickles bytes cannot stretch it. Returns the reply (what has come
     // by the deadline), or empty when nothing came, the link is closed, or
     // more than kMaxReplyBytes are waiting (those are logged as discarded and
     // stay in the port until the next SendFrame purges them).
-    Bytes CollectReply(size_t longestReply = kMaxReplyBytes);
+    Bytes collectReply(size_t longestReply = kMaxReplyBytes);
     // The silence the paced collection waits out (740 ms) plus the wire time
     // of `longestReply` bytes.
-    int PacedDeadlineMs(size_t longestReply) const;
+    int pacedDeadlineMs(size_t longestReply) const;
 
     // Reads up to `count` waiting bytes at once and logs them; empty when the
     // link is closed.
-    Bytes ReadReplyBytes(int count);
+    Bytes readReplyBytes(int count);
 
     // Logs a reply with "【接收】" and notes whether it begins with the whole
     // request just sent. Every collection of a reply ends here.
-    void LogReply(ByteView reply);
+    void logReply(ByteView reply);
     // Replies since the last ResetEchoedReplies that began with their request:
     // the adapter echoes what it sends and echo removal is off (or, when on,
     // the request was heard twice). A meter never answers with its request.
-    int EchoedReplies() const { return m_echoedReplies; }
-    void ResetEchoedReplies() { m_echoedReplies = 0; }
+    int echoedReplies() const { return m_echoedReplies; }
+    void resetEchoedReplies() { m_echoedReplies = 0; }
 
-    ByteLink& Link() { return m_link; }
-    LogModel& Log() { return m_log; }
-    Waiter& Wait() { return m_waiter; }
+    ByteLink& link() { return m_link; }
+    LogModel& log() { return m_log; }
+    Waiter& wait() { return m_waiter; }
 
 private:
     ByteLink& m_link;

@@ -18,19 +18,19 @@ constexpr int kFastPollMs = 1;
 
 } // namespace
 
-ReplyShape::ReplyShape(int kindCode) : m_kind(FindRecordKind(kindCode)) {}
+ReplyShape::ReplyShape(int kindCode) : m_kind(findRecordKind(kindCode)) {}
 
-ReplyShape ReplyShape::ModbusOfLength(size_t length)
+ReplyShape ReplyShape::modbusOfLength(size_t length)
 {
     ReplyShape shape;
     shape.m_modbusLength = length;
     return shape;
 }
 
-bool ReplyShape::IsComplete(ByteView reply) const
+bool ReplyShape::isComplete(ByteView reply) const
 {
     if (m_modbusLength > 0)
-        return CheckModbusReply(reply, m_modbusLength) == FrameCheck::Ok;
+        return checkModbusReply(reply, m_modbusLength) == FrameCheck::Ok;
     if (reply.empty() || !m_kind)
         return false;
     if (m_kind->reply.hasByteCount && reply.size() >= 3 && size_t{reply[2]} + 5 > reply.size())
@@ -43,7 +43,7 @@ bool ReplyShape::IsComplete(ByteView reply) const
            result == DecodeResult::Stop;
 }
 
-bool ReplyShape::MayGrow(ByteView reply) const
+bool ReplyShape::mayGrow(ByteView reply) const
 {
     if (m_modbusLength > 0)
         return reply.size() < m_modbusLength;
@@ -55,7 +55,7 @@ bool ReplyShape::MayGrow(ByteView reply) const
     return !lengths.accepted.empty() && lengths.accepted.back() > reply.size();
 }
 
-size_t ReplyShape::LongestLength() const
+size_t ReplyShape::longestLength() const
 {
     if (m_modbusLength > 0)
         return m_modbusLength;
@@ -68,31 +68,31 @@ size_t ReplyShape::LongestLength() const
     return lengths.accepted.empty() ? size_t(kMaxReplyBytes) : lengths.accepted.back();
 }
 
-Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineSettings& line)
+Bytes collectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineSettings& line)
 {
     const int responseTimeoutMs = line.responseTimeoutMs;
-    ByteLink& link = exchange.Link();
-    Waiter& waiter = exchange.Wait();
-    const int gapMs = line.SilenceGapMs();
-    const int64_t start = waiter.NowMs();
-    const int64_t deadline = start + responseTimeoutMs + line.WireTimeMs(shape.LongestLength());
+    ByteLink& link = exchange.link();
+    Waiter& waiter = exchange.wait();
+    const int gapMs = line.silenceGapMs();
+    const int64_t start = waiter.nowMs();
+    const int64_t deadline = start + responseTimeoutMs + line.wireTimeMs(shape.longestLength());
     int64_t lastByteAt = start;
     Bytes reply;
     for (;;) {
-        waiter.Sleep(kFastPollMs);
-        if (!link.Connected())
+        waiter.sleep(kFastPollMs);
+        if (!link.connected())
             return {};
-        const int64_t now = waiter.NowMs();
-        const int waiting = link.WaitingByteCount();
+        const int64_t now = waiter.nowMs();
+        const int waiting = link.waitingByteCount();
         if (waiting > 0) {
             if (reply.size() + static_cast<size_t>(waiting) > static_cast<size_t>(kMaxReplyBytes)) {
-                exchange.Log().AppendLine(DiscardedLogLine(reply.size() + size_t(waiting)));
+                exchange.log().appendLine(discardedLogLine(reply.size() + size_t(waiting)));
                 return {};
             }
-            const Bytes piece = link.ReceiveBytes(waiting);
+            const Bytes piece = link.receiveBytes(waiting);
             reply.insert(reply.end(), piece.begin(), piece.end());
             lastByteAt = now;
-            if (shape.IsComplete(reply) || now >= deadline)
+            if (shape.isComplete(reply) || now >= deadline)
                 break;
             continue;
         }
@@ -107,15 +107,15 @@ Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineSe
                 return {};
             break;
         }
-        if (!reply.empty() && quiet >= gapMs && !shape.MayGrow(reply))
+        if (!reply.empty() && quiet >= gapMs && !shape.mayGrow(reply))
             break;
     }
-    exchange.LogReply(reply);
+    exchange.logReply(reply);
     return reply;
 }
 
-Bytes ExchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineSettings& line)
+Bytes exchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineSettings& line)
 {
-    exchange.SendFrame(frame);
-    return CollectReplyFast(exchange, shape, line);
+    exchange.sendFrame(frame);
+    return collectReplyFast(exchange, shape, line);
 }

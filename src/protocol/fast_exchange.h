@@ -19,21 +19,21 @@ class ReplyShape {
 public:
     explicit ReplyShape(int kindCode);
     // A Modbus reply of exactly `length` bytes ending in its CRC.
-    static ReplyShape ModbusOfLength(size_t length);
+    static ReplyShape modbusOfLength(size_t length);
 
     // A whole reply: the kind's decoder finds neither a bad length nor a bad
     // check, and, for all but the custom frames of device type 3, the byte count
     // in byte 2 announces no more bytes than have arrived (so a 5-byte "no record"
     // answer whose check bytes happen to match is never cut out of the front of a
     // longer record).
-    bool IsComplete(ByteView reply) const;
+    bool isComplete(ByteView reply) const;
     // The bytes so far may still become a whole reply: the decoder takes a longer
     // length, or the byte count of a device type 5 reply announces more. Silence
     // does not end such a reply (a USB adapter or a busy system can hold bytes
     // back longer than 3.5 character times); only the response timeout does.
-    bool MayGrow(ByteView reply) const;
+    bool mayGrow(ByteView reply) const;
     // The longest reply this shape can be (kMaxReplyBytes when unknown).
-    size_t LongestLength() const;
+    size_t longestLength() const;
 
 private:
     ReplyShape() = default;
@@ -51,9 +51,9 @@ private:
 // closed, or when more than kMaxReplyBytes arrived (a device that never stops
 // sending: the rest stays in the port until the next request purges it). A
 // non-empty reply is logged with "【接收】" as the paced collection does.
-Bytes CollectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineSettings& line);
+Bytes collectReplyFast(Exchange& exchange, const ReplyShape& shape, const LineSettings& line);
 
 // One request and its reply the fast way: sends `frame` (purging both directions
 // and logging it, as every request) and collects the reply with CollectReplyFast.
 // For exchanges outside a run, such as asking which meter answers at an address.
-Bytes ExchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineSettings& line);
+Bytes exchangeFast(Exchange& exchange, ByteView frame, const ReplyShape& shape, const LineSettings& line);

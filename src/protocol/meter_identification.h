@@ -15,12 +15,12 @@ struct RecordMenuItem;
 // registry; three attempts each. Returns the first type whose probe succeeded,
 // 0 when none did (a type without an identification probe is never yielded), or
 // when `cancelled` (asked before each attempt) says so.
-int IdentifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
+int identifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
 
 // Probes of "读取全部记录" for the older record readers, in their order in the
 // device registry; three attempts each. Returns the type, 0 when none answered
 // or when `cancelled` (asked before each attempt) says so.
-int IdentifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
+int identifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
 
 struct RecordMenuChoice {
     int deviceType = 0;       // what IdentifyMeter found (0: nothing answered)
@@ -30,4 +30,4 @@ struct RecordMenuChoice {
 
 // A record-type menu item: identifies the meter and maps the item to the
 // record kind of the type found, or to the message that explains why not.
-RecordMenuChoice ResolveRecordMenu(Exchange& exchange, const RecordMenuItem& item, int address);
+RecordMenuChoice resolveRecordMenu(Exchange& exchange, const RecordMenuItem& item, int address);

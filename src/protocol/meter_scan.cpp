@@ -23,7 +23,7 @@ struct ScanProbe {
     std::function<bool(const Bytes&)> succeeded;
 };
 
-ScanProbe ScanProbeOf(const FramingDialect& dialect, int address, const MeterProbe& probe)
+ScanProbe scanProbeOf(const FramingDialect& dialect, int address, const MeterProbe& probe)
 {
     ScanProbe scan;
     scan.frame = dialect.frame(static_cast<uint8_t>(address), probe.body);
@@ -40,27 +40,27 @@ ScanProbe ScanProbeOf(const FramingDialect& dialect, int address, const MeterPro
 // succeeds at its longest length, or any bytes followed by a silence of 3.5
 // character times once they cannot grow into a success; nothing within the
 // response timeout is no reply.
-Bytes ExchangeProbe(Exchange& exchange, const ScanProbe& probe, const LineSettings& line, int timeoutMs)
+Bytes exchangeProbe(Exchange& exchange, const ScanProbe& probe, const LineSettings& line, int timeoutMs)
 {
-    exchange.SendFrame(probe.frame);
-    ByteLink& link = exchange.Link();
-    Waiter& waiter = exchange.Wait();
-    const int gapMs = line.SilenceGapMs();
-    int64_t lastByteAt = waiter.NowMs();
+    exchange.sendFrame(probe.frame);
+    ByteLink& link = exchange.link();
+    Waiter& waiter = exchange.wait();
+    const int gapMs = line.silenceGapMs();
+    int64_t lastByteAt = waiter.nowMs();
     // A device that trickles bytes would restart the timeout with each one.
-    const int64_t deadline = lastByteAt + timeoutMs + line.WireTimeMs(probe.longest);
+    const int64_t deadline = lastByteAt + timeoutMs + line.wireTimeMs(probe.longest);
     Bytes reply;
     for (;;) {
-        waiter.Sleep(kPollMs);
-        if (!link.Connected())
+        waiter.sleep(kPollMs);
+        if (!link.connected())
             return {};
-        const int64_t now = waiter.NowMs();
-        if (const int waiting = link.WaitingByteCount(); waiting > 0) {
+        const int64_t now = waiter.nowMs();
+        if (const int waiting = link.waitingByteCount(); waiting > 0) {
             if (reply.size() + static_cast<size_t>(waiting) > static_cast<size_t>(kMaxReplyBytes)) {
-                exchange.Log().AppendLine(DiscardedLogLine(reply.size() + size_t(waiting)));
+                exchange.log().appendLine(discardedLogLine(reply.size() + size_t(waiting)));
                 return {};
             }
-            const Bytes piece = link.ReceiveBytes(waiting);
+            const Bytes piece = link.receiveBytes(waiting);
             reply.insert(reply.end(), piece.begin(), piece.end());
             lastByteAt = now;
             if ((reply.size() == probe.longest && probe.succeeded(reply)) || now >= deadline)
@@ -74,11 +74,11 @@ Bytes ExchangeProbe(Exchange& exchange, const ScanProbe& probe, const LineSettin
             break;
     }
     if (!reply.empty())
-        exchange.LogReply(reply);
+        exchange.logReply(reply);
     return reply;
 }
 
-int ProbeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange, int address,
+int probeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange, int address,
               const LineSettings& line, const std::function<bool()>& cancelled)
 {
     // Types that share a first probe are told apart by the confirming window of
@@ -86,7 +86,7 @@ int ProbeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange,
     std::vector<std::pair<Bytes, bool>> asked;
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().probeOrder(probes)) {
         const Identification& identification = type->*probes;
-        const ScanProbe probe = ScanProbeOf(*type->dialect, address, identification.probe);
+        const ScanProbe probe = scanProbeOf(*type->dialect, address, identification.probe);
         const auto earlier = std::find_if(asked.begin(), asked.end(),
                                           [&](const auto& done) { return done.first == probe.frame; });
         bool answered = false;
@@ -95,17 +95,17 @@ int ProbeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange,
         } else {
             if (cancelled && cancelled())
                 return 0;
-            answered = probe.succeeded(ExchangeProbe(exchange, probe, line, line.responseTimeoutMs));
+            answered = probe.succeeded(exchangeProbe(exchange, probe, line, line.responseTimeoutMs));
             asked.emplace_back(probe.frame, answered);
         }
         if (!answered)
             continue;
         if (identification.confirm.body.empty())
             return type->code;
-        exchange.Wait().Sleep(identification.confirmPauseMs);
-        const ScanProbe confirm = ScanProbeOf(*type->dialect, address, identification.confirm);
+        exchange.wait().sleep(identification.confirmPauseMs);
+        const ScanProbe confirm = scanProbeOf(*type->dialect, address, identification.confirm);
         const int timeoutMs = std::max(line.responseTimeoutMs, kFollowUpTimeoutMs);
-        if (confirm.succeeded(ExchangeProbe(exchange, confirm, line, timeoutMs)))
+        if (confirm.succeeded(exchangeProbe(exchange, confirm, line, timeoutMs)))
             return type->code;
     }
     return 0;
@@ -113,27 +113,27 @@ int ProbeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange,
 
 } // namespace
 
-int ProbeMeter(Exchange& exchange, int address, const LineSettings& line,
+int probeMeter(Exchange& exchange, int address, const LineSettings& line,
                const std::function<bool()>& cancelled)
 {
-    return ProbeWith(&DeviceTypeDescription::identification, exchange, address, line, cancelled);
+    return probeWith(&DeviceTypeDescription::identification, exchange, address, line, cancelled);
 }
 
-int ProbeRecordReader(Exchange& exchange, int address, const LineSettings& line,
+int probeRecordReader(Exchange& exchange, int address, const LineSettings& line,
                       const std::function<bool()>& cancelled)
 {
-    return ProbeWith(&DeviceTypeDescription::recordReaderProbe, exchange, address, line, cancelled);
+    return probeWith(&DeviceTypeDescription::recordReaderProbe, exchange, address, line, cancelled);
 }
 
-std::vector<FoundMeter> ScanMeters(Exchange& exchange, int from, int to, const LineSettings& line,
+std::vector<FoundMeter> scanMeters(Exchange& exchange, int from, int to, const LineSettings& line,
                                    const ScanHandlers& handlers)
 {
     std::vector<FoundMeter> found;
     for (int address = from; address <= to; ++address) {
         if (handlers.beforeAddress && !handlers.beforeAddress(address))
             break;
-        exchange.Wait().ProcessEvents();
-        const int deviceType = ProbeMeter(exchange, address, line);
+        exchange.wait().processEvents();
+        const int deviceType = probeMeter(exchange, address, line);
         if (deviceType == 0)
             continue;
         found.push_back({address, deviceType});

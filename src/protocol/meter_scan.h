@@ -29,10 +29,10 @@ struct FoundMeter {
 // unanswered. The line's response timeout (kScanResponseTimeoutMs for a scan)
 // bounds each probe. 0 when nothing answered, or when `cancelled` (asked before
 // each probe) says so. Port failures (ComPortError) propagate.
-int ProbeMeter(Exchange& exchange, int address, const LineSettings& line,
+int probeMeter(Exchange& exchange, int address, const LineSettings& line,
                const std::function<bool()>& cancelled = {});
 // The same with the probes of "读取全部记录" for the older record readers.
-int ProbeRecordReader(Exchange& exchange, int address, const LineSettings& line,
+int probeRecordReader(Exchange& exchange, int address, const LineSettings& line,
                       const std::function<bool()>& cancelled = {});
 
 struct ScanHandlers {
@@ -42,5 +42,5 @@ struct ScanHandlers {
 };
 
 // Probes addresses from..to in order and returns the meters that answered.
-std::vector<FoundMeter> ScanMeters(Exchange& exchange, int from, int to, const LineSettings& line,
+std::vector<FoundMeter> scanMeters(Exchange& exchange, int from, int to, const LineSettings& line,
                                    const ScanHandlers& handlers = {});

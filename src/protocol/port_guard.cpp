@@ -3,22 +3,22 @@
 PortGuard::Lease& PortGuard::Lease::operator=(Lease&& other) noexcept
 {
     if (this != &other) {
-        Release();
+        release();
         m_guard = other.m_guard;
         other.m_guard = nullptr;
     }
     return *this;
 }
 
-void PortGuard::Lease::Release()
+void PortGuard::Lease::release()
 {
     PortGuard* guard = m_guard;
     m_guard = nullptr;
     if (guard)
-        guard->Free();
+        guard->free();
 }
 
-PortGuard::Lease PortGuard::TryTake()
+PortGuard::Lease PortGuard::tryTake()
 {
     if (m_busy)
         return Lease();
@@ -26,7 +26,7 @@ PortGuard::Lease PortGuard::TryTake()
     return Lease(this);
 }
 
-void PortGuard::Free()
+void PortGuard::free()
 {
     m_busy = false;
     if (m_onFree)

@@ -22,10 +22,10 @@ public:
         Lease& operator=(Lease&& other) noexcept;
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
-        ~Lease() { Release(); }
+        ~Lease() { release(); }
 
         explicit operator bool() const { return m_guard != nullptr; }
-        void Release();
+        void release();
 
     private:
         friend class PortGuard;
@@ -38,14 +38,14 @@ public:
     PortGuard& operator=(const PortGuard&) = delete;
 
     // The port for the caller, or an empty lease when another exchange has it.
-    [[nodiscard]] Lease TryTake();
-    bool Busy() const { return m_busy; }
+    [[nodiscard]] Lease tryTake();
+    bool busy() const { return m_busy; }
     // Called each time a lease ends, after the port is free again; the owner
     // uses it to report what happened to the port while it was taken.
-    void SetOnFree(std::function<void()> onFree) { m_onFree = std::move(onFree); }
+    void setOnFree(std::function<void()> onFree) { m_onFree = std::move(onFree); }
 
 private:
-    void Free();
+    void free();
 
     bool m_busy = false;
     std::function<void()> m_onFree;

@@ -2,11 +2,11 @@
 
 #include "catalogue/catalogue.h"
 
-PreparedKind PrepareKind(int kindCode, const CellReader& protocolCells)
+PreparedKind prepareKind(int kindCode, const CellReader& protocolCells)
 {
     PreparedKind prepared;
     prepared.kindCode = kindCode;
-    const RecordKind* kind = FindRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(kindCode);
     if (!kind) {
         prepared.problem = KindProblem::UnknownKind;
         prepared.error = "no column layout for record kind " + std::to_string(kindCode);
@@ -24,21 +24,21 @@ PreparedKind PrepareKind(int kindCode, const CellReader& protocolCells)
         prepared.error = "没有协议工作簿";
         return prepared;
     }
-    const int section = ProtocolWorkbookSection(kindCode);
-    ProtocolLoadResult loaded = LoadProtocolSection(section, protocolCells);
+    const int section = protocolWorkbookSection(kindCode);
+    ProtocolLoadResult loaded = loadProtocolSection(section, protocolCells);
     prepared.sheet = std::move(loaded.sheet);
     prepared.columns = prepared.sheet.columns;
     if (section >= 0 && section < kTypedKindCount)
         prepared.registers = {prepared.sheet.recordStart[static_cast<size_t>(section)],
                               prepared.sheet.recordLength[static_cast<size_t>(section)]};
-    if (!loaded.Ok()) {
+    if (!loaded.ok()) {
         prepared.problem = KindProblem::BadProtocolSheet;
         prepared.error = std::move(loaded.error);
     }
     return prepared;
 }
 
-BaseRequest ComposeKindRequest(Exchange& exchange, const PreparedKind& kind, int address)
+BaseRequest composeKindRequest(Exchange& exchange, const PreparedKind& kind, int address)
 {
-    return exchange.ComposeBaseRequest(kind.kindCode, address, kind.registers);
+    return exchange.composeBaseRequest(kind.kindCode, address, kind.registers);
 }

@@ -32,14 +32,17 @@ struct PreparedKind {
     KindProblem problem = KindProblem::None;
     std::string error; // the operator's message when problem is not None
 
-    bool Ready() const { return problem == KindProblem::None; }
-    DecodeContext Context(int blockNumber) const { return {blockNumber, &sheet.fieldTypes, &sheet.fieldDigits}; }
+    bool ready() const { return problem == KindProblem::None; }
+    DecodeContext context(int blockNumber) const
+    {
+        return {blockNumber, &sheet.fieldTypes, &sheet.fieldDigits};
+    }
 };
 
 // Prepares `kindCode`. `protocolCells` reads the protocol workbook's first
 // sheet and may be empty; only workbook-described kinds need it.
-PreparedKind PrepareKind(int kindCode, const CellReader& protocolCells);
+PreparedKind prepareKind(int kindCode, const CellReader& protocolCells);
 
 // The base request and block count of `kind` at meter `address`, as
-// Exchange::ComposeBaseRequest gives them.
-BaseRequest ComposeKindRequest(Exchange& exchange, const PreparedKind& kind, int address);
+// Exchange::composeBaseRequest gives them.
+BaseRequest composeKindRequest(Exchange& exchange, const PreparedKind& kind, int address);

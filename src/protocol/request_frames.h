@@ -12,11 +12,11 @@
 // without its block field and check bytes, by the kind's framing dialect (the
 // register window's low 16 bits for a workbook-described kind: a start of -1 is
 // 0xFFFF). Empty for a code no device type knows.
-Bytes BaseRequestOfKind(int kindCode, uint8_t address, RegisterWindow registers = {});
+Bytes baseRequestOfKind(int kindCode, uint8_t address, RegisterWindow registers = {});
 
 // Full request frame of block `block` (counted from 1), check bytes included, built
 // from a base request by the framing dialect of the kind. A code no device type
 // knows is framed by the dialect of its device type (block number for an unknown
 // type) with no records per block. Empty when there is nothing sound to send (see
 // FramingDialect::blockRequest).
-Bytes BlockRequestFrame(int kindCode, ByteView baseRequest, int block);
+Bytes blockRequestFrame(int kindCode, ByteView baseRequest, int block);

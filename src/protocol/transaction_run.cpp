@@ -9,23 +9,23 @@
 
 namespace {
 
-std::string ProgressText(int blockNumber)
+std::string progressText(int blockNumber)
 {
     return "正在处理" + std::to_string(blockNumber) + "条记录......";
 }
 
 } // namespace
 
-std::string FailedBlockText(int blockNumber)
+std::string failedBlockText(int blockNumber)
 {
     return "读取第" + std::to_string(blockNumber) + "条数据失败!";
 }
 
-ReadPlan WholeKindPlan(int kindCode, ReadStartWay way, bool fast, const LineSettings& line)
+ReadPlan wholeKindPlan(int kindCode, ReadStartWay way, bool fast, const LineSettings& line)
 {
     ReadPlan plan;
-    plan.pollIntervalMs = PollIntervalMs(DeviceTypeOfKind(kindCode), way);
-    plan.collection = ReplyCollection::Chosen(fast, line);
+    plan.pollIntervalMs = pollIntervalMs(deviceTypeOfKind(kindCode), way);
+    plan.collection = ReplyCollection::chosen(fast, line);
     return plan;
 }
 
@@ -33,7 +33,7 @@ TransactionRun::TransactionRun(Exchange& exchange, RecordTable& table) : m_excha
 {
 }
 
-void TransactionRun::Start(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan)
+void TransactionRun::start(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan)
 {
     m_kind = &kind;
     m_plan = plan;
@@ -49,39 +49,39 @@ void TransactionRun::Start(const PreparedKind& kind, const BaseRequest& base, co
     m_outcome = {};
     m_replyShape = ReplyShape(kind.kindCode);
     m_address.reset();
-    if (const RecordKind* row = FindRecordKind(kind.kindCode);
+    if (const RecordKind* row = findRecordKind(kind.kindCode);
         row && m_baseRequest.size() > row->dialect->addressOffset())
         m_address = m_baseRequest[row->dialect->addressOffset()];
     m_running = true;
 }
 
-void TransactionRun::Finish(RunEnd end)
+void TransactionRun::finish(RunEnd end)
 {
     if (m_outcome.end == RunEnd::Running || end == RunEnd::PortLost)
         m_outcome.end = end;
     m_running = false;
 }
 
-void TransactionRun::FailBlock(RunEnd end, int blockNumber)
+void TransactionRun::failBlock(RunEnd end, int blockNumber)
 {
     m_retryCount = 0;
     ++m_currentBlock;
-    Finish(end);
+    finish(end);
     if (m_outcome.end == end)
         m_outcome.block = blockNumber;
-    m_exchange.Log().AppendLine(FailedBlockText(blockNumber));
+    m_exchange.log().appendLine(failedBlockText(blockNumber));
 }
 
-Bytes TransactionRun::CollectReply()
+Bytes TransactionRun::collectReply()
 {
     if (!m_plan.collection.fast)
-        return m_exchange.CollectReply();
-    return CollectReplyFast(m_exchange, m_replyShape, m_plan.collection.line);
+        return m_exchange.collectReply();
+    return collectReplyFast(m_exchange, m_replyShape, m_plan.collection.line);
 }
 
-DecodeResult TransactionRun::Decode(ByteView reply)
+DecodeResult TransactionRun::decode(ByteView reply)
 {
-    const RecordKind* kind = FindRecordKind(m_kind->kindCode);
+    const RecordKind* kind = findRecordKind(m_kind->kindCode);
     if (!kind)
         return DecodeResult::Stop;
     if (m_plan.collection.fast && m_address) {
@@ -89,35 +89,35 @@ DecodeResult TransactionRun::Decode(ByteView reply)
         if (reply.size() > at && reply[at] != *m_address)
             return DecodeResult::BadCheck;
     }
-    return kind->decodeReply(m_kind->Context(m_currentBlock), reply, m_table);
+    return kind->decodeReply(m_kind->context(m_currentBlock), reply, m_table);
 }
 
-TickOutcome TransactionRun::Tick()
+TickOutcome TransactionRun::tick()
 {
-    Waiter& waiter = m_exchange.Wait();
-    waiter.ProcessEvents();
+    Waiter& waiter = m_exchange.wait();
+    waiter.processEvents();
     if (m_cancelled) {
-        EndCancelled();
+        endCancelled();
         return TickOutcome::Closed;
     }
     if (!m_running)
         return TickOutcome::Finished;
     if (m_currentBlock > m_endBlock) {
-        Finish(RunEnd::Completed);
+        finish(RunEnd::Completed);
         return TickOutcome::Finished;
     }
 
     DecodeResult result;
     m_lastAskedBlock = m_currentBlock;
     try {
-        m_exchange.SendBlockRequest(m_baseRequest, m_currentBlock, m_kind->kindCode);
-        Bytes reply = CollectReply();
-        waiter.ProcessEvents();
-        result = Decode(reply);
+        m_exchange.sendBlockRequest(m_baseRequest, m_currentBlock, m_kind->kindCode);
+        Bytes reply = collectReply();
+        waiter.processEvents();
+        result = decode(reply);
     } catch (const ComPortError& error) {
         // The port is gone: asking again cannot succeed, so the run ends here
         // instead of leaving the window waiting for a tick that never comes.
-        FailBlock(RunEnd::PortLost, m_currentBlock);
+        failBlock(RunEnd::PortLost, m_currentBlock);
         m_outcome.portError = error.what();
         return m_cancelled ? TickOutcome::Closed : TickOutcome::Finished;
     }
@@ -126,7 +126,7 @@ TickOutcome TransactionRun::Tick()
     TickOutcome outcome = TickOutcome::Finished;
     switch (result) {
     case DecodeResult::Stop:
-        Finish(RunEnd::StoppedByMeter);
+        finish(RunEnd::StoppedByMeter);
         break;
     case DecodeResult::Decoded:
         m_retryCount = 0;
@@ -135,34 +135,34 @@ TickOutcome TransactionRun::Tick()
         outcome = TickOutcome::Again;
         break;
     case DecodeResult::NoRecord:
-        Finish(RunEnd::Completed);
+        finish(RunEnd::Completed);
         break;
     default:
         ++m_retryCount;
         if (m_retryCount < kAttemptsPerBlock) {
             outcome = TickOutcome::Again;
         } else {
-            FailBlock(RunEnd::BlockFailed, m_currentBlock);
+            failBlock(RunEnd::BlockFailed, m_currentBlock);
         }
         break;
     }
     // "取消" pressed while this tick waited: its block is done, the window closes
     // without another request.
     if (m_cancelled) {
-        EndCancelled();
+        endCancelled();
         return TickOutcome::Closed;
     }
     return outcome;
 }
 
-void TransactionRun::EndCancelled()
+void TransactionRun::endCancelled()
 {
     m_running = false;
     if (m_outcome.end == RunEnd::Running)
         m_outcome.end = RunEnd::Cancelled;
 }
 
-void TransactionRun::Cancel()
+void TransactionRun::cancel()
 {
     if (m_running && m_outcome.end == RunEnd::Running)
         m_outcome.end = RunEnd::Cancelled;
@@ -170,70 +170,70 @@ void TransactionRun::Cancel()
     m_running = false;
 }
 
-void TransactionRun::Close()
+void TransactionRun::close()
 {
     m_running = false;
     m_cancelled = false;
 }
 
-const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter, const RunWatch& watch)
+const RunOutcome& runToEnd(TransactionRun& run, Waiter& waiter, const RunWatch& watch)
 {
     TickOutcome outcome = TickOutcome::Again;
     while (outcome == TickOutcome::Again) {
         if (watch.beforeBlock)
-            watch.beforeBlock(run.CurrentBlock());
-        waiter.Sleep(run.PauseBeforeTickMs());
+            watch.beforeBlock(run.currentBlock());
+        waiter.sleep(run.pauseBeforeTickMs());
         if (watch.stopRequested) {
-            waiter.ProcessEvents();
+            waiter.processEvents();
             if (watch.stopRequested())
-                run.Cancel();
+                run.cancel();
         }
-        outcome = run.Tick();
+        outcome = run.tick();
     }
-    return run.Outcome();
+    return run.outcome();
 }
 
-const RunOutcome& ReadKind(TransactionRun& run, Waiter& waiter, const PreparedKind& kind, const BaseRequest& base,
-                           const ReadPlan& plan, const RunWatch& watch)
+const RunOutcome& readKind(TransactionRun& run, Waiter& waiter, const PreparedKind& kind,
+                           const BaseRequest& base, const ReadPlan& plan, const RunWatch& watch)
 {
-    run.Start(kind, base, plan);
-    RunToEnd(run, waiter, watch);
-    run.Close();
-    return run.Outcome();
+    run.start(kind, base, plan);
+    runToEnd(run, waiter, watch);
+    run.close();
+    return run.outcome();
 }
 
-RunProgress RunProgressOf(const TransactionRun& run)
+RunProgress runProgressOf(const TransactionRun& run)
 {
     RunProgress shown;
-    if (!run.Started())
+    if (!run.started())
         return shown;
-    shown.caption = std::string(ProgressCaption(run.KindCode()));
-    if (run.Collection().fast)
+    shown.caption = std::string(progressCaption(run.kindCode()));
+    if (run.collection().fast)
         shown.caption += kFastCaptionSuffix;
-    shown.gaugeMax = run.EndBlock();
-    shown.gaugePosition = run.BeginBlock() - 1 + run.DecodedBlocks();
-    shown.statusText = run.LastAskedBlock() > 0 ? ProgressText(run.LastAskedBlock()) : "正在处理......";
+    shown.gaugeMax = run.endBlock();
+    shown.gaugePosition = run.beginBlock() - 1 + run.decodedBlocks();
+    shown.statusText = run.lastAskedBlock() > 0 ? progressText(run.lastAskedBlock()) : "正在处理......";
     shown.activityVisible = true;
-    const RunOutcome& outcome = run.Outcome();
+    const RunOutcome& outcome = run.outcome();
     switch (outcome.end) {
     case RunEnd::Running:
     case RunEnd::Cancelled:
         // A cancelled run's window closes on what it showed last.
-        shown.cancelEnabled = run.Running() || outcome.end == RunEnd::Cancelled;
+        shown.cancelEnabled = run.running() || outcome.end == RunEnd::Cancelled;
         return shown;
     case RunEnd::Completed:
-        shown.gaugePosition = run.EndBlock();
+        shown.gaugePosition = run.endBlock();
         shown.statusText = "处理完成";
         shown.activityVisible = false;
         break;
     case RunEnd::StoppedByMeter:
         // The meter ended the run: the picture keeps turning, as it always has.
-        shown.gaugePosition = run.EndBlock();
+        shown.gaugePosition = run.endBlock();
         shown.statusText = "处理完成......";
         break;
     case RunEnd::BlockFailed:
     case RunEnd::PortLost:
-        shown.statusText = FailedBlockText(outcome.block);
+        shown.statusText = failedBlockText(outcome.block);
         shown.activityVisible = false;
         break;
     }

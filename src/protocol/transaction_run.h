@@ -3,8 +3,8 @@
 // reacts to the decoder's result (next block, same block again, or end), which
 // it tells as a RunOutcome. How replies are collected is the run's
 // ReplyCollection. What a progress window makes of a run is RunProgressOf's
-// business; the window drives Tick() from its timer, everything else calls
-// ReadKind().
+// business; the window drives tick() from its timer, everything else calls
+// readKind().
 #pragma once
 
 #include "catalogue/catalogue.h"
@@ -33,7 +33,7 @@ inline constexpr int kAttemptsPerBlock = 3;
 
 // How a run collects its replies.
 //  - paced (the default): one block per poll interval, each reply taken after
-//    the fixed polling steps of Exchange::CollectReply, at the pace the meters
+//    the fixed polling steps of Exchange::collectReply, at the pace the meters
 //    expect;
 //  - fast: no pause between blocks, each reply taken as soon as it is whole
 //    (CollectReplyFast), and a reply that names another meter address than the
@@ -42,9 +42,12 @@ struct ReplyCollection {
     bool fast = false;
     LineSettings line; // its character time and response timeout, for the fast collection
 
-    static ReplyCollection Paced() { return {}; }
-    static ReplyCollection Fast(const LineSettings& line) { return {true, line}; }
-    static ReplyCollection Chosen(bool fast, const LineSettings& line) { return fast ? Fast(line) : Paced(); }
+    static ReplyCollection paced() { return {}; }
+    static ReplyCollection fastFor(const LineSettings& line) { return {true, line}; }
+    static ReplyCollection chosen(bool fast, const LineSettings& line)
+    {
+        return fast ? fastFor(line) : paced();
+    }
 };
 
 // Which blocks a read asks, and at what pace.
@@ -56,7 +59,7 @@ struct ReadPlan {
 };
 // Blocks 1 to the last of `kindCode` at its device type's poll interval for
 // `way`, paced or fast.
-ReadPlan WholeKindPlan(int kindCode, ReadStartWay way, bool fast, const LineSettings& line);
+ReadPlan wholeKindPlan(int kindCode, ReadStartWay way, bool fast, const LineSettings& line);
 
 // How a run ended.
 enum class RunEnd {
@@ -76,7 +79,7 @@ struct RunOutcome {
 };
 
 // "读取第N条数据失败!": the status and log line of a failed block.
-std::string FailedBlockText(int blockNumber);
+std::string failedBlockText(int blockNumber);
 // The caption suffix of a fast run: "（快速）".
 inline constexpr const char* kFastCaptionSuffix = "（快速）";
 
@@ -85,53 +88,53 @@ public:
     TransactionRun(Exchange& exchange, RecordTable& table);
 
     // Prepares a run of `kind` (owned by the caller, read at every tick) over
-    // the plan's blocks of `base`; the first tick is due PauseBeforeTickMs()
+    // the plan's blocks of `base`; the first tick is due pauseBeforeTickMs()
     // later. Rows already in the table are left alone.
-    void Start(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan);
+    void start(const PreparedKind& kind, const BaseRequest& base, const ReadPlan& plan);
 
     // Timer period of the current (or last) paced run.
-    int PollInterval() const { return m_plan.pollIntervalMs; }
-    const ReplyCollection& Collection() const { return m_plan.collection; }
+    int pollInterval() const { return m_plan.pollIntervalMs; }
+    const ReplyCollection& collection() const { return m_plan.collection; }
     // The wait before each tick of the current run: the poll interval when
     // paced, none when fast.
-    int PauseBeforeTickMs() const { return m_plan.collection.fast ? 0 : m_plan.pollIntervalMs; }
+    int pauseBeforeTickMs() const { return m_plan.collection.fast ? 0 : m_plan.pollIntervalMs; }
 
     // One request, reply and decode. Processes events (through the exchange's
-    // waiter) while it waits, so Cancel() may be called from inside it. A port
+    // waiter) while it waits, so cancel() may be called from inside it. A port
     // failure ends the run with every decoded row kept and its message in
-    // Outcome().
-    TickOutcome Tick();
+    // outcome().
+    TickOutcome tick();
 
     // "取消": the tick in progress (if any) completes its block, then the run
     // closes; rows stay.
-    void Cancel();
+    void cancel();
     // The window closed (any way): the run is over and the cancel flag cleared.
-    void Close();
+    void close();
 
     // Run state.
-    bool Started() const { return m_kind != nullptr; }
-    int KindCode() const { return m_kind ? m_kind->kindCode : 0; }
-    int BeginBlock() const { return m_beginBlock; }
-    int CurrentBlock() const { return m_currentBlock; }
-    int EndBlock() const { return m_endBlock; }
+    bool started() const { return m_kind != nullptr; }
+    int kindCode() const { return m_kind ? m_kind->kindCode : 0; }
+    int beginBlock() const { return m_beginBlock; }
+    int currentBlock() const { return m_currentBlock; }
+    int endBlock() const { return m_endBlock; }
     // Blocks decoded so far in this run.
-    int DecodedBlocks() const { return m_decodedBlocks; }
+    int decodedBlocks() const { return m_decodedBlocks; }
     // The block the last tick asked; 0 before any.
-    int LastAskedBlock() const { return m_lastAskedBlock; }
-    int RetryCount() const { return m_retryCount; }
-    bool Cancelled() const { return m_cancelled; }
-    bool Running() const { return m_running; }
+    int lastAskedBlock() const { return m_lastAskedBlock; }
+    int retryCount() const { return m_retryCount; }
+    bool cancelled() const { return m_cancelled; }
+    bool running() const { return m_running; }
     // Decoder result of the last block that was decoded; -1 before any.
-    int LastResult() const { return m_lastResult; }
+    int lastResult() const { return m_lastResult; }
     // How the run ended; RunEnd::Running while it goes on.
-    const RunOutcome& Outcome() const { return m_outcome; }
+    const RunOutcome& outcome() const { return m_outcome; }
 
 private:
-    Bytes CollectReply();
-    DecodeResult Decode(ByteView reply);
-    void Finish(RunEnd end);
-    void FailBlock(RunEnd end, int blockNumber);
-    void EndCancelled();
+    Bytes collectReply();
+    DecodeResult decode(ByteView reply);
+    void finish(RunEnd end);
+    void failBlock(RunEnd end, int blockNumber);
+    void endCancelled();
 
     Exchange& m_exchange;
     RecordTable& m_table;
@@ -164,7 +167,7 @@ struct RunProgress {
     bool cancelEnabled = false;
     bool activityVisible = false;
 };
-RunProgress RunProgressOf(const TransactionRun& run);
+RunProgress runProgressOf(const TransactionRun& run);
 
 // Watching a run driven without a window.
 struct RunWatch {
@@ -175,11 +178,11 @@ struct RunWatch {
 };
 
 // Drives a started run the way the window's timer does, pausing
-// PauseBeforeTickMs() before each tick, until it ends.
-const RunOutcome& RunToEnd(TransactionRun& run, Waiter& waiter, const RunWatch& watch = {});
+// pauseBeforeTickMs() before each tick, until it ends.
+const RunOutcome& runToEnd(TransactionRun& run, Waiter& waiter, const RunWatch& watch = {});
 
 // A whole read without a window (the command-line reader, the archive download,
 // the benchmarks): starts `kind` over the plan's blocks of `base`, drives it to
 // its end and closes it.
-const RunOutcome& ReadKind(TransactionRun& run, Waiter& waiter, const PreparedKind& kind, const BaseRequest& base,
-                           const ReadPlan& plan, const RunWatch& watch = {});
+const RunOutcome& readKind(TransactionRun& run, Waiter& waiter, const PreparedKind& kind,
+                           const BaseRequest& base, const ReadPlan& plan, const RunWatch& watch = {});

@@ -10,36 +10,36 @@ class Waiter {
 public:
     virtual ~Waiter() = default;
     // Waits `ms` milliseconds, processing pending events meanwhile.
-    virtual void Sleep(int ms) = 0;
+    virtual void sleep(int ms) = 0;
     // Processes pending events once without waiting.
-    virtual void ProcessEvents() = 0;
-    // A wait that its owner may cut short: Interrupt(), called from an event
+    virtual void processEvents() = 0;
+    // A wait that its owner may cut short: interrupt(), called from an event
     // handled meanwhile, ends the innermost Pause at once. A Sleep is never cut
     // short, so the reply waits of an exchange always run their full time.
-    virtual void Pause(int ms) { Sleep(ms); }
-    virtual void Interrupt() {}
+    virtual void pause(int ms) { sleep(ms); }
+    virtual void interrupt() {}
     // Monotonic milliseconds since an arbitrary start.
-    virtual int64_t NowMs() const = 0;
+    virtual int64_t nowMs() const = 0;
 };
 
 // Test clock: Sleep advances time at once; hooks let a simulated meter react.
 class VirtualClock : public Waiter {
 public:
-    void Sleep(int ms) override
+    void sleep(int ms) override
     {
         if (ms > 0)
             m_now += ms;
-        ProcessEvents();
+        processEvents();
     }
-    void ProcessEvents() override
+    void processEvents() override
     {
         if (m_onEvents)
             m_onEvents();
     }
-    int64_t NowMs() const override { return m_now; }
-    void Advance(int64_t ms) { m_now += ms; }
+    int64_t nowMs() const override { return m_now; }
+    void advance(int64_t ms) { m_now += ms; }
     // Called on every ProcessEvents: tests use it to press "取消" mid-run.
-    template <class F> void SetOnEvents(F f) { m_onEvents = f; }
+    template <class F> void setOnEvents(F f) { m_onEvents = f; }
 
 private:
     int64_t m_now = 0;

@@ -1,6 +1,6 @@
 // The byte link the exchange talks to: the serial port in the program, an
 // in-process simulated meter or a pseudo-terminal in tests. Methods other than
-// Connected() throw ComPortError when the link fails (a port that vanished, a failed
+// connected() throw ComPortError when the link fails (a port that vanished, a failed
 // write); the caller reports it once and ends what it was doing.
 #pragma once
 
@@ -18,25 +18,25 @@ class ComPortError : public std::runtime_error {
 public:
     ComPortError(int errorNumber, const std::string& message, int systemErrorNumber = -1,
                  std::string reason = {})
-        : std::runtime_error(message), ErrorNumber(errorNumber), SystemErrorNumber(systemErrorNumber),
-          Reason(std::move(reason))
+        : std::runtime_error(message), errorNumber(errorNumber), systemErrorNumber(systemErrorNumber),
+          reason(std::move(reason))
     {
     }
-    int ErrorNumber;
-    int SystemErrorNumber;
-    std::string Reason;
+    int errorNumber;
+    int systemErrorNumber;
+    std::string reason;
 };
 
 class ByteLink {
 public:
     virtual ~ByteLink() = default;
-    virtual bool Connected() const = 0;
+    virtual bool connected() const = 0;
     // Ends the connection; nothing when closed. The object stays usable and reads
     // as closed, so it may be called from inside the link's own loss report.
-    virtual void Close() {}
-    virtual void PurgeBuffers() = 0;
-    virtual void SendBytes(ByteView bytes) = 0;
-    virtual int WaitingByteCount() = 0;
+    virtual void close() {}
+    virtual void purgeBuffers() = 0;
+    virtual void sendBytes(ByteView bytes) = 0;
+    virtual int waitingByteCount() = 0;
     // Takes up to `count` waiting bytes (fewer when fewer are waiting).
-    virtual Bytes ReceiveBytes(int count) = 0;
+    virtual Bytes receiveBytes(int count) = 0;
 };

@@ -19,16 +19,16 @@
 
 namespace {
 
-int SystemErrorOrNone()
+int systemErrorOrNone()
 {
     return errno != 0 ? errno : -1;
 }
 
 // Serial devices on Linux belong to a group (usually dialout) whose members may
 // open them; a refused opening says which group the user is missing.
-std::string OpenErrorMessage(int systemError, [[maybe_unused]] const QString& port)
+std::string openErrorMessage(int systemError, [[maybe_unused]] const QString& port)
 {
-    std::string message = ComErrorMessage(kComErrOpen, systemError);
+    std::string message = comErrorMessage(kComErrOpen, systemError);
 #ifdef __linux__
     struct stat device {};
     // A bare name such as "ttyUSB0" is opened from /dev, as the serial port module does.
@@ -47,16 +47,16 @@ std::string OpenErrorMessage(int systemError, [[maybe_unused]] const QString& po
 // "Unable to open com port: PATH is not a serial port": a file, a folder, a
 // pipe or a device without a line discipline such as /dev/null would otherwise
 // fail at the first line setting with a bare system code.
-ComPortError NotASerialPort(const QString& port, int systemError)
+ComPortError notASerialPort(const QString& port, int systemError)
 {
     return ComPortError(kComErrOpen,
-                        std::string(ComErrorText(kComErrOpen)) + ": " + port.toStdString() +
+                        std::string(comErrorText(kComErrOpen)) + ": " + port.toStdString() +
                             " is not a serial port",
                         systemError, "not a serial port");
 }
 
 // True when `port` names something that exists and is no character device.
-bool IsOtherThanDevice(const QString& port)
+bool isOtherThanDevice(const QString& port)
 {
     const QByteArray path = QFile::encodeName(port.contains(u'/') ? port : QStringLiteral("/dev/") + port);
     struct stat entry {};
@@ -64,7 +64,7 @@ bool IsOtherThanDevice(const QString& port)
 }
 #endif
 
-std::optional<QSerialPort::DataBits> QtDataBits(int dataBits)
+std::optional<QSerialPort::DataBits> qtDataBits(int dataBits)
 {
     switch (dataBits) {
     case 5:
@@ -79,7 +79,7 @@ std::optional<QSerialPort::DataBits> QtDataBits(int dataBits)
     return std::nullopt;
 }
 
-std::optional<QSerialPort::Parity> QtParity(ParityIndex bits)
+std::optional<QSerialPort::Parity> qtParity(ParityIndex bits)
 {
     switch (bits) {
     case prNone:
@@ -96,7 +96,7 @@ std::optional<QSerialPort::Parity> QtParity(ParityIndex bits)
     return std::nullopt;
 }
 
-std::optional<QSerialPort::StopBits> QtStopBits(StopBitsIndex stopBits)
+std::optional<QSerialPort::StopBits> qtStopBits(StopBitsIndex stopBits)
 {
     switch (stopBits) {
     case sbOneStopBit:
@@ -115,7 +115,7 @@ std::optional<QSerialPort::StopBits> QtStopBits(StopBitsIndex stopBits)
     return std::nullopt;
 }
 
-bool IsOpeningError(QSerialPort::SerialPortError error)
+bool isOpeningError(QSerialPort::SerialPortError error)
 {
     return error == QSerialPort::DeviceNotFoundError || error == QSerialPort::PermissionError ||
            error == QSerialPort::OpenError;
@@ -125,7 +125,7 @@ bool IsOpeningError(QSerialPort::SerialPortError error)
 
 ComPort::ComPort(QObject* parent) : QObject(parent)
 {
-    connect(&m_serial, &QSerialPort::errorOccurred, this, &ComPort::HandleSerialError);
+    connect(&m_serial, &QSerialPort::errorOccurred, this, &ComPort::handleSerialError);
     // A device that keeps sending must not fill memory between two purges; a
     // reply is a few hundred bytes at most.
     m_serial.setReadBufferSize(kReadBufferBytes);
@@ -138,48 +138,48 @@ ComPort::~ComPort()
         m_serial.close();
 }
 
-void ComPort::SetPort(const QString& port)
+void ComPort::setPort(const QString& port)
 {
     if (port == m_port)
         return;
     m_port = port;
-    ReopenIfOpen();
+    reopenIfOpen();
 }
 
-void ComPort::SetLine(const LineSettings& line)
+void ComPort::setLine(const LineSettings& line)
 {
     const bool framingChanged = line.baudRate != m_line.baudRate || line.dataBits != m_line.dataBits ||
                                 line.parity != m_line.parity || line.stopBits != m_line.stopBits;
     m_line = line;
     if (framingChanged)
-        ReopenIfOpen();
+        reopenIfOpen();
 }
 
-void ComPort::ReopenIfOpen()
+void ComPort::reopenIfOpen()
 {
-    if (!Connected())
+    if (!connected())
         return;
-    Close();
-    OpenPort();
+    close();
+    openPort();
 }
 
-bool ComPort::Connected() const
+bool ComPort::connected() const
 {
     return m_serial.isOpen();
 }
 
-void ComPort::OpenPort()
+void ComPort::openPort()
 {
-    if (Connected())
+    if (connected())
         return;
     m_pendingLoss.reset();
     m_losing = false;
 
-    const auto dataBits = QtDataBits(m_line.dataBits);
-    const auto parity = QtParity(m_line.parity);
-    const auto stopBits = QtStopBits(m_line.stopBits);
+    const auto dataBits = qtDataBits(m_line.dataBits);
+    const auto parity = qtParity(m_line.parity);
+    const auto stopBits = qtStopBits(m_line.stopBits);
     if (m_line.baudRate <= 0 || !dataBits || !parity || !stopBits)
-        throw MakeComError(kComErrSetState);
+        throw makeComError(kComErrSetState);
 
     m_serial.setPortName(m_port);
     // Qt 6.4 applies these when opening; changing them on an open port can fail
@@ -187,25 +187,25 @@ void ComPort::OpenPort()
     if (!m_serial.setBaudRate(m_line.baudRate) || !m_serial.setDataBits(*dataBits) ||
         !m_serial.setParity(*parity) || !m_serial.setStopBits(*stopBits) ||
         !m_serial.setFlowControl(QSerialPort::NoFlowControl))
-        throw MakeComError(kComErrSetState);
+        throw makeComError(kComErrSetState);
 
     errno = 0;
     if (!m_serial.open(QIODevice::ReadWrite)) {
-        const int systemError = SystemErrorOrNone();
+        const int systemError = systemErrorOrNone();
         const QSerialPort::SerialPortError error = m_serial.error();
         m_serial.close();
         m_serial.clearError();
 #ifdef __linux__
         // A refused opening says who may open it, whatever it is.
         if (systemError != EACCES && systemError != EPERM &&
-            (systemError == ENOTTY || IsOtherThanDevice(m_port)))
-            throw NotASerialPort(m_port, systemError);
+            (systemError == ENOTTY || isOtherThanDevice(m_port)))
+            throw notASerialPort(m_port, systemError);
 #endif
-        if (IsOpeningError(error))
-            throw ComPortError(kComErrOpen, OpenErrorMessage(systemError, m_port), systemError,
+        if (isOpeningError(error))
+            throw ComPortError(kComErrOpen, openErrorMessage(systemError, m_port), systemError,
                                systemError != -1 ? std::system_category().message(systemError)
                                                  : std::string());
-        throw MakeComError(kComErrSetState, systemError);
+        throw makeComError(kComErrSetState, systemError);
     }
 
     // RS485 adapters switch direction by themselves: DTR and RTS are held off.
@@ -217,25 +217,25 @@ void ComPort::OpenPort()
 
     // Bytes can be waiting in the driver from before the opening.
     if (!m_serial.clear(QSerialPort::AllDirections)) {
-        const int systemError = SystemErrorOrNone();
+        const int systemError = systemErrorOrNone();
         m_serial.close();
-        throw MakeComError(kComErrPurge, systemError);
+        throw makeComError(kComErrPurge, systemError);
     }
 }
 
-void ComPort::Close()
+void ComPort::close()
 {
     m_pendingLoss.reset();
-    if (!Connected())
+    if (!connected())
         return;
     m_serial.close();
     m_serial.clearError();
 }
 
-void ComPort::PurgeBuffers(bool input, bool output)
+void ComPort::purgeBuffers(bool input, bool output)
 {
-    ThrowPendingLoss();
-    if (!Connected() || (!input && !output))
+    throwPendingLoss();
+    if (!connected() || (!input && !output))
         return;
     QSerialPort::Directions directions;
     if (input)
@@ -244,25 +244,25 @@ void ComPort::PurgeBuffers(bool input, bool output)
         directions |= QSerialPort::Output;
     errno = 0;
     const bool purged = m_serial.clear(directions);
-    const int systemError = SystemErrorOrNone();
-    ThrowPendingLoss();
+    const int systemError = systemErrorOrNone();
+    throwPendingLoss();
     if (!purged)
-        throw MakeComError(kComErrPurge, systemError);
+        throw makeComError(kComErrPurge, systemError);
 }
 
-void ComPort::SendBytes(ByteView bytes)
+void ComPort::sendBytes(ByteView bytes)
 {
     if (bytes.empty())
         return;
-    ThrowPendingLoss();
-    if (!Connected())
-        throw MakeComError(kComErrWrite);
+    throwPendingLoss();
+    if (!connected())
+        throw makeComError(kComErrWrite);
 
     errno = 0;
     const qint64 size = static_cast<qint64>(bytes.size());
     if (m_serial.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-        LoseConnection(kComErrWrite, SystemErrorOrNone());
-        ThrowPendingLoss();
+        loseConnection(kComErrWrite, systemErrorOrNone());
+        throwPendingLoss();
     }
     QDeadlineTimer deadline(qint64(kWriteTimeoutMs) + qint64(kWriteMsPerByte) * size);
     while (m_serial.isOpen() && m_serial.bytesToWrite() > 0 && !m_pendingLoss) {
@@ -270,37 +270,37 @@ void ComPort::SendBytes(ByteView bytes)
         if (!m_serial.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0))) ||
             deadline.hasExpired()) {
             if (m_serial.bytesToWrite() > 0 && !m_pendingLoss)
-                LoseConnection(kComErrWrite, SystemErrorOrNone());
+                loseConnection(kComErrWrite, systemErrorOrNone());
             break;
         }
     }
-    ThrowPendingLoss();
+    throwPendingLoss();
 }
 
-int ComPort::WaitingByteCount()
+int ComPort::waitingByteCount()
 {
-    ThrowPendingLoss();
-    if (!Connected())
+    throwPendingLoss();
+    if (!connected())
         return 0;
     QCoreApplication::processEvents();
-    ThrowPendingLoss();
-    if (!Connected())
+    throwPendingLoss();
+    if (!connected())
         return 0;
     const qint64 count = m_serial.bytesAvailable();
     return count > INT32_MAX ? INT32_MAX : int(count);
 }
 
-Bytes ComPort::ReceiveBytes(int count)
+Bytes ComPort::receiveBytes(int count)
 {
     if (count <= 0)
         return {};
-    ThrowPendingLoss();
-    if (!Connected())
+    throwPendingLoss();
+    if (!connected())
         return {};
     if (m_serial.bytesAvailable() < count) {
         QCoreApplication::processEvents();
-        ThrowPendingLoss();
-        if (!Connected())
+        throwPendingLoss();
+        if (!connected())
             return {};
     }
     Bytes bytes(size_t(std::min<qint64>(count, m_serial.bytesAvailable())));
@@ -309,14 +309,14 @@ Bytes ComPort::ReceiveBytes(int count)
     errno = 0;
     const qint64 read = m_serial.read(reinterpret_cast<char*>(bytes.data()), qint64(bytes.size()));
     if (read < 0) {
-        LoseConnection(kComErrRead, SystemErrorOrNone());
-        ThrowPendingLoss();
+        loseConnection(kComErrRead, systemErrorOrNone());
+        throwPendingLoss();
     }
     bytes.resize(size_t(read));
     return bytes;
 }
 
-void ComPort::HandleSerialError(QSerialPort::SerialPortError error)
+void ComPort::handleSerialError(QSerialPort::SerialPortError error)
 {
     if (!m_serial.isOpen() || m_pendingLoss)
         return;
@@ -330,21 +330,21 @@ void ComPort::HandleSerialError(QSerialPort::SerialPortError error)
     // Qt is still inside its notifier here and touches its buffer after this
     // signal returns, so the port is closed from the event queue, or earlier by
     // the next operation of the caller.
-    m_pendingLoss = LossError(errorNumber, SystemErrorOrNone());
+    m_pendingLoss = lossError(errorNumber, systemErrorOrNone());
     if (!m_losing) {
         m_losing = true;
-        QMetaObject::invokeMethod(this, &ComPort::CloseAfterLoss, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &ComPort::closeAfterLoss, Qt::QueuedConnection);
     }
 }
 
-void ComPort::LoseConnection(int errorNumber, int systemErrorNumber)
+void ComPort::loseConnection(int errorNumber, int systemErrorNumber)
 {
     if (!m_pendingLoss)
-        m_pendingLoss = LossError(errorNumber, systemErrorNumber);
-    CloseAfterLoss();
+        m_pendingLoss = lossError(errorNumber, systemErrorNumber);
+    closeAfterLoss();
 }
 
-ComPortError ComPort::LossError(int errorNumber, int systemErrorNumber) const
+ComPortError ComPort::lossError(int errorNumber, int systemErrorNumber) const
 {
     // A hang-up is a read that returns nothing: Qt reports it with whatever
     // errno an earlier call left ("No such file or directory" from a lookup),
@@ -352,27 +352,27 @@ ComPortError ComPort::LossError(int errorNumber, int systemErrorNumber) const
     const bool lineCode = systemErrorNumber == EIO || systemErrorNumber == ENXIO ||
                           systemErrorNumber == ENODEV || systemErrorNumber == EPIPE ||
                           systemErrorNumber == EBADF;
-    ComPortError loss = MakeComError(errorNumber, lineCode ? systemErrorNumber : -1);
-    if (loss.Reason.empty())
-        loss.Reason = "the device went away (adapter unplugged or the other end closed the line)";
+    ComPortError loss = makeComError(errorNumber, lineCode ? systemErrorNumber : -1);
+    if (loss.reason.empty())
+        loss.reason = "the device went away (adapter unplugged or the other end closed the line)";
     return loss;
 }
 
-void ComPort::CloseAfterLoss()
+void ComPort::closeAfterLoss()
 {
     if (!m_pendingLoss || !m_serial.isOpen())
         return;
     m_serial.close();
     m_serial.clearError();
-    emit ConnectionLost(QString::fromStdString(m_pendingLoss->what()),
-                        QString::fromStdString(m_pendingLoss->Reason));
+    emit connectionLost(QString::fromStdString(m_pendingLoss->what()),
+                        QString::fromStdString(m_pendingLoss->reason));
 }
 
-void ComPort::ThrowPendingLoss()
+void ComPort::throwPendingLoss()
 {
     if (!m_pendingLoss)
         return;
-    CloseAfterLoss();
+    closeAfterLoss();
     ComPortError loss = *m_pendingLoss;
     m_pendingLoss.reset();
     throw loss;

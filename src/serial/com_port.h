@@ -32,14 +32,14 @@ public:
     // Closes the port if open; errors at this last close are ignored.
     ~ComPort() override;
 
-    QString Port() const { return m_port; }
-    void SetPort(const QString& port);
+    QString port() const { return m_port; }
+    void setPort(const QString& port);
     // Baud rate, data bits, parity and stop bits; the echo and the response
     // timeout are no concern of the port.
-    const LineSettings& Line() const { return m_line; }
-    void SetLine(const LineSettings& line);
+    const LineSettings& line() const { return m_line; }
+    void setLine(const LineSettings& line);
 
-    bool Connected() const override;
+    bool connected() const override;
 
     // Nothing when already open. Error 7 (port left closed) for line settings
     // the device or this platform cannot take, such as 1.5 stop bits outside
@@ -47,9 +47,9 @@ public:
     // (absent, or held by another program), error 1 "… is not a serial port"
     // for a file, folder, pipe or other device. Input left over from before the
     // opening is discarded.
-    void OpenPort();
+    void openPort();
     // Nothing when closed.
-    void Close() override;
+    void close() override;
 
     // What Qt may hold of received bytes not read yet.
     static constexpr qint64 kReadBufferBytes = 64 * 1024;
@@ -59,18 +59,18 @@ public:
     static constexpr int kWriteMsPerByte = 100;
 
     // ByteLink: purges both directions.
-    void PurgeBuffers() override { PurgeBuffers(true, true); }
+    void purgeBuffers() override { purgeBuffers(true, true); }
     // Error 5 when the driver refuses.
-    void PurgeBuffers(bool input, bool output);
+    void purgeBuffers(bool input, bool output);
     // Writes every byte and waits until the write has completed, at most
     // kWriteTimeoutMs + kWriteMsPerByte per byte. An empty string touches
     // nothing. A failed or timed-out write ends the connection: error 2.
-    void SendBytes(ByteView bytes) override;
+    void sendBytes(ByteView bytes) override;
     // Processes pending events so bytes that have arrived are counted.
-    int WaitingByteCount() override;
+    int waitingByteCount() override;
     // Up to `count` bytes of those already received, never waiting for more;
     // empty for a count of 0 or less.
-    Bytes ReceiveBytes(int count) override;
+    Bytes receiveBytes(int count) override;
 
 signals:
     // Emitted once when the connection ends by itself, before the next operation
@@ -79,19 +79,19 @@ signals:
     // operator is shown, as the error's own wording names calls of another
     // platform. For state displays: the message box belongs to whoever catches
     // the exception.
-    void ConnectionLost(const QString& message, const QString& reason);
+    void connectionLost(const QString& message, const QString& reason);
 
 private:
     // A line setting changed: an open port is closed and reopened with it.
-    void ReopenIfOpen();
-    void HandleSerialError(QSerialPort::SerialPortError error);
+    void reopenIfOpen();
+    void handleSerialError(QSerialPort::SerialPortError error);
     // Closes after a loss that happened inside Qt's own call stack.
-    void CloseAfterLoss();
+    void closeAfterLoss();
     // Throws the loss once, if one is pending.
-    void ThrowPendingLoss();
-    void LoseConnection(int errorNumber, int systemErrorNumber);
+    void throwPendingLoss();
+    void loseConnection(int errorNumber, int systemErrorNumber);
     // The loss with a reason in words even when no system code was left.
-    ComPortError LossError(int errorNumber, int systemErrorNumber) const;
+    ComPortError lossError(int errorNumber, int systemErrorNumber) const;
 
     QSerialPort m_serial;
     QString m_port = QStringLiteral("COM1");

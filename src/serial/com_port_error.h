@@ -15,7 +15,7 @@ constexpr int kComErrPurge = 5;
 constexpr int kComErrSetState = 7;
 
 // Text of an error number; empty for numbers no link raises.
-inline const char* ComErrorText(int errorNumber)
+inline const char* comErrorText(int errorNumber)
 {
     switch (errorNumber) {
     case kComErrOpen:
@@ -36,9 +36,9 @@ inline const char* ComErrorText(int errorNumber)
 // the failure was not a system call's (systemErrorNumber -1). The system's own
 // reason follows in words ("No such file or directory", "Input/output error"):
 // the first thing an operator needs to put it right.
-inline std::string ComErrorMessage(int errorNumber, int systemErrorNumber)
+inline std::string comErrorMessage(int errorNumber, int systemErrorNumber)
 {
-    std::string message = ComErrorText(errorNumber);
+    std::string message = comErrorText(errorNumber);
     if (systemErrorNumber != -1) {
         char code[48];
 #ifdef _WIN32
@@ -52,9 +52,9 @@ inline std::string ComErrorMessage(int errorNumber, int systemErrorNumber)
     return message;
 }
 
-inline ComPortError MakeComError(int errorNumber, int systemErrorNumber = -1)
+inline ComPortError makeComError(int errorNumber, int systemErrorNumber = -1)
 {
-    return ComPortError(errorNumber, ComErrorMessage(errorNumber, systemErrorNumber), systemErrorNumber,
+    return ComPortError(errorNumber, comErrorMessage(errorNumber, systemErrorNumber), systemErrorNumber,
                         systemErrorNumber != -1 ? std::system_category().message(systemErrorNumber)
                                                 : std::string());
 }

@@ -1,6 +1,6 @@
 #include "serial/com_types.h"
 
-int BaudRateValue(BaudRateIndex baudRate)
+int baudRateValue(BaudRateIndex baudRate)
 {
     static const int kBauds[kBaudRateCount] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                                14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
@@ -9,7 +9,7 @@ int BaudRateValue(BaudRateIndex baudRate)
     return kBauds[baudRate];
 }
 
-int DataBitsValue(DataBitsIndex dataBits)
+int dataBitsValue(DataBitsIndex dataBits)
 {
     if (dataBits < 0 || dataBits >= kDataBitsCount)
         return 8;

@@ -32,6 +32,6 @@ constexpr int kParityBitsCount = prSpace + 1;
 
 // Baud of an ordinal; 0 for brCustom (the port then uses CustomBaudRate) and for
 // ordinals outside the enumeration.
-int BaudRateValue(BaudRateIndex baudRate);
+int baudRateValue(BaudRateIndex baudRate);
 // 5 to 8; 8 for ordinals outside the enumeration.
-int DataBitsValue(DataBitsIndex dataBits);
+int dataBitsValue(DataBitsIndex dataBits);

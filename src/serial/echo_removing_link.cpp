@@ -6,23 +6,23 @@
 #include <chrono>
 #include <thread>
 
-void EchoRemovingLink::PurgeBuffers()
+void EchoRemovingLink::purgeBuffers()
 {
     m_echoDue.clear();
     m_replyVoid = false;
-    m_inner.PurgeBuffers();
+    m_inner.purgeBuffers();
 }
 
-void EchoRemovingLink::SendBytes(ByteView bytes)
+void EchoRemovingLink::sendBytes(ByteView bytes)
 {
     m_replyVoid = false;
     m_echoDue.clear();
-    m_inner.SendBytes(bytes);
+    m_inner.sendBytes(bytes);
     if (m_enabled)
         m_echoDue.assign(bytes.begin(), bytes.end());
 }
 
-void EchoRemovingLink::RemoveEcho()
+void EchoRemovingLink::removeEcho()
 {
     if (m_echoDue.empty())
         return;
@@ -32,39 +32,39 @@ void EchoRemovingLink::RemoveEcho()
     QDeadlineTimer deadline(kEchoTimeoutMs + kEchoMsPerByte * wanted);
     // The inner link processes events while counting, so bytes arrive
     // between these short sleeps.
-    while (m_inner.Connected() && m_inner.WaitingByteCount() < wanted && !deadline.hasExpired())
+    while (m_inner.connected() && m_inner.waitingByteCount() < wanted && !deadline.hasExpired())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const Bytes echo = m_inner.ReceiveBytes(wanted);
+    const Bytes echo = m_inner.receiveBytes(wanted);
     if (echo == sent)
         return;
     m_replyVoid = true;
     if (m_report)
-        m_report("【回显错误】" + (echo.empty() ? std::string("无回显") : BytesToHexSpaced(echo)));
+        m_report("【回显错误】" + (echo.empty() ? std::string("无回显") : bytesToHexSpaced(echo)));
 }
 
-void EchoRemovingLink::DrainInner()
+void EchoRemovingLink::drainInner()
 {
-    const int waiting = m_inner.WaitingByteCount();
+    const int waiting = m_inner.waitingByteCount();
     if (waiting > 0)
-        m_inner.ReceiveBytes(waiting);
+        m_inner.receiveBytes(waiting);
 }
 
-int EchoRemovingLink::WaitingByteCount()
+int EchoRemovingLink::waitingByteCount()
 {
-    RemoveEcho();
+    removeEcho();
     if (m_replyVoid) {
-        DrainInner();
+        drainInner();
         return 0;
     }
-    return m_inner.WaitingByteCount();
+    return m_inner.waitingByteCount();
 }
 
-Bytes EchoRemovingLink::ReceiveBytes(int count)
+Bytes EchoRemovingLink::receiveBytes(int count)
 {
-    RemoveEcho();
+    removeEcho();
     if (m_replyVoid) {
-        DrainInner();
+        drainInner();
         return {};
     }
-    return m_inner.ReceiveBytes(count);
+    return m_inner.receiveBytes(count);
 }

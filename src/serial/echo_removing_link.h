@@ -29,18 +29,18 @@ public:
     {
     }
 
-    void SetEnabled(bool enabled) { m_enabled = enabled; }
-    bool Enabled() const { return m_enabled; }
-    void SetMismatchReport(MismatchReport report) { m_report = std::move(report); }
+    void setEnabled(bool enabled) { m_enabled = enabled; }
+    bool enabled() const { return m_enabled; }
+    void setMismatchReport(MismatchReport report) { m_report = std::move(report); }
 
-    bool Connected() const override { return m_inner.Connected(); }
-    void Close() override { m_inner.Close(); }
-    void PurgeBuffers() override;
-    void SendBytes(ByteView bytes) override;
+    bool connected() const override { return m_inner.connected(); }
+    void close() override { m_inner.close(); }
+    void purgeBuffers() override;
+    void sendBytes(ByteView bytes) override;
     // The first call after a send first waits up to kEchoTimeoutMs +
     // kEchoMsPerByte per byte for as many bytes as were sent, and checks them.
-    int WaitingByteCount() override;
-    Bytes ReceiveBytes(int count) override;
+    int waitingByteCount() override;
+    Bytes receiveBytes(int count) override;
 
     static constexpr int kEchoTimeoutMs = 300;
     // Ample for 1200 baud (about 9 ms per character).
@@ -48,9 +48,9 @@ public:
 
 private:
     // Takes the echo of the last request off the link, if one is due.
-    void RemoveEcho();
+    void removeEcho();
     // Reads and drops what has arrived while the reply is void.
-    void DrainInner();
+    void drainInner();
 
     std::unique_ptr<ByteLink> m_owned;
     ByteLink& m_inner;

@@ -22,13 +22,13 @@ struct LineSettings {
     int responseTimeoutMs = kFastResponseTimeoutMs;
 
     // A start bit, the data bits, the parity bit when there is one, the stop bits.
-    double BitsPerCharacter() const;
+    double bitsPerCharacter() const;
     // How long `byteCount` characters take on the line, rounded up to whole
     // milliseconds; 0 without a baud rate.
-    int WireTimeMs(size_t byteCount) const;
+    int wireTimeMs(size_t byteCount) const;
     // 3.5 character times, rounded up to whole milliseconds (at least 1 ms): the
     // gap that ends a Modbus RTU frame.
-    int SilenceGapMs() const;
+    int silenceGapMs() const;
 
     bool operator==(const LineSettings&) const = default;
 };

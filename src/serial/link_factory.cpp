@@ -12,14 +12,14 @@ const QString kRfc2217Prefix = QStringLiteral("rfc2217://");
 const QString kModbusTcpPrefix = QStringLiteral("mbtcp://");
 constexpr quint16 kModbusTcpPort = 502;
 
-const QString& PrefixOf(NetworkScheme scheme)
+const QString& prefixOf(NetworkScheme scheme)
 {
     return scheme == NetworkScheme::RawTcp    ? kTcpPrefix
            : scheme == NetworkScheme::Rfc2217 ? kRfc2217Prefix
                                               : kModbusTcpPrefix;
 }
 
-ComPortLine RfcLine(const LineSettings& line)
+ComPortLine rfcLine(const LineSettings& line)
 {
     ComPortLine rfc;
     rfc.baudRate = uint32_t(line.baudRate > 0 ? line.baudRate : 9600);
@@ -30,39 +30,39 @@ ComPortLine RfcLine(const LineSettings& line)
     return rfc;
 }
 
-std::unique_ptr<ByteLink> OpenNetworkLink(const QString& name, const LineSettings& line,
+std::unique_ptr<ByteLink> openNetworkLink(const QString& name, const LineSettings& line,
                                           const LinkHooks& hooks)
 {
-    const std::optional<NetworkAddress> address = ParseNetworkPortName(name);
+    const std::optional<NetworkAddress> address = parseNetworkPortName(name);
     if (!address)
-        throw ComPortError(kComErrOpen, std::string(ComErrorText(kComErrOpen)) + ": " + name.toStdString() +
+        throw ComPortError(kComErrOpen, std::string(comErrorText(kComErrOpen)) + ": " + name.toStdString() +
                                             " is no address of the form HOST:PORT");
     std::unique_ptr<TcpLink> link;
     if (address->scheme == NetworkScheme::Rfc2217)
-        link = std::make_unique<Rfc2217Link>(address->host, address->port, name, RfcLine(line));
+        link = std::make_unique<Rfc2217Link>(address->host, address->port, name, rfcLine(line));
     else
         link = std::make_unique<TcpLink>(address->host, address->port, name);
     if (hooks.lost)
-        QObject::connect(link.get(), &TcpLink::ConnectionLost, hooks.lost);
-    link->Open();
+        QObject::connect(link.get(), &TcpLink::connectionLost, hooks.lost);
+    link->open();
     return link;
 }
 
-std::unique_ptr<ByteLink> OpenSerialLink(const QString& name, const LineSettings& line,
+std::unique_ptr<ByteLink> openSerialLink(const QString& name, const LineSettings& line,
                                          const LinkHooks& hooks)
 {
     auto port = std::make_unique<ComPort>();
-    port->SetPort(name);
-    port->SetLine(line);
+    port->setPort(name);
+    port->setLine(line);
     if (hooks.lost)
-        QObject::connect(port.get(), &ComPort::ConnectionLost, hooks.lost);
-    port->OpenPort();
+        QObject::connect(port.get(), &ComPort::connectionLost, hooks.lost);
+    port->openPort();
     return port;
 }
 
 } // namespace
 
-std::optional<NetworkScheme> NetworkSchemeOf(const QString& name)
+std::optional<NetworkScheme> networkSchemeOf(const QString& name)
 {
     if (name.startsWith(kTcpPrefix, Qt::CaseInsensitive))
         return NetworkScheme::RawTcp;
@@ -73,19 +73,19 @@ std::optional<NetworkScheme> NetworkSchemeOf(const QString& name)
     return std::nullopt;
 }
 
-bool IsNetworkPortName(const QString& name)
+bool isNetworkPortName(const QString& name)
 {
-    return NetworkSchemeOf(name).has_value();
+    return networkSchemeOf(name).has_value();
 }
 
-std::optional<NetworkAddress> ParseNetworkPortName(const QString& name)
+std::optional<NetworkAddress> parseNetworkPortName(const QString& name)
 {
-    const std::optional<NetworkScheme> scheme = NetworkSchemeOf(name);
+    const std::optional<NetworkScheme> scheme = networkSchemeOf(name);
     if (!scheme)
         return std::nullopt;
     NetworkAddress address;
     address.scheme = *scheme;
-    QString rest = name.mid(PrefixOf(*scheme).size()).trimmed();
+    QString rest = name.mid(prefixOf(*scheme).size()).trimmed();
     if (rest.endsWith(QLatin1Char('/')))
         rest.chop(1);
     if (*scheme == NetworkScheme::ModbusTcp && !rest.isEmpty() &&
@@ -107,51 +107,51 @@ std::optional<NetworkAddress> ParseNetworkPortName(const QString& name)
     return address;
 }
 
-std::unique_ptr<ByteLink> OpenLink(const QString& name, const LineSettings& line, const LinkHooks& hooks)
+std::unique_ptr<ByteLink> openLink(const QString& name, const LineSettings& line, const LinkHooks& hooks)
 {
     std::unique_ptr<ByteLink> link =
-        IsNetworkPortName(name) ? OpenNetworkLink(name, line, hooks) : OpenSerialLink(name, line, hooks);
+        isNetworkPortName(name) ? openNetworkLink(name, line, hooks) : openSerialLink(name, line, hooks);
     if (!line.echo)
         return link;
     auto echoRemoval = std::make_unique<EchoRemovingLink>(std::move(link));
-    echoRemoval->SetEnabled(true);
-    echoRemoval->SetMismatchReport(hooks.echoMismatch);
+    echoRemoval->setEnabled(true);
+    echoRemoval->setMismatchReport(hooks.echoMismatch);
     return echoRemoval;
 }
 
-void LinkSlot::Open(const QString& name, const LineSettings& line, const LinkHooks& hooks)
+void LinkSlot::open(const QString& name, const LineSettings& line, const LinkHooks& hooks)
 {
     m_link.reset();
-    m_link = OpenLink(name, line, hooks);
+    m_link = openLink(name, line, hooks);
 }
 
-void LinkSlot::Close()
+void LinkSlot::close()
 {
     if (m_link)
-        m_link->Close();
+        m_link->close();
 }
 
-void LinkSlot::PurgeBuffers()
+void LinkSlot::purgeBuffers()
 {
     if (m_link)
-        m_link->PurgeBuffers();
+        m_link->purgeBuffers();
 }
 
-void LinkSlot::SendBytes(ByteView bytes)
+void LinkSlot::sendBytes(ByteView bytes)
 {
     if (bytes.empty())
         return;
     if (!m_link)
-        throw MakeComError(kComErrWrite);
-    m_link->SendBytes(bytes);
+        throw makeComError(kComErrWrite);
+    m_link->sendBytes(bytes);
 }
 
-int LinkSlot::WaitingByteCount()
+int LinkSlot::waitingByteCount()
 {
-    return m_link ? m_link->WaitingByteCount() : 0;
+    return m_link ? m_link->waitingByteCount() : 0;
 }
 
-Bytes LinkSlot::ReceiveBytes(int count)
+Bytes LinkSlot::receiveBytes(int count)
 {
-    return m_link ? m_link->ReceiveBytes(count) : Bytes();
+    return m_link ? m_link->receiveBytes(count) : Bytes();
 }

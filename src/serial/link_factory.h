@@ -27,12 +27,12 @@ struct NetworkAddress {
 // The scheme a name starts with ("tcp://", "rfc2217://", "mbtcp://", any case), also
 // when the rest is malformed or still being typed: such a name is never a
 // serial device. nullopt for serial names.
-std::optional<NetworkScheme> NetworkSchemeOf(const QString& name);
-bool IsNetworkPortName(const QString& name);
+std::optional<NetworkScheme> networkSchemeOf(const QString& name);
+bool isNetworkPortName(const QString& name);
 // The address of a network port name; nullopt for serial names and for
 // malformed ones (no host, a port outside 1..65535). IPv6 hosts go in
 // brackets: "tcp://[::1]:4001".
-std::optional<NetworkAddress> ParseNetworkPortName(const QString& name);
+std::optional<NetworkAddress> parseNetworkPortName(const QString& name);
 
 struct LinkHooks {
     // The connection ended by itself; `message` is the error the link's next
@@ -46,7 +46,7 @@ struct LinkHooks {
 // when `line.echo` is set. Throws ComPortError as the serial port's opening does:
 // error 1 for a device or server that cannot be reached (or a malformed
 // network name), error 7 for line settings that cannot be applied.
-std::unique_ptr<ByteLink> OpenLink(const QString& name, const LineSettings& line,
+std::unique_ptr<ByteLink> openLink(const QString& name, const LineSettings& line,
                                    const LinkHooks& hooks = {});
 
 // A link that is opened and closed again by its owner, who hands the slot to
@@ -55,15 +55,15 @@ std::unique_ptr<ByteLink> OpenLink(const QString& name, const LineSettings& line
 class LinkSlot : public ByteLink {
 public:
     // Closes what was open first; on failure the slot stays closed.
-    void Open(const QString& name, const LineSettings& line, const LinkHooks& hooks = {});
-    bool Connected() const override { return m_link && m_link->Connected(); }
+    void open(const QString& name, const LineSettings& line, const LinkHooks& hooks = {});
+    bool connected() const override { return m_link && m_link->connected(); }
     // The closed link is kept until the next opening: this may be called from
     // inside its loss report.
-    void Close() override;
-    void PurgeBuffers() override;
-    void SendBytes(ByteView bytes) override;
-    int WaitingByteCount() override;
-    Bytes ReceiveBytes(int count) override;
+    void close() override;
+    void purgeBuffers() override;
+    void sendBytes(ByteView bytes) override;
+    int waitingByteCount() override;
+    Bytes receiveBytes(int count) override;
 
 private:
     std::unique_ptr<ByteLink> m_link;

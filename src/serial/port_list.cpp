@@ -8,12 +8,12 @@
 
 namespace {
 
-bool LessWithoutCase(const QString& a, const QString& b)
+bool lessWithoutCase(const QString& a, const QString& b)
 {
     return QString::compare(a, b, Qt::CaseInsensitive) < 0;
 }
 
-QString UsbId(const QSerialPortInfo& info)
+QString usbId(const QSerialPortInfo& info)
 {
     if (!info.hasVendorIdentifier() || !info.hasProductIdentifier())
         return {};
@@ -23,7 +23,7 @@ QString UsbId(const QSerialPortInfo& info)
 }
 
 // Tabs or line breaks inside a field would break the line into wrong fields.
-QString OneField(QString text)
+QString oneField(QString text)
 {
     for (QChar& c : text)
         if (c == '\t' || c == '\n' || c == '\r')
@@ -33,22 +33,22 @@ QString OneField(QString text)
 
 } // namespace
 
-QStringList AvailablePortNames()
+QStringList availablePortNames()
 {
     QStringList names;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         names.append(info.portName());
-    return SortPortNames(names);
+    return sortPortNames(names);
 }
 
-QStringList SortPortNames(QStringList names)
+QStringList sortPortNames(QStringList names)
 {
     names.removeDuplicates();
-    std::stable_sort(names.begin(), names.end(), LessWithoutCase);
+    std::stable_sort(names.begin(), names.end(), lessWithoutCase);
     return names;
 }
 
-QList<SerialPortDetails> AvailablePorts()
+QList<SerialPortDetails> availablePorts()
 {
     QList<SerialPortDetails> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
@@ -57,15 +57,15 @@ QList<SerialPortDetails> AvailablePorts()
 #else
         const QString path = info.systemLocation();
 #endif
-        ports.append({path, info.description(), info.manufacturer(), info.serialNumber(), UsbId(info)});
+        ports.append({path, info.description(), info.manufacturer(), info.serialNumber(), usbId(info)});
     }
     std::stable_sort(ports.begin(), ports.end(), [](const SerialPortDetails& a, const SerialPortDetails& b) {
-        return LessWithoutCase(a.path, b.path);
+        return lessWithoutCase(a.path, b.path);
     });
     return ports;
 }
 
-QList<SerialPortDetails> StablePortNames(const QList<SerialPortDetails>& ports, const QString& byIdFolder)
+QList<SerialPortDetails> stablePortNames(const QList<SerialPortDetails>& ports, const QString& byIdFolder)
 {
     QList<SerialPortDetails> links;
     const QDir folder(byIdFolder);
@@ -83,9 +83,9 @@ QList<SerialPortDetails> StablePortNames(const QList<SerialPortDetails>& ports, 
     return links;
 }
 
-QString PortDetailsLine(const SerialPortDetails& port)
+QString portDetailsLine(const SerialPortDetails& port)
 {
-    return QStringList{OneField(port.path), OneField(port.description), OneField(port.manufacturer),
-                       OneField(port.serialNumber), port.usbId}
+    return QStringList{oneField(port.path), oneField(port.description), oneField(port.manufacturer),
+                       oneField(port.serialNumber), port.usbId}
         .join('\t');
 }

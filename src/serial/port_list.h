@@ -19,18 +19,18 @@ struct SerialPortDetails {
 // Port names as Qt lists them ("COM3", "ttyUSB0"; pseudo-terminals are not
 // listed), without duplicates, sorted alphabetically without regard to case so
 // "COM10" comes before "COM2".
-QStringList AvailablePortNames();
+QStringList availablePortNames();
 // The sorting and de-duplication of AvailablePortNames, for any list of names.
-QStringList SortPortNames(QStringList names);
+QStringList sortPortNames(QStringList names);
 
 // Every port Qt enumerates, by device path (the port name on Windows), sorted as
 // SortPortNames sorts.
-QList<SerialPortDetails> AvailablePorts();
+QList<SerialPortDetails> availablePorts();
 
 // The links in `byIdFolder` (on Linux /dev/serial/by-id, names that stay the same
 // whichever order adapters are plugged in), sorted by name, each with the details
 // of the port it points to; a link to a port not in `ports` keeps only its path.
-QList<SerialPortDetails> StablePortNames(const QList<SerialPortDetails>& ports, const QString& byIdFolder);
+QList<SerialPortDetails> stablePortNames(const QList<SerialPortDetails>& ports, const QString& byIdFolder);
 
 // path, description, manufacturer, serial number and vendor:product, TAB-separated.
-QString PortDetailsLine(const SerialPortDetails& port);
+QString portDetailsLine(const SerialPortDetails& port);

@@ -10,33 +10,33 @@ Rfc2217Link::Rfc2217Link(const QString& host, quint16 port, const QString& name,
 {
 }
 
-void Rfc2217Link::AfterConnect()
+void Rfc2217Link::afterConnect()
 {
     m_session = TelnetSession();
     QDeadlineTimer deadline(kNegotiationTimeoutMs);
-    WriteRaw(m_session.Start(), deadline);
+    writeRaw(m_session.start(), deadline);
     // The line settings are sent once the server has agreed to port control;
     // it answers each of them with the value now in force.
     bool settingsSent = false;
     while (!deadline.hasExpired()) {
-        if (m_session.ComPortRefused())
-            throw Failure(kComErrOpen, QStringLiteral("the server refuses RFC 2217 port control"));
-        if (m_session.ComPortAccepted() && !settingsSent) {
-            WriteRaw(TelnetSession::ComPortSettings(m_line), deadline);
+        if (m_session.comPortRefused())
+            throw failure(kComErrOpen, QStringLiteral("the server refuses RFC 2217 port control"));
+        if (m_session.comPortAccepted() && !settingsSent) {
+            writeRaw(TelnetSession::comPortSettings(m_line), deadline);
             settingsSent = true;
         }
-        if (settingsSent && m_session.ConfirmedSettings() >= 4)
+        if (settingsSent && m_session.confirmedSettings() >= 4)
             break;
-        WaitForIncoming(int(std::max<qint64>(deadline.remainingTime(), 1)));
-        ThrowPendingLoss();
+        waitForIncoming(int(std::max<qint64>(deadline.remainingTime(), 1)));
+        throwPendingLoss();
     }
-    if (!m_session.ComPortAccepted())
-        throw Failure(kComErrOpen, QStringLiteral("the server does not answer RFC 2217 port control"));
-    if (m_session.ConfirmedSettings() < 4)
-        throw Failure(kComErrSetState, QStringLiteral("the server does not confirm the line settings"));
+    if (!m_session.comPortAccepted())
+        throw failure(kComErrOpen, QStringLiteral("the server does not answer RFC 2217 port control"));
+    if (m_session.confirmedSettings() < 4)
+        throw failure(kComErrSetState, QStringLiteral("the server does not confirm the line settings"));
     // A server may keep a setting its device cannot take and report the one
     // in force: a meter would then be read at the wrong framing.
-    const ComPortLine& server = m_session.ServerLine();
+    const ComPortLine& server = m_session.serverLine();
     const struct {
         const char* what;
         uint32_t asked;
@@ -49,21 +49,21 @@ void Rfc2217Link::AfterConnect()
     };
     for (const auto& setting : settings) {
         if (setting.asked != setting.confirmed)
-            throw Failure(kComErrSetState, QStringLiteral("the server runs the line with %1 %2 instead of %3")
+            throw failure(kComErrSetState, QStringLiteral("the server runs the line with %1 %2 instead of %3")
                                                .arg(QLatin1String(setting.what))
                                                .arg(setting.confirmed)
                                                .arg(setting.asked));
     }
 }
 
-void Rfc2217Link::TakeIncoming(ByteView raw, Bytes& data)
+void Rfc2217Link::takeIncoming(ByteView raw, Bytes& data)
 {
     Bytes answer;
-    m_session.Receive(raw, data, answer);
-    QueueRaw(answer);
+    m_session.receive(raw, data, answer);
+    queueRaw(answer);
 }
 
-Bytes Rfc2217Link::Outgoing(ByteView data)
+Bytes Rfc2217Link::outgoing(ByteView data)
 {
-    return TelnetSession::Escape(data);
+    return TelnetSession::escape(data);
 }

@@ -17,9 +17,9 @@ public:
     static constexpr int kNegotiationTimeoutMs = 3000;
 
 protected:
-    void AfterConnect() override;
-    void TakeIncoming(ByteView raw, Bytes& data) override;
-    Bytes Outgoing(ByteView data) override;
+    void afterConnect() override;
+    void takeIncoming(ByteView raw, Bytes& data) override;
+    Bytes outgoing(ByteView data) override;
 
 private:
     ComPortLine m_line;

@@ -11,14 +11,14 @@
 TcpLink::TcpLink(const QString& host, quint16 port, const QString& name, QObject* parent)
     : QObject(parent), m_host(host), m_portNumber(port), m_name(name)
 {
-    connect(&m_socket, &QAbstractSocket::errorOccurred, this, &TcpLink::HandleSocketError);
+    connect(&m_socket, &QAbstractSocket::errorOccurred, this, &TcpLink::handleSocketError);
     connect(&m_socket, &QAbstractSocket::connected, this, [this] { m_socketConnected = true; });
     // Qt would otherwise read whatever the server sends into memory.
     m_socket.setReadBufferSize(kReadBufferBytes);
     // A serial device server is reached directly, never through a proxy.
     m_socket.setProxy(QNetworkProxy::NoProxy);
     connect(&m_socket, &QAbstractSocket::disconnected, this,
-            [this] { HandleSocketError(QAbstractSocket::RemoteHostClosedError); });
+            [this] { handleSocketError(QAbstractSocket::RemoteHostClosedError); });
 }
 
 TcpLink::~TcpLink()
@@ -27,14 +27,14 @@ TcpLink::~TcpLink()
     m_socket.abort();
 }
 
-ComPortError TcpLink::Failure(int errorNumber, const QString& reason) const
+ComPortError TcpLink::failure(int errorNumber, const QString& reason) const
 {
-    const std::string message = std::string(ComErrorText(errorNumber)) + ": " + reason.toStdString() + " (" +
+    const std::string message = std::string(comErrorText(errorNumber)) + ": " + reason.toStdString() + " (" +
                                 m_name.toStdString() + ")";
     return ComPortError(errorNumber, message, -1, reason.toStdString());
 }
 
-void TcpLink::Open()
+void TcpLink::open()
 {
     if (m_open)
         return;
@@ -54,28 +54,28 @@ void TcpLink::Open()
         if (m_socketConnected || error == QAbstractSocket::RemoteHostClosedError ||
             error == QAbstractSocket::UnfinishedSocketOperationError) {
             m_socket.abort();
-            throw Failure(kComErrRead, QStringLiteral("the server closed the connection"));
+            throw failure(kComErrRead, QStringLiteral("the server closed the connection"));
         }
         const QString reason =
             error == QAbstractSocket::SocketTimeoutError
                 ? QStringLiteral("no answer from the server within %1 s").arg(kConnectTimeoutMs / 1000)
                 : m_socket.errorString();
         m_socket.abort();
-        throw Failure(kComErrOpen, reason);
+        throw failure(kComErrOpen, reason);
     }
     // Requests are a few bytes each: send them at once.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_open = true;
     try {
-        AfterConnect();
-        ThrowPendingLoss();
+        afterConnect();
+        throwPendingLoss();
     } catch (const ComPortError&) {
-        Close();
+        close();
         throw;
     }
 }
 
-void TcpLink::Close()
+void TcpLink::close()
 {
     m_pendingLoss.reset();
     if (!m_open)
@@ -85,7 +85,7 @@ void TcpLink::Close()
     m_data.clear();
 }
 
-void TcpLink::HandleSocketError(QAbstractSocket::SocketError error)
+void TcpLink::handleSocketError(QAbstractSocket::SocketError error)
 {
     // Waits that run out report a timeout: that is no failure of the link.
     if (!m_open || m_pendingLoss || error == QAbstractSocket::SocketTimeoutError)
@@ -93,146 +93,146 @@ void TcpLink::HandleSocketError(QAbstractSocket::SocketError error)
     const QString reason = error == QAbstractSocket::RemoteHostClosedError
                                ? QStringLiteral("the server closed the connection")
                                : m_socket.errorString();
-    m_pendingLoss = Failure(kComErrRead, reason);
+    m_pendingLoss = failure(kComErrRead, reason);
     // The socket is still inside its own notifier: close from the event queue,
     // or earlier by the caller's next operation.
     if (!m_lossQueued) {
         m_lossQueued = true;
-        QMetaObject::invokeMethod(this, &TcpLink::CloseAfterLoss, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &TcpLink::closeAfterLoss, Qt::QueuedConnection);
     }
 }
 
-void TcpLink::CloseAfterLoss()
+void TcpLink::closeAfterLoss()
 {
     if (!m_pendingLoss || !m_open)
         return;
     m_open = false;
     m_socket.abort();
     m_data.clear();
-    emit ConnectionLost(QString::fromStdString(m_pendingLoss->what()),
-                        QString::fromStdString(m_pendingLoss->Reason));
+    emit connectionLost(QString::fromStdString(m_pendingLoss->what()),
+                        QString::fromStdString(m_pendingLoss->reason));
 }
 
-void TcpLink::ThrowPendingLoss()
+void TcpLink::throwPendingLoss()
 {
     if (!m_pendingLoss)
         return;
-    CloseAfterLoss();
+    closeAfterLoss();
     ComPortError loss = *m_pendingLoss;
     m_pendingLoss.reset();
     throw loss;
 }
 
-void TcpLink::TakeIncoming(ByteView raw, Bytes& data)
+void TcpLink::takeIncoming(ByteView raw, Bytes& data)
 {
     data.insert(data.end(), raw.begin(), raw.end());
 }
 
-Bytes TcpLink::Outgoing(ByteView data)
+Bytes TcpLink::outgoing(ByteView data)
 {
     return Bytes(data.begin(), data.end());
 }
 
-void TcpLink::Pump()
+void TcpLink::pump()
 {
     if (!m_open || m_socket.bytesAvailable() <= 0)
         return;
     const QByteArray raw = m_socket.readAll();
     Bytes incoming;
-    TakeIncoming(ByteView(reinterpret_cast<const uint8_t*>(raw.constData()), size_t(raw.size())), incoming);
+    takeIncoming(ByteView(reinterpret_cast<const uint8_t*>(raw.constData()), size_t(raw.size())), incoming);
     const size_t room = m_data.size() < kMaxHeldBytes ? kMaxHeldBytes - m_data.size() : 0;
     const size_t kept = std::min(room, incoming.size());
     m_data.insert(m_data.end(), incoming.begin(), incoming.begin() + std::ptrdiff_t(kept));
 }
 
-void TcpLink::WaitForIncoming(int ms)
+void TcpLink::waitForIncoming(int ms)
 {
     if (m_open && m_socket.bytesAvailable() == 0)
         m_socket.waitForReadyRead(ms);
-    Pump();
+    pump();
 }
 
-void TcpLink::PurgeBuffers()
+void TcpLink::purgeBuffers()
 {
-    ThrowPendingLoss();
+    throwPendingLoss();
     if (!m_open)
         return;
     QCoreApplication::processEvents();
-    ThrowPendingLoss();
-    Pump();
+    throwPendingLoss();
+    pump();
     m_data.clear();
 }
 
-bool TcpLink::BufferBytes(ByteView bytes)
+bool TcpLink::bufferBytes(ByteView bytes)
 {
     if (bytes.empty() || !m_open)
         return false;
     const qint64 size = qint64(bytes.size());
     if (m_socket.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
         if (!m_pendingLoss)
-            m_pendingLoss = Failure(kComErrWrite, m_socket.errorString());
-        ThrowPendingLoss();
+            m_pendingLoss = failure(kComErrWrite, m_socket.errorString());
+        throwPendingLoss();
     }
     return true;
 }
 
-void TcpLink::WriteRaw(ByteView bytes, const QDeadlineTimer& deadline)
+void TcpLink::writeRaw(ByteView bytes, const QDeadlineTimer& deadline)
 {
-    if (!BufferBytes(bytes))
+    if (!bufferBytes(bytes))
         return;
     while (m_open && m_socket.bytesToWrite() > 0 && !m_pendingLoss) {
         if (deadline.hasExpired() ||
             !m_socket.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0)))) {
             if (m_socket.bytesToWrite() > 0 && !m_pendingLoss)
-                m_pendingLoss = Failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
+                m_pendingLoss = failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
             break;
         }
     }
-    ThrowPendingLoss();
+    throwPendingLoss();
 }
 
-void TcpLink::QueueRaw(ByteView bytes)
+void TcpLink::queueRaw(ByteView bytes)
 {
-    if (!BufferBytes(bytes))
+    if (!bufferBytes(bytes))
         return;
     // Hands over what the network takes now, without waiting for the rest.
     m_socket.flush();
     if (m_socket.bytesToWrite() > kMaxUnsentBytes && !m_pendingLoss)
-        m_pendingLoss = Failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
-    ThrowPendingLoss();
+        m_pendingLoss = failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
+    throwPendingLoss();
 }
 
-void TcpLink::SendBytes(ByteView bytes)
+void TcpLink::sendBytes(ByteView bytes)
 {
     if (bytes.empty())
         return;
-    ThrowPendingLoss();
+    throwPendingLoss();
     if (!m_open)
-        throw Failure(kComErrWrite, QStringLiteral("not connected"));
-    const Bytes raw = Outgoing(bytes);
-    WriteRaw(raw, QDeadlineTimer(1000 + 100 * qint64(raw.size())));
+        throw failure(kComErrWrite, QStringLiteral("not connected"));
+    const Bytes raw = outgoing(bytes);
+    writeRaw(raw, QDeadlineTimer(1000 + 100 * qint64(raw.size())));
 }
 
-int TcpLink::WaitingByteCount()
+int TcpLink::waitingByteCount()
 {
-    ThrowPendingLoss();
+    throwPendingLoss();
     if (!m_open)
         return 0;
     QCoreApplication::processEvents();
-    ThrowPendingLoss();
-    Pump();
+    throwPendingLoss();
+    pump();
     return int(std::min<size_t>(m_data.size(), INT32_MAX));
 }
 
-Bytes TcpLink::ReceiveBytes(int count)
+Bytes TcpLink::receiveBytes(int count)
 {
     if (count <= 0)
         return {};
-    ThrowPendingLoss();
+    throwPendingLoss();
     if (!m_open)
         return {};
     if (m_data.size() < size_t(count))
-        Pump();
+        pump();
     const size_t take = std::min(m_data.size(), size_t(count));
     Bytes bytes(m_data.begin(), m_data.begin() + std::ptrdiff_t(take));
     m_data.erase(m_data.begin(), m_data.begin() + std::ptrdiff_t(take));

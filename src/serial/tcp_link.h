@@ -35,18 +35,18 @@ public:
     // Connects, within kConnectTimeoutMs; nothing when already connected. A
     // connection that the server ends right after accepting it is a lost
     // connection (error 3), not a failed opening.
-    void Open();
+    void open();
     // Nothing when closed.
-    void Close() override;
+    void close() override;
 
-    bool Connected() const override { return m_open; }
+    bool connected() const override { return m_open; }
     // Drops every received byte not read yet.
-    void PurgeBuffers() override;
+    void purgeBuffers() override;
     // Writes all bytes and waits until they are handed to the network, at most
     // 1000 ms plus 100 ms per byte; a failed or late write ends the link (error 2).
-    void SendBytes(ByteView bytes) override;
-    int WaitingByteCount() override;
-    Bytes ReceiveBytes(int count) override;
+    void sendBytes(ByteView bytes) override;
+    int waitingByteCount() override;
+    Bytes receiveBytes(int count) override;
 
     static constexpr int kConnectTimeoutMs = 3000;
     static constexpr qint64 kReadBufferBytes = 64 * 1024;
@@ -55,37 +55,37 @@ public:
 
 signals:
     // `message` is the ComPortError's text, `reason` the network's reason alone.
-    void ConnectionLost(const QString& message, const QString& reason);
+    void connectionLost(const QString& message, const QString& reason);
 
 protected:
     // Called once connected; may throw ComPortError (the link is closed again).
-    virtual void AfterConnect() {}
+    virtual void afterConnect() {}
     // Turns bytes from the socket into data; raw TCP keeps them as they are.
-    virtual void TakeIncoming(ByteView raw, Bytes& data);
+    virtual void takeIncoming(ByteView raw, Bytes& data);
     // Turns data into bytes for the socket.
-    virtual Bytes Outgoing(ByteView data);
+    virtual Bytes outgoing(ByteView data);
 
     // Moves what the socket holds through TakeIncoming.
-    void Pump();
+    void pump();
     // Writes bytes as they are and waits until they went out, at most until
     // `deadline`; late or failed ends the link (error 2).
-    void WriteRaw(ByteView bytes, const QDeadlineTimer& deadline);
+    void writeRaw(ByteView bytes, const QDeadlineTimer& deadline);
     // Writes bytes as they are (Telnet answers) without waiting for them: a
     // server that keeps asking but never reads must not hold the caller. More
     // than kMaxUnsentBytes not taken ends the link (error 2).
-    void QueueRaw(ByteView bytes);
+    void queueRaw(ByteView bytes);
     // Puts bytes into the socket's send buffer; false when there is nothing to
     // send or the link is closed.
-    bool BufferBytes(ByteView bytes);
+    bool bufferBytes(ByteView bytes);
     // Waits up to `ms` for more bytes from the server, without an event loop.
-    void WaitForIncoming(int ms);
+    void waitForIncoming(int ms);
     // "<text of errorNumber>: <reason> (<port name>)".
-    ComPortError Failure(int errorNumber, const QString& reason) const;
-    void ThrowPendingLoss();
+    ComPortError failure(int errorNumber, const QString& reason) const;
+    void throwPendingLoss();
 
 private:
-    void HandleSocketError(QAbstractSocket::SocketError error);
-    void CloseAfterLoss();
+    void handleSocketError(QAbstractSocket::SocketError error);
+    void closeAfterLoss();
 
     QTcpSocket m_socket;
     QString m_host;

@@ -4,17 +4,17 @@ using namespace telnet;
 
 namespace {
 
-bool WeSupport(uint8_t option)
+bool weSupport(uint8_t option)
 {
     return option == kOptionBinary || option == kOptionSuppressGoAhead || option == kOptionComPort;
 }
 
-bool ServerMaySupport(uint8_t option)
+bool serverMaySupport(uint8_t option)
 {
     return option == kOptionBinary || option == kOptionSuppressGoAhead;
 }
 
-void AppendCommand(Bytes& out, uint8_t verb, uint8_t option)
+void appendCommand(Bytes& out, uint8_t verb, uint8_t option)
 {
     // Byte by byte: GCC 12 at -O2 misreads the three-byte insert of an
     // initializer list as an overflowing copy.
@@ -23,26 +23,26 @@ void AppendCommand(Bytes& out, uint8_t verb, uint8_t option)
     out.push_back(option);
 }
 
-void AppendSubnegotiation(Bytes& out, uint8_t command, ByteView value)
+void appendSubnegotiation(Bytes& out, uint8_t command, ByteView value)
 {
     out.insert(out.end(), {kIac, kSb, kOptionComPort, command});
-    const Bytes escaped = TelnetSession::Escape(value);
+    const Bytes escaped = TelnetSession::escape(value);
     out.insert(out.end(), escaped.begin(), escaped.end());
     out.insert(out.end(), {kIac, kSe});
 }
 
 } // namespace
 
-Bytes TelnetSession::Start()
+Bytes TelnetSession::start()
 {
     Bytes out;
     for (const uint8_t option : {kOptionComPort, kOptionBinary, kOptionSuppressGoAhead}) {
         m_local[option] = OptionState::Requested;
-        AppendCommand(out, kWill, option);
+        appendCommand(out, kWill, option);
     }
     for (const uint8_t option : {kOptionBinary, kOptionSuppressGoAhead}) {
         m_remote[option] = OptionState::Requested;
-        AppendCommand(out, kDo, option);
+        appendCommand(out, kDo, option);
     }
     m_comPortRefused = false;
     m_confirmedMask = 0;
@@ -51,20 +51,20 @@ Bytes TelnetSession::Start()
     return out;
 }
 
-Bytes TelnetSession::ComPortSettings(const ComPortLine& line)
+Bytes TelnetSession::comPortSettings(const ComPortLine& line)
 {
     Bytes out;
     // The baud rate goes as four bytes in network order.
     const uint8_t baud[4] = {uint8_t(line.baudRate >> 24), uint8_t(line.baudRate >> 16),
                              uint8_t(line.baudRate >> 8), uint8_t(line.baudRate)};
-    AppendSubnegotiation(out, kSetBaudRate, ByteView(baud, 4));
-    AppendSubnegotiation(out, kSetDataSize, ByteView(&line.dataSize, 1));
-    AppendSubnegotiation(out, kSetParity, ByteView(&line.parity, 1));
-    AppendSubnegotiation(out, kSetStopSize, ByteView(&line.stopSize, 1));
+    appendSubnegotiation(out, kSetBaudRate, ByteView(baud, 4));
+    appendSubnegotiation(out, kSetDataSize, ByteView(&line.dataSize, 1));
+    appendSubnegotiation(out, kSetParity, ByteView(&line.parity, 1));
+    appendSubnegotiation(out, kSetStopSize, ByteView(&line.stopSize, 1));
     return out;
 }
 
-Bytes TelnetSession::Escape(ByteView data)
+Bytes TelnetSession::escape(ByteView data)
 {
     Bytes out;
     out.reserve(data.size());
@@ -76,7 +76,7 @@ Bytes TelnetSession::Escape(ByteView data)
     return out;
 }
 
-void TelnetSession::Receive(ByteView received, Bytes& data, Bytes& answer)
+void TelnetSession::receive(ByteView received, Bytes& data, Bytes& answer)
 {
     for (const uint8_t byte : received) {
         switch (m_state) {
@@ -103,24 +103,24 @@ void TelnetSession::Receive(ByteView received, Bytes& data, Bytes& answer)
             }
             break;
         case ParseState::Verb:
-            HandleVerb(m_verb, byte, answer);
+            handleVerb(m_verb, byte, answer);
             m_state = ParseState::Data;
             break;
         case ParseState::Sub:
             if (byte == kIac)
                 m_state = ParseState::SubIac;
             else
-                AppendToSubnegotiation(byte);
+                appendToSubnegotiation(byte);
             break;
         case ParseState::SubIac:
             if (byte == kSe) {
                 if (!m_subTooLong)
-                    HandleSubnegotiation();
+                    handleSubnegotiation();
                 m_sub.clear();
                 m_state = ParseState::Data;
             } else {
                 // IAC IAC inside a subnegotiation is a 255 of its value.
-                AppendToSubnegotiation(byte);
+                appendToSubnegotiation(byte);
                 m_state = ParseState::Sub;
             }
             break;
@@ -130,41 +130,41 @@ void TelnetSession::Receive(ByteView received, Bytes& data, Bytes& answer)
 
 // RFC 1143 in short: answer only what changes an option's state, so two peers
 // never answer each other's answers for ever.
-void TelnetSession::HandleVerb(uint8_t verb, uint8_t option, Bytes& answer)
+void TelnetSession::handleVerb(uint8_t verb, uint8_t option, Bytes& answer)
 {
     switch (verb) {
     case kDo:
         if (m_local[option] == OptionState::On)
             return;
-        if (m_local[option] == OptionState::Requested || WeSupport(option)) {
+        if (m_local[option] == OptionState::Requested || weSupport(option)) {
             if (m_local[option] == OptionState::Off)
-                AppendCommand(answer, kWill, option);
+                appendCommand(answer, kWill, option);
             m_local[option] = OptionState::On;
         } else {
-            AppendCommand(answer, kWont, option);
+            appendCommand(answer, kWont, option);
         }
         return;
     case kDont:
         if (option == kOptionComPort)
             m_comPortRefused = true;
         if (m_local[option] == OptionState::On)
-            AppendCommand(answer, kWont, option);
+            appendCommand(answer, kWont, option);
         m_local[option] = OptionState::Off;
         return;
     case kWill:
         if (m_remote[option] == OptionState::On)
             return;
-        if (m_remote[option] == OptionState::Requested || ServerMaySupport(option)) {
+        if (m_remote[option] == OptionState::Requested || serverMaySupport(option)) {
             if (m_remote[option] == OptionState::Off)
-                AppendCommand(answer, kDo, option);
+                appendCommand(answer, kDo, option);
             m_remote[option] = OptionState::On;
         } else {
-            AppendCommand(answer, kDont, option);
+            appendCommand(answer, kDont, option);
         }
         return;
     case kWont:
         if (m_remote[option] == OptionState::On)
-            AppendCommand(answer, kDont, option);
+            appendCommand(answer, kDont, option);
         m_remote[option] = OptionState::Off;
         return;
     }
@@ -172,7 +172,7 @@ void TelnetSession::HandleVerb(uint8_t verb, uint8_t option, Bytes& answer)
 
 // A server that opens a subnegotiation and never ends it would otherwise grow
 // the buffer with everything it sends; the rest of it is skipped instead.
-void TelnetSession::AppendToSubnegotiation(uint8_t byte)
+void TelnetSession::appendToSubnegotiation(uint8_t byte)
 {
     if (m_subTooLong)
         return;
@@ -186,7 +186,7 @@ void TelnetSession::AppendToSubnegotiation(uint8_t byte)
     m_sub.push_back(byte);
 }
 
-int TelnetSession::ConfirmedSettings() const
+int TelnetSession::confirmedSettings() const
 {
     int count = 0;
     for (int bit = 0; bit < 4; ++bit)
@@ -194,7 +194,7 @@ int TelnetSession::ConfirmedSettings() const
     return count;
 }
 
-void TelnetSession::HandleSubnegotiation()
+void TelnetSession::handleSubnegotiation()
 {
     if (m_sub.size() < 3 || m_sub[0] != kOptionComPort)
         return;

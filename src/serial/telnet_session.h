@@ -45,41 +45,41 @@ public:
     // What the client says first: it will do COM-PORT-OPTION, and binary
     // transmission and no go-aheads in both directions (without binary mode a
     // Telnet peer may turn a CR byte into CR NUL).
-    Bytes Start();
+    Bytes start();
     // SET-BAUDRATE, SET-DATASIZE, SET-PARITY and SET-STOPSIZE, in that order.
-    static Bytes ComPortSettings(const ComPortLine& line);
+    static Bytes comPortSettings(const ComPortLine& line);
     // Data with every IAC byte doubled.
-    static Bytes Escape(ByteView data);
+    static Bytes escape(ByteView data);
 
     // Splits received bytes into data (appended to `data`) and Telnet commands,
     // answering option requests into `answer`. Commands may be cut anywhere
     // between calls. Options other than ours are refused; notifications of line
     // and modem state, flow-control requests and unknown subnegotiations are
     // ignored, as nothing here reacts to them.
-    void Receive(ByteView received, Bytes& data, Bytes& answer);
+    void receive(ByteView received, Bytes& data, Bytes& answer);
 
     // The server agreed to (DO) or refused (DONT) COM-PORT-OPTION.
-    bool ComPortAccepted() const { return m_local[telnet::kOptionComPort] == OptionState::On; }
-    bool ComPortRefused() const { return m_comPortRefused; }
+    bool comPortAccepted() const { return m_local[telnet::kOptionComPort] == OptionState::On; }
+    bool comPortRefused() const { return m_comPortRefused; }
     // How many of the four line settings the server has confirmed since Start;
     // a setting confirmed again counts once.
-    int ConfirmedSettings() const;
+    int confirmedSettings() const;
     // The line as the server last reported it; a field the server has not
     // confirmed yet keeps its zero.
-    const ComPortLine& ServerLine() const { return m_serverLine; }
+    const ComPortLine& serverLine() const { return m_serverLine; }
     // A subnegotiation longer than this is no COM-PORT-OPTION message (the
     // longest is a few bytes): it is dropped unread, up to its end.
     static constexpr size_t kMaxSubnegotiationBytes = 256;
     // How many subnegotiations were dropped for their length since Start.
-    int DroppedSubnegotiations() const { return m_droppedSubnegotiations; }
+    int droppedSubnegotiations() const { return m_droppedSubnegotiations; }
 
 private:
     enum class OptionState : uint8_t { Off, Requested, On };
     enum class ParseState : uint8_t { Data, Iac, Verb, Sub, SubIac };
 
-    void HandleVerb(uint8_t verb, uint8_t option, Bytes& answer);
-    void HandleSubnegotiation();
-    void AppendToSubnegotiation(uint8_t byte);
+    void handleVerb(uint8_t verb, uint8_t option, Bytes& answer);
+    void handleSubnegotiation();
+    void appendToSubnegotiation(uint8_t byte);
 
     OptionState m_local[256] = {};  // what we do (WILL/WONT)
     OptionState m_remote[256] = {}; // what the server does (DO/DONT)

@@ -8,7 +8,7 @@ namespace {
 
 constexpr size_t kNone = std::string::npos;
 
-std::string_view Trim(std::string_view text)
+std::string_view trim(std::string_view text)
 {
     const auto blank = [](char c) {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
@@ -20,59 +20,59 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
-char LowerAscii(char c)
+char lowerAscii(char c)
 {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-bool SameName(std::string_view a, std::string_view b)
+bool sameName(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
             return false;
     return true;
 }
 
-bool IsComment(std::string_view trimmed)
+bool isComment(std::string_view trimmed)
 {
     return !trimmed.empty() && (trimmed.front() == ';' || trimmed.front() == '#');
 }
 
 // The name of a "[name]" line; nullopt for other lines.
-std::optional<std::string_view> SectionName(std::string_view line)
+std::optional<std::string_view> sectionName(std::string_view line)
 {
-    const std::string_view trimmed = Trim(line);
+    const std::string_view trimmed = trim(line);
     if (trimmed.empty() || trimmed.front() != '[')
         return std::nullopt;
     std::string_view name = trimmed.substr(1);
     const size_t close = name.find(']');
     if (close != kNone)
         name = name.substr(0, close);
-    return Trim(name);
+    return trim(name);
 }
 
 struct KeyLine {
-    std::string_view Key;
-    std::string_view Value;
+    std::string_view key;
+    std::string_view valueOf;
 };
 
-std::optional<KeyLine> SplitKeyLine(std::string_view line)
+std::optional<KeyLine> splitKeyLine(std::string_view line)
 {
-    const std::string_view trimmed = Trim(line);
-    if (trimmed.empty() || IsComment(trimmed) || trimmed.front() == '[')
+    const std::string_view trimmed = trim(line);
+    if (trimmed.empty() || isComment(trimmed) || trimmed.front() == '[')
         return std::nullopt;
     const size_t equals = trimmed.find('=');
     if (equals == kNone)
         return std::nullopt;
-    const std::string_view key = Trim(trimmed.substr(0, equals));
+    const std::string_view key = trim(trimmed.substr(0, equals));
     if (key.empty())
         return std::nullopt;
-    return KeyLine{key, Trim(trimmed.substr(equals + 1))};
+    return KeyLine{key, trim(trimmed.substr(equals + 1))};
 }
 
-std::string OneLine(std::string_view value)
+std::string oneLine(std::string_view value)
 {
     std::string line(value);
     for (char& c : line)
@@ -83,7 +83,7 @@ std::string OneLine(std::string_view value)
 
 } // namespace
 
-IniDocument IniDocument::Parse(std::string_view text)
+IniDocument IniDocument::parse(std::string_view text)
 {
     IniDocument document;
     size_t start = 0;
@@ -99,65 +99,65 @@ IniDocument IniDocument::Parse(std::string_view text)
     return document;
 }
 
-IniDocument::Position IniDocument::Find(std::string_view section, std::string_view key) const
+IniDocument::Position IniDocument::search(std::string_view section, std::string_view key) const
 {
     Position position{kNone, kNone, kNone};
     size_t line = 0;
     for (; line < m_lines.size(); ++line) {
-        const auto name = SectionName(m_lines[line]);
-        if (name && SameName(*name, section))
+        const auto name = sectionName(m_lines[line]);
+        if (name && sameName(*name, section))
             break;
     }
     if (line == m_lines.size())
         return position;
-    position.SectionLine = line;
-    position.InsertBefore = line + 1;
+    position.sectionLine = line;
+    position.insertBefore = line + 1;
     for (++line; line < m_lines.size(); ++line) {
-        if (SectionName(m_lines[line]))
+        if (sectionName(m_lines[line]))
             break;
         // A new key goes after the section's last non-blank line, keeping the
         // blank line that separates it from the next section.
-        if (!Trim(m_lines[line]).empty())
-            position.InsertBefore = line + 1;
-        const auto keyLine = SplitKeyLine(m_lines[line]);
-        if (keyLine && position.KeyLine == kNone && SameName(keyLine->Key, key))
-            position.KeyLine = line;
+        if (!trim(m_lines[line]).empty())
+            position.insertBefore = line + 1;
+        const auto keyLine = splitKeyLine(m_lines[line]);
+        if (keyLine && position.keyLine == kNone && sameName(keyLine->key, key))
+            position.keyLine = line;
     }
     return position;
 }
 
-std::optional<std::string> IniDocument::Value(std::string_view section, std::string_view key) const
+std::optional<std::string> IniDocument::valueOf(std::string_view section, std::string_view key) const
 {
-    const Position position = Find(section, key);
-    if (position.KeyLine == kNone)
+    const Position position = search(section, key);
+    if (position.keyLine == kNone)
         return std::nullopt;
-    return std::string(SplitKeyLine(m_lines[position.KeyLine])->Value);
+    return std::string(splitKeyLine(m_lines[position.keyLine])->valueOf);
 }
 
-void IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value)
+void IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string line = OneLine(key) + "=" + OneLine(value);
-    const Position position = Find(section, key);
-    if (position.KeyLine != kNone) {
-        m_lines[position.KeyLine] = line;
+    const std::string line = oneLine(key) + "=" + oneLine(value);
+    const Position position = search(section, key);
+    if (position.keyLine != kNone) {
+        m_lines[position.keyLine] = line;
         return;
     }
-    if (position.SectionLine != kNone) {
-        m_lines.insert(m_lines.begin() + std::ptrdiff_t(position.InsertBefore), line);
+    if (position.sectionLine != kNone) {
+        m_lines.insert(m_lines.begin() + std::ptrdiff_t(position.insertBefore), line);
         return;
     }
-    if (!m_lines.empty() && !Trim(m_lines.back()).empty())
+    if (!m_lines.empty() && !trim(m_lines.back()).empty())
         m_lines.emplace_back();
     // Built by appending: GCC 12 warns of an overlapping copy (-Wrestrict)
     // for a literal placed in front of a string at -O3.
     std::string header(1, '[');
-    header += OneLine(section);
+    header += oneLine(section);
     header += ']';
     m_lines.push_back(std::move(header));
     m_lines.push_back(line);
 }
 
-std::string IniDocument::Text() const
+std::string IniDocument::text() const
 {
     std::string text;
     for (const std::string& line : m_lines) {
@@ -167,16 +167,16 @@ std::string IniDocument::Text() const
     return text;
 }
 
-std::optional<int> ParseIniInteger(std::string_view text)
+std::optional<int> parseIniInteger(std::string_view text)
 {
-    text = Trim(text);
+    text = trim(text);
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
     int base = 10;
-    if (text.size() > 2 && text[0] == '0' && LowerAscii(text[1]) == 'x') {
+    if (text.size() > 2 && text[0] == '0' && lowerAscii(text[1]) == 'x') {
         base = 16;
         text.remove_prefix(2);
     } else if (text.size() > 1 && text[0] == '$') {
@@ -190,8 +190,8 @@ std::optional<int> ParseIniInteger(std::string_view text)
         int digit;
         if (c >= '0' && c <= '9')
             digit = c - '0';
-        else if (base == 16 && LowerAscii(c) >= 'a' && LowerAscii(c) <= 'f')
-            digit = LowerAscii(c) - 'a' + 10;
+        else if (base == 16 && lowerAscii(c) >= 'a' && lowerAscii(c) <= 'f')
+            digit = lowerAscii(c) - 'a' + 10;
         else
             return std::nullopt;
         value = value * base + digit;

@@ -14,29 +14,29 @@ class IniDocument {
 public:
     // Accepts any bytes; CR LF, LF and lone CR all end a line. Never throws
     // except for lack of memory.
-    static IniDocument Parse(std::string_view text);
+    static IniDocument parse(std::string_view text);
 
     // The value of the first `key` in the first `section`; nullopt when absent.
-    std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+    std::optional<std::string> valueOf(std::string_view section, std::string_view key) const;
     // Replaces the key's line, or adds "key=value" at the end of the section, or
     // adds the section at the end of the text. CR and LF in the value become
     // blanks so a value can never split into lines of its own.
-    void SetValue(std::string_view section, std::string_view key, std::string_view value);
+    void setValue(std::string_view section, std::string_view key, std::string_view value);
     // The lines, each ended by CR LF.
-    std::string Text() const;
-    const std::vector<std::string>& Lines() const { return m_lines; }
+    std::string text() const;
+    const std::vector<std::string>& lines() const { return m_lines; }
 
 private:
     struct Position {
-        size_t SectionLine;  // the "[…]" line; npos when the section is absent
-        size_t KeyLine;      // npos when the key is absent
-        size_t InsertBefore; // where a new key of that section goes
+        size_t sectionLine;  // the "[…]" line; npos when the section is absent
+        size_t keyLine;      // npos when the key is absent
+        size_t insertBefore; // where a new key of that section goes
     };
-    Position Find(std::string_view section, std::string_view key) const;
+    Position search(std::string_view section, std::string_view key) const;
 
     std::vector<std::string> m_lines;
 };
 
 // Integer value as the profile functions read it: optional sign, decimal digits,
 // or hexadecimal after "0x" or "$". Nullopt for anything else or out of range.
-std::optional<int> ParseIniInteger(std::string_view text);
+std::optional<int> parseIniInteger(std::string_view text);

@@ -3,22 +3,22 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString InstalledDataFolder(const QString& programFolder)
+QString installedDataFolder(const QString& programFolder)
 {
     return QDir::cleanPath(programFolder + QStringLiteral("/../share/ql-rs485"));
 }
 
-QString ProgramDataFile(const QString& programFolder, const QString& relativePath)
+QString programDataFile(const QString& programFolder, const QString& relativePath)
 {
     const QString beside = QDir(programFolder).filePath(relativePath);
     if (QFileInfo::exists(beside))
         return beside;
-    const QString installed = QDir(InstalledDataFolder(programFolder)).filePath(relativePath);
+    const QString installed = QDir(installedDataFolder(programFolder)).filePath(relativePath);
     return QFileInfo::exists(installed) ? installed : beside;
 }
 
-bool IsInstalledProgram(const QString& programFolder)
+bool isInstalledProgram(const QString& programFolder)
 {
     return !QFileInfo::exists(QDir(programFolder).filePath(QStringLiteral("Excel"))) &&
-           QFileInfo(InstalledDataFolder(programFolder)).isDir();
+           QFileInfo(installedDataFolder(programFolder)).isDir();
 }

@@ -6,14 +6,14 @@
 #include <QString>
 
 // PREFIX/share/ql-rs485 for a program in PREFIX/bin.
-QString InstalledDataFolder(const QString& programFolder);
+QString installedDataFolder(const QString& programFolder);
 
 // `relativePath` beside the program when it is there, else in the installed data
 // folder when it is there; else the path beside the program, so a message can
 // name where the file belongs.
-QString ProgramDataFile(const QString& programFolder, const QString& relativePath);
+QString programDataFile(const QString& programFolder, const QString& relativePath);
 
 // True for an installed program: nothing of the development layout (no Excel/)
 // beside it, and the installed data folder exists. Its settings then live in the
 // per-user folder, as the program folder is the system's.
-bool IsInstalledProgram(const QString& programFolder);
+bool isInstalledProgram(const QString& programFolder);

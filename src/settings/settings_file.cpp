@@ -26,7 +26,7 @@ constexpr int kMaxDataBits = 3;
 constexpr int kMaxStopBits = 2;
 constexpr int kMaxParity = 4;
 
-std::optional<std::string> ReadFileBytes(const QString& path)
+std::optional<std::string> readFileBytes(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -38,7 +38,7 @@ std::optional<std::string> ReadFileBytes(const QString& path)
 // Replaces the file only after the new content is complete, so an interrupted
 // write never leaves a truncated settings file behind. A file made read-only
 // by its owner counts as not writable.
-bool SaveText(const QString& path, const std::string& text)
+bool saveText(const QString& path, const std::string& text)
 {
     const QFileInfo existing(path);
     if (existing.exists() && (!existing.isFile() || !existing.isWritable()))
@@ -60,7 +60,7 @@ SettingsFile::SettingsFile(QString programFolder, QString userFolder)
 {
 }
 
-QString SettingsFile::DefaultUserFolder()
+QString SettingsFile::defaultUserFolder()
 {
 #ifdef Q_OS_WIN
     // The roaming profile, where Windows users expect settings that follow them;
@@ -73,20 +73,20 @@ QString SettingsFile::DefaultUserFolder()
            QStringLiteral("/ql-rs485");
 }
 
-QString SettingsFile::LegacyUserFolder()
+QString SettingsFile::legacyUserFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/QL_RS485通信测试软件");
 }
 
-bool SettingsFile::TakeOverUserFile(const QString& oldFolder)
+bool SettingsFile::takeOverUserFile(const QString& oldFolder)
 {
-    const QString userPath = UserFilePath();
+    const QString userPath = userFilePath();
     const QString oldPath = QDir(oldFolder).filePath(QString::fromLatin1(kFileName));
     if (userPath.isEmpty() || QFileInfo::exists(userPath) || !QFileInfo(oldPath).isFile())
         return false;
-    const auto bytes = ReadFileBytes(oldPath);
-    if (!bytes || !QDir().mkpath(m_userFolder) || !SaveText(userPath, *bytes))
+    const auto bytes = readFileBytes(oldPath);
+    if (!bytes || !QDir().mkpath(m_userFolder) || !saveText(userPath, *bytes))
         return false;
     // Gone from the old folder, so a later start never takes it over again.
     QFile::remove(oldPath);
@@ -94,128 +94,128 @@ bool SettingsFile::TakeOverUserFile(const QString& oldFolder)
     return true;
 }
 
-QString SettingsFile::ProgramFilePath() const
+QString SettingsFile::programFilePath() const
 {
     return QDir(m_programFolder).filePath(QString::fromLatin1(kFileName));
 }
 
-QString SettingsFile::UserFilePath() const
+QString SettingsFile::userFilePath() const
 {
     if (m_userFolder.isEmpty())
         return {};
     return QDir(m_userFolder).filePath(QString::fromLatin1(kFileName));
 }
 
-QString SettingsFile::ReadFilePath() const
+QString SettingsFile::readFilePath() const
 {
-    const QString userPath = UserFilePath();
+    const QString userPath = userFilePath();
     if (!userPath.isEmpty() && QFileInfo(userPath).isFile())
         return userPath;
-    return ProgramFilePath();
+    return programFilePath();
 }
 
-QString SettingsFile::EffectiveFilePath() const
+QString SettingsFile::effectiveFilePath() const
 {
-    const QString userPath = UserFilePath();
+    const QString userPath = userFilePath();
     if (userPath.isEmpty() || QFileInfo(userPath).isFile())
-        return ReadFilePath();
-    const QFileInfo program(ProgramFilePath());
+        return readFilePath();
+    const QFileInfo program(programFilePath());
     const bool writable =
         program.exists() ? program.isFile() && program.isWritable() : QFileInfo(m_programFolder).isWritable();
-    return writable ? ProgramFilePath() : userPath;
+    return writable ? programFilePath() : userPath;
 }
 
-std::optional<std::string> SettingsFile::RawValue(const char* section, const char* key) const
+std::optional<std::string> SettingsFile::rawValue(const char* section, const char* key) const
 {
-    const auto bytes = ReadFileBytes(ReadFilePath());
+    const auto bytes = readFileBytes(readFilePath());
     if (!bytes)
         return std::nullopt;
-    return IniDocument::Parse(SettingsBytesToUtf8(*bytes)).Value(section, key);
+    return IniDocument::parse(settingsBytesToUtf8(*bytes)).valueOf(section, key);
 }
 
-int SettingsFile::ReadInteger(const char* section, const char* key, int defaultValue, int minValue,
+int SettingsFile::readInteger(const char* section, const char* key, int defaultValue, int minValue,
                               int maxValue) const
 {
-    const auto text = RawValue(section, key);
+    const auto text = rawValue(section, key);
     if (!text)
         return defaultValue;
-    const auto value = ParseIniInteger(*text);
+    const auto value = parseIniInteger(*text);
     if (!value || *value < minValue || *value > maxValue)
         return defaultValue;
     return *value;
 }
 
-PortSettings SettingsFile::ReadPort() const
+PortSettings SettingsFile::readPort() const
 {
     // One parse for the six keys: the file is read once per load.
     PortSettings port;
-    const auto bytes = ReadFileBytes(ReadFilePath());
+    const auto bytes = readFileBytes(readFilePath());
     if (!bytes)
         return port;
-    const IniDocument document = IniDocument::Parse(SettingsBytesToUtf8(*bytes));
+    const IniDocument document = IniDocument::parse(settingsBytesToUtf8(*bytes));
     const auto integer = [&](const char* key, int defaultValue, int maxValue) {
-        const auto text = document.Value("Port", key);
-        const auto value = text ? ParseIniInteger(*text) : std::nullopt;
+        const auto text = document.valueOf("Port", key);
+        const auto value = text ? parseIniInteger(*text) : std::nullopt;
         return value && *value >= 0 && *value <= maxValue ? *value : defaultValue;
     };
-    if (const auto name = document.Value("Port", "ComPort"))
-        port.ComPort = QString::fromStdString(*name);
-    port.BaudRate = integer("BaudRate", port.BaudRate, kMaxBaudRate);
-    port.DataBits = integer("DataBits", port.DataBits, kMaxDataBits);
-    port.StopBits = integer("StopBits", port.StopBits, kMaxStopBits);
-    port.Parity = integer("Parity", port.Parity, kMaxParity);
-    port.Echo = integer("Echo", 0, 1) == 1;
+    if (const auto name = document.valueOf("Port", "ComPort"))
+        port.comPort = QString::fromStdString(*name);
+    port.baudRate = integer("BaudRate", port.baudRate, kMaxBaudRate);
+    port.dataBits = integer("DataBits", port.dataBits, kMaxDataBits);
+    port.stopBits = integer("StopBits", port.stopBits, kMaxStopBits);
+    port.parity = integer("Parity", port.parity, kMaxParity);
+    port.echo = integer("Echo", 0, 1) == 1;
     return port;
 }
 
-bool SettingsFile::HasPortChoice() const
+bool SettingsFile::hasPortChoice() const
 {
-    const auto name = RawValue("Port", "ComPort");
+    const auto name = rawValue("Port", "ComPort");
     return name && !name->empty();
 }
 
-int SettingsFile::ReadAddress() const
+int SettingsFile::readAddress() const
 {
-    return ReadInteger("address", "addr", kDefaultAddress, kMinAddress, kMaxAddress);
+    return readInteger("address", "addr", kDefaultAddress, kMinAddress, kMaxAddress);
 }
 
-QString SettingsFile::ReadTemplateFile() const
+QString SettingsFile::readTemplateFile() const
 {
-    const auto name = RawValue("Config", "File");
+    const auto name = rawValue("Config", "File");
     return QString::fromStdString(name ? *name : std::string(kDefaultTemplateFile));
 }
 
-QString SettingsFile::TemplatePath() const
+QString SettingsFile::templatePath() const
 {
-    const QString relative = QStringLiteral("Excel/") + ReadTemplateFile();
+    const QString relative = QStringLiteral("Excel/") + readTemplateFile();
     const QString beside = QDir(m_programFolder).filePath(relative);
     if (QFileInfo::exists(beside) || !QCoreApplication::instance())
         return beside;
     // An installed program keeps its settings apart from the shipped workbook.
-    const QString shipped = ProgramDataFile(QCoreApplication::applicationDirPath(), relative);
+    const QString shipped = programDataFile(QCoreApplication::applicationDirPath(), relative);
     return QFileInfo::exists(shipped) ? shipped : beside;
 }
 
-int SettingsFile::ReadTimerSec() const
+int SettingsFile::readTimerSec() const
 {
-    return ReadInteger("Timer", "Sec", kDefaultTimerSec, std::numeric_limits<int>::min(),
+    return readInteger("Timer", "Sec", kDefaultTimerSec, std::numeric_limits<int>::min(),
                        std::numeric_limits<int>::max());
 }
 
-bool SettingsFile::ReadFastRead() const
+bool SettingsFile::readFastRead() const
 {
-    return ReadInteger("Read", "Fast", 0, 0, 1) == 1;
+    return readInteger("Read", "Fast", 0, 0, 1) == 1;
 }
 
-std::optional<WindowPlace> SettingsFile::ReadWindowPlace() const
+std::optional<WindowPlace> SettingsFile::readWindowPlace() const
 {
-    const auto bytes = ReadFileBytes(ReadFilePath());
+    const auto bytes = readFileBytes(readFilePath());
     if (!bytes)
         return std::nullopt;
-    const IniDocument document = IniDocument::Parse(SettingsBytesToUtf8(*bytes));
+    const IniDocument document = IniDocument::parse(settingsBytesToUtf8(*bytes));
     const auto integer = [&](const char* key) {
-        const auto text = document.Value("Window", key);
-        return text ? ParseIniInteger(*text) : std::nullopt;
+        const auto text = document.valueOf("Window", key);
+        return text ? parseIniInteger(*text) : std::nullopt;
     };
     const auto left = integer("Left"), top = integer("Top"), width = integer("Width"),
                height = integer("Height"), maximized = integer("Maximized");
@@ -224,67 +224,67 @@ std::optional<WindowPlace> SettingsFile::ReadWindowPlace() const
     return WindowPlace{*left, *top, *width, *height, maximized && *maximized == 1};
 }
 
-SettingsFile::WriteResult SettingsFile::WriteWindowPlace(const WindowPlace& place)
+SettingsFile::WriteResult SettingsFile::writeWindowPlace(const WindowPlace& place)
 {
-    return WriteEntries({{"Window", "Left", std::to_string(place.left)},
+    return writeEntries({{"Window", "Left", std::to_string(place.left)},
                          {"Window", "Top", std::to_string(place.top)},
                          {"Window", "Width", std::to_string(place.width)},
                          {"Window", "Height", std::to_string(place.height)},
                          {"Window", "Maximized", place.maximized ? "1" : "0"}});
 }
 
-SettingsFile::WriteResult SettingsFile::WritePortAndAddress(const PortSettings& port, int address)
+SettingsFile::WriteResult SettingsFile::writePortAndAddress(const PortSettings& port, int address)
 {
     std::vector<Entry> entries = {
-        {"Port", "ComPort", port.ComPort.toStdString()},
-        {"Port", "BaudRate", std::to_string(port.BaudRate)},
-        {"Port", "DataBits", std::to_string(port.DataBits)},
-        {"Port", "StopBits", std::to_string(port.StopBits)},
-        {"Port", "Parity", std::to_string(port.Parity)},
+        {"Port", "ComPort", port.comPort.toStdString()},
+        {"Port", "BaudRate", std::to_string(port.baudRate)},
+        {"Port", "DataBits", std::to_string(port.dataBits)},
+        {"Port", "StopBits", std::to_string(port.stopBits)},
+        {"Port", "Parity", std::to_string(port.parity)},
     };
     // Files of installations that never used echo removal keep their layout;
     // once the key is there, turning it off is written too.
-    if (port.Echo || RawValue("Port", "Echo"))
-        entries.push_back({"Port", "Echo", port.Echo ? "1" : "0"});
+    if (port.echo || rawValue("Port", "Echo"))
+        entries.push_back({"Port", "Echo", port.echo ? "1" : "0"});
     entries.push_back({"address", "addr", std::to_string(address)});
-    return WriteEntries(entries);
+    return writeEntries(entries);
 }
 
-SettingsFile::WriteResult SettingsFile::WriteTimerSec(int seconds)
+SettingsFile::WriteResult SettingsFile::writeTimerSec(int seconds)
 {
-    return WriteEntries({{"Timer", "Sec", std::to_string(seconds)}});
+    return writeEntries({{"Timer", "Sec", std::to_string(seconds)}});
 }
 
-SettingsFile::WriteResult SettingsFile::WriteFastRead(bool fast)
+SettingsFile::WriteResult SettingsFile::writeFastRead(bool fast)
 {
-    return WriteEntries({{"Read", "Fast", fast ? "1" : "0"}});
+    return writeEntries({{"Read", "Fast", fast ? "1" : "0"}});
 }
 
-ModbusSetup SettingsFile::ReadModbusSetup() const
+ModbusSetup SettingsFile::readModbusSetup() const
 {
     ModbusSetup setup;
-    setup.address = ReadInteger("Modbus", "Address", setup.address, 0, 247);
-    setup.function = ReadInteger("Modbus", "Function", setup.function, 1, 4);
-    setup.start = ReadInteger("Modbus", "Start", setup.start, 0, 65535);
-    setup.count = ReadInteger("Modbus", "Count", setup.count, 1, 2000);
-    setup.oneBased = ReadInteger("Modbus", "OneBased", 0, 0, 1) == 1;
-    setup.intervalMs = ReadInteger("Modbus", "Interval", setup.intervalMs, 50, 3'600'000);
+    setup.address = readInteger("Modbus", "Address", setup.address, 0, 247);
+    setup.function = readInteger("Modbus", "Function", setup.function, 1, 4);
+    setup.start = readInteger("Modbus", "Start", setup.start, 0, 65535);
+    setup.count = readInteger("Modbus", "Count", setup.count, 1, 2000);
+    setup.oneBased = readInteger("Modbus", "OneBased", 0, 0, 1) == 1;
+    setup.intervalMs = readInteger("Modbus", "Interval", setup.intervalMs, 50, 3'600'000);
     // Names are the operator's own words: stored percent-encoded, so no comma,
     // line end or code page can split or spoil them.
-    if (const auto formats = RawValue("Modbus", "Formats"); formats && !formats->empty())
+    if (const auto formats = rawValue("Modbus", "Formats"); formats && !formats->empty())
         setup.formats = QString::fromStdString(*formats).split(QLatin1Char(','));
-    if (const auto names = RawValue("Modbus", "Names"); names && !names->empty())
+    if (const auto names = rawValue("Modbus", "Names"); names && !names->empty())
         for (const QString& name : QString::fromStdString(*names).split(QLatin1Char(',')))
             setup.names << QUrl::fromPercentEncoding(name.toLatin1());
     return setup;
 }
 
-SettingsFile::WriteResult SettingsFile::WriteModbusSetup(const ModbusSetup& setup)
+SettingsFile::WriteResult SettingsFile::writeModbusSetup(const ModbusSetup& setup)
 {
     QStringList names;
     for (const QString& name : setup.names)
         names << QString::fromLatin1(QUrl::toPercentEncoding(name));
-    return WriteEntries({{"Modbus", "Address", std::to_string(setup.address)},
+    return writeEntries({{"Modbus", "Address", std::to_string(setup.address)},
                          {"Modbus", "Function", std::to_string(setup.function)},
                          {"Modbus", "Start", std::to_string(setup.start)},
                          {"Modbus", "Count", std::to_string(setup.count)},
@@ -294,25 +294,25 @@ SettingsFile::WriteResult SettingsFile::WriteModbusSetup(const ModbusSetup& setu
                          {"Modbus", "Names", names.join(QLatin1Char(',')).toStdString()}});
 }
 
-SettingsFile::WriteResult SettingsFile::WriteEntries(const std::vector<Entry>& entries)
+SettingsFile::WriteResult SettingsFile::writeEntries(const std::vector<Entry>& entries)
 {
     // Start from the file in force so keys this program never writes (the
     // template name) survive, also into a per-user copy.
-    const auto bytes = ReadFileBytes(ReadFilePath());
-    IniDocument document = IniDocument::Parse(bytes ? SettingsBytesToUtf8(*bytes) : std::string());
+    const auto bytes = readFileBytes(readFilePath());
+    IniDocument document = IniDocument::parse(bytes ? settingsBytesToUtf8(*bytes) : std::string());
     for (const Entry& entry : entries)
-        document.SetValue(entry.Section, entry.Key, entry.Value);
-    const std::string text = document.Text();
+        document.setValue(entry.section, entry.key, entry.valueOf);
+    const std::string text = document.text();
 
-    const QString userPath = UserFilePath();
-    if (SaveText(ProgramFilePath(), text)) {
+    const QString userPath = userFilePath();
+    if (saveText(programFilePath(), text)) {
         // A per-user copy that cannot be removed would shadow this write on the
         // next read, so it is brought up to date instead.
         if (!userPath.isEmpty() && QFileInfo(userPath).isFile() && !QFile::remove(userPath))
-            SaveText(userPath, text);
+            saveText(userPath, text);
         return WriteResult::ProgramFolder;
     }
     if (userPath.isEmpty() || !QDir().mkpath(m_userFolder))
         return WriteResult::Failed;
-    return SaveText(userPath, text) ? WriteResult::UserFolder : WriteResult::Failed;
+    return saveText(userPath, text) ? WriteResult::UserFolder : WriteResult::Failed;
 }

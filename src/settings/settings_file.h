@@ -19,13 +19,13 @@
 #include <vector>
 
 struct PortSettings {
-    QString ComPort = QStringLiteral("COM1");
-    int BaudRate = 7; // ordinal: 7 is 9600 baud
-    int DataBits = 3; // ordinal: 3 is 8 bits
-    int StopBits = 0; // ordinal: 0 is 1 stop bit
-    int Parity = 1;   // ordinal: 1 is odd
+    QString comPort = QStringLiteral("COM1");
+    int baudRate = 7; // ordinal: 7 is 9600 baud
+    int dataBits = 3; // ordinal: 3 is 8 bits
+    int stopBits = 0; // ordinal: 0 is 1 stop bit
+    int parity = 1;   // ordinal: 1 is odd
     // Remove the echo of each request (adapters that hear their own transmission).
-    bool Echo = false;
+    bool echo = false;
     bool operator==(const PortSettings&) const = default;
 };
 
@@ -62,69 +62,69 @@ public:
     // `programFolder`: the folder of the executable. `userFolder`: where the
     // file goes when the program folder cannot be written; tests and the
     // simulator demo pass folders of their own.
-    explicit SettingsFile(QString programFolder, QString userFolder = DefaultUserFolder());
+    explicit SettingsFile(QString programFolder, QString userFolder = defaultUserFolder());
     // The per-user configuration folder of this application: ~/.config/ql-rs485
     // (the XDG configuration home), %APPDATA%\ql-rs485 on Windows.
-    static QString DefaultUserFolder();
+    static QString defaultUserFolder();
     // Where earlier versions kept the per-user file (named after the window title).
-    static QString LegacyUserFolder();
+    static QString legacyUserFolder();
     // Moves QL_EVC.ini from `oldFolder` into the user folder when the user folder
     // has none yet; true when it did. The old file is removed once copied.
-    bool TakeOverUserFile(const QString& oldFolder);
+    bool takeOverUserFile(const QString& oldFolder);
 
     // Missing file, missing key, an unreadable integer or an ordinal outside its
     // enumeration give the default of that key.
-    PortSettings ReadPort() const;
+    PortSettings readPort() const;
     // True once a port has been chosen (`Port`/`ComPort` is in the file).
-    bool HasPortChoice() const;
+    bool hasPortChoice() const;
     // 1 to 247; the default 23 otherwise.
-    int ReadAddress() const;
+    int readAddress() const;
     // `Config`/`File`, the template's name inside the Excel folder.
-    QString ReadTemplateFile() const;
+    QString readTemplateFile() const;
     // The program folder, "Excel", and the template's name; when that file is
     // missing, the one shipped with the program (beside the executable or in the
     // installed data folder) if there is one.
-    QString TemplatePath() const;
+    QString templatePath() const;
     // The folder beside the executable that holds the settings file and Excel/.
-    const QString& ProgramFolder() const { return m_programFolder; }
+    const QString& programFolder() const { return m_programFolder; }
     // `Timer`/`Sec` as stored (the parameter window clamps it to its range).
-    int ReadTimerSec() const;
+    int readTimerSec() const;
     // `Read`/`Fast`: the window reads the fast way. Off when missing or not 1.
-    bool ReadFastRead() const;
+    bool readFastRead() const;
     // `Window`/Left, Top, Width, Height, Maximized; nothing when a key is missing
     // or the size is below 200 x 150.
-    std::optional<WindowPlace> ReadWindowPlace() const;
+    std::optional<WindowPlace> readWindowPlace() const;
     // Keys missing or out of range give the defaults of ModbusSetup.
-    ModbusSetup ReadModbusSetup() const;
+    ModbusSetup readModbusSetup() const;
 
     enum class WriteResult { ProgramFolder, UserFolder, Failed };
     // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity, Echo (only
     // when on or already in the file) and `address`/addr in that order, keeping every other line of the file.
-    WriteResult WritePortAndAddress(const PortSettings& port, int address);
-    WriteResult WriteTimerSec(int seconds);
+    WriteResult writePortAndAddress(const PortSettings& port, int address);
+    WriteResult writeTimerSec(int seconds);
     // Written only when the operator switches fast reading, so files that never
     // used it keep their layout.
-    WriteResult WriteFastRead(bool fast);
-    WriteResult WriteWindowPlace(const WindowPlace& place);
-    WriteResult WriteModbusSetup(const ModbusSetup& setup);
+    WriteResult writeFastRead(bool fast);
+    WriteResult writeWindowPlace(const WindowPlace& place);
+    WriteResult writeModbusSetup(const ModbusSetup& setup);
 
-    QString ProgramFilePath() const;
-    QString UserFilePath() const;
+    QString programFilePath() const;
+    QString userFilePath() const;
     // The file reads come from: the per-user copy when there is one.
-    QString ReadFilePath() const;
+    QString readFilePath() const;
     // The file in force: the per-user copy when there is one or the program
     // folder cannot be written, else the one beside the program.
-    QString EffectiveFilePath() const;
+    QString effectiveFilePath() const;
 
 private:
     struct Entry {
-        const char* Section;
-        const char* Key;
-        std::string Value;
+        const char* section;
+        const char* key;
+        std::string valueOf;
     };
-    std::optional<std::string> RawValue(const char* section, const char* key) const;
-    int ReadInteger(const char* section, const char* key, int defaultValue, int minValue, int maxValue) const;
-    WriteResult WriteEntries(const std::vector<Entry>& entries);
+    std::optional<std::string> rawValue(const char* section, const char* key) const;
+    int readInteger(const char* section, const char* key, int defaultValue, int minValue, int maxValue) const;
+    WriteResult writeEntries(const std::vector<Entry>& entries);
 
     QString m_programFolder;
     QString m_userFolder;

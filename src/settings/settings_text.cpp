@@ -2,7 +2,7 @@
 
 #include "codec/gbk_text.h"
 
-bool IsValidUtf8(std::string_view bytes)
+bool isValidUtf8(std::string_view bytes)
 {
     size_t i = 0;
     while (i < bytes.size()) {
@@ -39,12 +39,12 @@ bool IsValidUtf8(std::string_view bytes)
     return true;
 }
 
-std::string SettingsBytesToUtf8(std::string_view bytes)
+std::string settingsBytesToUtf8(std::string_view bytes)
 {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
         bytes.remove_prefix(3);
-    if (IsValidUtf8(bytes))
+    if (isValidUtf8(bytes))
         return std::string(bytes);
 
-    return GbkToUtf8(bytes);
+    return gbkToUtf8(bytes);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-bool IsValidUtf8(std::string_view bytes);
+bool isValidUtf8(std::string_view bytes);
 // UTF-8 as it is (without a leading byte-order mark), anything else read as
 // GBK; bytes GBK cannot decode become '?'.
-std::string SettingsBytesToUtf8(std::string_view bytes);
+std::string settingsBytesToUtf8(std::string_view bytes);

@@ -21,93 +21,93 @@
 
 void ScriptedPrompter::inform(QWidget*, const QString& text, const QString& caption)
 {
-    Shown.append({QStringLiteral("inform"), text, caption});
+    shown.append({QStringLiteral("inform"), text, caption});
 }
 
 void ScriptedPrompter::warn(QWidget*, const QString& text, const QString& caption)
 {
-    Shown.append({QStringLiteral("warn"), text, caption});
+    shown.append({QStringLiteral("warn"), text, caption});
 }
 
 bool ScriptedPrompter::ask(QWidget*, const QString& text, const QString& caption)
 {
-    Shown.append({QStringLiteral("ask"), text, caption});
-    if (Answers.isEmpty()) {
-        ++Unanswered;
+    shown.append({QStringLiteral("ask"), text, caption});
+    if (answers.isEmpty()) {
+        ++unanswered;
         return false;
     }
-    return Answers.takeFirst();
+    return answers.takeFirst();
 }
 
 QString ScriptedPrompter::saveFileName(QWidget*, const QString& caption, const QString& directory,
                                        const QString& filter)
 {
-    Shown.append({QStringLiteral("save"), directory, caption});
-    LastSaveDirectory = directory;
-    LastSaveFilter = filter;
-    return SaveNames.isEmpty() ? QString() : SaveNames.takeFirst();
+    shown.append({QStringLiteral("save"), directory, caption});
+    lastSaveDirectory = directory;
+    lastSaveFilter = filter;
+    return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
 }
 
-void SimPort::OpenPort()
+void SimPort::openPort()
 {
     if (m_open)
         return;
-    if (FailOpen)
+    if (failOpen)
         throw ComPortError(1, "Unable to open com port", 2);
     m_open = true;
-    ++OpenCount;
+    ++openCount;
 }
 
-void SimPort::ClosePort()
+void SimPort::closePort()
 {
     m_open = false;
 }
 
-void SimPort::PurgeBuffers()
+void SimPort::purgeBuffers()
 {
     if (m_open)
-        m_sim.PurgeBuffers();
+        m_sim.purgeBuffers();
 }
 
-void SimPort::SendBytes(ByteView bytes)
+void SimPort::sendBytes(ByteView bytes)
 {
-    const int index = SentCount++;
-    if (SilentFromRequest >= 0 && index >= SilentFromRequest)
+    const int index = sentCount++;
+    if (silentFromRequest >= 0 && index >= silentFromRequest)
         return;
-    m_sim.SendBytes(bytes);
+    m_sim.sendBytes(bytes);
 }
 
-int SimPort::WaitingByteCount()
+int SimPort::waitingByteCount()
 {
-    return m_open ? m_sim.WaitingByteCount() : 0;
+    return m_open ? m_sim.waitingByteCount() : 0;
 }
 
-Bytes SimPort::ReceiveBytes(int count)
+Bytes SimPort::receiveBytes(int count)
 {
-    return m_open ? m_sim.ReceiveBytes(count) : Bytes();
+    return m_open ? m_sim.receiveBytes(count) : Bytes();
 }
 
-WindowRig::WindowRig(SimConfig config) : Link(SimMeter(std::move(config)), Clock), Port(Link) {}
+WindowRig::WindowRig(SimConfig config) : link(SimMeter(std::move(config)), clock), port(link) {}
 
 WindowRig::~WindowRig()
 {
-    DestroyWindow();
+    destroyWindow();
 }
 
-MainWindow& WindowRig::CreateWindow()
+MainWindow& WindowRig::createWindow()
 {
-    mainWindow = std::make_unique<MainWindow>(MainWindowContext{Port, Clock, Prompts, Folder.path(),
-                                                                Folder.filePath(QStringLiteral("user")),
-                                                                Folder.path(), machinePorts});
+    mainWindow = std::make_unique<MainWindow>(MainWindowContext{port, clock, prompts, folder.path(),
+                                                                folder.filePath(QStringLiteral("user")),
+                                                                folder.path(), machinePorts});
     return *mainWindow;
 }
 
-void WindowRig::DestroyWindow()
+void WindowRig::destroyWindow()
 {
     mainWindow.reset();
 }
 
-void WindowRig::ShowAndActivate()
+void WindowRig::showAndActivate()
 {
     mainWindow->show();
     QApplication::setActiveWindow(mainWindow.get());
@@ -116,20 +116,20 @@ void WindowRig::ShowAndActivate()
 
 PtyWindowRig::PtyWindowRig(const QString& portName)
 {
-    QDir(Folder.path()).mkdir(QStringLiteral("Excel"));
+    QDir(folder.path()).mkdir(QStringLiteral("Excel"));
     QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
-                Folder.filePath(QStringLiteral("Excel/VarnelModbus.xls")));
+                folder.filePath(QStringLiteral("Excel/VarnelModbus.xls")));
     {
-        SettingsFile settings(Folder.path(), Folder.filePath(QStringLiteral("user")));
+        SettingsFile settings(folder.path(), folder.filePath(QStringLiteral("user")));
         PortSettings line;
-        line.ComPort = portName;
-        settings.WritePortAndAddress(line, 23);
+        line.comPort = portName;
+        settings.writePortAndAddress(line, 23);
     }
     mainWindow = std::make_unique<MainWindow>(MainWindowContext{
-        Port, Waiter, Prompts, Folder.path(), Folder.filePath(QStringLiteral("user")), Folder.path()});
+        port, waiter, prompts, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
 }
 
-void PtyWindowRig::ShowAndActivate()
+void PtyWindowRig::showAndActivate()
 {
     mainWindow->show();
     mainWindow->onActivated();
@@ -139,33 +139,33 @@ RunFinisher::RunFinisher(MainWindow& frm) : m_window(frm)
 {
     TransactionDialog& window = frm.transactionDialog();
     window.installEventFilter(this);
-    connect(&window, &TransactionDialog::tickDone, this, &RunFinisher::AfterTick);
+    connect(&window, &TransactionDialog::tickDone, this, &RunFinisher::afterTick);
 }
 
 bool RunFinisher::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &m_window.transactionDialog() && event->type() == QEvent::Show) {
         TransactionDialog& window = m_window.transactionDialog();
-        ++Runs;
-        StartGauge = window.m_progressBar->value();
-        StartGaugeMax = window.m_progressBar->maximum();
-        StartCaption = window.m_captionLabel->text();
-        StartImageVisible = window.m_activityImage->isVisibleTo(&window);
+        ++runs;
+        startGauge = window.m_progressBar->value();
+        startGaugeMax = window.m_progressBar->maximum();
+        startCaption = window.m_captionLabel->text();
+        startImageVisible = window.m_activityImage->isVisibleTo(&window);
     }
     return QObject::eventFilter(watched, event);
 }
 
-void RunFinisher::AfterTick()
+void RunFinisher::afterTick()
 {
     TransactionDialog& window = m_window.transactionDialog();
-    ++Ticks;
-    EndStatus = window.m_countLabel->text();
-    EndGauge = window.m_progressBar->value();
-    EndGaugeMax = window.m_progressBar->maximum();
-    EndImageVisible = window.m_activityImage->isVisibleTo(&window);
+    ++ticks;
+    endStatus = window.m_countLabel->text();
+    endGauge = window.m_progressBar->value();
+    endGaugeMax = window.m_progressBar->maximum();
+    endImageVisible = window.m_activityImage->isVisibleTo(&window);
     // Pressed at once: the next tick is already armed on a zero timer, and whether a
     // posted click or that timer comes first differs between Qt's event dispatchers.
-    if (CancelAt && window.m_cancelButton->isEnabled() && CancelAt(Ticks)) {
+    if (cancelAt && window.m_cancelButton->isEnabled() && cancelAt(ticks)) {
         window.m_cancelButton->click();
         return;
     }
@@ -173,7 +173,7 @@ void RunFinisher::AfterTick()
         QTimer::singleShot(0, window.m_okButton, &QPushButton::click);
 }
 
-void OnNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs)
+void onNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs)
 {
     auto* poll = new QTimer;
     poll->setInterval(5);
@@ -203,7 +203,7 @@ void OnNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs)
     poll->start();
 }
 
-QTreeWidgetItem* FindNode(MainWindow& frm, int code)
+QTreeWidgetItem* findNode(MainWindow& frm, int code)
 {
     for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it; ++it) {
         if (MainWindow::nodeCodeOf(*it) == code)
@@ -212,17 +212,17 @@ QTreeWidgetItem* FindNode(MainWindow& frm, int code)
     return nullptr;
 }
 
-QStringList LogLines(MainWindow& frm)
+QStringList shownLogLines(MainWindow& frm)
 {
     QStringList lines;
-    for (const std::string& line : frm.Log().Lines())
+    for (const std::string& line : frm.log().lines())
         lines << QString::fromStdString(line);
     return lines;
 }
 
-QStringList SentLines(MainWindow& frm)
+QStringList sentLines(MainWindow& frm)
 {
-    return LogLines(frm).filter(QRegularExpression(QStringLiteral("^【发送】")));
+    return shownLogLines(frm).filter(QRegularExpression(QStringLiteral("^【发送】")));
 }
 
 CommaDecimalLocale::CommaDecimalLocale() : m_previous(std::setlocale(LC_ALL, nullptr))

@@ -37,12 +37,12 @@ public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& directory,
                          const QString& filter) override;
 
-    QList<bool> Answers;
-    QStringList SaveNames;
-    QList<ShownPrompt> Shown;
-    int Unanswered = 0;
-    QString LastSaveDirectory;
-    QString LastSaveFilter;
+    QList<bool> answers;
+    QStringList saveNames;
+    QList<ShownPrompt> shown;
+    int unanswered = 0;
+    QString lastSaveDirectory;
+    QString lastSaveFilter;
 };
 
 // The main window's port over a SimLink: Connected only while opened.
@@ -50,24 +50,24 @@ class SimPort : public PortControl, public ByteLink {
 public:
     explicit SimPort(SimLink& link) : m_sim(link) {}
 
-    ByteLink& Link() override { return *this; }
-    void OpenPort() override;
-    void ClosePort() override;
-    bool Connected() const override { return m_open && m_sim.Connected(); }
-    PortSettings LineSettings() const override { return m_settings; }
-    void SetLineSettings(const PortSettings& settings) override { m_settings = settings; }
+    ByteLink& link() override { return *this; }
+    void openPort() override;
+    void closePort() override;
+    bool connected() const override { return m_open && m_sim.connected(); }
+    PortSettings lineSettings() const override { return m_settings; }
+    void setLineSettings(const PortSettings& settings) override { m_settings = settings; }
 
-    void PurgeBuffers() override;
-    void SendBytes(ByteView bytes) override;
-    int WaitingByteCount() override;
-    Bytes ReceiveBytes(int count) override;
+    void purgeBuffers() override;
+    void sendBytes(ByteView bytes) override;
+    int waitingByteCount() override;
+    Bytes receiveBytes(int count) override;
 
-    bool FailOpen = false;
-    int OpenCount = 0;
+    bool failOpen = false;
+    int openCount = 0;
     // Requests from this number on (0-based) never reach the meter: it stays
     // silent as a meter that stopped answering would.
-    int SilentFromRequest = -1;
-    int SentCount = 0;
+    int silentFromRequest = -1;
+    int sentCount = 0;
 
 private:
     SimLink& m_sim;
@@ -80,16 +80,16 @@ struct WindowRig {
     explicit WindowRig(SimConfig config);
     ~WindowRig();
     // Builds the window over the rig's folder (again, after DestroyWindow).
-    MainWindow& CreateWindow();
-    void DestroyWindow();
+    MainWindow& createWindow();
+    void destroyWindow();
     // Shows the window and raises its activation, which opens the port.
-    void ShowAndActivate();
+    void showAndActivate();
 
-    VirtualClock Clock;
-    SimLink Link;
-    SimPort Port;
-    ScriptedPrompter Prompts;
-    QTemporaryDir Folder;
+    VirtualClock clock;
+    SimLink link;
+    SimPort port;
+    ScriptedPrompter prompts;
+    QTemporaryDir folder;
     // The machine's serial ports as the window sees them; empty: not asked.
     std::function<QList<SerialPortDetails>()> machinePorts;
     std::unique_ptr<MainWindow> mainWindow;
@@ -101,12 +101,12 @@ struct WindowRig {
 struct PtyWindowRig {
     explicit PtyWindowRig(const QString& portName);
     // Shows the window and raises its activation, which opens the port.
-    void ShowAndActivate();
+    void showAndActivate();
 
-    QTemporaryDir Folder;
-    ComPortControl Port;
-    EventLoopWaiter Waiter;
-    ScriptedPrompter Prompts;
+    QTemporaryDir folder;
+    ComPortControl port;
+    EventLoopWaiter waiter;
+    ScriptedPrompter prompts;
     std::unique_ptr<MainWindow> mainWindow;
 };
 
@@ -119,38 +119,38 @@ public:
     explicit RunFinisher(MainWindow& frm);
 
     // Called after every tick; return true to press "取消" there.
-    std::function<bool(int tick)> CancelAt;
+    std::function<bool(int tick)> cancelAt;
 
-    int Ticks = 0;
-    int Runs = 0;
-    int StartGauge = -1;
-    int StartGaugeMax = -1;
-    QString StartCaption;
-    bool StartImageVisible = false;
-    QString EndStatus;
-    int EndGauge = -1;
-    int EndGaugeMax = -1;
-    bool EndImageVisible = false;
+    int ticks = 0;
+    int runs = 0;
+    int startGauge = -1;
+    int startGaugeMax = -1;
+    QString startCaption;
+    bool startImageVisible = false;
+    QString endStatus;
+    int endGauge = -1;
+    int endGaugeMax = -1;
+    bool endImageVisible = false;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void AfterTick();
+    void afterTick();
     MainWindow& m_window;
 };
 
 // Runs `act` on the next modal dialog once it is shown. A dialog that does not
 // come within `deadlineMs` fails the running test.
-void OnNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs = 10000);
+void onNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs = 10000);
 
-QTreeWidgetItem* FindNode(MainWindow& frm, int code);
-QStringList LogLines(MainWindow& frm);
-QStringList SentLines(MainWindow& frm);
+QTreeWidgetItem* findNode(MainWindow& frm, int code);
+QStringList shownLogLines(MainWindow& frm);
+QStringList sentLines(MainWindow& frm);
 
 // While it lives, the process runs under de_DE.UTF-8 as a German desktop's would
 // (the application object adopts the environment's locale, whose decimal separator
-// is a comma); the previous locale comes back when it goes. Active() is false when
+// is a comma); the previous locale comes back when it goes. active() is false when
 // the locale is not generated on this machine (scripts/test generates it).
 class CommaDecimalLocale {
 public:
@@ -158,7 +158,7 @@ public:
     ~CommaDecimalLocale();
     CommaDecimalLocale(const CommaDecimalLocale&) = delete;
     CommaDecimalLocale& operator=(const CommaDecimalLocale&) = delete;
-    bool Active() const { return m_active; }
+    bool active() const { return m_active; }
 
 private:
     std::string m_previous;

@@ -21,9 +21,9 @@
 namespace {
 
 // Fast reading on, as "快速读取" leaves it in the settings file.
-void TurnFastReadingOn(PtyWindowRig& rig)
+void turnFastReadingOn(PtyWindowRig& rig)
 {
-    QFile file(rig.Folder.filePath(QStringLiteral("QL_EVC.ini")));
+    QFile file(rig.folder.filePath(QStringLiteral("QL_EVC.ini")));
     QVERIFY(file.open(QIODevice::Append));
     file.write("[Read]\r\nFast=1\r\n");
 }
@@ -43,15 +43,15 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
     QSKIP("the simulated meter serves a pseudo-terminal, which Windows lacks");
 #endif
     SimProcess sim;
-    const QString ptyPath = sim.Start({"--type", "6", "--records", "3", "--addr", "23"});
+    const QString ptyPath = sim.start({"--type", "6", "--records", "3", "--addr", "23"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
-    TurnFastReadingOn(rig);
-    rig.ShowAndActivate();
+    turnFastReadingOn(rig);
+    rig.showAndActivate();
     MainWindow& frm = *rig.mainWindow;
     QCOMPARE(frm.m_recordKindMenu->actions().last(), frm.m_backupAction);
-    const QString out = rig.Folder.filePath(QStringLiteral("backup.xlsx"));
-    rig.Prompts.SaveNames << out;
+    const QString out = rig.folder.filePath(QStringLiteral("backup.xlsx"));
+    rig.prompts.saveNames << out;
 
     // The progress window stays up at the end until the operator closes it.
     QString endStatus;
@@ -64,7 +64,7 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
         auto* progress = frm.findChild<BackupDialog*>();
         if (!progress)
             return;
-        portBusyMeanwhile = portBusyMeanwhile || frm.portOwner().Busy();
+        portBusyMeanwhile = portBusyMeanwhile || frm.portOwner().busy();
         if (progress->m_cancelButton->text() != QStringLiteral("完成") || !progress->isVisible())
             return;
         poll.stop();
@@ -80,7 +80,7 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
     QCOMPARE(kindsDone, 17);
     QCOMPARE(blocksLeft, 0);
     QVERIFY(portBusyMeanwhile);
-    QVERIFY(!frm.portOwner().Busy());
+    QVERIFY(!frm.portOwner().busy());
     QVERIFY(QFile::exists(out));
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
@@ -99,16 +99,16 @@ void ArchiveWindowTest::SearchListsTheMetersAndADoubleClickTakesTheAddress()
     QSKIP("the simulated meter serves a pseudo-terminal, which Windows lacks");
 #endif
     SimProcess sim;
-    const QString ptyPath = sim.Start({"--meter", "7:6", "--meter", "8:7"});
+    const QString ptyPath = sim.start({"--meter", "7:6", "--meter", "8:7"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
-    rig.ShowAndActivate();
+    rig.showAndActivate();
     MainWindow& frm = *rig.mainWindow;
 
     QStringList listed;
     QString endStatus;
     QString stoppedStatus;
-    OnNextModal([&](QWidget* dialog) {
+    onNextModal([&](QWidget* dialog) {
         auto* search = qobject_cast<SearchDialog*>(dialog);
         QVERIFY(search);
         // "停止" pressed while the first address is probed: the end says so.
@@ -128,15 +128,15 @@ void ArchiveWindowTest::SearchListsTheMetersAndADoubleClickTakesTheAddress()
     });
     frm.m_searchAction->trigger();
 
-    const std::string_view type7 = DeviceTypeCaption(7);
+    const std::string_view type7 = deviceTypeCaption(7);
     QCOMPARE(listed, QStringList({QStringLiteral("7 6 Corvex智能体积修正仪(modbus V2.0)"),
                                   QStringLiteral("8 7 ") + QString::fromUtf8(type7.data(), type7.size())}));
     QVERIFY2(endStatus.startsWith(QStringLiteral("找到 2 台流量计")), qPrintable(endStatus));
     QVERIFY2(stoppedStatus.startsWith(QStringLiteral("搜索已停止，找到 0 台流量计")),
              qPrintable(stoppedStatus));
-    QCOMPARE(frm.Address(), 8);
+    QCOMPARE(frm.address(), 8);
     QCOMPARE(frm.statusText(1), QStringLiteral("流量计地址：8"));
-    QVERIFY(!frm.portOwner().Busy());
+    QVERIFY(!frm.portOwner().busy());
 }
 
 QTEST_MAIN(ArchiveWindowTest)

@@ -33,7 +33,7 @@ private slots:
 
 namespace {
 
-int PointCount(ChartWindow& chart, int column)
+int pointCount(ChartWindow& chart, int column)
 {
     QLineSeries* series = chart.seriesOf(column);
     return series ? static_cast<int>(series->count()) : 0;
@@ -73,14 +73,14 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
         // The settings file points the program at the pseudo-terminal.
         SettingsFile settings(folder.path(), folder.filePath(QStringLiteral("user")));
         PortSettings line;
-        line.ComPort = ptyPath;
-        QVERIFY(settings.WritePortAndAddress(line, 23) == SettingsFile::WriteResult::ProgramFolder);
+        line.comPort = ptyPath;
+        QVERIFY(settings.writePortAndAddress(line, 23) == SettingsFile::WriteResult::ProgramFolder);
     }
     MainWindow frm(
         {port, waiter, prompts, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
     frm.show();
     frm.onActivated();
-    QVERIFY(port.Connected());
+    QVERIFY(port.connected());
 
     frm.m_chartButton->click();
     ChartWindow* chart = frm.chartWindow();
@@ -93,25 +93,25 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     constexpr int kFirstQuantity = 2;
     RunFinisher finisher(frm);
     QList<int> pointsAfterTicks;
-    finisher.CancelAt = [&](int) {
-        pointsAfterTicks.append(PointCount(*chart, kFirstQuantity));
+    finisher.cancelAt = [&](int) {
+        pointsAfterTicks.append(pointCount(*chart, kFirstQuantity));
         return false;
     };
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
-    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
-    QCOMPARE(frm.Records().RowCount(), 12);
-    QTRY_COMPARE(PointCount(*chart, kFirstQuantity), 12);
+    QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
+    QCOMPARE(frm.records().rowCount(), 12);
+    QTRY_COMPARE(pointCount(*chart, kFirstQuantity), 12);
     // Drawn while the read was still going, not only at its end.
     QVERIFY2(
         std::any_of(pointsAfterTicks.begin(), pointsAfterTicks.end(), [](int n) { return n > 0 && n < 12; }),
         qPrintable(QString::number(pointsAfterTicks.size()) + " ticks"));
 
-    QCOMPARE(chart->Data().timeColumn, kTimeColumn);
+    QCOMPARE(chart->chartData().timeColumn, kTimeColumn);
     QCOMPARE(chart->m_columnList->count(), 5);
     const QList<QPointF> points = chart->seriesOf(kFirstQuantity)->points();
     for (int r = 0; r < 12; ++r) {
-        const auto& cells = frm.Records().Rows()[static_cast<size_t>(r)];
+        const auto& cells = frm.records().rows()[static_cast<size_t>(r)];
         const QDateTime time = QDateTime::fromString(QString::fromStdString(cells[kTimeColumn]),
                                                      QStringLiteral("yyyy-MM-dd hh:mm:ss"));
         QCOMPARE(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points[r].x())), time);
@@ -121,33 +121,33 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     // The operator ticks a second quantity; it is drawn with all its records.
     chart->m_columnList->item(3)->setCheckState(Qt::Checked);
     const int ticked = chart->m_columnList->item(3)->data(Qt::UserRole).toInt();
-    QCOMPARE(PointCount(*chart, ticked), 12);
-    QCOMPARE(chart->Chart()->series().size(), 2);
+    QCOMPARE(pointCount(*chart, ticked), 12);
+    QCOMPARE(chart->chart()->series().size(), 2);
 
     const QString png = folder.filePath(QStringLiteral("612"));
-    prompts.SaveNames << png;
+    prompts.saveNames << png;
     chart->m_saveButton->click();
     const QImage image(png + QStringLiteral(".png"));
     QVERIFY(!image.isNull());
     QCOMPARE(image.size(), chart->m_chartView->size() * chart->m_chartView->devicePixelRatio());
-    QCOMPARE(prompts.Shown.last().text, QStringLiteral("曲线图片保存成功！"));
+    QCOMPARE(prompts.shown.last().text, QStringLiteral("曲线图片保存成功！"));
     // The picture says what it shows: kind, meter and the records' time span.
-    const auto& rows = frm.Records().Rows();
+    const auto& rows = frm.records().rows();
     QCOMPARE(chart->title(), QStringLiteral("实时记录500组    流量计地址：23    %1 至 %2")
                                  .arg(QString::fromStdString(rows.front()[kTimeColumn]),
                                       QString::fromStdString(rows.back()[kTimeColumn])));
 
     // Zoomed into a part, the value ticks stay round for the spacing they have.
-    auto* yAxis = qobject_cast<QValueAxis*>(chart->Chart()->axes(Qt::Vertical).value(0));
+    auto* yAxis = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Vertical).value(0));
     yAxis->setRange(80.7967, 116.468);
     QCOMPARE(yAxis->labelFormat(), QStringLiteral("%.0f"));
     yAxis->setRange(1.0, 1.4);
     QCOMPARE(yAxis->labelFormat(), QStringLiteral("%.1f"));
 
     // Deleting the records empties the chart.
-    prompts.Answers << true;
+    prompts.answers << true;
     frm.onClearRecordsTriggered();
-    QTRY_COMPARE(PointCount(*chart, kFirstQuantity), 0);
+    QTRY_COMPARE(pointCount(*chart, kFirstQuantity), 0);
     QVERIFY(chart->title().endsWith(QStringLiteral("无数据")));
     QVERIFY(!yAxis->labelsVisible());
 

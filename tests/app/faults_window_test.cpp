@@ -47,15 +47,15 @@ void FaultsWindowTest::RunEndsAndEventsFlow()
 
     SimProcess sim;
     const QString ptyPath =
-        sim.Start({"--type", "6", "--records", "20", "--addr", "23", "--line-rate", "--fault", fault});
+        sim.start({"--type", "6", "--records", "20", "--addr", "23", "--line-rate", "--fault", fault});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
     MainWindow& frm = *rig.mainWindow;
-    rig.ShowAndActivate();
-    QVERIFY(rig.Port.Connected());
+    rig.showAndActivate();
+    QVERIFY(rig.port.connected());
 
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     // Counts the turns of any event loop of the thread, nested ones included.
     int turns = 0;
     QTimer turnCounter;
@@ -66,17 +66,17 @@ void FaultsWindowTest::RunEndsAndEventsFlow()
     frm.onTreeNodeDoubleClicked();
     turnCounter.stop();
 
-    QCOMPARE(finisher.Runs, 1);
+    QCOMPARE(finisher.runs, 1);
     if (rows >= 0) {
-        QCOMPARE(frm.Records().RowCount(), rows);
-        QCOMPARE(finisher.EndStatus, status);
+        QCOMPARE(frm.records().rowCount(), rows);
+        QCOMPARE(finisher.endStatus, status);
     }
     if (status.startsWith(QStringLiteral("读取第")))
-        QCOMPARE(LogLines(frm).filter(status).size(), 1);
+        QCOMPARE(shownLogLines(frm).filter(status).size(), 1);
     // Each tick waits its poll interval in an event loop first, so however busy
     // the machine, the timer got at least one turn per tick.
-    QVERIFY2(turns >= finisher.Ticks,
-             qPrintable(QStringLiteral("%1 turns, %2 ticks").arg(turns).arg(finisher.Ticks)));
+    QVERIFY2(turns >= finisher.ticks,
+             qPrintable(QStringLiteral("%1 turns, %2 ticks").arg(turns).arg(finisher.ticks)));
 }
 
 QTEST_MAIN(FaultsWindowTest)

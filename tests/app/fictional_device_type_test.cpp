@@ -27,29 +27,29 @@ constexpr int kFictionalType = 8;
 constexpr uint8_t kAddress = 23;
 
 // A 9-byte reply: address, function, count 4, four data bytes, CRC.
-Bytes Reply(uint8_t function, std::array<uint8_t, 4> data)
+Bytes reply(uint8_t function, std::array<uint8_t, 4> data)
 {
-    return AppendCrc(Bytes{kAddress, function, 4, data[0], data[1], data[2], data[3]});
+    return appendCrc(Bytes{kAddress, function, 4, data[0], data[1], data[2], data[3]});
 }
 
 // The meter of the fictional type: its identification window (registers 0x0100,
 // two of them) and one record per request; records from number 3 on are blank.
 class FictionalMeter : public ByteLink {
 public:
-    bool Connected() const override { return true; }
-    void PurgeBuffers() override { m_waiting.clear(); }
-    void SendBytes(ByteView request) override
+    bool connected() const override { return true; }
+    void purgeBuffers() override { m_waiting.clear(); }
+    void sendBytes(ByteView request) override
     {
         const Bytes frame(request.begin(), request.end());
-        if (frame == AppendCrc(Bytes{kAddress, 0x03, 0x01, 0x00, 0x00, 0x02})) {
-            m_waiting = Reply(0x03, {0x00, 0x2A, 0x00, 0x00});
-        } else if (frame.size() == 14 && frame[0] == kAddress && frame[1] == 0x65 && CheckCrc(frame)) {
+        if (frame == appendCrc(Bytes{kAddress, 0x03, 0x01, 0x00, 0x00, 0x02})) {
+            m_waiting = reply(0x03, {0x00, 0x2A, 0x00, 0x00});
+        } else if (frame.size() == 14 && frame[0] == kAddress && frame[1] == 0x65 && checkCrc(frame)) {
             const uint8_t record = frame[7];
-            m_waiting = record < 3 ? Reply(0x65, {frame[3], record, 0x11, 0x22}) : Reply(0x65, {0, 0, 0, 0});
+            m_waiting = record < 3 ? reply(0x65, {frame[3], record, 0x11, 0x22}) : reply(0x65, {0, 0, 0, 0});
         }
     }
-    int WaitingByteCount() override { return static_cast<int>(m_waiting.size()); }
-    Bytes ReceiveBytes(int count) override
+    int waitingByteCount() override { return static_cast<int>(m_waiting.size()); }
+    Bytes receiveBytes(int count) override
     {
         const auto take = std::min<size_t>(m_waiting.size(), static_cast<size_t>(std::max(count, 0)));
         Bytes out(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(take));
@@ -61,23 +61,23 @@ private:
     Bytes m_waiting;
 };
 
-DecodeResult DecodeFictionalRecord(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeFictionalRecord(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     if (reply.size() != 9)
         return DecodeResult::BadLength;
-    if (!CheckCrc(reply))
+    if (!checkCrc(reply))
         return DecodeResult::BadCheck;
-    if (AllBytesEqual(reply.subspan(3, 4), 0))
+    if (allBytesEqual(reply.subspan(3, 4), 0))
         return DecodeResult::NoRecord;
-    table.AppendRow({std::to_string(context.blockNumber), BytesToHex(reply.subspan(3, 4))});
+    table.appendRow({std::to_string(context.blockNumber), bytesToHex(reply.subspan(3, 4))});
     return DecodeResult::Decoded;
 }
 
-int DecodeFictionalParams(ByteView reply, LabelValues& values)
+int decodeFictionalParams(ByteView reply, LabelValues& values)
 {
     if (reply.size() != 9)
         return ParamResult::BadLength;
-    if (!CheckCrc(reply))
+    if (!checkCrc(reply))
         return ParamResult::BadCheck;
     values["lblFict_Value"] = {std::to_string(reply[3] << 8 | reply[4]), LabelState::Normal};
     return ParamResult::Decoded;
@@ -89,7 +89,7 @@ const ParamPanelSpec kPanel{kFictionalType,
                             "=====虚构流量计=====",
                             {{"实时数据", {{"lblFict_Value", "数值", LabelKind::Value, "0"}}}}};
 
-DeviceTypeDefinition FictionalType()
+DeviceTypeDefinition fictionalType()
 {
     DeviceTypeDefinition type;
     type.code = kFictionalType;
@@ -103,7 +103,7 @@ DeviceTypeDefinition FictionalType()
         kind.selector = static_cast<uint8_t>(ordinal);
         kind.blockCount = 10;
         kind.readStartLogLine = "===========虚构流量计===========";
-        kind.decode = DecodeFictionalRecord;
+        kind.decode = decodeFictionalRecord;
         kind.columns = &kColumns;
         kind.frame = {9};
         kind.menuItem = ordinal == 1 ? "N15" : "N17";
@@ -111,7 +111,7 @@ DeviceTypeDefinition FictionalType()
     }
     type.identification = {7, {"=====虚构流量计=====", window, {9}, 300}, {}, 0};
     type.params.panel = &kPanel;
-    type.params.steps = {{window, 400, 0, DecodeFictionalParams}};
+    type.params.steps = {{window, 400, 0, decodeFictionalParams}};
     type.params.detectionRank = 7;
     type.params.selectorRank = 7;
     type.params.selectorItem = "虚构流量计(ModBus V9.9)";
@@ -127,7 +127,7 @@ DeviceTypeDefinition FictionalType()
 class FictionalDeviceTypeTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(DeviceRegistry::instance().add(FictionalType())); }
+    void initTestCase() { QVERIFY(DeviceRegistry::instance().add(fictionalType())); }
     void cleanupTestCase() { DeviceRegistry::instance().remove(kFictionalType); }
 
     void IsIdentifiedAndFoundByTheMeterSearch()
@@ -136,13 +136,13 @@ private slots:
         LogModel log;
         VirtualClock clock;
         Exchange exchange(meter, log, clock);
-        QCOMPARE(IdentifyMeter(exchange, kAddress), kFictionalType);
-        QVERIFY(std::find(log.Lines().begin(), log.Lines().end(), "=====虚构流量计=====") !=
-                log.Lines().end());
-        const std::vector<FoundMeter> found = ScanMeters(exchange, 22, 24, {}, {});
+        QCOMPARE(identifyMeter(exchange, kAddress), kFictionalType);
+        QVERIFY(std::find(log.lines().begin(), log.lines().end(), "=====虚构流量计=====") !=
+                log.lines().end());
+        const std::vector<FoundMeter> found = scanMeters(exchange, 22, 24, {}, {});
         QCOMPARE(found.size(), size_t{1});
         QCOMPARE(found[0], (FoundMeter{kAddress, kFictionalType}));
-        QCOMPARE(ResolveRecordMenuItem("N17", kFictionalType).kindCode, 82);
+        QCOMPARE(resolveRecordMenuItem("N17", kFictionalType).kindCode, 82);
     }
 
     void IsReadPacedAndFastAndExported()
@@ -155,18 +155,18 @@ private slots:
             ArchiveOptions options;
             options.fast = fast;
             ArchiveDownload download(exchange, options);
-            const std::vector<ArchiveKind> kinds = download.Run(kFictionalType);
+            const std::vector<ArchiveKind> kinds = download.run(kFictionalType);
             QCOMPARE(kinds.size(), size_t{2});
             QCOMPARE(kinds[1].kindCode, 82);
             for (const ArchiveKind& kind : kinds) {
                 QCOMPARE(kind.end, ArchiveKindEnd::Completed);
-                QCOMPARE(kind.table.RowCount(), 3);
+                QCOMPARE(kind.table.rowCount(), 3);
             }
-            QCOMPARE(kinds[1].table.Rows()[2], (std::vector<std::string>{"3", "02021122"}));
+            QCOMPARE(kinds[1].table.rows()[2], (std::vector<std::string>{"3", "02021122"}));
 
             QTemporaryDir folder;
             const std::string path = folder.filePath(QStringLiteral("fict.csv")).toStdString();
-            QVERIFY(WriteRecordCsv(kinds[1].table, path).empty());
+            QVERIFY(writeRecordCsv(kinds[1].table, path).empty());
             QFile file(QString::fromStdString(path));
             QVERIFY(file.open(QIODevice::ReadOnly));
             const QString text = QString::fromUtf8(file.readAll());

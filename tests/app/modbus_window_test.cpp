@@ -23,12 +23,12 @@ private slots:
 
 namespace {
 
-QString Value(ModbusWindow& modbus, int row)
+QString valueOf(ModbusWindow& modbus, int row)
 {
     return modbus.tbValues->item(row, ModbusWindow::ColValue)->text();
 }
 
-QComboBox* Format(ModbusWindow& modbus, int row)
+QComboBox* formatText(ModbusWindow& modbus, int row)
 {
     return qobject_cast<QComboBox*>(modbus.tbValues->cellWidget(row, ModbusWindow::ColFormat));
 }
@@ -38,13 +38,13 @@ QComboBox* Format(ModbusWindow& modbus, int row)
 void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
 {
     SimProcess sim;
-    const QString ptyPath = sim.Start({"--type", "6", "--addr", "23", "--modbus-addr", "1"});
+    const QString ptyPath = sim.start({"--type", "6", "--addr", "23", "--modbus-addr", "1"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
-    rig.ShowAndActivate();
+    rig.showAndActivate();
     MainWindow& frm = *rig.mainWindow;
     frm.acModbus->trigger();
-    ModbusWindow* modbus = frm.ModbusFrm();
+    ModbusWindow* modbus = frm.modbusFrm();
     QVERIFY(modbus && modbus->isVisible());
 
     modbus->edAddress->setValue(1);
@@ -52,26 +52,27 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     modbus->edStart->setValue(0);
     modbus->edCount->setValue(4);
     modbus->btnRead->click();
-    QCOMPARE(QStringList({Value(*modbus, 0), Value(*modbus, 1), Value(*modbus, 2), Value(*modbus, 3)}),
-             QStringList({"0", "1", "2", "3"}));
+    QCOMPARE(
+        QStringList({valueOf(*modbus, 0), valueOf(*modbus, 1), valueOf(*modbus, 2), valueOf(*modbus, 3)}),
+        QStringList({"0", "1", "2", "3"}));
     frm.flushLog();
-    QVERIFY(LogLines(frm).contains(QStringLiteral("【发送】01 03 00 00 00 04 44 09")));
+    QVERIFY(shownLogLines(frm).contains(QStringLiteral("【发送】01 03 00 00 00 04 44 09")));
 
     // Registers 0 and 1 as one 32-bit value; register 1 alone in hex.
-    Format(*modbus, 0)->setCurrentText(QStringLiteral("u32 CDAB"));
-    Format(*modbus, 1)->setCurrentText(QStringLiteral("hex"));
-    QCOMPARE(Value(*modbus, 0), QStringLiteral("65536"));
-    QCOMPARE(Value(*modbus, 1), QStringLiteral("0x0001"));
+    formatText(*modbus, 0)->setCurrentText(QStringLiteral("u32 CDAB"));
+    formatText(*modbus, 1)->setCurrentText(QStringLiteral("hex"));
+    QCOMPARE(valueOf(*modbus, 0), QStringLiteral("65536"));
+    QCOMPARE(valueOf(*modbus, 1), QStringLiteral("0x0001"));
     modbus->chkOneBased->setChecked(true);
     QCOMPARE(modbus->tbValues->item(2, ModbusWindow::ColAddress)->text(), QStringLiteral("40003"));
 
     // Typing a value asks with the frame first, then writes and reads again.
-    rig.Prompts.Answers << true;
+    rig.prompts.answers << true;
     modbus->tbValues->item(2, ModbusWindow::ColValue)->setText(QStringLiteral("77"));
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QVERIFY2(rig.Prompts.Shown[0].text.contains(QStringLiteral("01 06 00 02 00 4D ")),
-             qPrintable(rig.Prompts.Shown[0].text));
-    QCOMPARE(Value(*modbus, 2), QStringLiteral("77"));
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QVERIFY2(rig.prompts.shown[0].text.contains(QStringLiteral("01 06 00 02 00 4D ")),
+             qPrintable(rig.prompts.shown[0].text));
+    QCOMPARE(valueOf(*modbus, 2), QStringLiteral("77"));
 
     modbus->edStart->setValue(98);
     modbus->btnRead->click();
@@ -81,16 +82,16 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
 
     modbus->edStart->setValue(0);
     modbus->edInterval->setValue(50);
-    const int before = modbus->Counters().requests;
+    const int before = modbus->counters().requests;
     modbus->btnPoll->click();
-    QTRY_VERIFY_WITH_TIMEOUT(modbus->Counters().goodReplies >= 5, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(modbus->counters().goodReplies >= 5, 5000);
     modbus->btnPoll->click();
     QVERIFY(!modbus->btnPoll->isChecked());
-    QVERIFY(modbus->Counters().requests > before);
+    QVERIFY(modbus->counters().requests > before);
 
     modbus->tbValues->item(0, ModbusWindow::ColName)->setText(QStringLiteral("压力, 出口"));
-    const QString csv = rig.Folder.filePath(QStringLiteral("modbus.csv"));
-    rig.Prompts.SaveNames << csv;
+    const QString csv = rig.folder.filePath(QStringLiteral("modbus.csv"));
+    rig.prompts.saveNames << csv;
     modbus->m_saveButton->click();
     QFile saved(csv);
     QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -100,7 +101,7 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
              qPrintable(text));
 
     modbus->close();
-    const ModbusSetup setup = SettingsFile(rig.Folder.path(), rig.Folder.filePath("user")).ReadModbusSetup();
+    const ModbusSetup setup = SettingsFile(rig.folder.path(), rig.folder.filePath("user")).readModbusSetup();
     QCOMPARE(setup.count, 4);
     QCOMPARE(setup.intervalMs, 50);
     QVERIFY(setup.oneBased);

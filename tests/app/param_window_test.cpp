@@ -25,29 +25,29 @@ namespace {
 class FilterLink : public ByteLink {
 public:
     explicit FilterLink(SimLink& sim) : m_sim(sim) {}
-    bool Connected() const override { return m_sim.Connected(); }
-    void PurgeBuffers() override { m_sim.PurgeBuffers(); }
-    void SendBytes(ByteView bytes) override
+    bool connected() const override { return m_sim.connected(); }
+    void purgeBuffers() override { m_sim.purgeBuffers(); }
+    void sendBytes(ByteView bytes) override
     {
-        if (ThrowOnSend)
+        if (throwOnSend)
             throw ComPortError(14, "Unable to write to com port", 5);
-        Sent.emplace_back(bytes.begin(), bytes.end());
-        if (Drop && Drop(bytes))
+        sent.emplace_back(bytes.begin(), bytes.end());
+        if (drop && drop(bytes))
             return;
-        m_sim.SendBytes(bytes);
+        m_sim.sendBytes(bytes);
     }
-    int WaitingByteCount() override { return m_sim.WaitingByteCount(); }
-    Bytes ReceiveBytes(int count) override { return m_sim.ReceiveBytes(count); }
+    int waitingByteCount() override { return m_sim.waitingByteCount(); }
+    Bytes receiveBytes(int count) override { return m_sim.receiveBytes(count); }
 
-    std::vector<Bytes> Sent;
-    std::function<bool(ByteView)> Drop;
-    bool ThrowOnSend = false;
+    std::vector<Bytes> sent;
+    std::function<bool(ByteView)> drop;
+    bool throwOnSend = false;
 
 private:
     SimLink& m_sim;
 };
 
-SimConfig Meter(int deviceType, std::vector<std::string> faults = {})
+SimConfig meter(int deviceType, std::vector<std::string> faults = {})
 {
     SimConfig config;
     config.deviceType = deviceType;
@@ -58,33 +58,33 @@ SimConfig Meter(int deviceType, std::vector<std::string> faults = {})
 
 struct ParamRig {
     explicit ParamRig(SimConfig config)
-        : Sim(SimMeter(std::move(config)), Clock), Link(Sim),
-          Settings(Folder.path(), Folder.filePath(QStringLiteral("user")))
+        : sim(SimMeter(std::move(config)), clock), link(sim),
+          settings(folder.path(), folder.filePath(QStringLiteral("user")))
     {
-        ParamWindowContext context{Link, Clock,         Prompts, Log, Settings, [this] { return Address; },
-                                   {},   Folder.path(), Guard};
+        ParamWindowContext context{link, clock,         prompts, log, settings, [this] { return address; },
+                                   {},   folder.path(), guard};
         mainWindow = std::make_unique<ParamWindow>(context);
     }
-    QLabel* Label(const char* name) const
+    QLabel* label(const char* name) const
     {
         return mainWindow->findChild<QLabel*>(QString::fromLatin1(name));
     }
 
-    VirtualClock Clock;
-    SimLink Sim;
-    FilterLink Link;
-    QTemporaryDir Folder;
-    SettingsFile Settings;
-    ScriptedPrompter Prompts;
-    LogModel Log;
-    PortGuard Guard;
-    int Address = 23;
+    VirtualClock clock;
+    SimLink sim;
+    FilterLink link;
+    QTemporaryDir folder;
+    SettingsFile settings;
+    ScriptedPrompter prompts;
+    LogModel log;
+    PortGuard guard;
+    int address = 23;
     std::unique_ptr<ParamWindow> mainWindow;
 };
 
-Bytes Read(int address, int start, int count)
+Bytes readRequest(int address, int start, int count)
 {
-    return AppendCrc(Bytes{static_cast<uint8_t>(address), 0x03, static_cast<uint8_t>(start >> 8),
+    return appendCrc(Bytes{static_cast<uint8_t>(address), 0x03, static_cast<uint8_t>(start >> 8),
                            static_cast<uint8_t>(start & 0xFF), static_cast<uint8_t>(count >> 8),
                            static_cast<uint8_t>(count & 0xFF)});
 }
@@ -111,61 +111,62 @@ private slots:
 
 void ParamWindowTest::SimpleModeWithNothingAnsweringSendsSevenRequestsAndFails()
 {
-    ParamRig rig(Meter(6, {"silence"}));
+    ParamRig rig(meter(6, {"silence"}));
     rig.mainWindow->show();
     QVERIFY(rig.mainWindow->simpleMode());
     QTest::mouseClick(rig.mainWindow->m_readButton, Qt::LeftButton);
-    const std::vector<Bytes> expected = {Read(23, 0, 0),   Read(23, 0, 16),  Read(23, 0, 16), Read(23, 0, 19),
-                                         Read(23, 10, 25), Read(23, 10, 21), kCustomStatus};
-    QCOMPARE(rig.Link.Sent.size(), expected.size());
+    const std::vector<Bytes> expected = {
+        readRequest(23, 0, 0),   readRequest(23, 0, 16),  readRequest(23, 0, 16), readRequest(23, 0, 19),
+        readRequest(23, 10, 25), readRequest(23, 10, 21), kCustomStatus};
+    QCOMPARE(rig.link.sent.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i)
-        QVERIFY2(rig.Link.Sent[i] == expected[i], qPrintable(QString::number(i)));
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("读取仪表参数失败，请检查！"));
-    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
+        QVERIFY2(rig.link.sent[i] == expected[i], qPrintable(QString::number(i)));
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("读取仪表参数失败，请检查！"));
+    QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
     QVERIFY(rig.mainWindow->m_readButton->isEnabled());
     // The last attempt's labels are in their reset state.
-    QCOMPARE(rig.Label("lbl55_sum")->text(), QStringLiteral("0"));
-    QCOMPARE(rig.Label("lbl55_cmd")->text(), QStringLiteral("响应"));
+    QCOMPARE(rig.label("lbl55_sum")->text(), QStringLiteral("0"));
+    QCOMPARE(rig.label("lbl55_cmd")->text(), QStringLiteral("响应"));
 }
 
 void ParamWindowTest::Type2WithBadSecondReplyIsTriedTwiceBeforeType1()
 {
-    ParamRig rig(Meter(2));
-    rig.Link.Drop = [](ByteView frame) { return frame.size() > 3 && frame[2] == 0x01 && frame[3] == 0x06; };
+    ParamRig rig(meter(2));
+    rig.link.drop = [](ByteView frame) { return frame.size() > 3 && frame[2] == 0x01 && frame[3] == 0x06; };
     rig.mainWindow->show();
     rig.mainWindow->onReadClicked();
-    QVERIFY(rig.Link.Sent.size() >= 6);
-    QVERIFY(rig.Link.Sent[1] == Read(23, 0, 16));
-    QVERIFY(rig.Link.Sent[2] == Read(23, 0x0106, 27));
-    QVERIFY(rig.Link.Sent[3] == Read(23, 0, 16));
-    QVERIFY(rig.Link.Sent[4] == Read(23, 0x0106, 27));
-    QVERIFY(rig.Link.Sent[5] == Read(23, 0, 19));
-    QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数失败，请检查！"));
+    QVERIFY(rig.link.sent.size() >= 6);
+    QVERIFY(rig.link.sent[1] == readRequest(23, 0, 16));
+    QVERIFY(rig.link.sent[2] == readRequest(23, 0x0106, 27));
+    QVERIFY(rig.link.sent[3] == readRequest(23, 0, 16));
+    QVERIFY(rig.link.sent[4] == readRequest(23, 0x0106, 27));
+    QVERIFY(rig.link.sent[5] == readRequest(23, 0, 19));
+    QCOMPARE(rig.prompts.shown.last().text, QStringLiteral("读取仪表参数失败，请检查！"));
     // The live values of the first request stay on the panel.
-    QVERIFY(rig.Label("lblCPU_vm")->text().startsWith(QStringLiteral("35.")));
+    QVERIFY(rig.label("lblCPU_vm")->text().startsWith(QStringLiteral("35.")));
 }
 
 void ParamWindowTest::SimpleModeDetectsType6AndFillsItsPanel()
 {
-    ParamRig rig(Meter(6));
+    ParamRig rig(meter(6));
     // Labels keep their decimal point under a comma-decimal locale.
     const CommaDecimalLocale comma;
-    QVERIFY2(comma.Active(), "locale de_DE.UTF-8 missing (scripts/test generates it)");
+    QVERIFY2(comma.active(), "locale de_DE.UTF-8 missing (scripts/test generates it)");
     rig.mainWindow->show();
     QCOMPARE(rig.mainWindow->itemIndex(), 0);
     QTest::mouseClick(rig.mainWindow->m_readButton, Qt::LeftButton);
-    QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数成功！"));
+    QCOMPARE(rig.prompts.shown.last().text, QStringLiteral("读取仪表参数成功！"));
     QVERIFY(rig.mainWindow->findChild<QWidget*>(QStringLiteral("pnlCorvex"))->isVisible());
     QVERIFY(!rig.mainWindow->findChild<QWidget*>(QStringLiteral("pnlV18"))->isVisible());
     QCOMPARE(rig.mainWindow->itemIndex(), 2);
     // The selector index changed, so the selector's title and caption win.
     QCOMPARE(rig.mainWindow->windowTitle(), QStringLiteral("实时数据----Corvex智能体积修正仪"));
     QCOMPARE(rig.mainWindow->m_titleLabel->text(), QStringLiteral("Corvex智能体积修正仪"));
-    QCOMPARE(rig.Label("lblCorvex_vm")->text(), QStringLiteral("35.25"));
-    QCOMPARE(rig.Label("lblCorvex_time")->text(), QStringLiteral("2024-03-15 10:30:00"));
-    QCOMPARE(rig.Label("lblCorvex_Pl")->text(), QStringLiteral("正常"));
-    QCOMPARE(rig.Label("lblCorvex_Pl")->palette().color(QPalette::WindowText), QColor(0x00, 0x80, 0x00));
+    QCOMPARE(rig.label("lblCorvex_vm")->text(), QStringLiteral("35.25"));
+    QCOMPARE(rig.label("lblCorvex_time")->text(), QStringLiteral("2024-03-15 10:30:00"));
+    QCOMPARE(rig.label("lblCorvex_Pl")->text(), QStringLiteral("正常"));
+    QCOMPARE(rig.label("lblCorvex_Pl")->palette().color(QPalette::WindowText), QColor(0x00, 0x80, 0x00));
     QVERIFY(rig.mainWindow->m_readButton->isEnabled());
 
     // The next detection finds the same type with the index unchanged: the detected
@@ -176,7 +177,7 @@ void ParamWindowTest::SimpleModeDetectsType6AndFillsItsPanel()
 
 void ParamWindowTest::ModesMoveTheWindowAndPeriodicReadingRunsOnlyInAdvancedMode()
 {
-    ParamRig rig(Meter(6, {"alarm"}));
+    ParamRig rig(meter(6, {"alarm"}));
     rig.mainWindow->show();
     QCOMPARE(rig.mainWindow->height(), 586);
     QCOMPARE(rig.mainWindow->y(), 91);
@@ -197,11 +198,11 @@ void ParamWindowTest::ModesMoveTheWindowAndPeriodicReadingRunsOnlyInAdvancedMode
     QCOMPARE(rig.mainWindow->m_tickTimer->interval(), 5000);
     QVERIFY(!rig.mainWindow->m_periodSpin->isEnabled());
     rig.mainWindow->onTick();
-    QCOMPARE(rig.Link.Sent.size(), size_t{1});
-    QVERIFY(rig.Link.Sent[0] == Read(23, 10, 25));
-    QCOMPARE(rig.Label("lblCorvex_Pl")->text(), QStringLiteral("超限"));
-    QCOMPARE(rig.Label("lblCorvex_Pl")->palette().color(QPalette::WindowText), QColor(0xFF, 0x00, 0x00));
-    QVERIFY(rig.Prompts.Shown.isEmpty());
+    QCOMPARE(rig.link.sent.size(), size_t{1});
+    QVERIFY(rig.link.sent[0] == readRequest(23, 10, 25));
+    QCOMPARE(rig.label("lblCorvex_Pl")->text(), QStringLiteral("超限"));
+    QCOMPARE(rig.label("lblCorvex_Pl")->palette().color(QPalette::WindowText), QColor(0xFF, 0x00, 0x00));
+    QVERIFY(rig.prompts.shown.isEmpty());
 
     rig.mainWindow->onModeClicked();
     QVERIFY(!rig.mainWindow->m_tickTimer->isActive());
@@ -218,53 +219,53 @@ void ParamWindowTest::ModesMoveTheWindowAndPeriodicReadingRunsOnlyInAdvancedMode
 
 void ParamWindowTest::PeriodicReadTrimsTheLogTo2000Lines()
 {
-    ParamRig rig(Meter(7));
+    ParamRig rig(meter(7));
     for (int i = 0; i < 2150; ++i)
-        rig.Log.AppendLine("line " + std::to_string(i));
+        rig.log.appendLine("line " + std::to_string(i));
     rig.mainWindow->show();
     rig.mainWindow->onModeClicked();
     rig.mainWindow->setItemIndex(5);
     rig.mainWindow->onTick();
-    QCOMPARE(rig.Log.LineCount(), 2000);
+    QCOMPARE(rig.log.lineCount(), 2000);
     // Three lines came in (banner, sent, received): the 153 oldest went.
-    QCOMPARE(QString::fromStdString(rig.Log.Lines().front()), QStringLiteral("line 153"));
-    QCOMPARE(QString::fromStdString(rig.Log.Lines().back()).left(4), QStringLiteral("【接收】"));
-    QCOMPARE(rig.Label("lblICMoney_ValveSt")->text(), QStringLiteral("开阀"));
+    QCOMPARE(QString::fromStdString(rig.log.lines().front()), QStringLiteral("line 153"));
+    QCOMPARE(QString::fromStdString(rig.log.lines().back()).left(4), QStringLiteral("【接收】"));
+    QCOMPARE(rig.label("lblICMoney_ValveSt")->text(), QStringLiteral("开阀"));
 }
 
 void ParamWindowTest::PeriodicReadPausesWhileThePortIsBusy()
 {
-    ParamRig rig(Meter(6));
+    ParamRig rig(meter(6));
     rig.mainWindow->show();
     rig.mainWindow->onModeClicked();
     rig.mainWindow->setItemIndex(2);
-    PortGuard::Lease lease = rig.Guard.TryTake();
+    PortGuard::Lease lease = rig.guard.tryTake();
     rig.mainWindow->onTick();
-    QVERIFY(rig.Link.Sent.empty());
-    lease.Release();
+    QVERIFY(rig.link.sent.empty());
+    lease.release();
     rig.mainWindow->onTick();
-    QCOMPARE(rig.Link.Sent.size(), size_t{1});
+    QCOMPARE(rig.link.sent.size(), size_t{1});
 }
 
 void ParamWindowTest::AddressIsTakenOnlyAtShowing()
 {
-    SimConfig config = Meter(6);
+    SimConfig config = meter(6);
     config.address = 7;
     ParamRig rig(config);
-    rig.Address = 7;
+    rig.address = 7;
     rig.mainWindow->show();
-    rig.Address = 9;
+    rig.address = 9;
     rig.mainWindow->onModeClicked();
     rig.mainWindow->setItemIndex(2);
     rig.mainWindow->onReadClicked();
-    QVERIFY(rig.Link.Sent.back() == Read(7, 10, 25));
-    QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数成功！"));
+    QVERIFY(rig.link.sent.back() == readRequest(7, 10, 25));
+    QCOMPARE(rig.prompts.shown.last().text, QStringLiteral("读取仪表参数成功！"));
     rig.mainWindow->hide();
     rig.mainWindow->show();
     rig.mainWindow->onModeClicked();
     rig.mainWindow->onReadClicked();
-    QVERIFY(rig.Link.Sent.back() == Read(9, 10, 25));
-    QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数失败，请检查！"));
+    QVERIFY(rig.link.sent.back() == readRequest(9, 10, 25));
+    QCOMPARE(rig.prompts.shown.last().text, QStringLiteral("读取仪表参数失败，请检查！"));
 }
 
 void ParamWindowTest::PeriodIsClampedOnLoadAndWrittenBackOnClose_data()
@@ -280,23 +281,23 @@ void ParamWindowTest::PeriodIsClampedOnLoadAndWrittenBackOnClose()
 {
     QFETCH(int, stored);
     QFETCH(int, shown);
-    ParamRig rig(Meter(6));
-    QVERIFY(rig.Settings.WriteTimerSec(stored) != SettingsFile::WriteResult::Failed);
+    ParamRig rig(meter(6));
+    QVERIFY(rig.settings.writeTimerSec(stored) != SettingsFile::WriteResult::Failed);
     rig.mainWindow->show();
     QCOMPARE(rig.mainWindow->m_periodSpin->value(), shown);
     rig.mainWindow->onCloseClicked();
     QVERIFY(!rig.mainWindow->isVisible());
-    QCOMPARE(rig.Settings.ReadTimerSec(), shown);
+    QCOMPARE(rig.settings.readTimerSec(), shown);
 }
 
 void ParamWindowTest::GridOfFiveParametersAndItsExport()
 {
-    ParamRig rig(Meter(5));
+    ParamRig rig(meter(5));
     ParamLayoutArray layout{};
     layout[0] = 38;
     layout[1] = 0x0FA1;
     layout[6] = 2; // the flow, FLT with two decimals
-    rig.mainWindow->SetParamLayout(
+    rig.mainWindow->setParamLayout(
         {"表号", "S16", "仪表时间", "DT2", "标况累积量", "DBL", "工况累积量", "DBL", "流量", "FLT"}, layout);
     rig.mainWindow->show();
     QTableWidget* grid = rig.mainWindow->m_valueGrid;
@@ -312,13 +313,13 @@ void ParamWindowTest::GridOfFiveParametersAndItsExport()
     QVERIFY(rig.mainWindow->m_exportButton->isVisible());
     QVERIFY(rig.mainWindow->findChild<QWidget*>(QStringLiteral("pnlQuosta"))->isVisible());
     rig.mainWindow->onReadClicked();
-    QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("读取仪表参数成功！"));
+    QCOMPARE(rig.prompts.shown.last().text, QStringLiteral("读取仪表参数成功！"));
     QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("QL2024000123"));
     QCOMPARE(grid->item(0, 3)->text(), QStringLiteral("2024-03-15 10:30:00"));
     QCOMPARE(grid->item(2, 1)->text(), QStringLiteral("33.50"));
 
-    const QString target = rig.Folder.filePath(QStringLiteral("p1"));
-    rig.Prompts.SaveNames << target;
+    const QString target = rig.folder.filePath(QStringLiteral("p1"));
+    rig.prompts.saveNames << target;
     rig.mainWindow->onExportClicked();
     QVERIFY(QFile::exists(target + QStringLiteral(".xlsx")));
 
@@ -332,13 +333,13 @@ void ParamWindowTest::GridOfFiveParametersAndItsExport()
 
 void ParamWindowTest::PortFailureReEnablesBtnRead()
 {
-    ParamRig rig(Meter(6));
+    ParamRig rig(meter(6));
     rig.mainWindow->show();
-    rig.Link.ThrowOnSend = true;
+    rig.link.throwOnSend = true;
     rig.mainWindow->onReadClicked();
     QVERIFY(rig.mainWindow->m_readButton->isEnabled());
-    QCOMPARE(rig.Prompts.Shown.last().kind, QStringLiteral("warn"));
-    QCOMPARE(rig.Prompts.Shown.last().text, QStringLiteral("Unable to write to com port"));
+    QCOMPARE(rig.prompts.shown.last().kind, QStringLiteral("warn"));
+    QCOMPARE(rig.prompts.shown.last().text, QStringLiteral("Unable to write to com port"));
 }
 
 QTEST_MAIN(ParamWindowTest)

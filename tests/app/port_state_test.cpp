@@ -18,14 +18,14 @@
 
 namespace {
 
-SimConfig Type6()
+SimConfig type6()
 {
     SimConfig config;
     config.deviceType = 6;
     return config;
 }
 
-void ExpectClosedState(MainWindow& frm)
+void expectClosedState(MainWindow& frm)
 {
     QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("打开串口"));
     QCOMPARE(frm.m_openPortButton->toolTip(), QStringLiteral("打开串口"));
@@ -37,7 +37,7 @@ void ExpectClosedState(MainWindow& frm)
     QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：已关闭"));
 }
 
-void ExpectOpenState(MainWindow& frm, const QString& portName)
+void expectOpenState(MainWindow& frm, const QString& portName)
 {
     QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
     QCOMPARE(frm.m_openPortButton->toolTip(), QStringLiteral("关闭串口"));
@@ -52,7 +52,7 @@ void ExpectOpenState(MainWindow& frm, const QString& portName)
 }
 
 // Activates another window and then the main window again.
-void SwitchAwayAndBack(MainWindow& frm)
+void switchAwayAndBack(MainWindow& frm)
 {
     QWidget other;
     other.show();
@@ -82,171 +82,171 @@ private slots:
 
 void PortStateTest::FailedAutomaticOpeningSaysSoAndRetriesOnNextActivation()
 {
-    WindowRig rig(Type6());
-    rig.Port.FailOpen = true;
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
-    rig.Prompts.Shown.removeIf([](const ShownPrompt& p) { return p.kind == QStringLiteral("warn"); });
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("inform"));
-    QCOMPARE(rig.Prompts.Shown[0].text,
+    WindowRig rig(type6());
+    rig.port.failOpen = true;
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    rig.prompts.shown.removeIf([](const ShownPrompt& p) { return p.kind == QStringLiteral("warn"); });
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QCOMPARE(rig.prompts.shown[0].kind, QStringLiteral("inform"));
+    QCOMPARE(rig.prompts.shown[0].text,
              QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
-    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
+    QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
     QVERIFY(!frm.portOpenedOnce());
-    ExpectClosedState(frm);
+    expectClosedState(frm);
 
-    SwitchAwayAndBack(frm);
-    QCOMPARE(rig.Prompts.Shown.size(), 2);
-    QCOMPARE(rig.Prompts.Shown[1].text,
+    switchAwayAndBack(frm);
+    QCOMPARE(rig.prompts.shown.size(), 2);
+    QCOMPARE(rig.prompts.shown[1].text,
              QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
     QVERIFY(!frm.portOpenedOnce());
 
-    rig.Port.FailOpen = false;
-    SwitchAwayAndBack(frm);
-    QCOMPARE(rig.Prompts.Shown.size(), 2);
+    rig.port.failOpen = false;
+    switchAwayAndBack(frm);
+    QCOMPARE(rig.prompts.shown.size(), 2);
     QVERIFY(frm.portOpenedOnce());
-    QVERIFY(rig.Port.Connected());
-    ExpectOpenState(frm, QStringLiteral("COM1"));
+    QVERIFY(rig.port.connected());
+    expectOpenState(frm, QStringLiteral("COM1"));
 }
 
 void PortStateTest::ManualCloseIsNotUndoneByActivation()
 {
-    WindowRig rig(Type6());
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
-    QCOMPARE(rig.Port.OpenCount, 1);
-    ExpectOpenState(frm, QStringLiteral("COM1"));
+    WindowRig rig(type6());
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    QCOMPARE(rig.port.openCount, 1);
+    expectOpenState(frm, QStringLiteral("COM1"));
 
     QTest::mouseClick(frm.m_openPortButton, Qt::LeftButton);
-    QVERIFY(!rig.Port.Connected());
-    ExpectClosedState(frm);
+    QVERIFY(!rig.port.connected());
+    expectClosedState(frm);
     for (QAction* item : frm.m_recordKindMenu->actions())
         QVERIFY(!item->isEnabled());
 
-    SwitchAwayAndBack(frm);
-    QCOMPARE(rig.Port.OpenCount, 1);
-    QVERIFY(!rig.Port.Connected());
+    switchAwayAndBack(frm);
+    QCOMPARE(rig.port.openCount, 1);
+    QVERIFY(!rig.port.connected());
 
     QTest::mouseClick(frm.m_openPortButton, Qt::LeftButton);
-    QCOMPARE(rig.Port.OpenCount, 2);
-    ExpectOpenState(frm, QStringLiteral("COM1"));
+    QCOMPARE(rig.port.openCount, 2);
+    expectOpenState(frm, QStringLiteral("COM1"));
 }
 
 void PortStateTest::FirstStartTakesTheOnlyPortOrOpensNone()
 {
     {
-        WindowRig rig(Type6());
+        WindowRig rig(type6());
         rig.machinePorts = [] { return QList<SerialPortDetails>{{"/dev/ttyUSB3", "", "", "", ""}}; };
-        MainWindow& frm = rig.CreateWindow();
-        rig.ShowAndActivate();
-        ExpectOpenState(frm, QStringLiteral("/dev/ttyUSB3"));
+        MainWindow& frm = rig.createWindow();
+        rig.showAndActivate();
+        expectOpenState(frm, QStringLiteral("/dev/ttyUSB3"));
     }
-    WindowRig rig(Type6());
+    WindowRig rig(type6());
     rig.machinePorts = [] {
         return QList<SerialPortDetails>{{"/dev/ttyS0", "", "", "", ""}, {"/dev/ttyUSB0", "", "", "", ""}};
     };
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
-    SwitchAwayAndBack(frm);
-    rig.Prompts.Shown.removeIf([](const ShownPrompt& p) { return p.kind == QStringLiteral("warn"); });
-    QCOMPARE(rig.Port.OpenCount, 0);
-    ExpectClosedState(frm);
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("尚未选择串口，请在“串口设置”中选择串口。"));
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    switchAwayAndBack(frm);
+    rig.prompts.shown.removeIf([](const ShownPrompt& p) { return p.kind == QStringLiteral("warn"); });
+    QCOMPARE(rig.port.openCount, 0);
+    expectClosedState(frm);
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("尚未选择串口，请在“串口设置”中选择串口。"));
 }
 
 void PortStateTest::StatusShowsTheWholePortNameAndThePlaceIsKept()
 {
-    WindowRig rig(Type6());
+    WindowRig rig(type6());
     rig.machinePorts = [] { return QList<SerialPortDetails>{{"tcp://127.0.0.1:4001", "", "", "", ""}}; };
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
     auto* panel = frm.findChild<QLabel*>(QStringLiteral("StatusPanel0"));
     QVERIFY(panel->text().endsWith(QStringLiteral("tcp://127.0.0.1:4001")));
     QVERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
 
     frm.setGeometry(40, 50, 1000, 700);
     frm.saveWindowPlace();
-    rig.DestroyWindow();
-    MainWindow& again = rig.CreateWindow();
+    rig.destroyWindow();
+    MainWindow& again = rig.createWindow();
     QVERIFY(again.showAtStoredPlace());
     QCOMPARE(again.geometry().size(), QSize(1000, 700));
 }
 
 void PortStateTest::ToggleFailuresKeepTheirState()
 {
-    WindowRig rig(Type6());
-    rig.Port.FailOpen = true;
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
-    rig.Prompts.Shown.clear();
+    WindowRig rig(type6());
+    rig.port.failOpen = true;
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    rig.prompts.shown.clear();
     frm.m_openPortAction->trigger();
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].text,
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QCOMPARE(rig.prompts.shown[0].text,
              QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
-    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
-    ExpectClosedState(frm);
+    QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
+    expectClosedState(frm);
     QVERIFY(!frm.portOpenedOnce());
 }
 
 void PortStateTest::ReadWithClosedPortSaysSoAndLogsNothing()
 {
-    WindowRig rig(Type6());
-    rig.Port.FailOpen = true;
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
-    rig.Prompts.Shown.clear();
+    WindowRig rig(type6());
+    rig.port.failOpen = true;
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("串口未打开，请打开串口再读取数据！"));
-    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
-    QCOMPARE(frm.Log().LineCount(), 0);
-    QCOMPARE(finisher.Runs, 0);
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("串口未打开，请打开串口再读取数据！"));
+    QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
+    QCOMPARE(frm.log().lineCount(), 0);
+    QCOMPARE(finisher.runs, 0);
     // Without one successful opening the tree does not enable the reads.
     QVERIFY(!frm.m_readAllAction->isEnabled());
 }
 
 void PortStateTest::SettingsAreLoadedAtStartAndWrittenAtExit()
 {
-    WindowRig rig(Type6());
-    const QString ini = rig.Folder.filePath(QStringLiteral("QL_EVC.ini"));
+    WindowRig rig(type6());
+    const QString ini = rig.folder.filePath(QStringLiteral("QL_EVC.ini"));
     {
         QFile file(ini);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[Port]\r\nComPort=/dev/ttyQL7\r\nBaudRate=9\r\nDataBits=3\r\nStopBits=2\r\nParity=0\r\n"
                    "[address]\r\naddr=7\r\n");
     }
-    MainWindow& frm = rig.CreateWindow();
-    QCOMPARE(rig.Port.LineSettings().ComPort, QStringLiteral("/dev/ttyQL7"));
-    QCOMPARE(rig.Port.LineSettings().BaudRate, 9);
-    QCOMPARE(rig.Port.LineSettings().StopBits, 2);
-    QCOMPARE(rig.Port.LineSettings().Parity, 0);
-    QCOMPARE(frm.Address(), 7);
-    rig.ShowAndActivate();
+    MainWindow& frm = rig.createWindow();
+    QCOMPARE(rig.port.lineSettings().comPort, QStringLiteral("/dev/ttyQL7"));
+    QCOMPARE(rig.port.lineSettings().baudRate, 9);
+    QCOMPARE(rig.port.lineSettings().stopBits, 2);
+    QCOMPARE(rig.port.lineSettings().parity, 0);
+    QCOMPARE(frm.address(), 7);
+    rig.showAndActivate();
     QCOMPARE(frm.statusText(1), QStringLiteral("流量计地址：7"));
-    ExpectOpenState(frm, QStringLiteral("/dev/ttyQL7"));
+    expectOpenState(frm, QStringLiteral("/dev/ttyQL7"));
 
-    PortSettings changed = rig.Port.LineSettings();
-    changed.BaudRate = 4;
-    rig.Port.SetLineSettings(changed);
-    rig.DestroyWindow();
-    SettingsFile settings(rig.Folder.path(), rig.Folder.filePath(QStringLiteral("user")));
-    QCOMPARE(settings.ReadPort().BaudRate, 4);
-    QCOMPARE(settings.ReadPort().ComPort, QStringLiteral("/dev/ttyQL7"));
-    QCOMPARE(settings.ReadAddress(), 7);
+    PortSettings changed = rig.port.lineSettings();
+    changed.baudRate = 4;
+    rig.port.setLineSettings(changed);
+    rig.destroyWindow();
+    SettingsFile settings(rig.folder.path(), rig.folder.filePath(QStringLiteral("user")));
+    QCOMPARE(settings.readPort().baudRate, 4);
+    QCOMPARE(settings.readPort().comPort, QStringLiteral("/dev/ttyQL7"));
+    QCOMPARE(settings.readAddress(), 7);
 }
 
 void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
 {
-    WindowRig rig(Type6());
-    rig.Port.FailOpen = true;
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
-    const PortSettings before = rig.Port.LineSettings();
+    WindowRig rig(type6());
+    rig.port.failOpen = true;
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    const PortSettings before = rig.port.lineSettings();
 
-    OnNextModal([](QWidget* dialog) {
+    onNextModal([](QWidget* dialog) {
         auto* com = qobject_cast<PortSettingsDialog*>(dialog);
         QVERIFY(com);
         QCOMPARE(com->windowTitle(), QStringLiteral("串口设置"));
@@ -258,9 +258,9 @@ void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
         com->reject();
     });
     frm.m_portSettingsAction->trigger();
-    QCOMPARE(rig.Port.LineSettings(), before);
+    QCOMPARE(rig.port.lineSettings(), before);
 
-    OnNextModal([](QWidget* dialog) {
+    onNextModal([](QWidget* dialog) {
         auto* com = qobject_cast<PortSettingsDialog*>(dialog);
         QVERIFY(com);
         com->m_portCombo->setEditText(QStringLiteral("/dev/pts/77"));
@@ -271,21 +271,21 @@ void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
         com->accept();
     });
     frm.m_portSettingsAction->trigger();
-    QCOMPARE(rig.Port.LineSettings().ComPort, QStringLiteral("/dev/pts/77"));
-    QCOMPARE(rig.Port.LineSettings().BaudRate, 9);
-    QCOMPARE(rig.Port.LineSettings().DataBits, 2);
-    QCOMPARE(rig.Port.LineSettings().StopBits, 2);
-    QCOMPARE(rig.Port.LineSettings().Parity, 4);
+    QCOMPARE(rig.port.lineSettings().comPort, QStringLiteral("/dev/pts/77"));
+    QCOMPARE(rig.port.lineSettings().baudRate, 9);
+    QCOMPARE(rig.port.lineSettings().dataBits, 2);
+    QCOMPARE(rig.port.lineSettings().stopBits, 2);
+    QCOMPARE(rig.port.lineSettings().parity, 4);
 }
 
 void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
 {
-    WindowRig rig(Type6());
-    rig.Port.FailOpen = true;
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
+    WindowRig rig(type6());
+    rig.port.failOpen = true;
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
 
-    OnNextModal([](QWidget* dialog) {
+    onNextModal([](QWidget* dialog) {
         auto* com = qobject_cast<PortSettingsDialog*>(dialog);
         QVERIFY(com);
         QCOMPARE(com->m_echoCheck->text(), QStringLiteral("去除回显"));
@@ -305,16 +305,16 @@ void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
         com->accept();
     });
     frm.m_portSettingsAction->trigger();
-    QCOMPARE(rig.Port.LineSettings().ComPort, QStringLiteral("TCP://192.0.2.7:4001"));
-    rig.DestroyWindow();
+    QCOMPARE(rig.port.lineSettings().comPort, QStringLiteral("TCP://192.0.2.7:4001"));
+    rig.destroyWindow();
 
-    SettingsFile settings(rig.Folder.path(), rig.Folder.filePath(QStringLiteral("user")));
-    QVERIFY(settings.ReadPort().Echo);
-    QCOMPARE(settings.ReadPort().ComPort, QStringLiteral("TCP://192.0.2.7:4001"));
+    SettingsFile settings(rig.folder.path(), rig.folder.filePath(QStringLiteral("user")));
+    QVERIFY(settings.readPort().echo);
+    QCOMPARE(settings.readPort().comPort, QStringLiteral("TCP://192.0.2.7:4001"));
     // The next start shows what was stored.
-    MainWindow& again = rig.CreateWindow();
+    MainWindow& again = rig.createWindow();
     bool shownChecked = false;
-    OnNextModal([&shownChecked](QWidget* dialog) {
+    onNextModal([&shownChecked](QWidget* dialog) {
         auto* com = qobject_cast<PortSettingsDialog*>(dialog);
         QVERIFY(com);
         shownChecked = com->m_echoCheck->isChecked();
@@ -355,25 +355,25 @@ void PortStateTest::PortListIsSortedWithoutRegardToCase()
 
 void PortStateTest::PortVanishingDuringAReadEndsItOnceAndShowsClosed()
 {
-    WindowRig rig(Type6());
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
-    rig.Prompts.Shown.clear();
+    WindowRig rig(type6());
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    finisher.CancelAt = [&rig](int tick) {
+    finisher.cancelAt = [&rig](int tick) {
         if (tick == 2)
-            rig.Link.Disconnect();
+            rig.link.disconnect();
         return false;
     };
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
-    QCOMPARE(finisher.Runs, 1);
-    QCOMPARE(frm.Records().RowCount(), 10);
-    QCOMPARE(finisher.EndStatus, QStringLiteral("读取第3条数据失败!"));
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("warn"));
-    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("警告信息"));
-    ExpectClosedState(frm);
+    QCOMPARE(finisher.runs, 1);
+    QCOMPARE(frm.records().rowCount(), 10);
+    QCOMPARE(finisher.endStatus, QStringLiteral("读取第3条数据失败!"));
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QCOMPARE(rig.prompts.shown[0].kind, QStringLiteral("warn"));
+    QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("警告信息"));
+    expectClosedState(frm);
 }
 
 QTEST_MAIN(PortStateTest)

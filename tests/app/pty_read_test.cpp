@@ -25,15 +25,15 @@ namespace {
 const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");
 const QString kType6ParamBanner = QStringLiteral("=================Corvex智能体积修正仪=================");
 
-QStringList PromptTexts(const ScriptedPrompter& prompts)
+QStringList promptTexts(const ScriptedPrompter& prompts)
 {
     QStringList texts;
-    for (const ShownPrompt& shown : prompts.Shown)
+    for (const ShownPrompt& shown : prompts.shown)
         texts << shown.text;
     return texts;
 }
 
-QAction* RecordMenuAction(MainWindow& frm, const char* name)
+QAction* recordMenuAction(MainWindow& frm, const char* name)
 {
     return frm.m_recordKindMenu->findChild<QAction*>(QString::fromLatin1(name));
 }
@@ -64,31 +64,31 @@ private slots:
 void PtyReadTest::ReadsKind612FromTheSimulatorOverAPseudoTerminal()
 {
     SimProcess sim;
-    const QString ptyPath = sim.Start({"--type", "6", "--records", "10", "--addr", "23"});
+    const QString ptyPath = sim.start({"--type", "6", "--records", "10", "--addr", "23"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
     MainWindow& frm = *rig.mainWindow;
     frm.show();
     // Kind 51 set up from the workbook: "序号" and its field columns.
-    QVERIFY(frm.Records().ColumnCount() > 1);
+    QVERIFY(frm.records().columnCount() > 1);
     frm.onActivated();
-    QVERIFY(rig.Port.Connected());
+    QVERIFY(rig.port.connected());
     QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：") + ptyPath);
 
     RunFinisher finisher(frm);
     // An operator's comma-decimal locale changes no number the table shows.
     const CommaDecimalLocale comma;
-    QVERIFY2(comma.Active(), "locale de_DE.UTF-8 missing (scripts/test generates it)");
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    QVERIFY2(comma.active(), "locale de_DE.UTF-8 missing (scripts/test generates it)");
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
-    QCOMPARE(finisher.Runs, 1);
-    QCOMPARE(frm.Records().RowCount(), 10);
+    QCOMPARE(finisher.runs, 1);
+    QCOMPARE(frm.records().rowCount(), 10);
     QCOMPARE(frm.m_recordView->model()->index(0, 2).data().toString(), QStringLiteral("10500.5678"));
-    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
-    const QStringList log = LogLines(frm);
+    QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
+    const QStringList log = shownLogLines(frm);
     QCOMPARE(log.value(0), QStringLiteral("===========Corvex 实时记录500组==========="));
     QCOMPARE(log.filter(QStringLiteral("【接收】17 65 ")).size(), 3);
-    QCOMPARE(rig.Prompts.Shown.size(), 0);
+    QCOMPARE(rig.prompts.shown.size(), 0);
 }
 
 // The simulator ending closes the far side of the pseudo-terminal, as an
@@ -100,61 +100,61 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
     const QString link = linkDir.filePath(QStringLiteral("meter"));
     const QStringList simArgs = {"--type", "6", "--records", "5", "--addr", "23", "--link", link};
     SimProcess sim;
-    QVERIFY(!sim.Start(simArgs).isEmpty());
+    QVERIFY(!sim.start(simArgs).isEmpty());
     PtyWindowRig rig(link);
     MainWindow& frm = *rig.mainWindow;
-    rig.ShowAndActivate();
+    rig.showAndActivate();
     QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
 
-    sim.Stop();
+    sim.stop();
     QTRY_COMPARE(frm.m_openPortButton->text(), QStringLiteral("打开串口"));
     QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：已关闭"));
     QVERIFY(frm.m_portSettingsButton->isEnabled());
     QVERIFY(!frm.m_readAllAction->isEnabled());
-    QVERIFY(!RecordMenuAction(frm, "N15")->isEnabled());
+    QVERIFY(!recordMenuAction(frm, "N15")->isEnabled());
     QTest::qWait(300);
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].kind, QStringLiteral("warn"));
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QCOMPARE(rig.prompts.shown[0].kind, QStringLiteral("warn"));
     // Our words first, then the system's reason in words alone: no names of
     // another platform's calls, no bare codes.
-    const QStringList lostLines = rig.Prompts.Shown[0].text.split(u'\n');
+    const QStringList lostLines = rig.prompts.shown[0].text.split(u'\n');
     QCOMPARE(lostLines.size(), 2);
     QCOMPARE(lostLines[0], QStringLiteral("串口连接已断开，请检查！"));
     QVERIFY2(!lostLines[1].isEmpty() &&
-                 !lostLines[1].contains(QString::fromLatin1(ComErrorText(kComErrRead))) &&
+                 !lostLines[1].contains(QString::fromLatin1(comErrorText(kComErrRead))) &&
                  !lostLines[1].contains(QStringLiteral("code")),
              qPrintable(lostLines[1]));
 
     // Reads tried now are refused and nothing goes out.
     const QString portClosed = QStringLiteral("串口未打开，请打开串口再读取数据！");
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
-    frm.onRecordKindChosen(RecordMenuAction(frm, "N15"));
-    QCOMPARE(PromptTexts(rig.Prompts).mid(1), QStringList({portClosed, portClosed}));
-    QVERIFY(LogLines(frm).isEmpty());
+    frm.onRecordKindChosen(recordMenuAction(frm, "N15"));
+    QCOMPARE(promptTexts(rig.prompts).mid(1), QStringList({portClosed, portClosed}));
+    QVERIFY(shownLogLines(frm).isEmpty());
 
-    QVERIFY(!sim.Start(simArgs).isEmpty());
+    QVERIFY(!sim.start(simArgs).isEmpty());
     frm.m_openPortAction->trigger();
     QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
     RunFinisher finisher(frm);
     frm.onTreeNodeDoubleClicked();
-    QCOMPARE(frm.Records().RowCount(), 5);
-    QCOMPARE(rig.Prompts.Shown.size(), 3);
+    QCOMPARE(frm.records().rowCount(), 5);
+    QCOMPARE(rig.prompts.shown.size(), 3);
 
     // A port failure inside a parameter read reaches the main window the same
     // way. The simulator ends without events being handled, so the read is the
     // first to meet the loss.
     showType6Params(frm);
-    sim.Stop();
+    sim.stop();
     frm.paramWindow().onReadClicked();
     QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("打开串口"));
     QTest::qWait(300);
-    QCOMPARE(rig.Prompts.Shown.size(), 4);
-    QCOMPARE(rig.Prompts.Shown[3].kind, QStringLiteral("warn"));
-    QCOMPARE(rig.Prompts.Shown[3].caption, QStringLiteral("警告信息"));
-    QVERIFY2(rig.Prompts.Shown[3].text.startsWith(lostLines[0] + u'\n') &&
-                 !rig.Prompts.Shown[3].text.contains(QStringLiteral("function failed")),
-             qPrintable(rig.Prompts.Shown[3].text));
+    QCOMPARE(rig.prompts.shown.size(), 4);
+    QCOMPARE(rig.prompts.shown[3].kind, QStringLiteral("warn"));
+    QCOMPARE(rig.prompts.shown[3].caption, QStringLiteral("警告信息"));
+    QVERIFY2(rig.prompts.shown[3].text.startsWith(lostLines[0] + u'\n') &&
+                 !rig.prompts.shown[3].text.contains(QStringLiteral("function failed")),
+             qPrintable(rig.prompts.shown[3].text));
     frm.paramWindow().hide();
 }
 
@@ -163,34 +163,34 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
 void PtyReadTest::ReadStartedRightAfterCancelRuns()
 {
     SimProcess sim;
-    const QString ptyPath = sim.Start({"--type", "6", "--records", "10", "--addr", "23"});
+    const QString ptyPath = sim.start({"--type", "6", "--records", "10", "--addr", "23"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
     MainWindow& frm = *rig.mainWindow;
-    rig.ShowAndActivate();
+    rig.showAndActivate();
 
     RunFinisher finisher(frm);
     bool firstReturned = false;
     // 100 ms into the 1200 ms pause after the first block.
     QObject::connect(&frm.transactionDialog(), &TransactionDialog::tickDone, &frm, [&] {
-        if (finisher.Ticks != 1)
+        if (finisher.ticks != 1)
             return;
         QTimer::singleShot(100, frm.transactionDialog().m_cancelButton, [&] {
             frm.transactionDialog().m_cancelButton->click();
             QTimer::singleShot(50, &frm, [&] {
-                rig.Prompts.Answers << true;
+                rig.prompts.answers << true;
                 frm.onTreeNodeDoubleClicked();
             });
         });
     });
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     firstReturned = true;
-    QTRY_COMPARE(finisher.Runs, 2);
-    QTRY_COMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    QTRY_COMPARE(finisher.runs, 2);
+    QTRY_COMPARE(finisher.endStatus, QStringLiteral("处理完成"));
     QVERIFY(firstReturned);
-    QCOMPARE(frm.Records().RowCount(), 10);
-    QCOMPARE(rig.Prompts.Unanswered, 0);
+    QCOMPARE(frm.records().rowCount(), 10);
+    QCOMPARE(rig.prompts.unanswered, 0);
 }
 
 void PtyReadTest::OneExchangeOwnsThePort_data()
@@ -219,17 +219,17 @@ void PtyReadTest::OneExchangeOwnsThePort()
     QFETCH(QStringList, prompts);
 
     SimProcess sim;
-    const QString ptyPath = sim.Start({"--type", "6", "--records", "3", "--addr", "23"});
+    const QString ptyPath = sim.start({"--type", "6", "--records", "3", "--addr", "23"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
     MainWindow& frm = *rig.mainWindow;
-    rig.ShowAndActivate();
+    rig.showAndActivate();
     showType6Params(frm);
     RunFinisher finisher(frm);
 
     const auto act = [&](const QString& action) {
         if (action == QLatin1String("menu"))
-            frm.onRecordKindChosen(RecordMenuAction(frm, "N15"));
+            frm.onRecordKindChosen(recordMenuAction(frm, "N15"));
         else if (action == QLatin1String("send"))
             frm.onReadAllTriggered();
         else if (action == QLatin1String("param"))
@@ -241,16 +241,16 @@ void PtyReadTest::OneExchangeOwnsThePort()
     act(first);
     QTest::qWait(50);
 
-    QCOMPARE(PromptTexts(rig.Prompts), prompts);
-    const QStringList log = LogLines(frm);
+    QCOMPARE(promptTexts(rig.prompts), prompts);
+    const QStringList log = shownLogLines(frm);
     // The identification's probe of this type carries the parameter read's
     // banner too: either way it is there once.
     QCOMPARE(log.count(kType6ParamBanner), 1);
     if (first == QLatin1String("menu")) {
-        QCOMPARE(finisher.Runs, 1);
-        QCOMPARE(frm.Records().RowCount(), 3);
+        QCOMPARE(finisher.runs, 1);
+        QCOMPARE(frm.records().rowCount(), 3);
     } else {
-        QCOMPARE(finisher.Runs, 0);
+        QCOMPARE(finisher.runs, 0);
         QCOMPARE(log.first(), kType6ParamBanner);
         QCOMPARE(log.filter(QStringLiteral("【发送】")).size(), 1);
     }
@@ -280,8 +280,8 @@ void PtyReadTest::OpeningFailureNamesThePortAndWhy()
     QFETCH(QString, port);
     QFETCH(QString, detail);
     PtyWindowRig rig(port);
-    rig.ShowAndActivate();
-    QCOMPARE(PromptTexts(rig.Prompts),
+    rig.showAndActivate();
+    QCOMPARE(promptTexts(rig.prompts),
              QStringList{QStringLiteral("串口打开失败或被占用，请检查\n") + detail});
     QCOMPARE(rig.mainWindow->statusText(0), QStringLiteral("串口状态：已关闭"));
     QCOMPARE(rig.mainWindow->m_openPortButton->text(), QStringLiteral("打开串口"));
@@ -292,22 +292,22 @@ void PtyReadTest::OpeningFailureNamesThePortAndWhy()
 void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
 {
     SimProcess sim;
-    const QString ptyPath = sim.Start({"--type", "6", "--records", "3", "--addr", "23", "--echo"});
+    const QString ptyPath = sim.start({"--type", "6", "--records", "3", "--addr", "23", "--echo"});
     QVERIFY(!ptyPath.isEmpty());
     PtyWindowRig rig(ptyPath);
     MainWindow& frm = *rig.mainWindow;
-    rig.ShowAndActivate();
+    rig.showAndActivate();
     QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
 
     // Paced, cancelled as soon as the dialog is up, wherever an identification
     // starts: the first probe is the last, and nothing is asked or read after.
     const std::pair<const char*, std::function<void()>> starts[] = {
-        {"record menu", [&] { frm.onRecordKindChosen(RecordMenuAction(frm, "N15")); }},
+        {"record menu", [&] { frm.onRecordKindChosen(recordMenuAction(frm, "N15")); }},
         {"读取全部记录", [&] { frm.m_readAllAction->trigger(); }},
         {"备份全部记录", [&] { frm.m_backupAction->trigger(); }},
     };
     for (const auto& [name, start] : starts) {
-        frm.Log().Clear();
+        frm.log().clear();
         bool dialogSeen = false;
         QTimer::singleShot(300, &frm, [&] {
             auto* progress = frm.findChild<QProgressDialog*>(QStringLiteral("IdentifyProgress"));
@@ -318,8 +318,8 @@ void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
         });
         start();
         QVERIFY2(dialogSeen, name);
-        QVERIFY2(rig.Prompts.Shown.isEmpty(), name);
-        QVERIFY2(LogLines(frm).filter(QStringLiteral("=================")).size() <= 1, name);
+        QVERIFY2(rig.prompts.shown.isEmpty(), name);
+        QVERIFY2(shownLogLines(frm).filter(QStringLiteral("=================")).size() <= 1, name);
     }
 
     // Fast: each probe frame goes out once and ends when its reply has come,
@@ -328,17 +328,17 @@ void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
         QStringLiteral("\n应答以请求开头：适配器回送了发出的字节，请在\"串口设置\"中勾选\"去除回显\"。");
     frm.m_fastReadAction->setChecked(true);
     for (const auto& [name, start] : starts) {
-        frm.Log().Clear();
+        frm.log().clear();
         start();
-        const QStringList sent = LogLines(frm).filter(QStringLiteral("【发送】"));
+        const QStringList sent = shownLogLines(frm).filter(QStringLiteral("【发送】"));
         QVERIFY2(!sent.isEmpty() && QSet<QString>(sent.begin(), sent.end()).size() == sent.size(), name);
     }
-    QCOMPARE(PromptTexts(rig.Prompts), QStringList(3, QStringLiteral("没有你要读的流量计信息！") + echoHint));
+    QCOMPARE(promptTexts(rig.prompts), QStringList(3, QStringLiteral("没有你要读的流量计信息！") + echoHint));
 
     // A record read fails the same way: its failed block is told with the cure.
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
-    QCOMPARE(finisher.EndStatus, QStringLiteral("读取第1条数据失败!"));
-    QCOMPARE(PromptTexts(rig.Prompts).value(3), QStringLiteral("读取第1条数据失败!") + echoHint);
+    QCOMPARE(finisher.endStatus, QStringLiteral("读取第1条数据失败!"));
+    QCOMPARE(promptTexts(rig.prompts).value(3), QStringLiteral("读取第1条数据失败!") + echoHint);
 }

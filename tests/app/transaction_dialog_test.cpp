@@ -17,7 +17,7 @@
 
 namespace {
 
-SimConfig Meter(int deviceType, int records = 20)
+SimConfig meter(int deviceType, int records = 20)
 {
     SimConfig config;
     config.deviceType = deviceType;
@@ -42,13 +42,13 @@ private slots:
 
 void TransactionDialogTest::RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5()
 {
-    WindowRig rig(Meter(6, 100));
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
-    rig.Prompts.Shown.clear();
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    WindowRig rig(meter(6, 100));
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    rig.prompts.shown.clear();
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     RunFinisher finisher(frm);
-    OnNextModal([](QWidget* dialog) {
+    onNextModal([](QWidget* dialog) {
         auto* range = qobject_cast<BlockRangeDialog*>(dialog);
         QVERIFY(range);
         QCOMPARE(range->windowTitle(), QStringLiteral("流量计实时记录调试系统V2.0"));
@@ -62,59 +62,59 @@ void TransactionDialogTest::RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5()
         range->accept();
     });
     frm.m_readRangeAction->trigger();
-    QCOMPARE(finisher.Runs, 1);
-    QCOMPARE(finisher.StartGauge, 2);
-    QCOMPARE(finisher.StartGaugeMax, 5);
-    QCOMPARE(finisher.EndGauge, 5);
-    QCOMPARE(finisher.EndGaugeMax, 5);
-    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    QCOMPARE(finisher.runs, 1);
+    QCOMPARE(finisher.startGauge, 2);
+    QCOMPARE(finisher.startGaugeMax, 5);
+    QCOMPARE(finisher.endGauge, 5);
+    QCOMPARE(finisher.endGaugeMax, 5);
+    QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
     // Range reads of device type 6 run at 1000 ms.
-    QCOMPARE(frm.transactionDialog().PollInterval(), 1000);
-    QCOMPARE(frm.Records().RowCount(), 15);
-    const QStringList sent = SentLines(frm);
+    QCOMPARE(frm.transactionDialog().pollInterval(), 1000);
+    QCOMPARE(frm.records().rowCount(), 15);
+    const QStringList sent = sentLines(frm);
     QCOMPARE(sent.size(), 3);
     QVERIFY(sent[0].startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 0A 00 00 00 0E ")));
     QVERIFY(sent[2].startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 14 00 00 00 18 ")));
-    QVERIFY(rig.Prompts.Shown.isEmpty());
+    QVERIFY(rig.prompts.shown.isEmpty());
 }
 
 void TransactionDialogTest::RangeReadNeedsAKindAndCanBeDeclined()
 {
-    WindowRig rig(Meter(6));
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
-    rig.Prompts.Shown.clear();
+    WindowRig rig(meter(6));
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 6));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 6));
     frm.m_readRangeAction->trigger();
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].text, QStringLiteral("请选择要读取的流量计记录类型！"));
-    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("信息提示"));
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("请选择要读取的流量计记录类型！"));
+    QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
 
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 611));
-    OnNextModal([](QWidget* dialog) { dialog->close(); });
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 611));
+    onNextModal([](QWidget* dialog) { dialog->close(); });
     frm.m_readRangeAction->trigger();
-    QCOMPARE(finisher.Runs, 0);
-    QCOMPARE(SentLines(frm).size(), 0);
+    QCOMPARE(finisher.runs, 0);
+    QCOMPARE(sentLines(frm).size(), 0);
 }
 
 void TransactionDialogTest::DeclinedOrReversedRangeKeepsTheTable()
 {
-    WindowRig rig(Meter(6, 10));
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
+    WindowRig rig(meter(6, 10));
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
-    QCOMPARE(frm.Records().RowCount(), 10);
-    const int sentBefore = SentLines(frm).size();
-    rig.Prompts.Shown.clear();
+    QCOMPARE(frm.records().rowCount(), 10);
+    const int sentBefore = sentLines(frm).size();
+    rig.prompts.shown.clear();
 
     // A reversed range is refused in the dialog, which stays open; "取消"
     // then leaves the table as it was.
-    rig.Prompts.Answers = {true};
+    rig.prompts.answers = {true};
     bool stayedOpen = false;
-    OnNextModal([&stayedOpen](QWidget* dialog) {
+    onNextModal([&stayedOpen](QWidget* dialog) {
         auto* range = qobject_cast<BlockRangeDialog*>(dialog);
         QVERIFY(range);
         range->m_beginSpin->setValue(8);
@@ -125,105 +125,105 @@ void TransactionDialogTest::DeclinedOrReversedRangeKeepsTheTable()
     });
     frm.m_readRangeAction->trigger();
     QVERIFY(stayedOpen);
-    QCOMPARE(finisher.Runs, 1);
-    QCOMPARE(frm.Records().RowCount(), 10);
-    QCOMPARE(SentLines(frm).size(), sentBefore);
-    QCOMPARE(rig.Prompts.Shown.size(), 2);
-    QCOMPARE(rig.Prompts.Shown[1].kind, QStringLiteral("warn"));
-    QCOMPARE(rig.Prompts.Shown[1].text, QStringLiteral("起始条数不能大于结束条数，请重新输入！"));
+    QCOMPARE(finisher.runs, 1);
+    QCOMPARE(frm.records().rowCount(), 10);
+    QCOMPARE(sentLines(frm).size(), sentBefore);
+    QCOMPARE(rig.prompts.shown.size(), 2);
+    QCOMPARE(rig.prompts.shown[1].kind, QStringLiteral("warn"));
+    QCOMPARE(rig.prompts.shown[1].text, QStringLiteral("起始条数不能大于结束条数，请重新输入！"));
 }
 
 void TransactionDialogTest::CaptionPanelIsEmptyForKind42()
 {
-    WindowRig rig(Meter(4));
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
+    WindowRig rig(meter(4));
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
     RunFinisher finisher(frm);
-    const PreparedKind kind = PrepareKind(42, {});
-    frm.transactionDialog().StartRun(kind, {Bytes{23, 0x65, 0x09, 0x02}, 2}, {1, 0, 1200, {}});
-    QCOMPARE(finisher.Runs, 1);
-    QCOMPARE(finisher.StartCaption, QString());
+    const PreparedKind kind = prepareKind(42, {});
+    frm.transactionDialog().startRun(kind, {Bytes{23, 0x65, 0x09, 0x02}, 2}, {1, 0, 1200, {}});
+    QCOMPARE(finisher.runs, 1);
+    QCOMPARE(finisher.startCaption, QString());
     QCOMPARE(frm.transactionDialog().m_captionLabel->text(), QString());
-    QCOMPARE(frm.Records().RowCount(), 20);
-    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
+    QCOMPARE(frm.records().rowCount(), 20);
+    QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
 }
 
 void TransactionDialogTest::ThreeFailuresOnBlock7EndTheRunThere()
 {
-    WindowRig rig(Meter(1));
+    WindowRig rig(meter(1));
     // The meter falls silent after six requests: block 7 gets no answer.
-    rig.Port.SilentFromRequest = 6;
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
+    rig.port.silentFromRequest = 6;
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 11));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 11));
     frm.onTreeNodeDoubleClicked();
-    QCOMPARE(frm.Records().RowCount(), 6);
+    QCOMPARE(frm.records().rowCount(), 6);
     QCOMPARE(frm.transactionDialog().m_countLabel->text(), QStringLiteral("读取第7条数据失败!"));
-    QCOMPARE(finisher.EndStatus, QStringLiteral("读取第7条数据失败!"));
-    QCOMPARE(frm.Log().Lines().back(), std::string("读取第7条数据失败!"));
-    const QStringList sent = SentLines(frm);
+    QCOMPARE(finisher.endStatus, QStringLiteral("读取第7条数据失败!"));
+    QCOMPARE(frm.log().lines().back(), std::string("读取第7条数据失败!"));
+    const QStringList sent = sentLines(frm);
     QCOMPARE(sent.size(), 9);
     // Block 7 asked three times, block 8 never.
     for (int i = 6; i < 9; ++i)
         QVERIFY(sent[i].startsWith(QStringLiteral("【发送】17 66 00 64 02 00 07 ")));
     QVERIFY(frm.transactionDialog().m_okButton->isEnabled() || !frm.transactionDialog().isVisible());
-    QVERIFY(!finisher.EndImageVisible);
+    QVERIFY(!finisher.endImageVisible);
 }
 
 void TransactionDialogTest::TwoFailuresThenSuccessGoOn()
 {
-    SimConfig config = Meter(6, 10);
+    SimConfig config = meter(6, 10);
     WindowRig rig(config);
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
     RunFinisher finisher(frm);
     // Block 2's first two requests go unanswered; the third is answered.
-    finisher.CancelAt = [&rig](int tick) {
+    finisher.cancelAt = [&rig](int tick) {
         if (tick == 1)
-            rig.Port.SilentFromRequest = 1;
+            rig.port.silentFromRequest = 1;
         if (tick == 3)
-            rig.Port.SilentFromRequest = -1;
+            rig.port.silentFromRequest = -1;
         return false;
     };
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
-    QCOMPARE(frm.Records().RowCount(), 10);
-    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
-    const QStringList sent = SentLines(frm);
+    QCOMPARE(frm.records().rowCount(), 10);
+    QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
+    const QStringList sent = sentLines(frm);
     for (int i = 1; i <= 3; ++i)
         QVERIFY(sent[i].startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 05 ")));
     QVERIFY(sent[4].startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 0A ")));
-    QVERIFY(!LogLines(frm).contains(QStringLiteral("读取第2条数据失败!")));
+    QVERIFY(!shownLogLines(frm).contains(QStringLiteral("读取第2条数据失败!")));
 }
 
 void TransactionDialogTest::CancelClosesAtOnceAndKeepsRows()
 {
-    WindowRig rig(Meter(6, 100));
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
+    WindowRig rig(meter(6, 100));
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
     RunFinisher finisher(frm);
-    finisher.CancelAt = [](int tick) { return tick == 3; };
-    frm.m_deviceTree->setCurrentItem(FindNode(frm, 612));
+    finisher.cancelAt = [](int tick) { return tick == 3; };
+    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     QVERIFY(!frm.transactionDialog().isVisible());
-    QCOMPARE(frm.Records().RowCount(), 15);
-    QCOMPARE(SentLines(frm).size(), 3);
+    QCOMPARE(frm.records().rowCount(), 15);
+    QCOMPARE(sentLines(frm).size(), 3);
     QCOMPARE(frm.transactionDialog().m_progressBar->maximum(), 100);
-    QVERIFY(!frm.transactionDialog().Run().Cancelled());
+    QVERIFY(!frm.transactionDialog().run().cancelled());
 }
 
 void TransactionDialogTest::BeginAfterEndFinishesWithoutRequest()
 {
-    WindowRig rig(Meter(6));
-    MainWindow& frm = rig.CreateWindow();
-    rig.ShowAndActivate();
+    WindowRig rig(meter(6));
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
     RunFinisher finisher(frm);
-    const PreparedKind kind = PrepareKind(612, {});
-    frm.transactionDialog().StartRun(kind, {Bytes{23, 0x65, 0x09, 0x0D}, 3}, {5, 3, 1000, {}});
-    QCOMPARE(finisher.EndStatus, QStringLiteral("处理完成"));
-    QCOMPARE(SentLines(frm).size(), 0);
-    QCOMPARE(finisher.StartCaption, QStringLiteral("正在读取实时记录,请稍后..."));
+    const PreparedKind kind = prepareKind(612, {});
+    frm.transactionDialog().startRun(kind, {Bytes{23, 0x65, 0x09, 0x0D}, 3}, {5, 3, 1000, {}});
+    QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
+    QCOMPARE(sentLines(frm).size(), 0);
+    QCOMPARE(finisher.startCaption, QStringLiteral("正在读取实时记录,请稍后..."));
 }
 
 QTEST_MAIN(TransactionDialogTest)

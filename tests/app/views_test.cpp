@@ -60,7 +60,7 @@ namespace {
 
 // The characters of `texts` that `font` (with Qt's fallback) draws without ink,
 // each rendered alone as a widget would draw it.
-QString DrawnBlank(const QFont& font, const QString& texts)
+QString drawnBlank(const QFont& font, const QString& texts)
 {
     QString blank;
     QSet<char32_t> seen;
@@ -95,19 +95,19 @@ void ViewsTest::TableModelFollowsColumnsRowsAndClearing()
     RecordTable table;
     RecordTableModel model(table);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    table.SetColumns({{"序号", 45}, {"记录时间", 135}});
+    table.setColumns({{"序号", 45}, {"记录时间", 135}});
     QCOMPARE(model.columnCount(), 2);
     QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("记录时间"));
-    table.AppendRow({"1", "2024-01-02 03:04:05"});
-    table.AppendRow({"2", "2024-01-02 04:04:05"});
+    table.appendRow({"1", "2024-01-02 03:04:05"});
+    table.appendRow({"2", "2024-01-02 04:04:05"});
     QCOMPARE(inserted.size(), 2);
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.data(model.index(1, 1)).toString(), QStringLiteral("2024-01-02 04:04:05"));
-    table.ClearRows();
+    table.clearRows();
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.columnCount(), 2);
-    table.AppendRow({"1", "x"});
-    table.SetColumns({{"序号", 45}});
+    table.appendRow({"1", "x"});
+    table.setColumns({{"序号", 45}});
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.columnCount(), 1);
 }
@@ -116,8 +116,8 @@ void ViewsTest::TableModelShowsShortRowsWithEmptyCells()
 {
     RecordTable table;
     RecordTableModel model(table);
-    table.SetColumns({{"序号", 45}, {"a", 10}, {"b", 10}});
-    table.AppendRow({"1"});
+    table.setColumns({{"序号", 45}, {"a", 10}, {"b", 10}});
+    table.appendRow({"1"});
     QCOMPARE(model.data(model.index(0, 2)).toString(), QString());
     QVERIFY(!model.data(model.index(5, 0)).isValid());
 }
@@ -128,9 +128,9 @@ void ViewsTest::LogMirrorKeepsAHundredThousandLinesInOrder()
     QPlainTextEdit view;
     LogMirror mirror(log, view);
     for (int i = 0; i < 100000; ++i)
-        log.AppendLine("【发送】" + std::to_string(i));
+        log.appendLine("【发送】" + std::to_string(i));
     QCoreApplication::processEvents();
-    mirror.Flush();
+    mirror.flush();
     QCOMPARE(view.document()->blockCount(), 100000);
     QCOMPARE(view.document()->findBlockByNumber(99999).text(), QStringLiteral("【发送】99999"));
     QCOMPARE(view.document()->findBlockByNumber(0).text(), QStringLiteral("【发送】0"));
@@ -139,17 +139,17 @@ void ViewsTest::LogMirrorKeepsAHundredThousandLinesInOrder()
 void ViewsTest::LogMirrorStartsFromExistingLinesAndFollowsClear()
 {
     LogModel log;
-    log.AppendLine("a");
-    log.AppendLine("b");
+    log.appendLine("a");
+    log.appendLine("b");
     QPlainTextEdit view;
     LogMirror mirror(log, view);
-    mirror.Flush();
+    mirror.flush();
     QCOMPARE(view.toPlainText(), QStringLiteral("a\nb"));
-    log.Clear();
-    mirror.Flush();
+    log.clear();
+    mirror.flush();
     QCOMPARE(view.toPlainText(), QString());
-    log.AppendLine("c");
-    mirror.Flush();
+    log.appendLine("c");
+    mirror.flush();
     QCOMPARE(view.toPlainText(), QStringLiteral("c"));
 }
 
@@ -161,7 +161,7 @@ void ViewsTest::RangeDialogTakesTheKindsBlockCount()
     QCOMPARE(range.m_endSpin->maximum(), 40);
     QCOMPARE(range.m_beginSpin->value(), 1);
     range.m_endSpin->setValue(500);
-    QCOMPARE(range.EndBlock(), 40);
+    QCOMPARE(range.endBlock(), 40);
 }
 
 void ViewsTest::MissingHelpFileIsNamed()
@@ -169,10 +169,10 @@ void ViewsTest::MissingHelpFileIsNamed()
     QTemporaryDir folder;
     ScriptedPrompter prompts;
     openHelpFile(nullptr, prompts, folder.path(), QStringLiteral("说明书.chm"));
-    QCOMPARE(prompts.Shown.size(), 1);
-    QCOMPARE(prompts.Shown[0].kind, QStringLiteral("warn"));
-    QCOMPARE(prompts.Shown[0].caption, QStringLiteral("警告信息"));
-    QVERIFY(prompts.Shown[0].text.contains(QStringLiteral("说明书.chm")));
+    QCOMPARE(prompts.shown.size(), 1);
+    QCOMPARE(prompts.shown[0].kind, QStringLiteral("warn"));
+    QCOMPARE(prompts.shown[0].caption, QStringLiteral("警告信息"));
+    QVERIFY(prompts.shown[0].text.contains(QStringLiteral("说明书.chm")));
 
     AboutDialog about(prompts, folder.path());
     QCOMPARE(about.windowTitle(), QStringLiteral("关于"));
@@ -197,16 +197,16 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     SimConfig config;
     config.deviceType = 6;
     WindowRig rig(config);
-    MainWindow& frm = rig.CreateWindow();
-    rig.Prompts.Shown.clear();
+    MainWindow& frm = rig.createWindow();
+    rig.prompts.shown.clear();
     frm.m_manualAction->trigger();
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
-    QCOMPARE(rig.Prompts.Shown[0].caption, QStringLiteral("警告信息"));
+    QCOMPARE(rig.prompts.shown.size(), 1);
+    QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("警告信息"));
     QVERIFY(
-        rig.Prompts.Shown[0].text.contains(QDir::toNativeSeparators(QStringLiteral("manual/index.html"))));
+        rig.prompts.shown[0].text.contains(QDir::toNativeSeparators(QStringLiteral("manual/index.html"))));
     QVERIFY(!frm.findChild<ManualWindow*>());
 
-    const QString manualDir = rig.Folder.filePath(QStringLiteral("manual"));
+    const QString manualDir = rig.folder.filePath(QStringLiteral("manual"));
     QVERIFY(QDir().mkpath(manualDir));
     QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/doc/manual/index.html"), manualDir + "/index.html"));
     QVERIFY(QDir().mkpath(manualDir + "/images"));
@@ -214,7 +214,7 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
                         manualDir + "/images/main-window.png"));
     frm.m_manualAction->trigger();
     frm.m_manualAction->trigger();
-    QCOMPARE(rig.Prompts.Shown.size(), 1);
+    QCOMPARE(rig.prompts.shown.size(), 1);
     const QList<ManualWindow*> windows = frm.findChildren<ManualWindow*>();
     QCOMPARE(windows.size(), 1);
     ManualWindow& manual = *windows[0];
@@ -251,13 +251,13 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     int position = -1;
     int hits = 0;
     do {
-        QVERIFY(manual.Find(QStringLiteral("dialout")));
+        QVERIFY(manual.search(QStringLiteral("dialout")));
         position = manual.m_browser->textCursor().position();
         ++hits;
     } while (position != first && hits < 20);
     QCOMPARE(position, first); // went round the end back to the first place
     QVERIFY(hits > 2);
-    QVERIFY(!manual.Find(QStringLiteral("不存在的文字xyz")));
+    QVERIFY(!manual.search(QStringLiteral("不存在的文字xyz")));
     QCOMPARE(manual.m_browser->textCursor().position(), first);
     QVERIFY(manual.m_searchLabel->text().contains(QStringLiteral("未找到")));
 }
@@ -273,10 +273,10 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
         QSKIP("no fonts on this platform (offscreen on Windows; run it on the windows platform)");
     QApplication::setFont(chineseInterfaceFont());
     WindowRig rig(SimConfig{});
-    QDir(rig.Folder.path()).mkdir(QStringLiteral("Excel"));
+    QDir(rig.folder.path()).mkdir(QStringLiteral("Excel"));
     QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
-                        rig.Folder.filePath(QStringLiteral("Excel/VarnelModbus.xls"))));
-    MainWindow& frm = rig.CreateWindow();
+                        rig.folder.filePath(QStringLiteral("Excel/VarnelModbus.xls"))));
+    MainWindow& frm = rig.createWindow();
     frm.show();
     frm.onReadRealtimeTriggered();
 
@@ -299,16 +299,16 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
         texts += action->text();
     for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it; ++it)
         texts += (*it)->text(0);
-    for (const RecordKind* each : RecordKinds()) {
+    for (const RecordKind* each : recordKinds()) {
         const RecordKind& kind = *each;
         frm.setupRecordColumns(kind.code);
-        for (const TableColumn& column : frm.Records().Columns())
+        for (const TableColumn& column : frm.records().columns())
             texts += QString::fromStdString(column.caption);
     }
     QVERIFY(texts.contains(QStringLiteral("℃")));
 
     const QFont font = frm.font();
-    const QString blank = DrawnBlank(font, texts);
+    const QString blank = drawnBlank(font, texts);
     QVERIFY2(blank.isEmpty(), qPrintable(font.family() + QStringLiteral(" draws nothing for ") + blank));
 
     // WenQuanYi Micro Hei alone leaves "℃" blank: a symbol font goes in front of it.
@@ -319,7 +319,7 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
     QCOMPARE(families, QStringList({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")}));
     QFont microHei = font;
     microHei.setFamilies(families);
-    QCOMPARE(DrawnBlank(microHei, texts), QString());
+    QCOMPARE(drawnBlank(microHei, texts), QString());
 }
 
 void ViewsTest::QtsOwnButtonsAreChineseFromBesideTheProgramFirst()

@@ -18,7 +18,7 @@ class KindOwner : public testing::TestWithParam<OwnerCase> {};
 
 TEST_P(KindOwner, DivisionRule)
 {
-    EXPECT_EQ(DeviceTypeOfKind(GetParam().kindCode), GetParam().deviceType);
+    EXPECT_EQ(deviceTypeOfKind(GetParam().kindCode), GetParam().deviceType);
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, KindOwner,
@@ -32,16 +32,16 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, KindOwner,
 TEST(Catalogue, UnknownCodesGiveEmptyAnswers)
 {
     for (int code : {0, 10, 15, 34, 412, 55, 618, 714, -1}) {
-        EXPECT_EQ(FindRecordKind(code), nullptr) << code;
-        EXPECT_EQ(BlockCount(code), 0) << code;
-        EXPECT_EQ(RecordsPerBlock(code), 0) << code;
-        EXPECT_TRUE(ReadStartLogLine(code).empty()) << code;
+        EXPECT_EQ(findRecordKind(code), nullptr) << code;
+        EXPECT_EQ(blockCountOf(code), 0) << code;
+        EXPECT_EQ(recordsPerBlock(code), 0) << code;
+        EXPECT_TRUE(readStartLogLine(code).empty()) << code;
     }
-    EXPECT_FALSE(IsKnownDeviceType(0));
-    EXPECT_FALSE(IsKnownDeviceType(8));
-    EXPECT_TRUE(TreeCaption(8).empty());
-    EXPECT_TRUE(RecordKindsOf(8).empty());
-    EXPECT_EQ(PollIntervalMs(9, ReadStartWay::RangeOrIdentification), 1000);
+    EXPECT_FALSE(isKnownDeviceType(0));
+    EXPECT_FALSE(isKnownDeviceType(8));
+    EXPECT_TRUE(treeCaption(8).empty());
+    EXPECT_TRUE(recordKindsOf(8).empty());
+    EXPECT_EQ(pollIntervalMs(9, ReadStartWay::RangeOrIdentification), 1000);
 }
 
 // ---------------------------------------------------------------------------------
@@ -50,16 +50,16 @@ TEST(Catalogue, UnknownCodesGiveEmptyAnswers)
 TEST(Catalogue, DeviceTypeNodesAndKindNodesHaveTheirPictures)
 {
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
-        EXPECT_EQ(TreeCaption(type->code), type->caption);
-        EXPECT_EQ(TreeImageIndex(type->code), kDeviceTypeImage);
-        EXPECT_EQ(TreeSelectedImageIndex(type->code), kDeviceTypeImage);
+        EXPECT_EQ(treeCaption(type->code), type->caption);
+        EXPECT_EQ(treeImageIndex(type->code), kDeviceTypeImage);
+        EXPECT_EQ(treeSelectedImageIndex(type->code), kDeviceTypeImage);
         for (const RecordKind& kind : type->kinds) {
-            EXPECT_EQ(TreeCaption(kind.code), kind.caption);
-            EXPECT_EQ(TreeImageIndex(kind.code), kRecordKindImage);
+            EXPECT_EQ(treeCaption(kind.code), kind.caption);
+            EXPECT_EQ(treeImageIndex(kind.code), kRecordKindImage);
         }
     }
-    EXPECT_EQ(TreeSelectedImageIndex(711), kRecordKindSelectedImage);
-    EXPECT_EQ(TreeSelectedImageIndex(712), kRecordKindImage);
+    EXPECT_EQ(treeSelectedImageIndex(711), kRecordKindSelectedImage);
+    EXPECT_EQ(treeSelectedImageIndex(712), kRecordKindImage);
 }
 
 // ---------------------------------------------------------------------------------
@@ -69,15 +69,15 @@ TEST(RecordMenuOrder, TwentyItemsWithTwoSeparators)
 {
     const char* order[] = {"N15",  "N17", "N18", "N19", "N5",  "N25", "N20", "N21", "N110", "N22",
                            "N111", "N23", "N31", "N24", "N41", "N27", "N28", "N29", "N30",  "N32"};
-    ASSERT_EQ(RecordMenuItems().size(), 20u);
+    ASSERT_EQ(recordMenuItems().size(), 20u);
     for (size_t i = 0; i < 20; ++i) {
-        EXPECT_EQ(RecordMenuItems()[i].name, order[i]);
-        const bool separator = RecordMenuItems()[i].name == "N25" || RecordMenuItems()[i].name == "N24";
-        EXPECT_EQ(RecordMenuItems()[i].separatorAfter, separator) << order[i];
+        EXPECT_EQ(recordMenuItems()[i].name, order[i]);
+        const bool separator = recordMenuItems()[i].name == "N25" || recordMenuItems()[i].name == "N24";
+        EXPECT_EQ(recordMenuItems()[i].separatorAfter, separator) << order[i];
     }
     EXPECT_EQ(kMenuMessageCaption, "信息提示");
-    EXPECT_EQ(FindRecordMenuItem("N99"), nullptr);
-    const RecordMenuResolution unknown = ResolveRecordMenuItem("N99", 6);
+    EXPECT_EQ(findRecordMenuItem("N99"), nullptr);
+    const RecordMenuResolution unknown = resolveRecordMenuItem("N99", 6);
     EXPECT_EQ(unknown.kindCode, 0);
     EXPECT_TRUE(unknown.message.empty());
 }

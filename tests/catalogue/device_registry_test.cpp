@@ -19,33 +19,33 @@
 namespace {
 
 // Non-blank, non-constant data so that every decoder sees a real record.
-uint8_t Pattern(size_t i)
+uint8_t pattern(size_t i)
 {
     return static_cast<uint8_t>((i * 29 + 7) % 251 + 1);
 }
 
-Bytes ModbusOfLength(size_t length)
+Bytes modbusOfLength(size_t length)
 {
     Bytes frame{0x17, 0x03, static_cast<uint8_t>(length - 5)};
     for (size_t i = 3; i + 2 < length; ++i)
-        frame.push_back(Pattern(i));
-    return AppendCrc(frame);
+        frame.push_back(pattern(i));
+    return appendCrc(frame);
 }
 
-Bytes CustomOfLength(size_t length)
+Bytes customOfLength(size_t length)
 {
     Bytes frame{0x55, 0x55};
     for (size_t i = 2; i + 1 < length; ++i)
-        frame.push_back(Pattern(i));
-    frame.push_back(ByteSum8(ByteView(frame).subspan(2)));
+        frame.push_back(pattern(i));
+    frame.push_back(byteSum8(ByteView(frame).subspan(2)));
     return frame;
 }
 
 // The shortest crafted reply that the kind decodes into rows.
-std::optional<Bytes> AcceptedReply(const RecordKind& kind)
+std::optional<Bytes> acceptedReply(const RecordKind& kind)
 {
     for (size_t length = 6; length <= 255; ++length) {
-        for (const Bytes& reply : {ModbusOfLength(length), CustomOfLength(length)}) {
+        for (const Bytes& reply : {modbusOfLength(length), customOfLength(length)}) {
             RecordTable table;
             if (kind.decodeReply({}, reply, table) == DecodeResult::Decoded)
                 return reply;
@@ -54,7 +54,7 @@ std::optional<Bytes> AcceptedReply(const RecordKind& kind)
     return std::nullopt;
 }
 
-const DeviceRegistry& Registry()
+const DeviceRegistry& registry()
 {
     return DeviceRegistry::instance();
 }
@@ -62,23 +62,23 @@ const DeviceRegistry& Registry()
 TEST(DeviceRegistry, KindCodesJoinDeviceTypeAndOrdinal)
 {
     std::set<int> codes;
-    for (const DeviceTypeDescription* type : Registry().deviceTypes()) {
+    for (const DeviceTypeDescription* type : registry().deviceTypes()) {
         int ordinal = 0;
         ASSERT_NE(type->dialect, nullptr) << type->code;
         for (const RecordKind& kind : type->kinds) {
             EXPECT_EQ(kind.ordinal, ++ordinal) << kind.code;
             EXPECT_EQ(kind.code, std::stoi(std::to_string(type->code) + std::to_string(kind.ordinal)));
-            EXPECT_EQ(DeviceTypeOfKind(kind.code), type->code) << kind.code;
+            EXPECT_EQ(deviceTypeOfKind(kind.code), type->code) << kind.code;
             EXPECT_TRUE(codes.insert(kind.code).second) << "duplicate " << kind.code;
-            EXPECT_EQ(FindRecordKind(kind.code), &kind);
-            EXPECT_EQ(Registry().recordKind(type->code, kind.ordinal), &kind);
+            EXPECT_EQ(findRecordKind(kind.code), &kind);
+            EXPECT_EQ(registry().recordKind(type->code, kind.ordinal), &kind);
             EXPECT_EQ(kind.dialect, type->dialect) << kind.code;
             const int slots = kind.block ? kind.block->slotCount : 1;
             EXPECT_EQ(slots, kind.recordsPerBlock) << kind.code;
             EXPECT_GT(kind.blockCount, 0) << kind.code;
         }
     }
-    EXPECT_EQ(codes.size(), RecordKinds().size());
+    EXPECT_EQ(codes.size(), recordKinds().size());
 }
 
 class KindRowTest : public testing::TestWithParam<int> {};
@@ -88,19 +88,19 @@ class KindRowTest : public testing::TestWithParam<int> {};
 // parameter is unknown).
 TEST_P(KindRowTest, RowsFitTheColumns)
 {
-    const RecordKind& kind = *FindRecordKind(GetParam());
-    const std::optional<Bytes> reply = AcceptedReply(kind);
+    const RecordKind& kind = *findRecordKind(GetParam());
+    const std::optional<Bytes> reply = acceptedReply(kind);
     ASSERT_TRUE(reply) << "no crafted reply accepted";
     RecordTable table;
-    SetupKindColumns(kind.code, table);
-    ASSERT_GT(table.ColumnCount(), 1);
-    EXPECT_EQ(table.Columns()[0].caption, "序号");
-    ASSERT_EQ(DecodeKindReply(kind.code, {}, *reply, table), DecodeResult::Decoded);
-    for (const auto& row : table.Rows()) {
+    setupKindColumns(kind.code, table);
+    ASSERT_GT(table.columnCount(), 1);
+    EXPECT_EQ(table.columns()[0].caption, "序号");
+    ASSERT_EQ(decodeKindReply(kind.code, {}, *reply, table), DecodeResult::Decoded);
+    for (const auto& row : table.rows()) {
         if (kind.deviceType <= 4)
-            EXPECT_EQ(static_cast<int>(row.size()), table.ColumnCount());
+            EXPECT_EQ(static_cast<int>(row.size()), table.columnCount());
         else
-            EXPECT_LE(static_cast<int>(row.size()), table.ColumnCount());
+            EXPECT_LE(static_cast<int>(row.size()), table.columnCount());
     }
 }
 
@@ -108,7 +108,7 @@ TEST_P(KindRowTest, RowsFitTheColumns)
 // not reject as a bad length.
 TEST_P(KindRowTest, ReplyLengthsAreThoseTheDecoderTakes)
 {
-    const RecordKind& kind = *FindRecordKind(GetParam());
+    const RecordKind& kind = *findRecordKind(GetParam());
     std::vector<size_t> taken;
     for (size_t length = 0; length <= 500; ++length) {
         RecordTable table;
@@ -121,7 +121,7 @@ TEST_P(KindRowTest, ReplyLengthsAreThoseTheDecoderTakes)
 
 INSTANTIATE_TEST_SUITE_P(DecodedKinds, KindRowTest, testing::ValuesIn([] {
                              std::vector<int> codes;
-                             for (const RecordKind* kind : RecordKinds())
+                             for (const RecordKind* kind : recordKinds())
                                  if (!kind->fieldsFromWorkbook)
                                      codes.push_back(kind->code);
                              return codes;
@@ -132,10 +132,10 @@ INSTANTIATE_TEST_SUITE_P(DecodedKinds, KindRowTest, testing::ValuesIn([] {
 
 TEST(DeviceRegistry, WorkbookKindsTakeColumnsAndLengthFromTheWorkbook)
 {
-    for (const RecordKind* kind : RecordKinds()) {
+    for (const RecordKind* kind : recordKinds()) {
         EXPECT_EQ(kind->fieldsFromWorkbook, kind->dialect == &FramingDialect::modbusRegisters())
             << kind->code;
-        EXPECT_EQ(ProtocolWorkbookSection(kind->code), kind->fieldsFromWorkbook ? kind->selector : -1);
+        EXPECT_EQ(protocolWorkbookSection(kind->code), kind->fieldsFromWorkbook ? kind->selector : -1);
         if (!kind->fieldsFromWorkbook)
             continue;
         EXPECT_TRUE(kind->columns.empty());
@@ -148,26 +148,26 @@ TEST(DeviceRegistry, WorkbookKindsTakeColumnsAndLengthFromTheWorkbook)
 TEST(DeviceRegistry, UnknownCodesStopWithoutTouchingTheTable)
 {
     for (int kindCode : {15, 618, 0, -1, 10, 25, 34, 40, 412, 50, 55, 60, 70, 80, 714, 4100, 2147483647}) {
-        EXPECT_EQ(FindRecordKind(kindCode), nullptr);
-        EXPECT_EQ(BlockCount(kindCode), 0);
-        EXPECT_TRUE(ReadStartLogLine(kindCode).empty());
-        for (const Bytes& reply : {Bytes{}, ModbusOfLength(39), CustomOfLength(30)}) {
+        EXPECT_EQ(findRecordKind(kindCode), nullptr);
+        EXPECT_EQ(blockCountOf(kindCode), 0);
+        EXPECT_TRUE(readStartLogLine(kindCode).empty());
+        for (const Bytes& reply : {Bytes{}, modbusOfLength(39), customOfLength(30)}) {
             RecordTable table;
-            table.AddColumn("序号", 45);
-            table.AppendRow({"1"});
-            EXPECT_EQ(DecodeKindReply(kindCode, {}, reply, table), DecodeResult::Stop) << kindCode;
-            EXPECT_EQ(table.RowCount(), 1);
+            table.addColumn("序号", 45);
+            table.appendRow({"1"});
+            EXPECT_EQ(decodeKindReply(kindCode, {}, reply, table), DecodeResult::Stop) << kindCode;
+            EXPECT_EQ(table.rowCount(), 1);
         }
         RecordTable table;
-        table.AddColumn("序号", 45);
-        SetupKindColumns(kindCode, table);
-        EXPECT_EQ(table.ColumnCount(), 0);
+        table.addColumn("序号", 45);
+        setupKindColumns(kindCode, table);
+        EXPECT_EQ(table.columnCount(), 0);
     }
 }
 
 TEST(DeviceRegistry, KindsWithSimilarRecordsKeepTheirOwnLayouts)
 {
-    const auto layout = [](int code) { return FindRecordKind(code)->block; };
+    const auto layout = [](int code) { return findRecordKind(code)->block; };
     EXPECT_EQ(layout(64), &kParamChangeV20);
     EXPECT_EQ(layout(74), &kParamChangeMoney);
     EXPECT_EQ(layout(69), &kAntiCutV20);
@@ -178,8 +178,8 @@ TEST(DeviceRegistry, KindsWithSimilarRecordsKeepTheirOwnLayouts)
     EXPECT_EQ(layout(45), layout(47));
     EXPECT_EQ(layout(45), layout(48));
     EXPECT_EQ(layout(46), &kAlarmEvent2V14);
-    EXPECT_EQ(FindRecordKind(21)->decode, &DecodeRealtimeV12);
-    EXPECT_EQ(FindRecordKind(31)->decode, &DecodeRealtimeCustom);
+    EXPECT_EQ(findRecordKind(21)->decode, &decodeRealtimeV12);
+    EXPECT_EQ(findRecordKind(31)->decode, &decodeRealtimeCustom);
 }
 
 // Workbook-described kinds: a description whose first field is "S8" tells the
@@ -198,7 +198,7 @@ std::ostream& operator<<(std::ostream& out, const TypedCase& c)
     return out << c.name;
 }
 
-const Bytes kTypedReply = AppendCrc(HexBytes("17 03 08 00 00 1A 2B 00 00 00 7B"));
+const Bytes kTypedReply = appendCrc(hexBytes("17 03 08 00 00 1A 2B 00 00 00 7B"));
 const std::vector<std::vector<std::string>> kTypedRows = {{"5", "1A2B", "000123"}};
 const std::vector<std::vector<std::string>> kAlarmRows = {{"5", "006699"}};
 
@@ -212,8 +212,8 @@ TEST_P(DispatchTyped, RoutesDeviceType5Kinds)
     digits[0] = 4;
     digits[1] = 6;
     RecordTable table;
-    EXPECT_EQ(static_cast<int>(DecodeKindReply(c.kindCode, {5, &types, &digits}, c.reply, table)), c.result);
-    EXPECT_EQ(table.Rows(), c.rows);
+    EXPECT_EQ(static_cast<int>(decodeKindReply(c.kindCode, {5, &types, &digits}, c.reply, table)), c.result);
+    EXPECT_EQ(table.rows(), c.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -223,9 +223,9 @@ INSTANTIATE_TEST_SUITE_P(
         TypedCase{"DayShowsS8", 52, kTypedReply, 1, kTypedRows},
         TypedCase{"MonthShowsS8", 53, kTypedReply, 1, kTypedRows},
         TypedCase{"AlarmSkipsS8", 54, kTypedReply, 1, kAlarmRows},
-        TypedCase{"AllZeroDataBadCrcStops51", 51, HexBytes("17 03 08 00 00 00 00 00 00 00 00 12 34"), 0, {}},
-        TypedCase{"AllZeroDataBadCrcStops54", 54, HexBytes("17 03 08 00 00 00 00 00 00 00 00 12 34"), 0, {}},
-        TypedCase{"BadCrc", 52, HexBytes("17 03 08 00 00 1A 2B 00 00 00 7B 00 00"), 3, {}},
+        TypedCase{"AllZeroDataBadCrcStops51", 51, hexBytes("17 03 08 00 00 00 00 00 00 00 00 12 34"), 0, {}},
+        TypedCase{"AllZeroDataBadCrcStops54", 54, hexBytes("17 03 08 00 00 00 00 00 00 00 00 12 34"), 0, {}},
+        TypedCase{"BadCrc", 52, hexBytes("17 03 08 00 00 1A 2B 00 00 00 7B 00 00"), 3, {}},
         TypedCase{"EmptyReply", 53, {}, 2, {}}, TypedCase{"Kind50Stops", 50, kTypedReply, 0, {}},
         TypedCase{"Kind55Stops", 55, kTypedReply, 0, {}}),
     [](const testing::TestParamInfo<TypedCase>& info) { return std::string(info.param.name); });
@@ -235,31 +235,31 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DeviceRegistry, EveryMenuEntryNamesAKindOfItsType)
 {
     std::set<std::string_view> answered;
-    for (const DeviceTypeDescription* type : Registry().deviceTypes()) {
+    for (const DeviceTypeDescription* type : registry().deviceTypes()) {
         std::set<std::string_view> items;
         for (const RecordKind& kind : type->kinds) {
             if (kind.menuItem.empty())
                 continue;
-            EXPECT_NE(FindRecordMenuItem(kind.menuItem), nullptr) << kind.code;
+            EXPECT_NE(findRecordMenuItem(kind.menuItem), nullptr) << kind.code;
             EXPECT_TRUE(items.insert(kind.menuItem).second) << kind.code;
             EXPECT_TRUE(type->inRecordMenu) << kind.code;
             answered.insert(kind.menuItem);
         }
-        for (const RecordMenuItem& item : RecordMenuItems()) {
-            const RecordMenuResolution r = ResolveRecordMenuItem(item, type->code);
+        for (const RecordMenuItem& item : recordMenuItems()) {
+            const RecordMenuResolution r = resolveRecordMenuItem(item, type->code);
             if (!type->inRecordMenu) {
                 EXPECT_EQ(r.message, kNoMeterMessage) << type->code;
             } else if (r.kindCode != 0) {
-                EXPECT_EQ(FindRecordKind(r.kindCode)->deviceType, type->code);
-                EXPECT_EQ(FindRecordKind(r.kindCode)->menuItem, item.name);
+                EXPECT_EQ(findRecordKind(r.kindCode)->deviceType, type->code);
+                EXPECT_EQ(findRecordKind(r.kindCode)->menuItem, item.name);
             } else {
                 EXPECT_FALSE(items.count(item.name)) << type->code << " " << item.name;
                 EXPECT_EQ(r.message, item.missingKindMessage);
             }
         }
     }
-    EXPECT_EQ(answered.size(), RecordMenuItems().size());
-    EXPECT_EQ(ResolveRecordMenuItem(RecordMenuItems()[0], 0).message, kNoMeterMessage);
+    EXPECT_EQ(answered.size(), recordMenuItems().size());
+    EXPECT_EQ(resolveRecordMenuItem(recordMenuItems()[0], 0).message, kNoMeterMessage);
 }
 
 // The menu resolves only for identified types, so each of them has a probe; a
@@ -270,7 +270,7 @@ TEST(DeviceRegistry, ProbesIdentifyEveryTypeTheMenuServes)
     for (auto probes : {&DeviceTypeDescription::identification, &DeviceTypeDescription::recordReaderProbe}) {
         std::set<int> ranks;
         std::vector<std::pair<Bytes, bool>> frames; // frame, confirmed
-        for (const DeviceTypeDescription* type : Registry().probeOrder(probes)) {
+        for (const DeviceTypeDescription* type : registry().probeOrder(probes)) {
             const Identification& identification = type->*probes;
             EXPECT_TRUE(ranks.insert(identification.rank).second) << type->code;
             EXPECT_FALSE(identification.probe.replyLengths.empty()) << type->code;
@@ -285,7 +285,7 @@ TEST(DeviceRegistry, ProbesIdentifyEveryTypeTheMenuServes)
             frames.emplace_back(frame, !identification.confirm.body.empty());
         }
     }
-    for (const DeviceTypeDescription* type : Registry().deviceTypes()) {
+    for (const DeviceTypeDescription* type : registry().deviceTypes()) {
         if (type->inRecordMenu) {
             EXPECT_GT(type->identification.rank, 0) << type->code;
         }
@@ -296,7 +296,7 @@ TEST(DeviceRegistry, ParameterReadsHaveAPanelStepsAndDistinctRanks)
 {
     std::set<int> detection;
     std::set<int> selector;
-    for (const DeviceTypeDescription* type : Registry().paramOrder(&ParamRead::selectorRank)) {
+    for (const DeviceTypeDescription* type : registry().paramOrder(&ParamRead::selectorRank)) {
         const ParamRead& read = type->params;
         EXPECT_TRUE(detection.insert(read.detectionRank).second) << type->code;
         EXPECT_TRUE(selector.insert(read.selectorRank).second) << type->code;
@@ -312,7 +312,7 @@ TEST(DeviceRegistry, ParameterReadsHaveAPanelStepsAndDistinctRanks)
 TEST(DeviceRegistry, ReadStartLogLinesAreFramedByElevenEqualsSigns)
 {
     const std::string frame(11, '=');
-    for (const RecordKind* kind : RecordKinds()) {
+    for (const RecordKind* kind : recordKinds()) {
         const std::string_view line = kind->readStartLogLine;
         ASSERT_GT(line.size(), 22u) << kind->code;
         EXPECT_EQ(line.substr(0, 11), frame) << kind->code;
@@ -335,13 +335,13 @@ TEST(DeviceRegistry, RefusesTakenCodes)
     EXPECT_FALSE(registry.add(type));
     type.code = 41;
     EXPECT_FALSE(registry.add(type));
-    EXPECT_EQ(FindRecordKind(411)->deviceType, 4);
+    EXPECT_EQ(findRecordKind(411)->deviceType, 4);
     type.code = 11;
     EXPECT_TRUE(registry.add(type));
-    EXPECT_EQ(FindRecordKind(111)->deviceType, 11);
+    EXPECT_EQ(findRecordKind(111)->deviceType, 11);
     registry.remove(11);
     EXPECT_EQ(registry.deviceType(11), nullptr);
-    EXPECT_EQ(FindRecordKind(111), nullptr);
+    EXPECT_EQ(findRecordKind(111), nullptr);
     EXPECT_EQ(registry.deviceTypes().size(), 7u);
 }
 

@@ -20,7 +20,7 @@ struct CliResult {
     std::string err;
 };
 
-inline CliResult RunCli(const QStringList& args, int timeoutMs = 120000,
+inline CliResult runCli(const QStringList& args, int timeoutMs = 120000,
                         const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
@@ -45,7 +45,7 @@ inline CliResult RunCli(const QStringList& args, int timeoutMs = 120000,
 }
 
 // Lines of `text` that start with `prefix`.
-inline std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix)
+inline std::vector<std::string> linesStartingWith(const std::string& text, const std::string& prefix)
 {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -61,7 +61,7 @@ inline std::vector<std::string> LinesStartingWith(const std::string& text, const
     return lines;
 }
 
-inline std::vector<std::string> SplitTabs(const std::string& line)
+inline std::vector<std::string> splitTabs(const std::string& line)
 {
     std::vector<std::string> fields;
     size_t start = 0;

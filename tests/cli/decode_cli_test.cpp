@@ -8,19 +8,19 @@
 namespace {
 
 // The simulated meter's reply to block `block` of `kind`, as hex text.
-QString SimReply(int deviceType, int records, int kind, int block)
+QString simReply(int deviceType, int records, int kind, int block)
 {
     SimConfig config;
     config.deviceType = deviceType;
     config.records = records;
     SimMeter meter(config);
     const Bytes request =
-        BlockRequestFrame(kind, BaseRequestOfKind(kind, static_cast<uint8_t>(config.address)), block);
-    const std::optional<Bytes> reply = meter.Answer(request);
-    return reply ? QString::fromStdString(BytesToHex(*reply)) : QString();
+        blockRequestFrame(kind, baseRequestOfKind(kind, static_cast<uint8_t>(config.address)), block);
+    const std::optional<Bytes> reply = meter.answer(request);
+    return reply ? QString::fromStdString(bytesToHex(*reply)) : QString();
 }
 
-QString Damaged(QString hex, bool dropByte)
+QString damaged(QString hex, bool dropByte)
 {
     if (dropByte)
         return hex.left(hex.size() - 2);
@@ -32,21 +32,21 @@ QString Damaged(QString hex, bool dropByte)
 
 TEST(DecodeCli, ValidReplyPrintsResultColumnsAndRowCaptionedWithBlock)
 {
-    const QString reply = SimReply(1, 20, 12, 4);
+    const QString reply = simReply(1, 20, 12, 4);
     ASSERT_FALSE(reply.isEmpty());
-    const CliResult r = RunCli({"decode", "--kind", "12", "--block", "4", reply});
+    const CliResult r = runCli({"decode", "--kind", "12", "--block", "4", reply});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("result 1\ncolumns\t序号\t日期\t标况累积量(m3)\nrow\t4\t", 0), 0u) << r.out;
-    EXPECT_EQ(LinesStartingWith(r.out, "row").size(), 1u);
+    EXPECT_EQ(linesStartingWith(r.out, "row").size(), 1u);
 }
 
 TEST(DecodeCli, MultiRecordBlockGivesOneRowPerRecord)
 {
-    const QString reply = SimReply(7, 20, 711, 1);
+    const QString reply = simReply(7, 20, 711, 1);
     ASSERT_FALSE(reply.isEmpty());
-    const CliResult r = RunCli({"decode", "--kind", "711", reply});
+    const CliResult r = runCli({"decode", "--kind", "711", reply});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(LinesStartingWith(r.out, "row").size(), 5u) << r.out;
+    EXPECT_EQ(linesStartingWith(r.out, "row").size(), 5u) << r.out;
 }
 
 struct BadReplyCase {
@@ -59,11 +59,11 @@ class DecodeCliBadReply : public testing::TestWithParam<BadReplyCase> {};
 
 TEST_P(DecodeCliBadReply, ReportsResultAndExitsOne)
 {
-    const QString reply = Damaged(SimReply(1, 20, 11, 1), GetParam().dropByte);
-    const CliResult r = RunCli({"decode", "--kind", "11", "--block", "1", reply});
+    const QString reply = damaged(simReply(1, 20, 11, 1), GetParam().dropByte);
+    const CliResult r = runCli({"decode", "--kind", "11", "--block", "1", reply});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.rfind(std::string("result ") + GetParam().result + "\ncolumns\t", 0), 0u) << r.out;
-    EXPECT_TRUE(LinesStartingWith(r.out, "row").empty());
+    EXPECT_TRUE(linesStartingWith(r.out, "row").empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, DecodeCliBadReply,
@@ -75,17 +75,17 @@ INSTANTIATE_TEST_SUITE_P(Replies, DecodeCliBadReply,
 
 TEST(DecodeCli, BlankSlotIsNoRecordAndExitsZero)
 {
-    const QString reply = SimReply(1, 0, 11, 1);
+    const QString reply = simReply(1, 0, 11, 1);
     ASSERT_FALSE(reply.isEmpty());
-    const CliResult r = RunCli({"decode", "--kind", "11", reply});
+    const CliResult r = runCli({"decode", "--kind", "11", reply});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("result 4\n", 0), 0u) << r.out;
-    EXPECT_TRUE(LinesStartingWith(r.out, "row").empty());
+    EXPECT_TRUE(linesStartingWith(r.out, "row").empty());
 }
 
 TEST(DecodeCli, EmptyReplyIsBadLength)
 {
-    const CliResult r = RunCli({"decode", "--kind", "612"});
+    const CliResult r = runCli({"decode", "--kind", "612"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.rfind("result 2\n", 0), 0u) << r.out;
 }

@@ -7,7 +7,7 @@
 namespace {
 
 // Sheet names, then per sheet the number of record rows below the caption row 5.
-std::string DescribeWorkbook(const QString& path)
+std::string describeWorkbook(const QString& path)
 {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
@@ -25,19 +25,19 @@ std::string DescribeWorkbook(const QString& path)
 TEST(DumpCli, WritesASummaryAndASheetPerKindOfTheDeviceType)
 {
     SimProcess sim({"--type", "6", "--records", "12", "--addr", "9"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
+    ASSERT_FALSE(sim.pty().isEmpty());
     QTemporaryDir folder;
     const QString out = folder.filePath(QStringLiteral("meter.xlsx"));
 
-    const CliResult dump = RunCli({"dump", "--port", sim.Pty(), "--addr", "9", "--fast", "--out", out});
+    const CliResult dump = runCli({"dump", "--port", sim.pty(), "--addr", "9", "--fast", "--out", out});
 
     ASSERT_EQ(dump.exitCode, 0) << dump.err;
-    const std::vector<std::string> kinds = LinesStartingWith(dump.out, "kind ");
+    const std::vector<std::string> kinds = linesStartingWith(dump.out, "kind ");
     ASSERT_EQ(kinds.size(), 17u) << dump.out;
     EXPECT_EQ(kinds.front(), "kind 61 rows 12 result 4");
     EXPECT_EQ(kinds.at(11), "kind 612 rows 12 result 4");
-    const std::string book = DescribeWorkbook(out);
-    const std::vector<std::string> sheets = LinesStartingWith(book, "");
+    const std::string book = describeWorkbook(out);
+    const std::vector<std::string> sheets = linesStartingWith(book, "");
     ASSERT_EQ(sheets.size(), 19u) << book; // summary, 17 kinds, the address cell
     EXPECT_EQ(sheets.front().rfind("汇总 ", 0), 0u) << book;
     EXPECT_EQ(sheets.at(12), "实时记录500组 12") << book;
@@ -47,10 +47,10 @@ TEST(DumpCli, WritesASummaryAndASheetPerKindOfTheDeviceType)
 TEST(ScanCli, NamesEveryMeterOnTheLineWithItsType)
 {
     SimProcess sim({"--meter", "5:1", "--meter", "23:6", "--meter", "31:7"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
+    ASSERT_FALSE(sim.pty().isEmpty());
 
-    const CliResult scan = RunCli({"scan", "--port", sim.Pty(), "--from", "4", "--to", "6"});
-    const CliResult more = RunCli({"scan", "--port", sim.Pty(), "--from", "22", "--to", "31"});
+    const CliResult scan = runCli({"scan", "--port", sim.pty(), "--from", "4", "--to", "6"});
+    const CliResult more = runCli({"scan", "--port", sim.pty(), "--from", "22", "--to", "31"});
 
     EXPECT_EQ(scan.exitCode, 0) << scan.err;
     EXPECT_EQ(scan.out, "meter 5 1\nfound 1\n");

@@ -6,20 +6,20 @@
 
 namespace {
 
-std::vector<std::string> RowLines(const std::string& out)
+std::vector<std::string> rowLines(const std::string& out)
 {
-    return LinesStartingWith(out, "row\t");
+    return linesStartingWith(out, "row\t");
 }
 
-std::vector<std::string> RowCaptions(const std::string& out)
+std::vector<std::string> rowCaptions(const std::string& out)
 {
     std::vector<std::string> captions;
-    for (const std::string& line : RowLines(out))
-        captions.push_back(SplitTabs(line).at(1));
+    for (const std::string& line : rowLines(out))
+        captions.push_back(splitTabs(line).at(1));
     return captions;
 }
 
-std::vector<std::string> Numbered(int from, int to)
+std::vector<std::string> numbered(int from, int to)
 {
     std::vector<std::string> numbers;
     for (int i = from; i <= to; ++i)
@@ -30,17 +30,17 @@ std::vector<std::string> Numbered(int from, int to)
 TEST(FastReadCli, GivesTheSameOutputAsAPacedRead)
 {
     SimProcess sim({"--type", "6", "--records", "40", "--line-rate"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
-    const QStringList range = {"read", "--port", sim.Pty(), "--kind", "612", "--from", "2", "--to", "6"};
+    ASSERT_FALSE(sim.pty().isEmpty());
+    const QStringList range = {"read", "--port", sim.pty(), "--kind", "612", "--from", "2", "--to", "6"};
 
-    const CliResult paced = RunCli(range + QStringList{"--interval", "100"});
-    const CliResult fast = RunCli(range + QStringList{"--fast"});
+    const CliResult paced = runCli(range + QStringList{"--interval", "100"});
+    const CliResult fast = runCli(range + QStringList{"--fast"});
 
     ASSERT_EQ(paced.exitCode, 0) << paced.err;
     EXPECT_EQ(fast.exitCode, 0) << fast.err;
     EXPECT_EQ(fast.err, "");
     EXPECT_EQ(fast.out.rfind("result 1\n", 0), 0u) << fast.out;
-    EXPECT_EQ(RowCaptions(fast.out), Numbered(6, 30));
+    EXPECT_EQ(rowCaptions(fast.out), numbered(6, 30));
     EXPECT_EQ(fast.out, paced.out);
 }
 
@@ -58,13 +58,13 @@ TEST_P(FastReadEndsAtBlankSlot, WithEveryStoredRecord)
 {
     const BlankSlotCase& c = GetParam();
     SimProcess sim({"--type", c.deviceType, "--records", QString::number(c.records), "--line-rate"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
+    ASSERT_FALSE(sim.pty().isEmpty());
 
-    const CliResult r = RunCli({"read", "--port", sim.Pty(), "--kind", c.kind, "--fast"});
+    const CliResult r = runCli({"read", "--port", sim.pty(), "--kind", c.kind, "--fast"});
 
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("result 4\n", 0), 0u) << r.out;
-    EXPECT_EQ(RowCaptions(r.out), Numbered(1, c.rows));
+    EXPECT_EQ(rowCaptions(r.out), numbered(1, c.rows));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,14 +81,14 @@ TEST(FastReadCli, ReplySplitByGapsLongerThanTheSilenceIsWaitedFor)
     // (4 ms at 9600 baud): the byte count and the kind's length say more is
     // coming, so the pieces are joined rather than cut off at the first gap.
     SimProcess sim({"--type", "6", "--records", "40", "--line-rate", "--fault", "split=40"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
+    ASSERT_FALSE(sim.pty().isEmpty());
 
     const CliResult r =
-        RunCli({"read", "--port", sim.Pty(), "--kind", "612", "--from", "1", "--to", "3", "--fast"});
+        runCli({"read", "--port", sim.pty(), "--kind", "612", "--from", "1", "--to", "3", "--fast"});
 
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("result 1\n", 0), 0u) << r.out;
-    EXPECT_EQ(RowCaptions(r.out), Numbered(1, 15));
+    EXPECT_EQ(rowCaptions(r.out), numbered(1, 15));
 }
 
 } // namespace

@@ -17,43 +17,43 @@ constexpr int kBlocksAsked = 5;
 const std::string kErrorPrefix = "ql-rs485-cli read: ";
 const std::string kFailedPrefix = kErrorPrefix + "读取第";
 
-CliResult ReadWithFault(const char* fault, Mode mode)
+CliResult readWithFault(const char* fault, Mode mode)
 {
     SimProcess sim({"--type", "6", "--records", "40", "--line-rate", "--fault", fault});
-    if (sim.Pty().isEmpty())
+    if (sim.pty().isEmpty())
         return {-1, "", "ql-rs485-sim did not start"};
-    QStringList args = {"read", "--port", sim.Pty(), "--kind", "612", "--from", "1", "--to", "5"};
+    QStringList args = {"read", "--port", sim.pty(), "--kind", "612", "--from", "1", "--to", "5"};
     args += mode == Mode::Fast ? QStringList{"--fast"} : QStringList{"--interval", "100"};
-    return RunCli(args);
+    return runCli(args);
 }
 
-size_t RowCount(const CliResult& r)
+size_t rowCount(const CliResult& r)
 {
-    return LinesStartingWith(r.out, "row\t").size();
+    return linesStartingWith(r.out, "row\t").size();
 }
 
 // Block N of "读取第N条数据失败!"; 0 when the line is not there.
-int FailedBlock(const CliResult& r)
+int failedBlock(const CliResult& r)
 {
-    const std::vector<std::string> lines = LinesStartingWith(r.err, kFailedPrefix);
+    const std::vector<std::string> lines = linesStartingWith(r.err, kFailedPrefix);
     return lines.size() == 1 ? std::atoi(lines[0].c_str() + kFailedPrefix.size()) : 0;
 }
 
 // What holds however the run ended: it ended; either every block was read and
 // nothing was said, or it failed at block N with the rows of blocks before N kept
 // and that failure told exactly once.
-void ExpectConsistentEnd(const CliResult& r)
+void expectConsistentEnd(const CliResult& r)
 {
     ASSERT_NE(r.err, "ql-rs485-cli did not finish");
     if (r.exitCode == 0) {
         EXPECT_EQ(r.err, "");
-        EXPECT_EQ(RowCount(r), static_cast<size_t>(kBlocksAsked * kRowsPerBlock)) << r.out;
+        EXPECT_EQ(rowCount(r), static_cast<size_t>(kBlocksAsked * kRowsPerBlock)) << r.out;
         return;
     }
     EXPECT_EQ(r.exitCode, 1) << r.err;
-    const int failed = FailedBlock(r);
+    const int failed = failedBlock(r);
     ASSERT_GE(failed, 1) << r.err;
-    EXPECT_EQ(RowCount(r), static_cast<size_t>((failed - 1) * kRowsPerBlock)) << r.out;
+    EXPECT_EQ(rowCount(r), static_cast<size_t>((failed - 1) * kRowsPerBlock)) << r.out;
 }
 
 struct FaultCase {
@@ -75,13 +75,13 @@ class ReadUnderFault : public ::testing::TestWithParam<FaultCase> {};
 TEST_P(ReadUnderFault, EndsKeepingDecodedRowsWithOneMessage)
 {
     const FaultCase& c = GetParam();
-    const CliResult r = ReadWithFault(c.fault, c.mode);
+    const CliResult r = readWithFault(c.fault, c.mode);
 
-    ExpectConsistentEnd(r);
+    expectConsistentEnd(r);
     if (c.failedBlock > 0) {
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(FailedBlock(r), c.failedBlock) << r.err;
-        EXPECT_EQ(LinesStartingWith(r.err, kErrorPrefix).size(), 1u) << r.err;
+        EXPECT_EQ(failedBlock(r), c.failedBlock) << r.err;
+        EXPECT_EQ(linesStartingWith(r.err, kErrorPrefix).size(), 1u) << r.err;
     }
 }
 
@@ -115,15 +115,15 @@ class ReadWhenOtherEndCloses : public ::testing::TestWithParam<Mode> {};
 
 TEST_P(ReadWhenOtherEndCloses, KeepsTheRowsAndTellsThePortErrorOnce)
 {
-    const CliResult r = ReadWithFault("close-after=3", GetParam());
+    const CliResult r = readWithFault("close-after=3", GetParam());
 
-    ExpectConsistentEnd(r);
+    expectConsistentEnd(r);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(RowCount(r), 15u) << r.out;
-    const std::vector<std::string> errors = LinesStartingWith(r.err, kErrorPrefix);
+    EXPECT_EQ(rowCount(r), 15u) << r.out;
+    const std::vector<std::string> errors = linesStartingWith(r.err, kErrorPrefix);
     ASSERT_FALSE(errors.empty());
     EXPECT_EQ(errors.front().rfind(kErrorPrefix + "port error: ", 0), 0u) << r.err;
-    EXPECT_EQ(LinesStartingWith(r.err, kErrorPrefix + "port error: ").size(), 1u) << r.err;
+    EXPECT_EQ(linesStartingWith(r.err, kErrorPrefix + "port error: ").size(), 1u) << r.err;
 }
 
 // Replies in three pieces 15 ms apart are joined in both modes: nothing fails.
@@ -131,19 +131,19 @@ class ReadSplitReplies : public ::testing::TestWithParam<Mode> {};
 
 TEST_P(ReadSplitReplies, DecodesEveryBlock)
 {
-    const CliResult r = ReadWithFault("split", GetParam());
+    const CliResult r = readWithFault("split", GetParam());
 
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(RowCount(r), 25u) << r.out;
+    EXPECT_EQ(rowCount(r), 25u) << r.out;
 }
 
-std::string ModeName(const ::testing::TestParamInfo<Mode>& info)
+std::string modeName(const ::testing::TestParamInfo<Mode>& info)
 {
     return info.param == Mode::Fast ? "Fast" : "Paced";
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, ReadWhenOtherEndCloses, ::testing::Values(Mode::Paced, Mode::Fast), ModeName);
-INSTANTIATE_TEST_SUITE_P(Modes, ReadSplitReplies, ::testing::Values(Mode::Paced, Mode::Fast), ModeName);
+INSTANTIATE_TEST_SUITE_P(Modes, ReadWhenOtherEndCloses, ::testing::Values(Mode::Paced, Mode::Fast), modeName);
+INSTANTIATE_TEST_SUITE_P(Modes, ReadSplitReplies, ::testing::Values(Mode::Paced, Mode::Fast), modeName);
 
 } // namespace

@@ -22,7 +22,7 @@ struct CliResult {
 
 // Runs the program with the given argument text; stderr is discarded so stdout alone
 // is compared.
-CliResult RunCli(const std::string& arguments)
+CliResult runCli(const std::string& arguments)
 {
     const std::string command =
         std::string("'") + QL_BIN_DIR + "/ql-rs485-cli' " + arguments + " 2>/dev/null";
@@ -45,16 +45,16 @@ struct FrameCase {
     std::string expectedFrame; // without the line end
 };
 
-std::string SealedText(std::string_view hexWithoutCrc)
+std::string sealedText(std::string_view hexWithoutCrc)
 {
-    return BytesToHexSpaced(AppendCrc(HexBytes(hexWithoutCrc)));
+    return bytesToHexSpaced(appendCrc(hexBytes(hexWithoutCrc)));
 }
 
 class FrameCommand : public testing::TestWithParam<FrameCase> {};
 
 TEST_P(FrameCommand, PrintsFrameAndExitsZero)
 {
-    const CliResult result = RunCli(GetParam().arguments);
+    const CliResult result = runCli(GetParam().arguments);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, GetParam().expectedFrame + "\n");
 }
@@ -64,9 +64,9 @@ INSTANTIATE_TEST_SUITE_P(Cli, FrameCommand,
                                                    "01 65 09 06 00 00 00 ED 00 00 00 F0 21 D0"},
                                          FrameCase{"Kind712LastBlock",
                                                    "frame --kind 712 --block 100 --addr 1",
-                                                   SealedText("01 65 09 0D 00 00 00 C6 00 00 00 C7")},
+                                                   sealedText("01 65 09 0D 00 00 00 C6 00 00 00 C7")},
                                          FrameCase{"DefaultAddress23", "frame --kind 12 --block 3",
-                                                   SealedText("17 66 00 65 02 00 03")},
+                                                   sealedText("17 66 00 65 02 00 03")},
                                          FrameCase{"CustomFrameWithSum", "frame --kind=31 --block=1 --addr=1",
                                                    "55 55 01 28 03 02 00 00 2E"}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -80,7 +80,7 @@ class BadArguments : public testing::TestWithParam<BadCase> {};
 
 TEST_P(BadArguments, ExitTwoWithNothingOnStdout)
 {
-    const CliResult result = RunCli(GetParam().arguments);
+    const CliResult result = runCli(GetParam().arguments);
     EXPECT_EQ(result.exitStatus, 2);
     EXPECT_EQ(result.out, "");
 }
@@ -105,10 +105,10 @@ INSTANTIATE_TEST_SUITE_P(Cli, BadArguments,
 
 TEST(CliHelp, ListsCommandsAndPrintsUsage)
 {
-    const CliResult list = RunCli("--help");
+    const CliResult list = runCli("--help");
     EXPECT_EQ(list.exitStatus, 0);
     EXPECT_NE(list.out.find("\n  frame "), std::string::npos) << list.out;
-    const CliResult usage = RunCli("frame --help");
+    const CliResult usage = runCli("frame --help");
     EXPECT_EQ(usage.exitStatus, 0);
     EXPECT_EQ(usage.out.rfind("usage: ql-rs485-cli frame --kind K --block B", 0), 0u) << usage.out;
 }
@@ -155,7 +155,7 @@ TEST(CliHelp, WindowProgramHelpNeedsNoDisplay)
 }
 
 // The text a program prints for `arguments`, both streams, without a display.
-std::string ProgramOutput(const std::string& program, const std::string& arguments)
+std::string programOutput(const std::string& program, const std::string& arguments)
 {
     const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb '") +
                                 QL_BIN_DIR + "/" + program + "' " + arguments + " 2>&1";
@@ -190,7 +190,7 @@ TEST(ManPages, NameEveryOptionOfTheHelp)
         std::string man((std::istreambuf_iterator<char>(in)), {});
         man = std::regex_replace(man, std::regex(R"(\\-)"), "-");
         for (const std::string& help : page.helps) {
-            const std::string out = ProgramOutput(page.program, help);
+            const std::string out = programOutput(page.program, help);
             ASSERT_FALSE(out.empty()) << page.program << " " << help;
             for (std::sregex_iterator it(out.begin(), out.end(), token), end; it != end; ++it)
                 EXPECT_NE(man.find(it->str()), std::string::npos)
@@ -202,7 +202,7 @@ TEST(ManPages, NameEveryOptionOfTheHelp)
 // `ports` lists whatever this machine has: five TAB-separated fields a line.
 TEST(CliPorts, FiveFieldsPerLine)
 {
-    const CliResult result = RunCli("ports");
+    const CliResult result = runCli("ports");
     EXPECT_EQ(result.exitStatus, 0);
     const std::regex line(R"(/[^\t\n]+\t[^\t\n]*\t[^\t\n]*\t[^\t\n]*\t([0-9a-f]{4}:[0-9a-f]{4})?\n)");
     for (size_t start = 0; start < result.out.size();) {

@@ -41,7 +41,7 @@ public:
             ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             return;
         m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { Serve(); });
+        m_thread = std::thread([this] { serve(); });
     }
     ~HostileServer()
     {
@@ -51,13 +51,13 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
-    QString Name(const char* scheme) const
+    QString name(const char* scheme) const
     {
         return QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(m_port);
     }
 
 private:
-    void Serve()
+    void serve()
     {
         for (;;) {
             const int client = ::accept(m_listener, nullptr, nullptr);
@@ -79,7 +79,7 @@ private:
     std::thread m_thread;
 };
 
-std::string Hex(std::initializer_list<int> bytes)
+std::string hex(std::initializer_list<int> bytes)
 {
     std::string out;
     for (const int b : bytes)
@@ -89,21 +89,21 @@ std::string Hex(std::initializer_list<int> bytes)
 
 // Agrees to port control and confirms 9600 baud, 8 data bits, odd parity and
 // 1 stop bit (the reader's default line) without reading what it is asked.
-std::string Rfc2217Agreement(int parity = 2)
+std::string rfc2217Agreement(int parity = 2)
 {
-    return Hex({0xFF,   0xFD, 0x2C, 0xFF, 0xFA, 0x2C, 0x65, 0x00, 0x00, 0x25, 0x80, 0xFF,
+    return hex({0xFF,   0xFD, 0x2C, 0xFF, 0xFA, 0x2C, 0x65, 0x00, 0x00, 0x25, 0x80, 0xFF,
                 0xF0,   0xFF, 0xFA, 0x2C, 0x66, 0x08, 0xFF, 0xF0, 0xFF, 0xFA, 0x2C, 0x67,
                 parity, 0xFF, 0xF0, 0xFF, 0xFA, 0x2C, 0x68, 0x01, 0xFF, 0xF0});
 }
 
 // Sends `chunk` again and again, `total` bytes at most, until the reader goes.
-void Repeat(const Send& send, const std::string& chunk, size_t total)
+void repeat(const Send& send, const std::string& chunk, size_t total)
 {
     for (size_t sent = 0; sent < total && send(chunk); sent += chunk.size()) {
     }
 }
 
-void HoldUntilClosed(int socket)
+void holdUntilClosed(int socket)
 {
     char buffer[256];
     while (::recv(socket, buffer, sizeof buffer, 0) > 0) {
@@ -117,7 +117,7 @@ struct MeasuredRun {
     qint64 elapsedMs = 0;
 };
 
-qint64 PeakKiB(qint64 pid)
+qint64 peakKiB(qint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
@@ -128,7 +128,7 @@ qint64 PeakKiB(qint64 pid)
     return 0;
 }
 
-MeasuredRun RunMeasured(const QStringList& args)
+MeasuredRun runMeasured(const QStringList& args)
 {
     MeasuredRun run;
     QProcess process;
@@ -138,9 +138,9 @@ MeasuredRun RunMeasured(const QStringList& args)
     if (!process.waitForStarted(10000))
         return run;
     const qint64 pid = process.processId();
-    run.peakKiB = PeakKiB(pid);
+    run.peakKiB = peakKiB(pid);
     while (!process.waitForFinished(20) && clock.elapsed() < 180000)
-        run.peakKiB = std::max(run.peakKiB, PeakKiB(pid));
+        run.peakKiB = std::max(run.peakKiB, peakKiB(pid));
     if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();
@@ -183,8 +183,8 @@ TEST_P(HostileServerRead, EndsInBoundedTimeAndMemorySayingWhy)
 {
     const HostileCase& c = GetParam();
     HostileServer server(c.behave);
-    const MeasuredRun run = RunMeasured(
-        QStringList{"read", "--port", server.Name(c.scheme), "--kind", "612", "--to", "2"} + c.readOptions);
+    const MeasuredRun run = runMeasured(
+        QStringList{"read", "--port", server.name(c.scheme), "--kind", "612", "--to", "2"} + c.readOptions);
 
     EXPECT_EQ(run.result.exitCode, c.exitCode) << run.result.err;
     EXPECT_NE(run.result.err.find(c.message), std::string::npos) << run.result.err;
@@ -198,52 +198,52 @@ TEST_P(HostileServerRead, EndsInBoundedTimeAndMemorySayingWhy)
 }
 
 // Every DO asks for an answer; the server never reads one.
-void OptionStormAfterOpening(int, const Send& send)
+void optionStormAfterOpening(int, const Send& send)
 {
-    send(Rfc2217Agreement());
+    send(rfc2217Agreement());
     // Lets the reader finish opening and send its first request.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Repeat(send, Hex({0xFF, 0xFD, 0x63}), 256 * kMiB);
+    repeat(send, hex({0xFF, 0xFD, 0x63}), 256 * kMiB);
 }
 
-void OptionStorm(int, const Send& send)
+void optionStorm(int, const Send& send)
 {
-    Repeat(send, Hex({0xFF, 0xFD, 0x63}), 256 * kMiB);
+    repeat(send, hex({0xFF, 0xFD, 0x63}), 256 * kMiB);
 }
 
 // 256 MiB: far beyond the bound, still quick over loopback.
-void GarbageFlood(int, const Send& send)
+void garbageFlood(int, const Send& send)
 {
-    Repeat(send, std::string(64 * 1024, 'Z'), 256 * kMiB);
+    repeat(send, std::string(64 * 1024, 'Z'), 256 * kMiB);
 }
 
-void EndlessSubnegotiation(int, const Send& send)
+void endlessSubnegotiation(int, const Send& send)
 {
-    send(Rfc2217Agreement() + Hex({0xFF, 0xFA, 0x2C}));
-    Repeat(send, std::string(64 * 1024, 'S'), 256 * kMiB);
+    send(rfc2217Agreement() + hex({0xFF, 0xFA, 0x2C}));
+    repeat(send, std::string(64 * 1024, 'S'), 256 * kMiB);
 }
 
 // One byte every 20 ms, each announcing (as a byte count) more to come: an
 // attempt used to wait for hundreds of them.
-void Trickle(int, const Send& send)
+void trickle(int, const Send& send)
 {
     while (send("\xFF"))
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 // Confirms even parity where odd was asked.
-void OtherParityConfirmed(int socket, const Send& send)
+void otherParityConfirmed(int socket, const Send& send)
 {
-    send(Rfc2217Agreement(3));
-    HoldUntilClosed(socket);
+    send(rfc2217Agreement(3));
+    holdUntilClosed(socket);
 }
 
 // The baud rate confirmed four times is one setting of four.
-void BaudRateConfirmedFourTimes(int socket, const Send& send)
+void baudRateConfirmedFourTimes(int socket, const Send& send)
 {
-    const std::string baud = Rfc2217Agreement().substr(3, 10);
-    send(Hex({0xFF, 0xFD, 0x2C}) + baud + baud + baud + baud);
-    HoldUntilClosed(socket);
+    const std::string baud = rfc2217Agreement().substr(3, 10);
+    send(hex({0xFF, 0xFD, 0x2C}) + baud + baud + baud + baud);
+    holdUntilClosed(socket);
 }
 
 const char* const kBlockFailed = "读取第1条数据失败!";
@@ -252,15 +252,15 @@ INSTANTIATE_TEST_SUITE_P(
     Servers, HostileServerRead,
     testing::Values(
         HostileCase{
-            "OptionStormInPlaceOfAReply", "rfc2217", OptionStormAfterOpening, {}, 1, kBlockFailed, 30, 64},
-        HostileCase{"OptionStormDuringNegotiation", "rfc2217", OptionStorm, {}, 2, "cannot open", 30, 64},
-        HostileCase{"GarbageFlood", "tcp", GarbageFlood, {}, 1, kBlockFailed, 60, 64},
-        HostileCase{"EndlessSubnegotiation", "rfc2217", EndlessSubnegotiation, {}, 1, kBlockFailed, 60, 64},
-        HostileCase{"TricklePaced", "tcp", Trickle, {}, 1, kBlockFailed, 25, 64},
-        HostileCase{"TrickleFast", "tcp", Trickle, {"--fast"}, 1, kBlockFailed, 12, 64},
+            "OptionStormInPlaceOfAReply", "rfc2217", optionStormAfterOpening, {}, 1, kBlockFailed, 30, 64},
+        HostileCase{"OptionStormDuringNegotiation", "rfc2217", optionStorm, {}, 2, "cannot open", 30, 64},
+        HostileCase{"GarbageFlood", "tcp", garbageFlood, {}, 1, kBlockFailed, 60, 64},
+        HostileCase{"EndlessSubnegotiation", "rfc2217", endlessSubnegotiation, {}, 1, kBlockFailed, 60, 64},
+        HostileCase{"TricklePaced", "tcp", trickle, {}, 1, kBlockFailed, 25, 64},
+        HostileCase{"TrickleFast", "tcp", trickle, {"--fast"}, 1, kBlockFailed, 12, 64},
         HostileCase{"LineSettingNotTaken",
                     "rfc2217",
-                    OtherParityConfirmed,
+                    otherParityConfirmed,
                     {},
                     2,
                     "the server runs the line with parity 3 instead of 2",
@@ -268,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
                     64},
         HostileCase{"RepeatedConfirmation",
                     "rfc2217",
-                    BaudRateConfirmedFourTimes,
+                    baudRateConfirmedFourTimes,
                     {},
                     2,
                     "the server does not confirm the line settings",
@@ -284,7 +284,7 @@ TEST(HostileServer, ResetRightAfterConnectingIsALostConnection)
         ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     });
     for (int run = 0; run < 5; ++run) {
-        const CliResult r = RunCli({"read", "--port", server.Name("tcp"), "--kind", "612", "--to", "1"});
+        const CliResult r = runCli({"read", "--port", server.name("tcp"), "--kind", "612", "--to", "1"});
         EXPECT_EQ(r.exitCode, 1) << r.err;
         EXPECT_NE(r.err.find("port error: "), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("Unable to open com port"), std::string::npos) << r.err;

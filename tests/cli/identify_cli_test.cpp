@@ -23,8 +23,8 @@ TEST_P(IdentifyCli, PrintsTheDeviceTypeThatAnswers)
 {
     const IdentifyCliCase& c = GetParam();
     SimProcess sim({"--type", c.deviceType, "--addr", "7", "--line-rate"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
-    const CliResult r = RunCli({"identify", "--port", sim.Pty(), "--addr", "7"});
+    ASSERT_FALSE(sim.pty().isEmpty());
+    const CliResult r = runCli({"identify", "--port", sim.pty(), "--addr", "7"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, std::string(c.printed) + "\n");
 }
@@ -40,22 +40,22 @@ INSTANTIATE_TEST_SUITE_P(Types, IdentifyCli,
 TEST(IdentifyCli, MeterAtOtherAddressIsNotFound)
 {
     SimProcess sim({"--type", "5", "--addr", "7"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
-    const CliResult r = RunCli({"identify", "--port", sim.Pty(), "--addr", "8"});
+    ASSERT_FALSE(sim.pty().isEmpty());
+    const CliResult r = runCli({"identify", "--port", sim.pty(), "--addr", "8"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "0\n");
 }
 
 TEST(IdentifyCli, BadAddressIsAnArgumentError)
 {
-    const CliResult r = RunCli({"identify", "--port", "/dev/null", "--addr", "248"});
+    const CliResult r = runCli({"identify", "--port", "/dev/null", "--addr", "248"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.out.empty());
 }
 
 TEST(IdentifyCli, MissingPortNamesTheSystemReason)
 {
-    const CliResult r = RunCli({"identify", "--port", "/dev/ql-no-such-port"});
+    const CliResult r = runCli({"identify", "--port", "/dev/ql-no-such-port"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("Unable to open com port (system error code: 2): No such file or directory\n"),
               std::string::npos)
@@ -69,7 +69,7 @@ TEST(IdentifyCli, PathThatIsNoSerialPortSaysSo)
     const QString fifo = dir.filePath("fifo");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const QString& path : {QStringLiteral("/dev/null"), fifo, dir.path()}) {
-        const CliResult r = RunCli({"identify", "--port", path});
+        const CliResult r = runCli({"identify", "--port", path});
         EXPECT_EQ(r.exitCode, 2) << path.toStdString();
         EXPECT_NE(r.err.find("Unable to open com port: " + path.toStdString() + " is not a serial port\n"),
                   std::string::npos)
@@ -101,7 +101,7 @@ TEST(IdentifyCli, RefusedPortNamesTheGroupThatOwnsIt)
     ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                    QFile::ReadOther | QFile::ExeOther));
     const QByteArray programPath = QFile::encodeName(program);
-    if (RunUnprivileged([&] { return access(programPath.constData(), X_OK) == 0 ? 0 : 1; }) != 0)
+    if (runUnprivileged([&] { return access(programPath.constData(), X_OK) == 0 ? 0 : 1; }) != 0)
         GTEST_SKIP() << "the user nobody cannot reach " << programPath.constData()
                      << " (a temporary folder inside a private one?)";
 

@@ -18,7 +18,7 @@
 namespace {
 
 // A TCP port nobody listens on right now.
-quint16 FreeTcpPort()
+quint16 freeTcpPort()
 {
     QTcpServer probe;
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
@@ -28,7 +28,7 @@ quint16 FreeTcpPort()
 // 127.0.0.1, in the foreground; stopped and cleaned up with the object.
 class Ser2net {
 public:
-    Ser2net(const QString& device, bool rfc2217) : m_port(FreeTcpPort())
+    Ser2net(const QString& device, bool rfc2217) : m_port(freeTcpPort())
     {
         const QString accepter = rfc2217 ? QStringLiteral("telnet(rfc2217),tcp") : QStringLiteral("tcp");
         const QString config = m_folder.filePath(QStringLiteral("ser2net.yaml"));
@@ -80,7 +80,7 @@ public:
         }
     }
     // Empty when ser2net did not come up.
-    QString Address() const { return m_ready ? QStringLiteral("127.0.0.1:%1").arg(m_port) : QString(); }
+    QString address() const { return m_ready ? QStringLiteral("127.0.0.1:%1").arg(m_port) : QString(); }
 
 private:
     QTemporaryDir m_folder;
@@ -98,7 +98,7 @@ struct LinkRig {
 
 enum class Route { SimTcp, Ser2netRaw, Ser2netRfc2217, EchoingPty };
 
-LinkRig StartRig(Route route, const QStringList& simExtra = {})
+LinkRig startRig(Route route, const QStringList& simExtra = {})
 {
     LinkRig rig;
     QStringList args = QStringList{"--type", "6", "--records", "12"} + simExtra;
@@ -108,7 +108,7 @@ LinkRig StartRig(Route route, const QStringList& simExtra = {})
     if (route == Route::EchoingPty)
         args << "--echo";
     rig.sim = std::make_unique<SimProcess>(args);
-    const QString line = rig.sim->FirstLine();
+    const QString line = rig.sim->firstLine();
     switch (route) {
     case Route::SimTcp:
         if (line.startsWith(QStringLiteral("TCP ")))
@@ -116,16 +116,16 @@ LinkRig StartRig(Route route, const QStringList& simExtra = {})
         break;
     case Route::Ser2netRaw:
     case Route::Ser2netRfc2217:
-        if (rig.sim->Pty().isEmpty())
+        if (rig.sim->pty().isEmpty())
             break;
-        rig.server = std::make_unique<Ser2net>(rig.sim->Pty(), route == Route::Ser2netRfc2217);
-        if (!rig.server->Address().isEmpty())
+        rig.server = std::make_unique<Ser2net>(rig.sim->pty(), route == Route::Ser2netRfc2217);
+        if (!rig.server->address().isEmpty())
             rig.portName =
                 (route == Route::Ser2netRfc2217 ? QStringLiteral("rfc2217://") : QStringLiteral("tcp://")) +
-                rig.server->Address();
+                rig.server->address();
         break;
     case Route::EchoingPty:
-        rig.portName = rig.sim->Pty();
+        rig.portName = rig.sim->pty();
         break;
     }
     return rig;
@@ -142,19 +142,19 @@ class ReadOverLink : public testing::TestWithParam<RouteCase> {};
 TEST_P(ReadOverLink, GivesEveryStoredRowAndIdentifiesTheMeter)
 {
     const RouteCase& c = GetParam();
-    const LinkRig rig = StartRig(c.route);
+    const LinkRig rig = startRig(c.route);
     ASSERT_FALSE(rig.portName.isEmpty());
 
     const CliResult read =
-        RunCli(QStringList{"read", "--port", rig.portName, "--kind", "612"} + c.lineOptions);
+        runCli(QStringList{"read", "--port", rig.portName, "--kind", "612"} + c.lineOptions);
     EXPECT_EQ(read.exitCode, 0) << read.err;
     EXPECT_EQ(read.err, "");
     EXPECT_EQ(read.out.rfind("result 4\n", 0), 0u) << read.out;
-    const std::vector<std::string> rows = LinesStartingWith(read.out, "row\t");
+    const std::vector<std::string> rows = linesStartingWith(read.out, "row\t");
     ASSERT_EQ(rows.size(), 12u) << read.out;
-    EXPECT_EQ(SplitTabs(rows.back()).at(1), "12");
+    EXPECT_EQ(splitTabs(rows.back()).at(1), "12");
 
-    const CliResult identify = RunCli(QStringList{"identify", "--port", rig.portName} + c.lineOptions);
+    const CliResult identify = runCli(QStringList{"identify", "--port", rig.portName} + c.lineOptions);
     EXPECT_EQ(identify.exitCode, 0) << identify.err;
     EXPECT_EQ(identify.out, "6\n");
 }
@@ -171,14 +171,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NetworkLinkCli, EchoingLineWithoutEchoRemovalFailsCleanly)
 {
-    const LinkRig rig = StartRig(Route::EchoingPty);
+    const LinkRig rig = startRig(Route::EchoingPty);
     ASSERT_FALSE(rig.portName.isEmpty());
 
-    const CliResult r = RunCli({"read", "--port", rig.portName, "--kind", "612"});
+    const CliResult r = runCli({"read", "--port", rig.portName, "--kind", "612"});
 
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.rfind("result 2\n", 0), 0u) << r.out;
-    EXPECT_TRUE(LinesStartingWith(r.out, "row\t").empty());
+    EXPECT_TRUE(linesStartingWith(r.out, "row\t").empty());
     EXPECT_NE(r.err.find("读取第1条数据失败!"), std::string::npos) << r.err;
     EXPECT_NE(
         r.err.find("replies begin with the request: the line echoes what is sent; --echo removes the echo"),
@@ -190,19 +190,19 @@ TEST(NetworkLinkCli, TcpServerGoingAwayEndsTheReadKeepingItsRows)
 {
     // The simulator ends after its second answer and with it the connection.
     for (const QString& collection : {QString(), QStringLiteral("--fast")}) {
-        const LinkRig rig = StartRig(Route::SimTcp, {"--fault", "close-after=2"});
+        const LinkRig rig = startRig(Route::SimTcp, {"--fault", "close-after=2"});
         ASSERT_FALSE(rig.portName.isEmpty());
         QStringList args = {"read", "--port", rig.portName, "--kind", "612"};
         if (!collection.isEmpty())
             args << collection;
 
-        const CliResult r = RunCli(args);
+        const CliResult r = runCli(args);
 
         EXPECT_EQ(r.exitCode, 1) << collection.toStdString();
         // The failed third block's result, not that of the two read before it.
         EXPECT_EQ(r.out.rfind("result 2\n", 0), 0u) << r.out;
         // Two blocks of five records each came before the server went.
-        EXPECT_EQ(LinesStartingWith(r.out, "row\t").size(), 10u) << r.out;
+        EXPECT_EQ(linesStartingWith(r.out, "row\t").size(), 10u) << r.out;
         EXPECT_NE(r.err.find("port error: ReadFile function failed: the server closed the connection"),
                   std::string::npos)
             << r.err;
@@ -211,8 +211,8 @@ TEST(NetworkLinkCli, TcpServerGoingAwayEndsTheReadKeepingItsRows)
 
 TEST(NetworkLinkCli, UnreachableServerFailsToOpenWithItsReason)
 {
-    const quint16 port = FreeTcpPort();
-    const CliResult r = RunCli({"identify", "--port", QStringLiteral("tcp://127.0.0.1:%1").arg(port)});
+    const quint16 port = freeTcpPort();
+    const CliResult r = runCli({"identify", "--port", QStringLiteral("tcp://127.0.0.1:%1").arg(port)});
 
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out, "");

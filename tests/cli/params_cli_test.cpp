@@ -42,8 +42,8 @@ struct Line {
 std::map<std::string, Line> Values(const std::string& out, std::vector<std::string>& order)
 {
     std::map<std::string, Line> values;
-    for (const std::string& line : LinesStartingWith(out, "lbl")) {
-        const std::vector<std::string> fields = SplitTabs(line);
+    for (const std::string& line : linesStartingWith(out, "lbl")) {
+        const std::vector<std::string> fields = splitTabs(line);
         if (fields.size() != 4)
             continue;
         order.push_back(fields[0]);
@@ -55,8 +55,8 @@ std::map<std::string, Line> Values(const std::string& out, std::vector<std::stri
 TEST(ParamsCli, Type7PrintsEveryLabelOfItsPanel)
 {
     SimProcess sim({"--type", "7", "--line-rate"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
-    const CliResult r = RunCli({"params", "--port", sim.Pty(), "--type", "7"});
+    ASSERT_FALSE(sim.pty().isEmpty());
+    const CliResult r = runCli({"params", "--port", sim.pty(), "--type", "7"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(r.out.rfind("result 1\n", 0), 0u) << r.out;
     std::vector<std::string> order;
@@ -78,8 +78,8 @@ TEST(ParamsCli, Type7PrintsEveryLabelOfItsPanel)
 TEST(ParamsCli, AlarmFaultShowsAlarmStates)
 {
     SimProcess sim({"--type", "7", "--fault", "alarm"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
-    const CliResult r = RunCli({"params", "--port", sim.Pty(), "--type", "7"});
+    ASSERT_FALSE(sim.pty().isEmpty());
+    const CliResult r = runCli({"params", "--port", sim.pty(), "--type", "7"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     std::vector<std::string> order;
     std::map<std::string, Line> values = Values(r.out, order);
@@ -93,8 +93,8 @@ TEST(ParamsCli, AlarmFaultShowsAlarmStates)
 TEST(ParamsCli, OtherTypeOnTheLineGivesResetValuesAndExit1)
 {
     SimProcess sim({"--type", "6"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
-    const CliResult r = RunCli({"params", "--port", sim.Pty(), "--type", "7"});
+    ASSERT_FALSE(sim.pty().isEmpty());
+    const CliResult r = runCli({"params", "--port", sim.pty(), "--type", "7"});
     EXPECT_EQ(r.exitCode, 1);
     ASSERT_EQ(r.out.rfind("result 2\n", 0), 0u) << r.out;
     std::vector<std::string> order;
@@ -108,8 +108,8 @@ TEST(ParamsCli, OtherTypeOnTheLineGivesResetValuesAndExit1)
 TEST(ParamsCli, Type0FindsTheTypeOnTheLine)
 {
     SimProcess sim({"--type", "6"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
-    const CliResult r = RunCli({"params", "--port", sim.Pty(), "--type", "0"});
+    ASSERT_FALSE(sim.pty().isEmpty());
+    const CliResult r = runCli({"params", "--port", sim.pty(), "--type", "0"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(r.out.rfind("result 1\n", 0), 0u) << r.out;
     std::vector<std::string> order;
@@ -121,7 +121,7 @@ TEST(ParamsCli, Type0FindsTheTypeOnTheLine)
 
 TEST(ParamsCli, DeviceType4HasNoReadOut)
 {
-    const CliResult r = RunCli({"params", "--port", "/dev/null", "--type", "4"});
+    const CliResult r = runCli({"params", "--port", "/dev/null", "--type", "4"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.out.empty());
 }

@@ -12,12 +12,12 @@ namespace {
 const char kShippedWorkbook[] = QL_BIN_DIR "/Excel/VarnelModbus.xls";
 
 // "columns" and the captions of the shipped workbook's section of `kind`.
-std::string ShippedColumnsLine(int kind)
+std::string shippedColumnsLine(int kind)
 {
-    const WorkbookReadResult read = ReadFirstWorksheet(kShippedWorkbook);
-    EXPECT_TRUE(read.Ok()) << read.error.toStdString();
-    const ProtocolLoadResult loaded = LoadProtocolSection(kind - 51, read.cells.Reader());
-    EXPECT_TRUE(loaded.Ok()) << loaded.error;
+    const WorkbookReadResult read = readFirstWorksheet(kShippedWorkbook);
+    EXPECT_TRUE(read.ok()) << read.error.toStdString();
+    const ProtocolLoadResult loaded = loadProtocolSection(kind - 51, read.cells.reader());
+    EXPECT_TRUE(loaded.ok()) << loaded.error;
     std::string line = "columns";
     for (const TableColumn& column : loaded.sheet.columns)
         line += "\t" + column.caption;
@@ -27,19 +27,19 @@ std::string ShippedColumnsLine(int kind)
 TEST(Type5Cli, ReadStopsAtTheFirstBlankRecord)
 {
     SimProcess sim({"--type", "5", "--records", "3"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
+    ASSERT_FALSE(sim.pty().isEmpty());
 
-    const CliResult r = RunCli({"read", "--port", sim.Pty(), "--kind", "51", "--interval", "50"});
+    const CliResult r = runCli({"read", "--port", sim.pty(), "--kind", "51", "--interval", "50"});
 
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("result 0\n", 0), 0u) << r.out;
-    const std::string columns = ShippedColumnsLine(51);
-    EXPECT_EQ(LinesStartingWith(r.out, "columns"), std::vector<std::string>{columns});
-    const std::vector<std::string> rows = LinesStartingWith(r.out, "row\t");
+    const std::string columns = shippedColumnsLine(51);
+    EXPECT_EQ(linesStartingWith(r.out, "columns"), std::vector<std::string>{columns});
+    const std::vector<std::string> rows = linesStartingWith(r.out, "row\t");
     ASSERT_EQ(rows.size(), 3u) << r.out;
     for (size_t i = 0; i < rows.size(); ++i) {
-        const std::vector<std::string> fields = SplitTabs(rows[i]);
-        EXPECT_EQ(fields.size(), SplitTabs(columns).size()) << rows[i];
+        const std::vector<std::string> fields = splitTabs(rows[i]);
+        EXPECT_EQ(fields.size(), splitTabs(columns).size()) << rows[i];
         EXPECT_EQ(fields.at(1), std::to_string(i + 1));
     }
 }
@@ -47,13 +47,13 @@ TEST(Type5Cli, ReadStopsAtTheFirstBlankRecord)
 TEST(Type5Cli, IdentifiedAndParametersFromTheWorkbookBlock)
 {
     SimProcess sim({"--type", "5", "--addr", "9"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
+    ASSERT_FALSE(sim.pty().isEmpty());
 
-    const CliResult identify = RunCli({"identify", "--port", sim.Pty(), "--addr", "9"});
+    const CliResult identify = runCli({"identify", "--port", sim.pty(), "--addr", "9"});
     EXPECT_EQ(identify.exitCode, 0) << identify.err;
     EXPECT_EQ(identify.out, "5\n");
 
-    const CliResult params = RunCli({"params", "--port", sim.Pty(), "--type", "5", "--addr", "9"});
+    const CliResult params = runCli({"params", "--port", sim.pty(), "--type", "5", "--addr", "9"});
     EXPECT_EQ(params.exitCode, 0) << params.err;
     EXPECT_NE(params.out.find("\t表号\tQL2024000123\tnormal\n"), std::string::npos) << params.out;
     EXPECT_NE(params.out.find("\t通讯地址\t9\tnormal\n"), std::string::npos) << params.out;
@@ -62,7 +62,7 @@ TEST(Type5Cli, IdentifiedAndParametersFromTheWorkbookBlock)
 TEST(Type5Cli, FrameOfALaterBlockUsesTheWorkbookRegisters)
 {
     // Kind 52: 19 registers per record from 0-based 8000; block 3 starts at 8038 (0x1F66).
-    const CliResult r = RunCli({"frame", "--kind", "52", "--block", "3", "--addr", "1"});
+    const CliResult r = runCli({"frame", "--kind", "52", "--block", "3", "--addr", "1"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 17), "01 03 1F 66 00 13") << r.out;
 }
@@ -70,14 +70,14 @@ TEST(Type5Cli, FrameOfALaterBlockUsesTheWorkbookRegisters)
 TEST(Type5Cli, AlarmRecordsSavedAsXlsxOpenInOpenpyxl)
 {
     SimProcess sim({"--type", "5", "--records", "2"});
-    ASSERT_FALSE(sim.Pty().isEmpty());
+    ASSERT_FALSE(sim.pty().isEmpty());
     QTemporaryDir dir;
     const QString xlsx = dir.filePath("alarm.xlsx");
 
     const CliResult r =
-        RunCli({"read", "--port", sim.Pty(), "--kind", "54", "--interval", "50", "--out", xlsx});
+        runCli({"read", "--port", sim.pty(), "--kind", "54", "--interval", "50", "--out", xlsx});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    ASSERT_EQ(LinesStartingWith(r.out, "row\t").size(), 2u) << r.out;
+    ASSERT_EQ(linesStartingWith(r.out, "row\t").size(), 2u) << r.out;
 
     // Captions in row 5 from column B, as the record sheet lays them out.
     QProcess python;
@@ -91,7 +91,7 @@ TEST(Type5Cli, AlarmRecordsSavedAsXlsxOpenInOpenpyxl)
     ASSERT_TRUE(python.waitForFinished(60000));
     const std::string out = QString::fromUtf8(python.readAllStandardOutput()).toStdString();
     ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    const std::string header = ShippedColumnsLine(54).substr(std::string("columns\t").size());
+    const std::string header = shippedColumnsLine(54).substr(std::string("columns\t").size());
     EXPECT_EQ(out, header + "\n2\n");
 }
 

@@ -8,6 +8,6 @@ struct Decoder {
     int kindCode = 0;
     int operator()(int blockNumber, ByteView reply, RecordTable& table) const
     {
-        return static_cast<int>(DecodeKindReply(kindCode, {blockNumber}, reply, table));
+        return static_cast<int>(decodeKindReply(kindCode, {blockNumber}, reply, table));
     }
 };

@@ -91,11 +91,11 @@ TEST_P(ExtractRecordSeriesTest, GivesXAndPointsOfEveryQuantityColumn)
 {
     const ExtractCase& c = GetParam();
     RecordTable table;
-    table.SetColumns(c.columns);
+    table.setColumns(c.columns);
     for (const auto& row : c.rows)
-        table.AppendRow(row);
+        table.appendRow(row);
 
-    const RecordChartData data = ExtractRecordSeries(table);
+    const RecordChartData data = extractRecordSeries(table);
     EXPECT_EQ(data.timeColumn, c.timeColumn);
     EXPECT_EQ(data.xCaption, c.xCaption);
     ASSERT_EQ(data.series.size(), c.series.size());
@@ -116,19 +116,19 @@ INSTANTIATE_TEST_SUITE_P(Tables, ExtractRecordSeriesTest, testing::ValuesIn(kExt
 
 TEST(RecordSeriesCells, NumbersAndTimesParseAlikeInEveryLocaleAndRejectLookAlikes)
 {
-    EXPECT_EQ(ParseChartNumber(" 101.25 "), 101.25);
-    EXPECT_EQ(ParseChartNumber("-0.5"), -0.5);
-    EXPECT_EQ(ParseChartNumber("0"), 0.0);
+    EXPECT_EQ(parseChartNumber(" 101.25 "), 101.25);
+    EXPECT_EQ(parseChartNumber("-0.5"), -0.5);
+    EXPECT_EQ(parseChartNumber("0"), 0.0);
     for (const char* notANumber : {"", "-", "0012", "1,5", "12a", "+3", "inf", "nan", "0x1F", "1e999"})
-        EXPECT_FALSE(ParseChartNumber(notANumber)) << notANumber;
+        EXPECT_FALSE(parseChartNumber(notANumber)) << notANumber;
 
-    EXPECT_EQ(ParseRecordTime("2024-02-29 23:59:59"), int64_t{1704067200} + 60 * 86400 - 1);
-    EXPECT_EQ(ParseRecordTime("1970-01-01 00"), int64_t{0});
-    EXPECT_EQ(ParseRecordTime("1970-02"), int64_t{31 * 86400});
+    EXPECT_EQ(parseRecordTime("2024-02-29 23:59:59"), int64_t{1704067200} + 60 * 86400 - 1);
+    EXPECT_EQ(parseRecordTime("1970-01-01 00"), int64_t{0});
+    EXPECT_EQ(parseRecordTime("1970-02"), int64_t{31 * 86400});
     for (const char* notATime :
          {"2023-02-29", "2024-13", "2024-1", "2024-01-", "2024-01-01 24:00:00", "2024-13-01",
           "2024-01-01T00:00:00", "2024-1-01 00:00", "2024-01-01 00:00:0"})
-        EXPECT_FALSE(ParseRecordTime(notATime)) << notATime;
+        EXPECT_FALSE(parseRecordTime(notATime)) << notATime;
 }
 
 } // namespace

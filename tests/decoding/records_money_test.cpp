@@ -45,18 +45,18 @@ const ShapeCase kShapes[] = {
     {"BlankFirstSlotAppendsNothing", 0, false, 0, 4, 0}, {"BlankSecondSlotKeepsFirstRow", 0, false, 1, 4, 1},
 };
 
-Bytes ShapedReply(const Family& f, const ShapeCase& c)
+Bytes shapedReply(const Family& f, const ShapeCase& c)
 {
     std::vector<Bytes> slots;
     for (int k = 0; k < f.slotCount; ++k)
         slots.push_back(k == c.blankSlot
-                            ? BlankSlot(f.slotSize)
-                            : Slot(static_cast<uint16_t>(k), kTime, Bytes(64, 0x22), f.slotSize));
+                            ? blankSlot(f.slotSize)
+                            : slot(static_cast<uint16_t>(k), kTime, Bytes(64, 0x22), f.slotSize));
     if (c.lengthDelta < 0)
         slots.back().pop_back();
     if (c.lengthDelta > 0)
         slots.back().push_back(0x00);
-    Bytes reply = BlockReply(slots);
+    Bytes reply = blockReply(slots);
     if (c.badCrc)
         reply[reply.size() - 2] ^= 0x80;
     return reply;
@@ -67,11 +67,11 @@ class MoneyReplyShape : public testing::TestWithParam<std::tuple<Family, ShapeCa
 TEST_P(MoneyReplyShape, GivesResultAndRows)
 {
     const auto& [family, shape] = GetParam();
-    const Bytes reply = ShapedReply(family, shape);
+    const Bytes reply = shapedReply(family, shape);
     ASSERT_EQ(static_cast<int>(reply.size()), family.length + shape.lengthDelta);
     RecordTable table;
     EXPECT_EQ(family.decode(1, reply, table), shape.expectedResult);
-    EXPECT_EQ(table.RowCount(), shape.expectedRows == -1 ? family.slotCount : shape.expectedRows);
+    EXPECT_EQ(table.rowCount(), shape.expectedRows == -1 ? family.slotCount : shape.expectedRows);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllDecoders, MoneyReplyShape,
@@ -98,42 +98,42 @@ struct ValueCase {
     Cells expected; // sub-items after the time stamp
 };
 
-std::vector<ValueCase> ValueCases()
+std::vector<ValueCase> valueCases()
 {
-    const Bytes amounts = Cat({I64(123456789012345LL), I64(-1), I64(0), I64(INT64_MIN)});
+    const Bytes amounts = cat({I64(123456789012345LL), I64(-1), I64(0), I64(INT64_MIN)});
     return {
         {"AntiCut55IsNormal",
          kAntiCut,
-         Cat({Dbl(1.5), Dbl(2.25), Sgl(3.0f), Sgl(4.0f), Sgl(-5.5f), Sgl(101.25f),
-              HexBytes("00 12 AB CD FF 55")}),
+         cat({dbl(1.5), dbl(2.25), sgl(3.0f), sgl(4.0f), sgl(-5.5f), sgl(101.25f),
+              hexBytes("00 12 AB CD FF 55")}),
          {"1.5000", "2.2500", "3.00", "4.00", "-5.50", "101.25", "0012", "ABCD", "正常"}},
         {"AntiCutOtherFlagIsCut",
          kAntiCut,
-         Cat({Dbl(0), Dbl(0), Sgl(0), Sgl(0), Sgl(0), Sgl(0), HexBytes("00 00 00 00 55 AA")}),
+         cat({dbl(0), dbl(0), sgl(0), sgl(0), sgl(0), sgl(0), hexBytes("00 00 00 00 55 AA")}),
          {"0.0000", "0.0000", "0.00", "0.00", "0.00", "0.00", "0000", "0000", "剪断"}},
-        {"AntiRemoval55IsNormal", kAntiRemoval, HexBytes("55 00"), {"正常"}},
-        {"AntiRemovalOtherIsRemoved", kAntiRemoval, HexBytes("00 55"), {"拆卸"}},
+        {"AntiRemoval55IsNormal", kAntiRemoval, hexBytes("55 00"), {"正常"}},
+        {"AntiRemovalOtherIsRemoved", kAntiRemoval, hexBytes("00 55"), {"拆卸"}},
         {"ConsumptionAmountsSigned",
          kConsumption,
-         Cat({Dbl(100.125), Dbl(98.5), Sgl(1.5f), Sgl(20.0f), Sgl(101.0f), amounts}),
+         cat({dbl(100.125), dbl(98.5), sgl(1.5f), sgl(20.0f), sgl(101.0f), amounts}),
          {"100.1250", "98.5000", "1.50", "20.00", "101.00", "123456789012345", "-1", "0",
           "-9223372036854775808"}},
         {"ConsumptionNanDouble",
          kConsumption,
-         Cat({HexBytes("7FF0000000000000"), HexBytes("7FF8000000000001"), HexBytes("FFC00000")}),
+         cat({hexBytes("7FF0000000000000"), hexBytes("7FF8000000000001"), hexBytes("FFC00000")}),
          {"inf", "nan", "-nan", "0.00", "0.00", "0", "0", "0", "0"}},
         {"RechargeUserCardMoney",
          kRecharge,
-         Cat({HexBytes("11"), U32(4294967295u), I64(5000), I64(1234), I64(-7)}),
+         cat({hexBytes("11"), U32(4294967295u), I64(5000), I64(1234), I64(-7)}),
          {"用户卡金额充值", "4294967295", "5000", "1234", "-7"}},
-        {"RechargeEmergencyCardMoney", kRecharge, HexBytes("21"), {"应急卡金额充值", "0", "0", "0", "0"}},
-        {"RechargeRemoteMoney", kRecharge, HexBytes("31"), {"远程金额充值", "0", "0", "0", "0"}},
-        {"RechargeUserCardGas", kRecharge, HexBytes("12"), {"用户卡气量充值", "0", "0", "0", "0"}},
-        {"RechargeEmergencyCardGas", kRecharge, HexBytes("22"), {"应急卡气量充值", "0", "0", "0", "0"}},
-        {"RechargeRemoteGas", kRecharge, HexBytes("32"), {"远程气量充值", "0", "0", "0", "0"}},
+        {"RechargeEmergencyCardMoney", kRecharge, hexBytes("21"), {"应急卡金额充值", "0", "0", "0", "0"}},
+        {"RechargeRemoteMoney", kRecharge, hexBytes("31"), {"远程金额充值", "0", "0", "0", "0"}},
+        {"RechargeUserCardGas", kRecharge, hexBytes("12"), {"用户卡气量充值", "0", "0", "0", "0"}},
+        {"RechargeEmergencyCardGas", kRecharge, hexBytes("22"), {"应急卡气量充值", "0", "0", "0", "0"}},
+        {"RechargeRemoteGas", kRecharge, hexBytes("32"), {"远程气量充值", "0", "0", "0", "0"}},
         {"RechargeUnknownTypeIsEmpty",
          kRecharge,
-         Cat({HexBytes("41"), U32(100), I64(200), I64(300), I64(400)}),
+         cat({hexBytes("41"), U32(100), I64(200), I64(300), I64(400)}),
          {"", "100", "200", "300", "400"}},
     };
 }
@@ -144,44 +144,44 @@ TEST_P(MoneyValues, FirstRowShowsValues)
 {
     const ValueCase& c = GetParam();
     RecordTable table;
-    ASSERT_EQ(c.family.decode(1, FullBlock(c.family.slotCount, c.family.slotSize, c.values), table), 1);
-    ASSERT_EQ(table.RowCount(), c.family.slotCount);
+    ASSERT_EQ(c.family.decode(1, fullBlock(c.family.slotCount, c.family.slotSize, c.values), table), 1);
+    ASSERT_EQ(table.rowCount(), c.family.slotCount);
     Cells expected{"1", kTimeText};
     expected.insert(expected.end(), c.expected.begin(), c.expected.end());
-    EXPECT_EQ(table.Rows()[0], expected);
+    EXPECT_EQ(table.rows()[0], expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, MoneyValues, testing::ValuesIn(ValueCases()),
+INSTANTIATE_TEST_SUITE_P(Kinds, MoneyValues, testing::ValuesIn(valueCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MoneyConsumption, TwoRecordBlockAppendsTwoRows)
 {
     const Bytes reply =
-        BlockReply({Slot(0x012B, kTime, Cat({Dbl(1.0), Dbl(2.0)}), 68),
-                    Slot(0x012C, HexBytes("24 01 02 03 04 05"), Cat({Dbl(3.0), Dbl(4.0)}), 68)});
+        blockReply({slot(0x012B, kTime, cat({dbl(1.0), dbl(2.0)}), 68),
+                    slot(0x012C, hexBytes("24 01 02 03 04 05"), cat({dbl(3.0), dbl(4.0)}), 68)});
     ASSERT_EQ(reply.size(), 155u);
     RecordTable table;
     ASSERT_EQ(Decoder{712}(7, reply, table), 1);
-    ASSERT_EQ(table.RowCount(), 2);
-    EXPECT_EQ(table.Rows()[0][0], "300");
-    EXPECT_EQ(table.Rows()[0][2], "1.0000");
-    EXPECT_EQ(table.Rows()[1], (Cells{"301", "2024-01-02 03:04:05", "3.0000", "4.0000", "0.00", "0.00",
+    ASSERT_EQ(table.rowCount(), 2);
+    EXPECT_EQ(table.rows()[0][0], "300");
+    EXPECT_EQ(table.rows()[0][2], "1.0000");
+    EXPECT_EQ(table.rows()[1], (Cells{"301", "2024-01-02 03:04:05", "3.0000", "4.0000", "0.00", "0.00",
                                       "0.00", "0", "0", "0", "0"}));
 }
 
 TEST(MoneyLiteral, AntiRemovalFullBlock)
 {
     const Bytes reply =
-        HexBytes("17 03 40 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 23 05 17 08 30 00 55 "
+        hexBytes("17 03 40 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 23 05 17 08 30 00 55 "
                  "00 00 01 23 05 17 08 30 00 "
                  "00 00 00 02 23 05 17 08 30 00 55 00 00 03 23 05 17 08 30 00 AA 00 00 04 23 05 "
                  "17 08 30 00 56 00 C1 30");
     RecordTable table;
     ASSERT_EQ(Decoder{710}(1, reply, table), 1);
-    ASSERT_EQ(table.RowCount(), 5);
+    ASSERT_EQ(table.rowCount(), 5);
     const char* flags[] = {"正常", "拆卸", "正常", "拆卸", "拆卸"};
     for (size_t r = 0; r < 5; ++r)
-        EXPECT_EQ(table.Rows()[r], (Cells{std::to_string(r + 1), "2023-05-17 08:30:00", flags[r]}));
+        EXPECT_EQ(table.rows()[r], (Cells{std::to_string(r + 1), "2023-05-17 08:30:00", flags[r]}));
 }
 
 // ---- Parameter changes (kind 74) ----
@@ -195,23 +195,23 @@ struct FmtSample {
     const char* newText;
 };
 
-FmtSample Sample(Fmt fmt)
+FmtSample sample(Fmt fmt)
 {
     switch (fmt) {
     case Fmt::Uint32:
         return {U32(250), "250", U32(0xFFFFFFFFu), "4294967295"};
     case Fmt::Single4:
-        return {Sgl(1.5f), "1.5000", Sgl(-0.0625f), "-0.0625"};
+        return {sgl(1.5f), "1.5000", sgl(-0.0625f), "-0.0625"};
     case Fmt::DateHour:
-        return {HexBytes("23 05 17 08"), "2023-05-17 08", HexBytes("2A 01 01 00"), "2024-01-01 00"};
+        return {hexBytes("23 05 17 08"), "2023-05-17 08", hexBytes("2A 01 01 00"), "2024-01-01 00"};
     case Fmt::Hex32:
-        return {HexBytes("DE AD BE EF"), "DEADBEEF", HexBytes("00 00 00 01"), "00000001"};
+        return {hexBytes("DE AD BE EF"), "DEADBEEF", hexBytes("00 00 00 01"), "00000001"};
     case Fmt::Hex16:
-        return {HexBytes("12 34 AB CD"), "ABCD", HexBytes("FF FF 00 0F"), "000F"};
+        return {hexBytes("12 34 AB CD"), "ABCD", hexBytes("FF FF 00 0F"), "000F"};
     case Fmt::Int16:
-        return {HexBytes("00 00 FF F6"), "-10", HexBytes("00 00 00 32"), "50"};
+        return {hexBytes("00 00 FF F6"), "-10", hexBytes("00 00 00 32"), "50"};
     case Fmt::BcdPair:
-        return {HexBytes("00 00 08 30"), "08-30", HexBytes("99 99 23 59"), "23-59"};
+        return {hexBytes("00 00 08 30"), "08-30", hexBytes("99 99 23 59"), "23-59"};
     }
     return {};
 }
@@ -272,7 +272,7 @@ const ParamRow kParamRowsMoney[] = {
     {0x680, "脉冲当量", Fmt::Single4},
 };
 
-Bytes MaskOf(uint16_t code)
+Bytes maskOf(uint16_t code)
 {
     Bytes mask(6, 0x00);
     mask[static_cast<size_t>((code >> 8) - 1)] = static_cast<uint8_t>(code & 0xFF);
@@ -284,10 +284,10 @@ class MoneyParamTable : public testing::TestWithParam<ParamRow> {};
 TEST_P(MoneyParamTable, NameAndBothValues)
 {
     const ParamRow& row = GetParam();
-    const FmtSample s = Sample(row.fmt);
+    const FmtSample s = sample(row.fmt);
     RecordTable table;
-    ASSERT_EQ(Decoder{74}(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table), 1);
-    EXPECT_EQ(table.Rows()[0], (Cells{"1", kTimeText, row.name, s.oldText, s.newText}));
+    ASSERT_EQ(Decoder{74}(1, fullBlock(5, 22, cat({maskOf(row.code), s.oldBytes, s.newBytes})), table), 1);
+    EXPECT_EQ(table.rows()[0], (Cells{"1", kTimeText, row.name, s.oldText, s.newText}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, MoneyParamTable, testing::ValuesIn(kParamRowsMoney),
@@ -295,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, MoneyParamTable, testing::ValuesIn(kParamRowsMone
 
 TEST(MoneyParamTableSize, HasExactlyTheDocumentedCodes)
 {
-    EXPECT_EQ(ParamTableMoney().size(), std::size(kParamRowsMoney));
+    EXPECT_EQ(paramTableMoney().size(), std::size(kParamRowsMoney));
 }
 
 struct MaskCase {
@@ -306,16 +306,16 @@ struct MaskCase {
 
 const MaskCase kMasks[] = {
     {"ThirdByteFourIsMeterFactor5",
-     Cat({HexBytes("00 00 04 00 00 00"), Sgl(1.25f), Sgl(2.5f)}),
+     cat({hexBytes("00 00 04 00 00 00"), sgl(1.25f), sgl(2.5f)}),
      {"仪表系数5", "1.2500", "2.5000"}},
-    {"AllZeroShowsOnlyTimeStamp", Cat({HexBytes("00 00 00 00 00 00"), U32(1), U32(2)}), {}},
-    {"SeveralBitsGiveUnknownCode", Cat({HexBytes("03 00 00 00 00 00"), U32(1), U32(2)}), {}},
-    {"LaterBytesIgnored", Cat({HexBytes("00 80 FF FF FF FF"), U32(1), U32(2)}), {"时长1", "1", "2"}},
+    {"AllZeroShowsOnlyTimeStamp", cat({hexBytes("00 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"SeveralBitsGiveUnknownCode", cat({hexBytes("03 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"LaterBytesIgnored", cat({hexBytes("00 80 FF FF FF FF"), U32(1), U32(2)}), {"时长1", "1", "2"}},
     {"LowerLimitMinusTen",
-     Cat({HexBytes("00 00 00 00 00 04"), HexBytes("00 00 FF F6"), HexBytes("7F FF 00 00")}),
+     cat({hexBytes("00 00 00 00 00 04"), hexBytes("00 00 FF F6"), hexBytes("7F FF 00 00")}),
      {"温度报警下限值", "-10", "0"}},
     {"SettlementTime0830",
-     Cat({HexBytes("00 00 00 20 00 00"), HexBytes("00 00 08 30"), HexBytes("00 00 3C 00")}),
+     cat({hexBytes("00 00 00 20 00 00"), hexBytes("00 00 08 30"), hexBytes("00 00 3C 00")}),
      {"日累计量结算时间", "08-30", "36-00"}},
 };
 
@@ -325,10 +325,10 @@ TEST_P(MoneyMask, RowTexts)
 {
     const MaskCase& c = GetParam();
     RecordTable table;
-    ASSERT_EQ(Decoder{74}(1, FullBlock(5, 22, c.values), table), 1);
+    ASSERT_EQ(Decoder{74}(1, fullBlock(5, 22, c.values), table), 1);
     Cells expected{"1", kTimeText};
     expected.insert(expected.end(), c.expected.begin(), c.expected.end());
-    EXPECT_EQ(table.Rows()[0], expected);
+    EXPECT_EQ(table.rows()[0], expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Masks, MoneyMask, testing::ValuesIn(kMasks),

@@ -14,37 +14,37 @@ namespace {
 using Cells = std::vector<std::string>;
 
 // Address 0x17, function 0x03, byte count, data, CRC-16 as the meters send it.
-Bytes Modbus(std::string_view dataHex, uint8_t function = 0x03)
+Bytes modbus(std::string_view dataHex, uint8_t function = 0x03)
 {
-    const Bytes data = HexBytes(dataHex);
+    const Bytes data = hexBytes(dataHex);
     Bytes frame{0x17, function, static_cast<uint8_t>(data.size())};
     frame.insert(frame.end(), data.begin(), data.end());
-    return AppendCrc(frame);
+    return appendCrc(frame);
 }
 
 // 0x55 0x55, the body (offsets 2 onwards), then the 8-bit sum of the body.
-Bytes Custom(std::string_view bodyHex)
+Bytes custom(std::string_view bodyHex)
 {
-    const Bytes body = HexBytes(bodyHex);
+    const Bytes body = hexBytes(bodyHex);
     Bytes frame{0x55, 0x55};
     frame.insert(frame.end(), body.begin(), body.end());
-    frame.push_back(ByteSum8(body));
+    frame.push_back(byteSum8(body));
     return frame;
 }
 
-Bytes Flip(Bytes bytes, size_t at, uint8_t mask = 0x01)
+Bytes flip(Bytes bytes, size_t at, uint8_t mask = 0x01)
 {
     bytes[at] ^= mask;
     return bytes;
 }
 
-Bytes Drop(Bytes bytes)
+Bytes drop(Bytes bytes)
 {
     bytes.pop_back();
     return bytes;
 }
 
-Bytes Extend(Bytes bytes)
+Bytes extend(Bytes bytes)
 {
     bytes.push_back(0x00);
     return bytes;
@@ -82,205 +82,205 @@ TEST_P(RecordsV12Decode, GivesResultAndRow)
     RecordTable table;
     EXPECT_EQ(c.decoder(7, c.reply, table), c.result);
     if (c.cells.empty()) {
-        EXPECT_EQ(table.RowCount(), 0);
+        EXPECT_EQ(table.rowCount(), 0);
     } else {
-        ASSERT_EQ(table.RowCount(), 1);
-        EXPECT_EQ(table.Rows()[0], c.cells);
+        ASSERT_EQ(table.rowCount(), 1);
+        EXPECT_EQ(table.rows()[0], c.cells);
     }
 }
 
 const std::vector<DecodeCase> kDecodeCases = {
     // ---- kinds 11/21
     {"RealtimeLiteralVector", Decoder{11},
-     HexBytes("17 03 22 00 00 00 00 30 39 80 00 00 00 00 01 00 00 40 00 00 00 7B 80 80 00 14 40 00 00 65 1A "
+     hexBytes("17 03 22 00 00 00 00 30 39 80 00 00 00 00 01 00 00 40 00 00 00 7B 80 80 00 14 40 00 00 65 1A "
               "23 05 17 08 30 00 5F EA"),
      1, kRealtimeCells},
-    {"RealtimeBuilt", Decoder{11}, Modbus(kRealtimeData), 1, kRealtimeCells},
-    {"RealtimeAllZeroIsBlank", Decoder{11}, Modbus(std::string(68, '0')), 4, {}},
+    {"RealtimeBuilt", Decoder{11}, modbus(kRealtimeData), 1, kRealtimeCells},
+    {"RealtimeAllZeroIsBlank", Decoder{11}, modbus(std::string(68, '0')), 4, {}},
     {"RealtimeAllFfIsARecord",
      Decoder{11},
-     Modbus(std::string(68, 'F')),
+     modbus(std::string(68, 'F')),
      1,
      {"7", "2099-99-99 99:99:99", "281474976710656.0000", "281474976710656.0000", "-8388608.00",
       "-8388608.00", "-8388608.00"}},
     {"RealtimeBcdNibblesAboveNine",
      Decoder{11},
-     Modbus("00000000 30398000 00000001 00004000 00007B80 80001440 0000651A 2A1B3C4D5E6F"),
+     modbus("00000000 30398000 00000001 00004000 00007B80 80001440 0000651A 2A1B3C4D5E6F"),
      1,
      {"7", "2024-15-36 47:58:69", "12345.5000", "65536.2500", "123.50", "-20.25", "101.10"}},
-    {"RealtimeOneByteShort", Decoder{11}, Drop(Modbus(kRealtimeData)), 2, {}},
-    {"RealtimeOneByteLong", Decoder{11}, Extend(Modbus(kRealtimeData)), 2, {}},
-    {"RealtimeBadCrc", Decoder{11}, Flip(Modbus(kRealtimeData), 38), 3, {}},
-    {"RealtimeBadDataByte", Decoder{11}, Flip(Modbus(kRealtimeData), 10), 3, {}},
+    {"RealtimeOneByteShort", Decoder{11}, drop(modbus(kRealtimeData)), 2, {}},
+    {"RealtimeOneByteLong", Decoder{11}, extend(modbus(kRealtimeData)), 2, {}},
+    {"RealtimeBadCrc", Decoder{11}, flip(modbus(kRealtimeData), 38), 3, {}},
+    {"RealtimeBadDataByte", Decoder{11}, flip(modbus(kRealtimeData), 10), 3, {}},
     {"RealtimeEmpty", Decoder{11}, {}, 2, {}},
-    {"RealtimeShortAnswerIsBadLength", Decoder{11}, Modbus(""), 2, {}},
+    {"RealtimeShortAnswerIsBadLength", Decoder{11}, modbus(""), 2, {}},
 
     // ---- kinds 12/22
     {"MonthLiteralVector",
      Decoder{12},
-     HexBytes("17 03 0A 00 00 00 00 00 01 80 00 24 03 5C E1"),
+     hexBytes("17 03 0A 00 00 00 00 00 01 80 00 24 03 5C E1"),
      1,
      {"7", "2024-03", "1.5000"}},
-    {"MonthBcdNibbleAboveNine", Decoder{12}, Modbus("0000000000018000 241A"), 1, {"7", "2024-14", "1.5000"}},
-    {"MonthAllZeroIsBlank", Decoder{12}, Modbus("0000000000000000 0000"), 4, {}},
+    {"MonthBcdNibbleAboveNine", Decoder{12}, modbus("0000000000018000 241A"), 1, {"7", "2024-14", "1.5000"}},
+    {"MonthAllZeroIsBlank", Decoder{12}, modbus("0000000000000000 0000"), 4, {}},
     {"MonthZeroVolumeWithDateIsARecord",
      Decoder{12},
-     Modbus("0000000000000000 2401"),
+     modbus("0000000000000000 2401"),
      1,
      {"7", "2024-01", "0.0000"}},
-    {"MonthShortAnswerIsBlank", Decoder{12}, HexBytes("17 03 00 C1 34"), 4, {}},
-    {"MonthShortAnswerBadCrc", Decoder{12}, HexBytes("17 03 00 C1 35"), 3, {}},
-    {"MonthFourBytes", Decoder{12}, HexBytes("17 03 C1 34"), 2, {}},
-    {"MonthSixBytes", Decoder{12}, Extend(Modbus("")), 2, {}},
-    {"MonthOneByteShort", Decoder{12}, Drop(Modbus("0000000000018000 2403")), 2, {}},
-    {"MonthOneByteLong", Decoder{12}, Extend(Modbus("0000000000018000 2403")), 2, {}},
-    {"MonthBadCrc", Decoder{12}, Flip(Modbus("0000000000018000 2403"), 13), 3, {}},
+    {"MonthShortAnswerIsBlank", Decoder{12}, hexBytes("17 03 00 C1 34"), 4, {}},
+    {"MonthShortAnswerBadCrc", Decoder{12}, hexBytes("17 03 00 C1 35"), 3, {}},
+    {"MonthFourBytes", Decoder{12}, hexBytes("17 03 C1 34"), 2, {}},
+    {"MonthSixBytes", Decoder{12}, extend(modbus("")), 2, {}},
+    {"MonthOneByteShort", Decoder{12}, drop(modbus("0000000000018000 2403")), 2, {}},
+    {"MonthOneByteLong", Decoder{12}, extend(modbus("0000000000018000 2403")), 2, {}},
+    {"MonthBadCrc", Decoder{12}, flip(modbus("0000000000018000 2403"), 13), 3, {}},
     {"MonthEmpty", Decoder{12}, {}, 2, {}},
 
     // ---- kinds 13/23
     {"StartStopLiteralVector",
      Decoder{13},
-     HexBytes("17 03 10 00 00 00 00 00 01 80 00 24 01 01 12 00 00 55 00 3E AF"),
+     hexBytes("17 03 10 00 00 00 00 00 01 80 00 24 01 01 12 00 00 55 00 3E AF"),
      1,
      {"7", "2024-01-01 12:00:00", "1.5000", "启动"}},
     {"StartStopFlagZeroIsStop",
      Decoder{13},
-     Modbus("0000000000018000 240101120000 00 00"),
+     modbus("0000000000018000 240101120000 00 00"),
      1,
      {"7", "2024-01-01 12:00:00", "1.5000", "停止"}},
     {"StartStopFlagAaIsStop",
      Decoder{13},
-     Modbus("0000000000018000 240101120000 AA 00"),
+     modbus("0000000000018000 240101120000 AA 00"),
      1,
      {"7", "2024-01-01 12:00:00", "1.5000", "停止"}},
     {"StartStopFlagFfIsStop",
      Decoder{13},
-     Modbus("0000000000018000 240101120000 FF 00"),
+     modbus("0000000000018000 240101120000 FF 00"),
      1,
      {"7", "2024-01-01 12:00:00", "1.5000", "停止"}},
     // The blank test covers every data byte, the one after the flag included.
     {"StartStopOnlyLastDataByteSetIsARecord",
      Decoder{13},
-     Modbus("0000000000000000 000000000000 00 55"),
+     modbus("0000000000000000 000000000000 00 55"),
      1,
      {"7", "2000-00-00 00:00:00", "0.0000", "停止"}},
-    {"StartStopShortAnswerIsBlank", Decoder{13}, Modbus(""), 4, {}},
-    {"StartStopShortAnswerBadCrc", Decoder{13}, Flip(Modbus(""), 4), 3, {}},
-    {"StartStopOneByteShort", Decoder{13}, Drop(Modbus("0000000000018000 240101120000 55 00")), 2, {}},
-    {"StartStopOneByteLong", Decoder{13}, Extend(Modbus("0000000000018000 240101120000 55 00")), 2, {}},
-    {"StartStopBadCrc", Decoder{13}, Flip(Modbus("0000000000018000 240101120000 55 00"), 19), 3, {}},
+    {"StartStopShortAnswerIsBlank", Decoder{13}, modbus(""), 4, {}},
+    {"StartStopShortAnswerBadCrc", Decoder{13}, flip(modbus(""), 4), 3, {}},
+    {"StartStopOneByteShort", Decoder{13}, drop(modbus("0000000000018000 240101120000 55 00")), 2, {}},
+    {"StartStopOneByteLong", Decoder{13}, extend(modbus("0000000000018000 240101120000 55 00")), 2, {}},
+    {"StartStopBadCrc", Decoder{13}, flip(modbus("0000000000018000 240101120000 55 00"), 19), 3, {}},
     {"StartStopEmpty", Decoder{13}, {}, 2, {}},
 
     // ---- kinds 14/24
     {"AntiCutLiteralVector",
      Decoder{14},
-     HexBytes("17 03 08 24 02 29 23 59 59 55 00 C0 55"),
+     hexBytes("17 03 08 24 02 29 23 59 59 55 00 C0 55"),
      1,
      {"7", "2024-02-29 23:59:59", "正常"}},
     {"AntiCutFlagAaIsCut",
      Decoder{14},
-     Modbus("240229235959 AA 00"),
+     modbus("240229235959 AA 00"),
      1,
      {"7", "2024-02-29 23:59:59", "剪断"}},
     {"AntiCutFlagFfIsCut",
      Decoder{14},
-     Modbus("240229235959 FF 00"),
+     modbus("240229235959 FF 00"),
      1,
      {"7", "2024-02-29 23:59:59", "剪断"}},
     // The anti-cut kinds have no blank-value test: a record of zeros is shown.
     {"AntiCutAllZeroIsARecord",
      Decoder{14},
-     Modbus("000000000000 00 00"),
+     modbus("000000000000 00 00"),
      1,
      {"7", "2000-00-00 00:00:00", "剪断"}},
     {"AntiCutNoRecordFunction66Count80",
      Decoder{14},
-     AppendCrc(HexBytes("17 66 80 24 02 29 23 59 59 55 00")),
+     appendCrc(hexBytes("17 66 80 24 02 29 23 59 59 55 00")),
      4,
      {}},
     {"AntiCutNoRecord6680BadCrc",
      Decoder{14},
-     Flip(AppendCrc(HexBytes("17 66 80 24 02 29 23 59 59 55 00")), 12),
+     flip(appendCrc(hexBytes("17 66 80 24 02 29 23 59 59 55 00")), 12),
      3,
      {}},
     {"AntiCutFunction66AloneIsARecord",
      Decoder{14},
-     Modbus("240229235959 55 00", 0x66),
+     modbus("240229235959 55 00", 0x66),
      1,
      {"7", "2024-02-29 23:59:59", "正常"}},
-    {"AntiCutShortAnswerIsBlank", Decoder{14}, HexBytes("17 03 00 C1 34"), 4, {}},
-    {"AntiCutShortAnswerBadCrc", Decoder{14}, HexBytes("17 03 00 C0 34"), 3, {}},
-    {"AntiCutOneByteShort", Decoder{14}, Drop(Modbus("240229235959 55 00")), 2, {}},
-    {"AntiCutOneByteLong", Decoder{14}, Extend(Modbus("240229235959 55 00")), 2, {}},
-    {"AntiCutBadCrc", Decoder{14}, Flip(Modbus("240229235959 55 00"), 11), 3, {}},
+    {"AntiCutShortAnswerIsBlank", Decoder{14}, hexBytes("17 03 00 C1 34"), 4, {}},
+    {"AntiCutShortAnswerBadCrc", Decoder{14}, hexBytes("17 03 00 C0 34"), 3, {}},
+    {"AntiCutOneByteShort", Decoder{14}, drop(modbus("240229235959 55 00")), 2, {}},
+    {"AntiCutOneByteLong", Decoder{14}, extend(modbus("240229235959 55 00")), 2, {}},
+    {"AntiCutBadCrc", Decoder{14}, flip(modbus("240229235959 55 00"), 11), 3, {}},
     {"AntiCutEmpty", Decoder{14}, {}, 2, {}},
 
     // ---- kind 31
     {"CustomRealtimeLiteralVector",
      Decoder{31},
-     HexBytes("55 55 17 01 16 00 00 0E 60 73 00 02 50 00 00 05 D1 00 00 07 65 80 00 23 05 17 08 30 00 9A"),
+     hexBytes("55 55 17 01 16 00 00 0E 60 73 00 02 50 00 00 05 D1 00 00 07 65 80 00 23 05 17 08 30 00 9A"),
      1,
      {"7", "2023-05-17 08:30:00", "12345.5000", "2.50", "-20.25", "101.50"}},
     // Exponent 0xFF is −1, 0x80 is −128; a set sign bit with a zero mantissa prints as −0.
     {"CustomRealtimeNegativeExponents",
      Decoder{31},
-     Custom("1701160000 FF400000 80000001 80800000 00000000 230517083000"),
+     custom("1701160000 FF400000 80000001 80800000 00000000 230517083000"),
      1,
      {"7", "2023-05-17 08:30:00", "0.2500", "0.00", "-0.00", "0.00"}},
-    {"CustomRealtimeAllFfIsBlank", Decoder{31}, Custom("1701160000" + std::string(44, 'F')), 4, {}},
+    {"CustomRealtimeAllFfIsBlank", Decoder{31}, custom("1701160000" + std::string(44, 'F')), 4, {}},
     {"CustomRealtimeAllZeroIsARecord",
      Decoder{31},
-     Custom("1701160000" + std::string(44, '0')),
+     custom("1701160000" + std::string(44, '0')),
      1,
      {"7", "2000-00-00 00:00:00", "0.0000", "0.00", "0.00", "0.00"}},
-    {"CustomRealtimeFirstHeaderByteWrong", Decoder{31}, Flip(Custom(kCustomRealtimeBody), 0), 3, {}},
-    {"CustomRealtimeSecondHeaderByteWrong", Decoder{31}, Flip(Custom(kCustomRealtimeBody), 1), 3, {}},
-    {"CustomRealtimeBadSum", Decoder{31}, Flip(Custom(kCustomRealtimeBody), 29), 3, {}},
-    {"CustomRealtimeBadDataByte", Decoder{31}, Flip(Custom(kCustomRealtimeBody), 8), 3, {}},
-    {"CustomRealtimeOneByteShort", Decoder{31}, Drop(Custom(kCustomRealtimeBody)), 2, {}},
-    {"CustomRealtimeOneByteLong", Decoder{31}, Extend(Custom(kCustomRealtimeBody)), 2, {}},
-    {"CustomRealtimeModbusFrameRejected", Decoder{31}, Modbus(std::string(50, '0')), 3, {}},
+    {"CustomRealtimeFirstHeaderByteWrong", Decoder{31}, flip(custom(kCustomRealtimeBody), 0), 3, {}},
+    {"CustomRealtimeSecondHeaderByteWrong", Decoder{31}, flip(custom(kCustomRealtimeBody), 1), 3, {}},
+    {"CustomRealtimeBadSum", Decoder{31}, flip(custom(kCustomRealtimeBody), 29), 3, {}},
+    {"CustomRealtimeBadDataByte", Decoder{31}, flip(custom(kCustomRealtimeBody), 8), 3, {}},
+    {"CustomRealtimeOneByteShort", Decoder{31}, drop(custom(kCustomRealtimeBody)), 2, {}},
+    {"CustomRealtimeOneByteLong", Decoder{31}, extend(custom(kCustomRealtimeBody)), 2, {}},
+    {"CustomRealtimeModbusFrameRejected", Decoder{31}, modbus(std::string(50, '0')), 3, {}},
     {"CustomRealtimeEmpty", Decoder{31}, {}, 2, {}},
 
     // ---- kind 32
     {"CustomMonthLiteralVector",
      Decoder{32},
-     HexBytes("55 55 17 02 08 00 00 0E 60 73 00 24 03 15 3E"),
+     hexBytes("55 55 17 02 08 00 00 0E 60 73 00 24 03 15 3E"),
      1,
      {"7", "2024-03-15", "12345.5000"}},
-    {"CustomMonthAllFfIsBlank", Decoder{32}, Custom("1702080000 FFFFFFFF FFFFFF"), 4, {}},
+    {"CustomMonthAllFfIsBlank", Decoder{32}, custom("1702080000 FFFFFFFF FFFFFF"), 4, {}},
     {"CustomMonthFfVolumeWithDateIsARecord",
      Decoder{32},
-     Custom("1702080000 FFFFFFFF 2403FF"),
+     custom("1702080000 FFFFFFFF 2403FF"),
      1,
      {"7", "2024-03-99", "-0.5000"}},
-    {"CustomMonthHeaderWrong", Decoder{32}, Flip(Custom(kCustomMonthBody), 0, 0xFF), 3, {}},
-    {"CustomMonthBadSum", Decoder{32}, Flip(Custom(kCustomMonthBody), 14), 3, {}},
-    {"CustomMonthOneByteShort", Decoder{32}, Drop(Custom(kCustomMonthBody)), 2, {}},
-    {"CustomMonthOneByteLong", Decoder{32}, Extend(Custom(kCustomMonthBody)), 2, {}},
+    {"CustomMonthHeaderWrong", Decoder{32}, flip(custom(kCustomMonthBody), 0, 0xFF), 3, {}},
+    {"CustomMonthBadSum", Decoder{32}, flip(custom(kCustomMonthBody), 14), 3, {}},
+    {"CustomMonthOneByteShort", Decoder{32}, drop(custom(kCustomMonthBody)), 2, {}},
+    {"CustomMonthOneByteLong", Decoder{32}, extend(custom(kCustomMonthBody)), 2, {}},
     {"CustomMonthEmpty", Decoder{32}, {}, 2, {}},
 
     // ---- kind 33
     {"CustomStartStopLiteralVector",
      Decoder{33},
-     HexBytes("55 55 17 03 0C 00 00 0E 60 73 00 24 01 01 12 00 00 55 94"),
+     hexBytes("55 55 17 03 0C 00 00 0E 60 73 00 24 01 01 12 00 00 55 94"),
      1,
      {"7", "2024-01-01 12:00:00", "12345.5000", "启动"}},
     {"CustomStartStopFlagAaIsStop",
      Decoder{33},
-     Custom("17030C0000 0E607300 240101120000 AA"),
+     custom("17030C0000 0E607300 240101120000 AA"),
      1,
      {"7", "2024-01-01 12:00:00", "12345.5000", "停止"}},
     {"CustomStartStopFlagZeroIsStop",
      Decoder{33},
-     Custom("17030C0000 0E607300 240101120000 00"),
+     custom("17030C0000 0E607300 240101120000 00"),
      1,
      {"7", "2024-01-01 12:00:00", "12345.5000", "停止"}},
-    {"CustomStartStopAllFfIsBlank", Decoder{33}, Custom("17030C0000" + std::string(22, 'F')), 4, {}},
-    {"CustomStartStopHeaderWrong", Decoder{33}, Flip(Custom(kCustomStartStopBody), 1, 0x80), 3, {}},
-    {"CustomStartStopBadSum", Decoder{33}, Flip(Custom(kCustomStartStopBody), 18), 3, {}},
-    {"CustomStartStopOneByteShort", Decoder{33}, Drop(Custom(kCustomStartStopBody)), 2, {}},
-    {"CustomStartStopOneByteLong", Decoder{33}, Extend(Custom(kCustomStartStopBody)), 2, {}},
+    {"CustomStartStopAllFfIsBlank", Decoder{33}, custom("17030C0000" + std::string(22, 'F')), 4, {}},
+    {"CustomStartStopHeaderWrong", Decoder{33}, flip(custom(kCustomStartStopBody), 1, 0x80), 3, {}},
+    {"CustomStartStopBadSum", Decoder{33}, flip(custom(kCustomStartStopBody), 18), 3, {}},
+    {"CustomStartStopOneByteShort", Decoder{33}, drop(custom(kCustomStartStopBody)), 2, {}},
+    {"CustomStartStopOneByteLong", Decoder{33}, extend(custom(kCustomStartStopBody)), 2, {}},
     {"CustomStartStopEmpty", Decoder{33}, {}, 2, {}},
 };
 
@@ -306,11 +306,11 @@ TEST_P(RecordsV12Columns, AddsCaptionsAndWidths)
 {
     const LayoutCase& c = GetParam();
     RecordTable table;
-    SetupKindColumns(c.kindCode, table);
-    ASSERT_EQ(table.ColumnCount(), static_cast<int>(c.columns.size()));
+    setupKindColumns(c.kindCode, table);
+    ASSERT_EQ(table.columnCount(), static_cast<int>(c.columns.size()));
     for (size_t i = 0; i < c.columns.size(); ++i) {
-        EXPECT_EQ(table.Columns()[i].caption, c.columns[i].caption) << "column " << i;
-        EXPECT_EQ(table.Columns()[i].width, c.columns[i].width) << "column " << i;
+        EXPECT_EQ(table.columns()[i].caption, c.columns[i].caption) << "column " << i;
+        EXPECT_EQ(table.columns()[i].width, c.columns[i].width) << "column " << i;
     }
 }
 
@@ -362,7 +362,7 @@ TEST(RecordsV12Robustness, AnyReplyGivesAResultCode)
                 const int result = decoder(1, reply, table);
                 ASSERT_GE(result, 1);
                 ASSERT_LE(result, 4);
-                ASSERT_EQ(table.RowCount(), result == 1 ? 1 : 0) << "length " << length;
+                ASSERT_EQ(table.rowCount(), result == 1 ? 1 : 0) << "length " << length;
             }
         }
     }

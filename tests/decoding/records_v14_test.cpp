@@ -52,7 +52,7 @@ const Kind kAlarmEvent2{Decoder{46},
 const Kind kStartStop{Decoder{49}, 10, 18, "40C81CC000000000 55 AA", {"12345.5000", "启动"}};
 const Kind kTamper{Decoder{410}, 10, 10, "55 00", {"正常"}};
 
-std::string NumberHex(unsigned number)
+std::string numberHex(unsigned number)
 {
     static const char digits[] = "0123456789ABCDEF";
     std::string text;
@@ -61,12 +61,12 @@ std::string NumberHex(unsigned number)
     return text;
 }
 
-std::string RecordHex(unsigned number, const std::string& fieldsHex)
+std::string recordHex(unsigned number, const std::string& fieldsHex)
 {
-    return NumberHex(number) + kTimeHex + fieldsHex;
+    return numberHex(number) + kTimeHex + fieldsHex;
 }
 
-Cells RecordCells(unsigned number, const Cells& fields)
+Cells recordCells(unsigned number, const Cells& fields)
 {
     Cells cells{std::to_string(number), kTimeText};
     cells.insert(cells.end(), fields.begin(), fields.end());
@@ -75,50 +75,50 @@ Cells RecordCells(unsigned number, const Cells& fields)
 
 // Address, function, byte count, a 14-byte block header, the given records, blank
 // (all 0xFF) records up to the block size, and the CRC.
-Bytes BlockReply(const Kind& kind, const std::vector<std::string>& recordsHex)
+Bytes blockReply(const Kind& kind, const std::vector<std::string>& recordsHex)
 {
-    Bytes data = HexBytes("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D");
+    Bytes data = hexBytes("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D");
     for (const std::string& hex : recordsHex) {
-        const Bytes record = HexBytes(hex);
+        const Bytes record = hexBytes(hex);
         EXPECT_EQ(record.size(), kind.size) << hex;
         data.insert(data.end(), record.begin(), record.end());
     }
     data.resize(14 + kind.count * kind.size, 0xFF);
     Bytes frame{0x17, 0x03, static_cast<uint8_t>(data.size())};
     frame.insert(frame.end(), data.begin(), data.end());
-    return AppendCrc(frame);
+    return appendCrc(frame);
 }
 
 // The first `filled` records numbered 101, 102, … with the kind's sample body.
-Bytes SampleReply(const Kind& kind, size_t filled)
+Bytes sampleReply(const Kind& kind, size_t filled)
 {
     std::vector<std::string> records;
     for (size_t j = 0; j < filled; ++j)
-        records.push_back(RecordHex(static_cast<unsigned>(101 + j), kind.fieldsHex));
-    return BlockReply(kind, records);
+        records.push_back(recordHex(static_cast<unsigned>(101 + j), kind.fieldsHex));
+    return blockReply(kind, records);
 }
 
-Rows SampleRows(const Kind& kind, size_t filled)
+Rows sampleRows(const Kind& kind, size_t filled)
 {
     Rows rows;
     for (size_t j = 0; j < filled; ++j)
-        rows.push_back(RecordCells(static_cast<unsigned>(101 + j), kind.fields));
+        rows.push_back(recordCells(static_cast<unsigned>(101 + j), kind.fields));
     return rows;
 }
 
-Bytes Flip(Bytes bytes, size_t at)
+Bytes flip(Bytes bytes, size_t at)
 {
     bytes[at] ^= 0x01;
     return bytes;
 }
 
-Bytes Drop(Bytes bytes)
+Bytes drop(Bytes bytes)
 {
     bytes.pop_back();
     return bytes;
 }
 
-Bytes Extend(Bytes bytes)
+Bytes extend(Bytes bytes)
 {
     bytes.push_back(0xFF);
     return bytes;
@@ -144,12 +144,12 @@ TEST_P(RecordsV14Decode, GivesResultAndRows)
     const BlockCase& c = GetParam();
     RecordTable table;
     EXPECT_EQ(c.decoder(9, c.reply, table), c.result);
-    EXPECT_EQ(table.Rows(), c.rows);
+    EXPECT_EQ(table.rows(), c.rows);
 }
 
 // Cases every kind must pass: full block, partly filled block, leading blank,
 // length ±1, bad CRC, empty reply.
-std::vector<BlockCase> CommonCases()
+std::vector<BlockCase> commonCases()
 {
     const std::pair<const char*, const Kind*> kinds[] = {
         {"Daily", &kDaily},           {"CurrentHour", &kCurrentHour},
@@ -159,28 +159,28 @@ std::vector<BlockCase> CommonCases()
     std::vector<BlockCase> cases;
     for (const auto& [name, kind] : kinds) {
         const std::string n = name;
-        const Bytes full = SampleReply(*kind, kind->count);
+        const Bytes full = sampleReply(*kind, kind->count);
         const size_t length = 17 + kind->count * kind->size + 2;
         EXPECT_EQ(full.size(), length);
-        cases.push_back({n + "FullBlock", kind->decoder, full, 1, SampleRows(*kind, kind->count)});
+        cases.push_back({n + "FullBlock", kind->decoder, full, 1, sampleRows(*kind, kind->count)});
         cases.push_back(
-            {n + "SecondRecordBlank", kind->decoder, SampleReply(*kind, 1), 4, SampleRows(*kind, 1)});
+            {n + "SecondRecordBlank", kind->decoder, sampleReply(*kind, 1), 4, sampleRows(*kind, 1)});
         // A blank slot keeps its record number: only the bytes after it are tested.
         cases.push_back({n + "FirstRecordBlankWithNumber",
                          kind->decoder,
-                         BlockReply(*kind, {"0005" + std::string(2 * (kind->size - 2), 'F')}),
+                         blockReply(*kind, {"0005" + std::string(2 * (kind->size - 2), 'F')}),
                          4,
                          {}});
-        cases.push_back({n + "OneByteShort", kind->decoder, Drop(full), 2, {}});
-        cases.push_back({n + "OneByteLong", kind->decoder, Extend(full), 2, {}});
-        cases.push_back({n + "BadCrc", kind->decoder, Flip(full, length - 1), 3, {}});
-        cases.push_back({n + "BadRecordByte", kind->decoder, Flip(full, 20), 3, {}});
+        cases.push_back({n + "OneByteShort", kind->decoder, drop(full), 2, {}});
+        cases.push_back({n + "OneByteLong", kind->decoder, extend(full), 2, {}});
+        cases.push_back({n + "BadCrc", kind->decoder, flip(full, length - 1), 3, {}});
+        cases.push_back({n + "BadRecordByte", kind->decoder, flip(full, 20), 3, {}});
         cases.push_back({n + "Empty", kind->decoder, {}, 2, {}});
     }
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryKind, RecordsV14Decode, testing::ValuesIn(CommonCases()),
+INSTANTIATE_TEST_SUITE_P(EveryKind, RecordsV14Decode, testing::ValuesIn(commonCases()),
                          [](const testing::TestParamInfo<BlockCase>& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -189,63 +189,63 @@ INSTANTIATE_TEST_SUITE_P(
         BlockCase{
             "DailyLiteralVector",
             Decoder{41},
-            HexBytes("17 03 5E 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 24 01 01 00 00 00 00 00 30 39 "
+            hexBytes("17 03 5E 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 24 01 01 00 00 00 00 00 30 39 "
                      "FF FF FF FF" +
                      std::string(64 * 2, 'F') + "E3 92"),
             4,
             {{"1", "2024-01-01 00:00:00", "12345", "4294967295"}}},
-        BlockCase{"AlarmEventThirdRecordBlankKeepsTwoRows", Decoder{45}, SampleReply(kAlarmEvent, 2), 4,
-                  SampleRows(kAlarmEvent, 2)},
+        BlockCase{"AlarmEventThirdRecordBlankKeepsTwoRows", Decoder{45}, sampleReply(kAlarmEvent, 2), 4,
+                  sampleRows(kAlarmEvent, 2)},
         BlockCase{"AlarmEventRecordAfterBlankIgnored",
                   Decoder{45},
-                  BlockReply(kAlarmEvent, {RecordHex(1, kAlarmEvent.fieldsHex), "0002" + std::string(84, 'F'),
-                                           RecordHex(3, kAlarmEvent.fieldsHex)}),
+                  blockReply(kAlarmEvent, {recordHex(1, kAlarmEvent.fieldsHex), "0002" + std::string(84, 'F'),
+                                           recordHex(3, kAlarmEvent.fieldsHex)}),
                   4,
-                  {RecordCells(1, kAlarmEvent.fields)}},
+                  {recordCells(1, kAlarmEvent.fields)}},
         BlockCase{"TamperNumberFfffWithSpareByteSetIsARecord",
                   Decoder{410},
-                  BlockReply(kTamper, {"FFFF FFFFFFFFFFFF FF 00"}),
+                  blockReply(kTamper, {"FFFF FFFFFFFFFFFF FF 00"}),
                   4,
                   {{"65535", "2099-99-99 99:99:99", "剪断"}}},
         BlockCase{"TamperFlagAaIsCut",
                   Decoder{410},
-                  BlockReply(kTamper, {RecordHex(7, "AA 55")}),
+                  blockReply(kTamper, {recordHex(7, "AA 55")}),
                   4,
-                  {RecordCells(7, {"剪断"})}},
+                  {recordCells(7, {"剪断"})}},
         BlockCase{"StartStopNumberFfffIsCaption65535",
                   Decoder{49},
-                  BlockReply(kStartStop, {RecordHex(0xFFFF, kStartStop.fieldsHex)}),
+                  blockReply(kStartStop, {recordHex(0xFFFF, kStartStop.fieldsHex)}),
                   4,
-                  {RecordCells(65535, kStartStop.fields)}},
+                  {recordCells(65535, kStartStop.fields)}},
         BlockCase{"StartStopFlagZeroIsStop",
                   Decoder{49},
-                  BlockReply(kStartStop, {RecordHex(3, "40C81CC000000000 00 55")}),
+                  blockReply(kStartStop, {recordHex(3, "40C81CC000000000 00 55")}),
                   4,
-                  {RecordCells(3, {"12345.5000", "停止"})}},
+                  {recordCells(3, {"12345.5000", "停止"})}},
         BlockCase{"StartStopFlagFfIsStop",
                   Decoder{49},
-                  BlockReply(kStartStop, {RecordHex(3, "40C81CC000000000 FF 55")}),
+                  blockReply(kStartStop, {recordHex(3, "40C81CC000000000 FF 55")}),
                   4,
-                  {RecordCells(3, {"12345.5000", "停止"})}},
+                  {recordCells(3, {"12345.5000", "停止"})}},
         BlockCase{"ParamChangeKeepsLeadingZeros",
                   Decoder{44},
-                  BlockReply(kParamChange, {RecordHex(1, "000000000001 00000000 0000000A")}),
+                  blockReply(kParamChange, {recordHex(1, "000000000001 00000000 0000000A")}),
                   4,
-                  {RecordCells(1, {"000000000001", "00000000", "0000000A"})}},
+                  {recordCells(1, {"000000000001", "00000000", "0000000A"})}},
         BlockCase{"DailyBcdNibblesAboveNine",
                   Decoder{41},
-                  BlockReply(kDaily, {"0001 AABBCCDDEEFF 00000001 00000002"}),
+                  blockReply(kDaily, {"0001 AABBCCDDEEFF 00000001 00000002"}),
                   4,
                   {{"1", "2044-55-66 77:88:99", "1", "2"}}},
         BlockCase{"AlarmEvent2NegativeNan",
                   Decoder{46},
-                  BlockReply(kAlarmEvent2,
-                             {RecordHex(2, "FFF8000000000000 0000000000000000 8000000000000000 "
+                  blockReply(kAlarmEvent2,
+                             {recordHex(2, "FFF8000000000000 0000000000000000 8000000000000000 "
                                            "00000000 00000000 00000000 00000000 00000000 0000 0000")}),
                   4,
-                  {RecordCells(2, {"-nan", "0.0000", "-0.0000", "0.00", "0.00", "0.00", "0.00", "0.00",
+                  {recordCells(2, {"-nan", "0.0000", "-0.0000", "0.00", "0.00", "0.00", "0.00", "0.00",
                                    "0000", "0000"})}},
-        BlockCase{"ShortNoRecordAnswerIsBadLength", Decoder{45}, HexBytes("17 03 00 C1 34"), 2, {}}),
+        BlockCase{"ShortNoRecordAnswerIsBadLength", Decoder{45}, hexBytes("17 03 00 C1 34"), 2, {}}),
     [](const testing::TestParamInfo<BlockCase>& info) { return info.param.name; });
 
 struct LayoutCase {
@@ -265,11 +265,11 @@ TEST_P(RecordsV14Columns, AddsCaptionsAndWidths)
 {
     const LayoutCase& c = GetParam();
     RecordTable table;
-    SetupKindColumns(c.kindCode, table);
-    ASSERT_EQ(table.ColumnCount(), static_cast<int>(c.columns.size()));
+    setupKindColumns(c.kindCode, table);
+    ASSERT_EQ(table.columnCount(), static_cast<int>(c.columns.size()));
     for (size_t i = 0; i < c.columns.size(); ++i) {
-        EXPECT_EQ(table.Columns()[i].caption, c.columns[i].caption) << "column " << i;
-        EXPECT_EQ(table.Columns()[i].width, c.columns[i].width) << "column " << i;
+        EXPECT_EQ(table.columns()[i].caption, c.columns[i].caption) << "column " << i;
+        EXPECT_EQ(table.columns()[i].width, c.columns[i].width) << "column " << i;
     }
 }
 
@@ -351,17 +351,17 @@ TEST(RecordsV14Robustness, AnyReplyGivesAResultCode)
                     b = static_cast<uint8_t>(random() % 3 == 0 ? 0xFF : random());
                 for (bool sealed : {false, true}) {
                     if (sealed && length >= 2)
-                        reply = AppendCrc(ByteView(reply).first(length - 2));
+                        reply = appendCrc(ByteView(reply).first(length - 2));
                     RecordTable table;
                     const int result = kind->decoder(1, reply, table);
                     ASSERT_GE(result, 1);
                     ASSERT_LE(result, 4);
                     if (result == 2 || result == 3) {
-                        ASSERT_EQ(table.RowCount(), 0);
+                        ASSERT_EQ(table.rowCount(), 0);
                     } else if (result == 1) {
-                        ASSERT_EQ(table.RowCount(), static_cast<int>(kind->count));
+                        ASSERT_EQ(table.rowCount(), static_cast<int>(kind->count));
                     }
-                    for (const Cells& row : table.Rows())
+                    for (const Cells& row : table.rows())
                         ASSERT_EQ(row.size(), 2 + kind->fields.size());
                 }
             }

@@ -73,12 +73,12 @@ const ShapeCase kShapes[] = {
     {"BlankLastSlotKeepsTheOthers", Shape::BlankLast, 4, -2},
 };
 
-Bytes ShapedReply(const Family& f, Shape shape)
+Bytes shapedReply(const Family& f, Shape shape)
 {
     const Bytes values(static_cast<size_t>(f.slotSize), 0x11);
     std::vector<Bytes> slots;
     for (int k = 0; k < f.slotCount; ++k)
-        slots.push_back(Slot(static_cast<uint16_t>(k), kTime, values, f.slotSize));
+        slots.push_back(slot(static_cast<uint16_t>(k), kTime, values, f.slotSize));
     switch (shape) {
     case Shape::Full:
         break;
@@ -91,28 +91,28 @@ Bytes ShapedReply(const Family& f, Shape shape)
     case Shape::Empty:
         return {};
     case Shape::BadCrc: {
-        Bytes reply = BlockReply(slots);
+        Bytes reply = blockReply(slots);
         reply.back() ^= 0x01;
         return reply;
     }
     case Shape::BlankFirst:
-        slots[0] = BlankSlot(f.slotSize);
+        slots[0] = blankSlot(f.slotSize);
         break;
     case Shape::BlankThird:
-        slots[2] = BlankSlot(f.slotSize);
+        slots[2] = blankSlot(f.slotSize);
         break;
     case Shape::BlankLast:
-        slots.back() = BlankSlot(f.slotSize);
+        slots.back() = blankSlot(f.slotSize);
         break;
     case Shape::OnlyLastByteSet:
         for (size_t k = 0; k < slots.size(); ++k) {
-            slots[k] = BlankSlot(f.slotSize);
+            slots[k] = blankSlot(f.slotSize);
             slots[k][1] = static_cast<uint8_t>(k);
             slots[k].back() = 0xFE;
         }
         break;
     }
-    return BlockReply(slots);
+    return blockReply(slots);
 }
 
 class V20ReplyShape : public testing::TestWithParam<std::tuple<Family, ShapeCase>> {};
@@ -121,14 +121,14 @@ TEST_P(V20ReplyShape, GivesResultAndRows)
 {
     const auto& [family, shape] = GetParam();
     RecordTable table;
-    const Bytes reply = ShapedReply(family, shape.shape);
+    const Bytes reply = shapedReply(family, shape.shape);
     EXPECT_EQ(family.decode(1, reply, table), shape.expectedResult);
     const int rows = shape.expectedRows == -1   ? family.slotCount
                      : shape.expectedRows == -2 ? family.slotCount - 1
                                                 : shape.expectedRows;
-    ASSERT_EQ(table.RowCount(), rows);
+    ASSERT_EQ(table.rowCount(), rows);
     for (int r = 0; r < rows; ++r)
-        EXPECT_EQ(table.Rows()[static_cast<size_t>(r)][0], std::to_string(r + 1));
+        EXPECT_EQ(table.rows()[static_cast<size_t>(r)][0], std::to_string(r + 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllDecoders, V20ReplyShape,
@@ -156,94 +156,94 @@ const Family& F(const char* name)
     throw std::logic_error(name);
 }
 
-std::vector<ValueCase> ValueCases()
+std::vector<ValueCase> valueCases()
 {
-    const Bytes hexWords = HexBytes("00 12 AB CD");
+    const Bytes hexWords = hexBytes("00 12 AB CD");
     return {
-        {"DailyTwoDoubles", F("Daily"), Cat({Dbl(1.5), Dbl(12345.6789)}), {"1.5000", "12345.6789"}},
+        {"DailyTwoDoubles", F("Daily"), cat({dbl(1.5), dbl(12345.6789)}), {"1.5000", "12345.6789"}},
         {"DailyDoublesRoundToFourDecimals",
          F("Daily"),
-         Cat({Dbl(0.00005), Dbl(-2.71828)}),
+         cat({dbl(0.00005), dbl(-2.71828)}),
          {"0.0001", "-2.7183"}},
-        {"CurrentHourUnsigned", F("CurrentHour"), Cat({U32(0xFFFFFFFF), U32(7)}), {"4294967295", "7"}},
+        {"CurrentHourUnsigned", F("CurrentHour"), cat({U32(0xFFFFFFFF), U32(7)}), {"4294967295", "7"}},
         {"PrevHourSinglesWithFourDecimals",
          F("PrevHour"),
-         Cat({Dbl(10.25), Dbl(20.5), Sgl(0.5f), Sgl(1.25f), Sgl(-0.75f)}),
+         cat({dbl(10.25), dbl(20.5), sgl(0.5f), sgl(1.25f), sgl(-0.75f)}),
          {"10.2500", "20.5000", "0.5000", "1.2500", "-0.7500"}},
         // 101.325 is 101.32499… as a single, so it rounds down.
         {"SensorAlarmWordsAsHex",
          F("SensorAlarm"),
-         Cat({Dbl(1.0), Dbl(2.0), Sgl(3.126f), Sgl(4.5f), Sgl(-20.25f), Sgl(101.325f), hexWords}),
+         cat({dbl(1.0), dbl(2.0), sgl(3.126f), sgl(4.5f), sgl(-20.25f), sgl(101.325f), hexWords}),
          {"1.0000", "2.0000", "3.13", "4.50", "-20.25", "101.32", "0012", "ABCD"}},
         {"PowerLossLikeSensorAlarm",
          F("PowerLoss"),
-         Cat({Dbl(5.0), Dbl(6.0), Sgl(1.0f), Sgl(2.0f), Sgl(3.0f), Sgl(4.0f), HexBytes("FF FF 00 01")}),
+         cat({dbl(5.0), dbl(6.0), sgl(1.0f), sgl(2.0f), sgl(3.0f), sgl(4.0f), hexBytes("FF FF 00 01")}),
          {"5.0000", "6.0000", "1.00", "2.00", "3.00", "4.00", "FFFF", "0001"}},
         {"LimitAlarmThreeDoublesFiveSingles",
          F("LimitAlarm"),
-         Cat({Dbl(1.0), Dbl(2.0), Dbl(3.0), Sgl(4.0f), Sgl(5.0f), Sgl(6.0f), Sgl(7.0f), Sgl(8.0f),
-              HexBytes("12 34 56 78")}),
+         cat({dbl(1.0), dbl(2.0), dbl(3.0), sgl(4.0f), sgl(5.0f), sgl(6.0f), sgl(7.0f), sgl(8.0f),
+              hexBytes("12 34 56 78")}),
          {"1.0000", "2.0000", "3.0000", "4.00", "5.00", "6.00", "7.00", "8.00", "1234", "5678"}},
-        {"StartStop55IsStart", F("StartStop"), Cat({Dbl(99.5), HexBytes("55")}), {"99.5000", "启动"}},
-        {"StartStopAAIsStop", F("StartStop"), Cat({Dbl(99.5), HexBytes("AA")}), {"99.5000", "停止"}},
-        {"StartStop00IsStop", F("StartStop"), Cat({Dbl(99.5), HexBytes("00")}), {"99.5000", "停止"}},
+        {"StartStop55IsStart", F("StartStop"), cat({dbl(99.5), hexBytes("55")}), {"99.5000", "启动"}},
+        {"StartStopAAIsStop", F("StartStop"), cat({dbl(99.5), hexBytes("AA")}), {"99.5000", "停止"}},
+        {"StartStop00IsStop", F("StartStop"), cat({dbl(99.5), hexBytes("00")}), {"99.5000", "停止"}},
         {"AntiCutNeitherIsNormal",
          F("AntiCut"),
-         Cat({HexBytes("00 00"), Dbl(1.0), Dbl(2.0), Sgl(3.0f), Sgl(4.0f)}),
+         cat({hexBytes("00 00"), dbl(1.0), dbl(2.0), sgl(3.0f), sgl(4.0f)}),
          {"正常", "1.0000", "2.0000", "3.00", "4.00"}},
         {"AntiCutSecondByteIsCut",
          F("AntiCut"),
-         Cat({HexBytes("00 FF")}),
+         cat({hexBytes("00 FF")}),
          {"剪断", "0.0000", "0.0000", "0.00", "0.00"}},
         {"AntiCutFirstByteIsMagnetic",
          F("AntiCut"),
-         Cat({HexBytes("FF 00")}),
+         cat({hexBytes("FF 00")}),
          {"磁干扰", "0.0000", "0.0000", "0.00", "0.00"}},
         {"AntiCutBothBytes",
          F("AntiCut"),
-         Cat({HexBytes("FF FF")}),
+         cat({hexBytes("FF FF")}),
          {"剪断并磁干扰", "0.0000", "0.0000", "0.00", "0.00"}},
         {"AntiCutOtherFlagValueIsNormal",
          F("AntiCut"),
-         Cat({HexBytes("55 FE")}),
+         cat({hexBytes("55 FE")}),
          {"正常", "0.0000", "0.0000", "0.00", "0.00"}},
         {"AntiRemoval55IsNormal",
          F("AntiRemoval"),
-         Cat({HexBytes("55 00"), Dbl(1.0), Dbl(2.0), Sgl(3.0f), Sgl(4.0f)}),
+         cat({hexBytes("55 00"), dbl(1.0), dbl(2.0), sgl(3.0f), sgl(4.0f)}),
          {"正常", "1.0000", "2.0000", "3.00", "4.00"}},
         {"AntiRemovalOtherIsRemoved",
          F("AntiRemoval"),
-         Cat({HexBytes("00 55")}),
+         cat({hexBytes("00 55")}),
          {"拆卸", "0.0000", "0.0000", "0.00", "0.00"}},
-        {"MonthOneDouble", F("Month"), Dbl(123456789.125), {"123456789.1250"}},
+        {"MonthOneDouble", F("Month"), dbl(123456789.125), {"123456789.1250"}},
         {"RealtimeSinglesWithTwoDecimals",
          F("Realtime"),
-         Cat({Dbl(1.0), Dbl(2.0), Sgl(3.5f), Sgl(-4.25f), Sgl(100.0f)}),
+         cat({dbl(1.0), dbl(2.0), sgl(3.5f), sgl(-4.25f), sgl(100.0f)}),
          {"1.0000", "2.0000", "3.50", "-4.25", "100.00"}},
         {"StdVolumeChangeBeforeAfter",
          F("StdVolumeChange"),
-         Cat({Dbl(10.0), Dbl(20.0)}),
+         cat({dbl(10.0), dbl(20.0)}),
          {"10.0000", "20.0000"}},
         {"WorkVolumeChangeBeforeAfter",
          F("WorkVolumeChange"),
-         Cat({Dbl(-1.0), Dbl(0.0)}),
+         cat({dbl(-1.0), dbl(0.0)}),
          {"-1.0000", "0.0000"}},
         {"BadStdVolumeChangeBeforeAfter",
          F("BadStdVolumeChange"),
-         Cat({Dbl(3.0), Dbl(4.0)}),
+         cat({dbl(3.0), dbl(4.0)}),
          {"3.0000", "4.0000"}},
         {"BadWorkVolumeChangeBeforeAfter",
          F("BadWorkVolumeChange"),
-         Cat({Dbl(5.0), Dbl(6.0)}),
+         cat({dbl(5.0), dbl(6.0)}),
          {"5.0000", "6.0000"}},
         {"MeterFactorChangeIndicatorUnsigned",
          F("MeterFactorChange"),
-         Cat({Sgl(1.005f), Sgl(0.5f), HexBytes("FE")}),
+         cat({sgl(1.005f), sgl(0.5f), hexBytes("FE")}),
          {"1.00", "0.50", "254"}},
         {"NanAndInfinityPrintAsPrintfDoes",
          F("Realtime"),
-         Cat({HexBytes("7FF8000000000000"), HexBytes("FFF0000000000000"), HexBytes("7F800000"),
-              HexBytes("FF800000"), HexBytes("7FC00000")}),
+         cat({hexBytes("7FF8000000000000"), hexBytes("FFF0000000000000"), hexBytes("7F800000"),
+              hexBytes("FF800000"), hexBytes("7FC00000")}),
          {"nan", "-inf", "inf", "-inf", "nan"}},
     };
 }
@@ -254,14 +254,14 @@ TEST_P(V20Values, FirstRowShowsValues)
 {
     const ValueCase& c = GetParam();
     RecordTable table;
-    ASSERT_EQ(c.family.decode(1, FullBlock(c.family.slotCount, c.family.slotSize, c.values), table), 1);
-    ASSERT_EQ(table.RowCount(), c.family.slotCount);
+    ASSERT_EQ(c.family.decode(1, fullBlock(c.family.slotCount, c.family.slotSize, c.values), table), 1);
+    ASSERT_EQ(table.rowCount(), c.family.slotCount);
     Cells expected{"1", kTimeText};
     expected.insert(expected.end(), c.expected.begin(), c.expected.end());
-    EXPECT_EQ(table.Rows()[0], expected);
+    EXPECT_EQ(table.rows()[0], expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, V20Values, testing::ValuesIn(ValueCases()),
+INSTANTIATE_TEST_SUITE_P(Kinds, V20Values, testing::ValuesIn(valueCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Row caption and time stamp ----
@@ -275,11 +275,11 @@ struct HeadCase {
 };
 
 const HeadCase kHeads[] = {
-    {"RecordZeroIsRowOne", 0x0000, HexBytes("23 05 17 08 30 00"), "1", "2023-05-17 08:30:00"},
-    {"Record012BIsRow300", 0x012B, HexBytes("99 12 31 23 59 59"), "300", "2099-12-31 23:59:59"},
-    {"RecordFFFFIsRow65536", 0xFFFF, HexBytes("00 01 01 00 00 00"), "65536", "2000-01-01 00:00:00"},
-    {"BcdNibblesAboveNineAsCodec", 0x0001, HexBytes("2A 13 45 99 FF 0B"), "2", "2024-13-45 99:99:05"},
-    {"TimeAllFFButValueSetIsNotBlank", 0x0002, HexBytes("FF FF FF FF FF FF"), "3", "2099-99-99 99:99:99"},
+    {"RecordZeroIsRowOne", 0x0000, hexBytes("23 05 17 08 30 00"), "1", "2023-05-17 08:30:00"},
+    {"Record012BIsRow300", 0x012B, hexBytes("99 12 31 23 59 59"), "300", "2099-12-31 23:59:59"},
+    {"RecordFFFFIsRow65536", 0xFFFF, hexBytes("00 01 01 00 00 00"), "65536", "2000-01-01 00:00:00"},
+    {"BcdNibblesAboveNineAsCodec", 0x0001, hexBytes("2A 13 45 99 FF 0B"), "2", "2024-13-45 99:99:05"},
+    {"TimeAllFFButValueSetIsNotBlank", 0x0002, hexBytes("FF FF FF FF FF FF"), "3", "2099-99-99 99:99:99"},
 };
 
 class V20Head : public testing::TestWithParam<HeadCase> {};
@@ -287,13 +287,13 @@ class V20Head : public testing::TestWithParam<HeadCase> {};
 TEST_P(V20Head, CaptionAndTimeStamp)
 {
     const HeadCase& c = GetParam();
-    std::vector<Bytes> slots{Slot(c.number, c.time, Dbl(0.0), 16)};
+    std::vector<Bytes> slots{slot(c.number, c.time, dbl(0.0), 16)};
     for (int k = 1; k < 5; ++k)
-        slots.push_back(BlankSlot(16));
+        slots.push_back(blankSlot(16));
     RecordTable table;
-    EXPECT_EQ(Decoder{611}(9, BlockReply(slots), table), 4);
-    ASSERT_EQ(table.RowCount(), 1);
-    EXPECT_EQ(table.Rows()[0], (Cells{c.caption, c.timeText, "0.0000"}));
+    EXPECT_EQ(Decoder{611}(9, blockReply(slots), table), 4);
+    ASSERT_EQ(table.rowCount(), 1);
+    EXPECT_EQ(table.rows()[0], (Cells{c.caption, c.timeText, "0.0000"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, V20Head, testing::ValuesIn(kHeads),
@@ -303,12 +303,12 @@ INSTANTIATE_TEST_SUITE_P(Records, V20Head, testing::ValuesIn(kHeads),
 
 TEST(FindChangedParameter, FirstNonZeroByteWins)
 {
-    EXPECT_EQ(FindChangedParameter(HexBytes("00 00 00 00 00 00")), 0);
-    EXPECT_EQ(FindChangedParameter(HexBytes("20 00 00 00 00 01")), 0x120);
-    EXPECT_EQ(FindChangedParameter(HexBytes("00 00 01 00 00 00")), 0x301);
-    EXPECT_EQ(FindChangedParameter(HexBytes("00 00 00 00 00 80")), 0x680);
-    EXPECT_EQ(FindChangedParameter(HexBytes("00 FF 01 00 00 00")), 0x2FF);
-    EXPECT_EQ(FindChangedParameter(HexBytes("00 00 00")), 0); // short mask: scanned as far as it goes
+    EXPECT_EQ(findChangedParameter(hexBytes("00 00 00 00 00 00")), 0);
+    EXPECT_EQ(findChangedParameter(hexBytes("20 00 00 00 00 01")), 0x120);
+    EXPECT_EQ(findChangedParameter(hexBytes("00 00 01 00 00 00")), 0x301);
+    EXPECT_EQ(findChangedParameter(hexBytes("00 00 00 00 00 80")), 0x680);
+    EXPECT_EQ(findChangedParameter(hexBytes("00 FF 01 00 00 00")), 0x2FF);
+    EXPECT_EQ(findChangedParameter(hexBytes("00 00 00")), 0); // short mask: scanned as far as it goes
 }
 
 // Value samples per format: the same four bytes are used for the old and, reversed
@@ -322,25 +322,25 @@ struct FmtSample {
     const char* newText;
 };
 
-FmtSample Sample(Fmt fmt)
+FmtSample sample(Fmt fmt)
 {
     switch (fmt) {
     case Fmt::Single2:
-        return {Sgl(1.5f), "1.50", Sgl(-0.126f), "-0.13"};
+        return {sgl(1.5f), "1.50", sgl(-0.126f), "-0.13"};
     case Fmt::Single4:
-        return {Sgl(0.8125f), "0.8125", Sgl(101.325f), "101.3250"};
+        return {sgl(0.8125f), "0.8125", sgl(101.325f), "101.3250"};
     case Fmt::Uint32:
         return {U32(300), "300", U32(0x80000000u), "2147483648"};
     case Fmt::Hex32:
-        return {HexBytes("DE AD BE EF"), "DEADBEEF", HexBytes("00 01 0A FF"), "00010AFF"};
+        return {hexBytes("DE AD BE EF"), "DEADBEEF", hexBytes("00 01 0A FF"), "00010AFF"};
     case Fmt::Int16:
-        return {HexBytes("00 00 FF F6"), "-10", HexBytes("12 34 00 2D"), "45"};
+        return {hexBytes("00 00 FF F6"), "-10", hexBytes("12 34 00 2D"), "45"};
     case Fmt::BcdPair:
-        return {HexBytes("00 00 08 30"), "08-30", HexBytes("FF FF 23 5A"), "23-54"};
+        return {hexBytes("00 00 08 30"), "08-30", hexBytes("FF FF 23 5A"), "23-54"};
     case Fmt::DateHour:
-        return {HexBytes("23 05 17 08"), "2023-05-17 08", HexBytes("24 12 31 23"), "2024-12-31 23"};
+        return {hexBytes("23 05 17 08"), "2023-05-17 08", hexBytes("24 12 31 23"), "2024-12-31 23"};
     case Fmt::Hex16:
-        return {HexBytes("12 34 AB CD"), "ABCD", HexBytes("FF FF 00 0F"), "000F"};
+        return {hexBytes("12 34 AB CD"), "ABCD", hexBytes("FF FF 00 0F"), "000F"};
     }
     return {};
 }
@@ -387,7 +387,7 @@ const ParamRow kParamRowsV20[] = {
     {0x680, "脉冲当量", Fmt::Single4},
 };
 
-Bytes MaskOf(uint16_t code)
+Bytes maskOf(uint16_t code)
 {
     Bytes mask(6, 0x00);
     mask[static_cast<size_t>((code >> 8) - 1)] = static_cast<uint8_t>(code & 0xFF);
@@ -399,15 +399,15 @@ class V20ParamTable : public testing::TestWithParam<ParamRow> {};
 TEST_P(V20ParamTable, NameAndBothValues)
 {
     const ParamRow& row = GetParam();
-    const FmtSample s = Sample(row.fmt);
+    const FmtSample s = sample(row.fmt);
     RecordTable table;
-    ASSERT_EQ(Decoder{64}(1, FullBlock(5, 22, Cat({MaskOf(row.code), s.oldBytes, s.newBytes})), table), 1);
-    EXPECT_EQ(table.Rows()[0], (Cells{"1", kTimeText, row.name, s.oldText, s.newText}));
+    ASSERT_EQ(Decoder{64}(1, fullBlock(5, 22, cat({maskOf(row.code), s.oldBytes, s.newBytes})), table), 1);
+    EXPECT_EQ(table.rows()[0], (Cells{"1", kTimeText, row.name, s.oldText, s.newText}));
 }
 
 TEST(V20ParamTableSize, HasExactlyTheDocumentedCodes)
 {
-    EXPECT_EQ(ParamTableV20().size(), std::size(kParamRowsV20));
+    EXPECT_EQ(paramTableV20().size(), std::size(kParamRowsV20));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, V20ParamTable, testing::ValuesIn(kParamRowsV20),
@@ -420,22 +420,22 @@ struct MaskCase {
 };
 
 const MaskCase kMasks[] = {
-    {"AllZeroShowsOnlyTimeStamp", Cat({HexBytes("00 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"AllZeroShowsOnlyTimeStamp", cat({hexBytes("00 00 00 00 00 00"), U32(1), U32(2)}), {}},
     {"SixthByteIgnoredAfterFirst",
-     Cat({HexBytes("20 00 00 00 00 01"), Sgl(1.0f), Sgl(2.0f)}),
+     cat({hexBytes("20 00 00 00 00 01"), sgl(1.0f), sgl(2.0f)}),
      {"压力偏置", "1.0000", "2.0000"}},
-    {"SeveralBitsInOneByteUnknown", Cat({HexBytes("03 00 00 00 00 00"), U32(1), U32(2)}), {}},
-    {"SeveralBitsThenSingleBitStillUnknown", Cat({HexBytes("00 00 11 00 01 00"), U32(1), U32(2)}), {}},
-    {"MaskByteTwoHasNoEntry", Cat({HexBytes("00 01 00 00 00 00"), U32(1), U32(2)}), {}},
-    {"UnknownBitInKnownByte", Cat({HexBytes("02 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"SeveralBitsInOneByteUnknown", cat({hexBytes("03 00 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"SeveralBitsThenSingleBitStillUnknown", cat({hexBytes("00 00 11 00 01 00"), U32(1), U32(2)}), {}},
+    {"MaskByteTwoHasNoEntry", cat({hexBytes("00 01 00 00 00 00"), U32(1), U32(2)}), {}},
+    {"UnknownBitInKnownByte", cat({hexBytes("02 00 00 00 00 00"), U32(1), U32(2)}), {}},
     {"LowerLimitMinusTen",
-     Cat({HexBytes("00 00 00 00 00 04"), HexBytes("00 00 FF F6"), HexBytes("00 00 00 05")}),
+     cat({hexBytes("00 00 00 00 00 04"), hexBytes("00 00 FF F6"), hexBytes("00 00 00 05")}),
      {"温度报警下限值", "-10", "5"}},
     {"UpperLimitMostNegative",
-     Cat({HexBytes("00 00 00 00 00 02"), HexBytes("00 00 80 00"), HexBytes("FF FF 7F FF")}),
+     cat({hexBytes("00 00 00 00 00 02"), hexBytes("00 00 80 00"), hexBytes("FF FF 7F FF")}),
      {"温度报警上限值", "-32768", "32767"}},
     {"SingleNaNPrintsAsPrintf",
-     Cat({HexBytes("01 00 00 00 00 00"), HexBytes("7F C0 00 00"), HexBytes("FF 80 00 00")}),
+     cat({hexBytes("01 00 00 00 00 00"), hexBytes("7F C0 00 00"), hexBytes("FF 80 00 00")}),
      {"仪表系数", "nan", "-inf"}},
 };
 
@@ -445,10 +445,10 @@ TEST_P(V20Mask, RowTexts)
 {
     const MaskCase& c = GetParam();
     RecordTable table;
-    ASSERT_EQ(Decoder{64}(1, FullBlock(5, 22, c.values), table), 1);
+    ASSERT_EQ(Decoder{64}(1, fullBlock(5, 22, c.values), table), 1);
     Cells expected{"1", kTimeText};
     expected.insert(expected.end(), c.expected.begin(), c.expected.end());
-    EXPECT_EQ(table.Rows()[0], expected);
+    EXPECT_EQ(table.rows()[0], expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Masks, V20Mask, testing::ValuesIn(kMasks),
@@ -458,23 +458,23 @@ INSTANTIATE_TEST_SUITE_P(Masks, V20Mask, testing::ValuesIn(kMasks),
 
 TEST(V20Literal, MonthBlockWithBlankFourthSlot)
 {
-    const Bytes reply = HexBytes(
+    const Bytes reply = hexBytes(
         "17 03 5E 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 23 05 17 08 30 00 3F F8 00 00 00 00 00 00 "
         "00 01 23 05 17 08 30 00 40 6F 48 00 00 00 00 00 00 02 23 05 17 08 30 00 C0 08 00 00 00 00 00 00 00 "
         "03 FF FF FF FF FF FF FF FF FF FF FF FF FF FF 00 03 FF FF FF FF FF FF FF FF FF FF FF FF FF FF DD EF");
     ASSERT_EQ(reply.size(), 99u);
     RecordTable table;
     EXPECT_EQ(Decoder{611}(1, reply, table), 4);
-    ASSERT_EQ(table.RowCount(), 3);
-    EXPECT_EQ(table.Rows()[0], (Cells{"1", "2023-05-17 08:30:00", "1.5000"}));
-    EXPECT_EQ(table.Rows()[1], (Cells{"2", "2023-05-17 08:30:00", "250.2500"}));
-    EXPECT_EQ(table.Rows()[2], (Cells{"3", "2023-05-17 08:30:00", "-3.0000"}));
+    ASSERT_EQ(table.rowCount(), 3);
+    EXPECT_EQ(table.rows()[0], (Cells{"1", "2023-05-17 08:30:00", "1.5000"}));
+    EXPECT_EQ(table.rows()[1], (Cells{"2", "2023-05-17 08:30:00", "250.2500"}));
+    EXPECT_EQ(table.rows()[2], (Cells{"3", "2023-05-17 08:30:00", "-3.0000"}));
 }
 
 TEST(V20Literal, StartStopFullBlock)
 {
     const Bytes reply =
-        HexBytes("17 03 68 01 00 00 00 00 00 00 00 00 00 00 00 00 00 01 2B 23 05 17 08 30 00 40 "
+        hexBytes("17 03 68 01 00 00 00 00 00 00 00 00 00 00 00 00 00 01 2B 23 05 17 08 30 00 40 "
                  "24 20 00 00 00 00 00 55 "
                  "00 01 2C 23 05 17 08 30 00 40 24 20 00 00 00 00 00 AA 00 01 2D 23 05 17 08 30 "
                  "00 40 24 20 00 00 00 00 "
@@ -484,10 +484,10 @@ TEST(V20Literal, StartStopFullBlock)
     ASSERT_EQ(reply.size(), 109u);
     RecordTable table;
     EXPECT_EQ(Decoder{68}(1, reply, table), 1);
-    ASSERT_EQ(table.RowCount(), 5);
+    ASSERT_EQ(table.rowCount(), 5);
     const char* flags[] = {"启动", "停止", "停止", "启动", "停止"};
     for (size_t r = 0; r < 5; ++r)
-        EXPECT_EQ(table.Rows()[r],
+        EXPECT_EQ(table.rows()[r],
                   (Cells{std::to_string(300 + r), "2023-05-17 08:30:00", "10.0625", flags[r]}));
 }
 
@@ -495,11 +495,11 @@ TEST(V20Literal, StartStopFullBlock)
 TEST(V20Append, SecondBlockFollowsFirst)
 {
     RecordTable table;
-    ASSERT_EQ(Decoder{611}(1, FullBlock(5, 16, Dbl(1.0), 0), table), 1);
-    ASSERT_EQ(Decoder{611}(2, FullBlock(5, 16, Dbl(2.0), 5), table), 1);
-    ASSERT_EQ(table.RowCount(), 10);
-    EXPECT_EQ(table.Rows()[4], (Cells{"5", kTimeText, "1.0000"}));
-    EXPECT_EQ(table.Rows()[5], (Cells{"6", kTimeText, "2.0000"}));
+    ASSERT_EQ(Decoder{611}(1, fullBlock(5, 16, dbl(1.0), 0), table), 1);
+    ASSERT_EQ(Decoder{611}(2, fullBlock(5, 16, dbl(2.0), 5), table), 1);
+    ASSERT_EQ(table.rowCount(), 10);
+    EXPECT_EQ(table.rows()[4], (Cells{"5", kTimeText, "1.0000"}));
+    EXPECT_EQ(table.rows()[5], (Cells{"6", kTimeText, "2.0000"}));
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 namespace {
 
 // A device type 5 reply: address 0x17, function 3, byte count, data, CRC over all of it.
-Bytes Reply(const Bytes& data)
+Bytes replyOf(const Bytes& data)
 {
     Bytes frame;
     frame.reserve(data.size() + 5);
@@ -15,13 +15,13 @@ Bytes Reply(const Bytes& data)
     frame.push_back(0x03);
     frame.push_back(static_cast<uint8_t>(data.size()));
     frame.insert(frame.end(), data.begin(), data.end());
-    const uint16_t crc = Crc16Full(frame);
+    const uint16_t crc = crc16Full(frame);
     frame.push_back(static_cast<uint8_t>(crc >> 8));
     frame.push_back(static_cast<uint8_t>(crc & 0xFF));
     return frame;
 }
 
-FieldDigitsArray Digits(std::initializer_list<int> values)
+FieldDigitsArray digitsOf(std::initializer_list<int> values)
 {
     FieldDigitsArray digits{};
     size_t i = 0;
@@ -47,15 +47,15 @@ TEST_P(TypedFieldsTest, ShowsFields)
     FieldDigitsArray digits{};
     std::copy(c.digits.begin(), c.digits.end(), digits.begin());
     RecordTable table;
-    const Bytes reply = Reply(HexBytes(c.data));
+    const Bytes reply = replyOf(hexBytes(c.data));
     const DecodeContext context{7, &c.types, &digits};
     const DecodeResult result =
-        c.alarm ? DecodeTypedAlarmFields(context, reply, table) : DecodeTypedFields(context, reply, table);
+        c.alarm ? decodeTypedAlarmFields(context, reply, table) : decodeTypedFields(context, reply, table);
     ASSERT_EQ(result, DecodeResult::Decoded);
-    ASSERT_EQ(table.RowCount(), 1);
+    ASSERT_EQ(table.rowCount(), 1);
     std::vector<std::string> expected{"7"};
     expected.insert(expected.end(), c.subItems.begin(), c.subItems.end());
-    EXPECT_EQ(table.Rows()[0], expected);
+    EXPECT_EQ(table.rows()[0], expected);
 }
 
 const FieldCase kFieldCases[] = {
@@ -93,7 +93,7 @@ struct ResultCase {
     DecodeResult result;
 };
 
-Bytes WithBadCrc(Bytes reply)
+Bytes withBadCrc(Bytes reply)
 {
     reply.back() ^= 0x01;
     return reply;
@@ -107,31 +107,31 @@ TEST_P(TypedResultTest, GivesResultAndTouchesTableOnlyWhenDecoded)
     const std::vector<std::string> types{"BYTE", "BYTE", "BYTE"};
     for (bool alarm : {false, true}) {
         RecordTable table;
-        const FieldDigitsArray digits = Digits({});
+        const FieldDigitsArray digits = digitsOf({});
         const DecodeContext context{1, &types, &digits};
-        const DecodeResult result = alarm ? DecodeTypedAlarmFields(context, c.reply, table)
-                                          : DecodeTypedFields(context, c.reply, table);
+        const DecodeResult result = alarm ? decodeTypedAlarmFields(context, c.reply, table)
+                                          : decodeTypedFields(context, c.reply, table);
         EXPECT_EQ(result, c.result) << (alarm ? "alarm" : "typed");
-        EXPECT_EQ(table.RowCount(), c.result == DecodeResult::Decoded ? 1 : 0);
+        EXPECT_EQ(table.rowCount(), c.result == DecodeResult::Decoded ? 1 : 0);
     }
 }
 
-Bytes LongReply()
+Bytes longReply()
 {
     Bytes data(255, 0x11);
-    return Reply(data);
+    return replyOf(data);
 }
 
 const ResultCase kResultCases[] = {
     {"EmptyReply", {}, DecodeResult::BadLength},
-    {"ThreeBytes", HexBytes("17 03 00"), DecodeResult::BadLength},
-    {"TenBytesWithCountSix", HexBytes("17 03 06 00 01 00 02 00 AA BB"), DecodeResult::BadLength},
-    {"TenBytesWithCountFive", Reply(HexBytes("00 01 00 02 00")), DecodeResult::Decoded},
-    {"CountLargerThanReply", HexBytes("17 03 FF 00 01 00 02"), DecodeResult::BadLength},
-    {"AllZeroDataStopsBeforeCrc", WithBadCrc(Reply(HexBytes("00 00 00 00 00 00"))), DecodeResult::Stop},
-    {"NoDataBytesStops", Reply({}), DecodeResult::Stop},
-    {"BadCrc", WithBadCrc(Reply(HexBytes("00 01 00 02 00 03"))), DecodeResult::BadCheck},
-    {"CrcOverWholeLongReply", LongReply(), DecodeResult::Decoded},
+    {"ThreeBytes", hexBytes("17 03 00"), DecodeResult::BadLength},
+    {"TenBytesWithCountSix", hexBytes("17 03 06 00 01 00 02 00 AA BB"), DecodeResult::BadLength},
+    {"TenBytesWithCountFive", replyOf(hexBytes("00 01 00 02 00")), DecodeResult::Decoded},
+    {"CountLargerThanReply", hexBytes("17 03 FF 00 01 00 02"), DecodeResult::BadLength},
+    {"AllZeroDataStopsBeforeCrc", withBadCrc(replyOf(hexBytes("00 00 00 00 00 00"))), DecodeResult::Stop},
+    {"NoDataBytesStops", replyOf({}), DecodeResult::Stop},
+    {"BadCrc", withBadCrc(replyOf(hexBytes("00 01 00 02 00 03"))), DecodeResult::BadCheck},
+    {"CrcOverWholeLongReply", longReply(), DecodeResult::Decoded},
 };
 
 INSTANTIATE_TEST_SUITE_P(Results, TypedResultTest, ::testing::ValuesIn(kResultCases),
@@ -151,7 +151,7 @@ TEST(TypedFieldsColumns, TypeNameAndPaddingGiveTheColumnType)
                  {"BYTE", 0, ColumnType::Text},   {"BIT", 0, ColumnType::Text},
                  {"S8", 4, ColumnType::Text},     {"lng", 0, ColumnType::Text}};
     for (const auto& c : cases)
-        EXPECT_EQ(FieldColumnType(c.type, c.digits), c.expected) << c.type << " " << c.digits;
+        EXPECT_EQ(fieldColumnType(c.type, c.digits), c.expected) << c.type << " " << c.digits;
 }
 
 TEST(TypedFieldsLimits, MoreTypeNamesThanDigitsUseZeroDigits)
@@ -159,24 +159,24 @@ TEST(TypedFieldsLimits, MoreTypeNamesThanDigitsUseZeroDigits)
     std::vector<std::string> types(kFieldDigitsCount, "XYZ");
     types.push_back("LNG");
     RecordTable table;
-    const FieldDigitsArray digits = Digits({});
-    ASSERT_EQ(DecodeTypedFields({2, &types, &digits}, Reply(HexBytes("00 00 00 2A")), table),
+    const FieldDigitsArray digits = digitsOf({});
+    ASSERT_EQ(decodeTypedFields({2, &types, &digits}, replyOf(hexBytes("00 00 00 2A")), table),
               DecodeResult::Decoded);
-    EXPECT_EQ(table.Rows()[0], (std::vector<std::string>{"2", "42"}));
+    EXPECT_EQ(table.rows()[0], (std::vector<std::string>{"2", "42"}));
 }
 
 TEST(TypedFieldsLimits, LongReplyIsRefusedWhenOnlyTheFirstBytesAreCovered)
 {
     // The 8-bit count of the meters' CRC covers 4 of 260 bytes; such a frame is corrupt.
-    Bytes reply = LongReply();
+    Bytes reply = longReply();
     reply.resize(reply.size() - 2);
-    const uint16_t partial = Crc16(reply, static_cast<uint8_t>(reply.size()));
+    const uint16_t partial = crc16(reply, static_cast<uint8_t>(reply.size()));
     reply.push_back(static_cast<uint8_t>(partial >> 8));
     reply.push_back(static_cast<uint8_t>(partial & 0xFF));
     RecordTable table;
     const FieldTypeList types{"BYTE"};
-    const FieldDigitsArray digits = Digits({});
-    EXPECT_EQ(DecodeTypedFields({1, &types, &digits}, reply, table), DecodeResult::BadCheck);
+    const FieldDigitsArray digits = digitsOf({});
+    EXPECT_EQ(decodeTypedFields({1, &types, &digits}, reply, table), DecodeResult::BadCheck);
 }
 
 } // namespace

@@ -16,7 +16,7 @@
 
 namespace replies {
 
-inline Bytes BigEndian(uint64_t value, int size)
+inline Bytes bigEndian(uint64_t value, int size)
 {
     Bytes out;
     for (int i = size - 1; i >= 0; --i)
@@ -24,24 +24,24 @@ inline Bytes BigEndian(uint64_t value, int size)
     return out;
 }
 
-inline Bytes Dbl(double value)
+inline Bytes dbl(double value)
 {
-    return BigEndian(std::bit_cast<uint64_t>(value), 8);
+    return bigEndian(std::bit_cast<uint64_t>(value), 8);
 }
-inline Bytes Sgl(float value)
+inline Bytes sgl(float value)
 {
-    return BigEndian(std::bit_cast<uint32_t>(value), 4);
+    return bigEndian(std::bit_cast<uint32_t>(value), 4);
 }
 inline Bytes U32(uint32_t value)
 {
-    return BigEndian(value, 4);
+    return bigEndian(value, 4);
 }
 inline Bytes I64(int64_t value)
 {
-    return BigEndian(static_cast<uint64_t>(value), 8);
+    return bigEndian(static_cast<uint64_t>(value), 8);
 }
 
-inline Bytes Cat(std::initializer_list<Bytes> pieces)
+inline Bytes cat(std::initializer_list<Bytes> pieces)
 {
     Bytes out;
     for (const Bytes& piece : pieces)
@@ -50,19 +50,19 @@ inline Bytes Cat(std::initializer_list<Bytes> pieces)
 }
 
 // A time stamp that is easy to recognise in the rows: 2023-05-17 08:30:00.
-inline const Bytes kTime = HexBytes("23 05 17 08 30 00");
+inline const Bytes kTime = hexBytes("23 05 17 08 30 00");
 inline const char* const kTimeText = "2023-05-17 08:30:00";
 
 // Record number, time stamp, then the values; padded with 0x00 (or cut) to size.
-inline Bytes Slot(uint16_t number, const Bytes& time, const Bytes& values, int size)
+inline Bytes slot(uint16_t number, const Bytes& time, const Bytes& values, int size)
 {
-    Bytes out = Cat({BigEndian(number, 2), time, values});
+    Bytes out = cat({bigEndian(number, 2), time, values});
     out.resize(static_cast<size_t>(size), 0x00);
     return out;
 }
 
 // A slot whose data bytes are all 0xFF; the number bytes are not part of the test.
-inline Bytes BlankSlot(int size)
+inline Bytes blankSlot(int size)
 {
     Bytes out(static_cast<size_t>(size), 0xFF);
     out[0] = 0x00;
@@ -70,7 +70,7 @@ inline Bytes BlankSlot(int size)
     return out;
 }
 
-inline Bytes BlockReply(const std::vector<Bytes>& slots)
+inline Bytes blockReply(const std::vector<Bytes>& slots)
 {
     Bytes data(14, 0x00); // block header: not shown by the decoders
     data[0] = 0x01;
@@ -78,16 +78,16 @@ inline Bytes BlockReply(const std::vector<Bytes>& slots)
         data.insert(data.end(), slot.begin(), slot.end());
     Bytes frame{0x17, 0x03, static_cast<uint8_t>(data.size())};
     frame.insert(frame.end(), data.begin(), data.end());
-    return AppendCrc(frame);
+    return appendCrc(frame);
 }
 
 // The same slot values in every slot, record numbers counting up from `first`.
-inline Bytes FullBlock(int slotCount, int slotSize, const Bytes& values, uint16_t first = 0)
+inline Bytes fullBlock(int slotCount, int slotSize, const Bytes& values, uint16_t first = 0)
 {
     std::vector<Bytes> slots;
     for (int k = 0; k < slotCount; ++k)
-        slots.push_back(Slot(static_cast<uint16_t>(first + k), kTime, values, slotSize));
-    return BlockReply(slots);
+        slots.push_back(slot(static_cast<uint16_t>(first + k), kTime, values, slotSize));
+    return blockReply(slots);
 }
 
 } // namespace replies

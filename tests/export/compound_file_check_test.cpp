@@ -16,7 +16,7 @@ namespace {
 
 using FileBytes = std::vector<uint8_t>;
 
-FileBytes ShippedWorkbook()
+FileBytes shippedWorkbook()
 {
     QFile file(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"));
     if (!file.open(QIODevice::ReadOnly))
@@ -30,14 +30,14 @@ uint32_t U32(const FileBytes& f, size_t at)
     return f[at] | f[at + 1] << 8 | f[at + 2] << 16 | uint32_t{f[at + 3]} << 24;
 }
 
-void PutU32(FileBytes& f, size_t at, uint32_t value)
+void putU32(FileBytes& f, size_t at, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         f[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 // Offset of the first directory sector (512-byte sectors in the shipped file).
-size_t DirectoryOffset(const FileBytes& f)
+size_t directoryOffset(const FileBytes& f)
 {
     return (U32(f, 48) + 1) * 512;
 }
@@ -52,11 +52,11 @@ class CompoundFileDirectory : public ::testing::TestWithParam<DamageCase> {};
 
 TEST_P(CompoundFileDirectory, IsCheckedBeforeFreeXlReadsIt)
 {
-    FileBytes file = ShippedWorkbook();
+    FileBytes file = shippedWorkbook();
     ASSERT_GT(file.size(), 1024u);
     GetParam().damage(file);
 
-    EXPECT_EQ(!CheckCompoundFileDirectory(file).empty(), GetParam().refused);
+    EXPECT_EQ(!checkCompoundFileDirectory(file).empty(), GetParam().refused);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,27 +66,27 @@ INSTANTIATE_TEST_SUITE_P(
         // Entry 1 ("Workbook") stating 65535 name bytes: the fuzzer's finding.
         DamageCase{
             "NameLength65535",
-            [](FileBytes& f) { f[DirectoryOffset(f) + 128 + 64] = f[DirectoryOffset(f) + 128 + 65] = 0xFF; },
+            [](FileBytes& f) { f[directoryOffset(f) + 128 + 64] = f[directoryOffset(f) + 128 + 65] = 0xFF; },
             true},
         DamageCase{"NameLength66",
                    [](FileBytes& f) {
-                       f[DirectoryOffset(f) + 128 + 64] = 66;
-                       f[DirectoryOffset(f) + 128 + 65] = 0;
+                       f[directoryOffset(f) + 128 + 64] = 66;
+                       f[directoryOffset(f) + 128 + 65] = 0;
                    },
                    true},
-        DamageCase{"OddNameLength", [](FileBytes& f) { f[DirectoryOffset(f) + 64] = 21; }, true},
+        DamageCase{"OddNameLength", [](FileBytes& f) { f[directoryOffset(f) + 64] = 21; }, true},
         DamageCase{"NameLength64IsTheLongestAllowed",
-                   [](FileBytes& f) { f[DirectoryOffset(f) + 128 + 64] = 64; }, false},
-        DamageCase{"DirectorySectorOutsideTheFile", [](FileBytes& f) { PutU32(f, 48, 0x00FFFFFF); }, true},
+                   [](FileBytes& f) { f[directoryOffset(f) + 128 + 64] = 64; }, false},
+        DamageCase{"DirectorySectorOutsideTheFile", [](FileBytes& f) { putU32(f, 48, 0x00FFFFFF); }, true},
         DamageCase{"DirectoryChainLoopsOnItself",
                    [](FileBytes& f) {
                        // The FAT entry of the directory sector points back at it.
                        const uint32_t dir = U32(f, 48);
                        const size_t fat = (U32(f, 76) + 1) * 512;
-                       PutU32(f, fat + 4 * dir, dir);
+                       putU32(f, fat + 4 * dir, dir);
                    },
                    true},
-        DamageCase{"MoreFatSectorsThanTheFileHolds", [](FileBytes& f) { PutU32(f, 44, 100000); }, true},
+        DamageCase{"MoreFatSectorsThanTheFileHolds", [](FileBytes& f) { putU32(f, 44, 100000); }, true},
         DamageCase{"SectorShiftOf13", [](FileBytes& f) { f[30] = 13; }, true},
         DamageCase{"CutToTheHeader", [](FileBytes& f) { f.resize(512); }, true},
         DamageCase{"ShorterThanAHeader", [](FileBytes& f) { f.resize(100); }, true}),
@@ -94,9 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CompoundFileDirectory, ReaderRefusesTheFuzzedWorkbookWithItsMessage)
 {
-    FileBytes file = ShippedWorkbook();
+    FileBytes file = shippedWorkbook();
     ASSERT_GT(file.size(), 1024u);
-    const size_t entry = DirectoryOffset(file) + 128;
+    const size_t entry = directoryOffset(file) + 128;
     file[entry + 64] = file[entry + 65] = 0xFF;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("broken.xls"));
@@ -106,11 +106,11 @@ TEST(CompoundFileDirectory, ReaderRefusesTheFuzzedWorkbookWithItsMessage)
         out.write(reinterpret_cast<const char*>(file.data()), static_cast<qint64>(file.size()));
     }
 
-    const WorkbookReadResult result = ReadFirstWorksheet(path);
+    const WorkbookReadResult result = readFirstWorksheet(path);
 
-    EXPECT_FALSE(result.Ok());
+    EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.error.toStdString(), "无法读取.xls工作簿（文件损坏或格式不支持）");
-    EXPECT_EQ(result.cells.CellCount(), 0);
+    EXPECT_EQ(result.cells.cellCount(), 0);
 }
 
 } // namespace
@@ -123,18 +123,18 @@ namespace {
 TEST(WorkbookReaderFindings, CorruptWorkbookStreamGivesAMessageInsteadOfACrash)
 {
     const WorkbookReadResult result =
-        ReadFirstWorksheet(QStringLiteral(QL_SOURCE_DIR "/fuzz/findings/freexl-biff-segv.xls"));
+        readFirstWorksheet(QStringLiteral(QL_SOURCE_DIR "/fuzz/findings/freexl-biff-segv.xls"));
 
-    EXPECT_FALSE(result.Ok());
+    EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.error.toStdString(), "无法读取.xls工作簿（文件损坏或格式不支持）");
 }
 
 TEST(WorkbookReaderFindings, DirectoryNameOverflowFileIsRefused)
 {
     const WorkbookReadResult result =
-        ReadFirstWorksheet(QStringLiteral(QL_SOURCE_DIR "/fuzz/findings/freexl-directory-name-overflow.xls"));
+        readFirstWorksheet(QStringLiteral(QL_SOURCE_DIR "/fuzz/findings/freexl-directory-name-overflow.xls"));
 
-    EXPECT_FALSE(result.Ok());
+    EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.error.toStdString(), "无法读取.xls工作簿（文件损坏或格式不支持）");
 }
 

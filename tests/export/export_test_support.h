@@ -17,14 +17,14 @@
 
 inline const QString kPython = QStringLiteral("/usr/bin/python3");
 
-inline QString TestScript(const char* name)
+inline QString testScript(const char* name)
 {
     return QStringLiteral(QL_SOURCE_DIR "/tests/export/") + QString::fromLatin1(name);
 }
 
 // Under Wine the Linux Python is started for the Windows tests: it takes the
 // Unix form of a name on drive Z:, which Wine maps to the root folder.
-inline QString PythonFileName(QString name)
+inline QString pythonFileName(QString name)
 {
 #ifdef _WIN32
     if (name.startsWith(QStringLiteral("Z:"), Qt::CaseInsensitive))
@@ -38,14 +38,14 @@ inline QString PythonFileName(QString name)
 // output going to Wine's own terminal. So a shell script runs Python with its output
 // and exit code left in files, written as UTF-8 here because Wine would pass Chinese
 // arguments in whatever code page the host's locale names.
-inline QByteArray RunPython(const QString& script, const QStringList& arguments)
+inline QByteArray runPython(const QString& script, const QStringList& arguments)
 {
     auto quoted = [](QString text) { return u'\'' + text.replace(u'\'', QStringLiteral("'\\''")) + u'\''; };
     QTemporaryDir folder;
-    const QString shellFolder = PythonFileName(folder.path()) + u'/';
+    const QString shellFolder = pythonFileName(folder.path()) + u'/';
     QString command = quoted(kPython) + u' ' + quoted(script);
     for (const QString& argument : arguments)
-        command += u' ' + quoted(PythonFileName(argument));
+        command += u' ' + quoted(pythonFileName(argument));
     command +=
         QStringLiteral(" >%1out 2>%1err; echo $? >%1code.part && mv %1code.part %1code\n").arg(shellFolder);
     QFile run(folder.filePath(QStringLiteral("run.sh")));
@@ -71,11 +71,11 @@ inline QByteArray RunPython(const QString& script, const QStringList& arguments)
 }
 #else
 // Runs a Python script; its standard output, or an empty array with a test failure.
-inline QByteArray RunPython(const QString& script, const QStringList& arguments)
+inline QByteArray runPython(const QString& script, const QStringList& arguments)
 {
     QStringList names;
     for (const QString& argument : arguments)
-        names << PythonFileName(argument);
+        names << pythonFileName(argument);
     QProcess process;
     process.start(kPython, QStringList{script} + names);
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit ||
@@ -88,13 +88,13 @@ inline QByteArray RunPython(const QString& script, const QStringList& arguments)
 }
 #endif
 
-inline void MakeFixtureWorkbooks(const QString& folder)
+inline void makeFixtureWorkbooks(const QString& folder)
 {
-    RunPython(TestScript("make_fixture_workbooks.py"), {folder});
+    runPython(testScript("make_fixture_workbooks.py"), {folder});
 }
 
 // {"sheets": [{name, state, merged, widths, heights, cells: {A1: {...}}}]}
-inline QJsonObject InspectXlsx(const QString& path)
+inline QJsonObject inspectXlsx(const QString& path)
 {
-    return QJsonDocument::fromJson(RunPython(TestScript("inspect_xlsx.py"), {path})).object();
+    return QJsonDocument::fromJson(runPython(testScript("inspect_xlsx.py"), {path})).object();
 }

@@ -15,16 +15,16 @@ namespace {
 
 const QDate kToday(2025, 3, 7);
 
-RecordTable ThreeColumnsTwoRows()
+RecordTable threeColumnsTwoRows()
 {
     RecordTable table;
-    table.SetColumns({{"序号", 45}, {"时间", 135}, {"编号", 100}});
-    table.AppendRow({"1", "2025-03-01 12:30:00", "0012"});
-    table.AppendRow({"2", "2025-03-01 13:30:00", "0100"});
+    table.setColumns({{"序号", 45}, {"时间", 135}, {"编号", 100}});
+    table.appendRow({"1", "2025-03-01 12:30:00", "0012"});
+    table.appendRow({"2", "2025-03-01 13:30:00", "0100"});
     return table;
 }
 
-std::vector<QString> Strings(const QJsonValue& array)
+std::vector<QString> strings(const QJsonValue& array)
 {
     std::vector<QString> out;
     for (const QJsonValue& v : array.toArray())
@@ -34,13 +34,13 @@ std::vector<QString> Strings(const QJsonValue& array)
 
 // Files store a column width with the cell padding added, as Excel does: a width of 4
 // characters is written as 4.7109375.
-double ShownWidth(const QJsonValue& stored)
+double shownWidth(const QJsonValue& stored)
 {
     return stored.toDouble() - 0.7109375;
 }
 
 // fitToHeight 0: as many pages tall as the rows need.
-void ExpectA4LandscapeOnePageWide(const QJsonObject& print)
+void expectA4LandscapeOnePageWide(const QJsonObject& print)
 {
     EXPECT_EQ(print["orientation"].toString(), "landscape");
     EXPECT_EQ(print["paper"].toVariant().toInt(), 9); // A4
@@ -54,7 +54,7 @@ struct Asked {
     QString text;
     QString caption;
     bool answer = true;
-    OverwriteQuestion Callback()
+    OverwriteQuestion callback()
     {
         return [this](const QString& t, const QString& c) {
             ++count;
@@ -67,7 +67,7 @@ struct Asked {
 
 class RecordExportTest : public ::testing::Test {
 protected:
-    QString Path(const char* name) const { return m_folder.filePath(QString::fromUtf8(name)); }
+    QString path(const char* name) const { return m_folder.filePath(QString::fromUtf8(name)); }
     QTemporaryDir m_folder;
 };
 
@@ -75,24 +75,24 @@ TEST_F(RecordExportTest, RecordSheetLayoutAsSpreadsheetReadsIt)
 {
     Asked asked;
     const ExportOutcome outcome =
-        ExportRecordTable(ThreeColumnsTwoRows(), "实时记录120组", Path("rec1"), kToday, asked.Callback());
+        exportRecordTable(threeColumnsTwoRows(), "实时记录120组", path("rec1"), kToday, asked.callback());
     ASSERT_TRUE(outcome.saved);
     EXPECT_TRUE(outcome.messages.empty());
-    EXPECT_EQ(outcome.fileName, Path("rec1.xlsx"));
+    EXPECT_EQ(outcome.fileName, path("rec1.xlsx"));
     EXPECT_EQ(asked.count, 0);
 
-    const QJsonObject book = InspectXlsx(outcome.fileName);
+    const QJsonObject book = inspectXlsx(outcome.fileName);
     const QJsonArray sheets = book["sheets"].toArray();
     ASSERT_EQ(sheets.size(), 1);
     const QJsonObject sheet = sheets[0].toObject();
     EXPECT_EQ(sheet["name"].toString(), QStringLiteral("实时记录120组"));
-    EXPECT_EQ(Strings(sheet["merged"]), (std::vector<QString>{"B2:D2", "B4:D4"}));
+    EXPECT_EQ(strings(sheet["merged"]), (std::vector<QString>{"B2:D2", "B4:D4"}));
     const QJsonObject widths = sheet["widths"].toObject();
-    EXPECT_DOUBLE_EQ(ShownWidth(widths["A"]), 4);
-    EXPECT_DOUBLE_EQ(ShownWidth(widths["B"]), 6);
-    EXPECT_DOUBLE_EQ(ShownWidth(widths["C"]), 18);
-    EXPECT_DOUBLE_EQ(ShownWidth(widths["D"]), 12);
-    ExpectA4LandscapeOnePageWide(sheet["print"].toObject());
+    EXPECT_DOUBLE_EQ(shownWidth(widths["A"]), 4);
+    EXPECT_DOUBLE_EQ(shownWidth(widths["B"]), 6);
+    EXPECT_DOUBLE_EQ(shownWidth(widths["C"]), 18);
+    EXPECT_DOUBLE_EQ(shownWidth(widths["D"]), 12);
+    expectA4LandscapeOnePageWide(sheet["print"].toObject());
     EXPECT_EQ(sheet["print"].toObject()["titleRows"].toString(), "$5:$5"); // the captions on every page
 
     const QJsonObject cells = sheet["cells"].toObject();
@@ -113,7 +113,7 @@ TEST_F(RecordExportTest, RecordSheetLayoutAsSpreadsheetReadsIt)
     EXPECT_EQ(cell("D6")["type"].toString(), "s");
     EXPECT_EQ(cell("D7")["value"].toString(), "0100");
     for (const char* ref : {"B5", "D5", "B6", "C6", "D7"}) {
-        EXPECT_EQ(Strings(cell(ref)["borders"]), (std::vector<QString>(4, "thin"))) << ref;
+        EXPECT_EQ(strings(cell(ref)["borders"]), (std::vector<QString>(4, "thin"))) << ref;
         EXPECT_EQ(cell(ref)["size"].toDouble(), 10) << ref;
         EXPECT_EQ(cell(ref)["horizontal"].toString(), "left") << ref;
         EXPECT_EQ(cell(ref)["font"].toString(), QStringLiteral("宋体")) << ref;
@@ -123,24 +123,24 @@ TEST_F(RecordExportTest, RecordSheetLayoutAsSpreadsheetReadsIt)
     EXPECT_FALSE(cells.contains("B8") && cell("B8")["borders"].toArray()[0].isString());
 
     // Our own reader sees the same texts.
-    const WorkbookReadResult back = ReadFirstWorksheet(outcome.fileName);
-    ASSERT_TRUE(back.Ok()) << back.error.toStdString();
-    EXPECT_EQ(back.cells.Text(6, 4), "0012");
-    EXPECT_EQ(back.cells.Text(7, 2), "2");
-    EXPECT_EQ(back.cells.Text(4, 2), "日期： 2025-03-07");
+    const WorkbookReadResult back = readFirstWorksheet(outcome.fileName);
+    ASSERT_TRUE(back.ok()) << back.error.toStdString();
+    EXPECT_EQ(back.cells.text(6, 4), "0012");
+    EXPECT_EQ(back.cells.text(7, 2), "2");
+    EXPECT_EQ(back.cells.text(4, 2), "日期： 2025-03-07");
 }
 
 TEST_F(RecordExportTest, BackupSummaryPrintsLikeTheRecordSheets)
 {
-    const RecordTable table = ThreeColumnsTwoRows();
+    const RecordTable table = threeColumnsTwoRows();
     Asked asked;
-    const ExportOutcome outcome = ExportArchiveWorkbook(
-        {23, 6, QDateTime(kToday, QTime(9, 0))}, {{612, &table, "完成"}}, Path("backup"), asked.Callback());
+    const ExportOutcome outcome = exportArchiveWorkbook(
+        {23, 6, QDateTime(kToday, QTime(9, 0))}, {{612, &table, "完成"}}, path("backup"), asked.callback());
     ASSERT_TRUE(outcome.saved);
-    const QJsonArray sheets = InspectXlsx(outcome.fileName)["sheets"].toArray();
+    const QJsonArray sheets = inspectXlsx(outcome.fileName)["sheets"].toArray();
     ASSERT_EQ(sheets.size(), 2);
     for (const QJsonValue& sheet : sheets)
-        ExpectA4LandscapeOnePageWide(sheet.toObject()["print"].toObject());
+        expectA4LandscapeOnePageWide(sheet.toObject()["print"].toObject());
 }
 
 TEST_F(RecordExportTest, WideTableGoesPastColumnZ)
@@ -152,24 +152,24 @@ TEST_F(RecordExportTest, WideTableGoesPastColumnZ)
         columns.push_back({"c" + std::to_string(i), 100});
         row.push_back("v" + std::to_string(i));
     }
-    table.SetColumns(columns);
-    table.AppendRow(row);
-    const ExportOutcome outcome = ExportRecordTable(table, "宽表", Path("wide"), kToday, {});
+    table.setColumns(columns);
+    table.appendRow(row);
+    const ExportOutcome outcome = exportRecordTable(table, "宽表", path("wide"), kToday, {});
     ASSERT_TRUE(outcome.saved);
-    const QJsonObject sheet = InspectXlsx(outcome.fileName)["sheets"].toArray()[0].toObject();
-    EXPECT_EQ(Strings(sheet["merged"]), (std::vector<QString>{"B2:AE2", "B4:D4"}));
+    const QJsonObject sheet = inspectXlsx(outcome.fileName)["sheets"].toArray()[0].toObject();
+    EXPECT_EQ(strings(sheet["merged"]), (std::vector<QString>{"B2:AE2", "B4:D4"}));
     const QJsonObject cells = sheet["cells"].toObject();
     EXPECT_EQ(cells["AE5"].toObject()["value"].toString(), "c29");
     EXPECT_EQ(cells["AE6"].toObject()["value"].toString(), "v29");
-    EXPECT_EQ(Strings(cells["AE6"].toObject()["borders"]), (std::vector<QString>(4, "thin")));
-    EXPECT_DOUBLE_EQ(ShownWidth(sheet["widths"].toObject()["AE"]), 12);
+    EXPECT_EQ(strings(cells["AE6"].toObject()["borders"]), (std::vector<QString>(4, "thin")));
+    EXPECT_DOUBLE_EQ(shownWidth(sheet["widths"].toObject()["AE"]), 12);
 }
 
 TEST_F(RecordExportTest, EmptyTableCreatesNothing)
 {
     RecordTable table;
-    table.SetColumns({{"序号", 45}});
-    const ExportOutcome outcome = ExportRecordTable(table, "x", Path("none"), kToday, {});
+    table.setColumns({{"序号", 45}});
+    const ExportOutcome outcome = exportRecordTable(table, "x", path("none"), kToday, {});
     EXPECT_FALSE(outcome.saved);
     EXPECT_TRUE(outcome.messages.empty());
     EXPECT_TRUE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
@@ -177,14 +177,14 @@ TEST_F(RecordExportTest, EmptyTableCreatesNothing)
 
 TEST_F(RecordExportTest, ExistingFileIsKeptWhenTheOperatorSaysNo)
 {
-    QFile old(Path("keep.xlsx"));
+    QFile old(path("keep.xlsx"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("old");
     old.close();
     Asked asked;
     asked.answer = false;
     const ExportOutcome outcome =
-        ExportRecordTable(ThreeColumnsTwoRows(), "日记录120组", Path("keep.xls"), kToday, asked.Callback());
+        exportRecordTable(threeColumnsTwoRows(), "日记录120组", path("keep.xls"), kToday, asked.callback());
     EXPECT_FALSE(outcome.saved);
     EXPECT_TRUE(outcome.messages.empty());
     EXPECT_EQ(asked.count, 1);
@@ -197,19 +197,19 @@ TEST_F(RecordExportTest, ExistingFileIsKeptWhenTheOperatorSaysNo)
 
 TEST_F(RecordExportTest, ExistingFileIsReplacedWhenTheOperatorSaysYes)
 {
-    QFile old(Path("REC1.XLSX"));
+    QFile old(path("REC1.XLSX"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("old");
     old.close();
     Asked asked;
     const ExportOutcome outcome =
-        ExportRecordTable(ThreeColumnsTwoRows(), "月记录25组", Path("REC1.XLS"), kToday, asked.Callback());
+        exportRecordTable(threeColumnsTwoRows(), "月记录25组", path("REC1.XLS"), kToday, asked.callback());
     ASSERT_TRUE(outcome.saved);
     EXPECT_EQ(asked.count, 1);
-    EXPECT_EQ(outcome.fileName, Path("REC1.XLSX"));
-    const WorkbookReadResult back = ReadFirstWorksheet(outcome.fileName);
-    ASSERT_TRUE(back.Ok()) << back.error.toStdString();
-    EXPECT_EQ(back.cells.Text(2, 2), "月记录25组");
+    EXPECT_EQ(outcome.fileName, path("REC1.XLSX"));
+    const WorkbookReadResult back = readFirstWorksheet(outcome.fileName);
+    ASSERT_TRUE(back.ok()) << back.error.toStdString();
+    EXPECT_EQ(back.cells.text(2, 2), "月记录25组");
     EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
@@ -218,14 +218,14 @@ TEST_F(RecordExportTest, FailedSavesSayWhyAndLeaveNoTemporaryFile)
     ASSERT_TRUE(QDir(m_folder.path()).mkdir(QStringLiteral("taken.xlsx")));
     Asked asked;
     ExportOutcome outcome =
-        ExportRecordTable(ThreeColumnsTwoRows(), "x", Path("taken.xlsx"), kToday, asked.Callback());
+        exportRecordTable(threeColumnsTwoRows(), "x", path("taken.xlsx"), kToday, asked.callback());
     EXPECT_FALSE(outcome.saved);
     ASSERT_EQ(outcome.messages.size(), 1u);
     EXPECT_EQ(outcome.messages[0].text, QStringLiteral("该文件不能被覆盖，请重新在试一次。"));
     EXPECT_EQ(outcome.messages[0].caption, QStringLiteral("提示信息"));
     EXPECT_FALSE(outcome.messages[0].warning);
 
-    outcome = ExportRecordTable(ThreeColumnsTwoRows(), "x", Path("no-such-folder/rec"), kToday, {});
+    outcome = exportRecordTable(threeColumnsTwoRows(), "x", path("no-such-folder/rec"), kToday, {});
     EXPECT_FALSE(outcome.saved);
     ASSERT_EQ(outcome.messages.size(), 1u);
     EXPECT_EQ(outcome.messages[0].text, QStringLiteral("保存有误，请重新试一次。"));
@@ -236,7 +236,7 @@ TEST_F(RecordExportTest, FailedSavesSayWhyAndLeaveNoTemporaryFile)
 
 TEST_F(RecordExportTest, EmptyNameSavesNothing)
 {
-    const ExportOutcome outcome = ExportRecordTable(ThreeColumnsTwoRows(), "x", QString(), kToday, {});
+    const ExportOutcome outcome = exportRecordTable(threeColumnsTwoRows(), "x", QString(), kToday, {});
     EXPECT_FALSE(outcome.saved);
     EXPECT_TRUE(outcome.messages.empty());
 }
@@ -244,23 +244,23 @@ TEST_F(RecordExportTest, EmptyNameSavesNothing)
 TEST_F(RecordExportTest, ParameterSheetOfOneRow)
 {
     const std::vector<ParameterGridRow> grid{{"表号", "0012", "温度", "20.50"}};
-    const ExportOutcome outcome = ExportParameterSheet(grid, Path("params"), kToday, {});
+    const ExportOutcome outcome = exportParameterSheet(grid, path("params"), kToday, {});
     ASSERT_TRUE(outcome.saved);
-    const QJsonObject sheet = InspectXlsx(outcome.fileName)["sheets"].toArray()[0].toObject();
+    const QJsonObject sheet = inspectXlsx(outcome.fileName)["sheets"].toArray()[0].toObject();
     EXPECT_EQ(sheet["name"].toString(), QStringLiteral("Pellin实时数据"));
-    EXPECT_EQ(Strings(sheet["merged"]), (std::vector<QString>{"B2:E2", "B4:D4"}));
+    EXPECT_EQ(strings(sheet["merged"]), (std::vector<QString>{"B2:E2", "B4:D4"}));
     EXPECT_DOUBLE_EQ(sheet["heights"].toObject()["5"].toDouble(), 18);
-    ExpectA4LandscapeOnePageWide(sheet["print"].toObject());
+    expectA4LandscapeOnePageWide(sheet["print"].toObject());
     const QJsonObject widths = sheet["widths"].toObject();
-    EXPECT_DOUBLE_EQ(ShownWidth(widths["A"]), 4);
+    EXPECT_DOUBLE_EQ(shownWidth(widths["A"]), 4);
     for (const char* column : {"B", "C", "D", "E"})
-        EXPECT_DOUBLE_EQ(ShownWidth(widths[column]), 18) << column;
+        EXPECT_DOUBLE_EQ(shownWidth(widths[column]), 18) << column;
     const QJsonObject cells = sheet["cells"].toObject();
     EXPECT_EQ(cells["B2"].toObject()["value"].toString(), QStringLiteral("Pellin电子体积修正仪实时数据"));
     EXPECT_EQ(cells["C5"].toObject()["value"].toString(), "0012");
     EXPECT_EQ(cells["E5"].toObject()["value"].toString(), "20.50");
     for (const char* ref : {"B5", "E5"})
-        EXPECT_EQ(Strings(cells[ref].toObject()["borders"]), (std::vector<QString>(4, "thin"))) << ref;
+        EXPECT_EQ(strings(cells[ref].toObject()["borders"]), (std::vector<QString>(4, "thin"))) << ref;
     EXPECT_FALSE(cells.contains("B6") && cells["B6"].toObject()["borders"].toArray()[0].isString());
 }
 
@@ -273,7 +273,7 @@ class XlsxNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(XlsxNameTest, NameEndsInXlsx)
 {
-    EXPECT_EQ(XlsxFileName(QString::fromUtf8(GetParam().typed)).toStdString(), GetParam().saved);
+    EXPECT_EQ(xlsxFileName(QString::fromUtf8(GetParam().typed)).toStdString(), GetParam().saved);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, XlsxNameTest,
@@ -284,22 +284,22 @@ INSTANTIATE_TEST_SUITE_P(Names, XlsxNameTest,
 
 TEST(WorkbookWriterParts, RangesLettersAndSheetNames)
 {
-    EXPECT_EQ(ParseRange("b4:d4"), (CellRange{4, 2, 4, 4}));
-    EXPECT_EQ(ParseRange("E2:B2"), (CellRange{2, 2, 2, 5}));
-    EXPECT_EQ(ParseRange("AA10"), (CellRange{10, 27, 10, 27}));
-    EXPECT_FALSE(ParseRange("b:d4"));
-    EXPECT_FALSE(ParseRange("4b"));
-    EXPECT_FALSE(ParseRange("A0"));
-    EXPECT_FALSE(ParseRange("ZZZZ1"));
-    EXPECT_EQ(ColumnLetters(1), "A");
-    EXPECT_EQ(ColumnLetters(26), "Z");
-    EXPECT_EQ(ColumnLetters(27), "AA");
-    EXPECT_EQ(ColumnLetters(31), "AE");
-    EXPECT_EQ(ColumnLetters(16384), "XFD");
-    EXPECT_EQ(SafeSheetName("温度/压力[上限]"), "温度_压力_上限_");
-    EXPECT_EQ(SafeSheetName("'quoted'"), "quoted");
-    EXPECT_EQ(SafeSheetName(""), "Sheet1");
-    EXPECT_EQ(SafeSheetName(std::string(20, 'a') + "一二三四五六七八九十壹贰"),
+    EXPECT_EQ(parseRange("b4:d4"), (CellRange{4, 2, 4, 4}));
+    EXPECT_EQ(parseRange("E2:B2"), (CellRange{2, 2, 2, 5}));
+    EXPECT_EQ(parseRange("AA10"), (CellRange{10, 27, 10, 27}));
+    EXPECT_FALSE(parseRange("b:d4"));
+    EXPECT_FALSE(parseRange("4b"));
+    EXPECT_FALSE(parseRange("A0"));
+    EXPECT_FALSE(parseRange("ZZZZ1"));
+    EXPECT_EQ(columnLetters(1), "A");
+    EXPECT_EQ(columnLetters(26), "Z");
+    EXPECT_EQ(columnLetters(27), "AA");
+    EXPECT_EQ(columnLetters(31), "AE");
+    EXPECT_EQ(columnLetters(16384), "XFD");
+    EXPECT_EQ(safeSheetName("温度/压力[上限]"), "温度_压力_上限_");
+    EXPECT_EQ(safeSheetName("'quoted'"), "quoted");
+    EXPECT_EQ(safeSheetName(""), "Sheet1");
+    EXPECT_EQ(safeSheetName(std::string(20, 'a') + "一二三四五六七八九十壹贰"),
               std::string(20, 'a') + "一二三四五六七八九十壹");
 }
 

@@ -33,15 +33,15 @@ class WorkbookReaderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        Folder = new QTemporaryDir();
-        MakeFixtureWorkbooks(Folder->path());
+        folder = new QTemporaryDir();
+        makeFixtureWorkbooks(folder->path());
     }
-    static void TearDownTestSuite() { delete Folder; }
-    static QString Fixture(const char* name) { return Folder->filePath(QString::fromLatin1(name)); }
-    static QTemporaryDir* Folder;
+    static void TearDownTestSuite() { delete folder; }
+    static QString fixture(const char* name) { return folder->filePath(QString::fromLatin1(name)); }
+    static QTemporaryDir* folder;
 };
 
-QTemporaryDir* WorkbookReaderTest::Folder = nullptr;
+QTemporaryDir* WorkbookReaderTest::folder = nullptr;
 
 struct ValueCell {
     int row;
@@ -57,55 +57,55 @@ const ValueCell kValueCells[] = {
 TEST_F(WorkbookReaderTest, NumbersShowAsASpreadsheetShowsThemInBothFormats)
 {
     for (const char* name : {"values.xls", "values.xlsx"}) {
-        const WorkbookReadResult read = ReadFirstWorksheet(Fixture(name));
-        ASSERT_TRUE(read.Ok()) << name << ": " << read.error.toStdString();
+        const WorkbookReadResult read = readFirstWorksheet(fixture(name));
+        ASSERT_TRUE(read.ok()) << name << ": " << read.error.toStdString();
         for (const ValueCell& cell : kValueCells)
-            EXPECT_EQ(read.cells.Text(cell.row, cell.column), cell.text)
+            EXPECT_EQ(read.cells.text(cell.row, cell.column), cell.text)
                 << name << " row " << cell.row << " column " << cell.column;
     }
 }
 
 TEST_F(WorkbookReaderTest, FormatIsChosenByContentNotByName)
 {
-    ASSERT_TRUE(QFile::copy(Fixture("protocol.xls"), Fixture("really-xls.xlsx")));
-    ASSERT_TRUE(QFile::copy(Fixture("protocol.xlsx"), Fixture("really-xlsx.xls")));
+    ASSERT_TRUE(QFile::copy(fixture("protocol.xls"), fixture("really-xls.xlsx")));
+    ASSERT_TRUE(QFile::copy(fixture("protocol.xlsx"), fixture("really-xlsx.xls")));
     for (const char* name : {"really-xls.xlsx", "really-xlsx.xls"}) {
-        const WorkbookReadResult read = ReadFirstWorksheet(Fixture(name));
-        ASSERT_TRUE(read.Ok()) << name << ": " << read.error.toStdString();
-        EXPECT_EQ(read.cells.Text(4, 1), "Hourly -120") << name;
-        EXPECT_EQ(read.cells.Text(2, 4), "表号") << name;
+        const WorkbookReadResult read = readFirstWorksheet(fixture(name));
+        ASSERT_TRUE(read.ok()) << name << ": " << read.error.toStdString();
+        EXPECT_EQ(read.cells.text(4, 1), "Hourly -120") << name;
+        EXPECT_EQ(read.cells.text(2, 4), "表号") << name;
     }
 }
 
 TEST_F(WorkbookReaderTest, HandmadePackageInlineSharedBooleanAndImplicitCells)
 {
-    const WorkbookReadResult read = ReadFirstWorksheet(Fixture("handmade.xlsx"));
-    ASSERT_TRUE(read.Ok()) << read.error.toStdString();
-    EXPECT_EQ(read.cells.Text(1, 1), "plain");
-    EXPECT_EQ(read.cells.Text(1, 2), "rich"); // runs joined, phonetic guide left out
-    EXPECT_EQ(read.cells.Text(1, 3), "inline & text");
-    EXPECT_EQ(read.cells.Text(3, 1), "TRUE");
-    EXPECT_EQ(read.cells.Text(3, 2), "FALSE");
-    EXPECT_EQ(read.cells.Text(3, 4), "2.5");
-    EXPECT_EQ(read.cells.Text(3, 5), "");
-    EXPECT_EQ(read.cells.Text(4, 1), "7");
-    EXPECT_EQ(read.cells.Text(4, 2), "8");
-    EXPECT_EQ(read.cells.Text(4, 27), "formula text");
-    EXPECT_EQ(read.cells.CellCount(), 9);
+    const WorkbookReadResult read = readFirstWorksheet(fixture("handmade.xlsx"));
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    EXPECT_EQ(read.cells.text(1, 1), "plain");
+    EXPECT_EQ(read.cells.text(1, 2), "rich"); // runs joined, phonetic guide left out
+    EXPECT_EQ(read.cells.text(1, 3), "inline & text");
+    EXPECT_EQ(read.cells.text(3, 1), "TRUE");
+    EXPECT_EQ(read.cells.text(3, 2), "FALSE");
+    EXPECT_EQ(read.cells.text(3, 4), "2.5");
+    EXPECT_EQ(read.cells.text(3, 5), "");
+    EXPECT_EQ(read.cells.text(4, 1), "7");
+    EXPECT_EQ(read.cells.text(4, 2), "8");
+    EXPECT_EQ(read.cells.text(4, 27), "formula text");
+    EXPECT_EQ(read.cells.cellCount(), 9);
 }
 
 // Parts are found through the package relationships, wherever they lie.
 TEST_F(WorkbookReaderTest, PackagePartsAreFoundThroughTheirRelationships)
 {
-    const WorkbookReadResult handmade = ReadFirstWorksheet(Fixture("handmade.xlsx"));
-    const WorkbookReadResult relocated = ReadFirstWorksheet(Fixture("relocated.xlsx"));
-    ASSERT_TRUE(relocated.Ok()) << relocated.error.toStdString();
-    EXPECT_EQ(relocated.cells.All(), handmade.cells.All());
-    EXPECT_EQ(relocated.cells.Text(1, 2), "rich");
+    const WorkbookReadResult handmade = readFirstWorksheet(fixture("handmade.xlsx"));
+    const WorkbookReadResult relocated = readFirstWorksheet(fixture("relocated.xlsx"));
+    ASSERT_TRUE(relocated.ok()) << relocated.error.toStdString();
+    EXPECT_EQ(relocated.cells.all(), handmade.cells.all());
+    EXPECT_EQ(relocated.cells.text(1, 2), "rich");
 
-    const WorkbookReadResult withoutRelationships = ReadFirstWorksheet(Fixture("norels.xlsx"));
+    const WorkbookReadResult withoutRelationships = readFirstWorksheet(fixture("norels.xlsx"));
     EXPECT_EQ(withoutRelationships.error.toStdString(), "工作簿目录损坏");
-    EXPECT_EQ(withoutRelationships.cells.CellCount(), 0);
+    EXPECT_EQ(withoutRelationships.cells.cellCount(), 0);
 }
 
 // Windows opens the narrow file names FreeXL and libxlsxwriter take in the ANSI
@@ -116,23 +116,23 @@ TEST(WorkbookFileNames, WorkbooksInAFolderWithChineseCharactersAndASpace)
     const QString folder = root.filePath(QStringLiteral("测试 记录"));
     ASSERT_TRUE(QDir().mkpath(folder));
     WorkbookWriter writer;
-    writer.SetSheetName("表");
-    writer.SetCell(1, 1, "温度(℃)");
+    writer.setSheetName("表");
+    writer.setCell(1, 1, "温度(℃)");
     const QString xlsx = folder + QStringLiteral("/表 1.xlsx");
     QString error;
-    ASSERT_TRUE(writer.Write(xlsx, error)) << error.toStdString();
+    ASSERT_TRUE(writer.write(xlsx, error)) << error.toStdString();
     const QString shipped = QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls");
     const QString xls = folder + QStringLiteral("/表 1.xls");
     ASSERT_TRUE(QFile::copy(shipped, xls));
 
-    const WorkbookReadResult readXlsx = ReadFirstWorksheet(xlsx);
-    EXPECT_EQ(readXlsx.cells.Text(1, 1), "温度(℃)") << readXlsx.error.toStdString();
-    const WorkbookReadResult original = ReadFirstWorksheet(shipped);
-    const WorkbookReadResult readXls = ReadFirstWorksheet(xls);
-    ASSERT_TRUE(readXls.Ok()) << readXls.error.toStdString();
-    EXPECT_GT(readXls.cells.CellCount(), 10);
-    EXPECT_EQ(readXls.cells.CellCount(), original.cells.CellCount());
-    EXPECT_EQ(readXls.cells.Text(2, 4), original.cells.Text(2, 4));
+    const WorkbookReadResult readXlsx = readFirstWorksheet(xlsx);
+    EXPECT_EQ(readXlsx.cells.text(1, 1), "温度(℃)") << readXlsx.error.toStdString();
+    const WorkbookReadResult original = readFirstWorksheet(shipped);
+    const WorkbookReadResult readXls = readFirstWorksheet(xls);
+    ASSERT_TRUE(readXls.ok()) << readXls.error.toStdString();
+    EXPECT_GT(readXls.cells.cellCount(), 10);
+    EXPECT_EQ(readXls.cells.cellCount(), original.cells.cellCount());
+    EXPECT_EQ(readXls.cells.text(2, 4), original.cells.text(2, 4));
 }
 
 #ifndef _WIN32
@@ -149,10 +149,10 @@ TEST_F(WorkbookReaderTest, XlsIsReadByAHelperWithoutForkingTheCaller)
     });
     ASSERT_EQ(registered, 0);
     gTrapForks = true;
-    const WorkbookReadResult read = ReadFirstWorksheet(Fixture("protocol.xls"));
+    const WorkbookReadResult read = readFirstWorksheet(fixture("protocol.xls"));
     gTrapForks = false;
-    ASSERT_TRUE(read.Ok()) << read.error.toStdString();
-    EXPECT_EQ(read.cells.Text(2, 4), "表号");
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    EXPECT_EQ(read.cells.text(2, 4), "表号");
 }
 
 // Installed, the helper lies beside the program in /usr/bin or in a libexec folder.
@@ -168,34 +168,34 @@ TEST(XlsReaderLocation, BesideTheProgramOrInLibexec)
         return helper;
     };
     std::filesystem::create_directories(root + "/usr/bin");
-    EXPECT_EQ(FindXlsReader(root + "/usr/bin"), "");
+    EXPECT_EQ(findXlsReader(root + "/usr/bin"), "");
     const std::string libexec = place("/usr/libexec/ql-rs485");
-    EXPECT_EQ(FindXlsReader(root + "/usr/bin"), libexec);
+    EXPECT_EQ(findXlsReader(root + "/usr/bin"), libexec);
     const std::string beside = place("/usr/bin");
-    EXPECT_EQ(FindXlsReader(root + "/usr/bin"), beside);
+    EXPECT_EQ(findXlsReader(root + "/usr/bin"), beside);
 }
 #endif
 
 TEST_F(WorkbookReaderTest, MissingDirectoryAndForeignFilesGiveErrors)
 {
-    QFile text(Fixture("notes.xls"));
+    QFile text(fixture("notes.xls"));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("just some text, not a workbook\n");
     text.close();
-    QFile empty(Fixture("empty.xlsx"));
+    QFile empty(fixture("empty.xlsx"));
     ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     empty.close();
     for (const QString& path :
-         {Fixture("absent.xls"), Folder->path(), Fixture("notes.xls"), Fixture("empty.xlsx")}) {
-        const WorkbookReadResult read = ReadFirstWorksheet(path);
-        EXPECT_FALSE(read.Ok()) << path.toStdString();
-        EXPECT_EQ(read.cells.CellCount(), 0);
+         {fixture("absent.xls"), folder->path(), fixture("notes.xls"), fixture("empty.xlsx")}) {
+        const WorkbookReadResult read = readFirstWorksheet(path);
+        EXPECT_FALSE(read.ok()) << path.toStdString();
+        EXPECT_EQ(read.cells.cellCount(), 0);
     }
 }
 
 // Every damaged copy must end in a result or an error; the sanitizer build turns any
 // read outside a buffer into a failure.
-void ReadDamagedCopies(const QString& source, const QString& target, bool expectErrorWhenTruncated)
+void readDamagedCopies(const QString& source, const QString& target, bool expectErrorWhenTruncated)
 {
     QFile file(source);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -205,11 +205,11 @@ void ReadDamagedCopies(const QString& source, const QString& target, bool expect
         EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         out.write(damaged);
         out.close();
-        return ReadFirstWorksheet(target);
+        return readFirstWorksheet(target);
     };
     int errors = 0;
     for (qsizetype length = 0; length < bytes.size(); length += std::max<qsizetype>(1, bytes.size() / 97)) {
-        if (!readBytes(bytes.left(length)).Ok())
+        if (!readBytes(bytes.left(length)).ok())
             ++errors;
         else
             EXPECT_FALSE(expectErrorWhenTruncated) << "truncated to " << length << " bytes was read";
@@ -227,22 +227,22 @@ void ReadDamagedCopies(const QString& source, const QString& target, bool expect
 
 TEST_F(WorkbookReaderTest, DamagedXlsxGivesErrorsNotCrashes)
 {
-    ReadDamagedCopies(Fixture("protocol.xlsx"), Fixture("damaged.xlsx"), true);
-    ReadDamagedCopies(Fixture("handmade.xlsx"), Fixture("damaged2.xlsx"), true);
+    readDamagedCopies(fixture("protocol.xlsx"), fixture("damaged.xlsx"), true);
+    readDamagedCopies(fixture("handmade.xlsx"), fixture("damaged2.xlsx"), true);
 }
 
 TEST_F(WorkbookReaderTest, DamagedXlsGivesErrorsNotCrashes)
 {
-    ReadDamagedCopies(Fixture("protocol.xls"), Fixture("damaged.xls"), false);
+    readDamagedCopies(fixture("protocol.xls"), fixture("damaged.xls"), false);
 }
 
 TEST(NumberText, GeneralFormat)
 {
-    EXPECT_EQ(NumberText(100.0), "100");
-    EXPECT_EQ(NumberText(1.5), "1.5");
-    EXPECT_EQ(NumberText(-0.25), "-0.25");
-    EXPECT_EQ(NumberText(1.0 / 3.0), "0.333333333333333");
-    EXPECT_EQ(NumberText(1e300), "1e+300");
+    EXPECT_EQ(numberText(100.0), "100");
+    EXPECT_EQ(numberText(1.5), "1.5");
+    EXPECT_EQ(numberText(-0.25), "-0.25");
+    EXPECT_EQ(numberText(1.0 / 3.0), "0.333333333333333");
+    EXPECT_EQ(numberText(1e300), "1e+300");
 }
 
 } // namespace

@@ -23,19 +23,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Gbk(std::string_view hex)
+std::string gbk(std::string_view hex)
 {
-    const Bytes bytes = HexBytes(hex);
+    const Bytes bytes = hexBytes(hex);
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::string ReadFile(const fs::path& path)
+std::string readFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void WriteFile(const fs::path& path, const std::string& text)
+void writeFile(const fs::path& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary) << text;
 }
@@ -47,15 +47,15 @@ const LogMessage kSaveFailed{"保存有误，请重新试一次。", "警告信�
 const LogMessage kSaved{"日志文件保存成功！", "信息提示", LogMessageKind::Information};
 
 // Outcome of a save as a small exit code for the child process.
-[[maybe_unused]] int OutcomeCode(const LogSaveResult& result)
+[[maybe_unused]] int outcomeCode(const LogSaveResult& result)
 {
-    if (result.Messages.size() != 1)
+    if (result.messages.size() != 1)
         return 10;
-    if (result.Messages[0] == kSaved)
-        return result.Saved ? 0 : 11;
-    if (result.Messages[0] == kCannotOverwrite)
+    if (result.messages[0] == kSaved)
+        return result.saved ? 0 : 11;
+    if (result.messages[0] == kCannotOverwrite)
         return 1;
-    if (result.Messages[0] == kSaveFailed)
+    if (result.messages[0] == kSaveFailed)
         return 2;
     return 12;
 }
@@ -64,12 +64,12 @@ class LogFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_folder = MakeTemporaryFolder("ql-log-test");
+        m_folder = makeTemporaryFolder("ql-log-test");
         ASSERT_FALSE(m_folder.empty());
         fs::permissions(m_folder, fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
-        m_log.AppendLine("===========Corvex 实时记录500组===========");
-        m_log.AppendLine("【发送】01 03 00 00 00 10 44 06");
-        m_log.AppendLine("【接收】17 03 02 00 01");
+        m_log.appendLine("===========Corvex 实时记录500组===========");
+        m_log.appendLine("【发送】01 03 00 00 00 10 44 06");
+        m_log.appendLine("【接收】17 03 02 00 01");
     }
     void TearDown() override
     {
@@ -80,9 +80,9 @@ protected:
         fs::remove_all(m_folder, ignored);
     }
 
-    LogSaveResult Save(const fs::path& path, bool answer)
+    LogSaveResult save(const fs::path& path, bool answer)
     {
-        return SaveLogFile(m_log, path.string(), [this, answer](const LogMessage& question) {
+        return saveLogFile(m_log, path.string(), [this, answer](const LogMessage& question) {
             m_questions.push_back(question);
             return answer;
         });
@@ -96,47 +96,47 @@ protected:
 TEST_F(LogFileTest, WritesGbkLinesWithCrLf)
 {
     const fs::path path = m_folder / "log.txt";
-    const LogSaveResult result = Save(path, true);
-    EXPECT_TRUE(result.Saved);
-    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
+    const LogSaveResult result = save(path, true);
+    EXPECT_TRUE(result.saved);
+    EXPECT_EQ(result.messages, std::vector<LogMessage>{kSaved});
     EXPECT_TRUE(m_questions.empty());
 
     const std::string expected =
-        Gbk("3D3D3D3D3D3D3D3D3D3D3D 43 6F 72 76 65 78 20 CAB5 CAB1 BCC7 C2BC 35 30 30 D7E9"
+        gbk("3D3D3D3D3D3D3D3D3D3D3D 43 6F 72 76 65 78 20 CAB5 CAB1 BCC7 C2BC 35 30 30 D7E9"
             "3D3D3D3D3D3D3D3D3D3D3D 0D 0A") +
-        Gbk("A1BE B7A2 CBCD A1BF") + "01 03 00 00 00 10 44 06\r\n" + Gbk("A1BE BDD3 CAD5 A1BF") +
+        gbk("A1BE B7A2 CBCD A1BF") + "01 03 00 00 00 10 44 06\r\n" + gbk("A1BE BDD3 CAD5 A1BF") +
         "17 03 02 00 01\r\n";
-    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(readFile(path), expected);
 }
 
 TEST_F(LogFileTest, CancelledDialogDoesNothing)
 {
-    const LogSaveResult result = Save("", true);
-    EXPECT_FALSE(result.Saved);
-    EXPECT_TRUE(result.Messages.empty());
+    const LogSaveResult result = save("", true);
+    EXPECT_FALSE(result.saved);
+    EXPECT_TRUE(result.messages.empty());
     EXPECT_TRUE(m_questions.empty());
 }
 
 TEST_F(LogFileTest, RefusedOverwriteLeavesFileUntouched)
 {
     const fs::path path = m_folder / "old.TXT";
-    WriteFile(path, "old content");
-    const LogSaveResult result = Save(path, false);
+    writeFile(path, "old content");
+    const LogSaveResult result = save(path, false);
     EXPECT_EQ(m_questions, std::vector<LogMessage>{kQuestion});
-    EXPECT_FALSE(result.Saved);
-    EXPECT_TRUE(result.Messages.empty());
-    EXPECT_EQ(ReadFile(path), "old content");
+    EXPECT_FALSE(result.saved);
+    EXPECT_TRUE(result.messages.empty());
+    EXPECT_EQ(readFile(path), "old content");
 }
 
 TEST_F(LogFileTest, AcceptedOverwriteReplacesFile)
 {
     const fs::path path = m_folder / "old.txt";
-    WriteFile(path, "a much longer old content than the log itself has in it, so truncation shows " +
+    writeFile(path, "a much longer old content than the log itself has in it, so truncation shows " +
                         std::string(500, 'x'));
-    const LogSaveResult result = Save(path, true);
+    const LogSaveResult result = save(path, true);
     EXPECT_EQ(m_questions, std::vector<LogMessage>{kQuestion});
-    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
-    EXPECT_EQ(ReadFile(path), EncodeLogText(m_log.Lines()));
+    EXPECT_EQ(result.messages, std::vector<LogMessage>{kSaved});
+    EXPECT_EQ(readFile(path), encodeLogText(m_log.lines()));
     // Nothing but the saved file is left in the folder (no temporary file).
     EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
 }
@@ -145,21 +145,21 @@ TEST_F(LogFileTest, NameWithoutTxtIsTestedAndReplacedUnderItsOwnName)
 {
     const fs::path chosen = m_folder / "frames.log";
     const fs::path bystander = m_folder / "default.txt";
-    WriteFile(chosen, "old frames");
-    WriteFile(bystander, "someone else's file");
-    const LogSaveResult result = Save(chosen, true);
+    writeFile(chosen, "old frames");
+    writeFile(bystander, "someone else's file");
+    const LogSaveResult result = save(chosen, true);
     EXPECT_EQ(m_questions, std::vector<LogMessage>{kQuestion});
-    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaved});
-    EXPECT_EQ(ReadFile(chosen), EncodeLogText(m_log.Lines()));
-    EXPECT_EQ(ReadFile(bystander), "someone else's file");
+    EXPECT_EQ(result.messages, std::vector<LogMessage>{kSaved});
+    EXPECT_EQ(readFile(chosen), encodeLogText(m_log.lines()));
+    EXPECT_EQ(readFile(bystander), "someone else's file");
 }
 
 TEST_F(LogFileTest, DirectoryOfThatNameCannotBeOverwritten)
 {
     const fs::path path = m_folder / "taken.txt";
     fs::create_directory(path);
-    const LogSaveResult result = Save(path, true);
-    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kCannotOverwrite});
+    const LogSaveResult result = save(path, true);
+    EXPECT_EQ(result.messages, std::vector<LogMessage>{kCannotOverwrite});
     EXPECT_TRUE(fs::is_directory(path));
 }
 
@@ -168,27 +168,27 @@ TEST_F(LogFileTest, DirectoryOfThatNameCannotBeOverwritten)
 TEST_F(LogFileTest, ReadOnlyFileIsNotOverwritten)
 {
     const fs::path path = m_folder / "kept.txt";
-    WriteFile(path, "protected");
+    writeFile(path, "protected");
     // The folder may be written; only the file itself is read-only.
     fs::permissions(m_folder, fs::perms::all);
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const int outcome = RunUnprivileged(
-        [&] { return OutcomeCode(SaveLogFile(m_log, path.string(), [](auto&) { return true; })); });
+    const int outcome = runUnprivileged(
+        [&] { return outcomeCode(saveLogFile(m_log, path.string(), [](auto&) { return true; })); });
     EXPECT_EQ(outcome, 1);
-    EXPECT_EQ(ReadFile(path), "protected");
+    EXPECT_EQ(readFile(path), "protected");
 }
 
 TEST_F(LogFileTest, ExistingFileInReadOnlyFolderStaysIntact)
 {
     const fs::path path = m_folder / "kept.txt";
-    WriteFile(path, "old log");
+    writeFile(path, "old log");
     fs::permissions(path, fs::perms::all);
     fs::permissions(m_folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                   fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    const int outcome = RunUnprivileged(
-        [&] { return OutcomeCode(SaveLogFile(m_log, path.string(), [](auto&) { return true; })); });
+    const int outcome = runUnprivileged(
+        [&] { return outcomeCode(saveLogFile(m_log, path.string(), [](auto&) { return true; })); });
     EXPECT_EQ(outcome, 1);
-    EXPECT_EQ(ReadFile(path), "old log");
+    EXPECT_EQ(readFile(path), "old log");
 }
 
 TEST_F(LogFileTest, WriteFailureInReadOnlyFolderIsReported)
@@ -196,8 +196,8 @@ TEST_F(LogFileTest, WriteFailureInReadOnlyFolderIsReported)
     const fs::path path = m_folder / "new.txt";
     fs::permissions(m_folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                   fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    const int outcome = RunUnprivileged(
-        [&] { return OutcomeCode(SaveLogFile(m_log, path.string(), [](auto&) { return true; })); });
+    const int outcome = runUnprivileged(
+        [&] { return outcomeCode(saveLogFile(m_log, path.string(), [](auto&) { return true; })); });
     EXPECT_EQ(outcome, 2);
     EXPECT_FALSE(fs::exists(path));
 }
@@ -206,37 +206,37 @@ TEST_F(LogFileTest, WriteFailureInReadOnlyFolderIsReported)
 
 TEST_F(LogFileTest, MissingFolderIsAFailedWrite)
 {
-    const LogSaveResult result = Save(m_folder / "no-such-folder" / "log.txt", true);
-    EXPECT_FALSE(result.Saved);
-    EXPECT_EQ(result.Messages, std::vector<LogMessage>{kSaveFailed});
+    const LogSaveResult result = save(m_folder / "no-such-folder" / "log.txt", true);
+    EXPECT_FALSE(result.saved);
+    EXPECT_EQ(result.messages, std::vector<LogMessage>{kSaveFailed});
 }
 
 TEST_F(LogFileTest, EmptyLogGivesEmptyFile)
 {
-    m_log.Clear();
+    m_log.clear();
     const fs::path path = m_folder / "empty.txt";
-    EXPECT_TRUE(Save(path, true).Saved);
+    EXPECT_TRUE(save(path, true).saved);
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(fs::file_size(path), 0u);
 }
 
 TEST(ProposedLogFileNameTest, ProgramFolderThenPattern)
 {
-    EXPECT_EQ(ProposedLogFileName("/opt/ql/bin/"), "/opt/ql/bin/*.txt");
-    EXPECT_EQ(ProposedLogFileName("/opt/ql/bin"), "/opt/ql/bin/*.txt");
+    EXPECT_EQ(proposedLogFileName("/opt/ql/bin/"), "/opt/ql/bin/*.txt");
+    EXPECT_EQ(proposedLogFileName("/opt/ql/bin"), "/opt/ql/bin/*.txt");
 }
 
 struct GbkRow {
-    const char* Name;
-    const char* Utf8;
-    const char* GbkHex; // expected bytes; ASCII spelled as hex too
+    const char* name;
+    const char* utf8;
+    const char* gbkHex; // expected bytes; ASCII spelled as hex too
 };
 
 class GbkConversionTest : public ::testing::TestWithParam<GbkRow> {};
 
 TEST_P(GbkConversionTest, ConvertsOrReplaces)
 {
-    EXPECT_EQ(Utf8ToGbk(GetParam().Utf8), Gbk(GetParam().GbkHex));
+    EXPECT_EQ(utf8ToGbk(GetParam().utf8), gbk(GetParam().gbkHex));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, GbkConversionTest,
@@ -256,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, GbkConversionTest,
                                            GbkRow{"TruncatedAtEnd", "ok\xE5\x8F", "6F 6B 3F"},
                                            GbkRow{"Empty", "", ""}),
                          [](const ::testing::TestParamInfo<GbkRow>& info) {
-                             return std::string(info.param.Name);
+                             return std::string(info.param.name);
                          });
 
 } // namespace

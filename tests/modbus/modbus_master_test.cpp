@@ -10,12 +10,12 @@
 
 namespace {
 
-Bytes Rtu(std::initializer_list<uint8_t> bytes)
+Bytes rtu(std::initializer_list<uint8_t> bytes)
 {
-    return AppendCrc(Bytes(bytes));
+    return appendCrc(Bytes(bytes));
 }
 
-Bytes Mbap(uint16_t transaction, std::initializer_list<uint8_t> unitAndPdu)
+Bytes mbap(uint16_t transaction, std::initializer_list<uint8_t> unitAndPdu)
 {
     Bytes frame{uint8_t(transaction >> 8), uint8_t(transaction & 0xFF), 0, 0, 0, uint8_t(unitAndPdu.size())};
     frame.insert(frame.end(), unitAndPdu);
@@ -33,7 +33,7 @@ struct Row {
 
 TEST(ModbusMaster, JudgesEveryKindOfReply)
 {
-    const Bytes good = Rtu({1, 3, 4, 0, 10, 0, 11});
+    const Bytes good = rtu({1, 3, 4, 0, 10, 0, 11});
     const Row rows[] = {
         {"whole at once", false, {{5, good}}, ModbusOutcome::Kind::Ok, "", 0},
         // The byte count comes after a pause longer than 3.5 characters: not a
@@ -47,22 +47,22 @@ TEST(ModbusMaster, JudgesEveryKindOfReply)
         {"bad CRC", false, {{5, {1, 3, 4, 0, 10, 0, 11, 0, 0}}}, ModbusOutcome::Kind::Error, "bad CRC", 0},
         {"another slave",
          false,
-         {{5, Rtu({2, 3, 4, 0, 10, 0, 11})}},
+         {{5, rtu({2, 3, 4, 0, 10, 0, 11})}},
          ModbusOutcome::Kind::Error,
          "reply from address 2",
          0},
         {"byte count off",
          false,
-         {{5, Rtu({1, 3, 2, 0, 10})}},
+         {{5, rtu({1, 3, 2, 0, 10})}},
          ModbusOutcome::Kind::Error,
          "reply does not answer the request",
          0},
-        {"exception", false, {{5, Rtu({1, 0x83, 2})}}, ModbusOutcome::Kind::Exception, "", 2},
+        {"exception", false, {{5, rtu({1, 0x83, 2})}}, ModbusOutcome::Kind::Exception, "", 2},
         {"silence", false, {}, ModbusOutcome::Kind::Timeout, "", 0},
-        {"tcp", true, {{5, Mbap(1, {1, 3, 4, 0, 10, 0, 11})}}, ModbusOutcome::Kind::Ok, "", 0},
+        {"tcp", true, {{5, mbap(1, {1, 3, 4, 0, 10, 0, 11})}}, ModbusOutcome::Kind::Ok, "", 0},
         {"tcp other transaction",
          true,
-         {{5, Mbap(7, {1, 3, 4, 0, 10, 0, 11})}},
+         {{5, mbap(7, {1, 3, 4, 0, 10, 0, 11})}},
          ModbusOutcome::Kind::Error,
          "reply to transaction 7",
          0},
@@ -76,8 +76,8 @@ TEST(ModbusMaster, JudgesEveryKindOfReply)
         ModbusRequest request;
         request.count = 2;
         const Bytes preview =
-            master.Framing().frame(request.address, ModbusRequestPdu(request), master.NextTransaction());
-        const ModbusOutcome outcome = master.Transact(request, 200);
+            master.framing().frame(request.address, modbusRequestPdu(request), master.nextTransaction());
+        const ModbusOutcome outcome = master.transact(request, 200);
         EXPECT_EQ(outcome.request, preview) << row.name;
         EXPECT_EQ(outcome.kind, row.kind) << row.name;
         EXPECT_EQ(outcome.error, row.error) << row.name;
@@ -85,7 +85,7 @@ TEST(ModbusMaster, JudgesEveryKindOfReply)
         if (row.kind == ModbusOutcome::Kind::Ok) {
             EXPECT_EQ(outcome.values, (std::vector<uint16_t>{10, 11})) << row.name;
         }
-        const ModbusCounters& counters = master.Counters();
+        const ModbusCounters& counters = master.counters();
         EXPECT_EQ(counters.goodReplies + counters.checkErrors + counters.exceptions + counters.timeouts, 1)
             << row.name;
         EXPECT_EQ(counters.checkErrors, row.kind == ModbusOutcome::Kind::Error ? 1 : 0) << row.name;

@@ -38,7 +38,7 @@ public:
     }
 
     // Listens on 127.0.0.1 at a free port; 0 on failure.
-    int ListenTcp()
+    int listenTcp()
     {
         m_context = modbus_new_tcp("127.0.0.1", 0);
         m_listener = m_context ? modbus_tcp_listen(m_context, 1) : -1;
@@ -50,26 +50,26 @@ public:
             while (!m_stop) {
                 if (modbus_tcp_accept(m_context, &m_listener) < 0)
                     return;
-                Serve();
+                serve();
                 modbus_close(m_context);
             }
         });
         return ntohs(address.sin_port);
     }
 
-    bool ServeRtu(const std::string& device)
+    bool serveRtu(const std::string& device)
     {
         m_context = modbus_new_rtu(device.c_str(), 9600, 'N', 8, 1);
         if (!m_context || modbus_connect(m_context) != 0)
             return false;
-        m_thread = std::thread([this] { Serve(); });
+        m_thread = std::thread([this] { serve(); });
         return true;
     }
 
-    modbus_mapping_t* Map() { return m_map; }
+    modbus_mapping_t* map() { return m_map; }
 
 private:
-    void Serve()
+    void serve()
     {
         modbus_set_slave(m_context, 1);
         // Wakes up now and then to see whether the test is done.
@@ -117,7 +117,7 @@ private:
     QProcess m_process;
 };
 
-QStringList ModbusArgs(const QString& port, const QString& verb, const QStringList& more)
+QStringList modbusArgs(const QString& port, const QString& verb, const QStringList& more)
 {
     return QStringList{QStringLiteral("modbus"), verb,
                        QStringLiteral("--port"), port,
@@ -136,13 +136,13 @@ class LibmodbusTcp : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const int port = m_server.ListenTcp();
+        const int port = m_server.listenTcp();
         ASSERT_NE(port, 0);
         m_port = QStringLiteral("mbtcp://127.0.0.1:%1").arg(port);
     }
-    CliResult Modbus(const QString& verb, const QStringList& more)
+    CliResult modbus(const QString& verb, const QStringList& more)
     {
-        return RunCli(ModbusArgs(m_port, verb, more), 20000);
+        return runCli(modbusArgs(m_port, verb, more), 20000);
     }
 
     LibmodbusServer m_server;
@@ -169,8 +169,8 @@ TEST_F(LibmodbusTcp, ReadsEveryFormat)
         {"f64 dcba", {0, 0, 0, 0xF83F}, {"--format", "f64", "--order", "dcba"}, "reg 40 1.5\n"},
     };
     for (const ReadRow& row : rows) {
-        std::copy(row.registers.begin(), row.registers.end(), m_server.Map()->tab_registers + 40);
-        const CliResult r = Modbus("read", QStringList{"--fc", "3", "--start", "40", "--count",
+        std::copy(row.registers.begin(), row.registers.end(), m_server.map()->tab_registers + 40);
+        const CliResult r = modbus("read", QStringList{"--fc", "3", "--start", "40", "--count",
                                                        QString::number(row.registers.size())} +
                                                row.options);
         EXPECT_EQ(r.exitCode, 0) << row.name << r.err;
@@ -192,10 +192,10 @@ TEST_F(LibmodbusTcp, FloatsInEveryWordOrder)
                   {"dcba", modbus_get_float_dcba}};
     for (const auto& row : orders) {
         const QStringList layout{"--format", "f32", "--order", row.order};
-        EXPECT_EQ(Modbus("write", QStringList{"--fc", "16", "--start", "50", "-123.25"} + layout).out,
+        EXPECT_EQ(modbus("write", QStringList{"--fc", "16", "--start", "50", "-123.25"} + layout).out,
                   "wrote 2\n");
-        EXPECT_FLOAT_EQ(row.get(m_server.Map()->tab_registers + 50), -123.25f) << row.order;
-        EXPECT_EQ(Modbus("read", QStringList{"--fc", "3", "--start", "50", "--count", "2"} + layout).out,
+        EXPECT_FLOAT_EQ(row.get(m_server.map()->tab_registers + 50), -123.25f) << row.order;
+        EXPECT_EQ(modbus("read", QStringList{"--fc", "3", "--start", "50", "--count", "2"} + layout).out,
                   "reg 50 -123.25\npoll 1 ok\n")
             << row.order;
     }
@@ -204,31 +204,31 @@ TEST_F(LibmodbusTcp, FloatsInEveryWordOrder)
 // Functions 1 to 6, 15 and 16, and an exception reply named.
 TEST_F(LibmodbusTcp, EveryFunctionAndAnException)
 {
-    modbus_mapping_t* map = m_server.Map();
+    modbus_mapping_t* map = m_server.map();
     map->tab_bits[1] = 1;
     map->tab_input_bits[2] = 1;
     map->tab_input_registers[3] = 4321;
     map->tab_registers[4] = 1234;
-    EXPECT_EQ(Modbus("read", {"--fc", "1", "--start", "0", "--count", "3"}).out,
+    EXPECT_EQ(modbus("read", {"--fc", "1", "--start", "0", "--count", "3"}).out,
               "reg 0 0\nreg 1 1\nreg 2 0\npoll 1 ok\n");
-    EXPECT_EQ(Modbus("read", {"--fc", "2", "--start", "2", "--count", "1"}).out, "reg 2 1\npoll 1 ok\n");
-    EXPECT_EQ(Modbus("read", {"--fc", "4", "--start", "3", "--count", "1"}).out, "reg 3 4321\npoll 1 ok\n");
-    EXPECT_EQ(Modbus("read", {"--fc", "3", "--start", "4", "--count", "1", "--format", "hex"}).out,
+    EXPECT_EQ(modbus("read", {"--fc", "2", "--start", "2", "--count", "1"}).out, "reg 2 1\npoll 1 ok\n");
+    EXPECT_EQ(modbus("read", {"--fc", "4", "--start", "3", "--count", "1"}).out, "reg 3 4321\npoll 1 ok\n");
+    EXPECT_EQ(modbus("read", {"--fc", "3", "--start", "4", "--count", "1", "--format", "hex"}).out,
               "reg 4 0x04D2\npoll 1 ok\n");
 
-    EXPECT_EQ(Modbus("write", {"--fc", "5", "--start", "7", "1"}).out, "wrote 1\n");
+    EXPECT_EQ(modbus("write", {"--fc", "5", "--start", "7", "1"}).out, "wrote 1\n");
     EXPECT_EQ(map->tab_bits[7], 1);
-    EXPECT_EQ(Modbus("write", {"--fc", "6", "--start", "8", "--format", "i16", "-2"}).out, "wrote 1\n");
+    EXPECT_EQ(modbus("write", {"--fc", "6", "--start", "8", "--format", "i16", "-2"}).out, "wrote 1\n");
     EXPECT_EQ(map->tab_registers[8], 0xFFFE);
-    EXPECT_EQ(Modbus("write", {"--fc", "15", "--start", "10", "1", "0", "1", "1"}).out, "wrote 4\n");
+    EXPECT_EQ(modbus("write", {"--fc", "15", "--start", "10", "1", "0", "1", "1"}).out, "wrote 4\n");
     EXPECT_EQ(std::vector<uint8_t>(map->tab_bits + 10, map->tab_bits + 14),
               (std::vector<uint8_t>{1, 0, 1, 1}));
     EXPECT_EQ(
-        Modbus("write", {"--fc", "16", "--start", "20", "--format", "f32", "--order", "cdab", "2.5"}).out,
+        modbus("write", {"--fc", "16", "--start", "20", "--format", "f32", "--order", "cdab", "2.5"}).out,
         "wrote 2\n");
     EXPECT_FLOAT_EQ(modbus_get_float_cdab(map->tab_registers + 20), 2.5f);
 
-    const CliResult refused = Modbus("read", {"--fc", "3", "--start", "99", "--count", "2"});
+    const CliResult refused = modbus("read", {"--fc", "3", "--start", "99", "--count", "2"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.out, "poll 1 exception 02 illegal data address\n");
 }
@@ -237,32 +237,32 @@ TEST_F(LibmodbusTcp, EveryFunctionAndAnException)
 // with the CRC.
 TEST(LibmodbusRtu, ReadsWritesAndNamesExceptions)
 {
-    const std::filesystem::path folder = MakeTemporaryFolder("ql-modbus-rtu");
+    const std::filesystem::path folder = makeTemporaryFolder("ql-modbus-rtu");
     ASSERT_FALSE(folder.empty());
     {
         PtyPair pair(folder);
         LibmodbusServer server;
-        ASSERT_TRUE(server.ServeRtu(pair.A()));
-        server.Map()->tab_registers[5] = 0x3F80; // 1.0 as ABCD
-        server.Map()->tab_registers[6] = 0x0000;
+        ASSERT_TRUE(server.serveRtu(pair.A()));
+        server.map()->tab_registers[5] = 0x3F80; // 1.0 as ABCD
+        server.map()->tab_registers[6] = 0x0000;
         const QStringList line{"--parity", "none"};
-        const CliResult read = RunCli(
-            ModbusArgs(pair.B(), "read",
+        const CliResult read = runCli(
+            modbusArgs(pair.B(), "read",
                        QStringList{"--fc", "3", "--start", "5", "--count", "2", "--format", "f32"} + line));
         EXPECT_EQ(read.out, "reg 5 1\npoll 1 ok\n") << read.err;
         const CliResult write =
-            RunCli(ModbusArgs(pair.B(), "write", QStringList{"--fc", "16", "--start", "9", "7", "8"} + line));
+            runCli(modbusArgs(pair.B(), "write", QStringList{"--fc", "16", "--start", "9", "7", "8"} + line));
         EXPECT_EQ(write.out, "wrote 2\n") << write.err;
-        EXPECT_EQ(server.Map()->tab_registers[10], 8);
-        const CliResult refused = RunCli(
-            ModbusArgs(pair.B(), "read", QStringList{"--fc", "1", "--start", "100", "--count", "1"} + line));
+        EXPECT_EQ(server.map()->tab_registers[10], 8);
+        const CliResult refused = runCli(
+            modbusArgs(pair.B(), "read", QStringList{"--fc", "1", "--start", "100", "--count", "1"} + line));
         EXPECT_EQ(refused.out, "poll 1 exception 02 illegal data address\n");
         EXPECT_EQ(refused.exitCode, 1);
     }
     std::filesystem::remove_all(folder);
 }
 
-CliResult Mbpoll(const QStringList& args)
+CliResult mbpoll(const QStringList& args)
 {
     QProcess process;
     // mbpoll reports a failed request on stderr.
@@ -280,7 +280,7 @@ CliResult Mbpoll(const QStringList& args)
 // TCP; what one writes the other reads back.
 TEST(MbpollAgainstSimulator, ReadsAndWritesTheMap)
 {
-    const std::filesystem::path folder = MakeTemporaryFolder("ql-modbus-map");
+    const std::filesystem::path folder = makeTemporaryFolder("ql-modbus-map");
     ASSERT_FALSE(folder.empty());
     const QString mapFile = QString::fromStdString((folder / "map.csv").string());
     QFile file(mapFile);
@@ -289,25 +289,25 @@ TEST(MbpollAgainstSimulator, ReadsAndWritesTheMap)
     file.close();
 
     SimProcess rtu({"--type", "1", "--registers", mapFile, "--modbus-addr", "5"});
-    ASSERT_FALSE(rtu.Pty().isEmpty());
+    ASSERT_FALSE(rtu.pty().isEmpty());
     const QStringList serial{"-m", "rtu", "-b", "9600", "-P", "odd", "-a", "5", "-0", "-1"};
-    EXPECT_NE(Mbpoll(serial + QStringList{"-r", "0", "-c", "2", rtu.Pty()}).out.find("[0]: \t11\n[1]: \t22"),
+    EXPECT_NE(mbpoll(serial + QStringList{"-r", "0", "-c", "2", rtu.pty()}).out.find("[0]: \t11\n[1]: \t22"),
               std::string::npos);
-    EXPECT_EQ(Mbpoll(serial + QStringList{"-r", "1", rtu.Pty(), "333"}).exitCode, 0);
-    EXPECT_NE(Mbpoll(serial + QStringList{"-r", "1", "-c", "1", rtu.Pty()}).out.find("[1]: \t333"),
+    EXPECT_EQ(mbpoll(serial + QStringList{"-r", "1", rtu.pty(), "333"}).exitCode, 0);
+    EXPECT_NE(mbpoll(serial + QStringList{"-r", "1", "-c", "1", rtu.pty()}).out.find("[1]: \t333"),
               std::string::npos);
     // Outside the map: mbpoll reports the slave's exception 02.
-    EXPECT_NE(Mbpoll(serial + QStringList{"-r", "2", "-c", "1", rtu.Pty()}).out.find("Illegal data address"),
+    EXPECT_NE(mbpoll(serial + QStringList{"-r", "2", "-c", "1", rtu.pty()}).out.find("Illegal data address"),
               std::string::npos);
 
     SimProcess tcp({"--mbtcp", "0", "--registers", mapFile});
-    const QString port = tcp.FirstLine().section(QLatin1Char(':'), 1);
-    ASSERT_TRUE(tcp.FirstLine().startsWith("MBTCP 127.0.0.1:")) << tcp.FirstLine().toStdString();
+    const QString port = tcp.firstLine().section(QLatin1Char(':'), 1);
+    ASSERT_TRUE(tcp.firstLine().startsWith("MBTCP 127.0.0.1:")) << tcp.firstLine().toStdString();
     const QStringList net{"-m", "tcp", "-p", port, "-a", "1", "-0", "-1"};
-    EXPECT_EQ(Mbpoll(net + QStringList{"-t", "0", "-r", "3", "127.0.0.1", "0"}).exitCode, 0);
-    EXPECT_NE(Mbpoll(net + QStringList{"-t", "0", "-r", "3", "-c", "1", "127.0.0.1"}).out.find("[3]: \t0"),
+    EXPECT_EQ(mbpoll(net + QStringList{"-t", "0", "-r", "3", "127.0.0.1", "0"}).exitCode, 0);
+    EXPECT_NE(mbpoll(net + QStringList{"-t", "0", "-r", "3", "-c", "1", "127.0.0.1"}).out.find("[3]: \t0"),
               std::string::npos);
-    EXPECT_NE(Mbpoll(net + QStringList{"-t", "3", "-r", "7", "-c", "1", "127.0.0.1"}).out.find("[7]: \t700"),
+    EXPECT_NE(mbpoll(net + QStringList{"-t", "3", "-r", "7", "-c", "1", "127.0.0.1"}).out.find("[7]: \t700"),
               std::string::npos);
     std::filesystem::remove_all(folder);
 }

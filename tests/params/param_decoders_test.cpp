@@ -10,16 +10,16 @@
 
 namespace {
 
-Bytes Sealed(std::string_view hex)
+Bytes sealed(std::string_view hex)
 {
-    return AppendCrc(HexBytes(hex));
+    return appendCrc(hexBytes(hex));
 }
 
 // Device type 3 frames: the 8-bit sum of every byte after the two start bytes.
-Bytes SummedCustom(std::string_view hex)
+Bytes summedCustom(std::string_view hex)
 {
-    Bytes frame = HexBytes(hex);
-    frame.push_back(ByteSum8(ByteView(frame).subspan(2)));
+    Bytes frame = hexBytes(hex);
+    frame.push_back(byteSum8(ByteView(frame).subspan(2)));
     return frame;
 }
 
@@ -73,7 +73,7 @@ std::string V12(const char* status)
     return std::string("17 03 26 ") + kLiveData + " 00 C0 00 00 00 " + status;
 }
 
-Bytes WithoutLastByte(Bytes bytes)
+Bytes withoutLastByte(Bytes bytes)
 {
     bytes.pop_back();
     return bytes;
@@ -97,7 +97,7 @@ std::string V20(const char* alarms)
 }
 
 // As V20 up to the pressure, then status word and alarm word.
-std::string Money(const char* words)
+std::string money(const char* words)
 {
     return std::string("17 03 2A 24 03 15 10 30 00 40 C7 32 45 87 93 DD 98 40 C8 1C D6 E6 31 F8 A1"
                        " 42 06 00 00 42 0D 00 00 C0 B0 00 00 42 CA A3 D7 ") +
@@ -106,7 +106,7 @@ std::string Money(const char* words)
 
 // "UU", address, 02 00, status bytes, then Vm 35.25, V0 33.5, T -12.5, P 101.5 as
 // exponent-and-mantissa floats, then the standard volume 1000.5.
-std::string Custom(const char* status, const char* volume)
+std::string custom(const char* status, const char* volume)
 {
     return std::string("55 55 17 02 00 ") + status + " 06 46 80 00 06 43 00 00 04 E4 00 00 07 65 80 00 " +
            volume;
@@ -114,7 +114,7 @@ std::string Custom(const char* status, const char* volume)
 const char* const kVolume48 = "0A 7D 10 00 00 00";
 const char* const kVolume32 = "0A 7D 10 00";
 
-Bytes Replace(Bytes bytes, size_t at, uint8_t value)
+Bytes replace(Bytes bytes, size_t at, uint8_t value)
 {
     bytes[at] = value;
     return bytes;
@@ -123,8 +123,8 @@ Bytes Replace(Bytes bytes, size_t at, uint8_t value)
 INSTANTIATE_TEST_SUITE_P(
     V12, ParamDecoders,
     testing::Values(DecodeCase{"LiveValuesAndFaultByte81",
-                               DecodeParamsV12,
-                               Sealed(V12("81")),
+                               decodeParamsV12,
+                               sealed(V12("81")),
                                1,
                                {{"lblV18_psum", N("12345.5000")},
                                 {"lblV18_sum", N("100.2500")},
@@ -142,21 +142,21 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"lblV18_Key", N("无")},
                                 {"lblV18_Bat", A("有")}}},
                     DecodeCase{"KeyBitSetShowsYou",
-                               DecodeParamsV12,
-                               Sealed(V12("02")),
+                               decodeParamsV12,
+                               sealed(V12("02")),
                                1,
                                {{"lblV18_Key", A("有")}, {"lblV18_GZ", N("正常")}, {"lblV18_Bat", N("无")}}},
-                    DecodeCase{"Length42", DecodeParamsV12, WithoutLastByte(Sealed(V12("81"))), 2, {}},
-                    DecodeCase{"Length44WithGoodCrc", DecodeParamsV12, Sealed(V12("81 00")), 2, {}},
-                    DecodeCase{"BadCrc", DecodeParamsV12, Replace(Sealed(V12("81")), 42, 0x00), 3, {}},
-                    DecodeCase{"Empty", DecodeParamsV12, Bytes{}, 2, {}}),
+                    DecodeCase{"Length42", decodeParamsV12, withoutLastByte(sealed(V12("81"))), 2, {}},
+                    DecodeCase{"Length44WithGoodCrc", decodeParamsV12, sealed(V12("81 00")), 2, {}},
+                    DecodeCase{"BadCrc", decodeParamsV12, replace(sealed(V12("81")), 42, 0x00), 3, {}},
+                    DecodeCase{"Empty", decodeParamsV12, Bytes{}, 2, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     V13, ParamDecoders,
     testing::Values(DecodeCase{"LiveValues",
-                               DecodeLiveV13,
-                               Sealed(std::string("17 03 20 ") + kLiveData),
+                               decodeLiveV13,
+                               sealed(std::string("17 03 20 ") + kLiveData),
                                1,
                                {{"lblCPU_psum", N("12345.5000")},
                                 {"lblCPU_sum", N("100.2500")},
@@ -164,10 +164,10 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"lblCPU_v0", N("1.50")},
                                 {"lblCPU_t", N("-5.5")},
                                 {"lblCPU_p", N("101.5")}}},
-                    DecodeCase{"LiveOfV12Length", DecodeLiveV13, Sealed(V12("81")), 2, {}},
+                    DecodeCase{"LiveOfV12Length", decodeLiveV13, sealed(V12("81")), 2, {}},
                     DecodeCase{"CardParameters",
-                               DecodeCardParamsV13,
-                               Sealed(kCardV13),
+                               decodeCardParamsV13,
+                               sealed(kCardV13),
                                1,
                                {{"lblCPU_UserNo", N("2024001234")},
                                 {"lblCPU_MeterType", N("25")},
@@ -187,14 +187,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"lblCPU_ValTime", N("12")},
                                 {"lblCPU_LowBat", N("0112")}}},
                     DecodeCase{
-                        "CardBadCrc", DecodeCardParamsV13, Replace(Sealed(kCardV13), 57, 0x00), 3, {}}),
+                        "CardBadCrc", decodeCardParamsV13, replace(sealed(kCardV13), 57, 0x00), 3, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     V20, ParamDecoders,
     testing::Values(DecodeCase{"LiveValuesAndAlarms",
-                               DecodeParamsV20,
-                               Sealed(V20("94 41")),
+                               decodeParamsV20,
+                               sealed(V20("94 41")),
                                1,
                                {{"lblCorvex_time", N("2024-03-15 10:30:00")},
                                 {"lblCorvex_Sum", N("11876.5432")},
@@ -216,22 +216,22 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"lblCorvex_Vmh", A("超限")}}},
                     // Bits 5 and 0 of offset 43 and bits 5 and 4 of offset 44 belong to no label.
                     DecodeCase{"UnshownBitsChangeNothing",
-                               DecodeParamsV20,
-                               Sealed(V20("21 30")),
+                               decodeParamsV20,
+                               sealed(V20("21 30")),
                                1,
                                {{"lblCorvex_Pl", N("正常")},
                                 {"lblCorvex_ChgBat", N("正常")},
                                 {"lblCorvex_BatLow", N("正常")},
                                 {"lblCorvex_Ph", N("正常")}}},
-                    DecodeCase{"MoneyLengthIsWrong", DecodeParamsV20, Sealed(Money("00 01 00 00")), 2, {}}),
+                    DecodeCase{"MoneyLengthIsWrong", decodeParamsV20, sealed(money("00 01 00 00")), 2, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Custom, ParamDecoders,
     testing::Values(
         DecodeCase{"Long30TakesSixByteVolume",
-                   DecodeParamsCustom,
-                   SummedCustom(Custom("81 41", kVolume48)),
+                   decodeParamsCustom,
+                   summedCustom(custom("81 41", kVolume48)),
                    1,
                    {{"lbl55Vm", N("35.25")},
                     {"lbl55V0", N("33.50")},
@@ -246,20 +246,20 @@ INSTANTIATE_TEST_SUITE_P(
                     {"lbl55_clock", A("异常")},
                     {"lbl55_f", N("正常")}}},
         DecodeCase{"Short28TakesFourByteVolume",
-                   DecodeParamsCustom,
-                   SummedCustom(Custom("10 00", kVolume32)),
+                   decodeParamsCustom,
+                   summedCustom(custom("10 00", kVolume32)),
                    1,
                    {{"lbl55_sum", N("1000.5000")}, {"lbl55_ExV", A("有")}, {"lbl55_cmd", N("响应")}}},
-        DecodeCase{"Length29", DecodeParamsCustom, SummedCustom(Custom("00 00", "0A 7D 10 00 00")), 2, {}},
+        DecodeCase{"Length29", decodeParamsCustom, summedCustom(custom("00 00", "0A 7D 10 00 00")), 2, {}},
         DecodeCase{"WrongSum",
-                   DecodeParamsCustom,
-                   Replace(SummedCustom(Custom("00 00", kVolume48)), 29, 0x00),
+                   decodeParamsCustom,
+                   replace(summedCustom(custom("00 00", kVolume48)), 29, 0x00),
                    3,
                    {}},
         // The sum leaves out the start bytes, so it still matches.
         DecodeCase{"StartByteAA",
-                   DecodeParamsCustom,
-                   Replace(SummedCustom(Custom("00 00", kVolume48)), 0, 0xAA),
+                   decodeParamsCustom,
+                   replace(summedCustom(custom("00 00", kVolume48)), 0, 0xAA),
                    4,
                    {}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -267,8 +267,8 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Money, ParamDecoders,
     testing::Values(DecodeCase{"ValveFault02AndAlarmWord",
-                               DecodeParamsMoney,
-                               Sealed(Money("00 02 04 41")),
+                               decodeParamsMoney,
+                               sealed(money("00 02 04 41")),
                                1,
                                {{"lblICMoney_time", N("2024-03-15 10:30:00")},
                                 {"lblICMoney_sum", N("11876.5432")},
@@ -287,13 +287,13 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"lblICMoney_LJSBat", N("充足")},
                                 {"lblICMoney_ChgCardBat", N("无")}}},
                     DecodeCase{"ValveOpen01",
-                               DecodeParamsMoney,
-                               Sealed(Money("00 01 00 00")),
+                               decodeParamsMoney,
+                               sealed(money("00 01 00 00")),
                                1,
                                {{"lblICMoney_ValveSt", N("开阀")}, {"lblICMoney_st", N("0001")}}},
                     DecodeCase{"ValveClosedWithPurchaseAndOverdraftBits",
-                               DecodeParamsMoney,
-                               Sealed(Money("AB 14 80 88")),
+                               decodeParamsMoney,
+                               sealed(money("AB 14 80 88")),
                                1,
                                {{"lblICMoney_ValveSt", N("关阀")},
                                 {"lblICMoney_BuySt", A("购气异常")},
@@ -304,12 +304,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"lblICMoney_LJSBat", A("不足")},
                                 {"lblICMoney_ChgLJSBat", N("无")}}},
                     DecodeCase{"ValveState03IsAFault",
-                               DecodeParamsMoney,
-                               Sealed(Money("00 03 00 00")),
+                               decodeParamsMoney,
+                               sealed(money("00 03 00 00")),
                                1,
                                {{"lblICMoney_ValveSt", A("异常")}}},
                     DecodeCase{
-                        "BadCrc", DecodeParamsMoney, Replace(Sealed(Money("00 01 00 00")), 46, 0x12), 3, {}}),
+                        "BadCrc", decodeParamsMoney, replace(sealed(money("00 01 00 00")), 46, 0x12), 3, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct DigitsCase {
@@ -324,7 +324,7 @@ class DecimalDigits : public testing::TestWithParam<DigitsCase> {};
 TEST_P(DecimalDigits, WritesByteValuesAndPadsToWidth)
 {
     const DigitsCase& c = GetParam();
-    EXPECT_EQ(BytesToDecimalDigits(c.width, HexBytes(c.hex)), c.text);
+    EXPECT_EQ(bytesToDecimalDigits(c.width, hexBytes(c.hex)), c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DecimalDigits,
@@ -337,21 +337,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, DecimalDigits,
 TEST(ParamReset, GivesResetTextsAndKeepsTheStatusAndAlarmWordsOfType7)
 {
     LabelValues values;
-    ResetParamLabels(*PanelSpecOf(7), values);
+    resetParamLabels(*panelSpecOf(7), values);
     EXPECT_EQ(values["lblICMoney_time"], N("2000-01-01 00:00:00"));
     EXPECT_EQ(values["lblICMoney_TErr"], N("正常"));
     EXPECT_EQ(values["lblICMoney_ValveSt"], N("正常"));
     EXPECT_EQ(values["lblICMoney_LJSBat"], N("充足"));
-    ASSERT_EQ(DecodeParamsMoney(Sealed(Money("00 02 04 41")), values), 1);
-    ResetParamLabels(*PanelSpecOf(7), values);
+    ASSERT_EQ(decodeParamsMoney(sealed(money("00 02 04 41")), values), 1);
+    resetParamLabels(*panelSpecOf(7), values);
     EXPECT_EQ(values["lblICMoney_sum"], N("0"));
     EXPECT_EQ(values["lblICMoney_ValveSt"], N("正常"));
     EXPECT_EQ(values["lblICMoney_st"], N("0002"));
     EXPECT_EQ(values["lblICMoney_alarm"], N("0441"));
 
-    ResetParamLabels(*PanelSpecOf(6), values);
+    resetParamLabels(*panelSpecOf(6), values);
     EXPECT_EQ(values["lblCorvex_time"], N("2000-00-00 00:00:00"));
-    ResetParamLabels(*PanelSpecOf(3), values);
+    resetParamLabels(*panelSpecOf(3), values);
     EXPECT_EQ(values["lbl55_cmd"], N("响应"));
 }
 
@@ -359,7 +359,7 @@ TEST(ParamPanels, CountLabelsAsTheWindowShowsThem)
 {
     auto count = [](int type, LabelKind kind) {
         int n = 0;
-        for (const ParamGroupSpec& group : PanelSpecOf(type)->groups)
+        for (const ParamGroupSpec& group : panelSpecOf(type)->groups)
             for (const ParamLabelSpec& label : group.labels)
                 n += label.kind == kind;
         return n;
@@ -372,7 +372,7 @@ TEST(ParamPanels, CountLabelsAsTheWindowShowsThem)
     EXPECT_EQ(count(3, LabelKind::Status), 16);
     EXPECT_EQ(count(7, LabelKind::Status), 14);
     EXPECT_EQ(count(7, LabelKind::Kept), 2);
-    EXPECT_EQ(PanelSpecOf(4), nullptr);
+    EXPECT_EQ(panelSpecOf(4), nullptr);
 }
 
 } // namespace

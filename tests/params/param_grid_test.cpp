@@ -7,7 +7,7 @@
 
 namespace {
 
-std::vector<std::string> Fields(std::initializer_list<const char*> captionsAndTypes)
+std::vector<std::string> fieldsOf(std::initializer_list<const char*> captionsAndTypes)
 {
     return {captionsAndTypes.begin(), captionsAndTypes.end()};
 }
@@ -15,26 +15,26 @@ std::vector<std::string> Fields(std::initializer_list<const char*> captionsAndTy
 TEST(ParamGridFill, FiveParametersGiveThreeRowsOf126Pixels)
 {
     const ParamGrid grid =
-        FillParamGrid(Fields({"a", "FLT", "b", "LNG", "c", "DBL", "d", "BYTE", "e", "DT2"}));
+        fillParamGrid(fieldsOf({"a", "FLT", "b", "LNG", "c", "DBL", "d", "BYTE", "e", "DT2"}));
     ASSERT_EQ(grid.size(), 3u);
     EXPECT_EQ(grid[0], (ParamGridRow{"a", "0", "b", "0"}));
     EXPECT_EQ(grid[1], (ParamGridRow{"c", "0", "d", "0"}));
     EXPECT_EQ(grid[2], (ParamGridRow{"e", "0", "", ""}));
-    EXPECT_EQ(ParamGridRowHeight(grid), 126);
+    EXPECT_EQ(paramGridRowHeight(grid), 126);
 }
 
 TEST(ParamGridFill, NoParametersGiveOneEmptyRowOfTheWholeHeight)
 {
-    const ParamGrid grid = FillParamGrid({});
+    const ParamGrid grid = fillParamGrid({});
     ASSERT_EQ(grid.size(), 1u);
     EXPECT_EQ(grid[0], (ParamGridRow{"", "", "", ""}));
-    EXPECT_EQ(ParamGridRowHeight(grid), 380);
+    EXPECT_EQ(paramGridRowHeight(grid), 380);
 }
 
 TEST(ParamGridFill, ResetPutsZerosBesideCaptionsOnly)
 {
     ParamGrid grid = {{"a", "1.5", "b", "7"}, {"e", "x", "", "stale"}};
-    ResetParamGrid(grid);
+    resetParamGrid(grid);
     EXPECT_EQ(grid[0], (ParamGridRow{"a", "0", "b", "0"}));
     EXPECT_EQ(grid[1], (ParamGridRow{"e", "0", "", ""}));
 }
@@ -44,13 +44,13 @@ TEST(ParamGridRequest, ReadsTheBlockOfTheLayoutAsLow16Bits)
     ParamLayoutArray layout{};
     layout[0] = 38;
     layout[1] = 0x0FA1;
-    EXPECT_EQ(TypedParamsRequest(0x17, layout), AppendCrc(HexBytes("17 03 0F A1 00 26")));
-    EXPECT_EQ(TypedParamsReplyLength(layout), 81);
+    EXPECT_EQ(typedParamsRequest(0x17, layout), appendCrc(hexBytes("17 03 0F A1 00 26")));
+    EXPECT_EQ(typedParamsReplyLength(layout), 81);
     layout[1] = -1;
     layout[0] = 0x10002;
-    EXPECT_EQ(TypedParamsRequest(0x17, layout), AppendCrc(HexBytes("17 03 FF FF 00 02")));
+    EXPECT_EQ(typedParamsRequest(0x17, layout), appendCrc(hexBytes("17 03 FF FF 00 02")));
     layout[0] = -3;
-    EXPECT_EQ(TypedParamsReplyLength(layout), 0);
+    EXPECT_EQ(typedParamsReplyLength(layout), 0);
 }
 
 struct TypedCase {
@@ -70,58 +70,58 @@ TEST_P(TypedParams, FillTheValueColumns)
     ParamLayoutArray layout{};
     for (size_t i = 0; i < c.digits.size(); ++i)
         layout[i + 2] = c.digits[i];
-    const Bytes data = HexBytes(c.data);
+    const Bytes data = hexBytes(c.data);
     Bytes reply = {0x17, 0x03, static_cast<uint8_t>(data.size())};
     reply.insert(reply.end(), data.begin(), data.end());
-    reply = AppendCrc(reply);
-    ParamGrid grid = FillParamGrid(c.fields);
-    EXPECT_EQ(DecodeParamsTyped(reply, c.fields, layout, grid), c.result);
+    reply = appendCrc(reply);
+    ParamGrid grid = fillParamGrid(c.fields);
+    EXPECT_EQ(decodeParamsTyped(reply, c.fields, layout, grid), c.result);
     EXPECT_EQ(grid, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TypedParams,
     testing::Values(TypedCase{"FltDigits3AndByte",
-                              Fields({"温度", "FLT", "地址", "BYTE"}),
+                              fieldsOf({"温度", "FLT", "地址", "BYTE"}),
                               {3, 0},
                               "41 20 00 00 00 07",
                               1,
                               {{"温度", "10.000", "地址", "7"}}},
                     TypedCase{
                         "ClockDoubleAndPaddedLong",
-                        Fields({"时间", "DT2", "累积", "DBL", "天数", "LNG"}),
+                        fieldsOf({"时间", "DT2", "累积", "DBL", "天数", "LNG"}),
                         {0, 2, 6},
                         "24 03 15 10 30 00 40 C8 1C D6 E6 31 F8 A1 00 00 00 7B",
                         1,
                         {{"时间", "2024-03-15 10:30:00", "累积", "12345.68"}, {"天数", "000123", "", ""}}},
                     TypedCase{"S8AlwaysEightDigitsAndNegativeLongSignFirst",
-                              Fields({"字", "S8", "负", "LNG"}),
+                              fieldsOf({"字", "S8", "负", "LNG"}),
                               {2, 6},
                               "00 00 1A 2B FF FF FF FE",
                               1,
                               {{"字", "00001A2B", "负", "-00002"}}},
                     TypedCase{"S16IsTextUpToNul",
-                              Fields({"表号", "S16", "位", "BIT"}),
+                              fieldsOf({"表号", "S16", "位", "BIT"}),
                               {0, 0},
                               "51 4C 30 31 00 00 00 00 00 00 00 00 00 00 00 00 01 02",
                               1,
                               {{"表号", "QL01", "位", "3"}}},
                     // An unknown type takes no bytes: the next parameter reads from the same place.
                     TypedCase{"UnknownTypeTakesNoBytes",
-                              Fields({"x", "WORD", "y", "BYTE"}),
+                              fieldsOf({"x", "WORD", "y", "BYTE"}),
                               {0, 0},
                               "00 09",
                               1,
                               {{"x", "0", "y", "9"}}},
                     // A parameter beyond the data keeps its "0" instead of reading past the reply.
                     TypedCase{"ParameterBeyondTheDataStays",
-                              Fields({"a", "BYTE", "b", "DBL"}),
+                              fieldsOf({"a", "BYTE", "b", "DBL"}),
                               {0, 2},
                               "00 05 00 00",
                               1,
                               {{"a", "5", "b", "0"}}},
                     TypedCase{"FltDigitsOutOfRangeAreClamped",
-                              Fields({"f", "FLT"}),
+                              fieldsOf({"f", "FLT"}),
                               {99},
                               "41 20 00 00",
                               1,
@@ -130,16 +130,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TypedParamsRejects, WrongLengthAndCrc)
 {
-    const std::vector<std::string> fields = Fields({"a", "BYTE"});
+    const std::vector<std::string> fields = fieldsOf({"a", "BYTE"});
     ParamLayoutArray layout{};
-    ParamGrid grid = FillParamGrid(fields);
-    EXPECT_EQ(DecodeParamsTyped(HexBytes("17 03"), fields, layout, grid), 2);
-    EXPECT_EQ(DecodeParamsTyped({}, fields, layout, grid), 2);
+    ParamGrid grid = fillParamGrid(fields);
+    EXPECT_EQ(decodeParamsTyped(hexBytes("17 03"), fields, layout, grid), 2);
+    EXPECT_EQ(decodeParamsTyped({}, fields, layout, grid), 2);
     // Byte count 2 but three data bytes.
-    EXPECT_EQ(DecodeParamsTyped(AppendCrc(HexBytes("17 03 02 00 05 00")), fields, layout, grid), 2);
-    Bytes bad = AppendCrc(HexBytes("17 03 02 00 05"));
+    EXPECT_EQ(decodeParamsTyped(appendCrc(hexBytes("17 03 02 00 05 00")), fields, layout, grid), 2);
+    Bytes bad = appendCrc(hexBytes("17 03 02 00 05"));
     bad.back() ^= 0x01;
-    EXPECT_EQ(DecodeParamsTyped(bad, fields, layout, grid), 3);
+    EXPECT_EQ(decodeParamsTyped(bad, fields, layout, grid), 3);
     EXPECT_EQ(grid[0][1], "0");
 }
 

@@ -22,7 +22,7 @@ struct Rig {
                clock),
           exchange(link, log, clock), reader(exchange)
     {
-        reader.SetMeterAddress(23);
+        reader.setMeterAddress(23);
     }
     VirtualClock clock;
     SimLink link;
@@ -31,9 +31,9 @@ struct Rig {
     ParamReader reader;
 };
 
-std::string Value(const ParamReader& reader, const char* name)
+std::string valueOf(const ParamReader& reader, const char* name)
 {
-    return reader.Values().at(name).text;
+    return reader.values().at(name).text;
 }
 
 struct ReadCase {
@@ -51,16 +51,16 @@ TEST_P(ParamReads, SendTheirFramesAndDecodeTheMeterAnswer)
 {
     const ReadCase& c = GetParam();
     Rig rig(c.deviceType);
-    EXPECT_EQ(rig.reader.ReadParams(c.deviceType), 1);
-    ASSERT_EQ(rig.link.Requests().size(), c.requests.size());
+    EXPECT_EQ(rig.reader.readParams(c.deviceType), 1);
+    ASSERT_EQ(rig.link.requests().size(), c.requests.size());
     for (size_t i = 0; i < c.requests.size(); ++i) {
         const Bytes expected =
-            c.deviceType == 3 ? HexBytes(c.requests[i]) : AppendCrc(HexBytes(c.requests[i]));
-        EXPECT_EQ(rig.link.Requests()[i], expected) << i;
+            c.deviceType == 3 ? hexBytes(c.requests[i]) : appendCrc(hexBytes(c.requests[i]));
+        EXPECT_EQ(rig.link.requests()[i], expected) << i;
     }
-    ASSERT_FALSE(rig.log.Lines().empty());
-    EXPECT_EQ(rig.log.Lines().front(), c.banner);
-    EXPECT_EQ(Value(rig.reader, c.label), c.text);
+    ASSERT_FALSE(rig.log.lines().empty());
+    EXPECT_EQ(rig.log.lines().front(), c.banner);
+    EXPECT_EQ(valueOf(rig.reader, c.label), c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -108,13 +108,13 @@ TEST(ParamReads, TypedReadsTheLayoutBlockAfter2100Ms)
                                        "DBL",  "q1",   "FLT",  "q2",   "FLT",  "t",    "FLT",
                                        "p",    "FLT",  "z",    "FLT",  "k",    "FLT",  "b",
                                        "FLT",  "报警", "S8",   "天数", "LNG",  "地址", "BYTE"};
-    rig.reader.SetParamLayout(fields, layout);
-    rig.reader.FillParamGrid();
-    const int64_t start = rig.clock.NowMs();
-    EXPECT_EQ(rig.reader.ReadParams(5), 1);
-    EXPECT_EQ(rig.clock.NowMs() - start, kParamWaitTypedMs);
-    EXPECT_EQ(rig.link.Requests().at(0), AppendCrc(HexBytes("17 03 0F A1 00 26")));
-    const ParamGrid& grid = rig.reader.Grid();
+    rig.reader.setParamLayout(fields, layout);
+    rig.reader.fillParamGrid();
+    const int64_t start = rig.clock.nowMs();
+    EXPECT_EQ(rig.reader.readParams(5), 1);
+    EXPECT_EQ(rig.clock.nowMs() - start, kParamWaitTypedMs);
+    EXPECT_EQ(rig.link.requests().at(0), appendCrc(hexBytes("17 03 0F A1 00 26")));
+    const ParamGrid& grid = rig.reader.grid();
     EXPECT_EQ(grid[0][1], "QL2024000123");
     EXPECT_EQ(grid[5][3], "00000000");
     EXPECT_EQ(grid[6][1], "000123");
@@ -124,79 +124,79 @@ TEST(ParamReads, TypedReadsTheLayoutBlockAfter2100Ms)
 TEST(ParamReads, FailedReadLeavesTheResetStateAndItsFrameInTheLog)
 {
     Rig rig(7);
-    ASSERT_EQ(rig.reader.ReadParams(7), 1);
-    EXPECT_NE(Value(rig.reader, "lblICMoney_sum"), "0");
-    rig.link.Meter() = SimMeter([] {
+    ASSERT_EQ(rig.reader.readParams(7), 1);
+    EXPECT_NE(valueOf(rig.reader, "lblICMoney_sum"), "0");
+    rig.link.meter() = SimMeter([] {
         SimConfig config;
         config.deviceType = 7;
         config.faults = {"bad-crc"};
         return config;
     }());
-    EXPECT_EQ(rig.reader.ReadParams(7), 3);
-    EXPECT_EQ(Value(rig.reader, "lblICMoney_sum"), "0");
-    EXPECT_EQ(Value(rig.reader, "lblICMoney_time"), "2000-01-01 00:00:00");
-    EXPECT_EQ(Value(rig.reader, "lblICMoney_ValveSt"), "正常");
+    EXPECT_EQ(rig.reader.readParams(7), 3);
+    EXPECT_EQ(valueOf(rig.reader, "lblICMoney_sum"), "0");
+    EXPECT_EQ(valueOf(rig.reader, "lblICMoney_time"), "2000-01-01 00:00:00");
+    EXPECT_EQ(valueOf(rig.reader, "lblICMoney_ValveSt"), "正常");
     // The status word keeps the text of the last good reply.
-    EXPECT_EQ(Value(rig.reader, "lblICMoney_st"), "0001");
-    EXPECT_EQ(rig.log.Lines().back().rfind(kReceivedPrefix, 0), 0u);
+    EXPECT_EQ(valueOf(rig.reader, "lblICMoney_st"), "0001");
+    EXPECT_EQ(rig.log.lines().back().rfind(kReceivedPrefix, 0), 0u);
 }
 
 TEST(ParamReads, GoodValuesStayThroughTheNextReadUntilTheMeterChanges)
 {
     Rig rig(6);
-    EXPECT_EQ(Value(rig.reader, "lblCorvex_vm"), "");
-    EXPECT_EQ(Value(rig.reader, "lblCorvex_time"), "");
-    EXPECT_EQ(Value(rig.reader, "lblCorvex_Pl"), "");
-    ASSERT_EQ(rig.reader.ReadParams(6), 1);
-    const std::string good = Value(rig.reader, "lblCorvex_vm");
+    EXPECT_EQ(valueOf(rig.reader, "lblCorvex_vm"), "");
+    EXPECT_EQ(valueOf(rig.reader, "lblCorvex_time"), "");
+    EXPECT_EQ(valueOf(rig.reader, "lblCorvex_Pl"), "");
+    ASSERT_EQ(rig.reader.readParams(6), 1);
+    const std::string good = valueOf(rig.reader, "lblCorvex_vm");
     ASSERT_NE(good, "");
     std::vector<std::string> shown;
-    rig.reader.Changed = [&](int) { shown.push_back(Value(rig.reader, "lblCorvex_vm")); };
-    ASSERT_EQ(rig.reader.ReadParams(6), 1);
+    rig.reader.changed = [&](int) { shown.push_back(valueOf(rig.reader, "lblCorvex_vm")); };
+    ASSERT_EQ(rig.reader.readParams(6), 1);
     // Shown once, when the new reply is decoded: never zeros in between.
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0], "0");
     EXPECT_NE(shown[0], "");
-    rig.reader.SetMeterAddress(24);
-    EXPECT_EQ(Value(rig.reader, "lblCorvex_vm"), "");
+    rig.reader.setMeterAddress(24);
+    EXPECT_EQ(valueOf(rig.reader, "lblCorvex_vm"), "");
 }
 
 TEST(ParamReads, V13StopsAfterABadFirstReply)
 {
     Rig rig(6); // has no register 0, so the first read of device type 2 gets silence
-    EXPECT_EQ(rig.reader.ReadParams(2), 2);
-    EXPECT_EQ(rig.link.Requests().size(), 1u);
-    EXPECT_FALSE(rig.reader.FollowUpRead());
+    EXPECT_EQ(rig.reader.readParams(2), 2);
+    EXPECT_EQ(rig.link.requests().size(), 1u);
+    EXPECT_FALSE(rig.reader.followUpRead());
 }
 
 TEST(ParamReads, MoneyReadShowsTheHourglassAndRestoresIt)
 {
     Rig rig(7);
     std::vector<bool> cursor;
-    rig.reader.BusyCursor = [&cursor](bool busy) { cursor.push_back(busy); };
-    rig.reader.ReadParams(7);
+    rig.reader.busyCursor = [&cursor](bool busy) { cursor.push_back(busy); };
+    rig.reader.readParams(7);
     EXPECT_EQ(cursor, (std::vector<bool>{true, false}));
 }
 
 TEST(SimParams, AlarmFaultRaisesStatusBitsAndValuesMoveBetweenReads)
 {
     Rig rig(6, {"alarm"});
-    ASSERT_EQ(rig.reader.ReadParams(6), 1);
-    EXPECT_EQ(rig.reader.Values().at("lblCorvex_Pl").state, LabelState::Alarm);
-    EXPECT_EQ(rig.reader.Values().at("lblCorvex_PErr").state, LabelState::Alarm);
-    EXPECT_EQ(rig.reader.Values().at("lblCorvex_Tl").state, LabelState::Normal);
-    const std::string firstTime = Value(rig.reader, "lblCorvex_time");
-    const std::string firstSum = Value(rig.reader, "lblCorvex_Sum");
-    ASSERT_EQ(rig.reader.ReadParams(6), 1);
-    EXPECT_EQ(Value(rig.reader, "lblCorvex_time"), "2024-03-15 10:30:05");
-    EXPECT_NE(Value(rig.reader, "lblCorvex_Sum"), firstSum);
-    EXPECT_NE(firstTime, Value(rig.reader, "lblCorvex_time"));
+    ASSERT_EQ(rig.reader.readParams(6), 1);
+    EXPECT_EQ(rig.reader.values().at("lblCorvex_Pl").state, LabelState::Alarm);
+    EXPECT_EQ(rig.reader.values().at("lblCorvex_PErr").state, LabelState::Alarm);
+    EXPECT_EQ(rig.reader.values().at("lblCorvex_Tl").state, LabelState::Normal);
+    const std::string firstTime = valueOf(rig.reader, "lblCorvex_time");
+    const std::string firstSum = valueOf(rig.reader, "lblCorvex_Sum");
+    ASSERT_EQ(rig.reader.readParams(6), 1);
+    EXPECT_EQ(valueOf(rig.reader, "lblCorvex_time"), "2024-03-15 10:30:05");
+    EXPECT_NE(valueOf(rig.reader, "lblCorvex_Sum"), firstSum);
+    EXPECT_NE(firstTime, valueOf(rig.reader, "lblCorvex_time"));
 }
 
 TEST(ParamReadout, ListsEveryLabelOfThePanelInOrder)
 {
     Rig rig(3);
-    const std::vector<ReadoutLine> lines = ParamReadout(3, rig.reader);
+    const std::vector<ReadoutLine> lines = paramReadout(3, rig.reader);
     ASSERT_EQ(lines.size(), 21u);
     EXPECT_EQ(lines.front().name, "lbl55Vm");
     EXPECT_EQ(lines.front().caption, "工况流量(m3/h)：");

@@ -13,8 +13,8 @@
 
 namespace {
 
-const Bytes kRequest = HexBytes("17 65 C2 09 0D 00 00 00 00 00 00 00 04 00");
-const Bytes kReply = HexBytes("17 65 04 01 02 03 04 AA BB");
+const Bytes kRequest = hexBytes("17 65 C2 09 0D 00 00 00 00 00 00 00 04 00");
+const Bytes kReply = hexBytes("17 65 04 01 02 03 04 AA BB");
 
 struct EchoCase {
     const char* name;
@@ -39,27 +39,27 @@ TEST_P(EchoRemovalTest, RemovesTheEchoOrVoidsTheReply)
         return pieces;
     });
     EchoRemovingLink link(line);
-    link.SetEnabled(true);
+    link.setEnabled(true);
     LogModel log;
-    link.SetMismatchReport([&log](const std::string& text) { log.AppendLine(text); });
+    link.setMismatchReport([&log](const std::string& text) { log.appendLine(text); });
     Exchange exchange(link, log, clock);
 
-    exchange.SendFrame(kRequest);
-    const Bytes first = exchange.CollectReply();
-    exchange.SendFrame(kRequest);
-    const Bytes second = exchange.CollectReply();
+    exchange.sendFrame(kRequest);
+    const Bytes first = exchange.collectReply();
+    exchange.sendFrame(kRequest);
+    const Bytes second = exchange.collectReply();
 
     EXPECT_EQ(first, c.replyKept ? kReply : Bytes());
     EXPECT_EQ(second, kReply);
-    std::vector<std::string> expected = {"【发送】" + BytesToHexSpaced(kRequest)};
+    std::vector<std::string> expected = {"【发送】" + bytesToHexSpaced(kRequest)};
     if (*c.mismatchLog)
         expected.push_back(c.mismatchLog);
     if (c.replyKept)
-        expected.push_back("【接收】" + BytesToHexSpaced(kReply));
-    expected.push_back("【发送】" + BytesToHexSpaced(kRequest));
-    expected.push_back("【接收】" + BytesToHexSpaced(kReply));
-    EXPECT_EQ(log.Lines(), expected);
-    EXPECT_EQ(exchange.EchoedReplies(), 0);
+        expected.push_back("【接收】" + bytesToHexSpaced(kReply));
+    expected.push_back("【发送】" + bytesToHexSpaced(kRequest));
+    expected.push_back("【接收】" + bytesToHexSpaced(kReply));
+    EXPECT_EQ(log.lines(), expected);
+    EXPECT_EQ(exchange.echoedReplies(), 0);
 }
 
 // An echo left on the line (removal off, or the request heard twice with it
@@ -76,14 +76,14 @@ TEST(EchoRemoval, ReplyBeginningWithTheRequestIsCountedAsEchoed)
             return std::vector<ScriptedPiece>{{0, heard}, {30, kReply}};
         });
         EchoRemovingLink link(line);
-        link.SetEnabled(removal);
+        link.setEnabled(removal);
         LogModel log;
         Exchange exchange(link, log, clock);
-        exchange.SendFrame(kRequest);
+        exchange.sendFrame(kRequest);
         Bytes expected = kRequest;
         expected.insert(expected.end(), kReply.begin(), kReply.end());
-        EXPECT_EQ(exchange.CollectReply(), expected) << "removal " << removal;
-        EXPECT_EQ(exchange.EchoedReplies(), 1) << "removal " << removal;
+        EXPECT_EQ(exchange.collectReply(), expected) << "removal " << removal;
+        EXPECT_EQ(exchange.echoedReplies(), 1) << "removal " << removal;
     }
 }
 
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, EchoRemovalTest,
     testing::Values(EchoCase{"EchoEqualToTheRequest", true, kRequest, true, ""},
                     EchoCase{"EchoWithAByteChanged", true,
-                             HexBytes("17 65 C2 09 0D 00 00 00 00 00 00 00 04 01"), false,
+                             hexBytes("17 65 C2 09 0D 00 00 00 00 00 00 00 04 01"), false,
                              "【回显错误】17 65 C2 09 0D 00 00 00 00 00 00 00 04 01"},
                     // The reply is taken for the echo, and is too short for one.
                     EchoCase{"NoEchoAtAll", false, {}, false, "【回显错误】17 65 04 01 02 03 04 AA BB"}),

@@ -9,7 +9,7 @@
 
 namespace {
 
-QCoreApplication& App()
+QCoreApplication& app()
 {
     static int argc = 1;
     static char name[] = "event_loop_waiter_test";
@@ -20,52 +20,52 @@ QCoreApplication& App()
 
 TEST(EventLoopWaiter, SleepHandlesEventsThatArriveMeanwhile)
 {
-    App();
+    app();
     EventLoopWaiter waiter;
     bool fired = false;
     QTimer::singleShot(10, [&fired] { fired = true; });
-    const int64_t start = waiter.NowMs();
-    waiter.Sleep(60);
+    const int64_t start = waiter.nowMs();
+    waiter.sleep(60);
     EXPECT_TRUE(fired);
-    EXPECT_GE(waiter.NowMs() - start, 60);
+    EXPECT_GE(waiter.nowMs() - start, 60);
 }
 
 TEST(EventLoopWaiter, ProcessEventsRunsPendingEventsWithoutWaiting)
 {
-    App();
+    app();
     EventLoopWaiter waiter;
     bool ran = false;
     QMetaObject::invokeMethod(
-        &App(), [&ran] { ran = true; }, Qt::QueuedConnection);
-    waiter.ProcessEvents();
+        &app(), [&ran] { ran = true; }, Qt::QueuedConnection);
+    waiter.processEvents();
     EXPECT_TRUE(ran);
 }
 
 TEST(EventLoopWaiter, ZeroOrNegativeSleepOnlyProcessesEvents)
 {
-    App();
+    app();
     EventLoopWaiter waiter;
     int runs = 0;
     QMetaObject::invokeMethod(
-        &App(), [&runs] { ++runs; }, Qt::QueuedConnection);
-    waiter.Sleep(0);
+        &app(), [&runs] { ++runs; }, Qt::QueuedConnection);
+    waiter.sleep(0);
     QMetaObject::invokeMethod(
-        &App(), [&runs] { ++runs; }, Qt::QueuedConnection);
-    waiter.Sleep(-5);
+        &app(), [&runs] { ++runs; }, Qt::QueuedConnection);
+    waiter.sleep(-5);
     EXPECT_EQ(runs, 2);
 }
 
 TEST(EventLoopWaiter, NestedSleepFromAnEventReturnsInOrder)
 {
-    App();
+    app();
     EventLoopWaiter waiter;
     std::vector<int> order;
     QTimer::singleShot(5, [&] {
         order.push_back(1);
-        waiter.Sleep(20);
+        waiter.sleep(20);
         order.push_back(2);
     });
-    waiter.Sleep(50);
+    waiter.sleep(50);
     order.push_back(3);
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }

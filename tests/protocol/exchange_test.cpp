@@ -10,7 +10,7 @@
 
 namespace {
 
-Bytes Filled(size_t count, uint8_t value = 0x5A)
+Bytes filled(size_t count, uint8_t value = 0x5A)
 {
     return Bytes(count, value);
 }
@@ -33,30 +33,30 @@ TEST_P(CollectReplyTest, KeepsWholeRepliesWithinLimitAndWaitsTheStatedTime)
     LogModel log;
     Exchange exchange(link, log, clock);
 
-    exchange.SendFrame(HexBytes("01 03 00 00 00 10 44 06"));
-    const int64_t start = clock.NowMs();
-    const Bytes reply = exchange.CollectReply();
+    exchange.sendFrame(hexBytes("01 03 00 00 00 10 44 06"));
+    const int64_t start = clock.nowMs();
+    const Bytes reply = exchange.collectReply();
 
     EXPECT_EQ(reply.size(), c.replyLength);
-    EXPECT_EQ(clock.NowMs() - start, c.elapsedMs);
-    EXPECT_EQ(static_cast<size_t>(link.WaitingByteCount()), c.waitingAfter);
+    EXPECT_EQ(clock.nowMs() - start, c.elapsedMs);
+    EXPECT_EQ(static_cast<size_t>(link.waitingByteCount()), c.waitingAfter);
     // Input longer than any reply is thrown away with a line that says so.
     const bool discarded = c.waitingAfter > size_t(kMaxReplyBytes);
-    ASSERT_EQ(log.LineCount(), c.replyLength || discarded ? 2 : 1);
+    ASSERT_EQ(log.lineCount(), c.replyLength || discarded ? 2 : 1);
     if (c.replyLength) {
-        EXPECT_EQ(log.Lines()[1], "【接收】" + BytesToHexSpaced(reply));
+        EXPECT_EQ(log.lines()[1], "【接收】" + bytesToHexSpaced(reply));
     }
     if (discarded) {
-        EXPECT_EQ(log.Lines()[1],
+        EXPECT_EQ(log.lines()[1],
                   "【丢弃】" + std::to_string(c.waitingAfter) + "字节（超过500字节，不是应答）");
     }
 }
 
-std::vector<ScriptedPiece> Stream(int everyMs, int untilMs, size_t bytesEach)
+std::vector<ScriptedPiece> stream(int everyMs, int untilMs, size_t bytesEach)
 {
     std::vector<ScriptedPiece> pieces;
     for (int at = 0; at <= untilMs; at += everyMs)
-        pieces.push_back({at, Filled(bytesEach)});
+        pieces.push_back({at, filled(bytesEach)});
     return pieces;
 }
 
@@ -65,18 +65,18 @@ INSTANTIATE_TEST_SUITE_P(
     Timing, CollectReplyTest,
     testing::Values(
         CollectCase{"SilenceCosts740ms", {}, 0, 740, 0},
-        CollectCase{"ReplyBeforeFirstLookTakenAfterOneStillPoll", {{50, Filled(30)}}, 30, 140, 0},
-        CollectCase{"TwoPieces25msApartCollectedWhole", {{130, Filled(10)}, {155, Filled(20)}}, 30, 190, 0},
-        CollectCase{"LateReplyStillCaughtOnLastPoll", {{730, Filled(7)}}, 7, 765, 0},
-        CollectCase{"ReplyAfterLastPollIsMissed", {{741, Filled(7)}}, 0, 740, 0},
-        CollectCase{"FiveHundredBytesAccepted", {{10, Filled(500)}}, 500, 140, 0},
-        CollectCase{"MoreThan500BytesDiscardedAndLeftInPort", {{10, Filled(501)}}, 0, 140, 501},
+        CollectCase{"ReplyBeforeFirstLookTakenAfterOneStillPoll", {{50, filled(30)}}, 30, 140, 0},
+        CollectCase{"TwoPieces25msApartCollectedWhole", {{130, filled(10)}, {155, filled(20)}}, 30, 190, 0},
+        CollectCase{"LateReplyStillCaughtOnLastPoll", {{730, filled(7)}}, 7, 765, 0},
+        CollectCase{"ReplyAfterLastPollIsMissed", {{741, filled(7)}}, 0, 740, 0},
+        CollectCase{"FiveHundredBytesAccepted", {{10, filled(500)}}, 500, 140, 0},
+        CollectCase{"MoreThan500BytesDiscardedAndLeftInPort", {{10, filled(501)}}, 0, 140, 501},
         // 10 bytes every 10 ms for 10 s: collection stops at the first
         // poll that sees more than 500 (520 bytes at 515 ms).
-        CollectCase{"EndlessStreamAbandonedPastLimit", Stream(10, 10000, 10), 0, 515, 520},
+        CollectCase{"EndlessStreamAbandonedPastLimit", stream(10, 10000, 10), 0, 515, 520},
         // One byte every 20 ms never holds still: collection ends at the first
         // poll past 740 ms plus the wire time of 500 bytes at 9600 baud (573 ms).
-        CollectCase{"TrickleTakenAtTheDeadline", Stream(20, 10000, 1), 66, 1315, 0}),
+        CollectCase{"TrickleTakenAtTheDeadline", stream(20, 10000, 1), 66, 1315, 0}),
     [](const testing::TestParamInfo<CollectCase>& info) { return std::string(info.param.name); });
 
 TEST(Exchange, SendFramePurgesSendsAndLogsHex)
@@ -86,48 +86,48 @@ TEST(Exchange, SendFramePurgesSendsAndLogsHex)
     LogModel log;
     Exchange exchange(link, log, clock);
 
-    exchange.SendFrame(HexBytes("01 03 00 00 00 10 44 06"));
+    exchange.sendFrame(hexBytes("01 03 00 00 00 10 44 06"));
 
-    ASSERT_EQ(link.Requests.size(), 1u);
-    EXPECT_EQ(link.Requests[0], HexBytes("01 03 00 00 00 10 44 06"));
-    EXPECT_EQ(link.PurgeCount, 1);
-    ASSERT_EQ(log.LineCount(), 1);
-    EXPECT_EQ(log.Lines()[0], "【发送】01 03 00 00 00 10 44 06");
+    ASSERT_EQ(link.requests.size(), 1u);
+    EXPECT_EQ(link.requests[0], hexBytes("01 03 00 00 00 10 44 06"));
+    EXPECT_EQ(link.purgeCount, 1);
+    ASSERT_EQ(log.lineCount(), 1);
+    EXPECT_EQ(log.lines()[0], "【发送】01 03 00 00 00 10 44 06");
 }
 
 TEST(Exchange, ClosedLinkSendsNothingAndCollectsNothingAfterFirstPause)
 {
     VirtualClock clock;
-    ScriptedLink link(clock, [](int, ByteView) { return std::vector<ScriptedPiece>{{0, Filled(9)}}; });
-    link.SetOpen(false);
+    ScriptedLink link(clock, [](int, ByteView) { return std::vector<ScriptedPiece>{{0, filled(9)}}; });
+    link.setOpen(false);
     LogModel log;
     Exchange exchange(link, log, clock);
 
-    exchange.SendFrame(HexBytes("01 02"));
-    EXPECT_TRUE(exchange.CollectReply().empty());
-    EXPECT_TRUE(exchange.ReadReplyBytes(5).empty());
+    exchange.sendFrame(hexBytes("01 02"));
+    EXPECT_TRUE(exchange.collectReply().empty());
+    EXPECT_TRUE(exchange.readReplyBytes(5).empty());
 
-    EXPECT_TRUE(link.Requests.empty());
-    EXPECT_EQ(link.PurgeCount, 0);
-    EXPECT_EQ(clock.NowMs(), 120);
-    EXPECT_EQ(log.LineCount(), 0);
+    EXPECT_TRUE(link.requests.empty());
+    EXPECT_EQ(link.purgeCount, 0);
+    EXPECT_EQ(clock.nowMs(), 120);
+    EXPECT_EQ(log.lineCount(), 0);
 }
 
 TEST(Exchange, ReadReplyBytesTakesAtMostCountAndLogsThem)
 {
     VirtualClock clock;
     ScriptedLink link(clock, [](int, ByteView) {
-        return std::vector<ScriptedPiece>{{0, HexBytes("0A 0B 0C")}};
+        return std::vector<ScriptedPiece>{{0, hexBytes("0A 0B 0C")}};
     });
     LogModel log;
     Exchange exchange(link, log, clock);
-    exchange.SendFrame(HexBytes("01"));
+    exchange.sendFrame(hexBytes("01"));
 
-    EXPECT_EQ(exchange.ReadReplyBytes(2), HexBytes("0A 0B"));
-    EXPECT_EQ(exchange.ReadReplyBytes(10), HexBytes("0C"));
-    ASSERT_EQ(log.LineCount(), 3);
-    EXPECT_EQ(log.Lines()[1], "【接收】0A 0B");
-    EXPECT_EQ(log.Lines()[2], "【接收】0C");
+    EXPECT_EQ(exchange.readReplyBytes(2), hexBytes("0A 0B"));
+    EXPECT_EQ(exchange.readReplyBytes(10), hexBytes("0C"));
+    ASSERT_EQ(log.lineCount(), 3);
+    EXPECT_EQ(log.lines()[1], "【接收】0A 0B");
+    EXPECT_EQ(log.lines()[2], "【接收】0C");
 }
 
 TEST(Exchange, PortFailureIsNotSwallowed)
@@ -136,9 +136,9 @@ TEST(Exchange, PortFailureIsNotSwallowed)
     ScriptedLink link(clock, [](int, ByteView) { return std::vector<ScriptedPiece>{}; });
     LogModel log;
     Exchange exchange(link, log, clock);
-    link.Break();
-    EXPECT_THROW(exchange.SendFrame(HexBytes("01")), ComPortError);
-    EXPECT_THROW(exchange.CollectReply(), ComPortError);
+    link.breakLink();
+    EXPECT_THROW(exchange.sendFrame(hexBytes("01")), ComPortError);
+    EXPECT_THROW(exchange.collectReply(), ComPortError);
 }
 
 struct BlockFrameCase {
@@ -160,18 +160,18 @@ TEST_P(SendBlockRequestTest, ComposesBaseThenSendsSealedFrameOfTheBlock)
     LogModel log;
     Exchange exchange(link, log, clock);
 
-    const BaseRequest base = exchange.ComposeBaseRequest(c.kindCode, 1, c.registers);
+    const BaseRequest base = exchange.composeBaseRequest(c.kindCode, 1, c.registers);
     ASSERT_FALSE(base.request.empty());
-    exchange.SendBlockRequest(base.request, c.block, c.kindCode);
+    exchange.sendBlockRequest(base.request, c.block, c.kindCode);
 
-    Bytes expected = HexBytes(c.unsealed);
+    Bytes expected = hexBytes(c.unsealed);
     if (c.sum8)
-        expected.push_back(HexBytes(c.sum8)[0]);
+        expected.push_back(hexBytes(c.sum8)[0]);
     else
-        expected = AppendCrc(expected);
-    ASSERT_EQ(link.Requests.size(), 1u);
-    EXPECT_EQ(BytesToHexSpaced(link.Requests[0]), BytesToHexSpaced(expected));
-    EXPECT_EQ(log.Lines().back(), "【发送】" + BytesToHexSpaced(expected));
+        expected = appendCrc(expected);
+    ASSERT_EQ(link.requests.size(), 1u);
+    EXPECT_EQ(bytesToHexSpaced(link.requests[0]), bytesToHexSpaced(expected));
+    EXPECT_EQ(log.lines().back(), "【发送】" + bytesToHexSpaced(expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -199,12 +199,12 @@ TEST(ComposeBaseRequest, LogsReadStartLineAndReportsBlockCount)
     LogModel log;
     Exchange exchange(link, log, clock);
 
-    const BaseRequest base = exchange.ComposeBaseRequest(11, 23, {});
-    EXPECT_EQ(base.request, HexBytes("17 66 00 64 02"));
+    const BaseRequest base = exchange.composeBaseRequest(11, 23, {});
+    EXPECT_EQ(base.request, hexBytes("17 66 00 64 02"));
     EXPECT_EQ(base.blockCount, 700);
     EXPECT_FALSE(base.portClosed);
-    ASSERT_EQ(log.LineCount(), 1);
-    EXPECT_EQ(log.Lines()[0], "===========智能体积修正仪(ModBus V1.2)实时记录===========");
+    ASSERT_EQ(log.lineCount(), 1);
+    EXPECT_EQ(log.lines()[0], "===========智能体积修正仪(ModBus V1.2)实时记录===========");
 }
 
 TEST(ComposeBaseRequest, ClosedPortOrUnknownKindGiveEmptyRequestAndNoLogLine)
@@ -214,17 +214,17 @@ TEST(ComposeBaseRequest, ClosedPortOrUnknownKindGiveEmptyRequestAndNoLogLine)
     LogModel log;
     Exchange exchange(link, log, clock);
 
-    const BaseRequest unknown = exchange.ComposeBaseRequest(15, 1, {});
+    const BaseRequest unknown = exchange.composeBaseRequest(15, 1, {});
     EXPECT_TRUE(unknown.request.empty());
     EXPECT_EQ(unknown.blockCount, 0);
     EXPECT_FALSE(unknown.portClosed);
 
-    link.SetOpen(false);
-    const BaseRequest closed = exchange.ComposeBaseRequest(11, 1, {});
+    link.setOpen(false);
+    const BaseRequest closed = exchange.composeBaseRequest(11, 1, {});
     EXPECT_TRUE(closed.request.empty());
     EXPECT_EQ(closed.blockCount, 0);
     EXPECT_TRUE(closed.portClosed);
-    EXPECT_EQ(log.LineCount(), 0);
+    EXPECT_EQ(log.lineCount(), 0);
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 
 namespace {
 
-SimConfig Meter(int deviceType, std::vector<std::string> faults = {})
+SimConfig meterConfig(int deviceType, std::vector<std::string> faults = {})
 {
     SimConfig config;
     config.deviceType = deviceType;
@@ -23,14 +23,14 @@ SimConfig Meter(int deviceType, std::vector<std::string> faults = {})
     return config;
 }
 
-Bytes AnswerOf(int deviceType, int kindCode, int block)
+Bytes answerOf(int deviceType, int kindCode, int block)
 {
-    SimMeter meter(Meter(deviceType));
-    return meter.Answer(BlockRequestFrame(kindCode, BaseRequestOfKind(kindCode, 23), block))
+    SimMeter meter(meterConfig(deviceType));
+    return meter.answer(blockRequestFrame(kindCode, baseRequestOfKind(kindCode, 23), block))
         .value_or(Bytes{});
 }
 
-Bytes Front(const Bytes& bytes, size_t count)
+Bytes front(const Bytes& bytes, size_t count)
 {
     return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes.size())));
 }
@@ -38,46 +38,46 @@ Bytes Front(const Bytes& bytes, size_t count)
 TEST(ReplyShape, JudgesRepliesByTheirKindsLengthAndCheck)
 {
     const ReplyShape shape612(612);
-    const Bytes full = AnswerOf(6, 612, 1);
+    const Bytes full = answerOf(6, 612, 1);
     ASSERT_EQ(full.size(), 199u);
-    EXPECT_TRUE(shape612.IsComplete(full));
-    EXPECT_FALSE(shape612.MayGrow(full));
+    EXPECT_TRUE(shape612.isComplete(full));
+    EXPECT_FALSE(shape612.mayGrow(full));
 
-    const Bytes short198 = Front(full, 198);
-    EXPECT_FALSE(shape612.IsComplete(short198));
-    EXPECT_TRUE(shape612.MayGrow(short198));
+    const Bytes short198 = front(full, 198);
+    EXPECT_FALSE(shape612.isComplete(short198));
+    EXPECT_TRUE(shape612.mayGrow(short198));
 
     Bytes badCheck = full;
     badCheck.back() ^= 0xFF;
-    EXPECT_FALSE(shape612.IsComplete(badCheck));
-    EXPECT_FALSE(shape612.MayGrow(badCheck));
+    EXPECT_FALSE(shape612.isComplete(badCheck));
+    EXPECT_FALSE(shape612.mayGrow(badCheck));
 
-    Bytes garbageBefore = HexBytes("00 FF 7E");
+    Bytes garbageBefore = hexBytes("00 FF 7E");
     garbageBefore.insert(garbageBefore.end(), full.begin(), full.end());
-    EXPECT_FALSE(shape612.IsComplete(garbageBefore));
-    EXPECT_FALSE(shape612.MayGrow(garbageBefore));
+    EXPECT_FALSE(shape612.isComplete(garbageBefore));
+    EXPECT_FALSE(shape612.mayGrow(garbageBefore));
 }
 
 TEST(ReplyShape, ShortNoRecordAnswerIsWholeButNeverTheFrontOfARecord)
 {
     // Kind 12 (device type 1 months) takes its full record or the 5-byte answer.
     const ReplyShape shape12(12);
-    EXPECT_TRUE(shape12.IsComplete(AppendCrc(HexBytes("17 66 00"))));
+    EXPECT_TRUE(shape12.isComplete(appendCrc(hexBytes("17 66 00"))));
     // The first five bytes of a record, sealed so that their check matches: the
     // byte count (0x22) says the record goes on.
-    EXPECT_FALSE(shape12.IsComplete(AppendCrc(HexBytes("17 66 22"))));
-    EXPECT_TRUE(shape12.MayGrow(AppendCrc(HexBytes("17 66 22"))));
+    EXPECT_FALSE(shape12.isComplete(appendCrc(hexBytes("17 66 22"))));
+    EXPECT_TRUE(shape12.mayGrow(appendCrc(hexBytes("17 66 22"))));
 }
 
 TEST(ReplyShape, DeviceType5RepliesGrowToTheirByteCount)
 {
     const ReplyShape shape51(51);
-    EXPECT_TRUE(shape51.MayGrow(HexBytes("17 03 04 00")));
-    EXPECT_FALSE(shape51.IsComplete(HexBytes("17 03 04 00")));
-    EXPECT_TRUE(shape51.IsComplete(AppendCrc(HexBytes("17 03 04 00 01 00 02"))));
+    EXPECT_TRUE(shape51.mayGrow(hexBytes("17 03 04 00")));
+    EXPECT_FALSE(shape51.isComplete(hexBytes("17 03 04 00")));
+    EXPECT_TRUE(shape51.isComplete(appendCrc(hexBytes("17 03 04 00 01 00 02"))));
     // Four zero data bytes: a blank record, whole although the decoder stops there.
-    EXPECT_TRUE(shape51.IsComplete(AppendCrc(HexBytes("17 03 04 00 00 00 00"))));
-    EXPECT_FALSE(shape51.MayGrow(AppendCrc(HexBytes("17 03 04 00 00 00 00"))));
+    EXPECT_TRUE(shape51.isComplete(appendCrc(hexBytes("17 03 04 00 00 00 00"))));
+    EXPECT_FALSE(shape51.mayGrow(appendCrc(hexBytes("17 03 04 00 00 00 00"))));
 }
 
 TEST(LineSettingsTiming, CharacterTimeFollowsTheFraming)
@@ -96,11 +96,11 @@ TEST(LineSettingsTiming, CharacterTimeFollowsTheFraming)
         {{0}, 11, 1},
     };
     for (const auto& row : rows) {
-        EXPECT_DOUBLE_EQ(row.line.BitsPerCharacter(), row.bits) << row.line.baudRate;
-        EXPECT_EQ(row.line.SilenceGapMs(), row.gapMs) << row.line.baudRate;
+        EXPECT_DOUBLE_EQ(row.line.bitsPerCharacter(), row.bits) << row.line.baudRate;
+        EXPECT_EQ(row.line.silenceGapMs(), row.gapMs) << row.line.baudRate;
     }
-    EXPECT_EQ(LineSettings{}.WireTimeMs(199), 229); // 228.02 ms
-    EXPECT_EQ(LineSettings{0}.WireTimeMs(199), 0);
+    EXPECT_EQ(LineSettings{}.wireTimeMs(199), 229); // 228.02 ms
+    EXPECT_EQ(LineSettings{0}.wireTimeMs(199), 0);
 }
 
 struct Rig {
@@ -126,15 +126,15 @@ class CollectReplyFastOnVirtualClock : public ::testing::TestWithParam<CollectCa
 TEST_P(CollectReplyFastOnVirtualClock, EndsAsSoonAsTheReplyIsDecided)
 {
     const CollectCase& c = GetParam();
-    Rig rig(Meter(6, c.faults));
+    Rig rig(meterConfig(6, c.faults));
     const ReplyShape shape(612);
-    rig.exchange.SendBlockRequest(BaseRequestOfKind(612, 23), 1, 612);
-    const int64_t start = rig.clock.NowMs();
+    rig.exchange.sendBlockRequest(baseRequestOfKind(612, 23), 1, 612);
+    const int64_t start = rig.clock.nowMs();
 
-    const Bytes reply = CollectReplyFast(rig.exchange, shape, LineSettings{});
+    const Bytes reply = collectReplyFast(rig.exchange, shape, LineSettings{});
 
     EXPECT_EQ(reply.size(), c.replyBytes);
-    EXPECT_LE(rig.clock.NowMs() - start, c.atMostMs);
+    EXPECT_LE(rig.clock.nowMs() - start, c.atMostMs);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, CollectReplyFastOnVirtualClock,
@@ -159,14 +159,14 @@ INSTANTIATE_TEST_SUITE_P(Faults, CollectReplyFastOnVirtualClock,
 
 TEST(ExchangeFast, SendsTheFrameAndTakesAReplyOfTheAwaitedLength)
 {
-    Rig rig(Meter(6));
-    const Bytes frame = BlockRequestFrame(612, BaseRequestOfKind(612, 23), 1);
+    Rig rig(meterConfig(6));
+    const Bytes frame = blockRequestFrame(612, baseRequestOfKind(612, 23), 1);
 
-    EXPECT_EQ(ExchangeFast(rig.exchange, frame, ReplyShape::ModbusOfLength(199), LineSettings{}).size(),
+    EXPECT_EQ(exchangeFast(rig.exchange, frame, ReplyShape::modbusOfLength(199), LineSettings{}).size(),
               199u);
     // The front of a longer reply does not end in its own CRC.
-    EXPECT_FALSE(ReplyShape::ModbusOfLength(10).IsComplete(Front(AnswerOf(6, 612, 1), 10)));
-    EXPECT_EQ(rig.link.Requests().size(), 1u);
+    EXPECT_FALSE(ReplyShape::modbusOfLength(10).isComplete(front(answerOf(6, 612, 1), 10)));
+    EXPECT_EQ(rig.link.requests().size(), 1u);
 }
 
 } // namespace

@@ -30,10 +30,10 @@ const std::map<std::string, std::string> kProbeNames = {
 
 // The log as a compact trace: probe lines by step name, "S" per sent frame,
 // "R" per received frame; anything else verbatim.
-std::string Trace(const LogModel& log)
+std::string trace(const LogModel& log)
 {
     std::string trace;
-    for (const std::string& line : log.Lines()) {
+    for (const std::string& line : log.lines()) {
         if (!trace.empty())
             trace += ' ';
         if (auto it = kProbeNames.find(line); it != kProbeNames.end())
@@ -48,7 +48,7 @@ std::string Trace(const LogModel& log)
     return trace;
 }
 
-SimConfig Meter(int deviceType, std::vector<std::string> faults = {}, int customStatusLength = 30)
+SimConfig meter(int deviceType, std::vector<std::string> faults = {}, int customStatusLength = 30)
 {
     SimConfig config;
     config.deviceType = deviceType;
@@ -80,9 +80,9 @@ TEST_P(IdentifyMeterTest, ProbesInOrderUntilOneAnswers)
 {
     const IdentifyCase& c = GetParam();
     Bench bench(c.meter);
-    EXPECT_EQ(IdentifyMeter(bench.exchange, kAddress), c.deviceType);
-    EXPECT_EQ(Trace(bench.log), c.trace);
-    EXPECT_EQ(bench.clock.NowMs(), c.virtualMs);
+    EXPECT_EQ(identifyMeter(bench.exchange, kAddress), c.deviceType);
+    EXPECT_EQ(trace(bench.log), c.trace);
+    EXPECT_EQ(bench.clock.nowMs(), c.virtualMs);
 }
 
 // A silent attempt costs its pause plus 740 ms of collection; an answered one
@@ -94,72 +94,72 @@ constexpr int64_t kAnswered = 300 + 140;
 
 INSTANTIATE_TEST_SUITE_P(
     DeviceTypes, IdentifyMeterTest,
-    testing::Values(IdentifyCase{"Type5AnswersFirstProbe", Meter(5), 5, "P1 S R", kAnswered},
-                    IdentifyCase{"Type2AnswersProbeAndFollowUp", Meter(2), 2, "P1 S S S P2 S R S R",
+    testing::Values(IdentifyCase{"Type5AnswersFirstProbe", meter(5), 5, "P1 S R", kAnswered},
+                    IdentifyCase{"Type2AnswersProbeAndFollowUp", meter(2), 2, "P1 S S S P2 S R S R",
                                  3 * kSilent + kAnswered + 1700 + kAnswered},
-                    IdentifyCase{"Type1FailsFollowUpThriceThenStep3", Meter(1), 1,
+                    IdentifyCase{"Type1FailsFollowUpThriceThenStep3", meter(1), 1,
                                  "P1 S S S P2 S R S S R S S R S P3 S R",
                                  3 * kSilent + 3 * (kAnswered + 1700 + kSilent) + kAnswered},
-                    IdentifyCase{"Type3With30ByteStatus", Meter(3), 3, "P1 S S S P2 S S S P3 S S S P4 S R",
+                    IdentifyCase{"Type3With30ByteStatus", meter(3), 3, "P1 S S S P2 S S S P3 S S S P4 S R",
                                  9 * kSilent + 400 + 140},
-                    IdentifyCase{"Type3With28ByteStatus", Meter(3, {}, 28), 3,
+                    IdentifyCase{"Type3With28ByteStatus", meter(3, {}, 28), 3,
                                  "P1 S S S P2 S S S P3 S S S P4 S R", 9 * kSilent + 400 + 140},
-                    IdentifyCase{"Type6", Meter(6), 6, "P1 S S S P2 S S S P3 S S S P4 S S S P5 S R",
+                    IdentifyCase{"Type6", meter(6), 6, "P1 S S S P2 S S S P3 S S S P4 S S S P5 S R",
                                  9 * kSilent + 3 * kSilentCustom + kAnswered},
-                    IdentifyCase{"Type7", Meter(7), 7, "P1 S S S P2 S S S P3 S S S P4 S S S P5 S S S P6 S R",
+                    IdentifyCase{"Type7", meter(7), 7, "P1 S S S P2 S S S P3 S S S P4 S S S P5 S S S P6 S R",
                                  12 * kSilent + 3 * kSilentCustom + kAnswered},
-                    IdentifyCase{"Type4IsNeverProduced", Meter(4), 0,
+                    IdentifyCase{"Type4IsNeverProduced", meter(4), 0,
                                  "P1 S S S P2 S S S P3 S S S P4 S S S P5 S S S P6 S S S",
                                  15 * kSilent + 3 * kSilentCustom},
-                    IdentifyCase{"NothingConnected", Meter(1, {"silence"}), 0,
+                    IdentifyCase{"NothingConnected", meter(1, {"silence"}), 0,
                                  "P1 S S S P2 S S S P3 S S S P4 S S S P5 S S S P6 S S S",
                                  15 * kSilent + 3 * kSilentCustom},
-                    IdentifyCase{"BadCheckIsNoAnswer", Meter(5, {"bad-crc"}), 0,
+                    IdentifyCase{"BadCheckIsNoAnswer", meter(5, {"bad-crc"}), 0,
                                  "P1 S R S R S R P2 S S S P3 S S S P4 S S S P5 S S S P6 S S S",
                                  3 * kAnswered + 12 * kSilent + 3 * kSilentCustom},
-                    IdentifyCase{"WrongLengthIsNoAnswer", Meter(6, {"wrong-length"}), 0,
+                    IdentifyCase{"WrongLengthIsNoAnswer", meter(6, {"wrong-length"}), 0,
                                  "P1 S S S P2 S S S P3 S S S P4 S S S P5 S R S R S R P6 S S S",
                                  12 * kSilent + 3 * kSilentCustom + 3 * kAnswered}),
     [](const testing::TestParamInfo<IdentifyCase>& info) { return std::string(info.param.name); });
 
 TEST(IdentifyMeter, NothingConnectedTakesAboutNineteenSeconds)
 {
-    Bench bench(Meter(1, {"silence"}));
-    EXPECT_EQ(IdentifyMeter(bench.exchange, kAddress), 0);
-    EXPECT_EQ(bench.clock.NowMs(), 19020);
-    EXPECT_EQ(bench.link.Requests().size(), 18u);
+    Bench bench(meter(1, {"silence"}));
+    EXPECT_EQ(identifyMeter(bench.exchange, kAddress), 0);
+    EXPECT_EQ(bench.clock.nowMs(), 19020);
+    EXPECT_EQ(bench.link.requests().size(), 18u);
 }
 
 TEST(IdentifyMeter, ProbesCarryTheAddressAndCheckBytes)
 {
-    Bench bench(Meter(1, {"silence"}));
-    IdentifyMeter(bench.exchange, kAddress);
-    const std::vector<Bytes>& requests = bench.link.Requests();
+    Bench bench(meter(1, {"silence"}));
+    identifyMeter(bench.exchange, kAddress);
+    const std::vector<Bytes>& requests = bench.link.requests();
     ASSERT_EQ(requests.size(), 18u);
-    EXPECT_EQ(BytesToHexSpaced(requests[0]),
-              BytesToHexSpaced(AppendCrc(Bytes{0x17, 0x03, 0x0F, 0xA1, 0x00, 0x26})));
-    EXPECT_EQ(BytesToHexSpaced(requests[3]),
-              BytesToHexSpaced(AppendCrc(Bytes{0x17, 0x03, 0x00, 0x00, 0x00, 0x10})));
-    EXPECT_EQ(BytesToHexSpaced(requests[9]), "55 55 17 02 00 19");
-    EXPECT_EQ(BytesToHexSpaced(requests[12]),
-              BytesToHexSpaced(AppendCrc(Bytes{0x17, 0x03, 0x00, 0x0A, 0x00, 0x19})));
-    EXPECT_EQ(BytesToHexSpaced(requests[15]),
-              BytesToHexSpaced(AppendCrc(Bytes{0x17, 0x03, 0x00, 0x0A, 0x00, 0x15})));
+    EXPECT_EQ(bytesToHexSpaced(requests[0]),
+              bytesToHexSpaced(appendCrc(Bytes{0x17, 0x03, 0x0F, 0xA1, 0x00, 0x26})));
+    EXPECT_EQ(bytesToHexSpaced(requests[3]),
+              bytesToHexSpaced(appendCrc(Bytes{0x17, 0x03, 0x00, 0x00, 0x00, 0x10})));
+    EXPECT_EQ(bytesToHexSpaced(requests[9]), "55 55 17 02 00 19");
+    EXPECT_EQ(bytesToHexSpaced(requests[12]),
+              bytesToHexSpaced(appendCrc(Bytes{0x17, 0x03, 0x00, 0x0A, 0x00, 0x19})));
+    EXPECT_EQ(bytesToHexSpaced(requests[15]),
+              bytesToHexSpaced(appendCrc(Bytes{0x17, 0x03, 0x00, 0x0A, 0x00, 0x15})));
 }
 
 TEST(IdentifyMeter, ProcessesEventsBeforeEachProbe)
 {
-    Bench bench(Meter(1, {"silence"}));
+    Bench bench(meter(1, {"silence"}));
     int linesAtEvents = 0;
     std::vector<int> seenProbeLines;
-    bench.clock.SetOnEvents([&] {
-        if (bench.log.LineCount() != linesAtEvents) {
-            linesAtEvents = bench.log.LineCount();
-            if (kProbeNames.count(bench.log.Lines().back()))
+    bench.clock.setOnEvents([&] {
+        if (bench.log.lineCount() != linesAtEvents) {
+            linesAtEvents = bench.log.lineCount();
+            if (kProbeNames.count(bench.log.lines().back()))
                 seenProbeLines.push_back(linesAtEvents);
         }
     });
-    IdentifyMeter(bench.exchange, kAddress);
+    identifyMeter(bench.exchange, kAddress);
     EXPECT_EQ(seenProbeLines.size(), 6u);
 }
 
@@ -178,9 +178,9 @@ TEST_P(ResolveRecordMenuTest, MapsIdentifiedTypeToKindOrMessage)
 {
     const MenuCase& c = GetParam();
     Bench bench(c.meter);
-    const RecordMenuItem* item = FindRecordMenuItem(c.item);
+    const RecordMenuItem* item = findRecordMenuItem(c.item);
     ASSERT_NE(item, nullptr);
-    const RecordMenuChoice choice = ResolveRecordMenu(bench.exchange, *item, kAddress);
+    const RecordMenuChoice choice = resolveRecordMenu(bench.exchange, *item, kAddress);
     EXPECT_EQ(choice.deviceType, c.deviceType);
     EXPECT_EQ(choice.kindCode, c.kindCode);
     EXPECT_EQ(choice.message, c.message);
@@ -189,12 +189,12 @@ TEST_P(ResolveRecordMenuTest, MapsIdentifiedTypeToKindOrMessage)
 INSTANTIATE_TEST_SUITE_P(
     Items, ResolveRecordMenuTest,
     testing::Values(
-        MenuCase{"RealtimeOnType6Is612", Meter(6), "N15", 6, 612, ""},
-        MenuCase{"RealtimeOnType7IsConsumption712", Meter(7), "N15", 7, 712, ""},
-        MenuCase{"MonthOnType5Is53", Meter(5), "N17", 5, 53, ""},
-        MenuCase{"RechargeOnType6HasNoSuchKind", Meter(6), "N41", 6, 0, "该流量计无\"充值记录\"记录类型！"},
-        MenuCase{"StartStopOnType5HasNoSuchKind", Meter(5), "N18", 5, 0, "该流量计无\"启停记录\"记录类型！"},
-        MenuCase{"UnidentifiedMeter", Meter(1, {"silence"}), "N15", 0, 0, "没有你要读的流量计信息！"}),
+        MenuCase{"RealtimeOnType6Is612", meter(6), "N15", 6, 612, ""},
+        MenuCase{"RealtimeOnType7IsConsumption712", meter(7), "N15", 7, 712, ""},
+        MenuCase{"MonthOnType5Is53", meter(5), "N17", 5, 53, ""},
+        MenuCase{"RechargeOnType6HasNoSuchKind", meter(6), "N41", 6, 0, "该流量计无\"充值记录\"记录类型！"},
+        MenuCase{"StartStopOnType5HasNoSuchKind", meter(5), "N18", 5, 0, "该流量计无\"启停记录\"记录类型！"},
+        MenuCase{"UnidentifiedMeter", meter(1, {"silence"}), "N15", 0, 0, "没有你要读的流量计信息！"}),
     [](const testing::TestParamInfo<MenuCase>& info) { return std::string(info.param.name); });
 
 struct ReaderCase {
@@ -210,34 +210,34 @@ TEST_P(IdentifyRecordReaderTest, ProbesTypes1Then4Then3)
 {
     const ReaderCase& c = GetParam();
     Bench bench(c.meter);
-    EXPECT_EQ(IdentifyRecordReader(bench.exchange, kAddress), c.deviceType);
-    EXPECT_EQ(Trace(bench.log), c.trace);
+    EXPECT_EQ(identifyRecordReader(bench.exchange, kAddress), c.deviceType);
+    EXPECT_EQ(trace(bench.log), c.trace);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     DeviceTypes, IdentifyRecordReaderTest,
-    testing::Values(ReaderCase{"Type1RealtimeRecord", Meter(1), 1, "R1 S R"},
-                    ReaderCase{"Type4DailyRecord", Meter(4), 4, "R1 S S S R2 S R"},
+    testing::Values(ReaderCase{"Type1RealtimeRecord", meter(1), 1, "R1 S R"},
+                    ReaderCase{"Type4DailyRecord", meter(4), 4, "R1 S S S R2 S R"},
                     // Type 6 answers the record request of step 2 in its own, longer layout.
-                    ReaderCase{"Type6AnswersOnlyInOtherLength", Meter(6), 0,
+                    ReaderCase{"Type6AnswersOnlyInOtherLength", meter(6), 0,
                                "R1 S S S R2 S R S R S R R3 S S S"},
-                    ReaderCase{"Type3RealtimeRecord", Meter(3), 3, "R1 S S S R2 S S S R3 S R"},
-                    ReaderCase{"NothingConnected", Meter(1, {"silence"}), 0, "R1 S S S R2 S S S R3 S S S"}),
+                    ReaderCase{"Type3RealtimeRecord", meter(3), 3, "R1 S S S R2 S S S R3 S R"},
+                    ReaderCase{"NothingConnected", meter(1, {"silence"}), 0, "R1 S S S R2 S S S R3 S S S"}),
     [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
 
 TEST(IdentifyRecordReader, SilentAttemptsCost200msPauseEachAndFramesAreExact)
 {
-    Bench bench(Meter(1, {"silence"}));
-    IdentifyRecordReader(bench.exchange, kAddress);
-    EXPECT_EQ(bench.clock.NowMs(), 9 * (200 + 740));
-    const std::vector<Bytes>& requests = bench.link.Requests();
+    Bench bench(meter(1, {"silence"}));
+    identifyRecordReader(bench.exchange, kAddress);
+    EXPECT_EQ(bench.clock.nowMs(), 9 * (200 + 740));
+    const std::vector<Bytes>& requests = bench.link.requests();
     ASSERT_EQ(requests.size(), 9u);
-    EXPECT_EQ(BytesToHexSpaced(requests[0]),
-              BytesToHexSpaced(AppendCrc(Bytes{0x17, 0x66, 0x00, 0x64, 0x02, 0x00, 0x01})));
-    EXPECT_EQ(BytesToHexSpaced(requests[3]),
-              BytesToHexSpaced(AppendCrc(Bytes{0x17, 0x65, 0x09, 0x01, 0, 0, 0, 0x01, 0, 0, 0, 0x01})));
+    EXPECT_EQ(bytesToHexSpaced(requests[0]),
+              bytesToHexSpaced(appendCrc(Bytes{0x17, 0x66, 0x00, 0x64, 0x02, 0x00, 0x01})));
+    EXPECT_EQ(bytesToHexSpaced(requests[3]),
+              bytesToHexSpaced(appendCrc(Bytes{0x17, 0x65, 0x09, 0x01, 0, 0, 0, 0x01, 0, 0, 0, 0x01})));
     // Sum of 17 28 03 02 00 01.
-    EXPECT_EQ(BytesToHexSpaced(requests[6]), "55 55 17 28 03 02 00 01 45");
+    EXPECT_EQ(bytesToHexSpaced(requests[6]), "55 55 17 28 03 02 00 01 45");
 }
 
 } // namespace

@@ -22,55 +22,55 @@ public:
 
     ScriptedLink(const Waiter& clock, Script script) : m_clock(clock), m_script(std::move(script)) {}
 
-    bool Connected() const override { return m_open; }
-    void PurgeBuffers() override
+    bool connected() const override { return m_open; }
+    void purgeBuffers() override
     {
-        Check();
-        ++PurgeCount;
+        check();
+        ++purgeCount;
         m_pending.clear();
         m_waiting.clear();
     }
-    void SendBytes(ByteView bytes) override
+    void sendBytes(ByteView bytes) override
     {
-        Check();
-        Requests.emplace_back(bytes.begin(), bytes.end());
-        for (ScriptedPiece piece : m_script(static_cast<int>(Requests.size()) - 1, bytes)) {
-            piece.atMs += m_clock.NowMs();
+        check();
+        requests.emplace_back(bytes.begin(), bytes.end());
+        for (ScriptedPiece piece : m_script(static_cast<int>(requests.size()) - 1, bytes)) {
+            piece.atMs += m_clock.nowMs();
             m_pending.push_back(std::move(piece));
         }
     }
-    int WaitingByteCount() override
+    int waitingByteCount() override
     {
-        Check();
-        Release();
+        check();
+        release();
         return static_cast<int>(m_waiting.size());
     }
-    Bytes ReceiveBytes(int count) override
+    Bytes receiveBytes(int count) override
     {
-        Check();
-        Release();
+        check();
+        release();
         const auto take = static_cast<std::ptrdiff_t>(std::min<size_t>(m_waiting.size(), std::max(count, 0)));
         Bytes out(m_waiting.begin(), m_waiting.begin() + take);
         m_waiting.erase(m_waiting.begin(), m_waiting.begin() + take);
         return out;
     }
 
-    void SetOpen(bool open) { m_open = open; }
-    // Every later call but Connected() throws, as a vanished port does.
-    void Break() { m_broken = true; }
+    void setOpen(bool open) { m_open = open; }
+    // Every later call but connected() throws, as a vanished port does.
+    void breakLink() { m_broken = true; }
 
-    std::vector<Bytes> Requests;
-    int PurgeCount = 0;
+    std::vector<Bytes> requests;
+    int purgeCount = 0;
 
 private:
-    void Check() const
+    void check() const
     {
         if (m_broken)
             throw ComPortError(3, "ReadFile function failed", 5);
     }
-    void Release()
+    void release()
     {
-        const int64_t now = m_clock.NowMs();
+        const int64_t now = m_clock.nowMs();
         auto due = std::stable_partition(m_pending.begin(), m_pending.end(),
                                          [now](const ScriptedPiece& p) { return p.atMs <= now; });
         std::stable_sort(m_pending.begin(), due,

@@ -20,17 +20,17 @@ namespace {
 constexpr int kAddress = 23;
 
 // Block number a kind-11 request asks for (bytes 5 and 6, high byte first).
-int BlockOfV12Request(ByteView request)
+int blockOfV12Request(ByteView request)
 {
     return request.size() >= 7 ? request[5] << 8 | request[6] : -1;
 }
 
-RunOutcome Ended(RunEnd end, int block = 0, std::string portError = {})
+RunOutcome ended(RunEnd end, int block = 0, std::string portError = {})
 {
     return {end, block, std::move(portError)};
 }
 
-SimConfig TypeOneMeter(int records)
+SimConfig typeOneMeter(int records)
 {
     SimConfig config;
     config.deviceType = 1;
@@ -47,13 +47,13 @@ enum class Reaction { Answer, BadCheck, Silence, OtherAddress };
 // request (index from 0, block asked) what reaches the exchange.
 struct RunBench {
     explicit RunBench(int records, std::function<Reaction(int index, int block)> react = nullptr)
-        : meter(TypeOneMeter(records)),
+        : meter(typeOneMeter(records)),
           link(clock,
                [this, react](int index, ByteView request) {
                    std::vector<ScriptedPiece> pieces;
                    const Reaction reaction =
-                       react ? react(index, BlockOfV12Request(request)) : Reaction::Answer;
-                   std::optional<Bytes> reply = meter.Answer(request);
+                       react ? react(index, blockOfV12Request(request)) : Reaction::Answer;
+                   std::optional<Bytes> reply = meter.answer(request);
                    if (!reply || reaction == Reaction::Silence)
                        return pieces;
                    if (reaction == Reaction::BadCheck)
@@ -61,33 +61,33 @@ struct RunBench {
                    if (reaction == Reaction::OtherAddress) {
                        reply->resize(reply->size() - 2);
                        (*reply)[0] = kAddress + 1;
-                       reply = AppendCrc(*reply);
+                       reply = appendCrc(*reply);
                    }
                    pieces.push_back({30, *reply});
                    return pieces;
                }),
-          exchange(link, log, clock), kind(PrepareKind(11, {})), run(exchange, table)
+          exchange(link, log, clock), kind(prepareKind(11, {})), run(exchange, table)
     {
-        table.SetColumns(kind.columns);
+        table.setColumns(kind.columns);
     }
 
     // Composes the kind-11 read and starts a run over begin..end (block count
     // when end is 0).
-    void Start(int begin = 1, int end = 0, const ReplyCollection& collection = ReplyCollection::Paced())
+    void start(int begin = 1, int end = 0, const ReplyCollection& collection = ReplyCollection::paced())
     {
-        ReadPlan plan = WholeKindPlan(11, ReadStartWay::TreeOrRecordMenu, collection.fast, collection.line);
+        ReadPlan plan = wholeKindPlan(11, ReadStartWay::TreeOrRecordMenu, collection.fast, collection.line);
         plan.beginBlock = begin;
         plan.endBlock = end;
-        run.Start(kind, ComposeKindRequest(exchange, kind, kAddress), plan);
+        run.start(kind, composeKindRequest(exchange, kind, kAddress), plan);
     }
 
-    RunProgress Shown() const { return RunProgressOf(run); }
+    RunProgress shown() const { return runProgressOf(run); }
 
-    std::vector<int> BlocksAsked() const
+    std::vector<int> blocksAsked() const
     {
         std::vector<int> blocks;
-        for (const Bytes& request : link.Requests)
-            blocks.push_back(BlockOfV12Request(request));
+        for (const Bytes& request : link.requests)
+            blocks.push_back(blockOfV12Request(request));
         return blocks;
     }
 
@@ -104,28 +104,28 @@ struct RunBench {
 TEST(TransactionRun, StartShowsCaptionGaugeAndRunningButtons)
 {
     RunBench bench(5);
-    bench.Start(3, 5);
-    EXPECT_EQ(bench.Shown().caption, "正在读取实时记录,请稍后...");
-    EXPECT_EQ(bench.Shown().gaugeMax, 5);
-    EXPECT_EQ(bench.Shown().gaugePosition, 2);
-    EXPECT_EQ(bench.Shown().statusText, "正在处理......");
-    EXPECT_FALSE(bench.Shown().okEnabled);
-    EXPECT_TRUE(bench.Shown().cancelEnabled);
-    EXPECT_TRUE(bench.Shown().activityVisible);
-    EXPECT_EQ(bench.run.PollInterval(), 1000);
-    EXPECT_EQ(bench.run.PauseBeforeTickMs(), 1000);
+    bench.start(3, 5);
+    EXPECT_EQ(bench.shown().caption, "正在读取实时记录,请稍后...");
+    EXPECT_EQ(bench.shown().gaugeMax, 5);
+    EXPECT_EQ(bench.shown().gaugePosition, 2);
+    EXPECT_EQ(bench.shown().statusText, "正在处理......");
+    EXPECT_FALSE(bench.shown().okEnabled);
+    EXPECT_TRUE(bench.shown().cancelEnabled);
+    EXPECT_TRUE(bench.shown().activityVisible);
+    EXPECT_EQ(bench.run.pollInterval(), 1000);
+    EXPECT_EQ(bench.run.pauseBeforeTickMs(), 1000);
 
-    bench.Start(3, 5, ReplyCollection::Fast(LineSettings{}));
-    EXPECT_EQ(bench.Shown().caption, "正在读取实时记录,请稍后...（快速）");
-    EXPECT_EQ(bench.run.PauseBeforeTickMs(), 0);
+    bench.start(3, 5, ReplyCollection::fastFor(LineSettings{}));
+    EXPECT_EQ(bench.shown().caption, "正在读取实时记录,请稍后...（快速）");
+    EXPECT_EQ(bench.run.pauseBeforeTickMs(), 0);
 }
 
 // The scenarios every way of collecting replies goes through alike.
 class BothCollections : public ::testing::TestWithParam<bool> {
 protected:
-    ReplyCollection Collection() const
+    ReplyCollection collection() const
     {
-        return GetParam() ? ReplyCollection::Fast(LineSettings{}) : ReplyCollection::Paced();
+        return GetParam() ? ReplyCollection::fastFor(LineSettings{}) : ReplyCollection::paced();
     }
 };
 
@@ -135,50 +135,50 @@ INSTANTIATE_TEST_SUITE_P(TransactionRun, BothCollections, ::testing::Values(fals
 TEST_P(BothCollections, RangeReadAsksEachBlockOnceAndEndsAfterLastBlock)
 {
     RunBench bench(20);
-    bench.Start(3, 5, Collection());
+    bench.start(3, 5, collection());
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::Completed));
+    EXPECT_EQ(runToEnd(bench.run, bench.clock), ended(RunEnd::Completed));
 
-    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{3, 4, 5}));
-    ASSERT_EQ(bench.table.RowCount(), 3);
-    EXPECT_EQ(bench.table.Rows()[0][0], "3");
-    EXPECT_EQ(bench.table.Rows()[2][0], "5");
-    EXPECT_EQ(bench.Shown().statusText, "处理完成");
-    EXPECT_EQ(bench.Shown().gaugePosition, 5);
-    EXPECT_EQ(bench.Shown().gaugeMax, 5);
-    EXPECT_TRUE(bench.Shown().okEnabled);
-    EXPECT_FALSE(bench.Shown().cancelEnabled);
-    EXPECT_FALSE(bench.Shown().activityVisible);
+    EXPECT_EQ(bench.blocksAsked(), (std::vector<int>{3, 4, 5}));
+    ASSERT_EQ(bench.table.rowCount(), 3);
+    EXPECT_EQ(bench.table.rows()[0][0], "3");
+    EXPECT_EQ(bench.table.rows()[2][0], "5");
+    EXPECT_EQ(bench.shown().statusText, "处理完成");
+    EXPECT_EQ(bench.shown().gaugePosition, 5);
+    EXPECT_EQ(bench.shown().gaugeMax, 5);
+    EXPECT_TRUE(bench.shown().okEnabled);
+    EXPECT_FALSE(bench.shown().cancelEnabled);
+    EXPECT_FALSE(bench.shown().activityVisible);
     // Read-start line, then one sent and one received line per block.
-    ASSERT_EQ(bench.log.LineCount(), 7);
-    EXPECT_EQ(bench.log.Lines()[1].rfind("【发送】17 66 00 64 02 00 03", 0), 0u);
-    EXPECT_EQ(bench.log.Lines()[2].rfind("【接收】17 66", 0), 0u);
+    ASSERT_EQ(bench.log.lineCount(), 7);
+    EXPECT_EQ(bench.log.lines()[1].rfind("【发送】17 66 00 64 02 00 03", 0), 0u);
+    EXPECT_EQ(bench.log.lines()[2].rfind("【接收】17 66", 0), 0u);
 }
 
 TEST_P(BothCollections, BlankSlotEndsRunWithGaugeFull)
 {
     RunBench bench(4);
-    bench.Start(1, 0, Collection());
+    bench.start(1, 0, collection());
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::Completed));
+    EXPECT_EQ(runToEnd(bench.run, bench.clock), ended(RunEnd::Completed));
 
-    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(bench.table.RowCount(), 4);
-    EXPECT_EQ(bench.run.LastResult(), 4);
-    EXPECT_EQ(bench.Shown().statusText, "处理完成");
-    EXPECT_EQ(bench.Shown().gaugePosition, 700);
-    EXPECT_FALSE(bench.Shown().activityVisible);
+    EXPECT_EQ(bench.blocksAsked(), (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(bench.table.rowCount(), 4);
+    EXPECT_EQ(bench.run.lastResult(), 4);
+    EXPECT_EQ(bench.shown().statusText, "处理完成");
+    EXPECT_EQ(bench.shown().gaugePosition, 700);
+    EXPECT_FALSE(bench.shown().activityVisible);
 }
 
 TEST(TransactionRun, BlankFirstSlotEndsAtOnce)
 {
     RunBench bench(0);
-    bench.Start();
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::Completed);
-    EXPECT_EQ(bench.link.Requests.size(), 1u);
-    EXPECT_EQ(bench.table.RowCount(), 0);
-    EXPECT_EQ(bench.Shown().gaugePosition, 700);
-    EXPECT_EQ(bench.Shown().statusText, "处理完成");
+    bench.start();
+    EXPECT_EQ(runToEnd(bench.run, bench.clock).end, RunEnd::Completed);
+    EXPECT_EQ(bench.link.requests.size(), 1u);
+    EXPECT_EQ(bench.table.rowCount(), 0);
+    EXPECT_EQ(bench.shown().gaugePosition, 700);
+    EXPECT_EQ(bench.shown().statusText, "处理完成");
 }
 
 TEST(TransactionRun, TwoFailuresThenSuccessReadsTheBlockAndResetsRetries)
@@ -190,22 +190,22 @@ TEST(TransactionRun, TwoFailuresThenSuccessReadsTheBlockAndResetsRetries)
             return index == 0 ? Reaction::BadCheck : Reaction::Silence;
         return block == 3 && index == 4 ? Reaction::BadCheck : Reaction::Answer;
     });
-    bench.Start();
+    bench.start();
 
-    EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
-    EXPECT_EQ(bench.run.RetryCount(), 1);
-    EXPECT_EQ(bench.Shown().statusText, "正在处理1条记录......");
-    EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
-    EXPECT_EQ(bench.run.RetryCount(), 2);
-    EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
-    EXPECT_EQ(bench.run.RetryCount(), 0);
-    EXPECT_EQ(bench.run.CurrentBlock(), 2);
-    EXPECT_EQ(bench.Shown().gaugePosition, 1);
+    EXPECT_EQ(bench.run.tick(), TickOutcome::Again);
+    EXPECT_EQ(bench.run.retryCount(), 1);
+    EXPECT_EQ(bench.shown().statusText, "正在处理1条记录......");
+    EXPECT_EQ(bench.run.tick(), TickOutcome::Again);
+    EXPECT_EQ(bench.run.retryCount(), 2);
+    EXPECT_EQ(bench.run.tick(), TickOutcome::Again);
+    EXPECT_EQ(bench.run.retryCount(), 0);
+    EXPECT_EQ(bench.run.currentBlock(), 2);
+    EXPECT_EQ(bench.shown().gaugePosition, 1);
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::Completed);
-    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 1, 1, 2, 3, 3, 4}));
-    EXPECT_EQ(bench.table.RowCount(), 3);
-    EXPECT_EQ(bench.Shown().statusText, "处理完成");
+    EXPECT_EQ(runToEnd(bench.run, bench.clock).end, RunEnd::Completed);
+    EXPECT_EQ(bench.blocksAsked(), (std::vector<int>{1, 1, 1, 2, 3, 3, 4}));
+    EXPECT_EQ(bench.table.rowCount(), 3);
+    EXPECT_EQ(bench.shown().statusText, "处理完成");
 }
 
 TEST_P(BothCollections, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
@@ -216,19 +216,19 @@ TEST_P(BothCollections, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
             return Reaction::Answer;
         return index == 7 ? Reaction::Silence : Reaction::BadCheck;
     });
-    bench.Start(1, 0, Collection());
+    bench.start(1, 0, collection());
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::BlockFailed, 7));
+    EXPECT_EQ(runToEnd(bench.run, bench.clock), ended(RunEnd::BlockFailed, 7));
 
-    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 7, 7}));
-    EXPECT_EQ(bench.table.RowCount(), 6);
-    EXPECT_EQ(bench.Shown().statusText, "读取第7条数据失败!");
-    EXPECT_EQ(bench.log.Lines().back(), "读取第7条数据失败!");
-    EXPECT_EQ(bench.run.CurrentBlock(), 8);
-    EXPECT_EQ(bench.run.RetryCount(), 0);
-    EXPECT_TRUE(bench.Shown().okEnabled);
-    EXPECT_FALSE(bench.Shown().cancelEnabled);
-    EXPECT_FALSE(bench.Shown().activityVisible);
+    EXPECT_EQ(bench.blocksAsked(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 7, 7}));
+    EXPECT_EQ(bench.table.rowCount(), 6);
+    EXPECT_EQ(bench.shown().statusText, "读取第7条数据失败!");
+    EXPECT_EQ(bench.log.lines().back(), "读取第7条数据失败!");
+    EXPECT_EQ(bench.run.currentBlock(), 8);
+    EXPECT_EQ(bench.run.retryCount(), 0);
+    EXPECT_TRUE(bench.shown().okEnabled);
+    EXPECT_FALSE(bench.shown().cancelEnabled);
+    EXPECT_FALSE(bench.shown().activityVisible);
 }
 
 // Only the fast way takes a reply as soon as it is whole, so only it must make
@@ -236,122 +236,122 @@ TEST_P(BothCollections, ThirdFailureOnBlock7EndsRunWithMessageInStatusAndLog)
 TEST_P(BothCollections, ReplyFromAnotherAddressFailsOnlyTheFastWay)
 {
     RunBench bench(20, [](int, int) { return Reaction::OtherAddress; });
-    bench.Start(1, 2, Collection());
+    bench.start(1, 2, collection());
 
-    const RunOutcome& outcome = RunToEnd(bench.run, bench.clock);
+    const RunOutcome& outcome = runToEnd(bench.run, bench.clock);
 
     if (GetParam()) {
-        EXPECT_EQ(outcome, Ended(RunEnd::BlockFailed, 1));
-        EXPECT_EQ(bench.table.RowCount(), 0);
-        EXPECT_EQ(bench.run.LastResult(), 3);
+        EXPECT_EQ(outcome, ended(RunEnd::BlockFailed, 1));
+        EXPECT_EQ(bench.table.rowCount(), 0);
+        EXPECT_EQ(bench.run.lastResult(), 3);
     } else {
-        EXPECT_EQ(outcome, Ended(RunEnd::Completed));
-        EXPECT_EQ(bench.table.RowCount(), 2);
+        EXPECT_EQ(outcome, ended(RunEnd::Completed));
+        EXPECT_EQ(bench.table.rowCount(), 2);
     }
 }
 
 TEST(TransactionRun, KindWithoutDecoderStopsWithDottedTextAndImageShown)
 {
     RunBench bench(20);
-    const BaseRequest base = bench.exchange.ComposeBaseRequest(11, kAddress, {});
+    const BaseRequest base = bench.exchange.composeBaseRequest(11, kAddress, {});
     // 15 has the request shape of device type 1 but no decoder.
     const PreparedKind noDecoder{15, {}, {}, {}, KindProblem::None, {}};
-    bench.run.Start(noDecoder, base, {1, 10, 1000, ReplyCollection::Paced()});
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::StoppedByMeter);
-    EXPECT_EQ(bench.link.Requests.size(), 1u);
-    EXPECT_EQ(bench.run.LastResult(), 0);
-    EXPECT_EQ(bench.Shown().statusText, "处理完成......");
-    EXPECT_EQ(bench.Shown().gaugePosition, 10);
-    EXPECT_TRUE(bench.Shown().activityVisible);
+    bench.run.start(noDecoder, base, {1, 10, 1000, ReplyCollection::paced()});
+    EXPECT_EQ(runToEnd(bench.run, bench.clock).end, RunEnd::StoppedByMeter);
+    EXPECT_EQ(bench.link.requests.size(), 1u);
+    EXPECT_EQ(bench.run.lastResult(), 0);
+    EXPECT_EQ(bench.shown().statusText, "处理完成......");
+    EXPECT_EQ(bench.shown().gaugePosition, 10);
+    EXPECT_TRUE(bench.shown().activityVisible);
 }
 
 TEST(TransactionRun, CancelDuringTickFinishesThatBlockThenCloses)
 {
     RunBench bench(20);
-    bench.Start();
+    bench.start();
     // "取消" is pressed while the reply of block 3 is awaited.
-    bench.clock.SetOnEvents([&] {
-        if (bench.link.Requests.size() == 3 && !bench.run.Cancelled())
-            bench.run.Cancel();
+    bench.clock.setOnEvents([&] {
+        if (bench.link.requests.size() == 3 && !bench.run.cancelled())
+            bench.run.cancel();
     });
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock).end, RunEnd::Cancelled);
+    EXPECT_EQ(runToEnd(bench.run, bench.clock).end, RunEnd::Cancelled);
 
-    EXPECT_EQ(bench.BlocksAsked(), (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(bench.table.RowCount(), 3);
-    EXPECT_TRUE(bench.run.Cancelled());
-    EXPECT_EQ(bench.Shown().gaugeMax, 700);
-    bench.run.Close();
-    EXPECT_FALSE(bench.run.Cancelled());
-    EXPECT_FALSE(bench.run.Running());
+    EXPECT_EQ(bench.blocksAsked(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(bench.table.rowCount(), 3);
+    EXPECT_TRUE(bench.run.cancelled());
+    EXPECT_EQ(bench.shown().gaugeMax, 700);
+    bench.run.close();
+    EXPECT_FALSE(bench.run.cancelled());
+    EXPECT_FALSE(bench.run.running());
 }
 
 TEST(TransactionRun, CancelBetweenTicksSendsNothingMore)
 {
     RunBench bench(20);
-    bench.Start();
-    EXPECT_EQ(bench.run.Tick(), TickOutcome::Again);
-    bench.run.Cancel();
-    EXPECT_EQ(bench.run.Tick(), TickOutcome::Closed);
-    EXPECT_EQ(bench.run.Outcome().end, RunEnd::Cancelled);
-    EXPECT_EQ(bench.link.Requests.size(), 1u);
+    bench.start();
+    EXPECT_EQ(bench.run.tick(), TickOutcome::Again);
+    bench.run.cancel();
+    EXPECT_EQ(bench.run.tick(), TickOutcome::Closed);
+    EXPECT_EQ(bench.run.outcome().end, RunEnd::Cancelled);
+    EXPECT_EQ(bench.link.requests.size(), 1u);
 }
 
 TEST(TransactionRun, BeginAfterEndFinishesAtFirstTickWithoutRequest)
 {
     RunBench bench(20);
-    bench.Start(5, 2);
-    EXPECT_EQ(bench.run.Tick(), TickOutcome::Finished);
-    EXPECT_TRUE(bench.link.Requests.empty());
-    EXPECT_EQ(bench.Shown().statusText, "处理完成");
-    EXPECT_EQ(bench.Shown().gaugePosition, 2);
-    EXPECT_TRUE(bench.Shown().okEnabled);
+    bench.start(5, 2);
+    EXPECT_EQ(bench.run.tick(), TickOutcome::Finished);
+    EXPECT_TRUE(bench.link.requests.empty());
+    EXPECT_EQ(bench.shown().statusText, "处理完成");
+    EXPECT_EQ(bench.shown().gaugePosition, 2);
+    EXPECT_TRUE(bench.shown().okEnabled);
 }
 
 TEST_P(BothCollections, PortFailureEndsRunOnceKeepingRows)
 {
     RunBench bench(20);
-    bench.Start(1, 0, Collection());
-    bench.clock.SetOnEvents([&] {
-        if (bench.link.Requests.size() == 3)
-            bench.link.Break();
+    bench.start(1, 0, collection());
+    bench.clock.setOnEvents([&] {
+        if (bench.link.requests.size() == 3)
+            bench.link.breakLink();
     });
 
-    EXPECT_EQ(RunToEnd(bench.run, bench.clock), Ended(RunEnd::PortLost, 3, "ReadFile function failed"));
+    EXPECT_EQ(runToEnd(bench.run, bench.clock), ended(RunEnd::PortLost, 3, "ReadFile function failed"));
 
-    EXPECT_EQ(bench.table.RowCount(), 2);
-    EXPECT_EQ(bench.Shown().statusText, "读取第3条数据失败!");
-    EXPECT_TRUE(bench.Shown().okEnabled);
-    EXPECT_FALSE(bench.Shown().cancelEnabled);
+    EXPECT_EQ(bench.table.rowCount(), 2);
+    EXPECT_EQ(bench.shown().statusText, "读取第3条数据失败!");
+    EXPECT_TRUE(bench.shown().okEnabled);
+    EXPECT_FALSE(bench.shown().cancelEnabled);
     // A later tick (a stray timer event) neither sends nor reports again.
-    EXPECT_EQ(bench.run.Tick(), TickOutcome::Finished);
-    EXPECT_EQ(bench.link.Requests.size(), 3u);
+    EXPECT_EQ(bench.run.tick(), TickOutcome::Finished);
+    EXPECT_EQ(bench.link.requests.size(), 3u);
 }
 
 TEST(TransactionRun, RecordRangeKindShowsEmptyCaption)
 {
     RunBench bench(20);
-    EXPECT_FALSE(bench.Shown().okEnabled || bench.Shown().cancelEnabled || bench.Shown().activityVisible);
-    const PreparedKind recordRange = PrepareKind(42, {});
-    bench.run.Start(recordRange, {{}, 144}, {});
-    EXPECT_EQ(bench.Shown().caption, "");
-    bench.Start();
-    EXPECT_EQ(bench.Shown().caption, "正在读取实时记录,请稍后...");
+    EXPECT_FALSE(bench.shown().okEnabled || bench.shown().cancelEnabled || bench.shown().activityVisible);
+    const PreparedKind recordRange = prepareKind(42, {});
+    bench.run.start(recordRange, {{}, 144}, {});
+    EXPECT_EQ(bench.shown().caption, "");
+    bench.start();
+    EXPECT_EQ(bench.shown().caption, "正在读取实时记录,请稍后...");
 }
 
 TEST_P(BothCollections, RunToEndPacesTicksOnlyThePacedWay)
 {
     RunBench bench(2);
-    bench.Start(1, 0, Collection());
-    RunToEnd(bench.run, bench.clock);
+    bench.start(1, 0, collection());
+    runToEnd(bench.run, bench.clock);
     // Three ticks (two records and the blank slot). Paced: each one poll
     // interval after the previous plus its own reply collection (120 + 20 ms).
     // Fast: each reply taken at once when its piece arrives, 30 ms after the
     // request (and up to a millisecond of polling).
     if (GetParam())
-        EXPECT_LE(bench.clock.NowMs(), 3 * 31);
+        EXPECT_LE(bench.clock.nowMs(), 3 * 31);
     else
-        EXPECT_EQ(bench.clock.NowMs(), 3 * (1000 + 140));
+        EXPECT_EQ(bench.clock.nowMs(), 3 * (1000 + 140));
 }
 
 } // namespace

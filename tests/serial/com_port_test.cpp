@@ -33,20 +33,20 @@ public:
         if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0)
             m_slaveName = QString::fromLocal8Bit(ptsname(m_master));
     }
-    ~PseudoTerminal() { CloseMaster(); }
+    ~PseudoTerminal() { closeMaster(); }
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    bool Valid() const { return m_master >= 0 && !m_slaveName.isEmpty(); }
-    QString SlaveName() const { return m_slaveName; }
+    bool valid() const { return m_master >= 0 && !m_slaveName.isEmpty(); }
+    QString slaveName() const { return m_slaveName; }
 
-    void Write(const Bytes& bytes) const
+    void write(const Bytes& bytes) const
     {
         ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
 
     // Collects `count` bytes the port sent, or fewer when none come for 5 s.
-    Bytes Read(size_t count) const
+    Bytes read(size_t count) const
     {
         Bytes bytes;
         while (bytes.size() < count) {
@@ -62,7 +62,7 @@ public:
         return bytes;
     }
 
-    void CloseMaster()
+    void closeMaster()
     {
         if (m_master >= 0)
             ::close(m_master);
@@ -75,12 +75,12 @@ private:
 };
 
 // Polls the count until `expected` bytes are waiting (or the bound is reached).
-int WaitForCount(ComPort& port, int expected)
+int waitForCount(ComPort& port, int expected)
 {
-    int count = port.WaitingByteCount();
+    int count = port.waitingByteCount();
     for (int round = 0; round < kPollRounds && count < expected; ++round) {
         QThread::msleep(kPollPauseMs);
-        count = port.WaitingByteCount();
+        count = port.waitingByteCount();
     }
     return count;
 }
@@ -98,8 +98,8 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(m_pty.Valid());
-        m_port.SetPort(m_pty.SlaveName());
+        ASSERT_TRUE(m_pty.valid());
+        m_port.setPort(m_pty.slaveName());
     }
 
     PseudoTerminal m_pty;
@@ -110,100 +110,100 @@ const Bytes kRequest{0x01, 0x03, 0x00, 0x00, 0x00, 0x10, 0x44, 0x06};
 
 TEST_F(ComPortTest, SendsFrameAndReceivesReply)
 {
-    m_port.OpenPort();
-    ASSERT_TRUE(m_port.Connected());
-    m_port.PurgeBuffers();
-    m_port.SendBytes(kRequest);
-    EXPECT_EQ(m_pty.Read(kRequest.size()), kRequest);
+    m_port.openPort();
+    ASSERT_TRUE(m_port.connected());
+    m_port.purgeBuffers();
+    m_port.sendBytes(kRequest);
+    EXPECT_EQ(m_pty.read(kRequest.size()), kRequest);
 
     Bytes reply(37);
     for (size_t i = 0; i < reply.size(); ++i)
         reply[i] = uint8_t(0xA0 + i);
-    m_pty.Write(reply);
-    ASSERT_EQ(WaitForCount(m_port, int(reply.size())), int(reply.size()));
-    EXPECT_EQ(m_port.ReceiveBytes(int(reply.size())), reply);
-    EXPECT_EQ(m_port.WaitingByteCount(), 0);
+    m_pty.write(reply);
+    ASSERT_EQ(waitForCount(m_port, int(reply.size())), int(reply.size()));
+    EXPECT_EQ(m_port.receiveBytes(int(reply.size())), reply);
+    EXPECT_EQ(m_port.waitingByteCount(), 0);
 }
 
 TEST_F(ComPortTest, ReceiveReturnsOnlyWhatHasArrived)
 {
-    m_port.OpenPort();
+    m_port.openPort();
     const Bytes piece{0x55, 0x55, 0x17};
-    m_pty.Write(piece);
-    ASSERT_EQ(WaitForCount(m_port, 3), 3);
-    EXPECT_TRUE(m_port.ReceiveBytes(0).empty());
-    EXPECT_TRUE(m_port.ReceiveBytes(-5).empty());
-    EXPECT_EQ(m_port.ReceiveBytes(500), piece);
-    EXPECT_TRUE(m_port.ReceiveBytes(10).empty());
+    m_pty.write(piece);
+    ASSERT_EQ(waitForCount(m_port, 3), 3);
+    EXPECT_TRUE(m_port.receiveBytes(0).empty());
+    EXPECT_TRUE(m_port.receiveBytes(-5).empty());
+    EXPECT_EQ(m_port.receiveBytes(500), piece);
+    EXPECT_TRUE(m_port.receiveBytes(10).empty());
 }
 
 TEST_F(ComPortTest, PurgeDiscardsReceivedBytes)
 {
-    m_port.OpenPort();
-    m_pty.Write({0x01, 0x02, 0x03, 0x04});
-    ASSERT_EQ(WaitForCount(m_port, 4), 4);
-    m_port.PurgeBuffers(true, true);
-    EXPECT_EQ(m_port.WaitingByteCount(), 0);
+    m_port.openPort();
+    m_pty.write({0x01, 0x02, 0x03, 0x04});
+    ASSERT_EQ(waitForCount(m_port, 4), 4);
+    m_port.purgeBuffers(true, true);
+    EXPECT_EQ(m_port.waitingByteCount(), 0);
 }
 
 TEST_F(ComPortTest, BytesSentWhileClosedAreGoneAfterReopening)
 {
-    m_port.OpenPort();
-    m_port.Close();
-    EXPECT_FALSE(m_port.Connected());
-    m_pty.Write({0xDE, 0xAD, 0xBE, 0xEF});
-    m_port.OpenPort();
+    m_port.openPort();
+    m_port.close();
+    EXPECT_FALSE(m_port.connected());
+    m_pty.write({0xDE, 0xAD, 0xBE, 0xEF});
+    m_port.openPort();
     // The stale bytes were already in the driver when the port opened, so a few
     // rounds of event processing would surely have counted them.
     for (int round = 0; round < 20; ++round) {
-        ASSERT_EQ(m_port.WaitingByteCount(), 0);
+        ASSERT_EQ(m_port.waitingByteCount(), 0);
         QThread::msleep(kPollPauseMs);
     }
     const Bytes fresh{0x11, 0x22};
-    m_pty.Write(fresh);
-    ASSERT_EQ(WaitForCount(m_port, 2), 2);
-    EXPECT_EQ(m_port.ReceiveBytes(2), fresh);
+    m_pty.write(fresh);
+    ASSERT_EQ(waitForCount(m_port, 2), 2);
+    EXPECT_EQ(m_port.receiveBytes(2), fresh);
 }
 
 TEST_F(ComPortTest, OpeningOrClosingTwiceDoesNothing)
 {
-    m_port.Close();
-    m_port.OpenPort();
-    m_port.OpenPort();
-    EXPECT_TRUE(m_port.Connected());
-    m_port.Close();
-    m_port.Close();
-    EXPECT_FALSE(m_port.Connected());
+    m_port.close();
+    m_port.openPort();
+    m_port.openPort();
+    EXPECT_TRUE(m_port.connected());
+    m_port.close();
+    m_port.close();
+    EXPECT_FALSE(m_port.connected());
 }
 
 TEST_F(ComPortTest, MissingDeviceRaisesOpenError)
 {
-    m_port.SetPort(QStringLiteral("/dev/ql-no-such-port"));
+    m_port.setPort(QStringLiteral("/dev/ql-no-such-port"));
     try {
-        m_port.OpenPort();
+        m_port.openPort();
         FAIL() << "opening a missing device succeeded";
     } catch (const ComPortError& error) {
-        EXPECT_EQ(error.ErrorNumber, kComErrOpen);
-        EXPECT_EQ(error.SystemErrorNumber, ENOENT);
+        EXPECT_EQ(error.errorNumber, kComErrOpen);
+        EXPECT_EQ(error.systemErrorNumber, ENOENT);
         EXPECT_STREQ(error.what(),
                      "Unable to open com port (system error code: 2): No such file or directory");
     }
-    EXPECT_FALSE(m_port.Connected());
+    EXPECT_FALSE(m_port.connected());
 }
 
 TEST_F(ComPortTest, PortHeldByAnotherObjectRaisesOpenError)
 {
-    m_port.OpenPort();
+    m_port.openPort();
     ComPort second;
-    second.SetPort(m_pty.SlaveName());
+    second.setPort(m_pty.slaveName());
     try {
-        second.OpenPort();
+        second.openPort();
         FAIL() << "a port in use opened a second time";
     } catch (const ComPortError& error) {
-        EXPECT_EQ(error.ErrorNumber, kComErrOpen);
+        EXPECT_EQ(error.errorNumber, kComErrOpen);
     }
-    EXPECT_FALSE(second.Connected());
-    EXPECT_TRUE(m_port.Connected());
+    EXPECT_FALSE(second.connected());
+    EXPECT_TRUE(m_port.connected());
 }
 
 #ifndef _WIN32
@@ -211,136 +211,136 @@ TEST_F(ComPortTest, OneAndHalfStopBitsAreRefusedAsLineSetting)
 {
     LineSettings line;
     line.stopBits = sbOne5StopBits;
-    m_port.SetLine(line);
+    m_port.setLine(line);
     try {
-        m_port.OpenPort();
+        m_port.openPort();
         FAIL() << "1.5 stop bits accepted";
     } catch (const ComPortError& error) {
-        EXPECT_EQ(error.ErrorNumber, kComErrSetState);
-        EXPECT_EQ(error.SystemErrorNumber, -1);
+        EXPECT_EQ(error.errorNumber, kComErrSetState);
+        EXPECT_EQ(error.systemErrorNumber, -1);
         EXPECT_STREQ(error.what(), "SetCommState function failed");
     }
-    EXPECT_FALSE(m_port.Connected());
+    EXPECT_FALSE(m_port.connected());
 
-    m_port.SetLine({});
-    m_port.OpenPort();
-    EXPECT_THROW(m_port.SetLine(line), ComPortError);
-    EXPECT_FALSE(m_port.Connected());
+    m_port.setLine({});
+    m_port.openPort();
+    EXPECT_THROW(m_port.setLine(line), ComPortError);
+    EXPECT_FALSE(m_port.connected());
 }
 #endif
 
 TEST_F(ComPortTest, LineSettingChangedWhileOpenReopensThePort)
 {
-    m_port.OpenPort();
-    m_port.SetLine({19200, 7, prEven});
-    ASSERT_TRUE(m_port.Connected());
-    m_port.SendBytes(kRequest);
-    EXPECT_EQ(m_pty.Read(kRequest.size()), kRequest);
+    m_port.openPort();
+    m_port.setLine({19200, 7, prEven});
+    ASSERT_TRUE(m_port.connected());
+    m_port.sendBytes(kRequest);
+    EXPECT_EQ(m_pty.read(kRequest.size()), kRequest);
 }
 
 TEST_F(ComPortTest, OtherEndClosingEndsTheConnectionOnce)
 {
     int lost = 0;
-    QObject::connect(&m_port, &ComPort::ConnectionLost, [&lost](const QString&) { ++lost; });
-    m_port.OpenPort();
-    m_pty.Write({0x01, 0x03});
-    ASSERT_EQ(WaitForCount(m_port, 2), 2);
-    m_pty.CloseMaster();
+    QObject::connect(&m_port, &ComPort::connectionLost, [&lost](const QString&) { ++lost; });
+    m_port.openPort();
+    m_pty.write({0x01, 0x03});
+    ASSERT_EQ(waitForCount(m_port, 2), 2);
+    m_pty.closeMaster();
 
     int failures = 0;
     int errorNumber = 0;
     for (int round = 0; round < kPollRounds && failures == 0; ++round) {
         try {
-            m_port.WaitingByteCount();
+            m_port.waitingByteCount();
             QThread::msleep(kPollPauseMs);
         } catch (const ComPortError& error) {
             ++failures;
-            errorNumber = error.ErrorNumber;
+            errorNumber = error.errorNumber;
         }
     }
     ASSERT_EQ(failures, 1);
     EXPECT_EQ(errorNumber, kComErrRead);
-    EXPECT_FALSE(m_port.Connected());
+    EXPECT_FALSE(m_port.connected());
 
     // Later polls see a closed port: no further report, no error storm.
     for (int round = 0; round < 50; ++round) {
-        EXPECT_EQ(m_port.WaitingByteCount(), 0);
-        EXPECT_TRUE(m_port.ReceiveBytes(10).empty());
+        EXPECT_EQ(m_port.waitingByteCount(), 0);
+        EXPECT_TRUE(m_port.receiveBytes(10).empty());
         QCoreApplication::processEvents();
     }
     EXPECT_EQ(lost, 1);
-    EXPECT_THROW(m_port.SendBytes(kRequest), ComPortError);
+    EXPECT_THROW(m_port.sendBytes(kRequest), ComPortError);
 }
 
 TEST_F(ComPortTest, LossSeenWhileIdleIsThrownByTheNextOperation)
 {
     int lost = 0;
-    QObject::connect(&m_port, &ComPort::ConnectionLost, [&lost](const QString&) { ++lost; });
-    m_port.OpenPort();
-    m_pty.CloseMaster();
-    for (int round = 0; round < kPollRounds && m_port.Connected(); ++round) {
+    QObject::connect(&m_port, &ComPort::connectionLost, [&lost](const QString&) { ++lost; });
+    m_port.openPort();
+    m_pty.closeMaster();
+    for (int round = 0; round < kPollRounds && m_port.connected(); ++round) {
         QCoreApplication::processEvents();
         QThread::msleep(kPollPauseMs);
     }
-    ASSERT_FALSE(m_port.Connected());
+    ASSERT_FALSE(m_port.connected());
     EXPECT_EQ(lost, 1);
-    EXPECT_THROW(m_port.ReceiveBytes(1), ComPortError);
-    EXPECT_EQ(m_port.WaitingByteCount(), 0);
+    EXPECT_THROW(m_port.receiveBytes(1), ComPortError);
+    EXPECT_EQ(m_port.waitingByteCount(), 0);
     EXPECT_EQ(lost, 1);
 }
 
 TEST_F(ComPortTest, FailedWriteEndsTheConnection)
 {
-    m_port.OpenPort();
-    m_pty.CloseMaster();
+    m_port.openPort();
+    m_pty.closeMaster();
     try {
-        m_port.SendBytes(kRequest);
+        m_port.sendBytes(kRequest);
         FAIL() << "a write to a vanished device succeeded";
     } catch (const ComPortError& error) {
-        EXPECT_TRUE(error.ErrorNumber == kComErrWrite || error.ErrorNumber == kComErrRead) << error.what();
+        EXPECT_TRUE(error.errorNumber == kComErrWrite || error.errorNumber == kComErrRead) << error.what();
     }
-    EXPECT_FALSE(m_port.Connected());
-    EXPECT_EQ(m_port.WaitingByteCount(), 0);
+    EXPECT_FALSE(m_port.connected());
+    EXPECT_EQ(m_port.waitingByteCount(), 0);
 }
 
 TEST_F(ComPortTest, ReopeningAfterLossWorksAgain)
 {
-    m_port.OpenPort();
+    m_port.openPort();
     PseudoTerminal other;
-    ASSERT_TRUE(other.Valid());
-    m_pty.CloseMaster();
-    EXPECT_THROW(WaitForCount(m_port, 1), ComPortError);
-    m_port.SetPort(other.SlaveName());
-    m_port.OpenPort();
-    other.Write({0x42});
-    ASSERT_EQ(WaitForCount(m_port, 1), 1);
-    EXPECT_EQ(m_port.ReceiveBytes(1), Bytes{0x42});
+    ASSERT_TRUE(other.valid());
+    m_pty.closeMaster();
+    EXPECT_THROW(waitForCount(m_port, 1), ComPortError);
+    m_port.setPort(other.slaveName());
+    m_port.openPort();
+    other.write({0x42});
+    ASSERT_EQ(waitForCount(m_port, 1), 1);
+    EXPECT_EQ(m_port.receiveBytes(1), Bytes{0x42});
 }
 
 TEST_F(ComPortTest, EmptySendTouchesNothingEvenWhenClosed)
 {
-    EXPECT_NO_THROW(m_port.SendBytes({}));
-    EXPECT_THROW(m_port.SendBytes(kRequest), ComPortError);
+    EXPECT_NO_THROW(m_port.sendBytes({}));
+    EXPECT_THROW(m_port.sendBytes(kRequest), ComPortError);
 }
 
 TEST(ComErrorTest, MessageCarriesSystemCodeOnlyWhenThereIsOne)
 {
-    EXPECT_EQ(ComErrorMessage(2, 5), "WriteFile function failed (system error code: 5): Input/output error");
-    EXPECT_EQ(ComErrorMessage(kComErrSetState, -1), "SetCommState function failed");
-    EXPECT_EQ(MakeComError(kComErrPurge).SystemErrorNumber, -1);
-    EXPECT_STREQ(ComErrorText(4), "");
+    EXPECT_EQ(comErrorMessage(2, 5), "WriteFile function failed (system error code: 5): Input/output error");
+    EXPECT_EQ(comErrorMessage(kComErrSetState, -1), "SetCommState function failed");
+    EXPECT_EQ(makeComError(kComErrPurge).systemErrorNumber, -1);
+    EXPECT_STREQ(comErrorText(4), "");
 }
 
 struct BaudRow {
-    BaudRateIndex Ordinal;
-    int Baud;
+    BaudRateIndex ordinal;
+    int baud;
 };
 
 class BaudRateOrdinalTest : public ::testing::TestWithParam<BaudRow> {};
 
 TEST_P(BaudRateOrdinalTest, OrdinalGivesBaud)
 {
-    EXPECT_EQ(BaudRateValue(GetParam().Ordinal), GetParam().Baud);
+    EXPECT_EQ(baudRateValue(GetParam().ordinal), GetParam().baud);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ordinals, BaudRateOrdinalTest,
@@ -351,7 +351,7 @@ INSTANTIATE_TEST_SUITE_P(Ordinals, BaudRateOrdinalTest,
 
 TEST(PortListTest, SortsWithoutRegardToCaseAndDropsDuplicates)
 {
-    EXPECT_EQ(SortPortNames({"COM2", "com10", "COM1", "COM2", "ttyUSB0"}),
+    EXPECT_EQ(sortPortNames({"COM2", "com10", "COM1", "COM2", "ttyUSB0"}),
               QStringList({"COM1", "com10", "COM2", "ttyUSB0"}));
 }
 
@@ -370,13 +370,13 @@ TEST(PortListTest, StableNamesAndDetailsLines)
     ASSERT_TRUE(QFile::link(folder.filePath("ttyUSB9"), folder.filePath("by-id/usb-unknown-if00")));
     const SerialPortDetails adapter{device, "FT232R\tUSB UART", "FTDI", "A10K3XYZ", "0403:6001"};
 
-    const QList<SerialPortDetails> links = StablePortNames({adapter}, folder.filePath("by-id"));
+    const QList<SerialPortDetails> links = stablePortNames({adapter}, folder.filePath("by-id"));
     ASSERT_EQ(links.size(), 2);
-    EXPECT_EQ(PortDetailsLine(links[0]).toStdString(),
+    EXPECT_EQ(portDetailsLine(links[0]).toStdString(),
               stable.toStdString() + "\tFT232R USB UART\tFTDI\tA10K3XYZ\t0403:6001");
-    EXPECT_EQ(PortDetailsLine(links[1]).toStdString(),
+    EXPECT_EQ(portDetailsLine(links[1]).toStdString(),
               folder.filePath("by-id/usb-unknown-if00").toStdString() + "\t\t\t\t");
-    EXPECT_TRUE(StablePortNames({adapter}, folder.filePath("none")).isEmpty());
+    EXPECT_TRUE(stablePortNames({adapter}, folder.filePath("none")).isEmpty());
 }
 
 } // namespace

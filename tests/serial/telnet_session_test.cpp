@@ -13,16 +13,16 @@ namespace {
 TEST(TelnetSession, OpensWithOptionRequestsAndSetsTheLine)
 {
     TelnetSession session;
-    EXPECT_EQ(session.Start(), HexBytes("FF FB 2C  FF FB 00  FF FB 03  FF FD 00  FF FD 03"));
+    EXPECT_EQ(session.start(), hexBytes("FF FB 2C  FF FB 00  FF FB 03  FF FD 00  FF FD 03"));
     // 9600 baud, 8 data bits, odd parity, 1 stop bit.
-    EXPECT_EQ(TelnetSession::ComPortSettings({9600, 8, 2, 1}),
-              HexBytes("FF FA 2C 01 00 00 25 80 FF F0  FF FA 2C 02 08 FF F0  FF FA 2C 03 02 FF F0"
+    EXPECT_EQ(TelnetSession::comPortSettings({9600, 8, 2, 1}),
+              hexBytes("FF FA 2C 01 00 00 25 80 FF F0  FF FA 2C 02 08 FF F0  FF FA 2C 03 02 FF F0"
                        "  FF FA 2C 04 01 FF F0"));
     // A value byte 255 is doubled inside a subnegotiation too (65280 baud; 1.5 stop bits).
-    EXPECT_EQ(TelnetSession::ComPortSettings({0xFF00, 7, 3, 3}),
-              HexBytes("FF FA 2C 01 00 00 FF FF 00 FF F0  FF FA 2C 02 07 FF F0  FF FA 2C 03 03 FF F0"
+    EXPECT_EQ(TelnetSession::comPortSettings({0xFF00, 7, 3, 3}),
+              hexBytes("FF FA 2C 01 00 00 FF FF 00 FF F0  FF FA 2C 02 07 FF F0  FF FA 2C 03 03 FF F0"
                        "  FF FA 2C 04 03 FF F0"));
-    EXPECT_EQ(TelnetSession::Escape(HexBytes("01 FF 02 FF FF")), HexBytes("01 FF FF 02 FF FF FF FF"));
+    EXPECT_EQ(TelnetSession::escape(hexBytes("01 FF 02 FF FF")), hexBytes("01 FF FF 02 FF FF FF FF"));
 }
 
 struct ReceiveCase {
@@ -37,21 +37,21 @@ class TelnetReceiveTest : public testing::TestWithParam<ReceiveCase> {};
 TEST_P(TelnetReceiveTest, SplitsDataFromCommandsInOneReadOrByteByByte)
 {
     const ReceiveCase& c = GetParam();
-    const Bytes received = HexBytes(c.received);
+    const Bytes received = hexBytes(c.received);
     for (const bool byteByByte : {false, true}) {
         TelnetSession session;
-        session.Start();
+        session.start();
         Bytes data;
         Bytes answer;
         if (byteByByte) {
             for (const uint8_t byte : received)
-                session.Receive(ByteView(&byte, 1), data, answer);
+                session.receive(ByteView(&byte, 1), data, answer);
         } else {
-            session.Receive(received, data, answer);
+            session.receive(received, data, answer);
         }
-        EXPECT_EQ(BytesToHexSpaced(data), BytesToHexSpaced(HexBytes(c.data)))
+        EXPECT_EQ(bytesToHexSpaced(data), bytesToHexSpaced(hexBytes(c.data)))
             << "byte by byte: " << byteByByte;
-        EXPECT_EQ(BytesToHexSpaced(answer), BytesToHexSpaced(HexBytes(c.answer)))
+        EXPECT_EQ(bytesToHexSpaced(answer), bytesToHexSpaced(hexBytes(c.answer)))
             << "byte by byte: " << byteByByte;
     }
 }
@@ -77,34 +77,34 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TelnetSession, KnowsWhetherTheServerTookPortControlAndTheLine)
 {
     TelnetSession accepting;
-    accepting.Start();
+    accepting.start();
     Bytes data;
     Bytes answer;
-    accepting.Receive(HexBytes("FF FD 2C"), data, answer);
-    EXPECT_TRUE(accepting.ComPortAccepted());
-    accepting.Receive(HexBytes("FF FA 2C 65 00 00 FF FF 00 FF F0  FF FA 2C 66 08 FF F0  FF FA 2C 67 02 FF F0"
+    accepting.receive(hexBytes("FF FD 2C"), data, answer);
+    EXPECT_TRUE(accepting.comPortAccepted());
+    accepting.receive(hexBytes("FF FA 2C 65 00 00 FF FF 00 FF F0  FF FA 2C 66 08 FF F0  FF FA 2C 67 02 FF F0"
                                "  FF FA 2C 68 01 FF F0"),
                       data, answer);
-    EXPECT_EQ(accepting.ConfirmedSettings(), 4);
-    EXPECT_EQ(accepting.ServerLine().baudRate, 0xFF00u);
-    EXPECT_EQ(accepting.ServerLine().dataSize, 8);
-    EXPECT_EQ(accepting.ServerLine().parity, 2);
-    EXPECT_EQ(accepting.ServerLine().stopSize, 1);
+    EXPECT_EQ(accepting.confirmedSettings(), 4);
+    EXPECT_EQ(accepting.serverLine().baudRate, 0xFF00u);
+    EXPECT_EQ(accepting.serverLine().dataSize, 8);
+    EXPECT_EQ(accepting.serverLine().parity, 2);
+    EXPECT_EQ(accepting.serverLine().stopSize, 1);
     EXPECT_TRUE(data.empty());
 
     // The same setting confirmed four times is one of four.
     TelnetSession repeating;
-    repeating.Start();
+    repeating.start();
     for (int i = 0; i < 4; ++i)
-        repeating.Receive(HexBytes("FF FA 2C 67 03 FF F0"), data, answer);
-    EXPECT_EQ(repeating.ConfirmedSettings(), 1);
-    EXPECT_EQ(repeating.ServerLine().parity, 3);
+        repeating.receive(hexBytes("FF FA 2C 67 03 FF F0"), data, answer);
+    EXPECT_EQ(repeating.confirmedSettings(), 1);
+    EXPECT_EQ(repeating.serverLine().parity, 3);
 
     TelnetSession refusing;
-    refusing.Start();
-    refusing.Receive(HexBytes("FF FE 2C"), data, answer);
-    EXPECT_FALSE(refusing.ComPortAccepted());
-    EXPECT_TRUE(refusing.ComPortRefused());
+    refusing.start();
+    refusing.receive(hexBytes("FF FE 2C"), data, answer);
+    EXPECT_FALSE(refusing.comPortAccepted());
+    EXPECT_TRUE(refusing.comPortRefused());
     EXPECT_TRUE(answer.empty());
 }
 
@@ -113,17 +113,17 @@ TEST(TelnetSession, KnowsWhetherTheServerTookPortControlAndTheLine)
 TEST(TelnetSession, OverlongSubnegotiationIsDroppedAndDataGoesOn)
 {
     TelnetSession session;
-    session.Start();
-    Bytes received = HexBytes("FF FA 2C 67");
+    session.start();
+    Bytes received = hexBytes("FF FA 2C 67");
     received.resize(received.size() + 100000, 0x41);
-    const Bytes end = HexBytes("FF F0 07");
+    const Bytes end = hexBytes("FF F0 07");
     received.insert(received.end(), end.begin(), end.end());
     Bytes data;
     Bytes answer;
-    session.Receive(received, data, answer);
-    EXPECT_EQ(data, HexBytes("07"));
-    EXPECT_EQ(session.ConfirmedSettings(), 0);
-    EXPECT_EQ(session.DroppedSubnegotiations(), 1);
+    session.receive(received, data, answer);
+    EXPECT_EQ(data, hexBytes("07"));
+    EXPECT_EQ(session.confirmedSettings(), 0);
+    EXPECT_EQ(session.droppedSubnegotiations(), 1);
 }
 
 } // namespace

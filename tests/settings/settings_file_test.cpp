@@ -21,13 +21,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path)
+std::string readFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void WriteFile(const fs::path& path, const std::string& text)
+void writeFile(const fs::path& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary) << text;
 }
@@ -39,7 +39,7 @@ class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root = MakeTemporaryFolder("ql-settings-test");
+        m_root = makeTemporaryFolder("ql-settings-test");
         ASSERT_FALSE(m_root.empty());
         // Open to everyone so the unprivileged child can create the user folder.
         fs::permissions(m_root, fs::perms::all);
@@ -57,13 +57,13 @@ protected:
         fs::remove_all(m_root, ignored);
     }
 
-    SettingsFile Settings() const
+    SettingsFile storedSettings() const
     {
         return SettingsFile(QString::fromStdString(m_program.string()),
                             QString::fromStdString(m_user.string()));
     }
-    fs::path ProgramFile() const { return m_program / "QL_EVC.ini"; }
-    fs::path UserFile() const { return m_user / "QL_EVC.ini"; }
+    fs::path programFile() const { return m_program / "QL_EVC.ini"; }
+    fs::path userFile() const { return m_user / "QL_EVC.ini"; }
 
     fs::path m_root;
     fs::path m_program;
@@ -72,67 +72,67 @@ protected:
 
 TEST_F(SettingsFileTest, MissingFileGivesDefaults)
 {
-    const SettingsFile settings = Settings();
-    EXPECT_EQ(settings.ReadPort(), PortSettings{});
-    EXPECT_EQ(settings.ReadPort().ComPort, "COM1");
-    EXPECT_EQ(settings.ReadPort().BaudRate, 7);
-    EXPECT_EQ(settings.ReadPort().DataBits, 3);
-    EXPECT_EQ(settings.ReadPort().StopBits, 0);
-    EXPECT_EQ(settings.ReadPort().Parity, 1);
-    EXPECT_EQ(settings.ReadAddress(), 23);
-    EXPECT_EQ(settings.ReadTimerSec(), 5);
-    EXPECT_EQ(settings.ReadTemplateFile(), "VarnelModbus.xls");
+    const SettingsFile settings = storedSettings();
+    EXPECT_EQ(settings.readPort(), PortSettings{});
+    EXPECT_EQ(settings.readPort().comPort, "COM1");
+    EXPECT_EQ(settings.readPort().baudRate, 7);
+    EXPECT_EQ(settings.readPort().dataBits, 3);
+    EXPECT_EQ(settings.readPort().stopBits, 0);
+    EXPECT_EQ(settings.readPort().parity, 1);
+    EXPECT_EQ(settings.readAddress(), 23);
+    EXPECT_EQ(settings.readTimerSec(), 5);
+    EXPECT_EQ(settings.readTemplateFile(), "VarnelModbus.xls");
     // Qt names files with "/" and Windows with "\\": the same file either way.
-    EXPECT_EQ(fs::path(settings.TemplatePath().toStdWString()).make_preferred(),
+    EXPECT_EQ(fs::path(settings.templatePath().toStdWString()).make_preferred(),
               (m_program / "Excel" / "VarnelModbus.xls").make_preferred());
 }
 
 TEST_F(SettingsFileTest, WrittenValuesReadBackInOrder)
 {
-    SettingsFile settings = Settings();
+    SettingsFile settings = storedSettings();
     const PortSettings port{"/dev/ttyUSB1", 9, 2, 2, 0};
-    ASSERT_EQ(settings.WritePortAndAddress(port, 100), SettingsFile::WriteResult::ProgramFolder);
-    EXPECT_EQ(ReadFile(ProgramFile()), "[Port]\r\nComPort=/dev/ttyUSB1\r\nBaudRate=9\r\nDataBits=2\r\n"
+    ASSERT_EQ(settings.writePortAndAddress(port, 100), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_EQ(readFile(programFile()), "[Port]\r\nComPort=/dev/ttyUSB1\r\nBaudRate=9\r\nDataBits=2\r\n"
                                        "StopBits=2\r\nParity=0\r\n\r\n[address]\r\naddr=100\r\n");
-    EXPECT_EQ(settings.ReadPort(), port);
-    EXPECT_EQ(settings.ReadAddress(), 100);
-    EXPECT_EQ(settings.ReadTimerSec(), 5);
+    EXPECT_EQ(settings.readPort(), port);
+    EXPECT_EQ(settings.readAddress(), 100);
+    EXPECT_EQ(settings.readTimerSec(), 5);
 
-    ASSERT_EQ(settings.WriteTimerSec(60), SettingsFile::WriteResult::ProgramFolder);
-    EXPECT_EQ(Settings().ReadTimerSec(), 60);
-    EXPECT_EQ(Settings().ReadPort(), port);
+    ASSERT_EQ(settings.writeTimerSec(60), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_EQ(storedSettings().readTimerSec(), 60);
+    EXPECT_EQ(storedSettings().readPort(), port);
     EXPECT_FALSE(fs::exists(m_user));
 
     // Echo removal: written once on, so that turning it off again sticks.
     PortSettings echoing = port;
-    echoing.Echo = true;
-    ASSERT_EQ(settings.WritePortAndAddress(echoing, 100), SettingsFile::WriteResult::ProgramFolder);
-    EXPECT_EQ(Settings().ReadPort(), echoing);
-    ASSERT_EQ(settings.WritePortAndAddress(port, 100), SettingsFile::WriteResult::ProgramFolder);
-    EXPECT_NE(ReadFile(ProgramFile()).find("Parity=0\r\nEcho=0\r\n"), std::string::npos);
-    EXPECT_EQ(Settings().ReadPort(), port);
+    echoing.echo = true;
+    ASSERT_EQ(settings.writePortAndAddress(echoing, 100), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_EQ(storedSettings().readPort(), echoing);
+    ASSERT_EQ(settings.writePortAndAddress(port, 100), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_NE(readFile(programFile()).find("Parity=0\r\nEcho=0\r\n"), std::string::npos);
+    EXPECT_EQ(storedSettings().readPort(), port);
 }
 
 TEST_F(SettingsFileTest, HandWrittenFileIsReadWithoutRegardToCaseAndKeptOnWriting)
 {
-    WriteFile(ProgramFile(), "[PORT]\ncomport=COM4\nbaudrate=9\nPARITY=0\n\n[Address]\nADDR=5\n\n"
+    writeFile(programFile(), "[PORT]\ncomport=COM4\nbaudrate=9\nPARITY=0\n\n[Address]\nADDR=5\n\n"
                              "[config]\nfile=Quosta.xls\n[timer]\nSEC=30\n");
-    SettingsFile settings = Settings();
-    EXPECT_EQ(settings.ReadPort(), (PortSettings{"COM4", 9, 3, 0, 0}));
-    EXPECT_EQ(settings.ReadAddress(), 5);
-    EXPECT_EQ(settings.ReadTemplateFile(), "Quosta.xls");
-    EXPECT_EQ(settings.ReadTimerSec(), 30);
+    SettingsFile settings = storedSettings();
+    EXPECT_EQ(settings.readPort(), (PortSettings{"COM4", 9, 3, 0, 0}));
+    EXPECT_EQ(settings.readAddress(), 5);
+    EXPECT_EQ(settings.readTemplateFile(), "Quosta.xls");
+    EXPECT_EQ(settings.readTimerSec(), 30);
 
-    ASSERT_EQ(settings.WritePortAndAddress(PortSettings{"COM5", 7, 3, 0, 1}, 6),
+    ASSERT_EQ(settings.writePortAndAddress(PortSettings{"COM5", 7, 3, 0, 1}, 6),
               SettingsFile::WriteResult::ProgramFolder);
-    EXPECT_EQ(ReadFile(ProgramFile()),
+    EXPECT_EQ(readFile(programFile()),
               "[PORT]\r\nComPort=COM5\r\nBaudRate=7\r\nParity=1\r\nDataBits=3\r\nStopBits=0\r\n\r\n"
               "[Address]\r\naddr=6\r\n\r\n[config]\r\nfile=Quosta.xls\r\n[timer]\r\nSEC=30\r\n");
 }
 
 struct GarbledRow {
-    const char* Name;
-    const char* Text;
+    const char* name;
+    const char* text;
 };
 
 class GarbledSettingsTest : public SettingsFileTest, public ::testing::WithParamInterface<GarbledRow> {};
@@ -140,15 +140,15 @@ class GarbledSettingsTest : public SettingsFileTest, public ::testing::WithParam
 // Unreadable integers and ordinals outside their enumeration give the default.
 TEST_P(GarbledSettingsTest, BadValuesGiveDefaults)
 {
-    WriteFile(ProgramFile(), GetParam().Text);
-    const SettingsFile settings = Settings();
-    const PortSettings port = settings.ReadPort();
-    EXPECT_EQ(port.BaudRate, 7);
-    EXPECT_EQ(port.DataBits, 3);
-    EXPECT_EQ(port.StopBits, 0);
-    EXPECT_EQ(port.Parity, 1);
-    EXPECT_EQ(settings.ReadAddress(), 23);
-    EXPECT_EQ(settings.ReadTimerSec(), 5);
+    writeFile(programFile(), GetParam().text);
+    const SettingsFile settings = storedSettings();
+    const PortSettings port = settings.readPort();
+    EXPECT_EQ(port.baudRate, 7);
+    EXPECT_EQ(port.dataBits, 3);
+    EXPECT_EQ(port.stopBits, 0);
+    EXPECT_EQ(port.parity, 1);
+    EXPECT_EQ(settings.readAddress(), 23);
+    EXPECT_EQ(settings.readTimerSec(), 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -163,89 +163,89 @@ INSTANTIATE_TEST_SUITE_P(
                       GarbledRow{"Empty", "[Port]\nBaudRate=\nDataBits=\n[address]\naddr=\n[Timer]\nSec=\n"},
                       GarbledRow{"Overflow", "[Port]\nBaudRate=4294967303\n[address]\naddr=99999999999999\n"},
                       GarbledRow{"Binary", "\x01\xFF\xFE[\x80\x81=\x00\x00garbage\n]]]==\n\xE4\xB8"}),
-    [](const ::testing::TestParamInfo<GarbledRow>& info) { return std::string(info.param.Name); });
+    [](const ::testing::TestParamInfo<GarbledRow>& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsFileTest, OrdinalsAreStoredAsSuch)
 {
-    WriteFile(ProgramFile(), "[Port]\r\nBaudRate=9\r\nDataBits=0\r\nStopBits=2\r\nParity=0\r\n"
+    writeFile(programFile(), "[Port]\r\nBaudRate=9\r\nDataBits=0\r\nStopBits=2\r\nParity=0\r\n"
                              "[address]\r\naddr=247\r\n");
-    const PortSettings port = Settings().ReadPort();
-    EXPECT_EQ(port.BaudRate, 9); // 19200 baud
-    EXPECT_EQ(port.DataBits, 0); // 5 bits
-    EXPECT_EQ(port.StopBits, 2); // 2 stop bits
-    EXPECT_EQ(port.Parity, 0);   // none
-    EXPECT_EQ(Settings().ReadAddress(), 247);
+    const PortSettings port = storedSettings().readPort();
+    EXPECT_EQ(port.baudRate, 9); // 19200 baud
+    EXPECT_EQ(port.dataBits, 0); // 5 bits
+    EXPECT_EQ(port.stopBits, 2); // 2 stop bits
+    EXPECT_EQ(port.parity, 0);   // none
+    EXPECT_EQ(storedSettings().readAddress(), 247);
 }
 
 TEST_F(SettingsFileTest, GbkFileFromAnOlderProgramIsConverted)
 {
     // 参数.xls in GBK
-    WriteFile(ProgramFile(), "[Config]\r\nFile=\xB2\xCE\xCA\xFD.xls\r\n");
-    EXPECT_EQ(Settings().ReadTemplateFile(), QStringLiteral("参数.xls"));
+    writeFile(programFile(), "[Config]\r\nFile=\xB2\xCE\xCA\xFD.xls\r\n");
+    EXPECT_EQ(storedSettings().readTemplateFile(), QStringLiteral("参数.xls"));
 }
 
 #ifndef _WIN32
 // Permission bits and an unprivileged child process are POSIX only.
 TEST_F(SettingsFileTest, UnwritableProgramFolderFallsBackToUserFolder)
 {
-    WriteFile(ProgramFile(), "[Config]\r\nFile=Quosta.xls\r\n");
+    writeFile(programFile(), "[Config]\r\nFile=Quosta.xls\r\n");
     fs::permissions(m_program, kReadOnlyFolder);
     const PortSettings port{"ttyUSB0", 10, 3, 0, 2};
-    const int firstWrite = RunUnprivileged([&] {
-        SettingsFile settings = Settings();
-        return int(settings.WritePortAndAddress(port, 42));
+    const int firstWrite = runUnprivileged([&] {
+        SettingsFile settings = storedSettings();
+        return int(settings.writePortAndAddress(port, 42));
     });
     ASSERT_EQ(firstWrite, int(SettingsFile::WriteResult::UserFolder));
-    EXPECT_EQ(ReadFile(ProgramFile()), "[Config]\r\nFile=Quosta.xls\r\n");
-    ASSERT_TRUE(fs::exists(UserFile()));
+    EXPECT_EQ(readFile(programFile()), "[Config]\r\nFile=Quosta.xls\r\n");
+    ASSERT_TRUE(fs::exists(userFile()));
 
     // The next run reads the per-user copy, template name included.
-    EXPECT_EQ(Settings().ReadFilePath().toStdString(), UserFile().string());
-    EXPECT_EQ(Settings().ReadPort(), port);
-    EXPECT_EQ(Settings().ReadAddress(), 42);
-    EXPECT_EQ(Settings().ReadTemplateFile(), "Quosta.xls");
+    EXPECT_EQ(storedSettings().readFilePath().toStdString(), userFile().string());
+    EXPECT_EQ(storedSettings().readPort(), port);
+    EXPECT_EQ(storedSettings().readAddress(), 42);
+    EXPECT_EQ(storedSettings().readTemplateFile(), "Quosta.xls");
 
-    const int secondWrite = RunUnprivileged([&] {
-        SettingsFile settings = Settings();
-        return int(settings.WriteTimerSec(9));
+    const int secondWrite = runUnprivileged([&] {
+        SettingsFile settings = storedSettings();
+        return int(settings.writeTimerSec(9));
     });
     ASSERT_EQ(secondWrite, int(SettingsFile::WriteResult::UserFolder));
-    EXPECT_EQ(Settings().ReadTimerSec(), 9);
-    EXPECT_EQ(Settings().ReadAddress(), 42);
+    EXPECT_EQ(storedSettings().readTimerSec(), 9);
+    EXPECT_EQ(storedSettings().readAddress(), 42);
 
     // Once the program folder can be written again it holds the only copy.
     fs::permissions(m_program, fs::perms::all);
-    SettingsFile settings = Settings();
-    ASSERT_EQ(settings.WritePortAndAddress(port, 43), SettingsFile::WriteResult::ProgramFolder);
-    EXPECT_FALSE(fs::exists(UserFile()));
-    EXPECT_EQ(Settings().ReadAddress(), 43);
-    EXPECT_EQ(Settings().ReadTimerSec(), 9);
-    EXPECT_EQ(Settings().ReadTemplateFile(), "Quosta.xls");
+    SettingsFile settings = storedSettings();
+    ASSERT_EQ(settings.writePortAndAddress(port, 43), SettingsFile::WriteResult::ProgramFolder);
+    EXPECT_FALSE(fs::exists(userFile()));
+    EXPECT_EQ(storedSettings().readAddress(), 43);
+    EXPECT_EQ(storedSettings().readTimerSec(), 9);
+    EXPECT_EQ(storedSettings().readTemplateFile(), "Quosta.xls");
 }
 
 TEST_F(SettingsFileTest, ReadOnlySettingsFileIsNotReplaced)
 {
-    WriteFile(ProgramFile(), "[address]\r\naddr=12\r\n");
+    writeFile(programFile(), "[address]\r\naddr=12\r\n");
     fs::permissions(m_program, fs::perms::all);
-    fs::permissions(ProgramFile(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const int result = RunUnprivileged([&] {
-        SettingsFile settings = Settings();
-        return int(settings.WritePortAndAddress(PortSettings{}, 30));
+    fs::permissions(programFile(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const int result = runUnprivileged([&] {
+        SettingsFile settings = storedSettings();
+        return int(settings.writePortAndAddress(PortSettings{}, 30));
     });
     EXPECT_EQ(result, int(SettingsFile::WriteResult::UserFolder));
-    EXPECT_EQ(ReadFile(ProgramFile()), "[address]\r\naddr=12\r\n");
-    EXPECT_EQ(Settings().ReadAddress(), 30);
+    EXPECT_EQ(readFile(programFile()), "[address]\r\naddr=12\r\n");
+    EXPECT_EQ(storedSettings().readAddress(), 30);
 }
 
 #endif
 
 TEST_F(SettingsFileTest, NowhereToWriteIsReportedAsFailed)
 {
-    WriteFile(m_root / "plain-file", "x");
+    writeFile(m_root / "plain-file", "x");
     SettingsFile settings(QString::fromStdString((m_root / "missing-bin").string()),
                           QString::fromStdString((m_root / "plain-file" / "ql").string()));
-    EXPECT_EQ(settings.WritePortAndAddress(PortSettings{}, 23), SettingsFile::WriteResult::Failed);
-    EXPECT_EQ(settings.ReadAddress(), 23);
+    EXPECT_EQ(settings.writePortAndAddress(PortSettings{}, 23), SettingsFile::WriteResult::Failed);
+    EXPECT_EQ(settings.readAddress(), 23);
 }
 
 } // namespace
@@ -254,25 +254,25 @@ TEST_F(SettingsFileTest, UserFolderIsNamedAfterTheProgramAndTakesOverTheOldFileO
 {
 #ifdef _WIN32
     qputenv("APPDATA", QByteArray::fromStdString((m_root / "appdata").string()));
-    EXPECT_EQ(fs::path(SettingsFile::DefaultUserFolder().toStdWString()).make_preferred(),
+    EXPECT_EQ(fs::path(SettingsFile::defaultUserFolder().toStdWString()).make_preferred(),
               (m_root / "appdata" / "ql-rs485").make_preferred());
 #else
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((m_root / "xdg").string()));
-    EXPECT_EQ(SettingsFile::DefaultUserFolder().toStdString(), (m_root / "xdg" / "ql-rs485").string());
+    EXPECT_EQ(SettingsFile::defaultUserFolder().toStdString(), (m_root / "xdg" / "ql-rs485").string());
     qunsetenv("XDG_CONFIG_HOME");
 #endif
 
     const fs::path old = m_root / "old";
     fs::create_directories(old);
-    WriteFile(old / "QL_EVC.ini", "[address]\r\naddr=9\r\n");
-    SettingsFile settings = Settings();
-    EXPECT_TRUE(settings.TakeOverUserFile(QString::fromStdString(old.string())));
-    EXPECT_EQ(settings.ReadAddress(), 9);
+    writeFile(old / "QL_EVC.ini", "[address]\r\naddr=9\r\n");
+    SettingsFile settings = storedSettings();
+    EXPECT_TRUE(settings.takeOverUserFile(QString::fromStdString(old.string())));
+    EXPECT_EQ(settings.readAddress(), 9);
     EXPECT_FALSE(fs::exists(old / "QL_EVC.ini"));
     // A second start finds nothing left to take over, and a file already in
     // the user folder is never replaced by an old one.
     fs::create_directories(old);
-    WriteFile(old / "QL_EVC.ini", "[address]\r\naddr=8\r\n");
-    EXPECT_FALSE(settings.TakeOverUserFile(QString::fromStdString(old.string())));
-    EXPECT_EQ(settings.ReadAddress(), 9);
+    writeFile(old / "QL_EVC.ini", "[address]\r\naddr=8\r\n");
+    EXPECT_FALSE(settings.takeOverUserFile(QString::fromStdString(old.string())));
+    EXPECT_EQ(settings.readAddress(), 9);
 }

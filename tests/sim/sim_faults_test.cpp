@@ -16,7 +16,7 @@ namespace {
 
 constexpr uint8_t kAddress = 23;
 
-SimConfig ConfigWith(int deviceType, std::vector<std::string> faults)
+SimConfig configWith(int deviceType, std::vector<std::string> faults)
 {
     SimConfig config;
     config.deviceType = deviceType;
@@ -24,9 +24,9 @@ SimConfig ConfigWith(int deviceType, std::vector<std::string> faults)
     return config;
 }
 
-Bytes BlockFrame(int kindCode, int block)
+Bytes blockFrame(int kindCode, int block)
 {
-    return BlockRequestFrame(kindCode, BaseRequestOfKind(kindCode, kAddress), block);
+    return blockRequestFrame(kindCode, baseRequestOfKind(kindCode, kAddress), block);
 }
 
 struct ReplyFaultCase {
@@ -42,11 +42,11 @@ class ReplyFaults : public testing::TestWithParam<ReplyFaultCase> {};
 TEST_P(ReplyFaults, ChangeTheReplyAsNamed)
 {
     const ReplyFaultCase& c = GetParam();
-    const Bytes request = BlockFrame(c.kind, 1);
-    SimMeter meter(ConfigWith(DeviceTypeOfKind(c.kind), {c.fault}));
-    const std::optional<Bytes> clean = meter.Answer(request);
+    const Bytes request = blockFrame(c.kind, 1);
+    SimMeter meter(configWith(deviceTypeOfKind(c.kind), {c.fault}));
+    const std::optional<Bytes> clean = meter.answer(request);
     ASSERT_TRUE(clean);
-    const std::optional<Bytes> faulty = meter.Respond(request);
+    const std::optional<Bytes> faulty = meter.respond(request);
     if (c.lengthChange == INT_MIN) {
         EXPECT_FALSE(faulty);
         return;
@@ -54,7 +54,7 @@ TEST_P(ReplyFaults, ChangeTheReplyAsNamed)
     ASSERT_TRUE(faulty);
     EXPECT_EQ(static_cast<int>(faulty->size()) - static_cast<int>(clean->size()), c.lengthChange);
     RecordTable table;
-    EXPECT_EQ(DecodeKindReply(c.kind, {}, *faulty, table), c.decodeResult);
+    EXPECT_EQ(decodeKindReply(c.kind, {}, *faulty, table), c.decodeResult);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -75,30 +75,30 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ReplyFaultDetails, WrongLengthKeepsValidCheckBytes)
 {
-    SimMeter meter(ConfigWith(6, {"wrong-length"}));
-    const std::optional<Bytes> reply = meter.Respond(BlockFrame(612, 1));
+    SimMeter meter(configWith(6, {"wrong-length"}));
+    const std::optional<Bytes> reply = meter.respond(blockFrame(612, 1));
     ASSERT_TRUE(reply);
-    EXPECT_TRUE(CheckCrcFull(*reply));
+    EXPECT_TRUE(checkCrcFull(*reply));
 }
 
 TEST(ReplyFaultDetails, OtherAddressNamesTheNextMeterWithValidCrc)
 {
-    SimMeter meter(ConfigWith(7, {"other-address"}));
-    const std::optional<Bytes> reply = meter.Respond(BlockFrame(713, 1));
+    SimMeter meter(configWith(7, {"other-address"}));
+    const std::optional<Bytes> reply = meter.respond(blockFrame(713, 1));
     ASSERT_TRUE(reply);
     EXPECT_EQ((*reply)[0], kAddress + 1);
-    EXPECT_TRUE(CheckCrcFull(*reply));
+    EXPECT_TRUE(checkCrcFull(*reply));
 }
 
 TEST(FaultNames, UnknownOrIncompleteNamesAreRefused)
 {
     EXPECT_EQ(
-        CheckFaultNames({"silence", "split", "split=60", "slow", "slow=2000", "close-after=3", "endless"}),
+        checkFaultNames({"silence", "split", "split=60", "slow", "slow=2000", "close-after=3", "endless"}),
         "");
-    EXPECT_NE(CheckFaultNames({"sluggish"}), "");
-    EXPECT_NE(CheckFaultNames({"close-after"}), "");
-    EXPECT_NE(CheckFaultNames({"close-after=x"}), "");
-    EXPECT_NE(CheckFaultNames({"bad-crc=2"}), "");
+    EXPECT_NE(checkFaultNames({"sluggish"}), "");
+    EXPECT_NE(checkFaultNames({"close-after"}), "");
+    EXPECT_NE(checkFaultNames({"close-after=x"}), "");
+    EXPECT_NE(checkFaultNames({"bad-crc=2"}), "");
 }
 
 // Delivery over the in-process link, under a virtual clock.
@@ -107,40 +107,40 @@ protected:
     VirtualClock m_clock;
     LogModel m_log;
 
-    Bytes CleanReply(const SimConfig& config, const Bytes& request)
+    Bytes cleanReply(const SimConfig& config, const Bytes& request)
     {
         SimConfig clean = config;
         clean.faults.clear();
-        return SimMeter(clean).Answer(request).value_or(Bytes{});
+        return SimMeter(clean).answer(request).value_or(Bytes{});
     }
 };
 
 TEST_F(LinkDelivery, ReplyBecomesWaitingAfterTheDelay)
 {
-    SimConfig config = ConfigWith(1, {});
+    SimConfig config = configWith(1, {});
     SimLink link(SimMeter(config), m_clock);
-    const Bytes request = BlockFrame(11, 1);
-    link.SendBytes(request);
-    EXPECT_EQ(link.WaitingByteCount(), 0);
-    m_clock.Advance(config.replyDelayMs);
-    EXPECT_EQ(link.WaitingByteCount(), 39);
-    EXPECT_EQ(link.ReceiveBytes(100), CleanReply(config, request));
-    EXPECT_EQ(link.WaitingByteCount(), 0);
-    ASSERT_EQ(link.Requests().size(), 1u);
-    EXPECT_EQ(link.Requests()[0], request);
+    const Bytes request = blockFrame(11, 1);
+    link.sendBytes(request);
+    EXPECT_EQ(link.waitingByteCount(), 0);
+    m_clock.advance(config.replyDelayMs);
+    EXPECT_EQ(link.waitingByteCount(), 39);
+    EXPECT_EQ(link.receiveBytes(100), cleanReply(config, request));
+    EXPECT_EQ(link.waitingByteCount(), 0);
+    ASSERT_EQ(link.requests().size(), 1u);
+    EXPECT_EQ(link.requests()[0], request);
 }
 
 TEST_F(LinkDelivery, SplitReplyArrivesInPieces)
 {
-    SimConfig config = ConfigWith(6, {"split=40"});
+    SimConfig config = configWith(6, {"split=40"});
     SimLink link(SimMeter(config), m_clock);
-    link.SendBytes(BlockFrame(612, 1));
-    m_clock.Advance(config.replyDelayMs);
-    const int first = link.WaitingByteCount();
-    m_clock.Advance(40);
-    const int second = link.WaitingByteCount();
-    m_clock.Advance(40);
-    const int third = link.WaitingByteCount();
+    link.sendBytes(blockFrame(612, 1));
+    m_clock.advance(config.replyDelayMs);
+    const int first = link.waitingByteCount();
+    m_clock.advance(40);
+    const int second = link.waitingByteCount();
+    m_clock.advance(40);
+    const int third = link.waitingByteCount();
     EXPECT_GT(first, 0);
     EXPECT_GT(second, first);
     EXPECT_GT(third, second);
@@ -149,18 +149,18 @@ TEST_F(LinkDelivery, SplitReplyArrivesInPieces)
 
 TEST_F(LinkDelivery, CollectionTakesShortGapsWholeAndLongGapsAsATruncatedReply)
 {
-    const Bytes request = BlockFrame(612, 1);
+    const Bytes request = blockFrame(612, 1);
     {
-        SimLink link(SimMeter(ConfigWith(6, {"split"})), m_clock);
+        SimLink link(SimMeter(configWith(6, {"split"})), m_clock);
         Exchange exchange(link, m_log, m_clock);
-        exchange.SendFrame(request);
-        EXPECT_EQ(exchange.CollectReply().size(), 199u);
+        exchange.sendFrame(request);
+        EXPECT_EQ(exchange.collectReply().size(), 199u);
     }
     {
-        SimLink link(SimMeter(ConfigWith(6, {"split=60"})), m_clock);
+        SimLink link(SimMeter(configWith(6, {"split=60"})), m_clock);
         Exchange exchange(link, m_log, m_clock);
-        exchange.SendFrame(request);
-        const Bytes reply = exchange.CollectReply();
+        exchange.sendFrame(request);
+        const Bytes reply = exchange.collectReply();
         EXPECT_GT(reply.size(), 0u);
         EXPECT_LT(reply.size(), 199u);
     }
@@ -168,71 +168,71 @@ TEST_F(LinkDelivery, CollectionTakesShortGapsWholeAndLongGapsAsATruncatedReply)
 
 TEST_F(LinkDelivery, SlowReplyMissesTheCollectionAndIsPurgedLater)
 {
-    SimLink link(SimMeter(ConfigWith(7, {"slow"})), m_clock);
+    SimLink link(SimMeter(configWith(7, {"slow"})), m_clock);
     Exchange exchange(link, m_log, m_clock);
-    exchange.SendFrame(BlockFrame(711, 1));
-    EXPECT_TRUE(exchange.CollectReply().empty());
-    m_clock.Advance(1000);
-    EXPECT_EQ(link.WaitingByteCount(), 99);
-    link.PurgeBuffers();
-    EXPECT_EQ(link.WaitingByteCount(), 0);
+    exchange.sendFrame(blockFrame(711, 1));
+    EXPECT_TRUE(exchange.collectReply().empty());
+    m_clock.advance(1000);
+    EXPECT_EQ(link.waitingByteCount(), 99);
+    link.purgeBuffers();
+    EXPECT_EQ(link.waitingByteCount(), 0);
 }
 
 TEST_F(LinkDelivery, LineRatePacesTheBytes)
 {
-    SimConfig config = ConfigWith(6, {});
+    SimConfig config = configWith(6, {});
     config.lineRate = true;
     config.baud = 1100; // 10 ms per byte
     SimLink link(SimMeter(config), m_clock);
-    const Bytes request = BlockFrame(611, 1); // 14 bytes out, 99 back
-    link.SendBytes(request);
-    m_clock.Advance(14 * 10 + config.replyDelayMs + 50);
-    EXPECT_EQ(link.WaitingByteCount(), 5);
-    m_clock.Advance(94 * 10);
-    EXPECT_EQ(link.WaitingByteCount(), 99);
+    const Bytes request = blockFrame(611, 1); // 14 bytes out, 99 back
+    link.sendBytes(request);
+    m_clock.advance(14 * 10 + config.replyDelayMs + 50);
+    EXPECT_EQ(link.waitingByteCount(), 5);
+    m_clock.advance(94 * 10);
+    EXPECT_EQ(link.waitingByteCount(), 99);
 }
 
 TEST_F(LinkDelivery, EndlessTalkerNeverStops)
 {
-    SimLink link(SimMeter(ConfigWith(2, {"endless"})), m_clock);
-    link.SendBytes(BlockFrame(22, 1));
-    m_clock.Advance(100);
-    const int early = link.WaitingByteCount();
+    SimLink link(SimMeter(configWith(2, {"endless"})), m_clock);
+    link.sendBytes(blockFrame(22, 1));
+    m_clock.advance(100);
+    const int early = link.waitingByteCount();
     EXPECT_GT(early, 15);
-    m_clock.Advance(1000);
-    const int later = link.WaitingByteCount();
+    m_clock.advance(1000);
+    const int later = link.waitingByteCount();
     EXPECT_GT(later, early + 500);
-    link.ReceiveBytes(later);
-    m_clock.Advance(10);
-    EXPECT_GT(link.WaitingByteCount(), 0);
+    link.receiveBytes(later);
+    m_clock.advance(10);
+    EXPECT_GT(link.waitingByteCount(), 0);
 }
 
 TEST_F(LinkDelivery, CloseAfterDisconnectsOnTheNextRequest)
 {
-    SimLink link(SimMeter(ConfigWith(1, {"close-after=2"})), m_clock);
-    link.SendBytes(BlockFrame(11, 1));
-    link.SendBytes(BlockFrame(11, 2));
-    m_clock.Advance(50);
-    EXPECT_EQ(link.WaitingByteCount(), 39 * 2);
+    SimLink link(SimMeter(configWith(1, {"close-after=2"})), m_clock);
+    link.sendBytes(blockFrame(11, 1));
+    link.sendBytes(blockFrame(11, 2));
+    m_clock.advance(50);
+    EXPECT_EQ(link.waitingByteCount(), 39 * 2);
     try {
-        link.SendBytes(BlockFrame(11, 3));
+        link.sendBytes(blockFrame(11, 3));
         FAIL() << "third request was accepted";
     } catch (const ComPortError& error) {
-        EXPECT_EQ(error.ErrorNumber, 2);
+        EXPECT_EQ(error.errorNumber, 2);
     }
-    EXPECT_FALSE(link.Connected());
-    EXPECT_EQ(link.Requests().size(), 2u);
+    EXPECT_FALSE(link.connected());
+    EXPECT_EQ(link.requests().size(), 2u);
 }
 
 TEST_F(LinkDelivery, DisconnectedLinkFailsEveryCall)
 {
-    SimLink link(SimMeter(ConfigWith(1, {})), m_clock);
-    link.Disconnect();
-    EXPECT_FALSE(link.Connected());
-    EXPECT_THROW(link.PurgeBuffers(), ComPortError);
-    EXPECT_THROW(link.SendBytes(BlockFrame(11, 1)), ComPortError);
-    EXPECT_THROW(link.WaitingByteCount(), ComPortError);
-    EXPECT_THROW(link.ReceiveBytes(1), ComPortError);
+    SimLink link(SimMeter(configWith(1, {})), m_clock);
+    link.disconnect();
+    EXPECT_FALSE(link.connected());
+    EXPECT_THROW(link.purgeBuffers(), ComPortError);
+    EXPECT_THROW(link.sendBytes(blockFrame(11, 1)), ComPortError);
+    EXPECT_THROW(link.waitingByteCount(), ComPortError);
+    EXPECT_THROW(link.receiveBytes(1), ComPortError);
 }
 
 } // namespace

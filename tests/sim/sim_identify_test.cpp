@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kAddress = 23;
 
-SimConfig ConfigOf(int deviceType)
+SimConfig configOf(int deviceType)
 {
     SimConfig config;
     config.deviceType = deviceType;
@@ -39,26 +39,26 @@ protected:
 
 TEST_P(Identification, FindsTheSimulatedType)
 {
-    SimLink link(SimMeter(ConfigOf(GetParam().deviceType)), m_clock);
+    SimLink link(SimMeter(configOf(GetParam().deviceType)), m_clock);
     Exchange exchange(link, m_log, m_clock);
-    EXPECT_EQ(IdentifyMeter(exchange, kAddress), GetParam().identified);
+    EXPECT_EQ(identifyMeter(exchange, kAddress), GetParam().identified);
 }
 
 TEST_P(Identification, ReadAllProbesFindTheOlderTypes)
 {
-    SimLink link(SimMeter(ConfigOf(GetParam().deviceType)), m_clock);
+    SimLink link(SimMeter(configOf(GetParam().deviceType)), m_clock);
     Exchange exchange(link, m_log, m_clock);
-    EXPECT_EQ(IdentifyRecordReader(exchange, kAddress), GetParam().readerIdentified);
+    EXPECT_EQ(identifyRecordReader(exchange, kAddress), GetParam().readerIdentified);
 }
 
 TEST_P(Identification, MeterAtAnotherAddressIsNotFound)
 {
-    SimConfig config = ConfigOf(GetParam().deviceType);
+    SimConfig config = configOf(GetParam().deviceType);
     config.address = kAddress + 1;
     SimLink link{SimMeter(config), m_clock};
     Exchange exchange(link, m_log, m_clock);
-    EXPECT_EQ(IdentifyMeter(exchange, kAddress), 0);
-    EXPECT_EQ(std::count_if(m_log.Lines().begin(), m_log.Lines().end(),
+    EXPECT_EQ(identifyMeter(exchange, kAddress), 0);
+    EXPECT_EQ(std::count_if(m_log.lines().begin(), m_log.lines().end(),
                             [](const std::string& line) { return line.rfind(kReceivedPrefix, 0) == 0; }),
               0);
 }
@@ -76,10 +76,10 @@ TEST(IdentificationLog, TypeFiveIsFoundByTheFirstProbeAlone)
 {
     VirtualClock clock;
     LogModel log;
-    SimLink link(SimMeter(ConfigOf(5)), clock);
+    SimLink link(SimMeter(configOf(5)), clock);
     Exchange exchange(link, log, clock);
-    ASSERT_EQ(IdentifyMeter(exchange, kAddress), 5);
-    EXPECT_EQ(link.Requests().size(), 1u);
+    ASSERT_EQ(identifyMeter(exchange, kAddress), 5);
+    EXPECT_EQ(link.requests().size(), 1u);
 }
 
 // Which probe each device type answers, and with how many bytes (0: silence).
@@ -95,14 +95,14 @@ class ProbeAnswers : public testing::TestWithParam<ProbeCase> {};
 TEST_P(ProbeAnswers, OnlyTheOwningTypesAnswer)
 {
     const ProbeCase& c = GetParam();
-    const Bytes request = c.custom ? HexBytes(c.request) : AppendCrc(HexBytes(c.request));
+    const Bytes request = c.custom ? hexBytes(c.request) : appendCrc(hexBytes(c.request));
     for (int type = 1; type <= 7; ++type) {
-        SimMeter meter(ConfigOf(type));
-        const std::optional<Bytes> reply = meter.Respond(request);
+        SimMeter meter(configOf(type));
+        const std::optional<Bytes> reply = meter.respond(request);
         SCOPED_TRACE("device type " + std::to_string(type));
         EXPECT_EQ(reply ? static_cast<int>(reply->size()) : 0, c.lengthByType[static_cast<size_t>(type)]);
         if (reply && !c.custom) {
-            EXPECT_TRUE(CheckCrcFull(*reply));
+            EXPECT_TRUE(checkCrcFull(*reply));
             EXPECT_EQ((*reply)[2] + 5u, reply->size());
         }
     }
@@ -127,18 +127,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CustomStatus, ShortFormCarriesA32BitVolume)
 {
-    SimConfig config = ConfigOf(3);
+    SimConfig config = configOf(3);
     config.customStatusLength = 28;
-    const std::optional<Bytes> reply = SimMeter(config).Respond(HexBytes("55 55 17 02 00 19"));
+    const std::optional<Bytes> reply = SimMeter(config).respond(hexBytes("55 55 17 02 00 19"));
     ASSERT_TRUE(reply);
     ASSERT_EQ(reply->size(), 28u);
-    EXPECT_EQ(ByteSum8(ByteView(*reply).subspan(2, 25)), reply->back());
-    EXPECT_NEAR(ReadFloat32Exp(ByteView(*reply).subspan(23, 4)), SimLiveValues{}.stdVolume, 0.01);
+    EXPECT_EQ(byteSum8(ByteView(*reply).subspan(2, 25)), reply->back());
+    EXPECT_NEAR(readFloat32Exp(ByteView(*reply).subspan(23, 4)), SimLiveValues{}.stdVolume, 0.01);
 }
 
 TEST(CustomStatus, BadSumInTheRequestGetsSilence)
 {
-    EXPECT_FALSE(SimMeter(ConfigOf(3)).Respond(HexBytes("55 55 17 02 00 18")));
+    EXPECT_FALSE(SimMeter(configOf(3)).respond(hexBytes("55 55 17 02 00 18")));
 }
 
 } // namespace

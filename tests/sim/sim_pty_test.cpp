@@ -37,7 +37,7 @@ public:
     }
 
     // Starts the simulator; returns its first stdout line ("" when none came).
-    std::string Start(const std::vector<std::string>& arguments)
+    std::string start(const std::vector<std::string>& arguments)
     {
         int pipeFds[2];
         if (pipe(pipeFds) != 0)
@@ -71,7 +71,7 @@ public:
 
     // Exit status once the process has ended, -1 when it is still running after
     // the deadline.
-    int WaitExit()
+    int waitExit()
     {
         for (int waited = 0; waited < kDeadlineMs; waited += 10) {
             int status = 0;
@@ -84,14 +84,14 @@ public:
         return -1;
     }
 
-    void Signal(int signalNumber) { kill(m_pid, signalNumber); }
+    void signal(int signalNumber) { kill(m_pid, signalNumber); }
 
 private:
     pid_t m_pid = -1;
     int m_out = -1;
 };
 
-int OpenPort(const std::string& path)
+int openPort(const std::string& path)
 {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
     if (fd >= 0) {
@@ -103,13 +103,13 @@ int OpenPort(const std::string& path)
     return fd;
 }
 
-void WriteAll(int fd, const Bytes& bytes)
+void writeAll(int fd, const Bytes& bytes)
 {
     ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
 
 // Reads until `expected` bytes came or the line stayed quiet for `quietMs`.
-Bytes ReadReply(int fd, size_t expected, int quietMs = kDeadlineMs)
+Bytes readReply(int fd, size_t expected, int quietMs = kDeadlineMs)
 {
     Bytes reply;
     uint8_t buffer[600];
@@ -125,44 +125,44 @@ Bytes ReadReply(int fd, size_t expected, int quietMs = kDeadlineMs)
     return reply;
 }
 
-std::string PtyPath(const std::string& firstLine)
+std::string ptyPath(const std::string& firstLine)
 {
     return firstLine.rfind("PTY ", 0) == 0 ? firstLine.substr(4) : std::string();
 }
 
-Bytes ExpectedReply(int deviceType, const Bytes& request)
+Bytes expectedReply(int deviceType, const Bytes& request)
 {
     SimConfig config;
     config.deviceType = deviceType;
-    return SimMeter(config).Answer(request).value_or(Bytes{});
+    return SimMeter(config).answer(request).value_or(Bytes{});
 }
 
-Bytes BlockFrame(int kindCode, int block)
+Bytes blockFrame(int kindCode, int block)
 {
-    return BlockRequestFrame(kindCode, BaseRequestOfKind(kindCode, kAddress), block);
+    return blockRequestFrame(kindCode, baseRequestOfKind(kindCode, kAddress), block);
 }
 
 TEST(SimExecutable, PrintsItsPtyAndAnswersARecordRequest)
 {
     SimProcess sim;
-    const std::string path = PtyPath(sim.Start({"--type", "6"}));
+    const std::string path = ptyPath(sim.start({"--type", "6"}));
     ASSERT_FALSE(path.empty());
-    const int fd = OpenPort(path);
+    const int fd = openPort(path);
     ASSERT_GE(fd, 0);
-    const Bytes request = BlockFrame(612, 1);
-    WriteAll(fd, request);
-    const Bytes expected = ExpectedReply(6, request);
+    const Bytes request = blockFrame(612, 1);
+    writeAll(fd, request);
+    const Bytes expected = expectedReply(6, request);
     ASSERT_EQ(expected.size(), 199u);
-    EXPECT_EQ(ReadReply(fd, expected.size()), expected);
+    EXPECT_EQ(readReply(fd, expected.size()), expected);
     close(fd);
 }
 
 TEST(SimExecutable, MetersOnOneLineAnswerOnlyAtTheirOwnAddress)
 {
     SimProcess sim;
-    const std::string path = PtyPath(sim.Start({"--meter", "5:1", "--meter", "23:6", "--meter", "31:7"}));
+    const std::string path = ptyPath(sim.start({"--meter", "5:1", "--meter", "23:6", "--meter", "31:7"}));
     ASSERT_FALSE(path.empty());
-    const int fd = OpenPort(path);
+    const int fd = openPort(path);
     ASSERT_GE(fd, 0);
     struct Asked {
         int address;
@@ -171,19 +171,19 @@ TEST(SimExecutable, MetersOnOneLineAnswerOnlyAtTheirOwnAddress)
     };
     for (const Asked& asked : {Asked{5, 1, 11}, Asked{23, 6, 612}, Asked{31, 7, 71}}) {
         const Bytes request =
-            BlockRequestFrame(asked.kindCode, BaseRequestOfKind(asked.kindCode, asked.address), 1);
+            blockRequestFrame(asked.kindCode, baseRequestOfKind(asked.kindCode, asked.address), 1);
         SimConfig config;
         config.deviceType = asked.deviceType;
         config.address = asked.address;
-        const Bytes expected = SimMeter(config).Answer(request).value_or(Bytes{});
+        const Bytes expected = SimMeter(config).answer(request).value_or(Bytes{});
         ASSERT_FALSE(expected.empty()) << asked.address;
-        WriteAll(fd, request);
-        EXPECT_EQ(ReadReply(fd, expected.size()), expected) << asked.address;
+        writeAll(fd, request);
+        EXPECT_EQ(readReply(fd, expected.size()), expected) << asked.address;
     }
     // A type-6 request at address 5, where a type-1 meter is, and one where no meter is.
     for (const int address : {5, 6}) {
-        WriteAll(fd, BlockRequestFrame(612, BaseRequestOfKind(612, address), 1));
-        EXPECT_TRUE(ReadReply(fd, 1, 300).empty()) << address;
+        writeAll(fd, blockRequestFrame(612, baseRequestOfKind(612, address), 1));
+        EXPECT_TRUE(readReply(fd, 1, 300).empty()) << address;
     }
     close(fd);
 }
@@ -191,15 +191,15 @@ TEST(SimExecutable, MetersOnOneLineAnswerOnlyAtTheirOwnAddress)
 TEST(SimExecutable, KeepsServingWhenTheClientReopensThePort)
 {
     SimProcess sim;
-    const std::string path = PtyPath(sim.Start({"--type", "1"}));
+    const std::string path = ptyPath(sim.start({"--type", "1"}));
     ASSERT_FALSE(path.empty());
-    const Bytes request = BlockFrame(11, 2);
-    const Bytes expected = ExpectedReply(1, request);
+    const Bytes request = blockFrame(11, 2);
+    const Bytes expected = expectedReply(1, request);
     for (int round = 0; round < 3; ++round) {
-        const int fd = OpenPort(path);
+        const int fd = openPort(path);
         ASSERT_GE(fd, 0);
-        WriteAll(fd, request);
-        EXPECT_EQ(ReadReply(fd, expected.size()), expected) << "round " << round;
+        writeAll(fd, request);
+        EXPECT_EQ(readReply(fd, expected.size()), expected) << "round " << round;
         close(fd);
     }
 }
@@ -207,20 +207,20 @@ TEST(SimExecutable, KeepsServingWhenTheClientReopensThePort)
 TEST(SimExecutable, FramesARequestWrittenInPiecesAndIgnoresGarbage)
 {
     SimProcess sim;
-    const std::string path = PtyPath(sim.Start({"--type", "3"}));
+    const std::string path = ptyPath(sim.start({"--type", "3"}));
     ASSERT_FALSE(path.empty());
-    const int fd = OpenPort(path);
+    const int fd = openPort(path);
     ASSERT_GE(fd, 0);
-    WriteAll(fd, {0x01, 0x02, 0x03});
+    writeAll(fd, {0x01, 0x02, 0x03});
     // Garbage draws no answer.
-    EXPECT_TRUE(ReadReply(fd, 1, 200).empty());
-    const Bytes request = BlockFrame(31, 4);
-    WriteAll(fd, Bytes(request.begin(), request.begin() + 4));
+    EXPECT_TRUE(readReply(fd, 1, 200).empty());
+    const Bytes request = blockFrame(31, 4);
+    writeAll(fd, Bytes(request.begin(), request.begin() + 4));
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    WriteAll(fd, Bytes(request.begin() + 4, request.end()));
-    const Bytes expected = ExpectedReply(3, request);
+    writeAll(fd, Bytes(request.begin() + 4, request.end()));
+    const Bytes expected = expectedReply(3, request);
     ASSERT_EQ(expected.size(), 30u);
-    EXPECT_EQ(ReadReply(fd, expected.size()), expected);
+    EXPECT_EQ(readReply(fd, expected.size()), expected);
     close(fd);
 }
 
@@ -228,33 +228,33 @@ TEST(SimExecutable, LinkIsCreatedAndRemovedOnSigterm)
 {
     const std::string link = testing::TempDir() + "ql-sim-link-" + std::to_string(getpid());
     SimProcess sim;
-    const std::string path = PtyPath(sim.Start({"--type", "7", "--link", link}));
+    const std::string path = ptyPath(sim.start({"--type", "7", "--link", link}));
     ASSERT_FALSE(path.empty());
     char target[256] = {};
     ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
     EXPECT_EQ(std::string(target), path);
-    const int fd = OpenPort(link);
+    const int fd = openPort(link);
     ASSERT_GE(fd, 0);
-    const Bytes request = AppendCrc(Bytes{kAddress, 0x03, 0x00, 0x0A, 0x00, 0x15});
-    WriteAll(fd, request);
-    EXPECT_EQ(ReadReply(fd, 47).size(), 47u);
+    const Bytes request = appendCrc(Bytes{kAddress, 0x03, 0x00, 0x0A, 0x00, 0x15});
+    writeAll(fd, request);
+    EXPECT_EQ(readReply(fd, 47).size(), 47u);
     close(fd);
-    sim.Signal(SIGTERM);
-    EXPECT_EQ(sim.WaitExit(), 0);
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.waitExit(), 0);
     EXPECT_NE(access(link.c_str(), F_OK), 0);
 }
 
 TEST(SimExecutable, CloseAfterEndsTheProcessAfterItsLastAnswer)
 {
     SimProcess sim;
-    const std::string path = PtyPath(sim.Start({"--type", "2", "--fault", "close-after=1"}));
+    const std::string path = ptyPath(sim.start({"--type", "2", "--fault", "close-after=1"}));
     ASSERT_FALSE(path.empty());
-    const int fd = OpenPort(path);
+    const int fd = openPort(path);
     ASSERT_GE(fd, 0);
-    const Bytes request = BlockFrame(22, 1);
-    WriteAll(fd, request);
-    EXPECT_EQ(ReadReply(fd, 15), ExpectedReply(2, request));
-    EXPECT_EQ(sim.WaitExit(), 0);
+    const Bytes request = blockFrame(22, 1);
+    writeAll(fd, request);
+    EXPECT_EQ(readReply(fd, 15), expectedReply(2, request));
+    EXPECT_EQ(sim.waitExit(), 0);
     close(fd);
 }
 
@@ -262,16 +262,16 @@ TEST(SimExecutable, FaultReachesTheWire)
 {
     SimProcess sim;
     const std::string path =
-        PtyPath(sim.Start({"--type", "6", "--fault", "bad-crc", "--line-rate", "--baud", "115200"}));
+        ptyPath(sim.start({"--type", "6", "--fault", "bad-crc", "--line-rate", "--baud", "115200"}));
     ASSERT_FALSE(path.empty());
-    const int fd = OpenPort(path);
+    const int fd = openPort(path);
     ASSERT_GE(fd, 0);
-    const Bytes request = BlockFrame(611, 1);
-    WriteAll(fd, request);
-    const Bytes reply = ReadReply(fd, 99);
+    const Bytes request = blockFrame(611, 1);
+    writeAll(fd, request);
+    const Bytes reply = readReply(fd, 99);
     ASSERT_EQ(reply.size(), 99u);
-    EXPECT_FALSE(CheckCrcFull(reply));
-    Bytes expected = ExpectedReply(6, request);
+    EXPECT_FALSE(checkCrcFull(reply));
+    Bytes expected = expectedReply(6, request);
     expected.back() ^= 0xFF;
     EXPECT_EQ(reply, expected);
     close(fd);
@@ -287,8 +287,8 @@ class SimExecutableArguments : public testing::TestWithParam<BadArgumentsCase> {
 TEST_P(SimExecutableArguments, AreRefusedWithStatus2)
 {
     SimProcess sim;
-    EXPECT_EQ(sim.Start(GetParam().arguments), "");
-    EXPECT_EQ(sim.WaitExit(), 2);
+    EXPECT_EQ(sim.start(GetParam().arguments), "");
+    EXPECT_EQ(sim.waitExit(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -16,34 +16,34 @@ namespace {
 
 constexpr uint8_t kAddress = 23;
 
-std::vector<int> RecordKindsOfBlockTypes()
+std::vector<int> recordKindsOfBlockTypes()
 {
     std::vector<int> codes;
-    for (const RecordKind* each : RecordKinds())
+    for (const RecordKind* each : recordKinds())
         if (!each->fieldsFromWorkbook)
             codes.push_back(each->code);
     return codes;
 }
 
-Bytes BlockFrame(int kindCode, int block, uint8_t address = kAddress)
+Bytes blockFrame(int kindCode, int block, uint8_t address = kAddress)
 {
-    return BlockRequestFrame(kindCode, BaseRequestOfKind(kindCode, address), block);
+    return blockRequestFrame(kindCode, baseRequestOfKind(kindCode, address), block);
 }
 
-SimMeter MeterFor(int kindCode, int records)
+SimMeter meterFor(int kindCode, int records)
 {
     SimConfig config;
-    config.deviceType = DeviceTypeOfKind(kindCode);
+    config.deviceType = deviceTypeOfKind(kindCode);
     config.records = records;
     return SimMeter(config);
 }
 
-bool CheckBytesValid(int deviceType, const Bytes& reply)
+bool checkBytesValid(int deviceType, const Bytes& reply)
 {
     if (deviceType == 3)
         return reply.size() > 3 && reply[0] == 0x55 && reply[1] == 0x55 &&
-               ByteSum8(ByteView(reply).subspan(2, reply.size() - 3)) == reply.back();
-    return CheckCrcFull(reply);
+               byteSum8(ByteView(reply).subspan(2, reply.size() - 3)) == reply.back();
+    return checkCrcFull(reply);
 }
 
 class EveryKind : public testing::TestWithParam<int> {};
@@ -51,83 +51,83 @@ class EveryKind : public testing::TestWithParam<int> {};
 TEST_P(EveryKind, FirstBlockIsAcceptedWithAllItsRecords)
 {
     const int kind = GetParam();
-    SimMeter meter = MeterFor(kind, 20);
-    const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, 1));
+    SimMeter meter = meterFor(kind, 20);
+    const std::optional<Bytes> reply = meter.respond(blockFrame(kind, 1));
     ASSERT_TRUE(reply);
-    EXPECT_TRUE(CheckBytesValid(DeviceTypeOfKind(kind), *reply));
+    EXPECT_TRUE(checkBytesValid(deviceTypeOfKind(kind), *reply));
     RecordTable table;
-    EXPECT_EQ(DecodeKindReply(kind, {1}, *reply, table), DecodeResult::Decoded);
-    EXPECT_EQ(table.RowCount(), RecordsPerBlock(kind));
+    EXPECT_EQ(decodeKindReply(kind, {1}, *reply, table), DecodeResult::Decoded);
+    EXPECT_EQ(table.rowCount(), recordsPerBlock(kind));
 }
 
 TEST_P(EveryKind, LastBlockOfAFullMeterIsAccepted)
 {
     const int kind = GetParam();
-    const int blocks = BlockCount(kind);
-    SimMeter meter = MeterFor(kind, blocks * RecordsPerBlock(kind));
-    const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, blocks));
+    const int blocks = blockCountOf(kind);
+    SimMeter meter = meterFor(kind, blocks * recordsPerBlock(kind));
+    const std::optional<Bytes> reply = meter.respond(blockFrame(kind, blocks));
     ASSERT_TRUE(reply);
     RecordTable table;
-    EXPECT_EQ(DecodeKindReply(kind, {blocks}, *reply, table), DecodeResult::Decoded);
-    ASSERT_EQ(table.RowCount(), RecordsPerBlock(kind));
+    EXPECT_EQ(decodeKindReply(kind, {blocks}, *reply, table), DecodeResult::Decoded);
+    ASSERT_EQ(table.rowCount(), recordsPerBlock(kind));
     // Multi-record blocks caption rows with the stored number: the last one is the
     // kind's record count.
-    if (RecordsPerBlock(kind) > 1) {
-        EXPECT_EQ(table.Rows().back()[0], std::to_string(blocks * RecordsPerBlock(kind)));
+    if (recordsPerBlock(kind) > 1) {
+        EXPECT_EQ(table.rows().back()[0], std::to_string(blocks * recordsPerBlock(kind)));
     }
 }
 
 TEST_P(EveryKind, SlotsAfterTheStoredRecordsAreBlank)
 {
     const int kind = GetParam();
-    const int perBlock = RecordsPerBlock(kind);
+    const int perBlock = recordsPerBlock(kind);
     // The stored records end inside a block when a block holds several.
     const int records = perBlock > 1 ? 2 * perBlock + 1 : 3;
-    SimMeter meter = MeterFor(kind, records);
+    SimMeter meter = meterFor(kind, records);
     const int block = records / perBlock + 1;
-    const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, block));
+    const std::optional<Bytes> reply = meter.respond(blockFrame(kind, block));
     ASSERT_TRUE(reply);
-    EXPECT_TRUE(CheckBytesValid(DeviceTypeOfKind(kind), *reply));
+    EXPECT_TRUE(checkBytesValid(deviceTypeOfKind(kind), *reply));
     RecordTable table;
-    EXPECT_EQ(DecodeKindReply(kind, {block}, *reply, table), DecodeResult::NoRecord);
-    EXPECT_EQ(table.RowCount(), records % perBlock);
+    EXPECT_EQ(decodeKindReply(kind, {block}, *reply, table), DecodeResult::NoRecord);
+    EXPECT_EQ(table.rowCount(), records % perBlock);
 }
 
 TEST_P(EveryKind, EmptyMeterAnswersTheFirstBlockAsBlank)
 {
     const int kind = GetParam();
-    SimMeter meter = MeterFor(kind, 0);
-    const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, 1));
+    SimMeter meter = meterFor(kind, 0);
+    const std::optional<Bytes> reply = meter.respond(blockFrame(kind, 1));
     ASSERT_TRUE(reply);
     RecordTable table;
-    EXPECT_EQ(DecodeKindReply(kind, {1}, *reply, table), DecodeResult::NoRecord);
-    EXPECT_EQ(table.RowCount(), 0);
+    EXPECT_EQ(decodeKindReply(kind, {1}, *reply, table), DecodeResult::NoRecord);
+    EXPECT_EQ(table.rowCount(), 0);
 }
 
 // Rows of several blocks, so one-record kinds give more than one row too.
 TEST_P(EveryKind, StoredRecordsFitTheColumnTypes)
 {
     const int kind = GetParam();
-    SimMeter meter = MeterFor(kind, 30);
+    SimMeter meter = meterFor(kind, 30);
     RecordTable table;
-    SetupKindColumns(kind, table);
-    for (int block = 1; block <= std::min(3, BlockCount(kind)); ++block) {
-        const std::optional<Bytes> reply = meter.Respond(BlockFrame(kind, block));
+    setupKindColumns(kind, table);
+    for (int block = 1; block <= std::min(3, blockCountOf(kind)); ++block) {
+        const std::optional<Bytes> reply = meter.respond(blockFrame(kind, block));
         ASSERT_TRUE(reply);
-        ASSERT_EQ(DecodeKindReply(kind, {block}, *reply, table), DecodeResult::Decoded);
+        ASSERT_EQ(decodeKindReply(kind, {block}, *reply, table), DecodeResult::Decoded);
     }
-    ASSERT_GT(table.RowCount(), 0);
-    EXPECT_EQ(MistypedCells(table), "");
+    ASSERT_GT(table.rowCount(), 0);
+    EXPECT_EQ(mistypedCells(table), "");
 }
 
 TEST_P(EveryKind, OtherAddressGetsSilence)
 {
     const int kind = GetParam();
-    SimMeter meter = MeterFor(kind, 20);
-    EXPECT_FALSE(meter.Respond(BlockFrame(kind, 1, kAddress + 1)));
+    SimMeter meter = meterFor(kind, 20);
+    EXPECT_FALSE(meter.respond(blockFrame(kind, 1, kAddress + 1)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Catalogue, EveryKind, testing::ValuesIn(RecordKindsOfBlockTypes()),
+INSTANTIATE_TEST_SUITE_P(Catalogue, EveryKind, testing::ValuesIn(recordKindsOfBlockTypes()),
                          [](const testing::TestParamInfo<int>& info) {
                              return "Kind" + std::to_string(info.param);
                          });
@@ -144,10 +144,10 @@ class BlankAnswers : public testing::TestWithParam<BlankAnswerCase> {};
 
 TEST_P(BlankAnswers, HaveTheKindsShape)
 {
-    SimMeter meter = MeterFor(GetParam().kind, 0);
-    const std::optional<Bytes> reply = meter.Respond(BlockFrame(GetParam().kind, 1));
+    SimMeter meter = meterFor(GetParam().kind, 0);
+    const std::optional<Bytes> reply = meter.respond(blockFrame(GetParam().kind, 1));
     ASSERT_TRUE(reply);
-    EXPECT_EQ(BytesToHexSpaced(*reply), BytesToHexSpaced(SealModbus(HexBytes(GetParam().reply))));
+    EXPECT_EQ(bytesToHexSpaced(*reply), bytesToHexSpaced(sealModbus(hexBytes(GetParam().reply))));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -174,13 +174,13 @@ class DecodedRecords : public testing::TestWithParam<DecodedCase> {};
 TEST_P(DecodedRecords, ShowTheStoredValues)
 {
     const DecodedCase& c = GetParam();
-    SimMeter meter = MeterFor(c.kind, 50);
-    const std::optional<Bytes> reply = meter.Respond(BlockFrame(c.kind, c.block));
+    SimMeter meter = meterFor(c.kind, 50);
+    const std::optional<Bytes> reply = meter.respond(blockFrame(c.kind, c.block));
     ASSERT_TRUE(reply);
     RecordTable table;
-    ASSERT_EQ(DecodeKindReply(c.kind, {c.block}, *reply, table), DecodeResult::Decoded);
-    ASSERT_GT(table.RowCount(), c.row);
-    EXPECT_EQ(table.Rows()[static_cast<size_t>(c.row)], c.cells);
+    ASSERT_EQ(decodeKindReply(c.kind, {c.block}, *reply, table), DecodeResult::Decoded);
+    ASSERT_GT(table.rowCount(), c.row);
+    EXPECT_EQ(table.rows()[static_cast<size_t>(c.row)], c.cells);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -251,26 +251,26 @@ TEST_P(Encoders, WriteWhatTheCodecReads)
 {
     Bytes out;
     GetParam().put(out, GetParam().value);
-    EXPECT_EQ(BytesToHexSpaced(out), BytesToHexSpaced(HexBytes(GetParam().bytes)));
+    EXPECT_EQ(bytesToHexSpaced(out), bytesToHexSpaced(hexBytes(GetParam().bytes)));
     EXPECT_DOUBLE_EQ(GetParam().read(out), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Codec, Encoders,
-    testing::Values(EncoderCase{"Fixed23_8Negative", PutFixed23_8, ReadFixed23_8, -1.5, "80 00 01 80"},
-                    EncoderCase{"Fixed7_24", PutFixed7_24, ReadFixed7_24, 1.5, "01 80 00 00"},
-                    EncoderCase{"Float32ExpOne", PutFloat32Exp, ReadFloat32Exp, 1.0, "01 40 00 00"},
-                    EncoderCase{"Float32ExpMinusOne", PutFloat32Exp, ReadFloat32Exp, -1.0, "01 C0 00 00"},
-                    EncoderCase{"Float32ExpSmall", PutFloat32Exp, ReadFloat32Exp, 0.375, "FF 60 00 00"},
-                    EncoderCase{"Float48ExpTwo", PutFloat48Exp, ReadFloat48Exp, 2.0, "01 80 00 00 00 00"},
-                    EncoderCase{"Fixed48_16", PutFixed48_16, ReadFixed48_16, 258.5,
+    testing::Values(EncoderCase{"Fixed23_8Negative", putFixed23_8, readFixed23_8, -1.5, "80 00 01 80"},
+                    EncoderCase{"Fixed7_24", putFixed7_24, readFixed7_24, 1.5, "01 80 00 00"},
+                    EncoderCase{"Float32ExpOne", putFloat32Exp, readFloat32Exp, 1.0, "01 40 00 00"},
+                    EncoderCase{"Float32ExpMinusOne", putFloat32Exp, readFloat32Exp, -1.0, "01 C0 00 00"},
+                    EncoderCase{"Float32ExpSmall", putFloat32Exp, readFloat32Exp, 0.375, "FF 60 00 00"},
+                    EncoderCase{"Float48ExpTwo", putFloat48Exp, readFloat48Exp, 2.0, "01 80 00 00 00 00"},
+                    EncoderCase{"Fixed48_16", putFixed48_16, readFixed48_16, 258.5,
                                 "00 00 00 00 01 02 80 00"}),
     [](const testing::TestParamInfo<EncoderCase>& info) { return info.param.name; });
 
 // Device type 5 serves record sections only once a register map is configured.
 class TypedRecords : public testing::Test {
 protected:
-    SimConfig Config(int records)
+    SimConfig config(int records)
     {
         SimConfig config;
         config.deviceType = 5;
@@ -278,11 +278,11 @@ protected:
         config.typedSections.push_back({51, 100, 12, 120, {"DT2", "DBL", "FLT", "LNG", "BYTE"}, {}});
         return config;
     }
-    Bytes Frame(int block)
+    Bytes frame(int block)
     {
-        return BlockRequestFrame(51, BaseRequestOfKind(51, kAddress, {100, 12}), block);
+        return blockRequestFrame(51, baseRequestOfKind(51, kAddress, {100, 12}), block);
     }
-    FieldDigitsArray Digits()
+    FieldDigitsArray sampleDigits()
     {
         FieldDigitsArray digits{};
         digits[2] = 3;
@@ -293,41 +293,41 @@ protected:
 
 TEST_F(TypedRecords, StoredRecordDecodesFieldByField)
 {
-    SimMeter meter(Config(50));
-    const std::optional<Bytes> reply = meter.Respond(Frame(3));
+    SimMeter meter(config(50));
+    const std::optional<Bytes> reply = meter.respond(frame(3));
     ASSERT_TRUE(reply);
     ASSERT_EQ(reply->size(), 2u * 12 + 5);
     RecordTable table;
     const FieldTypeList types = {"DT2", "DBL", "FLT", "LNG", "BYTE"};
-    const FieldDigitsArray digits = Digits();
-    ASSERT_EQ(DecodeKindReply(51, {3, &types, &digits}, *reply, table), DecodeResult::Decoded);
-    ASSERT_EQ(table.RowCount(), 1);
+    const FieldDigitsArray digits = sampleDigits();
+    ASSERT_EQ(decodeKindReply(51, {3, &types, &digits}, *reply, table), DecodeResult::Decoded);
+    ASSERT_EQ(table.rowCount(), 1);
     const std::vector<std::string> expected = {"3", "2024-01-01 00:20:00", "10526.69", "10.250", "001014",
                                                "0"};
-    EXPECT_EQ(table.Rows()[0], expected);
+    EXPECT_EQ(table.rows()[0], expected);
 }
 
 TEST_F(TypedRecords, RecordAfterTheStoredOnesIsAllZeroAndStopsTheRun)
 {
-    SimMeter meter(Config(4));
-    const std::optional<Bytes> reply = meter.Respond(Frame(5));
+    SimMeter meter(config(4));
+    const std::optional<Bytes> reply = meter.respond(frame(5));
     ASSERT_TRUE(reply);
     RecordTable table;
     const FieldTypeList types = {"DT2", "DBL", "FLT", "LNG", "BYTE"};
-    const FieldDigitsArray digits = Digits();
-    EXPECT_EQ(DecodeKindReply(51, {5, &types, &digits}, *reply, table), DecodeResult::Stop);
-    EXPECT_EQ(table.RowCount(), 0);
+    const FieldDigitsArray digits = sampleDigits();
+    EXPECT_EQ(decodeKindReply(51, {5, &types, &digits}, *reply, table), DecodeResult::Stop);
+    EXPECT_EQ(table.rowCount(), 0);
 }
 
 TEST_F(TypedRecords, UnmappedRegistersGetSilence)
 {
-    SimMeter meter(Config(50));
+    SimMeter meter(config(50));
     // Not on a record boundary, another length, and without any map at all.
-    EXPECT_FALSE(meter.Respond(AppendCrc(HexBytes("17 03 00 65 00 0C"))));
-    EXPECT_FALSE(meter.Respond(AppendCrc(HexBytes("17 03 00 64 00 0B"))));
+    EXPECT_FALSE(meter.respond(appendCrc(hexBytes("17 03 00 65 00 0C"))));
+    EXPECT_FALSE(meter.respond(appendCrc(hexBytes("17 03 00 64 00 0B"))));
     SimConfig bare;
     bare.deviceType = 5;
-    EXPECT_FALSE(SimMeter(bare).Respond(Frame(1)));
+    EXPECT_FALSE(SimMeter(bare).respond(frame(1)));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-Bytes HexBytes(std::string_view text)
+Bytes hexBytes(std::string_view text)
 {
     Bytes out;
     int high = -1;

@@ -3,4 +3,4 @@
 #include <string_view>
 
 // "01 03 0A" or "01030A" as bytes; non-hex characters are skipped.
-Bytes HexBytes(std::string_view text);
+Bytes hexBytes(std::string_view text);

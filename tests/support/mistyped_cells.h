@@ -9,14 +9,14 @@
 
 // "caption: text" per Number cell that is no chart number and per Time cell that
 // is no record time, one a line; empty when every cell fits.
-inline std::string MistypedCells(const RecordTable& table)
+inline std::string mistypedCells(const RecordTable& table)
 {
     std::string found;
-    for (const std::vector<std::string>& row : table.Rows()) {
-        for (size_t c = 0; c < row.size() && c < table.Columns().size(); ++c) {
-            const TableColumn& column = table.Columns()[c];
-            const bool fits = column.type == ColumnType::Number ? ParseChartNumber(row[c]).has_value()
-                              : column.type == ColumnType::Time ? ParseRecordTime(row[c]).has_value()
+    for (const std::vector<std::string>& row : table.rows()) {
+        for (size_t c = 0; c < row.size() && c < table.columns().size(); ++c) {
+            const TableColumn& column = table.columns()[c];
+            const bool fits = column.type == ColumnType::Number ? parseChartNumber(row[c]).has_value()
+                              : column.type == ColumnType::Time ? parseRecordTime(row[c]).has_value()
                                                                 : true;
             if (!fits)
                 found += column.caption + ": " + row[c] + "\n";

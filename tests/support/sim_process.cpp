@@ -1,6 +1,6 @@
 #include "support/sim_process.h"
 
-QString SimProcess::Start(const QStringList& args)
+QString SimProcess::start(const QStringList& args)
 {
     m_pty.clear();
     m_firstLine.clear();
@@ -15,7 +15,7 @@ QString SimProcess::Start(const QStringList& args)
     return m_pty;
 }
 
-void SimProcess::Stop()
+void SimProcess::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;

@@ -9,19 +9,19 @@
 class SimProcess {
 public:
     SimProcess() = default;
-    explicit SimProcess(const QStringList& args) { Start(args); }
-    ~SimProcess() { Stop(); }
+    explicit SimProcess(const QStringList& args) { start(args); }
+    ~SimProcess() { stop(); }
 
     // Starts the simulator with `args`; the pseudo-terminal's path, or empty
     // when it did not come up (or serves TCP).
-    QString Start(const QStringList& args);
+    QString start(const QStringList& args);
     // Ends it and waits; events are not processed meanwhile.
-    void Stop();
+    void stop();
 
     // Empty when the simulator did not come up.
-    const QString& Pty() const { return m_pty; }
+    const QString& pty() const { return m_pty; }
     // "PTY <path>" or, with --tcp, "TCP 127.0.0.1:<port>".
-    const QString& FirstLine() const { return m_firstLine; }
+    const QString& firstLine() const { return m_firstLine; }
 
 private:
     QProcess m_process;

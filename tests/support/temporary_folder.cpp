@@ -7,7 +7,7 @@
 #include <cstdlib>
 #endif
 
-std::filesystem::path MakeTemporaryFolder(const std::string& prefix)
+std::filesystem::path makeTemporaryFolder(const std::string& prefix)
 {
 #ifdef _WIN32
     QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/") + QString::fromStdString(prefix) +

@@ -6,4 +6,4 @@
 
 // A new empty folder in the system's temporary folder, named PREFIX-XXXXXX;
 // empty when none could be made.
-std::filesystem::path MakeTemporaryFolder(const std::string& prefix);
+std::filesystem::path makeTemporaryFolder(const std::string& prefix);

@@ -4,7 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-int RunUnprivileged(const std::function<int()>& action)
+int runUnprivileged(const std::function<int()>& action)
 {
     const pid_t child = fork();
     if (child == 0) {

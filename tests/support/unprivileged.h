@@ -6,4 +6,4 @@
 // Runs `action` in a child process that may not write where only the owner of
 // a read-only folder could: as root (who ignores permission bits) the child
 // drops to the user "nobody" first. Returns the action's result, or -1.
-int RunUnprivileged(const std::function<int()>& action);
+int runUnprivileged(const std::function<int()>& action);

@@ -11,7 +11,7 @@ const std::initializer_list<CliOptionSpec> kLineOptionSpecs = {
 
 namespace {
 
-const CliOptionSpec* FindSpec(std::string_view name, std::initializer_list<CliOptionSpec> a,
+const CliOptionSpec* findSpec(std::string_view name, std::initializer_list<CliOptionSpec> a,
                               std::initializer_list<CliOptionSpec> b)
 {
     for (const auto* list : {&a, &b})
@@ -21,7 +21,7 @@ const CliOptionSpec* FindSpec(std::string_view name, std::initializer_list<CliOp
     return nullptr;
 }
 
-int HexDigitValue(char c)
+int hexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -50,10 +50,10 @@ CliOptions::CliOptions(const std::vector<std::string>& args, std::initializer_li
         }
         const size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
-        const CliOptionSpec* spec = FindSpec(name, accepted, moreAccepted);
+        const CliOptionSpec* spec = findSpec(name, accepted, moreAccepted);
         if (!spec)
             throw CliUsageError("unknown option " + name);
-        if (Has(name))
+        if (has(name))
             throw CliUsageError("option " + name + " given twice");
         std::string value;
         if (!spec->takesValue) {
@@ -70,13 +70,13 @@ CliOptions::CliOptions(const std::vector<std::string>& args, std::initializer_li
     }
 }
 
-bool CliOptions::Has(std::string_view name) const
+bool CliOptions::has(std::string_view name) const
 {
     return std::any_of(m_values.begin(), m_values.end(),
                        [&](const auto& entry) { return entry.first == name; });
 }
 
-std::optional<std::string> CliOptions::Value(std::string_view name) const
+std::optional<std::string> CliOptions::valueOf(std::string_view name) const
 {
     for (const auto& [key, value] : m_values)
         if (key == name)
@@ -84,29 +84,29 @@ std::optional<std::string> CliOptions::Value(std::string_view name) const
     return std::nullopt;
 }
 
-std::string CliOptions::Text(std::string_view name, std::string_view defaultValue) const
+std::string CliOptions::text(std::string_view name, std::string_view defaultValue) const
 {
-    return Value(name).value_or(std::string(defaultValue));
+    return valueOf(name).value_or(std::string(defaultValue));
 }
 
-int CliOptions::Int(std::string_view name, int min, int max, std::optional<int> defaultValue) const
+int CliOptions::intOption(std::string_view name, int min, int max, std::optional<int> defaultValue) const
 {
-    const std::optional<std::string> value = Value(name);
+    const std::optional<std::string> value = valueOf(name);
     if (!value) {
         if (!defaultValue)
             throw CliUsageError("missing " + std::string(name));
         return *defaultValue;
     }
-    return ParseIntArgument(name, *value, min, max);
+    return parseIntArgument(name, *value, min, max);
 }
 
-void CliOptions::RequireNoPositionals() const
+void CliOptions::requireNoPositionals() const
 {
     if (!m_positionals.empty())
         throw CliUsageError("unexpected argument '" + m_positionals.front() + "'");
 }
 
-int ParseIntArgument(std::string_view what, std::string_view text, int min, int max)
+int parseIntArgument(std::string_view what, std::string_view text, int min, int max)
 {
     int value = 0;
     const char* end = text.data() + text.size();
@@ -119,25 +119,25 @@ int ParseIntArgument(std::string_view what, std::string_view text, int min, int 
     return value;
 }
 
-int ParseKindOption(const CliOptions& options)
+int parseKindOption(const CliOptions& options)
 {
-    const int kind = options.Int("--kind", 0, 999999);
-    if (!IsKnownRecordKind(kind))
+    const int kind = options.intOption("--kind", 0, 999999);
+    if (!isKnownRecordKind(kind))
         throw CliUsageError("--kind: " + std::to_string(kind) + " is not a known record kind");
     return kind;
 }
 
-int ParseAddressOption(const CliOptions& options)
+int parseAddressOption(const CliOptions& options)
 {
-    return options.Int("--addr", 1, 247, kDefaultMeterAddress);
+    return options.intOption("--addr", 1, 247, kDefaultMeterAddress);
 }
 
-LineSettings ParseLineOptions(const CliOptions& options)
+LineSettings parseLineOptions(const CliOptions& options)
 {
     LineSettings line;
-    line.baudRate = options.Int("--baud", 1, 4000000, line.baudRate);
-    line.dataBits = options.Int("--data-bits", 5, 8, line.dataBits);
-    if (const auto parity = options.Value("--parity")) {
+    line.baudRate = options.intOption("--baud", 1, 4000000, line.baudRate);
+    line.dataBits = options.intOption("--data-bits", 5, 8, line.dataBits);
+    if (const auto parity = options.valueOf("--parity")) {
         // In the order of the parity ordinals.
         static constexpr std::string_view kNames[kParityBitsCount] = {"none", "odd", "even", "mark", "space"};
         const auto* found = std::find(std::begin(kNames), std::end(kNames), *parity);
@@ -145,7 +145,7 @@ LineSettings ParseLineOptions(const CliOptions& options)
             throw CliUsageError("--parity: '" + *parity + "' is not one of none, odd, even, mark, space");
         line.parity = static_cast<ParityIndex>(found - std::begin(kNames));
     }
-    if (const auto stopBits = options.Value("--stop-bits")) {
+    if (const auto stopBits = options.valueOf("--stop-bits")) {
         if (*stopBits == "1")
             line.stopBits = sbOneStopBit;
         else if (*stopBits == "1.5")
@@ -155,23 +155,23 @@ LineSettings ParseLineOptions(const CliOptions& options)
         else
             throw CliUsageError("--stop-bits: '" + *stopBits + "' is not one of 1, 1.5, 2");
     }
-    line.echo = options.Has("--echo");
-    line.responseTimeoutMs = options.Int("--timeout", 1, 600000, line.responseTimeoutMs);
+    line.echo = options.has("--echo");
+    line.responseTimeoutMs = options.intOption("--timeout", 1, 600000, line.responseTimeoutMs);
     return line;
 }
 
-Bytes ParseHexArgument(std::string_view text)
+Bytes parseHexArgument(std::string_view text)
 {
     Bytes bytes;
     int high = -1;
     for (const char c : text) {
         if (std::isspace(static_cast<unsigned char>(c)))
             continue;
-        const int digit = HexDigitValue(c);
+        const int digit = hexDigitValue(c);
         if (digit < 0) {
             const std::string shown = std::isprint(static_cast<unsigned char>(c))
                                           ? std::string(1, c)
-                                          : Format("\\x%02X", static_cast<unsigned char>(c));
+                                          : formatText("\\x%02X", static_cast<unsigned char>(c));
             throw CliUsageError("HEX: '" + shown + "' is not a hex digit");
         }
         if (high < 0) {
@@ -186,12 +186,12 @@ Bytes ParseHexArgument(std::string_view text)
     return bytes;
 }
 
-Bytes ParseHexArgument(const std::vector<std::string>& words)
+Bytes parseHexArgument(const std::vector<std::string>& words)
 {
     std::string joined;
     for (const std::string& word : words) {
         joined += word;
         joined += ' ';
     }
-    return ParseHexArgument(joined);
+    return parseHexArgument(joined);
 }

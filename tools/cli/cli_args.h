@@ -37,15 +37,16 @@ public:
     CliOptions(const std::vector<std::string>& args, std::initializer_list<CliOptionSpec> accepted,
                std::initializer_list<CliOptionSpec> moreAccepted = {});
 
-    bool Has(std::string_view name) const;
-    std::optional<std::string> Value(std::string_view name) const;
-    std::string Text(std::string_view name, std::string_view defaultValue) const;
+    bool has(std::string_view name) const;
+    std::optional<std::string> valueOf(std::string_view name) const;
+    std::string text(std::string_view name, std::string_view defaultValue) const;
     // The value as a decimal integer within [min, max]. Missing: defaultValue, or an
     // error "missing --name" when there is no default.
-    int Int(std::string_view name, int min, int max, std::optional<int> defaultValue = std::nullopt) const;
-    const std::vector<std::string>& Positionals() const { return m_positionals; }
+    int intOption(std::string_view name, int min, int max,
+                  std::optional<int> defaultValue = std::nullopt) const;
+    const std::vector<std::string>& positionals() const { return m_positionals; }
     // Error unless there are no positional words.
-    void RequireNoPositionals() const;
+    void requireNoPositionals() const;
 
 private:
     std::vector<std::pair<std::string, std::string>> m_values; // name → value ("" for flags)
@@ -53,21 +54,21 @@ private:
 };
 
 // A decimal integer within [min, max]; `what` names the option in the message.
-int ParseIntArgument(std::string_view what, std::string_view text, int min, int max);
+int parseIntArgument(std::string_view what, std::string_view text, int min, int max);
 
 // --kind K: a record kind code that the catalogue knows (required).
-int ParseKindOption(const CliOptions& options);
+int parseKindOption(const CliOptions& options);
 // --addr A: meter address 1..247, default 23.
-int ParseAddressOption(const CliOptions& options);
+int parseAddressOption(const CliOptions& options);
 constexpr int kDefaultMeterAddress = 23;
 
 // --baud N (1..4000000), --data-bits 5|6|7|8, --parity none|odd|even|mark|space,
 // --stop-bits 1|1.5|2, --echo, --timeout MS (1..600000); defaults 9600 baud, 8
 // data bits, odd parity, 1 stop bit, no echo removal, 1000 ms.
-LineSettings ParseLineOptions(const CliOptions& options);
+LineSettings parseLineOptions(const CliOptions& options);
 
 // Bytes from hex text: the words are joined, blanks are optional between bytes
 // ("01 03 0A", "01030A", "0103 0A"). Any other character, or an odd number of
 // digits, is an error.
-Bytes ParseHexArgument(const std::vector<std::string>& words);
-Bytes ParseHexArgument(std::string_view text);
+Bytes parseHexArgument(const std::vector<std::string>& words);
+Bytes parseHexArgument(std::string_view text);

@@ -6,7 +6,7 @@ namespace {
 
 // Filled during static initialisation by the command files; a function-local static
 // so it exists before the first registration whatever the link order.
-std::vector<const CliCommand*>& CommandList()
+std::vector<const CliCommand*>& commandList()
 {
     static std::vector<const CliCommand*> commands;
     return commands;
@@ -16,20 +16,20 @@ std::vector<const CliCommand*>& CommandList()
 
 CliCommandRegistration::CliCommandRegistration(const CliCommand& command)
 {
-    CommandList().push_back(&command);
+    commandList().push_back(&command);
 }
 
-std::vector<const CliCommand*> RegisteredCliCommands()
+std::vector<const CliCommand*> registeredCliCommands()
 {
-    std::vector<const CliCommand*> commands = CommandList();
+    std::vector<const CliCommand*> commands = commandList();
     std::sort(commands.begin(), commands.end(),
               [](const CliCommand* a, const CliCommand* b) { return a->name < b->name; });
     return commands;
 }
 
-const CliCommand* FindCliCommand(std::string_view name)
+const CliCommand* findCliCommand(std::string_view name)
 {
-    for (const CliCommand* command : CommandList())
+    for (const CliCommand* command : commandList())
         if (command->name == name)
             return command;
     return nullptr;

@@ -2,7 +2,7 @@
 // tools/cli/cmd_<name>.cpp that defines a CliCommand and registers it, e.g.
 //
 //   namespace {
-//   int RunFrame(const std::vector<std::string>& args) { ... return kExitOk; }
+//   int runFrame(const std::vector<std::string>& args) { ... return kExitOk; }
 //   const CliCommand kFrameCommand{"frame", "print the request frame of one block",
 //                                  "usage: ql-rs485-cli frame --kind K --block B [--addr A]\n", RunFrame};
 //   QL_CLI_COMMAND(kFrameCommand);
@@ -27,14 +27,14 @@ struct CliCommand {
     std::string_view name;    // the word after ql-rs485-cli
     std::string_view summary; // one line for the command list of --help
     std::string_view usage;   // full usage text printed by `<cmd> --help`, ends with '\n'
-    int (*Run)(const std::vector<std::string>& args);
+    int (*run)(const std::vector<std::string>& args);
 };
 
 // The registered commands sorted by name. Registration happens during static
 // initialisation of the command files, so this is complete once main() runs.
-std::vector<const CliCommand*> RegisteredCliCommands();
+std::vector<const CliCommand*> registeredCliCommands();
 // nullptr when no command has this name.
-const CliCommand* FindCliCommand(std::string_view name);
+const CliCommand* findCliCommand(std::string_view name);
 
 struct CliCommandRegistration {
     explicit CliCommandRegistration(const CliCommand& command);

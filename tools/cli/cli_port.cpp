@@ -28,10 +28,10 @@ CliQtContext::CliQtContext()
 
 CliQtContext::~CliQtContext() = default;
 
-std::optional<CliOpenFailure> OpenCliPort(LinkSlot& link, const CliOptions& options, const char* command,
+std::optional<CliOpenFailure> openCliPort(LinkSlot& link, const CliOptions& options, const char* command,
                                           std::optional<std::string>& lostMessage)
 {
-    const std::optional<std::string> path = options.Value("--port");
+    const std::optional<std::string> path = options.valueOf("--port");
     if (!path || path->empty())
         throw CliUsageError("missing --port");
     LinkHooks hooks;
@@ -43,22 +43,22 @@ std::optional<CliOpenFailure> OpenCliPort(LinkSlot& link, const CliOptions& opti
         std::fprintf(stderr, "%s%s\n", prefix.c_str(), line.c_str());
     };
     try {
-        link.Open(QString::fromStdString(*path), ParseLineOptions(options), hooks);
+        link.open(QString::fromStdString(*path), parseLineOptions(options), hooks);
     } catch (const ComPortError& error) {
         // A server that takes the connection and drops it at once is a line
         // that went away, as it would be a moment later.
-        if (error.ErrorNumber == kComErrRead)
+        if (error.errorNumber == kComErrRead)
             return CliOpenFailure{std::string("port error: ") + error.what(), 1};
         return CliOpenFailure{"cannot open " + *path + ": " + error.what(), 2};
     }
     return std::nullopt;
 }
 
-void ReportEchoedReplies(const Exchange& exchange, const CliOptions& options, const char* command)
+void reportEchoedReplies(const Exchange& exchange, const CliOptions& options, const char* command)
 {
-    if (exchange.EchoedReplies() == 0)
+    if (exchange.echoedReplies() == 0)
         return;
-    if (ParseLineOptions(options).echo)
+    if (parseLineOptions(options).echo)
         std::fprintf(stderr,
                      "ql-rs485-cli %s: replies begin with the request even with its echo removed: the line "
                      "echoes every request twice\n",

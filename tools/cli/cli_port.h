@@ -33,10 +33,10 @@ struct CliOpenFailure {
 // whose echo differs (with --echo) is told on stderr, prefixed with
 // "ql-rs485-cli COMMAND: "; a connection that ends by itself sets `lostMessage`.
 // nullopt on success.
-std::optional<CliOpenFailure> OpenCliPort(LinkSlot& link, const CliOptions& options, const char* command,
+std::optional<CliOpenFailure> openCliPort(LinkSlot& link, const CliOptions& options, const char* command,
                                           std::optional<std::string>& lostMessage);
 
 class Exchange;
 // When replies began with their request, says on stderr that the line echoes
 // (and that --echo removes it, or that with --echo the request came twice).
-void ReportEchoedReplies(const Exchange& exchange, const CliOptions& options, const char* command);
+void reportEchoedReplies(const Exchange& exchange, const CliOptions& options, const char* command);

@@ -8,45 +8,45 @@
 
 #include <cstdio>
 
-PreparedKind PrepareCliKind(int kindCode, const std::optional<std::string>& workbook)
+PreparedKind prepareCliKind(int kindCode, const std::optional<std::string>& workbook)
 {
-    const RecordKind* kind = FindRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(kindCode);
     if (!kind || !kind->fieldsFromWorkbook)
-        return PrepareKind(kindCode, {});
+        return prepareKind(kindCode, {});
     // The program folder comes from the application object; commands that open no
     // port (decode, frame) have none yet, and "." would be the caller's folder.
     std::optional<CliQtContext> context;
     if (!QCoreApplication::instance())
         context.emplace();
-    const ProtocolCells read = ReadProtocolCells(workbook, QCoreApplication::applicationDirPath());
-    if (!read.Ok()) {
+    const ProtocolCells read = readProtocolCells(workbook, QCoreApplication::applicationDirPath());
+    if (!read.ok()) {
         PreparedKind unread;
         unread.kindCode = kindCode;
         unread.problem = KindProblem::NoProtocolSheet;
         unread.error = read.error;
         return unread;
     }
-    PreparedKind prepared = PrepareKind(kindCode, read.cells.Reader());
-    if (!prepared.Ready())
+    PreparedKind prepared = prepareKind(kindCode, read.cells.reader());
+    if (!prepared.ready())
         prepared.error = "protocol workbook: " + prepared.error;
     return prepared;
 }
 
-std::string PrepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out)
+std::string prepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out)
 {
-    out.kind = PrepareCliKind(kindCode, workbook);
-    out.table.SetColumns(out.kind.columns);
+    out.kind = prepareCliKind(kindCode, workbook);
+    out.table.setColumns(out.kind.columns);
     return out.kind.error;
 }
 
-void PrintRecordTable(DecodeResult result, const RecordTable& table)
+void printRecordTable(DecodeResult result, const RecordTable& table)
 {
     std::printf("result %d\n", static_cast<int>(result));
     std::string line = "columns";
-    for (const TableColumn& column : table.Columns())
+    for (const TableColumn& column : table.columns())
         line += "\t" + column.caption;
     std::printf("%s\n", line.c_str());
-    for (const std::vector<std::string>& row : table.Rows()) {
+    for (const std::vector<std::string>& row : table.rows()) {
         line = "row";
         for (const std::string& cell : row)
             line += "\t" + cell;
@@ -55,7 +55,7 @@ void PrintRecordTable(DecodeResult result, const RecordTable& table)
     std::fflush(stdout);
 }
 
-std::string WorkbookOnlyMessage()
+std::string workbookOnlyMessage()
 {
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
         if (type->kinds.empty() || !type->kinds.front().fieldsFromWorkbook)
@@ -67,7 +67,7 @@ std::string WorkbookOnlyMessage()
     return "--workbook only applies to kinds the protocol workbook describes";
 }
 
-std::string KindCodeRanges()
+std::string kindCodeRanges()
 {
     std::string ranges;
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
@@ -80,7 +80,7 @@ std::string KindCodeRanges()
     return ranges;
 }
 
-int LastDeviceTypeCode()
+int lastDeviceTypeCode()
 {
     const auto& types = DeviceRegistry::instance().deviceTypes();
     return types.empty() ? 0 : types.back()->code;

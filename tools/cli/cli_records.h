@@ -15,26 +15,26 @@ struct KindTable {
     PreparedKind kind;
     RecordTable table;
 
-    DecodeContext Context(int blockNumber) const { return kind.Context(blockNumber); }
+    DecodeContext context(int blockNumber) const { return kind.context(blockNumber); }
 };
 
 // Prepares `kindCode` as the main window does. A workbook-described kind reads the
 // protocol workbook `workbook`, or without one the shipped workbook in the program
 // folder's Excel/ subfolder; its error is the message for stderr.
-PreparedKind PrepareCliKind(int kindCode, const std::optional<std::string>& workbook);
+PreparedKind prepareCliKind(int kindCode, const std::optional<std::string>& workbook);
 
 // PrepareCliKind, with the table's columns set up. Returns an empty text on
 // success, else the message for stderr (the table may then be incomplete).
-std::string PrepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out);
+std::string prepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out);
 
 // Why --workbook is refused for a kind the protocol workbook does not describe:
 // "--workbook only applies to device type T (kinds F to L)".
-std::string WorkbookOnlyMessage();
+std::string workbookOnlyMessage();
 // The kind codes of every device type as ranges: "11..14, 21..24, …".
-std::string KindCodeRanges();
+std::string kindCodeRanges();
 // The highest device-type code.
-int LastDeviceTypeCode();
+int lastDeviceTypeCode();
 
 // "result N", "columns" and the captions, then one "row" line per row, fields
 // separated by one TAB.
-void PrintRecordTable(DecodeResult result, const RecordTable& table);
+void printRecordTable(DecodeResult result, const RecordTable& table);

@@ -9,23 +9,23 @@
 
 namespace {
 
-int RunDecode(const std::vector<std::string>& args)
+int runDecode(const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--kind"}, {"--block"}, {"--workbook"}});
-    const int kind = ParseKindOption(options);
-    const int block = options.Int("--block", 1, 65535, 1);
-    if (options.Has("--workbook") && !FindRecordKind(kind)->fieldsFromWorkbook)
-        throw CliUsageError(WorkbookOnlyMessage());
-    const Bytes reply = ParseHexArgument(options.Positionals());
+    const int kind = parseKindOption(options);
+    const int block = options.intOption("--block", 1, 65535, 1);
+    if (options.has("--workbook") && !findRecordKind(kind)->fieldsFromWorkbook)
+        throw CliUsageError(workbookOnlyMessage());
+    const Bytes reply = parseHexArgument(options.positionals());
 
     KindTable kindTable;
-    if (const std::string error = PrepareKindTable(kind, options.Value("--workbook"), kindTable);
+    if (const std::string error = prepareKindTable(kind, options.valueOf("--workbook"), kindTable);
         !error.empty()) {
         std::fprintf(stderr, "ql-rs485-cli decode: %s\n", error.c_str());
         return kExitBadArguments;
     }
-    const DecodeResult result = DecodeKindReply(kind, kindTable.Context(block), reply, kindTable.table);
-    PrintRecordTable(result, kindTable.table);
+    const DecodeResult result = decodeKindReply(kind, kindTable.context(block), reply, kindTable.table);
+    printRecordTable(result, kindTable.table);
     return result == DecodeResult::BadLength || result == DecodeResult::BadCheck ? kExitNoAnswer : kExitOk;
 }
 
@@ -39,7 +39,7 @@ const CliCommand kDecodeCommand{
     "  --kind K      record kind code\n"
     "  --block B     block number shown as the row caption of one-record kinds\n"
     "  --workbook F  protocol workbook of device type 5 (default: the shipped one)\n",
-    RunDecode};
+    runDecode};
 QL_CLI_COMMAND(kDecodeCommand);
 
 } // namespace

@@ -19,33 +19,33 @@
 
 namespace {
 
-int RunDump(const std::vector<std::string>& args)
+int runDump(const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--addr"}, {"--out"}, {"--fast", false}, {"--workbook"}},
                              kLineOptionSpecs);
-    options.RequireNoPositionals();
-    const int address = ParseAddressOption(options);
-    const std::optional<std::string> out = options.Value("--out");
+    options.requireNoPositionals();
+    const int address = parseAddressOption(options);
+    const std::optional<std::string> out = options.valueOf("--out");
     if (!out)
         throw CliUsageError("missing --out");
     const QString outName = QString::fromStdString(*out);
     if (!outName.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
         throw CliUsageError("--out: the file name must end in .xlsx");
-    const std::optional<std::string> workbook = options.Value("--workbook");
-    const LineSettings line = ParseLineOptions(options);
-    const bool fast = options.Has("--fast");
+    const std::optional<std::string> workbook = options.valueOf("--workbook");
+    const LineSettings line = parseLineOptions(options);
+    const bool fast = options.has("--fast");
 
     CliQtContext qt;
     LinkSlot link;
     std::optional<std::string> lostMessage;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "dump", lostMessage)) {
+    if (const std::optional<CliOpenFailure> failure = openCliPort(link, options, "dump", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli dump: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.SetLine(line);
+    exchange.setLine(line);
 
     ArchiveOptions archive;
     archive.address = address;
@@ -54,9 +54,9 @@ int RunDump(const std::vector<std::string>& args)
     int deviceType = 0;
     try {
         if (fast) {
-            deviceType = ProbeMeter(exchange, address, line);
+            deviceType = probeMeter(exchange, address, line);
         } else {
-            deviceType = IdentifyMeter(exchange, address);
+            deviceType = identifyMeter(exchange, address);
         }
     } catch (const ComPortError& error) {
         lostMessage = error.what();
@@ -70,27 +70,27 @@ int RunDump(const std::vector<std::string>& args)
     const QDateTime readAt = QDateTime::currentDateTime();
 
     ArchiveDownload download(exchange, archive);
-    download.SetKindPreparer([&workbook](int kindCode) { return PrepareCliKind(kindCode, workbook); });
-    const std::vector<ArchiveKind> kinds = download.Run(deviceType);
+    download.setKindPreparer([&workbook](int kindCode) { return prepareCliKind(kindCode, workbook); });
+    const std::vector<ArchiveKind> kinds = download.run(deviceType);
 
     bool complete = true;
     std::vector<ArchiveSheet> sheets;
     for (const ArchiveKind& kind : kinds) {
         // A kind never decoded has no decoder result: nothing usable arrived.
         const int result = kind.lastResult < 0 ? static_cast<int>(DecodeResult::BadLength) : kind.lastResult;
-        std::printf("kind %d rows %d result %d\n", kind.kindCode, kind.table.RowCount(), result);
+        std::printf("kind %d rows %d result %d\n", kind.kindCode, kind.table.rowCount(), result);
         if (kind.end != ArchiveKindEnd::Completed) {
             complete = false;
             std::fprintf(stderr, "ql-rs485-cli dump: kind %d: %s\n", kind.kindCode, kind.failure.c_str());
         }
         sheets.push_back(
-            {kind.kindCode, &kind.table, kind.failure.empty() ? ArchiveKindEndText(kind.end) : kind.failure});
+            {kind.kindCode, &kind.table, kind.failure.empty() ? archiveKindEndText(kind.end) : kind.failure});
     }
-    if (!download.PortError().empty() || lostMessage)
+    if (!download.portError().empty() || lostMessage)
         std::fprintf(stderr, "ql-rs485-cli dump: port error: %s\n",
-                     lostMessage ? lostMessage->c_str() : download.PortError().c_str());
+                     lostMessage ? lostMessage->c_str() : download.portError().c_str());
 
-    const ExportOutcome saved = ExportArchiveWorkbook({address, deviceType, readAt}, sheets, outName,
+    const ExportOutcome saved = exportArchiveWorkbook({address, deviceType, readAt}, sheets, outName,
                                                       [](const QString&, const QString&) { return true; });
     if (!saved.saved) {
         std::string message = "cannot write " + *out;
@@ -118,7 +118,7 @@ const CliCommand kDumpCommand{
     "  --fast          fast reading: no pause between blocks, a reply ends as soon as it\n"
     "                  is whole; response timeout --timeout MS (default 1000)\n"
     "  --workbook FILE protocol workbook of device type 5 (default: the shipped one)\n",
-    RunDump};
+    runDump};
 QL_CLI_COMMAND(kDumpCommand);
 
 } // namespace

@@ -9,28 +9,28 @@
 
 namespace {
 
-int RunFrame(const std::vector<std::string>& args)
+int runFrame(const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--kind"}, {"--block"}, {"--addr"}, {"--workbook"}});
-    options.RequireNoPositionals();
-    const int kind = ParseKindOption(options);
-    const int block = options.Int("--block", 1, BlockCount(kind));
-    const int address = ParseAddressOption(options);
-    const RecordKind* row = FindRecordKind(kind);
-    if (!row->fieldsFromWorkbook && options.Has("--workbook"))
-        throw CliUsageError(WorkbookOnlyMessage());
+    options.requireNoPositionals();
+    const int kind = parseKindOption(options);
+    const int block = options.intOption("--block", 1, blockCountOf(kind));
+    const int address = parseAddressOption(options);
+    const RecordKind* row = findRecordKind(kind);
+    if (!row->fieldsFromWorkbook && options.has("--workbook"))
+        throw CliUsageError(workbookOnlyMessage());
     // The register window of a workbook-described kind comes from the protocol workbook.
     KindTable kindTable;
     if (row->fieldsFromWorkbook) {
-        if (const std::string error = PrepareKindTable(kind, options.Value("--workbook"), kindTable);
+        if (const std::string error = prepareKindTable(kind, options.valueOf("--workbook"), kindTable);
             !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli frame: %s\n", error.c_str());
             return kExitBadArguments;
         }
     }
-    const Bytes base = BaseRequestOfKind(kind, static_cast<uint8_t>(address), kindTable.kind.registers);
-    const Bytes frame = BlockRequestFrame(kind, base, block);
-    std::printf("%s\n", BytesToHexSpaced(frame).c_str());
+    const Bytes base = baseRequestOfKind(kind, static_cast<uint8_t>(address), kindTable.kind.registers);
+    const Bytes frame = blockRequestFrame(kind, base, block);
+    std::printf("%s\n", bytesToHexSpaced(frame).c_str());
     return kExitOk;
 }
 
@@ -40,14 +40,14 @@ const std::string kFrameUsage =
     "Prints the request frame of block B of record kind K for the meter at address A\n"
     "(default 23), check bytes included, as spaced upper-case hex.\n"
     "  --kind K      record kind code (" +
-    KindCodeRanges() +
+    kindCodeRanges() +
     ")\n"
     "  --block B     block number, 1 to the block count of the kind\n"
     "  --addr A      meter address 1..247 (default 23)\n"
     "  --workbook F  protocol workbook of device type 5 (default: the shipped one)\n";
 
 const CliCommand kFrameCommand{"frame", "print the request frame of one block of a record kind", kFrameUsage,
-                               RunFrame};
+                               runFrame};
 QL_CLI_COMMAND(kFrameCommand);
 
 } // namespace

@@ -13,26 +13,26 @@
 
 namespace {
 
-int RunIdentify(const std::vector<std::string>& args)
+int runIdentify(const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--addr"}}, kLineOptionSpecs);
-    options.RequireNoPositionals();
-    const int address = ParseAddressOption(options);
+    options.requireNoPositionals();
+    const int address = parseAddressOption(options);
 
     CliQtContext qt;
     LinkSlot link;
     std::optional<std::string> lostMessage;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "identify", lostMessage)) {
+    if (const std::optional<CliOpenFailure> failure = openCliPort(link, options, "identify", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli identify: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.SetLine(ParseLineOptions(options));
+    exchange.setLine(parseLineOptions(options));
     int deviceType = 0;
     try {
-        deviceType = IdentifyMeter(exchange, address);
+        deviceType = identifyMeter(exchange, address);
     } catch (const ComPortError& error) {
         std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", error.what());
         std::printf("0\n");
@@ -41,7 +41,7 @@ int RunIdentify(const std::vector<std::string>& args)
     if (lostMessage)
         std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", lostMessage->c_str());
     if (deviceType == 0)
-        ReportEchoedReplies(exchange, options, "identify");
+        reportEchoedReplies(exchange, options, "identify");
     std::printf("%d\n", deviceType);
     return deviceType ? kExitOk : kExitNoAnswer;
 }
@@ -55,7 +55,7 @@ const CliCommand kIdentifyCommand{
     "  --port PATH   serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path,\n"
     "                tcp://HOST:PORT or rfc2217://HOST:PORT\n"
     "  --addr A      meter address 1..247 (default 23)\n",
-    RunIdentify};
+    runIdentify};
 QL_CLI_COMMAND(kIdentifyCommand);
 
 } // namespace

@@ -25,17 +25,17 @@ struct ValueLayout {
     WordOrder order = WordOrder::Abcd;
 };
 
-ValueLayout ParseLayout(const CliOptions& options)
+ValueLayout parseLayout(const CliOptions& options)
 {
     ValueLayout layout;
-    if (const std::optional<std::string> text = options.Value("--format")) {
-        const std::optional<ModbusFormat> format = ParseModbusFormat(*text);
+    if (const std::optional<std::string> text = options.valueOf("--format")) {
+        const std::optional<ModbusFormat> format = parseModbusFormat(*text);
         if (!format)
             throw CliUsageError("--format must be u16, i16, hex, bin, u32, i32, f32, f64 or bcd");
         layout.format = *format;
     }
-    if (const std::optional<std::string> text = options.Value("--order")) {
-        const std::optional<WordOrder> order = ParseWordOrder(*text);
+    if (const std::optional<std::string> text = options.valueOf("--order")) {
+        const std::optional<WordOrder> order = parseWordOrder(*text);
         if (!order)
             throw CliUsageError("--order must be abcd, cdab, badc or dcba");
         layout.order = *order;
@@ -43,7 +43,7 @@ ValueLayout ParseLayout(const CliOptions& options)
     return layout;
 }
 
-std::string ProblemText(const std::string& problem)
+std::string problemText(const std::string& problem)
 {
     // The core names quantities by their role; the command by its options.
     if (problem.rfind("count", 0) == 0)
@@ -52,7 +52,7 @@ std::string ProblemText(const std::string& problem)
 }
 
 // One line per outcome; the exit status it stands for.
-int ReportPoll(int number, const ModbusOutcome& outcome)
+int reportPoll(int number, const ModbusOutcome& outcome)
 {
     switch (outcome.kind) {
     case ModbusOutcome::Kind::Ok:
@@ -64,7 +64,7 @@ int ReportPoll(int number, const ModbusOutcome& outcome)
         break;
     case ModbusOutcome::Kind::Exception:
         std::printf("poll %d exception %02X %s\n", number, outcome.exceptionCode,
-                    ModbusExceptionName(outcome.exceptionCode));
+                    modbusExceptionName(outcome.exceptionCode));
         break;
     case ModbusOutcome::Kind::Error:
         std::printf("poll %d error %s\n", number, outcome.error.c_str());
@@ -73,13 +73,13 @@ int ReportPoll(int number, const ModbusOutcome& outcome)
     return kExitNoAnswer;
 }
 
-void PrintValues(const ModbusRequest& request, const ValueLayout& layout, const std::vector<uint16_t>& values)
+void printValues(const ModbusRequest& request, const ValueLayout& layout, const std::vector<uint16_t>& values)
 {
-    const int step = IsModbusBitFunction(request.function) ? 1 : RegistersPerValue(layout.format);
+    const int step = isModbusBitFunction(request.function) ? 1 : registersPerValue(layout.format);
     for (size_t i = 0; i + size_t(step) <= values.size(); i += size_t(step)) {
-        const std::string text = IsModbusBitFunction(request.function)
+        const std::string text = isModbusBitFunction(request.function)
                                      ? std::to_string(values[i])
-                                     : FormatModbusValue(layout.format, layout.order,
+                                     : formatModbusValue(layout.format, layout.order,
                                                          std::span<const uint16_t>(values).subspan(i));
         std::printf("reg %d %s\n", request.start + static_cast<int>(i), text.c_str());
     }
@@ -88,7 +88,7 @@ void PrintValues(const ModbusRequest& request, const ValueLayout& layout, const 
 
 // The session shared by both subcommands: the port opened, the exchange and
 // the master over it.
-int WithMaster(const CliOptions& options, const char* what,
+int withMaster(const CliOptions& options, const char* what,
                const std::function<int(ModbusMaster&, int responseTimeoutMs)>& body)
 {
     CliQtContext qt;
@@ -96,19 +96,19 @@ int WithMaster(const CliOptions& options, const char* what,
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    const LineSettings line = ParseLineOptions(options);
-    exchange.SetLine(line);
+    const LineSettings line = parseLineOptions(options);
+    exchange.setLine(line);
     std::optional<std::string> lostMessage;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, what, lostMessage)) {
+    if (const std::optional<CliOpenFailure> failure = openCliPort(link, options, what, lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli modbus: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
     ModbusMaster master(exchange,
-                        ModbusFramingForPort(QString::fromStdString(options.Value("--port").value_or(""))));
+                        modbusFramingForPort(QString::fromStdString(options.valueOf("--port").value_or(""))));
     try {
         const int status = body(master, line.responseTimeoutMs);
         if (status != kExitOk)
-            ReportEchoedReplies(exchange, options, what);
+            reportEchoedReplies(exchange, options, what);
         return status;
     } catch (const ComPortError& error) {
         std::fprintf(stderr, "ql-rs485-cli modbus: port error: %s\n", error.what());
@@ -116,57 +116,57 @@ int WithMaster(const CliOptions& options, const char* what,
     }
 }
 
-int RunRead(const CliOptions& options)
+int runRead(const CliOptions& options)
 {
-    if (options.Positionals().size() > 1)
-        throw CliUsageError("unexpected argument '" + options.Positionals()[1] + "'");
+    if (options.positionals().size() > 1)
+        throw CliUsageError("unexpected argument '" + options.positionals()[1] + "'");
     ModbusRequest request;
-    request.address = static_cast<uint8_t>(options.Int("--addr", 1, 247));
-    request.function = static_cast<uint8_t>(options.Int("--fc", 1, 4));
-    request.start = static_cast<uint16_t>(options.Int("--start", 0, 65535));
-    request.count = options.Int("--count", 1, kModbusMaxReadBits);
-    const ValueLayout layout = ParseLayout(options);
-    if (const std::string problem = ModbusRequestProblem(request); !problem.empty())
-        throw CliUsageError(ProblemText(problem));
-    const int perValue = RegistersPerValue(layout.format);
-    if (!IsModbusBitFunction(request.function) && request.count % perValue != 0)
+    request.address = static_cast<uint8_t>(options.intOption("--addr", 1, 247));
+    request.function = static_cast<uint8_t>(options.intOption("--fc", 1, 4));
+    request.start = static_cast<uint16_t>(options.intOption("--start", 0, 65535));
+    request.count = options.intOption("--count", 1, kModbusMaxReadBits);
+    const ValueLayout layout = parseLayout(options);
+    if (const std::string problem = modbusRequestProblem(request); !problem.empty())
+        throw CliUsageError(problemText(problem));
+    const int perValue = registersPerValue(layout.format);
+    if (!isModbusBitFunction(request.function) && request.count % perValue != 0)
         throw CliUsageError("--count must be a multiple of " + std::to_string(perValue) + " for --format " +
-                            ModbusFormatName(layout.format));
-    const bool polling = options.Has("--poll");
-    const int intervalMs = options.Int("--poll", 1, 3'600'000, 0);
-    const int times = options.Int("--times", 1, 1'000'000, 1);
-    if (options.Has("--times") && !polling)
+                            modbusFormatName(layout.format));
+    const bool polling = options.has("--poll");
+    const int intervalMs = options.intOption("--poll", 1, 3'600'000, 0);
+    const int times = options.intOption("--times", 1, 1'000'000, 1);
+    if (options.has("--times") && !polling)
         throw CliUsageError("--times goes with --poll");
-    return WithMaster(options, "modbus", [&](ModbusMaster& master, int responseTimeoutMs) {
+    return withMaster(options, "modbus", [&](ModbusMaster& master, int responseTimeoutMs) {
         int status = kExitOk;
         EventLoopWaiter pause;
         for (int poll = 1; poll <= times; ++poll) {
-            const int64_t began = pause.NowMs();
-            const ModbusOutcome outcome = master.Transact(request, responseTimeoutMs);
+            const int64_t began = pause.nowMs();
+            const ModbusOutcome outcome = master.transact(request, responseTimeoutMs);
             if (outcome.kind == ModbusOutcome::Kind::Ok)
-                PrintValues(request, layout, outcome.values);
-            if (ReportPoll(poll, outcome) != kExitOk)
+                printValues(request, layout, outcome.values);
+            if (reportPoll(poll, outcome) != kExitOk)
                 status = kExitNoAnswer;
             std::fflush(stdout);
             if (poll < times)
-                pause.Sleep(static_cast<int>(std::max<int64_t>(0, intervalMs - (pause.NowMs() - began))));
+                pause.sleep(static_cast<int>(std::max<int64_t>(0, intervalMs - (pause.nowMs() - began))));
         }
         return status;
     });
 }
 
-int RunWrite(const CliOptions& options)
+int runWrite(const CliOptions& options)
 {
     ModbusRequest request;
-    request.address = static_cast<uint8_t>(options.Int("--addr", 0, 247));
-    request.function = static_cast<uint8_t>(options.Int("--fc", 5, 16));
-    request.start = static_cast<uint16_t>(options.Int("--start", 0, 65535));
-    const ValueLayout layout = ParseLayout(options);
-    const std::vector<std::string> words(options.Positionals().begin() + 1, options.Positionals().end());
+    request.address = static_cast<uint8_t>(options.intOption("--addr", 0, 247));
+    request.function = static_cast<uint8_t>(options.intOption("--fc", 5, 16));
+    request.start = static_cast<uint16_t>(options.intOption("--start", 0, 65535));
+    const ValueLayout layout = parseLayout(options);
+    const std::vector<std::string> words(options.positionals().begin() + 1, options.positionals().end());
     if (words.empty())
         throw CliUsageError("missing VALUE");
     for (const std::string& word : words) {
-        if (IsModbusBitFunction(request.function)) {
+        if (isModbusBitFunction(request.function)) {
             if (word != "0" && word != "1")
                 throw CliUsageError("coil value must be 0 or 1: " + word);
             request.values.push_back(word == "1");
@@ -175,7 +175,7 @@ int RunWrite(const CliOptions& options)
         const std::optional<std::vector<uint16_t>> registers =
             EncodeModbusValue(layout.format, layout.order, word);
         if (!registers)
-            throw CliUsageError("no " + std::string(ModbusFormatName(layout.format)) + " value: " + word);
+            throw CliUsageError("no " + std::string(modbusFormatName(layout.format)) + " value: " + word);
         request.values.insert(request.values.end(), registers->begin(), registers->end());
     }
     if (request.function == 0x05 || request.function == 0x06) {
@@ -183,25 +183,25 @@ int RunWrite(const CliOptions& options)
             throw CliUsageError("--fc " + std::to_string(request.function) +
                                 " writes one 16-bit value; use --fc 15 or 16 for more");
     }
-    if (const std::string problem = ModbusRequestProblem(request); !problem.empty())
-        throw CliUsageError(ProblemText(problem));
-    return WithMaster(options, "modbus", [&](ModbusMaster& master, int responseTimeoutMs) {
-        const ModbusOutcome outcome = master.Transact(request, responseTimeoutMs);
+    if (const std::string problem = modbusRequestProblem(request); !problem.empty())
+        throw CliUsageError(problemText(problem));
+    return withMaster(options, "modbus", [&](ModbusMaster& master, int responseTimeoutMs) {
+        const ModbusOutcome outcome = master.transact(request, responseTimeoutMs);
         if (outcome.kind == ModbusOutcome::Kind::Ok || outcome.kind == ModbusOutcome::Kind::Broadcast) {
             std::printf("wrote %zu\n", request.values.size());
             return kExitOk;
         }
-        return ReportPoll(1, outcome);
+        return reportPoll(1, outcome);
     });
 }
 
-int RunModbus(const std::vector<std::string>& args)
+int runModbus(const std::vector<std::string>& args)
 {
     const CliOptions options(args, kModbusOptions, kLineOptionSpecs);
-    const std::vector<std::string>& words = options.Positionals();
+    const std::vector<std::string>& words = options.positionals();
     if (words.empty() || (words[0] != "read" && words[0] != "write"))
         throw CliUsageError("first word must be read or write");
-    return words[0] == "read" ? RunRead(options) : RunWrite(options);
+    return words[0] == "read" ? runRead(options) : runWrite(options);
 }
 
 const CliCommand kModbusCommand{
@@ -229,7 +229,7 @@ const CliCommand kModbusCommand{
     "  --times K      number of polls (default 1)\n"
     "  VALUE          coils 0 or 1; registers as --format says (put -- before negative values\n"
     "                 if they look like options)\n",
-    RunModbus};
+    runModbus};
 QL_CLI_COMMAND(kModbusCommand);
 
 } // namespace

@@ -22,49 +22,50 @@ namespace {
 
 // The parameter list and layout of device type 5 from `workbook`, or from the
 // shipped workbook in the program folder's Excel/ subfolder. Empty text on success.
-std::string LoadParamLayout(const std::optional<std::string>& workbook, ParamReader& reader)
+std::string loadParamLayout(const std::optional<std::string>& workbook, ParamReader& reader)
 {
-    const ProtocolCells read = ReadProtocolCells(workbook, QCoreApplication::applicationDirPath());
-    if (!read.Ok())
+    const ProtocolCells read = readProtocolCells(workbook, QCoreApplication::applicationDirPath());
+    if (!read.ok())
         return read.error;
     const SheetCells& cells = read.cells;
     const ProtocolLoadResult loaded =
-        LoadProtocolSection(kNoSection, [&cells](int row, int column) { return cells.Text(row, column); });
-    if (!loaded.Ok())
+        loadProtocolSection(kNoSection, [&cells](int row, int column) { return cells.text(row, column); });
+    if (!loaded.ok())
         return "protocol workbook: " + loaded.error;
-    reader.SetParamLayout(loaded.sheet.paramFields, loaded.sheet.paramLayout);
-    reader.FillParamGrid();
+    reader.setParamLayout(loaded.sheet.paramFields, loaded.sheet.paramLayout);
+    reader.fillParamGrid();
     return {};
 }
 
-int RunParams(const std::vector<std::string>& args)
+int runParams(const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--type"}, {"--addr"}, {"--workbook"}}, kLineOptionSpecs);
-    options.RequireNoPositionals();
+    options.requireNoPositionals();
     // 0: find the type as the parameter window's simple mode does.
-    const int requestedType = options.Int("--type", 0, LastDeviceTypeCode());
+    const int requestedType = options.intOption("--type", 0, lastDeviceTypeCode());
     const DeviceTypeDescription* requested = DeviceRegistry::instance().deviceType(requestedType);
     if (requestedType != 0 && (!requested || !requested->params.panel))
         throw CliUsageError("--type: device type " + std::to_string(requestedType) +
                             " has no parameter read-out");
-    const int address = ParseAddressOption(options);
+    const int address = parseAddressOption(options);
 
     CliQtContext qt;
     LinkSlot link;
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.SetLine(ParseLineOptions(options));
+    exchange.setLine(parseLineOptions(options));
     ParamReader reader(exchange);
-    reader.SetMeterAddress(static_cast<uint8_t>(address));
+    reader.setMeterAddress(static_cast<uint8_t>(address));
     if (requestedType == 0 || requested->params.fromWorkbook) {
-        if (const std::string error = LoadParamLayout(options.Value("--workbook"), reader); !error.empty()) {
+        if (const std::string error = loadParamLayout(options.valueOf("--workbook"), reader);
+            !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli params: %s\n", error.c_str());
             return kExitBadArguments;
         }
     }
     std::optional<std::string> lostMessage;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "params", lostMessage)) {
+    if (const std::optional<CliOpenFailure> failure = openCliPort(link, options, "params", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli params: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
@@ -73,11 +74,11 @@ int RunParams(const std::vector<std::string>& args)
     int deviceType = requestedType;
     try {
         if (requestedType == 0) {
-            const ParamReader::Detection detection = reader.DetectDeviceType();
+            const ParamReader::Detection detection = reader.detectDeviceType();
             deviceType = detection.deviceType;
             result = detection.result;
         } else {
-            result = reader.ReadParams(requestedType);
+            result = reader.readParams(requestedType);
         }
     } catch (const ComPortError& error) {
         lostMessage = error.what();
@@ -86,9 +87,9 @@ int RunParams(const std::vector<std::string>& args)
         std::fprintf(stderr, "ql-rs485-cli params: port error: %s\n", lostMessage->c_str());
     std::printf("result %d\n", result);
     // Nothing to print when detection found no type.
-    for (const ReadoutLine& line : deviceType ? ParamReadout(deviceType, reader) : std::vector<ReadoutLine>{})
+    for (const ReadoutLine& line : deviceType ? paramReadout(deviceType, reader) : std::vector<ReadoutLine>{})
         std::printf("%s\t%s\t%s\t%s\n", line.name.c_str(), line.caption.c_str(), line.value.text.c_str(),
-                    LabelStateName(line.value.state));
+                    labelStateName(line.value.state));
     return result == ParamResult::Decoded ? kExitOk : kExitNoAnswer;
 }
 
@@ -106,7 +107,7 @@ const CliCommand kParamsCommand{
     "  --type T         device type, 0 to find it\n"
     "  --addr A         meter address 1..247 (default 23)\n"
     "  --workbook FILE  protocol workbook of device type 5 (default: the shipped one)\n",
-    RunParams};
+    runParams};
 QL_CLI_COMMAND(kParamsCommand);
 
 } // namespace

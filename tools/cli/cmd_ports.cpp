@@ -8,16 +8,16 @@
 
 namespace {
 
-int RunPorts(const std::vector<std::string>& args)
+int runPorts(const std::vector<std::string>& args)
 {
     const CliOptions options(args, {});
-    options.RequireNoPositionals();
-    QList<SerialPortDetails> ports = AvailablePorts();
+    options.requireNoPositionals();
+    QList<SerialPortDetails> ports = availablePorts();
 #ifdef Q_OS_LINUX
-    ports += StablePortNames(ports, QStringLiteral("/dev/serial/by-id"));
+    ports += stablePortNames(ports, QStringLiteral("/dev/serial/by-id"));
 #endif
     for (const SerialPortDetails& port : ports)
-        std::printf("%s\n", PortDetailsLine(port).toUtf8().constData());
+        std::printf("%s\n", portDetailsLine(port).toUtf8().constData());
     return kExitOk;
 }
 
@@ -29,7 +29,7 @@ const CliCommand kPortsCommand{
     "USB vendor:product (hex), TAB-separated, empty where unknown. On Linux the stable\n"
     "names in /dev/serial/by-id follow, each with the details of the port it points to.\n"
     "Pseudo-terminals are not listed.\n",
-    RunPorts};
+    runPorts};
 QL_CLI_COMMAND(kPortsCommand);
 
 } // namespace

@@ -22,7 +22,7 @@ namespace {
 
 enum class OutFormat { None, Csv, Xlsx };
 
-bool EndsWithNoCase(const std::string& text, std::string_view suffix)
+bool endsWithNoCase(const std::string& text, std::string_view suffix)
 {
     if (text.size() < suffix.size())
         return false;
@@ -34,25 +34,25 @@ bool EndsWithNoCase(const std::string& text, std::string_view suffix)
     return true;
 }
 
-OutFormat ParseOutFormat(const std::optional<std::string>& out)
+OutFormat parseOutFormat(const std::optional<std::string>& out)
 {
     if (!out)
         return OutFormat::None;
-    if (EndsWithNoCase(*out, ".csv"))
+    if (endsWithNoCase(*out, ".csv"))
         return OutFormat::Csv;
-    if (EndsWithNoCase(*out, ".xlsx"))
+    if (endsWithNoCase(*out, ".xlsx"))
         return OutFormat::Xlsx;
     throw CliUsageError("--out: the file name must end in .csv or .xlsx");
 }
 
-std::string SaveRows(OutFormat format, const std::string& path, const RecordTable& table, int kind)
+std::string saveRows(OutFormat format, const std::string& path, const RecordTable& table, int kind)
 {
     if (format == OutFormat::Csv)
-        return WriteRecordCsv(table, path);
+        return writeRecordCsv(table, path);
     const ExportOutcome outcome =
-        ExportRecordTable(table, std::string(RecordKindCaption(kind)), QString::fromStdString(path),
+        exportRecordTable(table, std::string(recordKindCaption(kind)), QString::fromStdString(path),
                           QDate::currentDate(), [](const QString&, const QString&) { return true; });
-    if (outcome.saved || table.RowCount() == 0)
+    if (outcome.saved || table.rowCount() == 0)
         return {};
     std::string message = "cannot write " + path;
     for (const ExportMessage& m : outcome.messages)
@@ -60,7 +60,7 @@ std::string SaveRows(OutFormat format, const std::string& path, const RecordTabl
     return message;
 }
 
-int RunRead(const std::vector<std::string>& args)
+int runRead(const std::vector<std::string>& args)
 {
     const CliOptions options(args,
                              {{"--port"},
@@ -73,24 +73,24 @@ int RunRead(const std::vector<std::string>& args)
                               {"--fast", false},
                               {"--workbook"}},
                              kLineOptionSpecs);
-    options.RequireNoPositionals();
-    const int kind = ParseKindOption(options);
-    const int blockCount = BlockCount(kind);
-    const int from = options.Int("--from", 1, blockCount, 1);
-    const int to = options.Int("--to", from, blockCount, blockCount);
-    const int address = ParseAddressOption(options);
-    const int interval = options.Int("--interval", 0, 600000,
-                                     PollIntervalMs(DeviceTypeOfKind(kind), ReadStartWay::TreeOrRecordMenu));
-    const std::optional<std::string> out = options.Value("--out");
-    const OutFormat outFormat = ParseOutFormat(out);
+    options.requireNoPositionals();
+    const int kind = parseKindOption(options);
+    const int blockCount = blockCountOf(kind);
+    const int from = options.intOption("--from", 1, blockCount, 1);
+    const int to = options.intOption("--to", from, blockCount, blockCount);
+    const int address = parseAddressOption(options);
+    const int interval = options.intOption(
+        "--interval", 0, 600000, pollIntervalMs(deviceTypeOfKind(kind), ReadStartWay::TreeOrRecordMenu));
+    const std::optional<std::string> out = options.valueOf("--out");
+    const OutFormat outFormat = parseOutFormat(out);
     // Device type 5: the register map and field description of the protocol workbook.
-    const std::optional<std::string> workbook = options.Value("--workbook");
-    if (workbook && !FindRecordKind(kind)->fieldsFromWorkbook)
-        throw CliUsageError(WorkbookOnlyMessage());
+    const std::optional<std::string> workbook = options.valueOf("--workbook");
+    if (workbook && !findRecordKind(kind)->fieldsFromWorkbook)
+        throw CliUsageError(workbookOnlyMessage());
 
     CliQtContext qt;
     KindTable kindTable;
-    if (const std::string error = PrepareKindTable(kind, workbook, kindTable); !error.empty()) {
+    if (const std::string error = prepareKindTable(kind, workbook, kindTable); !error.empty()) {
         std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
         return kExitBadArguments;
     }
@@ -98,16 +98,16 @@ int RunRead(const std::vector<std::string>& args)
     // go nowhere and the run ends by its retries. Its message is told once.
     LinkSlot link;
     std::optional<std::string> lostMessage;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "read", lostMessage)) {
+    if (const std::optional<CliOpenFailure> failure = openCliPort(link, options, "read", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli read: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    const LineSettings line = ParseLineOptions(options);
-    exchange.SetLine(line);
-    const BaseRequest base = ComposeKindRequest(exchange, kindTable.kind, address);
+    const LineSettings line = parseLineOptions(options);
+    exchange.setLine(line);
+    const BaseRequest base = composeKindRequest(exchange, kindTable.kind, address);
     if (base.request.empty()) {
         std::fprintf(stderr, "ql-rs485-cli read: no request can be built for record kind %d\n", kind);
         return kExitBadArguments;
@@ -117,9 +117,9 @@ int RunRead(const std::vector<std::string>& args)
     plan.beginBlock = from;
     plan.endBlock = to;
     plan.pollIntervalMs = interval;
-    plan.collection = ReplyCollection::Chosen(options.Has("--fast"), line);
+    plan.collection = ReplyCollection::chosen(options.has("--fast"), line);
     TransactionRun run(exchange, kindTable.table);
-    const RunOutcome outcome = ReadKind(run, waiter, kindTable.kind, base, plan);
+    const RunOutcome outcome = readKind(run, waiter, kindTable.kind, base, plan);
 
     bool failed = false;
     if (outcome.end == RunEnd::PortLost || lostMessage) {
@@ -128,20 +128,20 @@ int RunRead(const std::vector<std::string>& args)
         failed = true;
     }
     if (outcome.end == RunEnd::PortLost || outcome.end == RunEnd::BlockFailed) {
-        std::fprintf(stderr, "ql-rs485-cli read: %s\n", FailedBlockText(outcome.block).c_str());
-        ReportEchoedReplies(exchange, options, "read");
+        std::fprintf(stderr, "ql-rs485-cli read: %s\n", failedBlockText(outcome.block).c_str());
+        reportEchoedReplies(exchange, options, "read");
         failed = true;
     }
-    const int lastResult = run.LastResult();
+    const int lastResult = run.lastResult();
     // The result printed is the failed block's: a port lost while a block was
     // asked leaves that block without a usable reply, whatever earlier blocks gave.
     const DecodeResult result = lastResult < 0 || outcome.end == RunEnd::PortLost
                                     ? DecodeResult::BadLength
                                     : static_cast<DecodeResult>(lastResult);
-    PrintRecordTable(result, kindTable.table);
+    printRecordTable(result, kindTable.table);
 
     if (outFormat != OutFormat::None) {
-        if (const std::string error = SaveRows(outFormat, *out, kindTable.table, kind); !error.empty()) {
+        if (const std::string error = saveRows(outFormat, *out, kindTable.table, kind); !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
             return kExitBadArguments;
         }
@@ -169,7 +169,7 @@ const CliCommand kReadCommand{
     "                  length and check bytes) or after 3.5 character times of silence;\n"
     "                  response timeout --timeout MS (default 1000), same three attempts\n"
     "                  per block\n",
-    RunRead};
+    runRead};
 QL_CLI_COMMAND(kReadCommand);
 
 } // namespace

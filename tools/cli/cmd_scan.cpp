@@ -12,28 +12,28 @@
 
 namespace {
 
-int RunScan(const std::vector<std::string>& args)
+int runScan(const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--from"}, {"--to"}}, kLineOptionSpecs);
-    options.RequireNoPositionals();
-    const int from = options.Int("--from", 1, 247, 1);
-    const int to = options.Int("--to", from, 247, 247);
-    const LineSettings line = ParseLineOptions(options);
+    options.requireNoPositionals();
+    const int from = options.intOption("--from", 1, 247, 1);
+    const int to = options.intOption("--to", from, 247, 247);
+    const LineSettings line = parseLineOptions(options);
     LineSettings scan = line;
-    if (!options.Has("--timeout"))
+    if (!options.has("--timeout"))
         scan.responseTimeoutMs = kScanResponseTimeoutMs;
 
     CliQtContext qt;
     LinkSlot link;
     std::optional<std::string> lostMessage;
-    if (const std::optional<CliOpenFailure> failure = OpenCliPort(link, options, "scan", lostMessage)) {
+    if (const std::optional<CliOpenFailure> failure = openCliPort(link, options, "scan", lostMessage)) {
         std::fprintf(stderr, "ql-rs485-cli scan: %s\n", failure->message.c_str());
         return failure->exitCode;
     }
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.SetLine(line);
+    exchange.setLine(line);
     ScanHandlers handlers;
     handlers.beforeAddress = [&lostMessage](int) { return !lostMessage; };
     handlers.found = [](const FoundMeter& meter) {
@@ -42,7 +42,7 @@ int RunScan(const std::vector<std::string>& args)
     };
     size_t found = 0;
     try {
-        found = ScanMeters(exchange, from, to, scan, handlers).size();
+        found = scanMeters(exchange, from, to, scan, handlers).size();
     } catch (const ComPortError& error) {
         lostMessage = error.what();
     }
@@ -67,7 +67,7 @@ const CliCommand kScanCommand{
     "  --from A      first address (default 1)\n"
     "  --to A        last address (default 247)\n"
     "  --timeout MS  response timeout per probe (default 200 for scan)\n",
-    RunScan};
+    runScan};
 QL_CLI_COMMAND(kScanCommand);
 
 } // namespace

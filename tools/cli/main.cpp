@@ -21,14 +21,14 @@ namespace {
 
 constexpr const char* kProgram = "ql-rs485-cli";
 
-void PrintCommandList(std::FILE* out)
+void printCommandList(std::FILE* out)
 {
     std::fprintf(out, "usage: %s <command> [options]\n       %s <command> --help\n\ncommands:\n", kProgram,
                  kProgram);
     size_t width = 0;
-    for (const CliCommand* command : RegisteredCliCommands())
+    for (const CliCommand* command : registeredCliCommands())
         width = std::max(width, command->name.size());
-    for (const CliCommand* command : RegisteredCliCommands())
+    for (const CliCommand* command : registeredCliCommands())
         std::fprintf(out, "  %-*.*s  %.*s\n", static_cast<int>(width), static_cast<int>(command->name.size()),
                      command->name.data(), static_cast<int>(command->summary.size()),
                      command->summary.data());
@@ -42,7 +42,7 @@ void PrintCommandList(std::FILE* out)
                  "Exit status: 0 done, 1 no or bad answer from the meter, 2 bad arguments or files.\n");
 }
 
-bool IsHelp(const std::string& word)
+bool isHelp(const std::string& word)
 {
     return word == "--help" || word == "-h";
 }
@@ -51,7 +51,7 @@ bool IsHelp(const std::string& word)
 // Windows gives main() its arguments in the ANSI code page, which lacks most
 // characters of a file name outside its script; the commands take UTF-8, read
 // here from the wide command line.
-std::vector<std::string> Utf8Words()
+std::vector<std::string> utf8Words()
 {
     std::vector<std::string> words;
     int count = 0;
@@ -69,7 +69,7 @@ std::vector<std::string> Utf8Words()
 
 // Output is UTF-8 as on Linux: the console is told so, and binary mode keeps
 // "\n" as it is, so redirected output has the same bytes as the Linux reader's.
-void UseUtf8Output()
+void useUtf8Output()
 {
     SetConsoleOutputCP(CP_UTF8);
     _setmode(_fileno(stdout), _O_BINARY);
@@ -82,36 +82,36 @@ void UseUtf8Output()
 int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv)
 {
 #ifdef _WIN32
-    UseUtf8Output();
-    const std::vector<std::string> words = Utf8Words();
+    useUtf8Output();
+    const std::vector<std::string> words = utf8Words();
 #else
     const std::vector<std::string> words(argv + 1, argv + argc);
 #endif
     if (words.empty()) {
-        PrintCommandList(stderr);
+        printCommandList(stderr);
         return kExitBadArguments;
     }
     if (words[0] == "--version") {
         std::printf("%s %s\n", kProgram, kQlVersion);
         return kExitOk;
     }
-    if (IsHelp(words[0]) || words[0] == "help") {
-        PrintCommandList(stdout);
+    if (isHelp(words[0]) || words[0] == "help") {
+        printCommandList(stdout);
         return kExitOk;
     }
-    const CliCommand* command = FindCliCommand(words[0]);
+    const CliCommand* command = findCliCommand(words[0]);
     if (!command) {
         std::fprintf(stderr, "%s: unknown command '%s' (see %s --help)\n", kProgram, words[0].c_str(),
                      kProgram);
         return kExitBadArguments;
     }
     const std::vector<std::string> args(words.begin() + 1, words.end());
-    if (std::any_of(args.begin(), args.end(), IsHelp)) {
+    if (std::any_of(args.begin(), args.end(), isHelp)) {
         std::fwrite(command->usage.data(), 1, command->usage.size(), stdout);
         return kExitOk;
     }
     try {
-        return command->Run(args);
+        return command->run(args);
     } catch (const CliUsageError& error) {
         const std::string_view usageLine = command->usage.substr(0, command->usage.find('\n'));
         std::fprintf(stderr, "%s %s: %s\n%.*s\n", kProgram, words[0].c_str(), error.what(),

@@ -49,7 +49,7 @@ namespace {
 
 volatile sig_atomic_t gStop = 0;
 
-void OnSignal(int)
+void onSignal(int)
 {
     gStop = 1;
 }
@@ -101,7 +101,7 @@ const char kUsage[] =
     "faults: silence bad-crc wrong-length split[=GAP_MS] garbage-before garbage-after other-address\n"
     "        endless oversize close-after=N slow[=DELAY_MS] alarm\n";
 
-bool ParseInt(const char* text, int low, int high, int& value)
+bool parseInt(const char* text, int low, int high, int& value)
 {
     char* end = nullptr;
     errno = 0;
@@ -113,20 +113,20 @@ bool ParseInt(const char* text, int low, int high, int& value)
 }
 
 // "ADDR:TYPE" with ADDR 1 to 247 and TYPE 1 to 7.
-bool ParseMeter(const std::string& text, MeterOnLine& meter)
+bool parseMeter(const std::string& text, MeterOnLine& meter)
 {
     const size_t colon = text.find(':');
-    return colon != std::string::npos && ParseInt(text.substr(0, colon).c_str(), 1, 247, meter.address) &&
-           ParseInt(text.substr(colon + 1).c_str(), 1, 7, meter.deviceType);
+    return colon != std::string::npos && parseInt(text.substr(0, colon).c_str(), 1, 247, meter.address) &&
+           parseInt(text.substr(colon + 1).c_str(), 1, 7, meter.deviceType);
 }
 
-bool ServesModbusSlave(const Options& options)
+bool servesModbusSlave(const Options& options)
 {
     return options.mbtcpPort >= 0 || options.modbusAddressGiven || !options.registers.empty();
 }
 
 // Empty on success, else the message for stderr.
-std::string ParseArguments(int argc, char** argv, Options& options)
+std::string parseArguments(int argc, char** argv, Options& options)
 {
     bool haveType = false;
     for (int i = 1; i < argc; ++i) {
@@ -146,20 +146,20 @@ std::string ParseArguments(int argc, char** argv, Options& options)
         if (!text)
             return "missing value after " + arg;
         if (arg == "--type") {
-            if (!ParseInt(text, 1, 7, options.config.deviceType))
+            if (!parseInt(text, 1, 7, options.config.deviceType))
                 return "--type must be 1 to 7";
             haveType = true;
         } else if (arg == "--addr") {
-            if (!ParseInt(text, 1, 247, options.config.address))
+            if (!parseInt(text, 1, 247, options.config.address))
                 return "--addr must be 1 to 247";
         } else if (arg == "--records") {
-            if (!ParseInt(text, 0, 65535, options.config.records))
+            if (!parseInt(text, 0, 65535, options.config.records))
                 return "--records must be 0 to 65535";
         } else if (arg == "--baud") {
-            if (!ParseInt(text, 50, 4'000'000, options.config.baud))
+            if (!parseInt(text, 50, 4'000'000, options.config.baud))
                 return "--baud must be 50 to 4000000";
         } else if (arg == "--tcp") {
-            if (!ParseInt(text, 0, 65535, options.tcpPort))
+            if (!parseInt(text, 0, 65535, options.tcpPort))
                 return "--tcp must be 0 to 65535";
         } else if (arg == "--link") {
             options.link = text;
@@ -168,17 +168,17 @@ std::string ParseArguments(int argc, char** argv, Options& options)
         } else if (arg == "--registers") {
             options.registers = text;
         } else if (arg == "--modbus-addr") {
-            if (!ParseInt(text, 1, 247, options.modbusAddress))
+            if (!parseInt(text, 1, 247, options.modbusAddress))
                 return "--modbus-addr must be 1 to 247";
             options.modbusAddressGiven = true;
         } else if (arg == "--mbtcp") {
-            if (!ParseInt(text, 0, 65535, options.mbtcpPort))
+            if (!parseInt(text, 0, 65535, options.mbtcpPort))
                 return "--mbtcp must be 0 to 65535";
         } else if (arg == "--fault") {
             options.config.faults.emplace_back(text);
         } else if (arg == "--meter") {
             MeterOnLine meter;
-            if (!ParseMeter(text, meter))
+            if (!parseMeter(text, meter))
                 return "--meter must be ADDR:TYPE with ADDR 1 to 247 and TYPE 1 to 7";
             options.meters.push_back(meter);
         } else {
@@ -187,7 +187,7 @@ std::string ParseArguments(int argc, char** argv, Options& options)
     }
     if (haveType)
         options.meters.insert(options.meters.begin(), {options.config.address, options.config.deviceType});
-    if (options.meters.empty() && !ServesModbusSlave(options))
+    if (options.meters.empty() && !servesModbusSlave(options))
         return "--type or --meter is required";
     for (size_t i = 0; i < options.meters.size(); ++i) {
         for (size_t j = i + 1; j < options.meters.size(); ++j) {
@@ -200,12 +200,12 @@ std::string ParseArguments(int argc, char** argv, Options& options)
     if (options.mbtcpPort >= 0 && (options.tcpPort >= 0 || !options.link.empty()))
         return "--mbtcp serves Modbus TCP and cannot go with --tcp or --link";
     for (const MeterOnLine& meter : options.meters)
-        if (ServesModbusSlave(options) && options.mbtcpPort < 0 && meter.address == options.modbusAddress)
+        if (servesModbusSlave(options) && options.mbtcpPort < 0 && meter.address == options.modbusAddress)
             return "a meter and the Modbus slave at address " + std::to_string(meter.address);
-    return CheckFaultNames(options.config.faults);
+    return checkFaultNames(options.config.faults);
 }
 
-int64_t NowUs()
+int64_t nowUs()
 {
     using namespace std::chrono;
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
@@ -225,21 +225,21 @@ public:
         // A slave answers after the 3.5 character times that end the request.
         m_modbusTiming.lineRate = line.lineRate;
         m_modbusTiming.baud = line.baud;
-        m_modbusTiming.replyDelayMs = static_cast<int>((ByteTimeUs(line) * 7 / 2 + 999) / 1000);
+        m_modbusTiming.replyDelayMs = static_cast<int>((byteTimeUs(line) * 7 / 2 + 999) / 1000);
     }
     // Serves until a signal arrives or close-after=N is reached.
-    void Run();
+    void run();
 
 private:
-    void Flush(int64_t now);
-    void ReadInput(int64_t now);
-    void FrameRequests(int64_t now);
-    void Handle(const Bytes& request, int64_t now);
-    int PollTimeoutMs(int64_t now) const;
-    void Write(const uint8_t* bytes, size_t count);
-    void Linger();
-    void AcceptClient();
-    void DropClient();
+    void flush(int64_t now);
+    void readInput(int64_t now);
+    void frameRequests(int64_t now);
+    void handle(const Bytes& request, int64_t now);
+    int pollTimeoutMs(int64_t now) const;
+    void write(const uint8_t* bytes, size_t count);
+    void linger();
+    void acceptClient();
+    void dropClient();
 
     std::vector<SimMeter>& m_meters;
     const SimConfig& m_line;
@@ -258,11 +258,11 @@ private:
     bool m_closing = false;
 };
 
-void PtyServer::Write(const uint8_t* bytes, size_t count)
+void PtyServer::write(const uint8_t* bytes, size_t count)
 {
     // Non-blocking: with no reader the bytes are lost, as on an open RS485 line.
     while (count > 0 && m_master >= 0) {
-        const long written = SimWrite(m_master, bytes, count);
+        const long written = simWrite(m_master, bytes, count);
         if (written <= 0) {
             if (written < 0 && errno == EINTR)
                 continue;
@@ -273,50 +273,50 @@ void PtyServer::Write(const uint8_t* bytes, size_t count)
     }
 }
 
-void PtyServer::Flush(int64_t now)
+void PtyServer::flush(int64_t now)
 {
     while (!m_outgoing.empty() && m_outgoing.front().atUs <= now) {
-        Write(m_outgoing.front().bytes.data(), m_outgoing.front().bytes.size());
+        write(m_outgoing.front().bytes.data(), m_outgoing.front().bytes.size());
         m_outgoing.pop_front();
     }
     if (m_endlessFromUs >= 0 && now > m_endlessFromUs) {
         const SimConfig& config = m_line;
-        const int64_t stepUs = config.lineRate ? ByteTimeUs(config) : 1000;
+        const int64_t stepUs = config.lineRate ? byteTimeUs(config) : 1000;
         const int64_t count = std::min<int64_t>((now - m_endlessFromUs) / stepUs, 4096);
         Bytes noise(static_cast<size_t>(count));
         for (size_t i = 0; i < noise.size(); ++i)
             noise[i] = static_cast<uint8_t>(0xA5 ^ i);
-        Write(noise.data(), noise.size());
+        write(noise.data(), noise.size());
         m_endlessFromUs += count * stepUs;
         if (now - m_endlessFromUs > 1'000'000)
             m_endlessFromUs = now;
     }
 }
 
-void PtyServer::ReadInput(int64_t now)
+void PtyServer::readInput(int64_t now)
 {
     uint8_t buffer[512];
-    const long count = SimRead(m_master, buffer, sizeof buffer);
+    const long count = simRead(m_master, buffer, sizeof buffer);
     if (count > 0) {
         m_pending.insert(m_pending.end(), buffer, buffer + count);
         m_lastByteUs = now;
         return;
     }
     if (m_listener >= 0) {
-        if (count == 0 || !SimWouldBlock())
-            DropClient();
+        if (count == 0 || !simWouldBlock())
+            dropClient();
         return;
     }
     // EIO: no client has the slave side open right now; wait for one.
-    if (count < 0 && !SimWouldBlock())
-        SimSleepMs(kIdleMs);
+    if (count < 0 && !simWouldBlock())
+        simSleepMs(kIdleMs);
 }
 
-void PtyServer::FrameRequests(int64_t now)
+void PtyServer::frameRequests(int64_t now)
 {
     while (!m_pending.empty() && !m_closing) {
         const std::optional<size_t> known =
-            m_framing.isTcp() ? m_framing.requestLength(m_pending) : KnownRequestLength(m_pending);
+            m_framing.isTcp() ? m_framing.requestLength(m_pending) : knownRequestLength(m_pending);
         size_t take = 0;
         if (known && m_pending.size() >= *known)
             take = *known;
@@ -326,11 +326,11 @@ void PtyServer::FrameRequests(int64_t now)
             return;
         const Bytes request(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(take));
         m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(take));
-        Handle(request, now);
+        handle(request, now);
     }
 }
 
-void PtyServer::Handle(const Bytes& request, int64_t now)
+void PtyServer::handle(const Bytes& request, int64_t now)
 {
     if (m_echo)
         m_outgoing.push_back({now, request});
@@ -338,33 +338,33 @@ void PtyServer::Handle(const Bytes& request, int64_t now)
     const SimConfig* config = &m_line;
     std::optional<Bytes> reply;
     for (SimMeter& meter : m_meters) {
-        reply = meter.Respond(request);
+        reply = meter.respond(request);
         if (reply) {
-            config = &meter.Config();
+            config = &meter.config();
             break;
         }
     }
     if (!reply && m_modbus) {
-        reply = m_modbus->Respond(request);
+        reply = m_modbus->respond(request);
         config = &m_modbusTiming;
     }
     ++m_served;
     if (reply) {
         int64_t end = now;
-        for (SimPiece& piece : ScheduleReply(*config, *reply)) {
+        for (SimPiece& piece : scheduleReply(*config, *reply)) {
             piece.atUs += now;
             end = piece.atUs;
             m_outgoing.push_back(std::move(piece));
         }
-        if (HasFault(*config, "endless") && m_endlessFromUs < 0)
+        if (hasFault(*config, "endless") && m_endlessFromUs < 0)
             m_endlessFromUs = end;
     }
-    const int closeAfter = FaultNumber(*config, "close-after", -1);
+    const int closeAfter = faultNumber(*config, "close-after", -1);
     if (closeAfter >= 0 && m_served >= closeAfter)
         m_closing = true;
 }
 
-int PtyServer::PollTimeoutMs(int64_t now) const
+int PtyServer::pollTimeoutMs(int64_t now) const
 {
     int64_t waitUs = 200'000;
     if (!m_outgoing.empty())
@@ -380,15 +380,15 @@ int PtyServer::PollTimeoutMs(int64_t now) const
 
 // Closing the master discards what the client has not read yet, so the last answer
 // before close-after=N is given time to be read.
-void PtyServer::Linger()
+void PtyServer::linger()
 {
     // Written bytes reach the slave's input queue asynchronously: let them land
     // before asking how many are still unread.
-    SimSleepMs(100);
+    simSleepMs(100);
     // A TCP client still gets what the kernel holds after the close, but
     // nothing tells whether it has read it: give it time to.
     if (m_slave < 0) {
-        SimSleepMs(kTcpLingerMs);
+        simSleepMs(kTcpLingerMs);
         return;
     }
 #ifndef _WIN32
@@ -401,46 +401,46 @@ void PtyServer::Linger()
 #endif
 }
 
-void PtyServer::Run()
+void PtyServer::run()
 {
     while (!gStop) {
-        int64_t now = NowUs();
-        Flush(now);
+        int64_t now = nowUs();
+        flush(now);
         if (m_closing && m_outgoing.empty()) {
-            Linger();
+            linger();
             return;
         }
-        FrameRequests(now);
-        pollfd fds[2] = {SimPollFd(m_master), SimPollFd(m_listener)};
-        const int ready = SimPoll(fds, 2, PollTimeoutMs(now));
-        now = NowUs();
+        frameRequests(now);
+        pollfd fds[2] = {simPollFd(m_master), simPollFd(m_listener)};
+        const int ready = simPoll(fds, 2, pollTimeoutMs(now));
+        now = nowUs();
         if (ready > 0 && (fds[1].revents & POLLIN))
-            AcceptClient();
+            acceptClient();
         if (ready > 0 && (fds[0].revents & POLLIN))
-            ReadInput(now);
+            readInput(now);
         else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)))
-            m_listener >= 0 ? DropClient() : SimSleepMs(kIdleMs);
+            m_listener >= 0 ? dropClient() : simSleepMs(kIdleMs);
     }
 }
 
 // One client at a time: a new connection replaces the one before, as a device
 // server does when a new user takes over the line.
-void PtyServer::AcceptClient()
+void PtyServer::acceptClient()
 {
-    const int client = SimAccept(m_listener);
+    const int client = simAccept(m_listener);
     if (client < 0)
         return;
-    DropClient();
-    SimSetNonBlocking(client);
+    dropClient();
+    simSetNonBlocking(client);
     const int one = 1;
     setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
     m_master = client;
 }
 
-void PtyServer::DropClient()
+void PtyServer::dropClient()
 {
     if (m_master >= 0)
-        SimClose(m_master);
+        simClose(m_master);
     m_master = -1;
     m_pending.clear();
     m_outgoing.clear();
@@ -448,9 +448,9 @@ void PtyServer::DropClient()
 }
 
 // A listening socket on 127.0.0.1:port (0: a free one), its port in `port`; -1 on failure.
-int ListenTcp(int& port)
+int listenTcp(int& port)
 {
-    const int listener = SimListenSocket();
+    const int listener = simListenSocket();
     if (listener < 0)
         return -1;
 #ifndef _WIN32
@@ -466,7 +466,7 @@ int ListenTcp(int& port)
     if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener, 4) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        SimClose(listener);
+        simClose(listener);
         return -1;
     }
     port = ntohs(address.sin_port);
@@ -477,7 +477,7 @@ int ListenTcp(int& port)
 // The master side of a new pseudo-terminal in raw mode; -1 on failure. `slave`
 // receives an fd of the slave side that this process keeps open, so a client
 // closing and reopening the port never hangs the line up.
-int OpenPty(std::string& slavePath, int& slave)
+int openPty(std::string& slavePath, int& slave)
 {
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0)
@@ -513,7 +513,7 @@ int main(int argc, char** argv)
             return 0;
         }
     Options options;
-    const std::string error = ParseArguments(argc, argv, options);
+    const std::string error = parseArguments(argc, argv, options);
     if (!error.empty()) {
         const bool help = error == kUsage;
         std::fputs(error.c_str(), help ? stdout : stderr);
@@ -526,12 +526,12 @@ int main(int argc, char** argv)
         SimConfig config = options.config;
         config.address = onLine.address;
         config.deviceType = onLine.deviceType;
-        if (FindSimDeviceType(config.deviceType)->servesWorkbook) {
-            const std::string path = options.workbook.empty() ? DefaultSimWorkbookPath() : options.workbook;
-            const SimWorkbookLoad load = LoadSimWorkbook(path, config);
+        if (findSimDeviceType(config.deviceType)->servesWorkbook) {
+            const std::string path = options.workbook.empty() ? defaultSimWorkbookPath() : options.workbook;
+            const SimWorkbookLoad load = loadSimWorkbook(path, config);
             for (const std::string& warning : load.warnings)
                 std::fprintf(stderr, "ql-rs485-sim: %s\n", warning.c_str());
-            if (!load.Ok()) {
+            if (!load.ok()) {
                 std::fprintf(stderr, "ql-rs485-sim: %s\n", load.error.c_str());
                 return 2;
             }
@@ -544,11 +544,11 @@ int main(int argc, char** argv)
         meters.clear();
         options.tcpPort = options.mbtcpPort;
     }
-    if (ServesModbusSlave(options)) {
-        SimRegisterMap map = DefaultSimRegisterMap();
+    if (servesModbusSlave(options)) {
+        SimRegisterMap map = defaultSimRegisterMap();
         if (!options.registers.empty()) {
             map = {};
-            const std::string error = LoadSimRegisterMap(options.registers, map);
+            const std::string error = loadSimRegisterMap(options.registers, map);
             if (!error.empty()) {
                 std::fprintf(stderr, "ql-rs485-sim: %s\n", error.c_str());
                 return 2;
@@ -558,15 +558,15 @@ int main(int argc, char** argv)
     }
 
 #ifdef _WIN32
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    if (!SimNetStartup()) {
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    if (!simNetStartup()) {
         std::fprintf(stderr, "cannot start Windows sockets\n");
         return 1;
     }
 #else
     struct sigaction action {};
-    action.sa_handler = OnSignal;
+    action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -575,7 +575,7 @@ int main(int argc, char** argv)
 
     if (options.tcpPort >= 0) {
         int port = options.tcpPort;
-        const int listener = ListenTcp(port);
+        const int listener = listenTcp(port);
         if (listener < 0) {
             std::fprintf(stderr, "cannot listen on 127.0.0.1:%d: %s\n", options.tcpPort,
                          std::strerror(errno));
@@ -584,8 +584,8 @@ int main(int argc, char** argv)
         std::printf("%s 127.0.0.1:%d\n", framing.isTcp() ? "MBTCP" : "TCP", port);
         std::fflush(stdout);
         PtyServer server(meters, options.config, modbus.get(), framing, -1, -1, listener, options.echo);
-        server.Run();
-        SimClose(listener);
+        server.run();
+        simClose(listener);
         return 0;
     }
 
@@ -595,7 +595,7 @@ int main(int argc, char** argv)
 #else
     std::string slavePath;
     int slave = -1;
-    const int master = OpenPty(slavePath, slave);
+    const int master = openPty(slavePath, slave);
     if (master < 0) {
         std::fprintf(stderr, "cannot create a pseudo-terminal: %s\n", std::strerror(errno));
         return 1;
@@ -616,7 +616,7 @@ int main(int argc, char** argv)
     std::printf("PTY %s\n", slavePath.c_str());
     std::fflush(stdout);
 
-    PtyServer(meters, options.config, modbus.get(), framing, master, slave, -1, options.echo).Run();
+    PtyServer(meters, options.config, modbus.get(), framing, master, slave, -1, options.echo).run();
 
     if (!options.link.empty())
         unlink(options.link.c_str());

@@ -5,54 +5,54 @@
 
 namespace {
 
-bool IsRead(ByteView request, int start, int count)
+bool isRead(ByteView request, int start, int count)
 {
     return request.size() == 8 && request[1] == 0x03 && (request[2] << 8 | request[3]) == start &&
            (request[4] << 8 | request[5]) == count;
 }
 
 // "UU", address, 0x02, 0x00, sum: the status request of device type 3.
-bool IsCustomStatusRequest(ByteView request)
+bool isCustomStatusRequest(ByteView request)
 {
     return request.size() == 6 && request[0] == 0x55 && request[1] == 0x55 && request[3] == 0x02 &&
            request[4] == 0x00;
 }
 
-const SimWindow kLive16V12{[](ByteView r) { return IsRead(r, 0x0000, 16); },
-                           [](const SimConfig& c, const SimLiveValues& l) { return LiveReplyV12(c, l, 16); }};
-const SimWindow kLive19V12{[](ByteView r) { return IsRead(r, 0, 19); },
-                           [](const SimConfig& c, const SimLiveValues& l) { return LiveReplyV12(c, l, 19); }};
-const SimWindow kCardV13{[](ByteView r) { return IsRead(r, 0x0106, 27); }, CardReplyV13};
-const SimWindow kStatusCustom{IsCustomStatusRequest, StatusReplyCustom};
-const SimWindow kParamsTyped{[](ByteView r) { return IsRead(r, kTypedParamStart, kTypedParamCount); },
-                             ParamBlockReplyTyped};
-const SimWindow kLiveV20{[](ByteView r) { return IsRead(r, 10, 25); }, LiveReplyV20};
-const SimWindow kLiveMoney{[](ByteView r) { return IsRead(r, 10, 21); }, LiveReplyMoney};
+const SimWindow kLive16V12{[](ByteView r) { return isRead(r, 0x0000, 16); },
+                           [](const SimConfig& c, const SimLiveValues& l) { return liveReplyV12(c, l, 16); }};
+const SimWindow kLive19V12{[](ByteView r) { return isRead(r, 0, 19); },
+                           [](const SimConfig& c, const SimLiveValues& l) { return liveReplyV12(c, l, 19); }};
+const SimWindow kCardV13{[](ByteView r) { return isRead(r, 0x0106, 27); }, cardReplyV13};
+const SimWindow kStatusCustom{isCustomStatusRequest, statusReplyCustom};
+const SimWindow kParamsTyped{[](ByteView r) { return isRead(r, kTypedParamStart, kTypedParamCount); },
+                             paramBlockReplyTyped};
+const SimWindow kLiveV20{[](ByteView r) { return isRead(r, 10, 25); }, liveReplyV20};
+const SimWindow kLiveMoney{[](ByteView r) { return isRead(r, 10, 21); }, liveReplyMoney};
 
-const std::vector<SimDeviceType>& Types()
+const std::vector<SimDeviceType>& types()
 {
     static const std::vector<SimDeviceType> types = {
-        {1, &FramingDialect::recordByIndex(), AnswerRecordsByIndex, {kLive16V12}, {kLive19V12}, false},
+        {1, &FramingDialect::recordByIndex(), answerRecordsByIndex, {kLive16V12}, {kLive19V12}, false},
         {2,
          &FramingDialect::recordByIndex(),
-         AnswerRecordsByIndex,
+         answerRecordsByIndex,
          {kLive16V12, kCardV13},
          {kLive16V12, kCardV13},
          false},
-        {3, &FramingDialect::customSum8(), AnswerRecordsCustom, {kStatusCustom}, {kStatusCustom}, false},
-        {4, &FramingDialect::recordRange(), AnswerRecordRange, {}, {}, false},
-        {5, &FramingDialect::modbusRegisters(), AnswerRegisterRecords, {kParamsTyped}, {kParamsTyped}, true},
-        {6, &FramingDialect::recordRange(), AnswerRecordRange, {kLiveV20}, {kLiveV20}, false},
-        {7, &FramingDialect::recordRange(), AnswerRecordRange, {kLiveMoney}, {kLiveMoney}, false},
+        {3, &FramingDialect::customSum8(), answerRecordsCustom, {kStatusCustom}, {kStatusCustom}, false},
+        {4, &FramingDialect::recordRange(), answerRecordRange, {}, {}, false},
+        {5, &FramingDialect::modbusRegisters(), answerRegisterRecords, {kParamsTyped}, {kParamsTyped}, true},
+        {6, &FramingDialect::recordRange(), answerRecordRange, {kLiveV20}, {kLiveV20}, false},
+        {7, &FramingDialect::recordRange(), answerRecordRange, {kLiveMoney}, {kLiveMoney}, false},
     };
     return types;
 }
 
 } // namespace
 
-const SimDeviceType* FindSimDeviceType(int code)
+const SimDeviceType* findSimDeviceType(int code)
 {
-    for (const SimDeviceType& type : Types())
+    for (const SimDeviceType& type : types())
         if (type.code == code)
             return &type;
     return nullptr;

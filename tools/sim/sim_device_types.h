@@ -29,4 +29,4 @@ struct SimDeviceType {
 };
 
 // nullptr for a type the simulator does not know.
-const SimDeviceType* FindSimDeviceType(int code);
+const SimDeviceType* findSimDeviceType(int code);

@@ -4,43 +4,43 @@
 #include <cmath>
 #include <cstring>
 
-void PutU8(Bytes& out, uint8_t value)
+void putU8(Bytes& out, uint8_t value)
 {
     out.push_back(value);
 }
 
-void PutU16(Bytes& out, uint16_t value)
+void putU16(Bytes& out, uint16_t value)
 {
     out.push_back(static_cast<uint8_t>(value >> 8));
     out.push_back(static_cast<uint8_t>(value));
 }
 
-void PutU32(Bytes& out, uint32_t value)
+void putU32(Bytes& out, uint32_t value)
 {
     for (int shift = 24; shift >= 0; shift -= 8)
         out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
-void PutI64(Bytes& out, int64_t value)
+void putI64(Bytes& out, int64_t value)
 {
     const auto bits = static_cast<uint64_t>(value);
     for (int shift = 56; shift >= 0; shift -= 8)
         out.push_back(static_cast<uint8_t>(bits >> shift));
 }
 
-void PutDouble(Bytes& out, double value)
+void putDouble(Bytes& out, double value)
 {
     const auto bits = std::bit_cast<uint64_t>(value);
     for (int shift = 56; shift >= 0; shift -= 8)
         out.push_back(static_cast<uint8_t>(bits >> shift));
 }
 
-void PutSingle(Bytes& out, double value)
+void putSingle(Bytes& out, double value)
 {
-    PutU32(out, std::bit_cast<uint32_t>(static_cast<float>(value)));
+    putU32(out, std::bit_cast<uint32_t>(static_cast<float>(value)));
 }
 
-void PutFixed48_16(Bytes& out, double value)
+void putFixed48_16(Bytes& out, double value)
 {
     if (!(value > 0))
         value = 0;
@@ -49,24 +49,24 @@ void PutFixed48_16(Bytes& out, double value)
         out.push_back(static_cast<uint8_t>(scaled >> shift));
 }
 
-void PutFixed23_8(Bytes& out, double value)
+void putFixed23_8(Bytes& out, double value)
 {
     const bool negative = value < 0;
     const auto magnitude = static_cast<uint32_t>(std::llround(std::fabs(value) * 256.0)) & 0x7FFFFFFFu;
-    PutU32(out, magnitude | (negative ? 0x80000000u : 0u));
+    putU32(out, magnitude | (negative ? 0x80000000u : 0u));
 }
 
-void PutFixed7_24(Bytes& out, double value)
+void putFixed7_24(Bytes& out, double value)
 {
     const bool negative = value < 0;
     const auto magnitude = static_cast<uint32_t>(std::llround(std::fabs(value) * 16777216.0)) & 0x7FFFFFFFu;
-    PutU32(out, magnitude | (negative ? 0x80000000u : 0u));
+    putU32(out, magnitude | (negative ? 0x80000000u : 0u));
 }
 
-void PutFloat32Exp(Bytes& out, double value)
+void putFloat32Exp(Bytes& out, double value)
 {
     if (value == 0 || !std::isfinite(value)) {
-        PutU32(out, 0);
+        putU32(out, 0);
         return;
     }
     int exponent = 0;
@@ -82,10 +82,10 @@ void PutFloat32Exp(Bytes& out, double value)
     out.push_back(static_cast<uint8_t>(mantissa));
 }
 
-void PutFloat48Exp(Bytes& out, double value)
+void putFloat48Exp(Bytes& out, double value)
 {
     if (!(value > 0) || !std::isfinite(value)) {
-        PutFill(out, 6, 0);
+        putFill(out, 6, 0);
         return;
     }
     int exponent = 0;
@@ -102,7 +102,7 @@ void PutFloat48Exp(Bytes& out, double value)
         out.push_back(static_cast<uint8_t>(mantissa >> shift));
 }
 
-uint8_t ToBcd(int value)
+uint8_t toBcd(int value)
 {
     value %= 100;
     if (value < 0)
@@ -110,12 +110,12 @@ uint8_t ToBcd(int value)
     return static_cast<uint8_t>((value / 10) << 4 | (value % 10));
 }
 
-void PutBcd(Bytes& out, int value)
+void putBcd(Bytes& out, int value)
 {
-    out.push_back(ToBcd(value));
+    out.push_back(toBcd(value));
 }
 
-void PutFill(Bytes& out, size_t count, uint8_t value)
+void putFill(Bytes& out, size_t count, uint8_t value)
 {
     out.insert(out.end(), count, value);
 }
@@ -124,7 +124,7 @@ namespace {
 
 // Proleptic Gregorian day counts (H. Hinnant's civil calendar algorithms), so
 // record times never depend on the host's time zone.
-int64_t DaysFromCivil(int y, int m, int d)
+int64_t daysFromCivil(int y, int m, int d)
 {
     y -= m <= 2;
     const int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -134,7 +134,7 @@ int64_t DaysFromCivil(int y, int m, int d)
     return era * 146097 + doe - 719468;
 }
 
-void CivilFromDays(int64_t z, int& y, int& m, int& d)
+void civilFromDays(int64_t z, int& y, int& m, int& d)
 {
     z += 719468;
     const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -147,11 +147,11 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d)
     y = static_cast<int>(yoe + era * 400 + (m <= 2));
 }
 
-const int64_t kEpoch2000 = DaysFromCivil(2000, 1, 1);
+const int64_t kEpoch2000 = daysFromCivil(2000, 1, 1);
 
 } // namespace
 
-SimTime SimTimeFromSeconds(int64_t secondsSince2000)
+SimTime simTimeFromSeconds(int64_t secondsSince2000)
 {
     int64_t days = secondsSince2000 / 86400;
     int64_t rest = secondsSince2000 % 86400;
@@ -160,20 +160,20 @@ SimTime SimTimeFromSeconds(int64_t secondsSince2000)
         --days;
     }
     SimTime time;
-    CivilFromDays(days + kEpoch2000, time.year, time.month, time.day);
+    civilFromDays(days + kEpoch2000, time.year, time.month, time.day);
     time.hour = static_cast<int>(rest / 3600);
     time.minute = static_cast<int>(rest / 60 % 60);
     time.second = static_cast<int>(rest % 60);
     return time;
 }
 
-int64_t SimTimeToSeconds(const SimTime& time)
+int64_t simTimeToSeconds(const SimTime& time)
 {
-    return (DaysFromCivil(time.year, time.month, time.day) - kEpoch2000) * 86400 + time.hour * 3600 +
+    return (daysFromCivil(time.year, time.month, time.day) - kEpoch2000) * 86400 + time.hour * 3600 +
            time.minute * 60 + time.second;
 }
 
-SimTime AddMonths(SimTime time, int months)
+SimTime addMonths(SimTime time, int months)
 {
     const int index = time.year * 12 + (time.month - 1) + months;
     time.year = index / 12;
@@ -181,27 +181,27 @@ SimTime AddMonths(SimTime time, int months)
     return time;
 }
 
-void PutBcdTime(Bytes& out, const SimTime& time)
+void putBcdTime(Bytes& out, const SimTime& time)
 {
-    PutBcd(out, time.year);
-    PutBcd(out, time.month);
-    PutBcd(out, time.day);
-    PutBcd(out, time.hour);
-    PutBcd(out, time.minute);
-    PutBcd(out, time.second);
+    putBcd(out, time.year);
+    putBcd(out, time.month);
+    putBcd(out, time.day);
+    putBcd(out, time.hour);
+    putBcd(out, time.minute);
+    putBcd(out, time.second);
 }
 
-Bytes SealModbus(Bytes frame)
+Bytes sealModbus(Bytes frame)
 {
-    const uint16_t crc = Crc16Full(frame);
+    const uint16_t crc = crc16Full(frame);
     frame.push_back(static_cast<uint8_t>(crc >> 8));
     frame.push_back(static_cast<uint8_t>(crc));
     return frame;
 }
 
-Bytes SealCustom(Bytes frame)
+Bytes sealCustom(Bytes frame)
 {
-    const uint8_t sum = frame.size() > 2 ? ByteSum8(ByteView(frame).subspan(2)) : 0;
+    const uint8_t sum = frame.size() > 2 ? byteSum8(ByteView(frame).subspan(2)) : 0;
     frame.push_back(sum);
     return frame;
 }

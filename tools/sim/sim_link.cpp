@@ -19,13 +19,13 @@ constexpr size_t kEndlessCap = 1 << 20;
 
 SimLink::SimLink(SimMeter meter, const Waiter& clock) : m_meter(std::move(meter)), m_clock(clock) {}
 
-void SimLink::ThrowIfDisconnected(int errorNumber, const char* text) const
+void SimLink::throwIfDisconnected(int errorNumber, const char* text) const
 {
     if (!m_connected)
         throw ComPortError(errorNumber, text, EIO);
 }
 
-void SimLink::Disconnect()
+void SimLink::disconnect()
 {
     m_connected = false;
     m_scheduled.clear();
@@ -33,46 +33,46 @@ void SimLink::Disconnect()
     m_endlessFromUs = -1;
 }
 
-void SimLink::PurgeBuffers()
+void SimLink::purgeBuffers()
 {
-    ThrowIfDisconnected(kPurgeFailed, "PurgeComm function failed");
-    Release();
+    throwIfDisconnected(kPurgeFailed, "PurgeComm function failed");
+    release();
     m_waiting.clear();
 }
 
-void SimLink::SendBytes(ByteView bytes)
+void SimLink::sendBytes(ByteView bytes)
 {
-    ThrowIfDisconnected(kWriteFailed, "WriteFile function failed");
-    const SimConfig& config = m_meter.Config();
-    const int closeAfter = FaultNumber(config, "close-after", -1);
+    throwIfDisconnected(kWriteFailed, "WriteFile function failed");
+    const SimConfig& config = m_meter.config();
+    const int closeAfter = faultNumber(config, "close-after", -1);
     if (closeAfter >= 0 && static_cast<int>(m_requests.size()) >= closeAfter) {
-        Disconnect();
-        ThrowIfDisconnected(kWriteFailed, "WriteFile function failed");
+        disconnect();
+        throwIfDisconnected(kWriteFailed, "WriteFile function failed");
     }
     m_requests.emplace_back(bytes.begin(), bytes.end());
-    Release();
+    release();
     // The request itself takes its line time before the meter has all of it.
-    int64_t nowUs = m_clock.NowMs() * 1000;
+    int64_t nowUs = m_clock.nowMs() * 1000;
     if (config.lineRate)
-        nowUs += static_cast<int64_t>(bytes.size()) * ByteTimeUs(config);
-    const std::optional<Bytes> reply = m_meter.Respond(bytes);
+        nowUs += static_cast<int64_t>(bytes.size()) * byteTimeUs(config);
+    const std::optional<Bytes> reply = m_meter.respond(bytes);
     if (!reply)
         return;
     int64_t endUs = nowUs;
-    for (SimPiece& piece : ScheduleReply(config, *reply)) {
+    for (SimPiece& piece : scheduleReply(config, *reply)) {
         piece.atUs += nowUs;
         endUs = piece.atUs;
         m_scheduled.push_back(std::move(piece));
     }
     std::stable_sort(m_scheduled.begin(), m_scheduled.end(),
                      [](const SimPiece& a, const SimPiece& b) { return a.atUs < b.atUs; });
-    if (HasFault(config, "endless") && m_endlessFromUs < 0)
+    if (hasFault(config, "endless") && m_endlessFromUs < 0)
         m_endlessFromUs = endUs;
 }
 
-void SimLink::Release()
+void SimLink::release()
 {
-    const int64_t nowUs = m_clock.NowMs() * 1000;
+    const int64_t nowUs = m_clock.nowMs() * 1000;
     while (!m_scheduled.empty() && m_scheduled.front().atUs <= nowUs) {
         const Bytes& bytes = m_scheduled.front().bytes;
         m_waiting.insert(m_waiting.end(), bytes.begin(), bytes.end());
@@ -80,8 +80,8 @@ void SimLink::Release()
     }
     if (m_endlessFromUs >= 0 && nowUs > m_endlessFromUs) {
         // One byte per byte time at the line rate, else one per millisecond.
-        const SimConfig& config = m_meter.Config();
-        const int64_t stepUs = config.lineRate ? ByteTimeUs(config) : 1000;
+        const SimConfig& config = m_meter.config();
+        const int64_t stepUs = config.lineRate ? byteTimeUs(config) : 1000;
         const int64_t count = (nowUs - m_endlessFromUs) / stepUs;
         for (int64_t i = 0; i < count && m_waiting.size() < kEndlessCap; ++i)
             m_waiting.push_back(static_cast<uint8_t>(0xA5 ^ (m_waiting.size() & 0xFF)));
@@ -89,17 +89,17 @@ void SimLink::Release()
     }
 }
 
-int SimLink::WaitingByteCount()
+int SimLink::waitingByteCount()
 {
-    ThrowIfDisconnected(kStatusFailed, "ClearCommError function failed");
-    Release();
+    throwIfDisconnected(kStatusFailed, "ClearCommError function failed");
+    release();
     return static_cast<int>(m_waiting.size());
 }
 
-Bytes SimLink::ReceiveBytes(int count)
+Bytes SimLink::receiveBytes(int count)
 {
-    ThrowIfDisconnected(kReadFailed, "ReadFile function failed");
-    Release();
+    throwIfDisconnected(kReadFailed, "ReadFile function failed");
+    release();
     const size_t take = std::min(m_waiting.size(), static_cast<size_t>(std::max(count, 0)));
     Bytes out(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(take));
     m_waiting.erase(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(take));

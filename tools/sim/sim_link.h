@@ -15,21 +15,21 @@ public:
     // The clock must outlive the link.
     SimLink(SimMeter meter, const Waiter& clock);
 
-    bool Connected() const override { return m_connected; }
-    void PurgeBuffers() override;
-    void SendBytes(ByteView bytes) override;
-    int WaitingByteCount() override;
-    Bytes ReceiveBytes(int count) override;
+    bool connected() const override { return m_connected; }
+    void purgeBuffers() override;
+    void sendBytes(ByteView bytes) override;
+    int waitingByteCount() override;
+    Bytes receiveBytes(int count) override;
 
     // The meter goes away: every later call (but Connected) throws ComPortError.
-    void Disconnect();
-    SimMeter& Meter() { return m_meter; }
+    void disconnect();
+    SimMeter& meter() { return m_meter; }
     // Every request sent so far, in order.
-    const std::vector<Bytes>& Requests() const { return m_requests; }
+    const std::vector<Bytes>& requests() const { return m_requests; }
 
 private:
-    void ThrowIfDisconnected(int errorNumber, const char* text) const;
-    void Release();
+    void throwIfDisconnected(int errorNumber, const char* text) const;
+    void release();
 
     SimMeter m_meter;
     const Waiter& m_clock;

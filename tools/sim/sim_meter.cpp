@@ -22,12 +22,12 @@ const std::array<const char*, 3> kNumberFaults = {"split", "close-after", "slow"
 // Replies just over the limit a reply collection accepts.
 constexpr size_t kOversizeLength = 501;
 
-std::string FaultBase(const std::string& fault)
+std::string faultBase(const std::string& fault)
 {
     return fault.substr(0, fault.find('='));
 }
 
-bool ParseNumber(const std::string& text, int& number)
+bool parseNumber(const std::string& text, int& number)
 {
     if (text.empty() || text.size() > 9 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -36,27 +36,27 @@ bool ParseNumber(const std::string& text, int& number)
     return true;
 }
 
-bool IsCustomFrame(ByteView frame)
+bool isCustomFrame(ByteView frame)
 {
     return frame.size() >= 2 && frame[0] == 0x55 && frame[1] == 0x55;
 }
 
-Bytes Reseal(Bytes frame, bool custom)
+Bytes reseal(Bytes frame, bool custom)
 {
     const size_t checkBytes = custom ? 1 : 2;
     if (frame.size() < checkBytes)
         return frame;
     // erase, not resize: GCC 12 under ASan flags a shrinking resize as an overflow.
     frame.erase(frame.end() - static_cast<std::ptrdiff_t>(checkBytes), frame.end());
-    return custom ? SealCustom(std::move(frame)) : SealModbus(std::move(frame));
+    return custom ? sealCustom(std::move(frame)) : sealModbus(std::move(frame));
 }
 
 } // namespace
 
-std::string CheckFaultNames(const std::vector<std::string>& faults)
+std::string checkFaultNames(const std::vector<std::string>& faults)
 {
     for (const std::string& fault : faults) {
-        const std::string base = FaultBase(fault);
+        const std::string base = faultBase(fault);
         if (fault == "slow" ||
             std::find(kPlainFaults.begin(), kPlainFaults.end(), fault) != kPlainFaults.end())
             continue;
@@ -65,48 +65,48 @@ std::string CheckFaultNames(const std::vector<std::string>& faults)
         int number = 0;
         if (!takesNumber)
             return "unknown fault: " + fault;
-        if (fault.size() == base.size() || !ParseNumber(fault.substr(base.size() + 1), number))
+        if (fault.size() == base.size() || !parseNumber(fault.substr(base.size() + 1), number))
             return "fault " + base + " needs a number: " + base + "=N";
     }
     return {};
 }
 
-bool HasFault(const SimConfig& config, const std::string& name)
+bool hasFault(const SimConfig& config, const std::string& name)
 {
     return std::any_of(config.faults.begin(), config.faults.end(),
-                       [&](const std::string& fault) { return FaultBase(fault) == name; });
+                       [&](const std::string& fault) { return faultBase(fault) == name; });
 }
 
-int FaultNumber(const SimConfig& config, const std::string& name, int fallback)
+int faultNumber(const SimConfig& config, const std::string& name, int fallback)
 {
     for (const std::string& fault : config.faults) {
         int number = 0;
-        if (FaultBase(fault) == name && fault.size() > name.size() &&
-            ParseNumber(fault.substr(name.size() + 1), number))
+        if (faultBase(fault) == name && fault.size() > name.size() &&
+            parseNumber(fault.substr(name.size() + 1), number))
             return number;
     }
     return fallback;
 }
 
-int64_t ByteTimeUs(const SimConfig& config)
+int64_t byteTimeUs(const SimConfig& config)
 {
     const int baud = config.baud > 0 ? config.baud : 9600;
     return 11'000'000 / baud;
 }
 
-std::vector<SimPiece> ScheduleReply(const SimConfig& config, const Bytes& reply)
+std::vector<SimPiece> scheduleReply(const SimConfig& config, const Bytes& reply)
 {
     std::vector<SimPiece> pieces;
     if (reply.empty())
         return pieces;
     const int delayMs =
-        HasFault(config, "slow") ? FaultNumber(config, "slow", config.slowDelayMs) : config.replyDelayMs;
+        hasFault(config, "slow") ? faultNumber(config, "slow", config.slowDelayMs) : config.replyDelayMs;
     const int64_t delayUs = int64_t{std::max(delayMs, 0)} * 1000;
-    const bool split = HasFault(config, "split");
+    const bool split = hasFault(config, "split");
     const size_t pieceCount =
         split ? std::clamp<size_t>(static_cast<size_t>(std::max(config.splitPieces, 1)), 1, reply.size()) : 1;
-    const int64_t gapUs = int64_t{FaultNumber(config, "split", config.splitGapMs)} * 1000;
-    const int64_t byteUs = config.lineRate ? ByteTimeUs(config) : 0;
+    const int64_t gapUs = int64_t{faultNumber(config, "split", config.splitGapMs)} * 1000;
+    const int64_t byteUs = config.lineRate ? byteTimeUs(config) : 0;
     for (size_t i = 0; i < reply.size(); ++i) {
         const size_t pieceIndex = i * pieceCount / reply.size();
         const int64_t at =
@@ -118,11 +118,11 @@ std::vector<SimPiece> ScheduleReply(const SimConfig& config, const Bytes& reply)
     return pieces;
 }
 
-std::optional<size_t> KnownRequestLength(ByteView bytes)
+std::optional<size_t> knownRequestLength(ByteView bytes)
 {
     if (bytes.size() < 2)
         return std::nullopt;
-    if (IsCustomFrame(bytes)) {
+    if (isCustomFrame(bytes)) {
         if (bytes.size() < 4)
             return std::nullopt;
         if (bytes[3] == 0x28)
@@ -146,51 +146,51 @@ std::optional<size_t> KnownRequestLength(ByteView bytes)
 
 SimMeter::SimMeter(SimConfig config) : m_config(std::move(config)) {}
 
-std::optional<Bytes> SimMeter::Answer(ByteView request)
+std::optional<Bytes> SimMeter::answer(ByteView request)
 {
     const auto address = static_cast<uint8_t>(m_config.address);
-    const SimDeviceType* type = FindSimDeviceType(m_config.deviceType);
+    const SimDeviceType* type = findSimDeviceType(m_config.deviceType);
     if (!type || request.size() < 4 || !type->dialect->checks(request) ||
         request[type->dialect->addressOffset()] != address)
         return std::nullopt;
-    if (auto reply = AnswerRecordRequest(m_config, request))
+    if (auto reply = answerRecordRequest(m_config, request))
         return reply;
-    if (auto reply = AnswerParameterRead(m_config, m_live, request))
+    if (auto reply = answerParameterRead(m_config, m_live, request))
         return reply;
-    return AnswerProbe(m_config, m_live, request);
+    return answerProbe(m_config, m_live, request);
 }
 
-std::optional<Bytes> SimMeter::Respond(ByteView request)
+std::optional<Bytes> SimMeter::respond(ByteView request)
 {
-    if (HasFault(m_config, "silence"))
+    if (hasFault(m_config, "silence"))
         return std::nullopt;
-    std::optional<Bytes> reply = Answer(request);
+    std::optional<Bytes> reply = answer(request);
     if (!reply)
         return std::nullopt;
-    return ApplyFaults(std::move(*reply));
+    return applyFaults(std::move(*reply));
 }
 
-Bytes SimMeter::ApplyFaults(Bytes reply) const
+Bytes SimMeter::applyFaults(Bytes reply) const
 {
-    const bool custom = IsCustomFrame(reply);
-    if (HasFault(m_config, "other-address") && reply.size() > 2) {
+    const bool custom = isCustomFrame(reply);
+    if (hasFault(m_config, "other-address") && reply.size() > 2) {
         // The reply of the next meter on the bus, check bytes intact.
         uint8_t& address = reply[custom ? 2 : 0];
         address = static_cast<uint8_t>(address % 247 + 1);
-        reply = Reseal(std::move(reply), custom);
+        reply = reseal(std::move(reply), custom);
     }
-    if (HasFault(m_config, "wrong-length") && reply.size() > 3) {
+    if (hasFault(m_config, "wrong-length") && reply.size() > 3) {
         // One data byte lost, check bytes recomputed: only the length betrays it.
         reply.erase(reply.end() - (custom ? 2 : 3));
-        reply = Reseal(std::move(reply), custom);
+        reply = reseal(std::move(reply), custom);
     }
-    if (HasFault(m_config, "bad-crc") && !reply.empty())
+    if (hasFault(m_config, "bad-crc") && !reply.empty())
         reply.back() ^= 0xFF;
-    if (HasFault(m_config, "garbage-before"))
+    if (hasFault(m_config, "garbage-before"))
         reply.insert(reply.begin(), {0x00, 0xFF, 0x7E});
-    if (HasFault(m_config, "garbage-after"))
+    if (hasFault(m_config, "garbage-after"))
         reply.insert(reply.end(), {0xFF, 0x00, 0x7E});
-    if (HasFault(m_config, "oversize") && reply.size() < kOversizeLength)
+    if (hasFault(m_config, "oversize") && reply.size() < kOversizeLength)
         reply.resize(kOversizeLength, 0xEE);
     return reply;
 }

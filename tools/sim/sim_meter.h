@@ -63,10 +63,10 @@ struct SimConfig {
 
 // Empty when every fault name is known and its number (if any) is valid; else the
 // message to show.
-std::string CheckFaultNames(const std::vector<std::string>& faults);
-bool HasFault(const SimConfig& config, const std::string& name);
+std::string checkFaultNames(const std::vector<std::string>& faults);
+bool hasFault(const SimConfig& config, const std::string& name);
 // Number after "name=", or `fallback` when the fault is absent or has none.
-int FaultNumber(const SimConfig& config, const std::string& name, int fallback);
+int faultNumber(const SimConfig& config, const std::string& name, int fallback);
 
 // A piece of a reply: its bytes become readable `atUs` microseconds after the
 // request has been received.
@@ -75,14 +75,14 @@ struct SimPiece {
     Bytes bytes;
 };
 // How the reply is delivered in time: delay, "slow", "split", line-rate pacing.
-std::vector<SimPiece> ScheduleReply(const SimConfig& config, const Bytes& reply);
+std::vector<SimPiece> scheduleReply(const SimConfig& config, const Bytes& reply);
 // Microseconds one byte takes on the line at the configured baud rate.
-int64_t ByteTimeUs(const SimConfig& config);
+int64_t byteTimeUs(const SimConfig& config);
 
 // Length of a complete request frame that starts `bytes`, when the first bytes
 // already tell it (record requests, register reads and writes, the custom frames); nullopt
 // when unknown or not yet decidable.
-std::optional<size_t> KnownRequestLength(ByteView bytes);
+std::optional<size_t> knownRequestLength(ByteView bytes);
 
 class SimMeter {
 public:
@@ -90,15 +90,15 @@ public:
     // The reply to one complete request, with the byte-level faults applied;
     // nullopt means the meter stays silent (unknown shape, other address, bad check,
     // fault "silence").
-    std::optional<Bytes> Respond(ByteView request);
+    std::optional<Bytes> respond(ByteView request);
     // The fault-free answer, for tests that compare against the faulty one.
-    std::optional<Bytes> Answer(ByteView request);
-    const SimConfig& Config() const { return m_config; }
+    std::optional<Bytes> answer(ByteView request);
+    const SimConfig& config() const { return m_config; }
     // Live values behind the parameter and identification answers; tests may change them.
-    SimLiveValues& Live() { return m_live; }
+    SimLiveValues& live() { return m_live; }
 
 private:
-    Bytes ApplyFaults(Bytes reply) const;
+    Bytes applyFaults(Bytes reply) const;
 
     SimConfig m_config;
     SimLiveValues m_live;

@@ -11,7 +11,7 @@
 
 namespace {
 
-int FromBcd(uint8_t value)
+int fromBcd(uint8_t value)
 {
     return (value >> 4) * 10 + (value & 0x0F);
 }
@@ -20,7 +20,7 @@ int FromBcd(uint8_t value)
 // where the operator set them.
 constexpr std::array<int, 8> kWobble = {0, 1, 2, 1, 0, -1, -2, -1};
 
-int WobbleAt(int64_t seconds)
+int wobbleAt(int64_t seconds)
 {
     return kWobble[static_cast<size_t>(seconds / kSimParamStepSeconds % 8)];
 }
@@ -32,10 +32,10 @@ constexpr int32_t kRunningDays = 123;
 
 } // namespace
 
-SimLiveValues ReportedValues(const SimConfig& config, const SimLiveValues& live)
+SimLiveValues reportedValues(const SimConfig& config, const SimLiveValues& live)
 {
     SimLiveValues shown = live;
-    if (!HasFault(config, "alarm"))
+    if (!hasFault(config, "alarm"))
         return shown;
     shown.statusV12 |= 0xA0;
     shown.customStatus1 |= 0x40;
@@ -49,7 +49,7 @@ SimLiveValues ReportedValues(const SimConfig& config, const SimLiveValues& live)
 
 namespace {
 
-double LiveQuantity(SimQuantity quantity, const SimLiveValues& live)
+double liveQuantity(SimQuantity quantity, const SimLiveValues& live)
 {
     switch (quantity) {
     case SimQuantity::StdVolume:
@@ -75,22 +75,22 @@ double LiveQuantity(SimQuantity quantity, const SimLiveValues& live)
     }
 }
 
-Bytes ParamValue(const SimConfig& config, const SimLiveValues& live, const SimTypedParam& param)
+Bytes paramValue(const SimConfig& config, const SimLiveValues& live, const SimTypedParam& param)
 {
-    const SimQuantity quantity = QuantityOfCaption(param.caption);
+    const SimQuantity quantity = quantityOfCaption(param.caption);
     Bytes data;
     if (param.type == "DT2") {
         data.assign(live.clock.begin(), live.clock.end());
     } else if (param.type == "DBL") {
-        PutDouble(data, LiveQuantity(quantity, live));
+        putDouble(data, liveQuantity(quantity, live));
     } else if (param.type == "FLT") {
-        PutSingle(data, LiveQuantity(quantity, live));
+        putSingle(data, liveQuantity(quantity, live));
     } else if (param.type == "LNG") {
-        PutU32(data, static_cast<uint32_t>(kRunningDays));
+        putU32(data, static_cast<uint32_t>(kRunningDays));
     } else if (param.type == "BYTE" || param.type == "BIT") {
-        PutU16(data, static_cast<uint16_t>(config.address & 0xFF));
+        putU16(data, static_cast<uint16_t>(config.address & 0xFF));
     } else if (param.type == "S8") {
-        PutU32(data, quantity == SimQuantity::AlarmWord ? live.alarmV20Hi << 8 | live.alarmV20Lo : 0);
+        putU32(data, quantity == SimQuantity::AlarmWord ? live.alarmV20Hi << 8 | live.alarmV20Lo : 0);
     } else if (param.type == "S16") {
         data.assign(kSerialNumber, kSerialNumber + std::strlen(kSerialNumber));
     }
@@ -100,12 +100,12 @@ Bytes ParamValue(const SimConfig& config, const SimLiveValues& live, const SimTy
 
 } // namespace
 
-Bytes TypedParamData(const SimConfig& config, const SimLiveValues& live)
+Bytes typedParamData(const SimConfig& config, const SimLiveValues& live)
 {
     if (!config.typedParams.empty()) {
         Bytes data;
         for (const SimTypedParam& param : config.typedParams) {
-            const Bytes value = ParamValue(config, live, param);
+            const Bytes value = paramValue(config, live, param);
             data.insert(data.end(), value.begin(), value.end());
         }
         data.resize(2 * kTypedParamCount, 0x00);
@@ -116,56 +116,56 @@ Bytes TypedParamData(const SimConfig& config, const SimLiveValues& live)
     data.resize(16, 0x00);
     std::memcpy(data.data(), kSerialNumber, std::strlen(kSerialNumber));
     data.insert(data.end(), live.clock.begin(), live.clock.end());
-    PutDouble(data, live.stdVolume);
-    PutDouble(data, live.workVolume);
-    PutSingle(data, live.stdFlow);
-    PutSingle(data, live.workFlow);
-    PutSingle(data, live.temperature);
-    PutSingle(data, live.pressure);
-    PutSingle(data, live.compressFactor);
-    PutSingle(data, kMeterFactor);
-    PutSingle(data, kBatteryVolts);
-    PutU32(data, live.alarmV20Hi << 8 | live.alarmV20Lo);
-    PutU32(data, static_cast<uint32_t>(kRunningDays));
-    PutU16(data, static_cast<uint16_t>(config.address & 0xFF));
+    putDouble(data, live.stdVolume);
+    putDouble(data, live.workVolume);
+    putSingle(data, live.stdFlow);
+    putSingle(data, live.workFlow);
+    putSingle(data, live.temperature);
+    putSingle(data, live.pressure);
+    putSingle(data, live.compressFactor);
+    putSingle(data, kMeterFactor);
+    putSingle(data, kBatteryVolts);
+    putU32(data, live.alarmV20Hi << 8 | live.alarmV20Lo);
+    putU32(data, static_cast<uint32_t>(kRunningDays));
+    putU16(data, static_cast<uint16_t>(config.address & 0xFF));
     data.resize(2 * kTypedParamCount, 0x00);
     return data;
 }
 
-void AdvanceLiveValues(SimLiveValues& live, int seconds)
+void advanceLiveValues(SimLiveValues& live, int seconds)
 {
     SimTime clock;
-    clock.year = 2000 + FromBcd(live.clock[0]);
-    clock.month = FromBcd(live.clock[1]);
-    clock.day = FromBcd(live.clock[2]);
-    clock.hour = FromBcd(live.clock[3]);
-    clock.minute = FromBcd(live.clock[4]);
-    clock.second = FromBcd(live.clock[5]);
-    const int64_t before = SimTimeToSeconds(clock);
+    clock.year = 2000 + fromBcd(live.clock[0]);
+    clock.month = fromBcd(live.clock[1]);
+    clock.day = fromBcd(live.clock[2]);
+    clock.hour = fromBcd(live.clock[3]);
+    clock.minute = fromBcd(live.clock[4]);
+    clock.second = fromBcd(live.clock[5]);
+    const int64_t before = simTimeToSeconds(clock);
     const int64_t after = before + seconds;
     Bytes bcd;
-    PutBcdTime(bcd, SimTimeFromSeconds(after));
+    putBcdTime(bcd, simTimeFromSeconds(after));
     std::copy(bcd.begin(), bcd.end(), live.clock.begin());
 
     live.workVolume += live.workFlow * seconds / 3600.0;
     live.stdVolume += live.stdFlow * seconds / 3600.0;
-    const int step = WobbleAt(after) - WobbleAt(before);
+    const int step = wobbleAt(after) - wobbleAt(before);
     live.workFlow += 0.05 * step;
     live.stdFlow += 0.05 * step;
     live.temperature += 0.05 * step;
     live.pressure += 0.01 * step;
 }
 
-std::optional<Bytes> AnswerParameterRead(const SimConfig& config, SimLiveValues& live, ByteView request)
+std::optional<Bytes> answerParameterRead(const SimConfig& config, SimLiveValues& live, ByteView request)
 {
-    const SimDeviceType* type = FindSimDeviceType(config.deviceType);
+    const SimDeviceType* type = findSimDeviceType(config.deviceType);
     if (!type)
         return std::nullopt;
     for (const SimWindow& window : type->paramWindows) {
         if (!window.matches(request))
             continue;
-        const Bytes reply = window.reply(config, ReportedValues(config, live));
-        AdvanceLiveValues(live, kSimParamStepSeconds);
+        const Bytes reply = window.reply(config, reportedValues(config, live));
+        advanceLiveValues(live, kSimParamStepSeconds);
         return reply;
     }
     return std::nullopt;

@@ -13,14 +13,14 @@ inline constexpr int kSimParamStepSeconds = 5;
 // The answer to a parameter read of the configured device type, or nullopt. The
 // request has passed the address and check-byte tests. `live` moves on after an
 // answer; the answer itself shows the values as they were when the request came.
-std::optional<Bytes> AnswerParameterRead(const SimConfig& config, SimLiveValues& live, ByteView request);
+std::optional<Bytes> answerParameterRead(const SimConfig& config, SimLiveValues& live, ByteView request);
 
 // The live values as the answers show them: with the fault "alarm", alarm bits set
 // (device type 1 hardware fault and high flow, type 3 flow alarm and temperature
 // sensor, type 6 low pressure and pressure sensor and high flow, type 7 high flow,
 // pressure sensor, lost external power and a valve fault; type 5 alarm word non-zero).
 // Device type 5 shows the alarm bytes of device type 6 in its alarm word.
-SimLiveValues ReportedValues(const SimConfig& config, const SimLiveValues& live);
+SimLiveValues reportedValues(const SimConfig& config, const SimLiveValues& live);
 
 // Device type 5 parameter block (38 registers) from the live values: the sheet's
 // parameter rows when the protocol workbook was loaded, each row the value its
@@ -28,7 +28,7 @@ SimLiveValues ReportedValues(const SimConfig& config, const SimLiveValues& live)
 // clock (DT2), standard and working volume (DBL), standard and working flow,
 // temperature, pressure, compression factor, meter factor, battery (FLT), alarm
 // word (S8), running days (LNG), address (BYTE).
-Bytes TypedParamData(const SimConfig& config, const SimLiveValues& live);
+Bytes typedParamData(const SimConfig& config, const SimLiveValues& live);
 
 // Moves the values on by `seconds` of running.
-void AdvanceLiveValues(SimLiveValues& live, int seconds);
+void advanceLiveValues(SimLiveValues& live, int seconds);

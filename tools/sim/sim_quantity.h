@@ -23,4 +23,4 @@ enum class SimQuantity {
 
 // The quantity a caption such as "标况流量(m3/h)" or "平均温度(℃)" names; Unknown for
 // captions that name none of them (times, counters, codes).
-SimQuantity QuantityOfCaption(const std::string& caption);
+SimQuantity quantityOfCaption(const std::string& caption);

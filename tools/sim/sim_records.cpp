@@ -13,40 +13,40 @@ namespace {
 
 // Record ordinal r counts the stored records of a kind from 0; every value below
 // is a function of r only, so a reply can be predicted by a test.
-double StdVolume(int r)
+double stdVolume(int r)
 {
     return 10000.1234 + r * 12.3456;
 }
-double WorkVolume(int r)
+double workVolume(int r)
 {
     return 10500.5678 + r * 13.0625;
 }
-double StdFlow(int r)
+double stdFlow(int r)
 {
     return 30.0 + (r % 7) * 1.25;
 }
-double WorkFlow(int r)
+double workFlow(int r)
 {
     return 32.0 + (r % 5) * 1.5;
 }
 // Runs below zero for some records, so signed encodings are exercised.
-double Temperature(int r)
+double temperature(int r)
 {
     return 15.25 - (r % 13) * 2.5;
 }
-double Pressure(int r)
+double pressure(int r)
 {
     return 101.25 + (r % 4) * 0.5;
 }
 
 // Records are stamped from 2024-01-01 00:00:00 on, `stepSeconds` apart; step 0
 // means one calendar month apart.
-SimTime RecordTime(int r, int stepSeconds)
+SimTime recordTime(int r, int stepSeconds)
 {
     SimTime base;
     if (stepSeconds == 0)
-        return AddMonths(base, r);
-    return SimTimeFromSeconds(SimTimeToSeconds(base) + int64_t{r} * stepSeconds);
+        return addMonths(base, r);
+    return simTimeFromSeconds(simTimeToSeconds(base) + int64_t{r} * stepSeconds);
 }
 
 constexpr int kMinute = 60;
@@ -58,7 +58,7 @@ constexpr int kEvent = 2 * kDay + 3 * kHour + 17 * kMinute + 23;
 
 // ---- Device types 1 and 2: function 0x66, one record per request -------------
 
-std::optional<Bytes> AnswerV12(const SimConfig& config, ByteView request)
+std::optional<Bytes> answerV12(const SimConfig& config, ByteView request)
 {
     if (request.size() != 9 || request[1] != 0x66 || request[2] != 0x00 || request[4] != 0x02)
         return std::nullopt;
@@ -73,49 +73,49 @@ std::optional<Bytes> AnswerV12(const SimConfig& config, ByteView request)
     if (!stored && table != 0x64)
         // Month, start/stop and anti-cut tables answer an empty slot with the short
         // "66 80" frame instead of a record.
-        return SealModbus({address, 0x66, 0x80});
+        return sealModbus({address, 0x66, 0x80});
 
     Bytes data;
     switch (table) {
     case 0x64: // real-time, 34 data bytes; an empty slot reads as zeros
         if (!stored) {
-            PutFill(data, 34, 0x00);
+            putFill(data, 34, 0x00);
             break;
         }
-        PutFixed48_16(data, WorkVolume(r));
-        PutFixed48_16(data, StdVolume(r));
-        PutFixed23_8(data, StdFlow(r));
-        PutFixed23_8(data, Temperature(r));
-        PutFixed23_8(data, Pressure(r));
-        PutBcdTime(data, RecordTime(r, 10 * kMinute));
+        putFixed48_16(data, workVolume(r));
+        putFixed48_16(data, stdVolume(r));
+        putFixed23_8(data, stdFlow(r));
+        putFixed23_8(data, temperature(r));
+        putFixed23_8(data, pressure(r));
+        putBcdTime(data, recordTime(r, 10 * kMinute));
         break;
     case 0x65: { // month: volume, then year and month
-        PutFixed48_16(data, StdVolume(r) * 30);
-        const SimTime time = RecordTime(r, kMonth);
-        PutBcd(data, time.year);
-        PutBcd(data, time.month);
+        putFixed48_16(data, stdVolume(r) * 30);
+        const SimTime time = recordTime(r, kMonth);
+        putBcd(data, time.year);
+        putBcd(data, time.month);
         break;
     }
     case 0x66: // start/stop: volume, time, flag, one spare byte
-        PutFixed48_16(data, StdVolume(r));
-        PutBcdTime(data, RecordTime(r, kEvent));
-        PutU8(data, r % 2 == 0 ? 0x55 : 0xAA);
-        PutU8(data, 0x00);
+        putFixed48_16(data, stdVolume(r));
+        putBcdTime(data, recordTime(r, kEvent));
+        putU8(data, r % 2 == 0 ? 0x55 : 0xAA);
+        putU8(data, 0x00);
         break;
     default: // 0x67 anti-cut: time, flag, one spare byte
-        PutBcdTime(data, RecordTime(r, kEvent));
-        PutU8(data, r % 3 == 2 ? 0xAA : 0x55);
-        PutU8(data, 0x00);
+        putBcdTime(data, recordTime(r, kEvent));
+        putU8(data, r % 3 == 2 ? 0xAA : 0x55);
+        putU8(data, 0x00);
         break;
     }
     Bytes reply = {address, 0x66, static_cast<uint8_t>(data.size())};
     reply.insert(reply.end(), data.begin(), data.end());
-    return SealModbus(std::move(reply));
+    return sealModbus(std::move(reply));
 }
 
 // ---- Device type 3: custom frame "UU", command 0x28 0x03 ---------------------
 
-std::optional<Bytes> AnswerCustom(const SimConfig& config, ByteView request)
+std::optional<Bytes> answerCustom(const SimConfig& config, ByteView request)
 {
     if (request.size() != 9 || request[3] != 0x28 || request[4] != 0x03)
         return std::nullopt;
@@ -129,24 +129,24 @@ std::optional<Bytes> AnswerCustom(const SimConfig& config, ByteView request)
     Bytes data;
     switch (kind) {
     case 0x02: // real-time: volume, flow, temperature, pressure, time
-        PutFloat32Exp(data, StdVolume(r));
-        PutFloat32Exp(data, StdFlow(r));
-        PutFloat32Exp(data, Temperature(r));
-        PutFloat32Exp(data, Pressure(r));
-        PutBcdTime(data, RecordTime(r, 10 * kMinute));
+        putFloat32Exp(data, stdVolume(r));
+        putFloat32Exp(data, stdFlow(r));
+        putFloat32Exp(data, temperature(r));
+        putFloat32Exp(data, pressure(r));
+        putBcdTime(data, recordTime(r, 10 * kMinute));
         break;
     case 0x00: { // month: volume, year, month, day
-        PutFloat32Exp(data, StdVolume(r) * 30);
-        const SimTime time = RecordTime(r, kMonth);
-        PutBcd(data, time.year);
-        PutBcd(data, time.month);
-        PutBcd(data, time.day);
+        putFloat32Exp(data, stdVolume(r) * 30);
+        const SimTime time = recordTime(r, kMonth);
+        putBcd(data, time.year);
+        putBcd(data, time.month);
+        putBcd(data, time.day);
         break;
     }
     default: // 0x01 start/stop: volume, time, flag
-        PutFloat32Exp(data, StdVolume(r));
-        PutBcdTime(data, RecordTime(r, kEvent));
-        PutU8(data, r % 2 == 0 ? 0x55 : 0xAA);
+        putFloat32Exp(data, stdVolume(r));
+        putBcdTime(data, recordTime(r, kEvent));
+        putU8(data, r % 2 == 0 ? 0x55 : 0xAA);
         break;
     }
     if (!stored)
@@ -154,7 +154,7 @@ std::optional<Bytes> AnswerCustom(const SimConfig& config, ByteView request)
     Bytes reply = {0x55, 0x55, static_cast<uint8_t>(config.address), 0x28,
                    0x03, kind, static_cast<uint8_t>(data.size())};
     reply.insert(reply.end(), data.begin(), data.end());
-    return SealCustom(std::move(reply));
+    return sealCustom(std::move(reply));
 }
 
 // ---- Device types 4, 6, 7: function 0x65 0x09, blocks of records -------------
@@ -242,57 +242,57 @@ const std::vector<ChangeEntry> kChangesMoney = {
     {3, 0x10, ChangeValue::Hex32, 0x0BADCAFE, 0x600DF00D},
 };
 
-void PutChangeValue(Bytes& out, ChangeValue kind, double value)
+void putChangeValue(Bytes& out, ChangeValue kind, double value)
 {
     switch (kind) {
     case ChangeValue::Single:
-        PutSingle(out, value);
+        putSingle(out, value);
         break;
     case ChangeValue::U32:
     case ChangeValue::Hex32:
-        PutU32(out, static_cast<uint32_t>(value));
+        putU32(out, static_cast<uint32_t>(value));
         break;
     case ChangeValue::S16:
-        PutU16(out, 0);
-        PutU16(out, static_cast<uint16_t>(static_cast<int16_t>(value)));
+        putU16(out, 0);
+        putU16(out, static_cast<uint16_t>(static_cast<int16_t>(value)));
         break;
     case ChangeValue::Bcd2: { // hhmm in the last two bytes
         const int v = static_cast<int>(value);
-        PutU16(out, 0);
-        PutBcd(out, v / 100);
-        PutBcd(out, v % 100);
+        putU16(out, 0);
+        putBcd(out, v / 100);
+        putBcd(out, v % 100);
         break;
     }
     case ChangeValue::DateHour: { // YYMMDDhh
         const int v = static_cast<int>(value);
-        PutBcd(out, v / 1000000);
-        PutBcd(out, v / 10000 % 100);
-        PutBcd(out, v / 100 % 100);
-        PutBcd(out, v % 100);
+        putBcd(out, v / 1000000);
+        putBcd(out, v / 10000 % 100);
+        putBcd(out, v / 100 % 100);
+        putBcd(out, v % 100);
         break;
     }
     }
 }
 
-double RoleValue(Role role, int r)
+double roleValue(Role role, int r)
 {
     switch (role) {
     case Role::StdVol:
-        return StdVolume(r);
+        return stdVolume(r);
     case Role::WorkVol:
-        return WorkVolume(r);
+        return workVolume(r);
     case Role::SubStdVol:
-        return StdVolume(r) - 0.75;
+        return stdVolume(r) - 0.75;
     case Role::StdFlow:
-        return StdFlow(r);
+        return stdFlow(r);
     case Role::WorkFlow:
-        return WorkFlow(r);
+        return workFlow(r);
     case Role::SubStdFlow:
-        return StdFlow(r) - 0.5;
+        return stdFlow(r) - 0.5;
     case Role::Temp:
-        return Temperature(r);
+        return temperature(r);
     case Role::Press:
-        return Pressure(r);
+        return pressure(r);
     case Role::Compress:
         return 0.9981 - (r % 5) * 0.0002;
     case Role::StdFactor:
@@ -324,9 +324,9 @@ double RoleValue(Role role, int r)
     case Role::Spare:
         return 0;
     case Role::VolBefore:
-        return StdVolume(r);
+        return stdVolume(r);
     case Role::VolAfter:
-        return StdVolume(r) + 100;
+        return stdVolume(r) + 100;
     case Role::FactorBefore:
         return 1.25;
     case Role::FactorAfter:
@@ -355,27 +355,27 @@ double RoleValue(Role role, int r)
     return 0;
 }
 
-void PutField(Bytes& out, const Field& field, int r, const std::vector<ChangeEntry>& changes)
+void putField(Bytes& out, const Field& field, int r, const std::vector<ChangeEntry>& changes)
 {
-    const double value = RoleValue(field.role, r);
+    const double value = roleValue(field.role, r);
     switch (field.enc) {
     case Enc::Dbl:
-        PutDouble(out, value);
+        putDouble(out, value);
         break;
     case Enc::Sgl:
-        PutSingle(out, value);
+        putSingle(out, value);
         break;
     case Enc::U32:
-        PutU32(out, static_cast<uint32_t>(value));
+        putU32(out, static_cast<uint32_t>(value));
         break;
     case Enc::I64:
-        PutI64(out, static_cast<int64_t>(value));
+        putI64(out, static_cast<int64_t>(value));
         break;
     case Enc::Word:
-        PutU16(out, static_cast<uint16_t>(value));
+        putU16(out, static_cast<uint16_t>(value));
         break;
     case Enc::Byte:
-        PutU8(out, static_cast<uint8_t>(value));
+        putU8(out, static_cast<uint8_t>(value));
         break;
     case Enc::Change: {
         // Every sixth record carries an empty mask, which the decoders show as a
@@ -385,8 +385,8 @@ void PutField(Bytes& out, const Field& field, int r, const std::vector<ChangeEnt
         if (r % 6 != 5)
             mask[static_cast<size_t>(entry.maskPosition - 1)] = entry.maskBit;
         out.insert(out.end(), mask.begin(), mask.end());
-        PutChangeValue(out, entry.kind, entry.before);
-        PutChangeValue(out, entry.kind, entry.after);
+        putChangeValue(out, entry.kind, entry.before);
+        putChangeValue(out, entry.kind, entry.after);
         break;
     }
     }
@@ -432,7 +432,7 @@ const std::vector<BlockLayout> kLayoutsV14 = {
 };
 
 // Kinds that device types 6 and 7 share (kind bytes 0x01-0x03, 0x05-0x07, 0x09, 0x0C).
-std::vector<BlockLayout> SharedLayoutsV20()
+std::vector<BlockLayout> sharedLayoutsV20()
 {
     return {
         {0x01, 5, 24, kDay, kVolumes},
@@ -454,9 +454,9 @@ std::vector<BlockLayout> SharedLayoutsV20()
     };
 }
 
-std::vector<BlockLayout> LayoutsV20()
+std::vector<BlockLayout> layoutsV20()
 {
-    std::vector<BlockLayout> layouts = SharedLayoutsV20();
+    std::vector<BlockLayout> layouts = sharedLayoutsV20();
     const std::vector<Field> flowsAndVolumes = {{Enc::Dbl, Role::WorkVol},
                                                 {Enc::Dbl, Role::StdVol},
                                                 {Enc::Sgl, Role::StdFlow},
@@ -490,9 +490,9 @@ std::vector<BlockLayout> LayoutsV20()
     return layouts;
 }
 
-std::vector<BlockLayout> LayoutsMoney()
+std::vector<BlockLayout> layoutsMoney()
 {
-    std::vector<BlockLayout> layouts = SharedLayoutsV20();
+    std::vector<BlockLayout> layouts = sharedLayoutsV20();
     std::vector<Field> antiCut = kEventFields;
     antiCut.push_back({Enc::Byte, Role::Spare});
     antiCut.push_back({Enc::Byte, Role::Normal});
@@ -524,7 +524,7 @@ std::vector<BlockLayout> LayoutsMoney()
     return layouts;
 }
 
-const BlockLayout* FindLayout(const std::vector<BlockLayout>& layouts, uint8_t kindByte)
+const BlockLayout* findLayout(const std::vector<BlockLayout>& layouts, uint8_t kindByte)
 {
     for (const BlockLayout& layout : layouts)
         if (layout.kindByte == kindByte)
@@ -532,21 +532,21 @@ const BlockLayout* FindLayout(const std::vector<BlockLayout>& layouts, uint8_t k
     return nullptr;
 }
 
-std::optional<Bytes> AnswerBlock(const SimConfig& config, ByteView request)
+std::optional<Bytes> answerBlock(const SimConfig& config, ByteView request)
 {
     if (request.size() != 14 || request[1] != 0x65 || request[2] != 0x09)
         return std::nullopt;
-    static const std::vector<BlockLayout> kV20 = LayoutsV20();
-    static const std::vector<BlockLayout> kMoney = LayoutsMoney();
+    static const std::vector<BlockLayout> kV20 = layoutsV20();
+    static const std::vector<BlockLayout> kMoney = layoutsMoney();
     const std::vector<BlockLayout>& layouts = config.deviceType == 4   ? kLayoutsV14
                                               : config.deviceType == 6 ? kV20
                                                                        : kMoney;
-    const BlockLayout* layout = FindLayout(layouts, request[3]);
+    const BlockLayout* layout = findLayout(layouts, request[3]);
     if (!layout)
         return std::nullopt;
     // Record numbers are 32-bit, high word first; the meters only use the low word.
-    const uint32_t first = ReadUInt32(request.subspan(4, 4));
-    const uint32_t last = ReadUInt32(request.subspan(8, 4));
+    const uint32_t first = readUInt32(request.subspan(4, 4));
+    const uint32_t last = readUInt32(request.subspan(8, 4));
     // Any range of one up to a full block is served (the read-all probe asks for a
     // single record); longer ranges are not.
     if (last < first || last - first >= static_cast<uint32_t>(layout->perBlock))
@@ -559,36 +559,36 @@ std::optional<Bytes> AnswerBlock(const SimConfig& config, ByteView request)
     Bytes reply = {static_cast<uint8_t>(config.address), 0x65, 0};
     // Block header (not shown by the program): sub-function, kind, the range asked
     // for, the number of records, two spare bytes.
-    PutU8(reply, 0x09);
-    PutU8(reply, layout->kindByte);
-    PutU32(reply, first);
-    PutU32(reply, last);
-    PutU16(reply, static_cast<uint16_t>(count));
-    PutU16(reply, 0);
+    putU8(reply, 0x09);
+    putU8(reply, layout->kindByte);
+    putU32(reply, first);
+    putU32(reply, last);
+    putU16(reply, static_cast<uint16_t>(count));
+    putU16(reply, 0);
     for (int i = 0; i < count; ++i) {
         const uint32_t number = first + static_cast<uint32_t>(i);
         const bool stored = number >= base && number - base < static_cast<uint32_t>(config.records);
         if (!stored) {
             // Erased memory: the whole slot, record number included, reads 0xFF.
-            PutFill(reply, static_cast<size_t>(layout->slotSize), 0xFF);
+            putFill(reply, static_cast<size_t>(layout->slotSize), 0xFF);
             continue;
         }
         const int r = static_cast<int>(number - base);
         Bytes slot;
-        PutU16(slot, static_cast<uint16_t>(number));
-        PutBcdTime(slot, RecordTime(r, layout->stepSeconds));
+        putU16(slot, static_cast<uint16_t>(number));
+        putBcdTime(slot, recordTime(r, layout->stepSeconds));
         for (const Field& field : layout->fields)
-            PutField(slot, field, r, changes);
+            putField(slot, field, r, changes);
         slot.resize(static_cast<size_t>(layout->slotSize), 0x00);
         reply.insert(reply.end(), slot.begin(), slot.end());
     }
     reply[2] = static_cast<uint8_t>(reply.size() - 3);
-    return SealModbus(std::move(reply));
+    return sealModbus(std::move(reply));
 }
 
 // ---- Device type 5: register reads of the workbook's record sections ---------
 
-int StepOfTypedKind(int kindCode)
+int stepOfTypedKind(int kindCode)
 {
     switch (kindCode) {
     case 51:
@@ -604,32 +604,32 @@ int StepOfTypedKind(int kindCode)
 
 // Value of record `r` for a quantity a field's caption names, or nullopt for none.
 // Usages are what the standard (working) flow gives over one record's period.
-std::optional<double> RecordQuantity(SimQuantity quantity, int r, int stepSeconds)
+std::optional<double> recordQuantity(SimQuantity quantity, int r, int stepSeconds)
 {
     const double periodHours = (stepSeconds == kMonth ? 30 * kDay : stepSeconds) / 3600.0;
     switch (quantity) {
     case SimQuantity::StdVolume:
-        return StdVolume(r);
+        return stdVolume(r);
     case SimQuantity::WorkVolume:
-        return WorkVolume(r);
+        return workVolume(r);
     case SimQuantity::StdUsage:
-        return StdFlow(r) * periodHours;
+        return stdFlow(r) * periodHours;
     case SimQuantity::WorkUsage:
-        return WorkFlow(r) * periodHours;
+        return workFlow(r) * periodHours;
     case SimQuantity::StdFlow:
-        return StdFlow(r);
+        return stdFlow(r);
     case SimQuantity::WorkFlow:
-        return WorkFlow(r);
+        return workFlow(r);
     case SimQuantity::Temperature:
-        return Temperature(r);
+        return temperature(r);
     case SimQuantity::Pressure:
-        return Pressure(r);
+        return pressure(r);
     default:
         return std::nullopt;
     }
 }
 
-std::optional<Bytes> AnswerTyped(const SimConfig& config, ByteView request)
+std::optional<Bytes> answerTyped(const SimConfig& config, ByteView request)
 {
     if (request.size() != 8 || request[1] != 0x03)
         return std::nullopt;
@@ -646,73 +646,73 @@ std::optional<Bytes> AnswerTyped(const SimConfig& config, ByteView request)
         if (2 * count > 255)
             return std::nullopt;
         const int ordinal = block - 1;
-        Bytes data = ordinal < config.records ? TypedRecordData(section, ordinal)
+        Bytes data = ordinal < config.records ? typedRecordData(section, ordinal)
                                               : Bytes(static_cast<size_t>(2 * count), 0x00);
         Bytes reply = {static_cast<uint8_t>(config.address), 0x03, static_cast<uint8_t>(data.size())};
         reply.insert(reply.end(), data.begin(), data.end());
-        return SealModbus(std::move(reply));
+        return sealModbus(std::move(reply));
     }
     return std::nullopt;
 }
 
 } // namespace
 
-Bytes TypedRecordData(const SimTypedSection& section, int ordinal)
+Bytes typedRecordData(const SimTypedSection& section, int ordinal)
 {
     Bytes data;
     size_t index = 0;
     for (const std::string& type : section.fieldTypes) {
         const std::string caption = index < section.fieldCaptions.size() ? section.fieldCaptions[index] : "";
         const std::optional<double> named =
-            RecordQuantity(QuantityOfCaption(caption), ordinal, StepOfTypedKind(section.kindCode));
+            recordQuantity(quantityOfCaption(caption), ordinal, stepOfTypedKind(section.kindCode));
         if (type == "DT2") {
-            PutBcdTime(data, RecordTime(ordinal, StepOfTypedKind(section.kindCode)));
+            putBcdTime(data, recordTime(ordinal, stepOfTypedKind(section.kindCode)));
         } else if (type == "DBL") {
-            PutDouble(data, named.value_or(index % 2 ? WorkVolume(ordinal) : StdVolume(ordinal)));
+            putDouble(data, named.value_or(index % 2 ? workVolume(ordinal) : stdVolume(ordinal)));
         } else if (type == "FLT") {
             // Fields without a caption that names a quantity cycle through these.
-            static const std::array<double (*)(int), 4> kQuantities = {StdFlow, WorkFlow, Temperature,
-                                                                       Pressure};
-            PutSingle(data, named.value_or(kQuantities[index % kQuantities.size()](ordinal)));
+            static const std::array<double (*)(int), 4> kQuantities = {stdFlow, workFlow, temperature,
+                                                                       pressure};
+            putSingle(data, named.value_or(kQuantities[index % kQuantities.size()](ordinal)));
         } else if (type == "LNG") {
-            PutU32(data, static_cast<uint32_t>(1000 + ordinal * 7));
+            putU32(data, static_cast<uint32_t>(1000 + ordinal * 7));
         } else if (type == "BYTE" || type == "BIT") {
-            PutU16(data, static_cast<uint16_t>(ordinal % 2));
+            putU16(data, static_cast<uint16_t>(ordinal % 2));
         } else if (type == "S8") {
-            PutU32(data, 0x00001A2Bu + static_cast<uint32_t>(ordinal));
+            putU32(data, 0x00001A2Bu + static_cast<uint32_t>(ordinal));
         }
         ++index;
     }
     const size_t size = static_cast<size_t>(2 * std::max(section.registerCount, 0));
     data.resize(size, 0x00);
     // A stored record must not read as the all-zero "no more records" answer.
-    if (size > 0 && AllBytesEqual(data, 0x00))
+    if (size > 0 && allBytesEqual(data, 0x00))
         data.back() = 0x01;
     return data;
 }
 
-std::optional<Bytes> AnswerRecordsByIndex(const SimConfig& config, ByteView request)
+std::optional<Bytes> answerRecordsByIndex(const SimConfig& config, ByteView request)
 {
-    return AnswerV12(config, request);
+    return answerV12(config, request);
 }
 
-std::optional<Bytes> AnswerRecordsCustom(const SimConfig& config, ByteView request)
+std::optional<Bytes> answerRecordsCustom(const SimConfig& config, ByteView request)
 {
-    return AnswerCustom(config, request);
+    return answerCustom(config, request);
 }
 
-std::optional<Bytes> AnswerRecordRange(const SimConfig& config, ByteView request)
+std::optional<Bytes> answerRecordRange(const SimConfig& config, ByteView request)
 {
-    return AnswerBlock(config, request);
+    return answerBlock(config, request);
 }
 
-std::optional<Bytes> AnswerRegisterRecords(const SimConfig& config, ByteView request)
+std::optional<Bytes> answerRegisterRecords(const SimConfig& config, ByteView request)
 {
-    return AnswerTyped(config, request);
+    return answerTyped(config, request);
 }
 
-std::optional<Bytes> AnswerRecordRequest(const SimConfig& config, ByteView request)
+std::optional<Bytes> answerRecordRequest(const SimConfig& config, ByteView request)
 {
-    const SimDeviceType* type = FindSimDeviceType(config.deviceType);
+    const SimDeviceType* type = findSimDeviceType(config.deviceType);
     return type ? type->answerRecords(config, request) : std::nullopt;
 }

@@ -7,14 +7,14 @@
 // The reply to a record request of the configured device type, or nullopt when
 // the type has no such request (wrong function, unknown kind byte, a record
 // range longer than the kind's block).
-std::optional<Bytes> AnswerRecordRequest(const SimConfig& config, ByteView request);
+std::optional<Bytes> answerRecordRequest(const SimConfig& config, ByteView request);
 
 // The record answers of each request family, for the device type table.
-std::optional<Bytes> AnswerRecordsByIndex(const SimConfig& config, ByteView request);  // A 66 00 T 02 B
-std::optional<Bytes> AnswerRecordsCustom(const SimConfig& config, ByteView request);   // 55 55 A 28 03 K
-std::optional<Bytes> AnswerRecordRange(const SimConfig& config, ByteView request);     // A 65 09 K F L
-std::optional<Bytes> AnswerRegisterRecords(const SimConfig& config, ByteView request); // A 03 S N
+std::optional<Bytes> answerRecordsByIndex(const SimConfig& config, ByteView request);  // A 66 00 T 02 B
+std::optional<Bytes> answerRecordsCustom(const SimConfig& config, ByteView request);   // 55 55 A 28 03 K
+std::optional<Bytes> answerRecordRange(const SimConfig& config, ByteView request);     // A 65 09 K F L
+std::optional<Bytes> answerRegisterRecords(const SimConfig& config, ByteView request); // A 03 S N
 
 // Data bytes of one record of a device type 5 section (2 × registerCount bytes);
 // `ordinal` counts stored records from 0.
-Bytes TypedRecordData(const SimTypedSection& section, int ordinal);
+Bytes typedRecordData(const SimTypedSection& section, int ordinal);

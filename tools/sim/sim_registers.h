@@ -24,13 +24,13 @@ struct SimRegisterMap {
 // Addresses 0 to 99 of every table: coils on at even addresses, discrete
 // inputs on at odd ones, holding register N holds N, input register N holds
 // 1000 + N.
-SimRegisterMap DefaultSimRegisterMap();
+SimRegisterMap defaultSimRegisterMap();
 
 // CSV lines `kind,address,value` (kind coil|input|holding|ireg, address
 // 0..65535, value decimal or 0x hex, 0/1 for bits); blank lines, lines from
 // "#" and a first line "kind,address,value" are skipped. Empty on success,
 // else a message naming the file and line.
-std::string LoadSimRegisterMap(const std::string& path, SimRegisterMap& map);
+std::string loadSimRegisterMap(const std::string& path, SimRegisterMap& map);
 
 class SimModbusSlave {
 public:
@@ -40,11 +40,11 @@ public:
     // silent: a broadcast (which it still carries out), a bad check, or another
     // address on RTU. Over Modbus TCP another unit is answered with exception
     // 0B, as a gateway whose target is absent does.
-    std::optional<Bytes> Respond(ByteView request);
+    std::optional<Bytes> respond(ByteView request);
     // The reply PDU to a request PDU.
-    Bytes AnswerPdu(ByteView pdu);
+    Bytes answerPdu(ByteView pdu);
 
-    const SimRegisterMap& Map() const { return m_map; }
+    const SimRegisterMap& map() const { return m_map; }
 
 private:
     SimRegisterMap m_map;

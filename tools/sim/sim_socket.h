@@ -25,40 +25,40 @@
 
 #ifdef _WIN32
 // Winsock handles are kernel handles, whose values fit in 32 bits.
-inline SOCKET SimSocketOf(int fd)
+inline SOCKET simSocketOf(int fd)
 {
     return static_cast<SOCKET>(fd);
 }
 
-inline bool SimNetStartup()
+inline bool simNetStartup()
 {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
-inline long SimRead(int fd, void* buffer, size_t count)
+inline long simRead(int fd, void* buffer, size_t count)
 {
-    return recv(SimSocketOf(fd), static_cast<char*>(buffer), static_cast<int>(count), 0);
+    return recv(simSocketOf(fd), static_cast<char*>(buffer), static_cast<int>(count), 0);
 }
 
-inline long SimWrite(int fd, const void* bytes, size_t count)
+inline long simWrite(int fd, const void* bytes, size_t count)
 {
-    return send(SimSocketOf(fd), static_cast<const char*>(bytes), static_cast<int>(count), 0);
+    return send(simSocketOf(fd), static_cast<const char*>(bytes), static_cast<int>(count), 0);
 }
 
-inline void SimClose(int fd)
+inline void simClose(int fd)
 {
-    closesocket(SimSocketOf(fd));
+    closesocket(simSocketOf(fd));
 }
 
 // True when the last failed call only found nothing to do yet.
-inline bool SimWouldBlock()
+inline bool simWouldBlock()
 {
     const int error = WSAGetLastError();
     return error == WSAEWOULDBLOCK || error == WSAEINTR;
 }
 
-inline int SimPoll(pollfd* fds, unsigned count, int timeoutMs)
+inline int simPoll(pollfd* fds, unsigned count, int timeoutMs)
 {
     // WSAPoll refuses negative descriptors, which poll() skips.
     pollfd live[2];
@@ -81,81 +81,81 @@ inline int SimPoll(pollfd* fds, unsigned count, int timeoutMs)
     return ready;
 }
 
-inline void SimSetNonBlocking(int fd)
+inline void simSetNonBlocking(int fd)
 {
     u_long on = 1;
-    ioctlsocket(SimSocketOf(fd), FIONBIO, &on);
+    ioctlsocket(simSocketOf(fd), FIONBIO, &on);
 }
 
-inline int SimAccept(int listener)
+inline int simAccept(int listener)
 {
-    const SOCKET client = accept(SimSocketOf(listener), nullptr, nullptr);
+    const SOCKET client = accept(simSocketOf(listener), nullptr, nullptr);
     return client == INVALID_SOCKET ? -1 : static_cast<int>(client);
 }
 
-inline int SimListenSocket()
+inline int simListenSocket()
 {
     const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     return listener == INVALID_SOCKET ? -1 : static_cast<int>(listener);
 }
 
-inline pollfd SimPollFd(int fd)
+inline pollfd simPollFd(int fd)
 {
-    return {fd < 0 ? INVALID_SOCKET : SimSocketOf(fd), POLLIN, 0};
+    return {fd < 0 ? INVALID_SOCKET : simSocketOf(fd), POLLIN, 0};
 }
 #else
-inline bool SimNetStartup()
+inline bool simNetStartup()
 {
     return true;
 }
 
-inline long SimRead(int fd, void* buffer, size_t count)
+inline long simRead(int fd, void* buffer, size_t count)
 {
     return read(fd, buffer, count);
 }
 
-inline long SimWrite(int fd, const void* bytes, size_t count)
+inline long simWrite(int fd, const void* bytes, size_t count)
 {
     return write(fd, bytes, count);
 }
 
-inline void SimClose(int fd)
+inline void simClose(int fd)
 {
     close(fd);
 }
 
-inline bool SimWouldBlock()
+inline bool simWouldBlock()
 {
     return errno == EAGAIN || errno == EINTR;
 }
 
-inline int SimPoll(pollfd* fds, unsigned count, int timeoutMs)
+inline int simPoll(pollfd* fds, unsigned count, int timeoutMs)
 {
     return poll(fds, count, timeoutMs);
 }
 
-inline void SimSetNonBlocking(int fd)
+inline void simSetNonBlocking(int fd)
 {
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
 
-inline int SimAccept(int listener)
+inline int simAccept(int listener)
 {
     return accept(listener, nullptr, nullptr);
 }
 
-inline int SimListenSocket()
+inline int simListenSocket()
 {
     return socket(AF_INET, SOCK_STREAM, 0);
 }
 
-inline pollfd SimPollFd(int fd)
+inline pollfd simPollFd(int fd)
 {
     return {fd, POLLIN, 0};
 }
 #endif
 
-inline void SimSleepMs(int ms)
+inline void simSleepMs(int ms)
 {
-    SimPoll(nullptr, 0, ms);
+    simPoll(nullptr, 0, ms);
 }

@@ -28,18 +28,18 @@ constexpr int kCaptionColumn = 4;
 
 // The parameter rows 2 up to the marker row that take registers, each to be served
 // in its own registers.
-std::vector<SimTypedParam> ParamRowsOfSheet(const CellReader& cell, int markerRow)
+std::vector<SimTypedParam> paramRowsOfSheet(const CellReader& cell, int markerRow)
 {
     std::vector<SimTypedParam> rows;
     for (int row = 2; row <= markerRow; ++row) {
-        const int registers = CellIntegerOrZero(cell(row, kLengthColumn));
+        const int registers = cellIntegerOrZero(cell(row, kLengthColumn));
         if (registers > 0)
             rows.push_back({cell(row, kCaptionColumn), cell(row, kTypeColumn), registers});
     }
     return rows;
 }
 
-int MarkerRow(const CellReader& cell)
+int markerRow(const CellReader& cell)
 {
     for (int row = 1; row <= kLastMarkerRow; ++row)
         if (cell(row, 1) == kProtocolMarker)
@@ -49,7 +49,7 @@ int MarkerRow(const CellReader& cell)
 
 } // namespace
 
-std::string DefaultSimWorkbookPath()
+std::string defaultSimWorkbookPath()
 {
     std::error_code error;
 #ifdef _WIN32
@@ -67,7 +67,7 @@ std::string DefaultSimWorkbookPath()
     // Installed: PREFIX/bin/ql-rs485-sim and PREFIX/share/ql-rs485/Excel/.
     const std::filesystem::path installed =
         program.parent_path().parent_path() / "share" / "ql-rs485" / "Excel" / kShippedProtocolWorkbook;
-    return FileNameBytes(!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error)
+    return fileNameBytes(!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error)
                              ? installed
                              : beside);
 }
@@ -77,15 +77,15 @@ constexpr int kFirstWorkbookKind = 51;
 // Records the meter keeps per section: its block count.
 constexpr int kTypedBlockCounts[] = {120, 120, 25, 100};
 
-SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)
+SimWorkbookLoad fillTypedFromSheet(const CellReader& cell, SimConfig& config)
 {
     SimWorkbookLoad load;
     std::vector<SimTypedSection> sections;
     ProtocolSheet last;
     for (int index = 0; index < kTypedKindCount; ++index) {
         const int kind = kFirstWorkbookKind + index;
-        ProtocolLoadResult loaded = LoadProtocolSection(index, cell);
-        if (!loaded.Ok()) {
+        ProtocolLoadResult loaded = loadProtocolSection(index, cell);
+        if (!loaded.ok()) {
             load.error = "protocol workbook: " + loaded.error;
             return load;
         }
@@ -100,9 +100,10 @@ SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)
         for (size_t column = 1; column < loaded.sheet.columns.size(); ++column)
             section.fieldCaptions.push_back(loaded.sheet.columns[column].caption);
         if (section.registerCount > kMaxRegistersPerReply)
-            load.warnings.push_back(Format("kind %d: %d registers per record do not fit one reply; its reads "
-                                           "stay unanswered",
-                                           kind, section.registerCount));
+            load.warnings.push_back(
+                formatText("kind %d: %d registers per record do not fit one reply; its reads "
+                           "stay unanswered",
+                           kind, section.registerCount));
         sections.push_back(std::move(section));
         last = std::move(loaded.sheet);
     }
@@ -110,21 +111,22 @@ SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config)
     const int paramStart = last.paramLayout[1];
     const int paramCount = last.paramLayout[0];
     if (paramStart != kTypedParamStart || paramCount != kTypedParamCount)
-        load.warnings.push_back(Format("the sheet's parameter block is %d registers from %d (0-based); the "
-                                       "simulator answers %d registers from %d",
-                                       paramCount, paramStart, kTypedParamCount, kTypedParamStart));
+        load.warnings.push_back(
+            formatText("the sheet's parameter block is %d registers from %d (0-based); the "
+                       "simulator answers %d registers from %d",
+                       paramCount, paramStart, kTypedParamCount, kTypedParamStart));
     config.typedSections = std::move(sections);
-    config.typedParams = ParamRowsOfSheet(cell, MarkerRow(cell));
+    config.typedParams = paramRowsOfSheet(cell, markerRow(cell));
     return load;
 }
 
-SimWorkbookLoad LoadSimWorkbook(const std::string& path, SimConfig& config)
+SimWorkbookLoad loadSimWorkbook(const std::string& path, SimConfig& config)
 {
-    const WorkbookReadResult read = ReadFirstWorksheet(QString::fromStdString(path));
-    if (!read.Ok()) {
+    const WorkbookReadResult read = readFirstWorksheet(QString::fromStdString(path));
+    if (!read.ok()) {
         SimWorkbookLoad load;
         load.error = "cannot read the protocol workbook " + path + ": " + read.error.toStdString();
         return load;
     }
-    return FillTypedFromSheet(read.cells.Reader(), config);
+    return fillTypedFromSheet(read.cells.reader(), config);
 }

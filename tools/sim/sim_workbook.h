@@ -14,7 +14,7 @@
 // Excel/ plus the shipped protocol workbook beside the running executable, or in the
 // installed data folder when only that has it (empty when the executable's own path
 // cannot be found).
-std::string DefaultSimWorkbookPath();
+std::string defaultSimWorkbookPath();
 
 struct SimWorkbookLoad {
     // Empty on success; otherwise the message for stderr, and `config` is unchanged.
@@ -22,13 +22,13 @@ struct SimWorkbookLoad {
     // Things the simulator serves differently from the sheet (it answers the
     // parameter block only where identification probes it); the load still succeeds.
     std::vector<std::string> warnings;
-    bool Ok() const { return error.empty(); }
+    bool ok() const { return error.empty(); }
 };
 
 // Fills `config.typedSections` (kinds 51 to 54 and their block counts) and
 // `config.typedParams` from the cells of a protocol sheet.
-SimWorkbookLoad FillTypedFromSheet(const CellReader& cell, SimConfig& config);
+SimWorkbookLoad fillTypedFromSheet(const CellReader& cell, SimConfig& config);
 
 // Reads the first worksheet of the workbook at `path` and fills `config` as above.
 // A missing or broken workbook gives an error, never a crash.
-SimWorkbookLoad LoadSimWorkbook(const std::string& path, SimConfig& config);
+SimWorkbookLoad loadSimWorkbook(const std::string& path, SimConfig& config);

@@ -18,7 +18,7 @@
 
 // The file name as UTF-8 from the wide command line: main() gets it in the ANSI
 // code page, which may lack its characters.
-std::string Utf8Argument(int index)
+std::string utf8Argument(int index)
 {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -52,11 +52,11 @@ int main(int argc, char** argv)
 #ifdef _WIN32
     // The cells go out as bytes: text mode would turn every 0x0A into 0x0D 0x0A.
     _setmode(_fileno(stdout), _O_BINARY);
-    const std::string path = Utf8Argument(1);
+    const std::string path = utf8Argument(1);
 #else
     const std::string path = argv[1];
 #endif
-    const std::string output = EncodeXlsCells(ReadXlsInThisProcess(path));
+    const std::string output = encodeXlsCells(readXlsInThisProcess(path));
     const bool written = std::fwrite(output.data(), 1, output.size(), stdout) == output.size();
     return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
