@@ -217,7 +217,7 @@ MainWindow::~MainWindow()
     delete m_paramWindow;
     delete m_transactionDialog;
     delete m_chartWindow;
-    delete m_modbusFrm;
+    delete m_modbusWindow;
     m_recordView->setModel(nullptr);
     delete m_recordModel;
     delete m_logMirror;
@@ -249,7 +249,7 @@ void MainWindow::buildActions()
     make(m_copyLogAction, "N16", QStringLiteral("复制日志"));
     make(m_manualAction, "H2", QStringLiteral("使用手册(&H)"));
     make(m_chartAction, "acChart", QStringLiteral("曲线"));
-    make(acModbus, "acModbus", QStringLiteral("Modbus调试"));
+    make(m_modbusAction, "m_modbusAction", QStringLiteral("Modbus调试"));
     make(m_fastReadAction, "acFastRead", QStringLiteral("快速读取"));
     m_fastReadAction->setCheckable(true);
     m_readAllAction->setEnabled(false);
@@ -275,7 +275,7 @@ void MainWindow::buildActions()
     connect(m_copyLogAction, &QAction::triggered, this, &MainWindow::onCopyLogTriggered);
     connect(m_manualAction, &QAction::triggered, this, &MainWindow::onManualTriggered);
     connect(m_chartAction, &QAction::triggered, this, &MainWindow::onChartTriggered);
-    connect(acModbus, &QAction::triggered, this, &MainWindow::acModbusExecute);
+    connect(m_modbusAction, &QAction::triggered, this, &MainWindow::onModbusTriggered);
     connect(m_fastReadAction, &QAction::triggered, this, &MainWindow::onFastReadToggled);
 }
 
@@ -325,8 +325,8 @@ void MainWindow::buildToolbar()
     button(m_deleteRecordsButton, "RzToolButton5", QStringLiteral("删除记录"), ToolImage::DeleteRecords,
            m_clearRecordsAction);
     button(m_chartButton, "RzToolButton10", QStringLiteral("曲线"), ToolImage::Chart, m_chartAction);
-    button(modbusBtn, "ModbusBtn", QStringLiteral("Modbus"), ToolImage::LiveData, acModbus);
-    modbusBtn->setToolTip(QStringLiteral("Modbus调试"));
+    button(m_modbusButton, "ModbusBtn", QStringLiteral("Modbus"), ToolImage::LiveData, m_modbusAction);
+    m_modbusButton->setToolTip(QStringLiteral("Modbus调试"));
     button(m_saveLogButton, "RzToolButton6", QStringLiteral("保存日志"), ToolImage::SaveLog, m_saveLogAction);
     button(m_deleteLogButton, "RzToolButton7", QStringLiteral("删除日志"), ToolImage::DeleteLog,
            m_clearLogAction);
@@ -520,7 +520,7 @@ void MainWindow::buildMenus()
     windows->addAction(m_hideLogAction);
     windows->addAction(m_hideCaptionAction);
     windows->addSeparator();
-    windows->addAction(acModbus);
+    windows->addAction(m_modbusAction);
     QMenu* help = mainMenu->addMenu(QStringLiteral("帮助(&H)"));
     help->addAction(m_manualAction);
     help->addAction(m_aboutAction);
@@ -1282,17 +1282,17 @@ void MainWindow::onChartTriggered()
     m_chartWindow->activateWindow();
 }
 
-void MainWindow::acModbusExecute()
+void MainWindow::onModbusTriggered()
 {
-    if (!m_modbusFrm) {
-        m_modbusFrm = new ModbusWindow({m_link, m_waiter, m_prompter, m_log, m_settings, m_portGuard,
-                                        [this] { return m_port.lineSettings().comPort; }, m_settingsDir},
-                                       this);
-        m_modbusFrm->portErrorHandler = [this](const QString& message) { afterPortUse(message); };
+    if (!m_modbusWindow) {
+        m_modbusWindow = new ModbusWindow({m_link, m_waiter, m_prompter, m_log, m_settings, m_portGuard,
+                                           [this] { return m_port.lineSettings().comPort; }, m_settingsDir},
+                                          this);
+        m_modbusWindow->portErrorHandler = [this](const QString& message) { afterPortUse(message); };
     }
-    m_modbusFrm->show();
-    m_modbusFrm->raise();
-    m_modbusFrm->activateWindow();
+    m_modbusWindow->show();
+    m_modbusWindow->raise();
+    m_modbusWindow->activateWindow();
 }
 
 void MainWindow::onCopyLogTriggered()

@@ -107,7 +107,7 @@ public:
     // The chart window "曲线" over the record table, created on first use.
     void onChartTriggered();
     // The general Modbus window "Modbus调试" on the same port, created on first use.
-    void acModbusExecute();
+    void onModbusTriggered();
     // "备份全部记录": every record kind of the meter into one workbook.
     void onBackupTriggered();
     // "搜索流量计": the meters on the line; a double-click takes an address.
@@ -123,7 +123,7 @@ public:
     ParamWindow& paramWindow() { return *m_paramWindow; }
     PortGuard& portOwner() { return m_portGuard; }
     ChartWindow* chartWindow() const { return m_chartWindow; }
-    ModbusWindow* modbusFrm() const { return m_modbusFrm; }
+    ModbusWindow* modbusWindow() const { return m_modbusWindow; }
     const ProtocolSheet& protocolLayout() const { return m_protocolSheet; }
     QString statusText(int panel) const;
     QTreeWidgetItem* selectedNode() const;
@@ -146,7 +146,7 @@ public:
     QToolButton* m_aboutButton = nullptr;
     QToolButton* m_exitButton = nullptr;
     QToolButton* m_chartButton = nullptr;
-    QToolButton* modbusBtn = nullptr;
+    QToolButton* m_modbusButton = nullptr;
     QWidget* m_treePane = nullptr;
     QTreeWidget* m_deviceTree = nullptr;
     QSplitter* m_treeSplitter = nullptr;
@@ -181,7 +181,7 @@ public:
     QAction* m_copyLogAction = nullptr;
     QAction* m_manualAction = nullptr;
     QAction* m_chartAction = nullptr;
-    QAction* acModbus = nullptr;
+    QAction* m_modbusAction = nullptr;
     QAction* m_backupAction = nullptr;
     QAction* m_searchAction = nullptr;
 
@@ -295,7 +295,7 @@ private:
     TransactionDialog* m_transactionDialog = nullptr;
     ParamWindow* m_paramWindow = nullptr;
     ChartWindow* m_chartWindow = nullptr;
-    ModbusWindow* m_modbusFrm = nullptr;
+    ModbusWindow* m_modbusWindow = nullptr;
     QGroupBox* m_logGroup = nullptr;
     QLabel* m_statusPanels[3] = {nullptr, nullptr, nullptr};
 };

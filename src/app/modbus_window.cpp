@@ -68,7 +68,7 @@ QString choiceText(const FormatChoice& choice)
 
 } // namespace
 
-ModbusWindow::ModbusWindow(const ModbusFrmContext& context, QWidget* parent)
+ModbusWindow::ModbusWindow(const ModbusWindowContext& context, QWidget* parent)
     : QDialog(parent), m_context(context), m_exchange(context.link, context.log, context.waiter),
       m_master(m_exchange, ModbusFraming::rtu()), m_framing(&ModbusFraming::rtu())
 {
@@ -81,93 +81,93 @@ ModbusWindow::ModbusWindow(const ModbusFrmContext& context, QWidget* parent)
         slot->setObjectName(QString::fromLatin1(name));
         slot->setRange(min, max);
     };
-    spin(edAddress, "edAddress", 0, 247);
-    spin(edStart, "edStart", 0, 65535);
-    spin(edCount, "edCount", 1, kModbusMaxReadBits);
-    spin(edInterval, "edInterval", 50, 3'600'000);
-    edInterval->setSuffix(QStringLiteral(" ms"));
-    edAddress->setSpecialValueText(QStringLiteral("0 广播"));
-    cbFunction = new QComboBox(this);
-    cbFunction->setObjectName(QStringLiteral("cbFunction"));
+    spin(m_addressBox, "edAddress", 0, 247);
+    spin(m_startBox, "edStart", 0, 65535);
+    spin(m_countBox, "edCount", 1, kModbusMaxReadBits);
+    spin(m_intervalBox, "edInterval", 50, 3'600'000);
+    m_intervalBox->setSuffix(QStringLiteral(" ms"));
+    m_addressBox->setSpecialValueText(QStringLiteral("0 广播"));
+    m_functionBox = new QComboBox(this);
+    m_functionBox->setObjectName(QStringLiteral("cbFunction"));
     for (const FunctionChoice& choice : kFunctions)
-        cbFunction->addItem(QString::fromUtf8(choice.caption), choice.code);
-    chkOneBased = new QCheckBox(QStringLiteral("40001 表示"), this);
-    chkOneBased->setObjectName(QStringLiteral("chkOneBased"));
-    chkMultiple = new QCheckBox(QStringLiteral("用15/16写"), this);
-    chkMultiple->setObjectName(QStringLiteral("chkMultiple"));
-    btnRead = new QPushButton(QStringLiteral("读取"), this);
-    btnRead->setObjectName(QStringLiteral("btnRead"));
-    btnPoll = new QPushButton(QStringLiteral("轮询"), this);
-    btnPoll->setObjectName(QStringLiteral("btnPoll"));
-    btnPoll->setCheckable(true);
+        m_functionBox->addItem(QString::fromUtf8(choice.caption), choice.code);
+    m_oneBasedCheck = new QCheckBox(QStringLiteral("40001 表示"), this);
+    m_oneBasedCheck->setObjectName(QStringLiteral("chkOneBased"));
+    m_multipleCheck = new QCheckBox(QStringLiteral("用15/16写"), this);
+    m_multipleCheck->setObjectName(QStringLiteral("chkMultiple"));
+    m_readButton = new QPushButton(QStringLiteral("读取"), this);
+    m_readButton->setObjectName(QStringLiteral("btnRead"));
+    m_pollButton = new QPushButton(QStringLiteral("轮询"), this);
+    m_pollButton->setObjectName(QStringLiteral("btnPoll"));
+    m_pollButton->setCheckable(true);
     m_saveButton = new QPushButton(QStringLiteral("保存"), this);
     m_saveButton->setObjectName(QStringLiteral("btnSave"));
-    tbValues = new QTableWidget(0, ColumnCount, this);
-    tbValues->setObjectName(QStringLiteral("tbValues"));
-    tbValues->setHorizontalHeaderLabels(
+    m_valueTable = new QTableWidget(0, ColumnCount, this);
+    m_valueTable->setObjectName(QStringLiteral("tbValues"));
+    m_valueTable->setHorizontalHeaderLabels(
         {QStringLiteral("地址"), QStringLiteral("名称"), QStringLiteral("格式"), QStringLiteral("值")});
-    tbValues->horizontalHeader()->setStretchLastSection(true);
-    tbValues->verticalHeader()->hide();
-    tbValues->setColumnWidth(ColName, 160);
-    tbValues->setColumnWidth(ColFormat, 110);
-    lbCounters = new QLabel(this);
-    lbCounters->setObjectName(QStringLiteral("lbCounters"));
-    lbCounters->setWordWrap(true);
-    lbStatus = new QLabel(this);
-    lbStatus->setObjectName(QStringLiteral("lbStatus"));
+    m_valueTable->horizontalHeader()->setStretchLastSection(true);
+    m_valueTable->verticalHeader()->hide();
+    m_valueTable->setColumnWidth(ColName, 160);
+    m_valueTable->setColumnWidth(ColFormat, 110);
+    m_countersLabel = new QLabel(this);
+    m_countersLabel->setObjectName(QStringLiteral("lbCounters"));
+    m_countersLabel->setWordWrap(true);
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("lbStatus"));
 
     auto* line1 = new QHBoxLayout;
     line1->addWidget(new QLabel(QStringLiteral("从站地址"), this));
-    line1->addWidget(edAddress);
+    line1->addWidget(m_addressBox);
     line1->addWidget(new QLabel(QStringLiteral("功能"), this));
-    line1->addWidget(cbFunction);
-    line1->addWidget(chkMultiple);
+    line1->addWidget(m_functionBox);
+    line1->addWidget(m_multipleCheck);
     line1->addStretch();
     auto* line2 = new QHBoxLayout;
     line2->addWidget(new QLabel(QStringLiteral("起始地址"), this));
-    line2->addWidget(edStart);
-    line2->addWidget(chkOneBased);
+    line2->addWidget(m_startBox);
+    line2->addWidget(m_oneBasedCheck);
     line2->addWidget(new QLabel(QStringLiteral("数量"), this));
-    line2->addWidget(edCount);
+    line2->addWidget(m_countBox);
     line2->addWidget(new QLabel(QStringLiteral("周期"), this));
-    line2->addWidget(edInterval);
+    line2->addWidget(m_intervalBox);
     line2->addStretch();
     auto* line3 = new QHBoxLayout;
-    line3->addWidget(btnRead);
-    line3->addWidget(btnPoll);
+    line3->addWidget(m_readButton);
+    line3->addWidget(m_pollButton);
     line3->addWidget(m_saveButton);
     line3->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(line1);
     layout->addLayout(line2);
     layout->addLayout(line3);
-    layout->addWidget(tbValues, 1);
-    layout->addWidget(lbCounters);
-    layout->addWidget(lbStatus);
+    layout->addWidget(m_valueTable, 1);
+    layout->addWidget(m_countersLabel);
+    layout->addWidget(m_statusLabel);
 
     m_pollTimer = new QTimer(this);
     connect(m_pollTimer, &QTimer::timeout, this, [this] {
         if (const std::optional<ModbusOutcome> outcome = run(readRequest(), false))
             showOutcome(*outcome);
     });
-    connect(btnRead, &QPushButton::clicked, this, &ModbusWindow::readOnce);
-    connect(btnPoll, &QPushButton::toggled, this, &ModbusWindow::setPolling);
+    connect(m_readButton, &QPushButton::clicked, this, &ModbusWindow::readOnce);
+    connect(m_pollButton, &QPushButton::toggled, this, &ModbusWindow::setPolling);
     connect(m_saveButton, &QPushButton::clicked, this, &ModbusWindow::saveTable);
-    connect(tbValues, &QTableWidget::itemChanged, this, &ModbusWindow::cellChanged);
-    connect(edCount, &QSpinBox::valueChanged, this, [this] { resizeTable(); });
+    connect(m_valueTable, &QTableWidget::itemChanged, this, &ModbusWindow::cellChanged);
+    connect(m_countBox, &QSpinBox::valueChanged, this, [this] { resizeTable(); });
     // Values read from another start or slave must not stand beside the new addresses.
-    connect(edStart, &QSpinBox::valueChanged, this, [this] {
+    connect(m_startBox, &QSpinBox::valueChanged, this, [this] {
         m_values.clear();
         refreshAddresses();
         refreshValues();
     });
-    connect(edAddress, &QSpinBox::valueChanged, this, [this] {
+    connect(m_addressBox, &QSpinBox::valueChanged, this, [this] {
         m_values.clear();
         refreshValues();
     });
-    connect(chkOneBased, &QCheckBox::toggled, this, [this] { refreshAddresses(); });
-    connect(cbFunction, &QComboBox::currentIndexChanged, this, [this] {
-        edCount->setMaximum(isBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
+    connect(m_oneBasedCheck, &QCheckBox::toggled, this, [this] { refreshAddresses(); });
+    connect(m_functionBox, &QComboBox::currentIndexChanged, this, [this] {
+        m_countBox->setMaximum(isBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
         m_values.clear();
         resizeTable();
     });
@@ -186,27 +186,27 @@ void ModbusWindow::closeEvent(QCloseEvent* event)
 
 bool ModbusWindow::isBitTable() const
 {
-    return isModbusBitFunction(cbFunction->currentData().toInt());
+    return isModbusBitFunction(m_functionBox->currentData().toInt());
 }
 
 void ModbusWindow::loadSetup()
 {
     const ModbusSetup setup = m_context.settings.readModbusSetup();
     m_filling = true;
-    edAddress->setValue(setup.address);
-    cbFunction->setCurrentIndex(std::max(0, cbFunction->findData(setup.function)));
-    edCount->setMaximum(isBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
-    edStart->setValue(setup.start);
-    chkOneBased->setChecked(setup.oneBased);
-    edInterval->setValue(setup.intervalMs);
-    edCount->setValue(setup.count);
+    m_addressBox->setValue(setup.address);
+    m_functionBox->setCurrentIndex(std::max(0, m_functionBox->findData(setup.function)));
+    m_countBox->setMaximum(isBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
+    m_startBox->setValue(setup.start);
+    m_oneBasedCheck->setChecked(setup.oneBased);
+    m_intervalBox->setValue(setup.intervalMs);
+    m_countBox->setValue(setup.count);
     m_filling = false;
     resizeTable();
     const std::vector<FormatChoice> choices = formatChoices();
-    for (int row = 0; row < tbValues->rowCount(); ++row) {
+    for (int row = 0; row < m_valueTable->rowCount(); ++row) {
         if (row < setup.names.size())
-            tbValues->item(row, ColName)->setText(setup.names[row]);
-        if (auto* format = qobject_cast<QComboBox*>(tbValues->cellWidget(row, ColFormat)); format)
+            m_valueTable->item(row, ColName)->setText(setup.names[row]);
+        if (auto* format = qobject_cast<QComboBox*>(m_valueTable->cellWidget(row, ColFormat)); format)
             format->setCurrentIndex(std::max(0, format->findText(setup.formats.value(row))));
     }
 }
@@ -214,15 +214,15 @@ void ModbusWindow::loadSetup()
 void ModbusWindow::saveSetup()
 {
     ModbusSetup setup;
-    setup.address = edAddress->value();
-    setup.function = cbFunction->currentData().toInt();
-    setup.start = edStart->value();
-    setup.count = edCount->value();
-    setup.oneBased = chkOneBased->isChecked();
-    setup.intervalMs = edInterval->value();
-    for (int row = 0; row < tbValues->rowCount(); ++row) {
-        setup.names << tbValues->item(row, ColName)->text();
-        const auto* format = qobject_cast<QComboBox*>(tbValues->cellWidget(row, ColFormat));
+    setup.address = m_addressBox->value();
+    setup.function = m_functionBox->currentData().toInt();
+    setup.start = m_startBox->value();
+    setup.count = m_countBox->value();
+    setup.oneBased = m_oneBasedCheck->isChecked();
+    setup.intervalMs = m_intervalBox->value();
+    for (int row = 0; row < m_valueTable->rowCount(); ++row) {
+        setup.names << m_valueTable->item(row, ColName)->text();
+        const auto* format = qobject_cast<QComboBox*>(m_valueTable->cellWidget(row, ColFormat));
         setup.formats << (format ? format->currentText() : QString());
     }
     m_context.settings.writeModbusSetup(setup);
@@ -233,24 +233,24 @@ void ModbusWindow::resizeTable()
     if (m_filling)
         return;
     m_filling = true;
-    const int before = tbValues->rowCount();
-    const int rows = edCount->value();
-    tbValues->setRowCount(rows);
+    const int before = m_valueTable->rowCount();
+    const int rows = m_countBox->value();
+    m_valueTable->setRowCount(rows);
     const std::vector<FormatChoice> choices = formatChoices();
     for (int row = before; row < rows; ++row) {
         auto* address = new QTableWidgetItem;
         address->setFlags(address->flags() & ~Qt::ItemIsEditable);
-        tbValues->setItem(row, ColAddress, address);
-        tbValues->setItem(row, ColName, new QTableWidgetItem);
-        tbValues->setItem(row, ColValue, new QTableWidgetItem);
-        auto* format = new QComboBox(tbValues);
+        m_valueTable->setItem(row, ColAddress, address);
+        m_valueTable->setItem(row, ColName, new QTableWidgetItem);
+        m_valueTable->setItem(row, ColValue, new QTableWidgetItem);
+        auto* format = new QComboBox(m_valueTable);
         for (const FormatChoice& choice : choices)
             format->addItem(choiceText(choice));
         connect(format, &QComboBox::currentIndexChanged, this, [this] { refreshValues(); });
-        tbValues->setCellWidget(row, ColFormat, format);
+        m_valueTable->setCellWidget(row, ColFormat, format);
     }
     for (int row = 0; row < rows; ++row)
-        if (QWidget* format = tbValues->cellWidget(row, ColFormat))
+        if (QWidget* format = m_valueTable->cellWidget(row, ColFormat))
             format->setEnabled(!isBitTable());
     m_filling = false;
     refreshAddresses();
@@ -259,10 +259,10 @@ void ModbusWindow::resizeTable()
 
 QString ModbusWindow::addressText(int offset) const
 {
-    const int address = edStart->value() + offset;
-    if (!chkOneBased->isChecked())
+    const int address = m_startBox->value() + offset;
+    if (!m_oneBasedCheck->isChecked())
         return QString::number(address);
-    const int reference = kFunctions[std::max(0, cbFunction->currentIndex())].reference;
+    const int reference = kFunctions[std::max(0, m_functionBox->currentIndex())].reference;
     return QStringLiteral("%1%2").arg(reference).arg(address + 1, 4, 10, QLatin1Char('0'));
 }
 
@@ -270,14 +270,14 @@ void ModbusWindow::refreshAddresses()
 {
     const bool filling = m_filling;
     m_filling = true;
-    for (int row = 0; row < tbValues->rowCount(); ++row)
-        tbValues->item(row, ColAddress)->setText(addressText(row));
+    for (int row = 0; row < m_valueTable->rowCount(); ++row)
+        m_valueTable->item(row, ColAddress)->setText(addressText(row));
     m_filling = filling;
 }
 
 ModbusFormat ModbusWindow::rowFormat(int row, WordOrder* order) const
 {
-    const auto* format = qobject_cast<QComboBox*>(tbValues->cellWidget(row, ColFormat));
+    const auto* format = qobject_cast<QComboBox*>(m_valueTable->cellWidget(row, ColFormat));
     const std::vector<FormatChoice> choices = formatChoices();
     const FormatChoice choice = choices[size_t(std::max(0, format ? format->currentIndex() : 0))];
     *order = choice.order;
@@ -289,7 +289,7 @@ void ModbusWindow::refreshValues()
     if (m_filling)
         return;
     m_filling = true;
-    for (int row = 0; row < tbValues->rowCount(); ++row) {
+    for (int row = 0; row < m_valueTable->rowCount(); ++row) {
         QString text;
         if (size_t(row) < m_values.size()) {
             WordOrder order = WordOrder::Abcd;
@@ -299,7 +299,7 @@ void ModbusWindow::refreshValues()
                        : QString::fromStdString(formatModbusValue(
                              format, order, std::span<const uint16_t>(m_values).subspan(size_t(row))));
         }
-        tbValues->item(row, ColValue)->setText(text);
+        m_valueTable->item(row, ColValue)->setText(text);
     }
     m_filling = false;
 }
@@ -319,16 +319,16 @@ void ModbusWindow::refreshCounters()
                         .arg(QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper(),
                              QString::fromLatin1(modbusExceptionName(int(code))))
                         .arg(counters.exceptionsByCode[code]);
-    lbCounters->setText(text);
+    m_countersLabel->setText(text);
 }
 
 ModbusRequest ModbusWindow::readRequest() const
 {
     ModbusRequest request;
-    request.address = static_cast<uint8_t>(edAddress->value());
-    request.function = static_cast<uint8_t>(cbFunction->currentData().toInt());
-    request.start = static_cast<uint16_t>(edStart->value());
-    request.count = edCount->value();
+    request.address = static_cast<uint8_t>(m_addressBox->value());
+    request.function = static_cast<uint8_t>(m_functionBox->currentData().toInt());
+    request.start = static_cast<uint16_t>(m_startBox->value());
+    request.count = m_countBox->value();
     return request;
 }
 
@@ -370,29 +370,29 @@ void ModbusWindow::showOutcome(const ModbusOutcome& outcome)
     case ModbusOutcome::Kind::Ok:
         m_values = outcome.values;
         refreshValues();
-        lbStatus->setText(QStringLiteral("正常"));
+        m_statusLabel->setText(QStringLiteral("正常"));
         break;
     case ModbusOutcome::Kind::Broadcast:
-        lbStatus->setText(QStringLiteral("已广播"));
+        m_statusLabel->setText(QStringLiteral("已广播"));
         break;
     case ModbusOutcome::Kind::Timeout:
-        lbStatus->setText(QStringLiteral("超时"));
+        m_statusLabel->setText(QStringLiteral("超时"));
         break;
     case ModbusOutcome::Kind::Exception:
-        lbStatus->setText(
+        m_statusLabel->setText(
             QStringLiteral("异常 %1 %2")
                 .arg(QStringLiteral("%1").arg(outcome.exceptionCode, 2, 16, QLatin1Char('0')).toUpper(),
                      QString::fromLatin1(modbusExceptionName(outcome.exceptionCode))));
         break;
     case ModbusOutcome::Kind::Error:
-        lbStatus->setText(QStringLiteral("错误：") + QString::fromStdString(outcome.error));
+        m_statusLabel->setText(QStringLiteral("错误：") + QString::fromStdString(outcome.error));
         break;
     }
 }
 
 void ModbusWindow::readOnce()
 {
-    if (edAddress->value() == kModbusBroadcast) {
+    if (m_addressBox->value() == kModbusBroadcast) {
         m_context.prompter.warn(this, QStringLiteral("广播地址0只能用于写入！"), kWarnCaption);
         return;
     }
@@ -402,14 +402,14 @@ void ModbusWindow::readOnce()
 
 void ModbusWindow::setPolling(bool on)
 {
-    if (on && edAddress->value() == kModbusBroadcast)
+    if (on && m_addressBox->value() == kModbusBroadcast)
         on = false;
     if (on)
-        m_pollTimer->start(edInterval->value());
+        m_pollTimer->start(m_intervalBox->value());
     else
         m_pollTimer->stop();
-    const QSignalBlocker block(btnPoll);
-    btnPoll->setChecked(on);
+    const QSignalBlocker block(m_pollButton);
+    m_pollButton->setChecked(on);
 }
 
 void ModbusWindow::cellChanged(QTableWidgetItem* item)
@@ -424,18 +424,19 @@ void ModbusWindow::cellChanged(QTableWidgetItem* item)
 void ModbusWindow::writeRow(int row, const QString& text)
 {
     ModbusRequest request;
-    request.address = static_cast<uint8_t>(edAddress->value());
-    request.start = static_cast<uint16_t>(edStart->value() + row);
-    const bool multiple = chkMultiple->isChecked();
+    request.address = static_cast<uint8_t>(m_addressBox->value());
+    request.start = static_cast<uint16_t>(m_startBox->value() + row);
+    const bool multiple = m_multipleCheck->isChecked();
     if (isBitTable()) {
-        if (cbFunction->currentData().toInt() != ModbusFunction::kReadCoils || (text != "0" && text != "1")) {
+        if (m_functionBox->currentData().toInt() != ModbusFunction::kReadCoils ||
+            (text != "0" && text != "1")) {
             m_context.prompter.warn(this, QStringLiteral("只能写线圈，值为0或1！"), kWarnCaption);
             return;
         }
         request.function = multiple ? ModbusFunction::kWriteMultipleCoils : ModbusFunction::kWriteSingleCoil;
         request.values = {static_cast<uint16_t>(text == "1")};
     } else {
-        if (cbFunction->currentData().toInt() != ModbusFunction::kReadHoldingRegisters) {
+        if (m_functionBox->currentData().toInt() != ModbusFunction::kReadHoldingRegisters) {
             m_context.prompter.warn(this, QStringLiteral("只能写保持寄存器！"), kWarnCaption);
             return;
         }
@@ -483,13 +484,13 @@ void ModbusWindow::saveTable()
         return;
     RecordTable table;
     for (int column = 0; column < ColumnCount; ++column)
-        table.addColumn(tbValues->horizontalHeaderItem(column)->text().toStdString(), 100);
-    for (int row = 0; row < tbValues->rowCount(); ++row) {
-        const auto* format = qobject_cast<QComboBox*>(tbValues->cellWidget(row, ColFormat));
-        table.appendRow({tbValues->item(row, ColAddress)->text().toStdString(),
-                         tbValues->item(row, ColName)->text().toStdString(),
+        table.addColumn(m_valueTable->horizontalHeaderItem(column)->text().toStdString(), 100);
+    for (int row = 0; row < m_valueTable->rowCount(); ++row) {
+        const auto* format = qobject_cast<QComboBox*>(m_valueTable->cellWidget(row, ColFormat));
+        table.appendRow({m_valueTable->item(row, ColAddress)->text().toStdString(),
+                         m_valueTable->item(row, ColName)->text().toStdString(),
                          format && !isBitTable() ? format->currentText().toStdString() : std::string(),
-                         tbValues->item(row, ColValue)->text().toStdString()});
+                         m_valueTable->item(row, ColValue)->text().toStdString()});
     }
     if (name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
         const std::string error = writeRecordCsv(table, name.toStdString());

@@ -29,7 +29,7 @@ class QTimer;
 class SettingsFile;
 class Waiter;
 
-struct ModbusFrmContext {
+struct ModbusWindowContext {
     ByteLink& link;
     Waiter& waiter;
     Prompter& prompter;
@@ -45,7 +45,7 @@ struct ModbusFrmContext {
 class ModbusWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit ModbusWindow(const ModbusFrmContext& context, QWidget* parent = nullptr);
+    explicit ModbusWindow(const ModbusWindowContext& context, QWidget* parent = nullptr);
     ~ModbusWindow() override;
 
     // Table columns.
@@ -68,19 +68,19 @@ public:
     // When set, port failures (ComPortError) go here instead of a warning box.
     std::function<void(const QString& message)> portErrorHandler;
 
-    QSpinBox* edAddress = nullptr;
-    QComboBox* cbFunction = nullptr;
-    QSpinBox* edStart = nullptr;
-    QCheckBox* chkOneBased = nullptr;
-    QSpinBox* edCount = nullptr;
-    QSpinBox* edInterval = nullptr;
-    QCheckBox* chkMultiple = nullptr;
-    QPushButton* btnRead = nullptr;
-    QPushButton* btnPoll = nullptr;
+    QSpinBox* m_addressBox = nullptr;
+    QComboBox* m_functionBox = nullptr;
+    QSpinBox* m_startBox = nullptr;
+    QCheckBox* m_oneBasedCheck = nullptr;
+    QSpinBox* m_countBox = nullptr;
+    QSpinBox* m_intervalBox = nullptr;
+    QCheckBox* m_multipleCheck = nullptr;
+    QPushButton* m_readButton = nullptr;
+    QPushButton* m_pollButton = nullptr;
     QPushButton* m_saveButton = nullptr;
-    QTableWidget* tbValues = nullptr;
-    QLabel* lbCounters = nullptr;
-    QLabel* lbStatus = nullptr;
+    QTableWidget* m_valueTable = nullptr;
+    QLabel* m_countersLabel = nullptr;
+    QLabel* m_statusLabel = nullptr;
 
     const ModbusCounters& counters() const { return m_master.counters(); }
 
@@ -103,7 +103,7 @@ private:
     void cellChanged(QTableWidgetItem* item);
     void loadSetup();
 
-    ModbusFrmContext m_context;
+    ModbusWindowContext m_context;
     Exchange m_exchange;
     ModbusMaster m_master;
     const ModbusFraming* m_framing;

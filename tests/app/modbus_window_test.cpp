@@ -25,12 +25,12 @@ namespace {
 
 QString valueOf(ModbusWindow& modbus, int row)
 {
-    return modbus.tbValues->item(row, ModbusWindow::ColValue)->text();
+    return modbus.m_valueTable->item(row, ModbusWindow::ColValue)->text();
 }
 
 QComboBox* formatText(ModbusWindow& modbus, int row)
 {
-    return qobject_cast<QComboBox*>(modbus.tbValues->cellWidget(row, ModbusWindow::ColFormat));
+    return qobject_cast<QComboBox*>(modbus.m_valueTable->cellWidget(row, ModbusWindow::ColFormat));
 }
 
 } // namespace
@@ -43,15 +43,15 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     PtyWindowRig rig(ptyPath);
     rig.showAndActivate();
     MainWindow& frm = *rig.mainWindow;
-    frm.acModbus->trigger();
-    ModbusWindow* modbus = frm.modbusFrm();
+    frm.m_modbusAction->trigger();
+    ModbusWindow* modbus = frm.modbusWindow();
     QVERIFY(modbus && modbus->isVisible());
 
-    modbus->edAddress->setValue(1);
-    modbus->cbFunction->setCurrentIndex(modbus->cbFunction->findData(3));
-    modbus->edStart->setValue(0);
-    modbus->edCount->setValue(4);
-    modbus->btnRead->click();
+    modbus->m_addressBox->setValue(1);
+    modbus->m_functionBox->setCurrentIndex(modbus->m_functionBox->findData(3));
+    modbus->m_startBox->setValue(0);
+    modbus->m_countBox->setValue(4);
+    modbus->m_readButton->click();
     QCOMPARE(
         QStringList({valueOf(*modbus, 0), valueOf(*modbus, 1), valueOf(*modbus, 2), valueOf(*modbus, 3)}),
         QStringList({"0", "1", "2", "3"}));
@@ -63,33 +63,33 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     formatText(*modbus, 1)->setCurrentText(QStringLiteral("hex"));
     QCOMPARE(valueOf(*modbus, 0), QStringLiteral("65536"));
     QCOMPARE(valueOf(*modbus, 1), QStringLiteral("0x0001"));
-    modbus->chkOneBased->setChecked(true);
-    QCOMPARE(modbus->tbValues->item(2, ModbusWindow::ColAddress)->text(), QStringLiteral("40003"));
+    modbus->m_oneBasedCheck->setChecked(true);
+    QCOMPARE(modbus->m_valueTable->item(2, ModbusWindow::ColAddress)->text(), QStringLiteral("40003"));
 
     // Typing a value asks with the frame first, then writes and reads again.
     rig.prompts.answers << true;
-    modbus->tbValues->item(2, ModbusWindow::ColValue)->setText(QStringLiteral("77"));
+    modbus->m_valueTable->item(2, ModbusWindow::ColValue)->setText(QStringLiteral("77"));
     QCOMPARE(rig.prompts.shown.size(), 1);
     QVERIFY2(rig.prompts.shown[0].text.contains(QStringLiteral("01 06 00 02 00 4D ")),
              qPrintable(rig.prompts.shown[0].text));
     QCOMPARE(valueOf(*modbus, 2), QStringLiteral("77"));
 
-    modbus->edStart->setValue(98);
-    modbus->btnRead->click();
-    QCOMPARE(modbus->lbStatus->text(), QStringLiteral("异常 02 illegal data address"));
-    QVERIFY2(modbus->lbCounters->text().contains(QStringLiteral("异常 02 illegal data address：1次")),
-             qPrintable(modbus->lbCounters->text()));
+    modbus->m_startBox->setValue(98);
+    modbus->m_readButton->click();
+    QCOMPARE(modbus->m_statusLabel->text(), QStringLiteral("异常 02 illegal data address"));
+    QVERIFY2(modbus->m_countersLabel->text().contains(QStringLiteral("异常 02 illegal data address：1次")),
+             qPrintable(modbus->m_countersLabel->text()));
 
-    modbus->edStart->setValue(0);
-    modbus->edInterval->setValue(50);
+    modbus->m_startBox->setValue(0);
+    modbus->m_intervalBox->setValue(50);
     const int before = modbus->counters().requests;
-    modbus->btnPoll->click();
+    modbus->m_pollButton->click();
     QTRY_VERIFY_WITH_TIMEOUT(modbus->counters().goodReplies >= 5, 5000);
-    modbus->btnPoll->click();
-    QVERIFY(!modbus->btnPoll->isChecked());
+    modbus->m_pollButton->click();
+    QVERIFY(!modbus->m_pollButton->isChecked());
     QVERIFY(modbus->counters().requests > before);
 
-    modbus->tbValues->item(0, ModbusWindow::ColName)->setText(QStringLiteral("压力, 出口"));
+    modbus->m_valueTable->item(0, ModbusWindow::ColName)->setText(QStringLiteral("压力, 出口"));
     const QString csv = rig.folder.filePath(QStringLiteral("modbus.csv"));
     rig.prompts.saveNames << csv;
     modbus->m_saveButton->click();
