@@ -40,10 +40,10 @@ const std::vector<SimDeviceType>& types()
          {kLive16V12, kCardV13},
          false},
         {3, &FramingDialect::customSum8(), answerRecordsCustom, {kStatusCustom}, {kStatusCustom}, false},
-        {4, &FramingDialect::recordRange(), answerRecordRange, {}, {}, false},
+        {4, &FramingDialect::recordRange(), answerRecordRangeV14, {}, {}, false},
         {5, &FramingDialect::modbusRegisters(), answerRegisterRecords, {kParamsTyped}, {kParamsTyped}, true},
-        {6, &FramingDialect::recordRange(), answerRecordRange, {kLiveV20}, {kLiveV20}, false},
-        {7, &FramingDialect::recordRange(), answerRecordRange, {kLiveMoney}, {kLiveMoney}, false},
+        {6, &FramingDialect::recordRange(), answerRecordRangeV20, {kLiveV20}, {kLiveV20}, false},
+        {7, &FramingDialect::recordRange(), answerRecordRangeMoney, {kLiveMoney}, {kLiveMoney}, false},
     };
     return types;
 }

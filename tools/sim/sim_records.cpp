@@ -532,15 +532,19 @@ const BlockLayout* findLayout(const std::vector<BlockLayout>& layouts, uint8_t k
     return nullptr;
 }
 
-std::optional<Bytes> answerBlock(const SimConfig& config, ByteView request)
+// What tells the record-range families apart: their kinds' layouts, the number
+// of their first record, and the parameters their change records name.
+struct RangeFamily {
+    const std::vector<BlockLayout>& layouts;
+    uint32_t firstRecordNumber;
+    const std::vector<ChangeEntry>& changes;
+};
+
+std::optional<Bytes> answerBlock(const SimConfig& config, ByteView request, const RangeFamily& family)
 {
     if (request.size() != 14 || request[1] != 0x65 || request[2] != 0x09)
         return std::nullopt;
-    static const std::vector<BlockLayout> kV20 = layoutsV20();
-    static const std::vector<BlockLayout> kMoney = layoutsMoney();
-    const std::vector<BlockLayout>& layouts = config.deviceType == 4   ? kLayoutsV14
-                                              : config.deviceType == 6 ? kV20
-                                                                       : kMoney;
+    const std::vector<BlockLayout>& layouts = family.layouts;
     const BlockLayout* layout = findLayout(layouts, request[3]);
     if (!layout)
         return std::nullopt;
@@ -552,9 +556,8 @@ std::optional<Bytes> answerBlock(const SimConfig& config, ByteView request)
     if (last < first || last - first >= static_cast<uint32_t>(layout->perBlock))
         return std::nullopt;
     const int count = static_cast<int>(last - first + 1);
-    // Device type 4 numbers records from 1, types 6 and 7 from 0.
-    const uint32_t base = config.deviceType == 4 ? 1 : 0;
-    const std::vector<ChangeEntry>& changes = config.deviceType == 7 ? kChangesMoney : kChangesV20;
+    const uint32_t base = family.firstRecordNumber;
+    const std::vector<ChangeEntry>& changes = family.changes;
 
     Bytes reply = {static_cast<uint8_t>(config.address), 0x65, 0};
     // Block header (not shown by the program): sub-function, kind, the range asked
@@ -701,9 +704,22 @@ std::optional<Bytes> answerRecordsCustom(const SimConfig& config, ByteView reque
     return answerCustom(config, request);
 }
 
-std::optional<Bytes> answerRecordRange(const SimConfig& config, ByteView request)
+// Device type 4 numbers its records from 1, types 6 and 7 from 0.
+std::optional<Bytes> answerRecordRangeV14(const SimConfig& config, ByteView request)
 {
-    return answerBlock(config, request);
+    return answerBlock(config, request, {kLayoutsV14, 1, kChangesV20});
+}
+
+std::optional<Bytes> answerRecordRangeV20(const SimConfig& config, ByteView request)
+{
+    static const std::vector<BlockLayout> kLayouts = layoutsV20();
+    return answerBlock(config, request, {kLayouts, 0, kChangesV20});
+}
+
+std::optional<Bytes> answerRecordRangeMoney(const SimConfig& config, ByteView request)
+{
+    static const std::vector<BlockLayout> kLayouts = layoutsMoney();
+    return answerBlock(config, request, {kLayouts, 0, kChangesMoney});
 }
 
 std::optional<Bytes> answerRegisterRecords(const SimConfig& config, ByteView request)
