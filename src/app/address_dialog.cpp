@@ -1,4 +1,5 @@
 #include "app/address_dialog.h"
+#include "app/dialog_buttons.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -23,18 +24,7 @@ AddressDialog::AddressDialog(QWidget* parent) : QDialog(parent)
     row->addWidget(label);
     row->addWidget(m_addressSpin, 1);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("BtnOK"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("BtnCancel"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = okCancelRow(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addLayout(buttons);

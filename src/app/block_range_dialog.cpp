@@ -1,4 +1,5 @@
 #include "app/block_range_dialog.h"
+#include "app/dialog_buttons.h"
 
 #include "app/prompter.h"
 
@@ -52,17 +53,8 @@ BlockRangeDialog::BlockRangeDialog(QWidget* parent, Prompter* prompter)
     row->addWidget(m_endSpin);
     row->addStretch();
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("BtnOK"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("BtnCancel"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    // Centred under the fields.
+    QHBoxLayout* buttons = okCancelRow(this);
     buttons->addStretch();
 
     auto* layout = new QVBoxLayout(this);

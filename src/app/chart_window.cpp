@@ -1,4 +1,5 @@
 #include "app/chart_window.h"
+#include "app/app_texts.h"
 
 #include "app/prompter.h"
 #include "app/record_table_model.h"
@@ -31,8 +32,6 @@
 
 namespace {
 
-const QString kInfoCaption = QStringLiteral("信息提示");
-const QString kWarnCaption = QStringLiteral("警告信息");
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 // Markers on every point while a line is short enough for them to stay apart.
 constexpr int kMarkedPointsAtMost = 60;

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/app_texts.h"
 
 #include "app/about_dialog.h"
 #include "app/address_dialog.h"
@@ -55,8 +56,6 @@
 
 namespace {
 
-const QString kInfoCaption = QStringLiteral("信息提示");
-const QString kWarnCaption = QStringLiteral("警告信息");
 const QString kOverwriteQuestion = QStringLiteral("是否要覆盖原记录信息？");
 const QString kNoPortChosen = QStringLiteral("尚未选择串口，请在“串口设置”中选择串口。");
 const QString kOpenFailed = QStringLiteral("串口打开失败或被占用，请检查");
@@ -64,7 +63,6 @@ const QString kCloseFailed = QStringLiteral("串口关闭失败，请检查!");
 const QString kPortClosedStatus = QStringLiteral("串口状态：已关闭");
 const QString kOpenCaption = QStringLiteral("打开串口");
 const QString kCloseCaption = QStringLiteral("关闭串口");
-const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");
 // Light grey of the original panels (0xF0F0F0).
 const QColor kPanelColour(0xF0, 0xF0, 0xF0);
 constexpr int kNodeCodeRole = Qt::UserRole + 1;
@@ -446,6 +444,15 @@ void MainWindow::buildTree()
     connect(m_deviceTree, &QTreeWidget::itemDoubleClicked, this, [this] { onTreeNodeDoubleClicked(); });
 }
 
+QMenu* MainWindow::contextMenuFor(QAbstractScrollArea* view, const QString& name)
+{
+    auto* menu = new QMenu(this);
+    menu->setObjectName(name);
+    connect(view, &QWidget::customContextMenuRequested, this,
+            [view, menu](const QPoint& at) { menu->popup(view->viewport()->mapToGlobal(at)); });
+    return menu;
+}
+
 void MainWindow::buildMenus()
 {
     m_recordKindMenu = new QMenu(this);
@@ -469,31 +476,14 @@ void MainWindow::buildMenus()
 
     // The tree offers the record-type menu and, below a separator, the two
     // reads of m_readMenu.
-    m_treeMenu = new QMenu(this);
-    m_treeMenu->setObjectName(QStringLiteral("TreePopup"));
+    m_treeMenu = contextMenuFor(m_deviceTree, QStringLiteral("TreePopup"));
     m_treeMenu->addActions(m_recordKindMenu->actions());
     m_treeMenu->addSeparator();
-    m_treeMenu->addAction(m_readAllAction);
-    m_treeMenu->addAction(m_readRangeAction);
-    m_treeMenu->addAction(m_fastReadAction);
-    connect(m_deviceTree, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { m_treeMenu->popup(m_deviceTree->viewport()->mapToGlobal(at)); });
-
-    m_logMenu = new QMenu(this);
-    m_logMenu->setObjectName(QStringLiteral("PopMemo"));
-    m_logMenu->addAction(m_saveLogAction);
-    m_logMenu->addAction(m_clearLogAction);
-    m_logMenu->addAction(m_copyLogAction);
-    connect(m_logView, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { m_logMenu->popup(m_logView->viewport()->mapToGlobal(at)); });
-
-    m_recordMenu = new QMenu(this);
-    m_recordMenu->setObjectName(QStringLiteral("PopListView"));
-    m_recordMenu->addAction(m_saveRecordsAction);
-    m_recordMenu->addAction(m_clearRecordsAction);
-    m_recordMenu->addAction(m_chartAction);
-    connect(m_recordView, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { m_recordMenu->popup(m_recordView->viewport()->mapToGlobal(at)); });
+    m_treeMenu->addActions({m_readAllAction, m_readRangeAction, m_fastReadAction});
+    m_logMenu = contextMenuFor(m_logView, QStringLiteral("PopMemo"));
+    m_logMenu->addActions({m_saveLogAction, m_clearLogAction, m_copyLogAction});
+    m_recordMenu = contextMenuFor(m_recordView, QStringLiteral("PopListView"));
+    m_recordMenu->addActions({m_saveRecordsAction, m_clearRecordsAction, m_chartAction});
 
     QMenuBar* mainMenu = menuBar();
     mainMenu->setObjectName(QStringLiteral("MainMenu1"));

@@ -24,6 +24,7 @@
 
 class LogMirror;
 class Prompter;
+class QAbstractScrollArea;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -205,6 +206,8 @@ private:
     void buildPanes();
     void buildTree();
     void buildMenus();
+    // A context menu of `view`, popped up where the operator right-clicks.
+    QMenu* contextMenuFor(QAbstractScrollArea* view, const QString& name);
     void buildStatusBar();
 
     void loadSettings();

@@ -1,4 +1,5 @@
 #include "app/modbus_window.h"
+#include "app/app_texts.h"
 
 #include "app/prompter.h"
 #include "decoding/record_table.h"
@@ -24,8 +25,6 @@
 
 namespace {
 
-const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");
-const QString kWarnCaption = QStringLiteral("警告信息");
 constexpr int kResponseTimeoutMs = 1000;
 
 struct FunctionChoice {

@@ -1,4 +1,5 @@
 #include "app/param_window.h"
+#include "app/app_texts.h"
 
 #include "app/prompter.h"
 #include "export/record_export.h"
@@ -32,11 +33,8 @@
 
 namespace {
 
-const QString kInfoCaption = QStringLiteral("信息提示");
-const QString kWarnCaption = QStringLiteral("警告信息");
 const QString kReadOk = QStringLiteral("读取仪表参数成功！");
 const QString kReadFailed = QStringLiteral("读取仪表参数失败，请检查！");
-const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");
 const QString kSimpleCaption = QStringLiteral("高级");
 const QString kAdvancedCaption = QStringLiteral("简化");
 

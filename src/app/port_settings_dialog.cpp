@@ -1,4 +1,5 @@
 #include "app/port_settings_dialog.h"
+#include "app/dialog_buttons.h"
 
 #include "serial/link_factory.h"
 
@@ -98,17 +99,7 @@ PortSettingsDialog::PortSettingsDialog(QWidget* parent, PortLister lister)
     form->addRow(QString(), m_echoCheck);
     connect(m_portCombo, &QComboBox::editTextChanged, this, &PortSettingsDialog::updateLineLists);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("BtnOK"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("BtnCancel"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = okCancelRow(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
