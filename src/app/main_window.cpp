@@ -937,6 +937,16 @@ BaseRequest MainWindow::composeRequest(const PreparedKind& kind)
     return base;
 }
 
+void MainWindow::readWholeKind(int kindCode, ReadStartWay way)
+{
+    if (!prepareRecordTable(kindCode))
+        return;
+    const BaseRequest base = composeRequest(m_kind);
+    if (base.request.empty())
+        return;
+    startRead(base, wholeKindPlan(kindCode, way, fastReading(), lineSettingsOf(m_port.lineSettings())));
+}
+
 void MainWindow::startRead(const BaseRequest& base, const ReadPlan& plan)
 {
     m_transactionDialog->startRun(m_kind, base, plan);
@@ -989,13 +999,7 @@ void MainWindow::onTreeNodeDoubleClicked()
     if (!lease)
         return;
     const int kindCode = nodeCode(node);
-    if (!prepareRecordTable(kindCode))
-        return;
-    const BaseRequest base = composeRequest(m_kind);
-    if (base.request.empty())
-        return;
-    startRead(base, wholeKindPlan(kindCode, ReadStartWay::TreeOrRecordMenu, fastReading(),
-                                  lineSettingsOf(m_port.lineSettings())));
+    readWholeKind(kindCode, ReadStartWay::TreeOrRecordMenu);
 }
 
 void MainWindow::selectRecordKind(int kindCode)
@@ -1116,13 +1120,7 @@ void MainWindow::selectDeviceType(int deviceType)
         return;
     }
     const int kindCode = nodeCode(selectedNode());
-    if (!prepareRecordTable(kindCode))
-        return;
-    const BaseRequest base = composeRequest(m_kind);
-    if (base.request.empty())
-        return;
-    startRead(base, wholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
-                                  lineSettingsOf(m_port.lineSettings())));
+    readWholeKind(kindCode, ReadStartWay::RangeOrIdentification);
 }
 
 int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)

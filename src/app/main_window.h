@@ -250,6 +250,8 @@ private:
     BaseRequest composeRequest(const PreparedKind& kind);
     // Reads the plan's blocks of the kind the table is set up for, in the progress window.
     void startRead(const BaseRequest& base, const ReadPlan& plan);
+    // Every block of `kindCode`, once the operator agreed to overwrite the table.
+    void readWholeKind(int kindCode, ReadStartWay way);
     int nodeCode(const QTreeWidgetItem* node) const { return nodeCodeOf(node); }
     void updateNodeImages(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void inform(const QString& text);
