@@ -425,8 +425,13 @@ std::string formatText(const char* fmt, ...)
             precision = *p++;
             if (*p == '*') {
                 const int given = va_arg(args, int);
-                // A negative precision from the list counts as none at all.
-                precision = given < 0 ? "" : "." + std::to_string(given);
+                // A negative precision from the list counts as none at all. Appended
+                // to the point already there: GCC 12 at -O3 warns falsely
+                // (-Wrestrict) on a string built as "." + std::to_string(...).
+                if (given < 0)
+                    precision.clear();
+                else
+                    precision += std::to_string(given);
                 ++p;
             }
             while (*p >= '0' && *p <= '9')
