@@ -6,11 +6,13 @@
 #include "app/com_port_control.h"
 #include "protocol/event_loop_waiter.h"
 
+#include <QAction>
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineSeries>
 #include <QListWidget>
@@ -131,6 +133,14 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     QVERIFY(!image.isNull());
     QCOMPARE(image.size(), chart->m_chartView->size() * chart->m_chartView->devicePixelRatio());
     QCOMPARE(prompts.shown.last().text, QStringLiteral("曲线图片保存成功！"));
+    QCOMPARE(prompts.lastSaveDirectory,
+             folder.filePath(QStringLiteral("实时记录500组_23_%1.png")
+                                 .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")))));
+    // The records saved are confirmed the same way.
+    prompts.saveNames << folder.filePath(QStringLiteral("612"));
+    frm.m_saveRecordsAction->trigger();
+    QVERIFY(QFileInfo(folder.filePath(QStringLiteral("612.xlsx"))).size() > 0);
+    QCOMPARE(prompts.shown.last().text, QStringLiteral("记录文件保存成功！"));
     // The picture says what it shows: kind, meter and the records' time span.
     const auto& rows = frm.records().rows();
     QCOMPARE(chart->title(), QStringLiteral("实时记录500组    流量计地址：23    %1 至 %2")
