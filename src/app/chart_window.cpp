@@ -507,9 +507,11 @@ void ChartWindow::fitAxes()
         }
     }
     // Nothing to draw: no tick labels that would read as data ("0 0 1 1 1");
-    // the title says "无数据".
+    // the title says "无数据". Nor the x caption: without labels its axis has
+    // no room left for it and Qt would draw "..." instead.
     const bool empty = lowX > highX;
     m_axisX->setLabelsVisible(!empty);
+    m_axisX->setTitleVisible(!empty);
     m_axisY->setLabelsVisible(!empty);
     if (empty) {
         lowX = m_axisXIsTime ? axisX(0) : 0;

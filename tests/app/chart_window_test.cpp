@@ -10,6 +10,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
+#include <QDateTimeAxis>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -141,6 +142,16 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     frm.m_saveRecordsAction->trigger();
     QVERIFY(QFileInfo(folder.filePath(QStringLiteral("612.xlsx"))).size() > 0);
     QCOMPARE(prompts.shown.last().text, QStringLiteral("记录文件保存成功！"));
+    // Time ticks on round times: whole minutes, a whole number of steps from midnight.
+    auto* timeAxis = qobject_cast<QDateTimeAxis*>(chart->chart()->axes(Qt::Horizontal).value(0));
+    QVERIFY(timeAxis && timeAxis->tickCount() >= 2);
+    const QDateTime from = timeAxis->min();
+    const qint64 step = from.msecsTo(timeAxis->max()) / (timeAxis->tickCount() - 1);
+    QCOMPARE(step % 60000, 0);
+    QCOMPARE(from.time().msecsSinceStartOfDay() % step, 0);
+    QVERIFY(from.toMSecsSinceEpoch() <= points.first().x() &&
+            timeAxis->max().toMSecsSinceEpoch() >= points.last().x());
+
     // The picture says what it shows: kind, meter and the records' time span.
     const auto& rows = frm.records().rows();
     QCOMPARE(chart->title(), QStringLiteral("实时记录500组    流量计地址：23    %1 至 %2")
@@ -160,6 +171,7 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     QTRY_COMPARE(pointCount(*chart, kFirstQuantity), 0);
     QVERIFY(chart->title().endsWith(QStringLiteral("无数据")));
     QVERIFY(!yAxis->labelsVisible());
+    QVERIFY(!chart->chart()->axes(Qt::Horizontal).value(0)->isTitleVisible());
 
     // Escape closes the window as it closes the program's dialogs.
     QTest::keyClick(chart->m_chartView, Qt::Key_Escape);
