@@ -38,6 +38,15 @@ ql_generate_locale() {
     $sudo locale-gen >/dev/null
 }
 
+# ql_build_only DIR TARGET...: configured as ql_build does, builds only TARGETs
+# and what they depend on.
+ql_build_only() {
+    local dir="$1"
+    shift
+    cmake -S "$QL_ROOT" -B "$QL_ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$QL_ROOT/$dir" -j "$(nproc)" --target "$@"
+}
+
 # ql_build DIR [cmake options...]
 ql_build() {
     local dir="$1"

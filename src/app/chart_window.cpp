@@ -18,7 +18,9 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QStringList>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -38,6 +40,50 @@ constexpr int kMarkedPointsAtMost = 60;
 constexpr qreal kWheelZoom = 1.25;
 // Arrow keys move the view by this share of the plot area.
 constexpr qreal kPanStep = 0.1;
+
+// A time axis over [low, high] (milliseconds of the local clock reading, as the
+// axis holds them) widened to whole steps of a round length, so that every tick
+// falls on a round time: the shortest step that needs no more than
+// kTimeIntervalsAtMost intervals.
+struct TimeTicks {
+    double low;
+    double high;
+    int count;
+};
+constexpr int kTimeIntervalsAtMost = 8;
+
+TimeTicks roundTimeTicks(double low, double high)
+{
+    constexpr qint64 kMinute = 60'000;
+    constexpr qint64 kHour = 60 * kMinute;
+    constexpr qint64 kDay = 24 * kHour;
+    // Steps are counted on the local clock: a whole hour or day starts at local midnight.
+    const qint64 offset =
+        qint64(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(low)).offsetFromUtc()) * 1000;
+    const qint64 from = static_cast<qint64>(std::floor(low)) + offset;
+    const qint64 to = static_cast<qint64>(std::ceil(high)) + offset;
+    const auto fits = [&](qint64 step, TimeTicks& ticks) {
+        const qint64 first = from / step * step - (from % step < 0 ? step : 0);
+        const qint64 last = to / step * step + (to % step > 0 ? step : 0);
+        const qint64 intervals = std::max<qint64>((last - first) / step, 1);
+        if (intervals > kTimeIntervalsAtMost)
+            return false;
+        ticks = {double(first - offset), double(first + intervals * step - offset), int(intervals) + 1};
+        return true;
+    };
+    TimeTicks ticks{low, high, kTimeIntervalsAtMost + 1};
+    for (qint64 step : {kMinute, 2 * kMinute, 5 * kMinute, 10 * kMinute, 15 * kMinute, 30 * kMinute, kHour,
+                        2 * kHour, 3 * kHour, 6 * kHour, 12 * kHour}) {
+        if (fits(step, ticks))
+            return ticks;
+    }
+    for (qint64 days = 1;; days *= 10) {
+        for (qint64 times : {1, 2, 5}) {
+            if (fits(days * times * kDay, ticks))
+                return ticks;
+        }
+    }
+}
 
 // The chart view with wheel zoom around the pointer, keyboard zoom and pan,
 // and panning with the middle button; the left button draws the zoom
@@ -246,7 +292,7 @@ void ChartWindow::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-void ChartWindow::setSubject(std::function<QString()> subject)
+void ChartWindow::setSubject(std::function<Subject()> subject)
 {
     m_subject = std::move(subject);
     updateTitle();
@@ -260,8 +306,10 @@ QString ChartWindow::title() const
 void ChartWindow::updateTitle()
 {
     QStringList parts;
-    if (m_subject)
-        parts << m_subject();
+    if (m_subject) {
+        const Subject subject = m_subject();
+        parts << subject.kind + QStringLiteral("    流量计地址：") + QString::number(subject.address);
+    }
     double first = std::numeric_limits<double>::max();
     double last = std::numeric_limits<double>::lowest();
     for (const RecordSeries& series : m_data.series) {
@@ -390,7 +438,6 @@ void ChartWindow::replaceXAxis()
     if (m_axisXIsTime) {
         auto* axis = new QDateTimeAxis(chart());
         axis->setFormat(QStringLiteral("MM-dd hh:mm"));
-        axis->setTickCount(7);
         m_axisX = axis;
     } else {
         auto* axis = new QValueAxis(chart());
@@ -460,9 +507,11 @@ void ChartWindow::fitAxes()
         }
     }
     // Nothing to draw: no tick labels that would read as data ("0 0 1 1 1");
-    // the title says "无数据".
+    // the title says "无数据". Nor the x caption: without labels its axis has
+    // no room left for it and Qt would draw "..." instead.
     const bool empty = lowX > highX;
     m_axisX->setLabelsVisible(!empty);
+    m_axisX->setTitleVisible(!empty);
     m_axisY->setLabelsVisible(!empty);
     if (empty) {
         lowX = m_axisXIsTime ? axisX(0) : 0;
@@ -478,9 +527,11 @@ void ChartWindow::fitAxes()
     }
     const double margin = highY > lowY ? (highY - lowY) * 0.05 : std::max(1.0, std::abs(highY) * 0.05);
     if (m_axisXIsTime) {
-        static_cast<QDateTimeAxis*>(m_axisX)->setRange(
-            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lowX)),
-            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(highX)));
+        const TimeTicks ticks = roundTimeTicks(lowX, highX);
+        auto* axis = static_cast<QDateTimeAxis*>(m_axisX);
+        axis->setTickCount(ticks.count);
+        axis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ticks.low)),
+                       QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ticks.high)));
     } else {
         static_cast<QValueAxis*>(m_axisX)->setRange(lowX, highX);
     }
@@ -530,9 +581,19 @@ void ChartWindow::onResetClicked()
 
 void ChartWindow::onSaveClicked()
 {
+    // Proposed: kind, meter address and today's date, e.g. "实时记录500组_23_2026-12-09.png".
+    QStringList parts;
+    if (m_subject) {
+        const Subject subject = m_subject();
+        parts << subject.kind << QString::number(subject.address);
+    }
+    parts << QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    parts.removeAll(QString());
+    QString proposed = parts.join(QLatin1Char('_')) + QStringLiteral(".png");
+    // Characters no file name may hold on Windows.
+    proposed.replace(QRegularExpression(QStringLiteral(R"([\\/:*?"<>|])")), QStringLiteral("_"));
     QString name = m_prompter.saveFileName(this, QStringLiteral("保存图片"),
-                                           QDir(m_saveDirectory).filePath(QStringLiteral("*.png")),
-                                           QStringLiteral("*.png"));
+                                           QDir(m_saveDirectory).filePath(proposed), QStringLiteral("*.png"));
     if (name.isEmpty())
         return;
     if (QFileInfo(name).suffix().isEmpty())

@@ -47,9 +47,13 @@ public:
     // Writes the chart as PNG; the file is replaced only by a complete image.
     bool saveImage(const QString& fileName);
 
-    // What the table holds (record kind, meter address), asked at every refresh
-    // for the chart's title; the title adds the records' date range.
-    void setSubject(std::function<QString()> subject);
+    // What the table holds, asked at every refresh for the chart's title (which
+    // adds the records' date range) and when a picture is saved, for its name.
+    struct Subject {
+        QString kind; // the record kind's caption
+        int address = 0;
+    };
+    void setSubject(std::function<Subject()> subject);
     QString title() const;
 
     const RecordChartData& chartData() const { return m_data; }
@@ -93,5 +97,5 @@ private:
     bool m_axisXIsTime = false;
     QValueAxis* m_axisY = nullptr;
     bool m_refreshPending = false;
-    std::function<QString()> m_subject;
+    std::function<Subject()> m_subject;
 };

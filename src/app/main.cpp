@@ -17,7 +17,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QTranslator>
+#include <QLocale>
 
 #include <clocale>
 #include <cstdio>
@@ -92,7 +92,10 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName(QStringLiteral("com.quellon.QlRs485"));
     QApplication::setFont(chineseInterfaceFont());
     const QString programDir = QCoreApplication::applicationDirPath();
-    QTranslator qtTranslator;
+    // Qt's own widgets (the file dialog's dates) speak Chinese; the program's
+    // numbers never pass through a locale, so they keep their one format.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QtBaseTranslator qtTranslator;
     installQtTranslation(qtTranslator, programDir);
 
     QCommandLineParser parser;

@@ -1220,6 +1220,9 @@ void MainWindow::onSaveRecordsTriggered()
         else
             m_prompter.inform(this, message.text, message.caption);
     }
+    // Confirmed as a saved log or picture is.
+    if (outcome.saved)
+        m_prompter.inform(this, QStringLiteral("记录文件保存成功！"), kInfoCaption);
 }
 
 void MainWindow::onClearLogTriggered()
@@ -1261,8 +1264,8 @@ void MainWindow::onChartTriggered()
         m_chartWindow = new ChartWindow(*m_recordModel, m_prompter, m_settingsDir, this);
         m_chartWindow->setSubject([this] {
             const std::string_view kind = recordKindCaption(m_kind.kindCode);
-            return QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())) +
-                   QStringLiteral("    流量计地址：") + QString::number(m_address);
+            return ChartWindow::Subject{QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())),
+                                        m_address};
         });
     }
     m_chartWindow->show();

@@ -256,7 +256,7 @@ private:
     void updateNodeImages(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void inform(const QString& text);
     bool ask(const QString& text);
-    // The archive download and the search (main_frm_archive.cpp).
+    // The archive download and the search (main_window_archive.cpp).
     void buildArchiveActions();
     bool fastReading() const;
 

@@ -442,7 +442,7 @@ void ModbusWindow::writeRow(int row, const QString& text)
         WordOrder order = WordOrder::Abcd;
         const ModbusFormat format = rowFormat(row, &order);
         const std::optional<std::vector<uint16_t>> registers =
-            EncodeModbusValue(format, order, text.toStdString());
+            encodeModbusValue(format, order, text.toStdString());
         if (!registers) {
             m_context.prompter.warn(this,
                                     QStringLiteral("“%1”不是%2格式的值！")

@@ -3,7 +3,17 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
-#include <QTranslator>
+
+#include <cstring>
+
+QString QtBaseTranslator::translate(const char* context, const char* sourceText, const char* disambiguation,
+                                    int n) const
+{
+    QString text = QTranslator::translate(context, sourceText, disambiguation, n);
+    if (text.isEmpty() && context && std::strcmp(context, "QAbstractFileIconProvider") == 0)
+        text = QTranslator::translate("QFileDialog", sourceText, disambiguation, n);
+    return text;
+}
 
 bool installQtTranslation(QTranslator& translator, const QString& programDir)
 {

@@ -3,8 +3,17 @@
 #pragma once
 
 #include <QString>
+#include <QTranslator>
 
-class QTranslator;
+// Qt's Chinese translations, with the file types ("Folder", "%1 File") found
+// where the shipped file keeps them: under QFileDialog, where Qt 5 asked for
+// them, while Qt 6 asks under QAbstractFileIconProvider.
+class QtBaseTranslator : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    QString translate(const char* context, const char* sourceText, const char* disambiguation = nullptr,
+                      int n = -1) const override;
+};
 
 // Loads qtbase_zh_CN from the translations/ folder beside the program (where the
 // Windows folder ships it) or else from Qt's installed translations, and

@@ -11,10 +11,10 @@
 using Bytes = std::vector<uint8_t>;
 using ByteView = std::span<const uint8_t>;
 
-// Modbus CRC tables: entry i of CrcTableHi is the low byte, of CrcTableLo the high
+// Modbus CRC tables: entry i of kCrcTableHi is the low byte, of kCrcTableLo the high
 // byte of the CRC of the single byte i.
-extern const uint8_t CrcTableHi[256];
-extern const uint8_t CrcTableLo[256];
+extern const uint8_t kCrcTableHi[256];
+extern const uint8_t kCrcTableLo[256];
 
 // Table-driven Modbus CRC over the first `count` bytes. The count is 8 bits wide on
 // purpose (the meters' firmware and stored frames were built that way): count 256
@@ -31,12 +31,12 @@ bool checkCrcFull(ByteView frame);
 uint8_t byteSum8(ByteView bytes);
 
 // Modbus "read holding registers" request (function 3): A 03 S N with S and N
-// big-endian, without check bytes (AppendCrc seals it).
+// big-endian, without check bytes (appendCrc seals it).
 Bytes readRegistersRequest(uint8_t address, uint16_t firstRegister, uint16_t registerCount);
 
 // How a Modbus-style reply of one expected length fails, checked in this order.
 enum class FrameCheck { Ok, BadLength, BadCheck };
-// Length, then the CRC of the last two bytes (as CheckCrc).
+// Length, then the CRC of the last two bytes (as checkCrc).
 FrameCheck checkModbusReply(ByteView reply, size_t length);
 
 // The text without the blanks a "%6.2f"-style format puts before short numbers

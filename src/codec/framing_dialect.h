@@ -58,6 +58,8 @@ public:
 
     // Where the meter address stands in a request and in a reply.
     size_t addressOffset() const { return m_shape.header.size; }
+    // How many check bytes end a frame.
+    size_t checkSize() const { return m_shape.check == Check::Crc16 ? 2 : 1; }
     // Replies other than the custom ones say in byte 2 how many data bytes follow.
     bool hasByteCount() const { return m_shape.check == Check::Crc16; }
 

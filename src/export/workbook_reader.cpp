@@ -129,7 +129,7 @@ struct Relationship {
 
 // The relationships of `part` (from its "_rels/NAME.rels" beside it), or nullopt
 // with the damaged-package message when that part is missing or broken.
-std::optional<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip, const std::string& part,
+std::optional<std::vector<Relationship>> readRelationships(const ZipArchive& zip, const std::string& part,
                                                            QString& error)
 {
     const qsizetype slash = QString::fromStdString(part).lastIndexOf(u'/');
@@ -183,7 +183,7 @@ struct PackageParts {
 // relationship points at a worksheet, and the shared strings it relates to.
 bool findPackageParts(const ZipArchive& zip, PackageParts& parts, QString& error)
 {
-    const auto packageRelationships = ReadRelationships(zip, "", error);
+    const auto packageRelationships = readRelationships(zip, "", error);
     if (!packageRelationships)
         return false;
     const Relationship* office = findRelationship(*packageRelationships, u"/officeDocument");
@@ -194,7 +194,7 @@ bool findPackageParts(const ZipArchive& zip, PackageParts& parts, QString& error
     const auto workbook = zip.read(office->part, error);
     if (!workbook)
         return false;
-    const auto relationships = ReadRelationships(zip, office->part, error);
+    const auto relationships = readRelationships(zip, office->part, error);
     if (!relationships)
         return false;
     if (const Relationship* shared = findRelationship(*relationships, u"/sharedStrings"))

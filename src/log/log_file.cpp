@@ -49,8 +49,11 @@ LogSaveResult saveLogFile(const LogModel& log, const std::string& fileName, cons
     if (fileName.empty())
         return result;
 
-    // The name chosen is the one tested and replaced, whatever its extension.
-    const QString path = QString::fromUtf8(fileName.data(), qsizetype(fileName.size()));
+    // The name chosen is the one tested and replaced, whatever its extension; a
+    // name typed without one gets the dialog's ".txt".
+    QString path = QString::fromUtf8(fileName.data(), qsizetype(fileName.size()));
+    if (QFileInfo(path).suffix().isEmpty())
+        path += path.endsWith(QLatin1Char('.')) ? QStringLiteral("txt") : QStringLiteral(".txt");
     const QFileInfo existing(path);
     if (existing.exists() || existing.isSymLink()) {
         if (!ask || !ask(kOverwriteQuestion))

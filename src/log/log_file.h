@@ -33,11 +33,11 @@ struct LogSaveResult {
 };
 
 // `m_saveLogAction` after the save dialog: `fileName` is the chosen name (UTF-8 path;
-// empty when the operator cancelled). When a file of that name exists, `ask`
-// gets "文件已经存在，是否覆盖原文件？"; on No nothing happens. The log is written
-// completely to a temporary file in the same folder first and only then replaces
-// the chosen file, so a failed save leaves an existing file as it was. Characters
-// GBK cannot hold are written as '?'.
+// empty when the operator cancelled), ".txt" added when it has no extension.
+// When a file of that name exists, `ask` gets "文件已经存在，是否覆盖原文件？";
+// on No nothing happens. The log is written completely to a temporary file in
+// the same folder first and only then replaces the chosen file, so a failed save
+// leaves an existing file as it was. Characters GBK cannot hold are written as '?'.
 LogSaveResult saveLogFile(const LogModel& log, const std::string& fileName, const LogQuestion& ask);
 
 // The lines as the file holds them: GBK, each ended by CR LF.

@@ -12,7 +12,9 @@ constexpr size_t kMbapFixedBytes = 6;
 
 const ModbusFraming& ModbusFraming::rtu()
 {
-    static const ModbusFraming framing(Kind::Rtu, 1, 2);
+    // The register dialect's frame: its address and check bytes, no copy of them here.
+    const FramingDialect& dialect = FramingDialect::modbusRegisters();
+    static const ModbusFraming framing(Kind::Rtu, dialect.addressOffset() + 1, dialect.checkSize());
     return framing;
 }
 

@@ -1,7 +1,8 @@
 // How a Modbus PDU travels: RTU (address, PDU, CRC; over a serial port,
 // tcp://, rfc2217://) or Modbus TCP (the 7-byte MBAP header, no check bytes;
 // over mbtcp://). Each transport is one row: its header length, check length
-// and how the length of a frame follows from its first bytes; nothing else
+// and how the length of a frame follows from its first bytes (the RTU row takes
+// its bytes from FramingDialect::modbusRegisters()); nothing else
 // switches on the transport.
 #pragma once
 

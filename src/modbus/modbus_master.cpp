@@ -3,6 +3,7 @@
 #include "protocol/exchange.h"
 #include "protocol/waiter.h"
 #include "serial/byte_link.h"
+#include "serial/link_factory.h"
 
 #include <QString>
 
@@ -17,9 +18,8 @@ constexpr size_t kLongestFrame = 260;
 
 const ModbusFraming& modbusFramingForPort(const QString& portName)
 {
-    return portName.trimmed().startsWith(QStringLiteral("mbtcp://"), Qt::CaseInsensitive)
-               ? ModbusFraming::tcp()
-               : ModbusFraming::rtu();
+    return networkSchemeOf(portName.trimmed()) == NetworkScheme::ModbusTcp ? ModbusFraming::tcp()
+                                                                           : ModbusFraming::rtu();
 }
 
 ModbusMaster::ModbusMaster(Exchange& exchange, const ModbusFraming& framing)

@@ -191,7 +191,7 @@ std::string formatModbusValue(ModbusFormat format, WordOrder order, std::span<co
     return {};
 }
 
-std::optional<std::vector<uint16_t>> EncodeModbusValue(ModbusFormat format, WordOrder order,
+std::optional<std::vector<uint16_t>> encodeModbusValue(ModbusFormat format, WordOrder order,
                                                        std::string_view text)
 {
     const int count = registersPerValue(format);

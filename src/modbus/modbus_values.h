@@ -38,5 +38,5 @@ std::string formatModbusValue(ModbusFormat format, WordOrder order, std::span<co
 // The registers of a value typed as text, in the order they go on the wire;
 // nullopt when the text is no value of the format (out of range, not a
 // number, more than four BCD digits, …). Hex takes an optional "0x".
-std::optional<std::vector<uint16_t>> EncodeModbusValue(ModbusFormat format, WordOrder order,
+std::optional<std::vector<uint16_t>> encodeModbusValue(ModbusFormat format, WordOrder order,
                                                        std::string_view text);

@@ -25,7 +25,7 @@ inline constexpr const char* kPortClosedText = "串口未打开，请打开串�
 // "【丢弃】N字节（超过500字节，不是应答）".
 std::string discardedLogLine(size_t byteCount);
 
-// What ComposeBaseRequest gives a read: an empty request means "start no run".
+// What composeBaseRequest gives a read: an empty request means "start no run".
 struct BaseRequest {
     Bytes request;
     int blockCount = 0;

@@ -6,11 +6,14 @@
 #include "app/com_port_control.h"
 #include "protocol/event_loop_waiter.h"
 
+#include <QAction>
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
+#include <QDateTimeAxis>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineSeries>
 #include <QListWidget>
@@ -131,6 +134,24 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     QVERIFY(!image.isNull());
     QCOMPARE(image.size(), chart->m_chartView->size() * chart->m_chartView->devicePixelRatio());
     QCOMPARE(prompts.shown.last().text, QStringLiteral("曲线图片保存成功！"));
+    QCOMPARE(prompts.lastSaveDirectory,
+             folder.filePath(QStringLiteral("实时记录500组_23_%1.png")
+                                 .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")))));
+    // The records saved are confirmed the same way.
+    prompts.saveNames << folder.filePath(QStringLiteral("612"));
+    frm.m_saveRecordsAction->trigger();
+    QVERIFY(QFileInfo(folder.filePath(QStringLiteral("612.xlsx"))).size() > 0);
+    QCOMPARE(prompts.shown.last().text, QStringLiteral("记录文件保存成功！"));
+    // Time ticks on round times: whole minutes, a whole number of steps from midnight.
+    auto* timeAxis = qobject_cast<QDateTimeAxis*>(chart->chart()->axes(Qt::Horizontal).value(0));
+    QVERIFY(timeAxis && timeAxis->tickCount() >= 2);
+    const QDateTime from = timeAxis->min();
+    const qint64 step = from.msecsTo(timeAxis->max()) / (timeAxis->tickCount() - 1);
+    QCOMPARE(step % 60000, 0);
+    QCOMPARE(from.time().msecsSinceStartOfDay() % step, 0);
+    QVERIFY(from.toMSecsSinceEpoch() <= points.first().x() &&
+            timeAxis->max().toMSecsSinceEpoch() >= points.last().x());
+
     // The picture says what it shows: kind, meter and the records' time span.
     const auto& rows = frm.records().rows();
     QCOMPARE(chart->title(), QStringLiteral("实时记录500组    流量计地址：23    %1 至 %2")
@@ -150,6 +171,7 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     QTRY_COMPARE(pointCount(*chart, kFirstQuantity), 0);
     QVERIFY(chart->title().endsWith(QStringLiteral("无数据")));
     QVERIFY(!yAxis->labelsVisible());
+    QVERIFY(!chart->chart()->axes(Qt::Horizontal).value(0)->isTitleVisible());
 
     // Escape closes the window as it closes the program's dialogs.
     QTest::keyClick(chart->m_chartView, Qt::Key_Escape);

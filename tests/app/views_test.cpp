@@ -15,10 +15,12 @@
 #include "ql_version.h"
 
 #include <QAbstractButton>
+#include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QImage>
@@ -328,10 +330,12 @@ void ViewsTest::QtsOwnButtonsAreChineseFromBesideTheProgramFirst()
         QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_zh_CN.qm");
     QVERIFY2(QFile::exists(installed), "qt6-translations-l10n missing (scripts/common.sh installs it)");
     QTemporaryDir programDir;
-    QTranslator fromQt;
+    QtBaseTranslator fromQt;
     QVERIFY(installQtTranslation(fromQt, programDir.path()));
     QCOMPARE(fromQt.filePath(), installed);
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("是(&Y)"));
+    // The file dialog's type column.
+    QCOMPARE(QAbstractFileIconProvider().type(QFileInfo(programDir.path())), QStringLiteral("文件夹"));
     QCoreApplication::removeTranslator(&fromQt);
 
     QVERIFY(QDir(programDir.path()).mkdir(QStringLiteral("translations")));

@@ -39,8 +39,8 @@ TEST(CrcTables, EveryEntryIsTheCrcOfItsSingleByte)
     for (int i = 0; i < 256; ++i) {
         const uint8_t byte = static_cast<uint8_t>(i);
         const uint16_t crc = referenceCrc(ByteView(&byte, 1), 0);
-        EXPECT_EQ(CrcTableHi[i], crc & 0xFF) << "entry " << i;
-        EXPECT_EQ(CrcTableLo[i], crc >> 8) << "entry " << i;
+        EXPECT_EQ(kCrcTableHi[i], crc & 0xFF) << "entry " << i;
+        EXPECT_EQ(kCrcTableLo[i], crc >> 8) << "entry " << i;
     }
 }
 
@@ -86,14 +86,14 @@ TEST(Crc16Full, CoversFramesLongerThan256Bytes)
 }
 
 // ---------------------------------------------------------------------------------
-// AppendCrc and CheckCrc
+// appendCrc and checkCrc
 
-TEST(AppendCrc, SealsModbusRequestHighHalfFirst)
+TEST(CrcSeal, SealsModbusRequestHighHalfFirst)
 {
     EXPECT_EQ(appendCrc(hexBytes("01 03 00 00 00 01")), hexBytes("01 03 00 00 00 01 84 0A"));
 }
 
-TEST(CheckCrc, AcceptsSealedFrameAndRejectsEverySingleBitError)
+TEST(CrcCheck, AcceptsSealedFrameAndRejectsEverySingleBitError)
 {
     const Bytes sealed = appendCrc(hexBytes("17 66 00 64 02 00 01"));
     ASSERT_TRUE(checkCrc(sealed));

@@ -141,7 +141,7 @@ TEST_F(LogFileTest, AcceptedOverwriteReplacesFile)
     EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
 }
 
-TEST_F(LogFileTest, NameWithoutTxtIsTestedAndReplacedUnderItsOwnName)
+TEST_F(LogFileTest, AnotherExtensionIsKeptAndNoneGetsTxt)
 {
     const fs::path chosen = m_folder / "frames.log";
     const fs::path bystander = m_folder / "default.txt";
@@ -152,6 +152,11 @@ TEST_F(LogFileTest, NameWithoutTxtIsTestedAndReplacedUnderItsOwnName)
     EXPECT_EQ(result.messages, std::vector<LogMessage>{kSaved});
     EXPECT_EQ(readFile(chosen), encodeLogText(m_log.lines()));
     EXPECT_EQ(readFile(bystander), "someone else's file");
+
+    // A name typed without any extension gets ".txt".
+    EXPECT_TRUE(save(m_folder / "log1", true).saved);
+    EXPECT_FALSE(fs::exists(m_folder / "log1"));
+    EXPECT_EQ(readFile(m_folder / "log1.txt"), encodeLogText(m_log.lines()));
 }
 
 TEST_F(LogFileTest, DirectoryOfThatNameCannotBeOverwritten)

@@ -192,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
         BlockFrameCase{"Typed51Block4ThreeRecordsOn", 51, 4, {100, 30}, "01 03 00 BE 00 1E", nullptr}),
     [](const testing::TestParamInfo<BlockFrameCase>& info) { return std::string(info.param.name); });
 
-TEST(ComposeBaseRequest, LogsReadStartLineAndReportsBlockCount)
+TEST(BaseRequest, LogsReadStartLineAndReportsBlockCount)
 {
     VirtualClock clock;
     ScriptedLink link(clock, [](int, ByteView) { return std::vector<ScriptedPiece>{}; });
@@ -207,7 +207,7 @@ TEST(ComposeBaseRequest, LogsReadStartLineAndReportsBlockCount)
     EXPECT_EQ(log.lines()[0], "===========智能体积修正仪(ModBus V1.2)实时记录===========");
 }
 
-TEST(ComposeBaseRequest, ClosedPortOrUnknownKindGiveEmptyRequestAndNoLogLine)
+TEST(BaseRequest, ClosedPortOrUnknownKindGiveEmptyRequestAndNoLogLine)
 {
     VirtualClock clock;
     ScriptedLink link(clock, [](int, ByteView) { return std::vector<ScriptedPiece>{}; });

@@ -4,12 +4,12 @@
 //   namespace {
 //   int runFrame(const std::vector<std::string>& args) { ... return kExitOk; }
 //   const CliCommand kFrameCommand{"frame", "print the request frame of one block",
-//                                  "usage: ql-rs485-cli frame --kind K --block B [--addr A]\n", RunFrame};
+//                                  "usage: ql-rs485-cli frame --kind K --block B [--addr A]\n", runFrame};
 //   QL_CLI_COMMAND(kFrameCommand);
 //   }
 //
 // `args` are the words after the command name. main() answers `<cmd> --help` with the
-// usage text itself, so Run never sees --help. Run returns the exit status (see the
+// usage text itself, so `run` never sees --help. `run` returns the exit status (see the
 // kExit… constants); bad arguments may instead throw CliUsageError (cli_args.h), which
 // main() turns into a message on stderr and exit status 2.
 #pragma once

@@ -173,7 +173,7 @@ int runWrite(const CliOptions& options)
             continue;
         }
         const std::optional<std::vector<uint16_t>> registers =
-            EncodeModbusValue(layout.format, layout.order, word);
+            encodeModbusValue(layout.format, layout.order, word);
         if (!registers)
             throw CliUsageError("no " + std::string(modbusFormatName(layout.format)) + " value: " + word);
         request.values.insert(request.values.end(), registers->begin(), registers->end());

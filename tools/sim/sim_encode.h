@@ -40,7 +40,7 @@ SimTime addMonths(SimTime time, int months);
 void putBcdTime(Bytes& out, const SimTime& time);
 
 // Modbus-style replies: the CRC-16 over the whole frame, high byte first as
-// AppendCrc writes it (full length, so even an oversize test frame stays valid).
+// appendCrc writes it (full length, so even an oversize test frame stays valid).
 Bytes sealModbus(Bytes frame);
 // Custom frames of device type 3: the 8-bit sum of every byte after the "UU" header.
 Bytes sealCustom(Bytes frame);
