@@ -32,7 +32,7 @@ void ComPortControl::openPort()
     ::LineSettings line = lineSettingsOf(m_settings);
     line.echo = false;
     LinkHooks hooks;
-    hooks.lost = [this](const QString&, const QString& reason) {
+    hooks.lost = [this](const QString&, const LinkReason& reason) {
         if (m_lost)
             m_lost(reason);
     };

@@ -18,7 +18,7 @@ public:
     PortSettings lineSettings() const override { return m_settings; }
     // An open port is closed and opened again with the new settings.
     void setLineSettings(const PortSettings& settings) override;
-    void setConnectionLostHandler(std::function<void(const QString& reason)> lost) override
+    void setConnectionLostHandler(std::function<void(const LinkReason& reason)> lost) override
     {
         m_lost = std::move(lost);
     }
@@ -26,5 +26,5 @@ public:
 private:
     LinkSlot m_link;
     PortSettings m_settings;
-    std::function<void(const QString& reason)> m_lost;
+    std::function<void(const LinkReason& reason)> m_lost;
 };

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/app_texts.h"
+#include "app/link_reason_text.h"
 
 #include "app/about_dialog.h"
 #include "app/address_dialog.h"
@@ -113,7 +114,7 @@ private:
 // that cannot be reached is named by its address, a device by its name.
 QString openFailedText(const QString& portName, const ComPortError& error)
 {
-    const QString reason = QString::fromStdString(error.reason.empty() ? error.what() : error.reason);
+    const QString reason = causeText(error);
     const std::optional<NetworkAddress> address = parseNetworkPortName(portName);
     if (address && error.errorNumber == kComErrOpen) {
         const QString host = address->host.contains(u':') ? u'[' + address->host + u']' : address->host;
@@ -183,10 +184,11 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     m_transactionDialog = new TransactionDialog(m_run, m_waiter, this);
     m_paramWindow =
         new ParamWindow({m_link, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
-                         [this] { return &m_protocolSheet; }, m_settingsDir, m_portGuard},
+                         [this] { return &m_protocolSheet; }, m_settingsDir, m_portGuard,
+                         [this] { return knownDeviceType(); }, [this] { return fastReading(); }},
                         this);
     m_paramWindow->portErrorHandler = [this](const QString& message) { afterPortUse(message); };
-    m_port.setConnectionLostHandler([this](const QString& reason) { portLost(reason); });
+    m_port.setConnectionLostHandler([this](const LinkReason& reason) { portLost(reason); });
     m_portGuard.setOnFree([this] {
         if (!m_lostPortMessage.isEmpty())
             QTimer::singleShot(0, this, [this] {
@@ -755,11 +757,11 @@ void MainWindow::afterPortUse(const QString& error)
         m_prompter.warn(this, error, kWarnCaption);
 }
 
-void MainWindow::portLost(const QString& reason)
+void MainWindow::portLost(const LinkReason& reason)
 {
-    m_lostPortMessage = reason;
+    m_lostPortMessage = reasonText(reason);
     if (!m_portGuard.busy())
-        reportPortLoss(reason);
+        reportPortLoss(m_lostPortMessage);
 }
 
 void MainWindow::reportPortLoss(QString reason)
@@ -882,7 +884,7 @@ void MainWindow::onPortSettingsTriggered()
     try {
         m_port.setLineSettings(chosen);
     } catch (const ComPortError& error) {
-        afterPortUse(QString::fromStdString(error.what()));
+        afterPortUse(portErrorText(error));
     }
     saveSettings();
 }
@@ -1033,7 +1035,7 @@ void MainWindow::onRecordKindChosen(QAction* item)
         afterPortUse();
     } catch (const ComPortError& error) {
         item->setEnabled(true);
-        afterPortUse(QString::fromStdString(error.what()));
+        afterPortUse(portErrorText(error));
         return;
     }
     item->setEnabled(true);
@@ -1084,7 +1086,7 @@ std::optional<int> MainWindow::identifyForRead(ProbeSet probes)
     try {
         deviceType = identifyWithProgress(cancelled, probes);
     } catch (const ComPortError& error) {
-        afterPortUse(QString::fromStdString(error.what()));
+        afterPortUse(portErrorText(error));
         return std::nullopt;
     }
     if (cancelled)
@@ -1139,15 +1141,26 @@ int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)
     int deviceType = 0;
     const bool recordReader = probes == ProbeSet::RecordReader;
     if (fastReading()) {
+        // The type found here before is asked first: a known meter answers
+        // its own probe at once instead of after every other type's.
+        const int known = knownDeviceType();
         const LineSettings line = lineSettingsOf(m_port.lineSettings());
-        deviceType = recordReader ? probeRecordReader(m_exchange, m_address, line, stop)
-                                  : probeMeter(m_exchange, m_address, line, stop);
+        deviceType = recordReader ? probeRecordReader(m_exchange, m_address, line, stop, known)
+                                  : probeMeter(m_exchange, m_address, line, stop, known);
     } else {
         deviceType = recordReader ? identifyRecordReader(m_exchange, m_address, stop)
                                   : identifyMeter(m_exchange, m_address, stop);
     }
     cancelled = progress.wasCanceled();
-    return cancelled ? 0 : deviceType;
+    if (cancelled)
+        return 0;
+    m_knownTypes.remember(m_port.lineSettings().comPort.toStdString(), m_address, deviceType);
+    return deviceType;
+}
+
+int MainWindow::knownDeviceType() const
+{
+    return m_knownTypes.typeAt(m_port.lineSettings().comPort.toStdString(), m_address);
 }
 
 void MainWindow::onFastReadToggled(bool checked)

@@ -8,6 +8,7 @@
 #include "decoding/protocol_sheet.h"
 #include "decoding/record_table.h"
 #include "log/log_model.h"
+#include "protocol/device_type_memo.h"
 #include "protocol/exchange.h"
 #include "protocol/port_guard.h"
 #include "protocol/prepared_kind.h"
@@ -220,7 +221,7 @@ private:
     void afterPortUse(const QString& error = QString());
     // The connection ended by itself; reported at once when nobody is using
     // the port, else when its user lets go of it.
-    void portLost(const QString& reason);
+    void portLost(const LinkReason& reason);
     // Shows the closed state, as after "关闭串口", and tells the operator once,
     // with the reason in words under our own line. By value: the reason is
     // often the pending one this clears.
@@ -259,9 +260,13 @@ private:
     // The archive download and the search (main_window_archive.cpp).
     void buildArchiveActions();
     bool fastReading() const;
+    // The type last found at the current port and meter address, 0 when none.
+    int knownDeviceType() const;
 
     PortControl& m_port;
     PortGuard m_portGuard;
+    // What identification found at each port and address in this session.
+    DeviceTypeMemo m_knownTypes;
     // The port's reason of a loss not yet reported.
     QString m_lostPortMessage;
     Waiter& m_waiter;

@@ -1,6 +1,7 @@
 // The main window's archive download ("备份全部记录") and meter search
 // ("搜索流量计"). Both hold the port for their whole length, as every read does.
 #include "app/backup_dialog.h"
+#include "app/link_reason_text.h"
 #include "app/main_window.h"
 #include "app/prompter.h"
 #include "app/search_dialog.h"
@@ -120,7 +121,7 @@ void MainWindow::onSearchTriggered()
             afterPortUse();
         } catch (const ComPortError& error) {
             dialog.showEnd(QString());
-            afterPortUse(QString::fromStdString(error.what()));
+            afterPortUse(portErrorText(error));
         }
     };
     if (dialog.exec() != QDialog::Accepted || dialog.chosenAddress() == 0)

@@ -1,5 +1,6 @@
 #include "app/modbus_window.h"
 #include "app/app_texts.h"
+#include "app/link_reason_text.h"
 
 #include "app/prompter.h"
 #include "decoding/record_table.h"
@@ -354,7 +355,7 @@ std::optional<ModbusOutcome> ModbusWindow::run(const ModbusRequest& request, boo
     } catch (const ComPortError& error) {
         setPolling(false);
         lease.release();
-        const QString message = QString::fromStdString(error.what());
+        const QString message = portErrorText(error);
         if (portErrorHandler)
             portErrorHandler(message);
         else

@@ -1,5 +1,6 @@
 #include "app/param_window.h"
 #include "app/app_texts.h"
+#include "app/link_reason_text.h"
 
 #include "app/prompter.h"
 #include "export/record_export.h"
@@ -109,6 +110,7 @@ ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
       m_exchange(context.link, context.log, context.waiter), m_reader(m_exchange),
       m_prompter(context.prompter), m_log(context.log), m_settings(context.settings),
       m_meterAddressSource(context.meterAddress), m_protocolSheetSource(context.protocolSheet),
+      m_knownDeviceType(context.knownDeviceType), m_knownTypeFirst(context.knownTypeFirst),
       m_exportFolder(context.exportFolder), m_portGuard(context.portGuard)
 {
     setObjectName(QStringLiteral("ReadParamFrm"));
@@ -432,6 +434,9 @@ void ParamWindow::onShown()
             m_reader.setParamLayout(sheet->paramFields, sheet->paramLayout);
     }
     onDeviceTypeClicked();
+    // The meter found here before opens with its own panel.
+    if (const int known = m_knownDeviceType ? m_knownDeviceType() : 0; selectorIndexOf(known) >= 0)
+        setItemIndex(selectorIndexOf(known));
 
     // Simple mode; the bottom row lies below the visible area.
     m_modeButton->setText(kSimpleCaption);
@@ -527,6 +532,11 @@ void ParamWindow::reportPortError(const QString& message)
 
 bool ParamWindow::detectDeviceType()
 {
+    const int known = m_knownTypeFirst && m_knownTypeFirst() && m_knownDeviceType ? m_knownDeviceType() : 0;
+    if (selectorIndexOf(known) >= 0 && m_reader.readParams(known) == ParamResult::Decoded) {
+        showDetected(known);
+        return true;
+    }
     const ParamReader::Detection detection = m_reader.detectDeviceType();
     if (detection.deviceType == 0)
         return false;
@@ -572,7 +582,7 @@ void ParamWindow::onReadClicked()
             message = result == ParamResult::Decoded ? kReadOk : kReadFailed;
         }
     } catch (const ComPortError& error) {
-        portError = QString::fromStdString(error.what());
+        portError = portErrorText(error);
     }
     // The button comes back after every attempt, also one a port failure ended.
     m_readButton->setEnabled(true);
@@ -602,7 +612,7 @@ void ParamWindow::onTick()
         if (index >= 0 && index < selectorCount())
             m_reader.readParams(m_selectorTypes[static_cast<size_t>(index)]->code);
     } catch (const ComPortError& error) {
-        portError = QString::fromStdString(error.what());
+        portError = portErrorText(error);
     }
     m_readButton->setEnabled(true);
     m_reading = false;

@@ -50,6 +50,11 @@ struct ParamWindowContext {
     // Who is using the port: a read waits for no one, a periodic one skips its
     // turn and one on demand is refused while another exchange has the port.
     PortGuard& portGuard;
+    // The device type found at this port and address earlier (0: none), asked
+    // at every showing: the window opens with its panel. Empty: none known.
+    std::function<int()> knownDeviceType = {};
+    // Whether simple mode reads that type first before trying every type.
+    std::function<bool()> knownTypeFirst = {};
 };
 
 class ParamWindow : public QDialog {
@@ -134,6 +139,8 @@ private:
     SettingsFile& m_settings;
     std::function<int()> m_meterAddressSource;
     std::function<const ProtocolSheet*()> m_protocolSheetSource;
+    std::function<int()> m_knownDeviceType;
+    std::function<bool()> m_knownTypeFirst;
     QString m_exportFolder;
     PortGuard& m_portGuard;
 

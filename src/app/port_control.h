@@ -26,10 +26,10 @@ public:
     // closed port.
     virtual PortSettings lineSettings() const = 0;
     virtual void setLineSettings(const PortSettings& settings) = 0;
-    // `lost` is called with the reason in words ("Input/output error", "the
-    // server closed the connection") when the connection ends by itself (adapter unplugged), also while
-    // nobody is using the port; an empty function stops the calls. Ports that cannot get lost ignore it.
-    virtual void setConnectionLostHandler(std::function<void(const QString& reason)> lost) { (void)lost; }
+    // `lost` is called with the cause (EIO, the server closed the connection) when the connection
+    // ends by itself (adapter unplugged), also while nobody is using the port; an empty function stops
+    // the calls. Ports that cannot get lost ignore it.
+    virtual void setConnectionLostHandler(std::function<void(const LinkReason& reason)> lost) { (void)lost; }
 };
 
 // The line the stored ordinals describe; ordinals outside their enumeration

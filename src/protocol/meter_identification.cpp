@@ -8,6 +8,7 @@
 #include "protocol/waiter.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -34,12 +35,10 @@ size_t longest(const MeterProbe& probe)
 // up to three attempts of send, pause, collect (and the confirming window, if the
 // type has one: an attempt fails when that is not answered).
 int runProbes(Exchange& exchange, int address, Identification DeviceTypeDescription::*probes,
-              const std::function<bool()>& cancelled = {})
+              const std::function<bool()>& cancelled, int knownType)
 {
     const uint8_t a = static_cast<uint8_t>(address);
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().probeOrder(probes)) {
-        if (cancelled && cancelled())
-            return 0;
+    const auto tryType = [&](const DeviceTypeDescription* type) {
         const Identification& identification = type->*probes;
         const FramingDialect& dialect = *type->dialect;
         const Bytes request = dialect.frame(a, identification.probe.body);
@@ -47,7 +46,7 @@ int runProbes(Exchange& exchange, int address, Identification DeviceTypeDescript
         exchange.wait().processEvents();
         for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
             if (cancelled && cancelled())
-                return 0;
+                return false;
             exchange.sendFrame(request);
             exchange.wait().sleep(identification.probe.pauseMs);
             if (!answers(dialect, identification.probe, exchange.collectReply(longest(identification.probe))))
@@ -60,7 +59,30 @@ int runProbes(Exchange& exchange, int address, Identification DeviceTypeDescript
                              exchange.collectReply(longest(identification.confirm))))
                     continue;
             }
-            return type->code;
+            return true;
+        }
+        return false;
+    };
+    const std::vector<const DeviceTypeDescription*> order = DeviceRegistry::instance().probeOrder(probes);
+    const auto frameOf = [&](const DeviceTypeDescription* type) {
+        return type->dialect->frame(a, (type->*probes).probe.body);
+    };
+    // The known type goes first with the types that share its probe, in their
+    // own order, so it gives the answer the whole sequence would give; the
+    // others follow when it does not answer.
+    const auto known = std::find_if(order.begin(), order.end(),
+                                    [knownType](const auto* type) { return type->code == knownType; });
+    const Bytes knownFrame = known != order.end() ? frameOf(*known) : Bytes();
+    for (const bool first : {true, false}) {
+        if (first && knownFrame.empty())
+            continue;
+        for (const DeviceTypeDescription* type : order) {
+            if (!knownFrame.empty() && (frameOf(type) == knownFrame) != first)
+                continue;
+            if (cancelled && cancelled())
+                return 0;
+            if (tryType(type))
+                return type->code;
         }
     }
     return 0;
@@ -68,14 +90,15 @@ int runProbes(Exchange& exchange, int address, Identification DeviceTypeDescript
 
 } // namespace
 
-int identifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled)
+int identifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled, int knownType)
 {
-    return runProbes(exchange, address, &DeviceTypeDescription::identification, cancelled);
+    return runProbes(exchange, address, &DeviceTypeDescription::identification, cancelled, knownType);
 }
 
-int identifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled)
+int identifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled,
+                         int knownType)
 {
-    return runProbes(exchange, address, &DeviceTypeDescription::recordReaderProbe, cancelled);
+    return runProbes(exchange, address, &DeviceTypeDescription::recordReaderProbe, cancelled, knownType);
 }
 
 RecordMenuChoice resolveRecordMenu(Exchange& exchange, const RecordMenuItem& item, int address)

@@ -14,13 +14,17 @@ struct RecordMenuItem;
 // Probes of the record-type menu, in the identification order of the device
 // registry; three attempts each. Returns the first type whose probe succeeded,
 // 0 when none did (a type without an identification probe is never yielded), or
-// when `cancelled` (asked before each attempt) says so.
-int identifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
+// when `cancelled` (asked before each attempt) says so. `knownType` (0: none)
+// is probed first, with the types that share its probe; the others follow
+// when it does not answer.
+int identifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled = {},
+                  int knownType = 0);
 
 // Probes of "读取全部记录" for the older record readers, in their order in the
 // device registry; three attempts each. Returns the type, 0 when none answered
-// or when `cancelled` (asked before each attempt) says so.
-int identifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled = {});
+// or when `cancelled` (asked before each attempt) says so; `knownType` as above.
+int identifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled = {},
+                         int knownType = 0);
 
 struct RecordMenuChoice {
     int deviceType = 0;       // what IdentifyMeter found (0: nothing answered)

@@ -79,12 +79,12 @@ Bytes exchangeProbe(Exchange& exchange, const ScanProbe& probe, const LineSettin
 }
 
 int probeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange, int address,
-              const LineSettings& line, const std::function<bool()>& cancelled)
+              const LineSettings& line, const std::function<bool()>& cancelled, int knownType)
 {
     // Types that share a first probe are told apart by the confirming window of
     // the one ranked first; a probe already answered (or not) is not sent again.
     std::vector<std::pair<Bytes, bool>> asked;
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().probeOrder(probes)) {
+    const auto tryType = [&](const DeviceTypeDescription* type) {
         const Identification& identification = type->*probes;
         const ScanProbe probe = scanProbeOf(*type->dialect, address, identification.probe);
         const auto earlier = std::find_if(asked.begin(), asked.end(),
@@ -93,20 +93,37 @@ int probeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange,
         if (earlier != asked.end()) {
             answered = earlier->second;
         } else {
-            if (cancelled && cancelled())
-                return 0;
             answered = probe.succeeded(exchangeProbe(exchange, probe, line, line.responseTimeoutMs));
             asked.emplace_back(probe.frame, answered);
         }
         if (!answered)
-            continue;
+            return false;
         if (identification.confirm.body.empty())
-            return type->code;
+            return true;
         exchange.wait().sleep(identification.confirmPauseMs);
         const ScanProbe confirm = scanProbeOf(*type->dialect, address, identification.confirm);
         const int timeoutMs = std::max(line.responseTimeoutMs, kFollowUpTimeoutMs);
-        if (confirm.succeeded(exchangeProbe(exchange, confirm, line, timeoutMs)))
-            return type->code;
+        return confirm.succeeded(exchangeProbe(exchange, confirm, line, timeoutMs));
+    };
+    const std::vector<const DeviceTypeDescription*> order = DeviceRegistry::instance().probeOrder(probes);
+    // The known type goes first together with the types that share its probe,
+    // in their own order, so the answer is the one the whole sequence would give.
+    const auto known = std::find_if(order.begin(), order.end(),
+                                    [knownType](const auto* type) { return type->code == knownType; });
+    const Bytes knownFrame = known != order.end()
+                                 ? scanProbeOf(*(*known)->dialect, address, ((*known)->*probes).probe).frame
+                                 : Bytes();
+    for (const bool first : {true, false}) {
+        if (first && knownFrame.empty())
+            continue;
+        for (const DeviceTypeDescription* type : order) {
+            if (first && scanProbeOf(*type->dialect, address, (type->*probes).probe).frame != knownFrame)
+                continue;
+            if (cancelled && cancelled())
+                return 0;
+            if (tryType(type))
+                return type->code;
+        }
     }
     return 0;
 }
@@ -114,15 +131,16 @@ int probeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange,
 } // namespace
 
 int probeMeter(Exchange& exchange, int address, const LineSettings& line,
-               const std::function<bool()>& cancelled)
+               const std::function<bool()>& cancelled, int knownType)
 {
-    return probeWith(&DeviceTypeDescription::identification, exchange, address, line, cancelled);
+    return probeWith(&DeviceTypeDescription::identification, exchange, address, line, cancelled, knownType);
 }
 
 int probeRecordReader(Exchange& exchange, int address, const LineSettings& line,
-                      const std::function<bool()>& cancelled)
+                      const std::function<bool()>& cancelled, int knownType)
 {
-    return probeWith(&DeviceTypeDescription::recordReaderProbe, exchange, address, line, cancelled);
+    return probeWith(&DeviceTypeDescription::recordReaderProbe, exchange, address, line, cancelled,
+                     knownType);
 }
 
 std::vector<FoundMeter> scanMeters(Exchange& exchange, int from, int to, const LineSettings& line,

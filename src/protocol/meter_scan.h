@@ -28,12 +28,15 @@ struct FoundMeter {
 // after a good reply, and the next type with that frame wins when it goes
 // unanswered. The line's response timeout (kScanResponseTimeoutMs for a scan)
 // bounds each probe. 0 when nothing answered, or when `cancelled` (asked before
-// each probe) says so. Port failures (ComPortError) propagate.
+// each probe) says so. Port failures (ComPortError) propagate. `knownType`
+// (the type last found there; 0: none) is asked first, with the types sharing
+// its probe; when it does not answer the whole sequence follows, without
+// sending a probe twice.
 int probeMeter(Exchange& exchange, int address, const LineSettings& line,
-               const std::function<bool()>& cancelled = {});
+               const std::function<bool()>& cancelled = {}, int knownType = 0);
 // The same with the probes of "读取全部记录" for the older record readers.
 int probeRecordReader(Exchange& exchange, int address, const LineSettings& line,
-                      const std::function<bool()>& cancelled = {});
+                      const std::function<bool()>& cancelled = {}, int knownType = 0);
 
 struct ScanHandlers {
     // Before each address; returning false ends the scan (cancel).

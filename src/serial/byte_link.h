@@ -5,6 +5,7 @@
 #pragma once
 
 #include "codec/codec.h"
+#include "serial/link_reason.h"
 
 #include <stdexcept>
 #include <string>
@@ -12,19 +13,19 @@
 
 // ErrorNumber 1 to 7 (texts and the usual way to build one in serial/com_error.h);
 // SystemErrorNumber is the operating system's code, -1 when the failure was not a
-// system call's. Reason is the cause alone, in words ("Connection refused"),
-// for messages that put it after their own first line; empty when unknown.
+// system call's. Reason is the cause alone ("Connection refused"), for
+// messages that put it after their own first line; empty when unknown.
 class ComPortError : public std::runtime_error {
 public:
     ComPortError(int errorNumber, const std::string& message, int systemErrorNumber = -1,
-                 std::string reason = {})
+                 LinkReason reason = {})
         : std::runtime_error(message), errorNumber(errorNumber), systemErrorNumber(systemErrorNumber),
           reason(std::move(reason))
     {
     }
     int errorNumber;
     int systemErrorNumber;
-    std::string reason;
+    LinkReason reason;
 };
 
 class ByteLink {

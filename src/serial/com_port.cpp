@@ -49,10 +49,10 @@ std::string openErrorMessage(int systemError, [[maybe_unused]] const QString& po
 // fail at the first line setting with a bare system code.
 ComPortError notASerialPort(const QString& port, int systemError)
 {
-    return ComPortError(kComErrOpen,
-                        std::string(comErrorText(kComErrOpen)) + ": " + port.toStdString() +
-                            " is not a serial port",
-                        systemError, "not a serial port");
+    return ComPortError(
+        kComErrOpen,
+        std::string(comErrorText(kComErrOpen)) + ": " + port.toStdString() + " is not a serial port",
+        systemError, {LinkReasonCode::NotSerialPort, "not a serial port", {port.toStdString()}});
 }
 
 // True when `port` names something that exists and is no character device.
@@ -201,10 +201,15 @@ void ComPort::openPort()
             (systemError == ENOTTY || isOtherThanDevice(m_port)))
             throw notASerialPort(m_port, systemError);
 #endif
-        if (isOpeningError(error))
-            throw ComPortError(kComErrOpen, openErrorMessage(systemError, m_port), systemError,
-                               systemError != -1 ? std::system_category().message(systemError)
-                                                 : std::string());
+        if (isOpeningError(error)) {
+            LinkReason reason = systemReason(systemError);
+            // Without a system code (Windows) Qt's own error still tells the cause.
+            if (reason.empty() && error == QSerialPort::DeviceNotFoundError)
+                reason.code = LinkReasonCode::NoSuchDevice;
+            else if (reason.empty() && error == QSerialPort::PermissionError)
+                reason.code = LinkReasonCode::PermissionDenied;
+            throw ComPortError(kComErrOpen, openErrorMessage(systemError, m_port), systemError, reason);
+        }
         throw makeComError(kComErrSetState, systemError);
     }
 
@@ -354,7 +359,9 @@ ComPortError ComPort::lossError(int errorNumber, int systemErrorNumber) const
                           systemErrorNumber == EBADF;
     ComPortError loss = makeComError(errorNumber, lineCode ? systemErrorNumber : -1);
     if (loss.reason.empty())
-        loss.reason = "the device went away (adapter unplugged or the other end closed the line)";
+        loss.reason = {LinkReasonCode::DeviceGone,
+                       "the device went away (adapter unplugged or the other end closed the line)",
+                       {}};
     return loss;
 }
 
@@ -364,8 +371,7 @@ void ComPort::closeAfterLoss()
         return;
     m_serial.close();
     m_serial.clearError();
-    emit connectionLost(QString::fromStdString(m_pendingLoss->what()),
-                        QString::fromStdString(m_pendingLoss->reason));
+    emit connectionLost(QString::fromStdString(m_pendingLoss->what()), m_pendingLoss->reason);
 }
 
 void ComPort::throwPendingLoss()

@@ -74,12 +74,11 @@ public:
 
 signals:
     // Emitted once when the connection ends by itself, before the next operation
-    // throws the loss; `message` is the ComPortError's text, `reason` the system's or
-    // the network's reason alone, in words ("Input/output error"): what an
-    // operator is shown, as the error's own wording names calls of another
-    // platform. For state displays: the message box belongs to whoever catches
-    // the exception.
-    void connectionLost(const QString& message, const QString& reason);
+    // throws the loss; `message` is the ComPortError's text, `reason` its cause
+    // alone (EIO, "Input/output error"): what an operator is shown, as the
+    // error's own wording names calls of another platform. For state displays:
+    // the message box belongs to whoever catches the exception.
+    void connectionLost(const QString& message, const LinkReason& reason);
 
 private:
     // A line setting changed: an open port is closed and reopened with it.

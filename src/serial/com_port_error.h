@@ -55,6 +55,5 @@ inline std::string comErrorMessage(int errorNumber, int systemErrorNumber)
 inline ComPortError makeComError(int errorNumber, int systemErrorNumber = -1)
 {
     return ComPortError(errorNumber, comErrorMessage(errorNumber, systemErrorNumber), systemErrorNumber,
-                        systemErrorNumber != -1 ? std::system_category().message(systemErrorNumber)
-                                                : std::string());
+                        systemReason(systemErrorNumber));
 }

@@ -35,8 +35,10 @@ std::unique_ptr<ByteLink> openNetworkLink(const QString& name, const LineSetting
 {
     const std::optional<NetworkAddress> address = parseNetworkPortName(name);
     if (!address)
-        throw ComPortError(kComErrOpen, std::string(comErrorText(kComErrOpen)) + ": " + name.toStdString() +
-                                            " is no address of the form HOST:PORT");
+        throw ComPortError(kComErrOpen,
+                           std::string(comErrorText(kComErrOpen)) + ": " + name.toStdString() +
+                               " is no address of the form HOST:PORT",
+                           -1, {LinkReasonCode::NoNetworkAddress, {}, {name.toStdString()}});
     std::unique_ptr<TcpLink> link;
     if (address->scheme == NetworkScheme::Rfc2217)
         link = std::make_unique<Rfc2217Link>(address->host, address->port, name, rfcLine(line));

@@ -36,8 +36,8 @@ std::optional<NetworkAddress> parseNetworkPortName(const QString& name);
 
 struct LinkHooks {
     // The connection ended by itself; `message` is the error the link's next
-    // operation throws, `reason` the cause alone in words, for operators.
-    std::function<void(const QString& message, const QString& reason)> lost;
+    // operation throws, `reason` its cause alone, for operators.
+    std::function<void(const QString& message, const LinkReason& reason)> lost;
     // With echo removal: the log line of an echo that differs from the request.
     std::function<void(const std::string& line)> echoMismatch;
 };

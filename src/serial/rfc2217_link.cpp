@@ -20,7 +20,9 @@ void Rfc2217Link::afterConnect()
     bool settingsSent = false;
     while (!deadline.hasExpired()) {
         if (m_session.comPortRefused())
-            throw failure(kComErrOpen, QStringLiteral("the server refuses RFC 2217 port control"));
+            throw failure(
+                kComErrOpen,
+                {LinkReasonCode::PortControlRefused, "the server refuses RFC 2217 port control", {}});
         if (m_session.comPortAccepted() && !settingsSent) {
             writeRaw(TelnetSession::comPortSettings(m_line), deadline);
             settingsSent = true;
@@ -31,9 +33,13 @@ void Rfc2217Link::afterConnect()
         throwPendingLoss();
     }
     if (!m_session.comPortAccepted())
-        throw failure(kComErrOpen, QStringLiteral("the server does not answer RFC 2217 port control"));
+        throw failure(
+            kComErrOpen,
+            {LinkReasonCode::PortControlSilent, "the server does not answer RFC 2217 port control", {}});
     if (m_session.confirmedSettings() < 4)
-        throw failure(kComErrSetState, QStringLiteral("the server does not confirm the line settings"));
+        throw failure(
+            kComErrSetState,
+            {LinkReasonCode::LineNotConfirmed, "the server does not confirm the line settings", {}});
     // A server may keep a setting its device cannot take and report the one
     // in force: a meter would then be read at the wrong framing.
     const ComPortLine& server = m_session.serverLine();
@@ -48,11 +54,14 @@ void Rfc2217Link::afterConnect()
         {"stop size", m_line.stopSize, server.stopSize},
     };
     for (const auto& setting : settings) {
-        if (setting.asked != setting.confirmed)
-            throw failure(kComErrSetState, QStringLiteral("the server runs the line with %1 %2 instead of %3")
-                                               .arg(QLatin1String(setting.what))
-                                               .arg(setting.confirmed)
-                                               .arg(setting.asked));
+        if (setting.asked == setting.confirmed)
+            continue;
+        const std::string confirmed = std::to_string(setting.confirmed);
+        const std::string asked = std::to_string(setting.asked);
+        throw failure(kComErrSetState, {LinkReasonCode::LineDiffers,
+                                        std::string("the server runs the line with ") + setting.what + " " +
+                                            confirmed + " instead of " + asked,
+                                        {setting.what, confirmed, asked}});
     }
 }
 

@@ -8,6 +8,38 @@
 
 #include <algorithm>
 
+namespace {
+
+const LinkReason kServerClosed{LinkReasonCode::ServerClosed, "the server closed the connection", {}};
+const LinkReason kServerNotTaking{LinkReasonCode::ServerNotTaking, "the server does not take the bytes", {}};
+
+// The socket's error as a cause; Qt words the rest as the system does.
+LinkReason socketReason(QAbstractSocket::SocketError error, const QString& text)
+{
+    LinkReasonCode code = LinkReasonCode::Other;
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        code = LinkReasonCode::ConnectionRefused;
+        break;
+    case QAbstractSocket::RemoteHostClosedError:
+        return kServerClosed;
+    case QAbstractSocket::HostNotFoundError:
+        code = LinkReasonCode::HostNotFound;
+        break;
+    case QAbstractSocket::SocketAccessError:
+        code = LinkReasonCode::PermissionDenied;
+        break;
+    case QAbstractSocket::SocketTimeoutError:
+        code = LinkReasonCode::TimedOut;
+        break;
+    default:
+        break;
+    }
+    return {code, text.toStdString(), {}};
+}
+
+} // namespace
+
 TcpLink::TcpLink(const QString& host, quint16 port, const QString& name, QObject* parent)
     : QObject(parent), m_host(host), m_portNumber(port), m_name(name)
 {
@@ -27,11 +59,11 @@ TcpLink::~TcpLink()
     m_socket.abort();
 }
 
-ComPortError TcpLink::failure(int errorNumber, const QString& reason) const
+ComPortError TcpLink::failure(int errorNumber, const LinkReason& reason) const
 {
-    const std::string message = std::string(comErrorText(errorNumber)) + ": " + reason.toStdString() + " (" +
-                                m_name.toStdString() + ")";
-    return ComPortError(errorNumber, message, -1, reason.toStdString());
+    const std::string message =
+        std::string(comErrorText(errorNumber)) + ": " + reason.text + " (" + m_name.toStdString() + ")";
+    return ComPortError(errorNumber, message, -1, reason);
 }
 
 void TcpLink::open()
@@ -54,12 +86,14 @@ void TcpLink::open()
         if (m_socketConnected || error == QAbstractSocket::RemoteHostClosedError ||
             error == QAbstractSocket::UnfinishedSocketOperationError) {
             m_socket.abort();
-            throw failure(kComErrRead, QStringLiteral("the server closed the connection"));
+            throw failure(kComErrRead, kServerClosed);
         }
-        const QString reason =
-            error == QAbstractSocket::SocketTimeoutError
-                ? QStringLiteral("no answer from the server within %1 s").arg(kConnectTimeoutMs / 1000)
-                : m_socket.errorString();
+        const std::string seconds = std::to_string(kConnectTimeoutMs / 1000);
+        const LinkReason reason = error == QAbstractSocket::SocketTimeoutError
+                                      ? LinkReason{LinkReasonCode::ServerSilent,
+                                                   "no answer from the server within " + seconds + " s",
+                                                   {seconds}}
+                                      : socketReason(error, m_socket.errorString());
         m_socket.abort();
         throw failure(kComErrOpen, reason);
     }
@@ -90,10 +124,7 @@ void TcpLink::handleSocketError(QAbstractSocket::SocketError error)
     // Waits that run out report a timeout: that is no failure of the link.
     if (!m_open || m_pendingLoss || error == QAbstractSocket::SocketTimeoutError)
         return;
-    const QString reason = error == QAbstractSocket::RemoteHostClosedError
-                               ? QStringLiteral("the server closed the connection")
-                               : m_socket.errorString();
-    m_pendingLoss = failure(kComErrRead, reason);
+    m_pendingLoss = failure(kComErrRead, socketReason(error, m_socket.errorString()));
     // The socket is still inside its own notifier: close from the event queue,
     // or earlier by the caller's next operation.
     if (!m_lossQueued) {
@@ -109,8 +140,7 @@ void TcpLink::closeAfterLoss()
     m_open = false;
     m_socket.abort();
     m_data.clear();
-    emit connectionLost(QString::fromStdString(m_pendingLoss->what()),
-                        QString::fromStdString(m_pendingLoss->reason));
+    emit connectionLost(QString::fromStdString(m_pendingLoss->what()), m_pendingLoss->reason);
 }
 
 void TcpLink::throwPendingLoss()
@@ -170,7 +200,7 @@ bool TcpLink::bufferBytes(ByteView bytes)
     const qint64 size = qint64(bytes.size());
     if (m_socket.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
         if (!m_pendingLoss)
-            m_pendingLoss = failure(kComErrWrite, m_socket.errorString());
+            m_pendingLoss = failure(kComErrWrite, socketReason(m_socket.error(), m_socket.errorString()));
         throwPendingLoss();
     }
     return true;
@@ -184,7 +214,7 @@ void TcpLink::writeRaw(ByteView bytes, const QDeadlineTimer& deadline)
         if (deadline.hasExpired() ||
             !m_socket.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0)))) {
             if (m_socket.bytesToWrite() > 0 && !m_pendingLoss)
-                m_pendingLoss = failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
+                m_pendingLoss = failure(kComErrWrite, kServerNotTaking);
             break;
         }
     }
@@ -198,7 +228,7 @@ void TcpLink::queueRaw(ByteView bytes)
     // Hands over what the network takes now, without waiting for the rest.
     m_socket.flush();
     if (m_socket.bytesToWrite() > kMaxUnsentBytes && !m_pendingLoss)
-        m_pendingLoss = failure(kComErrWrite, QStringLiteral("the server does not take the bytes"));
+        m_pendingLoss = failure(kComErrWrite, kServerNotTaking);
     throwPendingLoss();
 }
 
@@ -208,7 +238,7 @@ void TcpLink::sendBytes(ByteView bytes)
         return;
     throwPendingLoss();
     if (!m_open)
-        throw failure(kComErrWrite, QStringLiteral("not connected"));
+        throw failure(kComErrWrite, {LinkReasonCode::NotConnected, "not connected", {}});
     const Bytes raw = outgoing(bytes);
     writeRaw(raw, QDeadlineTimer(1000 + 100 * qint64(raw.size())));
 }

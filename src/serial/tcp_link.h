@@ -54,8 +54,8 @@ public:
     static constexpr qint64 kMaxUnsentBytes = 16 * 1024;
 
 signals:
-    // `message` is the ComPortError's text, `reason` the network's reason alone.
-    void connectionLost(const QString& message, const QString& reason);
+    // `message` is the ComPortError's text, `reason` its cause alone.
+    void connectionLost(const QString& message, const LinkReason& reason);
 
 protected:
     // Called once connected; may throw ComPortError (the link is closed again).
@@ -80,7 +80,7 @@ protected:
     // Waits up to `ms` for more bytes from the server, without an event loop.
     void waitForIncoming(int ms);
     // "<text of errorNumber>: <reason> (<port name>)".
-    ComPortError failure(int errorNumber, const QString& reason) const;
+    ComPortError failure(int errorNumber, const LinkReason& reason) const;
     void throwPendingLoss();
 
 private:

@@ -3,6 +3,7 @@
 #include "app_test_support.h"
 
 #include "app/address_dialog.h"
+#include "app/param_window.h"
 #include "app/transaction_dialog.h"
 #include "catalogue/catalogue.h"
 
@@ -69,6 +70,7 @@ private slots:
     void TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExit();
     void DeleteRecordsAndLogAskFirst();
     void FastReadingReadsWithoutPausesAndIsKeptOnceSwitched();
+    void FastReadingAsksTheFoundTypeFirstAndTheParamWindowOpensWithIt();
 };
 
 void MainWindowReadTest::StartsWithSixDeviceTypesAndTheStartUpState()
@@ -425,6 +427,32 @@ void MainWindowReadTest::FastReadingReadsWithoutPausesAndIsKeptOnceSwitched()
     rig.mainWindow->m_fastReadAction->trigger();
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readAll().contains("[Read]\r\nFast=0"));
+}
+
+void MainWindowReadTest::FastReadingAsksTheFoundTypeFirstAndTheParamWindowOpensWithIt()
+{
+    WindowRig rig(meter(6));
+    MainWindow& frm = rig.createWindow();
+    rig.showAndActivate();
+    frm.m_fastReadAction->trigger();
+    RunFinisher finisher(frm);
+    const QString firstProbe = QStringLiteral("=================Quosta电子气体体积修正仪=================");
+    const QString type6Probe = QStringLiteral("=================Corvex智能体积修正仪=================");
+    frm.m_recordKindMenu->findChild<QAction*>(QStringLiteral("N15"))->trigger();
+    QVERIFY(shownLogLines(frm).contains(firstProbe));
+    QCOMPARE(finisher.runs, 1);
+
+    frm.log().clear();
+    frm.m_recordKindMenu->findChild<QAction*>(QStringLiteral("N15"))->trigger();
+    QCOMPARE(finisher.runs, 2);
+    QCOMPARE(shownLogLines(frm).value(0), type6Probe);
+    QVERIFY(!shownLogLines(frm).contains(firstProbe));
+
+    frm.m_readRealtimeAction->trigger();
+    ParamWindow& params = frm.paramWindow();
+    QCOMPARE(params.itemIndex(), ParamWindow::selectorIndexOf(6));
+    QVERIFY(params.panelOf(6)->isVisible());
+    params.hide();
 }
 
 void MainWindowReadTest::DeleteRecordsAndLogAskFirst()

@@ -90,7 +90,7 @@ void PortStateTest::FailedAutomaticOpeningSaysSoAndRetriesOnNextActivation()
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.shown[0].kind, QStringLiteral("inform"));
     QCOMPARE(rig.prompts.shown[0].text,
-             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
+             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
     QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
     QVERIFY(!frm.portOpenedOnce());
     expectClosedState(frm);
@@ -98,7 +98,7 @@ void PortStateTest::FailedAutomaticOpeningSaysSoAndRetriesOnNextActivation()
     switchAwayAndBack(frm);
     QCOMPARE(rig.prompts.shown.size(), 2);
     QCOMPARE(rig.prompts.shown[1].text,
-             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
+             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
     QVERIFY(!frm.portOpenedOnce());
 
     rig.port.failOpen = false;
@@ -183,7 +183,7 @@ void PortStateTest::ToggleFailuresKeepTheirState()
     frm.m_openPortAction->trigger();
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.shown[0].text,
-             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：Unable to open com port"));
+             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
     QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
     expectClosedState(frm);
     QVERIFY(!frm.portOpenedOnce());

@@ -4,6 +4,7 @@
 #include "app/app_font.h"
 #include "app/block_range_dialog.h"
 #include "app/help_files.h"
+#include "app/link_reason_text.h"
 #include "app/log_mirror.h"
 #include "app/main_window.h"
 #include "app/manual_window.h"
@@ -13,6 +14,7 @@
 #include "catalogue/catalogue.h"
 #include "protocol/exchange.h"
 #include "ql_version.h"
+#include "serial/com_port_error.h"
 
 #include <QAbstractButton>
 #include <QAbstractFileIconProvider>
@@ -44,6 +46,9 @@
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
 
+#include <cerrno>
+#include <system_error>
+
 class ViewsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -56,6 +61,8 @@ private slots:
     void ManualOpensFromTheHelpMenuWithContentsAndSearch();
     void EveryCaptionCharacterIsDrawnWithInk();
     void QtsOwnButtonsAreChineseFromBesideTheProgramFirst();
+    void PortFailuresAreWordedInChinese_data();
+    void PortFailuresAreWordedInChinese();
 };
 
 namespace {
@@ -345,6 +352,45 @@ void ViewsTest::QtsOwnButtonsAreChineseFromBesideTheProgramFirst()
     QVERIFY(installQtTranslation(shipped, programDir.path()));
     QCOMPARE(shipped.filePath(), beside);
     QCoreApplication::removeTranslator(&shipped);
+}
+
+void ViewsTest::PortFailuresAreWordedInChinese_data()
+{
+    QTest::addColumn<int>("errorNumber");
+    QTest::addColumn<int>("systemError");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("NoSuchDevice") << kComErrOpen << ENOENT << QStringLiteral("串口打开失败：设备不存在");
+    QTest::newRow("PermissionDenied")
+        << kComErrOpen << EACCES << QStringLiteral("串口打开失败：没有访问权限");
+    QTest::newRow("DeviceBusy") << kComErrOpen << EBUSY
+                                << QStringLiteral("串口打开失败：设备正被其他程序占用");
+    QTest::newRow("ConnectionRefused")
+        << kComErrOpen << ECONNREFUSED << QStringLiteral("串口打开失败：连接被拒绝");
+    QTest::newRow("ConnectionReset") << kComErrRead << ECONNRESET
+                                     << QStringLiteral("接收数据失败：连接被重置");
+    QTest::newRow("TimedOut") << kComErrOpen << ETIMEDOUT << QStringLiteral("串口打开失败：操作超时");
+    QTest::newRow("HostUnreachable") << kComErrOpen << EHOSTUNREACH
+                                     << QStringLiteral("串口打开失败：主机不可达");
+    QTest::newRow("InputOutput") << kComErrWrite << EIO << QStringLiteral("发送数据失败：输入/输出错误");
+    // Causes without words of our own keep the system's.
+    QTest::newRow("OtherAsTheSystemSaysIt")
+        << kComErrSetState << EINVAL
+        << QStringLiteral("串口参数设置失败：") +
+               QString::fromStdString(std::system_category().message(EINVAL));
+    QTest::newRow("NoCause") << kComErrPurge << -1 << QStringLiteral("清空串口缓冲区失败");
+}
+
+void ViewsTest::PortFailuresAreWordedInChinese()
+{
+    QFETCH(int, errorNumber);
+    QFETCH(int, systemError);
+    QFETCH(QString, expected);
+    QCOMPARE(portErrorText(makeComError(errorNumber, systemError)), expected);
+    // Our own causes carry what they name into the words.
+    QCOMPARE(reasonText({LinkReasonCode::ServerSilent, "no answer from the server within 3 s", {"3"}}),
+             QStringLiteral("服务器 3 秒内没有应答"));
+    QCOMPARE(reasonText({LinkReasonCode::LineDiffers, "", {"baud rate", "4800", "9600"}}),
+             QStringLiteral("服务器的波特率为 4800，而不是 9600"));
 }
 
 QTEST_MAIN(ViewsTest)

@@ -14,6 +14,7 @@ namespace {
 struct IdentifyCliCase {
     const char* name;
     const char* deviceType;
+    QStringList options;
     const char* printed;
 };
 
@@ -24,18 +25,19 @@ TEST_P(IdentifyCli, PrintsTheDeviceTypeThatAnswers)
     const IdentifyCliCase& c = GetParam();
     SimProcess sim({"--type", c.deviceType, "--addr", "7", "--line-rate"});
     ASSERT_FALSE(sim.pty().isEmpty());
-    const CliResult r = runCli({"identify", "--port", sim.pty(), "--addr", "7"});
+    const CliResult r = runCli(QStringList{"identify", "--port", sim.pty(), "--addr", "7"} + c.options);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, std::string(c.printed) + "\n");
 }
 
-// Type 5 answers the first probe, type 2 the second with its follow-up.
-INSTANTIATE_TEST_SUITE_P(Types, IdentifyCli,
-                         testing::Values(IdentifyCliCase{"Type5", "5", "5"},
-                                         IdentifyCliCase{"Type2", "2", "2"}),
-                         [](const testing::TestParamInfo<IdentifyCliCase>& info) {
-                             return std::string(info.param.name);
-                         });
+// Type 5 answers the first probe, type 2 the second with its follow-up; a
+// known type that no longer answers gives way to the whole sequence.
+INSTANTIATE_TEST_SUITE_P(
+    Types, IdentifyCli,
+    testing::Values(IdentifyCliCase{"Type5", "5", {}, "5"}, IdentifyCliCase{"Type2", "2", {}, "2"},
+                    IdentifyCliCase{"FastKnownType6", "6", {"--fast", "--known-type", "6"}, "6"},
+                    IdentifyCliCase{"FastKnownTypeGone", "2", {"--fast", "--known-type", "6"}, "2"}),
+    [](const testing::TestParamInfo<IdentifyCliCase>& info) { return std::string(info.param.name); });
 
 TEST(IdentifyCli, MeterAtOtherAddressIsNotFound)
 {

@@ -122,6 +122,20 @@ INSTANTIATE_TEST_SUITE_P(
                                  12 * kSilent + 3 * kSilentCustom + 3 * kAnswered}),
     [](const testing::TestParamInfo<IdentifyCase>& info) { return std::string(info.param.name); });
 
+// The type found there before is probed first: at once when it answers, and
+// ahead of the whole sequence when another meter took its place.
+TEST(IdentifyMeter, KnownTypeIsProbedFirst)
+{
+    Bench known(meter(6));
+    EXPECT_EQ(identifyMeter(known.exchange, kAddress, {}, 6), 6);
+    EXPECT_EQ(trace(known.log), "P5 S R");
+    EXPECT_EQ(known.clock.nowMs(), kAnswered);
+
+    Bench replaced(meter(2));
+    EXPECT_EQ(identifyMeter(replaced.exchange, kAddress, {}, 6), 2);
+    EXPECT_EQ(trace(replaced.log), "P5 S S S P1 S S S P2 S R S R");
+}
+
 TEST(IdentifyMeter, NothingConnectedTakesAboutNineteenSeconds)
 {
     Bench bench(meter(1, {"silence"}));

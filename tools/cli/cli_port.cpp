@@ -35,7 +35,7 @@ std::optional<CliOpenFailure> openCliPort(LinkSlot& link, const CliOptions& opti
     if (!path || path->empty())
         throw CliUsageError("missing --port");
     LinkHooks hooks;
-    hooks.lost = [&lostMessage](const QString& message, const QString&) {
+    hooks.lost = [&lostMessage](const QString& message, const LinkReason&) {
         lostMessage = message.toStdString();
     };
     const std::string prefix = std::string("ql-rs485-cli ") + command + ": ";

@@ -7,6 +7,7 @@
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
 #include "protocol/meter_identification.h"
+#include "protocol/meter_scan.h"
 #include "serial/link_factory.h"
 
 #include <cstdio>
@@ -15,9 +16,12 @@ namespace {
 
 int runIdentify(const std::vector<std::string>& args)
 {
-    const CliOptions options(args, {{"--port"}, {"--addr"}}, kLineOptionSpecs);
+    const CliOptions options(args, {{"--port"}, {"--addr"}, {"--fast", false}, {"--known-type"}},
+                             kLineOptionSpecs);
     options.requireNoPositionals();
     const int address = parseAddressOption(options);
+    const bool fast = options.has("--fast");
+    const int knownType = options.intOption("--known-type", 1, 7, 0);
 
     CliQtContext qt;
     LinkSlot link;
@@ -29,10 +33,12 @@ int runIdentify(const std::vector<std::string>& args)
     LogModel log;
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
-    exchange.setLine(parseLineOptions(options));
+    const LineSettings line = parseLineOptions(options);
+    exchange.setLine(line);
     int deviceType = 0;
     try {
-        deviceType = identifyMeter(exchange, address);
+        deviceType = fast ? probeMeter(exchange, address, line, {}, knownType)
+                          : identifyMeter(exchange, address, {}, knownType);
     } catch (const ComPortError& error) {
         std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", error.what());
         std::printf("0\n");
@@ -48,10 +54,14 @@ int runIdentify(const std::vector<std::string>& args)
 
 const CliCommand kIdentifyCommand{
     "identify", "find out which device type answers at a meter address",
-    "usage: ql-rs485-cli identify --port PATH [--addr A] [LINE]\n"
+    "usage: ql-rs485-cli identify --port PATH [--addr A] [--fast] [--known-type T] [LINE]\n"
     "\n"
     "Probes device types 5, 2, 1, 3, 6 and 7 in turn (three attempts each) and prints\n"
     "the code of the first that answers, or 0 when none does (exit status 1).\n"
+    "  --fast          one attempt per probe, each reply taken as soon as it is whole\n"
+    "                  (--timeout bounds the wait for an answer)\n"
+    "  --known-type T  the type last found there: probed first, the others only\n"
+    "                  when it does not answer\n"
     "  --port PATH   serial port: COM3, /dev/ttyUSB0, a pseudo-terminal path,\n"
     "                tcp://HOST:PORT or rfc2217://HOST:PORT\n"
     "  --addr A      meter address 1..247 (default 23)\n",
