@@ -20,6 +20,7 @@
 #include "protocol/meter_identification.h"
 #include "protocol/meter_scan.h"
 #include "protocol/waiter.h"
+#include "serial/com_port.h"
 #include "serial/com_port_error.h"
 #include "serial/com_types.h"
 #include "serial/link_factory.h"
@@ -59,6 +60,7 @@ namespace {
 const QString kOverwriteQuestion = QStringLiteral("是否要覆盖原记录信息？");
 const QString kNoPortChosen = QStringLiteral("尚未选择串口，请在“串口设置”中选择串口。");
 const QString kOpenFailed = QStringLiteral("串口打开失败或被占用，请检查");
+const QString kOpenTimedOut = QStringLiteral("串口打开超时，请检查");
 const QString kCloseFailed = QStringLiteral("串口关闭失败，请检查!");
 const QString kPortClosedStatus = QStringLiteral("串口状态：已关闭");
 const QString kOpenCaption = QStringLiteral("打开串口");
@@ -113,6 +115,9 @@ private:
 // that cannot be reached is named by its address, a device by its name.
 QString openFailedText(const QString& portName, const ComPortError& error)
 {
+    if (error.errorNumber == kComErrOpenTimeout)
+        return kOpenTimedOut + u'\n' + portName +
+               QStringLiteral("：%1 秒内没有打开").arg((ComPort::kOpenTimeoutMs + 999) / 1000);
     const QString reason = QString::fromStdString(error.reason.empty() ? error.what() : error.reason);
     const std::optional<NetworkAddress> address = parseNetworkPortName(portName);
     if (address && error.errorNumber == kComErrOpen) {
@@ -157,6 +162,7 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
 {
     setObjectName(QStringLiteral("TMainFrm"));
     m_machinePorts = context.machinePorts;
+    m_choosePortFirst = context.choosePortFirst;
     setWindowTitle(QStringLiteral("Quellon   RS485通信测试系统"));
     // Wide enough for every column of the record table and the log beside it.
     resize(1180, 760);
@@ -539,19 +545,22 @@ void MainWindow::buildStatusBar()
 void MainWindow::loadSettings()
 {
     PortSettings stored = m_settings.readPort();
-    if (!m_settings.hasPortChoice() && m_machinePorts) {
+    if (!m_settings.hasPortChoice() && m_choosePortFirst) {
+        m_noPortChosen = true;
+    } else if (!m_settings.hasPortChoice() && m_machinePorts) {
         const QList<SerialPortDetails> ports = m_machinePorts();
         m_noPortChosen = ports.size() != 1;
         if (ports.size() == 1)
             stored.comPort = ports.first().path;
     }
-    m_link.setEnabled(stored.echo);
+    m_echoWanted = stored.echo;
     try {
         m_port.setLineSettings(stored);
     } catch (const ComPortError&) {
         // Only a port that is already open applies settings at once; at
         // start-up it is closed, and the opening reports any failure.
     }
+    applyEchoRemoval();
     m_address = m_settings.readAddress();
     m_fastReadAction->setChecked(m_settings.readFastRead());
 }
@@ -561,7 +570,7 @@ void MainWindow::loadSettings()
 void MainWindow::saveSettings()
 {
     PortSettings port = m_port.lineSettings();
-    port.echo = m_link.enabled();
+    port.echo = m_echoWanted;
     m_settings.writePortAndAddress(port, m_address);
 }
 
@@ -670,7 +679,11 @@ void MainWindow::onActivated()
     if (m_noPortChosen) {
         if (!m_noPortTold) {
             m_noPortTold = true;
-            inform(kNoPortChosen);
+            // Shown from the event loop: this runs inside the activation.
+            if (m_choosePortFirst)
+                QTimer::singleShot(0, this, &MainWindow::onPortSettingsTriggered);
+            else
+                inform(kNoPortChosen);
         }
         return;
     }
@@ -866,7 +879,7 @@ void MainWindow::onPortSettingsTriggered()
     dialog.setDataBitsOrdinal(current.dataBits);
     dialog.setStopBitsOrdinal(current.stopBits);
     dialog.setParityOrdinal(current.parity);
-    dialog.setEcho(m_link.enabled());
+    dialog.setEcho(m_echoWanted);
     if (dialog.exec() != QDialog::Accepted)
         return;
     PortSettings chosen;
@@ -875,7 +888,7 @@ void MainWindow::onPortSettingsTriggered()
     chosen.dataBits = dialog.dataBitsOrdinal(current.dataBits);
     chosen.stopBits = dialog.stopBitsOrdinal(current.stopBits);
     chosen.parity = dialog.parityOrdinal(current.parity);
-    m_link.setEnabled(dialog.echo());
+    m_echoWanted = dialog.echo();
     m_noPortChosen = false;
     if (chosen.comPort != current.comPort && m_paramWindow)
         m_paramWindow->forgetValues();
@@ -884,7 +897,14 @@ void MainWindow::onPortSettingsTriggered()
     } catch (const ComPortError& error) {
         afterPortUse(QString::fromStdString(error.what()));
     }
+    applyEchoRemoval();
     saveSettings();
+}
+
+void MainWindow::applyEchoRemoval()
+{
+    // Kept as the operator chose it for when the port is a serial line again.
+    m_link.setEnabled(m_echoWanted && !hasNoEcho(m_port.lineSettings().comPort));
 }
 
 // ---------------------------------------------------------------------------

@@ -60,6 +60,10 @@ struct MainWindowContext {
     // only one there is gets used; with none or several the window opens none
     // and points to the port dialog. Empty: the settings' default port.
     std::function<QList<SerialPortDetails>()> machinePorts = {};
+    // With no port in the settings, take none of the machine's and show the
+    // port dialog at the first activation: on Windows merely opening a port
+    // that is not ours can block for a long time.
+    bool choosePortFirst = false;
 };
 
 class MainWindow : public QMainWindow {
@@ -212,6 +216,8 @@ private:
 
     void loadSettings();
     void saveSettings();
+    // Echo removal as chosen, except on links that never echo.
+    void applyEchoRemoval();
     void loadProtocolWorkbook();
     bool prepareRecordTable(int kindCode);
 
@@ -275,6 +281,8 @@ private:
     // The port's link with the echo of each request removed when the settings
     // ask for it ([Port] Echo, the dialog's "去除回显"): what every exchange uses.
     EchoRemovingLink m_link;
+    // "去除回显" as the operator left it ([Port] Echo).
+    bool m_echoWanted = false;
     Exchange m_exchange;
     TransactionRun m_run;
     ProtocolSheet m_protocolSheet;
@@ -289,6 +297,7 @@ private:
     // No port chosen yet (first start): nothing is opened until the operator chooses.
     bool m_noPortChosen = false;
     bool m_noPortTold = false;
+    bool m_choosePortFirst = false;
     QTimer* m_placeTimer = nullptr;
     // The record kind the table's columns were set up for.
     PreparedKind m_kind;

@@ -78,6 +78,11 @@ bool isNetworkPortName(const QString& name)
     return networkSchemeOf(name).has_value();
 }
 
+bool hasNoEcho(const QString& name)
+{
+    return networkSchemeOf(name.trimmed()) == NetworkScheme::ModbusTcp;
+}
+
 std::optional<NetworkAddress> parseNetworkPortName(const QString& name)
 {
     const std::optional<NetworkScheme> scheme = networkSchemeOf(name);
@@ -111,7 +116,7 @@ std::unique_ptr<ByteLink> openLink(const QString& name, const LineSettings& line
 {
     std::unique_ptr<ByteLink> link =
         isNetworkPortName(name) ? openNetworkLink(name, line, hooks) : openSerialLink(name, line, hooks);
-    if (!line.echo)
+    if (!line.echo || hasNoEcho(name))
         return link;
     auto echoRemoval = std::make_unique<EchoRemovingLink>(std::move(link));
     echoRemoval->setEnabled(true);

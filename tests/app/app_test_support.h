@@ -92,14 +92,16 @@ struct WindowRig {
     QTemporaryDir folder;
     // The machine's serial ports as the window sees them; empty: not asked.
     std::function<QList<SerialPortDetails>()> machinePorts;
+    bool choosePortFirst = false;
     std::unique_ptr<MainWindow> mainWindow;
 };
 
 // The program's own parts over a pseudo-terminal: the port control, the
 // event-loop waiter and real timers, and a program folder holding the shipped
-// protocol workbook and a settings file that names `portName`.
+// protocol workbook and a settings file that names `portName` (any link name).
 struct PtyWindowRig {
-    explicit PtyWindowRig(const QString& portName);
+    // `echo`: "去除回显" ticked in the settings.
+    explicit PtyWindowRig(const QString& portName, bool echo = false);
     // Shows the window and raises its activation, which opens the port.
     void showAndActivate();
 

@@ -141,6 +141,21 @@ void PortStateTest::FirstStartTakesTheOnlyPortOrOpensNone()
         rig.showAndActivate();
         expectOpenState(frm, QStringLiteral("/dev/ttyUSB3"));
     }
+    {
+        // As on Windows: even the only port stays closed until the operator chose.
+        WindowRig rig(type6());
+        rig.machinePorts = [] { return QList<SerialPortDetails>{{"COM1", "", "", "", ""}}; };
+        rig.choosePortFirst = true;
+        rig.createWindow();
+        bool dialogShown = false;
+        onNextModal([&dialogShown](QWidget* dialog) {
+            dialogShown = qobject_cast<PortSettingsDialog*>(dialog) != nullptr;
+            qobject_cast<QDialog*>(dialog)->reject();
+        });
+        rig.showAndActivate();
+        QTRY_VERIFY(dialogShown);
+        QCOMPARE(rig.port.openCount, 0);
+    }
     WindowRig rig(type6());
     rig.machinePorts = [] {
         return QList<SerialPortDetails>{{"/dev/ttyS0", "", "", "", ""}, {"/dev/ttyUSB0", "", "", "", ""}};
@@ -299,6 +314,9 @@ void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
         com->m_portCombo->setEditText(QStringLiteral("rfc2217://192.0.2.7:4001"));
         for (QComboBox* list : lineLists)
             QVERIFY2(list->isEnabled(), qPrintable(list->objectName()));
+        // A Modbus TCP gateway echoes nothing.
+        com->m_portCombo->setEditText(QStringLiteral("mbtcp://192.0.2.7"));
+        QVERIFY(!com->m_echoCheck->isEnabled());
         com->m_portCombo->setEditText(QStringLiteral("TCP://192.0.2.7:4001"));
         QVERIFY(!com->m_parityCombo->isEnabled());
         com->m_echoCheck->setChecked(true);

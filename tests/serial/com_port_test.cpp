@@ -11,11 +11,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <unistd.h>
 
@@ -189,6 +191,37 @@ TEST_F(ComPortTest, MissingDeviceRaisesOpenError)
                      "Unable to open com port (system error code: 2): No such file or directory");
     }
     EXPECT_FALSE(m_port.connected());
+}
+
+// A driver that blocks inside opening (a Bluetooth port, Wine's COM1) holds the
+// caller only until the open timeout; should the device open later, it is
+// closed again, so the next opening finds it free.
+TEST_F(ComPortTest, OpeningThatBlocksEndsAtTheTimeout)
+{
+    auto driver = std::make_shared<QSemaphore>();
+    m_port.setOpenTimeoutMs(100);
+    m_port.setBeforeOpen([driver] { driver->acquire(); });
+    try {
+        m_port.openPort();
+        FAIL() << "a blocked opening returned an open port";
+    } catch (const ComPortError& error) {
+        EXPECT_EQ(error.errorNumber, kComErrOpenTimeout);
+        EXPECT_EQ(std::string(error.what()),
+                  "Timed out opening com port: " + m_pty.slaveName().toStdString() +
+                      " did not open within 1 s");
+    }
+    EXPECT_FALSE(m_port.connected());
+    m_port.setBeforeOpen({});
+    driver->release();
+    for (int round = 0; round < kPollRounds && !m_port.connected(); ++round) {
+        try {
+            m_port.openPort();
+        } catch (const ComPortError& error) {
+            ASSERT_EQ(error.errorNumber, kComErrOpen);
+            QThread::msleep(kPollPauseMs);
+        }
+    }
+    EXPECT_TRUE(m_port.connected());
 }
 
 TEST_F(ComPortTest, PortHeldByAnotherObjectRaisesOpenError)
