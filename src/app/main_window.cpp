@@ -153,12 +153,12 @@ private:
 } // namespace
 
 MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
-    : QMainWindow(parent), m_port(context.port), m_waiter(context.waiter), m_prompter(context.prompter),
+    : QMainWindow(parent), m_waiter(context.waiter), m_prompter(context.prompter),
       m_settingsDir(context.settingsDir),
       m_settings(context.settingsDir, context.userSettingsDir.isEmpty() ? SettingsFile::defaultUserFolder()
                                                                         : context.userSettingsDir),
-      m_helpDir(context.helpDir), m_link(context.port.link()), m_exchange(m_link, m_log, context.waiter),
-      m_run(m_exchange, m_records)
+      m_helpDir(context.helpDir), m_session(context.port, m_log, context.waiter),
+      m_exchange(m_session.exchange()), m_run(m_exchange, m_records)
 {
     setObjectName(QStringLiteral("TMainFrm"));
     m_machinePorts = context.machinePorts;
@@ -178,7 +178,6 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     buildMenus();
     buildStatusBar();
 
-    m_link.setMismatchReport([this](const std::string& line) { m_log.appendLine(line); });
     m_portOpenedOnce = false;
     m_treeChangeEnabled = true;
     loadSettings();
@@ -188,34 +187,21 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     // main window, created in that order.
     m_transactionDialog = new TransactionDialog(m_run, m_waiter, this);
     m_paramWindow =
-        new ParamWindow({m_link, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
-                         [this] { return &m_protocolSheet; }, m_settingsDir, m_portGuard},
+        new ParamWindow({m_session, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
+                         [this] { return &m_protocolSheet; }, m_settingsDir},
                         this);
-    m_paramWindow->portErrorHandler = [this](const QString& message) { afterPortUse(message); };
-    m_port.setConnectionLostHandler([this](const QString& reason) { portLost(reason); });
-    m_portGuard.setOnFree([this] {
-        if (!m_lostPortMessage.isEmpty())
-            QTimer::singleShot(0, this, [this] {
-                if (!m_portGuard.busy() && !m_lostPortMessage.isEmpty())
-                    reportPortLoss(m_lostPortMessage);
-            });
-    });
+    connect(&m_session, &PortSession::stateChanged, this, &MainWindow::onPortStateChanged);
+    connect(&m_session, &PortSession::lost, this, &MainWindow::onPortLost);
 }
 
 MainWindow::~MainWindow()
 {
     m_destroying = true;
-    m_port.setConnectionLostHandler({});
-    m_portGuard.setOnFree({});
+    disconnect(&m_session, nullptr, this, nullptr);
     saveSettings();
     // Also a window never moved: the next start opens it where it was.
     if (m_shownOnce)
         saveWindowPlace();
-    try {
-        m_port.closePort();
-    } catch (...) {
-        // A port that fails at the last close is of no interest any more.
-    }
     // The views refer to the record table, the log and the run, which are
     // members and go before the child widgets do: detach the views first.
     delete m_paramWindow;
@@ -553,14 +539,12 @@ void MainWindow::loadSettings()
         if (ports.size() == 1)
             stored.comPort = ports.first().path;
     }
-    m_echoWanted = stored.echo;
     try {
-        m_port.setLineSettings(stored);
+        m_session.setSettings(stored);
     } catch (const ComPortError&) {
         // Only a port that is already open applies settings at once; at
         // start-up it is closed, and the opening reports any failure.
     }
-    applyEchoRemoval();
     m_address = m_settings.readAddress();
     m_fastReadAction->setChecked(m_settings.readFastRead());
 }
@@ -569,9 +553,7 @@ void MainWindow::loadSettings()
 // keeps them; a settings file that cannot be written is not reported.
 void MainWindow::saveSettings()
 {
-    PortSettings port = m_port.lineSettings();
-    port.echo = m_echoWanted;
-    m_settings.writePortAndAddress(port, m_address);
+    m_settings.writePortAndAddress(m_session.settings(), m_address);
 }
 
 void MainWindow::loadProtocolWorkbook()
@@ -674,7 +656,7 @@ void MainWindow::changeEvent(QEvent* event)
 
 void MainWindow::onActivated()
 {
-    if (m_portOpenedOnce || m_port.connected())
+    if (m_portOpenedOnce || m_session.state() != PortSession::State::Closed)
         return;
     if (m_noPortChosen) {
         if (!m_noPortTold) {
@@ -688,19 +670,10 @@ void MainWindow::onActivated()
         return;
     }
     try {
-        showConnecting();
-        m_port.openPort();
-        m_port.link().purgeBuffers();
+        m_session.open();
     } catch (const ComPortError& error) {
-        try {
-            m_port.closePort();
-        } catch (const ComPortError&) {
-        }
-        setPortStatus(kPortClosedStatus);
-        inform(openFailedText(m_port.lineSettings().comPort, error));
-        return;
+        inform(openFailedText(m_session.settings().comPort, error));
     }
-    showPortOpened();
 }
 
 bool MainWindow::canClose()
@@ -732,7 +705,7 @@ void MainWindow::showPortOpened()
     m_openPortButton->setProperty("imageIndex", 1);
     m_openPortAction->setText(kCloseCaption);
     m_portSettingsAction->setEnabled(false);
-    setPortStatus(QStringLiteral("串口状态：") + m_port.lineSettings().comPort);
+    setPortStatus(QStringLiteral("串口状态：") + m_session.settings().comPort);
 }
 
 void MainWindow::showPortClosed(bool disableRecordMenu)
@@ -752,48 +725,43 @@ void MainWindow::showPortClosed(bool disableRecordMenu)
     setPortStatus(kPortClosedStatus);
 }
 
+void MainWindow::onPortStateChanged(PortSession::State state)
+{
+    const PortSession::State shown = std::exchange(m_shownPortState, state);
+    switch (state) {
+    case PortSession::State::Connecting:
+        showConnecting();
+        break;
+    case PortSession::State::Open:
+        showPortOpened();
+        break;
+    case PortSession::State::Closed:
+        if (shown == PortSession::State::Open)
+            showPortClosed(true);
+        else
+            setPortStatus(kPortClosedStatus);
+        break;
+    }
+}
+
 // A port that ended its connection by itself (adapter unplugged) shows as
 // closed, as after a manual close, and the operator is told once: with the
-// port's own error text when an operation failed or the port said why, else
-// with ours.
+// port's own reason when it said why, else with ours.
 void MainWindow::afterPortUse(const QString& error)
 {
-    if (!m_port.connected() && m_openPortButton->text() == kCloseCaption) {
-        // A loss has told its reason alone; the caught error's text is the
-        // fallback for a port that could not be reopened.
-        reportPortLoss(m_lostPortMessage.isEmpty() ? error : m_lostPortMessage);
-        return;
-    }
-    if (!error.isEmpty())
+    if (!m_session.afterUse(error) && !error.isEmpty())
         m_prompter.warn(this, error, kWarnCaption);
 }
 
-void MainWindow::portLost(const QString& reason)
+void MainWindow::onPortLost(const QString& reason)
 {
-    m_lostPortMessage = reason;
-    if (!m_portGuard.busy())
-        reportPortLoss(reason);
-}
-
-void MainWindow::reportPortLoss(QString reason)
-{
-    m_lostPortMessage.clear();
-    if (m_openPortButton->text() != kCloseCaption)
-        return;
-    try {
-        // Also drops the failure the port keeps for its next operation: the
-        // operator hears of it here, once.
-        m_port.closePort();
-    } catch (const ComPortError&) {
-    }
-    showPortClosed(true);
     const QString lost = QStringLiteral("串口连接已断开，请检查！");
     m_prompter.warn(this, reason.isEmpty() ? lost : lost + u'\n' + reason, kWarnCaption);
 }
 
 void MainWindow::showConnecting()
 {
-    const QString name = m_port.lineSettings().comPort;
+    const QString name = m_session.settings().comPort;
     if (!isNetworkPortName(name))
         return;
     // Connecting can take seconds, and the window waits for it: say so first.
@@ -806,21 +774,16 @@ void MainWindow::showConnecting()
 
 PortGuard::Lease MainWindow::claimPort()
 {
-    PortGuard::Lease lease = m_portGuard.tryTake();
-    if (!lease) {
+    PortGuard::Lease lease = m_session.claim();
+    if (!lease)
         inform(kPortBusy);
-        return lease;
-    }
-    // Bounds each reply wait by the wire time of the longest reply on this line.
-    m_exchange.setLine(lineSettingsOf(m_port.lineSettings()));
-    m_exchange.resetEchoedReplies();
     return lease;
 }
 
 PortGuard::Lease MainWindow::claimOpenPort()
 {
     PortGuard::Lease lease = claimPort();
-    if (lease && !m_port.connected()) {
+    if (lease && !m_session.link().connected()) {
         inform(QString::fromUtf8(kPortClosedText));
         return {};
     }
@@ -848,38 +811,31 @@ void MainWindow::onOpenPortTriggered()
     const PortGuard::Lease lease = claimPort();
     if (!lease)
         return;
-    if (m_openPortButton->text() == kOpenCaption) {
+    if (m_session.state() == PortSession::State::Closed) {
         try {
-            m_port.closePort();
-            showConnecting();
-            m_port.openPort();
+            m_session.open();
         } catch (const ComPortError& error) {
-            setPortStatus(kPortClosedStatus);
-            inform(openFailedText(m_port.lineSettings().comPort, error));
-            return;
+            inform(openFailedText(m_session.settings().comPort, error));
         }
-        showPortOpened();
         return;
     }
     try {
-        m_port.closePort();
+        m_session.close();
     } catch (const ComPortError&) {
         inform(kCloseFailed);
-        return;
     }
-    showPortClosed(true);
 }
 
 void MainWindow::onPortSettingsTriggered()
 {
     PortSettingsDialog dialog(this);
-    const PortSettings current = m_port.lineSettings();
+    const PortSettings current = m_session.settings();
     dialog.setPortName(current.comPort);
     dialog.setBaudRateOrdinal(current.baudRate);
     dialog.setDataBitsOrdinal(current.dataBits);
     dialog.setStopBitsOrdinal(current.stopBits);
     dialog.setParityOrdinal(current.parity);
-    dialog.setEcho(m_echoWanted);
+    dialog.setEcho(current.echo);
     if (dialog.exec() != QDialog::Accepted)
         return;
     PortSettings chosen;
@@ -888,23 +844,16 @@ void MainWindow::onPortSettingsTriggered()
     chosen.dataBits = dialog.dataBitsOrdinal(current.dataBits);
     chosen.stopBits = dialog.stopBitsOrdinal(current.stopBits);
     chosen.parity = dialog.parityOrdinal(current.parity);
-    m_echoWanted = dialog.echo();
+    chosen.echo = dialog.echo();
     m_noPortChosen = false;
     if (chosen.comPort != current.comPort && m_paramWindow)
         m_paramWindow->forgetValues();
     try {
-        m_port.setLineSettings(chosen);
+        m_session.setSettings(chosen);
     } catch (const ComPortError& error) {
         afterPortUse(QString::fromStdString(error.what()));
     }
-    applyEchoRemoval();
     saveSettings();
-}
-
-void MainWindow::applyEchoRemoval()
-{
-    // Kept as the operator chose it for when the port is a serial line again.
-    m_link.setEnabled(m_echoWanted && !hasNoEcho(m_port.lineSettings().comPort));
 }
 
 // ---------------------------------------------------------------------------
@@ -964,7 +913,7 @@ void MainWindow::readWholeKind(int kindCode, ReadStartWay way)
     const BaseRequest base = composeRequest(m_kind);
     if (base.request.empty())
         return;
-    startRead(base, wholeKindPlan(kindCode, way, fastReading(), lineSettingsOf(m_port.lineSettings())));
+    startRead(base, wholeKindPlan(kindCode, way, fastReading(), lineSettingsOf(m_session.settings())));
 }
 
 void MainWindow::startRead(const BaseRequest& base, const ReadPlan& plan)
@@ -976,7 +925,7 @@ void MainWindow::startRead(const BaseRequest& base, const ReadPlan& plan)
     // in the port settings, not by reading again.
     if (outcome.end == RunEnd::BlockFailed && m_exchange.echoedReplies() > 0)
         inform(QString::fromStdString(failedBlockText(outcome.block)) +
-               echoHint(m_exchange.echoedReplies(), m_link.enabled()));
+               echoHint(m_exchange.echoedReplies(), m_session.echoRemoval()));
 }
 
 void MainWindow::onTreeNodeChanged(QTreeWidgetItem* node)
@@ -1065,8 +1014,9 @@ void MainWindow::onRecordKindChosen(QAction* item)
     // The read claims the port again at once, with no event handled between.
     lease.release();
     if (choice.kindCode == 0) {
-        inform(text(choice.message) +
-               (choice.deviceType == 0 ? echoHint(m_exchange.echoedReplies(), m_link.enabled()) : QString()));
+        inform(text(choice.message) + (choice.deviceType == 0
+                                           ? echoHint(m_exchange.echoedReplies(), m_session.echoRemoval())
+                                           : QString()));
         return;
     }
     // The progress window's "取消" must not sit under a busy cursor.
@@ -1114,7 +1064,7 @@ std::optional<int> MainWindow::identifyForRead(ProbeSet probes)
 
 QString MainWindow::noMeterText() const
 {
-    return text(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_link.enabled());
+    return text(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_session.echoRemoval());
 }
 
 void MainWindow::selectDeviceType(int deviceType)
@@ -1159,7 +1109,7 @@ int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)
     int deviceType = 0;
     const bool recordReader = probes == ProbeSet::RecordReader;
     if (fastReading()) {
-        const LineSettings line = lineSettingsOf(m_port.lineSettings());
+        const LineSettings line = lineSettingsOf(m_session.settings());
         deviceType = recordReader ? probeRecordReader(m_exchange, m_address, line, stop)
                                   : probeMeter(m_exchange, m_address, line, stop);
     } else {
@@ -1200,7 +1150,7 @@ void MainWindow::onReadRangeTriggered()
     setupRecordColumns(kindCode);
     m_records.clearRows();
     ReadPlan plan = wholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
-                                  lineSettingsOf(m_port.lineSettings()));
+                                  lineSettingsOf(m_session.settings()));
     plan.beginBlock = range.beginBlock();
     plan.endBlock = range.endBlock();
     startRead(base, plan);
@@ -1293,10 +1243,8 @@ void MainWindow::onChartTriggered()
 void MainWindow::onModbusTriggered()
 {
     if (!m_modbusWindow) {
-        m_modbusWindow = new ModbusWindow({m_link, m_waiter, m_prompter, m_log, m_settings, m_portGuard,
-                                           [this] { return m_port.lineSettings().comPort; }, m_settingsDir},
-                                          this);
-        m_modbusWindow->portErrorHandler = [this](const QString& message) { afterPortUse(message); };
+        m_modbusWindow =
+            new ModbusWindow({m_session, m_waiter, m_prompter, m_log, m_settings, m_settingsDir}, this);
     }
     m_modbusWindow->show();
     m_modbusWindow->raise();

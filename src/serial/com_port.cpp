@@ -95,15 +95,15 @@ std::optional<QSerialPort::DataBits> qtDataBits(int dataBits)
 std::optional<QSerialPort::Parity> qtParity(ParityIndex bits)
 {
     switch (bits) {
-    case prNone:
+    case ParityIndex::None:
         return QSerialPort::NoParity;
-    case prOdd:
+    case ParityIndex::Odd:
         return QSerialPort::OddParity;
-    case prEven:
+    case ParityIndex::Even:
         return QSerialPort::EvenParity;
-    case prMark:
+    case ParityIndex::Mark:
         return QSerialPort::MarkParity;
-    case prSpace:
+    case ParityIndex::Space:
         return QSerialPort::SpaceParity;
     }
     return std::nullopt;
@@ -112,9 +112,9 @@ std::optional<QSerialPort::Parity> qtParity(ParityIndex bits)
 std::optional<QSerialPort::StopBits> qtStopBits(StopBitsIndex stopBits)
 {
     switch (stopBits) {
-    case sbOneStopBit:
+    case StopBitsIndex::One:
         return QSerialPort::OneStop;
-    case sbOne5StopBits:
+    case StopBitsIndex::OneAndHalf:
 #ifdef _WIN32
         return QSerialPort::OneAndHalfStop;
 #else
@@ -122,7 +122,7 @@ std::optional<QSerialPort::StopBits> qtStopBits(StopBitsIndex stopBits)
         // configured for 1.5 would then see framing errors with no hint why.
         return std::nullopt;
 #endif
-    case sbTwoStopBits:
+    case StopBitsIndex::Two:
         return QSerialPort::TwoStop;
     }
     return std::nullopt;

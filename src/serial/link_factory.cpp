@@ -26,7 +26,9 @@ ComPortLine rfcLine(const LineSettings& line)
     rfc.dataSize = uint8_t(line.dataBits);
     // Our parity ordinals count from none = 0; RFC 2217 from none = 1.
     rfc.parity = uint8_t(int(line.parity) + 1);
-    rfc.stopSize = line.stopBits == sbTwoStopBits ? 2 : line.stopBits == sbOne5StopBits ? 3 : 1;
+    rfc.stopSize = line.stopBits == StopBitsIndex::Two          ? 2
+                   : line.stopBits == StopBitsIndex::OneAndHalf ? 3
+                                                                : 1;
     return rfc;
 }
 

@@ -54,8 +54,8 @@ public:
     void openPort() override;
     void closePort() override;
     bool connected() const override { return m_open && m_sim.connected(); }
-    PortSettings lineSettings() const override { return m_settings; }
-    void setLineSettings(const PortSettings& settings) override { m_settings = settings; }
+    PortSettings portSettings() const override { return m_settings; }
+    void setPortSettings(const PortSettings& settings) override { m_settings = settings; }
 
     void purgeBuffers() override;
     void sendBytes(ByteView bytes) override;
@@ -73,6 +73,23 @@ private:
     SimLink& m_sim;
     PortSettings m_settings;
     bool m_open = false;
+};
+
+// A port session over a link of a test's own, for a window on its own: the
+// link is as open as it says, and opening or closing it does nothing.
+class LinkPortControl : public PortControl {
+public:
+    explicit LinkPortControl(ByteLink& link) : m_link(link) {}
+    ByteLink& link() override { return m_link; }
+    void openPort() override {}
+    void closePort() override {}
+    bool connected() const override { return m_link.connected(); }
+    PortSettings portSettings() const override { return m_settings; }
+    void setPortSettings(const PortSettings& settings) override { m_settings = settings; }
+
+private:
+    ByteLink& m_link;
+    PortSettings m_settings;
 };
 
 // Everything a main-window test needs, on a virtual clock.

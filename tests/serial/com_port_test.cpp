@@ -243,7 +243,7 @@ TEST_F(ComPortTest, PortHeldByAnotherObjectRaisesOpenError)
 TEST_F(ComPortTest, OneAndHalfStopBitsAreRefusedAsLineSetting)
 {
     LineSettings line;
-    line.stopBits = sbOne5StopBits;
+    line.stopBits = StopBitsIndex::OneAndHalf;
     m_port.setLine(line);
     try {
         m_port.openPort();
@@ -265,7 +265,7 @@ TEST_F(ComPortTest, OneAndHalfStopBitsAreRefusedAsLineSetting)
 TEST_F(ComPortTest, LineSettingChangedWhileOpenReopensThePort)
 {
     m_port.openPort();
-    m_port.setLine({19200, 7, prEven});
+    m_port.setLine({19200, 7, ParityIndex::Even});
     ASSERT_TRUE(m_port.connected());
     m_port.sendBytes(kRequest);
     EXPECT_EQ(m_pty.read(kRequest.size()), kRequest);
@@ -376,11 +376,12 @@ TEST_P(BaudRateOrdinalTest, OrdinalGivesBaud)
     EXPECT_EQ(baudRateValue(GetParam().ordinal), GetParam().baud);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ordinals, BaudRateOrdinalTest,
-                         ::testing::Values(BaudRow{brCustom, 0}, BaudRow{br110, 110}, BaudRow{br9600, 9600},
-                                           BaudRow{BaudRateIndex(9), 19200}, BaudRow{br56000, 56000},
-                                           BaudRow{br256000, 256000}, BaudRow{BaudRateIndex(16), 0},
-                                           BaudRow{BaudRateIndex(-1), 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Ordinals, BaudRateOrdinalTest,
+    ::testing::Values(BaudRow{BaudRateIndex::Custom, 0}, BaudRow{BaudRateIndex::Baud110, 110},
+                      BaudRow{BaudRateIndex::Baud9600, 9600}, BaudRow{BaudRateIndex(9), 19200},
+                      BaudRow{BaudRateIndex::Baud56000, 56000}, BaudRow{BaudRateIndex::Baud256000, 256000},
+                      BaudRow{BaudRateIndex(16), 0}, BaudRow{BaudRateIndex(-1), 0}));
 
 TEST(PortListTest, SortsWithoutRegardToCaseAndDropsDuplicates)
 {
