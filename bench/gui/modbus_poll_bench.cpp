@@ -46,7 +46,7 @@ void BM_ModbusPoll(benchmark::State& state)
     }
     LineSettings line;
     line.baudRate = kBaud;
-    line.parity = prOdd;
+    line.parity = ParityIndex::Odd;
     LinkSlot port;
     port.open(pty, line);
     LogModel log;

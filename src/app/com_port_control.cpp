@@ -13,13 +13,14 @@ int ordinal(int value, int count, int fallback)
 LineSettings lineSettingsOf(const PortSettings& settings)
 {
     LineSettings line;
-    const int baud =
-        baudRateValue(static_cast<BaudRateIndex>(ordinal(settings.baudRate, kBaudRateCount, br9600)));
+    const int baud = baudRateValue(
+        static_cast<BaudRateIndex>(ordinal(settings.baudRate, kBaudRateCount, int(BaudRateIndex::Baud9600))));
     line.baudRate = baud > 0 ? baud : 9600;
-    line.dataBits =
-        dataBitsValue(static_cast<DataBitsIndex>(ordinal(settings.dataBits, kDataBitsCount, dbEight)));
-    line.stopBits = static_cast<StopBitsIndex>(ordinal(settings.stopBits, kStopBitsCount, sbOneStopBit));
-    line.parity = static_cast<ParityIndex>(ordinal(settings.parity, kParityBitsCount, prOdd));
+    line.dataBits = dataBitsValue(
+        static_cast<DataBitsIndex>(ordinal(settings.dataBits, kDataBitsCount, int(DataBitsIndex::Eight))));
+    line.stopBits =
+        static_cast<StopBitsIndex>(ordinal(settings.stopBits, kStopBitsCount, int(StopBitsIndex::One)));
+    line.parity = static_cast<ParityIndex>(ordinal(settings.parity, kParityBitsCount, int(ParityIndex::Odd)));
     line.echo = settings.echo;
     return line;
 }
@@ -28,25 +29,27 @@ void ComPortControl::openPort()
 {
     if (m_link.connected())
         return;
-    // The window removes the echo itself, so that it can be switched on an open port.
-    ::LineSettings line = lineSettingsOf(m_settings);
-    line.echo = false;
     LinkHooks hooks;
     hooks.lost = [this](const QString&, const LinkReason& reason) {
         if (m_lost)
             m_lost(reason);
     };
-    m_link.open(m_settings.comPort, line, hooks);
+    hooks.echoMismatch = [this](const std::string& line) {
+        if (m_echoMismatch)
+            m_echoMismatch(line);
+    };
+    m_link.open(m_settings.comPort, lineSettingsOf(m_settings), hooks);
 }
 
-void ComPortControl::setLineSettings(const PortSettings& settings)
+void ComPortControl::setPortSettings(const PortSettings& settings)
 {
     PortSettings clamped;
     clamped.comPort = settings.comPort;
-    clamped.baudRate = ordinal(settings.baudRate, kBaudRateCount, br9600);
-    clamped.dataBits = ordinal(settings.dataBits, kDataBitsCount, dbEight);
-    clamped.stopBits = ordinal(settings.stopBits, kStopBitsCount, sbOneStopBit);
-    clamped.parity = ordinal(settings.parity, kParityBitsCount, prOdd);
+    clamped.baudRate = ordinal(settings.baudRate, kBaudRateCount, int(BaudRateIndex::Baud9600));
+    clamped.dataBits = ordinal(settings.dataBits, kDataBitsCount, int(DataBitsIndex::Eight));
+    clamped.stopBits = ordinal(settings.stopBits, kStopBitsCount, int(StopBitsIndex::One));
+    clamped.parity = ordinal(settings.parity, kParityBitsCount, int(ParityIndex::Odd));
+    clamped.echo = settings.echo;
     if (clamped == m_settings)
         return;
     m_settings = clamped;

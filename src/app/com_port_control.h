@@ -15,16 +15,21 @@ public:
     void openPort() override;
     void closePort() override { m_link.close(); }
     bool connected() const override { return m_link.connected(); }
-    PortSettings lineSettings() const override { return m_settings; }
+    PortSettings portSettings() const override { return m_settings; }
     // An open port is closed and opened again with the new settings.
-    void setLineSettings(const PortSettings& settings) override;
+    void setPortSettings(const PortSettings& settings) override;
     void setConnectionLostHandler(std::function<void(const LinkReason& reason)> lost) override
     {
         m_lost = std::move(lost);
+    }
+    void setEchoMismatchReport(std::function<void(const std::string& line)> report) override
+    {
+        m_echoMismatch = std::move(report);
     }
 
 private:
     LinkSlot m_link;
     PortSettings m_settings;
     std::function<void(const LinkReason& reason)> m_lost;
+    std::function<void(const std::string& line)> m_echoMismatch;
 };

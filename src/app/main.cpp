@@ -107,7 +107,13 @@ int main(int argc, char* argv[])
     ComPortControl port;
     EventLoopWaiter waiter;
     DialogPrompter prompter;
-    MainWindow mainWindow({port, waiter, prompter, settingsDir, QString(), programDir, &availablePorts});
+#ifdef Q_OS_WIN
+    const bool choosePortFirst = true;
+#else
+    const bool choosePortFirst = false;
+#endif
+    MainWindow mainWindow(
+        {port, waiter, prompter, settingsDir, QString(), programDir, &availablePorts, choosePortFirst});
     if (mainWindow.protocolWorkbookFailed())
         return 1;
     if (!mainWindow.showAtStoredPlace())

@@ -21,6 +21,7 @@
 #include "protocol/meter_identification.h"
 #include "protocol/meter_scan.h"
 #include "protocol/waiter.h"
+#include "serial/com_port.h"
 #include "serial/com_port_error.h"
 #include "serial/com_types.h"
 #include "serial/link_factory.h"
@@ -60,6 +61,7 @@ namespace {
 const QString kOverwriteQuestion = QStringLiteral("是否要覆盖原记录信息？");
 const QString kNoPortChosen = QStringLiteral("尚未选择串口，请在“串口设置”中选择串口。");
 const QString kOpenFailed = QStringLiteral("串口打开失败或被占用，请检查");
+const QString kOpenTimedOut = QStringLiteral("串口打开超时，请检查");
 const QString kCloseFailed = QStringLiteral("串口关闭失败，请检查!");
 const QString kPortClosedStatus = QStringLiteral("串口状态：已关闭");
 const QString kOpenCaption = QStringLiteral("打开串口");
@@ -114,6 +116,9 @@ private:
 // that cannot be reached is named by its address, a device by its name.
 QString openFailedText(const QString& portName, const ComPortError& error)
 {
+    if (error.errorNumber == kComErrOpenTimeout)
+        return kOpenTimedOut + u'\n' + portName +
+               QStringLiteral("：%1 秒内没有打开").arg((ComPort::kOpenTimeoutMs + 999) / 1000);
     const QString reason = causeText(error);
     const std::optional<NetworkAddress> address = parseNetworkPortName(portName);
     if (address && error.errorNumber == kComErrOpen) {
@@ -149,15 +154,16 @@ private:
 } // namespace
 
 MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
-    : QMainWindow(parent), m_port(context.port), m_waiter(context.waiter), m_prompter(context.prompter),
+    : QMainWindow(parent), m_waiter(context.waiter), m_prompter(context.prompter),
       m_settingsDir(context.settingsDir),
       m_settings(context.settingsDir, context.userSettingsDir.isEmpty() ? SettingsFile::defaultUserFolder()
                                                                         : context.userSettingsDir),
-      m_helpDir(context.helpDir), m_link(context.port.link()), m_exchange(m_link, m_log, context.waiter),
-      m_run(m_exchange, m_records)
+      m_helpDir(context.helpDir), m_session(context.port, m_log, context.waiter),
+      m_exchange(m_session.exchange()), m_run(m_exchange, m_records)
 {
     setObjectName(QStringLiteral("TMainFrm"));
     m_machinePorts = context.machinePorts;
+    m_choosePortFirst = context.choosePortFirst;
     setWindowTitle(QStringLiteral("Quellon   RS485通信测试系统"));
     // Wide enough for every column of the record table and the log beside it.
     resize(1180, 760);
@@ -173,7 +179,6 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     buildMenus();
     buildStatusBar();
 
-    m_link.setMismatchReport([this](const std::string& line) { m_log.appendLine(line); });
     m_portOpenedOnce = false;
     m_treeChangeEnabled = true;
     loadSettings();
@@ -183,35 +188,22 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     // main window, created in that order.
     m_transactionDialog = new TransactionDialog(m_run, m_waiter, this);
     m_paramWindow =
-        new ParamWindow({m_link, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
-                         [this] { return &m_protocolSheet; }, m_settingsDir, m_portGuard,
-                         [this] { return knownDeviceType(); }, [this] { return fastReading(); }},
+        new ParamWindow({m_session, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
+                         [this] { return &m_protocolSheet; }, m_settingsDir,
+                          [this] { return knownDeviceType(); }, [this] { return fastReading(); }},
                         this);
-    m_paramWindow->portErrorHandler = [this](const QString& message) { afterPortUse(message); };
-    m_port.setConnectionLostHandler([this](const LinkReason& reason) { portLost(reason); });
-    m_portGuard.setOnFree([this] {
-        if (!m_lostPortMessage.isEmpty())
-            QTimer::singleShot(0, this, [this] {
-                if (!m_portGuard.busy() && !m_lostPortMessage.isEmpty())
-                    reportPortLoss(m_lostPortMessage);
-            });
-    });
+    connect(&m_session, &PortSession::stateChanged, this, &MainWindow::onPortStateChanged);
+    connect(&m_session, &PortSession::lost, this, &MainWindow::onPortLost);
 }
 
 MainWindow::~MainWindow()
 {
     m_destroying = true;
-    m_port.setConnectionLostHandler({});
-    m_portGuard.setOnFree({});
+    disconnect(&m_session, nullptr, this, nullptr);
     saveSettings();
     // Also a window never moved: the next start opens it where it was.
     if (m_shownOnce)
         saveWindowPlace();
-    try {
-        m_port.closePort();
-    } catch (...) {
-        // A port that fails at the last close is of no interest any more.
-    }
     // The views refer to the record table, the log and the run, which are
     // members and go before the child widgets do: detach the views first.
     delete m_paramWindow;
@@ -541,15 +533,16 @@ void MainWindow::buildStatusBar()
 void MainWindow::loadSettings()
 {
     PortSettings stored = m_settings.readPort();
-    if (!m_settings.hasPortChoice() && m_machinePorts) {
+    if (!m_settings.hasPortChoice() && m_choosePortFirst) {
+        m_noPortChosen = true;
+    } else if (!m_settings.hasPortChoice() && m_machinePorts) {
         const QList<SerialPortDetails> ports = m_machinePorts();
         m_noPortChosen = ports.size() != 1;
         if (ports.size() == 1)
             stored.comPort = ports.first().path;
     }
-    m_link.setEnabled(stored.echo);
     try {
-        m_port.setLineSettings(stored);
+        m_session.setSettings(stored);
     } catch (const ComPortError&) {
         // Only a port that is already open applies settings at once; at
         // start-up it is closed, and the opening reports any failure.
@@ -562,9 +555,7 @@ void MainWindow::loadSettings()
 // keeps them; a settings file that cannot be written is not reported.
 void MainWindow::saveSettings()
 {
-    PortSettings port = m_port.lineSettings();
-    port.echo = m_link.enabled();
-    m_settings.writePortAndAddress(port, m_address);
+    m_settings.writePortAndAddress(m_session.settings(), m_address);
 }
 
 void MainWindow::loadProtocolWorkbook()
@@ -667,29 +658,24 @@ void MainWindow::changeEvent(QEvent* event)
 
 void MainWindow::onActivated()
 {
-    if (m_portOpenedOnce || m_port.connected())
+    if (m_portOpenedOnce || m_session.state() != PortSession::State::Closed)
         return;
     if (m_noPortChosen) {
         if (!m_noPortTold) {
             m_noPortTold = true;
-            inform(kNoPortChosen);
+            // Shown from the event loop: this runs inside the activation.
+            if (m_choosePortFirst)
+                QTimer::singleShot(0, this, &MainWindow::onPortSettingsTriggered);
+            else
+                inform(kNoPortChosen);
         }
         return;
     }
     try {
-        showConnecting();
-        m_port.openPort();
-        m_port.link().purgeBuffers();
+        m_session.open();
     } catch (const ComPortError& error) {
-        try {
-            m_port.closePort();
-        } catch (const ComPortError&) {
-        }
-        setPortStatus(kPortClosedStatus);
-        inform(openFailedText(m_port.lineSettings().comPort, error));
-        return;
+        inform(openFailedText(m_session.settings().comPort, error));
     }
-    showPortOpened();
 }
 
 bool MainWindow::canClose()
@@ -721,7 +707,7 @@ void MainWindow::showPortOpened()
     m_openPortButton->setProperty("imageIndex", 1);
     m_openPortAction->setText(kCloseCaption);
     m_portSettingsAction->setEnabled(false);
-    setPortStatus(QStringLiteral("串口状态：") + m_port.lineSettings().comPort);
+    setPortStatus(QStringLiteral("串口状态：") + m_session.settings().comPort);
 }
 
 void MainWindow::showPortClosed(bool disableRecordMenu)
@@ -741,48 +727,43 @@ void MainWindow::showPortClosed(bool disableRecordMenu)
     setPortStatus(kPortClosedStatus);
 }
 
+void MainWindow::onPortStateChanged(PortSession::State state)
+{
+    const PortSession::State shown = std::exchange(m_shownPortState, state);
+    switch (state) {
+    case PortSession::State::Connecting:
+        showConnecting();
+        break;
+    case PortSession::State::Open:
+        showPortOpened();
+        break;
+    case PortSession::State::Closed:
+        if (shown == PortSession::State::Open)
+            showPortClosed(true);
+        else
+            setPortStatus(kPortClosedStatus);
+        break;
+    }
+}
+
 // A port that ended its connection by itself (adapter unplugged) shows as
 // closed, as after a manual close, and the operator is told once: with the
-// port's own error text when an operation failed or the port said why, else
-// with ours.
+// port's own reason when it said why, else with ours.
 void MainWindow::afterPortUse(const QString& error)
 {
-    if (!m_port.connected() && m_openPortButton->text() == kCloseCaption) {
-        // A loss has told its reason alone; the caught error's text is the
-        // fallback for a port that could not be reopened.
-        reportPortLoss(m_lostPortMessage.isEmpty() ? error : m_lostPortMessage);
-        return;
-    }
-    if (!error.isEmpty())
+    if (!m_session.afterUse(error) && !error.isEmpty())
         m_prompter.warn(this, error, kWarnCaption);
 }
 
-void MainWindow::portLost(const LinkReason& reason)
+void MainWindow::onPortLost(const QString& reason)
 {
-    m_lostPortMessage = reasonText(reason);
-    if (!m_portGuard.busy())
-        reportPortLoss(m_lostPortMessage);
-}
-
-void MainWindow::reportPortLoss(QString reason)
-{
-    m_lostPortMessage.clear();
-    if (m_openPortButton->text() != kCloseCaption)
-        return;
-    try {
-        // Also drops the failure the port keeps for its next operation: the
-        // operator hears of it here, once.
-        m_port.closePort();
-    } catch (const ComPortError&) {
-    }
-    showPortClosed(true);
     const QString lost = QStringLiteral("串口连接已断开，请检查！");
     m_prompter.warn(this, reason.isEmpty() ? lost : lost + u'\n' + reason, kWarnCaption);
 }
 
 void MainWindow::showConnecting()
 {
-    const QString name = m_port.lineSettings().comPort;
+    const QString name = m_session.settings().comPort;
     if (!isNetworkPortName(name))
         return;
     // Connecting can take seconds, and the window waits for it: say so first.
@@ -795,21 +776,16 @@ void MainWindow::showConnecting()
 
 PortGuard::Lease MainWindow::claimPort()
 {
-    PortGuard::Lease lease = m_portGuard.tryTake();
-    if (!lease) {
+    PortGuard::Lease lease = m_session.claim();
+    if (!lease)
         inform(kPortBusy);
-        return lease;
-    }
-    // Bounds each reply wait by the wire time of the longest reply on this line.
-    m_exchange.setLine(lineSettingsOf(m_port.lineSettings()));
-    m_exchange.resetEchoedReplies();
     return lease;
 }
 
 PortGuard::Lease MainWindow::claimOpenPort()
 {
     PortGuard::Lease lease = claimPort();
-    if (lease && !m_port.connected()) {
+    if (lease && !m_session.link().connected()) {
         inform(QString::fromUtf8(kPortClosedText));
         return {};
     }
@@ -837,38 +813,31 @@ void MainWindow::onOpenPortTriggered()
     const PortGuard::Lease lease = claimPort();
     if (!lease)
         return;
-    if (m_openPortButton->text() == kOpenCaption) {
+    if (m_session.state() == PortSession::State::Closed) {
         try {
-            m_port.closePort();
-            showConnecting();
-            m_port.openPort();
+            m_session.open();
         } catch (const ComPortError& error) {
-            setPortStatus(kPortClosedStatus);
-            inform(openFailedText(m_port.lineSettings().comPort, error));
-            return;
+            inform(openFailedText(m_session.settings().comPort, error));
         }
-        showPortOpened();
         return;
     }
     try {
-        m_port.closePort();
+        m_session.close();
     } catch (const ComPortError&) {
         inform(kCloseFailed);
-        return;
     }
-    showPortClosed(true);
 }
 
 void MainWindow::onPortSettingsTriggered()
 {
     PortSettingsDialog dialog(this);
-    const PortSettings current = m_port.lineSettings();
+    const PortSettings current = m_session.settings();
     dialog.setPortName(current.comPort);
     dialog.setBaudRateOrdinal(current.baudRate);
     dialog.setDataBitsOrdinal(current.dataBits);
     dialog.setStopBitsOrdinal(current.stopBits);
     dialog.setParityOrdinal(current.parity);
-    dialog.setEcho(m_link.enabled());
+    dialog.setEcho(current.echo);
     if (dialog.exec() != QDialog::Accepted)
         return;
     PortSettings chosen;
@@ -877,12 +846,12 @@ void MainWindow::onPortSettingsTriggered()
     chosen.dataBits = dialog.dataBitsOrdinal(current.dataBits);
     chosen.stopBits = dialog.stopBitsOrdinal(current.stopBits);
     chosen.parity = dialog.parityOrdinal(current.parity);
-    m_link.setEnabled(dialog.echo());
+    chosen.echo = dialog.echo();
     m_noPortChosen = false;
     if (chosen.comPort != current.comPort && m_paramWindow)
         m_paramWindow->forgetValues();
     try {
-        m_port.setLineSettings(chosen);
+        m_session.setSettings(chosen);
     } catch (const ComPortError& error) {
         afterPortUse(portErrorText(error));
     }
@@ -946,7 +915,7 @@ void MainWindow::readWholeKind(int kindCode, ReadStartWay way)
     const BaseRequest base = composeRequest(m_kind);
     if (base.request.empty())
         return;
-    startRead(base, wholeKindPlan(kindCode, way, fastReading(), lineSettingsOf(m_port.lineSettings())));
+    startRead(base, wholeKindPlan(kindCode, way, fastReading(), lineSettingsOf(m_session.settings())));
 }
 
 void MainWindow::startRead(const BaseRequest& base, const ReadPlan& plan)
@@ -958,7 +927,7 @@ void MainWindow::startRead(const BaseRequest& base, const ReadPlan& plan)
     // in the port settings, not by reading again.
     if (outcome.end == RunEnd::BlockFailed && m_exchange.echoedReplies() > 0)
         inform(QString::fromStdString(failedBlockText(outcome.block)) +
-               echoHint(m_exchange.echoedReplies(), m_link.enabled()));
+               echoHint(m_exchange.echoedReplies(), m_session.echoRemoval()));
 }
 
 void MainWindow::onTreeNodeChanged(QTreeWidgetItem* node)
@@ -1047,8 +1016,9 @@ void MainWindow::onRecordKindChosen(QAction* item)
     // The read claims the port again at once, with no event handled between.
     lease.release();
     if (choice.kindCode == 0) {
-        inform(text(choice.message) +
-               (choice.deviceType == 0 ? echoHint(m_exchange.echoedReplies(), m_link.enabled()) : QString()));
+        inform(text(choice.message) + (choice.deviceType == 0
+                                           ? echoHint(m_exchange.echoedReplies(), m_session.echoRemoval())
+                                           : QString()));
         return;
     }
     // The progress window's "取消" must not sit under a busy cursor.
@@ -1096,7 +1066,7 @@ std::optional<int> MainWindow::identifyForRead(ProbeSet probes)
 
 QString MainWindow::noMeterText() const
 {
-    return text(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_link.enabled());
+    return text(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_session.echoRemoval());
 }
 
 void MainWindow::selectDeviceType(int deviceType)
@@ -1144,7 +1114,7 @@ int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)
         // The type found here before is asked first: a known meter answers
         // its own probe at once instead of after every other type's.
         const int known = knownDeviceType();
-        const LineSettings line = lineSettingsOf(m_port.lineSettings());
+        const LineSettings line = lineSettingsOf(m_session.settings());
         deviceType = recordReader ? probeRecordReader(m_exchange, m_address, line, stop, known)
                                   : probeMeter(m_exchange, m_address, line, stop, known);
     } else {
@@ -1154,13 +1124,13 @@ int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)
     cancelled = progress.wasCanceled();
     if (cancelled)
         return 0;
-    m_knownTypes.remember(m_port.lineSettings().comPort.toStdString(), m_address, deviceType);
+    m_knownTypes.remember(m_session.settings().comPort.toStdString(), m_address, deviceType);
     return deviceType;
 }
 
 int MainWindow::knownDeviceType() const
 {
-    return m_knownTypes.typeAt(m_port.lineSettings().comPort.toStdString(), m_address);
+    return m_knownTypes.typeAt(m_session.settings().comPort.toStdString(), m_address);
 }
 
 void MainWindow::onFastReadToggled(bool checked)
@@ -1193,7 +1163,7 @@ void MainWindow::onReadRangeTriggered()
     setupRecordColumns(kindCode);
     m_records.clearRows();
     ReadPlan plan = wholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
-                                  lineSettingsOf(m_port.lineSettings()));
+                                  lineSettingsOf(m_session.settings()));
     plan.beginBlock = range.beginBlock();
     plan.endBlock = range.endBlock();
     startRead(base, plan);
@@ -1289,10 +1259,8 @@ void MainWindow::onChartTriggered()
 void MainWindow::onModbusTriggered()
 {
     if (!m_modbusWindow) {
-        m_modbusWindow = new ModbusWindow({m_link, m_waiter, m_prompter, m_log, m_settings, m_portGuard,
-                                           [this] { return m_port.lineSettings().comPort; }, m_settingsDir},
-                                          this);
-        m_modbusWindow->portErrorHandler = [this](const QString& message) { afterPortUse(message); };
+        m_modbusWindow =
+            new ModbusWindow({m_session, m_waiter, m_prompter, m_log, m_settings, m_settingsDir}, this);
     }
     m_modbusWindow->show();
     m_modbusWindow->raise();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/port_control.h"
+#include "app/port_session.h"
 #include "decoding/protocol_sheet.h"
 #include "decoding/record_table.h"
 #include "log/log_model.h"
@@ -13,7 +14,6 @@
 #include "protocol/port_guard.h"
 #include "protocol/prepared_kind.h"
 #include "protocol/transaction_run.h"
-#include "serial/echo_removing_link.h"
 #include "serial/port_list.h"
 #include "settings/settings_file.h"
 
@@ -61,6 +61,10 @@ struct MainWindowContext {
     // only one there is gets used; with none or several the window opens none
     // and points to the port dialog. Empty: the settings' default port.
     std::function<QList<SerialPortDetails>()> machinePorts = {};
+    // With no port in the settings, take none of the machine's and show the
+    // port dialog at the first activation: on Windows merely opening a port
+    // that is not ours can block for a long time.
+    bool choosePortFirst = false;
 };
 
 class MainWindow : public QMainWindow {
@@ -123,7 +127,8 @@ public:
     LogModel& log() { return m_log; }
     TransactionDialog& transactionDialog() { return *m_transactionDialog; }
     ParamWindow& paramWindow() { return *m_paramWindow; }
-    PortGuard& portOwner() { return m_portGuard; }
+    PortGuard& portOwner() { return m_session.guard(); }
+    PortSession& portSession() { return m_session; }
     ChartWindow* chartWindow() const { return m_chartWindow; }
     ModbusWindow* modbusWindow() const { return m_modbusWindow; }
     const ProtocolSheet& protocolLayout() const { return m_protocolSheet; }
@@ -218,14 +223,11 @@ private:
 
     void showPortOpened();
     void showPortClosed(bool disableRecordMenu);
+    void onPortStateChanged(PortSession::State state);
+    // Tells the operator once, with the reason in words under our own line.
+    void onPortLost(const QString& reason);
+    // After a use of the port: a loss is told once, any other port error as it is.
     void afterPortUse(const QString& error = QString());
-    // The connection ended by itself; reported at once when nobody is using
-    // the port, else when its user lets go of it.
-    void portLost(const LinkReason& reason);
-    // Shows the closed state, as after "关闭串口", and tells the operator once,
-    // with the reason in words under our own line. By value: the reason is
-    // often the pending one this clears.
-    void reportPortLoss(QString reason);
     // "串口状态：正在连接 …" while a network port connects.
     void showConnecting();
     // Which probes identify the meter: those of the record-type menu (also the
@@ -263,12 +265,8 @@ private:
     // The type last found at the current port and meter address, 0 when none.
     int knownDeviceType() const;
 
-    PortControl& m_port;
-    PortGuard m_portGuard;
     // What identification found at each port and address in this session.
     DeviceTypeMemo m_knownTypes;
-    // The port's reason of a loss not yet reported.
-    QString m_lostPortMessage;
     Waiter& m_waiter;
     Prompter& m_prompter;
     QString m_settingsDir;
@@ -277,10 +275,10 @@ private:
 
     RecordTable m_records;
     LogModel m_log;
-    // The port's link with the echo of each request removed when the settings
-    // ask for it ([Port] Echo, the dialog's "去除回显"): what every exchange uses.
-    EchoRemovingLink m_link;
-    Exchange m_exchange;
+    PortSession m_session;
+    Exchange& m_exchange;
+    // The port state last shown: a failed opening shows less than a close.
+    PortSession::State m_shownPortState = PortSession::State::Closed;
     TransactionRun m_run;
     ProtocolSheet m_protocolSheet;
     CellReader m_protocolCells;
@@ -294,6 +292,7 @@ private:
     // No port chosen yet (first start): nothing is opened until the operator chooses.
     bool m_noPortChosen = false;
     bool m_noPortTold = false;
+    bool m_choosePortFirst = false;
     QTimer* m_placeTimer = nullptr;
     // The record kind the table's columns were set up for.
     PreparedKind m_kind;

@@ -43,7 +43,7 @@ void MainWindow::onBackupTriggered()
     ArchiveOptions options;
     options.address = m_address;
     options.fast = fast;
-    options.line = lineSettingsOf(m_port.lineSettings());
+    options.line = lineSettingsOf(m_session.settings());
     options.protocolCells = m_protocolCells;
     const std::optional<int> identified = identifyForRead(ProbeSet::RecordMenu);
     if (!identified)
@@ -103,11 +103,11 @@ void MainWindow::onBackupTriggered()
 void MainWindow::onSearchTriggered()
 {
     SearchDialog dialog(this);
-    dialog.onSearch = [this, &dialog] {
+    connect(&dialog, &SearchDialog::searchRequested, this, [this, &dialog] {
         const PortGuard::Lease lease = claimOpenPort();
         if (!lease)
             return;
-        LineSettings line = lineSettingsOf(m_port.lineSettings());
+        LineSettings line = lineSettingsOf(m_session.settings());
         line.responseTimeoutMs = kScanResponseTimeoutMs;
         ScanHandlers handlers;
         handlers.beforeAddress = [&dialog](int address) { return dialog.showProbing(address); };
@@ -123,7 +123,7 @@ void MainWindow::onSearchTriggered()
             dialog.showEnd(QString());
             afterPortUse(portErrorText(error));
         }
-    };
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.chosenAddress() == 0)
         return;
     m_address = dialog.chosenAddress();

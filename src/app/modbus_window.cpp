@@ -1,6 +1,7 @@
 #include "app/modbus_window.h"
+
 #include "app/app_texts.h"
-#include "app/link_reason_text.h"
+#include "app/port_session.h"
 
 #include "app/prompter.h"
 #include "decoding/record_table.h"
@@ -69,7 +70,7 @@ QString choiceText(const FormatChoice& choice)
 } // namespace
 
 ModbusWindow::ModbusWindow(const ModbusWindowContext& context, QWidget* parent)
-    : QDialog(parent), m_context(context), m_exchange(context.link, context.log, context.waiter),
+    : QDialog(parent), m_context(context), m_exchange(context.session.link(), context.log, context.waiter),
       m_master(m_exchange, ModbusFraming::rtu()), m_framing(&ModbusFraming::rtu())
 {
     setObjectName(QStringLiteral("ModbusFrm"));
@@ -334,34 +335,41 @@ ModbusRequest ModbusWindow::readRequest() const
 
 std::optional<ModbusOutcome> ModbusWindow::run(const ModbusRequest& request, bool onDemand)
 {
-    PortGuard::Lease lease = m_context.portGuard.tryTake();
-    if (!lease) {
+    PortSession& session = m_context.session;
+    std::optional<ModbusOutcome> outcome;
+    bool closed = false;
+    QString portError;
+    const PortSession::RunResult result = session.run(
+        [&] {
+            if (!session.link().connected()) {
+                closed = true;
+                return;
+            }
+            m_master.setFraming(modbusFramingForPort(session.settings().comPort));
+            outcome = m_master.transact(request, kResponseTimeoutMs);
+            refreshCounters();
+        },
+        &portError);
+    switch (result) {
+    case PortSession::RunResult::Busy:
         if (onDemand)
             m_context.prompter.warn(this, kPortBusy, kWarnCaption);
-        return std::nullopt;
-    }
-    if (!m_context.link.connected()) {
+        break;
+    case PortSession::RunResult::Done:
+        if (closed) {
+            setPolling(false);
+            m_context.prompter.warn(this, QString::fromUtf8(kPortClosedText), kWarnCaption);
+        }
+        break;
+    case PortSession::RunResult::Failed:
         setPolling(false);
-        m_context.prompter.warn(this, QString::fromUtf8(kPortClosedText), kWarnCaption);
-        return std::nullopt;
-    }
-    const ModbusFraming& framing =
-        m_context.portName ? modbusFramingForPort(m_context.portName()) : ModbusFraming::rtu();
-    m_master.setFraming(framing);
-    try {
-        ModbusOutcome outcome = m_master.transact(request, kResponseTimeoutMs);
-        refreshCounters();
-        return outcome;
-    } catch (const ComPortError& error) {
+        m_context.prompter.warn(this, portError, kWarnCaption);
+        break;
+    case PortSession::RunResult::Lost:
         setPolling(false);
-        lease.release();
-        const QString message = portErrorText(error);
-        if (portErrorHandler)
-            portErrorHandler(message);
-        else
-            m_context.prompter.warn(this, message, kWarnCaption);
-        return std::nullopt;
+        break;
     }
+    return outcome;
 }
 
 void ModbusWindow::showOutcome(const ModbusOutcome& outcome)
@@ -455,8 +463,7 @@ void ModbusWindow::writeRow(int row, const QString& text)
         request.function = multiple || registers->size() > 1 ? ModbusFunction::kWriteMultipleRegisters
                                                              : ModbusFunction::kWriteSingleRegister;
     }
-    const ModbusFraming& framing =
-        m_context.portName ? modbusFramingForPort(m_context.portName()) : ModbusFraming::rtu();
+    const ModbusFraming& framing = modbusFramingForPort(m_context.session.settings().comPort);
     if (const std::string problem = modbusRequestProblem(request); !problem.empty()) {
         m_context.prompter.warn(this, QString::fromStdString(problem), kWarnCaption);
         return;

@@ -15,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-class ByteLink;
+class PortSession;
 class LogModel;
 class Prompter;
 class QCheckBox;
@@ -30,14 +30,12 @@ class SettingsFile;
 class Waiter;
 
 struct ModbusWindowContext {
-    ByteLink& link;
+    // The port; its name says the framing: mbtcp:// speaks Modbus TCP, every other RTU.
+    PortSession& session;
     Waiter& waiter;
     Prompter& prompter;
     LogModel& log;
     SettingsFile& settings;
-    PortGuard& portGuard;
-    // The port name in use: mbtcp:// speaks Modbus TCP, every other RTU.
-    std::function<QString()> portName;
     // Initial folder of the save dialog.
     QString exportFolder;
 };
@@ -64,9 +62,6 @@ public:
     void saveTable();
     // The set-up into `[Modbus]`.
     void saveSetup();
-
-    // When set, port failures (ComPortError) go here instead of a warning box.
-    std::function<void(const QString& message)> portErrorHandler;
 
     QSpinBox* m_addressBox = nullptr;
     QComboBox* m_functionBox = nullptr;

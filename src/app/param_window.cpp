@@ -1,6 +1,7 @@
 #include "app/param_window.h"
+
 #include "app/app_texts.h"
-#include "app/link_reason_text.h"
+#include "app/port_session.h"
 
 #include "app/prompter.h"
 #include "export/record_export.h"
@@ -24,6 +25,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
@@ -107,11 +109,11 @@ public:
 ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_exchange(context.link, context.log, context.waiter), m_reader(m_exchange),
+      m_exchange(context.session.link(), context.log, context.waiter), m_reader(m_exchange),
       m_prompter(context.prompter), m_log(context.log), m_settings(context.settings),
       m_meterAddressSource(context.meterAddress), m_protocolSheetSource(context.protocolSheet),
       m_knownDeviceType(context.knownDeviceType), m_knownTypeFirst(context.knownTypeFirst),
-      m_exportFolder(context.exportFolder), m_portGuard(context.portGuard)
+      m_exportFolder(context.exportFolder), m_session(context.session)
 {
     setObjectName(QStringLiteral("ReadParamFrm"));
     setWindowTitle(QStringLiteral("用户只读参数----"));
@@ -134,8 +136,8 @@ ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
     m_tickTimer->setInterval(m_periodSpin->value() * 1000);
     connect(m_tickTimer, &QTimer::timeout, this, &ParamWindow::onTick);
 
-    m_reader.changed = [this](int deviceType) { showValues(deviceType); };
-    m_reader.busyCursor = [this](bool busy) { setBusyCursor(busy); };
+    connect(&m_reader, &ParamReader::changed, this, &ParamWindow::showValues);
+    connect(&m_reader, &ParamReader::busyChanged, this, &ParamWindow::setBusyCursor);
     for (const DeviceTypeDescription* type : m_selectorTypes)
         showValues(type->code);
     showDevicePanel(m_panels[0]);
@@ -319,7 +321,7 @@ void ParamWindow::setItemIndex(int index)
 
 bool ParamWindow::simpleMode() const
 {
-    return m_modeButton->text() == kSimpleCaption;
+    return m_simpleMode;
 }
 
 QWidget* ParamWindow::panelOf(int deviceType) const
@@ -439,6 +441,7 @@ void ParamWindow::onShown()
         setItemIndex(selectorIndexOf(known));
 
     // Simple mode; the bottom row lies below the visible area.
+    m_simpleMode = true;
     m_modeButton->setText(kSimpleCaption);
     setFixedSize(kWidth, kSimpleHeight);
     m_typeSelector->hide();
@@ -484,7 +487,8 @@ void ParamWindow::moveButtons(int dy)
 
 void ParamWindow::onModeClicked()
 {
-    if (simpleMode()) {
+    m_simpleMode = !m_simpleMode;
+    if (!m_simpleMode) {
         m_modeButton->setText(kAdvancedCaption);
         setFixedSize(kWidth, height() + kModeHeightStep);
         move(x(), y() - kModeTopStep);
@@ -522,14 +526,6 @@ void ParamWindow::onAutoReadClicked()
     m_tickTimer->setInterval(m_periodSpin->value() * 1000);
 }
 
-void ParamWindow::reportPortError(const QString& message)
-{
-    if (portErrorHandler)
-        portErrorHandler(message);
-    else
-        m_prompter.warn(this, message, kWarnCaption);
-}
-
 bool ParamWindow::detectDeviceType()
 {
     const int known = m_knownTypeFirst && m_knownTypeFirst() && m_knownDeviceType ? m_knownDeviceType() : 0;
@@ -561,38 +557,44 @@ void ParamWindow::onReadClicked()
 {
     if (m_reading)
         return;
-    PortGuard::Lease lease = m_portGuard.tryTake();
-    if (!lease) {
-        m_prompter.inform(this, kPortBusy, kInfoCaption);
-        return;
-    }
-    m_reading = true;
-    m_readButton->setEnabled(false);
-    setBusyCursor(true);
     QString message;
     QString portError;
-    try {
-        if (simpleMode()) {
-            message = detectDeviceType() ? kReadOk : kReadFailed;
-        } else {
-            const int index = itemIndex();
-            const int result = index >= 0 && index < selectorCount()
-                                   ? m_reader.readParams(m_selectorTypes[static_cast<size_t>(index)]->code)
-                                   : 0;
-            message = result == ParamResult::Decoded ? kReadOk : kReadFailed;
-        }
-    } catch (const ComPortError& error) {
-        portError = portErrorText(error);
-    }
-    // The button comes back after every attempt, also one a port failure ended.
-    m_readButton->setEnabled(true);
-    setBusyCursor(false);
-    m_reading = false;
-    lease.release();
-    if (!portError.isEmpty())
-        reportPortError(portError);
-    else
+    const PortSession::RunResult result = m_session.run(
+        [this, &message] {
+            m_reading = true;
+            m_readButton->setEnabled(false);
+            setBusyCursor(true);
+            // The button comes back after every attempt, also one a port failure ended.
+            const auto restore = qScopeGuard([this] {
+                m_readButton->setEnabled(true);
+                setBusyCursor(false);
+                m_reading = false;
+            });
+            if (simpleMode()) {
+                message = detectDeviceType() ? kReadOk : kReadFailed;
+            } else {
+                const int index = itemIndex();
+                const int result =
+                    index >= 0 && index < selectorCount()
+                        ? m_reader.readParams(m_selectorTypes[static_cast<size_t>(index)]->code)
+                        : 0;
+                message = result == ParamResult::Decoded ? kReadOk : kReadFailed;
+            }
+        },
+        &portError);
+    switch (result) {
+    case PortSession::RunResult::Busy:
+        m_prompter.inform(this, kPortBusy, kInfoCaption);
+        break;
+    case PortSession::RunResult::Done:
         m_prompter.inform(this, message, kInfoCaption);
+        break;
+    case PortSession::RunResult::Failed:
+        m_prompter.warn(this, portError, kWarnCaption);
+        break;
+    case PortSession::RunResult::Lost:
+        break;
+    }
 }
 
 void ParamWindow::onTick()
@@ -601,29 +603,30 @@ void ParamWindow::onTick()
     // another exchange holds the port would mix its frames into the other exchange.
     if (m_reading)
         return;
-    PortGuard::Lease lease = m_portGuard.tryTake();
-    if (!lease)
-        return;
-    const int index = itemIndex();
-    m_reading = true;
-    m_readButton->setEnabled(false);
     QString portError;
-    try {
-        if (index >= 0 && index < selectorCount())
-            m_reader.readParams(m_selectorTypes[static_cast<size_t>(index)]->code);
-    } catch (const ComPortError& error) {
-        portError = portErrorText(error);
-    }
-    m_readButton->setEnabled(true);
-    m_reading = false;
-    lease.release();
+    const PortSession::RunResult result = m_session.run(
+        [this] {
+            const int index = itemIndex();
+            m_reading = true;
+            m_readButton->setEnabled(false);
+            const auto restore = qScopeGuard([this] {
+                m_readButton->setEnabled(true);
+                m_reading = false;
+            });
+            if (index >= 0 && index < selectorCount())
+                m_reader.readParams(m_selectorTypes[static_cast<size_t>(index)]->code);
+        },
+        &portError);
+    if (result == PortSession::RunResult::Busy)
+        return;
     if (m_log.lineCount() > kMaxLogLines)
         m_log.trimTo(kMaxLogLines);
-    if (!portError.isEmpty()) {
+    if (result == PortSession::RunResult::Failed || result == PortSession::RunResult::Lost) {
         // The port is gone: stop asking every few seconds, and say so once.
         m_autoReadCheck->setChecked(false);
         onAutoReadClicked();
-        reportPortError(portError);
+        if (result == PortSession::RunResult::Failed)
+            m_prompter.warn(this, portError, kWarnCaption);
     }
 }
 

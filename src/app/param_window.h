@@ -16,7 +16,7 @@
 #include <array>
 #include <functional>
 
-class ByteLink;
+class PortSession;
 class LogModel;
 class Prompter;
 class QButtonGroup;
@@ -33,7 +33,9 @@ class Waiter;
 
 // What the window works with; every reference must outlive the window.
 struct ParamWindowContext {
-    ByteLink& link;
+    // The port: a read waits for no one, a periodic one skips its turn and one
+    // on demand is refused while another exchange has the port.
+    PortSession& session;
     Waiter& waiter;
     Prompter& prompter;
     LogModel& log;
@@ -47,9 +49,6 @@ struct ParamWindowContext {
     std::function<const ProtocolSheet*()> protocolSheet;
     // Initial folder of the export's save dialog (the program folder).
     QString exportFolder;
-    // Who is using the port: a read waits for no one, a periodic one skips its
-    // turn and one on demand is refused while another exchange has the port.
-    PortGuard& portGuard;
     // The device type found at this port and address earlier (0: none), asked
     // at every showing: the window opens with its panel. Empty: none known.
     std::function<int()> knownDeviceType = {};
@@ -71,8 +70,6 @@ public:
     void setParamLayout(const std::vector<std::string>& paramFields, const ParamLayoutArray& paramLayout);
     // Empties every value shown: they came from the meter on another port.
     void forgetValues();
-    // When set, port failures (ComPortError) during a read go here instead of a warning box.
-    std::function<void(const QString& message)> portErrorHandler;
 
     // Window events, public so tests can raise them where the platform would.
     void onShown();
@@ -128,7 +125,6 @@ private:
     // Simple-mode detection; true when a type answered.
     bool detectDeviceType();
     void showDetected(int deviceType);
-    void reportPortError(const QString& message);
     void moveButtons(int dy);
     void setBusyCursor(bool busy);
 
@@ -142,7 +138,7 @@ private:
     std::function<int()> m_knownDeviceType;
     std::function<bool()> m_knownTypeFirst;
     QString m_exportFolder;
-    PortGuard& m_portGuard;
+    PortSession& m_session;
 
     QButtonGroup* m_typeButtons = nullptr;
     // The device types of the selector in selector order, and their buttons and panels.
@@ -150,5 +146,6 @@ private:
     std::vector<QRadioButton*> m_typeItems;
     std::vector<QWidget*> m_panels;
     bool m_reading = false;
+    bool m_simpleMode = true;
     int m_busyCursors = 0;
 };

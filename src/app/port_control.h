@@ -1,4 +1,4 @@
-// What the main window needs of its port: the byte link the exchange talks
+// What the port session needs of its port: the byte link the exchange talks
 // to, opening and closing, and the line settings as the ordinals the settings
 // file and the port settings dialog use. The program adapts the serial port;
 // tests adapt an in-process simulated meter.
@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 class PortControl {
 public:
@@ -21,15 +22,16 @@ public:
     virtual void openPort() = 0;
     virtual void closePort() = 0;
     virtual bool connected() const = 0;
-    // Port name and line settings by ordinal (baud rate 7 = 9600, data bits
-    // 3 = 8, stop bits 0 = 1, parity 1 = odd). The window sets them only on a
-    // closed port.
-    virtual PortSettings lineSettings() const = 0;
-    virtual void setLineSettings(const PortSettings& settings) = 0;
-    // `lost` is called with the cause (EIO, the server closed the connection) when the connection
-    // ends by itself (adapter unplugged), also while nobody is using the port; an empty function stops
-    // the calls. Ports that cannot get lost ignore it.
+    // Port name, line settings by ordinal (baud rate 7 = 9600, data bits
+    // 3 = 8, stop bits 0 = 1, parity 1 = odd) and echo removal. The window sets
+    // them only on a closed port.
+    virtual PortSettings portSettings() const = 0;
+    virtual void setPortSettings(const PortSettings& settings) = 0;
+    // `lost` is called with the cause (EIO, the server closed the connection) when the connection ends by itself (adapter unplugged), also while
+    // nobody is using the port; an empty function stops the calls. Ports that cannot get lost ignore it.
     virtual void setConnectionLostHandler(std::function<void(const LinkReason& reason)> lost) { (void)lost; }
+    // With echo removal: the log line of an echo that differs from its request.
+    virtual void setEchoMismatchReport(std::function<void(const std::string& line)> report) { (void)report; }
 };
 
 // The line the stored ordinals describe; ordinals outside their enumeration

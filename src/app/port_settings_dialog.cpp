@@ -149,6 +149,8 @@ void PortSettingsDialog::updateLineLists(const QString& portName)
     const bool lineControl = !scheme || *scheme == NetworkScheme::Rfc2217;
     for (QComboBox* list : {m_baudRateCombo, m_dataBitsCombo, m_stopBitsCombo, m_parityCombo})
         list->setEnabled(lineControl);
+    // A Modbus TCP gateway speaks RTU on its own line: no echo reaches us.
+    m_echoCheck->setEnabled(!hasNoEcho(portName.trimmed()));
 }
 
 QString PortSettingsDialog::portName() const

@@ -78,14 +78,14 @@ int SearchDialog::to() const
 
 void SearchDialog::search()
 {
-    if (m_searching || !onSearch)
+    if (m_searching)
         return;
     m_searching = true;
     m_stopRequested = false;
     m_meterList->setRowCount(0);
     m_searchButton->setEnabled(false);
     m_stopButton->setEnabled(true);
-    onSearch();
+    emit searchRequested();
     m_searching = false;
     m_searchButton->setEnabled(true);
     m_stopButton->setEnabled(false);

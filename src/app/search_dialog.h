@@ -4,8 +4,6 @@
 
 #include <QDialog>
 
-#include <functional>
-
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -16,9 +14,6 @@ class SearchDialog : public QDialog {
     Q_OBJECT
 public:
     explicit SearchDialog(QWidget* parent = nullptr);
-
-    // Runs the search over from()..to(); set by the owner of the port.
-    std::function<void()> onSearch;
 
     int from() const;
     int to() const;
@@ -37,6 +32,10 @@ public:
     QPushButton* m_stopButton = nullptr;
     QTableWidget* m_meterList = nullptr;
     QLabel* m_statusLabel = nullptr;
+
+signals:
+    // "搜索" pressed: the owner of the port searches from()..to() before returning.
+    void searchRequested();
 
 protected:
     void reject() override;

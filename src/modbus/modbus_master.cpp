@@ -85,6 +85,13 @@ Bytes ModbusMaster::collectReply(int responseTimeoutMs)
 
 ModbusOutcome ModbusMaster::judge(const ModbusRequest& request, ModbusOutcome outcome)
 {
+    if (outcome.reply.empty() && m_exchange.link().echoFailed()) {
+        // The log holds the echo line; what came was dropped with it.
+        outcome.kind = ModbusOutcome::Kind::Error;
+        outcome.error = "echo differs from the request";
+        ++m_counters.checkErrors;
+        return outcome;
+    }
     if (outcome.reply.empty()) {
         outcome.kind = ModbusOutcome::Kind::Timeout;
         ++m_counters.timeouts;

@@ -22,7 +22,7 @@ struct ModbusOutcome {
         Broadcast, // a write to address 0 went out; nobody answers it
         Timeout,   // nothing came within the response timeout
         Exception, // the slave refused with exceptionCode
-        Error,     // a reply came but is wrong: error says how
+        Error,     // a reply came but is wrong (or its echo was): error says how
     };
     Kind kind = Kind::Timeout;
     int exceptionCode = 0;
@@ -36,7 +36,7 @@ struct ModbusCounters {
     int requests = 0;
     int goodReplies = 0;
     int timeouts = 0;
-    int checkErrors = 0; // bad CRC or MBAP header, wrong length, address or transaction
+    int checkErrors = 0; // bad CRC or MBAP header, wrong length, address or transaction, bad echo
     int exceptions = 0;
     std::array<int, 256> exceptionsByCode{};
 };

@@ -4,32 +4,9 @@
 #include "protocol/exchange.h"
 #include "protocol/waiter.h"
 
-namespace {
+#include <QScopeGuard>
 
-// Restores the normal cursor however the read ends.
-class BusyCursorScope {
-public:
-    BusyCursorScope(const std::function<void(bool)>& cursor, bool wanted) : m_cursor(wanted ? cursor : m_none)
-    {
-        if (m_cursor)
-            m_cursor(true);
-    }
-    ~BusyCursorScope()
-    {
-        if (m_cursor)
-            m_cursor(false);
-    }
-    BusyCursorScope(const BusyCursorScope&) = delete;
-    BusyCursorScope& operator=(const BusyCursorScope&) = delete;
-
-private:
-    const std::function<void(bool)> m_none;
-    const std::function<void(bool)>& m_cursor;
-};
-
-} // namespace
-
-ParamReader::ParamReader(Exchange& exchange) : m_exchange(exchange)
+ParamReader::ParamReader(Exchange& exchange, QObject* parent) : QObject(parent), m_exchange(exchange)
 {
     forget();
 }
@@ -48,8 +25,7 @@ void ParamReader::forget()
         if (!type->params.panel || type->params.fromWorkbook)
             continue;
         blankParamLabels(*type->params.panel, m_values);
-        if (changed)
-            changed(type->code);
+        emit changed(type->code);
     }
     fillParamGrid();
     m_followUpRead = false;
@@ -69,11 +45,9 @@ void ParamReader::fillParamGrid()
 {
     m_grid = ::fillParamGrid(m_paramFields);
     blankParamGrid(m_grid);
-    if (!changed)
-        return;
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
         if (type->params.fromWorkbook)
-            changed(type->code);
+            emit changed(type->code);
 }
 
 void ParamReader::begin(int deviceType, const ParamRead& read)
@@ -85,8 +59,7 @@ void ParamReader::begin(int deviceType, const ParamRead& read)
             blankParamGrid(m_grid);
         else
             blankParamLabels(*read.panel, m_values);
-        if (changed)
-            changed(deviceType);
+        emit changed(deviceType);
     }
     m_exchange.log().appendLine(read.panel->banner);
     m_exchange.wait().processEvents();
@@ -100,8 +73,7 @@ int ParamReader::finish(int deviceType, const ParamRead& read, int result)
         else
             resetParamLabels(*read.panel, m_values);
     }
-    if (changed)
-        changed(deviceType);
+    emit changed(deviceType);
     return result;
 }
 
@@ -123,7 +95,12 @@ int ParamReader::readParams(int deviceType)
     begin(deviceType, read);
     if (read.fromWorkbook)
         return readFromWorkbook(deviceType);
-    const BusyCursorScope cursor(busyCursor, read.busyCursor);
+    if (read.busyCursor)
+        emit busyChanged(true);
+    const auto cursor = qScopeGuard([this, &read] {
+        if (read.busyCursor)
+            emit busyChanged(false);
+    });
     int result = 0;
     // A failed follow-up resets the type's labels; the values of the steps
     // already decoded in this read are put back.
@@ -143,13 +120,11 @@ int ParamReader::readParams(int deviceType)
             resetParamLabels(*read.panel, m_values);
             for (size_t done = 0; done < decodedReplies.size(); ++done)
                 read.steps[done].decode(decodedReplies[done], m_values);
-            if (changed)
-                changed(deviceType);
+            emit changed(deviceType);
             return result;
         }
         decodedReplies.push_back(reply);
-        if (changed)
-            changed(deviceType);
+        emit changed(deviceType);
         if (step > 0)
             m_followUpRead = true;
     }

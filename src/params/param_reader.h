@@ -14,6 +14,8 @@
 #include "params/param_decoders.h"
 #include "params/param_grid.h"
 
+#include <QObject>
+
 #include <functional>
 #include <vector>
 
@@ -25,10 +27,11 @@ inline constexpr int kParamWaitV13Ms = 300;
 inline constexpr int kCardFollowUpWaitMs = 1700;
 inline constexpr int kParamWaitTypedMs = 2100;
 
-class ParamReader {
+class ParamReader : public QObject {
+    Q_OBJECT
 public:
     // `exchange` must outlive the reader. Every label starts in its reset state.
-    explicit ParamReader(Exchange& exchange);
+    explicit ParamReader(Exchange& exchange, QObject* parent = nullptr);
 
     // A different address forgets every value read so far.
     void setMeterAddress(uint8_t address);
@@ -60,12 +63,13 @@ public:
     };
     Detection detectDeviceType();
 
-    // Called after the labels (or the grid) of a type were decoded, reset after a
-    // failed read or emptied, so a window can show them while the read goes on.
-    std::function<void(int deviceType)> changed;
+signals:
+    // The labels (or the grid) of a type were decoded, reset after a failed read
+    // or emptied, so a window can show them while the read goes on.
+    void changed(int deviceType);
     // Types whose description asks for it show the hourglass for their read:
     // true after the banner, false when the read returns.
-    std::function<void(bool busy)> busyCursor;
+    void busyChanged(bool busy);
 
 private:
     void begin(int deviceType, const ParamRead& read);

@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-// ErrorNumber 1 to 7 (texts and the usual way to build one in serial/com_error.h);
+// ErrorNumber 1 to 8 (texts and the usual way to build one in serial/com_port_error.h);
 // SystemErrorNumber is the operating system's code, -1 when the failure was not a
 // system call's. Reason is the cause alone ("Connection refused"), for
 // messages that put it after their own first line; empty when unknown.
@@ -40,4 +40,7 @@ public:
     virtual int waitingByteCount() = 0;
     // Takes up to `count` waiting bytes (fewer when fewer are waiting).
     virtual Bytes receiveBytes(int count) = 0;
+    // True when echo removal found the echo of the last request differing from
+    // it and dropped what followed: a reply may have come, so this is no timeout.
+    virtual bool echoFailed() const { return false; }
 };

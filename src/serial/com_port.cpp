@@ -5,8 +5,11 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMetaObject>
+#include <QMutex>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 
@@ -64,6 +67,16 @@ bool isOtherThanDevice(const QString& port)
 }
 #endif
 
+// "Timed out opening com port: COM1 did not open within 5 s".
+ComPortError openTimeoutError(const QString& port, int timeoutMs)
+{
+    const std::string within = "did not open within " + std::to_string((timeoutMs + 999) / 1000) + " s";
+    return ComPortError(kComErrOpenTimeout,
+                        std::string(comErrorText(kComErrOpenTimeout)) + ": " + port.toStdString() + " " +
+                            within,
+                        -1, LinkReason{LinkReasonCode::TimedOut, "the port " + within, {}});
+}
+
 std::optional<QSerialPort::DataBits> qtDataBits(int dataBits)
 {
     switch (dataBits) {
@@ -82,15 +95,15 @@ std::optional<QSerialPort::DataBits> qtDataBits(int dataBits)
 std::optional<QSerialPort::Parity> qtParity(ParityIndex bits)
 {
     switch (bits) {
-    case prNone:
+    case ParityIndex::None:
         return QSerialPort::NoParity;
-    case prOdd:
+    case ParityIndex::Odd:
         return QSerialPort::OddParity;
-    case prEven:
+    case ParityIndex::Even:
         return QSerialPort::EvenParity;
-    case prMark:
+    case ParityIndex::Mark:
         return QSerialPort::MarkParity;
-    case prSpace:
+    case ParityIndex::Space:
         return QSerialPort::SpaceParity;
     }
     return std::nullopt;
@@ -99,9 +112,9 @@ std::optional<QSerialPort::Parity> qtParity(ParityIndex bits)
 std::optional<QSerialPort::StopBits> qtStopBits(StopBitsIndex stopBits)
 {
     switch (stopBits) {
-    case sbOneStopBit:
+    case StopBitsIndex::One:
         return QSerialPort::OneStop;
-    case sbOne5StopBits:
+    case StopBitsIndex::OneAndHalf:
 #ifdef _WIN32
         return QSerialPort::OneAndHalfStop;
 #else
@@ -109,7 +122,7 @@ std::optional<QSerialPort::StopBits> qtStopBits(StopBitsIndex stopBits)
         // configured for 1.5 would then see framing errors with no hint why.
         return std::nullopt;
 #endif
-    case sbTwoStopBits:
+    case StopBitsIndex::Two:
         return QSerialPort::TwoStop;
     }
     return std::nullopt;
@@ -123,19 +136,12 @@ bool isOpeningError(QSerialPort::SerialPortError error)
 
 } // namespace
 
-ComPort::ComPort(QObject* parent) : QObject(parent)
-{
-    connect(&m_serial, &QSerialPort::errorOccurred, this, &ComPort::handleSerialError);
-    // A device that keeps sending must not fill memory between two purges; a
-    // reply is a few hundred bytes at most.
-    m_serial.setReadBufferSize(kReadBufferBytes);
-}
+ComPort::ComPort(QObject* parent) : QObject(parent) {}
 
 ComPort::~ComPort()
 {
-    disconnect(&m_serial, nullptr, this, nullptr);
-    if (m_serial.isOpen())
-        m_serial.close();
+    // Events are not processed while the owner is going.
+    shutDown(false);
 }
 
 void ComPort::setPort(const QString& port)
@@ -165,41 +171,47 @@ void ComPort::reopenIfOpen()
 
 bool ComPort::connected() const
 {
-    return m_serial.isOpen();
+    return m_serial && m_serial->isOpen();
 }
 
-void ComPort::openPort()
+// The caller and the opening thread share this; a caller that gave up leaves
+// the port, if it ever opens, to the thread to close.
+struct ComPort::OpenAttempt {
+    QMutex mutex;
+    bool done = false;
+    bool abandoned = false;
+    QSerialPort* port = nullptr;
+    std::optional<ComPortError> error;
+};
+
+namespace {
+
+// Opens `name` on the calling thread with every line setting applied first
+// (Qt 6.4 applies them when opening; changing them on an open port can fail on
+// pseudo-terminals, which is why line settings never change while open).
+// Throws ComPortError; the port returned is open and purged.
+std::unique_ptr<QSerialPort> openDevice(const QString& name, const LineSettings& line,
+                                        const std::function<void()>& beforeOpen)
 {
-    if (connected())
-        return;
-    m_pendingLoss.reset();
-    m_losing = false;
-
-    const auto dataBits = qtDataBits(m_line.dataBits);
-    const auto parity = qtParity(m_line.parity);
-    const auto stopBits = qtStopBits(m_line.stopBits);
-    if (m_line.baudRate <= 0 || !dataBits || !parity || !stopBits)
+    auto serial = std::make_unique<QSerialPort>();
+    serial->setReadBufferSize(ComPort::kReadBufferBytes);
+    serial->setPortName(name);
+    if (!serial->setBaudRate(line.baudRate) || !serial->setDataBits(*qtDataBits(line.dataBits)) ||
+        !serial->setParity(*qtParity(line.parity)) || !serial->setStopBits(*qtStopBits(line.stopBits)) ||
+        !serial->setFlowControl(QSerialPort::NoFlowControl))
         throw makeComError(kComErrSetState);
-
-    m_serial.setPortName(m_port);
-    // Qt 6.4 applies these when opening; changing them on an open port can fail
-    // on pseudo-terminals, which is why line settings never change while open.
-    if (!m_serial.setBaudRate(m_line.baudRate) || !m_serial.setDataBits(*dataBits) ||
-        !m_serial.setParity(*parity) || !m_serial.setStopBits(*stopBits) ||
-        !m_serial.setFlowControl(QSerialPort::NoFlowControl))
-        throw makeComError(kComErrSetState);
+    if (beforeOpen)
+        beforeOpen();
 
     errno = 0;
-    if (!m_serial.open(QIODevice::ReadWrite)) {
+    if (!serial->open(QIODevice::ReadWrite)) {
         const int systemError = systemErrorOrNone();
-        const QSerialPort::SerialPortError error = m_serial.error();
-        m_serial.close();
-        m_serial.clearError();
+        const QSerialPort::SerialPortError error = serial->error();
 #ifdef __linux__
         // A refused opening says who may open it, whatever it is.
         if (systemError != EACCES && systemError != EPERM &&
-            (systemError == ENOTTY || isOtherThanDevice(m_port)))
-            throw notASerialPort(m_port, systemError);
+            (systemError == ENOTTY || isOtherThanDevice(name)))
+            throw notASerialPort(name, systemError);
 #endif
         if (isOpeningError(error)) {
             LinkReason reason = systemReason(systemError);
@@ -208,7 +220,7 @@ void ComPort::openPort()
                 reason.code = LinkReasonCode::NoSuchDevice;
             else if (reason.empty() && error == QSerialPort::PermissionError)
                 reason.code = LinkReasonCode::PermissionDenied;
-            throw ComPortError(kComErrOpen, openErrorMessage(systemError, m_port), systemError, reason);
+            throw ComPortError(kComErrOpen, openErrorMessage(systemError, name), systemError, reason);
         }
         throw makeComError(kComErrSetState, systemError);
     }
@@ -216,25 +228,113 @@ void ComPort::openPort()
     // RS485 adapters switch direction by themselves: DTR and RTS are held off.
     // Pseudo-terminals and some adapters have no modem lines, so a refusal here
     // is not a failed opening.
-    m_serial.setRequestToSend(false);
-    m_serial.setDataTerminalReady(false);
-    m_serial.clearError();
+    serial->setRequestToSend(false);
+    serial->setDataTerminalReady(false);
+    serial->clearError();
 
     // Bytes can be waiting in the driver from before the opening.
-    if (!m_serial.clear(QSerialPort::AllDirections)) {
-        const int systemError = systemErrorOrNone();
-        m_serial.close();
-        throw makeComError(kComErrPurge, systemError);
+    errno = 0;
+    if (!serial->clear(QSerialPort::AllDirections))
+        throw makeComError(kComErrPurge, systemErrorOrNone());
+    return serial;
+}
+
+// Waits for `done` while the caller's window keeps drawing (the operator's
+// clicks wait until the port is settled); true when it came by the deadline.
+bool waitUntil(const QDeadlineTimer& deadline, bool keepDrawing, const std::function<bool()>& done)
+{
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        if (keepDrawing)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(2);
     }
+    return true;
+}
+
+} // namespace
+
+void ComPort::openPort()
+{
+    if (connected())
+        return;
+    m_pendingLoss.reset();
+    m_losing = false;
+
+    if (m_line.baudRate <= 0 || !qtDataBits(m_line.dataBits) || !qtParity(m_line.parity) ||
+        !qtStopBits(m_line.stopBits))
+        throw makeComError(kComErrSetState);
+
+    // A driver can block inside opening or setting up for tens of seconds
+    // (Bluetooth serial ports, stalled USB adapters, Wine's COM1): it does so on
+    // a thread of its own, which the caller leaves behind at the deadline.
+    auto attempt = std::make_shared<OpenAttempt>();
+    QThread* home = thread();
+    QThread* opener = QThread::create([attempt, home, name = m_port, line = m_line, hook = m_beforeOpen] {
+        std::unique_ptr<QSerialPort> serial;
+        std::optional<ComPortError> error;
+        try {
+            serial = openDevice(name, line, hook);
+        } catch (const ComPortError& failure) {
+            error = failure;
+        }
+        const QMutexLocker lock(&attempt->mutex);
+        if (attempt->abandoned)
+            return; // the port, if open, closes as it goes
+        if (serial)
+            serial->moveToThread(home);
+        attempt->port = serial.release();
+        attempt->error = error;
+        attempt->done = true;
+    });
+    connect(opener, &QThread::finished, opener, &QObject::deleteLater);
+    opener->start();
+
+    const bool settled = waitUntil(QDeadlineTimer(m_openTimeoutMs), true, [&attempt] {
+        const QMutexLocker lock(&attempt->mutex);
+        return attempt->done;
+    });
+    {
+        const QMutexLocker lock(&attempt->mutex);
+        if (!settled && !attempt->done) {
+            attempt->abandoned = true;
+            throw openTimeoutError(m_port, m_openTimeoutMs);
+        }
+    }
+    if (attempt->error)
+        throw *attempt->error;
+    m_serial.reset(attempt->port);
+    connect(m_serial.get(), &QSerialPort::errorOccurred, this, &ComPort::handleSerialError);
 }
 
 void ComPort::close()
 {
     m_pendingLoss.reset();
-    if (!connected())
+    shutDown(true);
+}
+
+void ComPort::shutDown(bool keepDrawing)
+{
+    if (!m_serial)
         return;
-    m_serial.close();
-    m_serial.clearError();
+    disconnect(m_serial.get(), nullptr, this, nullptr);
+    if (!m_serial->isOpen()) {
+        m_serial.reset();
+        return;
+    }
+    // Closing waits for unsent bytes, which a stalled adapter never sends.
+    auto closed = std::make_shared<std::atomic_bool>(false);
+    QSerialPort* serial = m_serial.release();
+    QThread* closer = QThread::create([serial, closed] {
+        serial->close();
+        delete serial;
+        *closed = true;
+    });
+    serial->moveToThread(closer);
+    connect(closer, &QThread::finished, closer, &QObject::deleteLater);
+    closer->start();
+    waitUntil(QDeadlineTimer(kCloseTimeoutMs), keepDrawing, [&closed] { return closed->load(); });
 }
 
 void ComPort::purgeBuffers(bool input, bool output)
@@ -248,7 +348,7 @@ void ComPort::purgeBuffers(bool input, bool output)
     if (output)
         directions |= QSerialPort::Output;
     errno = 0;
-    const bool purged = m_serial.clear(directions);
+    const bool purged = m_serial->clear(directions);
     const int systemError = systemErrorOrNone();
     throwPendingLoss();
     if (!purged)
@@ -265,16 +365,16 @@ void ComPort::sendBytes(ByteView bytes)
 
     errno = 0;
     const qint64 size = static_cast<qint64>(bytes.size());
-    if (m_serial.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+    if (m_serial->write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
         loseConnection(kComErrWrite, systemErrorOrNone());
         throwPendingLoss();
     }
     QDeadlineTimer deadline(qint64(kWriteTimeoutMs) + qint64(kWriteMsPerByte) * size);
-    while (m_serial.isOpen() && m_serial.bytesToWrite() > 0 && !m_pendingLoss) {
+    while (connected() && m_serial->bytesToWrite() > 0 && !m_pendingLoss) {
         errno = 0;
-        if (!m_serial.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0))) ||
+        if (!m_serial->waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 0))) ||
             deadline.hasExpired()) {
-            if (m_serial.bytesToWrite() > 0 && !m_pendingLoss)
+            if (connected() && m_serial->bytesToWrite() > 0 && !m_pendingLoss)
                 loseConnection(kComErrWrite, systemErrorOrNone());
             break;
         }
@@ -291,7 +391,7 @@ int ComPort::waitingByteCount()
     throwPendingLoss();
     if (!connected())
         return 0;
-    const qint64 count = m_serial.bytesAvailable();
+    const qint64 count = m_serial->bytesAvailable();
     return count > INT32_MAX ? INT32_MAX : int(count);
 }
 
@@ -302,17 +402,17 @@ Bytes ComPort::receiveBytes(int count)
     throwPendingLoss();
     if (!connected())
         return {};
-    if (m_serial.bytesAvailable() < count) {
+    if (m_serial->bytesAvailable() < count) {
         QCoreApplication::processEvents();
         throwPendingLoss();
         if (!connected())
             return {};
     }
-    Bytes bytes(size_t(std::min<qint64>(count, m_serial.bytesAvailable())));
+    Bytes bytes(size_t(std::min<qint64>(count, m_serial->bytesAvailable())));
     if (bytes.empty())
         return bytes;
     errno = 0;
-    const qint64 read = m_serial.read(reinterpret_cast<char*>(bytes.data()), qint64(bytes.size()));
+    const qint64 read = m_serial->read(reinterpret_cast<char*>(bytes.data()), qint64(bytes.size()));
     if (read < 0) {
         loseConnection(kComErrRead, systemErrorOrNone());
         throwPendingLoss();
@@ -323,7 +423,7 @@ Bytes ComPort::receiveBytes(int count)
 
 void ComPort::handleSerialError(QSerialPort::SerialPortError error)
 {
-    if (!m_serial.isOpen() || m_pendingLoss)
+    if (!connected() || m_pendingLoss)
         return;
     int errorNumber = 0;
     if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
@@ -367,10 +467,9 @@ ComPortError ComPort::lossError(int errorNumber, int systemErrorNumber) const
 
 void ComPort::closeAfterLoss()
 {
-    if (!m_pendingLoss || !m_serial.isOpen())
+    if (!m_pendingLoss || !connected())
         return;
-    m_serial.close();
-    m_serial.clearError();
+    shutDown(false);
     emit connectionLost(QString::fromStdString(m_pendingLoss->what()), m_pendingLoss->reason);
 }
 

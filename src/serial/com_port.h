@@ -23,6 +23,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 class ComPort : public QObject, public ByteLink {
@@ -45,11 +47,20 @@ public:
     // the device or this platform cannot take, such as 1.5 stop bits outside
     // Windows; error 1 with the system's code when the device cannot be opened
     // (absent, or held by another program), error 1 "… is not a serial port"
-    // for a file, folder, pipe or other device. Input left over from before the
-    // opening is discarded.
+    // for a file, folder, pipe or other device; error 8 when the device has not
+    // opened within the open timeout (the attempt is left behind and closes the
+    // device should it ever open). Input left over from before the opening is
+    // discarded. Events other than the operator's are processed meanwhile.
     void openPort();
-    // Nothing when closed.
+    // Nothing when closed. Waits at most kCloseTimeoutMs for the device.
     void close() override;
+
+    static constexpr int kOpenTimeoutMs = 5000;
+    static constexpr int kCloseTimeoutMs = 3000;
+    void setOpenTimeoutMs(int ms) { m_openTimeoutMs = ms; }
+    // Runs on the opening thread just before the device is opened: a test
+    // stands in for a driver that blocks there.
+    void setBeforeOpen(std::function<void()> hook) { m_beforeOpen = std::move(hook); }
 
     // What Qt may hold of received bytes not read yet.
     static constexpr qint64 kReadBufferBytes = 64 * 1024;
@@ -81,6 +92,10 @@ signals:
     void connectionLost(const QString& message, const LinkReason& reason);
 
 private:
+    struct OpenAttempt;
+    // Closes and lets go of the device on a thread of its own, waiting for it
+    // at most kCloseTimeoutMs; `keepDrawing` processes non-input events meanwhile.
+    void shutDown(bool keepDrawing);
     // A line setting changed: an open port is closed and reopened with it.
     void reopenIfOpen();
     void handleSerialError(QSerialPort::SerialPortError error);
@@ -92,7 +107,10 @@ private:
     // The loss with a reason in words even when no system code was left.
     ComPortError lossError(int errorNumber, int systemErrorNumber) const;
 
-    QSerialPort m_serial;
+    // Created anew by each opening, on the opening thread.
+    std::unique_ptr<QSerialPort> m_serial;
+    int m_openTimeoutMs = kOpenTimeoutMs;
+    std::function<void()> m_beforeOpen;
     QString m_port = QStringLiteral("COM1");
     LineSettings m_line;
     std::optional<ComPortError> m_pendingLoss;

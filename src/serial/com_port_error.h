@@ -13,6 +13,8 @@ constexpr int kComErrWrite = 2;
 constexpr int kComErrRead = 3;
 constexpr int kComErrPurge = 5;
 constexpr int kComErrSetState = 7;
+// The device did not open in time: its driver blocks.
+constexpr int kComErrOpenTimeout = 8;
 
 // Text of an error number; empty for numbers no link raises.
 inline const char* comErrorText(int errorNumber)
@@ -28,6 +30,8 @@ inline const char* comErrorText(int errorNumber)
         return "PurgeComm function failed";
     case kComErrSetState:
         return "SetCommState function failed";
+    case kComErrOpenTimeout:
+        return "Timed out opening com port";
     }
     return "";
 }

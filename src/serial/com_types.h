@@ -3,34 +3,34 @@
 // reordered.
 #pragma once
 
-enum BaudRateIndex : int {
-    brCustom,
-    br110,
-    br300,
-    br600,
-    br1200,
-    br2400,
-    br4800,
-    br9600,
-    br14400,
-    br19200,
-    br38400,
-    br56000,
-    br57600,
-    br115200,
-    br128000,
-    br256000
+enum class BaudRateIndex : int {
+    Custom,
+    Baud110,
+    Baud300,
+    Baud600,
+    Baud1200,
+    Baud2400,
+    Baud4800,
+    Baud9600,
+    Baud14400,
+    Baud19200,
+    Baud38400,
+    Baud56000,
+    Baud57600,
+    Baud115200,
+    Baud128000,
+    Baud256000
 };
-enum DataBitsIndex : int { dbFive, dbSix, dbSeven, dbEight };
-enum StopBitsIndex : int { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
-enum ParityIndex : int { prNone, prOdd, prEven, prMark, prSpace };
+enum class DataBitsIndex : int { Five, Six, Seven, Eight };
+enum class StopBitsIndex : int { One, OneAndHalf, Two };
+enum class ParityIndex : int { None, Odd, Even, Mark, Space };
 
-constexpr int kBaudRateCount = br256000 + 1;
-constexpr int kDataBitsCount = dbEight + 1;
-constexpr int kStopBitsCount = sbTwoStopBits + 1;
-constexpr int kParityBitsCount = prSpace + 1;
+constexpr int kBaudRateCount = int(BaudRateIndex::Baud256000) + 1;
+constexpr int kDataBitsCount = int(DataBitsIndex::Eight) + 1;
+constexpr int kStopBitsCount = int(StopBitsIndex::Two) + 1;
+constexpr int kParityBitsCount = int(ParityIndex::Space) + 1;
 
-// Baud of an ordinal; 0 for brCustom (the port then uses CustomBaudRate) and for
+// Baud of an ordinal; 0 for BaudRateIndex::Custom (the port then uses CustomBaudRate) and for
 // ordinals outside the enumeration.
 int baudRateValue(BaudRateIndex baudRate);
 // 5 to 8; 8 for ordinals outside the enumeration.

@@ -41,6 +41,7 @@ public:
     // kEchoMsPerByte per byte for as many bytes as were sent, and checks them.
     int waitingByteCount() override;
     Bytes receiveBytes(int count) override;
+    bool echoFailed() const override { return m_replyVoid; }
 
     static constexpr int kEchoTimeoutMs = 300;
     // Ample for 1200 baud (about 9 ms per character).

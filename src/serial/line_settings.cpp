@@ -5,8 +5,8 @@
 
 double LineSettings::bitsPerCharacter() const
 {
-    const double stop = stopBits == sbTwoStopBits ? 2 : stopBits == sbOne5StopBits ? 1.5 : 1;
-    return 1 + dataBits + (parity == prNone ? 0 : 1) + stop;
+    const double stop = stopBits == StopBitsIndex::Two ? 2 : stopBits == StopBitsIndex::OneAndHalf ? 1.5 : 1;
+    return 1 + dataBits + (parity == ParityIndex::None ? 0 : 1) + stop;
 }
 
 int LineSettings::wireTimeMs(size_t byteCount) const

@@ -15,8 +15,8 @@ inline constexpr int kFastResponseTimeoutMs = 1000;
 struct LineSettings {
     int baudRate = 9600;
     int dataBits = 8; // 5 to 8
-    ParityIndex parity = prOdd;
-    StopBitsIndex stopBits = sbOneStopBit;
+    ParityIndex parity = ParityIndex::Odd;
+    StopBitsIndex stopBits = StopBitsIndex::One;
     // Remove the echo of each request (two-wire adapters that hear themselves).
     bool echo = false;
     int responseTimeoutMs = kFastResponseTimeoutMs;

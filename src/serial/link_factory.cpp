@@ -26,7 +26,9 @@ ComPortLine rfcLine(const LineSettings& line)
     rfc.dataSize = uint8_t(line.dataBits);
     // Our parity ordinals count from none = 0; RFC 2217 from none = 1.
     rfc.parity = uint8_t(int(line.parity) + 1);
-    rfc.stopSize = line.stopBits == sbTwoStopBits ? 2 : line.stopBits == sbOne5StopBits ? 3 : 1;
+    rfc.stopSize = line.stopBits == StopBitsIndex::Two          ? 2
+                   : line.stopBits == StopBitsIndex::OneAndHalf ? 3
+                                                                : 1;
     return rfc;
 }
 
@@ -80,6 +82,11 @@ bool isNetworkPortName(const QString& name)
     return networkSchemeOf(name).has_value();
 }
 
+bool hasNoEcho(const QString& name)
+{
+    return networkSchemeOf(name.trimmed()) == NetworkScheme::ModbusTcp;
+}
+
 std::optional<NetworkAddress> parseNetworkPortName(const QString& name)
 {
     const std::optional<NetworkScheme> scheme = networkSchemeOf(name);
@@ -113,7 +120,7 @@ std::unique_ptr<ByteLink> openLink(const QString& name, const LineSettings& line
 {
     std::unique_ptr<ByteLink> link =
         isNetworkPortName(name) ? openNetworkLink(name, line, hooks) : openSerialLink(name, line, hooks);
-    if (!line.echo)
+    if (!line.echo || hasNoEcho(name))
         return link;
     auto echoRemoval = std::make_unique<EchoRemovingLink>(std::move(link));
     echoRemoval->setEnabled(true);

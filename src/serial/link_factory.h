@@ -29,6 +29,9 @@ struct NetworkAddress {
 // serial device. nullopt for serial names.
 std::optional<NetworkScheme> networkSchemeOf(const QString& name);
 bool isNetworkPortName(const QString& name);
+// True for links that never echo a request (Modbus TCP: the gateway talks to
+// the line itself), whose echo removal would take the reply for the echo.
+bool hasNoEcho(const QString& name);
 // The address of a network port name; nullopt for serial names and for
 // malformed ones (no host, a port outside 1..65535). IPv6 hosts go in
 // brackets: "tcp://[::1]:4001".
@@ -43,9 +46,9 @@ struct LinkHooks {
 };
 
 // Opens the link `name` calls for with the line settings, behind echo removal
-// when `line.echo` is set. Throws ComPortError as the serial port's opening does:
-// error 1 for a device or server that cannot be reached (or a malformed
-// network name), error 7 for line settings that cannot be applied.
+// when `line.echo` is set and the link can echo at all. Throws ComPortError as the serial port's opening
+// does: error 1 for a device or server that cannot be reached (or a malformed network name), error 7 for line
+// settings that cannot be applied.
 std::unique_ptr<ByteLink> openLink(const QString& name, const LineSettings& line,
                                    const LinkHooks& hooks = {});
 
@@ -64,6 +67,7 @@ public:
     void sendBytes(ByteView bytes) override;
     int waitingByteCount() override;
     Bytes receiveBytes(int count) override;
+    bool echoFailed() const override { return m_link && m_link->echoFailed(); }
 
 private:
     std::unique_ptr<ByteLink> m_link;

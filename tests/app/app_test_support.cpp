@@ -96,9 +96,9 @@ WindowRig::~WindowRig()
 
 MainWindow& WindowRig::createWindow()
 {
-    mainWindow = std::make_unique<MainWindow>(MainWindowContext{port, clock, prompts, folder.path(),
-                                                                folder.filePath(QStringLiteral("user")),
-                                                                folder.path(), machinePorts});
+    mainWindow = std::make_unique<MainWindow>(
+        MainWindowContext{port, clock, prompts, folder.path(), folder.filePath(QStringLiteral("user")),
+                          folder.path(), machinePorts, choosePortFirst});
     return *mainWindow;
 }
 
@@ -114,7 +114,7 @@ void WindowRig::showAndActivate()
     QCoreApplication::processEvents();
 }
 
-PtyWindowRig::PtyWindowRig(const QString& portName)
+PtyWindowRig::PtyWindowRig(const QString& portName, bool echo)
 {
     QDir(folder.path()).mkdir(QStringLiteral("Excel"));
     QFile::copy(QStringLiteral(QL_SOURCE_DIR "/resources/Excel/VarnelModbus.xls"),
@@ -123,6 +123,7 @@ PtyWindowRig::PtyWindowRig(const QString& portName)
         SettingsFile settings(folder.path(), folder.filePath(QStringLiteral("user")));
         PortSettings line;
         line.comPort = portName;
+        line.echo = echo;
         settings.writePortAndAddress(line, 23);
     }
     mainWindow = std::make_unique<MainWindow>(MainWindowContext{

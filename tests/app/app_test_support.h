@@ -54,8 +54,8 @@ public:
     void openPort() override;
     void closePort() override;
     bool connected() const override { return m_open && m_sim.connected(); }
-    PortSettings lineSettings() const override { return m_settings; }
-    void setLineSettings(const PortSettings& settings) override { m_settings = settings; }
+    PortSettings portSettings() const override { return m_settings; }
+    void setPortSettings(const PortSettings& settings) override { m_settings = settings; }
 
     void purgeBuffers() override;
     void sendBytes(ByteView bytes) override;
@@ -75,6 +75,23 @@ private:
     bool m_open = false;
 };
 
+// A port session over a link of a test's own, for a window on its own: the
+// link is as open as it says, and opening or closing it does nothing.
+class LinkPortControl : public PortControl {
+public:
+    explicit LinkPortControl(ByteLink& link) : m_link(link) {}
+    ByteLink& link() override { return m_link; }
+    void openPort() override {}
+    void closePort() override {}
+    bool connected() const override { return m_link.connected(); }
+    PortSettings portSettings() const override { return m_settings; }
+    void setPortSettings(const PortSettings& settings) override { m_settings = settings; }
+
+private:
+    ByteLink& m_link;
+    PortSettings m_settings;
+};
+
 // Everything a main-window test needs, on a virtual clock.
 struct WindowRig {
     explicit WindowRig(SimConfig config);
@@ -92,14 +109,16 @@ struct WindowRig {
     QTemporaryDir folder;
     // The machine's serial ports as the window sees them; empty: not asked.
     std::function<QList<SerialPortDetails>()> machinePorts;
+    bool choosePortFirst = false;
     std::unique_ptr<MainWindow> mainWindow;
 };
 
 // The program's own parts over a pseudo-terminal: the port control, the
 // event-loop waiter and real timers, and a program folder holding the shipped
-// protocol workbook and a settings file that names `portName`.
+// protocol workbook and a settings file that names `portName` (any link name).
 struct PtyWindowRig {
-    explicit PtyWindowRig(const QString& portName);
+    // `echo`: "去除回显" ticked in the settings.
+    explicit PtyWindowRig(const QString& portName, bool echo = false);
     // Shows the window and raises its activation, which opens the port.
     void showAndActivate();
 

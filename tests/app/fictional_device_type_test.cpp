@@ -183,9 +183,10 @@ private slots:
         QTemporaryDir folder;
         SettingsFile settings(folder.path(), folder.filePath(QStringLiteral("user")));
         ScriptedPrompter prompts;
-        PortGuard guard;
-        ParamWindowContext context{meter, clock,         prompts, log, settings, [] { return int{kAddress}; },
-                                   {},    folder.path(), guard};
+        LinkPortControl port(meter);
+        PortSession session(port, log, clock);
+        ParamWindowContext context{
+            session, clock, prompts, log, settings, [] { return int{kAddress}; }, {}, folder.path()};
         ParamWindow frm(context);
         const int index = ParamWindow::selectorIndexOf(kFictionalType);
         QCOMPARE(index, frm.selectorCount() - 1);

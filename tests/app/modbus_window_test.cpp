@@ -19,6 +19,7 @@ class ModbusWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void ReadsWritesPollsAndKeepsTheSetUp();
+    void ModbusTcpIgnoresEchoRemoval();
 };
 
 namespace {
@@ -107,6 +108,26 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     QVERIFY(setup.oneBased);
     QCOMPARE(setup.names.value(0), QStringLiteral("压力, 出口"));
     QCOMPARE(setup.formats.value(0), QStringLiteral("u32 CDAB"));
+}
+
+// A Modbus TCP gateway echoes nothing: with "去除回显" ticked the reply must
+// not be taken for the echo.
+void ModbusWindowTest::ModbusTcpIgnoresEchoRemoval()
+{
+    SimProcess sim;
+    sim.start({"--type", "6", "--modbus-addr", "1", "--mbtcp", "0"});
+    QVERIFY2(sim.firstLine().startsWith("MBTCP "), qPrintable(sim.firstLine()));
+    PtyWindowRig rig(QStringLiteral("mbtcp://") + sim.firstLine().mid(6), true);
+    rig.showAndActivate();
+    rig.mainWindow->m_modbusAction->trigger();
+    ModbusWindow* modbus = rig.mainWindow->modbusWindow();
+    QVERIFY(modbus);
+    modbus->m_addressBox->setValue(1);
+    modbus->m_countBox->setValue(2);
+    modbus->m_readButton->click();
+    QCOMPARE(modbus->m_statusLabel->text(), QStringLiteral("正常"));
+    QCOMPARE(QStringList({valueOf(*modbus, 0), valueOf(*modbus, 1)}), QStringList({"0", "1"}));
+    QCOMPARE(modbus->counters().timeouts, 0);
 }
 
 QTEST_MAIN(ModbusWindowTest)

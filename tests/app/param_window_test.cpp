@@ -61,8 +61,8 @@ struct ParamRig {
         : sim(SimMeter(std::move(config)), clock), link(sim),
           settings(folder.path(), folder.filePath(QStringLiteral("user")))
     {
-        ParamWindowContext context{link, clock,         prompts, log, settings, [this] { return address; },
-                                   {},   folder.path(), guard};
+        ParamWindowContext context{session, clock,        prompts, log, settings, [this] { return address; },
+                                   {},      folder.path()};
         mainWindow = std::make_unique<ParamWindow>(context);
     }
     QLabel* label(const char* name) const
@@ -77,7 +77,8 @@ struct ParamRig {
     SettingsFile settings;
     ScriptedPrompter prompts;
     LogModel log;
-    PortGuard guard;
+    LinkPortControl port{link};
+    PortSession session{port, log, clock};
     int address = 23;
     std::unique_ptr<ParamWindow> mainWindow;
 };
@@ -239,7 +240,7 @@ void ParamWindowTest::PeriodicReadPausesWhileThePortIsBusy()
     rig.mainWindow->show();
     rig.mainWindow->onModeClicked();
     rig.mainWindow->setItemIndex(2);
-    PortGuard::Lease lease = rig.guard.tryTake();
+    PortGuard::Lease lease = rig.session.guard().tryTake();
     rig.mainWindow->onTick();
     QVERIFY(rig.link.sent.empty());
     lease.release();

@@ -141,6 +141,21 @@ void PortStateTest::FirstStartTakesTheOnlyPortOrOpensNone()
         rig.showAndActivate();
         expectOpenState(frm, QStringLiteral("/dev/ttyUSB3"));
     }
+    {
+        // As on Windows: even the only port stays closed until the operator chose.
+        WindowRig rig(type6());
+        rig.machinePorts = [] { return QList<SerialPortDetails>{{"COM1", "", "", "", ""}}; };
+        rig.choosePortFirst = true;
+        rig.createWindow();
+        bool dialogShown = false;
+        onNextModal([&dialogShown](QWidget* dialog) {
+            dialogShown = qobject_cast<PortSettingsDialog*>(dialog) != nullptr;
+            qobject_cast<QDialog*>(dialog)->reject();
+        });
+        rig.showAndActivate();
+        QTRY_VERIFY(dialogShown);
+        QCOMPARE(rig.port.openCount, 0);
+    }
     WindowRig rig(type6());
     rig.machinePorts = [] {
         return QList<SerialPortDetails>{{"/dev/ttyS0", "", "", "", ""}, {"/dev/ttyUSB0", "", "", "", ""}};
@@ -219,18 +234,18 @@ void PortStateTest::SettingsAreLoadedAtStartAndWrittenAtExit()
                    "[address]\r\naddr=7\r\n");
     }
     MainWindow& frm = rig.createWindow();
-    QCOMPARE(rig.port.lineSettings().comPort, QStringLiteral("/dev/ttyQL7"));
-    QCOMPARE(rig.port.lineSettings().baudRate, 9);
-    QCOMPARE(rig.port.lineSettings().stopBits, 2);
-    QCOMPARE(rig.port.lineSettings().parity, 0);
+    QCOMPARE(rig.port.portSettings().comPort, QStringLiteral("/dev/ttyQL7"));
+    QCOMPARE(rig.port.portSettings().baudRate, 9);
+    QCOMPARE(rig.port.portSettings().stopBits, 2);
+    QCOMPARE(rig.port.portSettings().parity, 0);
     QCOMPARE(frm.address(), 7);
     rig.showAndActivate();
     QCOMPARE(frm.statusText(1), QStringLiteral("流量计地址：7"));
     expectOpenState(frm, QStringLiteral("/dev/ttyQL7"));
 
-    PortSettings changed = rig.port.lineSettings();
+    PortSettings changed = rig.port.portSettings();
     changed.baudRate = 4;
-    rig.port.setLineSettings(changed);
+    rig.port.setPortSettings(changed);
     rig.destroyWindow();
     SettingsFile settings(rig.folder.path(), rig.folder.filePath(QStringLiteral("user")));
     QCOMPARE(settings.readPort().baudRate, 4);
@@ -244,7 +259,7 @@ void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
     rig.port.failOpen = true;
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
-    const PortSettings before = rig.port.lineSettings();
+    const PortSettings before = rig.port.portSettings();
 
     onNextModal([](QWidget* dialog) {
         auto* com = qobject_cast<PortSettingsDialog*>(dialog);
@@ -258,7 +273,7 @@ void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
         com->reject();
     });
     frm.m_portSettingsAction->trigger();
-    QCOMPARE(rig.port.lineSettings(), before);
+    QCOMPARE(rig.port.portSettings(), before);
 
     onNextModal([](QWidget* dialog) {
         auto* com = qobject_cast<PortSettingsDialog*>(dialog);
@@ -271,11 +286,11 @@ void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
         com->accept();
     });
     frm.m_portSettingsAction->trigger();
-    QCOMPARE(rig.port.lineSettings().comPort, QStringLiteral("/dev/pts/77"));
-    QCOMPARE(rig.port.lineSettings().baudRate, 9);
-    QCOMPARE(rig.port.lineSettings().dataBits, 2);
-    QCOMPARE(rig.port.lineSettings().stopBits, 2);
-    QCOMPARE(rig.port.lineSettings().parity, 4);
+    QCOMPARE(rig.port.portSettings().comPort, QStringLiteral("/dev/pts/77"));
+    QCOMPARE(rig.port.portSettings().baudRate, 9);
+    QCOMPARE(rig.port.portSettings().dataBits, 2);
+    QCOMPARE(rig.port.portSettings().stopBits, 2);
+    QCOMPARE(rig.port.portSettings().parity, 4);
 }
 
 void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
@@ -299,13 +314,16 @@ void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
         com->m_portCombo->setEditText(QStringLiteral("rfc2217://192.0.2.7:4001"));
         for (QComboBox* list : lineLists)
             QVERIFY2(list->isEnabled(), qPrintable(list->objectName()));
+        // A Modbus TCP gateway echoes nothing.
+        com->m_portCombo->setEditText(QStringLiteral("mbtcp://192.0.2.7"));
+        QVERIFY(!com->m_echoCheck->isEnabled());
         com->m_portCombo->setEditText(QStringLiteral("TCP://192.0.2.7:4001"));
         QVERIFY(!com->m_parityCombo->isEnabled());
         com->m_echoCheck->setChecked(true);
         com->accept();
     });
     frm.m_portSettingsAction->trigger();
-    QCOMPARE(rig.port.lineSettings().comPort, QStringLiteral("TCP://192.0.2.7:4001"));
+    QCOMPARE(rig.port.portSettings().comPort, QStringLiteral("TCP://192.0.2.7:4001"));
     rig.destroyWindow();
 
     SettingsFile settings(rig.folder.path(), rig.folder.filePath(QStringLiteral("user")));

@@ -5,6 +5,7 @@
 #include "log/log_model.h"
 #include "modbus/modbus_master.h"
 #include "protocol/exchange.h"
+#include "serial/echo_removing_link.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +23,11 @@ Bytes mbap(uint16_t transaction, std::initializer_list<uint8_t> unitAndPdu)
     return frame;
 }
 
+enum class Line { Rtu, Tcp, RtuEchoRemoved };
+
 struct Row {
     const char* name;
-    bool tcp;
+    Line line;
     std::vector<ScriptedPiece> reply; // to a read of holding registers 0 and 1 at address 1
     ModbusOutcome::Kind kind;
     std::string error;
@@ -35,33 +38,45 @@ TEST(ModbusMaster, JudgesEveryKindOfReply)
 {
     const Bytes good = rtu({1, 3, 4, 0, 10, 0, 11});
     const Row rows[] = {
-        {"whole at once", false, {{5, good}}, ModbusOutcome::Kind::Ok, "", 0},
+        {"whole at once", Line::Rtu, {{5, good}}, ModbusOutcome::Kind::Ok, "", 0},
         // The byte count comes after a pause longer than 3.5 characters: not a
         // reply cut short.
         {"held back after the function",
-         false,
+         Line::Rtu,
          {{5, {good.begin(), good.begin() + 2}}, {60, {good.begin() + 2, good.end()}}},
          ModbusOutcome::Kind::Ok,
          "",
          0},
-        {"bad CRC", false, {{5, {1, 3, 4, 0, 10, 0, 11, 0, 0}}}, ModbusOutcome::Kind::Error, "bad CRC", 0},
+        {"bad CRC",
+         Line::Rtu,
+         {{5, {1, 3, 4, 0, 10, 0, 11, 0, 0}}},
+         ModbusOutcome::Kind::Error,
+         "bad CRC",
+         0},
         {"another slave",
-         false,
+         Line::Rtu,
          {{5, rtu({2, 3, 4, 0, 10, 0, 11})}},
          ModbusOutcome::Kind::Error,
          "reply from address 2",
          0},
         {"byte count off",
-         false,
+         Line::Rtu,
          {{5, rtu({1, 3, 2, 0, 10})}},
          ModbusOutcome::Kind::Error,
          "reply does not answer the request",
          0},
-        {"exception", false, {{5, rtu({1, 0x83, 2})}}, ModbusOutcome::Kind::Exception, "", 2},
-        {"silence", false, {}, ModbusOutcome::Kind::Timeout, "", 0},
-        {"tcp", true, {{5, mbap(1, {1, 3, 4, 0, 10, 0, 11})}}, ModbusOutcome::Kind::Ok, "", 0},
+        {"exception", Line::Rtu, {{5, rtu({1, 0x83, 2})}}, ModbusOutcome::Kind::Exception, "", 2},
+        {"silence", Line::Rtu, {}, ModbusOutcome::Kind::Timeout, "", 0},
+        // No echo came, so the reply was taken for it: no timeout.
+        {"echo missing",
+         Line::RtuEchoRemoved,
+         {{0, good}},
+         ModbusOutcome::Kind::Error,
+         "echo differs from the request",
+         0},
+        {"tcp", Line::Tcp, {{5, mbap(1, {1, 3, 4, 0, 10, 0, 11})}}, ModbusOutcome::Kind::Ok, "", 0},
         {"tcp other transaction",
-         true,
+         Line::Tcp,
          {{5, mbap(7, {1, 3, 4, 0, 10, 0, 11})}},
          ModbusOutcome::Kind::Error,
          "reply to transaction 7",
@@ -70,9 +85,11 @@ TEST(ModbusMaster, JudgesEveryKindOfReply)
     for (const Row& row : rows) {
         VirtualClock clock;
         ScriptedLink link(clock, [&row](int, ByteView) { return row.reply; });
+        EchoRemovingLink echoRemoval(link);
+        echoRemoval.setEnabled(row.line == Line::RtuEchoRemoved);
         LogModel log;
-        Exchange exchange(link, log, clock);
-        ModbusMaster master(exchange, row.tcp ? ModbusFraming::tcp() : ModbusFraming::rtu());
+        Exchange exchange(echoRemoval, log, clock);
+        ModbusMaster master(exchange, row.line == Line::Tcp ? ModbusFraming::tcp() : ModbusFraming::rtu());
         ModbusRequest request;
         request.count = 2;
         const Bytes preview =

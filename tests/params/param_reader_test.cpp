@@ -151,7 +151,8 @@ TEST(ParamReads, GoodValuesStayThroughTheNextReadUntilTheMeterChanges)
     const std::string good = valueOf(rig.reader, "lblCorvex_vm");
     ASSERT_NE(good, "");
     std::vector<std::string> shown;
-    rig.reader.changed = [&](int) { shown.push_back(valueOf(rig.reader, "lblCorvex_vm")); };
+    QObject::connect(&rig.reader, &ParamReader::changed,
+                     [&](int) { shown.push_back(valueOf(rig.reader, "lblCorvex_vm")); });
     ASSERT_EQ(rig.reader.readParams(6), 1);
     // Shown once, when the new reply is decoded: never zeros in between.
     ASSERT_EQ(shown.size(), 1u);
@@ -173,7 +174,8 @@ TEST(ParamReads, MoneyReadShowsTheHourglassAndRestoresIt)
 {
     Rig rig(7);
     std::vector<bool> cursor;
-    rig.reader.busyCursor = [&cursor](bool busy) { cursor.push_back(busy); };
+    QObject::connect(&rig.reader, &ParamReader::busyChanged,
+                     [&cursor](bool busy) { cursor.push_back(busy); });
     rig.reader.readParams(7);
     EXPECT_EQ(cursor, (std::vector<bool>{true, false}));
 }

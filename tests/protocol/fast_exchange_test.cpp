@@ -87,12 +87,12 @@ TEST(LineSettingsTiming, CharacterTimeFollowsTheFraming)
         double bits;
         int gapMs;
     } rows[] = {
-        {{9600}, 11, 5},                             // 8 odd 1: 4.01 ms
-        {{19200}, 11, 3},                            // 2.005 ms
-        {{115200, 8, prNone}, 10, 1},                // 0.30 ms, at least 1
-        {{1200, 8, prNone}, 10, 30},                 // 29.17 ms
-        {{9600, 7, prNone, sbOne5StopBits}, 9.5, 4}, // 3.46 ms
-        {{1200, 7, prEven, sbTwoStopBits}, 11, 33},  // 32.08 ms
+        {{9600}, 11, 5},                                                   // 8 odd 1: 4.01 ms
+        {{19200}, 11, 3},                                                  // 2.005 ms
+        {{115200, 8, ParityIndex::None}, 10, 1},                           // 0.30 ms, at least 1
+        {{1200, 8, ParityIndex::None}, 10, 30},                            // 29.17 ms
+        {{9600, 7, ParityIndex::None, StopBitsIndex::OneAndHalf}, 9.5, 4}, // 3.46 ms
+        {{1200, 7, ParityIndex::Even, StopBitsIndex::Two}, 11, 33},        // 32.08 ms
         {{0}, 11, 1},
     };
     for (const auto& row : rows) {

@@ -11,11 +11,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <unistd.h>
 
@@ -191,6 +193,37 @@ TEST_F(ComPortTest, MissingDeviceRaisesOpenError)
     EXPECT_FALSE(m_port.connected());
 }
 
+// A driver that blocks inside opening (a Bluetooth port, Wine's COM1) holds the
+// caller only until the open timeout; should the device open later, it is
+// closed again, so the next opening finds it free.
+TEST_F(ComPortTest, OpeningThatBlocksEndsAtTheTimeout)
+{
+    auto driver = std::make_shared<QSemaphore>();
+    m_port.setOpenTimeoutMs(100);
+    m_port.setBeforeOpen([driver] { driver->acquire(); });
+    try {
+        m_port.openPort();
+        FAIL() << "a blocked opening returned an open port";
+    } catch (const ComPortError& error) {
+        EXPECT_EQ(error.errorNumber, kComErrOpenTimeout);
+        EXPECT_EQ(std::string(error.what()),
+                  "Timed out opening com port: " + m_pty.slaveName().toStdString() +
+                      " did not open within 1 s");
+    }
+    EXPECT_FALSE(m_port.connected());
+    m_port.setBeforeOpen({});
+    driver->release();
+    for (int round = 0; round < kPollRounds && !m_port.connected(); ++round) {
+        try {
+            m_port.openPort();
+        } catch (const ComPortError& error) {
+            ASSERT_EQ(error.errorNumber, kComErrOpen);
+            QThread::msleep(kPollPauseMs);
+        }
+    }
+    EXPECT_TRUE(m_port.connected());
+}
+
 TEST_F(ComPortTest, PortHeldByAnotherObjectRaisesOpenError)
 {
     m_port.openPort();
@@ -210,7 +243,7 @@ TEST_F(ComPortTest, PortHeldByAnotherObjectRaisesOpenError)
 TEST_F(ComPortTest, OneAndHalfStopBitsAreRefusedAsLineSetting)
 {
     LineSettings line;
-    line.stopBits = sbOne5StopBits;
+    line.stopBits = StopBitsIndex::OneAndHalf;
     m_port.setLine(line);
     try {
         m_port.openPort();
@@ -232,7 +265,7 @@ TEST_F(ComPortTest, OneAndHalfStopBitsAreRefusedAsLineSetting)
 TEST_F(ComPortTest, LineSettingChangedWhileOpenReopensThePort)
 {
     m_port.openPort();
-    m_port.setLine({19200, 7, prEven});
+    m_port.setLine({19200, 7, ParityIndex::Even});
     ASSERT_TRUE(m_port.connected());
     m_port.sendBytes(kRequest);
     EXPECT_EQ(m_pty.read(kRequest.size()), kRequest);
@@ -343,11 +376,12 @@ TEST_P(BaudRateOrdinalTest, OrdinalGivesBaud)
     EXPECT_EQ(baudRateValue(GetParam().ordinal), GetParam().baud);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ordinals, BaudRateOrdinalTest,
-                         ::testing::Values(BaudRow{brCustom, 0}, BaudRow{br110, 110}, BaudRow{br9600, 9600},
-                                           BaudRow{BaudRateIndex(9), 19200}, BaudRow{br56000, 56000},
-                                           BaudRow{br256000, 256000}, BaudRow{BaudRateIndex(16), 0},
-                                           BaudRow{BaudRateIndex(-1), 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Ordinals, BaudRateOrdinalTest,
+    ::testing::Values(BaudRow{BaudRateIndex::Custom, 0}, BaudRow{BaudRateIndex::Baud110, 110},
+                      BaudRow{BaudRateIndex::Baud9600, 9600}, BaudRow{BaudRateIndex(9), 19200},
+                      BaudRow{BaudRateIndex::Baud56000, 56000}, BaudRow{BaudRateIndex::Baud256000, 256000},
+                      BaudRow{BaudRateIndex(16), 0}, BaudRow{BaudRateIndex(-1), 0}));
 
 TEST(PortListTest, SortsWithoutRegardToCaseAndDropsDuplicates)
 {

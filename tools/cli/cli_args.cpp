@@ -147,11 +147,11 @@ LineSettings parseLineOptions(const CliOptions& options)
     }
     if (const auto stopBits = options.valueOf("--stop-bits")) {
         if (*stopBits == "1")
-            line.stopBits = sbOneStopBit;
+            line.stopBits = StopBitsIndex::One;
         else if (*stopBits == "1.5")
-            line.stopBits = sbOne5StopBits;
+            line.stopBits = StopBitsIndex::OneAndHalf;
         else if (*stopBits == "2")
-            line.stopBits = sbTwoStopBits;
+            line.stopBits = StopBitsIndex::Two;
         else
             throw CliUsageError("--stop-bits: '" + *stopBits + "' is not one of 1, 1.5, 2");
     }
