@@ -31,8 +31,8 @@ public:
     void openPort() override { throw ComPortError(2, "no port in the benchmark"); }
     void closePort() override {}
     bool connected() const override { return false; }
-    PortSettings lineSettings() const override { return m_settings; }
-    void setLineSettings(const PortSettings& settings) override { m_settings = settings; }
+    PortSettings portSettings() const override { return m_settings; }
+    void setPortSettings(const PortSettings& settings) override { m_settings = settings; }
     void purgeBuffers() override {}
     void sendBytes(ByteView) override {}
     int waitingByteCount() override { return 0; }
