@@ -89,16 +89,14 @@ void PortStateTest::FailedAutomaticOpeningSaysSoAndRetriesOnNextActivation()
     rig.prompts.shown.removeIf([](const ShownPrompt& p) { return p.kind == QStringLiteral("warn"); });
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.shown[0].kind, QStringLiteral("inform"));
-    QCOMPARE(rig.prompts.shown[0].text,
-             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
+    QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
     QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
     QVERIFY(!frm.portOpenedOnce());
     expectClosedState(frm);
 
     switchAwayAndBack(frm);
     QCOMPARE(rig.prompts.shown.size(), 2);
-    QCOMPARE(rig.prompts.shown[1].text,
-             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
+    QCOMPARE(rig.prompts.shown[1].text, QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
     QVERIFY(!frm.portOpenedOnce());
 
     rig.port.failOpen = false;
@@ -197,8 +195,7 @@ void PortStateTest::ToggleFailuresKeepTheirState()
     rig.prompts.shown.clear();
     frm.m_openPortAction->trigger();
     QCOMPARE(rig.prompts.shown.size(), 1);
-    QCOMPARE(rig.prompts.shown[0].text,
-             QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
+    QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
     QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
     expectClosedState(frm);
     QVERIFY(!frm.portOpenedOnce());
