@@ -44,13 +44,14 @@ constexpr qreal kPanStep = 0.1;
 // A time axis over [low, high] (milliseconds of the local clock reading, as the
 // axis holds them) widened to whole steps of a round length, so that every tick
 // falls on a round time: the shortest step that needs no more than
-// kTimeIntervalsAtMost intervals.
+// kTimeIntervalsAtMost intervals (more labels than that do not fit a window
+// and are cut short).
 struct TimeTicks {
     double low;
     double high;
     int count;
 };
-constexpr int kTimeIntervalsAtMost = 8;
+constexpr int kTimeIntervalsAtMost = 6;
 
 TimeTicks roundTimeTicks(double low, double high)
 {
