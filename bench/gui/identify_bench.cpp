@@ -41,7 +41,7 @@ void BM_IdentifyType6(benchmark::State& state)
     }
     LineSettings line;
     line.baudRate = kBaud;
-    line.parity = prOdd;
+    line.parity = ParityIndex::Odd;
     LinkSlot port;
     port.open(pty, line);
     LogModel log;
