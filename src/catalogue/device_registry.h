@@ -12,9 +12,9 @@
 
 #include "codec/framing_dialect.h"
 #include "decoding/decode_result.h"
+#include "decoding/param_decoders.h"
 #include "decoding/record_block.h"
 #include "decoding/record_table.h"
-#include "params/param_labels.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -103,7 +103,7 @@ struct ParamStep {
     Bytes body; // after the address; the device type's dialect frames it
     int waitMs = 400;
     int pauseBeforeMs = 0; // quiet time before this request
-    int (*decode)(ByteView reply, LabelValues& values) = nullptr;
+    ParamDecoder decode = nullptr;
 };
 
 struct ParamRead {

@@ -5,9 +5,9 @@
 #include "app/param_window.h"
 #include "app_test_support.h"
 #include "catalogue/catalogue.h"
+#include "decoding/param_decoders.h"
 #include "export/record_csv.h"
 #include "log/log_model.h"
-#include "params/param_decoders.h"
 #include "protocol/archive_download.h"
 #include "protocol/exchange.h"
 #include "protocol/meter_identification.h"
@@ -73,7 +73,7 @@ DecodeResult decodeFictionalRecord(const DecodeContext& context, ByteView reply,
     return DecodeResult::Decoded;
 }
 
-int decodeFictionalParams(ByteView reply, LabelValues& values)
+int decodeFictionalParams(const ParamPanelSpec&, ByteView reply, LabelValues& values)
 {
     if (reply.size() != 9)
         return ParamResult::BadLength;
@@ -84,10 +84,8 @@ int decodeFictionalParams(ByteView reply, LabelValues& values)
 }
 
 const std::vector<TableColumn> kColumns = {{"序号", 45}, {"数据", 100}};
-const ParamPanelSpec kPanel{kFictionalType,
-                            "pnlFict",
-                            "=====虚构流量计=====",
-                            {{"实时数据", {{"lblFict_Value", "数值", LabelKind::Value, "0"}}}}};
+const ParamPanelSpec kPanel{
+    "pnlFict", "=====虚构流量计=====", {{"实时数据", {{"lblFict_Value", "数值", LabelKind::Value, "0"}}}}};
 
 DeviceTypeDescription fictionalType()
 {

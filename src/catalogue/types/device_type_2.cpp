@@ -1,11 +1,28 @@
 #include "catalogue/types/built_in_types.h"
 #include "catalogue/types/type_parts.h"
 
-#include "params/param_decoders.h"
+#include "decoding/param_decoders.h"
 using namespace type_parts;
 
 DeviceTypeDescription deviceType2()
 {
+    static const ParamPanelSpec kPanel{
+        "pnlCPU",
+        "=================IC卡燃气流量计(ModBus V1.3)=================",
+        {{"实时数据",
+          {paramValue("lblCPU_psum", "工况累积量(m3)："), paramValue("lblCPU_sum", "标况累积量(m3)："),
+           paramValue("lblCPU_vm", "工况流量(m3/h)："), paramValue("lblCPU_v0", "标况流量(m3/h)："),
+           paramValue("lblCPU_t", "温度(℃)："), paramValue("lblCPU_p", "压力(Kpa)：")}},
+         {"CPU卡参数",
+          {paramValue("lblCPU_UserNo", "用户号："), paramValue("lblCPU_MeterType", "表型号："),
+           paramValue("lblCPU_MeterState", "表状态："), paramValue("lblCPU_Remain", "剩余气量："),
+           paramValue("lblCPU_BuyTime", "购气次数："), paramValue("lblCPU_TotalBuy", "累计购气量："),
+           paramValue("lblCPU_ThisBuy", "本次购气量："), paramValue("lblCPU_YingjiBuy", "累计应急购气量："),
+           paramValue("lblCPU_YingjiThisBuy", "本次应急购气量："),
+           paramValue("lblCPU_YingjiTime", "应急购气次数："), paramValue("lblCPU_AL", "报警气量："),
+           paramValue("lblCPU_BuyLimit", "充值限："), paramValue("lblCPU_TouZhi", "透支限："),
+           paramValue("lblCPU_zero", "过零气量："), paramValue("lblCPU_ProTime", "拆卸次数："),
+           paramValue("lblCPU_ValTime", "阀开关次数："), paramValue("lblCPU_LowBat", "低电压次数：")}}}};
     return withRecordByIndexKinds(
         {.code = 2,
          .caption = "IC卡燃气流量计(modbus V1.3)",
@@ -19,7 +36,7 @@ DeviceTypeDescription deviceType2()
                         .pauseMs = 300},
               .confirm = {.body = registerReadBody(0x0106, 0x1B), .replyLengths = {59}, .pauseMs = 300},
               .confirmPauseMs = 1700},
-         .params = {.panel = panelSpecOf(2),
+         .params = {.panel = &kPanel,
                     .steps = {{.body = registerReadBody(0, 16), .waitMs = 300, .decode = decodeLiveV13},
                               {.body = registerReadBody(0x0106, 27),
                                .waitMs = 300,

@@ -1,12 +1,36 @@
 #include "catalogue/types/built_in_types.h"
 #include "catalogue/types/type_parts.h"
 
+#include "decoding/param_decoders.h"
 #include "decoding/records_v12.h"
-#include "params/param_decoders.h"
 using namespace type_parts;
 
 DeviceTypeDescription deviceType3()
 {
+    static const ParamPanelSpec kPanel{
+        "pnl55",
+        "=================Tamber智能流量计(自定义协议)=================",
+        {{"实时数据",
+          {paramValue("lbl55Vm", "工况流量(m3/h)："), paramValue("lbl55V0", "标况流量(m3/h)："),
+           paramValue("lbl55_T", "温度(℃)："), paramValue("lbl55_P", "压力(Kpa)："),
+           paramValue("lbl55_sum", "标况累积量(m3)：")}},
+         {"仪表状态与故障",
+          {paramStatus("lbl55_cmd", "命令响应：", 5, 7, "无响应", "响应"),
+           paramStatus("lbl55_alarm", "标况流量报警：", 5, 6, "异常", "正常"),
+           paramStatus("lbl55_sleep", "睡眠：", 5, 5, "睡眠", "无"),
+           paramStatus("lbl55_ExV", "外电源：", 5, 4, "有", "无"),
+           paramStatus("lbl55_sfc", "压缩因子补偿：", 5, 3, "补偿", "无"),
+           paramStatus("lbl55_key", "按键：", 5, 2, "有", "无"),
+           paramStatus("lbl55_BatLow", "电池欠压：", 5, 1, "欠压", "正常"),
+           paramStatus("lbl55_vm", "流量：", 5, 0, "偏小", "正常"),
+           paramStatus("lbl55_f", "频率电路：", 6, 7, "异常", "正常"),
+           paramStatus("lbl55_TSensor", "温度传感器：", 6, 6, "异常", "正常"),
+           paramStatus("lbl55_PSensor", "压力传感器：", 6, 5, "异常", "正常"),
+           paramStatus("lbl55_ad", "A/D转换电路：", 6, 4, "异常", "正常"),
+           paramStatus("lbl55_ram", "RAM：", 6, 3, "异常", "正常"),
+           paramStatus("lbl55_eeprom", "EEPROM：", 6, 2, "异常", "正常"),
+           paramStatus("lbl55_uart", "串行口通信：", 6, 1, "异常", "正常"),
+           paramStatus("lbl55_clock", "时钟电路：", 6, 0, "异常", "正常")}}}};
     static const Columns kRealtimeColumns{index(),
                                           timeText("时间", 140),
                                           number("标况累积量(m3)", 100),
@@ -66,7 +90,7 @@ DeviceTypeDescription deviceType3()
                                         .body = {0x28, 0x03, 0x02, 0x00, 0x01},
                                         .replyLengths = {30},
                                         .pauseMs = 200}},
-        .params = {.panel = panelSpecOf(3),
+        .params = {.panel = &kPanel,
                    .steps = {{.body = {0x02, 0x00}, .waitMs = 400, .decode = decodeParamsCustom}},
                    .detectionRank = 6,
                    .selectorRank = 4,

@@ -7,6 +7,8 @@ using namespace type_parts;
 // Its record fields come from the protocol workbook, not from columns of its own.
 DeviceTypeDescription deviceType5()
 {
+    static const ParamPanelSpec kPanel{
+        "pnlQuosta", "=================Pellin电子气体体积修正仪=================", {}};
     return {
         .code = 5,
         .caption = "Pellin气体体积修正仪(modbus V2.2)",
@@ -51,7 +53,7 @@ DeviceTypeDescription deviceType5()
                                      .body = registerReadBody(0x0FA1, 0x26),
                                      .replyLengths = {81},
                                      .pauseMs = 300}},
-        .params = {.panel = panelSpecOf(5),
+        .params = {.panel = &kPanel,
                    .fromWorkbook = true,
                    .detectionRank = 1,
                    .selectorRank = 5,

@@ -1,13 +1,37 @@
 #include "catalogue/types/built_in_types.h"
 #include "catalogue/types/type_parts.h"
 
+#include "decoding/param_decoders.h"
 #include "decoding/records_v14.h"
 #include "decoding/records_v20.h"
-#include "params/param_decoders.h"
 using namespace type_parts;
 
 DeviceTypeDescription deviceType6()
 {
+    static const ParamPanelSpec kPanel{
+        "pnlCorvex",
+        "=================Corvex智能体积修正仪=================",
+        {{"实时数据",
+          {paramValue("lblCorvex_time", "采集时间：", "2000-00-00 00:00:00"),
+           paramValue("lblCorvex_Sum", "标况累积量(m3)："), paramValue("lblCorvex_psum", "工况累积量(m3)："),
+           paramValue("lblCorvex_v0", "标况瞬时流量(m3/h)："),
+           paramValue("lblCorvex_vm", "工况瞬时流量(m3/h)："), paramValue("lblCorvex_t", "燃气温度(℃)："),
+           paramValue("lblCorvex_p", "燃气绝对压力(Kpa)："),
+           paramValue("lblCorvex_SumErr", "错误标况累积量(m3)：")}},
+         // Bits 5 and 0 of offset 43 and bits 5 and 4 of offset 44 are not shown.
+         {"仪表报警",
+          {paramStatus("lblCorvex_Pl", "压力超下限报警：", 43, 7, "超限", "正常"),
+           paramStatus("lblCorvex_Tl", "温度超下限报警：", 43, 6, "超限", "正常"),
+           paramStatus("lblCorvex_Pro", "防剪断：", 43, 4, "剪断", "正常"),
+           paramStatus("lblCorvex_Mag", "磁干扰：", 43, 3, "干扰", "正常"),
+           paramStatus("lblCorvex_BatEx", "外电源失电：", 43, 2, "失电", "正常"),
+           paramStatus("lblCorvex_ChgBat", "更换积算仪电池：", 43, 1, "更换", "正常"),
+           paramStatus("lblCorvex_TErr", "温度传感器故障：", 44, 7, "故障", "正常"),
+           paramStatus("lblCorvex_PErr", "压力传感器故障：", 44, 6, "故障", "正常"),
+           paramStatus("lblCorvex_BatLow", "积算仪电量不足：", 44, 3, "电量不足", "正常"),
+           paramStatus("lblCorvex_Ph", "压力上限报警：", 44, 2, "超限", "正常"),
+           paramStatus("lblCorvex_Th", "温度上限报警：", 44, 1, "超限", "正常"),
+           paramStatus("lblCorvex_Vmh", "工况流量上限报警：", 44, 0, "超限", "正常")}}}};
     static const Columns kAntiCutColumns{index(),
                                          timeText("报警时间", 145),
                                          text("剪断标志", 80),
@@ -218,7 +242,7 @@ DeviceTypeDescription deviceType6()
                                      .body = registerReadBody(0x000A, 0x19),
                                      .replyLengths = {55},
                                      .pauseMs = 300}},
-        .params = {.panel = panelSpecOf(6),
+        .params = {.panel = &kPanel,
                    .steps = {{.body = registerReadBody(10, 25), .waitMs = 400, .decode = decodeParamsV20}},
                    .detectionRank = 4,
                    .selectorRank = 3,

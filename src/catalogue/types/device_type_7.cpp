@@ -1,13 +1,48 @@
 #include "catalogue/types/built_in_types.h"
 #include "catalogue/types/type_parts.h"
 
+#include "decoding/param_decoders.h"
 #include "decoding/records_money.h"
 #include "decoding/records_v20.h"
-#include "params/param_decoders.h"
 using namespace type_parts;
 
 DeviceTypeDescription deviceType7()
 {
+    static const ParamPanelSpec kPanel{
+        "pnlICMoney",
+        "=================金额版IC卡燃气流量计=================",
+        {{"实时数据",
+          {paramValue("lblICMoney_time", "采集时间：", "2000-01-01 00:00:00"),
+           paramValue("lblICMoney_sum", "标况累积量(m3)："),
+           paramValue("lblICMoney_psum", "工况累积量(m3)："),
+           paramValue("lblICMoney_v0", "标况流量(m3/h)："),
+           paramValue("lblICMoney_vm", "工况流量(m3/h)："),
+           paramValue("lblICMoney_t", "温度(℃)："),
+           paramValue("lblICMoney_p", "压力(Kpa)："),
+           {"lblICMoney_st", "状态字：", LabelKind::Kept, "0000"},
+           {"lblICMoney_alarm", "报警字：", LabelKind::Kept, "0000"}}},
+         // Offset 44 is the low byte of the alarm word, 43 its high byte, 42 the low
+         // byte of the status word.
+         {"仪表状态",
+          {paramStatus("lblICMoney_vmh", "瞬时工况流量上限报警：", 44, 0, "超上限", "正常"),
+           paramStatus("lblICMoney_th", "温度上限报警：", 44, 1, "超上限", "正常"),
+           paramStatus("lblICMoney_ph", "压力上限报警：", 44, 2, "超上限", "正常"),
+           paramStatus("lblICMoney_LJSBat", "积算仪电量不足：", 44, 3, "不足", "充足"),
+           paramStatus("lblICMoney_CardBat", "卡控电量不足：", 44, 4, "不足", "充足"),
+           paramStatus("lblICMoney_Valve", "阀门故障：", 44, 5, "异常", "正常"),
+           paramStatus("lblICMoney_PErr", "压力传感器故障：", 44, 6, "异常", "正常"),
+           // The reset shows "正常", not the clear text of the bit.
+           {"lblICMoney_TErr", "温度传感器故障：", LabelKind::Status, "正常", 44, 7, "有", "无"},
+           paramStatus("lblICMoney_ChgCardBat", "更换卡控电池：", 43, 0, "有", "无"),
+           paramStatus("lblICMoney_ChgLJSBat", "更换积算仪电池：", 43, 1, "有", "无"),
+           paramStatus("lblICMoney_BatEx", "外电源失电：", 43, 2, "失电", "正常"),
+           paramStatus("lblICMoney_BuySt", "购气提示状态：", 42, 4, "购气异常", "购气正常"),
+           paramStatus("lblICMoney_Tz", "透支状态：", 42, 2, "有透支", "无透支"),
+           // Bits 1 and 0 of offset 42 together: 0 closed, 1 open, 2 or 3 a fault.
+           {"lblICMoney_ValveSt", "阀门状态：", LabelKind::Status, "正常", 42, -1, "异常", nullptr},
+           // The meter reports no bits for these two; the panel keeps them.
+           {"lblICMoney_TLow", "温度低报警：", LabelKind::Fixed, "正常"},
+           {"lblICMoney_THigh", "温度高报警：", LabelKind::Fixed, "正常"}}}}};
     static const Columns kAntiCutColumns{index(),
                                          timeText("报警时间", 145),
                                          number("标况累积量(m3)", 102),
@@ -182,7 +217,7 @@ DeviceTypeDescription deviceType7()
                                      .body = registerReadBody(0x000A, 0x15),
                                      .replyLengths = {47},
                                      .pauseMs = 300}},
-        .params = {.panel = panelSpecOf(7),
+        .params = {.panel = &kPanel,
                    .steps = {{.body = registerReadBody(10, 21), .waitMs = 400, .decode = decodeParamsMoney}},
                    .busyCursor = true,
                    .detectionRank = 5,
