@@ -4,9 +4,9 @@
 #include "app/port_session.h"
 
 #include "app/prompter.h"
+#include "decoding/param_labels.h"
 #include "export/record_export.h"
 #include "log/log_model.h"
-#include "params/param_labels.h"
 #include "protocol/waiter.h"
 #include "serial/byte_link.h"
 #include "settings/settings_file.h"

@@ -12,13 +12,14 @@
 
 #include "codec/framing_dialect.h"
 #include "decoding/decode_result.h"
+#include "decoding/param_decoders.h"
 #include "decoding/record_block.h"
 #include "decoding/record_table.h"
-#include "params/param_labels.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -41,8 +42,9 @@ struct ReplyFrame {
     bool shortAnswer = false; // the 5-byte no-record answer is accepted too
 };
 
-// One record kind as a device type's description states it.
-struct RecordKindDefinition {
+// One record kind. A device type's file writes the first group of fields; the
+// registry fills the rest when it takes the type in.
+struct RecordKind {
     int ordinal = 0;
     std::string_view caption; // tree caption, e.g. "实时记录700组"
     // The byte that selects the kind inside the request (record table selector or
@@ -50,40 +52,27 @@ struct RecordKindDefinition {
     uint8_t selector = 0;
     int blockCount = 0; // highest block number; blocks count from 1
     int recordsPerBlock = 1;
-    std::string_view progressCaption;  // may be empty
-    std::string_view readStartLogLine; // "===========…==========="
+    std::string_view progressCaption; // may be empty
+    std::string readStartLogLine;     // "===========…==========="
     // Replies that carry several records; nullptr for one record per reply.
     const RecordBlockLayout* block = nullptr;
     // Decoder of one-record replies; not used when block is set.
     KindDecoder decode = nullptr;
-    // "序号" and the rest; nullptr for a kind whose fields the protocol workbook describes.
-    const std::vector<TableColumn>* columns = nullptr;
+    // "序号" and the rest; empty for a kind whose fields the protocol workbook describes.
+    std::vector<TableColumn> columns;
     ReplyFrame frame;
     // Name of the record-type menu item that reads this kind, empty for none.
     std::string_view menuItem;
     // The tree shows the unselected picture for the selected node too.
     bool plainSelectedImage = false;
-};
 
-struct RecordKind {
+    // Filled by the registry.
     int deviceType = 0;
-    int ordinal = 0;
     int code = 0;
-    std::string_view caption;
-    uint8_t selector = 0;
-    int blockCount = 0;
-    int recordsPerBlock = 1;
     int firstRecord = 0; // number of the first record that block 1 names
-    std::string_view progressCaption;
-    std::string_view readStartLogLine;
-    const RecordBlockLayout* block = nullptr;
-    KindDecoder decode = nullptr;
-    std::vector<TableColumn> columns;
     bool fieldsFromWorkbook = false;
     const FramingDialect* dialect = nullptr;
     ReplyLengths reply;
-    std::string_view menuItem;
-    bool plainSelectedImage = false;
 
     // The kind's decoder's result, or Stop for a kind without one.
     DecodeResult decodeReply(const DecodeContext& context, ByteView reply, RecordTable& table) const;
@@ -114,7 +103,7 @@ struct ParamStep {
     Bytes body; // after the address; the device type's dialect frames it
     int waitMs = 400;
     int pauseBeforeMs = 0; // quiet time before this request
-    int (*decode)(ByteView reply, LabelValues& values) = nullptr;
+    ParamDecoder decode = nullptr;
 };
 
 struct ParamRead {
@@ -129,7 +118,8 @@ struct ParamRead {
     std::string_view detectedTitle, detectedCaption;
 };
 
-struct DeviceTypeDefinition {
+// Everything known of one device type; each has its own file under types/.
+struct DeviceTypeDescription {
     int code = 0;
     std::string_view caption; // tree caption, e.g. "智能体积修正仪(modbus V1.2)"
     const FramingDialect* dialect = nullptr;
@@ -137,24 +127,10 @@ struct DeviceTypeDefinition {
     int pollIntervalTreeOrMenuMs = 1000;
     int pollIntervalRangeOrIdentificationMs = 1000;
     bool shownInTree = true;
-    bool inRecordMenu = true; // the record-type menu resolves items for it
-    std::vector<RecordKindDefinition> kinds;
+    bool inRecordMenu = true;         // the record-type menu resolves items for it
+    std::vector<RecordKind> kinds;    // tree order
     Identification identification;    // the record-type menu's and the meter search's
     Identification recordReaderProbe; // the older record readers' "读取全部记录"
-    ParamRead params;
-};
-
-struct DeviceTypeDescription {
-    int code = 0;
-    std::string_view caption;
-    const FramingDialect* dialect = nullptr;
-    int pollIntervalTreeOrMenuMs = 1000;
-    int pollIntervalRangeOrIdentificationMs = 1000;
-    bool shownInTree = true;
-    bool inRecordMenu = true;
-    std::vector<RecordKind> kinds; // tree order
-    Identification identification;
-    Identification recordReaderProbe;
     ParamRead params;
 };
 
@@ -165,7 +141,7 @@ public:
 
     // Adds a device type; false (and nothing added) when its code or a kind code
     // is taken or a kind has no dialect to be read with.
-    bool add(const DeviceTypeDefinition& definition);
+    bool add(DeviceTypeDescription type);
     // Takes a device type out again (tests register their own and clean up).
     void remove(int code);
 

@@ -115,11 +115,11 @@ int ParamReader::readParams(int deviceType)
         m_exchange.sendFrame(type->dialect->frame(m_meterAddress, request.body));
         m_exchange.wait().sleep(request.waitMs);
         const Bytes reply = m_exchange.collectReply();
-        result = request.decode(reply, m_values);
+        result = request.decode(*read.panel, reply, m_values);
         if (result != ParamResult::Decoded) {
             resetParamLabels(*read.panel, m_values);
             for (size_t done = 0; done < decodedReplies.size(); ++done)
-                read.steps[done].decode(decodedReplies[done], m_values);
+                read.steps[done].decode(*read.panel, decodedReplies[done], m_values);
             emit changed(deviceType);
             return result;
         }

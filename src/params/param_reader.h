@@ -11,8 +11,8 @@
 #pragma once
 
 #include "catalogue/device_registry.h"
-#include "params/param_decoders.h"
-#include "params/param_grid.h"
+#include "decoding/param_decoders.h"
+#include "decoding/param_grid.h"
 
 #include <QObject>
 

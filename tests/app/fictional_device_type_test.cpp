@@ -5,9 +5,9 @@
 #include "app/param_window.h"
 #include "app_test_support.h"
 #include "catalogue/catalogue.h"
+#include "decoding/param_decoders.h"
 #include "export/record_csv.h"
 #include "log/log_model.h"
-#include "params/param_decoders.h"
 #include "protocol/archive_download.h"
 #include "protocol/exchange.h"
 #include "protocol/meter_identification.h"
@@ -73,7 +73,7 @@ DecodeResult decodeFictionalRecord(const DecodeContext& context, ByteView reply,
     return DecodeResult::Decoded;
 }
 
-int decodeFictionalParams(ByteView reply, LabelValues& values)
+int decodeFictionalParams(const ParamPanelSpec&, ByteView reply, LabelValues& values)
 {
     if (reply.size() != 9)
         return ParamResult::BadLength;
@@ -84,42 +84,41 @@ int decodeFictionalParams(ByteView reply, LabelValues& values)
 }
 
 const std::vector<TableColumn> kColumns = {{"序号", 45}, {"数据", 100}};
-const ParamPanelSpec kPanel{kFictionalType,
-                            "pnlFict",
-                            "=====虚构流量计=====",
-                            {{"实时数据", {{"lblFict_Value", "数值", LabelKind::Value, "0"}}}}};
+const ParamPanelSpec kPanel{
+    "pnlFict", "=====虚构流量计=====", {{"实时数据", {{"lblFict_Value", "数值", LabelKind::Value, "0"}}}}};
 
-DeviceTypeDefinition fictionalType()
+DeviceTypeDescription fictionalType()
 {
-    DeviceTypeDefinition type;
-    type.code = kFictionalType;
-    type.caption = "虚构流量计(modbus V9.9)";
-    type.dialect = &FramingDialect::recordRange();
     const Bytes window = {0x03, 0x01, 0x00, 0x00, 0x02};
-    for (int ordinal : {1, 2}) {
-        RecordKindDefinition kind;
-        kind.ordinal = ordinal;
-        kind.caption = ordinal == 1 ? "实时记录10组" : "月记录10组";
-        kind.selector = static_cast<uint8_t>(ordinal);
-        kind.blockCount = 10;
-        kind.readStartLogLine = "===========虚构流量计===========";
-        kind.decode = decodeFictionalRecord;
-        kind.columns = &kColumns;
-        kind.frame = {9};
-        kind.menuItem = ordinal == 1 ? "N15" : "N17";
-        type.kinds.push_back(kind);
-    }
-    type.identification = {7, {"=====虚构流量计=====", window, {9}, 300}, {}, 0};
-    type.params.panel = &kPanel;
-    type.params.steps = {{window, 400, 0, decodeFictionalParams}};
-    type.params.detectionRank = 7;
-    type.params.selectorRank = 7;
-    type.params.selectorItem = "虚构流量计(ModBus V9.9)";
-    type.params.selectorTitle = "虚构流量计";
-    type.params.selectorCaption = "实时数据----虚构流量计";
-    type.params.detectedTitle = "虚构流量计";
-    type.params.detectedCaption = "用户只读参数----虚构流量计";
-    return type;
+    const auto kind = [](int ordinal, std::string_view caption, std::string_view menuItem) {
+        return RecordKind{.ordinal = ordinal,
+                          .caption = caption,
+                          .selector = static_cast<uint8_t>(ordinal),
+                          .blockCount = 10,
+                          .readStartLogLine = "===========虚构流量计===========",
+                          .decode = decodeFictionalRecord,
+                          .columns = kColumns,
+                          .frame = {.length = 9},
+                          .menuItem = menuItem};
+    };
+    return {.code = kFictionalType,
+            .caption = "虚构流量计(modbus V9.9)",
+            .dialect = &FramingDialect::recordRange(),
+            .kinds = {kind(1, "实时记录10组", "N15"), kind(2, "月记录10组", "N17")},
+            .identification = {.rank = 7,
+                               .probe = {.logLine = "=====虚构流量计=====",
+                                         .body = window,
+                                         .replyLengths = {9},
+                                         .pauseMs = 300}},
+            .params = {.panel = &kPanel,
+                       .steps = {{.body = window, .waitMs = 400, .decode = decodeFictionalParams}},
+                       .detectionRank = 7,
+                       .selectorRank = 7,
+                       .selectorItem = "虚构流量计(ModBus V9.9)",
+                       .selectorTitle = "虚构流量计",
+                       .selectorCaption = "实时数据----虚构流量计",
+                       .detectedTitle = "虚构流量计",
+                       .detectedCaption = "用户只读参数----虚构流量计"}};
 }
 
 } // namespace

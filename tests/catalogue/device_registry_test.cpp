@@ -3,10 +3,6 @@
 // lengths agree with one another; every menu entry, probe and parameter read
 // names something that exists.
 #include "catalogue/catalogue.h"
-#include "decoding/records_money.h"
-#include "decoding/records_v12.h"
-#include "decoding/records_v14.h"
-#include "decoding/records_v20.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -143,13 +139,14 @@ TEST(DeviceRegistry, WorkbookKindsTakeColumnsAndLengthFromTheWorkbook)
     }
 }
 
-// Codes no device type knows: Stop, table untouched, for a reply that some decoder
-// would accept and for an empty one; no columns.
-TEST(DeviceRegistry, UnknownCodesStopWithoutTouchingTheTable)
+// Codes no device type knows: empty answers, no columns, and Stop with the table
+// untouched for a reply that some decoder would accept and for an empty one.
+TEST(DeviceRegistry, UnknownCodesGiveEmptyAnswersAndStop)
 {
     for (int kindCode : {15, 618, 0, -1, 10, 25, 34, 40, 412, 50, 55, 60, 70, 80, 714, 4100, 2147483647}) {
         EXPECT_EQ(findRecordKind(kindCode), nullptr);
         EXPECT_EQ(blockCountOf(kindCode), 0);
+        EXPECT_EQ(recordsPerBlock(kindCode), 0);
         EXPECT_TRUE(readStartLogLine(kindCode).empty());
         for (const Bytes& reply : {Bytes{}, modbusOfLength(39), customOfLength(30)}) {
             RecordTable table;
@@ -163,23 +160,11 @@ TEST(DeviceRegistry, UnknownCodesStopWithoutTouchingTheTable)
         setupKindColumns(kindCode, table);
         EXPECT_EQ(table.columnCount(), 0);
     }
-}
-
-TEST(DeviceRegistry, KindsWithSimilarRecordsKeepTheirOwnLayouts)
-{
-    const auto layout = [](int code) { return findRecordKind(code)->block; };
-    EXPECT_EQ(layout(64), &kParamChangeV20);
-    EXPECT_EQ(layout(74), &kParamChangeMoney);
-    EXPECT_EQ(layout(69), &kAntiCutV20);
-    EXPECT_EQ(layout(79), &kAntiCutMoney);
-    EXPECT_EQ(layout(610), &kAntiRemovalV20);
-    EXPECT_EQ(layout(710), &kAntiRemovalMoney);
-    EXPECT_EQ(layout(611), layout(711));
-    EXPECT_EQ(layout(45), layout(47));
-    EXPECT_EQ(layout(45), layout(48));
-    EXPECT_EQ(layout(46), &kAlarmEvent2V14);
-    EXPECT_EQ(findRecordKind(21)->decode, &decodeRealtimeV12);
-    EXPECT_EQ(findRecordKind(31)->decode, &decodeRealtimeCustom);
+    EXPECT_FALSE(isKnownDeviceType(0));
+    EXPECT_FALSE(isKnownDeviceType(8));
+    EXPECT_TRUE(treeCaption(8).empty());
+    EXPECT_TRUE(recordKindsOf(8).empty());
+    EXPECT_EQ(pollIntervalMs(9, ReadStartWay::RangeOrIdentification), 1000);
 }
 
 // Workbook-described kinds: a description whose first field is "S8" tells the
@@ -327,10 +312,7 @@ TEST(DeviceRegistry, ReadStartLogLinesAreFramedByElevenEqualsSigns)
 TEST(DeviceRegistry, RefusesTakenCodes)
 {
     DeviceRegistry& registry = DeviceRegistry::instance();
-    DeviceTypeDefinition type;
-    type.dialect = &FramingDialect::recordRange();
-    type.kinds = {RecordKindDefinition{}};
-    type.kinds[0].ordinal = 1;
+    DeviceTypeDescription type{.dialect = &FramingDialect::recordRange(), .kinds = {{.ordinal = 1}}};
     type.code = 6;
     EXPECT_FALSE(registry.add(type));
     type.code = 41;

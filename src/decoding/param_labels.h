@@ -1,7 +1,7 @@
-// The labels of the parameter window's device panels: what each panel shows,
-// by the label names the window gives its controls, with captions, reset texts
-// and, for status labels, the reply bit behind them and the texts for a set and
-// a clear bit. Plain constant tables; the decoders and the window share them.
+// The labels of a parameter panel: what it shows, by the label names the window
+// gives its controls, with captions, reset texts and, for status labels, the reply
+// bit behind them and the texts for a set and a clear bit. Each device type's
+// description holds its panel; the decoders and the window share it.
 #pragma once
 
 #include <map>
@@ -47,21 +47,16 @@ struct ParamGroupSpec {
 };
 
 struct ParamPanelSpec {
-    int deviceType;
     const char* panelName;
     // The line a read of this type appends to the log first.
     const char* banner;
     std::vector<ParamGroupSpec> groups;
 };
 
-// The panels of the built-in device types (the device registry hands them out with
-// each type's description). The panel of device type 5 holds the parameter grid
-// and no labels.
-const std::vector<ParamPanelSpec>& paramPanels();
-// nullptr for a device type without a panel (4, or anything outside 1..7).
-const ParamPanelSpec* panelSpecOf(int deviceType);
-// nullptr when no panel has a label of that name.
-const ParamLabelSpec* findLabelSpec(const std::string& name);
+// A value label; a status label with the reply offset and bit behind it.
+ParamLabelSpec paramValue(const char* name, const char* caption, const char* resetText = "0");
+ParamLabelSpec paramStatus(const char* name, const char* caption, int offset, int bit, const char* setText,
+                           const char* clearText);
 
 // Puts every label of `panel` into its reset state: values to their reset
 // text, status labels to their reset text in the normal state. Kept and fixed

@@ -1,4 +1,4 @@
-#include "params/param_grid.h"
+#include "decoding/param_grid.h"
 
 #include "decoding/typed_fields.h"
 

@@ -1,4 +1,4 @@
-#include "params/param_decoders.h"
+#include "decoding/param_decoders.h"
 
 #include <cstdint>
 
@@ -25,10 +25,9 @@ int checkParamReply(ByteView reply, size_t length)
 }
 
 // Every single-bit status label of the panel, from the reply bytes they name.
-void showStatusBits(int deviceType, ByteView reply, LabelValues& values)
+void showStatusBits(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
 {
-    const ParamPanelSpec* panel = panelSpecOf(deviceType);
-    for (const ParamGroupSpec& group : panel->groups) {
+    for (const ParamGroupSpec& group : panel.groups) {
         for (const ParamLabelSpec& label : group.labels) {
             if (label.kind != LabelKind::Status || label.bit < 0 ||
                 static_cast<size_t>(label.offset) >= reply.size())
@@ -72,18 +71,18 @@ std::string bytesToDecimalDigits(int width, ByteView bytes)
     return padLeftZeros(std::move(text), width);
 }
 
-int decodeParamsV12(ByteView reply, LabelValues& values)
+int decodeParamsV12(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
 {
     if (const int check = checkParamReply(reply, kReplyLengthV12); check != ParamResult::Decoded)
         return check;
     showFixedPointLive(reply, values, "lblV18_psum", "lblV18_sum", "lblV18_Vm", "lblV18_V0", "lblV18_T",
                        "lblV18_P");
     setValue(values, "lblV18_SFC", formatText("%6.4f", readFixed7_24(reply.subspan(35, 4))));
-    showStatusBits(1, reply, values);
+    showStatusBits(panel, reply, values);
     return ParamResult::Decoded;
 }
 
-int decodeLiveV13(ByteView reply, LabelValues& values)
+int decodeLiveV13(const ParamPanelSpec&, ByteView reply, LabelValues& values)
 {
     if (const int check = checkParamReply(reply, kReplyLengthLiveV13); check != ParamResult::Decoded)
         return check;
@@ -92,7 +91,7 @@ int decodeLiveV13(ByteView reply, LabelValues& values)
     return ParamResult::Decoded;
 }
 
-int decodeCardParamsV13(ByteView reply, LabelValues& values)
+int decodeCardParamsV13(const ParamPanelSpec&, ByteView reply, LabelValues& values)
 {
     if (const int check = checkParamReply(reply, kReplyLengthCardV13); check != ParamResult::Decoded)
         return check;
@@ -118,7 +117,7 @@ int decodeCardParamsV13(ByteView reply, LabelValues& values)
     return ParamResult::Decoded;
 }
 
-int decodeParamsV20(ByteView reply, LabelValues& values)
+int decodeParamsV20(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
 {
     if (const int check = checkParamReply(reply, kReplyLengthV20); check != ParamResult::Decoded)
         return check;
@@ -131,11 +130,11 @@ int decodeParamsV20(ByteView reply, LabelValues& values)
     setValue(values, "lblCorvex_p", trimBlanks(formatText("%6.1f", readSingle(reply.subspan(37, 4)))));
     // Offsets 41 and 42 are not used.
     setValue(values, "lblCorvex_SumErr", formatText("%6.4f", readDouble(reply.subspan(45, 8))));
-    showStatusBits(6, reply, values);
+    showStatusBits(panel, reply, values);
     return ParamResult::Decoded;
 }
 
-int decodeParamsCustom(ByteView reply, LabelValues& values)
+int decodeParamsCustom(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
 {
     const size_t length = reply.size();
     if (length != 30 && length != 28)
@@ -152,16 +151,11 @@ int decodeParamsCustom(ByteView reply, LabelValues& values)
     const double volume =
         length == 30 ? readFloat48Exp(reply.subspan(23, 6)) : readFloat32Exp(reply.subspan(23, 4));
     setValue(values, "lbl55_sum", formatText("%.4f", volume));
-    showStatusCustom(reply, values);
+    showStatusBits(panel, reply, values);
     return ParamResult::Decoded;
 }
 
-void showStatusCustom(ByteView reply, LabelValues& values)
-{
-    showStatusBits(3, reply, values);
-}
-
-int decodeParamsMoney(ByteView reply, LabelValues& values)
+int decodeParamsMoney(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
 {
     if (const int check = checkParamReply(reply, kReplyLengthMoney); check != ParamResult::Decoded)
         return check;
@@ -175,7 +169,7 @@ int decodeParamsMoney(ByteView reply, LabelValues& values)
     setValue(values, "lblICMoney_st", formatText("%04X", static_cast<unsigned>(reply[41] << 8 | reply[42])));
     setValue(values, "lblICMoney_alarm",
              formatText("%04X", static_cast<unsigned>(reply[43] << 8 | reply[44])));
-    showStatusBits(7, reply, values);
+    showStatusBits(panel, reply, values);
     switch (reply[42] & 0x03) {
     case 0:
         values["lblICMoney_ValveSt"] = {"关阀", LabelState::Normal};

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "codec/codec.h"
-#include "params/param_labels.h"
+#include "decoding/param_labels.h"
 
 #include <string>
 
@@ -24,23 +24,24 @@ inline constexpr size_t kReplyLengthCardV13 = 59;
 inline constexpr size_t kReplyLengthV20 = 55;
 inline constexpr size_t kReplyLengthMoney = 47;
 
+// Every decoder takes the panel it fills: the status labels of the panel name the
+// reply bits behind them.
+using ParamDecoder = int (*)(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
+
 // The decimal value of each byte written one after the other, then "0" put in front
 // up to `width` characters: 01 0C gives "112", width 4 "0112".
 std::string bytesToDecimalDigits(int width, ByteView bytes);
 
 // Device type 1: 43 bytes, live values and the fault byte at offset 40.
-int decodeParamsV12(ByteView reply, LabelValues& values);
+int decodeParamsV12(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 2, first request: 37 bytes of live values.
-int decodeLiveV13(ByteView reply, LabelValues& values);
+int decodeLiveV13(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 2, second request: 59 bytes of card parameters.
-int decodeCardParamsV13(ByteView reply, LabelValues& values);
+int decodeCardParamsV13(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 6: 55 bytes, live values and the alarm bytes at offsets 43 and 44.
-int decodeParamsV20(ByteView reply, LabelValues& values);
+int decodeParamsV20(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 3: "UU"-framed answer of 30 bytes (48-bit volume) or 28 (32-bit),
 // sealed with the 8-bit sum of the bytes after the header.
-int decodeParamsCustom(ByteView reply, LabelValues& values);
+int decodeParamsCustom(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 7: 47 bytes, live values, status and alarm words.
-int decodeParamsMoney(ByteView reply, LabelValues& values);
-
-// The status bytes of device type 3 at offsets 5 and 6 (the reply must hold them).
-void showStatusCustom(ByteView reply, LabelValues& values);
+int decodeParamsMoney(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);

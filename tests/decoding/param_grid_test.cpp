@@ -1,6 +1,6 @@
 // The parameter grid of device type 5: rows from the parameter list, the reset,
 // the request of the parameter block and the typed decoding into the grid.
-#include "params/param_grid.h"
+#include "decoding/param_grid.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>

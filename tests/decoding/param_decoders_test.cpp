@@ -1,10 +1,12 @@
 // Known-answer tables of the parameter decoders: reply bytes in, label texts and
 // states out, with the length, check-byte and start-byte rejections.
-#include "params/param_decoders.h"
+#include "catalogue/device_registry.h"
+#include "decoding/param_decoders.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -34,7 +36,22 @@ LabelValue A(const char* text)
     return {text, LabelState::Alarm};
 }
 
-using Decoder = int (*)(ByteView, LabelValues&);
+using Decoder = ParamDecoder;
+
+// The panel of the device type whose parameter read uses `decode`.
+const ParamPanelSpec& panelDecodedBy(Decoder decode)
+{
+    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
+        for (const ParamStep& step : type->params.steps)
+            if (step.decode == decode)
+                return *type->params.panel;
+    throw std::logic_error("no device type reads with this decoder");
+}
+
+const ParamPanelSpec& panelOfType(int deviceType)
+{
+    return *DeviceRegistry::instance().deviceType(deviceType)->params.panel;
+}
 
 struct DecodeCase {
     const char* name;
@@ -50,7 +67,7 @@ TEST_P(ParamDecoders, GiveResultAndLabelTexts)
 {
     const DecodeCase& c = GetParam();
     LabelValues values;
-    EXPECT_EQ(c.decode(c.reply, values), c.result);
+    EXPECT_EQ(c.decode(panelDecodedBy(c.decode), c.reply, values), c.result);
     if (c.result != 1) {
         EXPECT_TRUE(values.empty()) << "a rejected reply wrote labels";
         return;
@@ -337,42 +354,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, DecimalDigits,
 TEST(ParamReset, GivesResetTextsAndKeepsTheStatusAndAlarmWordsOfType7)
 {
     LabelValues values;
-    resetParamLabels(*panelSpecOf(7), values);
+    resetParamLabels(panelOfType(7), values);
     EXPECT_EQ(values["lblICMoney_time"], N("2000-01-01 00:00:00"));
     EXPECT_EQ(values["lblICMoney_TErr"], N("正常"));
     EXPECT_EQ(values["lblICMoney_ValveSt"], N("正常"));
     EXPECT_EQ(values["lblICMoney_LJSBat"], N("充足"));
-    ASSERT_EQ(decodeParamsMoney(sealed(money("00 02 04 41")), values), 1);
-    resetParamLabels(*panelSpecOf(7), values);
+    ASSERT_EQ(decodeParamsMoney(panelOfType(7), sealed(money("00 02 04 41")), values), 1);
+    resetParamLabels(panelOfType(7), values);
     EXPECT_EQ(values["lblICMoney_sum"], N("0"));
     EXPECT_EQ(values["lblICMoney_ValveSt"], N("正常"));
     EXPECT_EQ(values["lblICMoney_st"], N("0002"));
     EXPECT_EQ(values["lblICMoney_alarm"], N("0441"));
 
-    resetParamLabels(*panelSpecOf(6), values);
+    resetParamLabels(panelOfType(6), values);
     EXPECT_EQ(values["lblCorvex_time"], N("2000-00-00 00:00:00"));
-    resetParamLabels(*panelSpecOf(3), values);
+    resetParamLabels(panelOfType(3), values);
     EXPECT_EQ(values["lbl55_cmd"], N("响应"));
-}
-
-TEST(ParamPanels, CountLabelsAsTheWindowShowsThem)
-{
-    auto count = [](int type, LabelKind kind) {
-        int n = 0;
-        for (const ParamGroupSpec& group : panelSpecOf(type)->groups)
-            for (const ParamLabelSpec& label : group.labels)
-                n += label.kind == kind;
-        return n;
-    };
-    EXPECT_EQ(count(1, LabelKind::Value), 7);
-    EXPECT_EQ(count(1, LabelKind::Status), 8);
-    EXPECT_EQ(count(2, LabelKind::Value), 23);
-    EXPECT_EQ(count(6, LabelKind::Status), 12);
-    EXPECT_EQ(count(3, LabelKind::Value), 5);
-    EXPECT_EQ(count(3, LabelKind::Status), 16);
-    EXPECT_EQ(count(7, LabelKind::Status), 14);
-    EXPECT_EQ(count(7, LabelKind::Kept), 2);
-    EXPECT_EQ(panelSpecOf(4), nullptr);
 }
 
 } // namespace
