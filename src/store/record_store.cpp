@@ -27,6 +27,12 @@ QString nowUtc()
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
 }
 
+// Qt binds a null QString as NULL; the book's texts are never NULL.
+QVariant textValue(const QString& text)
+{
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
 QString newUid()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -277,9 +283,9 @@ std::optional<qint64> RecordStore::addMeter(const MeterEntry& meter)
         QStringLiteral("INSERT INTO meter (uid, name, device_type, address, port, serial, site, notes, "
                        "every, created) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
     for (const QVariant& value :
-         {QVariant(newUid()), QVariant(meter.name), QVariant(meter.deviceType), QVariant(meter.address),
-          QVariant(meter.port), QVariant(meter.serial), QVariant(meter.site), QVariant(meter.notes),
-          QVariant(meter.every), QVariant(nowUtc())})
+         {QVariant(newUid()), textValue(meter.name), QVariant(meter.deviceType), QVariant(meter.address),
+          textValue(meter.port), textValue(meter.serial), textValue(meter.site), textValue(meter.notes),
+          textValue(meter.every), QVariant(nowUtc())})
         query.addBindValue(value);
     if (!exec(query, QStringLiteral("cannot add the meter")) || !query.next())
         return std::nullopt;
@@ -503,7 +509,7 @@ std::optional<qint64> RecordStore::startDownload(const DownloadStart& start)
                                  "blocks_asked) VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id"));
     for (const QVariant& value :
          {QVariant(newUid()), QVariant(start.meterId), QVariant(start.kindCode), QVariant(nowUtc()),
-          QVariant(start.host), QVariant(start.programVersion), QVariant(start.blocksAsked)})
+          textValue(start.host), textValue(start.programVersion), QVariant(start.blocksAsked)})
         query.addBindValue(value);
     if (!exec(query, QStringLiteral("cannot start the download")) || !query.next())
         return std::nullopt;
