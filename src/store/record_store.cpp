@@ -2,7 +2,6 @@
 
 #include "decoding/record_series.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
@@ -130,6 +129,7 @@ RecordStore::RecordStore(StoreLocation location) : m_location(std::move(location
 RecordStore::~RecordStore()
 {
     m_inserts.clear();
+    m_progress.reset();
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
@@ -201,7 +201,9 @@ bool RecordStore::open()
                         QStringLiteral("cannot use a write-ahead log (journal mode %1)")
                             .arg(wal.value(0).toString()));
         if (!execSql(QStringLiteral("PRAGMA synchronous=NORMAL"), QStringLiteral("cannot open")) ||
-            !execSql(QStringLiteral("PRAGMA foreign_keys=ON"), QStringLiteral("cannot open")))
+            !execSql(QStringLiteral("PRAGMA foreign_keys=ON"), QStringLiteral("cannot open")) ||
+            // The identity index's pages stay in memory rather than re-read.
+            !execSql(QStringLiteral("PRAGMA cache_size=-65536"), QStringLiteral("cannot open")))
             return false;
     }
     int version = 0;
@@ -445,14 +447,14 @@ const RecordStore::KindTable* RecordStore::ensureKindTable(int kindCode,
         }
     }
     if (!existing) {
-        QString create = QStringLiteral("CREATE TABLE %1 (id %2, meter_id %3 NOT NULL REFERENCES meter(id), "
-                                        "download_id %3 REFERENCES download(id), seq TEXT NOT NULL, "
-                                        "ident TEXT NOT NULL, cells TEXT NOT NULL")
-                             .arg(table, sqlType("INTEGER PRIMARY KEY", "BIGSERIAL PRIMARY KEY"),
-                                  sqlType("INTEGER", "BIGINT"));
+        QString create =
+            QStringLiteral("CREATE TABLE %1 (id %2, meter_id %3 NOT NULL REFERENCES meter(id), "
+                           "download_id %3 REFERENCES download(id), seq TEXT NOT NULL, cells TEXT NOT NULL")
+                .arg(table, sqlType("INTEGER PRIMARY KEY", "BIGSERIAL PRIMARY KEY"),
+                     sqlType("INTEGER", "BIGINT"));
         for (const QString& column : typed)
             create += QStringLiteral(", ") + column;
-        statements << create + QStringLiteral(", UNIQUE (meter_id, ident))");
+        statements << create + QStringLiteral(", UNIQUE (meter_id, cells))");
         for (size_t i = 1; i < columns.size(); ++i) {
             if (columns[i].type == ColumnType::Time) {
                 statements << QStringLiteral("CREATE INDEX %1_time ON %1 (meter_id, %2_at)")
@@ -520,8 +522,7 @@ std::optional<qint64> RecordStore::startDownload(const DownloadStart& start)
 
 QString RecordStore::identityOf(const std::vector<std::string>& row)
 {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(joinedCells(row).toUtf8(), QCryptographicHash::Sha1).toHex());
+    return joinedCells(row);
 }
 
 std::optional<StoredCounts> RecordStore::insertRows(int kindCode, qint64 meterId,
@@ -538,7 +539,7 @@ std::optional<StoredCounts> RecordStore::insertRows(int kindCode, qint64 meterId
     auto prepared = m_inserts.find(kindCode);
     if (prepared == m_inserts.end()) {
         QStringList names{QStringLiteral("meter_id"), QStringLiteral("download_id"), QStringLiteral("seq"),
-                          QStringLiteral("ident"), QStringLiteral("cells")};
+                          QStringLiteral("cells")};
         for (size_t i = 0; i < table->types.size(); ++i) {
             names << columnName(static_cast<int>(i + 1));
             if (table->types[i] == ColumnType::Time)
@@ -548,7 +549,7 @@ std::optional<StoredCounts> RecordStore::insertRows(int kindCode, qint64 meterId
         marks.fill(QStringLiteral("?"), names.size());
         QSqlQuery insert(m_db);
         if (!insert.prepare(
-                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (meter_id, ident) DO NOTHING")
+                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (meter_id, cells) DO NOTHING")
                     .arg(recordTableName(kindCode), names.join(QStringLiteral(", ")),
                          marks.join(QStringLiteral(", "))))) {
             fail(what, insert);
@@ -563,7 +564,6 @@ std::optional<StoredCounts> RecordStore::insertRows(int kindCode, qint64 meterId
         insert.addBindValue(meterId);
         insert.addBindValue(downloadId ? QVariant(*downloadId) : QVariant(QMetaType::fromType<qint64>()));
         insert.addBindValue(QString::fromStdString(row.empty() ? kNoCell : row[0]));
-        insert.addBindValue(identityOf(row));
         insert.addBindValue(joinedCells(row));
         for (size_t i = 0; i < table->types.size(); ++i) {
             const std::string& cell = i + 1 < row.size() ? row[i + 1] : kNoCell;
@@ -602,16 +602,21 @@ RecordStore::storeRows(qint64 downloadId, std::span<const std::vector<std::strin
     }
     std::optional<StoredCounts> counts =
         insertRows(download->second.kindCode, download->second.meterId, downloadId, rows);
-    QSqlQuery progress(m_db);
-    if (counts) {
-        progress.prepare(QStringLiteral("UPDATE download SET blocks_read = ?, new_records = new_records + ?, "
-                                        "known_records = known_records + ? WHERE id = ?"));
-        progress.addBindValue(blocksRead);
-        progress.addBindValue(counts->fresh);
-        progress.addBindValue(counts->known);
-        progress.addBindValue(downloadId);
+    if (!counts) {
+        m_db.rollback();
+        return std::nullopt;
     }
-    if (!counts || !exec(progress, what)) {
+    if (!m_progress) {
+        m_progress.emplace(m_db);
+        m_progress->prepare(
+            QStringLiteral("UPDATE download SET blocks_read = ?, new_records = new_records + ?, "
+                           "known_records = known_records + ? WHERE id = ?"));
+    }
+    m_progress->addBindValue(blocksRead);
+    m_progress->addBindValue(counts->fresh);
+    m_progress->addBindValue(counts->known);
+    m_progress->addBindValue(downloadId);
+    if (!exec(*m_progress, what)) {
         m_db.rollback();
         return std::nullopt;
     }

@@ -117,7 +117,8 @@ public:
     // The connection, for models over the store in the same thread.
     QSqlDatabase database() const { return m_db; }
 
-    // Record identity: the cells after "序号", hashed.
+    // Record identity: the cells after "序号", joined. Most kinds start with
+    // the record time, so the identity index grows at its end.
     static QString identityOf(const std::vector<std::string>& row);
 
 private:
@@ -151,4 +152,5 @@ private:
     std::map<int, KindTable> m_kinds;
     std::map<qint64, OpenDownload> m_downloads;
     std::map<int, QSqlQuery> m_inserts;
+    std::optional<QSqlQuery> m_progress;
 };

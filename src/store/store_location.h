@@ -14,6 +14,12 @@ struct StoreLocation {
     QString user, host, database;
     int port = 5432;
 
+    static StoreLocation sqliteFile(const QString& path)
+    {
+        StoreLocation location;
+        location.file = path;
+        return location;
+    }
     // The file path, or the URI without anything secret: how messages name the store.
     QString displayName() const;
 };
