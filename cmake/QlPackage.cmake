@@ -79,7 +79,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its platform plugins and its own dialogs' Chinese translation at run
 # time, so shlibdeps cannot see them. Every caption is Chinese: without a CJK font
-# the window is boxes, and WenQuanYi Micro Hei alone leaves "℃" blank.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-wqy-zenhei | fonts-noto-cjk")
+# the window is boxes, and WenQuanYi Micro Hei alone leaves "℃" blank. The store's
+# SQL drivers are plugins too: SQLite is the default store, PostgreSQL a choice.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-translations-l10n, fonts-wqy-zenhei | fonts-noto-cjk, libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -7,6 +7,7 @@ QL_PACKAGES=(
     qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     libxlsxwriter-dev libfreexl-dev zlib1g-dev
     libgtest-dev libbenchmark-dev
+    libqt6sql6-sqlite libqt6sql6-psql postgresql-15
     ser2net socat libmodbus-dev mbpoll fonts-wqy-zenhei fonts-wqy-microhei qt6-translations-l10n
     python3 python3-openpyxl python3-xlwt locales
 )

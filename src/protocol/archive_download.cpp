@@ -65,7 +65,7 @@ void ArchiveDownload::readOneKind(ArchiveKind& kind, int kindIndex, int kindCoun
         kind.failure = "无法生成请求";
         return;
     }
-    ArchiveProgress progress{kindIndex, kindCount, kind.kindCode, 1, base.blockCount};
+    ArchiveProgress progress{kindIndex, kindCount, kind.kindCode, 1, base.blockCount, &kind};
     RunWatch watch;
     watch.beforeBlock = [this, &progress](int block) {
         progress.block = block;
@@ -98,4 +98,6 @@ void ArchiveDownload::readOneKind(ArchiveKind& kind, int kindIndex, int kindCoun
         kind.end = ArchiveKindEnd::Completed;
         break;
     }
+    if (m_kindEnd)
+        m_kindEnd(kind);
 }

@@ -42,6 +42,8 @@ struct ArchiveProgress {
     int kindCode = 0;
     int block = 0; // the block being asked, from 1
     int blockCount = 0;
+    // The kind being read: the rows of the blocks before `block` are whole.
+    const ArchiveKind* kind = nullptr;
 };
 
 struct ArchiveOptions {
@@ -58,6 +60,7 @@ public:
     // its error becomes the kind's failure.
     using KindPreparer = std::function<PreparedKind(int kindCode)>;
     using ProgressHandler = std::function<void(const ArchiveProgress& progress)>;
+    using KindEndHandler = std::function<void(const ArchiveKind& kind)>;
 
     ArchiveDownload(Exchange& exchange, ArchiveOptions options);
 
@@ -66,6 +69,8 @@ public:
     // Called before every block; events are processed meanwhile, so cancel()
     // may come from the window.
     void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
+    // Called when a kind that was asked has ended, with all its rows.
+    void setKindEndHandler(KindEndHandler handler) { m_kindEnd = std::move(handler); }
 
     // Reads every kind of `deviceType`. The result holds one entry per kind in
     // the catalogue's order, also for kinds never reached.
@@ -84,6 +89,7 @@ private:
     ArchiveOptions m_options;
     KindPreparer m_prepare;
     ProgressHandler m_progress;
+    KindEndHandler m_kindEnd;
     bool m_cancelled = false;
     std::string m_portError;
 };

@@ -16,6 +16,25 @@ std::string progressText(int blockNumber)
 
 } // namespace
 
+std::string runOutcomeValue(const RunOutcome& outcome)
+{
+    switch (outcome.end) {
+    case RunEnd::Running:
+        break;
+    case RunEnd::Completed:
+        return "completed";
+    case RunEnd::StoppedByMeter:
+        return "stopped";
+    case RunEnd::BlockFailed:
+        return "block " + std::to_string(outcome.block) + " failed";
+    case RunEnd::PortLost:
+        return "port lost";
+    case RunEnd::Cancelled:
+        return "cancelled";
+    }
+    return "running";
+}
+
 std::string failedBlockText(int blockNumber)
 {
     return "读取第" + std::to_string(blockNumber) + "条数据失败!";

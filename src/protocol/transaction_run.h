@@ -78,6 +78,10 @@ struct RunOutcome {
     bool operator==(const RunOutcome&) const = default;
 };
 
+// The outcome as a value that files and stores keep: "completed", "stopped",
+// "block N failed", "port lost", "cancelled"; "running" before the end.
+std::string runOutcomeValue(const RunOutcome& outcome);
+
 // "读取第N条数据失败!": the status and log line of a failed block.
 std::string failedBlockText(int blockNumber);
 // The caption suffix of a fast run: "（快速）".

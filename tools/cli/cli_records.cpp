@@ -3,8 +3,11 @@
 #include "catalogue/catalogue.h"
 #include "cli_port.h"
 #include "export/protocol_workbook.h"
+#include "export/record_csv.h"
+#include "export/record_export.h"
 
 #include <QCoreApplication>
+#include <QDate>
 
 #include <cstdio>
 
@@ -39,20 +42,42 @@ std::string prepareKindTable(int kindCode, const std::optional<std::string>& wor
     return out.kind.error;
 }
 
-void printRecordTable(DecodeResult result, const RecordTable& table)
+void printRecordTable(DecodeResult result, const RecordTable& table, const std::string& afterResult)
 {
     std::printf("result %d\n", static_cast<int>(result));
+    if (!afterResult.empty())
+        std::printf("%s\n", afterResult.c_str());
     std::string line = "columns";
     for (const TableColumn& column : table.columns())
         line += "\t" + column.caption;
     std::printf("%s\n", line.c_str());
+    printRecordRows(table);
+}
+
+void printRecordRows(const RecordTable& table)
+{
     for (const std::vector<std::string>& row : table.rows()) {
-        line = "row";
+        std::string line = "row";
         for (const std::string& cell : row)
             line += "\t" + cell;
         std::printf("%s\n", line.c_str());
     }
     std::fflush(stdout);
+}
+
+std::string saveRecordRows(bool csv, const std::string& path, const RecordTable& table, int kindCode)
+{
+    if (csv)
+        return writeRecordCsv(table, path);
+    const ExportOutcome outcome =
+        exportRecordTable(table, std::string(recordKindCaption(kindCode)), QString::fromStdString(path),
+                          QDate::currentDate(), [](const QString&, const QString&) { return true; });
+    if (outcome.saved || table.rowCount() == 0)
+        return {};
+    std::string message = "cannot write " + path;
+    for (const ExportMessage& m : outcome.messages)
+        message += ": " + m.text.toStdString();
+    return message;
 }
 
 std::string workbookOnlyMessage()

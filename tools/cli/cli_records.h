@@ -35,6 +35,12 @@ std::string kindCodeRanges();
 // The highest device-type code.
 int lastDeviceTypeCode();
 
-// "result N", "columns" and the captions, then one "row" line per row, fields
-// separated by one TAB.
-void printRecordTable(DecodeResult result, const RecordTable& table);
+// "result N", `afterResult` as a line of its own when not empty, "columns" and
+// the captions, then one "row" line per row, fields separated by one TAB.
+void printRecordTable(DecodeResult result, const RecordTable& table, const std::string& afterResult = {});
+// The "row" lines alone.
+void printRecordRows(const RecordTable& table);
+
+// Saves the rows as `read --out` does: FILE.csv or FILE.xlsx (`format`: ".csv"
+// or ".xlsx"). Returns an empty text, or the message for stderr.
+std::string saveRecordRows(bool csv, const std::string& path, const RecordTable& table, int kindCode);

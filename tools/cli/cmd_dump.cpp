@@ -4,6 +4,7 @@
 #include "cli_command.h"
 #include "cli_port.h"
 #include "cli_records.h"
+#include "cli_store.h"
 #include "export/archive_workbook.h"
 #include "log/log_model.h"
 #include "protocol/archive_download.h"
@@ -19,9 +20,27 @@
 
 namespace {
 
+std::string archiveKindEndValue(ArchiveKindEnd end)
+{
+    switch (end) {
+    case ArchiveKindEnd::Completed:
+        return "completed";
+    case ArchiveKindEnd::Failed:
+        return "failed";
+    case ArchiveKindEnd::PortLost:
+        return "port lost";
+    case ArchiveKindEnd::Cancelled:
+        return "cancelled";
+    case ArchiveKindEnd::Skipped:
+        break;
+    }
+    return "skipped";
+}
+
 int runDump(const std::vector<std::string>& args)
 {
-    const CliOptions options(args, {{"--port"}, {"--addr"}, {"--out"}, {"--fast", false}, {"--workbook"}},
+    const CliOptions options(args,
+                             {{"--port"}, {"--addr"}, {"--out"}, {"--fast", false}, {"--workbook"}, {"--db"}},
                              kLineOptionSpecs);
     options.requireNoPositionals();
     const int address = parseAddressOption(options);
@@ -34,8 +53,12 @@ int runDump(const std::vector<std::string>& args)
     const std::optional<std::string> workbook = options.valueOf("--workbook");
     const LineSettings line = parseLineOptions(options);
     const bool fast = options.has("--fast");
+    const std::optional<std::string> db = options.valueOf("--db");
 
     CliQtContext qt;
+    // A store that cannot be opened is told at once; the meter is read all the same.
+    std::unique_ptr<RecordStore> store = db ? openCliStore(*db, "dump") : nullptr;
+    CliStoreWriter writer(store.get(), "dump");
     LinkSlot link;
     std::optional<std::string> lostMessage;
     if (const std::optional<CliOpenFailure> failure = openCliPort(link, options, "dump", lostMessage)) {
@@ -71,6 +94,24 @@ int runDump(const std::vector<std::string>& args)
 
     ArchiveDownload download(exchange, archive);
     download.setKindPreparer([&workbook](int kindCode) { return prepareCliKind(kindCode, workbook); });
+    // Each block is stored as soon as the next one is asked, so a dump killed
+    // in the middle keeps what it had read.
+    const ArchiveKind* storing = nullptr;
+    if (store && writer.useMeter(*options.valueOf("--port"), address, deviceType)) {
+        download.setProgressHandler([&](const ArchiveProgress& progress) {
+            if (progress.kind != storing) {
+                storing = progress.kind;
+                writer.begin(progress.kindCode, storing->table, progress.blockCount);
+            }
+            writer.flush(storing->table, progress.block - 1);
+        });
+        download.setKindEndHandler([&](const ArchiveKind& kind) {
+            if (&kind != storing)
+                return;
+            writer.finish(kind.table, kind.table.rowCount(), archiveKindEndValue(kind.end));
+            storing = nullptr;
+        });
+    }
     const std::vector<ArchiveKind> kinds = download.run(deviceType);
 
     bool complete = true;
@@ -79,6 +120,8 @@ int runDump(const std::vector<std::string>& args)
         // A kind never decoded has no decoder result: nothing usable arrived.
         const int result = kind.lastResult < 0 ? static_cast<int>(DecodeResult::BadLength) : kind.lastResult;
         std::printf("kind %d rows %d result %d\n", kind.kindCode, kind.table.rowCount(), result);
+        if (store && !writer.failed())
+            printStoredLine(writer.countsOf(kind.kindCode));
         if (kind.end != ArchiveKindEnd::Completed) {
             complete = false;
             std::fprintf(stderr, "ql-rs485-cli dump: kind %d: %s\n", kind.kindCode, kind.failure.c_str());
@@ -99,12 +142,15 @@ int runDump(const std::vector<std::string>& args)
         std::fprintf(stderr, "ql-rs485-cli dump: %s\n", message.c_str());
         return kExitBadArguments;
     }
-    return complete ? kExitOk : kExitNoAnswer;
+    if (!complete)
+        return kExitNoAnswer;
+    return db && (!store || writer.failed()) ? kExitBadArguments : kExitOk;
 }
 
 const CliCommand kDumpCommand{
     "dump", "read every record kind of the meter into one workbook",
-    "usage: ql-rs485-cli dump --port PATH [--addr A] [--fast] --out FILE.xlsx [--workbook FILE] [LINE]\n"
+    "usage: ql-rs485-cli dump --port PATH [--addr A] [--fast] --out FILE.xlsx [--workbook FILE]\n"
+    "                         [--db FILE|URI] [LINE]\n"
     "\n"
     "Identifies the meter, then reads every record kind of its device type, one after\n"
     "the other, into FILE.xlsx: a summary sheet (address, device type, time of reading,\n"
@@ -117,7 +163,10 @@ const CliCommand kDumpCommand{
     "  --addr A        meter address 1..247 (default 23)\n"
     "  --fast          fast reading: no pause between blocks, a reply ends as soon as it\n"
     "                  is whole; response timeout --timeout MS (default 1000)\n"
-    "  --workbook FILE protocol workbook of device type 5 (default: the shipped one)\n",
+    "  --workbook FILE protocol workbook of device type 5 (default: the shipped one)\n"
+    "  --db FILE|URI   also keep the records in a store (a SQLite file or\n"
+    "                  postgresql://USER@HOST[:PORT]/DB), block by block; prints\n"
+    "                  `stored NEW KNOWN` after each kind's line\n",
     runDump};
 QL_CLI_COMMAND(kDumpCommand);
 

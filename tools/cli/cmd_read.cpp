@@ -5,6 +5,8 @@
 #include "cli_command.h"
 #include "cli_port.h"
 #include "cli_records.h"
+#include "cli_store.h"
+#include "decoding/record_series.h"
 #include "export/record_csv.h"
 #include "export/record_export.h"
 #include "log/log_model.h"
@@ -13,8 +15,7 @@
 #include "protocol/transaction_run.h"
 #include "serial/link_factory.h"
 
-#include <QDate>
-
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -45,19 +46,26 @@ OutFormat parseOutFormat(const std::optional<std::string>& out)
     throw CliUsageError("--out: the file name must end in .csv or .xlsx");
 }
 
-std::string saveRows(OutFormat format, const std::string& path, const RecordTable& table, int kind)
+// Which way the blocks of a whole read run, from the record times of its first
+// and last rows; Unknown without a time column or times that tell nothing.
+BlockOrder orderOfRead(const RecordTable& table)
 {
-    if (format == OutFormat::Csv)
-        return writeRecordCsv(table, path);
-    const ExportOutcome outcome =
-        exportRecordTable(table, std::string(recordKindCaption(kind)), QString::fromStdString(path),
-                          QDate::currentDate(), [](const QString&, const QString&) { return true; });
-    if (outcome.saved || table.rowCount() == 0)
-        return {};
-    std::string message = "cannot write " + path;
-    for (const ExportMessage& m : outcome.messages)
-        message += ": " + m.text.toStdString();
-    return message;
+    int timeColumn = -1;
+    for (int c = 1; c < table.columnCount() && timeColumn < 0; ++c)
+        if (table.columns()[static_cast<size_t>(c)].type == ColumnType::Time)
+            timeColumn = c;
+    if (timeColumn < 0 || table.rowCount() < 2)
+        return BlockOrder::Unknown;
+    const auto timeOf = [&](const std::vector<std::string>& row) {
+        return static_cast<size_t>(timeColumn) < row.size()
+                   ? parseRecordTime(row[static_cast<size_t>(timeColumn)])
+                   : std::nullopt;
+    };
+    const std::optional<int64_t> first = timeOf(table.rows().front());
+    const std::optional<int64_t> last = timeOf(table.rows().back());
+    if (!first || !last || *first == *last)
+        return BlockOrder::Unknown;
+    return *first > *last ? BlockOrder::NewestFirst : BlockOrder::OldestFirst;
 }
 
 int runRead(const std::vector<std::string>& args)
@@ -71,7 +79,9 @@ int runRead(const std::vector<std::string>& args)
                               {"--interval"},
                               {"--out"},
                               {"--fast", false},
-                              {"--workbook"}},
+                              {"--workbook"},
+                              {"--db"},
+                              {"--new", false}},
                              kLineOptionSpecs);
     options.requireNoPositionals();
     const int kind = parseKindOption(options);
@@ -87,6 +97,12 @@ int runRead(const std::vector<std::string>& args)
     const std::optional<std::string> workbook = options.valueOf("--workbook");
     if (workbook && !findRecordKind(kind)->fieldsFromWorkbook)
         throw CliUsageError(workbookOnlyMessage());
+    const std::optional<std::string> db = options.valueOf("--db");
+    const bool onlyNew = options.has("--new");
+    if (onlyNew && !db)
+        throw CliUsageError("--new needs --db");
+    if (onlyNew && (options.has("--from") || options.has("--to")))
+        throw CliUsageError("--new finds its blocks itself: no --from or --to");
 
     CliQtContext qt;
     KindTable kindTable;
@@ -118,8 +134,47 @@ int runRead(const std::vector<std::string>& args)
     plan.endBlock = to;
     plan.pollIntervalMs = interval;
     plan.collection = ReplyCollection::chosen(options.has("--fast"), line);
+
+    // The store never stops the read: a store that fails is told once, and the
+    // rows are printed and saved as without one.
+    std::unique_ptr<RecordStore> store = db ? openCliStore(*db, "read") : nullptr;
+    CliStoreWriter writer(store.get(), "read");
+    BlockOrder order = BlockOrder::Unknown;
+    if (store && writer.useMeter(*options.valueOf("--port"), address, deviceTypeOfKind(kind)) && onlyNew) {
+        order = store->blockOrder(writer.meterId(), kind);
+        if (order == BlockOrder::OldestFirst) {
+            // New records follow the last stored one: start at its block.
+            const std::optional<std::vector<std::vector<std::string>>> stored =
+                store->history(writer.meterId(), kind);
+            const int perBlock = std::max(1, findRecordKind(kind)->recordsPerBlock);
+            const int count = stored ? static_cast<int>(stored->size()) : 0;
+            plan.beginBlock = std::clamp(count / perBlock, 1, blockCount);
+        }
+    }
+    writer.begin(kind, kindTable.table, plan.endBlock - plan.beginBlock + 1);
     TransactionRun run(exchange, kindTable.table);
-    const RunOutcome outcome = readKind(run, waiter, kindTable.kind, base, plan);
+    RunWatch watch;
+    bool reachedStored = false;
+    watch.beforeBlock = [&](int) {
+        const StoredCounts before = writer.kindCounts();
+        writer.flush(kindTable.table, run.decodedBlocks());
+        const StoredCounts& after = writer.kindCounts();
+        // Newest first: a block whose records are all stored ends a read of new ones.
+        if (onlyNew && order == BlockOrder::NewestFirst && after.known > before.known &&
+            after.fresh == before.fresh)
+            reachedStored = true;
+    };
+    watch.stopRequested = [&] { return reachedStored; };
+    RunOutcome outcome = readKind(run, waiter, kindTable.kind, base, plan, watch);
+    if (reachedStored && outcome.end == RunEnd::Cancelled)
+        outcome.end = RunEnd::Completed;
+    writer.finish(kindTable.table, run.decodedBlocks(), runOutcomeValue(outcome));
+    const bool wholeRead = plan.beginBlock == 1 && plan.endBlock == blockCount &&
+                           (outcome.end == RunEnd::Completed || outcome.end == RunEnd::StoppedByMeter);
+    if (store && !writer.failed() && wholeRead && !onlyNew) {
+        if (!store->setBlockOrder(writer.meterId(), kind, orderOfRead(kindTable.table)))
+            std::fprintf(stderr, "ql-rs485-cli read: %s\n", store->error().toStdString().c_str());
+    }
 
     bool failed = false;
     if (outcome.end == RunEnd::PortLost || lostMessage) {
@@ -138,21 +193,29 @@ int runRead(const std::vector<std::string>& args)
     const DecodeResult result = lastResult < 0 || outcome.end == RunEnd::PortLost
                                     ? DecodeResult::BadLength
                                     : static_cast<DecodeResult>(lastResult);
-    printRecordTable(result, kindTable.table);
+    const StoredCounts& counts = writer.counts();
+    printRecordTable(result, kindTable.table,
+                     store && !writer.failed()
+                         ? "stored " + std::to_string(counts.fresh) + " " + std::to_string(counts.known)
+                         : std::string());
 
     if (outFormat != OutFormat::None) {
-        if (const std::string error = saveRows(outFormat, *out, kindTable.table, kind); !error.empty()) {
+        if (const std::string error =
+                saveRecordRows(outFormat == OutFormat::Csv, *out, kindTable.table, kind);
+            !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
             return kExitBadArguments;
         }
     }
-    return failed ? kExitNoAnswer : kExitOk;
+    if (failed)
+        return kExitNoAnswer;
+    return db && (!store || writer.failed()) ? kExitBadArguments : kExitOk;
 }
 
 const CliCommand kReadCommand{
     "read", "read a range of blocks of a record kind from a meter",
     "usage: ql-rs485-cli read --port PATH --kind K [--from B] [--to E] [--addr A] [--interval MS]\n"
-    "                         [--out FILE] [--fast] [--workbook FILE] [LINE]\n"
+    "                         [--out FILE] [--fast] [--workbook FILE] [--db FILE|URI [--new]] [LINE]\n"
     "\n"
     "Reads blocks B (default 1) to E (default: the kind's block count) as the transaction\n"
     "window does: up to three attempts per block, ending at a blank slot. Prints\n"
@@ -165,6 +228,12 @@ const CliCommand kReadCommand{
     "  --interval MS   time between requests (default: the device type's poll interval)\n"
     "  --out FILE      also save the rows: FILE.csv (UTF-8) or FILE.xlsx\n"
     "  --workbook FILE protocol workbook of device type 5 (default: the shipped one)\n"
+    "  --db FILE|URI   also keep the records in a store: a SQLite file or\n"
+    "                  postgresql://USER@HOST[:PORT]/DB (password from ~/.pgpass or\n"
+    "                  PGPASSWORD), under the meter on this port and address; prints\n"
+    "                  `stored NEW KNOWN` after the result line\n"
+    "  --new           only the records the store lacks, once a whole read has shown\n"
+    "                  which way the kind's blocks run (else the whole kind)\n"
     "  --fast          no pause between blocks; a reply ends as soon as it is whole (its\n"
     "                  length and check bytes) or after 3.5 character times of silence;\n"
     "                  response timeout --timeout MS (default 1000), same three attempts\n"
