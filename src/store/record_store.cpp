@@ -643,9 +643,10 @@ bool RecordStore::finishDownload(qint64 downloadId, const QString& outcome,
 }
 
 std::optional<QSqlQuery> RecordStore::historyQuery(qint64 meterId, int kindCode, const QDateTime& from,
-                                                   const QDateTime& to)
+                                                   const QDateTime& to, bool forwardOnly)
 {
     QSqlQuery query(m_db);
+    query.setForwardOnly(forwardOnly);
     const KindTable* table = kindTable(kindCode);
     if (!table) {
         // A kind never stored: an empty answer of the same shape.
@@ -663,8 +664,12 @@ std::optional<QSqlQuery> RecordStore::historyQuery(qint64 meterId, int kindCode,
         sql += QStringLiteral(" AND %1 >= ?").arg(time);
     if (!time.isEmpty() && to.isValid())
         sql += QStringLiteral(" AND %1 < ?").arg(time);
-    sql += time.isEmpty() ? QStringLiteral(" ORDER BY id")
-                          : QStringLiteral(" ORDER BY (%1 IS NULL), %1, id").arg(time);
+    // Times that did not parse come first on both engines; the time index gives the order.
+    if (time.isEmpty())
+        sql += QStringLiteral(" ORDER BY id");
+    else
+        sql += QStringLiteral(" ORDER BY %1%2, id")
+                   .arg(time, postgres() ? QStringLiteral(" NULLS FIRST") : QString());
     query.prepare(sql);
     query.addBindValue(meterId);
     if (!time.isEmpty() && from.isValid())
@@ -679,7 +684,7 @@ std::optional<QSqlQuery> RecordStore::historyQuery(qint64 meterId, int kindCode,
 std::optional<std::vector<std::vector<std::string>>>
 RecordStore::history(qint64 meterId, int kindCode, const QDateTime& from, const QDateTime& to)
 {
-    std::optional<QSqlQuery> query = historyQuery(meterId, kindCode, from, to);
+    std::optional<QSqlQuery> query = historyQuery(meterId, kindCode, from, to, true);
     if (!query)
         return std::nullopt;
     const int seq = query->record().indexOf(QStringLiteral("seq"));

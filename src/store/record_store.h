@@ -98,8 +98,9 @@ public:
     // id, download_id, seq, cells, then the typed columns c1… — ready for a
     // QSqlQueryModel. nullopt when the query fails; an empty result for a kind
     // never stored.
+    // `forwardOnly`: for one pass over the rows, not for a model.
     std::optional<QSqlQuery> historyQuery(qint64 meterId, int kindCode, const QDateTime& from = {},
-                                          const QDateTime& to = {});
+                                          const QDateTime& to = {}, bool forwardOnly = false);
     // The same records as record-table rows ("序号" as read, then the cells).
     std::optional<std::vector<std::vector<std::string>>>
     history(qint64 meterId, int kindCode, const QDateTime& from = {}, const QDateTime& to = {});
