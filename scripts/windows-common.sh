@@ -66,12 +66,14 @@ ql_windows_dll_closure() {
 # they load, the protocol workbook, the manual and Qt's Chinese translation.
 ql_windows_stage() {
     local sdk="$1" bin="$2" dest="$3"
-    mkdir -p "$dest/platforms" "$dest/styles" "$dest/translations"
+    mkdir -p "$dest/platforms" "$dest/styles" "$dest/sqldrivers" "$dest/translations"
     cp "$bin"/ql-rs485.exe "$bin"/ql-rs485-cli.exe "$bin"/ql-rs485-sim.exe "$bin"/ql-rs485-xls-reader.exe "$dest/"
     cp "$sdk/plugins/platforms/qwindows.dll" "$dest/platforms/"
     cp "$sdk/plugins/styles/qwindowsvistastyle.dll" "$dest/styles/"
+    # The store's drivers; the PostgreSQL one loads libpq.dll from beside the .exe.
+    cp "$sdk/plugins/sqldrivers/qsqlite.dll" "$sdk/plugins/sqldrivers/qsqlpsql.dll" "$dest/sqldrivers/"
     local f
-    for f in "$dest"/*.exe "$dest"/platforms/*.dll "$dest"/styles/*.dll; do
+    for f in "$dest"/*.exe "$dest"/platforms/*.dll "$dest"/styles/*.dll "$dest"/sqldrivers/*.dll; do
         ql_windows_dll_closure "$f" "$sdk/bin"
     done | sort -u | while read -r dll; do cp "$dll" "$dest/"; done
     x86_64-w64-mingw32-strip "$dest"/*.exe

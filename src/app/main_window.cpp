@@ -190,7 +190,7 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     m_paramWindow =
         new ParamWindow({m_session, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
                          [this] { return &m_protocolSheet; }, m_settingsDir,
-                          [this] { return knownDeviceType(); }, [this] { return fastReading(); }},
+                         [this] { return knownDeviceType(); }, [this] { return fastReading(); }},
                         this);
     connect(&m_session, &PortSession::stateChanged, this, &MainWindow::onPortStateChanged);
     connect(&m_session, &PortSession::lost, this, &MainWindow::onPortLost);

@@ -27,8 +27,10 @@ public:
     // them only on a closed port.
     virtual PortSettings portSettings() const = 0;
     virtual void setPortSettings(const PortSettings& settings) = 0;
-    // `lost` is called with the cause (EIO, the server closed the connection) when the connection ends by itself (adapter unplugged), also while
-    // nobody is using the port; an empty function stops the calls. Ports that cannot get lost ignore it.
+    // `lost` is called with the cause (EIO, the server closed the connection)
+    // when the connection ends by itself (adapter unplugged), also while nobody
+    // is using the port; an empty function stops the calls. Ports that cannot
+    // get lost ignore it.
     virtual void setConnectionLostHandler(std::function<void(const LinkReason& reason)> lost) { (void)lost; }
     // With echo removal: the log line of an echo that differs from its request.
     virtual void setEchoMismatchReport(std::function<void(const std::string& line)> report) { (void)report; }
