@@ -922,7 +922,11 @@ void MainWindow::startRead(const BaseRequest& base, const ReadPlan& plan)
 {
     m_transactionDialog->startRun(m_kind, base, plan);
     const RunOutcome& outcome = m_run.outcome();
-    afterPortUse(outcome.end == RunEnd::PortLost ? QString::fromStdString(outcome.portError) : QString());
+    if (outcome.end != RunEnd::PortLost)
+        afterPortUse();
+    else
+        afterPortUse(outcome.portFailure ? portErrorText(*outcome.portFailure)
+                                         : QString::fromStdString(outcome.portError));
     // A block that failed only because the adapter hears itself is put right
     // in the port settings, not by reading again.
     if (outcome.end == RunEnd::BlockFailed && m_exchange.echoedReplies() > 0)

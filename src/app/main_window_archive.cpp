@@ -95,7 +95,9 @@ void MainWindow::onBackupTriggered()
     if (saved.saved)
         status += QStringLiteral("；已保存到 ") + QDir::toNativeSeparators(saved.fileName);
     progress.showEnd(status, !download.cancelled() && failed == 0);
-    if (!download.portError().empty())
+    if (download.portFailure())
+        afterPortUse(portErrorText(*download.portFailure()));
+    else if (!download.portError().empty())
         afterPortUse(QString::fromStdString(download.portError()));
     progress.exec();
 }

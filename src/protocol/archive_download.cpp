@@ -31,6 +31,7 @@ std::vector<ArchiveKind> ArchiveDownload::run(int deviceType)
 {
     m_cancelled = false;
     m_portError.clear();
+    m_portFailure.reset();
     std::vector<ArchiveKind> kinds;
     for (const RecordKind& info : recordKindsOf(deviceType)) {
         kinds.emplace_back();
@@ -85,6 +86,7 @@ void ArchiveDownload::readOneKind(ArchiveKind& kind, int kindIndex, int kindCoun
         kind.end = ArchiveKindEnd::PortLost;
         kind.failure = ended.portError;
         m_portError = ended.portError.empty() ? std::string("串口连接已断开") : ended.portError;
+        m_portFailure = ended.portFailure;
         break;
     case RunEnd::Cancelled:
         kind.end = ArchiveKindEnd::Cancelled;

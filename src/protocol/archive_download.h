@@ -6,9 +6,11 @@
 
 #include "decoding/record_table.h"
 #include "protocol/prepared_kind.h"
+#include "serial/byte_link.h"
 #include "serial/line_settings.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,8 @@ public:
     bool cancelled() const { return m_cancelled; }
     // Message of the port failure that ended the download, if any.
     const std::string& portError() const { return m_portError; }
+    // The port's error behind it, when the port raised one.
+    const std::optional<ComPortError>& portFailure() const { return m_portFailure; }
 
 private:
     void readOneKind(ArchiveKind& kind, int kindIndex, int kindCount);
@@ -92,4 +96,5 @@ private:
     KindEndHandler m_kindEnd;
     bool m_cancelled = false;
     std::string m_portError;
+    std::optional<ComPortError> m_portFailure;
 };

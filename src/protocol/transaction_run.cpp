@@ -138,6 +138,7 @@ TickOutcome TransactionRun::tick()
         // instead of leaving the window waiting for a tick that never comes.
         failBlock(RunEnd::PortLost, m_currentBlock);
         m_outcome.portError = error.what();
+        m_outcome.portFailure = error;
         return m_cancelled ? TickOutcome::Closed : TickOutcome::Finished;
     }
     m_lastResult = static_cast<int>(result);

@@ -12,6 +12,7 @@
 #include "decoding/decode_result.h"
 #include "protocol/fast_exchange.h"
 #include "protocol/prepared_kind.h"
+#include "serial/byte_link.h"
 
 #include <functional>
 #include <optional>
@@ -75,7 +76,12 @@ struct RunOutcome {
     RunEnd end = RunEnd::Running;
     int block = 0; // BlockFailed, PortLost
     std::string portError;
-    bool operator==(const RunOutcome&) const = default;
+    // The error itself, so that a window can word its cause in its own language.
+    std::optional<ComPortError> portFailure;
+    bool operator==(const RunOutcome& other) const
+    {
+        return end == other.end && block == other.block && portError == other.portError;
+    }
 };
 
 // The outcome as a value that files and stores keep: "completed", "stopped",

@@ -27,7 +27,7 @@ int blockOfV12Request(ByteView request)
 
 RunOutcome ended(RunEnd end, int block = 0, std::string portError = {})
 {
-    return {end, block, std::move(portError)};
+    return {end, block, std::move(portError), std::nullopt};
 }
 
 SimConfig typeOneMeter(int records)
@@ -318,6 +318,9 @@ TEST_P(BothCollections, PortFailureEndsRunOnceKeepingRows)
     });
 
     EXPECT_EQ(runToEnd(bench.run, bench.clock), ended(RunEnd::PortLost, 3, "ReadFile function failed"));
+    // The error itself travels too, for the window to word its cause.
+    ASSERT_TRUE(bench.run.outcome().portFailure.has_value());
+    EXPECT_EQ(bench.run.outcome().portFailure->systemErrorNumber, 5);
 
     EXPECT_EQ(bench.table.rowCount(), 2);
     EXPECT_EQ(bench.shown().statusText, "读取第3条数据失败!");
