@@ -38,8 +38,9 @@ namespace {
 
 const QString kReadOk = QStringLiteral("读取仪表参数成功！");
 const QString kReadFailed = QStringLiteral("读取仪表参数失败，请检查！");
-const QString kSimpleCaption = QStringLiteral("高级");
-const QString kAdvancedCaption = QStringLiteral("简化");
+// The mode button names the mode it switches to.
+const QString kShowAdvancedCaption = QStringLiteral("高级");
+const QString kShowSimpleCaption = QStringLiteral("简化");
 
 // Window geometry (client area): width, height in each mode, the top edge in
 // simple mode and what switching modes moves.
@@ -278,7 +279,7 @@ void ParamWindow::buildBottomRow()
     };
     button(m_exportButton, "btnExcel", QStringLiteral("导出Excel"), 306);
     button(m_readButton, "BtnRead", QStringLiteral("读参数"), 400);
-    button(m_modeButton, "Button1", kSimpleCaption, 496);
+    button(m_modeButton, "Button1", kShowAdvancedCaption, 496);
     button(m_closeButton, "BtnClose", QStringLiteral("关闭"), 592);
     m_exportButton->hide();
     connect(m_exportButton, &QPushButton::clicked, this, &ParamWindow::onExportClicked);
@@ -442,7 +443,7 @@ void ParamWindow::onShown()
 
     // Simple mode; the bottom row lies below the visible area.
     m_simpleMode = true;
-    m_modeButton->setText(kSimpleCaption);
+    m_modeButton->setText(kShowAdvancedCaption);
     setFixedSize(kWidth, kSimpleHeight);
     m_typeSelector->hide();
     m_autoReadPane->hide();
@@ -489,7 +490,7 @@ void ParamWindow::onModeClicked()
 {
     m_simpleMode = !m_simpleMode;
     if (!m_simpleMode) {
-        m_modeButton->setText(kAdvancedCaption);
+        m_modeButton->setText(kShowSimpleCaption);
         setFixedSize(kWidth, height() + kModeHeightStep);
         move(x(), y() - kModeTopStep);
         moveButtons(kModeButtonStep);
@@ -498,7 +499,7 @@ void ParamWindow::onModeClicked()
             m_tickTimer->start();
         m_typeSelector->show();
     } else {
-        m_modeButton->setText(kSimpleCaption);
+        m_modeButton->setText(kShowAdvancedCaption);
         setFixedSize(kWidth, height() - kModeHeightStep);
         move(x(), y() + kModeTopStep);
         moveButtons(-kModeButtonStep);
