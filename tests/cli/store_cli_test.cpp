@@ -124,8 +124,13 @@ std::pair<qint64, qint64> storedAndCounted(const QString& file)
     RecordStore store(*parseStoreLocation(file, nullptr));
     if (!store.open())
         return {-1, -1};
+    // Held in a variable: a range over a member of the returned temporary
+    // would outlive it.
+    const std::optional<StoreCheck> report = store.check();
+    if (!report)
+        return {-1, -1};
     qint64 rows = 0;
-    for (const auto& [kind, count] : store.check()->records)
+    for (const auto& [kind, count] : report->records)
         rows += count;
     QSqlQuery query(store.database());
     query.exec(QStringLiteral("SELECT SUM(new_records) FROM download"));
