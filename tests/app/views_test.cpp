@@ -356,27 +356,36 @@ void ViewsTest::QtsOwnButtonsAreChineseFromBesideTheProgramFirst()
 
 void ViewsTest::PortFailuresAreWordedInChinese_data()
 {
+    // The system's own codes for each cause: errno, or Windows error codes.
+#ifdef _WIN32
+    const int noSuchDevice = 2, accessDenied = 5, busy = 32, refused = 10061, reset = 10054, timedOut = 1460,
+              unreachable = 10065, ioError = 1117, invalid = 87;
+#else
+    const int noSuchDevice = ENOENT, accessDenied = EACCES, busy = EBUSY, refused = ECONNREFUSED,
+              reset = ECONNRESET, timedOut = ETIMEDOUT, unreachable = EHOSTUNREACH, ioError = EIO,
+              invalid = EINVAL;
+#endif
     QTest::addColumn<int>("errorNumber");
     QTest::addColumn<int>("systemError");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("NoSuchDevice") << kComErrOpen << ENOENT << QStringLiteral("串口打开失败：设备不存在");
+    QTest::newRow("NoSuchDevice") << kComErrOpen << noSuchDevice
+                                  << QStringLiteral("串口打开失败：设备不存在");
     QTest::newRow("PermissionDenied")
-        << kComErrOpen << EACCES << QStringLiteral("串口打开失败：没有访问权限");
-    QTest::newRow("DeviceBusy") << kComErrOpen << EBUSY
+        << kComErrOpen << accessDenied << QStringLiteral("串口打开失败：没有访问权限");
+    QTest::newRow("DeviceBusy") << kComErrOpen << busy
                                 << QStringLiteral("串口打开失败：设备正被其他程序占用");
     QTest::newRow("ConnectionRefused")
-        << kComErrOpen << ECONNREFUSED << QStringLiteral("串口打开失败：连接被拒绝");
-    QTest::newRow("ConnectionReset") << kComErrRead << ECONNRESET
-                                     << QStringLiteral("接收数据失败：连接被重置");
-    QTest::newRow("TimedOut") << kComErrOpen << ETIMEDOUT << QStringLiteral("串口打开失败：操作超时");
-    QTest::newRow("HostUnreachable") << kComErrOpen << EHOSTUNREACH
+        << kComErrOpen << refused << QStringLiteral("串口打开失败：连接被拒绝");
+    QTest::newRow("ConnectionReset") << kComErrRead << reset << QStringLiteral("接收数据失败：连接被重置");
+    QTest::newRow("TimedOut") << kComErrOpen << timedOut << QStringLiteral("串口打开失败：操作超时");
+    QTest::newRow("HostUnreachable") << kComErrOpen << unreachable
                                      << QStringLiteral("串口打开失败：主机不可达");
-    QTest::newRow("InputOutput") << kComErrWrite << EIO << QStringLiteral("发送数据失败：输入/输出错误");
+    QTest::newRow("InputOutput") << kComErrWrite << ioError << QStringLiteral("发送数据失败：输入/输出错误");
     // Causes without words of our own keep the system's.
     QTest::newRow("OtherAsTheSystemSaysIt")
-        << kComErrSetState << EINVAL
+        << kComErrSetState << invalid
         << QStringLiteral("串口参数设置失败：") +
-               QString::fromStdString(std::system_category().message(EINVAL));
+               QString::fromStdString(std::system_category().message(invalid));
     QTest::newRow("NoCause") << kComErrPurge << -1 << QStringLiteral("清空串口缓冲区失败");
 }
 
