@@ -8,12 +8,17 @@
 #include <QSqlRecord>
 #include <QUuid>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 
 namespace {
 
 constexpr char kCellSeparator = '\x1f'; // never in a decoded cell, unlike TAB or ';'
 constexpr int kPushBatch = 2000;
+// Rows of one INSERT at most, and values bound to it (SQLite's limit before 3.32).
+constexpr size_t kRowsAStatement = 50;
+constexpr size_t kValuesAStatement = 999;
 
 QString oneLine(QString text)
 {
@@ -104,12 +109,34 @@ QVariant numberValue(const std::string& cell)
     return QVariant(QMetaType::fromType<double>());
 }
 
+// "yyyy-MM-dd HH:mm:ss" of seconds since 1970 (the civil calendar, H. Hinnant's
+// days-to-date). Formatting through QDateTime cost more than the insert itself.
+QString timeText(int64_t seconds)
+{
+    const int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+    const int64_t second = seconds - days * 86400;
+    const int64_t z = days + 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[32];
+    const int length = std::snprintf(
+        text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", static_cast<long long>(year),
+        static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(second / 3600),
+        static_cast<long long>(second / 60 % 60), static_cast<long long>(second % 60));
+    return QString::fromLatin1(text, length);
+}
+
 // The meter's own clock, which carries no zone: kept as written, sortable text.
 QVariant timeValue(const std::string& cell)
 {
     if (const std::optional<int64_t> seconds = parseRecordTime(cell))
-        return QDateTime::fromSecsSinceEpoch(*seconds, Qt::UTC)
-            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return timeText(*seconds);
     return QVariant(QMetaType::fromType<QString>());
 }
 
@@ -130,6 +157,9 @@ RecordStore::~RecordStore()
 {
     m_inserts.clear();
     m_progress.reset();
+    m_begin.reset();
+    m_commit.reset();
+    m_rollback.reset();
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
@@ -203,7 +233,10 @@ bool RecordStore::open()
         if (!execSql(QStringLiteral("PRAGMA synchronous=NORMAL"), QStringLiteral("cannot open")) ||
             !execSql(QStringLiteral("PRAGMA foreign_keys=ON"), QStringLiteral("cannot open")) ||
             // The identity index's pages stay in memory rather than re-read.
-            !execSql(QStringLiteral("PRAGMA cache_size=-65536"), QStringLiteral("cannot open")))
+            !execSql(QStringLiteral("PRAGMA cache_size=-65536"), QStringLiteral("cannot open")) ||
+            // A block a transaction makes many small commits: the log is copied
+            // back (and synced) every 40 MB rather than every 4 MB.
+            !execSql(QStringLiteral("PRAGMA wal_autocheckpoint=10000"), QStringLiteral("cannot open")))
             return false;
     }
     int version = 0;
@@ -457,8 +490,11 @@ const RecordStore::KindTable* RecordStore::ensureKindTable(int kindCode,
         statements << create + QStringLiteral(", UNIQUE (meter_id, cells))");
         for (size_t i = 1; i < columns.size(); ++i) {
             if (columns[i].type == ColumnType::Time) {
-                statements << QStringLiteral("CREATE INDEX %1_time ON %1 (meter_id, %2_at)")
-                                  .arg(table, columnName(static_cast<int>(i)));
+                // The history's order, so neither engine sorts a meter's rows:
+                // SQLite's index carries the rowid and puts NULL first already.
+                statements << QStringLiteral("CREATE INDEX %1_time ON %1 (meter_id, %2_at%3)")
+                                  .arg(table, columnName(static_cast<int>(i)),
+                                       postgres() ? QStringLiteral(" NULLS FIRST, id") : QString());
                 break;
             }
         }
@@ -494,7 +530,7 @@ const RecordStore::KindTable* RecordStore::ensureKindTable(int kindCode,
         return nullptr;
     }
     m_kinds.erase(kindCode);
-    m_inserts.erase(kindCode);
+    std::erase_if(m_inserts, [&](const auto& insert) { return std::get<0>(insert.first) == kindCode; });
     return kindTable(kindCode);
 }
 
@@ -525,9 +561,18 @@ QString RecordStore::identityOf(const std::vector<std::string>& row)
     return joinedCells(row);
 }
 
+size_t RecordStore::rowsAStatement(const KindTable& table)
+{
+    const size_t values =
+        4 + table.types.size() +
+        static_cast<size_t>(std::count(table.types.begin(), table.types.end(), ColumnType::Time));
+    return std::clamp<size_t>(kValuesAStatement / values, 1, kRowsAStatement);
+}
+
 std::optional<StoredCounts> RecordStore::insertRows(int kindCode, qint64 meterId,
                                                     std::optional<qint64> downloadId,
-                                                    std::span<const std::vector<std::string>> rows)
+                                                    std::span<const std::vector<std::string>> rows,
+                                                    std::optional<int> progressBlocks)
 {
     const KindTable* table = kindTable(kindCode);
     const QString what = QStringLiteral("cannot store the records of kind %1").arg(kindCode);
@@ -536,53 +581,88 @@ std::optional<StoredCounts> RecordStore::insertRows(int kindCode, qint64 meterId
             fail(what, QStringLiteral("its table is missing"));
         return std::nullopt;
     }
-    auto prepared = m_inserts.find(kindCode);
-    if (prepared == m_inserts.end()) {
-        QStringList names{QStringLiteral("meter_id"), QStringLiteral("download_id"), QStringLiteral("seq"),
-                          QStringLiteral("cells")};
-        for (size_t i = 0; i < table->types.size(); ++i) {
-            names << columnName(static_cast<int>(i + 1));
-            if (table->types[i] == ColumnType::Time)
-                names << columnName(static_cast<int>(i + 1)) + QStringLiteral("_at");
-        }
+    QStringList names{QStringLiteral("meter_id"), QStringLiteral("download_id"), QStringLiteral("seq"),
+                      QStringLiteral("cells")};
+    for (size_t i = 0; i < table->types.size(); ++i) {
+        names << columnName(static_cast<int>(i + 1));
+        if (table->types[i] == ColumnType::Time)
+            names << columnName(static_cast<int>(i + 1)) + QStringLiteral("_at");
+    }
+    // The rows of a block go in by one statement of that many rows (a round trip
+    // per row was most of a server's time); the statement of each size is kept.
+    // With the download's progress (the server only): one statement, atomic on
+    // its own, instead of four round trips.
+    const auto statementFor = [&](int count) -> QSqlQuery* {
+        const std::tuple<int, int, bool> key{kindCode, count, progressBlocks.has_value()};
+        const auto found = m_inserts.find(key);
+        if (found != m_inserts.end())
+            return &found->second;
         QStringList marks;
         marks.fill(QStringLiteral("?"), names.size());
+        const QString tuple = QStringLiteral("(%1)").arg(marks.join(QStringLiteral(", ")));
+        QStringList tuples;
+        tuples.fill(tuple, count);
+        QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES %3 ON CONFLICT (meter_id, cells) DO NOTHING")
+                          .arg(recordTableName(kindCode), names.join(QStringLiteral(", ")),
+                               tuples.join(QStringLiteral(", ")));
+        if (progressBlocks)
+            sql = QStringLiteral("WITH fresh AS (%1 RETURNING 1) UPDATE download SET blocks_read = ?, "
+                                 "new_records = new_records + (SELECT COUNT(*) FROM fresh), "
+                                 "known_records = known_records + ? - (SELECT COUNT(*) FROM fresh) "
+                                 "WHERE id = ? RETURNING (SELECT COUNT(*) FROM fresh)")
+                      .arg(sql);
         QSqlQuery insert(m_db);
-        if (!insert.prepare(
-                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (meter_id, cells) DO NOTHING")
-                    .arg(recordTableName(kindCode), names.join(QStringLiteral(", ")),
-                         marks.join(QStringLiteral(", "))))) {
+        if (!insert.prepare(sql)) {
             fail(what, insert);
-            return std::nullopt;
+            return nullptr;
         }
-        prepared = m_inserts.emplace(kindCode, insert).first;
-    }
-    QSqlQuery& insert = prepared->second;
+        return &m_inserts.emplace(key, insert).first->second;
+    };
     static const std::string kNoCell;
     StoredCounts counts;
-    for (const std::vector<std::string>& row : rows) {
-        insert.addBindValue(meterId);
-        insert.addBindValue(downloadId ? QVariant(*downloadId) : QVariant(QMetaType::fromType<qint64>()));
-        insert.addBindValue(QString::fromStdString(row.empty() ? kNoCell : row[0]));
-        insert.addBindValue(joinedCells(row));
-        for (size_t i = 0; i < table->types.size(); ++i) {
-            const std::string& cell = i + 1 < row.size() ? row[i + 1] : kNoCell;
-            switch (table->types[i]) {
-            case ColumnType::Number:
-                insert.addBindValue(numberValue(cell));
-                break;
-            case ColumnType::Time:
-                insert.addBindValue(QString::fromStdString(cell));
-                insert.addBindValue(timeValue(cell));
-                break;
-            case ColumnType::Text:
-                insert.addBindValue(QString::fromStdString(cell));
-                break;
+    const size_t perStatement = rowsAStatement(*table);
+    for (size_t first = 0; first < rows.size(); first += perStatement) {
+        const size_t count = std::min(rows.size() - first, perStatement);
+        QSqlQuery* insert = statementFor(static_cast<int>(count));
+        if (!insert)
+            return std::nullopt;
+        for (const std::vector<std::string>& row : rows.subspan(first, count)) {
+            insert->addBindValue(meterId);
+            insert->addBindValue(downloadId ? QVariant(*downloadId)
+                                            : QVariant(QMetaType::fromType<qint64>()));
+            insert->addBindValue(QString::fromStdString(row.empty() ? kNoCell : row[0]));
+            insert->addBindValue(joinedCells(row));
+            for (size_t i = 0; i < table->types.size(); ++i) {
+                const std::string& cell = i + 1 < row.size() ? row[i + 1] : kNoCell;
+                switch (table->types[i]) {
+                case ColumnType::Number:
+                    insert->addBindValue(numberValue(cell));
+                    break;
+                case ColumnType::Time:
+                    insert->addBindValue(QString::fromStdString(cell));
+                    insert->addBindValue(timeValue(cell));
+                    break;
+                case ColumnType::Text:
+                    insert->addBindValue(QString::fromStdString(cell));
+                    break;
+                }
             }
         }
-        if (!exec(insert, what))
+        if (progressBlocks) {
+            insert->addBindValue(*progressBlocks);
+            insert->addBindValue(static_cast<int>(count));
+            insert->addBindValue(downloadId.value_or(0));
+        }
+        if (!exec(*insert, what))
             return std::nullopt;
-        (insert.numRowsAffected() > 0 ? counts.fresh : counts.known) += 1;
+        if (progressBlocks && !insert->next()) {
+            fail(what, QStringLiteral("download %1 is gone").arg(downloadId.value_or(0)));
+            return std::nullopt;
+        }
+        // Rows the conflict clause left out were stored before (or twice in this batch).
+        const int fresh = progressBlocks ? insert->value(0).toInt() : std::max(0, insert->numRowsAffected());
+        counts.fresh += fresh;
+        counts.known += static_cast<int>(count) - fresh;
     }
     return counts;
 }
@@ -596,14 +676,38 @@ RecordStore::storeRows(qint64 downloadId, std::span<const std::vector<std::strin
         fail(what, QStringLiteral("download %1 was not started here").arg(downloadId));
         return std::nullopt;
     }
-    if (!m_db.transaction()) {
-        fail(what, m_db.lastError().text());
+    const KindTable* table = kindTable(download->second.kindCode);
+    if (postgres() && table && !rows.empty() && rows.size() <= rowsAStatement(*table))
+        return insertRows(download->second.kindCode, download->second.meterId, downloadId, rows, blocksRead);
+    // A block a transaction. On SQLite BEGIN and COMMIT are kept prepared,
+    // since a read makes thousands of small ones; the server cannot prepare them.
+    const auto prepared = [&](std::optional<QSqlQuery>& query, const char* sql) -> QSqlQuery& {
+        if (!query) {
+            query.emplace(m_db);
+            query->prepare(QString::fromLatin1(sql));
+        }
+        return *query;
+    };
+    const auto begin = [&] {
+        return postgres() ? m_db.transaction() || fail(what, m_db.lastError().text())
+                          : exec(prepared(m_begin, "BEGIN"), what);
+    };
+    const auto commit = [&] {
+        return postgres() ? m_db.commit() || fail(what, m_db.lastError().text())
+                          : exec(prepared(m_commit, "COMMIT"), what);
+    };
+    const auto rollback = [&] {
+        if (postgres())
+            m_db.rollback();
+        else
+            prepared(m_rollback, "ROLLBACK").exec();
+    };
+    if (!begin())
         return std::nullopt;
-    }
     std::optional<StoredCounts> counts =
         insertRows(download->second.kindCode, download->second.meterId, downloadId, rows);
     if (!counts) {
-        m_db.rollback();
+        rollback();
         return std::nullopt;
     }
     if (!m_progress) {
@@ -617,12 +721,11 @@ RecordStore::storeRows(qint64 downloadId, std::span<const std::vector<std::strin
     m_progress->addBindValue(counts->known);
     m_progress->addBindValue(downloadId);
     if (!exec(*m_progress, what)) {
-        m_db.rollback();
+        rollback();
         return std::nullopt;
     }
-    if (!m_db.commit()) {
-        fail(what, m_db.lastError().text());
-        m_db.rollback();
+    if (!commit()) {
+        rollback();
         return std::nullopt;
     }
     return counts;
@@ -645,6 +748,13 @@ bool RecordStore::finishDownload(qint64 downloadId, const QString& outcome,
 std::optional<QSqlQuery> RecordStore::historyQuery(qint64 meterId, int kindCode, const QDateTime& from,
                                                    const QDateTime& to, bool forwardOnly)
 {
+    return selectHistory(QStringLiteral("*"), meterId, kindCode, from, to, forwardOnly);
+}
+
+std::optional<QSqlQuery> RecordStore::selectHistory(const QString& columns, qint64 meterId, int kindCode,
+                                                    const QDateTime& from, const QDateTime& to,
+                                                    bool forwardOnly)
+{
     QSqlQuery query(m_db);
     query.setForwardOnly(forwardOnly);
     const KindTable* table = kindTable(kindCode);
@@ -657,7 +767,8 @@ std::optional<QSqlQuery> RecordStore::historyQuery(qint64 meterId, int kindCode,
         }
         return query;
     }
-    QString sql = QStringLiteral("SELECT * FROM %1 WHERE meter_id = ?").arg(recordTableName(kindCode));
+    QString sql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE meter_id = ?").arg(columns, recordTableName(kindCode));
     const QString time =
         table->timeColumn ? columnName(table->timeColumn) + QStringLiteral("_at") : QString();
     if (!time.isEmpty() && from.isValid())
@@ -684,7 +795,10 @@ std::optional<QSqlQuery> RecordStore::historyQuery(qint64 meterId, int kindCode,
 std::optional<std::vector<std::vector<std::string>>>
 RecordStore::history(qint64 meterId, int kindCode, const QDateTime& from, const QDateTime& to)
 {
-    std::optional<QSqlQuery> query = historyQuery(meterId, kindCode, from, to, true);
+    // Only the two texts the rows are made of: every other column would be
+    // fetched and converted for nothing.
+    std::optional<QSqlQuery> query =
+        selectHistory(QStringLiteral("seq, cells"), meterId, kindCode, from, to, true);
     if (!query)
         return std::nullopt;
     const int seq = query->record().indexOf(QStringLiteral("seq"));

@@ -19,6 +19,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 struct MeterEntry {
@@ -140,8 +141,14 @@ private:
     bool migrate(int from);
     const KindTable* kindTable(int kindCode);
     const KindTable* ensureKindTable(int kindCode, const std::vector<TableColumn>& columns);
+    std::optional<QSqlQuery> selectHistory(const QString& columns, qint64 meterId, int kindCode,
+                                           const QDateTime& from, const QDateTime& to, bool forwardOnly);
+    // `progressBlocks`: also the download's progress, in the same statement (the
+    // rows then fit one statement, see rowsAStatement).
     std::optional<StoredCounts> insertRows(int kindCode, qint64 meterId, std::optional<qint64> downloadId,
-                                           std::span<const std::vector<std::string>> rows);
+                                           std::span<const std::vector<std::string>> rows,
+                                           std::optional<int> progressBlocks = {});
+    static size_t rowsAStatement(const KindTable& table);
     QString sqlType(const char* sqliteType, const char* postgresType) const;
     bool postgres() const { return m_location.engine == StoreLocation::Engine::Postgres; }
 
@@ -152,6 +159,6 @@ private:
     QString m_error;
     std::map<int, KindTable> m_kinds;
     std::map<qint64, OpenDownload> m_downloads;
-    std::map<int, QSqlQuery> m_inserts;
-    std::optional<QSqlQuery> m_progress;
+    std::map<std::tuple<int, int, bool>, QSqlQuery> m_inserts; // by kind, rows, with progress
+    std::optional<QSqlQuery> m_progress, m_begin, m_commit, m_rollback;
 };

@@ -6,9 +6,12 @@
 #include "store/record_store.h"
 #include "support/postgres_cluster.h"
 
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
+
+#include <algorithm>
 
 namespace {
 
@@ -164,6 +167,34 @@ TEST(StoreCli, DumpKilledInTheMiddleLeavesTheBlocksItStored)
     EXPECT_EQ(linesStartingWith(check.out, "sound"), std::vector<std::string>{"sound"});
     EXPECT_GE(rows, stored);
     EXPECT_EQ(rows, counted);
+}
+
+// Another program holding the file's write lock: one line naming the store and
+// the reason, and the read goes on to print every row it read.
+TEST(StoreCli, LockedStoreIsToldOnceAndTheReadGoesOn)
+{
+    QTemporaryDir folder;
+    const QString db = folder.filePath(QStringLiteral("readings.sqlite"));
+    ASSERT_TRUE(RecordStore(StoreLocation::sqliteFile(db)).open());
+    CliResult read;
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(db);
+        ASSERT_TRUE(holder.open());
+        QSqlQuery lock(holder);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        SimProcess sim({"--type", "6", "--records", "10"});
+        read = runCli({"read", "--port", sim.pty(), "--kind", "612", "--fast", "--db", db});
+        lock.exec(QStringLiteral("ROLLBACK"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+
+    EXPECT_EQ(read.exitCode, 2);
+    EXPECT_EQ(read.err.rfind("ql-rs485-cli read: store " + db.toStdString() + ": ", 0), 0u) << read.err;
+    EXPECT_NE(read.err.find("database is locked"), std::string::npos) << read.err;
+    EXPECT_EQ(std::count(read.err.begin(), read.err.end(), '\n'), 1) << read.err;
+    EXPECT_EQ(read.out.rfind("result 4\ncolumns\t", 0), 0u) << read.out;
+    EXPECT_EQ(linesStartingWith(read.out, "row\t").size(), 10u);
 }
 
 } // namespace
