@@ -116,6 +116,9 @@ struct ParamRead {
     int selectorRank = 0; // order in the window's type selector, lowest first
     std::string_view selectorItem, selectorTitle, selectorCaption;
     std::string_view detectedTitle, detectedCaption;
+    // The label showing the meter's own clock ("YYYY-MM-DD hh:mm:ss"), empty
+    // when the type does not report it: the store keeps the clock's offset.
+    std::string_view clockLabel;
 };
 
 // Everything known of one device type; each has its own file under types/.

@@ -1,5 +1,7 @@
 #include "params/param_readout.h"
 
+#include "decoding/record_series.h"
+
 std::vector<ReadoutLine> paramReadout(int deviceType, const ParamReader& reader)
 {
     std::vector<ReadoutLine> lines;
@@ -32,4 +34,18 @@ std::vector<ReadoutLine> paramReadout(int deviceType, const ParamReader& reader)
 const char* labelStateName(LabelState state)
 {
     return state == LabelState::Alarm ? "alarm" : "normal";
+}
+
+std::optional<double> meterClockOffsetS(int deviceType, const LabelValues& values, int64_t pcLocalSeconds)
+{
+    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    if (!type || type->params.clockLabel.empty())
+        return std::nullopt;
+    const auto clock = values.find(std::string(type->params.clockLabel));
+    if (clock == values.end())
+        return std::nullopt;
+    const std::optional<int64_t> meterSeconds = parseRecordTime(clock->second.text);
+    if (!meterSeconds)
+        return std::nullopt;
+    return static_cast<double>(*meterSeconds - pcLocalSeconds);
 }

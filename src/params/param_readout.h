@@ -5,6 +5,8 @@
 
 #include "params/param_reader.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,3 +19,9 @@ struct ReadoutLine {
 std::vector<ReadoutLine> paramReadout(int deviceType, const ParamReader& reader);
 // "normal" or "alarm".
 const char* labelStateName(LabelState state);
+
+// The meter's clock minus the PC's, in seconds: the type's clock label as read,
+// against `pcLocalSeconds` (the PC's wall clock at the reply, its local time
+// counted as if it were UTC, as the meter keeps no zone). nullopt for a type
+// that does not report its time, or a clock text that is no time.
+std::optional<double> meterClockOffsetS(int deviceType, const LabelValues& values, int64_t pcLocalSeconds);

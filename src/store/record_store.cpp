@@ -745,6 +745,26 @@ bool RecordStore::finishDownload(qint64 downloadId, const QString& outcome,
     return exec(query, QStringLiteral("cannot finish the download"));
 }
 
+std::optional<qint64> RecordStore::addParamRead(qint64 meterId, const QString& host,
+                                                const QString& programVersion, const QString& outcome,
+                                                std::optional<double> clockOffsetS)
+{
+    QSqlQuery query(m_db);
+    query.prepare(
+        QStringLiteral("INSERT INTO download (uid, meter_id, kind, started, ended, host, "
+                       "program_version, outcome, clock_offset_s) VALUES (?, ?, 0, ?, ?, ?, ?, ?, ?) "
+                       "RETURNING id"));
+    const QString now = nowUtc();
+    for (const QVariant& value :
+         {QVariant(newUid()), QVariant(meterId), QVariant(now), QVariant(now), textValue(host),
+          textValue(programVersion), textValue(outcome),
+          clockOffsetS ? QVariant(*clockOffsetS) : QVariant(QMetaType::fromType<double>())})
+        query.addBindValue(value);
+    if (!exec(query, QStringLiteral("cannot keep the parameter read")) || !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
+}
+
 std::optional<QSqlQuery> RecordStore::historyQuery(qint64 meterId, int kindCode, const QDateTime& from,
                                                    const QDateTime& to, bool forwardOnly)
 {

@@ -91,6 +91,12 @@ public:
     // clock minus the PC's, where the type reports its time.
     bool finishDownload(qint64 downloadId, const QString& outcome, std::optional<double> clockOffsetS = {});
 
+    // A parameter read of a meter: a download of no record kind (kind 0), ended
+    // as it starts, with its outcome and the meter's clock offset where the
+    // type reports its time.
+    std::optional<qint64> addParamRead(qint64 meterId, const QString& host, const QString& programVersion,
+                                       const QString& outcome, std::optional<double> clockOffsetS);
+
     // The kinds stored, and a kind's columns as stored ("序号" first).
     std::optional<std::vector<int>> storedKinds();
     std::optional<std::vector<TableColumn>> kindColumns(int kindCode);

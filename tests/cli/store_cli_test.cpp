@@ -6,6 +6,7 @@
 #include "store/record_store.h"
 #include "support/postgres_cluster.h"
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -195,6 +196,42 @@ TEST(StoreCli, LockedStoreIsToldOnceAndTheReadGoesOn)
     EXPECT_EQ(std::count(read.err.begin(), read.err.end(), '\n'), 1) << read.err;
     EXPECT_EQ(read.out.rfind("result 4\ncolumns\t", 0), 0u) << read.out;
     EXPECT_EQ(linesStartingWith(read.out, "row\t").size(), 10u);
+}
+
+// A parameter read with --db is kept under the meter, with the meter's clock
+// minus the PC's where the type reports its time (the simulated meter's clock
+// starts at 2024-03-15 10:30:00).
+TEST(StoreCli, ParamsKeepTheMetersClockOffset)
+{
+    struct Case {
+        const char* type;
+        bool reportsClock;
+    };
+    for (const Case& c : {Case{"6", true}, Case{"1", false}}) {
+        QTemporaryDir folder;
+        const QString db = folder.filePath(QStringLiteral("readings.sqlite"));
+        SimProcess sim({"--type", c.type});
+        const CliResult params = runCli({"params", "--port", sim.pty(), "--type", c.type, "--db", db});
+        const QDateTime now = QDateTime::currentDateTime();
+        const qint64 pcLocal = now.toSecsSinceEpoch() + now.offsetFromUtc();
+        const qint64 meterClock = QDateTime(QDate(2024, 3, 15), QTime(10, 30), Qt::UTC).toSecsSinceEpoch();
+
+        RecordStore store(StoreLocation::sqliteFile(db));
+        ASSERT_TRUE(store.open()) << store.error().toStdString();
+        QSqlQuery query(store.database());
+        ASSERT_TRUE(query.exec(QStringLiteral("SELECT m.device_type, d.kind, d.outcome, d.clock_offset_s "
+                                              "FROM download d JOIN meter m ON m.id = d.meter_id")));
+        ASSERT_TRUE(query.next()) << c.type << ": " << params.err;
+        EXPECT_EQ(params.exitCode, 0) << params.err;
+        EXPECT_EQ(query.value(0).toString(), QString::fromLatin1(c.type));
+        EXPECT_EQ(query.value(1).toInt(), 0) << c.type;
+        EXPECT_EQ(query.value(2).toString(), QStringLiteral("completed")) << c.type;
+        EXPECT_EQ(query.value(3).isNull(), !c.reportsClock) << c.type;
+        if (c.reportsClock) {
+            EXPECT_NEAR(query.value(3).toDouble(), static_cast<double>(meterClock - pcLocal), 60.0);
+        }
+        EXPECT_FALSE(query.next()) << c.type;
+    }
 }
 
 } // namespace

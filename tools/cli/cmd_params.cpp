@@ -5,6 +5,7 @@
 #include "cli_command.h"
 #include "cli_port.h"
 #include "cli_records.h"
+#include "cli_store.h"
 #include "decoding/protocol_sheet.h"
 #include "export/protocol_workbook.h"
 #include "export/workbook_reader.h"
@@ -12,9 +13,12 @@
 #include "params/param_readout.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
+#include "ql_version.h"
 #include "serial/link_factory.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QSysInfo>
 
 #include <cstdio>
 
@@ -37,9 +41,34 @@ std::string loadParamLayout(const std::optional<std::string>& workbook, ParamRea
     return {};
 }
 
+// The read under the meter on this port and address, with the meter's clock
+// offset; false (told on stderr) when the store failed. A type that was not
+// found leaves nothing to keep.
+bool keepParamRead(const std::string& db, const std::string& port, int address, int deviceType, int result,
+                   const ParamReader& reader, int64_t pcLocalSeconds)
+{
+    if (deviceType == 0)
+        return true;
+    std::unique_ptr<RecordStore> store = openCliStore(db, "params");
+    if (!store)
+        return false;
+    const bool decoded = result == ParamResult::Decoded;
+    const std::optional<qint64> meter = store->meterAt(QString::fromStdString(port), address, deviceType);
+    if (!meter ||
+        !store->addParamRead(*meter, QSysInfo::machineHostName(), QString::fromLatin1(kQlVersion),
+                             decoded ? QStringLiteral("completed") : QStringLiteral("failed"),
+                             decoded ? meterClockOffsetS(deviceType, reader.values(), pcLocalSeconds)
+                                     : std::nullopt)) {
+        std::fprintf(stderr, "ql-rs485-cli params: %s\n", store->error().toStdString().c_str());
+        return false;
+    }
+    return true;
+}
+
 int runParams(const std::vector<std::string>& args)
 {
-    const CliOptions options(args, {{"--port"}, {"--type"}, {"--addr"}, {"--workbook"}}, kLineOptionSpecs);
+    const CliOptions options(args, {{"--port"}, {"--type"}, {"--addr"}, {"--workbook"}, {"--db"}},
+                             kLineOptionSpecs);
     options.requireNoPositionals();
     // 0: find the type as the parameter window's simple mode does.
     const int requestedType = options.intOption("--type", 0, lastDeviceTypeCode());
@@ -83,19 +112,26 @@ int runParams(const std::vector<std::string>& args)
     } catch (const ComPortError& error) {
         lostMessage = error.what();
     }
+    // The PC's clock as the reply came, for the meter's clock offset.
+    const QDateTime replied = QDateTime::currentDateTime();
     if (lostMessage)
         std::fprintf(stderr, "ql-rs485-cli params: port error: %s\n", lostMessage->c_str());
+    const std::optional<std::string> db = options.valueOf("--db");
+    const bool stored = !db || keepParamRead(*db, *options.valueOf("--port"), address, deviceType, result,
+                                             reader, replied.toSecsSinceEpoch() + replied.offsetFromUtc());
     std::printf("result %d\n", result);
     // Nothing to print when detection found no type.
     for (const ReadoutLine& line : deviceType ? paramReadout(deviceType, reader) : std::vector<ReadoutLine>{})
         std::printf("%s\t%s\t%s\t%s\n", line.name.c_str(), line.caption.c_str(), line.value.text.c_str(),
                     labelStateName(line.value.state));
-    return result == ParamResult::Decoded ? kExitOk : kExitNoAnswer;
+    if (result != ParamResult::Decoded)
+        return kExitNoAnswer;
+    return stored ? kExitOk : kExitBadArguments;
 }
 
 const CliCommand kParamsCommand{
     "params", "read the live values, status words and parameters of a device type",
-    "usage: ql-rs485-cli params --port PATH --type T [--addr A] [--workbook FILE] [LINE]\n"
+    "usage: ql-rs485-cli params --port PATH --type T [--addr A] [--workbook FILE] [--db FILE|URI] [LINE]\n"
     "\n"
     "Reads the parameter window's values of device type T (1, 2, 3, 5, 6 or 7; 0 finds the\n"
     "type as the parameter window's simple mode does) once and\n"
@@ -106,7 +142,11 @@ const CliCommand kParamsCommand{
     "                   tcp://HOST:PORT or rfc2217://HOST:PORT\n"
     "  --type T         device type, 0 to find it\n"
     "  --addr A         meter address 1..247 (default 23)\n"
-    "  --workbook FILE  protocol workbook of device type 5 (default: the shipped one)\n",
+    "  --workbook FILE  protocol workbook of device type 5 (default: the shipped one)\n"
+    "  --db FILE|URI    also keep the read in a store (a SQLite file or\n"
+    "                   postgresql://USER@HOST[:PORT]/DB) under the meter on this port\n"
+    "                   and address, with the meter's clock minus the PC's where the\n"
+    "                   type reports its time\n",
     runParams};
 QL_CLI_COMMAND(kParamsCommand);
 

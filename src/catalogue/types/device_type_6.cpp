@@ -250,6 +250,7 @@ DeviceTypeDescription deviceType6()
                    .selectorTitle = "Corvex智能体积修正仪",
                    .selectorCaption = "实时数据----Corvex智能体积修正仪",
                    .detectedTitle = "Corvex智能体积修正仪",
-                   .detectedCaption = "用户只读参数----Corvex智能体积修正仪"},
+                   .detectedCaption = "用户只读参数----Corvex智能体积修正仪",
+                   .clockLabel = "lblCorvex_time"},
     };
 }

@@ -226,6 +226,7 @@ DeviceTypeDescription deviceType7()
                    .selectorTitle = "金额版IC卡燃气流量计",
                    .selectorCaption = "金额版IC卡燃气流量计",
                    .detectedTitle = "金额版IC卡燃气流量计",
-                   .detectedCaption = "用户只读参数----金额版IC卡燃气流量计"},
+                   .detectedCaption = "用户只读参数----金额版IC卡燃气流量计",
+                   .clockLabel = "lblICMoney_time"},
     };
 }
