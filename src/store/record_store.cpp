@@ -346,6 +346,18 @@ std::optional<qint64> RecordStore::meterAt(const QString& port, int address, int
     return addMeter(meter);
 }
 
+std::optional<int> RecordStore::bookTypeAt(const QString& port, int address)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral(
+        "SELECT device_type FROM meter WHERE port = ? AND address = ? AND retired = 0 ORDER BY id"));
+    query.addBindValue(port);
+    query.addBindValue(address);
+    if (!exec(query, QStringLiteral("cannot look up the meter")))
+        return std::nullopt;
+    return query.next() ? query.value(0).toInt() : 0;
+}
+
 std::optional<std::vector<MeterEntry>> RecordStore::meters(bool withRetired)
 {
     QSqlQuery query(m_db);

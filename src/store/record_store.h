@@ -76,6 +76,9 @@ public:
     // The book's meter on this port and address, added as "PORT #ADDR" on first sight.
     std::optional<qint64> meterAt(const QString& port, int address, int deviceType);
     std::optional<std::vector<MeterEntry>> meters(bool withRetired = false);
+    // The device type the book holds for the meter on this port and address: 0
+    // for none, nullopt when the store cannot be asked.
+    std::optional<int> bookTypeAt(const QString& port, int address);
     // Retires the meter (gone from the list, history kept), or deletes it with its
     // history. False for an unknown id.
     bool removeMeter(qint64 meterId, bool withHistory);

@@ -234,4 +234,25 @@ TEST(StoreCli, ParamsKeepTheMetersClockOffset)
     }
 }
 
+// The meter book's type for the meter on a port and address is probed first by
+// a fast identification; identifying adds nothing to the book.
+TEST(StoreCli, FastIdentifyAsksTheBooksTypeFirst)
+{
+    QTemporaryDir folder;
+    const QString db = folder.filePath(QStringLiteral("readings.sqlite"));
+    const QString line = folder.filePath(QStringLiteral("line"));
+    SimProcess sim({"--type", "6", "--link", line});
+    ASSERT_FALSE(sim.pty().isEmpty());
+    const CliResult added =
+        runCli({"book", "add", "--db", db, "--name", "north", "--port", line, "--addr", "23", "--type", "6"});
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+
+    const CliResult identified = runCli({"identify", "--port", line, "--fast", "--db", db});
+    const CliResult book = runCli({"book", "list", "--db", db});
+
+    EXPECT_EQ(identified.exitCode, 0) << identified.err;
+    EXPECT_EQ(identified.out, "6\n");
+    EXPECT_EQ(linesStartingWith(book.out, "meter ").size(), 1u) << book.out;
+}
+
 } // namespace

@@ -77,7 +77,11 @@ int runDump(const std::vector<std::string>& args)
     int deviceType = 0;
     try {
         if (fast) {
-            deviceType = probeMeter(exchange, address, line);
+            // The book's type for this meter is probed first.
+            const std::optional<int> booked =
+                store ? store->bookTypeAt(QString::fromStdString(*options.valueOf("--port")), address)
+                      : std::nullopt;
+            deviceType = probeMeter(exchange, address, line, {}, booked.value_or(0));
         } else {
             deviceType = identifyMeter(exchange, address);
         }
