@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int kGapColumn = 0;
+constexpr int kSeqColumn = 1;
+
 constexpr int kMinutesPerDay = 24 * 60;
 
 } // namespace
@@ -29,16 +31,15 @@ bool HistoryModel::setHistory(RecordStore& store, qint64 meterId, int kindCode, 
     m_kindCode = kindCode;
     const RecordKind* kind = findRecordKind(kindCode);
     m_intervalMinutes = kind ? kind->intervalMinutes : 0;
-    m_sourceColumns.clear();
     m_captions.clear();
     m_timeColumn = -1;
     const QSqlRecord record = query->record();
+    m_seqColumn = record.indexOf(QStringLiteral("seq"));
+    m_cellsColumn = record.indexOf(QStringLiteral("cells"));
     for (size_t i = 0; i < columns->size(); ++i) {
-        const QString name = i == 0 ? QStringLiteral("seq") : QStringLiteral("c%1").arg(i);
-        m_sourceColumns.push_back(record.indexOf(name));
         m_captions << QString::fromStdString((*columns)[i].caption);
         if (m_timeColumn < 0 && (*columns)[i].type == ColumnType::Time)
-            m_timeColumn = record.indexOf(name + QStringLiteral("_at"));
+            m_timeColumn = record.indexOf(QStringLiteral("c%1_at").arg(i));
     }
     setQuery(std::move(*query));
     return true;
@@ -47,7 +48,6 @@ bool HistoryModel::setHistory(RecordStore& store, qint64 meterId, int kindCode, 
 void HistoryModel::clearHistory()
 {
     m_kindCode = 0;
-    m_sourceColumns.clear();
     m_captions.clear();
     m_timeColumn = -1;
     clear();
@@ -97,7 +97,11 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const
         return {};
     if (index.column() == kGapColumn)
         return gapText(index.row());
-    return sourceValue(index.row(), m_sourceColumns[static_cast<size_t>(index.column() - 1)]);
+    if (index.column() == kSeqColumn)
+        return sourceValue(index.row(), m_seqColumn);
+    // The texts as the meter gave them ("2126.00", not the stored number 2126).
+    return RecordStore::cellsOf(sourceValue(index.row(), m_cellsColumn).toString())
+        .value(index.column() - kSeqColumn - 1);
 }
 
 QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const

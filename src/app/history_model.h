@@ -37,7 +37,8 @@ private:
 
     int m_kindCode = 0;
     int m_intervalMinutes = 0;
-    int m_timeColumn = -1;            // the source column of the first parsed time stamp
-    std::vector<int> m_sourceColumns; // per shown column after the gap column
-    QStringList m_captions;           // per shown column after the gap column
+    int m_timeColumn = -1; // the source column of the first parsed time stamp
+    int m_seqColumn = -1;
+    int m_cellsColumn = -1;
+    QStringList m_captions; // per shown column after the gap column
 };

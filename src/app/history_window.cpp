@@ -102,14 +102,15 @@ HistoryWindow::HistoryWindow(RecordStore& store, Prompter& prompter, QString sav
     m_recordTable->setModel(m_model);
     m_summaryLabel = new QLabel(this);
     m_summaryLabel->setObjectName(QStringLiteral("summaryLabel"));
-    auto* downloadTable = tableView("downloadTable", this);
-    downloadTable->setModel(m_downloads);
+    m_downloadTable = tableView("downloadTable", this);
+    m_downloadTable->setModel(m_downloads);
+    m_downloadTable->setWordWrap(false);
 
     auto* downloadsPart = new QWidget(this);
     auto* downloadsLayout = new QVBoxLayout(downloadsPart);
     downloadsLayout->setContentsMargins(0, 0, 0, 0);
     downloadsLayout->addWidget(new QLabel(QStringLiteral("下载记录"), downloadsPart));
-    downloadsLayout->addWidget(downloadTable);
+    downloadsLayout->addWidget(m_downloadTable);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(m_recordTable);
     splitter->addWidget(downloadsPart);
@@ -222,6 +223,7 @@ void HistoryWindow::fillDownloads(qint64 meterId)
             row[6]->setForeground(QBrush(Qt::red));
         m_downloads->appendRow(row);
     }
+    m_downloadTable->resizeColumnsToContents();
 }
 
 void HistoryWindow::onQueryClicked()

@@ -61,6 +61,7 @@ private:
     QDateEdit* m_fromDate = nullptr;
     QDateEdit* m_toDate = nullptr;
     QTableView* m_recordTable = nullptr;
+    QTableView* m_downloadTable = nullptr;
     QLabel* m_summaryLabel = nullptr;
     QPushButton* m_chartButton = nullptr;
     QPushButton* m_exportButton = nullptr;

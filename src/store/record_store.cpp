@@ -525,6 +525,11 @@ QString RecordStore::identityOf(const std::vector<std::string>& row)
     return joinedCells(row);
 }
 
+QStringList RecordStore::cellsOf(const QString& identity)
+{
+    return identity.split(QLatin1Char(kCellSeparator));
+}
+
 std::optional<StoredCounts> RecordStore::insertRows(int kindCode, qint64 meterId,
                                                     std::optional<qint64> downloadId,
                                                     std::span<const std::vector<std::string>> rows)

@@ -136,6 +136,8 @@ public:
     // Record identity: the cells after "序号", joined. Most kinds start with
     // the record time, so the identity index grows at its end.
     static QString identityOf(const std::vector<std::string>& row);
+    // The cells of an identity (a record's `cells` column), in column order after "序号".
+    static QStringList cellsOf(const QString& identity);
 
 private:
     struct KindTable {

@@ -229,6 +229,7 @@ void StoreWindowsTest::historyShowsTheRangeAndMarksAHole()
     QCOMPARE(model.rowCount(), 18);
     QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("记录时间"));
     QCOMPARE(cell(model, 0, 2), QStringLiteral("2026-11-19 00:00:00"));
+    QCOMPARE(cell(model, 0, 3), QStringLiteral("2126.00")); // as the meter gave it
     QCOMPARE(cell(model, 6, 2), QStringLiteral("2026-11-19 12:00:00"));
     QCOMPARE(cell(model, 6, 0), QStringLiteral("间隔7小时无记录"));
     QVERIFY(model.data(model.index(6, 3), Qt::BackgroundRole).isValid());
