@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -45,6 +46,13 @@ QString clockOffsetText(const QVariant& seconds)
         return {};
     const double value = seconds.toDouble();
     return QStringLiteral("%1%2 秒").arg(value > 0 ? QStringLiteral("+") : QString()).arg(qRound64(value));
+}
+
+// A meter's name as a file name: port names such as /dev/ttyUSB0 hold slashes.
+QString fileNameOf(QString name)
+{
+    static const QRegularExpression forbidden(QStringLiteral("[/\\\\:*?\"<>|]"));
+    return name.replace(forbidden, QStringLiteral("_"));
 }
 
 } // namespace
@@ -294,7 +302,7 @@ void HistoryWindow::onExportClicked()
 {
     const QString name = m_prompter.saveFileName(
         this, QStringLiteral("导出历史记录"),
-        QDir(m_saveDirectory).filePath(QStringLiteral("%1.xlsx").arg(m_meterCombo->currentText())),
+        QDir(m_saveDirectory).filePath(fileNameOf(m_meterCombo->currentText()) + QStringLiteral(".xlsx")),
         QStringLiteral("Excel (*.xlsx);;CSV (*.csv)"));
     if (name.isEmpty() || !loadShownRecords())
         return;

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -252,7 +253,18 @@ void StoreWindowsTest::historyShowsTheRangeAndMarksAHole()
     QVERIFY(history.chartWindow());
     history.chartWindow()->refresh();
     QCOMPARE(history.chartWindow()->chartData().series.at(0).points.size(), size_t(18));
-    QVERIFY(prompts.shown.isEmpty());
+    // The export holds the same 18 records under their captions.
+    const QString csv = m_folder->filePath(QStringLiteral("history.csv"));
+    prompts.saveNames = {csv};
+    history.findChild<QPushButton*>(QStringLiteral("exportButton"))->click();
+    QFile exported(csv);
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = exported.readAll().trimmed().split('\n');
+    QCOMPARE(lines.size(), 19);
+    QVERIFY(lines[7].contains("2026-11-19 12:00:00,2564.00"));
+    // Proposed under the meter's name, made fit for a file name.
+    QCOMPARE(QFileInfo(prompts.lastSaveDirectory).fileName(), QStringLiteral("_dev_ttyUSB0 #23.xlsx"));
+    QCOMPARE(prompts.shown.size(), 1);
     keepShot(history, "history");
     keepShot(*history.chartWindow(), "history_chart");
 }
