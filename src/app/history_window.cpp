@@ -133,6 +133,7 @@ HistoryWindow::HistoryWindow(RecordStore& store, Prompter& prompter, QString sav
 
     connect(m_meterCombo, &QComboBox::activated, this, &HistoryWindow::onMeterChanged);
     connect(queryButton, &QPushButton::clicked, this, &HistoryWindow::onQueryClicked);
+    connect(m_kindCombo, &QComboBox::activated, this, &HistoryWindow::onQueryClicked);
     connect(m_chartButton, &QPushButton::clicked, this, &HistoryWindow::onChartClicked);
     connect(m_exportButton, &QPushButton::clicked, this, &HistoryWindow::onExportClicked);
     reloadMeters();
