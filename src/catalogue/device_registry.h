@@ -65,6 +65,9 @@ struct RecordKind {
     std::string_view menuItem;
     // The tree shows the unselected picture for the selected node too.
     bool plainSelectedImage = false;
+    // The longest regular spacing of the kind's records in minutes (a month
+    // counts 31 days); 0 for records written on events, which have none.
+    int intervalMinutes = 0;
 
     // Filled by the registry.
     int deviceType = 0;

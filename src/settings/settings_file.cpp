@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <array>
 #include <limits>
 
 namespace {
@@ -292,6 +293,47 @@ SettingsFile::WriteResult SettingsFile::writeModbusSetup(const ModbusSetup& setu
                          {"Modbus", "Interval", std::to_string(setup.intervalMs)},
                          {"Modbus", "Formats", setup.formats.join(QLatin1Char(',')).toStdString()},
                          {"Modbus", "Names", names.join(QLatin1Char(',')).toStdString()}});
+}
+
+namespace {
+
+constexpr std::array<std::pair<StoreChoice::Mode, const char*>, 4> kStoreModes{{
+    {StoreChoice::Mode::Off, "off"},
+    {StoreChoice::Mode::DefaultFile, "default"},
+    {StoreChoice::Mode::File, "file"},
+    {StoreChoice::Mode::Server, "server"},
+}};
+
+} // namespace
+
+StoreChoice SettingsFile::readStoreChoice() const
+{
+    StoreChoice choice;
+    const auto mode = rawValue("Store", "Mode");
+    if (!mode)
+        return choice;
+    for (const auto& [value, name] : kStoreModes)
+        if (*mode == name)
+            choice.mode = value;
+    // Paths and URIs are kept percent-encoded, so no code page can spoil them.
+    if (const auto location = rawValue("Store", "Location"))
+        choice.location = QUrl::fromPercentEncoding(QByteArray::fromStdString(*location));
+    if (choice.mode == StoreChoice::Mode::Off || choice.mode == StoreChoice::Mode::DefaultFile)
+        choice.location.clear();
+    else if (choice.location.isEmpty())
+        choice.mode = StoreChoice::Mode::DefaultFile;
+    return choice;
+}
+
+SettingsFile::WriteResult SettingsFile::writeStoreChoice(const StoreChoice& choice)
+{
+    std::string mode;
+    for (const auto& [value, name] : kStoreModes)
+        if (choice.mode == value)
+            mode = name;
+    return writeEntries(
+        {{"Store", "Mode", mode},
+         {"Store", "Location", QUrl::toPercentEncoding(choice.location, "/:@").toStdString()}});
 }
 
 SettingsFile::WriteResult SettingsFile::writeEntries(const std::vector<Entry>& entries)

@@ -52,6 +52,15 @@ struct ModbusSetup {
     QStringList names;
 };
 
+// `Store`: where reads are kept. `location` is the file of File and the
+// postgresql:// URI of Server (never a password); empty otherwise.
+struct StoreChoice {
+    enum class Mode { Off, DefaultFile, File, Server };
+    Mode mode = Mode::DefaultFile;
+    QString location;
+    bool operator==(const StoreChoice&) const = default;
+};
+
 class SettingsFile {
 public:
     static constexpr const char* kFileName = "QL_EVC.ini";
@@ -96,6 +105,9 @@ public:
     std::optional<WindowPlace> readWindowPlace() const;
     // Keys missing or out of range give the defaults of ModbusSetup.
     ModbusSetup readModbusSetup() const;
+    // `Store`/Mode (off, default, file, server) and Location; the default file
+    // when the mode is missing or unknown, or File/Server lack their location.
+    StoreChoice readStoreChoice() const;
 
     enum class WriteResult { ProgramFolder, UserFolder, Failed };
     // Writes `Port`/ComPort, BaudRate, DataBits, StopBits, Parity, Echo (only
@@ -107,6 +119,7 @@ public:
     WriteResult writeFastRead(bool fast);
     WriteResult writeWindowPlace(const WindowPlace& place);
     WriteResult writeModbusSetup(const ModbusSetup& setup);
+    WriteResult writeStoreChoice(const StoreChoice& choice);
 
     QString programFilePath() const;
     QString userFilePath() const;

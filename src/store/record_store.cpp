@@ -581,6 +581,11 @@ size_t RecordStore::rowsAStatement(const KindTable& table)
     return std::clamp<size_t>(kValuesAStatement / values, 1, kRowsAStatement);
 }
 
+QStringList RecordStore::cellsOf(const QString& identity)
+{
+    return identity.split(QLatin1Char(kCellSeparator));
+}
+
 std::optional<StoredCounts> RecordStore::insertRows(int kindCode, qint64 meterId,
                                                     std::optional<qint64> downloadId,
                                                     std::span<const std::vector<std::string>> rows,
@@ -1026,4 +1031,64 @@ std::optional<StoredCounts> RecordStore::pushTo(RecordStore& target)
         }
     }
     return total;
+}
+
+bool RecordStore::updateMeterTexts(qint64 meterId, const QString& name, const QString& site,
+                                   const QString& notes)
+{
+    const QString what = QStringLiteral("cannot change meter %1").arg(meterId);
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("UPDATE meter SET name = ?, site = ?, notes = ? WHERE id = ?"));
+    query.addBindValue(textValue(name));
+    query.addBindValue(textValue(site));
+    query.addBindValue(textValue(notes));
+    query.addBindValue(meterId);
+    if (!exec(query, what))
+        return false;
+    return query.numRowsAffected() > 0 || fail(what, QStringLiteral("no such meter"));
+}
+
+std::optional<std::map<qint64, MeterActivity>> RecordStore::meterActivity()
+{
+    std::map<qint64, MeterActivity> activity;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.exec(
+            QStringLiteral("SELECT d.meter_id, d.started, d.outcome, d.kind FROM download d "
+                           "WHERE d.id = (SELECT MAX(id) FROM download WHERE meter_id = d.meter_id)"))) {
+        fail(QStringLiteral("cannot list the downloads"), query);
+        return std::nullopt;
+    }
+    while (query.next()) {
+        MeterActivity& meter = activity[query.value(0).toLongLong()];
+        meter.lastStarted = query.value(1).toString();
+        meter.lastOutcome = query.value(2).toString();
+        meter.lastKind = query.value(3).toInt();
+    }
+    const std::optional<std::vector<int>> kinds = storedKinds();
+    if (!kinds)
+        return std::nullopt;
+    for (int kind : *kinds) {
+        // The identity index starts with meter_id, so this counts from the index alone.
+        if (!query.exec(QStringLiteral("SELECT meter_id, COUNT(*) FROM %1 GROUP BY meter_id")
+                            .arg(recordTableName(kind)))) {
+            fail(QStringLiteral("cannot count the records of kind %1").arg(kind), query);
+            return std::nullopt;
+        }
+        while (query.next())
+            activity[query.value(0).toLongLong()].records.emplace_back(kind, query.value(1).toLongLong());
+    }
+    return activity;
+}
+
+std::optional<QSqlQuery> RecordStore::downloadsQuery(qint64 meterId)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT id, kind, started, ended, blocks_asked, blocks_read, new_records, "
+                                 "known_records, outcome, clock_offset_s FROM download WHERE meter_id = ? "
+                                 "ORDER BY id DESC"));
+    query.addBindValue(meterId);
+    if (!exec(query, QStringLiteral("cannot list the downloads")))
+        return std::nullopt;
+    return query;
 }

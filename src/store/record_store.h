@@ -48,6 +48,13 @@ struct DownloadStart {
 // How the blocks of a kind run on one meter, learnt from a whole read.
 enum class BlockOrder { Unknown, NewestFirst, OldestFirst };
 
+struct MeterActivity {
+    QString lastStarted; // UTC, ISO 8601
+    QString lastOutcome; // empty while the download has not ended
+    int lastKind = 0;
+    std::vector<std::pair<int, qint64>> records; // kind code, rows stored
+};
+
 struct StoreCheck {
     int schemaVersion = 0;
     qint64 meters = 0, downloads = 0;
@@ -125,12 +132,22 @@ public:
     // keys, so a second push adds nothing. Counts the records.
     std::optional<StoredCounts> pushTo(RecordStore& target);
 
+    // The book's own words for a meter: its name, site and notes. False for an unknown id.
+    bool updateMeterTexts(qint64 meterId, const QString& name, const QString& site, const QString& notes);
+    // Per meter that has any: its last download and the records stored per kind.
+    std::optional<std::map<qint64, MeterActivity>> meterActivity();
+    // A meter's downloads, newest first: id, kind, started, ended, blocks_asked,
+    // blocks_read, new_records, known_records, outcome, clock_offset_s.
+    std::optional<QSqlQuery> downloadsQuery(qint64 meterId);
+
     // The connection, for models over the store in the same thread.
     QSqlDatabase database() const { return m_db; }
 
     // Record identity: the cells after "序号", joined. Most kinds start with
     // the record time, so the identity index grows at its end.
     static QString identityOf(const std::vector<std::string>& row);
+    // The cells of an identity (a record's `cells` column), in column order after "序号".
+    static QStringList cellsOf(const QString& identity);
 
 private:
     struct KindTable {
