@@ -10,7 +10,6 @@
 #include "protocol/archive_download.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
-#include "protocol/meter_identification.h"
 #include "protocol/meter_scan.h"
 #include "serial/link_factory.h"
 
@@ -76,11 +75,7 @@ int runDump(const std::vector<std::string>& args)
     archive.line = line;
     int deviceType = 0;
     try {
-        if (fast) {
-            deviceType = probeMeter(exchange, address, line);
-        } else {
-            deviceType = identifyMeter(exchange, address);
-        }
+        deviceType = findDeviceType(exchange, address, fast, line);
     } catch (const ComPortError& error) {
         lostMessage = error.what();
     }
