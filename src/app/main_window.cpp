@@ -1,6 +1,5 @@
 #include "app/main_window.h"
 #include "app/app_texts.h"
-#include "app/link_reason_text.h"
 
 #include "app/about_dialog.h"
 #include "app/address_dialog.h"
@@ -19,23 +18,17 @@
 #include "app/transaction_dialog.h"
 #include "app/window_place_keeper.h"
 #include "catalogue/catalogue.h"
-#include "serial/com_port.h"
 #include "serial/com_port_error.h"
-#include "serial/link_factory.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QLabel>
-#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -170,6 +163,8 @@ void MainWindow::buildToolbar()
         slot->setObjectName(QString::fromLatin1(name));
         slot->setFixedSize(60, 40);
         slot->setCursor(Qt::PointingHandCursor);
+        // Reachable with Tab, as a tool button is anywhere else.
+        slot->setFocusPolicy(Qt::TabFocus);
         return slot;
     };
     button(m_ports->settingsAction(), "RS485Btn", QStringLiteral("串口设置"), ToolImage::PortSettings);
@@ -409,7 +404,7 @@ void MainWindow::onActivated()
 
 bool MainWindow::canClose()
 {
-    return ask(QStringLiteral("是否要退出本系统？"));
+    return m_prompter.ask(this, QStringLiteral("是否要退出本系统？"), kInfoCaption);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -458,16 +453,6 @@ bool MainWindow::treeChangeEnabled() const
 TransactionDialog& MainWindow::transactionDialog()
 {
     return m_reads->transactionDialog();
-}
-
-void MainWindow::inform(const QString& text)
-{
-    m_prompter.inform(this, text, kInfoCaption);
-}
-
-bool MainWindow::ask(const QString& text)
-{
-    return m_prompter.ask(this, text, kInfoCaption);
 }
 
 void MainWindow::setupRecordColumns(int kindCode)

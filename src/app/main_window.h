@@ -139,8 +139,6 @@ private:
     // Read actions and record-type menu follow the port.
     void onPortShown(bool open);
     void showAddress();
-    void inform(const QString& text);
-    bool ask(const QString& text);
     bool fastReading() const;
 
     Waiter& m_waiter;
