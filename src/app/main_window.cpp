@@ -376,6 +376,9 @@ void MainWindow::onShown()
     m_reads->setupRecordColumns(kindOfProtocolWorkbookSection(0));
     m_ports->showClosed();
     showAddress();
+    // The focus starts on the toolbar, not on the tree, whose first node would
+    // show a focus frame.
+    m_toolBar->widgetForAction(m_ports->settingsAction())->setFocus();
 }
 
 void MainWindow::changeEvent(QEvent* event)
