@@ -1,6 +1,7 @@
 #include "app/device_tree.h"
 
 #include "app/app_images.h"
+#include "app/app_texts.h"
 #include "catalogue/catalogue.h"
 
 namespace {
@@ -8,11 +9,6 @@ namespace {
 // Light grey of the original panels (0xF0F0F0).
 const QColor kPanelColour(0xF0, 0xF0, 0xF0);
 constexpr int kNodeCodeRole = Qt::UserRole + 1;
-
-QString text(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 
@@ -35,16 +31,16 @@ DeviceTree::DeviceTree(QWidget* parent) : QTreeWidget(parent)
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
         if (!type->shownInTree)
             continue;
-        auto* typeNode = new QTreeWidgetItem(this, {text(type->caption)});
+        auto* typeNode = new QTreeWidgetItem(this, {utf8Text(type->caption)});
         typeNode->setData(0, kNodeCodeRole, type->code);
         typeNode->setIcon(0, treeImage(treeImageIndex(type->code)));
         typeNode->setFont(0, bold);
-        typeNode->setToolTip(0, text(type->caption));
+        typeNode->setToolTip(0, utf8Text(type->caption));
         for (const RecordKind& kind : type->kinds) {
-            auto* kindNode = new QTreeWidgetItem(typeNode, {text(kind.caption)});
+            auto* kindNode = new QTreeWidgetItem(typeNode, {utf8Text(kind.caption)});
             kindNode->setData(0, kNodeCodeRole, kind.code);
             kindNode->setIcon(0, treeImage(treeImageIndex(kind.code)));
-            kindNode->setToolTip(0, text(kind.caption));
+            kindNode->setToolTip(0, utf8Text(kind.caption));
         }
     }
     connect(this, &QTreeWidget::currentItemChanged, this,

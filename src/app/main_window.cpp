@@ -33,15 +33,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QString text(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
-
 MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     : QMainWindow(parent), m_waiter(context.waiter), m_prompter(context.prompter),
       m_settingsDir(context.settingsDir),
@@ -238,8 +229,8 @@ void MainWindow::buildMenus()
     m_recordKindMenu = new QMenu(this);
     m_recordKindMenu->setObjectName(QStringLiteral("PopupMenu1"));
     for (const RecordMenuItem& item : recordMenuItems()) {
-        QAction* action = m_recordKindMenu->addAction(text(item.caption));
-        action->setObjectName(text(item.name));
+        QAction* action = m_recordKindMenu->addAction(utf8Text(item.caption));
+        action->setObjectName(utf8Text(item.name));
         connect(action, &QAction::triggered, this, [this, action] { onRecordKindChosen(action); });
         if (item.separatorAfter)
             m_recordKindMenu->addSeparator();
@@ -518,8 +509,7 @@ void MainWindow::onChartTriggered()
         m_chartWindow = new ChartWindow(m_recordPane->model(), m_prompter, m_settingsDir, this);
         m_chartWindow->setSubject([this] {
             const std::string_view kind = recordKindCaption(m_reads->kindCode());
-            return ChartWindow::Subject{QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())),
-                                        m_address};
+            return ChartWindow::Subject{utf8Text(kind), m_address};
         });
     }
     m_chartWindow->show();

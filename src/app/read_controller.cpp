@@ -17,7 +17,6 @@
 #include "settings/settings_file.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QProgressDialog>
@@ -25,27 +24,6 @@
 namespace {
 
 const QString kOverwriteQuestion = QStringLiteral("是否要覆盖原记录信息？");
-
-QString text(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Restores the normal cursor however a handler ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { restore(); }
-    void restore()
-    {
-        if (m_active)
-            QApplication::restoreOverrideCursor();
-        m_active = false;
-    }
-
-private:
-    bool m_active = true;
-};
 
 // Shown under "没有你要读的流量计信息！" when the replies began with their
 // request: the adapter hears its own transmission.
@@ -244,9 +222,7 @@ void ReadController::readRecordMenuItem(QAction* item)
     const bool ok = usePort(
         [&] {
             m_tree.collapseAll();
-            WaitCursor cursor;
             item->setEnabled(false);
-            cursor.restore();
             deviceType = identifyWithProgress(ProbeSet::RecordMenu);
             return QString();
         },
@@ -256,9 +232,9 @@ void ReadController::readRecordMenuItem(QAction* item)
         return;
     const RecordMenuResolution resolution = resolveRecordMenuItem(*menuItem, *deviceType);
     if (resolution.kindCode == 0) {
-        inform(text(resolution.message) + (*deviceType == 0
-                                               ? echoHint(m_exchange.echoedReplies(), m_session.echoRemoval())
-                                               : QString()));
+        inform(
+            utf8Text(resolution.message) +
+            (*deviceType == 0 ? echoHint(m_exchange.echoedReplies(), m_session.echoRemoval()) : QString()));
         return;
     }
     FlagOff quiet(m_treeChangeEnabled);
@@ -295,7 +271,7 @@ void ReadController::readDeviceType(int deviceType)
             // A device type without a node (type 4 is dropped from the tree) has no
             // kind to read: say so rather than read whatever happens to be selected.
             if (kindCode == 0) {
-                inform(text(kNoMeterMessage));
+                inform(utf8Text(kNoMeterMessage));
                 return QString();
             }
             return readWholeKind(kindCode, ReadStartWay::RangeOrIdentification);
@@ -305,7 +281,7 @@ void ReadController::readDeviceType(int deviceType)
 
 QString ReadController::noMeterText() const
 {
-    return text(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_session.echoRemoval());
+    return utf8Text(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_session.echoRemoval());
 }
 
 std::optional<int> ReadController::identifyWithProgress(ProbeSet probes)
