@@ -1,6 +1,8 @@
 #include "app/link_reason_text.h"
 
+#include "serial/com_port.h"
 #include "serial/com_port_error.h"
+#include "serial/link_factory.h"
 
 namespace {
 
@@ -110,4 +112,26 @@ QString causeText(const ComPortError& error)
 {
     const QString why = reasonText(causeOf(error));
     return why.isEmpty() ? portErrorText(error) : why;
+}
+
+namespace {
+
+const QString kOpenFailed = QStringLiteral("串口打开失败或被占用，请检查");
+const QString kOpenTimedOut = QStringLiteral("串口打开超时，请检查");
+
+} // namespace
+
+QString openFailedText(const QString& portName, const ComPortError& error)
+{
+    if (error.errorNumber == kComErrOpenTimeout)
+        return kOpenTimedOut + u'\n' + portName +
+               QStringLiteral("：%1 秒内没有打开").arg((ComPort::kOpenTimeoutMs + 999) / 1000);
+    const QString reason = causeText(error);
+    const std::optional<NetworkAddress> address = parseNetworkPortName(portName);
+    if (address && error.errorNumber == kComErrOpen) {
+        const QString host = address->host.contains(u':') ? u'[' + address->host + u']' : address->host;
+        return kOpenFailed +
+               QStringLiteral("\n无法连接 %1:%2（%3）").arg(host).arg(address->port).arg(reason);
+    }
+    return kOpenFailed + u'\n' + portName + QStringLiteral("：") + reason;
 }

@@ -17,3 +17,8 @@ QString portErrorText(const ComPortError& error);
 // Why, alone, for messages that say what failed themselves; what failed when
 // the error knows no cause.
 QString causeText(const ComPortError& error);
+
+// "串口打开失败或被占用，请检查" (or "串口打开超时，请检查") and, under it, which
+// port and why: a server that cannot be reached is named by its address, a
+// device by its name.
+QString openFailedText(const QString& portName, const ComPortError& error);

@@ -104,6 +104,27 @@ PortSession::RunResult PortSession::run(const std::function<void()>& work, QStri
     return RunResult::Failed;
 }
 
+PortSession::RunResult PortSession::runReporting(const std::function<QString()>& work, QString* error)
+{
+    PortGuard::Lease lease = claim();
+    if (!lease)
+        return RunResult::Busy;
+    QString failure;
+    try {
+        failure = work();
+    } catch (const ComPortError& portError) {
+        failure = portErrorText(portError);
+    }
+    // Told while the port is still held, as the work's own messages were.
+    if (afterUse(failure))
+        return RunResult::Lost;
+    if (failure.isEmpty())
+        return RunResult::Done;
+    if (error)
+        *error = failure;
+    return RunResult::Failed;
+}
+
 bool PortSession::afterUse(const QString& error)
 {
     if (m_port.connected() || m_state != State::Open)

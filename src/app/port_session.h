@@ -49,17 +49,15 @@ public:
     Exchange& exchange() { return m_exchange; }
     ByteLink& link() { return m_port.link(); }
 
-    // The port for one exchange, with the exchange set to the line; empty when
-    // another exchange has it.
-    [[nodiscard]] PortGuard::Lease claim();
     // Runs `work` under a lease of the port: Busy without running it when another
     // exchange has the port. When the work throws ComPortError, the port that went
     // away is reported as lost (Lost), else `error` gets the error's text for the
     // caller to show (Failed).
     RunResult run(const std::function<void()>& work, QString* error = nullptr);
-    // After the port was used: a port that went away while shown open is lost
-    // (with its own reason, else `error`), and true is returned.
-    bool afterUse(const QString& error = QString());
+    // As run, for work that also catches port failures itself and returns their
+    // text (empty: none). A port that went away during the work is reported as
+    // lost even when the work saw no failure.
+    RunResult runReporting(const std::function<QString()>& work, QString* error = nullptr);
 
 signals:
     void stateChanged(PortSession::State state);
@@ -67,6 +65,12 @@ signals:
     void lost(const QString& reason);
 
 private:
+    // The port for one exchange, with the exchange set to the line; empty when
+    // another exchange has it.
+    [[nodiscard]] PortGuard::Lease claim();
+    // After the port was used: a port that went away while shown open is lost
+    // (with its own reason, else `error`), and true is returned.
+    bool afterUse(const QString& error = QString());
     void setState(State state);
     void portLost(const QString& reason);
     void reportLoss(QString reason);

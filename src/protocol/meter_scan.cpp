@@ -4,6 +4,7 @@
 #include "codec/codec.h"
 #include "log/log_model.h"
 #include "protocol/exchange.h"
+#include "protocol/meter_identification.h"
 #include "protocol/waiter.h"
 #include "serial/byte_link.h"
 
@@ -141,6 +142,17 @@ int probeRecordReader(Exchange& exchange, int address, const LineSettings& line,
 {
     return probeWith(&DeviceTypeDescription::recordReaderProbe, exchange, address, line, cancelled,
                      knownType);
+}
+
+int findDeviceType(Exchange& exchange, int address, bool fast, const LineSettings& line, ProbeSet probes,
+                   const std::function<bool()>& cancelled, int knownType)
+{
+    const bool recordReader = probes == ProbeSet::RecordReader;
+    if (fast)
+        return recordReader ? probeRecordReader(exchange, address, line, cancelled, knownType)
+                            : probeMeter(exchange, address, line, cancelled, knownType);
+    return recordReader ? identifyRecordReader(exchange, address, cancelled, knownType)
+                        : identifyMeter(exchange, address, cancelled, knownType);
 }
 
 std::vector<FoundMeter> scanMeters(Exchange& exchange, int from, int to, const LineSettings& line,

@@ -38,6 +38,19 @@ int probeMeter(Exchange& exchange, int address, const LineSettings& line,
 int probeRecordReader(Exchange& exchange, int address, const LineSettings& line,
                       const std::function<bool()>& cancelled = {}, int knownType = 0);
 
+// Which probes identify a meter: those of the record-type menu (also the
+// backup's and the command-line reader's) or those of "读取全部记录" for the
+// older record readers.
+enum class ProbeSet { RecordMenu, RecordReader };
+
+// The device type at `address`, found the fast way (probeMeter: each probe
+// frame once, bounded by the line's response timeout) or paced
+// (identifyMeter: three attempts per type, at the pace the meters expect).
+// Returns, cancels and throws as those do.
+int findDeviceType(Exchange& exchange, int address, bool fast, const LineSettings& line,
+                   ProbeSet probes = ProbeSet::RecordMenu, const std::function<bool()>& cancelled = {},
+                   int knownType = 0);
+
 struct ScanHandlers {
     // Before each address; returning false ends the scan (cancel).
     std::function<bool(int address)> beforeAddress;

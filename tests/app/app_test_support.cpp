@@ -206,8 +206,8 @@ void onNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs)
 
 QTreeWidgetItem* findNode(MainWindow& frm, int code)
 {
-    for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it; ++it) {
-        if (MainWindow::nodeCodeOf(*it) == code)
+    for (QTreeWidgetItemIterator it(child<QTreeWidget>(frm, "TreeView1")); *it; ++it) {
+        if (DeviceTree::nodeCodeOf(*it) == code)
             return *it;
     }
     return nullptr;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/com_port_control.h"
+#include "app/device_tree.h"
 #include "app/main_window.h"
 #include "app/port_control.h"
 #include "app/prompter.h"
@@ -12,11 +13,16 @@
 #include "sim/sim_link.h"
 #include "support/sim_process.h"
 
+#include <QAction>
 #include <QList>
 #include <QLocale>
+#include <QMenu>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QString>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <functional>
 #include <memory>
@@ -162,6 +168,15 @@ private:
 // Runs `act` on the next modal dialog once it is shown. A dialog that does not
 // come within `deadlineMs` fails the running test.
 void onNextModal(std::function<void(QWidget* dialog)> act, int deadlineMs = 10000);
+
+// The child of `parent` with this objectName; ends the test run, naming it, when there is none.
+template <typename T> T* child(const QObject& parent, const char* name)
+{
+    T* found = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no %s named %s", T::staticMetaObject.className(), name);
+    return found;
+}
 
 QTreeWidgetItem* findNode(MainWindow& frm, int code);
 QStringList shownLogLines(MainWindow& frm);

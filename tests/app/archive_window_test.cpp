@@ -49,7 +49,7 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
     turnFastReadingOn(rig);
     rig.showAndActivate();
     MainWindow& frm = *rig.mainWindow;
-    QCOMPARE(frm.m_recordKindMenu->actions().last(), frm.m_backupAction);
+    QCOMPARE(child<QMenu>(frm, "PopupMenu1")->actions().last(), child<QAction>(frm, "acBackup"));
     const QString out = rig.folder.filePath(QStringLiteral("backup.xlsx"));
     rig.prompts.saveNames << out;
 
@@ -74,7 +74,7 @@ void ArchiveWindowTest::BackupWritesEveryKindAndShowsItsEnd()
         progress->m_cancelButton->click();
     });
     poll.start();
-    frm.m_backupAction->trigger();
+    child<QAction>(frm, "acBackup")->trigger();
 
     QVERIFY2(endStatus.startsWith(QStringLiteral("处理完成；已保存到 ")), qPrintable(endStatus));
     QCOMPARE(kindsDone, 17);
@@ -126,7 +126,7 @@ void ArchiveWindowTest::SearchListsTheMetersAndADoubleClickTakesTheAddress()
         if (search->isVisible()) // no choice taken: close rather than hang
             search->done(QDialog::Rejected);
     });
-    frm.m_searchAction->trigger();
+    child<QAction>(frm, "acSearch")->trigger();
 
     const std::string_view type7 = deviceTypeCaption(7);
     QCOMPARE(listed, QStringList({QStringLiteral("7 6 Corvex智能体积修正仪(modbus V2.0)"),

@@ -85,11 +85,11 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
     frm.onActivated();
     QVERIFY(port.connected());
 
-    frm.m_chartButton->click();
+    child<QToolButton>(frm, "RzToolButton10")->click();
     ChartWindow* chart = frm.chartWindow();
     QVERIFY(chart && chart->isVisible());
     QCOMPARE(chart->windowTitle(), QStringLiteral("曲线"));
-    QVERIFY(frm.m_recordMenu->actions().contains(frm.m_chartAction));
+    QVERIFY(child<QMenu>(frm, "PopListView")->actions().contains(child<QAction>(frm, "acChart")));
 
     // Kind 612: "序号", "记录时间", then five quantities; the first is drawn unasked.
     constexpr int kTimeColumn = 1;
@@ -100,7 +100,7 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
         pointsAfterTicks.append(pointCount(*chart, kFirstQuantity));
         return false;
     };
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
     QCOMPARE(frm.records().rowCount(), 12);
@@ -139,7 +139,7 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
                                  .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")))));
     // The records saved are confirmed the same way.
     prompts.saveNames << folder.filePath(QStringLiteral("612"));
-    frm.m_saveRecordsAction->trigger();
+    child<QAction>(frm, "acSaveRec")->trigger();
     QVERIFY(QFileInfo(folder.filePath(QStringLiteral("612.xlsx"))).size() > 0);
     QCOMPARE(prompts.shown.last().text, QStringLiteral("记录文件保存成功！"));
     // Time ticks on round times: whole minutes, a whole number of steps from midnight.

@@ -55,7 +55,7 @@ void FaultsWindowTest::RunEndsAndEventsFlow()
     QVERIFY(rig.port.connected());
 
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     // Counts the turns of any event loop of the thread, nested ones included.
     int turns = 0;
     QTimer turnCounter;

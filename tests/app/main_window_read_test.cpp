@@ -36,10 +36,10 @@ void doubleClickNode(MainWindow& frm, int code)
     QVERIFY(node);
     if (node->parent())
         node->parent()->setExpanded(true);
-    frm.m_deviceTree->scrollToItem(node);
-    const QPoint at = frm.m_deviceTree->visualItemRect(node).center();
-    QTest::mouseClick(frm.m_deviceTree->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(frm.m_deviceTree->viewport(), Qt::LeftButton, {}, at);
+    child<QTreeWidget>(frm, "TreeView1")->scrollToItem(node);
+    const QPoint at = child<QTreeWidget>(frm, "TreeView1")->visualItemRect(node).center();
+    QTest::mouseClick(child<QTreeWidget>(frm, "TreeView1")->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(child<QTreeWidget>(frm, "TreeView1")->viewport(), Qt::LeftButton, {}, at);
 }
 
 QStringList captions(const RecordTable& table)
@@ -78,13 +78,13 @@ void MainWindowReadTest::StartsWithSixDeviceTypesAndTheStartUpState()
     WindowRig rig(meter(6));
     MainWindow& frm = rig.createWindow();
     QCOMPARE(frm.windowTitle(), QStringLiteral("Quellon   RS485通信测试系统"));
-    QCOMPARE(frm.m_deviceTree->topLevelItemCount(), 6);
+    QCOMPARE(child<QTreeWidget>(frm, "TreeView1")->topLevelItemCount(), 6);
     QVERIFY(!findNode(frm, 4));
     QVERIFY(!findNode(frm, 42));
     QVERIFY(findNode(frm, 6)->font(0).bold());
     QVERIFY(!findNode(frm, 612)->font(0).bold());
-    QVERIFY(!frm.m_readAllAction->isEnabled());
-    QVERIFY(!frm.m_readRangeAction->isEnabled());
+    QVERIFY(!child<QAction>(frm, "acSend")->isEnabled());
+    QVERIFY(!child<QAction>(frm, "acRead")->isEnabled());
     QVERIFY(!frm.portOpenedOnce());
     QVERIFY(frm.treeChangeEnabled());
 
@@ -119,10 +119,11 @@ void MainWindowReadTest::DoubleClickReadsAKindIntoTheTable()
     QCOMPARE(finisher.runs, 1);
     QCOMPARE(finisher.startCaption, QStringLiteral("正在读取实时记录,请稍后..."));
     QCOMPARE(frm.records().rowCount(), 20);
-    QCOMPARE(frm.m_recordView->model()->rowCount(), 20);
+    QCOMPARE(child<QTableView>(frm, "ListView1")->model()->rowCount(), 20);
     QCOMPARE(captions(frm.records()).value(0), QStringLiteral("序号"));
-    QCOMPARE(frm.m_recordView->model()->columnCount(), frm.records().columnCount());
-    QCOMPARE(frm.m_recordView->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("序号"));
+    QCOMPARE(child<QTableView>(frm, "ListView1")->model()->columnCount(), frm.records().columnCount());
+    QCOMPARE(child<QTableView>(frm, "ListView1")->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("序号"));
     // Blocks 1 to 4 hold the 20 records, block 5 is blank: the run ends there.
     QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
     QCOMPARE(finisher.endGauge, 100);
@@ -135,7 +136,7 @@ void MainWindowReadTest::DoubleClickReadsAKindIntoTheTable()
     QVERIFY(log.value(3).startsWith(QStringLiteral("【发送】17 65 09 0D 00 00 00 05 00 00 00 09 ")));
     QCOMPARE(sentLines(frm).size(), 5);
     frm.flushLog();
-    QCOMPARE(frm.m_logView->toPlainText(), log.join(QLatin1Char('\n')));
+    QCOMPARE(child<QPlainTextEdit>(frm, "Memo1")->toPlainText(), log.join(QLatin1Char('\n')));
     QVERIFY(rig.prompts.shown.isEmpty());
 }
 
@@ -151,7 +152,7 @@ void MainWindowReadTest::ChangingKindWithRowsAsksAndNoKeepsEverything()
     const int logLines = frm.log().lineCount();
 
     rig.prompts.answers = {false};
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 611));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 611));
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.shown[0].kind, QStringLiteral("ask"));
     QCOMPARE(rig.prompts.shown[0].text,
@@ -160,7 +161,7 @@ void MainWindowReadTest::ChangingKindWithRowsAsksAndNoKeepsEverything()
     QCOMPARE(frm.records().rowCount(), 20);
     QCOMPARE(captions(frm.records()), columns);
     QCOMPARE(frm.log().lineCount(), logLines);
-    QCOMPARE(MainWindow::nodeCodeOf(frm.selectedNode()), 611);
+    QCOMPARE(DeviceTree::nodeCodeOf(frm.selectedNode()), 611);
     QCOMPARE(finisher.runs, 1);
 }
 
@@ -175,7 +176,7 @@ void MainWindowReadTest::ChangingKindWithRowsAndYesReadsTheNewKindFromBlockOne()
 
     rig.prompts.shown.clear();
     rig.prompts.answers = {true};
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 611));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 611));
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.unanswered, 0);
     QCOMPARE(finisher.runs, 2);
@@ -222,7 +223,7 @@ void MainWindowReadTest::DeviceTypeNodeDoesNothing()
     RunFinisher finisher(frm);
     const QStringList columns = captions(frm.records());
     doubleClickNode(frm, 6);
-    QCOMPARE(MainWindow::nodeCodeOf(frm.selectedNode()), 6);
+    QCOMPARE(DeviceTree::nodeCodeOf(frm.selectedNode()), 6);
     QCOMPARE(finisher.runs, 0);
     QCOMPARE(frm.log().lineCount(), 0);
     QCOMPARE(captions(frm.records()), columns);
@@ -238,7 +239,7 @@ void MainWindowReadTest::RecordMenuOnUnidentifiedMeterStartsNothing()
     rig.showAndActivate();
     rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    const QList<QAction*> items = frm.m_recordKindMenu->actions();
+    const QList<QAction*> items = child<QMenu>(frm, "PopupMenu1")->actions();
     int menuItems = 0;
     for (QAction* item : items) {
         if (item->isSeparator())
@@ -272,9 +273,9 @@ void MainWindowReadTest::RecordMenuReadsKind612At1200MsOnType6()
     rig.showAndActivate();
     rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    frm.m_recordKindMenu->findChild<QAction*>(QStringLiteral("N15"))->trigger();
+    child<QMenu>(frm, "PopupMenu1")->findChild<QAction*>(QStringLiteral("N15"))->trigger();
     QCOMPARE(finisher.runs, 1);
-    QCOMPARE(MainWindow::nodeCodeOf(frm.selectedNode()), 612);
+    QCOMPARE(DeviceTree::nodeCodeOf(frm.selectedNode()), 612);
     QVERIFY(frm.selectedNode()->parent()->isExpanded());
     QCOMPARE(frm.transactionDialog().pollInterval(), 1200);
     QCOMPARE(frm.records().rowCount(), 20);
@@ -292,7 +293,7 @@ void MainWindowReadTest::RecordMenuKindMissingForTheTypeShowsItsMessage()
     rig.showAndActivate();
     rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    frm.m_recordKindMenu->findChild<QAction*>(QStringLiteral("N41"))->trigger();
+    child<QMenu>(frm, "PopupMenu1")->findChild<QAction*>(QStringLiteral("N41"))->trigger();
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("该流量计无\"充值记录\"记录类型！"));
     QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
@@ -306,10 +307,10 @@ void MainWindowReadTest::ReadAllIdentifiesType1AndReadsKind11At1000Ms()
     rig.showAndActivate();
     rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    QVERIFY(frm.m_readAllAction->isEnabled());
-    frm.m_readAllAction->trigger();
+    QVERIFY(child<QAction>(frm, "acSend")->isEnabled());
+    child<QAction>(frm, "acSend")->trigger();
     QCOMPARE(finisher.runs, 1);
-    QCOMPARE(MainWindow::nodeCodeOf(frm.selectedNode()), 11);
+    QCOMPARE(DeviceTree::nodeCodeOf(frm.selectedNode()), 11);
     QCOMPARE(frm.transactionDialog().pollInterval(), 1000);
     QCOMPARE(frm.records().rowCount(), 20);
     const QStringList log = shownLogLines(frm);
@@ -327,7 +328,7 @@ void MainWindowReadTest::ReadAllFindingType4SaysNoMeterAndReadsNothing()
     rig.showAndActivate();
     rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    frm.m_readAllAction->trigger();
+    child<QAction>(frm, "acSend")->trigger();
     QVERIFY(shownLogLines(frm).contains(
         QStringLiteral("===============智能体积修正仪(北京燃总协议)===============")));
     QCOMPARE(rig.prompts.shown.size(), 1);
@@ -341,21 +342,21 @@ void MainWindowReadTest::LogPaneToggleTwiceRestoresIt()
     WindowRig rig(meter(6));
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
-    frm.m_hideLogAction->trigger();
-    QCOMPARE(frm.m_hideLogAction->text(), QStringLiteral("显示日志窗口"));
-    QVERIFY(frm.m_hideLogAction->isChecked());
-    QVERIFY(!frm.m_logPane->isVisible());
-    frm.m_hideLogAction->trigger();
-    QCOMPARE(frm.m_hideLogAction->text(), QStringLiteral("隐藏日志窗口"));
-    QVERIFY(!frm.m_hideLogAction->isChecked());
-    QVERIFY(frm.m_logPane->isVisible());
+    child<QAction>(frm, "acWin")->trigger();
+    QCOMPARE(child<QAction>(frm, "acWin")->text(), QStringLiteral("显示日志窗口"));
+    QVERIFY(child<QAction>(frm, "acWin")->isChecked());
+    QVERIFY(!child<QWidget>(frm, "pnlBottom")->isVisible());
+    child<QAction>(frm, "acWin")->trigger();
+    QCOMPARE(child<QAction>(frm, "acWin")->text(), QStringLiteral("隐藏日志窗口"));
+    QVERIFY(!child<QAction>(frm, "acWin")->isChecked());
+    QVERIFY(child<QWidget>(frm, "pnlBottom")->isVisible());
 
-    frm.m_hideCaptionAction->trigger();
-    QCOMPARE(frm.m_hideCaptionAction->text(), QStringLiteral("显示标题窗口"));
-    QVERIFY(!frm.m_treePane->isVisible());
-    frm.m_hideCaptionAction->trigger();
-    QCOMPARE(frm.m_hideCaptionAction->text(), QStringLiteral("隐藏标题窗口"));
-    QVERIFY(frm.m_treePane->isVisible());
+    child<QAction>(frm, "acCapWin")->trigger();
+    QCOMPARE(child<QAction>(frm, "acCapWin")->text(), QStringLiteral("显示标题窗口"));
+    QVERIFY(!child<QWidget>(frm, "pnlLeft")->isVisible());
+    child<QAction>(frm, "acCapWin")->trigger();
+    QCOMPARE(child<QAction>(frm, "acCapWin")->text(), QStringLiteral("隐藏标题窗口"));
+    QVERIFY(child<QWidget>(frm, "pnlLeft")->isVisible());
 }
 
 void MainWindowReadTest::TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExit()
@@ -376,7 +377,7 @@ void MainWindowReadTest::TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExi
         addr->m_addressSpin->setValue(5);
         addr->accept();
     });
-    frm.m_addressAction->trigger();
+    child<QAction>(frm, "acAddr")->trigger();
     QCOMPARE(frm.address(), 5);
     QCOMPARE(frm.statusText(1), QStringLiteral("流量计地址：5"));
     // Saved at once: a window that is killed keeps the change.
@@ -397,11 +398,11 @@ void MainWindowReadTest::FastReadingReadsWithoutPausesAndIsKeptOnceSwitched()
     WindowRig rig(meter(6));
     const QString settingsPath = rig.folder.filePath(QStringLiteral("QL_EVC.ini"));
     MainWindow& frm = rig.createWindow();
-    QVERIFY(!frm.m_fastReadAction->isChecked());
-    QVERIFY(frm.m_treeMenu->actions().contains(frm.m_fastReadAction));
+    QVERIFY(!child<QAction>(frm, "acFastRead")->isChecked());
+    QVERIFY(child<QMenu>(frm, "TreePopup")->actions().contains(child<QAction>(frm, "acFastRead")));
     QMenu* operation = frm.menuBar()->actions().value(2)->menu();
     QCOMPARE(operation->title(), QStringLiteral("操作(&O)"));
-    QVERIFY(operation->actions().contains(frm.m_fastReadAction));
+    QVERIFY(operation->actions().contains(child<QAction>(frm, "acFastRead")));
     // A normal exit without touching the item leaves the key out of the file.
     rig.destroyWindow();
     QFile written(settingsPath);
@@ -411,8 +412,8 @@ void MainWindowReadTest::FastReadingReadsWithoutPausesAndIsKeptOnceSwitched()
 
     MainWindow& fast = rig.createWindow();
     rig.showAndActivate();
-    fast.m_fastReadAction->trigger();
-    QVERIFY(fast.m_fastReadAction->isChecked());
+    child<QAction>(fast, "acFastRead")->trigger();
+    QVERIFY(child<QAction>(fast, "acFastRead")->isChecked());
     RunFinisher finisher(fast);
     const int64_t start = rig.clock.nowMs();
     doubleClickNode(fast, 612);
@@ -423,8 +424,8 @@ void MainWindowReadTest::FastReadingReadsWithoutPausesAndIsKeptOnceSwitched()
     QVERIFY(rig.clock.nowMs() - start < 1200);
 
     rig.destroyWindow();
-    QVERIFY(rig.createWindow().m_fastReadAction->isChecked());
-    rig.mainWindow->m_fastReadAction->trigger();
+    QVERIFY(child<QAction>(rig.createWindow(), "acFastRead")->isChecked());
+    child<QAction>(*rig.mainWindow, "acFastRead")->trigger();
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readAll().contains("[Read]\r\nFast=0"));
 }
@@ -434,14 +435,14 @@ void MainWindowReadTest::FastReadingAsksTheFoundTypeFirstAndTheParamWindowOpensW
     WindowRig rig(meter(6));
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
-    frm.m_fastReadAction->trigger();
+    child<QAction>(frm, "acFastRead")->trigger();
     RunFinisher finisher(frm);
     const auto sentLines = [&frm] { return shownLogLines(frm).filter(QStringLiteral("【发送】")); };
-    frm.m_recordKindMenu->findChild<QAction*>(QStringLiteral("N15"))->trigger();
+    child<QMenu>(frm, "PopupMenu1")->findChild<QAction*>(QStringLiteral("N15"))->trigger();
     const QStringList cold = sentLines();
     frm.log().clear();
     frm.records().clearRows();
-    frm.m_recordKindMenu->findChild<QAction*>(QStringLiteral("N15"))->trigger();
+    child<QMenu>(frm, "PopupMenu1")->findChild<QAction*>(QStringLiteral("N15"))->trigger();
     QCOMPARE(finisher.runs, 2);
     // Types 5, 2, 1 and 3 are not asked again: the read starts at type 6's probe.
     const QStringList known = sentLines();
@@ -449,7 +450,7 @@ void MainWindowReadTest::FastReadingAsksTheFoundTypeFirstAndTheParamWindowOpensW
     QVERIFY(type6Probe > 0);
     QCOMPARE(known, cold.mid(type6Probe));
 
-    frm.m_readRealtimeAction->trigger();
+    child<QAction>(frm, "acReadParam")->trigger();
     ParamWindow& params = frm.paramWindow();
     QCOMPARE(params.itemIndex(), ParamWindow::selectorIndexOf(6));
     QVERIFY(params.panelOf(6)->isVisible());
@@ -463,25 +464,25 @@ void MainWindowReadTest::DeleteRecordsAndLogAskFirst()
     rig.showAndActivate();
     rig.prompts.shown.clear();
     // Nothing there: no questions.
-    frm.m_clearLogAction->trigger();
-    frm.m_clearRecordsAction->trigger();
+    child<QAction>(frm, "acDelLog")->trigger();
+    child<QAction>(frm, "acDelRec")->trigger();
     QVERIFY(rig.prompts.shown.isEmpty());
 
     RunFinisher finisher(frm);
     doubleClickNode(frm, 612);
     const int columns = frm.records().columnCount();
     rig.prompts.answers = {false, true, false, true};
-    frm.m_clearRecordsAction->trigger();
+    child<QAction>(frm, "acDelRec")->trigger();
     QCOMPARE(frm.records().rowCount(), 20);
-    frm.m_clearRecordsAction->trigger();
+    child<QAction>(frm, "acDelRec")->trigger();
     QCOMPARE(frm.records().rowCount(), 0);
     QCOMPARE(frm.records().columnCount(), columns);
-    frm.m_clearLogAction->trigger();
+    child<QAction>(frm, "acDelLog")->trigger();
     QVERIFY(frm.log().lineCount() > 0);
-    frm.m_clearLogAction->trigger();
+    child<QAction>(frm, "acDelLog")->trigger();
     QCOMPARE(frm.log().lineCount(), 0);
     frm.flushLog();
-    QVERIFY(frm.m_logView->toPlainText().isEmpty());
+    QVERIFY(child<QPlainTextEdit>(frm, "Memo1")->toPlainText().isEmpty());
     QCOMPARE(rig.prompts.shown.size(), 4);
     QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("是否要删除记录信息？"));
     QCOMPARE(rig.prompts.shown[2].text, QStringLiteral("是否要删除日志信息？"));

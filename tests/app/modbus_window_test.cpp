@@ -44,7 +44,7 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     PtyWindowRig rig(ptyPath);
     rig.showAndActivate();
     MainWindow& frm = *rig.mainWindow;
-    frm.m_modbusAction->trigger();
+    child<QAction>(frm, "m_modbusAction")->trigger();
     ModbusWindow* modbus = frm.modbusWindow();
     QVERIFY(modbus && modbus->isVisible());
 
@@ -119,7 +119,7 @@ void ModbusWindowTest::ModbusTcpIgnoresEchoRemoval()
     QVERIFY2(sim.firstLine().startsWith("MBTCP "), qPrintable(sim.firstLine()));
     PtyWindowRig rig(QStringLiteral("mbtcp://") + sim.firstLine().mid(6), true);
     rig.showAndActivate();
-    rig.mainWindow->m_modbusAction->trigger();
+    child<QAction>(*rig.mainWindow, "m_modbusAction")->trigger();
     ModbusWindow* modbus = rig.mainWindow->modbusWindow();
     QVERIFY(modbus);
     modbus->m_addressBox->setValue(1);

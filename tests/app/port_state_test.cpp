@@ -27,26 +27,26 @@ SimConfig type6()
 
 void expectClosedState(MainWindow& frm)
 {
-    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("打开串口"));
-    QCOMPARE(frm.m_openPortButton->toolTip(), QStringLiteral("打开串口"));
-    QCOMPARE(frm.m_openPortButton->property("imageIndex").toInt(), 0);
-    QVERIFY(frm.m_portSettingsAction->isEnabled());
-    QVERIFY(frm.m_portSettingsButton->isEnabled());
-    QVERIFY(!frm.m_readAllAction->isEnabled());
-    QVERIFY(!frm.m_readRangeAction->isEnabled());
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->text(), QStringLiteral("打开串口"));
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->toolTip(), QStringLiteral("打开串口"));
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->property("imageIndex").toInt(), 0);
+    QVERIFY(child<QAction>(frm, "acSet")->isEnabled());
+    QVERIFY(child<QToolButton>(frm, "RS485Btn")->isEnabled());
+    QVERIFY(!child<QAction>(frm, "acSend")->isEnabled());
+    QVERIFY(!child<QAction>(frm, "acRead")->isEnabled());
     QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：已关闭"));
 }
 
 void expectOpenState(MainWindow& frm, const QString& portName)
 {
-    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
-    QCOMPARE(frm.m_openPortButton->toolTip(), QStringLiteral("关闭串口"));
-    QCOMPARE(frm.m_openPortButton->property("imageIndex").toInt(), 1);
-    QVERIFY(!frm.m_portSettingsAction->isEnabled());
-    QVERIFY(!frm.m_portSettingsButton->isEnabled());
-    QVERIFY(frm.m_readAllAction->isEnabled());
-    QVERIFY(frm.m_readRangeAction->isEnabled());
-    for (QAction* item : frm.m_recordKindMenu->actions())
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->text(), QStringLiteral("关闭串口"));
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->toolTip(), QStringLiteral("关闭串口"));
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->property("imageIndex").toInt(), 1);
+    QVERIFY(!child<QAction>(frm, "acSet")->isEnabled());
+    QVERIFY(!child<QToolButton>(frm, "RS485Btn")->isEnabled());
+    QVERIFY(child<QAction>(frm, "acSend")->isEnabled());
+    QVERIFY(child<QAction>(frm, "acRead")->isEnabled());
+    for (QAction* item : child<QMenu>(frm, "PopupMenu1")->actions())
         QVERIFY(item->isEnabled());
     QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：") + portName);
 }
@@ -115,17 +115,17 @@ void PortStateTest::ManualCloseIsNotUndoneByActivation()
     QCOMPARE(rig.port.openCount, 1);
     expectOpenState(frm, QStringLiteral("COM1"));
 
-    QTest::mouseClick(frm.m_openPortButton, Qt::LeftButton);
+    QTest::mouseClick(child<QToolButton>(frm, "TBtnOpen"), Qt::LeftButton);
     QVERIFY(!rig.port.connected());
     expectClosedState(frm);
-    for (QAction* item : frm.m_recordKindMenu->actions())
+    for (QAction* item : child<QMenu>(frm, "PopupMenu1")->actions())
         QVERIFY(!item->isEnabled());
 
     switchAwayAndBack(frm);
     QCOMPARE(rig.port.openCount, 1);
     QVERIFY(!rig.port.connected());
 
-    QTest::mouseClick(frm.m_openPortButton, Qt::LeftButton);
+    QTest::mouseClick(child<QToolButton>(frm, "TBtnOpen"), Qt::LeftButton);
     QCOMPARE(rig.port.openCount, 2);
     expectOpenState(frm, QStringLiteral("COM1"));
 }
@@ -193,7 +193,7 @@ void PortStateTest::ToggleFailuresKeepTheirState()
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
     rig.prompts.shown.clear();
-    frm.m_openPortAction->trigger();
+    child<QAction>(frm, "acOpen")->trigger();
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("串口打开失败或被占用，请检查\nCOM1：设备不存在"));
     QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
@@ -209,7 +209,7 @@ void PortStateTest::ReadWithClosedPortSaysSoAndLogsNothing()
     rig.showAndActivate();
     rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("串口未打开，请打开串口再读取数据！"));
@@ -217,7 +217,7 @@ void PortStateTest::ReadWithClosedPortSaysSoAndLogsNothing()
     QCOMPARE(frm.log().lineCount(), 0);
     QCOMPARE(finisher.runs, 0);
     // Without one successful opening the tree does not enable the reads.
-    QVERIFY(!frm.m_readAllAction->isEnabled());
+    QVERIFY(!child<QAction>(frm, "acSend")->isEnabled());
 }
 
 void PortStateTest::SettingsAreLoadedAtStartAndWrittenAtExit()
@@ -269,7 +269,7 @@ void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
         com->m_portCombo->setEditText(QStringLiteral("/dev/pts/77"));
         com->reject();
     });
-    frm.m_portSettingsAction->trigger();
+    child<QAction>(frm, "acSet")->trigger();
     QCOMPARE(rig.port.portSettings(), before);
 
     onNextModal([](QWidget* dialog) {
@@ -282,7 +282,7 @@ void PortStateTest::PortDialogAppliesOnOkAndKeepsEverythingOnCancel()
         com->m_parityCombo->setCurrentText(QStringLiteral("Space"));
         com->accept();
     });
-    frm.m_portSettingsAction->trigger();
+    child<QAction>(frm, "acSet")->trigger();
     QCOMPARE(rig.port.portSettings().comPort, QStringLiteral("/dev/pts/77"));
     QCOMPARE(rig.port.portSettings().baudRate, 9);
     QCOMPARE(rig.port.portSettings().dataBits, 2);
@@ -319,7 +319,7 @@ void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
         com->m_echoCheck->setChecked(true);
         com->accept();
     });
-    frm.m_portSettingsAction->trigger();
+    child<QAction>(frm, "acSet")->trigger();
     QCOMPARE(rig.port.portSettings().comPort, QStringLiteral("TCP://192.0.2.7:4001"));
     rig.destroyWindow();
 
@@ -336,7 +336,7 @@ void PortStateTest::PortDialogTakesNetworkNamesAndKeepsEchoRemoval()
         QVERIFY(!com->m_baudRateCombo->isEnabled());
         com->reject();
     });
-    again.m_portSettingsAction->trigger();
+    child<QAction>(again, "acSet")->trigger();
     QVERIFY(shownChecked);
 }
 
@@ -380,7 +380,7 @@ void PortStateTest::PortVanishingDuringAReadEndsItOnceAndShowsClosed()
             rig.link.disconnect();
         return false;
     };
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     QCOMPARE(finisher.runs, 1);
     QCOMPARE(frm.records().rowCount(), 10);

@@ -35,7 +35,7 @@ QStringList promptTexts(const ScriptedPrompter& prompts)
 
 QAction* recordMenuAction(MainWindow& frm, const char* name)
 {
-    return frm.m_recordKindMenu->findChild<QAction*>(QString::fromLatin1(name));
+    return child<QMenu>(frm, "PopupMenu1")->findChild<QAction*>(QString::fromLatin1(name));
 }
 
 // The parameter window shown in advanced mode on the Corvex type.
@@ -79,11 +79,12 @@ void PtyReadTest::ReadsKind612FromTheSimulatorOverAPseudoTerminal()
     // An operator's comma-decimal locale changes no number the table shows.
     const CommaDecimalLocale comma;
     QVERIFY2(comma.active(), "locale de_DE.UTF-8 missing (scripts/test generates it)");
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     QCOMPARE(finisher.runs, 1);
     QCOMPARE(frm.records().rowCount(), 10);
-    QCOMPARE(frm.m_recordView->model()->index(0, 2).data().toString(), QStringLiteral("10500.5678"));
+    QCOMPARE(child<QTableView>(frm, "ListView1")->model()->index(0, 2).data().toString(),
+             QStringLiteral("10500.5678"));
     QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
     const QStringList log = shownLogLines(frm);
     QCOMPARE(log.value(0), QStringLiteral("===========Corvex 实时记录500组==========="));
@@ -104,13 +105,13 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
     PtyWindowRig rig(link);
     MainWindow& frm = *rig.mainWindow;
     rig.showAndActivate();
-    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->text(), QStringLiteral("关闭串口"));
 
     sim.stop();
-    QTRY_COMPARE(frm.m_openPortButton->text(), QStringLiteral("打开串口"));
+    QTRY_COMPARE(child<QToolButton>(frm, "TBtnOpen")->text(), QStringLiteral("打开串口"));
     QCOMPARE(frm.statusText(0), QStringLiteral("串口状态：已关闭"));
-    QVERIFY(frm.m_portSettingsButton->isEnabled());
-    QVERIFY(!frm.m_readAllAction->isEnabled());
+    QVERIFY(child<QToolButton>(frm, "RS485Btn")->isEnabled());
+    QVERIFY(!child<QAction>(frm, "acSend")->isEnabled());
     QVERIFY(!recordMenuAction(frm, "N15")->isEnabled());
     QTest::qWait(300);
     QCOMPARE(rig.prompts.shown.size(), 1);
@@ -125,15 +126,15 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
 
     // Reads tried now are refused and nothing goes out.
     const QString portClosed = QStringLiteral("串口未打开，请打开串口再读取数据！");
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     frm.onRecordKindChosen(recordMenuAction(frm, "N15"));
     QCOMPARE(promptTexts(rig.prompts).mid(1), QStringList({portClosed, portClosed}));
     QVERIFY(shownLogLines(frm).isEmpty());
 
     QVERIFY(!sim.start(simArgs).isEmpty());
-    frm.m_openPortAction->trigger();
-    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
+    child<QAction>(frm, "acOpen")->trigger();
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->text(), QStringLiteral("关闭串口"));
     RunFinisher finisher(frm);
     frm.onTreeNodeDoubleClicked();
     QCOMPARE(frm.records().rowCount(), 5);
@@ -145,7 +146,7 @@ void PtyReadTest::LineLostWhileIdleShowsClosedOnceAndOpensAgain()
     showType6Params(frm);
     sim.stop();
     frm.paramWindow().onReadClicked();
-    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("打开串口"));
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->text(), QStringLiteral("打开串口"));
     QTest::qWait(300);
     QCOMPARE(rig.prompts.shown.size(), 4);
     QCOMPARE(rig.prompts.shown[3].kind, QStringLiteral("warn"));
@@ -181,7 +182,7 @@ void PtyReadTest::ReadStartedRightAfterCancelRuns()
             });
         });
     });
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     firstReturned = true;
     QTRY_COMPARE(finisher.runs, 2);
@@ -281,7 +282,7 @@ void PtyReadTest::OpeningFailureNamesThePortAndWhy()
     QCOMPARE(promptTexts(rig.prompts),
              QStringList{QStringLiteral("串口打开失败或被占用，请检查\n") + detail});
     QCOMPARE(rig.mainWindow->statusText(0), QStringLiteral("串口状态：已关闭"));
-    QCOMPARE(rig.mainWindow->m_openPortButton->text(), QStringLiteral("打开串口"));
+    QCOMPARE(child<QToolButton>(*rig.mainWindow, "TBtnOpen")->text(), QStringLiteral("打开串口"));
 }
 
 // Identification before a read from the record menu shows "取消"; fast reading
@@ -294,14 +295,14 @@ void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
     PtyWindowRig rig(ptyPath);
     MainWindow& frm = *rig.mainWindow;
     rig.showAndActivate();
-    QCOMPARE(frm.m_openPortButton->text(), QStringLiteral("关闭串口"));
+    QCOMPARE(child<QToolButton>(frm, "TBtnOpen")->text(), QStringLiteral("关闭串口"));
 
     // Paced, cancelled as soon as the dialog is up, wherever an identification
     // starts: the first probe is the last, and nothing is asked or read after.
     const std::pair<const char*, std::function<void()>> starts[] = {
         {"record menu", [&] { frm.onRecordKindChosen(recordMenuAction(frm, "N15")); }},
-        {"读取全部记录", [&] { frm.m_readAllAction->trigger(); }},
-        {"备份全部记录", [&] { frm.m_backupAction->trigger(); }},
+        {"读取全部记录", [&] { child<QAction>(frm, "acSend")->trigger(); }},
+        {"备份全部记录", [&] { child<QAction>(frm, "acBackup")->trigger(); }},
     };
     for (const auto& [name, start] : starts) {
         frm.log().clear();
@@ -323,7 +324,7 @@ void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
     // and no meter answers without echo removal.
     const QString echoHint =
         QStringLiteral("\n应答以请求开头：适配器回送了发出的字节，请在\"串口设置\"中勾选\"去除回显\"。");
-    frm.m_fastReadAction->setChecked(true);
+    child<QAction>(frm, "acFastRead")->setChecked(true);
     for (const auto& [name, start] : starts) {
         frm.log().clear();
         start();
@@ -334,7 +335,7 @@ void PtyReadTest::IdentificationShowsCancelAndTellsAnEchoApart()
 
     // A record read fails the same way: its failed block is told with the cure.
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     QCOMPARE(finisher.endStatus, QStringLiteral("读取第1条数据失败!"));
     QCOMPARE(promptTexts(rig.prompts).value(3), QStringLiteral("读取第1条数据失败!") + echoHint);

@@ -46,7 +46,7 @@ void TransactionDialogTest::RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5()
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
     rig.prompts.shown.clear();
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     RunFinisher finisher(frm);
     onNextModal([](QWidget* dialog) {
         auto* range = qobject_cast<BlockRangeDialog*>(dialog);
@@ -61,7 +61,7 @@ void TransactionDialogTest::RangeReadOfBlocks3To5StartsAt2Of5AndEndsAt5Of5()
         range->m_endSpin->setValue(5);
         range->accept();
     });
-    frm.m_readRangeAction->trigger();
+    child<QAction>(frm, "acRead")->trigger();
     QCOMPARE(finisher.runs, 1);
     QCOMPARE(finisher.startGauge, 2);
     QCOMPARE(finisher.startGaugeMax, 5);
@@ -85,15 +85,15 @@ void TransactionDialogTest::RangeReadNeedsAKindAndCanBeDeclined()
     rig.showAndActivate();
     rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 6));
-    frm.m_readRangeAction->trigger();
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 6));
+    child<QAction>(frm, "acRead")->trigger();
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("请选择要读取的流量计记录类型！"));
     QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
 
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 611));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 611));
     onNextModal([](QWidget* dialog) { dialog->close(); });
-    frm.m_readRangeAction->trigger();
+    child<QAction>(frm, "acRead")->trigger();
     QCOMPARE(finisher.runs, 0);
     QCOMPARE(sentLines(frm).size(), 0);
 }
@@ -104,7 +104,7 @@ void TransactionDialogTest::DeclinedOrReversedRangeKeepsTheTable()
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     QCOMPARE(frm.records().rowCount(), 10);
     const int sentBefore = sentLines(frm).size();
@@ -123,7 +123,7 @@ void TransactionDialogTest::DeclinedOrReversedRangeKeepsTheTable()
         stayedOpen = range->isVisible();
         range->reject();
     });
-    frm.m_readRangeAction->trigger();
+    child<QAction>(frm, "acRead")->trigger();
     QVERIFY(stayedOpen);
     QCOMPARE(finisher.runs, 1);
     QCOMPARE(frm.records().rowCount(), 10);
@@ -156,7 +156,7 @@ void TransactionDialogTest::ThreeFailuresOnBlock7EndTheRunThere()
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
     RunFinisher finisher(frm);
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 11));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 11));
     frm.onTreeNodeDoubleClicked();
     QCOMPARE(frm.records().rowCount(), 6);
     QCOMPARE(frm.transactionDialog().m_countLabel->text(), QStringLiteral("读取第7条数据失败!"));
@@ -186,7 +186,7 @@ void TransactionDialogTest::TwoFailuresThenSuccessGoOn()
             rig.port.silentFromRequest = -1;
         return false;
     };
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     QCOMPARE(frm.records().rowCount(), 10);
     QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
@@ -204,7 +204,7 @@ void TransactionDialogTest::CancelClosesAtOnceAndKeepsRows()
     rig.showAndActivate();
     RunFinisher finisher(frm);
     finisher.cancelAt = [](int tick) { return tick == 3; };
-    frm.m_deviceTree->setCurrentItem(findNode(frm, 612));
+    child<QTreeWidget>(frm, "TreeView1")->setCurrentItem(findNode(frm, 612));
     frm.onTreeNodeDoubleClicked();
     QVERIFY(!frm.transactionDialog().isVisible());
     QCOMPARE(frm.records().rowCount(), 15);

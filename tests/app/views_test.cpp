@@ -208,7 +208,7 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     WindowRig rig(config);
     MainWindow& frm = rig.createWindow();
     rig.prompts.shown.clear();
-    frm.m_manualAction->trigger();
+    child<QAction>(frm, "H2")->trigger();
     QCOMPARE(rig.prompts.shown.size(), 1);
     QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("警告信息"));
     QVERIFY(
@@ -221,8 +221,8 @@ void ViewsTest::ManualOpensFromTheHelpMenuWithContentsAndSearch()
     QVERIFY(QDir().mkpath(manualDir + "/images"));
     QVERIFY(QFile::copy(QStringLiteral(QL_SOURCE_DIR "/doc/manual/images/main-window.png"),
                         manualDir + "/images/main-window.png"));
-    frm.m_manualAction->trigger();
-    frm.m_manualAction->trigger();
+    child<QAction>(frm, "H2")->trigger();
+    child<QAction>(frm, "H2")->trigger();
     QCOMPARE(rig.prompts.shown.size(), 1);
     const QList<ManualWindow*> windows = frm.findChildren<ManualWindow*>();
     QCOMPARE(windows.size(), 1);
@@ -306,7 +306,7 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
     }
     for (QAction* action : frm.findChildren<QAction*>())
         texts += action->text();
-    for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it; ++it)
+    for (QTreeWidgetItemIterator it(child<QTreeWidget>(frm, "TreeView1")); *it; ++it)
         texts += (*it)->text(0);
     for (const RecordKind* each : recordKinds()) {
         const RecordKind& kind = *each;

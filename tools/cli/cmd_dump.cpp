@@ -10,7 +10,6 @@
 #include "protocol/archive_download.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
-#include "protocol/meter_identification.h"
 #include "protocol/meter_scan.h"
 #include "serial/link_factory.h"
 
@@ -76,15 +75,12 @@ int runDump(const std::vector<std::string>& args)
     archive.line = line;
     int deviceType = 0;
     try {
-        if (fast) {
-            // The book's type for this meter is probed first.
-            const std::optional<int> booked =
-                store ? store->bookTypeAt(QString::fromStdString(*options.valueOf("--port")), address)
-                      : std::nullopt;
-            deviceType = probeMeter(exchange, address, line, {}, booked.value_or(0));
-        } else {
-            deviceType = identifyMeter(exchange, address);
-        }
+        // With --fast, the book's type for this meter is probed first.
+        const std::optional<int> booked =
+            fast && store ? store->bookTypeAt(QString::fromStdString(*options.valueOf("--port")), address)
+                          : std::nullopt;
+        deviceType =
+            findDeviceType(exchange, address, fast, line, ProbeSet::RecordMenu, {}, booked.value_or(0));
     } catch (const ComPortError& error) {
         lostMessage = error.what();
     }

@@ -7,7 +7,6 @@
 #include "log/log_model.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
-#include "protocol/meter_identification.h"
 #include "protocol/meter_scan.h"
 #include "serial/link_factory.h"
 
@@ -52,8 +51,7 @@ int runIdentify(const std::vector<std::string>& args)
     exchange.setLine(line);
     int deviceType = 0;
     try {
-        deviceType = fast ? probeMeter(exchange, address, line, {}, knownType)
-                          : identifyMeter(exchange, address, {}, knownType);
+        deviceType = findDeviceType(exchange, address, fast, line, ProbeSet::RecordMenu, {}, knownType);
     } catch (const ComPortError& error) {
         std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", error.what());
         std::printf("0\n");
