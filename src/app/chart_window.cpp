@@ -217,7 +217,7 @@ ChartWindow::ChartWindow(RecordTableModel& model, Prompter& prompter, QString sa
     : QWidget(parent, Qt::Window), m_model(model), m_prompter(prompter),
       m_saveDirectory(std::move(saveDirectory))
 {
-    setObjectName(QStringLiteral("TChartFrm"));
+    setObjectName(QStringLiteral("chartWindow"));
     setWindowTitle(QStringLiteral("曲线"));
     resize(960, 600);
 

@@ -13,7 +13,7 @@
 
 SearchDialog::SearchDialog(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TSearchFrm"));
+    setObjectName(QStringLiteral("searchDialog"));
     setWindowTitle(QStringLiteral("搜索流量计"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
