@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 #include "app/app_texts.h"
+#include "app/export_messages.h"
 #include "app/link_reason_text.h"
+#include "app/utf8_text.h"
 
 #include "app/about_dialog.h"
 #include "app/address_dialog.h"
@@ -69,11 +71,6 @@ const QString kCloseCaption = QStringLiteral("关闭串口");
 // Light grey of the original panels (0xF0F0F0).
 const QColor kPanelColour(0xF0, 0xF0, 0xF0);
 constexpr int kNodeCodeRole = Qt::UserRole + 1;
-
-QString text(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The record table's header, 5 pixels taller than Qt makes it, with the rows
 // starting 2 pixels below it: the sections are painted in all but the last 2
@@ -418,16 +415,16 @@ void MainWindow::buildTree()
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
         if (!type->shownInTree)
             continue;
-        auto* typeNode = new QTreeWidgetItem(m_deviceTree, {text(type->caption)});
+        auto* typeNode = new QTreeWidgetItem(m_deviceTree, {toQString(type->caption)});
         typeNode->setData(0, kNodeCodeRole, type->code);
         typeNode->setIcon(0, treeImage(treeImageIndex(type->code)));
         typeNode->setFont(0, bold);
-        typeNode->setToolTip(0, text(type->caption));
+        typeNode->setToolTip(0, toQString(type->caption));
         for (const RecordKind& kind : type->kinds) {
-            auto* kindNode = new QTreeWidgetItem(typeNode, {text(kind.caption)});
+            auto* kindNode = new QTreeWidgetItem(typeNode, {toQString(kind.caption)});
             kindNode->setData(0, kNodeCodeRole, kind.code);
             kindNode->setIcon(0, treeImage(treeImageIndex(kind.code)));
-            kindNode->setToolTip(0, text(kind.caption));
+            kindNode->setToolTip(0, toQString(kind.caption));
         }
     }
     connect(m_deviceTree, &QTreeWidget::currentItemChanged, this,
@@ -452,8 +449,8 @@ void MainWindow::buildMenus()
     m_recordKindMenu = new QMenu(this);
     m_recordKindMenu->setObjectName(QStringLiteral("PopupMenu1"));
     for (const RecordMenuItem& item : recordMenuItems()) {
-        QAction* action = m_recordKindMenu->addAction(text(item.caption));
-        action->setObjectName(text(item.name));
+        QAction* action = m_recordKindMenu->addAction(toQString(item.caption));
+        action->setObjectName(toQString(item.name));
         connect(action, &QAction::triggered, this, [this, action] { onRecordKindChosen(action); });
         if (item.separatorAfter)
             m_recordKindMenu->addSeparator();
@@ -1020,9 +1017,9 @@ void MainWindow::onRecordKindChosen(QAction* item)
     // The read claims the port again at once, with no event handled between.
     lease.release();
     if (choice.kindCode == 0) {
-        inform(text(choice.message) + (choice.deviceType == 0
-                                           ? echoHint(m_exchange.echoedReplies(), m_session.echoRemoval())
-                                           : QString()));
+        inform(toQString(choice.message) +
+               (choice.deviceType == 0 ? echoHint(m_exchange.echoedReplies(), m_session.echoRemoval())
+                                       : QString()));
         return;
     }
     // The progress window's "取消" must not sit under a busy cursor.
@@ -1070,7 +1067,7 @@ std::optional<int> MainWindow::identifyForRead(ProbeSet probes)
 
 QString MainWindow::noMeterText() const
 {
-    return text(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_session.echoRemoval());
+    return toQString(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_session.echoRemoval());
 }
 
 void MainWindow::selectDeviceType(int deviceType)
@@ -1092,7 +1089,7 @@ void MainWindow::selectDeviceType(int deviceType)
     // A device type without a node (type 4 is dropped from the tree) has no
     // kind to read: say so rather than read whatever happens to be selected.
     if (!kindNode) {
-        inform(text(kNoMeterMessage));
+        inform(toQString(kNoMeterMessage));
         return;
     }
     const int kindCode = nodeCode(selectedNode());
@@ -1201,12 +1198,7 @@ void MainWindow::onSaveRecordsTriggered()
             m_records, caption, name, QDate::currentDate(),
             [this](const QString& text, const QString& title) { return m_prompter.ask(this, text, title); });
     }
-    for (const ExportMessage& message : outcome.messages) {
-        if (message.warning)
-            m_prompter.warn(this, message.text, message.caption);
-        else
-            m_prompter.inform(this, message.text, message.caption);
-    }
+    showExportMessages(m_prompter, this, outcome);
     // Confirmed as a saved log or picture is.
     if (outcome.saved)
         m_prompter.inform(this, QStringLiteral("记录文件保存成功！"), kInfoCaption);
@@ -1251,8 +1243,7 @@ void MainWindow::onChartTriggered()
         m_chartWindow = new ChartWindow(*m_recordModel, m_prompter, m_settingsDir, this);
         m_chartWindow->setSubject([this] {
             const std::string_view kind = recordKindCaption(m_kind.kindCode);
-            return ChartWindow::Subject{QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())),
-                                        m_address};
+            return ChartWindow::Subject{toQString(kind), m_address};
         });
     }
     m_chartWindow->show();

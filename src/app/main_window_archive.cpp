@@ -1,6 +1,7 @@
 // The main window's archive download ("备份全部记录") and meter search
 // ("搜索流量计"). Both hold the port for their whole length, as every read does.
 #include "app/backup_dialog.h"
+#include "app/export_messages.h"
 #include "app/link_reason_text.h"
 #include "app/main_window.h"
 #include "app/prompter.h"
@@ -83,12 +84,7 @@ void MainWindow::onBackupTriggered()
     const ExportOutcome saved = exportArchiveWorkbook(
         {m_address, deviceType, readAt}, sheets, name,
         [this](const QString& text, const QString& title) { return m_prompter.ask(this, text, title); });
-    for (const ExportMessage& message : saved.messages) {
-        if (message.warning)
-            m_prompter.warn(this, message.text, message.caption);
-        else
-            m_prompter.inform(this, message.text, message.caption);
-    }
+    showExportMessages(m_prompter, this, saved);
     QString status = download.cancelled() ? QStringLiteral("已取消") : QStringLiteral("处理完成");
     if (failed > 0)
         status += QStringLiteral("，%1 种记录未读完").arg(failed);

@@ -3,6 +3,7 @@
 #include "app/modbus_value_model.h"
 
 #include "app/app_texts.h"
+#include "app/export_messages.h"
 #include "app/port_session.h"
 
 #include "app/prompter.h"
@@ -439,10 +440,5 @@ void ModbusWindow::saveTable()
                                                     [this](const QString& text, const QString& title) {
                                                         return m_context.prompter.ask(this, text, title);
                                                     });
-    for (const ExportMessage& message : outcome.messages) {
-        if (message.warning)
-            m_context.prompter.warn(this, message.text, message.caption);
-        else
-            m_context.prompter.inform(this, message.text, message.caption);
-    }
+    showExportMessages(m_context.prompter, this, outcome);
 }

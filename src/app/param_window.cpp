@@ -1,7 +1,9 @@
 #include "app/param_window.h"
 
 #include "app/app_texts.h"
+#include "app/export_messages.h"
 #include "app/port_session.h"
+#include "app/utf8_text.h"
 
 #include "app/prompter.h"
 #include "decoding/param_labels.h"
@@ -64,20 +66,6 @@ const QColor kGridValueColour(0xFF, 0x00, 0x00);
 std::vector<const DeviceTypeDescription*> selectorTypes()
 {
     return DeviceRegistry::instance().paramOrder(&ParamRead::selectorRank);
-}
-
-QString Q(std::string_view utf8)
-{
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-QString Q(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-QString Q(const std::string& utf8)
-{
-    return QString::fromStdString(utf8);
 }
 
 void setTextColour(QWidget* widget, const QColor& colour)
@@ -178,7 +166,7 @@ QWidget* ParamWindow::buildPanel(const ParamPanelSpec& panelSpec)
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(0, 0, 0, 0);
     for (const ParamGroupSpec& group : spec->groups) {
-        auto* box = new QGroupBox(Q(group.caption), panel);
+        auto* box = new QGroupBox(toQString(group.caption), panel);
         auto* grid = new QGridLayout(box);
         grid->setHorizontalSpacing(4);
         // Long lists go in two columns of caption/value pairs.
@@ -187,10 +175,10 @@ QWidget* ParamWindow::buildPanel(const ParamPanelSpec& panelSpec)
                                                static_cast<size_t>(columns));
         for (size_t i = 0; i < group.labels.size(); ++i) {
             const ParamLabelSpec& label = group.labels[i];
-            auto* caption = new QLabel(Q(label.caption), box);
+            auto* caption = new QLabel(toQString(label.caption), box);
             caption->setObjectName(QString::fromLatin1(label.name) + QStringLiteral("Cap"));
             caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            auto* value = new QLabel(Q(label.resetText), box);
+            auto* value = new QLabel(toQString(label.resetText), box);
             value->setObjectName(QString::fromLatin1(label.name));
             value->setMinimumWidth(label.kind == LabelKind::Value ? 100 : 48);
             const int r = static_cast<int>(i) % perColumn;
@@ -242,8 +230,8 @@ void ParamWindow::buildSelector()
     auto* grid = new QGridLayout(m_typeSelector);
     m_typeButtons = new QButtonGroup(this);
     for (int index = 0; index < selectorCount(); ++index) {
-        auto* item = new QRadioButton(Q(m_selectorTypes[static_cast<size_t>(index)]->params.selectorItem),
-                                      m_typeSelector);
+        auto* item = new QRadioButton(
+            toQString(m_selectorTypes[static_cast<size_t>(index)]->params.selectorItem), m_typeSelector);
         item->setObjectName(QStringLiteral("RG_Type_%1").arg(index));
         m_typeButtons->addButton(item, index);
         grid->addWidget(item, index / 3, index % 3);
@@ -369,7 +357,7 @@ void ParamWindow::showValues(int deviceType)
             const auto value = m_reader.values().find(label.name);
             if (!widget || value == m_reader.values().end())
                 continue;
-            widget->setText(Q(value->second.text));
+            widget->setText(toQString(value->second.text));
             const bool coloured = label.kind == LabelKind::Status || label.kind == LabelKind::Fixed;
             setTextColour(widget, !coloured                                  ? kValueColour
                                   : value->second.state == LabelState::Alarm ? kAlarmColour
@@ -385,7 +373,7 @@ void ParamWindow::showGrid()
     m_valueGrid->verticalHeader()->setDefaultSectionSize(paramGridRowHeight(grid));
     for (int r = 0; r < static_cast<int>(grid.size()); ++r) {
         for (int c = 0; c < 4; ++c) {
-            const QString text = Q(grid[static_cast<size_t>(r)][static_cast<size_t>(c)]);
+            const QString text = toQString(grid[static_cast<size_t>(r)][static_cast<size_t>(c)]);
             QTableWidgetItem* item = m_valueGrid->item(r, c);
             if (!item)
                 m_valueGrid->setItem(r, c, new QTableWidgetItem(text));
@@ -473,8 +461,8 @@ void ParamWindow::onDeviceTypeClicked()
     if (index < 0 || index >= selectorCount())
         return;
     const ParamRead& read = m_selectorTypes[static_cast<size_t>(index)]->params;
-    m_titleLabel->setText(Q(read.selectorTitle));
-    setWindowTitle(Q(read.selectorCaption));
+    m_titleLabel->setText(toQString(read.selectorTitle));
+    setWindowTitle(toQString(read.selectorCaption));
     showDevicePanel(m_panels[static_cast<size_t>(index)]);
     if (read.fromWorkbook)
         m_exportButton->show();
@@ -546,8 +534,8 @@ void ParamWindow::showDetected(int deviceType)
     const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
     if (!type)
         return;
-    m_titleLabel->setText(Q(type->params.detectedTitle));
-    setWindowTitle(Q(type->params.detectedCaption));
+    m_titleLabel->setText(toQString(type->params.detectedTitle));
+    setWindowTitle(toQString(type->params.detectedCaption));
     // A read in several steps shows its panel only once its follow-up was read.
     if (type->params.steps.size() < 2 || m_reader.followUpRead())
         showDevicePanel(panelOf(deviceType));
@@ -644,10 +632,5 @@ void ParamWindow::onExportClicked()
         m_reader.grid(), name, QDate::currentDate(),
         [this](const QString& text, const QString& caption) { return m_prompter.ask(this, text, caption); });
     setBusyCursor(false);
-    for (const ExportMessage& shown : outcome.messages) {
-        if (shown.warning)
-            m_prompter.warn(this, shown.text, shown.caption);
-        else
-            m_prompter.inform(this, shown.text, shown.caption);
-    }
+    showExportMessages(m_prompter, this, outcome);
 }

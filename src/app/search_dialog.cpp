@@ -1,5 +1,7 @@
 #include "app/search_dialog.h"
 
+#include "app/utf8_text.h"
+
 #include "catalogue/catalogue.h"
 #include "protocol/meter_scan.h"
 
@@ -105,8 +107,7 @@ void SearchDialog::addMeter(const FoundMeter& meter)
     m_meterList->setItem(row, 0, new QTableWidgetItem(QString::number(meter.address)));
     m_meterList->setItem(
         row, 1,
-        new QTableWidgetItem(QString::number(meter.deviceType) + QStringLiteral(" ") +
-                             QString::fromUtf8(caption.data(), static_cast<int>(caption.size()))));
+        new QTableWidgetItem(QString::number(meter.deviceType) + QStringLiteral(" ") + toQString(caption)));
 }
 
 void SearchDialog::showEnd(const QString& status)
