@@ -55,6 +55,8 @@ DeviceTypeDescription deviceType5()
                                      .pauseMs = 300}},
         .params = {.panel = &kPanel,
                    .fromWorkbook = true,
+                   .gridSheetName = "Pellin实时数据",
+                   .gridSheetTitle = "Pellin电子体积修正仪实时数据",
                    .detectionRank = 1,
                    .selectorRank = 5,
                    .selectorItem = "PELLIN气体体积修正仪(ModBus V2.2)",
