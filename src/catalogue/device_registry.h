@@ -110,13 +110,14 @@ struct ParamRead {
     const ParamPanelSpec* panel = nullptr; // nullptr: the type has no parameter read
     std::vector<ParamStep> steps;
     bool fromWorkbook = false; // the parameter grid of the protocol workbook instead of steps
-    std::string_view gridSheetName, gridSheetTitle; // the grid's exported sheet: its name, its title
-    bool busyCursor = false;                        // the window shows the hourglass for the read
-    int detectionRank = 0;                          // order in the window's simple mode, lowest first
+    bool busyCursor = false;   // the window shows the hourglass for the read
+    int detectionRank = 0;     // order in the window's simple mode, lowest first
     int detectionAttempts = 1;
     int selectorRank = 0; // order in the window's type selector, lowest first
     std::string_view selectorItem, selectorTitle, selectorCaption;
     std::string_view detectedTitle, detectedCaption;
+    // The exported grid's sheet: its name and its title.
+    std::string_view gridSheetName, gridSheetTitle;
 };
 
 // Everything known of one device type; each has its own file under types/.

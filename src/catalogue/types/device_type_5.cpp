@@ -55,14 +55,14 @@ DeviceTypeDescription deviceType5()
                                      .pauseMs = 300}},
         .params = {.panel = &kPanel,
                    .fromWorkbook = true,
-                   .gridSheetName = "Pellin实时数据",
-                   .gridSheetTitle = "Pellin电子体积修正仪实时数据",
                    .detectionRank = 1,
                    .selectorRank = 5,
                    .selectorItem = "PELLIN气体体积修正仪(ModBus V2.2)",
                    .selectorTitle = "PELLIN气体体积修正仪",
                    .selectorCaption = "PELLIN气体体积修正仪",
                    .detectedTitle = "PELLIN气体体积修正仪",
-                   .detectedCaption = "用户只读参数----PELLIN气体体积修正仪"},
+                   .detectedCaption = "用户只读参数----PELLIN气体体积修正仪",
+                   .gridSheetName = "Pellin实时数据",
+                   .gridSheetTitle = "Pellin电子体积修正仪实时数据"},
     };
 }
