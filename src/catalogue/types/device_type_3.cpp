@@ -91,7 +91,7 @@ DeviceTypeDescription deviceType3()
                                         .replyLengths = {30},
                                         .pauseMs = 200}},
         .params = {.panel = &kPanel,
-                   .steps = {{.body = {0x02, 0x00}, .waitMs = 400, .decode = decodeParamsCustom}},
+                   .steps = {{.body = {0x02, 0x00}, .waitMs = 400, .decode = decodeParamsType3}},
                    .detectionRank = 6,
                    .selectorRank = 4,
                    .selectorItem = "Tamber智能流量计(自定义协议)",

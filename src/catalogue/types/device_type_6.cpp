@@ -243,7 +243,7 @@ DeviceTypeDescription deviceType6()
                                      .replyLengths = {55},
                                      .pauseMs = 300}},
         .params = {.panel = &kPanel,
-                   .steps = {{.body = registerReadBody(10, 25), .waitMs = 400, .decode = decodeParamsV20}},
+                   .steps = {{.body = registerReadBody(10, 25), .waitMs = 400, .decode = decodeParamsType6}},
                    .detectionRank = 4,
                    .selectorRank = 3,
                    .selectorItem = "Corvex体积修正仪(ModBus V2.0)",

@@ -218,7 +218,7 @@ DeviceTypeDescription deviceType7()
                                      .replyLengths = {47},
                                      .pauseMs = 300}},
         .params = {.panel = &kPanel,
-                   .steps = {{.body = registerReadBody(10, 21), .waitMs = 400, .decode = decodeParamsMoney}},
+                   .steps = {{.body = registerReadBody(10, 21), .waitMs = 400, .decode = decodeParamsType7}},
                    .busyCursor = true,
                    .detectionRank = 5,
                    .selectorRank = 6,
