@@ -1,6 +1,6 @@
 #include "decoding/param_grid.h"
 
-#include "decoding/typed_fields.h"
+#include "decoding/workbook_fields.h"
 
 #include "codec/gbk_text.h"
 
