@@ -131,6 +131,8 @@ ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
     // One panel shows at a time, at the same place: all share one cell.
     auto* panels = new QGridLayout;
     panels->setContentsMargins(kLeftMargin, 7, 0, 0);
+    // As tall as the tallest panel whichever shows, so what lies below keeps its place.
+    panels->setRowMinimumHeight(0, 411);
     for (const DeviceTypeDescription* type : m_selectorTypes) {
         QWidget* panel =
             type->params.fromWorkbook ? buildGridPanel(*type->params.panel) : buildPanel(*type->params.panel);
@@ -250,11 +252,12 @@ void ParamWindow::buildSelector()
     m_typeSelector = new QGroupBox(QStringLiteral("流量计类型"), this);
     m_typeSelector->setObjectName(QStringLiteral("RG_Type"));
     m_typeSelector->setFixedHeight(85);
-    // Hidden in simple mode, and its margins with it.
-    auto* place = new QHBoxLayout;
+    // Its place (and the margins around it) shows only in advanced mode.
+    m_selectorPlace = new QWidget(this);
+    auto* place = new QHBoxLayout(m_selectorPlace);
     place->setContentsMargins(kLeftMargin, 11, kSelectorRightMargin, 0);
     place->addWidget(m_typeSelector);
-    m_layout->addLayout(place);
+    m_layout->addWidget(m_selectorPlace);
     auto* grid = new QGridLayout(m_typeSelector);
     m_typeButtons = new QButtonGroup(this);
     for (int index = 0; index < selectorCount(); ++index) {
@@ -503,7 +506,7 @@ void ParamWindow::onDeviceTypeClicked()
 void ParamWindow::applyMode()
 {
     m_modeButton->setText(m_simpleMode ? kShowAdvancedCaption : kShowSimpleCaption);
-    m_typeSelector->setVisible(!m_simpleMode);
+    m_selectorPlace->setVisible(!m_simpleMode);
     m_autoReadPane->setVisible(!m_simpleMode);
     if (!m_simpleMode && m_autoReadCheck->isChecked())
         m_tickTimer->start();

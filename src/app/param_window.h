@@ -149,6 +149,7 @@ private:
     std::vector<QRadioButton*> m_typeItems;
     std::vector<QWidget*> m_panels;
     QVBoxLayout* m_layout = nullptr;
+    QWidget* m_selectorPlace = nullptr;
     QHBoxLayout* m_bottomRow = nullptr;
     QHBoxLayout* m_buttonRow = nullptr;
     bool m_reading = false;
