@@ -251,7 +251,7 @@ void ParamWindow::buildSelector()
 {
     m_typeSelector = new QGroupBox(QStringLiteral("流量计类型"), this);
     m_typeSelector->setObjectName(QStringLiteral("RG_Type"));
-    m_typeSelector->setFixedHeight(85);
+    m_typeSelector->setFixedSize(672, 85);
     // Its place (and the margins around it) shows only in advanced mode.
     m_selectorPlace = new QWidget(this);
     auto* place = new QHBoxLayout(m_selectorPlace);
