@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QIcon>
 #include <QPushButton>
 
 QDialogButtonBox* okCancelButtons(QDialog* dialog)
@@ -14,6 +15,9 @@ QDialogButtonBox* okCancelButtons(QDialog* dialog)
     QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
     cancel->setText(QStringLiteral("取消"));
     cancel->setObjectName(QStringLiteral("cancelButton"));
+    // Plain text buttons, as everywhere else in the program, whatever icons the style would add.
+    ok->setIcon(QIcon());
+    cancel->setIcon(QIcon());
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
