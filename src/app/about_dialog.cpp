@@ -46,7 +46,7 @@ AboutDialog::AboutDialog(Prompter& prompter, const QString& programDir, QWidget*
     auto* help = new QPushButton(QStringLiteral("说明"), this);
     help->setObjectName(QStringLiteral("BtnHelp"));
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("BtnOK"));
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     connect(help, &QPushButton::clicked, this, &AboutDialog::showHelp);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

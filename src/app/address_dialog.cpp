@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -24,10 +23,10 @@ AddressDialog::AddressDialog(QWidget* parent) : QDialog(parent)
     row->addWidget(label);
     row->addWidget(m_addressSpin, 1);
 
-    QHBoxLayout* buttons = okCancelRow(this);
+    QDialogButtonBox* buttons = okCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
     setFixedSize(260, 140);
 }
 

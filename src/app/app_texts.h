@@ -6,12 +6,6 @@
 
 #include <string_view>
 
-// Catalogue texts (UTF-8, not NUL-terminated) as the windows show them.
-inline QString utf8Text(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 inline const QString kInfoCaption = QStringLiteral("信息提示");
 inline const QString kWarnCaption = QStringLiteral("警告信息");
 inline const QString kPortBusy = QStringLiteral("串口正在通信，请等当前的读取结束后再试！");

@@ -11,7 +11,7 @@
 
 BackupDialog::BackupDialog(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TBackupFrm"));
+    setObjectName(QStringLiteral("backupDialog"));
     setWindowTitle(QStringLiteral("备份全部记录"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 

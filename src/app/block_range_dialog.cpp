@@ -3,10 +3,10 @@
 
 #include "app/prompter.h"
 
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -54,8 +54,8 @@ BlockRangeDialog::BlockRangeDialog(QWidget* parent, Prompter* prompter)
     row->addStretch();
 
     // Centred under the fields.
-    QHBoxLayout* buttons = okCancelRow(this);
-    buttons->addStretch();
+    QDialogButtonBox* buttons = okCancelButtons(this);
+    buttons->setCenterButtons(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 12);
@@ -64,7 +64,7 @@ BlockRangeDialog::BlockRangeDialog(QWidget* parent, Prompter* prompter)
     body->setContentsMargins(16, 8, 16, 8);
     body->addWidget(group);
     layout->addLayout(body, 1);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
     setFixedSize(347, 252);
 }
 

@@ -1,5 +1,6 @@
 #include "app/chart_window.h"
 #include "app/app_texts.h"
+#include "app/utf8_text.h"
 
 #include "app/prompter.h"
 #include "app/record_table_model.h"
@@ -206,18 +207,13 @@ private:
     bool m_panning = false;
 };
 
-QString text(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 } // namespace
 
 ChartWindow::ChartWindow(RecordTableModel& model, Prompter& prompter, QString saveDirectory, QWidget* parent)
     : QWidget(parent, Qt::Window), m_model(model), m_prompter(prompter),
       m_saveDirectory(std::move(saveDirectory))
 {
-    setObjectName(QStringLiteral("TChartFrm"));
+    setObjectName(QStringLiteral("chartWindow"));
     setWindowTitle(QStringLiteral("曲线"));
     resize(960, 600);
 
@@ -329,7 +325,7 @@ void ChartWindow::updateTitle()
         parts << reading(first) + QStringLiteral(" 至 ") + reading(last);
     } else {
         parts << QStringLiteral("%1 %2 至 %3")
-                     .arg(text(m_data.xCaption), QString::number(first, 'g', 12),
+                     .arg(toQString(m_data.xCaption), QString::number(first, 'g', 12),
                           QString::number(last, 'g', 12));
     }
     parts.removeAll(QString());
@@ -382,7 +378,7 @@ void ChartWindow::refresh()
     rebuildColumnList();
     if (!m_axisX || wasTime != (m_data.timeColumn >= 0))
         replaceXAxis();
-    m_axisX->setTitleText(text(m_data.xCaption));
+    m_axisX->setTitleText(toQString(m_data.xCaption));
     updateSeries();
     updateTitle();
     // While the operator looks at a zoomed part, new rows must not move it.
@@ -396,7 +392,7 @@ void ChartWindow::rebuildColumnList()
     const int keptRow = m_columnList->currentRow();
     m_columnList->clear();
     for (const RecordSeries& series : m_data.series) {
-        auto* item = new QListWidgetItem(text(series.caption), m_columnList);
+        auto* item = new QListWidgetItem(toQString(series.caption), m_columnList);
         item->setData(Qt::UserRole, series.column);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         item->setCheckState(m_shownColumns.count(series.column) ? Qt::Checked : Qt::Unchecked);
@@ -479,7 +475,7 @@ void ChartWindow::updateSeries()
         QLineSeries*& series = m_series[data.column];
         if (!series) {
             series = new QLineSeries(chart());
-            series->setName(text(data.caption));
+            series->setName(toQString(data.caption));
             chart()->addSeries(series);
             series->attachAxis(m_axisX);
             series->attachAxis(m_axisY);
@@ -567,7 +563,7 @@ void ChartWindow::showValueTip(const QPointF& at)
     const QString x =
         m_axisXIsTime
             ? QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(bestPoint.x())).toString(kTimeFormat)
-            : text(m_data.xCaption) + QLatin1Char(' ') + QString::number(bestPoint.x(), 'g', 12);
+            : toQString(m_data.xCaption) + QLatin1Char(' ') + QString::number(bestPoint.x(), 'g', 12);
     QToolTip::showText(QCursor::pos(),
                        bestSeries->name() + QLatin1Char('\n') + x + QLatin1Char('\n') +
                            QString::number(bestPoint.y(), 'g', 12),

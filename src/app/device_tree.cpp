@@ -1,4 +1,5 @@
 #include "app/device_tree.h"
+#include "app/utf8_text.h"
 
 #include "app/app_images.h"
 #include "app/app_texts.h"
@@ -31,16 +32,16 @@ DeviceTree::DeviceTree(QWidget* parent) : QTreeWidget(parent)
     for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
         if (!type->shownInTree)
             continue;
-        auto* typeNode = new QTreeWidgetItem(this, {utf8Text(type->caption)});
+        auto* typeNode = new QTreeWidgetItem(this, {toQString(type->caption)});
         typeNode->setData(0, kNodeCodeRole, type->code);
         typeNode->setIcon(0, treeImage(treeImageIndex(type->code)));
         typeNode->setFont(0, bold);
-        typeNode->setToolTip(0, utf8Text(type->caption));
+        typeNode->setToolTip(0, toQString(type->caption));
         for (const RecordKind& kind : type->kinds) {
-            auto* kindNode = new QTreeWidgetItem(typeNode, {utf8Text(kind.caption)});
+            auto* kindNode = new QTreeWidgetItem(typeNode, {toQString(kind.caption)});
             kindNode->setData(0, kNodeCodeRole, kind.code);
             kindNode->setIcon(0, treeImage(treeImageIndex(kind.code)));
-            kindNode->setToolTip(0, utf8Text(kind.caption));
+            kindNode->setToolTip(0, toQString(kind.caption));
         }
     }
     connect(this, &QTreeWidget::currentItemChanged, this,

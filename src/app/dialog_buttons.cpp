@@ -1,21 +1,24 @@
 #include "app/dialog_buttons.h"
 
 #include <QDialog>
-#include <QHBoxLayout>
+#include <QDialogButtonBox>
+#include <QIcon>
 #include <QPushButton>
 
-QHBoxLayout* okCancelRow(QDialog* dialog)
+QDialogButtonBox* okCancelButtons(QDialog* dialog)
 {
-    auto* ok = new QPushButton(QStringLiteral("确定"), dialog);
-    ok->setObjectName(QStringLiteral("BtnOK"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setText(QStringLiteral("确定"));
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), dialog);
-    cancel->setObjectName(QStringLiteral("BtnCancel"));
-    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
+    cancel->setText(QStringLiteral("取消"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    // Plain text buttons, as everywhere else in the program, whatever icons the style would add.
+    ok->setIcon(QIcon());
+    cancel->setIcon(QIcon());
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
 }

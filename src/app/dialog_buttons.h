@@ -1,8 +1,9 @@
-// The "确定"/"取消" row of the small dialogs, right-aligned; the buttons accept
-// and reject the dialog (so a dialog's own accept() still checks its input).
+// The "确定"/"取消" buttons of the small dialogs (objectNames okButton and
+// cancelButton); they accept and reject the dialog, so a dialog's own
+// accept() still checks its input.
 #pragma once
 
 class QDialog;
-class QHBoxLayout;
+class QDialogButtonBox;
 
-QHBoxLayout* okCancelRow(QDialog* dialog);
+QDialogButtonBox* okCancelButtons(QDialog* dialog);

@@ -1,4 +1,5 @@
 #include "app/history_window.h"
+#include "app/export_messages.h"
 
 #include "app/chart_window.h"
 #include "app/history_model.h"
@@ -316,10 +317,5 @@ void HistoryWindow::onExportClicked()
     const ExportOutcome outcome = exportRecordTable(
         m_shown, m_kindCombo->currentText().toStdString(), name, QDate::currentDate(),
         [this](const QString& text, const QString& title) { return m_prompter.ask(this, text, title); });
-    for (const ExportMessage& message : outcome.messages) {
-        if (message.warning)
-            m_prompter.warn(this, message.text, message.caption);
-        else
-            m_prompter.inform(this, message.text, message.caption);
-    }
+    showExportMessages(m_prompter, this, outcome);
 }

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/app_texts.h"
+#include "app/utf8_text.h"
 
 #include "app/about_dialog.h"
 #include "app/address_dialog.h"
@@ -229,8 +230,8 @@ void MainWindow::buildMenus()
     m_recordKindMenu = new QMenu(this);
     m_recordKindMenu->setObjectName(QStringLiteral("PopupMenu1"));
     for (const RecordMenuItem& item : recordMenuItems()) {
-        QAction* action = m_recordKindMenu->addAction(utf8Text(item.caption));
-        action->setObjectName(utf8Text(item.name));
+        QAction* action = m_recordKindMenu->addAction(toQString(item.caption));
+        action->setObjectName(toQString(item.name));
         connect(action, &QAction::triggered, this, [this, action] { onRecordKindChosen(action); });
         if (item.separatorAfter)
             m_recordKindMenu->addSeparator();
@@ -509,7 +510,7 @@ void MainWindow::onChartTriggered()
         m_chartWindow = new ChartWindow(m_recordPane->model(), m_prompter, m_settingsDir, this);
         m_chartWindow->setSubject([this] {
             const std::string_view kind = recordKindCaption(m_reads->kindCode());
-            return ChartWindow::Subject{utf8Text(kind), m_address};
+            return ChartWindow::Subject{toQString(kind), m_address};
         });
     }
     m_chartWindow->show();

@@ -1,6 +1,9 @@
 #include "app/modbus_window.h"
 
+#include "app/modbus_value_model.h"
+
 #include "app/app_texts.h"
+#include "app/export_messages.h"
 #include "app/port_session.h"
 
 #include "app/prompter.h"
@@ -21,7 +24,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTableWidget>
+#include <QStyledItemDelegate>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -41,31 +45,34 @@ const FunctionChoice kFunctions[] = {
     {4, "04 读输入寄存器", 3},
 };
 
-// The display choices of a register row: the 16-bit formats, then each wider
-// format in the four word orders.
-struct FormatChoice {
-    ModbusFormat format;
-    WordOrder order;
-};
-std::vector<FormatChoice> formatChoices()
-{
-    std::vector<FormatChoice> choices;
-    for (ModbusFormat format :
-         {ModbusFormat::U16, ModbusFormat::I16, ModbusFormat::Hex, ModbusFormat::Bin, ModbusFormat::Bcd})
-        choices.push_back({format, WordOrder::Abcd});
-    for (ModbusFormat format : {ModbusFormat::U32, ModbusFormat::I32, ModbusFormat::F32, ModbusFormat::F64})
-        for (WordOrder order : {WordOrder::Abcd, WordOrder::Cdab, WordOrder::Badc, WordOrder::Dcba})
-            choices.push_back({format, order});
-    return choices;
-}
+// The format column shows a combo box in every row, as an editor that stays open.
+class FormatDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
 
-QString choiceText(const FormatChoice& choice)
-{
-    QString text = QString::fromLatin1(modbusFormatName(choice.format));
-    if (registersPerValue(choice.format) > 1)
-        text += QLatin1Char(' ') + QString::fromLatin1(wordOrderName(choice.order)).toUpper();
-    return text;
-}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override
+    {
+        auto* box = new QComboBox(parent);
+        for (const ModbusValueModel::FormatChoice& choice : ModbusValueModel::formatChoices())
+            box->addItem(ModbusValueModel::choiceText(choice));
+        box->setEnabled(index.flags().testFlag(Qt::ItemIsEditable));
+        connect(box, &QComboBox::currentIndexChanged, this,
+                [this, box] { emit const_cast<FormatDelegate*>(this)->commitData(box); });
+        return box;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        auto* box = static_cast<QComboBox*>(editor);
+        const QSignalBlocker block(box);
+        box->setCurrentText(index.data(Qt::EditRole).toString());
+        box->setEnabled(index.flags().testFlag(Qt::ItemIsEditable));
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        model->setData(index, static_cast<QComboBox*>(editor)->currentText());
+    }
+};
 
 } // namespace
 
@@ -73,7 +80,7 @@ ModbusWindow::ModbusWindow(const ModbusWindowContext& context, QWidget* parent)
     : QDialog(parent), m_context(context), m_exchange(context.session.link(), context.log, context.waiter),
       m_master(m_exchange, ModbusFraming::rtu()), m_framing(&ModbusFraming::rtu())
 {
-    setObjectName(QStringLiteral("ModbusFrm"));
+    setObjectName(QStringLiteral("modbusWindow"));
     setWindowTitle(QStringLiteral("Modbus调试"));
     resize(640, 520);
 
@@ -99,18 +106,19 @@ ModbusWindow::ModbusWindow(const ModbusWindowContext& context, QWidget* parent)
     m_readButton = new QPushButton(QStringLiteral("读取"), this);
     m_readButton->setObjectName(QStringLiteral("btnRead"));
     m_pollButton = new QPushButton(QStringLiteral("轮询"), this);
-    m_pollButton->setObjectName(QStringLiteral("btnPoll"));
+    m_pollButton->setObjectName(QStringLiteral("pollButton"));
     m_pollButton->setCheckable(true);
     m_saveButton = new QPushButton(QStringLiteral("保存"), this);
     m_saveButton->setObjectName(QStringLiteral("btnSave"));
-    m_valueTable = new QTableWidget(0, ColumnCount, this);
+    m_values = new ModbusValueModel(this);
+    m_valueTable = new QTableView(this);
     m_valueTable->setObjectName(QStringLiteral("tbValues"));
-    m_valueTable->setHorizontalHeaderLabels(
-        {QStringLiteral("地址"), QStringLiteral("名称"), QStringLiteral("格式"), QStringLiteral("值")});
+    m_valueTable->setModel(m_values);
+    m_valueTable->setItemDelegateForColumn(ModbusValueModel::ColFormat, new FormatDelegate(m_valueTable));
     m_valueTable->horizontalHeader()->setStretchLastSection(true);
     m_valueTable->verticalHeader()->hide();
-    m_valueTable->setColumnWidth(ColName, 160);
-    m_valueTable->setColumnWidth(ColFormat, 110);
+    m_valueTable->setColumnWidth(ModbusValueModel::ColName, 160);
+    m_valueTable->setColumnWidth(ModbusValueModel::ColFormat, 110);
     m_countersLabel = new QLabel(this);
     m_countersLabel->setObjectName(QStringLiteral("lbCounters"));
     m_countersLabel->setWordWrap(true);
@@ -154,22 +162,23 @@ ModbusWindow::ModbusWindow(const ModbusWindowContext& context, QWidget* parent)
     connect(m_readButton, &QPushButton::clicked, this, &ModbusWindow::readOnce);
     connect(m_pollButton, &QPushButton::toggled, this, &ModbusWindow::setPolling);
     connect(m_saveButton, &QPushButton::clicked, this, &ModbusWindow::saveTable);
-    connect(m_valueTable, &QTableWidget::itemChanged, this, &ModbusWindow::cellChanged);
+    connect(m_values, &ModbusValueModel::writeRequested, this, &ModbusWindow::writeRow);
+    connect(m_values, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                for (int row = first; row <= last; ++row)
+                    m_valueTable->openPersistentEditor(m_values->index(row, ModbusValueModel::ColFormat));
+            });
     connect(m_countBox, &QSpinBox::valueChanged, this, [this] { resizeTable(); });
     // Values read from another start or slave must not stand beside the new addresses.
     connect(m_startBox, &QSpinBox::valueChanged, this, [this] {
-        m_values.clear();
+        m_values->setValues({});
         refreshAddresses();
-        refreshValues();
     });
-    connect(m_addressBox, &QSpinBox::valueChanged, this, [this] {
-        m_values.clear();
-        refreshValues();
-    });
+    connect(m_addressBox, &QSpinBox::valueChanged, this, [this] { m_values->setValues({}); });
     connect(m_oneBasedCheck, &QCheckBox::toggled, this, [this] { refreshAddresses(); });
     connect(m_functionBox, &QComboBox::currentIndexChanged, this, [this] {
         m_countBox->setMaximum(isBitTable() ? kModbusMaxReadBits : kModbusMaxReadRegisters);
-        m_values.clear();
+        m_values->setValues({});
         resizeTable();
     });
     loadSetup();
@@ -203,12 +212,9 @@ void ModbusWindow::loadSetup()
     m_countBox->setValue(setup.count);
     m_filling = false;
     resizeTable();
-    const std::vector<FormatChoice> choices = formatChoices();
-    for (int row = 0; row < m_valueTable->rowCount(); ++row) {
-        if (row < setup.names.size())
-            m_valueTable->item(row, ColName)->setText(setup.names[row]);
-        if (auto* format = qobject_cast<QComboBox*>(m_valueTable->cellWidget(row, ColFormat)); format)
-            format->setCurrentIndex(std::max(0, format->findText(setup.formats.value(row))));
+    for (int row = 0; row < m_values->rowCount(); ++row) {
+        m_values->setName(row, setup.names.value(row));
+        m_values->setFormatText(row, setup.formats.value(row));
     }
 }
 
@@ -221,10 +227,9 @@ void ModbusWindow::saveSetup()
     setup.count = m_countBox->value();
     setup.oneBased = m_oneBasedCheck->isChecked();
     setup.intervalMs = m_intervalBox->value();
-    for (int row = 0; row < m_valueTable->rowCount(); ++row) {
-        setup.names << m_valueTable->item(row, ColName)->text();
-        const auto* format = qobject_cast<QComboBox*>(m_valueTable->cellWidget(row, ColFormat));
-        setup.formats << (format ? format->currentText() : QString());
+    for (int row = 0; row < m_values->rowCount(); ++row) {
+        setup.names << m_values->name(row);
+        setup.formats << m_values->formatText(row);
     }
     m_context.settings.writeModbusSetup(setup);
 }
@@ -233,76 +238,15 @@ void ModbusWindow::resizeTable()
 {
     if (m_filling)
         return;
-    m_filling = true;
-    const int before = m_valueTable->rowCount();
-    const int rows = m_countBox->value();
-    m_valueTable->setRowCount(rows);
-    const std::vector<FormatChoice> choices = formatChoices();
-    for (int row = before; row < rows; ++row) {
-        auto* address = new QTableWidgetItem;
-        address->setFlags(address->flags() & ~Qt::ItemIsEditable);
-        m_valueTable->setItem(row, ColAddress, address);
-        m_valueTable->setItem(row, ColName, new QTableWidgetItem);
-        m_valueTable->setItem(row, ColValue, new QTableWidgetItem);
-        auto* format = new QComboBox(m_valueTable);
-        for (const FormatChoice& choice : choices)
-            format->addItem(choiceText(choice));
-        connect(format, &QComboBox::currentIndexChanged, this, [this] { refreshValues(); });
-        m_valueTable->setCellWidget(row, ColFormat, format);
-    }
-    for (int row = 0; row < rows; ++row)
-        if (QWidget* format = m_valueTable->cellWidget(row, ColFormat))
-            format->setEnabled(!isBitTable());
-    m_filling = false;
+    m_values->setBitTable(isBitTable());
+    m_values->setRowCount(m_countBox->value());
     refreshAddresses();
-    refreshValues();
-}
-
-QString ModbusWindow::addressText(int offset) const
-{
-    const int address = m_startBox->value() + offset;
-    if (!m_oneBasedCheck->isChecked())
-        return QString::number(address);
-    const int reference = kFunctions[std::max(0, m_functionBox->currentIndex())].reference;
-    return QStringLiteral("%1%2").arg(reference).arg(address + 1, 4, 10, QLatin1Char('0'));
 }
 
 void ModbusWindow::refreshAddresses()
 {
-    const bool filling = m_filling;
-    m_filling = true;
-    for (int row = 0; row < m_valueTable->rowCount(); ++row)
-        m_valueTable->item(row, ColAddress)->setText(addressText(row));
-    m_filling = filling;
-}
-
-ModbusFormat ModbusWindow::rowFormat(int row, WordOrder* order) const
-{
-    const auto* format = qobject_cast<QComboBox*>(m_valueTable->cellWidget(row, ColFormat));
-    const std::vector<FormatChoice> choices = formatChoices();
-    const FormatChoice choice = choices[size_t(std::max(0, format ? format->currentIndex() : 0))];
-    *order = choice.order;
-    return choice.format;
-}
-
-void ModbusWindow::refreshValues()
-{
-    if (m_filling)
-        return;
-    m_filling = true;
-    for (int row = 0; row < m_valueTable->rowCount(); ++row) {
-        QString text;
-        if (size_t(row) < m_values.size()) {
-            WordOrder order = WordOrder::Abcd;
-            const ModbusFormat format = rowFormat(row, &order);
-            text = isBitTable()
-                       ? QString::number(m_values[size_t(row)])
-                       : QString::fromStdString(formatModbusValue(
-                             format, order, std::span<const uint16_t>(m_values).subspan(size_t(row))));
-        }
-        m_valueTable->item(row, ColValue)->setText(text);
-    }
-    m_filling = false;
+    const int reference = kFunctions[std::max(0, m_functionBox->currentIndex())].reference;
+    m_values->setAddressing(m_startBox->value(), m_oneBasedCheck->isChecked(), reference);
 }
 
 void ModbusWindow::refreshCounters()
@@ -376,8 +320,7 @@ void ModbusWindow::showOutcome(const ModbusOutcome& outcome)
 {
     switch (outcome.kind) {
     case ModbusOutcome::Kind::Ok:
-        m_values = outcome.values;
-        refreshValues();
+        m_values->setValues(outcome.values);
         m_statusLabel->setText(QStringLiteral("正常"));
         break;
     case ModbusOutcome::Kind::Broadcast:
@@ -420,15 +363,6 @@ void ModbusWindow::setPolling(bool on)
     m_pollButton->setChecked(on);
 }
 
-void ModbusWindow::cellChanged(QTableWidgetItem* item)
-{
-    if (m_filling || item->column() != ColValue)
-        return;
-    const QString text = item->text().trimmed();
-    writeRow(item->row(), text);
-    refreshValues();
-}
-
 void ModbusWindow::writeRow(int row, const QString& text)
 {
     ModbusRequest request;
@@ -448,10 +382,9 @@ void ModbusWindow::writeRow(int row, const QString& text)
             m_context.prompter.warn(this, QStringLiteral("只能写保持寄存器！"), kWarnCaption);
             return;
         }
-        WordOrder order = WordOrder::Abcd;
-        const ModbusFormat format = rowFormat(row, &order);
+        const ModbusFormat format = m_values->format(row).format;
         const std::optional<std::vector<uint16_t>> registers =
-            encodeModbusValue(format, order, text.toStdString());
+            encodeModbusValue(format, m_values->format(row).order, text.toStdString());
         if (!registers) {
             m_context.prompter.warn(this,
                                     QStringLiteral("“%1”不是%2格式的值！")
@@ -469,10 +402,11 @@ void ModbusWindow::writeRow(int row, const QString& text)
         return;
     }
     const Bytes frame = framing.frame(request.address, modbusRequestPdu(request), m_master.nextTransaction());
-    if (!m_context.prompter.ask(this,
-                                QStringLiteral("发送以下帧写入地址%1？\n%2")
-                                    .arg(addressText(row), QString::fromStdString(bytesToHexSpaced(frame))),
-                                QStringLiteral("确认写入")))
+    if (!m_context.prompter.ask(
+            this,
+            QStringLiteral("发送以下帧写入地址%1？\n%2")
+                .arg(m_values->addressText(row), QString::fromStdString(bytesToHexSpaced(frame))),
+            QStringLiteral("确认写入")))
         return;
     const std::optional<ModbusOutcome> outcome = run(request, true);
     if (!outcome)
@@ -490,15 +424,12 @@ void ModbusWindow::saveTable()
     if (name.isEmpty())
         return;
     RecordTable table;
-    for (int column = 0; column < ColumnCount; ++column)
-        table.addColumn(m_valueTable->horizontalHeaderItem(column)->text().toStdString(), 100);
-    for (int row = 0; row < m_valueTable->rowCount(); ++row) {
-        const auto* format = qobject_cast<QComboBox*>(m_valueTable->cellWidget(row, ColFormat));
-        table.appendRow({m_valueTable->item(row, ColAddress)->text().toStdString(),
-                         m_valueTable->item(row, ColName)->text().toStdString(),
-                         format && !isBitTable() ? format->currentText().toStdString() : std::string(),
-                         m_valueTable->item(row, ColValue)->text().toStdString()});
-    }
+    for (int column = 0; column < ModbusValueModel::ColumnCount; ++column)
+        table.addColumn(m_values->headerData(column, Qt::Horizontal).toString().toStdString(), 100);
+    for (int row = 0; row < m_values->rowCount(); ++row)
+        table.appendRow({m_values->addressText(row).toStdString(), m_values->name(row).toStdString(),
+                         m_values->isBitTable() ? std::string() : m_values->formatText(row).toStdString(),
+                         m_values->valueText(row).toStdString()});
     if (name.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
         const std::string error = writeRecordCsv(table, name.toStdString());
         if (!error.empty())
@@ -509,10 +440,5 @@ void ModbusWindow::saveTable()
                                                     [this](const QString& text, const QString& title) {
                                                         return m_context.prompter.ask(this, text, title);
                                                     });
-    for (const ExportMessage& message : outcome.messages) {
-        if (message.warning)
-            m_context.prompter.warn(this, message.text, message.caption);
-        else
-            m_context.prompter.inform(this, message.text, message.caption);
-    }
+    showExportMessages(m_context.prompter, this, outcome);
 }

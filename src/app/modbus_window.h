@@ -23,8 +23,8 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
-class QTableWidget;
-class QTableWidgetItem;
+class QTableView;
+class ModbusValueModel;
 class QTimer;
 class SettingsFile;
 class Waiter;
@@ -45,9 +45,6 @@ class ModbusWindow : public QDialog {
 public:
     explicit ModbusWindow(const ModbusWindowContext& context, QWidget* parent = nullptr);
     ~ModbusWindow() override;
-
-    // Table columns.
-    enum Column { ColAddress, ColName, ColFormat, ColValue, ColumnCount };
 
     // One request now; the outcome shows in the table, the counters and the
     // status line. Refused while another exchange holds the port.
@@ -73,7 +70,8 @@ public:
     QPushButton* m_readButton = nullptr;
     QPushButton* m_pollButton = nullptr;
     QPushButton* m_saveButton = nullptr;
-    QTableWidget* m_valueTable = nullptr;
+    QTableView* m_valueTable = nullptr;
+    ModbusValueModel* m_values = nullptr;
     QLabel* m_countersLabel = nullptr;
     QLabel* m_statusLabel = nullptr;
 
@@ -90,12 +88,8 @@ private:
     void showOutcome(const ModbusOutcome& outcome);
     void resizeTable();
     void refreshAddresses();
-    void refreshValues();
     void refreshCounters();
-    QString addressText(int offset) const;
     bool isBitTable() const;
-    ModbusFormat rowFormat(int row, WordOrder* order) const;
-    void cellChanged(QTableWidgetItem* item);
     void loadSetup();
 
     ModbusWindowContext m_context;
@@ -103,6 +97,5 @@ private:
     ModbusMaster m_master;
     const ModbusFraming* m_framing;
     QTimer* m_pollTimer = nullptr;
-    std::vector<uint16_t> m_values;
     bool m_filling = false;
 };

@@ -1,7 +1,9 @@
 #include "app/param_window.h"
 
 #include "app/app_texts.h"
+#include "app/export_messages.h"
 #include "app/port_session.h"
+#include "app/utf8_text.h"
 
 #include "app/prompter.h"
 #include "decoding/param_labels.h"
@@ -31,6 +33,7 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -42,16 +45,25 @@ const QString kReadFailed = QStringLiteral("读取仪表参数失败，请检查
 const QString kShowAdvancedCaption = QStringLiteral("高级");
 const QString kShowSimpleCaption = QStringLiteral("简化");
 
-// Window geometry (client area): width, height in each mode, the top edge in
-// simple mode and what switching modes moves.
+// Window geometry (client area): the width, the height it is centred with when
+// created, and its top edge in simple mode and what switching modes moves it by.
 constexpr int kWidth = 699;
 constexpr int kCreatedHeight = 641;
-constexpr int kSimpleHeight = 586;
-constexpr int kModeHeightStep = 89;
-constexpr int kModeTopStep = 45;
-constexpr int kModeButtonStep = 95;
 constexpr int kSimpleTop = 91;
-constexpr int kSimpleButtonTop = 510;
+constexpr int kModeTopStep = 45;
+// Spacing around the bottom row in each mode: above it (below the panels, or
+// below the selector), above the buttons within it, and below it.
+struct BottomSpacing {
+    int above;
+    int aboveButtons;
+    int below;
+};
+constexpr BottomSpacing kSimpleSpacing{19, 0, 46};
+constexpr BottomSpacing kAdvancedSpacing{7, 11, 40};
+// Left margin of panels, selector and bottom row; right margin of the selector and the buttons.
+constexpr int kLeftMargin = 14;
+constexpr int kSelectorRightMargin = 13;
+constexpr int kButtonsRightMargin = 19;
 
 // Standard colours of the original panels: status labels green when normal, red in alarm.
 const QColor kNormalColour(0x00, 0x80, 0x00);
@@ -64,20 +76,6 @@ const QColor kGridValueColour(0xFF, 0x00, 0x00);
 std::vector<const DeviceTypeDescription*> selectorTypes()
 {
     return DeviceRegistry::instance().paramOrder(&ParamRead::selectorRank);
-}
-
-QString Q(std::string_view utf8)
-{
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-QString Q(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-QString Q(const std::string& utf8)
-{
-    return QString::fromStdString(utf8);
 }
 
 void setTextColour(QWidget* widget, const QColor& colour)
@@ -118,17 +116,30 @@ ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
 {
     setObjectName(QStringLiteral("ReadParamFrm"));
     setWindowTitle(QStringLiteral("用户只读参数----"));
-    setFixedSize(kWidth, kCreatedHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(kWidth / 2, kCreatedHeight / 2));
     }
 
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    // The window takes the size its layout asks for, in either mode.
+    m_layout->setSizeConstraint(QLayout::SetFixedSize);
     buildTitle();
     m_selectorTypes = selectorTypes();
-    for (const DeviceTypeDescription* type : m_selectorTypes)
-        m_panels.push_back(type->params.fromWorkbook ? buildGridPanel(*type->params.panel)
-                                                     : buildPanel(*type->params.panel));
+    // One panel shows at a time, at the same place: all share one cell.
+    auto* panels = new QGridLayout;
+    panels->setContentsMargins(kLeftMargin, 7, 0, 0);
+    // As tall as the tallest panel whichever shows, so what lies below keeps its place.
+    panels->setRowMinimumHeight(0, 411);
+    for (const DeviceTypeDescription* type : m_selectorTypes) {
+        QWidget* panel =
+            type->params.fromWorkbook ? buildGridPanel(*type->params.panel) : buildPanel(*type->params.panel);
+        panels->addWidget(panel, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+        m_panels.push_back(panel);
+    }
+    m_layout->addLayout(panels);
     buildSelector();
     buildBottomRow();
 
@@ -143,6 +154,7 @@ ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
         showValues(type->code);
     showDevicePanel(m_panels[0]);
     onDeviceTypeClicked();
+    applyMode();
 }
 
 ParamWindow::~ParamWindow()
@@ -158,7 +170,7 @@ void ParamWindow::buildTitle()
 {
     m_titleLabel = new QLabel(this);
     m_titleLabel->setObjectName(QStringLiteral("pnlTitle"));
-    m_titleLabel->setGeometry(0, 0, kWidth, 73);
+    m_titleLabel->setFixedSize(kWidth, 73);
     m_titleLabel->setAlignment(Qt::AlignCenter);
     m_titleLabel->setFrameShape(QFrame::Panel);
     m_titleLabel->setFrameShadow(QFrame::Raised);
@@ -167,6 +179,7 @@ void ParamWindow::buildTitle()
     font.setPixelSize(32);
     m_titleLabel->setFont(font);
     setTextColour(m_titleLabel, kGridCaptionColour);
+    m_layout->addWidget(m_titleLabel);
 }
 
 QWidget* ParamWindow::buildPanel(const ParamPanelSpec& panelSpec)
@@ -174,11 +187,11 @@ QWidget* ParamWindow::buildPanel(const ParamPanelSpec& panelSpec)
     const ParamPanelSpec* spec = &panelSpec;
     auto* panel = new QWidget(this);
     panel->setObjectName(QString::fromLatin1(spec->panelName));
-    panel->setGeometry(14, 80, 672, 403);
+    panel->setFixedSize(672, 403);
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(0, 0, 0, 0);
     for (const ParamGroupSpec& group : spec->groups) {
-        auto* box = new QGroupBox(Q(group.caption), panel);
+        auto* box = new QGroupBox(toQString(group.caption), panel);
         auto* grid = new QGridLayout(box);
         grid->setHorizontalSpacing(4);
         // Long lists go in two columns of caption/value pairs.
@@ -187,10 +200,10 @@ QWidget* ParamWindow::buildPanel(const ParamPanelSpec& panelSpec)
                                                static_cast<size_t>(columns));
         for (size_t i = 0; i < group.labels.size(); ++i) {
             const ParamLabelSpec& label = group.labels[i];
-            auto* caption = new QLabel(Q(label.caption), box);
+            auto* caption = new QLabel(toQString(label.caption), box);
             caption->setObjectName(QString::fromLatin1(label.name) + QStringLiteral("Cap"));
             caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            auto* value = new QLabel(Q(label.resetText), box);
+            auto* value = new QLabel(toQString(label.resetText), box);
             value->setObjectName(QString::fromLatin1(label.name));
             value->setMinimumWidth(label.kind == LabelKind::Value ? 100 : 48);
             const int r = static_cast<int>(i) % perColumn;
@@ -209,7 +222,7 @@ QWidget* ParamWindow::buildGridPanel(const ParamPanelSpec& panelSpec)
 {
     auto* panel = new QWidget(this);
     panel->setObjectName(QString::fromLatin1(panelSpec.panelName));
-    panel->setGeometry(14, 80, 673, 411);
+    panel->setFixedSize(673, 411);
     auto* box = new QGroupBox(QStringLiteral("实时数据"), panel);
     box->setGeometry(0, 0, 673, 411);
     m_valueGrid = new QTableWidget(box);
@@ -238,12 +251,18 @@ void ParamWindow::buildSelector()
 {
     m_typeSelector = new QGroupBox(QStringLiteral("流量计类型"), this);
     m_typeSelector->setObjectName(QStringLiteral("RG_Type"));
-    m_typeSelector->setGeometry(14, 502, 672, 85);
+    m_typeSelector->setFixedSize(672, 85);
+    // Its place (and the margins around it) shows only in advanced mode.
+    m_selectorPlace = new QWidget(this);
+    auto* place = new QHBoxLayout(m_selectorPlace);
+    place->setContentsMargins(kLeftMargin, 11, kSelectorRightMargin, 0);
+    place->addWidget(m_typeSelector);
+    m_layout->addWidget(m_selectorPlace);
     auto* grid = new QGridLayout(m_typeSelector);
     m_typeButtons = new QButtonGroup(this);
     for (int index = 0; index < selectorCount(); ++index) {
-        auto* item = new QRadioButton(Q(m_selectorTypes[static_cast<size_t>(index)]->params.selectorItem),
-                                      m_typeSelector);
+        auto* item = new QRadioButton(
+            toQString(m_selectorTypes[static_cast<size_t>(index)]->params.selectorItem), m_typeSelector);
         item->setObjectName(QStringLiteral("RG_Type_%1").arg(index));
         m_typeButtons->addButton(item, index);
         grid->addWidget(item, index / 3, index % 3);
@@ -257,7 +276,7 @@ void ParamWindow::buildBottomRow()
 {
     m_autoReadPane = new QWidget(this);
     m_autoReadPane->setObjectName(QStringLiteral("pnlSend"));
-    m_autoReadPane->setGeometry(14, 594, 260, 40);
+    m_autoReadPane->setFixedSize(260, 40);
     auto* row = new QHBoxLayout(m_autoReadPane);
     m_autoReadCheck = new QCheckBox(QStringLiteral("定时发送："), m_autoReadPane);
     m_autoReadCheck->setObjectName(QStringLiteral("chkSend"));
@@ -271,16 +290,27 @@ void ParamWindow::buildBottomRow()
     row->addWidget(unit);
     connect(m_autoReadCheck, &QCheckBox::clicked, this, [this](bool) { onAutoReadClicked(); });
 
-    auto button = [this](QPushButton*& target, const char* name, const QString& text, int left) {
+    // Right-aligned, so the read button keeps its place whether the export button shows or not.
+    m_buttonRow = new QHBoxLayout;
+    m_buttonRow->setSpacing(0);
+    m_buttonRow->addStretch();
+    auto button = [this](QPushButton*& target, const char* name, const QString& text, int spaceAfter) {
         target = new QPushButton(text, this);
         target->setObjectName(QString::fromLatin1(name));
-        target->setGeometry(left, 600, 88, 30);
+        target->setFixedSize(88, 30);
         target->setAutoDefault(false);
+        m_buttonRow->addWidget(target);
+        m_buttonRow->addSpacing(spaceAfter);
     };
-    button(m_exportButton, "btnExcel", QStringLiteral("导出Excel"), 306);
-    button(m_readButton, "BtnRead", QStringLiteral("读参数"), 400);
-    button(m_modeButton, "Button1", kShowAdvancedCaption, 496);
-    button(m_closeButton, "BtnClose", QStringLiteral("关闭"), 592);
+    button(m_exportButton, "btnExcel", QStringLiteral("导出Excel"), 6);
+    button(m_readButton, "BtnRead", QStringLiteral("读参数"), 8);
+    button(m_modeButton, "Button1", kShowAdvancedCaption, 8);
+    button(m_closeButton, "BtnClose", QStringLiteral("关闭"), 0);
+    m_bottomRow = new QHBoxLayout;
+    m_bottomRow->setSpacing(0);
+    m_bottomRow->addWidget(m_autoReadPane, 0, Qt::AlignTop);
+    m_bottomRow->addLayout(m_buttonRow, 1);
+    m_layout->addLayout(m_bottomRow);
     m_exportButton->hide();
     connect(m_exportButton, &QPushButton::clicked, this, &ParamWindow::onExportClicked);
     connect(m_readButton, &QPushButton::clicked, this, &ParamWindow::onReadClicked);
@@ -369,7 +399,7 @@ void ParamWindow::showValues(int deviceType)
             const auto value = m_reader.values().find(label.name);
             if (!widget || value == m_reader.values().end())
                 continue;
-            widget->setText(Q(value->second.text));
+            widget->setText(toQString(value->second.text));
             const bool coloured = label.kind == LabelKind::Status || label.kind == LabelKind::Fixed;
             setTextColour(widget, !coloured                                  ? kValueColour
                                   : value->second.state == LabelState::Alarm ? kAlarmColour
@@ -385,7 +415,7 @@ void ParamWindow::showGrid()
     m_valueGrid->verticalHeader()->setDefaultSectionSize(paramGridRowHeight(grid));
     for (int r = 0; r < static_cast<int>(grid.size()); ++r) {
         for (int c = 0; c < 4; ++c) {
-            const QString text = Q(grid[static_cast<size_t>(r)][static_cast<size_t>(c)]);
+            const QString text = toQString(grid[static_cast<size_t>(r)][static_cast<size_t>(c)]);
             QTableWidgetItem* item = m_valueGrid->item(r, c);
             if (!item)
                 m_valueGrid->setItem(r, c, new QTableWidgetItem(text));
@@ -441,15 +471,8 @@ void ParamWindow::onShown()
     if (const int known = m_knownDeviceType ? m_knownDeviceType() : 0; selectorIndexOf(known) >= 0)
         setItemIndex(selectorIndexOf(known));
 
-    // Simple mode; the bottom row lies below the visible area.
     m_simpleMode = true;
-    m_modeButton->setText(kShowAdvancedCaption);
-    setFixedSize(kWidth, kSimpleHeight);
-    m_typeSelector->hide();
-    m_autoReadPane->hide();
-    m_tickTimer->stop();
-    for (QPushButton* button : {m_modeButton, m_readButton, m_closeButton})
-        button->move(button->x(), kSimpleButtonTop);
+    applyMode();
     move(x(), kSimpleTop);
 
     m_periodSpin->setValue(std::clamp(m_settings.readTimerSec(), kMinPeriodSec, kMaxPeriodSec));
@@ -473,40 +496,34 @@ void ParamWindow::onDeviceTypeClicked()
     if (index < 0 || index >= selectorCount())
         return;
     const ParamRead& read = m_selectorTypes[static_cast<size_t>(index)]->params;
-    m_titleLabel->setText(Q(read.selectorTitle));
-    setWindowTitle(Q(read.selectorCaption));
+    m_titleLabel->setText(toQString(read.selectorTitle));
+    setWindowTitle(toQString(read.selectorCaption));
     showDevicePanel(m_panels[static_cast<size_t>(index)]);
     if (read.fromWorkbook)
         m_exportButton->show();
 }
 
-void ParamWindow::moveButtons(int dy)
+void ParamWindow::applyMode()
 {
-    for (QPushButton* button : {m_modeButton, m_readButton, m_closeButton})
-        button->move(button->x(), button->y() + dy);
+    m_modeButton->setText(m_simpleMode ? kShowAdvancedCaption : kShowSimpleCaption);
+    m_selectorPlace->setVisible(!m_simpleMode);
+    m_autoReadPane->setVisible(!m_simpleMode);
+    if (!m_simpleMode && m_autoReadCheck->isChecked())
+        m_tickTimer->start();
+    else
+        m_tickTimer->stop();
+    const BottomSpacing& spacing = m_simpleMode ? kSimpleSpacing : kAdvancedSpacing;
+    m_bottomRow->setContentsMargins(kLeftMargin, spacing.above, kButtonsRightMargin, spacing.below);
+    m_buttonRow->setContentsMargins(0, spacing.aboveButtons, 0, 0);
+    // Resized now rather than at the next event loop turn, so the move below is from the new size.
+    m_layout->activate();
 }
 
 void ParamWindow::onModeClicked()
 {
     m_simpleMode = !m_simpleMode;
-    if (!m_simpleMode) {
-        m_modeButton->setText(kShowSimpleCaption);
-        setFixedSize(kWidth, height() + kModeHeightStep);
-        move(x(), y() - kModeTopStep);
-        moveButtons(kModeButtonStep);
-        m_autoReadPane->show();
-        if (m_autoReadCheck->isChecked())
-            m_tickTimer->start();
-        m_typeSelector->show();
-    } else {
-        m_modeButton->setText(kShowAdvancedCaption);
-        setFixedSize(kWidth, height() - kModeHeightStep);
-        move(x(), y() + kModeTopStep);
-        moveButtons(-kModeButtonStep);
-        m_autoReadPane->hide();
-        m_tickTimer->stop();
-        m_typeSelector->hide();
-    }
+    applyMode();
+    move(x(), y() + (m_simpleMode ? kModeTopStep : -kModeTopStep));
 }
 
 void ParamWindow::onCloseClicked()
@@ -546,8 +563,8 @@ void ParamWindow::showDetected(int deviceType)
     const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
     if (!type)
         return;
-    m_titleLabel->setText(Q(type->params.detectedTitle));
-    setWindowTitle(Q(type->params.detectedCaption));
+    m_titleLabel->setText(toQString(type->params.detectedTitle));
+    setWindowTitle(toQString(type->params.detectedCaption));
     // A read in several steps shows its panel only once its follow-up was read.
     if (type->params.steps.size() < 2 || m_reader.followUpRead())
         showDevicePanel(panelOf(deviceType));
@@ -638,16 +655,12 @@ void ParamWindow::onExportClicked()
                                                  QStringLiteral("*.xlsx"));
     if (name.isEmpty())
         return;
-    ExportOutcome outcome;
+    const ParamRead& read = m_selectorTypes[static_cast<size_t>(std::max(0, itemIndex()))]->params;
     setBusyCursor(true);
-    outcome = exportParameterSheet(
-        m_reader.grid(), name, QDate::currentDate(),
+    const ExportOutcome outcome = exportParameterSheet(
+        m_reader.grid(), std::string(read.gridSheetName), std::string(read.gridSheetTitle), name,
+        QDate::currentDate(),
         [this](const QString& text, const QString& caption) { return m_prompter.ask(this, text, caption); });
     setBusyCursor(false);
-    for (const ExportMessage& shown : outcome.messages) {
-        if (shown.warning)
-            m_prompter.warn(this, shown.text, shown.caption);
-        else
-            m_prompter.inform(this, shown.text, shown.caption);
-    }
+    showExportMessages(m_prompter, this, outcome);
 }

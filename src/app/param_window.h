@@ -22,12 +22,14 @@ class Prompter;
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTableWidget;
 class QTimer;
+class QVBoxLayout;
 class SettingsFile;
 class Waiter;
 
@@ -125,7 +127,8 @@ private:
     // Simple-mode detection; true when a type answered.
     bool detectDeviceType();
     void showDetected(int deviceType);
-    void moveButtons(int dy);
+    // Shows or hides the advanced-mode widgets and sets the spacing of each mode.
+    void applyMode();
     void setBusyCursor(bool busy);
 
     Exchange m_exchange;
@@ -145,6 +148,10 @@ private:
     std::vector<const DeviceTypeDescription*> m_selectorTypes;
     std::vector<QRadioButton*> m_typeItems;
     std::vector<QWidget*> m_panels;
+    QVBoxLayout* m_layout = nullptr;
+    QWidget* m_selectorPlace = nullptr;
+    QHBoxLayout* m_bottomRow = nullptr;
+    QHBoxLayout* m_buttonRow = nullptr;
     bool m_reading = false;
     bool m_simpleMode = true;
     int m_busyCursors = 0;

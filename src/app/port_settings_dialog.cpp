@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -13,7 +14,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
@@ -99,11 +99,11 @@ PortSettingsDialog::PortSettingsDialog(QWidget* parent, PortLister lister)
     form->addRow(QString(), m_echoCheck);
     connect(m_portCombo, &QComboBox::editTextChanged, this, &PortSettingsDialog::updateLineLists);
 
-    QHBoxLayout* buttons = okCancelRow(this);
+    QDialogButtonBox* buttons = okCancelButtons(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
     setMinimumSize(285, 201);
 }
 

@@ -1,4 +1,6 @@
 #include "app/read_controller.h"
+#include "app/export_messages.h"
+#include "app/utf8_text.h"
 
 #include "app/app_texts.h"
 #include "app/backup_dialog.h"
@@ -46,16 +48,6 @@ public:
 private:
     bool& m_flag;
 };
-
-void showExportMessages(Prompter& prompter, QWidget* parent, const ExportOutcome& outcome)
-{
-    for (const ExportMessage& message : outcome.messages) {
-        if (message.warning)
-            prompter.warn(parent, message.text, message.caption);
-        else
-            prompter.inform(parent, message.text, message.caption);
-    }
-}
 
 } // namespace
 
@@ -233,7 +225,7 @@ void ReadController::readRecordMenuItem(QAction* item)
     const RecordMenuResolution resolution = resolveRecordMenuItem(*menuItem, *deviceType);
     if (resolution.kindCode == 0) {
         inform(
-            utf8Text(resolution.message) +
+            toQString(resolution.message) +
             (*deviceType == 0 ? echoHint(m_exchange.echoedReplies(), m_session.echoRemoval()) : QString()));
         return;
     }
@@ -271,7 +263,7 @@ void ReadController::readDeviceType(int deviceType)
             // A device type without a node (type 4 is dropped from the tree) has no
             // kind to read: say so rather than read whatever happens to be selected.
             if (kindCode == 0) {
-                inform(utf8Text(kNoMeterMessage));
+                inform(toQString(kNoMeterMessage));
                 return QString();
             }
             return readWholeKind(kindCode, ReadStartWay::RangeOrIdentification);
@@ -281,7 +273,7 @@ void ReadController::readDeviceType(int deviceType)
 
 QString ReadController::noMeterText() const
 {
-    return utf8Text(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_session.echoRemoval());
+    return toQString(kNoMeterMessage) + echoHint(m_exchange.echoedReplies(), m_session.echoRemoval());
 }
 
 std::optional<int> ReadController::identifyWithProgress(ProbeSet probes)

@@ -1,4 +1,5 @@
 #include "app/record_pane.h"
+#include "app/export_messages.h"
 
 #include "app/app_texts.h"
 #include "app/prompter.h"
@@ -112,12 +113,7 @@ void RecordPane::save()
         m_records, m_kindCaption().toStdString(), name, QDate::currentDate(),
         [this](const QString& text, const QString& title) { return m_prompter.ask(window(), text, title); });
     QApplication::restoreOverrideCursor();
-    for (const ExportMessage& message : outcome.messages) {
-        if (message.warning)
-            m_prompter.warn(window(), message.text, message.caption);
-        else
-            m_prompter.inform(window(), message.text, message.caption);
-    }
+    showExportMessages(m_prompter, window(), outcome);
     // Confirmed as a saved log or picture is.
     if (outcome.saved)
         m_prompter.inform(window(), QStringLiteral("记录文件保存成功！"), kInfoCaption);

@@ -1,5 +1,7 @@
 #include "app/search_dialog.h"
 
+#include "app/utf8_text.h"
+
 #include "catalogue/catalogue.h"
 #include "protocol/meter_scan.h"
 
@@ -13,7 +15,7 @@
 
 SearchDialog::SearchDialog(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TSearchFrm"));
+    setObjectName(QStringLiteral("searchDialog"));
     setWindowTitle(QStringLiteral("搜索流量计"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -105,8 +107,7 @@ void SearchDialog::addMeter(const FoundMeter& meter)
     m_meterList->setItem(row, 0, new QTableWidgetItem(QString::number(meter.address)));
     m_meterList->setItem(
         row, 1,
-        new QTableWidgetItem(QString::number(meter.deviceType) + QStringLiteral(" ") +
-                             QString::fromUtf8(caption.data(), static_cast<int>(caption.size()))));
+        new QTableWidgetItem(QString::number(meter.deviceType) + QStringLiteral(" ") + toQString(caption)));
 }
 
 void SearchDialog::showEnd(const QString& status)

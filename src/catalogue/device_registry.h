@@ -122,6 +122,8 @@ struct ParamRead {
     // The label showing the meter's own clock ("YYYY-MM-DD hh:mm:ss"), empty
     // when the type does not report it: the store keeps the clock's offset.
     std::string_view clockLabel;
+    // The exported grid's sheet: its name and its title.
+    std::string_view gridSheetName, gridSheetTitle;
 };
 
 // Everything known of one device type; each has its own file under types/.

@@ -71,9 +71,9 @@ std::string bytesToDecimalDigits(int width, ByteView bytes)
     return padLeftZeros(std::move(text), width);
 }
 
-int decodeParamsV12(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
+int decodeParamsType1(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
 {
-    if (const int check = checkParamReply(reply, kReplyLengthV12); check != ParamResult::Decoded)
+    if (const int check = checkParamReply(reply, kReplyLengthType1); check != ParamResult::Decoded)
         return check;
     showFixedPointLive(reply, values, "lblV18_psum", "lblV18_sum", "lblV18_Vm", "lblV18_V0", "lblV18_T",
                        "lblV18_P");
@@ -82,18 +82,18 @@ int decodeParamsV12(const ParamPanelSpec& panel, ByteView reply, LabelValues& va
     return ParamResult::Decoded;
 }
 
-int decodeLiveV13(const ParamPanelSpec&, ByteView reply, LabelValues& values)
+int decodeLiveType2(const ParamPanelSpec&, ByteView reply, LabelValues& values)
 {
-    if (const int check = checkParamReply(reply, kReplyLengthLiveV13); check != ParamResult::Decoded)
+    if (const int check = checkParamReply(reply, kReplyLengthType2Live); check != ParamResult::Decoded)
         return check;
     showFixedPointLive(reply, values, "lblCPU_psum", "lblCPU_sum", "lblCPU_vm", "lblCPU_v0", "lblCPU_t",
                        "lblCPU_p");
     return ParamResult::Decoded;
 }
 
-int decodeCardParamsV13(const ParamPanelSpec&, ByteView reply, LabelValues& values)
+int decodeCardParamsType2(const ParamPanelSpec&, ByteView reply, LabelValues& values)
 {
-    if (const int check = checkParamReply(reply, kReplyLengthCardV13); check != ParamResult::Decoded)
+    if (const int check = checkParamReply(reply, kReplyLengthType2Card); check != ParamResult::Decoded)
         return check;
     // Offsets 8 and 10 are not used.
     setValue(values, "lblCPU_UserNo", bcdToDigits(reply.subspan(3, 5)));
@@ -117,9 +117,9 @@ int decodeCardParamsV13(const ParamPanelSpec&, ByteView reply, LabelValues& valu
     return ParamResult::Decoded;
 }
 
-int decodeParamsV20(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
+int decodeParamsType6(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
 {
-    if (const int check = checkParamReply(reply, kReplyLengthV20); check != ParamResult::Decoded)
+    if (const int check = checkParamReply(reply, kReplyLengthType6); check != ParamResult::Decoded)
         return check;
     setValue(values, "lblCorvex_time", bcdToDateTime(reply.subspan(3, 6)));
     setValue(values, "lblCorvex_Sum", formatText("%6.4f", readDouble(reply.subspan(9, 8))));
@@ -134,7 +134,7 @@ int decodeParamsV20(const ParamPanelSpec& panel, ByteView reply, LabelValues& va
     return ParamResult::Decoded;
 }
 
-int decodeParamsCustom(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
+int decodeParamsType3(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
 {
     const size_t length = reply.size();
     if (length != 30 && length != 28)
@@ -155,9 +155,9 @@ int decodeParamsCustom(const ParamPanelSpec& panel, ByteView reply, LabelValues&
     return ParamResult::Decoded;
 }
 
-int decodeParamsMoney(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
+int decodeParamsType7(const ParamPanelSpec& panel, ByteView reply, LabelValues& values)
 {
-    if (const int check = checkParamReply(reply, kReplyLengthMoney); check != ParamResult::Decoded)
+    if (const int check = checkParamReply(reply, kReplyLengthType7); check != ParamResult::Decoded)
         return check;
     setValue(values, "lblICMoney_time", bcdToDateTime(reply.subspan(3, 6)));
     setValue(values, "lblICMoney_sum", formatText("%.4f", readDouble(reply.subspan(9, 8))));

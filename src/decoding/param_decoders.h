@@ -18,11 +18,11 @@ inline constexpr int BadStart = 4;
 } // namespace ParamResult
 
 // Reply lengths of the Modbus-style parameter reads.
-inline constexpr size_t kReplyLengthV12 = 43;
-inline constexpr size_t kReplyLengthLiveV13 = 37;
-inline constexpr size_t kReplyLengthCardV13 = 59;
-inline constexpr size_t kReplyLengthV20 = 55;
-inline constexpr size_t kReplyLengthMoney = 47;
+inline constexpr size_t kReplyLengthType1 = 43;
+inline constexpr size_t kReplyLengthType2Live = 37;
+inline constexpr size_t kReplyLengthType2Card = 59;
+inline constexpr size_t kReplyLengthType6 = 55;
+inline constexpr size_t kReplyLengthType7 = 47;
 
 // Every decoder takes the panel it fills: the status labels of the panel name the
 // reply bits behind them.
@@ -33,15 +33,15 @@ using ParamDecoder = int (*)(const ParamPanelSpec& panel, ByteView reply, LabelV
 std::string bytesToDecimalDigits(int width, ByteView bytes);
 
 // Device type 1: 43 bytes, live values and the fault byte at offset 40.
-int decodeParamsV12(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
+int decodeParamsType1(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 2, first request: 37 bytes of live values.
-int decodeLiveV13(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
+int decodeLiveType2(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 2, second request: 59 bytes of card parameters.
-int decodeCardParamsV13(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
+int decodeCardParamsType2(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 6: 55 bytes, live values and the alarm bytes at offsets 43 and 44.
-int decodeParamsV20(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
+int decodeParamsType6(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 3: "UU"-framed answer of 30 bytes (48-bit volume) or 28 (32-bit),
 // sealed with the 8-bit sum of the bytes after the header.
-int decodeParamsCustom(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
+int decodeParamsType3(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
 // Device type 7: 47 bytes, live values, status and alarm words.
-int decodeParamsMoney(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);
+int decodeParamsType7(const ParamPanelSpec& panel, ByteView reply, LabelValues& values);

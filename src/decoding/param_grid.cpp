@@ -1,6 +1,6 @@
 #include "decoding/param_grid.h"
 
-#include "decoding/typed_fields.h"
+#include "decoding/workbook_fields.h"
 
 #include "codec/gbk_text.h"
 
@@ -103,8 +103,8 @@ int typedParamsReplyLength(const ParamLayoutArray& paramLayout)
     return paramLayout[0] < 0 ? 0 : 2 * std::min(paramLayout[0], 0xFFFF) + 5;
 }
 
-int decodeParamsTyped(ByteView reply, const std::vector<std::string>& paramFields,
-                      const ParamLayoutArray& paramLayout, ParamGrid& grid)
+int decodeParamsGrid(ByteView reply, const std::vector<std::string>& paramFields,
+                     const ParamLayoutArray& paramLayout, ParamGrid& grid)
 {
     if (reply.size() < 4 || reply.size() != size_t{reply[2]} + 5)
         return 2;

@@ -40,5 +40,5 @@ int typedParamsReplyLength(const ParamLayoutArray& paramLayout);
 // (i even) or 3 (i odd). A parameter that lies wholly or partly beyond the reply's
 // data bytes, or whose row the grid does not have, is left as it was; unknown type
 // names take no bytes.
-int decodeParamsTyped(ByteView reply, const std::vector<std::string>& paramFields,
-                      const ParamLayoutArray& paramLayout, ParamGrid& grid);
+int decodeParamsGrid(ByteView reply, const std::vector<std::string>& paramFields,
+                     const ParamLayoutArray& paramLayout, ParamGrid& grid);

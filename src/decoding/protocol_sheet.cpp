@@ -1,7 +1,7 @@
 #include "decoding/protocol_sheet.h"
 
 #include "codec/codec.h"
-#include "decoding/typed_fields.h"
+#include "decoding/workbook_fields.h"
 
 #include <cerrno>
 #include <cstdlib>

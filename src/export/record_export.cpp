@@ -109,7 +109,7 @@ void fillRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std
 }
 
 void writeParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGridRow>& grid,
-                         const QDate& today)
+                         const std::string& title, const QDate& today)
 {
     const int lastColumn = kFirstTableColumn + 3;
     hideOtherSheets(writer);
@@ -117,7 +117,7 @@ void writeParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGrid
     writer.setColumnWidth(1, 4);
     for (int column = 2; column <= lastColumn; ++column)
         writer.setColumnWidth(column, 18);
-    writeTitleAndDate(writer, kParameterSheetTitle, lastColumn, today);
+    writeTitleAndDate(writer, title, lastColumn, today);
     int row = kCaptionRow;
     for (const ParameterGridRow& gridRow : grid) {
         writer.setRowHeight(row, kParameterRowHeight);
@@ -197,11 +197,12 @@ ExportOutcome exportRecordTable(const RecordTable& table, const std::string& kin
     return saveWorkbookAs(writer, typedName, askOverwrite);
 }
 
-ExportOutcome exportParameterSheet(const std::vector<ParameterGridRow>& grid, const QString& typedName,
-                                   const QDate& today, const OverwriteQuestion& askOverwrite)
+ExportOutcome exportParameterSheet(const std::vector<ParameterGridRow>& grid, const std::string& sheetName,
+                                   const std::string& title, const QString& typedName, const QDate& today,
+                                   const OverwriteQuestion& askOverwrite)
 {
     WorkbookWriter writer;
-    writer.setSheetName(kParameterSheetName);
-    writeParameterSheet(writer, grid, today);
+    writer.setSheetName(sheetName);
+    writeParameterSheet(writer, grid, title, today);
     return saveWorkbookAs(writer, typedName, askOverwrite);
 }

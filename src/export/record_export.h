@@ -32,9 +32,6 @@ using OverwriteQuestion = std::function<bool(const QString& text, const QString&
 // Four texts per row (caption, value, caption, value), as the parameter grid holds them.
 using ParameterGridRow = std::array<std::string, 4>;
 
-inline constexpr const char* kParameterSheetName = "Pellin实时数据";
-inline constexpr const char* kParameterSheetTitle = "Pellin电子体积修正仪实时数据";
-
 // The workbook is Office Open XML, so its name ends in ".xlsx": a name ending in
 // ".xls" (any case) gets "x" added (in the case of its last letter), a name ending in ".xlsx" stays, any
 // other gets
@@ -55,11 +52,11 @@ void writeRecordSheet(WorkbookWriter& writer, const RecordTable& table, const st
 void fillRecordSheet(WorkbookWriter& writer, const RecordTable& table, const std::string& kindCaption,
                      const QDate& today);
 
-// The parameter sheet: title over B2:E2, date line, grid row r in sheet row r + 5
+// The parameter sheet: `title` over B2:E2, date line, grid row r in sheet row r + 5
 // (height 18, four texts), bordered B5:E(G + 4). Printed on A4 landscape, fitted
 // to the page width.
 void writeParameterSheet(WorkbookWriter& writer, const std::vector<ParameterGridRow>& grid,
-                         const QDate& today);
+                         const std::string& title, const QDate& today);
 
 // Saves under the .xlsx form of `typedName`. When that file exists, `askOverwrite`
 // decides; the existing file is replaced only after the new one has been written
@@ -72,5 +69,7 @@ ExportOutcome exportRecordTable(const RecordTable& table, const std::string& kin
                                 const QString& typedName, const QDate& today,
                                 const OverwriteQuestion& askOverwrite);
 
-ExportOutcome exportParameterSheet(const std::vector<ParameterGridRow>& grid, const QString& typedName,
-                                   const QDate& today, const OverwriteQuestion& askOverwrite);
+// The sheet is named `sheetName` and titled `title`.
+ExportOutcome exportParameterSheet(const std::vector<ParameterGridRow>& grid, const std::string& sheetName,
+                                   const std::string& title, const QString& typedName, const QDate& today,
+                                   const OverwriteQuestion& askOverwrite);

@@ -83,7 +83,7 @@ int ParamReader::readFromWorkbook(int deviceType)
     m_exchange.wait().sleep(kParamWaitTypedMs);
     const Bytes reply = m_exchange.readReplyBytes(typedParamsReplyLength(m_paramLayout));
     const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
-    return finish(deviceType, type->params, decodeParamsTyped(reply, m_paramFields, m_paramLayout, m_grid));
+    return finish(deviceType, type->params, decodeParamsGrid(reply, m_paramFields, m_paramLayout, m_grid));
 }
 
 int ParamReader::readParams(int deviceType)

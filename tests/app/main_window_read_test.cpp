@@ -62,9 +62,9 @@ private slots:
     void DoubleClickOnRowsAsksBeforeOverwriting();
     void DeviceTypeNodeDoesNothing();
     void RecordMenuOnUnidentifiedMeterStartsNothing();
-    void RecordMenuReadsKind612At1200MsOnType6();
+    void ReadsTheChosenKindAtItsPollInterval_data();
+    void ReadsTheChosenKindAtItsPollInterval();
     void RecordMenuKindMissingForTheTypeShowsItsMessage();
-    void ReadAllIdentifiesType1AndReadsKind11At1000Ms();
     void ReadAllFindingType4SaysNoMeterAndReadsNothing();
     void LogPaneToggleTwiceRestoresIt();
     void TypedAddressGoesIntoTheNextRequestAndSurvivesANormalExit();
@@ -266,22 +266,56 @@ void MainWindowReadTest::RecordMenuOnUnidentifiedMeterStartsNothing()
     QVERIFY(!QApplication::overrideCursor());
 }
 
-void MainWindowReadTest::RecordMenuReadsKind612At1200MsOnType6()
+void MainWindowReadTest::ReadsTheChosenKindAtItsPollInterval_data()
 {
-    WindowRig rig(meter(6));
+    QTest::addColumn<int>("deviceType");
+    QTest::addColumn<QString>("menuItem"); // empty: "读取全部记录"
+    QTest::addColumn<int>("node");
+    QTest::addColumn<int>("pollMs");
+    QTest::addColumn<QString>("typeLogLine");
+    QTest::addColumn<bool>("typeLineFirst"); // identification's line opens the log
+    QTest::addColumn<QString>("kindLogLine");
+    QTest::newRow("record menu, kind 612 on type 6")
+        << 6 << QStringLiteral("N15") << 612 << 1200
+        << QStringLiteral("=================Corvex智能体积修正仪=================") << false
+        << QStringLiteral("===========Corvex 实时记录500组===========");
+    QTest::newRow("read all identifies type 1, kind 11")
+        << 1 << QString() << 11 << 1000
+        << QStringLiteral("===============智能体积修正仪实时记录(ModBus协议)===============") << true
+        << QStringLiteral("===========智能体积修正仪(ModBus V1.2)实时记录===========");
+}
+
+void MainWindowReadTest::ReadsTheChosenKindAtItsPollInterval()
+{
+    QFETCH(int, deviceType);
+    QFETCH(QString, menuItem);
+    QFETCH(int, node);
+    QFETCH(int, pollMs);
+    QFETCH(QString, typeLogLine);
+    QFETCH(bool, typeLineFirst);
+    QFETCH(QString, kindLogLine);
+    WindowRig rig(meter(deviceType));
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
     rig.prompts.shown.clear();
     RunFinisher finisher(frm);
-    child<QMenu>(frm, "PopupMenu1")->findChild<QAction*>(QStringLiteral("N15"))->trigger();
+    if (menuItem.isEmpty()) {
+        QVERIFY(child<QAction>(frm, "acSend")->isEnabled());
+        child<QAction>(frm, "acSend")->trigger();
+    } else {
+        child<QMenu>(frm, "PopupMenu1")->findChild<QAction*>(menuItem)->trigger();
+    }
     QCOMPARE(finisher.runs, 1);
-    QCOMPARE(DeviceTree::nodeCodeOf(frm.selectedNode()), 612);
+    QCOMPARE(DeviceTree::nodeCodeOf(frm.selectedNode()), node);
     QVERIFY(frm.selectedNode()->parent()->isExpanded());
-    QCOMPARE(frm.transactionDialog().pollInterval(), 1200);
+    QCOMPARE(frm.transactionDialog().pollInterval(), pollMs);
     QCOMPARE(frm.records().rowCount(), 20);
-    QVERIFY(shownLogLines(frm).contains(
-        QStringLiteral("=================Corvex智能体积修正仪=================")));
-    QVERIFY(shownLogLines(frm).contains(QStringLiteral("===========Corvex 实时记录500组===========")));
+    const QStringList log = shownLogLines(frm);
+    if (typeLineFirst)
+        QCOMPARE(log.value(0), typeLogLine);
+    else
+        QVERIFY(log.contains(typeLogLine));
+    QVERIFY(log.contains(kindLogLine));
     QVERIFY(rig.prompts.shown.isEmpty());
     QVERIFY(frm.treeChangeEnabled());
 }
@@ -298,27 +332,6 @@ void MainWindowReadTest::RecordMenuKindMissingForTheTypeShowsItsMessage()
     QCOMPARE(rig.prompts.shown[0].text, QStringLiteral("该流量计无\"充值记录\"记录类型！"));
     QCOMPARE(rig.prompts.shown[0].caption, QStringLiteral("信息提示"));
     QCOMPARE(finisher.runs, 0);
-}
-
-void MainWindowReadTest::ReadAllIdentifiesType1AndReadsKind11At1000Ms()
-{
-    WindowRig rig(meter(1));
-    MainWindow& frm = rig.createWindow();
-    rig.showAndActivate();
-    rig.prompts.shown.clear();
-    RunFinisher finisher(frm);
-    QVERIFY(child<QAction>(frm, "acSend")->isEnabled());
-    child<QAction>(frm, "acSend")->trigger();
-    QCOMPARE(finisher.runs, 1);
-    QCOMPARE(DeviceTree::nodeCodeOf(frm.selectedNode()), 11);
-    QCOMPARE(frm.transactionDialog().pollInterval(), 1000);
-    QCOMPARE(frm.records().rowCount(), 20);
-    const QStringList log = shownLogLines(frm);
-    QCOMPARE(log.value(0),
-             QStringLiteral("===============智能体积修正仪实时记录(ModBus协议)==============="));
-    QVERIFY(log.contains(QStringLiteral("===========智能体积修正仪(ModBus V1.2)实时记录===========")));
-    QVERIFY(rig.prompts.shown.isEmpty());
-    QVERIFY(frm.treeChangeEnabled());
 }
 
 void MainWindowReadTest::ReadAllFindingType4SaysNoMeterAndReadsNothing()

@@ -4,6 +4,7 @@
 // kept in the settings file.
 #include "app_test_support.h"
 
+#include "app/modbus_value_model.h"
 #include "app/modbus_window.h"
 
 #include <QAction>
@@ -12,7 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 class ModbusWindowTest : public QObject {
@@ -24,14 +25,26 @@ private slots:
 
 namespace {
 
+QModelIndex cell(ModbusWindow& modbus, int row, int column)
+{
+    return modbus.m_valueTable->model()->index(row, column);
+}
+
 QString valueOf(ModbusWindow& modbus, int row)
 {
-    return modbus.m_valueTable->item(row, ModbusWindow::ColValue)->text();
+    return cell(modbus, row, ModbusValueModel::ColValue).data().toString();
+}
+
+// Typing into a cell, as the view's editor hands it to the model.
+void type(ModbusWindow& modbus, int row, int column, const QString& text)
+{
+    modbus.m_valueTable->model()->setData(cell(modbus, row, column), text);
 }
 
 QComboBox* formatText(ModbusWindow& modbus, int row)
 {
-    return qobject_cast<QComboBox*>(modbus.m_valueTable->cellWidget(row, ModbusWindow::ColFormat));
+    return qobject_cast<QComboBox*>(
+        modbus.m_valueTable->indexWidget(cell(modbus, row, ModbusValueModel::ColFormat)));
 }
 
 } // namespace
@@ -65,11 +78,11 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     QCOMPARE(valueOf(*modbus, 0), QStringLiteral("65536"));
     QCOMPARE(valueOf(*modbus, 1), QStringLiteral("0x0001"));
     modbus->m_oneBasedCheck->setChecked(true);
-    QCOMPARE(modbus->m_valueTable->item(2, ModbusWindow::ColAddress)->text(), QStringLiteral("40003"));
+    QCOMPARE(cell(*modbus, 2, ModbusValueModel::ColAddress).data().toString(), QStringLiteral("40003"));
 
     // Typing a value asks with the frame first, then writes and reads again.
     rig.prompts.answers << true;
-    modbus->m_valueTable->item(2, ModbusWindow::ColValue)->setText(QStringLiteral("77"));
+    type(*modbus, 2, ModbusValueModel::ColValue, QStringLiteral("77"));
     QCOMPARE(rig.prompts.shown.size(), 1);
     QVERIFY2(rig.prompts.shown[0].text.contains(QStringLiteral("01 06 00 02 00 4D ")),
              qPrintable(rig.prompts.shown[0].text));
@@ -90,7 +103,7 @@ void ModbusWindowTest::ReadsWritesPollsAndKeepsTheSetUp()
     QVERIFY(!modbus->m_pollButton->isChecked());
     QVERIFY(modbus->counters().requests > before);
 
-    modbus->m_valueTable->item(0, ModbusWindow::ColName)->setText(QStringLiteral("压力, 出口"));
+    type(*modbus, 0, ModbusValueModel::ColName, QStringLiteral("压力, 出口"));
     const QString csv = rig.folder.filePath(QStringLiteral("modbus.csv"));
     rig.prompts.saveNames << csv;
     modbus->m_saveButton->click();

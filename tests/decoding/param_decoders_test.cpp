@@ -18,7 +18,7 @@ Bytes sealed(std::string_view hex)
 }
 
 // Device type 3 frames: the 8-bit sum of every byte after the two start bytes.
-Bytes summedCustom(std::string_view hex)
+Bytes summedType3(std::string_view hex)
 {
     Bytes frame = hexBytes(hex);
     frame.push_back(byteSum8(ByteView(frame).subspan(2)));
@@ -85,7 +85,7 @@ TEST_P(ParamDecoders, GiveResultAndLabelTexts)
 const char* const kLiveData = "00 00 00 00 30 39 80 00  00 00 00 00 00 64 40 00  00 00 23 40  00 00 01 80"
                               "  80 00 05 80  00 00 65 80";
 
-std::string V12(const char* status)
+std::string type1Reply(const char* status)
 {
     return std::string("17 03 26 ") + kLiveData + " 00 C0 00 00 00 " + status;
 }
@@ -99,22 +99,22 @@ Bytes withoutLastByte(Bytes bytes)
 // User number, 00, meter type, 00, state 00 05, remaining -100, buys 65534, totals,
 // emergency, alarm gas 10.5, limit 999.5, overdraft, zero gas, removals, valve
 // switches, low-voltage count 01 0C.
-const char* const kCardV13 =
+const char* const kType2Card =
     "17 03 36 20 24 00 12 34 00 25 00 00 05 FF FF FF 9C FF FE 00 00 05 78 00 00 00 C8"
     " 00 00 00 14 00 00 00 0A 00 02 00 00 0A 80 00 03 E7 80 00 05 00 00 00 00 00 01"
     " 00 0C 01 0C";
 
 // Clock, sum 11876.5432 and psum 12345.6789 (doubles), v0 33.5, vm 35.25, t -5.5,
 // p 101.32 (singles), 00 00, alarm bytes, error sum 0.5.
-std::string V20(const char* alarms)
+std::string type6Reply(const char* alarms)
 {
     return std::string("17 03 32 24 03 15 10 30 00 40 C7 32 45 87 93 DD 98 40 C8 1C D6 E6 31 F8 A1"
                        " 42 06 00 00 42 0D 00 00 C0 B0 00 00 42 CA A3 D7 00 00 ") +
            alarms + " 3F E0 00 00 00 00 00 00";
 }
 
-// As V20 up to the pressure, then status word and alarm word.
-std::string money(const char* words)
+// As type 6 up to the pressure, then status word and alarm word.
+std::string type7Reply(const char* words)
 {
     return std::string("17 03 2A 24 03 15 10 30 00 40 C7 32 45 87 93 DD 98 40 C8 1C D6 E6 31 F8 A1"
                        " 42 06 00 00 42 0D 00 00 C0 B0 00 00 42 CA A3 D7 ") +
@@ -123,7 +123,7 @@ std::string money(const char* words)
 
 // "UU", address, 02 00, status bytes, then Vm 35.25, V0 33.5, T -12.5, P 101.5 as
 // exponent-and-mantissa floats, then the standard volume 1000.5.
-std::string custom(const char* status, const char* volume)
+std::string type3Reply(const char* status, const char* volume)
 {
     return std::string("55 55 17 02 00 ") + status + " 06 46 80 00 06 43 00 00 04 E4 00 00 07 65 80 00 " +
            volume;
@@ -138,41 +138,42 @@ Bytes replace(Bytes bytes, size_t at, uint8_t value)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    V12, ParamDecoders,
-    testing::Values(DecodeCase{"LiveValuesAndFaultByte81",
-                               decodeParamsV12,
-                               sealed(V12("81")),
-                               1,
-                               {{"lblV18_psum", N("12345.5000")},
-                                {"lblV18_sum", N("100.2500")},
-                                {"lblV18_Vm", N("35.25")},
-                                {"lblV18_V0", N("1.50")},
-                                {"lblV18_T", N("-5.5")},
-                                {"lblV18_P", N("101.5")},
-                                {"lblV18_SFC", N("0.7500")},
-                                {"lblV18_GZ", A("异常")},
-                                {"lblV18_VmAL", N("正常")},
-                                {"lblV18_VmALH", N("正常")},
-                                {"lblV18_LowBat1", N("正常")},
-                                {"lblV18_LowBat2", N("正常")},
-                                {"lblV18_V", N("正常")},
-                                {"lblV18_Key", N("无")},
-                                {"lblV18_Bat", A("有")}}},
-                    DecodeCase{"KeyBitSetShowsYou",
-                               decodeParamsV12,
-                               sealed(V12("02")),
-                               1,
-                               {{"lblV18_Key", A("有")}, {"lblV18_GZ", N("正常")}, {"lblV18_Bat", N("无")}}},
-                    DecodeCase{"Length42", decodeParamsV12, withoutLastByte(sealed(V12("81"))), 2, {}},
-                    DecodeCase{"Length44WithGoodCrc", decodeParamsV12, sealed(V12("81 00")), 2, {}},
-                    DecodeCase{"BadCrc", decodeParamsV12, replace(sealed(V12("81")), 42, 0x00), 3, {}},
-                    DecodeCase{"Empty", decodeParamsV12, Bytes{}, 2, {}}),
+    Type1, ParamDecoders,
+    testing::Values(
+        DecodeCase{"LiveValuesAndFaultByte81",
+                   decodeParamsType1,
+                   sealed(type1Reply("81")),
+                   1,
+                   {{"lblV18_psum", N("12345.5000")},
+                    {"lblV18_sum", N("100.2500")},
+                    {"lblV18_Vm", N("35.25")},
+                    {"lblV18_V0", N("1.50")},
+                    {"lblV18_T", N("-5.5")},
+                    {"lblV18_P", N("101.5")},
+                    {"lblV18_SFC", N("0.7500")},
+                    {"lblV18_GZ", A("异常")},
+                    {"lblV18_VmAL", N("正常")},
+                    {"lblV18_VmALH", N("正常")},
+                    {"lblV18_LowBat1", N("正常")},
+                    {"lblV18_LowBat2", N("正常")},
+                    {"lblV18_V", N("正常")},
+                    {"lblV18_Key", N("无")},
+                    {"lblV18_Bat", A("有")}}},
+        DecodeCase{"KeyBitSetShowsYou",
+                   decodeParamsType1,
+                   sealed(type1Reply("02")),
+                   1,
+                   {{"lblV18_Key", A("有")}, {"lblV18_GZ", N("正常")}, {"lblV18_Bat", N("无")}}},
+        DecodeCase{"Length42", decodeParamsType1, withoutLastByte(sealed(type1Reply("81"))), 2, {}},
+        DecodeCase{"Length44WithGoodCrc", decodeParamsType1, sealed(type1Reply("81 00")), 2, {}},
+        DecodeCase{"BadCrc", decodeParamsType1, replace(sealed(type1Reply("81")), 42, 0x00), 3, {}},
+        DecodeCase{"Empty", decodeParamsType1, Bytes{}, 2, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
-    V13, ParamDecoders,
+    Type2, ParamDecoders,
     testing::Values(DecodeCase{"LiveValues",
-                               decodeLiveV13,
+                               decodeLiveType2,
                                sealed(std::string("17 03 20 ") + kLiveData),
                                1,
                                {{"lblCPU_psum", N("12345.5000")},
@@ -181,10 +182,10 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"lblCPU_v0", N("1.50")},
                                 {"lblCPU_t", N("-5.5")},
                                 {"lblCPU_p", N("101.5")}}},
-                    DecodeCase{"LiveOfV12Length", decodeLiveV13, sealed(V12("81")), 2, {}},
+                    DecodeCase{"LiveOfType1Length", decodeLiveType2, sealed(type1Reply("81")), 2, {}},
                     DecodeCase{"CardParameters",
-                               decodeCardParamsV13,
-                               sealed(kCardV13),
+                               decodeCardParamsType2,
+                               sealed(kType2Card),
                                1,
                                {{"lblCPU_UserNo", N("2024001234")},
                                 {"lblCPU_MeterType", N("25")},
@@ -204,14 +205,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"lblCPU_ValTime", N("12")},
                                 {"lblCPU_LowBat", N("0112")}}},
                     DecodeCase{
-                        "CardBadCrc", decodeCardParamsV13, replace(sealed(kCardV13), 57, 0x00), 3, {}}),
+                        "CardBadCrc", decodeCardParamsType2, replace(sealed(kType2Card), 57, 0x00), 3, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
-    V20, ParamDecoders,
+    Type6, ParamDecoders,
     testing::Values(DecodeCase{"LiveValuesAndAlarms",
-                               decodeParamsV20,
-                               sealed(V20("94 41")),
+                               decodeParamsType6,
+                               sealed(type6Reply("94 41")),
                                1,
                                {{"lblCorvex_time", N("2024-03-15 10:30:00")},
                                 {"lblCorvex_Sum", N("11876.5432")},
@@ -233,22 +234,23 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"lblCorvex_Vmh", A("超限")}}},
                     // Bits 5 and 0 of offset 43 and bits 5 and 4 of offset 44 belong to no label.
                     DecodeCase{"UnshownBitsChangeNothing",
-                               decodeParamsV20,
-                               sealed(V20("21 30")),
+                               decodeParamsType6,
+                               sealed(type6Reply("21 30")),
                                1,
                                {{"lblCorvex_Pl", N("正常")},
                                 {"lblCorvex_ChgBat", N("正常")},
                                 {"lblCorvex_BatLow", N("正常")},
                                 {"lblCorvex_Ph", N("正常")}}},
-                    DecodeCase{"MoneyLengthIsWrong", decodeParamsV20, sealed(money("00 01 00 00")), 2, {}}),
+                    DecodeCase{
+                        "Type7LengthIsWrong", decodeParamsType6, sealed(type7Reply("00 01 00 00")), 2, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
-    Custom, ParamDecoders,
+    Type3, ParamDecoders,
     testing::Values(
         DecodeCase{"Long30TakesSixByteVolume",
-                   decodeParamsCustom,
-                   summedCustom(custom("81 41", kVolume48)),
+                   decodeParamsType3,
+                   summedType3(type3Reply("81 41", kVolume48)),
                    1,
                    {{"lbl55Vm", N("35.25")},
                     {"lbl55V0", N("33.50")},
@@ -263,70 +265,70 @@ INSTANTIATE_TEST_SUITE_P(
                     {"lbl55_clock", A("异常")},
                     {"lbl55_f", N("正常")}}},
         DecodeCase{"Short28TakesFourByteVolume",
-                   decodeParamsCustom,
-                   summedCustom(custom("10 00", kVolume32)),
+                   decodeParamsType3,
+                   summedType3(type3Reply("10 00", kVolume32)),
                    1,
                    {{"lbl55_sum", N("1000.5000")}, {"lbl55_ExV", A("有")}, {"lbl55_cmd", N("响应")}}},
-        DecodeCase{"Length29", decodeParamsCustom, summedCustom(custom("00 00", "0A 7D 10 00 00")), 2, {}},
+        DecodeCase{"Length29", decodeParamsType3, summedType3(type3Reply("00 00", "0A 7D 10 00 00")), 2, {}},
         DecodeCase{"WrongSum",
-                   decodeParamsCustom,
-                   replace(summedCustom(custom("00 00", kVolume48)), 29, 0x00),
+                   decodeParamsType3,
+                   replace(summedType3(type3Reply("00 00", kVolume48)), 29, 0x00),
                    3,
                    {}},
         // The sum leaves out the start bytes, so it still matches.
         DecodeCase{"StartByteAA",
-                   decodeParamsCustom,
-                   replace(summedCustom(custom("00 00", kVolume48)), 0, 0xAA),
+                   decodeParamsType3,
+                   replace(summedType3(type3Reply("00 00", kVolume48)), 0, 0xAA),
                    4,
                    {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
-    Money, ParamDecoders,
-    testing::Values(DecodeCase{"ValveFault02AndAlarmWord",
-                               decodeParamsMoney,
-                               sealed(money("00 02 04 41")),
-                               1,
-                               {{"lblICMoney_time", N("2024-03-15 10:30:00")},
-                                {"lblICMoney_sum", N("11876.5432")},
-                                {"lblICMoney_psum", N("12345.6789")},
-                                {"lblICMoney_v0", N("33.50")},
-                                {"lblICMoney_vm", N("35.25")},
-                                {"lblICMoney_t", N("-5.5")},
-                                {"lblICMoney_p", N("101.3")},
-                                {"lblICMoney_st", N("0002")},
-                                {"lblICMoney_alarm", N("0441")},
-                                {"lblICMoney_ValveSt", A("异常")},
-                                {"lblICMoney_vmh", A("超上限")},
-                                {"lblICMoney_PErr", A("异常")},
-                                {"lblICMoney_BatEx", A("失电")},
-                                {"lblICMoney_TErr", N("无")},
-                                {"lblICMoney_LJSBat", N("充足")},
-                                {"lblICMoney_ChgCardBat", N("无")}}},
-                    DecodeCase{"ValveOpen01",
-                               decodeParamsMoney,
-                               sealed(money("00 01 00 00")),
-                               1,
-                               {{"lblICMoney_ValveSt", N("开阀")}, {"lblICMoney_st", N("0001")}}},
-                    DecodeCase{"ValveClosedWithPurchaseAndOverdraftBits",
-                               decodeParamsMoney,
-                               sealed(money("AB 14 80 88")),
-                               1,
-                               {{"lblICMoney_ValveSt", N("关阀")},
-                                {"lblICMoney_BuySt", A("购气异常")},
-                                {"lblICMoney_Tz", A("有透支")},
-                                {"lblICMoney_st", N("AB14")},
-                                {"lblICMoney_alarm", N("8088")},
-                                {"lblICMoney_TErr", A("有")},
-                                {"lblICMoney_LJSBat", A("不足")},
-                                {"lblICMoney_ChgLJSBat", N("无")}}},
-                    DecodeCase{"ValveState03IsAFault",
-                               decodeParamsMoney,
-                               sealed(money("00 03 00 00")),
-                               1,
-                               {{"lblICMoney_ValveSt", A("异常")}}},
-                    DecodeCase{
-                        "BadCrc", decodeParamsMoney, replace(sealed(money("00 01 00 00")), 46, 0x12), 3, {}}),
+    Type7, ParamDecoders,
+    testing::Values(
+        DecodeCase{"ValveFault02AndAlarmWord",
+                   decodeParamsType7,
+                   sealed(type7Reply("00 02 04 41")),
+                   1,
+                   {{"lblICMoney_time", N("2024-03-15 10:30:00")},
+                    {"lblICMoney_sum", N("11876.5432")},
+                    {"lblICMoney_psum", N("12345.6789")},
+                    {"lblICMoney_v0", N("33.50")},
+                    {"lblICMoney_vm", N("35.25")},
+                    {"lblICMoney_t", N("-5.5")},
+                    {"lblICMoney_p", N("101.3")},
+                    {"lblICMoney_st", N("0002")},
+                    {"lblICMoney_alarm", N("0441")},
+                    {"lblICMoney_ValveSt", A("异常")},
+                    {"lblICMoney_vmh", A("超上限")},
+                    {"lblICMoney_PErr", A("异常")},
+                    {"lblICMoney_BatEx", A("失电")},
+                    {"lblICMoney_TErr", N("无")},
+                    {"lblICMoney_LJSBat", N("充足")},
+                    {"lblICMoney_ChgCardBat", N("无")}}},
+        DecodeCase{"ValveOpen01",
+                   decodeParamsType7,
+                   sealed(type7Reply("00 01 00 00")),
+                   1,
+                   {{"lblICMoney_ValveSt", N("开阀")}, {"lblICMoney_st", N("0001")}}},
+        DecodeCase{"ValveClosedWithPurchaseAndOverdraftBits",
+                   decodeParamsType7,
+                   sealed(type7Reply("AB 14 80 88")),
+                   1,
+                   {{"lblICMoney_ValveSt", N("关阀")},
+                    {"lblICMoney_BuySt", A("购气异常")},
+                    {"lblICMoney_Tz", A("有透支")},
+                    {"lblICMoney_st", N("AB14")},
+                    {"lblICMoney_alarm", N("8088")},
+                    {"lblICMoney_TErr", A("有")},
+                    {"lblICMoney_LJSBat", A("不足")},
+                    {"lblICMoney_ChgLJSBat", N("无")}}},
+        DecodeCase{"ValveState03IsAFault",
+                   decodeParamsType7,
+                   sealed(type7Reply("00 03 00 00")),
+                   1,
+                   {{"lblICMoney_ValveSt", A("异常")}}},
+        DecodeCase{"BadCrc", decodeParamsType7, replace(sealed(type7Reply("00 01 00 00")), 46, 0x12), 3, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct DigitsCase {
@@ -359,7 +361,7 @@ TEST(ParamReset, GivesResetTextsAndKeepsTheStatusAndAlarmWordsOfType7)
     EXPECT_EQ(values["lblICMoney_TErr"], N("正常"));
     EXPECT_EQ(values["lblICMoney_ValveSt"], N("正常"));
     EXPECT_EQ(values["lblICMoney_LJSBat"], N("充足"));
-    ASSERT_EQ(decodeParamsMoney(panelOfType(7), sealed(money("00 02 04 41")), values), 1);
+    ASSERT_EQ(decodeParamsType7(panelOfType(7), sealed(type7Reply("00 02 04 41")), values), 1);
     resetParamLabels(panelOfType(7), values);
     EXPECT_EQ(values["lblICMoney_sum"], N("0"));
     EXPECT_EQ(values["lblICMoney_ValveSt"], N("正常"));

@@ -53,7 +53,7 @@ TEST(ParamGridRequest, ReadsTheBlockOfTheLayoutAsLow16Bits)
     EXPECT_EQ(typedParamsReplyLength(layout), 0);
 }
 
-struct TypedCase {
+struct GridCase {
     const char* name;
     std::vector<std::string> fields;
     std::vector<int> digits; // layout from index 2
@@ -62,11 +62,11 @@ struct TypedCase {
     ParamGrid expected;
 };
 
-class TypedParams : public testing::TestWithParam<TypedCase> {};
+class GridParams : public testing::TestWithParam<GridCase> {};
 
-TEST_P(TypedParams, FillTheValueColumns)
+TEST_P(GridParams, FillTheValueColumns)
 {
-    const TypedCase& c = GetParam();
+    const GridCase& c = GetParam();
     ParamLayoutArray layout{};
     for (size_t i = 0; i < c.digits.size(); ++i)
         layout[i + 2] = c.digits[i];
@@ -75,71 +75,71 @@ TEST_P(TypedParams, FillTheValueColumns)
     reply.insert(reply.end(), data.begin(), data.end());
     reply = appendCrc(reply);
     ParamGrid grid = fillParamGrid(c.fields);
-    EXPECT_EQ(decodeParamsTyped(reply, c.fields, layout, grid), c.result);
+    EXPECT_EQ(decodeParamsGrid(reply, c.fields, layout, grid), c.result);
     EXPECT_EQ(grid, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, TypedParams,
-    testing::Values(TypedCase{"FltDigits3AndByte",
-                              fieldsOf({"温度", "FLT", "地址", "BYTE"}),
-                              {3, 0},
-                              "41 20 00 00 00 07",
-                              1,
-                              {{"温度", "10.000", "地址", "7"}}},
-                    TypedCase{
+    Cases, GridParams,
+    testing::Values(GridCase{"FltDigits3AndByte",
+                             fieldsOf({"温度", "FLT", "地址", "BYTE"}),
+                             {3, 0},
+                             "41 20 00 00 00 07",
+                             1,
+                             {{"温度", "10.000", "地址", "7"}}},
+                    GridCase{
                         "ClockDoubleAndPaddedLong",
                         fieldsOf({"时间", "DT2", "累积", "DBL", "天数", "LNG"}),
                         {0, 2, 6},
                         "24 03 15 10 30 00 40 C8 1C D6 E6 31 F8 A1 00 00 00 7B",
                         1,
                         {{"时间", "2024-03-15 10:30:00", "累积", "12345.68"}, {"天数", "000123", "", ""}}},
-                    TypedCase{"S8AlwaysEightDigitsAndNegativeLongSignFirst",
-                              fieldsOf({"字", "S8", "负", "LNG"}),
-                              {2, 6},
-                              "00 00 1A 2B FF FF FF FE",
-                              1,
-                              {{"字", "00001A2B", "负", "-00002"}}},
-                    TypedCase{"S16IsTextUpToNul",
-                              fieldsOf({"表号", "S16", "位", "BIT"}),
-                              {0, 0},
-                              "51 4C 30 31 00 00 00 00 00 00 00 00 00 00 00 00 01 02",
-                              1,
-                              {{"表号", "QL01", "位", "3"}}},
+                    GridCase{"S8AlwaysEightDigitsAndNegativeLongSignFirst",
+                             fieldsOf({"字", "S8", "负", "LNG"}),
+                             {2, 6},
+                             "00 00 1A 2B FF FF FF FE",
+                             1,
+                             {{"字", "00001A2B", "负", "-00002"}}},
+                    GridCase{"S16IsTextUpToNul",
+                             fieldsOf({"表号", "S16", "位", "BIT"}),
+                             {0, 0},
+                             "51 4C 30 31 00 00 00 00 00 00 00 00 00 00 00 00 01 02",
+                             1,
+                             {{"表号", "QL01", "位", "3"}}},
                     // An unknown type takes no bytes: the next parameter reads from the same place.
-                    TypedCase{"UnknownTypeTakesNoBytes",
-                              fieldsOf({"x", "WORD", "y", "BYTE"}),
-                              {0, 0},
-                              "00 09",
-                              1,
-                              {{"x", "0", "y", "9"}}},
+                    GridCase{"UnknownTypeTakesNoBytes",
+                             fieldsOf({"x", "WORD", "y", "BYTE"}),
+                             {0, 0},
+                             "00 09",
+                             1,
+                             {{"x", "0", "y", "9"}}},
                     // A parameter beyond the data keeps its "0" instead of reading past the reply.
-                    TypedCase{"ParameterBeyondTheDataStays",
-                              fieldsOf({"a", "BYTE", "b", "DBL"}),
-                              {0, 2},
-                              "00 05 00 00",
-                              1,
-                              {{"a", "5", "b", "0"}}},
-                    TypedCase{"FltDigitsOutOfRangeAreClamped",
-                              fieldsOf({"f", "FLT"}),
-                              {99},
-                              "41 20 00 00",
-                              1,
-                              {{"f", "10.000000000000000", "", ""}}}),
+                    GridCase{"ParameterBeyondTheDataStays",
+                             fieldsOf({"a", "BYTE", "b", "DBL"}),
+                             {0, 2},
+                             "00 05 00 00",
+                             1,
+                             {{"a", "5", "b", "0"}}},
+                    GridCase{"FltDigitsOutOfRangeAreClamped",
+                             fieldsOf({"f", "FLT"}),
+                             {99},
+                             "41 20 00 00",
+                             1,
+                             {{"f", "10.000000000000000", "", ""}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TypedParamsRejects, WrongLengthAndCrc)
+TEST(GridParamsRejects, WrongLengthAndCrc)
 {
     const std::vector<std::string> fields = fieldsOf({"a", "BYTE"});
     ParamLayoutArray layout{};
     ParamGrid grid = fillParamGrid(fields);
-    EXPECT_EQ(decodeParamsTyped(hexBytes("17 03"), fields, layout, grid), 2);
-    EXPECT_EQ(decodeParamsTyped({}, fields, layout, grid), 2);
+    EXPECT_EQ(decodeParamsGrid(hexBytes("17 03"), fields, layout, grid), 2);
+    EXPECT_EQ(decodeParamsGrid({}, fields, layout, grid), 2);
     // Byte count 2 but three data bytes.
-    EXPECT_EQ(decodeParamsTyped(appendCrc(hexBytes("17 03 02 00 05 00")), fields, layout, grid), 2);
+    EXPECT_EQ(decodeParamsGrid(appendCrc(hexBytes("17 03 02 00 05 00")), fields, layout, grid), 2);
     Bytes bad = appendCrc(hexBytes("17 03 02 00 05"));
     bad.back() ^= 0x01;
-    EXPECT_EQ(decodeParamsTyped(bad, fields, layout, grid), 3);
+    EXPECT_EQ(decodeParamsGrid(bad, fields, layout, grid), 3);
     EXPECT_EQ(grid[0][1], "0");
 }
 

@@ -244,7 +244,8 @@ TEST_F(RecordExportTest, EmptyNameSavesNothing)
 TEST_F(RecordExportTest, ParameterSheetOfOneRow)
 {
     const std::vector<ParameterGridRow> grid{{"表号", "0012", "温度", "20.50"}};
-    const ExportOutcome outcome = exportParameterSheet(grid, path("params"), kToday, {});
+    const ExportOutcome outcome = exportParameterSheet(grid, "Pellin实时数据", "Pellin电子体积修正仪实时数据",
+                                                       path("params"), kToday, {});
     ASSERT_TRUE(outcome.saved);
     const QJsonObject sheet = inspectXlsx(outcome.fileName)["sheets"].toArray()[0].toObject();
     EXPECT_EQ(sheet["name"].toString(), QStringLiteral("Pellin实时数据"));

@@ -40,7 +40,7 @@ DeviceTypeDescription deviceType1()
                         .replyLengths = {39},
                         .pauseMs = 200}},
          .params = {.panel = &kPanel,
-                    .steps = {{.body = registerReadBody(0, 19), .waitMs = 400, .decode = decodeParamsV12}},
+                    .steps = {{.body = registerReadBody(0, 19), .waitMs = 400, .decode = decodeParamsType1}},
                     .detectionRank = 3,
                     .selectorRank = 1,
                     .selectorItem = "智能体积修正仪(ModBus V1.2)",

@@ -2,7 +2,7 @@
 #include "catalogue/types/type_parts.h"
 
 #include "decoding/param_decoders.h"
-#include "decoding/records_v12.h"
+#include "decoding/records_types_1_2_3.h"
 using namespace type_parts;
 
 DeviceTypeDescription deviceType3()
@@ -52,7 +52,7 @@ DeviceTypeDescription deviceType3()
                  .blockCount = 360,
                  .progressCaption = "正在读取实时记录,请稍后...",
                  .readStartLogLine = "===========Tamber智能流量计实时记录===========",
-                 .decode = decodeRealtimeCustom,
+                 .decode = decodeRealtimeType3,
                  .columns = kRealtimeColumns,
                  .frame = {.length = 30},
                  .menuItem = "N15"},
@@ -62,7 +62,7 @@ DeviceTypeDescription deviceType3()
                  .blockCount = 48,
                  .progressCaption = "正在读取月记录,请稍后...",
                  .readStartLogLine = "===========Tamber智能流量计月记录===========",
-                 .decode = decodeMonthCustom,
+                 .decode = decodeMonthType3,
                  .columns = monthColumns(),
                  .frame = {.length = 15},
                  .menuItem = "N17",
@@ -73,7 +73,7 @@ DeviceTypeDescription deviceType3()
                  .blockCount = 400,
                  .progressCaption = "正在读取启停记录,请稍后...",
                  .readStartLogLine = "===========Tamber智能流量计启停记录===========",
-                 .decode = decodeStartStopCustom,
+                 .decode = decodeStartStopType3,
                  .columns = startStopRecordColumns(),
                  .frame = {.length = 19},
                  .menuItem = "N18"},
@@ -92,7 +92,7 @@ DeviceTypeDescription deviceType3()
                                         .replyLengths = {30},
                                         .pauseMs = 200}},
         .params = {.panel = &kPanel,
-                   .steps = {{.body = {0x02, 0x00}, .waitMs = 400, .decode = decodeParamsCustom}},
+                   .steps = {{.body = {0x02, 0x00}, .waitMs = 400, .decode = decodeParamsType3}},
                    .detectionRank = 6,
                    .selectorRank = 4,
                    .selectorItem = "Tamber智能流量计(自定义协议)",

@@ -1,7 +1,7 @@
 #include "catalogue/types/built_in_types.h"
 #include "catalogue/types/type_parts.h"
 
-#include "decoding/typed_fields.h"
+#include "decoding/workbook_fields.h"
 using namespace type_parts;
 
 // Its record fields come from the protocol workbook, not from columns of its own.
@@ -21,7 +21,7 @@ DeviceTypeDescription deviceType5()
                  .blockCount = 120,
                  .progressCaption = "正在读取实时记录,请稍后...",
                  .readStartLogLine = "===========Pellin电子气体体积修正仪实时记录===========",
-                 .decode = decodeTypedFields,
+                 .decode = decodeWorkbookFields,
                  .menuItem = "N15"},
                 {.ordinal = 2,
                  .caption = "日记录120组",
@@ -29,7 +29,7 @@ DeviceTypeDescription deviceType5()
                  .blockCount = 120,
                  .progressCaption = "正在读取日记录,请稍后...",
                  .readStartLogLine = "===========Pellin电子气体体积修正仪日记录===========",
-                 .decode = decodeTypedFields,
+                 .decode = decodeWorkbookFields,
                  .menuItem = "N5",
                  .intervalMinutes = 1440},
                 {.ordinal = 3,
@@ -38,7 +38,7 @@ DeviceTypeDescription deviceType5()
                  .blockCount = 25,
                  .progressCaption = "正在读取月记录,请稍后...",
                  .readStartLogLine = "===========Pellin电子气体体积修正仪月记录===========",
-                 .decode = decodeTypedFields,
+                 .decode = decodeWorkbookFields,
                  .menuItem = "N17",
                  .intervalMinutes = 44640},
                 {.ordinal = 4,
@@ -47,7 +47,7 @@ DeviceTypeDescription deviceType5()
                  .blockCount = 100,
                  .progressCaption = "正在读取报警记录,请稍后...",
                  .readStartLogLine = "===========Pellin电子气体体积修正仪报警记录===========",
-                 .decode = decodeTypedAlarmFields,
+                 .decode = decodeWorkbookAlarmFields,
                  .menuItem = "N25"},
             },
         .identification = {.rank = 1,
@@ -63,6 +63,8 @@ DeviceTypeDescription deviceType5()
                    .selectorTitle = "PELLIN气体体积修正仪",
                    .selectorCaption = "PELLIN气体体积修正仪",
                    .detectedTitle = "PELLIN气体体积修正仪",
-                   .detectedCaption = "用户只读参数----PELLIN气体体积修正仪"},
+                   .detectedCaption = "用户只读参数----PELLIN气体体积修正仪",
+                   .gridSheetName = "Pellin实时数据",
+                   .gridSheetTitle = "Pellin电子体积修正仪实时数据"},
     };
 }

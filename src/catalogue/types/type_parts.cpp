@@ -1,6 +1,6 @@
 #include "catalogue/types/type_parts.h"
 
-#include "decoding/records_v12.h"
+#include "decoding/records_types_1_2_3.h"
 
 namespace type_parts {
 
@@ -143,7 +143,7 @@ DeviceTypeDescription withRecordByIndexKinds(DeviceTypeDescription type, std::st
          .blockCount = 700,
          .progressCaption = "正在读取实时记录,请稍后...",
          .readStartLogLine = logLine("实时记录"),
-         .decode = decodeRealtimeV12,
+         .decode = decodeRealtimeTypes1And2,
          .columns = realtimeColumns,
          .frame = {.length = 39},
          .menuItem = "N15"},
@@ -153,7 +153,7 @@ DeviceTypeDescription withRecordByIndexKinds(DeviceTypeDescription type, std::st
          .blockCount = 100,
          .progressCaption = "正在读取月记录,请稍后...",
          .readStartLogLine = logLine("月记录"),
-         .decode = decodeMonthV12,
+         .decode = decodeMonthTypes1And2,
          .columns = monthColumns(),
          .frame = {.length = 15, .shortAnswer = true},
          .menuItem = "N17",
@@ -164,7 +164,7 @@ DeviceTypeDescription withRecordByIndexKinds(DeviceTypeDescription type, std::st
          .blockCount = 500,
          .progressCaption = "正在读取启停记录,请稍后...",
          .readStartLogLine = logLine("启停记录"),
-         .decode = decodeStartStopV12,
+         .decode = decodeStartStopTypes1And2,
          .columns = startStopRecordColumns(),
          .frame = {.length = 21, .shortAnswer = true},
          .menuItem = "N18"},
@@ -174,7 +174,7 @@ DeviceTypeDescription withRecordByIndexKinds(DeviceTypeDescription type, std::st
          .blockCount = 16,
          .progressCaption = "正在读取防剪断记录,请稍后...",
          .readStartLogLine = logLine("防剪断记录"),
-         .decode = decodeAntiCutV12,
+         .decode = decodeAntiCutTypes1And2,
          .columns = antiCutColumns,
          .frame = {.length = 13, .shortAnswer = true},
          .menuItem = "N19"},

@@ -1,4 +1,4 @@
-#include "decoding/records_money.h"
+#include "decoding/records_type7.h"
 
 #include <vector>
 
@@ -66,7 +66,7 @@ constexpr ApplicationType kApplicationTypes[] = {
 
 void paramChangeValues(const SlotReader& s, RecordCells& c)
 {
-    appendParamChange(lookupParamMoney(findChangedParameter(s.bytesAt(8, 6))), s, 14, 18, c);
+    appendParamChange(lookupParamType7(findChangedParameter(s.bytesAt(8, 6))), s, 14, 18, c);
 }
 
 // Byte 44 is not shown; the flag is the last byte of the record.
@@ -107,14 +107,14 @@ void rechargeValues(const SlotReader& s, RecordCells& c)
 
 } // namespace
 
-std::span<const ParamChangeEntry> paramTableMoney()
+std::span<const ParamChangeEntry> paramTableType7()
 {
     return kParamTableMoney;
 }
 
-const ParamChangeEntry* lookupParamMoney(uint16_t code)
+const ParamChangeEntry* lookupParamType7(uint16_t code)
 {
-    for (const ParamChangeEntry& entry : paramTableMoney()) {
+    for (const ParamChangeEntry& entry : paramTableType7()) {
         if (entry.code == code)
             return &entry;
     }
@@ -130,8 +130,8 @@ const char* applicationTypeText(uint8_t type)
     return "";
 }
 
-constexpr RecordBlockLayout kParamChangeMoney{5, 22, paramChangeValues};
-constexpr RecordBlockLayout kAntiCutMoney{4, 46, antiCutValues};
-constexpr RecordBlockLayout kAntiRemovalMoney{5, 10, antiRemovalValues};
-constexpr RecordBlockLayout kConsumptionMoney{2, 68, consumptionValues};
-constexpr RecordBlockLayout kRechargeMoney{5, 37, rechargeValues};
+constexpr RecordBlockLayout kParamChangeType7{5, 22, paramChangeValues};
+constexpr RecordBlockLayout kAntiCutType7{4, 46, antiCutValues};
+constexpr RecordBlockLayout kAntiRemovalType7{5, 10, antiRemovalValues};
+constexpr RecordBlockLayout kConsumptionType7{2, 68, consumptionValues};
+constexpr RecordBlockLayout kRechargeType7{5, 37, rechargeValues};

@@ -14,19 +14,19 @@
 
 // Power loss / battery change records carry the same values as the sensor alarms,
 // and the four volume change kinds share one layout.
-extern const RecordBlockLayout kDailyV20;
-extern const RecordBlockLayout kCurrentHourV20;
-extern const RecordBlockLayout kPrevHourV20;
-extern const RecordBlockLayout kParamChangeV20;
-extern const RecordBlockLayout kSensorAlarmV20;
-extern const RecordBlockLayout kLimitAlarmV20;
-extern const RecordBlockLayout kStartStopV20;
-extern const RecordBlockLayout kAntiCutV20;
-extern const RecordBlockLayout kAntiRemovalV20;
-extern const RecordBlockLayout kMonthV20;
-extern const RecordBlockLayout kRealtimeV20;
-extern const RecordBlockLayout kVolumeChangeV20;
-extern const RecordBlockLayout kMeterFactorChangeV20;
+extern const RecordBlockLayout kDailyType6;
+extern const RecordBlockLayout kCurrentHourType6;
+extern const RecordBlockLayout kPrevHourType6;
+extern const RecordBlockLayout kParamChangeType6;
+extern const RecordBlockLayout kSensorAlarmType6;
+extern const RecordBlockLayout kLimitAlarmType6;
+extern const RecordBlockLayout kStartStopType6;
+extern const RecordBlockLayout kAntiCutType6;
+extern const RecordBlockLayout kAntiRemovalType6;
+extern const RecordBlockLayout kMonthType6;
+extern const RecordBlockLayout kRealtimeType6;
+extern const RecordBlockLayout kVolumeChangeType6;
+extern const RecordBlockLayout kMeterFactorChangeType6;
 
 // Parameter code of a six-byte change mask: position (1..6) × 256 + value of the first
 // non-zero byte, 0 when all are zero. Bytes after the first non-zero one are ignored.
@@ -52,8 +52,8 @@ struct ParamChangeEntry {
 };
 
 // Parameter tables of the change records; Lookup… gives nullptr for an unknown code.
-std::span<const ParamChangeEntry> paramTableV20();
-const ParamChangeEntry* lookupParamV20(uint16_t code);
+std::span<const ParamChangeEntry> paramTableType6();
+const ParamChangeEntry* lookupParamType6(uint16_t code);
 // Value text of a parameter field; a field shorter than four bytes reads as zero-padded.
 std::string formatParamChangeValue(ParamChangeFormat format, ByteView field);
 

@@ -1,5 +1,5 @@
 // Known-answer tests of the block decoders of device type 4.
-#include "decoding/records_v14.h"
+#include "decoding/records_type4.h"
 #include "kind_decoder.h"
 #include "support/hex.h"
 

@@ -1,4 +1,4 @@
-#include "decoding/typed_fields.h"
+#include "decoding/workbook_fields.h"
 
 #include "decoding/decode_result.h"
 
@@ -101,13 +101,13 @@ int clampPadWidth(int digits)
     return std::clamp(digits, 0, 32);
 }
 
-DecodeResult decodeTypedFields(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeWorkbookFields(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     return decodeTyped(context.blockNumber, reply, table, context.fieldTypes ? *context.fieldTypes : kNoTypes,
                        context.fieldDigits ? *context.fieldDigits : kNoDigits, true);
 }
 
-DecodeResult decodeTypedAlarmFields(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeWorkbookAlarmFields(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     return decodeTyped(context.blockNumber, reply, table, context.fieldTypes ? *context.fieldTypes : kNoTypes,
                        context.fieldDigits ? *context.fieldDigits : kNoDigits, false);

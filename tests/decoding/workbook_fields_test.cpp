@@ -1,4 +1,4 @@
-#include "decoding/typed_fields.h"
+#include "decoding/workbook_fields.h"
 
 #include "support/hex.h"
 
@@ -49,8 +49,8 @@ TEST_P(TypedFieldsTest, ShowsFields)
     RecordTable table;
     const Bytes reply = replyOf(hexBytes(c.data));
     const DecodeContext context{7, &c.types, &digits};
-    const DecodeResult result =
-        c.alarm ? decodeTypedAlarmFields(context, reply, table) : decodeTypedFields(context, reply, table);
+    const DecodeResult result = c.alarm ? decodeWorkbookAlarmFields(context, reply, table)
+                                        : decodeWorkbookFields(context, reply, table);
     ASSERT_EQ(result, DecodeResult::Decoded);
     ASSERT_EQ(table.rowCount(), 1);
     std::vector<std::string> expected{"7"};
@@ -109,8 +109,8 @@ TEST_P(TypedResultTest, GivesResultAndTouchesTableOnlyWhenDecoded)
         RecordTable table;
         const FieldDigitsArray digits = digitsOf({});
         const DecodeContext context{1, &types, &digits};
-        const DecodeResult result = alarm ? decodeTypedAlarmFields(context, c.reply, table)
-                                          : decodeTypedFields(context, c.reply, table);
+        const DecodeResult result = alarm ? decodeWorkbookAlarmFields(context, c.reply, table)
+                                          : decodeWorkbookFields(context, c.reply, table);
         EXPECT_EQ(result, c.result) << (alarm ? "alarm" : "typed");
         EXPECT_EQ(table.rowCount(), c.result == DecodeResult::Decoded ? 1 : 0);
     }
@@ -160,7 +160,7 @@ TEST(TypedFieldsLimits, MoreTypeNamesThanDigitsUseZeroDigits)
     types.push_back("LNG");
     RecordTable table;
     const FieldDigitsArray digits = digitsOf({});
-    ASSERT_EQ(decodeTypedFields({2, &types, &digits}, replyOf(hexBytes("00 00 00 2A")), table),
+    ASSERT_EQ(decodeWorkbookFields({2, &types, &digits}, replyOf(hexBytes("00 00 00 2A")), table),
               DecodeResult::Decoded);
     EXPECT_EQ(table.rows()[0], (std::vector<std::string>{"2", "42"}));
 }
@@ -176,7 +176,7 @@ TEST(TypedFieldsLimits, LongReplyIsRefusedWhenOnlyTheFirstBytesAreCovered)
     RecordTable table;
     const FieldTypeList types{"BYTE"};
     const FieldDigitsArray digits = digitsOf({});
-    EXPECT_EQ(decodeTypedFields({1, &types, &digits}, reply, table), DecodeResult::BadCheck);
+    EXPECT_EQ(decodeWorkbookFields({1, &types, &digits}, reply, table), DecodeResult::BadCheck);
 }
 
 } // namespace

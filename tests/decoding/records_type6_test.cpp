@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "decoding/records_v20.h"
+#include "decoding/records_type6.h"
 #include "v20_money_reply.h"
 
 using namespace replies;
@@ -407,7 +407,7 @@ TEST_P(V20ParamTable, NameAndBothValues)
 
 TEST(V20ParamTableSize, HasExactlyTheDocumentedCodes)
 {
-    EXPECT_EQ(paramTableV20().size(), std::size(kParamRowsV20));
+    EXPECT_EQ(paramTableType6().size(), std::size(kParamRowsV20));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, V20ParamTable, testing::ValuesIn(kParamRowsV20),

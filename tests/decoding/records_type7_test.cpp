@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "decoding/records_money.h"
+#include "decoding/records_type7.h"
 #include "v20_money_reply.h"
 
 using namespace replies;
@@ -295,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, MoneyParamTable, testing::ValuesIn(kParamRowsMone
 
 TEST(MoneyParamTableSize, HasExactlyTheDocumentedCodes)
 {
-    EXPECT_EQ(paramTableMoney().size(), std::size(kParamRowsMoney));
+    EXPECT_EQ(paramTableType7().size(), std::size(kParamRowsMoney));
 }
 
 struct MaskCase {

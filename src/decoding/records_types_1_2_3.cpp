@@ -1,4 +1,4 @@
-#include "decoding/records_v12.h"
+#include "decoding/records_types_1_2_3.h"
 
 #include "decoding/decode_result.h"
 
@@ -89,7 +89,7 @@ DecodeResult appendRecord(int blockNumber, RecordTable& table, std::vector<std::
 
 } // namespace
 
-DecodeResult decodeRealtimeV12(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeRealtimeTypes1And2(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     if (const DecodeResult check = checkRecordReply(reply, 39); check != DecodeResult::Decoded)
         return check;
@@ -100,7 +100,7 @@ DecodeResult decodeRealtimeV12(const DecodeContext& context, ByteView reply, Rec
                          fixed23_8(reply, 19), fixed23_8(reply, 23), fixed23_8(reply, 27)});
 }
 
-DecodeResult decodeMonthV12(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeMonthTypes1And2(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     if (const DecodeResult check = checkModbusReplyOrShort(reply, 15); check != DecodeResult::Decoded)
         return check;
@@ -111,7 +111,7 @@ DecodeResult decodeMonthV12(const DecodeContext& context, ByteView reply, Record
                         {"20" + bcd(reply, 11) + "-" + bcd(reply, 12), fixed48_16(reply, 3)});
 }
 
-DecodeResult decodeStartStopV12(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeStartStopTypes1And2(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     if (const DecodeResult check = checkModbusReplyOrShort(reply, 21); check != DecodeResult::Decoded)
         return check;
@@ -121,7 +121,7 @@ DecodeResult decodeStartStopV12(const DecodeContext& context, ByteView reply, Re
                         {timeText(reply, 11), fixed48_16(reply, 3), startStopText(reply[17])});
 }
 
-DecodeResult decodeAntiCutV12(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeAntiCutTypes1And2(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     if (const DecodeResult check = checkModbusReplyOrShort(reply, 13); check != DecodeResult::Decoded)
         return check;
@@ -133,7 +133,7 @@ DecodeResult decodeAntiCutV12(const DecodeContext& context, ByteView reply, Reco
                         {timeText(reply, 3), reply[9] == kFlagSet ? "正常" : "剪断"});
 }
 
-DecodeResult decodeRealtimeCustom(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeRealtimeType3(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     if (const DecodeResult check = checkCustomReply(reply, 30); check != DecodeResult::Decoded)
         return check;
@@ -144,7 +144,7 @@ DecodeResult decodeRealtimeCustom(const DecodeContext& context, ByteView reply, 
                          float32Exp(reply, 15, "%.2f"), float32Exp(reply, 19, "%.2f")});
 }
 
-DecodeResult decodeMonthCustom(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeMonthType3(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     if (const DecodeResult check = checkCustomReply(reply, 15); check != DecodeResult::Decoded)
         return check;
@@ -156,7 +156,7 @@ DecodeResult decodeMonthCustom(const DecodeContext& context, ByteView reply, Rec
         {"20" + bcd(reply, 11) + "-" + bcd(reply, 12) + "-" + bcd(reply, 13), float32Exp(reply, 7, "%.4f")});
 }
 
-DecodeResult decodeStartStopCustom(const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeStartStopType3(const DecodeContext& context, ByteView reply, RecordTable& table)
 {
     if (const DecodeResult check = checkCustomReply(reply, 19); check != DecodeResult::Decoded)
         return check;

@@ -1,4 +1,4 @@
-#include "decoding/records_v14.h"
+#include "decoding/records_type4.h"
 
 namespace {
 
@@ -59,11 +59,11 @@ void tamperFields(const SlotReader& s, RecordCells& c)
 
 } // namespace
 
-constexpr RecordBlockLayout kDailyV14{5, 16, volumeCounts, kRowNumberOffset};
-constexpr RecordBlockLayout kCurrentHourV14{10, 16, volumeCounts, kRowNumberOffset};
-constexpr RecordBlockLayout kPrevHourV14{5, 28, prevHourFields, kRowNumberOffset};
-constexpr RecordBlockLayout kParamChangeV14{5, 22, paramChangeFields, kRowNumberOffset};
-constexpr RecordBlockLayout kAlarmEventV14{5, 44, alarmEventFields, kRowNumberOffset};
-constexpr RecordBlockLayout kAlarmEvent2V14{4, 56, alarmEvent2Fields, kRowNumberOffset};
-constexpr RecordBlockLayout kStartStopV14{10, 18, startStopFields, kRowNumberOffset};
-constexpr RecordBlockLayout kTamperV14{10, 10, tamperFields, kRowNumberOffset};
+constexpr RecordBlockLayout kDailyType4{5, 16, volumeCounts, kRowNumberOffset};
+constexpr RecordBlockLayout kCurrentHourType4{10, 16, volumeCounts, kRowNumberOffset};
+constexpr RecordBlockLayout kPrevHourType4{5, 28, prevHourFields, kRowNumberOffset};
+constexpr RecordBlockLayout kParamChangeType4{5, 22, paramChangeFields, kRowNumberOffset};
+constexpr RecordBlockLayout kAlarmEventType4{5, 44, alarmEventFields, kRowNumberOffset};
+constexpr RecordBlockLayout kAlarmEvent2Type4{4, 56, alarmEvent2Fields, kRowNumberOffset};
+constexpr RecordBlockLayout kStartStopType4{10, 18, startStopFields, kRowNumberOffset};
+constexpr RecordBlockLayout kTamperType4{10, 10, tamperFields, kRowNumberOffset};

@@ -1,5 +1,5 @@
 // Known-answer tests of the record decoders of device types 1, 2 and 3.
-#include "decoding/records_v12.h"
+#include "decoding/records_types_1_2_3.h"
 #include "kind_decoder.h"
 #include "support/hex.h"
 

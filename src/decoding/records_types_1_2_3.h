@@ -14,10 +14,10 @@
 #include "decoding/decode_result.h"
 #include "decoding/record_table.h"
 
-DecodeResult decodeRealtimeV12(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult decodeMonthV12(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult decodeStartStopV12(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult decodeAntiCutV12(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult decodeRealtimeCustom(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult decodeMonthCustom(const DecodeContext& context, ByteView reply, RecordTable& table);
-DecodeResult decodeStartStopCustom(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeRealtimeTypes1And2(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeMonthTypes1And2(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeStartStopTypes1And2(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeAntiCutTypes1And2(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeRealtimeType3(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeMonthType3(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeStartStopType3(const DecodeContext& context, ByteView reply, RecordTable& table);

@@ -13,10 +13,10 @@
 // with one row appended (caption = block number). Fields that lie wholly or partly
 // beyond the reply's data are shown empty and never read. Unknown type names take
 // no bytes and add no sub-item but still consume their digits element.
-DecodeResult decodeTypedFields(const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeWorkbookFields(const DecodeContext& context, ByteView reply, RecordTable& table);
 
-// The alarm records: as DecodeTypedFields, except that "S8" is not a known type name.
-DecodeResult decodeTypedAlarmFields(const DecodeContext& context, ByteView reply, RecordTable& table);
+// The alarm records: as decodeWorkbookFields, except that "S8" is not a known type name.
+DecodeResult decodeWorkbookAlarmFields(const DecodeContext& context, ByteView reply, RecordTable& table);
 
 // What a field of this type name shows: DT2 a record time, DBL, FLT and an
 // unpadded LNG a quantity; a zero-padded LNG (digits > 0), BYTE, BIT, S8 and

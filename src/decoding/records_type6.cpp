@@ -1,4 +1,4 @@
-#include "decoding/records_v20.h"
+#include "decoding/records_type6.h"
 
 #include <algorithm>
 #include <array>
@@ -70,7 +70,7 @@ void prevHourValues(const SlotReader& s, RecordCells& c)
 
 void paramChangeValues(const SlotReader& s, RecordCells& c)
 {
-    appendParamChange(lookupParamV20(findChangedParameter(s.bytesAt(8, 6))), s, 14, 18, c);
+    appendParamChange(lookupParamType6(findChangedParameter(s.bytesAt(8, 6))), s, 14, 18, c);
 }
 
 // The sensor alarm records: volumes, flows, temperature, pressure, status and alarm words.
@@ -162,19 +162,19 @@ void meterFactorChangeValues(const SlotReader& s, RecordCells& c)
 
 // ---- Block layouts ----
 
-constexpr RecordBlockLayout kDailyV20{5, 24, dailyValues};
-constexpr RecordBlockLayout kCurrentHourV20{5, 16, currentHourValues};
-constexpr RecordBlockLayout kPrevHourV20{5, 36, prevHourValues};
-constexpr RecordBlockLayout kParamChangeV20{5, 22, paramChangeValues};
-constexpr RecordBlockLayout kSensorAlarmV20{4, 44, sensorAlarmValues};
-constexpr RecordBlockLayout kLimitAlarmV20{4, 56, limitAlarmValues};
-constexpr RecordBlockLayout kStartStopV20{5, 18, startStopValues};
-constexpr RecordBlockLayout kAntiCutV20{5, 34, antiCutValues};
-constexpr RecordBlockLayout kAntiRemovalV20{5, 34, antiRemovalValues};
-constexpr RecordBlockLayout kMonthV20{5, 16, monthValues};
-constexpr RecordBlockLayout kRealtimeV20{5, 36, realtimeValues};
-constexpr RecordBlockLayout kVolumeChangeV20{5, 24, volumeChangeValues};
-constexpr RecordBlockLayout kMeterFactorChangeV20{5, 17, meterFactorChangeValues};
+constexpr RecordBlockLayout kDailyType6{5, 24, dailyValues};
+constexpr RecordBlockLayout kCurrentHourType6{5, 16, currentHourValues};
+constexpr RecordBlockLayout kPrevHourType6{5, 36, prevHourValues};
+constexpr RecordBlockLayout kParamChangeType6{5, 22, paramChangeValues};
+constexpr RecordBlockLayout kSensorAlarmType6{4, 44, sensorAlarmValues};
+constexpr RecordBlockLayout kLimitAlarmType6{4, 56, limitAlarmValues};
+constexpr RecordBlockLayout kStartStopType6{5, 18, startStopValues};
+constexpr RecordBlockLayout kAntiCutType6{5, 34, antiCutValues};
+constexpr RecordBlockLayout kAntiRemovalType6{5, 34, antiRemovalValues};
+constexpr RecordBlockLayout kMonthType6{5, 16, monthValues};
+constexpr RecordBlockLayout kRealtimeType6{5, 36, realtimeValues};
+constexpr RecordBlockLayout kVolumeChangeType6{5, 24, volumeChangeValues};
+constexpr RecordBlockLayout kMeterFactorChangeType6{5, 17, meterFactorChangeValues};
 
 // ---- Parameter changes ----
 
@@ -188,14 +188,14 @@ uint16_t findChangedParameter(std::span<const uint8_t> mask)
     return 0;
 }
 
-std::span<const ParamChangeEntry> paramTableV20()
+std::span<const ParamChangeEntry> paramTableType6()
 {
     return kParamTableV20;
 }
 
-const ParamChangeEntry* lookupParamV20(uint16_t code)
+const ParamChangeEntry* lookupParamType6(uint16_t code)
 {
-    for (const ParamChangeEntry& entry : paramTableV20()) {
+    for (const ParamChangeEntry& entry : paramTableType6()) {
         if (entry.code == code)
             return &entry;
     }
