@@ -6,6 +6,7 @@
 #include "export/workbook_reader.h"
 #include "protocol/request_frames.h"
 #include "sim/sim_meter.h"
+#include "support/built_in_registry.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,8 +19,8 @@ Bytes kind612Reply()
     config.address = 23;
     config.records = 40;
     SimMeter meter(config);
-    const Bytes base = baseRequestOfKind(612, 23);
-    return meter.answer(blockRequestFrame(612, base, 1)).value_or(Bytes{});
+    const Bytes base = baseRequestOfKind(kindOf(612), 23);
+    return meter.answer(blockRequestFrame(kindOf(612), base, 1)).value_or(Bytes{});
 }
 
 void BM_DecodeKind612Block199(benchmark::State& state)
@@ -31,7 +32,7 @@ void BM_DecodeKind612Block199(benchmark::State& state)
     }
     for (auto _ : state) {
         RecordTable table;
-        benchmark::DoNotOptimize(decodeKindReply(612, {}, reply, table));
+        benchmark::DoNotOptimize(decodeKindReply(builtIn(), 612, {}, reply, table));
         benchmark::DoNotOptimize(table.rowCount());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 199);

@@ -4,6 +4,7 @@
 // among other meters' records.
 #include "catalogue/device_registry.h"
 #include "store/record_store.h"
+#include "support/built_in_registry.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -32,7 +33,7 @@ bool storeMeterRecords(RecordStore& store, int address, int count, int perBlock,
     DownloadStart start;
     start.meterId = meter.value_or(0);
     start.kindCode = 612;
-    start.columns = DeviceRegistry::instance().recordKind(612)->columns;
+    start.columns = builtIn().recordKind(612)->columns;
     const std::optional<qint64> download = meter ? store.startDownload(start) : std::nullopt;
     std::vector<std::vector<std::string>> block;
     for (int r = 0; download && r < count; r += perBlock) {

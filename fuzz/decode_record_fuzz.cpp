@@ -4,17 +4,18 @@
 // bytes, signed), then the reply bytes.
 #include "catalogue/catalogue.h"
 #include "fuzz_input.h"
+#include "support/built_in_registry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
-    const auto kinds = recordKinds();
+    const auto kinds = recordKinds(builtIn());
     const int kindCode = kinds[input.byte() % kinds.size()]->code;
     const int blockNumber = static_cast<int16_t>(input.U16());
     const ByteView reply = input.rest();
 
     RecordTable table;
-    const DecodeResult result = decodeKindReply(kindCode, {blockNumber}, reply, table);
+    const DecodeResult result = decodeKindReply(builtIn(), kindCode, {blockNumber}, reply, table);
     if (static_cast<int>(result) < 0 || static_cast<int>(result) > 4)
         fuzzFailure("decode result outside 0..4");
     // Length and check come before any field: a rejected reply adds no row.

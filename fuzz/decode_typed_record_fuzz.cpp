@@ -5,6 +5,7 @@
 // and two digits bytes (signed), then the reply bytes.
 #include "catalogue/catalogue.h"
 #include "fuzz_input.h"
+#include "support/built_in_registry.h"
 
 #include <array>
 #include <vector>
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
     std::vector<int> workbookKinds;
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
+    for (const DeviceTypeDescription* type : builtIn().deviceTypes())
         for (const RecordKind& kind : type->kinds)
             if (kind.fieldsFromWorkbook)
                 workbookKinds.push_back(kind.code);
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const FieldDigitsArray digitsBefore = fieldDigits;
     RecordTable table;
     const DecodeResult result =
-        decodeKindReply(kindCode, {blockNumber, &fieldTypes, &fieldDigits}, reply, table);
+        decodeKindReply(builtIn(), kindCode, {blockNumber, &fieldTypes, &fieldDigits}, reply, table);
     if (static_cast<int>(result) < 0 || static_cast<int>(result) > 4)
         fuzzFailure("decode result outside 0..4");
     if (result != DecodeResult::Decoded && table.rowCount() != 0)

@@ -3,6 +3,7 @@
 #include "catalogue/device_registry.h"
 #include "decoding/param_decoders.h"
 #include "fuzz_input.h"
+#include "support/built_in_registry.h"
 
 #include <vector>
 
@@ -16,7 +17,7 @@ struct DecoderOfPanel {
 std::vector<DecoderOfPanel> decoders()
 {
     std::vector<DecoderOfPanel> all;
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
+    for (const DeviceTypeDescription* type : builtIn().deviceTypes())
         for (const ParamStep& step : type->params.steps)
             all.push_back({step.decode, type->params.panel});
     return all;

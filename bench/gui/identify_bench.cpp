@@ -8,6 +8,7 @@
 #include "protocol/meter_identification.h"
 #include "protocol/meter_scan.h"
 #include "serial/link_factory.h"
+#include "support/built_in_registry.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -51,8 +52,8 @@ void BM_IdentifyType6(benchmark::State& state)
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        const int found = fast ? probeMeter(exchange, kAddress, line, {}, knownType)
-                               : identifyMeter(exchange, kAddress, {}, knownType);
+        const int found = fast ? probeMeter(builtIn(), exchange, kAddress, line, {}, knownType)
+                               : identifyMeter(builtIn(), exchange, kAddress, {}, knownType);
         state.SetIterationTime(timer.nsecsElapsed() / 1e9);
         if (found != kDeviceType)
             state.SkipWithError("the meter was not identified");

@@ -159,7 +159,7 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
       m_settings(context.settingsDir, context.userSettingsDir.isEmpty() ? SettingsFile::defaultUserFolder()
                                                                         : context.userSettingsDir),
       m_helpDir(context.helpDir), m_session(context.port, m_log, context.waiter),
-      m_exchange(m_session.exchange()), m_run(m_exchange, m_records)
+      m_registry(context.registry), m_exchange(m_session.exchange()), m_run(m_exchange, m_records)
 {
     setObjectName(QStringLiteral("TMainFrm"));
     m_machinePorts = context.machinePorts;
@@ -188,8 +188,8 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     // main window, created in that order.
     m_transactionDialog = new TransactionDialog(m_run, m_waiter, this);
     m_paramWindow =
-        new ParamWindow({m_session, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
-                         [this] { return &m_protocolSheet; }, m_settingsDir,
+        new ParamWindow({m_registry, m_session, m_waiter, m_prompter, m_log, m_settings,
+                         [this] { return m_address; }, [this] { return &m_protocolSheet; }, m_settingsDir,
                          [this] { return knownDeviceType(); }, [this] { return fastReading(); }},
                         this);
     connect(&m_session, &PortSession::stateChanged, this, &MainWindow::onPortStateChanged);
@@ -415,18 +415,18 @@ void MainWindow::buildTree()
 {
     QFont bold = m_deviceTree->font();
     bold.setBold(true);
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
+    for (const DeviceTypeDescription* type : m_registry.deviceTypes()) {
         if (!type->shownInTree)
             continue;
         auto* typeNode = new QTreeWidgetItem(m_deviceTree, {text(type->caption)});
         typeNode->setData(0, kNodeCodeRole, type->code);
-        typeNode->setIcon(0, treeImage(treeImageIndex(type->code)));
+        typeNode->setIcon(0, treeImage(treeImageIndex(m_registry, type->code)));
         typeNode->setFont(0, bold);
         typeNode->setToolTip(0, text(type->caption));
         for (const RecordKind& kind : type->kinds) {
             auto* kindNode = new QTreeWidgetItem(typeNode, {text(kind.caption)});
             kindNode->setData(0, kNodeCodeRole, kind.code);
-            kindNode->setIcon(0, treeImage(treeImageIndex(kind.code)));
+            kindNode->setIcon(0, treeImage(treeImageIndex(m_registry, kind.code)));
             kindNode->setToolTip(0, text(kind.caption));
         }
     }
@@ -633,7 +633,7 @@ void MainWindow::onShown()
 {
     // The parameter window lays out its workbook-described type from the sheet
     // as loaded for the first section.
-    setupRecordColumns(kindOfProtocolWorkbookSection(0));
+    setupRecordColumns(kindOfProtocolWorkbookSection(m_registry, 0));
     setPortStatus(kPortClosedStatus);
     showAddress();
 }
@@ -874,9 +874,9 @@ QTreeWidgetItem* MainWindow::selectedNode() const
 void MainWindow::updateNodeImages(QTreeWidgetItem* current, QTreeWidgetItem* previous)
 {
     if (previous)
-        previous->setIcon(0, treeImage(treeImageIndex(nodeCode(previous))));
+        previous->setIcon(0, treeImage(treeImageIndex(m_registry, nodeCode(previous))));
     if (current)
-        current->setIcon(0, treeImage(treeSelectedImageIndex(nodeCode(current))));
+        current->setIcon(0, treeImage(treeSelectedImageIndex(m_registry, nodeCode(current))));
 }
 
 void MainWindow::inform(const QString& text)
@@ -891,10 +891,10 @@ bool MainWindow::ask(const QString& text)
 
 void MainWindow::setupRecordColumns(int kindCode)
 {
-    m_kind = prepareKind(kindCode, m_protocolCells);
+    m_kind = prepareKind(m_registry, kindCode, m_protocolCells);
     m_records.setColumns(m_kind.columns);
     // The parameter window lays out device type 5 from the sheet last loaded.
-    if (const RecordKind* kind = findRecordKind(kindCode); kind && kind->fieldsFromWorkbook)
+    if (m_kind.kind && m_kind.kind->fieldsFromWorkbook)
         m_protocolSheet = m_kind.sheet;
     if (m_kind.problem == KindProblem::BadProtocolSheet)
         m_prompter.warn(this, QString::fromStdString(m_kind.error), kWarnCaption);
@@ -915,7 +915,7 @@ void MainWindow::readWholeKind(int kindCode, ReadStartWay way)
     const BaseRequest base = composeRequest(m_kind);
     if (base.request.empty())
         return;
-    startRead(base, wholeKindPlan(kindCode, way, fastReading(), lineSettingsOf(m_session.settings())));
+    startRead(base, wholeKindPlan(*m_kind.kind, way, fastReading(), lineSettingsOf(m_session.settings())));
 }
 
 void MainWindow::startRead(const BaseRequest& base, const ReadPlan& plan)
@@ -1014,7 +1014,7 @@ void MainWindow::onRecordKindChosen(QAction* item)
     item->setEnabled(true);
     if (cancelled)
         return;
-    const RecordMenuResolution resolution = resolveRecordMenuItem(*menuItem, choice.deviceType);
+    const RecordMenuResolution resolution = resolveRecordMenuItem(m_registry, *menuItem, choice.deviceType);
     choice.kindCode = resolution.kindCode;
     choice.message = resolution.message;
     // The read claims the port again at once, with no event handled between.
@@ -1119,11 +1119,11 @@ int MainWindow::identifyWithProgress(bool& cancelled, ProbeSet probes)
         // its own probe at once instead of after every other type's.
         const int known = knownDeviceType();
         const LineSettings line = lineSettingsOf(m_session.settings());
-        deviceType = recordReader ? probeRecordReader(m_exchange, m_address, line, stop, known)
-                                  : probeMeter(m_exchange, m_address, line, stop, known);
+        deviceType = recordReader ? probeRecordReader(m_registry, m_exchange, m_address, line, stop, known)
+                                  : probeMeter(m_registry, m_exchange, m_address, line, stop, known);
     } else {
-        deviceType = recordReader ? identifyRecordReader(m_exchange, m_address, stop)
-                                  : identifyMeter(m_exchange, m_address, stop);
+        deviceType = recordReader ? identifyRecordReader(m_registry, m_exchange, m_address, stop)
+                                  : identifyMeter(m_registry, m_exchange, m_address, stop);
     }
     cancelled = progress.wasCanceled();
     if (cancelled)
@@ -1157,7 +1157,7 @@ void MainWindow::onReadRangeTriggered()
     // in the range dialog keeps the records already read.
     if (m_records.rowCount() > 0 && !ask(kOverwriteQuestion))
         return;
-    const BaseRequest base = composeRequest(prepareKind(kindCode, m_protocolCells));
+    const BaseRequest base = composeRequest(prepareKind(m_registry, kindCode, m_protocolCells));
     if (base.request.empty())
         return;
     BlockRangeDialog range(this, &m_prompter);
@@ -1166,7 +1166,7 @@ void MainWindow::onReadRangeTriggered()
         return;
     setupRecordColumns(kindCode);
     m_records.clearRows();
-    ReadPlan plan = wholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, fastReading(),
+    ReadPlan plan = wholeKindPlan(*m_kind.kind, ReadStartWay::RangeOrIdentification, fastReading(),
                                   lineSettingsOf(m_session.settings()));
     plan.beginBlock = range.beginBlock();
     plan.endBlock = range.endBlock();
@@ -1250,7 +1250,7 @@ void MainWindow::onChartTriggered()
     if (!m_chartWindow) {
         m_chartWindow = new ChartWindow(*m_recordModel, m_prompter, m_settingsDir, this);
         m_chartWindow->setSubject([this] {
-            const std::string_view kind = recordKindCaption(m_kind.kindCode);
+            const std::string_view kind = recordKindCaption(m_registry, m_kind.kindCode);
             return ChartWindow::Subject{QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())),
                                         m_address};
         });

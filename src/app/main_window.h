@@ -47,6 +47,7 @@ class Waiter;
 
 // What the main window works with; every reference must outlive the window.
 struct MainWindowContext {
+    const DeviceRegistry& registry; // must outlive the window
     PortControl& port;
     Waiter& waiter;
     Prompter& prompter;
@@ -276,6 +277,7 @@ private:
     RecordTable m_records;
     LogModel m_log;
     PortSession m_session;
+    const DeviceRegistry& m_registry;
     Exchange& m_exchange;
     // The port state last shown: a failed opening shows less than a close.
     PortSession::State m_shownPortState = PortSession::State::Closed;

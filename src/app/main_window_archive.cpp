@@ -64,7 +64,7 @@ void MainWindow::onBackupTriggered()
     progress.setWindowModality(Qt::WindowModal);
     progress.show();
     const QDateTime readAt = QDateTime::currentDateTime();
-    ArchiveDownload download(m_exchange, options);
+    ArchiveDownload download(m_registry, m_exchange, options);
     download.setProgressHandler([&progress, &download](const ArchiveProgress& at) {
         progress.showProgress(at);
         if (progress.cancelRequested())
@@ -77,11 +77,11 @@ void MainWindow::onBackupTriggered()
     int failed = 0;
     for (const ArchiveKind& kind : kinds) {
         failed += kind.end == ArchiveKindEnd::Completed ? 0 : 1;
-        sheets.push_back(
-            {kind.kindCode, &kind.table, kind.failure.empty() ? archiveKindEndText(kind.end) : kind.failure});
+        sheets.push_back({kind.kindCode, std::string(kind.caption), &kind.table,
+                          kind.failure.empty() ? archiveKindEndText(kind.end) : kind.failure});
     }
     const ExportOutcome saved = exportArchiveWorkbook(
-        {m_address, deviceType, readAt}, sheets, name,
+        {m_address, deviceType, std::string(deviceTypeCaption(m_registry, deviceType)), readAt}, sheets, name,
         [this](const QString& text, const QString& title) { return m_prompter.ask(this, text, title); });
     for (const ExportMessage& message : saved.messages) {
         if (message.warning)
@@ -104,7 +104,7 @@ void MainWindow::onBackupTriggered()
 
 void MainWindow::onSearchTriggered()
 {
-    SearchDialog dialog(this);
+    SearchDialog dialog(m_registry, this);
     connect(&dialog, &SearchDialog::searchRequested, this, [this, &dialog] {
         const PortGuard::Lease lease = claimOpenPort();
         if (!lease)
@@ -115,7 +115,8 @@ void MainWindow::onSearchTriggered()
         handlers.beforeAddress = [&dialog](int address) { return dialog.showProbing(address); };
         handlers.found = [&dialog](const FoundMeter& meter) { dialog.addMeter(meter); };
         try {
-            const size_t found = scanMeters(m_exchange, dialog.from(), dialog.to(), line, handlers).size();
+            const size_t found =
+                scanMeters(m_registry, m_exchange, dialog.from(), dialog.to(), line, handlers).size();
             dialog.showEnd((dialog.stopRequested() ? QStringLiteral("搜索已停止，找到 %1 台流量计。")
                                                    : QStringLiteral("找到 %1 台流量计。"))
                                .arg(found) +

@@ -3,7 +3,7 @@
 std::vector<ReadoutLine> paramReadout(int deviceType, const ParamReader& reader)
 {
     std::vector<ReadoutLine> lines;
-    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    const DeviceTypeDescription* type = reader.registry().deviceType(deviceType);
     if (!type || !type->params.panel)
         return lines;
     if (type->params.fromWorkbook) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+class DeviceRegistry;
 class Exchange;
 
 // Long enough for a meter to start its answer at 9600 baud, short enough that
@@ -32,11 +33,12 @@ struct FoundMeter {
 // (the type last found there; 0: none) is asked first, with the types sharing
 // its probe; when it does not answer the whole sequence follows, without
 // sending a probe twice.
-int probeMeter(Exchange& exchange, int address, const LineSettings& line,
+int probeMeter(const DeviceRegistry& registry, Exchange& exchange, int address, const LineSettings& line,
                const std::function<bool()>& cancelled = {}, int knownType = 0);
 // The same with the probes of "读取全部记录" for the older record readers.
-int probeRecordReader(Exchange& exchange, int address, const LineSettings& line,
-                      const std::function<bool()>& cancelled = {}, int knownType = 0);
+int probeRecordReader(const DeviceRegistry& registry, Exchange& exchange, int address,
+                      const LineSettings& line, const std::function<bool()>& cancelled = {},
+                      int knownType = 0);
 
 struct ScanHandlers {
     // Before each address; returning false ends the scan (cancel).
@@ -45,5 +47,5 @@ struct ScanHandlers {
 };
 
 // Probes addresses from..to in order and returns the meters that answered.
-std::vector<FoundMeter> scanMeters(Exchange& exchange, int from, int to, const LineSettings& line,
-                                   const ScanHandlers& handlers = {});
+std::vector<FoundMeter> scanMeters(const DeviceRegistry& registry, Exchange& exchange, int from, int to,
+                                   const LineSettings& line, const ScanHandlers& handlers = {});

@@ -102,6 +102,8 @@ struct WindowRig {
     // Shows the window and raises its activation, which opens the port.
     void showAndActivate();
 
+    // The window's device types; a test may put its own in before createWindow().
+    DeviceRegistry registry = builtInRegistry();
     VirtualClock clock;
     SimLink link;
     SimPort port;
@@ -123,6 +125,7 @@ struct PtyWindowRig {
     void showAndActivate();
 
     QTemporaryDir folder;
+    const DeviceRegistry registry = builtInRegistry();
     ComPortControl port;
     EventLoopWaiter waiter;
     ScriptedPrompter prompts;

@@ -2,6 +2,7 @@
 // record-type menu.
 #include "cli_args.h"
 #include "cli_command.h"
+#include "cli_records.h"
 #include "cli_port.h"
 #include "log/log_model.h"
 #include "protocol/event_loop_waiter.h"
@@ -14,14 +15,14 @@
 
 namespace {
 
-int runIdentify(const std::vector<std::string>& args)
+int runIdentify(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--addr"}, {"--fast", false}, {"--known-type"}},
                              kLineOptionSpecs);
     options.requireNoPositionals();
     const int address = parseAddressOption(options);
     const bool fast = options.has("--fast");
-    const int knownType = options.intOption("--known-type", 1, 7, 0);
+    const int knownType = options.intOption("--known-type", 1, lastDeviceTypeCode(registry), 0);
 
     CliQtContext qt;
     LinkSlot link;
@@ -37,8 +38,8 @@ int runIdentify(const std::vector<std::string>& args)
     exchange.setLine(line);
     int deviceType = 0;
     try {
-        deviceType = fast ? probeMeter(exchange, address, line, {}, knownType)
-                          : identifyMeter(exchange, address, {}, knownType);
+        deviceType = fast ? probeMeter(registry, exchange, address, line, {}, knownType)
+                          : identifyMeter(registry, exchange, address, {}, knownType);
     } catch (const ComPortError& error) {
         std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", error.what());
         std::printf("0\n");

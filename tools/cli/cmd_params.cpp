@@ -37,13 +37,13 @@ std::string loadParamLayout(const std::optional<std::string>& workbook, ParamRea
     return {};
 }
 
-int runParams(const std::vector<std::string>& args)
+int runParams(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--type"}, {"--addr"}, {"--workbook"}}, kLineOptionSpecs);
     options.requireNoPositionals();
     // 0: find the type as the parameter window's simple mode does.
-    const int requestedType = options.intOption("--type", 0, lastDeviceTypeCode());
-    const DeviceTypeDescription* requested = DeviceRegistry::instance().deviceType(requestedType);
+    const int requestedType = options.intOption("--type", 0, lastDeviceTypeCode(registry));
+    const DeviceTypeDescription* requested = registry.deviceType(requestedType);
     if (requestedType != 0 && (!requested || !requested->params.panel))
         throw CliUsageError("--type: device type " + std::to_string(requestedType) +
                             " has no parameter read-out");
@@ -55,7 +55,7 @@ int runParams(const std::vector<std::string>& args)
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
     exchange.setLine(parseLineOptions(options));
-    ParamReader reader(exchange);
+    ParamReader reader(registry, exchange);
     reader.setMeterAddress(static_cast<uint8_t>(address));
     if (requestedType == 0 || requested->params.fromWorkbook) {
         if (const std::string error = loadParamLayout(options.valueOf("--workbook"), reader);
