@@ -2,8 +2,8 @@
 // record-type menu.
 #include "cli_args.h"
 #include "cli_command.h"
-#include "cli_records.h"
 #include "cli_port.h"
+#include "cli_records.h"
 #include "log/log_model.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/exchange.h"
