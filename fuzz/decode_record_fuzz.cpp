@@ -3,8 +3,19 @@
 // device type 5 kinds and their Stop answer are included), block number (two
 // bytes, signed), then the reply bytes.
 #include "catalogue/catalogue.h"
+#include "catalogue/device_registry.h"
 #include "fuzz_input.h"
-#include "support/built_in_registry.h"
+
+namespace {
+
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,13 +4,20 @@
 // number (two bytes, signed), field count (one byte), per field a type selector
 // and two digits bytes (signed), then the reply bytes.
 #include "catalogue/catalogue.h"
+#include "catalogue/device_registry.h"
 #include "fuzz_input.h"
-#include "support/built_in_registry.h"
 
 #include <array>
 #include <vector>
 
 namespace {
+
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
 
 // The type names a sheet may hold, a few it must not know, and odd spellings.
 const std::array<const char*, 12> kTypeNames = {"DT2", "DBL", "FLT", "LNG", "BYTE", "BIT",

@@ -3,11 +3,17 @@
 #include "catalogue/device_registry.h"
 #include "decoding/param_decoders.h"
 #include "fuzz_input.h"
-#include "support/built_in_registry.h"
 
 #include <vector>
 
 namespace {
+
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
 
 struct DecoderOfPanel {
     ParamDecoder decode;

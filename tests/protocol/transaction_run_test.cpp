@@ -256,8 +256,12 @@ TEST(TransactionRun, KindWithoutDecoderStopsWithDottedTextAndImageShown)
 {
     RunBench bench(20);
     const BaseRequest base = bench.exchange.composeBaseRequest(kindOf(11), kAddress, {});
-    // 15 has the request shape of device type 1 but no decoder.
-    const PreparedKind noDecoder{15, {}, {}, {}, KindProblem::None, {}};
+    // The request shape of kind 11, but no decoder.
+    RecordKind withoutDecoder = kindOf(11);
+    withoutDecoder.decode = nullptr;
+    PreparedKind noDecoder;
+    noDecoder.kindCode = 15;
+    noDecoder.kind = &withoutDecoder;
     bench.run.start(noDecoder, base, {1, 10, 1000, ReplyCollection::paced()});
     EXPECT_EQ(runToEnd(bench.run, bench.clock).end, RunEnd::StoppedByMeter);
     EXPECT_EQ(bench.link.requests.size(), 1u);
