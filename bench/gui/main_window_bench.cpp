@@ -7,6 +7,7 @@
 #include "app/port_control.h"
 #include "app/prompter.h"
 #include "app/transaction_dialog.h"
+#include "catalogue/device_registry.h"
 #include "protocol/event_loop_waiter.h"
 
 #include <QApplication>
@@ -23,6 +24,13 @@
 #include <benchmark/benchmark.h>
 
 namespace {
+
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
 
 // Never opens: the window's attempt to open it on activation fails quietly.
 class ClosedPort : public PortControl, public ByteLink {
@@ -73,7 +81,7 @@ struct WindowParts {
     ProgramFolder folder;
     MainWindowContext context()
     {
-        return {port, waiter, prompter, folder.path(), folder.path(), folder.path()};
+        return {builtIn(), port, waiter, prompter, folder.path(), folder.path(), folder.path()};
     }
 };
 
@@ -179,7 +187,7 @@ void windowRead(benchmark::State& state, bool fast)
     ComPortControl port;
     EventLoopWaiter waiter;
     SilentPrompter prompter;
-    MainWindow frm({port, waiter, prompter, folder.path(), folder.path(), folder.path()});
+    MainWindow frm({builtIn(), port, waiter, prompter, folder.path(), folder.path(), folder.path()});
     frm.show();
     QApplication::setActiveWindow(&frm);
     QApplication::processEvents();

@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "app/prompter.h"
 #include "app/transaction_dialog.h"
+#include "catalogue/device_registry.h"
 #include "protocol/event_loop_waiter.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,13 @@
 #include <algorithm>
 
 namespace {
+
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
 
 // Nanoseconds the threads of this process have waited on a run queue (the
 // second field of each thread's schedstat): painting hands work to Qt's pooled
@@ -126,8 +134,8 @@ void BM_LongestEventLoopBlockDuringFaultyRun(benchmark::State& state)
         ComPortControl port;
         EventLoopWaiter waiter;
         QuietPrompter prompter;
-        MainWindow frm(
-            {port, waiter, prompter, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
+        MainWindow frm({builtIn(), port, waiter, prompter, folder.path(),
+                        folder.filePath(QStringLiteral("user")), folder.path()});
         frm.show();
         frm.onActivated();
         TransactionDialog& window = frm.transactionDialog();
