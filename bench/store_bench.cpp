@@ -24,6 +24,13 @@ enum Engine { kSqlite = 0, kPostgres = 1 };
 constexpr int kHourly = 10 * 8760; // ten years of hourly records
 constexpr int kHistoryMeters = 57; // 57 × 87,600 ≈ five million records
 
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
+
 const char* engineName(int engine)
 {
     return engine == kPostgres ? "PostgreSQL" : "SQLite";
@@ -73,7 +80,7 @@ std::optional<qint64> startDownload612(RecordStore& store, int address)
     DownloadStart start;
     start.meterId = meter.value_or(0);
     start.kindCode = 612;
-    start.columns = DeviceRegistry::instance().recordKind(612)->columns;
+    start.columns = builtIn().recordKind(612)->columns;
     return meter ? store.startDownload(start) : std::nullopt;
 }
 

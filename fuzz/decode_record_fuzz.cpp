@@ -3,18 +3,30 @@
 // device type 5 kinds and their Stop answer are included), block number (two
 // bytes, signed), then the reply bytes.
 #include "catalogue/catalogue.h"
+#include "catalogue/device_registry.h"
 #include "fuzz_input.h"
+
+namespace {
+
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
-    const auto kinds = recordKinds();
+    const auto kinds = recordKinds(builtIn());
     const int kindCode = kinds[input.byte() % kinds.size()]->code;
     const int blockNumber = static_cast<int16_t>(input.U16());
     const ByteView reply = input.rest();
 
     RecordTable table;
-    const DecodeResult result = decodeKindReply(kindCode, {blockNumber}, reply, table);
+    const DecodeResult result = decodeKindReply(builtIn(), kindCode, {blockNumber}, reply, table);
     if (static_cast<int>(result) < 0 || static_cast<int>(result) > 4)
         fuzzFailure("decode result outside 0..4");
     // Length and check come before any field: a rejected reply adds no row.

@@ -4,12 +4,20 @@
 // number (two bytes, signed), field count (one byte), per field a type selector
 // and two digits bytes (signed), then the reply bytes.
 #include "catalogue/catalogue.h"
+#include "catalogue/device_registry.h"
 #include "fuzz_input.h"
 
 #include <array>
 #include <vector>
 
 namespace {
+
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
 
 // The type names a sheet may hold, a few it must not know, and odd spellings.
 const std::array<const char*, 12> kTypeNames = {"DT2", "DBL", "FLT", "LNG", "BYTE", "BIT",
@@ -21,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
     std::vector<int> workbookKinds;
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
+    for (const DeviceTypeDescription* type : builtIn().deviceTypes())
         for (const RecordKind& kind : type->kinds)
             if (kind.fieldsFromWorkbook)
                 workbookKinds.push_back(kind.code);
@@ -43,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const FieldDigitsArray digitsBefore = fieldDigits;
     RecordTable table;
     const DecodeResult result =
-        decodeKindReply(kindCode, {blockNumber, &fieldTypes, &fieldDigits}, reply, table);
+        decodeKindReply(builtIn(), kindCode, {blockNumber, &fieldTypes, &fieldDigits}, reply, table);
     if (static_cast<int>(result) < 0 || static_cast<int>(result) > 4)
         fuzzFailure("decode result outside 0..4");
     if (result != DecodeResult::Decoded && table.rowCount() != 0)

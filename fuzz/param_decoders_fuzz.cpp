@@ -8,6 +8,13 @@
 
 namespace {
 
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
+
 struct DecoderOfPanel {
     ParamDecoder decode;
     const ParamPanelSpec* panel;
@@ -16,7 +23,7 @@ struct DecoderOfPanel {
 std::vector<DecoderOfPanel> decoders()
 {
     std::vector<DecoderOfPanel> all;
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
+    for (const DeviceTypeDescription* type : builtIn().deviceTypes())
         for (const ParamStep& step : type->params.steps)
             all.push_back({step.decode, type->params.panel});
     return all;

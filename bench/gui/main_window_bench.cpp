@@ -3,10 +3,12 @@
 // pane m_logView through the log model and its mirror, and a read of 100 blocks
 // from the simulated meter over a pseudo-terminal, paced and fast.
 #include "app/com_port_control.h"
+#include "app/device_tree.h"
 #include "app/main_window.h"
 #include "app/port_control.h"
 #include "app/prompter.h"
 #include "app/transaction_dialog.h"
+#include "catalogue/device_registry.h"
 #include "protocol/event_loop_waiter.h"
 
 #include <QApplication>
@@ -23,6 +25,13 @@
 #include <benchmark/benchmark.h>
 
 namespace {
+
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
 
 // Never opens: the window's attempt to open it on activation fails quietly.
 class ClosedPort : public PortControl, public ByteLink {
@@ -73,7 +82,7 @@ struct WindowParts {
     ProgramFolder folder;
     MainWindowContext context()
     {
-        return {port, waiter, prompter, folder.path(), folder.path(), folder.path()};
+        return {builtIn(), port, waiter, prompter, folder.path(), folder.path(), folder.path()};
     }
 };
 
@@ -84,7 +93,7 @@ void BM_MainWindowConstructAndShow(benchmark::State& state)
         MainWindow frm(parts.context());
         frm.show();
         QApplication::processEvents();
-        if (frm.protocolLayout().fieldTypes.empty()) {
+        if (frm.protocolWorkbookFailed()) {
             state.SkipWithError("the protocol sheet was not loaded");
             return;
         }
@@ -118,7 +127,8 @@ void BM_Memo1Append100000Lines(benchmark::State& state)
         frm.flushLog();
         QApplication::processEvents();
         state.PauseTiming();
-        state.counters["lines in Memo1"] = frm.m_logView->document()->blockCount();
+        state.counters["lines in Memo1"] =
+            frm.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->document()->blockCount();
         frm.log().clear();
         frm.flushLog();
         QApplication::processEvents();
@@ -179,7 +189,7 @@ void windowRead(benchmark::State& state, bool fast)
     ComPortControl port;
     EventLoopWaiter waiter;
     SilentPrompter prompter;
-    MainWindow frm({port, waiter, prompter, folder.path(), folder.path(), folder.path()});
+    MainWindow frm({builtIn(), port, waiter, prompter, folder.path(), folder.path(), folder.path()});
     frm.show();
     QApplication::setActiveWindow(&frm);
     QApplication::processEvents();
@@ -189,12 +199,13 @@ void windowRead(benchmark::State& state, bool fast)
             QTimer::singleShot(0, progress.m_okButton, &QPushButton::click);
     });
     QTreeWidgetItem* node = nullptr;
-    for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it && !node; ++it)
-        if (MainWindow::nodeCodeOf(*it) == 612)
+    auto* tree = frm.findChild<QTreeWidget*>(QStringLiteral("TreeView1"));
+    for (QTreeWidgetItemIterator it(tree); *it && !node; ++it)
+        if (DeviceTree::nodeCodeOf(*it) == 612)
             node = *it;
     for (auto _ : state) {
         frm.records().clearRows();
-        frm.m_deviceTree->setCurrentItem(node);
+        tree->setCurrentItem(node);
         QElapsedTimer timer;
         timer.start();
         frm.onTreeNodeDoubleClicked();

@@ -6,9 +6,11 @@
 // waiting for a processor (the machine may be busy). 25 ms is what an operator
 // would notice.
 #include "app/com_port_control.h"
+#include "app/device_tree.h"
 #include "app/main_window.h"
 #include "app/prompter.h"
 #include "app/transaction_dialog.h"
+#include "catalogue/device_registry.h"
 #include "protocol/event_loop_waiter.h"
 
 #include <QCoreApplication>
@@ -27,6 +29,13 @@
 #include <algorithm>
 
 namespace {
+
+// The built-in device types, built once for the whole run.
+const DeviceRegistry& builtIn()
+{
+    static const DeviceRegistry registry = builtInRegistry();
+    return registry;
+}
 
 // Nanoseconds the threads of this process have waited on a run queue (the
 // second field of each thread's schedstat): painting hands work to Qt's pooled
@@ -126,8 +135,8 @@ void BM_LongestEventLoopBlockDuringFaultyRun(benchmark::State& state)
         ComPortControl port;
         EventLoopWaiter waiter;
         QuietPrompter prompter;
-        MainWindow frm(
-            {port, waiter, prompter, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
+        MainWindow frm({builtIn(), port, waiter, prompter, folder.path(),
+                        folder.filePath(QStringLiteral("user")), folder.path()});
         frm.show();
         frm.onActivated();
         TransactionDialog& window = frm.transactionDialog();
@@ -135,9 +144,10 @@ void BM_LongestEventLoopBlockDuringFaultyRun(benchmark::State& state)
             if (window.m_okButton->isEnabled())
                 QTimer::singleShot(0, window.m_okButton, &QPushButton::click);
         });
-        for (QTreeWidgetItemIterator it(frm.m_deviceTree); *it; ++it) {
-            if (MainWindow::nodeCodeOf(*it) == 612)
-                frm.m_deviceTree->setCurrentItem(*it);
+        auto* tree = frm.findChild<QTreeWidget*>(QStringLiteral("TreeView1"));
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            if (DeviceTree::nodeCodeOf(*it) == 612)
+                tree->setCurrentItem(*it);
         }
         EventLoopBlockMeter meter;
         frm.onTreeNodeDoubleClicked();

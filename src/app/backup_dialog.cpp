@@ -46,12 +46,11 @@ BackupDialog::BackupDialog(QWidget* parent) : QDialog(parent)
 
 void BackupDialog::showProgress(const ArchiveProgress& progress)
 {
-    m_kindLabel->setText(
-        QStringLiteral("正在读取：%1（%2/%3）")
-            .arg(QString::fromUtf8(recordKindCaption(progress.kindCode).data(),
-                                   static_cast<int>(recordKindCaption(progress.kindCode).size())))
-            .arg(progress.kindIndex + 1)
-            .arg(progress.kindCount));
+    const std::string_view caption = progress.kind ? progress.kind->caption : std::string_view{};
+    m_kindLabel->setText(QStringLiteral("正在读取：%1（%2/%3）")
+                             .arg(QString::fromUtf8(caption.data(), static_cast<int>(caption.size())))
+                             .arg(progress.kindIndex + 1)
+                             .arg(progress.kindCount));
     // The bar counts the kind being read, as the line above it does.
     m_kindProgress->setRange(0, progress.kindCount);
     m_kindProgress->setValue(progress.kindIndex + 1);

@@ -13,7 +13,8 @@ constexpr int kNodeCodeRole = Qt::UserRole + 1;
 
 } // namespace
 
-DeviceTree::DeviceTree(QWidget* parent) : QTreeWidget(parent)
+DeviceTree::DeviceTree(const DeviceRegistry& registry, QWidget* parent)
+    : QTreeWidget(parent), m_registry(registry)
 {
     setObjectName(QStringLiteral("TreeView1"));
     setHeaderHidden(true);
@@ -29,18 +30,18 @@ DeviceTree::DeviceTree(QWidget* parent) : QTreeWidget(parent)
 
     QFont bold = font();
     bold.setBold(true);
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
+    for (const DeviceTypeDescription* type : m_registry.deviceTypes()) {
         if (!type->shownInTree)
             continue;
         auto* typeNode = new QTreeWidgetItem(this, {toQString(type->caption)});
         typeNode->setData(0, kNodeCodeRole, type->code);
-        typeNode->setIcon(0, treeImage(treeImageIndex(type->code)));
+        typeNode->setIcon(0, treeImage(treeImageIndex(m_registry, type->code)));
         typeNode->setFont(0, bold);
         typeNode->setToolTip(0, toQString(type->caption));
         for (const RecordKind& kind : type->kinds) {
             auto* kindNode = new QTreeWidgetItem(typeNode, {toQString(kind.caption)});
             kindNode->setData(0, kNodeCodeRole, kind.code);
-            kindNode->setIcon(0, treeImage(treeImageIndex(kind.code)));
+            kindNode->setIcon(0, treeImage(treeImageIndex(m_registry, kind.code)));
             kindNode->setToolTip(0, toQString(kind.caption));
         }
     }
@@ -94,7 +95,7 @@ int DeviceTree::selectFirstKindOf(int deviceType)
 void DeviceTree::updateNodeImages(QTreeWidgetItem* current, QTreeWidgetItem* previous)
 {
     if (previous)
-        previous->setIcon(0, treeImage(treeImageIndex(nodeCodeOf(previous))));
+        previous->setIcon(0, treeImage(treeImageIndex(m_registry, nodeCodeOf(previous))));
     if (current)
-        current->setIcon(0, treeImage(treeSelectedImageIndex(nodeCodeOf(current))));
+        current->setIcon(0, treeImage(treeSelectedImageIndex(m_registry, nodeCodeOf(current))));
 }

@@ -10,7 +10,7 @@ class DeviceRegistry;
 class DeviceTree : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit DeviceTree(QWidget* parent = nullptr);
+    explicit DeviceTree(const DeviceRegistry& registry, QWidget* parent = nullptr);
 
     // The code a node carries: the device type for a top-level node, else its
     // kind code; 0 for none.
@@ -31,4 +31,6 @@ signals:
 
 private:
     void updateNodeImages(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+
+    const DeviceRegistry& m_registry;
 };

@@ -16,7 +16,10 @@ constexpr int kMinutesPerDay = 24 * 60;
 
 } // namespace
 
-HistoryModel::HistoryModel(QObject* parent) : QSqlQueryModel(parent) {}
+HistoryModel::HistoryModel(const DeviceRegistry& registry, QObject* parent)
+    : QSqlQueryModel(parent), m_registry(registry)
+{
+}
 
 bool HistoryModel::setHistory(RecordStore& store, qint64 meterId, int kindCode, const QDateTime& from,
                               const QDateTime& to)
@@ -29,7 +32,7 @@ bool HistoryModel::setHistory(RecordStore& store, qint64 meterId, int kindCode, 
     }
     // setQuery() resets the model once everything it will be asked is in place.
     m_kindCode = kindCode;
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = m_registry.recordKind(kindCode);
     m_intervalMinutes = kind ? kind->intervalMinutes : 0;
     m_captions.clear();
     m_timeColumn = -1;

@@ -10,12 +10,13 @@
 
 #include <vector>
 
+class DeviceRegistry;
 class RecordStore;
 
 class HistoryModel : public QSqlQueryModel {
     Q_OBJECT
 public:
-    explicit HistoryModel(QObject* parent = nullptr);
+    explicit HistoryModel(const DeviceRegistry& registry, QObject* parent = nullptr);
 
     // Runs the query; false with the store's error() when it fails. `from`/`to`:
     // [from, to) of the records' own time, invalid for open.
@@ -32,6 +33,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    const DeviceRegistry& m_registry;
     QDateTime timeAt(int row) const;
     QVariant sourceValue(int row, int sourceColumn) const;
 

@@ -58,13 +58,14 @@ QString fileNameOf(QString name)
 
 } // namespace
 
-HistoryWindow::HistoryWindow(RecordStore& store, Prompter& prompter, QString saveDirectory, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_store(store), m_prompter(prompter),
+HistoryWindow::HistoryWindow(const DeviceRegistry& registry, RecordStore& store, Prompter& prompter,
+                             QString saveDirectory, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_registry(registry), m_store(store), m_prompter(prompter),
       m_saveDirectory(std::move(saveDirectory)), m_shownModel(std::make_unique<RecordTableModel>(m_shown))
 {
     setObjectName(QStringLiteral("historyWindow"));
     setWindowTitle(QStringLiteral("历史记录"));
-    m_model = new HistoryModel(this);
+    m_model = new HistoryModel(registry, this);
     m_downloads = new QStandardItemModel(0, 8, this);
     m_downloads->setHorizontalHeaderLabels({QStringLiteral("开始"), QStringLiteral("结束"),
                                             QStringLiteral("记录类型"), QStringLiteral("块（读/请求）"),
@@ -200,7 +201,7 @@ void HistoryWindow::onMeterChanged()
             warnStore();
         else if (const auto found = activity->find(meter); found != activity->end())
             for (const auto& [kind, rows] : found->second.records)
-                m_kindCombo->addItem(kindLabel(kind), kind);
+                m_kindCombo->addItem(kindLabel(m_registry, kind), kind);
     }
     fillDownloads(meter);
     onQueryClicked();
@@ -221,7 +222,7 @@ void HistoryWindow::fillDownloads(qint64 meterId)
         QList<QStandardItem*> row{
             new QStandardItem(localTimeText(query->value(2).toString())),
             new QStandardItem(localTimeText(query->value(3).toString())),
-            new QStandardItem(kindLabel(query->value(1).toInt())),
+            new QStandardItem(kindLabel(m_registry, query->value(1).toInt())),
             new QStandardItem(
                 QStringLiteral("%1/%2").arg(query->value(5).toInt()).arg(query->value(4).toInt())),
             new QStandardItem(query->value(6).toString()),

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class DeviceRegistry;
 class ChartWindow;
 class HistoryModel;
 class Prompter;
@@ -27,7 +28,8 @@ class HistoryWindow : public QWidget {
 public:
     // `store` (open) and `prompter` must outlive the window; files and pictures
     // are proposed in `saveDirectory`.
-    HistoryWindow(RecordStore& store, Prompter& prompter, QString saveDirectory, QWidget* parent = nullptr);
+    HistoryWindow(const DeviceRegistry& registry, RecordStore& store, Prompter& prompter,
+                  QString saveDirectory, QWidget* parent = nullptr);
     ~HistoryWindow() override;
 
     HistoryModel& model() { return *m_model; }
@@ -51,6 +53,7 @@ private:
     qint64 currentMeter() const;
     int currentKind() const;
 
+    const DeviceRegistry& m_registry;
     RecordStore& m_store;
     Prompter& m_prompter;
     QString m_saveDirectory;

@@ -8,6 +8,7 @@
 #include "app/dialog_prompter.h"
 #include "app/main_window.h"
 #include "app/qt_translation.h"
+#include "catalogue/device_registry.h"
 #include "protocol/event_loop_waiter.h"
 #include "ql_version.h"
 #include "serial/port_list.h"
@@ -112,8 +113,9 @@ int main(int argc, char* argv[])
 #else
     const bool choosePortFirst = false;
 #endif
-    MainWindow mainWindow(
-        {port, waiter, prompter, settingsDir, QString(), programDir, &availablePorts, choosePortFirst});
+    const DeviceRegistry registry = builtInRegistry();
+    MainWindow mainWindow({registry, port, waiter, prompter, settingsDir, QString(), programDir,
+                           &availablePorts, choosePortFirst});
     if (mainWindow.protocolWorkbookFailed())
         return 1;
     if (!mainWindow.showAtStoredPlace())

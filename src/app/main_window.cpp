@@ -35,8 +35,8 @@
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
-    : QMainWindow(parent), m_waiter(context.waiter), m_prompter(context.prompter),
-      m_settingsDir(context.settingsDir),
+    : QMainWindow(parent), m_registry(context.registry), m_waiter(context.waiter),
+      m_prompter(context.prompter), m_settingsDir(context.settingsDir),
       m_settings(context.settingsDir, context.userSettingsDir.isEmpty() ? SettingsFile::defaultUserFolder()
                                                                         : context.userSettingsDir),
       m_helpDir(context.helpDir), m_session(context.port, m_log, context.waiter)
@@ -59,8 +59,8 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     buildPanes();
     buildToolbar();
     m_reads = std::make_unique<ReadController>(
-        ReadContext{*this, m_session, m_waiter, m_prompter, m_records, *m_deviceTree, m_settingsDir,
-                    [this] { return m_address; }, [this] { return fastReading(); }});
+        ReadContext{context.registry, *this, m_session, m_waiter, m_prompter, m_records, *m_deviceTree,
+                    m_settingsDir, [this] { return m_address; }, [this] { return fastReading(); }});
     connect(m_reads.get(), &ReadController::addressChosen, this, &MainWindow::setAddress);
     connect(m_deviceTree, &DeviceTree::kindSelected, this, &MainWindow::onKindSelected);
     connect(m_deviceTree, &DeviceTree::nodeDoubleClicked, this, &MainWindow::onTreeNodeDoubleClicked);
@@ -70,11 +70,11 @@ MainWindow::MainWindow(const MainWindowContext& context, QWidget* parent)
     m_protocolWorkbookFailed = !m_reads->loadProtocolWorkbook(m_settings);
 
     // The parameter window lives as long as the main window.
-    m_paramWindow =
-        new ParamWindow({m_session, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
-                         [this] { return &m_reads->protocolSheet(); }, m_settingsDir,
-                         [this] { return m_reads->knownDeviceType(); }, [this] { return fastReading(); }},
-                        this);
+    m_paramWindow = new ParamWindow(
+        {m_registry, m_session, m_waiter, m_prompter, m_log, m_settings, [this] { return m_address; },
+         [this] { return &m_reads->protocolSheet(); }, m_settingsDir,
+         [this] { return m_reads->knownDeviceType(); }, [this] { return fastReading(); }},
+        this);
 }
 
 MainWindow::~MainWindow()
@@ -190,7 +190,7 @@ void MainWindow::buildPanes()
 {
     m_treePane = new QWidget(this);
     m_treePane->setObjectName(QStringLiteral("pnlLeft"));
-    m_deviceTree = new DeviceTree(m_treePane);
+    m_deviceTree = new DeviceTree(m_registry, m_treePane);
     auto* leftLayout = new QVBoxLayout(m_treePane);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->addWidget(m_deviceTree);
@@ -365,7 +365,7 @@ void MainWindow::onShown()
 {
     // The parameter window lays out its workbook-described type from the sheet
     // as loaded for the first section.
-    m_reads->setupRecordColumns(kindOfProtocolWorkbookSection(0));
+    m_reads->setupRecordColumns(kindOfProtocolWorkbookSection(m_registry, 0));
     m_ports->showClosed();
     showAddress();
     // The focus starts on the toolbar, not on the tree, whose first node would
@@ -509,7 +509,7 @@ void MainWindow::onChartTriggered()
     if (!m_chartWindow) {
         m_chartWindow = new ChartWindow(m_recordPane->model(), m_prompter, m_settingsDir, this);
         m_chartWindow->setSubject([this] {
-            const std::string_view kind = recordKindCaption(m_reads->kindCode());
+            const std::string_view kind = recordKindCaption(m_registry, m_reads->kindCode());
             return ChartWindow::Subject{toQString(kind), m_address};
         });
     }

@@ -19,6 +19,7 @@
 #include <memory>
 
 class ChartWindow;
+class DeviceRegistry;
 class DeviceTree;
 class LogPane;
 class ModbusWindow;
@@ -39,6 +40,7 @@ class WindowPlaceKeeper;
 
 // What the main window works with; every reference must outlive the window.
 struct MainWindowContext {
+    const DeviceRegistry& registry;
     PortControl& port;
     Waiter& waiter;
     Prompter& prompter;
@@ -141,6 +143,7 @@ private:
     void showAddress();
     bool fastReading() const;
 
+    const DeviceRegistry& m_registry;
     Waiter& m_waiter;
     Prompter& m_prompter;
     QString m_settingsDir;

@@ -2,8 +2,8 @@
 
 #include "app/store_texts.h"
 
-MeterBookModel::MeterBookModel(RecordStore& store, QObject* parent)
-    : QAbstractTableModel(parent), m_store(store)
+MeterBookModel::MeterBookModel(const DeviceRegistry& registry, RecordStore& store, QObject* parent)
+    : QAbstractTableModel(parent), m_registry(registry), m_store(store)
 {
 }
 
@@ -56,7 +56,7 @@ QVariant MeterBookModel::data(const QModelIndex& index, int role) const
     case Name:
         return meter.name;
     case Type:
-        return deviceTypeLabel(meter.deviceType);
+        return deviceTypeLabel(m_registry, meter.deviceType);
     case Address:
         return meter.address;
     case Port:
@@ -76,7 +76,7 @@ QVariant MeterBookModel::data(const QModelIndex& index, int role) const
         QStringList counts;
         if (activity)
             for (const auto& [kind, rows] : activity->records)
-                counts << QStringLiteral("%1：%2条").arg(kindLabel(kind)).arg(rows);
+                counts << QStringLiteral("%1：%2条").arg(kindLabel(m_registry, kind)).arg(rows);
         return counts.join(QStringLiteral("；"));
     }
     case ColumnCount:

@@ -10,6 +10,8 @@
 #include <map>
 #include <vector>
 
+class DeviceRegistry;
+
 class MeterBookModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -28,7 +30,7 @@ public:
     };
 
     // `store` must be open and outlive the model.
-    explicit MeterBookModel(RecordStore& store, QObject* parent = nullptr);
+    MeterBookModel(const DeviceRegistry& registry, RecordStore& store, QObject* parent = nullptr);
 
     // Reads the book again; false (and the rows kept) when the store fails.
     bool reload();
@@ -49,6 +51,7 @@ signals:
     void storeFailed(const QString& message);
 
 private:
+    const DeviceRegistry& m_registry;
     RecordStore& m_store;
     std::vector<MeterEntry> m_meters;
     std::map<qint64, MeterActivity> m_activity;

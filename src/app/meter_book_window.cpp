@@ -25,12 +25,13 @@ QPushButton* button(const QString& caption, const char* name, QWidget* parent)
 
 } // namespace
 
-MeterBookWindow::MeterBookWindow(RecordStore& store, Prompter& prompter, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_store(store), m_prompter(prompter)
+MeterBookWindow::MeterBookWindow(const DeviceRegistry& registry, RecordStore& store, Prompter& prompter,
+                                 QWidget* parent)
+    : QWidget(parent, Qt::Window), m_registry(registry), m_store(store), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("meterBookWindow"));
     setWindowTitle(QStringLiteral("抄表簿"));
-    m_model = new MeterBookModel(store, this);
+    m_model = new MeterBookModel(registry, store, this);
     connect(m_model, &MeterBookModel::storeFailed, this, &MeterBookWindow::warnStore);
 
     m_table = new QTableView(this);

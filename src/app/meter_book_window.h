@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+class DeviceRegistry;
 class MeterBookModel;
 class Prompter;
 class QPushButton;
@@ -16,7 +17,8 @@ class MeterBookWindow : public QWidget {
     Q_OBJECT
 public:
     // `store` (open) and `prompter` must outlive the window.
-    MeterBookWindow(RecordStore& store, Prompter& prompter, QWidget* parent = nullptr);
+    MeterBookWindow(const DeviceRegistry& registry, RecordStore& store, Prompter& prompter,
+                    QWidget* parent = nullptr);
 
     MeterBookModel& model() { return *m_model; }
     // The meter of the selected row, 0 for none.
@@ -41,6 +43,7 @@ private:
     void selectMeter(qint64 meterId);
     void updateButtons();
 
+    const DeviceRegistry& m_registry;
     RecordStore& m_store;
     Prompter& m_prompter;
     MeterBookModel* m_model = nullptr;

@@ -73,9 +73,9 @@ const QColor kGridCaptionColour(0x00, 0x00, 0xFF);
 const QColor kGridValueColour(0xFF, 0x00, 0x00);
 
 // The device types of the type selector, by selector index.
-std::vector<const DeviceTypeDescription*> selectorTypes()
+std::vector<const DeviceTypeDescription*> selectorTypes(const DeviceRegistry& registry)
 {
-    return DeviceRegistry::instance().paramOrder(&ParamRead::selectorRank);
+    return registry.paramOrder(&ParamRead::selectorRank);
 }
 
 void setTextColour(QWidget* widget, const QColor& colour)
@@ -108,7 +108,7 @@ public:
 ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_exchange(context.session.link(), context.log, context.waiter), m_reader(m_exchange),
+      m_exchange(context.session.link(), context.log, context.waiter), m_reader(context.registry, m_exchange),
       m_prompter(context.prompter), m_log(context.log), m_settings(context.settings),
       m_meterAddressSource(context.meterAddress), m_protocolSheetSource(context.protocolSheet),
       m_knownDeviceType(context.knownDeviceType), m_knownTypeFirst(context.knownTypeFirst),
@@ -127,7 +127,7 @@ ParamWindow::ParamWindow(const ParamWindowContext& context, QWidget* parent)
     // The window takes the size its layout asks for, in either mode.
     m_layout->setSizeConstraint(QLayout::SetFixedSize);
     buildTitle();
-    m_selectorTypes = selectorTypes();
+    m_selectorTypes = selectorTypes(context.registry);
     // One panel shows at a time, at the same place: all share one cell.
     auto* panels = new QGridLayout;
     panels->setContentsMargins(kLeftMargin, 7, 0, 0);
@@ -361,9 +361,9 @@ QWidget* ParamWindow::panelOf(int deviceType) const
     return index < 0 ? nullptr : m_panels[static_cast<size_t>(index)];
 }
 
-int ParamWindow::selectorIndexOf(int deviceType)
+int ParamWindow::selectorIndexOf(int deviceType) const
 {
-    const std::vector<const DeviceTypeDescription*> types = selectorTypes();
+    const std::vector<const DeviceTypeDescription*>& types = m_selectorTypes;
     const auto found = std::find_if(types.begin(), types.end(),
                                     [deviceType](const auto* type) { return type->code == deviceType; });
     return found == types.end() ? -1 : static_cast<int>(found - types.begin());
@@ -384,7 +384,7 @@ void ParamWindow::showDevicePanel(QWidget* panel)
 
 void ParamWindow::showValues(int deviceType)
 {
-    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    const DeviceTypeDescription* type = m_reader.registry().deviceType(deviceType);
     if (type && type->params.fromWorkbook) {
         showGrid();
         return;
@@ -560,7 +560,7 @@ bool ParamWindow::detectDeviceType()
 
 void ParamWindow::showDetected(int deviceType)
 {
-    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    const DeviceTypeDescription* type = m_reader.registry().deviceType(deviceType);
     if (!type)
         return;
     m_titleLabel->setText(toQString(type->params.detectedTitle));

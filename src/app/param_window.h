@@ -35,6 +35,7 @@ class Waiter;
 
 // What the window works with; every reference must outlive the window.
 struct ParamWindowContext {
+    const DeviceRegistry& registry; // must outlive the window
     // The port: a read waits for no one, a periodic one skips its turn and one
     // on demand is refused while another exchange has the port.
     PortSession& session;
@@ -94,7 +95,7 @@ public:
     // The panel of `deviceType`, or nullptr.
     QWidget* panelOf(int deviceType) const;
     // Selector index of `deviceType`, -1 when it has none.
-    static int selectorIndexOf(int deviceType);
+    int selectorIndexOf(int deviceType) const;
     int selectorCount() const;
 
     QLabel* m_titleLabel = nullptr;

@@ -52,10 +52,10 @@ private:
 } // namespace
 
 ReadController::ReadController(const ReadContext& context)
-    : m_window(context.window), m_session(context.session), m_exchange(context.session.exchange()),
-      m_waiter(context.waiter), m_prompter(context.prompter), m_records(context.records),
-      m_tree(context.tree), m_settingsDir(context.settingsDir), m_address(context.address),
-      m_fastReading(context.fastReading), m_run(m_exchange, m_records)
+    : m_registry(context.registry), m_window(context.window), m_session(context.session),
+      m_exchange(context.session.exchange()), m_waiter(context.waiter), m_prompter(context.prompter),
+      m_records(context.records), m_tree(context.tree), m_settingsDir(context.settingsDir),
+      m_address(context.address), m_fastReading(context.fastReading), m_run(m_exchange, m_records)
 {
     m_transactionDialog = new TransactionDialog(m_run, m_waiter, &m_window);
 }
@@ -128,10 +128,10 @@ bool ReadController::usePort(const std::function<QString()>& work, bool openPort
 
 void ReadController::setupRecordColumns(int kindCode)
 {
-    m_kind = prepareKind(kindCode, m_protocolCells);
+    m_kind = prepareKind(m_registry, kindCode, m_protocolCells);
     m_records.setColumns(m_kind.columns);
     // The parameter window lays out device type 5 from the sheet last loaded.
-    if (const RecordKind* kind = findRecordKind(kindCode); kind && kind->fieldsFromWorkbook)
+    if (m_kind.kind && m_kind.kind->fieldsFromWorkbook)
         m_protocolSheet = m_kind.sheet;
     if (m_kind.problem == KindProblem::BadProtocolSheet)
         m_prompter.warn(&m_window, QString::fromStdString(m_kind.error), kWarnCaption);
@@ -165,7 +165,7 @@ QString ReadController::readWholeKind(int kindCode, ReadStartWay way)
     if (base.request.empty())
         return {};
     return startRead(base,
-                     wholeKindPlan(kindCode, way, m_fastReading(), lineSettingsOf(m_session.settings())));
+                     wholeKindPlan(*m_kind.kind, way, m_fastReading(), lineSettingsOf(m_session.settings())));
 }
 
 QString ReadController::startRead(const BaseRequest& base, const ReadPlan& plan)
@@ -222,7 +222,7 @@ void ReadController::readRecordMenuItem(QAction* item)
     item->setEnabled(true);
     if (!ok || !deviceType)
         return;
-    const RecordMenuResolution resolution = resolveRecordMenuItem(*menuItem, *deviceType);
+    const RecordMenuResolution resolution = resolveRecordMenuItem(m_registry, *menuItem, *deviceType);
     if (resolution.kindCode == 0) {
         inform(
             toQString(resolution.message) +
@@ -292,7 +292,7 @@ std::optional<int> ReadController::identifyWithProgress(ProbeSet probes)
     // Fast, the type found here before is asked first: a known meter answers
     // its own probe at once instead of after every other type's.
     const int deviceType = findDeviceType(
-        m_exchange, m_address(), fast, lineSettingsOf(m_session.settings()), probes,
+        m_registry, m_exchange, m_address(), fast, lineSettingsOf(m_session.settings()), probes,
         [&progress] { return progress.wasCanceled(); }, fast ? knownDeviceType() : 0);
     if (progress.wasCanceled())
         return std::nullopt;
@@ -320,7 +320,7 @@ void ReadController::readRange()
             // "取消" in the range dialog keeps the records already read.
             if (m_records.rowCount() > 0 && !ask(kOverwriteQuestion))
                 return QString();
-            const BaseRequest base = composeRequest(prepareKind(kindCode, m_protocolCells));
+            const BaseRequest base = composeRequest(prepareKind(m_registry, kindCode, m_protocolCells));
             if (base.request.empty())
                 return QString();
             BlockRangeDialog range(&m_window, &m_prompter);
@@ -329,7 +329,7 @@ void ReadController::readRange()
                 return QString();
             setupRecordColumns(kindCode);
             m_records.clearRows();
-            ReadPlan plan = wholeKindPlan(kindCode, ReadStartWay::RangeOrIdentification, m_fastReading(),
+            ReadPlan plan = wholeKindPlan(*m_kind.kind, ReadStartWay::RangeOrIdentification, m_fastReading(),
                                           lineSettingsOf(m_session.settings()));
             plan.beginBlock = range.beginBlock();
             plan.endBlock = range.endBlock();
@@ -367,7 +367,7 @@ void ReadController::backup()
             progress->setWindowModality(Qt::WindowModal);
             progress->show();
             const QDateTime readAt = QDateTime::currentDateTime();
-            ArchiveDownload download(m_exchange, options);
+            ArchiveDownload download(m_registry, m_exchange, options);
             download.setProgressHandler([&progress, &download](const ArchiveProgress& at) {
                 progress->showProgress(at);
                 if (progress->cancelRequested())
@@ -379,14 +379,14 @@ void ReadController::backup()
             int failed = 0;
             for (const ArchiveKind& kind : kinds) {
                 failed += kind.end == ArchiveKindEnd::Completed ? 0 : 1;
-                sheets.push_back({kind.kindCode, &kind.table,
+                sheets.push_back({kind.kindCode, std::string(kind.caption), &kind.table,
                                   kind.failure.empty() ? archiveKindEndText(kind.end) : kind.failure});
             }
-            const ExportOutcome saved =
-                exportArchiveWorkbook({options.address, deviceType, readAt}, sheets, name,
-                                      [this](const QString& text, const QString& title) {
-                                          return m_prompter.ask(&m_window, text, title);
-                                      });
+            const ExportOutcome saved = exportArchiveWorkbook(
+                {options.address, deviceType, std::string(deviceTypeCaption(m_registry, deviceType)), readAt},
+                sheets, name, [this](const QString& text, const QString& title) {
+                    return m_prompter.ask(&m_window, text, title);
+                });
             showExportMessages(m_prompter, &m_window, saved);
             QString status = download.cancelled() ? QStringLiteral("已取消") : QStringLiteral("处理完成");
             if (failed > 0)
@@ -405,7 +405,7 @@ void ReadController::backup()
 
 void ReadController::search()
 {
-    SearchDialog dialog(&m_window);
+    SearchDialog dialog(m_registry, &m_window);
     connect(&dialog, &SearchDialog::searchRequested, this, [this, &dialog] {
         bool started = false;
         bool ended = false;
@@ -418,7 +418,7 @@ void ReadController::search()
                 handlers.beforeAddress = [&dialog](int address) { return dialog.showProbing(address); };
                 handlers.found = [&dialog](const FoundMeter& meter) { dialog.addMeter(meter); };
                 const size_t found =
-                    scanMeters(m_exchange, dialog.from(), dialog.to(), line, handlers).size();
+                    scanMeters(m_registry, m_exchange, dialog.from(), dialog.to(), line, handlers).size();
                 dialog.showEnd((dialog.stopRequested() ? QStringLiteral("搜索已停止，找到 %1 台流量计。")
                                                        : QStringLiteral("找到 %1 台流量计。"))
                                    .arg(found) +

@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 
+class DeviceRegistry;
 class DeviceTree;
 class Prompter;
 class QAction;
@@ -29,6 +30,7 @@ class Waiter;
 
 // What the reads work with; every reference must outlive the controller.
 struct ReadContext {
+    const DeviceRegistry& registry;
     QWidget& window; // parent of the dialogs and messages
     PortSession& session;
     Waiter& waiter;
@@ -103,6 +105,7 @@ private:
     void inform(const QString& text);
     bool ask(const QString& text);
 
+    const DeviceRegistry& m_registry;
     QWidget& m_window;
     PortSession& m_session;
     Exchange& m_exchange;

@@ -13,7 +13,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-SearchDialog::SearchDialog(QWidget* parent) : QDialog(parent)
+SearchDialog::SearchDialog(const DeviceRegistry& registry, QWidget* parent)
+    : QDialog(parent), m_registry(registry)
 {
     setObjectName(QStringLiteral("searchDialog"));
     setWindowTitle(QStringLiteral("搜索流量计"));
@@ -103,7 +104,7 @@ void SearchDialog::addMeter(const FoundMeter& meter)
 {
     const int row = m_meterList->rowCount();
     m_meterList->insertRow(row);
-    const std::string_view caption = deviceTypeCaption(meter.deviceType);
+    const std::string_view caption = deviceTypeCaption(m_registry, meter.deviceType);
     m_meterList->setItem(row, 0, new QTableWidgetItem(QString::number(meter.address)));
     m_meterList->setItem(
         row, 1,

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class DeviceRegistry;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -13,7 +14,8 @@ struct FoundMeter;
 class SearchDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit SearchDialog(QWidget* parent = nullptr);
+    // `registry` names the device types found; it must outlive the dialog.
+    explicit SearchDialog(const DeviceRegistry& registry, QWidget* parent = nullptr);
 
     int from() const;
     int to() const;
@@ -43,6 +45,7 @@ protected:
 private:
     void search();
 
+    const DeviceRegistry& m_registry;
     bool m_searching = false;
     bool m_stopRequested = false;
     int m_chosenAddress = 0;

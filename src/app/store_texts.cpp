@@ -23,18 +23,18 @@ QString outcomeCaption(const QString& value)
     return value;
 }
 
-QString kindLabel(int kindCode)
+QString kindLabel(const DeviceRegistry& registry, int kindCode)
 {
-    const std::string_view caption = recordKindCaption(kindCode);
+    const std::string_view caption = recordKindCaption(registry, kindCode);
     if (caption.empty())
         return QString::number(kindCode);
     return QStringLiteral("%1 %2").arg(kindCode).arg(
         QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
 }
 
-QString deviceTypeLabel(int deviceType)
+QString deviceTypeLabel(const DeviceRegistry& registry, int deviceType)
 {
-    const std::string_view caption = deviceTypeCaption(deviceType);
+    const std::string_view caption = deviceTypeCaption(registry, deviceType);
     if (caption.empty())
         return QString::number(deviceType);
     return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));

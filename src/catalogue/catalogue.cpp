@@ -32,59 +32,53 @@ constexpr RecordMenuItem kRecordMenuItems[] = {
 
 static_assert(std::size(kRecordMenuItems) == 20);
 
-const DeviceRegistry& registry()
-{
-    return DeviceRegistry::instance();
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------
 // Device types and record kinds
 
-bool isKnownDeviceType(int deviceType)
+bool isKnownDeviceType(const DeviceRegistry& registry, int deviceType)
 {
-    return registry().deviceType(deviceType) != nullptr;
+    return registry.deviceType(deviceType) != nullptr;
 }
 
-std::string_view deviceTypeCaption(int deviceType)
+std::string_view deviceTypeCaption(const DeviceRegistry& registry, int deviceType)
 {
-    const DeviceTypeDescription* type = registry().deviceType(deviceType);
+    const DeviceTypeDescription* type = registry.deviceType(deviceType);
     return type ? type->caption : std::string_view{};
 }
 
-int pollIntervalMs(int deviceType, ReadStartWay way)
+int pollIntervalMs(const RecordKind& kind, ReadStartWay way)
 {
-    const DeviceTypeDescription* type = registry().deviceType(deviceType);
-    if (!type)
+    if (!kind.type)
         return kDefaultPollIntervalMs;
-    return way == ReadStartWay::TreeOrRecordMenu ? type->pollIntervalTreeOrMenuMs
-                                                 : type->pollIntervalRangeOrIdentificationMs;
+    return way == ReadStartWay::TreeOrRecordMenu ? kind.type->pollIntervalTreeOrMenuMs
+                                                 : kind.type->pollIntervalRangeOrIdentificationMs;
 }
 
-std::vector<const RecordKind*> recordKinds()
+std::vector<const RecordKind*> recordKinds(const DeviceRegistry& registry)
 {
     std::vector<const RecordKind*> kinds;
-    for (const DeviceTypeDescription* type : registry().deviceTypes())
+    for (const DeviceTypeDescription* type : registry.deviceTypes())
         for (const RecordKind& kind : type->kinds)
             kinds.push_back(&kind);
     return kinds;
 }
 
-std::span<const RecordKind> recordKindsOf(int deviceType)
+std::span<const RecordKind> recordKindsOf(const DeviceRegistry& registry, int deviceType)
 {
-    const DeviceTypeDescription* type = registry().deviceType(deviceType);
+    const DeviceTypeDescription* type = registry.deviceType(deviceType);
     return type ? std::span<const RecordKind>(type->kinds) : std::span<const RecordKind>{};
 }
 
-const RecordKind* findRecordKind(int kindCode)
+const RecordKind* findRecordKind(const DeviceRegistry& registry, int kindCode)
 {
-    return registry().recordKind(kindCode);
+    return registry.recordKind(kindCode);
 }
 
-bool isKnownRecordKind(int kindCode)
+bool isKnownRecordKind(const DeviceRegistry& registry, int kindCode)
 {
-    return findRecordKind(kindCode) != nullptr;
+    return findRecordKind(registry, kindCode) != nullptr;
 }
 
 int deviceTypeOfKind(int kindCode)
@@ -95,86 +89,88 @@ int deviceTypeOfKind(int kindCode)
     return value;
 }
 
-std::string_view recordKindCaption(int kindCode)
+std::string_view recordKindCaption(const DeviceRegistry& registry, int kindCode)
 {
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(registry, kindCode);
     return kind ? kind->caption : std::string_view{};
 }
 
-int blockCountOf(int kindCode)
+int blockCountOf(const DeviceRegistry& registry, int kindCode)
 {
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(registry, kindCode);
     return kind ? kind->blockCount : 0;
 }
 
-int recordsPerBlock(int kindCode)
+int recordsPerBlock(const DeviceRegistry& registry, int kindCode)
 {
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(registry, kindCode);
     return kind ? kind->recordsPerBlock : 0;
 }
 
-std::string_view progressCaption(int kindCode)
+std::string_view progressCaption(const DeviceRegistry& registry, int kindCode)
 {
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(registry, kindCode);
     return kind ? kind->progressCaption : std::string_view{};
 }
 
-std::string_view readStartLogLine(int kindCode)
+std::string_view readStartLogLine(const DeviceRegistry& registry, int kindCode)
 {
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(registry, kindCode);
     return kind ? kind->readStartLogLine : std::string_view{};
 }
 
-int protocolWorkbookSection(int kindCode)
+int protocolWorkbookSection(const DeviceRegistry& registry, int kindCode)
 {
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(registry, kindCode);
     return kind && kind->fieldsFromWorkbook ? kind->selector : -1;
 }
 
-int kindOfProtocolWorkbookSection(int section)
+int kindOfProtocolWorkbookSection(const DeviceRegistry& registry, int section)
 {
-    for (const RecordKind* kind : recordKinds()) {
+    for (const RecordKind* kind : recordKinds(registry)) {
         if (kind->fieldsFromWorkbook && kind->selector == section)
             return kind->code;
     }
     return 0;
 }
 
-DecodeResult decodeKindReply(int kindCode, const DecodeContext& context, ByteView reply, RecordTable& table)
+DecodeResult decodeKindReply(const DeviceRegistry& registry, int kindCode, const DecodeContext& context,
+                             ByteView reply, RecordTable& table)
 {
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(registry, kindCode);
     return kind ? kind->decodeReply(context, reply, table) : DecodeResult::Stop;
 }
 
-void setupKindColumns(int kindCode, RecordTable& table)
+void setupKindColumns(const DeviceRegistry& registry, int kindCode, RecordTable& table)
 {
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = findRecordKind(registry, kindCode);
     table.setColumns(kind ? kind->columns : std::vector<TableColumn>{});
 }
 
 // ---------------------------------------------------------------------------------
 // Tree nodes
 
-bool isDeviceTypeNode(int nodeCode)
+bool isDeviceTypeNode(const DeviceRegistry& registry, int nodeCode)
 {
-    return isKnownDeviceType(nodeCode);
+    return isKnownDeviceType(registry, nodeCode);
 }
 
-std::string_view treeCaption(int nodeCode)
+std::string_view treeCaption(const DeviceRegistry& registry, int nodeCode)
 {
-    return isDeviceTypeNode(nodeCode) ? deviceTypeCaption(nodeCode) : recordKindCaption(nodeCode);
+    return isDeviceTypeNode(registry, nodeCode) ? deviceTypeCaption(registry, nodeCode)
+                                                : recordKindCaption(registry, nodeCode);
 }
 
-int treeImageIndex(int nodeCode)
+int treeImageIndex(const DeviceRegistry& registry, int nodeCode)
 {
-    return isDeviceTypeNode(nodeCode) ? kDeviceTypeImage : kRecordKindImage;
+    return isDeviceTypeNode(registry, nodeCode) ? kDeviceTypeImage : kRecordKindImage;
 }
 
-int treeSelectedImageIndex(int nodeCode)
+int treeSelectedImageIndex(const DeviceRegistry& registry, int nodeCode)
 {
-    if (isDeviceTypeNode(nodeCode))
+    if (isDeviceTypeNode(registry, nodeCode))
         return kDeviceTypeImage;
-    const RecordKind* kind = findRecordKind(nodeCode);
+    const RecordKind* kind = findRecordKind(registry, nodeCode);
     return kind && kind->plainSelectedImage ? kRecordKindImage : kRecordKindSelectedImage;
 }
 
@@ -194,9 +190,10 @@ const RecordMenuItem* findRecordMenuItem(std::string_view name)
     return nullptr;
 }
 
-RecordMenuResolution resolveRecordMenuItem(const RecordMenuItem& item, int identifiedDeviceType)
+RecordMenuResolution resolveRecordMenuItem(const DeviceRegistry& registry, const RecordMenuItem& item,
+                                           int identifiedDeviceType)
 {
-    const DeviceTypeDescription* type = registry().deviceType(identifiedDeviceType);
+    const DeviceTypeDescription* type = registry.deviceType(identifiedDeviceType);
     if (!type || !type->inRecordMenu)
         return {0, kNoMeterMessage};
     for (const RecordKind& kind : type->kinds)
@@ -205,8 +202,9 @@ RecordMenuResolution resolveRecordMenuItem(const RecordMenuItem& item, int ident
     return {0, item.missingKindMessage};
 }
 
-RecordMenuResolution resolveRecordMenuItem(std::string_view itemName, int identifiedDeviceType)
+RecordMenuResolution resolveRecordMenuItem(const DeviceRegistry& registry, std::string_view itemName,
+                                           int identifiedDeviceType)
 {
     const RecordMenuItem* item = findRecordMenuItem(itemName);
-    return item ? resolveRecordMenuItem(*item, identifiedDeviceType) : RecordMenuResolution{};
+    return item ? resolveRecordMenuItem(registry, *item, identifiedDeviceType) : RecordMenuResolution{};
 }

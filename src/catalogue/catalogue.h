@@ -23,20 +23,19 @@ enum class ReadStartWay {
     RangeOrIdentification, // range read (m_readRangeAction) or read after m_readAllAction identification
 };
 
-bool isKnownDeviceType(int deviceType);
+bool isKnownDeviceType(const DeviceRegistry& registry, int deviceType);
 // Empty for an unknown device type.
-std::string_view deviceTypeCaption(int deviceType);
-// Timer period of a read of this device type by how the read starts; 1000 ms for
-// an unknown device type.
-int pollIntervalMs(int deviceType, ReadStartWay way);
+std::string_view deviceTypeCaption(const DeviceRegistry& registry, int deviceType);
+// Timer period of a read of this kind by how the read starts, as its device type sets it.
+int pollIntervalMs(const RecordKind& kind, ReadStartWay way);
 
 // Every record kind of every device type, by device type in tree order.
-std::vector<const RecordKind*> recordKinds();
+std::vector<const RecordKind*> recordKinds(const DeviceRegistry& registry);
 // The record kinds of one device type in tree order; empty for an unknown type.
-std::span<const RecordKind> recordKindsOf(int deviceType);
+std::span<const RecordKind> recordKindsOf(const DeviceRegistry& registry, int deviceType);
 // nullptr when no device type knows this code.
-const RecordKind* findRecordKind(int kindCode);
-bool isKnownRecordKind(int kindCode);
+const RecordKind* findRecordKind(const DeviceRegistry& registry, int kindCode);
+bool isKnownRecordKind(const DeviceRegistry& registry, int kindCode);
 
 // Device type of a record kind code: divide by 10 while the value exceeds 10
 // (11 → 1, 410 → 41 → 4, 617 → 61 → 6). Pure arithmetic, so it also answers for
@@ -44,23 +43,24 @@ bool isKnownRecordKind(int kindCode);
 int deviceTypeOfKind(int kindCode);
 
 // Lookups by kind code; 0 or an empty text for an unknown code.
-std::string_view recordKindCaption(int kindCode);
-int blockCountOf(int kindCode);
-int recordsPerBlock(int kindCode);
-std::string_view progressCaption(int kindCode);
-std::string_view readStartLogLine(int kindCode);
+std::string_view recordKindCaption(const DeviceRegistry& registry, int kindCode);
+int blockCountOf(const DeviceRegistry& registry, int kindCode);
+int recordsPerBlock(const DeviceRegistry& registry, int kindCode);
+std::string_view progressCaption(const DeviceRegistry& registry, int kindCode);
+std::string_view readStartLogLine(const DeviceRegistry& registry, int kindCode);
 // Section of the protocol workbook (0-based, after the marker row) of a kind whose
 // fields the workbook describes, -1 for other codes.
-int protocolWorkbookSection(int kindCode);
+int protocolWorkbookSection(const DeviceRegistry& registry, int kindCode);
 // The kind whose fields section `section` of the protocol workbook describes; 0 for none.
-int kindOfProtocolWorkbookSection(int section);
+int kindOfProtocolWorkbookSection(const DeviceRegistry& registry, int section);
 
 // The kind's decoder's result unchanged, or Stop with the table untouched for an
 // unknown code.
-DecodeResult decodeKindReply(int kindCode, const DecodeContext& context, ByteView reply, RecordTable& table);
+DecodeResult decodeKindReply(const DeviceRegistry& registry, int kindCode, const DecodeContext& context,
+                             ByteView reply, RecordTable& table);
 // Replaces the table's columns (and rows) by the kind's; an unknown code or a
 // workbook-described kind leaves no columns.
-void setupKindColumns(int kindCode, RecordTable& table);
+void setupKindColumns(const DeviceRegistry& registry, int kindCode, RecordTable& table);
 
 // ---------------------------------------------------------------------------------
 // Tree node codes and images. A node carries its code (state index): 1..7 for a
@@ -70,11 +70,11 @@ constexpr int kDeviceTypeImage = 3;         // normal and selected
 constexpr int kRecordKindImage = 0;         // normal
 constexpr int kRecordKindSelectedImage = 1; // selected, unless the kind keeps its plain picture
 
-bool isDeviceTypeNode(int nodeCode); // a device type's code
+bool isDeviceTypeNode(const DeviceRegistry& registry, int nodeCode); // a device type's code
 // Caption of a device-type node or a record-kind node; empty for an unknown code.
-std::string_view treeCaption(int nodeCode);
-int treeImageIndex(int nodeCode);
-int treeSelectedImageIndex(int nodeCode);
+std::string_view treeCaption(const DeviceRegistry& registry, int nodeCode);
+int treeImageIndex(const DeviceRegistry& registry, int nodeCode);
+int treeSelectedImageIndex(const DeviceRegistry& registry, int nodeCode);
 
 // ---------------------------------------------------------------------------------
 // Record-type menu (m_recordKindMenu): twenty items that name a record type across device
@@ -106,6 +106,8 @@ struct RecordMenuResolution {
 // Resolves an item for the identified device type (0 = nothing answered): device
 // type 0 or any type outside the record-type menu gives kNoMeterMessage; a type
 // without a kind for the item gives the item's own message.
-RecordMenuResolution resolveRecordMenuItem(const RecordMenuItem& item, int identifiedDeviceType);
+RecordMenuResolution resolveRecordMenuItem(const DeviceRegistry& registry, const RecordMenuItem& item,
+                                           int identifiedDeviceType);
 // Same by item name; an unknown name gives kindCode 0 and an empty message.
-RecordMenuResolution resolveRecordMenuItem(std::string_view itemName, int identifiedDeviceType);
+RecordMenuResolution resolveRecordMenuItem(const DeviceRegistry& registry, std::string_view itemName,
+                                           int identifiedDeviceType);

@@ -41,15 +41,11 @@ int kindCodeOf(int deviceType, int ordinal)
     return std::stoi(std::to_string(deviceType) + std::to_string(ordinal));
 }
 
-DeviceRegistry::DeviceRegistry()
+DeviceRegistry builtInRegistry()
 {
+    DeviceRegistry registry;
     for (DeviceTypeDescription& type : builtInDeviceTypes())
-        add(std::move(type));
-}
-
-DeviceRegistry& DeviceRegistry::instance()
-{
-    static DeviceRegistry registry;
+        registry.add(std::move(type));
     return registry;
 }
 
@@ -68,14 +64,10 @@ bool DeviceRegistry::add(DeviceTypeDescription type)
         kind.reply = lengthsOf(kind, *type.dialect);
     }
     m_types.push_back(std::move(type));
+    for (RecordKind& kind : m_types.back().kinds)
+        kind.type = &m_types.back();
     rebuildOrder();
     return true;
-}
-
-void DeviceRegistry::remove(int code)
-{
-    m_types.remove_if([code](const DeviceTypeDescription& type) { return type.code == code; });
-    rebuildOrder();
 }
 
 void DeviceRegistry::rebuildOrder()

@@ -23,6 +23,8 @@
 #include <string_view>
 #include <vector>
 
+struct DeviceTypeDescription;
+
 using KindDecoder = DecodeResult (*)(const DecodeContext& context, ByteView reply, RecordTable& table);
 
 // What the reply collection can know of a reply from its length alone.
@@ -71,6 +73,7 @@ struct RecordKind {
 
     // Filled by the registry.
     int deviceType = 0;
+    const DeviceTypeDescription* type = nullptr;
     int code = 0;
     int firstRecord = 0; // number of the first record that block 1 names
     bool fieldsFromWorkbook = false;
@@ -142,16 +145,19 @@ struct DeviceTypeDescription {
     ParamRead params;
 };
 
+// Built once at start and handed, const, to whoever needs it. Moving keeps the
+// descriptions where they are, so pointers into it stay valid; copying would not.
 class DeviceRegistry {
 public:
-    // The registry with the built-in device types.
-    static DeviceRegistry& instance();
+    DeviceRegistry() = default;
+    DeviceRegistry(DeviceRegistry&&) = default;
+    DeviceRegistry& operator=(DeviceRegistry&&) = default;
+    DeviceRegistry(const DeviceRegistry&) = delete;
+    DeviceRegistry& operator=(const DeviceRegistry&) = delete;
 
-    // Adds a device type; false (and nothing added) when its code or a kind code
-    // is taken or a kind has no dialect to be read with.
+    // Adds a device type while the registry is built; false (and nothing added)
+    // when its code or a kind code is taken or a kind has no dialect to be read with.
     bool add(DeviceTypeDescription type);
-    // Takes a device type out again (tests register their own and clean up).
-    void remove(int code);
 
     // In code order.
     const std::vector<const DeviceTypeDescription*>& deviceTypes() const { return m_order; }
@@ -166,12 +172,14 @@ public:
     std::vector<const DeviceTypeDescription*> paramOrder(int ParamRead::*rank) const;
 
 private:
-    DeviceRegistry();
     void rebuildOrder();
 
     std::list<DeviceTypeDescription> m_types;
     std::vector<const DeviceTypeDescription*> m_order;
 };
+
+// A registry of the built-in device types.
+DeviceRegistry builtInRegistry();
 
 // The kind code of a device type's ordinal: the two written one after the other.
 int kindCodeOf(int deviceType, int ordinal);

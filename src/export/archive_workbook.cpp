@@ -1,7 +1,5 @@
 #include "export/archive_workbook.h"
 
-#include "catalogue/catalogue.h"
-
 #include <set>
 
 namespace {
@@ -34,8 +32,7 @@ void writeSummarySheet(WorkbookWriter& writer, const ArchiveSummary& summary,
     writer.merge(title);
     writer.setHorizontalAlignment(title, HorizontalAlignment::Centre);
 
-    const std::string typeText =
-        std::to_string(summary.deviceType) + " " + std::string(deviceTypeCaption(summary.deviceType));
+    const std::string typeText = std::to_string(summary.deviceType) + " " + summary.deviceTypeCaption;
     const std::vector<std::pair<std::string, std::string>> info = {
         {"流量计地址", std::to_string(summary.address)},
         {"设备类型", typeText},
@@ -57,7 +54,7 @@ void writeSummarySheet(WorkbookWriter& writer, const ArchiveSummary& summary,
     for (const ArchiveSheet& sheet : sheets) {
         ++row;
         // Appended rather than "'" + text: GCC 12 wrongly warns (-Wrestrict) of the latter at -O3.
-        writer.setCell(row, kLabelColumn, std::string(1, '\'').append(recordKindCaption(sheet.kindCode)));
+        writer.setCell(row, kLabelColumn, std::string(1, '\'').append(sheet.caption));
         writer.setCell(row, kLabelColumn + 1, std::to_string(sheet.kindCode));
         writer.setCell(row, kLabelColumn + 2, std::to_string(sheet.table ? sheet.table->rowCount() : 0));
         writer.setCell(row, kLabelColumn + 3, std::string(1, '\'').append(sheet.outcome));
@@ -82,7 +79,7 @@ void writeArchiveWorkbook(WorkbookWriter& writer, const ArchiveSummary& summary,
     const QDate today = summary.readAt.date();
     for (const ArchiveSheet& sheet : sheets) {
         writer.selectSheet(writer.addSheet());
-        const std::string caption(recordKindCaption(sheet.kindCode));
+        const std::string& caption = sheet.caption;
         writer.setSheetName(uniqueSheetName(caption, taken));
         static const RecordTable kEmpty;
         fillRecordSheet(writer, sheet.table ? *sheet.table : kEmpty, caption, today);

@@ -15,6 +15,7 @@ inline constexpr const char* kArchiveSummarySheetName = "汇总";
 
 struct ArchiveSheet {
     int kindCode = 0;
+    std::string caption;                // the kind's caption
     const RecordTable* table = nullptr; // must outlive the call
     std::string outcome;                // "完成", or why the kind is incomplete
 };
@@ -22,6 +23,7 @@ struct ArchiveSheet {
 struct ArchiveSummary {
     int address = 0;
     int deviceType = 0;
+    std::string deviceTypeCaption;
     QDateTime readAt;
 };
 

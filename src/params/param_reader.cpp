@@ -6,7 +6,8 @@
 
 #include <QScopeGuard>
 
-ParamReader::ParamReader(Exchange& exchange, QObject* parent) : QObject(parent), m_exchange(exchange)
+ParamReader::ParamReader(const DeviceRegistry& registry, Exchange& exchange, QObject* parent)
+    : QObject(parent), m_registry(registry), m_exchange(exchange)
 {
     forget();
 }
@@ -21,7 +22,7 @@ void ParamReader::setMeterAddress(uint8_t address)
 
 void ParamReader::forget()
 {
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
+    for (const DeviceTypeDescription* type : m_registry.deviceTypes()) {
         if (!type->params.panel || type->params.fromWorkbook)
             continue;
         blankParamLabels(*type->params.panel, m_values);
@@ -45,7 +46,7 @@ void ParamReader::fillParamGrid()
 {
     m_grid = ::fillParamGrid(m_paramFields);
     blankParamGrid(m_grid);
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
+    for (const DeviceTypeDescription* type : m_registry.deviceTypes())
         if (type->params.fromWorkbook)
             emit changed(type->code);
 }
@@ -82,13 +83,13 @@ int ParamReader::readFromWorkbook(int deviceType)
     m_exchange.sendFrame(typedParamsRequest(m_meterAddress, m_paramLayout));
     m_exchange.wait().sleep(kParamWaitTypedMs);
     const Bytes reply = m_exchange.readReplyBytes(typedParamsReplyLength(m_paramLayout));
-    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    const DeviceTypeDescription* type = m_registry.deviceType(deviceType);
     return finish(deviceType, type->params, decodeParamsGrid(reply, m_paramFields, m_paramLayout, m_grid));
 }
 
 int ParamReader::readParams(int deviceType)
 {
-    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    const DeviceTypeDescription* type = m_registry.deviceType(deviceType);
     if (!type || !type->params.panel)
         return 0;
     const ParamRead& read = type->params;
@@ -134,8 +135,7 @@ int ParamReader::readParams(int deviceType)
 ParamReader::Detection ParamReader::detectDeviceType()
 {
     Detection detection;
-    for (const DeviceTypeDescription* type :
-         DeviceRegistry::instance().paramOrder(&ParamRead::detectionRank)) {
+    for (const DeviceTypeDescription* type : m_registry.paramOrder(&ParamRead::detectionRank)) {
         for (int attempt = 0; attempt < type->params.detectionAttempts; ++attempt) {
             detection.result = readParams(type->code);
             if (detection.result == ParamResult::Decoded) {

@@ -30,8 +30,11 @@ inline constexpr int kParamWaitTypedMs = 2100;
 class ParamReader : public QObject {
     Q_OBJECT
 public:
-    // `exchange` must outlive the reader. Every label starts in its reset state.
-    explicit ParamReader(Exchange& exchange, QObject* parent = nullptr);
+    // `registry` and `exchange` must outlive the reader. Every label starts in
+    // its reset state.
+    ParamReader(const DeviceRegistry& registry, Exchange& exchange, QObject* parent = nullptr);
+
+    const DeviceRegistry& registry() const { return m_registry; }
 
     // A different address forgets every value read so far.
     void setMeterAddress(uint8_t address);
@@ -76,6 +79,7 @@ private:
     int readFromWorkbook(int deviceType);
     int finish(int deviceType, const ParamRead& read, int result);
 
+    const DeviceRegistry& m_registry;
     Exchange& m_exchange;
     uint8_t m_meterAddress = 23;
     std::vector<std::string> m_paramFields;

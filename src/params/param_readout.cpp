@@ -5,7 +5,7 @@
 std::vector<ReadoutLine> paramReadout(int deviceType, const ParamReader& reader)
 {
     std::vector<ReadoutLine> lines;
-    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    const DeviceTypeDescription* type = reader.registry().deviceType(deviceType);
     if (!type || !type->params.panel)
         return lines;
     if (type->params.fromWorkbook) {
@@ -36,9 +36,10 @@ const char* labelStateName(LabelState state)
     return state == LabelState::Alarm ? "alarm" : "normal";
 }
 
-std::optional<double> meterClockOffsetS(int deviceType, const LabelValues& values, int64_t pcLocalSeconds)
+std::optional<double> meterClockOffsetS(const DeviceRegistry& registry, int deviceType,
+                                        const LabelValues& values, int64_t pcLocalSeconds)
 {
-    const DeviceTypeDescription* type = DeviceRegistry::instance().deviceType(deviceType);
+    const DeviceTypeDescription* type = registry.deviceType(deviceType);
     if (!type || type->params.clockLabel.empty())
         return std::nullopt;
     const auto clock = values.find(std::string(type->params.clockLabel));

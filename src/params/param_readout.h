@@ -24,4 +24,5 @@ const char* labelStateName(LabelState state);
 // against `pcLocalSeconds` (the PC's wall clock at the reply, its local time
 // counted as if it were UTC, as the meter keeps no zone). nullopt for a type
 // that does not report its time, or a clock text that is no time.
-std::optional<double> meterClockOffsetS(int deviceType, const LabelValues& values, int64_t pcLocalSeconds);
+std::optional<double> meterClockOffsetS(const DeviceRegistry& registry, int deviceType,
+                                        const LabelValues& values, int64_t pcLocalSeconds);

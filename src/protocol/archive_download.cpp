@@ -22,8 +22,8 @@ std::string archiveKindEndText(ArchiveKindEnd end)
     return "未读取";
 }
 
-ArchiveDownload::ArchiveDownload(Exchange& exchange, ArchiveOptions options)
-    : m_exchange(exchange), m_options(options)
+ArchiveDownload::ArchiveDownload(const DeviceRegistry& registry, Exchange& exchange, ArchiveOptions options)
+    : m_registry(registry), m_exchange(exchange), m_options(options)
 {
 }
 
@@ -33,17 +33,18 @@ std::vector<ArchiveKind> ArchiveDownload::run(int deviceType)
     m_portError.clear();
     m_portFailure.reset();
     std::vector<ArchiveKind> kinds;
-    for (const RecordKind& info : recordKindsOf(deviceType)) {
+    for (const RecordKind& info : recordKindsOf(m_registry, deviceType)) {
         kinds.emplace_back();
         kinds.back().kindCode = info.code;
+        kinds.back().caption = info.caption;
     }
     const int kindCount = static_cast<int>(kinds.size());
     for (int index = 0; index < kindCount; ++index) {
         ArchiveKind& kind = kinds[static_cast<size_t>(index)];
         if (m_cancelled || !m_portError.empty())
             break;
-        kind.prepared =
-            m_prepare ? m_prepare(kind.kindCode) : prepareKind(kind.kindCode, m_options.protocolCells);
+        kind.prepared = m_prepare ? m_prepare(kind.kindCode)
+                                  : prepareKind(m_registry, kind.kindCode, m_options.protocolCells);
         kind.table.setColumns(kind.prepared.columns);
         if (!kind.prepared.ready()) {
             kind.failure = kind.prepared.error;
@@ -62,7 +63,7 @@ void ArchiveDownload::readOneKind(ArchiveKind& kind, int kindIndex, int kindCoun
         m_portError = kPortClosedText;
         return;
     }
-    if (base.request.empty()) {
+    if (base.request.empty() || !kind.prepared.kind) {
         kind.failure = "无法生成请求";
         return;
     }
@@ -78,7 +79,8 @@ void ArchiveDownload::readOneKind(ArchiveKind& kind, int kindIndex, int kindCoun
     TransactionRun run(m_exchange, kind.table);
     const RunOutcome ended = readKind(
         run, m_exchange.wait(), kind.prepared, base,
-        wholeKindPlan(kind.kindCode, ReadStartWay::TreeOrRecordMenu, m_options.fast, m_options.line), watch);
+        wholeKindPlan(*kind.prepared.kind, ReadStartWay::TreeOrRecordMenu, m_options.fast, m_options.line),
+        watch);
     kind.lastResult = run.lastResult();
 
     switch (ended.end) {

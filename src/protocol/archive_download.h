@@ -27,6 +27,7 @@ enum class ArchiveKindEnd {
 
 struct ArchiveKind {
     int kindCode = 0;
+    std::string_view caption;
     RecordTable table;
     PreparedKind prepared;
 
@@ -64,9 +65,9 @@ public:
     using ProgressHandler = std::function<void(const ArchiveProgress& progress)>;
     using KindEndHandler = std::function<void(const ArchiveKind& kind)>;
 
-    ArchiveDownload(Exchange& exchange, ArchiveOptions options);
+    ArchiveDownload(const DeviceRegistry& registry, Exchange& exchange, ArchiveOptions options);
 
-    // Default: PrepareKind with the options' protocol cells.
+    // Default: prepareKind with the options' protocol cells.
     void setKindPreparer(KindPreparer preparer) { m_prepare = std::move(preparer); }
     // Called before every block; events are processed meanwhile, so cancel()
     // may come from the window.
@@ -89,6 +90,7 @@ public:
 private:
     void readOneKind(ArchiveKind& kind, int kindIndex, int kindCount);
 
+    const DeviceRegistry& m_registry;
     Exchange& m_exchange;
     ArchiveOptions m_options;
     KindPreparer m_prepare;

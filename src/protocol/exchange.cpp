@@ -30,27 +30,24 @@ Exchange::Exchange(ByteLink& link, LogModel& log, Waiter& waiter) : m_link(link)
 {
 }
 
-BaseRequest Exchange::composeBaseRequest(int kindCode, int address, RegisterWindow registers)
+BaseRequest Exchange::composeBaseRequest(const RecordKind& kind, int address, RegisterWindow registers)
 {
     BaseRequest result;
     if (!m_link.connected()) {
         result.portClosed = true;
         return result;
     }
-    if (!isKnownRecordKind(kindCode))
-        return result;
-    const uint8_t a = static_cast<uint8_t>(address);
-    result.request = baseRequestOfKind(kindCode, a, registers);
+    result.request = baseRequestOfKind(kind, static_cast<uint8_t>(address), registers);
     if (result.request.empty())
         return result;
-    m_log.appendLine(std::string(readStartLogLine(kindCode)));
-    result.blockCount = blockCountOf(kindCode);
+    m_log.appendLine(kind.readStartLogLine);
+    result.blockCount = kind.blockCount;
     return result;
 }
 
-void Exchange::sendBlockRequest(ByteView baseRequest, int blockNumber, int kindCode)
+void Exchange::sendBlockRequest(ByteView baseRequest, int blockNumber, const RecordKind& kind)
 {
-    const Bytes frame = blockRequestFrame(kindCode, baseRequest, blockNumber);
+    const Bytes frame = blockRequestFrame(kind, baseRequest, blockNumber);
     if (!frame.empty())
         sendFrame(frame);
 }

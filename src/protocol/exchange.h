@@ -14,6 +14,7 @@
 class ByteLink;
 class LogModel;
 class Waiter;
+struct RecordKind;
 
 // Replies longer than this are treated as no reply at all.
 inline constexpr int kMaxReplyBytes = 500;
@@ -36,15 +37,14 @@ class Exchange {
 public:
     Exchange(ByteLink& link, LogModel& log, Waiter& waiter);
 
-    // Base request and block count of a read of `kindCode` at `address`, with
+    // Base request and block count of a read of `kind` at `address`, with
     // the kind's read-start line in the log. Port closed: portClosed set,
-    // nothing logged. A kind its device type does not know: empty request,
-    // no log line. `registers` is only used by register-read kinds.
-    BaseRequest composeBaseRequest(int kindCode, int address, RegisterWindow registers = {});
+    // nothing logged. `registers` is only used by register-read kinds.
+    BaseRequest composeBaseRequest(const RecordKind& kind, int address, RegisterWindow registers = {});
 
     // Builds the frame of `blockNumber` from the base request, seals it and
-    // sends it with SendFrame.
-    void sendBlockRequest(ByteView baseRequest, int blockNumber, int kindCode);
+    // sends it with sendFrame.
+    void sendBlockRequest(ByteView baseRequest, int blockNumber, const RecordKind& kind);
 
     // Purges both directions, writes the frame and logs it; nothing when the
     // link is closed.

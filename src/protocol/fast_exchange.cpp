@@ -18,7 +18,7 @@ constexpr int kFastPollMs = 1;
 
 } // namespace
 
-ReplyShape::ReplyShape(int kindCode) : m_kind(findRecordKind(kindCode)) {}
+ReplyShape::ReplyShape(const RecordKind& kind) : m_kind(&kind) {}
 
 ReplyShape ReplyShape::modbusOfLength(size_t length)
 {

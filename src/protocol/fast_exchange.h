@@ -17,7 +17,9 @@ struct RecordKind;
 // gives it.
 class ReplyShape {
 public:
-    explicit ReplyShape(int kindCode);
+    // The shape of no known kind: never whole, never growing.
+    ReplyShape() = default;
+    explicit ReplyShape(const RecordKind& kind);
     // A Modbus reply of exactly `length` bytes ending in its CRC.
     static ReplyShape modbusOfLength(size_t length);
 
@@ -36,7 +38,6 @@ public:
     size_t longestLength() const;
 
 private:
-    ReplyShape() = default;
     const RecordKind* m_kind = nullptr; // nullptr for an unknown kind: never whole, never growing
     size_t m_modbusLength = 0;          // set instead of m_kind for ModbusOfLength
 };

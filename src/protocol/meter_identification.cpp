@@ -34,8 +34,9 @@ size_t longest(const MeterProbe& probe)
 // Runs the probes of the device types in rank order; each gets its log line, then
 // up to three attempts of send, pause, collect (and the confirming window, if the
 // type has one: an attempt fails when that is not answered).
-int runProbes(Exchange& exchange, int address, Identification DeviceTypeDescription::*probes,
-              const std::function<bool()>& cancelled, int knownType)
+int runProbes(const DeviceRegistry& registry, Exchange& exchange, int address,
+              Identification DeviceTypeDescription::*probes, const std::function<bool()>& cancelled,
+              int knownType)
 {
     const uint8_t a = static_cast<uint8_t>(address);
     const auto tryType = [&](const DeviceTypeDescription* type) {
@@ -63,7 +64,7 @@ int runProbes(Exchange& exchange, int address, Identification DeviceTypeDescript
         }
         return false;
     };
-    const std::vector<const DeviceTypeDescription*> order = DeviceRegistry::instance().probeOrder(probes);
+    const std::vector<const DeviceTypeDescription*> order = registry.probeOrder(probes);
     const auto frameOf = [&](const DeviceTypeDescription* type) {
         return type->dialect->frame(a, (type->*probes).probe.body);
     };
@@ -90,22 +91,26 @@ int runProbes(Exchange& exchange, int address, Identification DeviceTypeDescript
 
 } // namespace
 
-int identifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled, int knownType)
+int identifyMeter(const DeviceRegistry& registry, Exchange& exchange, int address,
+                  const std::function<bool()>& cancelled, int knownType)
 {
-    return runProbes(exchange, address, &DeviceTypeDescription::identification, cancelled, knownType);
+    return runProbes(registry, exchange, address, &DeviceTypeDescription::identification, cancelled,
+                     knownType);
 }
 
-int identifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled,
-                         int knownType)
+int identifyRecordReader(const DeviceRegistry& registry, Exchange& exchange, int address,
+                         const std::function<bool()>& cancelled, int knownType)
 {
-    return runProbes(exchange, address, &DeviceTypeDescription::recordReaderProbe, cancelled, knownType);
+    return runProbes(registry, exchange, address, &DeviceTypeDescription::recordReaderProbe, cancelled,
+                     knownType);
 }
 
-RecordMenuChoice resolveRecordMenu(Exchange& exchange, const RecordMenuItem& item, int address)
+RecordMenuChoice resolveRecordMenu(const DeviceRegistry& registry, Exchange& exchange,
+                                   const RecordMenuItem& item, int address)
 {
     RecordMenuChoice choice;
-    choice.deviceType = identifyMeter(exchange, address);
-    const RecordMenuResolution resolution = resolveRecordMenuItem(item, choice.deviceType);
+    choice.deviceType = identifyMeter(registry, exchange, address);
+    const RecordMenuResolution resolution = resolveRecordMenuItem(registry, item, choice.deviceType);
     choice.kindCode = resolution.kindCode;
     choice.message = resolution.message;
     return choice;

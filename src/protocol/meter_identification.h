@@ -8,6 +8,7 @@
 #include <functional>
 #include <string_view>
 
+class DeviceRegistry;
 class Exchange;
 struct RecordMenuItem;
 
@@ -17,14 +18,14 @@ struct RecordMenuItem;
 // when `cancelled` (asked before each attempt) says so. `knownType` (0: none)
 // is probed first, with the types that share its probe; the others follow
 // when it does not answer.
-int identifyMeter(Exchange& exchange, int address, const std::function<bool()>& cancelled = {},
-                  int knownType = 0);
+int identifyMeter(const DeviceRegistry& registry, Exchange& exchange, int address,
+                  const std::function<bool()>& cancelled = {}, int knownType = 0);
 
 // Probes of "读取全部记录" for the older record readers, in their order in the
 // device registry; three attempts each. Returns the type, 0 when none answered
 // or when `cancelled` (asked before each attempt) says so; `knownType` as above.
-int identifyRecordReader(Exchange& exchange, int address, const std::function<bool()>& cancelled = {},
-                         int knownType = 0);
+int identifyRecordReader(const DeviceRegistry& registry, Exchange& exchange, int address,
+                         const std::function<bool()>& cancelled = {}, int knownType = 0);
 
 struct RecordMenuChoice {
     int deviceType = 0;       // what IdentifyMeter found (0: nothing answered)
@@ -34,4 +35,5 @@ struct RecordMenuChoice {
 
 // A record-type menu item: identifies the meter and maps the item to the
 // record kind of the type found, or to the message that explains why not.
-RecordMenuChoice resolveRecordMenu(Exchange& exchange, const RecordMenuItem& item, int address);
+RecordMenuChoice resolveRecordMenu(const DeviceRegistry& registry, Exchange& exchange,
+                                   const RecordMenuItem& item, int address);

@@ -79,8 +79,9 @@ Bytes exchangeProbe(Exchange& exchange, const ScanProbe& probe, const LineSettin
     return reply;
 }
 
-int probeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange, int address,
-              const LineSettings& line, const std::function<bool()>& cancelled, int knownType)
+int probeWith(const DeviceRegistry& registry, Identification DeviceTypeDescription::*probes,
+              Exchange& exchange, int address, const LineSettings& line,
+              const std::function<bool()>& cancelled, int knownType)
 {
     // Types that share a first probe are told apart by the confirming window of
     // the one ranked first; a probe already answered (or not) is not sent again.
@@ -106,7 +107,7 @@ int probeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange,
         const int timeoutMs = std::max(line.responseTimeoutMs, kFollowUpTimeoutMs);
         return confirm.succeeded(exchangeProbe(exchange, confirm, line, timeoutMs));
     };
-    const std::vector<const DeviceTypeDescription*> order = DeviceRegistry::instance().probeOrder(probes);
+    const std::vector<const DeviceTypeDescription*> order = registry.probeOrder(probes);
     // The known type goes first together with the types that share its probe,
     // in their own order, so the answer is the one the whole sequence would give.
     const auto known = std::find_if(order.begin(), order.end(),
@@ -131,39 +132,41 @@ int probeWith(Identification DeviceTypeDescription::*probes, Exchange& exchange,
 
 } // namespace
 
-int probeMeter(Exchange& exchange, int address, const LineSettings& line,
+int probeMeter(const DeviceRegistry& registry, Exchange& exchange, int address, const LineSettings& line,
                const std::function<bool()>& cancelled, int knownType)
 {
-    return probeWith(&DeviceTypeDescription::identification, exchange, address, line, cancelled, knownType);
-}
-
-int probeRecordReader(Exchange& exchange, int address, const LineSettings& line,
-                      const std::function<bool()>& cancelled, int knownType)
-{
-    return probeWith(&DeviceTypeDescription::recordReaderProbe, exchange, address, line, cancelled,
+    return probeWith(registry, &DeviceTypeDescription::identification, exchange, address, line, cancelled,
                      knownType);
 }
 
-int findDeviceType(Exchange& exchange, int address, bool fast, const LineSettings& line, ProbeSet probes,
-                   const std::function<bool()>& cancelled, int knownType)
+int probeRecordReader(const DeviceRegistry& registry, Exchange& exchange, int address,
+                      const LineSettings& line, const std::function<bool()>& cancelled, int knownType)
+{
+    return probeWith(registry, &DeviceTypeDescription::recordReaderProbe, exchange, address, line, cancelled,
+                     knownType);
+}
+
+int findDeviceType(const DeviceRegistry& registry, Exchange& exchange, int address, bool fast,
+                   const LineSettings& line, ProbeSet probes, const std::function<bool()>& cancelled,
+                   int knownType)
 {
     const bool recordReader = probes == ProbeSet::RecordReader;
     if (fast)
-        return recordReader ? probeRecordReader(exchange, address, line, cancelled, knownType)
-                            : probeMeter(exchange, address, line, cancelled, knownType);
-    return recordReader ? identifyRecordReader(exchange, address, cancelled, knownType)
-                        : identifyMeter(exchange, address, cancelled, knownType);
+        return recordReader ? probeRecordReader(registry, exchange, address, line, cancelled, knownType)
+                            : probeMeter(registry, exchange, address, line, cancelled, knownType);
+    return recordReader ? identifyRecordReader(registry, exchange, address, cancelled, knownType)
+                        : identifyMeter(registry, exchange, address, cancelled, knownType);
 }
 
-std::vector<FoundMeter> scanMeters(Exchange& exchange, int from, int to, const LineSettings& line,
-                                   const ScanHandlers& handlers)
+std::vector<FoundMeter> scanMeters(const DeviceRegistry& registry, Exchange& exchange, int from, int to,
+                                   const LineSettings& line, const ScanHandlers& handlers)
 {
     std::vector<FoundMeter> found;
     for (int address = from; address <= to; ++address) {
         if (handlers.beforeAddress && !handlers.beforeAddress(address))
             break;
         exchange.wait().processEvents();
-        const int deviceType = probeMeter(exchange, address, line);
+        const int deviceType = probeMeter(registry, exchange, address, line);
         if (deviceType == 0)
             continue;
         found.push_back({address, deviceType});

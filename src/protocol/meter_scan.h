@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+class DeviceRegistry;
 class Exchange;
 
 // Long enough for a meter to start its answer at 9600 baud, short enough that
@@ -32,11 +33,12 @@ struct FoundMeter {
 // (the type last found there; 0: none) is asked first, with the types sharing
 // its probe; when it does not answer the whole sequence follows, without
 // sending a probe twice.
-int probeMeter(Exchange& exchange, int address, const LineSettings& line,
+int probeMeter(const DeviceRegistry& registry, Exchange& exchange, int address, const LineSettings& line,
                const std::function<bool()>& cancelled = {}, int knownType = 0);
 // The same with the probes of "读取全部记录" for the older record readers.
-int probeRecordReader(Exchange& exchange, int address, const LineSettings& line,
-                      const std::function<bool()>& cancelled = {}, int knownType = 0);
+int probeRecordReader(const DeviceRegistry& registry, Exchange& exchange, int address,
+                      const LineSettings& line, const std::function<bool()>& cancelled = {},
+                      int knownType = 0);
 
 // Which probes identify a meter: those of the record-type menu (also the
 // backup's and the command-line reader's) or those of "读取全部记录" for the
@@ -47,9 +49,9 @@ enum class ProbeSet { RecordMenu, RecordReader };
 // frame once, bounded by the line's response timeout) or paced
 // (identifyMeter: three attempts per type, at the pace the meters expect).
 // Returns, cancels and throws as those do.
-int findDeviceType(Exchange& exchange, int address, bool fast, const LineSettings& line,
-                   ProbeSet probes = ProbeSet::RecordMenu, const std::function<bool()>& cancelled = {},
-                   int knownType = 0);
+int findDeviceType(const DeviceRegistry& registry, Exchange& exchange, int address, bool fast,
+                   const LineSettings& line, ProbeSet probes = ProbeSet::RecordMenu,
+                   const std::function<bool()>& cancelled = {}, int knownType = 0);
 
 struct ScanHandlers {
     // Before each address; returning false ends the scan (cancel).
@@ -58,5 +60,5 @@ struct ScanHandlers {
 };
 
 // Probes addresses from..to in order and returns the meters that answered.
-std::vector<FoundMeter> scanMeters(Exchange& exchange, int from, int to, const LineSettings& line,
-                                   const ScanHandlers& handlers = {});
+std::vector<FoundMeter> scanMeters(const DeviceRegistry& registry, Exchange& exchange, int from, int to,
+                                   const LineSettings& line, const ScanHandlers& handlers = {});

@@ -1,12 +1,13 @@
 #include "protocol/prepared_kind.h"
 
-#include "catalogue/catalogue.h"
+#include "serial/byte_link.h"
 
-PreparedKind prepareKind(int kindCode, const CellReader& protocolCells)
+PreparedKind prepareKind(const DeviceRegistry& registry, int kindCode, const CellReader& protocolCells)
 {
     PreparedKind prepared;
     prepared.kindCode = kindCode;
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = registry.recordKind(kindCode);
+    prepared.kind = kind;
     if (!kind) {
         prepared.problem = KindProblem::UnknownKind;
         prepared.error = "no column layout for record kind " + std::to_string(kindCode);
@@ -24,7 +25,7 @@ PreparedKind prepareKind(int kindCode, const CellReader& protocolCells)
         prepared.error = "没有协议工作簿";
         return prepared;
     }
-    const int section = protocolWorkbookSection(kindCode);
+    const int section = kind->selector;
     ProtocolLoadResult loaded = loadProtocolSection(section, protocolCells);
     prepared.sheet = std::move(loaded.sheet);
     prepared.columns = prepared.sheet.columns;
@@ -40,5 +41,10 @@ PreparedKind prepareKind(int kindCode, const CellReader& protocolCells)
 
 BaseRequest composeKindRequest(Exchange& exchange, const PreparedKind& kind, int address)
 {
-    return exchange.composeBaseRequest(kind.kindCode, address, kind.registers);
+    if (!kind.kind) {
+        BaseRequest none;
+        none.portClosed = !exchange.link().connected();
+        return none;
+    }
+    return exchange.composeBaseRequest(*kind.kind, address, kind.registers);
 }

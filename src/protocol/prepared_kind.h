@@ -4,6 +4,7 @@
 // window from that workbook's first sheet. Then the request for one meter.
 #pragma once
 
+#include "catalogue/device_registry.h"
 #include "decoding/decode_result.h"
 #include "decoding/protocol_sheet.h"
 #include "decoding/record_table.h"
@@ -20,8 +21,11 @@ enum class KindProblem {
     BadProtocolSheet, // the sheet breaks its rules; `error` says where
 };
 
+// A kind looked up once: its row travels with the read, its code is the label
+// of logs and files.
 struct PreparedKind {
     int kindCode = 0;
+    const RecordKind* kind = nullptr; // nullptr for an unknown code
     // The record table's columns; a workbook-described kind without a sheet
     // has only "序号".
     std::vector<TableColumn> columns;
@@ -39,10 +43,10 @@ struct PreparedKind {
     }
 };
 
-// Prepares `kindCode`. `protocolCells` reads the protocol workbook's first
-// sheet and may be empty; only workbook-described kinds need it.
-PreparedKind prepareKind(int kindCode, const CellReader& protocolCells);
+// Prepares `kindCode` of `registry`. `protocolCells` reads the protocol
+// workbook's first sheet and may be empty; only workbook-described kinds need it.
+PreparedKind prepareKind(const DeviceRegistry& registry, int kindCode, const CellReader& protocolCells);
 
 // The base request and block count of `kind` at meter `address`, as
-// Exchange::composeBaseRequest gives them.
+// Exchange::composeBaseRequest gives them; an unknown kind gives an empty request.
 BaseRequest composeKindRequest(Exchange& exchange, const PreparedKind& kind, int address);

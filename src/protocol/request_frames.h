@@ -6,17 +6,17 @@
 
 #include "codec/framing_dialect.h"
 
+struct RecordKind;
+
 #include <cstdint>
 
 // Base request of a record kind for the meter at `address`: the request of block 1
 // without its block field and check bytes, by the kind's framing dialect (the
 // register window's low 16 bits for a workbook-described kind: a start of -1 is
-// 0xFFFF). Empty for a code no device type knows.
-Bytes baseRequestOfKind(int kindCode, uint8_t address, RegisterWindow registers = {});
+// 0xFFFF).
+Bytes baseRequestOfKind(const RecordKind& kind, uint8_t address, RegisterWindow registers = {});
 
 // Full request frame of block `block` (counted from 1), check bytes included, built
-// from a base request by the framing dialect of the kind. A code no device type
-// knows is framed by the dialect of its device type (block number for an unknown
-// type) with no records per block. Empty when there is nothing sound to send (see
-// FramingDialect::blockRequest).
-Bytes blockRequestFrame(int kindCode, ByteView baseRequest, int block);
+// from a base request by the framing dialect of the kind. Empty when there is
+// nothing sound to send (see FramingDialect::blockRequest).
+Bytes blockRequestFrame(const RecordKind& kind, ByteView baseRequest, int block);

@@ -40,10 +40,10 @@ std::string failedBlockText(int blockNumber)
     return "读取第" + std::to_string(blockNumber) + "条数据失败!";
 }
 
-ReadPlan wholeKindPlan(int kindCode, ReadStartWay way, bool fast, const LineSettings& line)
+ReadPlan wholeKindPlan(const RecordKind& kind, ReadStartWay way, bool fast, const LineSettings& line)
 {
     ReadPlan plan;
-    plan.pollIntervalMs = pollIntervalMs(deviceTypeOfKind(kindCode), way);
+    plan.pollIntervalMs = pollIntervalMs(kind, way);
     plan.collection = ReplyCollection::chosen(fast, line);
     return plan;
 }
@@ -66,11 +66,10 @@ void TransactionRun::start(const PreparedKind& kind, const BaseRequest& base, co
     m_baseRequest = base.request;
     m_lastResult = -1;
     m_outcome = {};
-    m_replyShape = ReplyShape(kind.kindCode);
+    m_replyShape = kind.kind ? ReplyShape(*kind.kind) : ReplyShape();
     m_address.reset();
-    if (const RecordKind* row = findRecordKind(kind.kindCode);
-        row && m_baseRequest.size() > row->dialect->addressOffset())
-        m_address = m_baseRequest[row->dialect->addressOffset()];
+    if (kind.kind && m_baseRequest.size() > kind.kind->dialect->addressOffset())
+        m_address = m_baseRequest[kind.kind->dialect->addressOffset()];
     m_running = true;
 }
 
@@ -100,7 +99,7 @@ Bytes TransactionRun::collectReply()
 
 DecodeResult TransactionRun::decode(ByteView reply)
 {
-    const RecordKind* kind = findRecordKind(m_kind->kindCode);
+    const RecordKind* kind = m_kind->kind;
     if (!kind)
         return DecodeResult::Stop;
     if (m_plan.collection.fast && m_address) {
@@ -129,7 +128,8 @@ TickOutcome TransactionRun::tick()
     DecodeResult result;
     m_lastAskedBlock = m_currentBlock;
     try {
-        m_exchange.sendBlockRequest(m_baseRequest, m_currentBlock, m_kind->kindCode);
+        if (m_kind->kind)
+            m_exchange.sendBlockRequest(m_baseRequest, m_currentBlock, *m_kind->kind);
         Bytes reply = collectReply();
         waiter.processEvents();
         result = decode(reply);
@@ -227,7 +227,8 @@ RunProgress runProgressOf(const TransactionRun& run)
     RunProgress shown;
     if (!run.started())
         return shown;
-    shown.caption = std::string(progressCaption(run.kindCode()));
+    if (const RecordKind* kind = run.recordKind())
+        shown.caption = std::string(kind->progressCaption);
     if (run.collection().fast)
         shown.caption += kFastCaptionSuffix;
     shown.gaugeMax = run.endBlock();

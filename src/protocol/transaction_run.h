@@ -58,9 +58,9 @@ struct ReadPlan {
     int pollIntervalMs = 1000;
     ReplyCollection collection;
 };
-// Blocks 1 to the last of `kindCode` at its device type's poll interval for
+// Blocks 1 to the last of `kind` at its device type's poll interval for
 // `way`, paced or fast.
-ReadPlan wholeKindPlan(int kindCode, ReadStartWay way, bool fast, const LineSettings& line);
+ReadPlan wholeKindPlan(const RecordKind& kind, ReadStartWay way, bool fast, const LineSettings& line);
 
 // How a run ended.
 enum class RunEnd {
@@ -124,6 +124,7 @@ public:
     // Run state.
     bool started() const { return m_kind != nullptr; }
     int kindCode() const { return m_kind ? m_kind->kindCode : 0; }
+    const RecordKind* recordKind() const { return m_kind ? m_kind->kind : nullptr; }
     int beginBlock() const { return m_beginBlock; }
     int currentBlock() const { return m_currentBlock; }
     int endBlock() const { return m_endBlock; }
@@ -150,7 +151,7 @@ private:
     RecordTable& m_table;
     const PreparedKind* m_kind = nullptr;
     ReadPlan m_plan;
-    ReplyShape m_replyShape{0};
+    ReplyShape m_replyShape;
     std::optional<uint8_t> m_address; // the request's meter address (fast collection)
 
     Bytes m_baseRequest;

@@ -96,9 +96,9 @@ WindowRig::~WindowRig()
 
 MainWindow& WindowRig::createWindow()
 {
-    mainWindow = std::make_unique<MainWindow>(
-        MainWindowContext{port, clock, prompts, folder.path(), folder.filePath(QStringLiteral("user")),
-                          folder.path(), machinePorts, choosePortFirst});
+    mainWindow = std::make_unique<MainWindow>(MainWindowContext{
+        registry, port, clock, prompts, folder.path(), folder.filePath(QStringLiteral("user")), folder.path(),
+        machinePorts, choosePortFirst});
     return *mainWindow;
 }
 
@@ -126,8 +126,9 @@ PtyWindowRig::PtyWindowRig(const QString& portName, bool echo)
         line.echo = echo;
         settings.writePortAndAddress(line, 23);
     }
-    mainWindow = std::make_unique<MainWindow>(MainWindowContext{
-        port, waiter, prompts, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
+    mainWindow = std::make_unique<MainWindow>(
+        MainWindowContext{registry, port, waiter, prompts, folder.path(),
+                          folder.filePath(QStringLiteral("user")), folder.path()});
 }
 
 void PtyWindowRig::showAndActivate()

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/port_control.h"
 #include "app/prompter.h"
+#include "catalogue/device_registry.h"
 #include "protocol/event_loop_waiter.h"
 #include "protocol/waiter.h"
 #include "sim/sim_link.h"
@@ -108,6 +109,8 @@ struct WindowRig {
     // Shows the window and raises its activation, which opens the port.
     void showAndActivate();
 
+    // The window's device types; a test may put its own in before createWindow().
+    DeviceRegistry registry = builtInRegistry();
     VirtualClock clock;
     SimLink link;
     SimPort port;
@@ -129,6 +132,7 @@ struct PtyWindowRig {
     void showAndActivate();
 
     QTemporaryDir folder;
+    const DeviceRegistry registry = builtInRegistry();
     ComPortControl port;
     EventLoopWaiter waiter;
     ScriptedPrompter prompts;

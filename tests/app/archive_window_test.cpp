@@ -1,6 +1,7 @@
 // "备份全部记录" and "搜索流量计" in the window, over a pseudo-terminal served by
 // ql-rs485-sim with the program's own port, waiter and timers.
 #include "app_test_support.h"
+#include "support/built_in_registry.h"
 
 #include "app/backup_dialog.h"
 #include "app/search_dialog.h"
@@ -128,7 +129,7 @@ void ArchiveWindowTest::SearchListsTheMetersAndADoubleClickTakesTheAddress()
     });
     child<QAction>(frm, "acSearch")->trigger();
 
-    const std::string_view type7 = deviceTypeCaption(7);
+    const std::string_view type7 = deviceTypeCaption(builtIn(), 7);
     QCOMPARE(listed, QStringList({QStringLiteral("7 6 Corvex智能体积修正仪(modbus V2.0)"),
                                   QStringLiteral("8 7 ") + QString::fromUtf8(type7.data(), type7.size())}));
     QVERIFY2(endStatus.startsWith(QStringLiteral("找到 2 台流量计")), qPrintable(endStatus));

@@ -1,6 +1,7 @@
 // The chart window over a real read: ql-rs485-sim on a pseudo-terminal, the
 // serial port object and real timers; the chart is open while rows arrive.
 #include "app_test_support.h"
+#include "support/built_in_registry.h"
 
 #include "app/chart_window.h"
 #include "app/com_port_control.h"
@@ -79,8 +80,8 @@ void ChartWindowTest::FollowsARead612AndSavesItAsPng()
         line.comPort = ptyPath;
         QVERIFY(settings.writePortAndAddress(line, 23) == SettingsFile::WriteResult::ProgramFolder);
     }
-    MainWindow frm(
-        {port, waiter, prompts, folder.path(), folder.filePath(QStringLiteral("user")), folder.path()});
+    MainWindow frm({builtIn(), port, waiter, prompts, folder.path(), folder.filePath(QStringLiteral("user")),
+                    folder.path()});
     frm.show();
     frm.onActivated();
     QVERIFY(port.connected());

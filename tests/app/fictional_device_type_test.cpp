@@ -1,7 +1,7 @@
 // A device type that exists only in this file: its description (two record kinds,
-// one probe, one parameter panel) is registered here and nowhere else, and the
-// identification, the meter search, the paced and fast reads, the export and the
-// parameter window all serve it from that description alone.
+// one probe, one parameter panel) joins a registry of this test's own, and the
+// identification, the meter search, the paced and fast reads, the export, the main
+// window's tree and the parameter window all serve it from that description alone.
 #include "app/param_window.h"
 #include "app_test_support.h"
 #include "catalogue/catalogue.h"
@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace {
 
@@ -126,8 +127,11 @@ DeviceTypeDescription fictionalType()
 class FictionalDeviceTypeTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(DeviceRegistry::instance().add(fictionalType())); }
-    void cleanupTestCase() { DeviceRegistry::instance().remove(kFictionalType); }
+    void initTestCase()
+    {
+        m_registry = builtInRegistry();
+        QVERIFY(m_registry.add(fictionalType()));
+    }
 
     void IsIdentifiedAndFoundByTheMeterSearch()
     {
@@ -135,13 +139,13 @@ private slots:
         LogModel log;
         VirtualClock clock;
         Exchange exchange(meter, log, clock);
-        QCOMPARE(identifyMeter(exchange, kAddress), kFictionalType);
+        QCOMPARE(identifyMeter(m_registry, exchange, kAddress), kFictionalType);
         QVERIFY(std::find(log.lines().begin(), log.lines().end(), "=====虚构流量计=====") !=
                 log.lines().end());
-        const std::vector<FoundMeter> found = scanMeters(exchange, 22, 24, {}, {});
+        const std::vector<FoundMeter> found = scanMeters(m_registry, exchange, 22, 24, {}, {});
         QCOMPARE(found.size(), size_t{1});
         QCOMPARE(found[0], (FoundMeter{kAddress, kFictionalType}));
-        QCOMPARE(resolveRecordMenuItem("N17", kFictionalType).kindCode, 82);
+        QCOMPARE(resolveRecordMenuItem(m_registry, "N17", kFictionalType).kindCode, 82);
     }
 
     void IsReadPacedAndFastAndExported()
@@ -153,7 +157,7 @@ private slots:
             Exchange exchange(meter, log, clock);
             ArchiveOptions options;
             options.fast = fast;
-            ArchiveDownload download(exchange, options);
+            ArchiveDownload download(m_registry, exchange, options);
             const std::vector<ArchiveKind> kinds = download.run(kFictionalType);
             QCOMPARE(kinds.size(), size_t{2});
             QCOMPARE(kinds[1].kindCode, 82);
@@ -185,9 +189,10 @@ private slots:
         LinkPortControl port(meter);
         PortSession session(port, log, clock);
         ParamWindowContext context{
-            session, clock, prompts, log, settings, [] { return int{kAddress}; }, {}, folder.path()};
+            m_registry, session,      clock, prompts, log, settings, [] { return int{kAddress}; },
+            {},         folder.path()};
         ParamWindow frm(context);
-        const int index = ParamWindow::selectorIndexOf(kFictionalType);
+        const int index = frm.selectorIndexOf(kFictionalType);
         QCOMPARE(index, frm.selectorCount() - 1);
         frm.setItemIndex(index);
         QCOMPARE(frm.windowTitle(), QStringLiteral("实时数据----虚构流量计"));
@@ -196,6 +201,38 @@ private slots:
         QVERIFY(panel && panel->isVisibleTo(&frm));
         QCOMPARE(frm.findChild<QLabel*>(QStringLiteral("lblFict_Value"))->text(), QStringLiteral("42"));
     }
+
+    void IsShownInTheMainWindowTreeAndReadFromThere()
+    {
+        FictionalMeter meter;
+        VirtualClock clock;
+        QTemporaryDir folder;
+        ScriptedPrompter prompts;
+        LinkPortControl port(meter);
+        MainWindow frm(MainWindowContext{m_registry, port, clock, prompts, folder.path(),
+                                         folder.filePath(QStringLiteral("user")), folder.path()});
+        frm.show();
+        frm.onActivated();
+        QTreeWidgetItem* typeNode = findNode(frm, kFictionalType);
+        QVERIFY(typeNode);
+        QCOMPARE(typeNode->text(0), QStringLiteral("虚构流量计(modbus V9.9)"));
+        QTreeWidgetItem* kindNode = findNode(frm, 82);
+        QVERIFY(kindNode && kindNode->parent() == typeNode);
+        QCOMPARE(kindNode->text(0), QStringLiteral("月记录10组"));
+
+        RunFinisher finisher(frm);
+        auto* tree = frm.findChild<QTreeWidget*>(QStringLiteral("TreeView1"));
+        QVERIFY(tree);
+        tree->setCurrentItem(kindNode);
+        frm.onTreeNodeDoubleClicked();
+        QCOMPARE(finisher.runs, 1);
+        QCOMPARE(frm.records().rowCount(), 3);
+        QCOMPARE(frm.records().rows()[2], (std::vector<std::string>{"3", "02021122"}));
+        QCOMPARE(shownLogLines(frm).value(0), QStringLiteral("===========虚构流量计==========="));
+    }
+
+private:
+    DeviceRegistry m_registry;
 };
 
 QTEST_MAIN(FictionalDeviceTypeTest)

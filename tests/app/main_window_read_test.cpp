@@ -465,7 +465,7 @@ void MainWindowReadTest::FastReadingAsksTheFoundTypeFirstAndTheParamWindowOpensW
 
     child<QAction>(frm, "acReadParam")->trigger();
     ParamWindow& params = frm.paramWindow();
-    QCOMPARE(params.itemIndex(), ParamWindow::selectorIndexOf(6));
+    QCOMPARE(params.itemIndex(), params.selectorIndexOf(6));
     QVERIFY(params.panelOf(6)->isVisible());
     params.hide();
 }

@@ -2,6 +2,7 @@
 // virtual clock: detection order, modes and periodic reading, the log trim, the
 // address and period it takes, the grid of device type 5 and its export.
 #include "app_test_support.h"
+#include "support/built_in_registry.h"
 
 #include "app/param_window.h"
 #include "log/log_model.h"
@@ -61,8 +62,8 @@ struct ParamRig {
         : sim(SimMeter(std::move(config)), clock), link(sim),
           settings(folder.path(), folder.filePath(QStringLiteral("user")))
     {
-        ParamWindowContext context{session, clock,        prompts, log, settings, [this] { return address; },
-                                   {},      folder.path()};
+        ParamWindowContext context{
+            builtIn(), session, clock, prompts, log, settings, [this] { return address; }, {}, folder.path()};
         mainWindow = std::make_unique<ParamWindow>(context);
     }
     QLabel* label(const char* name) const

@@ -43,7 +43,7 @@ void showType6Params(MainWindow& frm)
 {
     frm.onReadRealtimeTriggered();
     frm.paramWindow().onModeClicked();
-    frm.paramWindow().setItemIndex(ParamWindow::selectorIndexOf(6));
+    frm.paramWindow().setItemIndex(frm.paramWindow().selectorIndexOf(6));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "app/read_storing.h"
 #include "app/store_settings_dialog.h"
 #include "catalogue/catalogue.h"
+#include "support/built_in_registry.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -49,7 +50,7 @@ constexpr int kHourlyKind = 63;
 RecordTable hourlyRecords(const QDateTime& first, int count, int holeFrom = -1, int holeTo = -1)
 {
     RecordTable table;
-    setupKindColumns(kHourlyKind, table);
+    setupKindColumns(builtIn(), kHourlyKind, table);
     int number = 0;
     for (int hour = 0; hour < count; ++hour) {
         if (hour >= holeFrom && hour < holeTo)
@@ -117,7 +118,7 @@ void StoreWindowsTest::meterBookShowsAStoredMeterAndKeepsItsNewName()
     const RecordTable records = hourlyRecords(QDateTime(QDate(2026, 11, 20), QTime(0, 0)), 48);
     QVERIFY(storeFinishedRead(*store, readOf(QStringLiteral("/dev/ttyUSB0"), 23, records)).stored);
     ScriptedPrompter prompts;
-    MeterBookWindow book(*store, prompts);
+    MeterBookWindow book(builtIn(), *store, prompts);
     // The search's "加入抄表簿" on a meter not read yet.
     QVERIFY(book.addMeter(QStringLiteral("COM3"), 7, 5) != 0);
 
@@ -170,7 +171,7 @@ void StoreWindowsTest::retiringKeepsTheHistoryDeletingItNeedsAYes()
     QVERIFY(meters && meters->size() == 2);
     const qint64 retired = meters->at(0).id, deleted = meters->at(1).id;
     ScriptedPrompter prompts;
-    MeterBookWindow book(*store, prompts);
+    MeterBookWindow book(builtIn(), *store, prompts);
     auto* table = book.findChild<QTableView*>(QStringLiteral("meterTable"));
     auto* retire = book.findChild<QPushButton*>(QStringLiteral("retireButton"));
     auto* remove = book.findChild<QPushButton*>(QStringLiteral("deleteButton"));
@@ -212,7 +213,7 @@ void StoreWindowsTest::historyShowsTheRangeAndMarksAHole()
     const qint64 meter = store->meters()->front().id;
 
     ScriptedPrompter prompts;
-    HistoryWindow history(*store, prompts, m_folder->path());
+    HistoryWindow history(builtIn(), *store, prompts, m_folder->path());
     history.showMeter(meter);
     auto* kinds = history.findChild<QComboBox*>(QStringLiteral("kindCombo"));
     auto* from = history.findChild<QDateEdit*>(QStringLiteral("fromDate"));

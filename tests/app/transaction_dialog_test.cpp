@@ -2,6 +2,7 @@
 // gauge, the caption panel, failed blocks, cancelling, and a window that stays
 // responsive while a read waits for replies.
 #include "app_test_support.h"
+#include "support/built_in_registry.h"
 
 #include "app/block_range_dialog.h"
 #include "app/transaction_dialog.h"
@@ -139,7 +140,7 @@ void TransactionDialogTest::CaptionPanelIsEmptyForKind42()
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
     RunFinisher finisher(frm);
-    const PreparedKind kind = prepareKind(42, {});
+    const PreparedKind kind = prepareKind(builtIn(), 42, {});
     frm.transactionDialog().startRun(kind, {Bytes{23, 0x65, 0x09, 0x02}, 2}, {1, 0, 1200, {}});
     QCOMPARE(finisher.runs, 1);
     QCOMPARE(finisher.startCaption, QString());
@@ -219,7 +220,7 @@ void TransactionDialogTest::BeginAfterEndFinishesWithoutRequest()
     MainWindow& frm = rig.createWindow();
     rig.showAndActivate();
     RunFinisher finisher(frm);
-    const PreparedKind kind = prepareKind(612, {});
+    const PreparedKind kind = prepareKind(builtIn(), 612, {});
     frm.transactionDialog().startRun(kind, {Bytes{23, 0x65, 0x09, 0x0D}, 3}, {5, 3, 1000, {}});
     QCOMPARE(finisher.endStatus, QStringLiteral("处理完成"));
     QCOMPARE(sentLines(frm).size(), 0);

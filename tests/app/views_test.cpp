@@ -15,6 +15,7 @@
 #include "protocol/exchange.h"
 #include "ql_version.h"
 #include "serial/com_port_error.h"
+#include "support/built_in_registry.h"
 
 #include <QAbstractButton>
 #include <QAbstractFileIconProvider>
@@ -308,7 +309,7 @@ void ViewsTest::EveryCaptionCharacterIsDrawnWithInk()
         texts += action->text();
     for (QTreeWidgetItemIterator it(child<QTreeWidget>(frm, "TreeView1")); *it; ++it)
         texts += (*it)->text(0);
-    for (const RecordKind* each : recordKinds()) {
+    for (const RecordKind* each : recordKinds(builtIn())) {
         const RecordKind& kind = *each;
         frm.setupRecordColumns(kind.code);
         for (const TableColumn& column : frm.records().columns())

@@ -1,4 +1,5 @@
 #include "catalogue/catalogue.h"
+#include "support/built_in_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -38,17 +39,17 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, KindOwner,
 
 TEST(Catalogue, DeviceTypeNodesAndKindNodesHaveTheirPictures)
 {
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
-        EXPECT_EQ(treeCaption(type->code), type->caption);
-        EXPECT_EQ(treeImageIndex(type->code), kDeviceTypeImage);
-        EXPECT_EQ(treeSelectedImageIndex(type->code), kDeviceTypeImage);
+    for (const DeviceTypeDescription* type : builtIn().deviceTypes()) {
+        EXPECT_EQ(treeCaption(builtIn(), type->code), type->caption);
+        EXPECT_EQ(treeImageIndex(builtIn(), type->code), kDeviceTypeImage);
+        EXPECT_EQ(treeSelectedImageIndex(builtIn(), type->code), kDeviceTypeImage);
         for (const RecordKind& kind : type->kinds) {
-            EXPECT_EQ(treeCaption(kind.code), kind.caption);
-            EXPECT_EQ(treeImageIndex(kind.code), kRecordKindImage);
+            EXPECT_EQ(treeCaption(builtIn(), kind.code), kind.caption);
+            EXPECT_EQ(treeImageIndex(builtIn(), kind.code), kRecordKindImage);
         }
     }
-    EXPECT_EQ(treeSelectedImageIndex(711), kRecordKindSelectedImage);
-    EXPECT_EQ(treeSelectedImageIndex(712), kRecordKindImage);
+    EXPECT_EQ(treeSelectedImageIndex(builtIn(), 711), kRecordKindSelectedImage);
+    EXPECT_EQ(treeSelectedImageIndex(builtIn(), 712), kRecordKindImage);
 }
 
 // ---------------------------------------------------------------------------------
@@ -61,13 +62,13 @@ TEST(RecordMenu, EveryItemIsDistinctAndReadBySomeType)
     for (const RecordMenuItem& item : recordMenuItems()) {
         EXPECT_TRUE(names.insert(item.name).second) << item.name;
         EXPECT_EQ(findRecordMenuItem(item.name), &item);
-        const std::vector<const RecordKind*> kinds = recordKinds();
+        const std::vector<const RecordKind*> kinds = recordKinds(builtIn());
         EXPECT_TRUE(std::any_of(kinds.begin(), kinds.end(), [&item](const RecordKind* kind) {
             return kind->menuItem == item.name;
         })) << item.name;
     }
     EXPECT_EQ(findRecordMenuItem("N99"), nullptr);
-    const RecordMenuResolution unknown = resolveRecordMenuItem("N99", 6);
+    const RecordMenuResolution unknown = resolveRecordMenuItem(builtIn(), "N99", 6);
     EXPECT_EQ(unknown.kindCode, 0);
     EXPECT_TRUE(unknown.message.empty());
 }

@@ -3,6 +3,7 @@
 // lengths agree with one another; every menu entry, probe and parameter read
 // names something that exists.
 #include "catalogue/catalogue.h"
+#include "support/built_in_registry.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +53,7 @@ std::optional<Bytes> acceptedReply(const RecordKind& kind)
 
 const DeviceRegistry& registry()
 {
-    return DeviceRegistry::instance();
+    return builtIn();
 }
 
 TEST(DeviceRegistry, KindCodesJoinDeviceTypeAndOrdinal)
@@ -66,7 +67,7 @@ TEST(DeviceRegistry, KindCodesJoinDeviceTypeAndOrdinal)
             EXPECT_EQ(kind.code, std::stoi(std::to_string(type->code) + std::to_string(kind.ordinal)));
             EXPECT_EQ(deviceTypeOfKind(kind.code), type->code) << kind.code;
             EXPECT_TRUE(codes.insert(kind.code).second) << "duplicate " << kind.code;
-            EXPECT_EQ(findRecordKind(kind.code), &kind);
+            EXPECT_EQ(findRecordKind(builtIn(), kind.code), &kind);
             EXPECT_EQ(registry().recordKind(type->code, kind.ordinal), &kind);
             EXPECT_EQ(kind.dialect, type->dialect) << kind.code;
             const int slots = kind.block ? kind.block->slotCount : 1;
@@ -74,7 +75,7 @@ TEST(DeviceRegistry, KindCodesJoinDeviceTypeAndOrdinal)
             EXPECT_GT(kind.blockCount, 0) << kind.code;
         }
     }
-    EXPECT_EQ(codes.size(), recordKinds().size());
+    EXPECT_EQ(codes.size(), recordKinds(builtIn()).size());
 }
 
 class KindRowTest : public testing::TestWithParam<int> {};
@@ -84,14 +85,14 @@ class KindRowTest : public testing::TestWithParam<int> {};
 // parameter is unknown).
 TEST_P(KindRowTest, RowsFitTheColumns)
 {
-    const RecordKind& kind = *findRecordKind(GetParam());
+    const RecordKind& kind = *findRecordKind(builtIn(), GetParam());
     const std::optional<Bytes> reply = acceptedReply(kind);
     ASSERT_TRUE(reply) << "no crafted reply accepted";
     RecordTable table;
-    setupKindColumns(kind.code, table);
+    setupKindColumns(builtIn(), kind.code, table);
     ASSERT_GT(table.columnCount(), 1);
     EXPECT_EQ(table.columns()[0].caption, "序号");
-    ASSERT_EQ(decodeKindReply(kind.code, {}, *reply, table), DecodeResult::Decoded);
+    ASSERT_EQ(decodeKindReply(builtIn(), kind.code, {}, *reply, table), DecodeResult::Decoded);
     for (const auto& row : table.rows()) {
         if (kind.deviceType <= 4)
             EXPECT_EQ(static_cast<int>(row.size()), table.columnCount());
@@ -104,7 +105,7 @@ TEST_P(KindRowTest, RowsFitTheColumns)
 // not reject as a bad length.
 TEST_P(KindRowTest, ReplyLengthsAreThoseTheDecoderTakes)
 {
-    const RecordKind& kind = *findRecordKind(GetParam());
+    const RecordKind& kind = *findRecordKind(builtIn(), GetParam());
     std::vector<size_t> taken;
     for (size_t length = 0; length <= 500; ++length) {
         RecordTable table;
@@ -117,7 +118,7 @@ TEST_P(KindRowTest, ReplyLengthsAreThoseTheDecoderTakes)
 
 INSTANTIATE_TEST_SUITE_P(DecodedKinds, KindRowTest, testing::ValuesIn([] {
                              std::vector<int> codes;
-                             for (const RecordKind* kind : recordKinds())
+                             for (const RecordKind* kind : recordKinds(builtIn()))
                                  if (!kind->fieldsFromWorkbook)
                                      codes.push_back(kind->code);
                              return codes;
@@ -128,10 +129,11 @@ INSTANTIATE_TEST_SUITE_P(DecodedKinds, KindRowTest, testing::ValuesIn([] {
 
 TEST(DeviceRegistry, WorkbookKindsTakeColumnsAndLengthFromTheWorkbook)
 {
-    for (const RecordKind* kind : recordKinds()) {
+    for (const RecordKind* kind : recordKinds(builtIn())) {
         EXPECT_EQ(kind->fieldsFromWorkbook, kind->dialect == &FramingDialect::modbusRegisters())
             << kind->code;
-        EXPECT_EQ(protocolWorkbookSection(kind->code), kind->fieldsFromWorkbook ? kind->selector : -1);
+        EXPECT_EQ(protocolWorkbookSection(builtIn(), kind->code),
+                  kind->fieldsFromWorkbook ? kind->selector : -1);
         if (!kind->fieldsFromWorkbook)
             continue;
         EXPECT_TRUE(kind->columns.empty());
@@ -144,27 +146,27 @@ TEST(DeviceRegistry, WorkbookKindsTakeColumnsAndLengthFromTheWorkbook)
 TEST(DeviceRegistry, UnknownCodesGiveEmptyAnswersAndStop)
 {
     for (int kindCode : {15, 618, 0, -1, 10, 25, 34, 40, 412, 50, 55, 60, 70, 80, 714, 4100, 2147483647}) {
-        EXPECT_EQ(findRecordKind(kindCode), nullptr);
-        EXPECT_EQ(blockCountOf(kindCode), 0);
-        EXPECT_EQ(recordsPerBlock(kindCode), 0);
-        EXPECT_TRUE(readStartLogLine(kindCode).empty());
+        EXPECT_EQ(findRecordKind(builtIn(), kindCode), nullptr);
+        EXPECT_EQ(blockCountOf(builtIn(), kindCode), 0);
+        EXPECT_EQ(recordsPerBlock(builtIn(), kindCode), 0);
+        EXPECT_TRUE(readStartLogLine(builtIn(), kindCode).empty());
         for (const Bytes& reply : {Bytes{}, modbusOfLength(39), customOfLength(30)}) {
             RecordTable table;
             table.addColumn("序号", 45);
             table.appendRow({"1"});
-            EXPECT_EQ(decodeKindReply(kindCode, {}, reply, table), DecodeResult::Stop) << kindCode;
+            EXPECT_EQ(decodeKindReply(builtIn(), kindCode, {}, reply, table), DecodeResult::Stop) << kindCode;
             EXPECT_EQ(table.rowCount(), 1);
         }
         RecordTable table;
         table.addColumn("序号", 45);
-        setupKindColumns(kindCode, table);
+        setupKindColumns(builtIn(), kindCode, table);
         EXPECT_EQ(table.columnCount(), 0);
     }
-    EXPECT_FALSE(isKnownDeviceType(0));
-    EXPECT_FALSE(isKnownDeviceType(8));
-    EXPECT_TRUE(treeCaption(8).empty());
-    EXPECT_TRUE(recordKindsOf(8).empty());
-    EXPECT_EQ(pollIntervalMs(9, ReadStartWay::RangeOrIdentification), 1000);
+    EXPECT_FALSE(isKnownDeviceType(builtIn(), 0));
+    EXPECT_FALSE(isKnownDeviceType(builtIn(), 8));
+    EXPECT_TRUE(treeCaption(builtIn(), 8).empty());
+    EXPECT_TRUE(recordKindsOf(builtIn(), 8).empty());
+    EXPECT_EQ(pollIntervalMs(RecordKind{}, ReadStartWay::RangeOrIdentification), 1000);
 }
 
 // Workbook-described kinds: a description whose first field is "S8" tells the
@@ -197,7 +199,8 @@ TEST_P(DispatchTyped, RoutesDeviceType5Kinds)
     digits[0] = 4;
     digits[1] = 6;
     RecordTable table;
-    EXPECT_EQ(static_cast<int>(decodeKindReply(c.kindCode, {5, &types, &digits}, c.reply, table)), c.result);
+    EXPECT_EQ(static_cast<int>(decodeKindReply(builtIn(), c.kindCode, {5, &types, &digits}, c.reply, table)),
+              c.result);
     EXPECT_EQ(table.rows(), c.rows);
 }
 
@@ -231,12 +234,12 @@ TEST(DeviceRegistry, EveryMenuEntryNamesAKindOfItsType)
             answered.insert(kind.menuItem);
         }
         for (const RecordMenuItem& item : recordMenuItems()) {
-            const RecordMenuResolution r = resolveRecordMenuItem(item, type->code);
+            const RecordMenuResolution r = resolveRecordMenuItem(builtIn(), item, type->code);
             if (!type->inRecordMenu) {
                 EXPECT_EQ(r.message, kNoMeterMessage) << type->code;
             } else if (r.kindCode != 0) {
-                EXPECT_EQ(findRecordKind(r.kindCode)->deviceType, type->code);
-                EXPECT_EQ(findRecordKind(r.kindCode)->menuItem, item.name);
+                EXPECT_EQ(findRecordKind(builtIn(), r.kindCode)->deviceType, type->code);
+                EXPECT_EQ(findRecordKind(builtIn(), r.kindCode)->menuItem, item.name);
             } else {
                 EXPECT_FALSE(items.count(item.name)) << type->code << " " << item.name;
                 EXPECT_EQ(r.message, item.missingKindMessage);
@@ -244,7 +247,7 @@ TEST(DeviceRegistry, EveryMenuEntryNamesAKindOfItsType)
         }
     }
     EXPECT_EQ(answered.size(), recordMenuItems().size());
-    EXPECT_EQ(resolveRecordMenuItem(recordMenuItems()[0], 0).message, kNoMeterMessage);
+    EXPECT_EQ(resolveRecordMenuItem(builtIn(), recordMenuItems()[0], 0).message, kNoMeterMessage);
 }
 
 // The menu resolves only for identified types, so each of them has a probe; a
@@ -297,7 +300,7 @@ TEST(DeviceRegistry, ParameterReadsHaveAPanelStepsAndDistinctRanks)
 TEST(DeviceRegistry, ReadStartLogLinesAreFramedByElevenEqualsSigns)
 {
     const std::string frame(11, '=');
-    for (const RecordKind* kind : recordKinds()) {
+    for (const RecordKind* kind : recordKinds(builtIn())) {
         const std::string_view line = kind->readStartLogLine;
         ASSERT_GT(line.size(), 22u) << kind->code;
         EXPECT_EQ(line.substr(0, 11), frame) << kind->code;
@@ -307,24 +310,27 @@ TEST(DeviceRegistry, ReadStartLogLinesAreFramedByElevenEqualsSigns)
     }
 }
 
-// A type joins and leaves; a taken type code, or a kind code that another type's
-// kind already has (41 and 1 write 411, a kind of type 4), is refused.
+// A type joins a registry of its own; a taken type code, or a kind code that another
+// type's kind already has (41 and 1 write 411, a kind of type 4), is refused. The
+// kinds of a registry that was moved stay where they were.
 TEST(DeviceRegistry, RefusesTakenCodes)
 {
-    DeviceRegistry& registry = DeviceRegistry::instance();
+    DeviceRegistry own = builtInRegistry();
     DeviceTypeDescription type{.dialect = &FramingDialect::recordRange(), .kinds = {{.ordinal = 1}}};
     type.code = 6;
-    EXPECT_FALSE(registry.add(type));
+    EXPECT_FALSE(own.add(type));
     type.code = 41;
-    EXPECT_FALSE(registry.add(type));
-    EXPECT_EQ(findRecordKind(411)->deviceType, 4);
+    EXPECT_FALSE(own.add(type));
+    EXPECT_EQ(own.recordKind(411)->deviceType, 4);
     type.code = 11;
-    EXPECT_TRUE(registry.add(type));
-    EXPECT_EQ(findRecordKind(111)->deviceType, 11);
-    registry.remove(11);
-    EXPECT_EQ(registry.deviceType(11), nullptr);
-    EXPECT_EQ(findRecordKind(111), nullptr);
-    EXPECT_EQ(registry.deviceTypes().size(), 7u);
+    EXPECT_TRUE(own.add(type));
+    const RecordKind* added = own.recordKind(111);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->type, own.deviceType(11));
+    const DeviceRegistry moved = std::move(own);
+    EXPECT_EQ(moved.recordKind(111), added);
+    EXPECT_EQ(moved.deviceTypes().size(), 8u);
+    EXPECT_EQ(builtIn().recordKind(111), nullptr);
 }
 
 } // namespace

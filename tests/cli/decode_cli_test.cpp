@@ -1,6 +1,7 @@
 // `ql-rs485-cli decode`: replies of the simulated meter (built in process)
 // through the decoder of their kind, as text.
 #include "cli_process.h"
+#include "support/built_in_registry.h"
 
 #include "protocol/request_frames.h"
 #include "sim/sim_meter.h"
@@ -14,8 +15,8 @@ QString simReply(int deviceType, int records, int kind, int block)
     config.deviceType = deviceType;
     config.records = records;
     SimMeter meter(config);
-    const Bytes request =
-        blockRequestFrame(kind, baseRequestOfKind(kind, static_cast<uint8_t>(config.address)), block);
+    const Bytes request = blockRequestFrame(
+        kindOf(kind), baseRequestOfKind(kindOf(kind), static_cast<uint8_t>(config.address)), block);
     const std::optional<Bytes> reply = meter.answer(request);
     return reply ? QString::fromStdString(bytesToHex(*reply)) : QString();
 }

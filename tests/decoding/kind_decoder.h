@@ -3,11 +3,12 @@
 #pragma once
 
 #include "catalogue/catalogue.h"
+#include "support/built_in_registry.h"
 
 struct Decoder {
     int kindCode = 0;
     int operator()(int blockNumber, ByteView reply, RecordTable& table) const
     {
-        return static_cast<int>(decodeKindReply(kindCode, {blockNumber}, reply, table));
+        return static_cast<int>(decodeKindReply(builtIn(), kindCode, {blockNumber}, reply, table));
     }
 };

@@ -2,6 +2,7 @@
 // states out, with the length, check-byte and start-byte rejections.
 #include "catalogue/device_registry.h"
 #include "decoding/param_decoders.h"
+#include "support/built_in_registry.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ using Decoder = ParamDecoder;
 // The panel of the device type whose parameter read uses `decode`.
 const ParamPanelSpec& panelDecodedBy(Decoder decode)
 {
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes())
+    for (const DeviceTypeDescription* type : builtIn().deviceTypes())
         for (const ParamStep& step : type->params.steps)
             if (step.decode == decode)
                 return *type->params.panel;
@@ -50,7 +51,7 @@ const ParamPanelSpec& panelDecodedBy(Decoder decode)
 
 const ParamPanelSpec& panelOfType(int deviceType)
 {
-    return *DeviceRegistry::instance().deviceType(deviceType)->params.panel;
+    return *builtIn().deviceType(deviceType)->params.panel;
 }
 
 struct DecodeCase {

@@ -1,6 +1,7 @@
 // Known-answer tests of the block decoders of device type 4.
 #include "decoding/records_type4.h"
 #include "kind_decoder.h"
+#include "support/built_in_registry.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -265,7 +266,7 @@ TEST_P(RecordsV14Columns, AddsCaptionsAndWidths)
 {
     const LayoutCase& c = GetParam();
     RecordTable table;
-    setupKindColumns(c.kindCode, table);
+    setupKindColumns(builtIn(), c.kindCode, table);
     ASSERT_EQ(table.columnCount(), static_cast<int>(c.columns.size()));
     for (size_t i = 0; i < c.columns.size(); ++i) {
         EXPECT_EQ(table.columns()[i].caption, c.columns[i].caption) << "column " << i;

@@ -134,8 +134,9 @@ TEST_F(RecordExportTest, BackupSummaryPrintsLikeTheRecordSheets)
 {
     const RecordTable table = threeColumnsTwoRows();
     Asked asked;
-    const ExportOutcome outcome = exportArchiveWorkbook(
-        {23, 6, QDateTime(kToday, QTime(9, 0))}, {{612, &table, "完成"}}, path("backup"), asked.callback());
+    const ExportOutcome outcome =
+        exportArchiveWorkbook({23, 6, "Corvex", QDateTime(kToday, QTime(9, 0))},
+                              {{612, "实时记录500组", &table, "完成"}}, path("backup"), asked.callback());
     ASSERT_TRUE(outcome.saved);
     const QJsonArray sheets = inspectXlsx(outcome.fileName)["sheets"].toArray();
     ASSERT_EQ(sheets.size(), 2);

@@ -5,6 +5,7 @@
 #include "protocol/exchange.h"
 #include "sim/sim_link.h"
 #include "sim/sim_params.h"
+#include "support/built_in_registry.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ struct Rig {
                    return config;
                }()),
                clock),
-          exchange(link, log, clock), reader(exchange)
+          exchange(link, log, clock), reader(builtIn(), exchange)
     {
         reader.setMeterAddress(23);
     }

@@ -1,6 +1,8 @@
 // The exchange against a scripted link on a virtual clock: what is sent and
 // logged, how long reply collection waits, and which replies it keeps.
 #include "protocol/exchange.h"
+#include "protocol/prepared_kind.h"
+#include "support/built_in_registry.h"
 
 #include "log/log_model.h"
 #include "scripted_link.h"
@@ -160,9 +162,9 @@ TEST_P(SendBlockRequestTest, ComposesBaseThenSendsSealedFrameOfTheBlock)
     LogModel log;
     Exchange exchange(link, log, clock);
 
-    const BaseRequest base = exchange.composeBaseRequest(c.kindCode, 1, c.registers);
+    const BaseRequest base = exchange.composeBaseRequest(kindOf(c.kindCode), 1, c.registers);
     ASSERT_FALSE(base.request.empty());
-    exchange.sendBlockRequest(base.request, c.block, c.kindCode);
+    exchange.sendBlockRequest(base.request, c.block, kindOf(c.kindCode));
 
     Bytes expected = hexBytes(c.unsealed);
     if (c.sum8)
@@ -199,7 +201,7 @@ TEST(BaseRequest, LogsReadStartLineAndReportsBlockCount)
     LogModel log;
     Exchange exchange(link, log, clock);
 
-    const BaseRequest base = exchange.composeBaseRequest(11, 23, {});
+    const BaseRequest base = exchange.composeBaseRequest(kindOf(11), 23, {});
     EXPECT_EQ(base.request, hexBytes("17 66 00 64 02"));
     EXPECT_EQ(base.blockCount, 700);
     EXPECT_FALSE(base.portClosed);
@@ -214,13 +216,13 @@ TEST(BaseRequest, ClosedPortOrUnknownKindGiveEmptyRequestAndNoLogLine)
     LogModel log;
     Exchange exchange(link, log, clock);
 
-    const BaseRequest unknown = exchange.composeBaseRequest(15, 1, {});
+    const BaseRequest unknown = composeKindRequest(exchange, prepareKind(builtIn(), 15, {}), 1);
     EXPECT_TRUE(unknown.request.empty());
     EXPECT_EQ(unknown.blockCount, 0);
     EXPECT_FALSE(unknown.portClosed);
 
     link.setOpen(false);
-    const BaseRequest closed = exchange.composeBaseRequest(11, 1, {});
+    const BaseRequest closed = exchange.composeBaseRequest(kindOf(11), 1, {});
     EXPECT_TRUE(closed.request.empty());
     EXPECT_EQ(closed.blockCount, 0);
     EXPECT_TRUE(closed.portClosed);

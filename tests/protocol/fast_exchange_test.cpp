@@ -6,6 +6,7 @@
 #include "protocol/fast_exchange.h"
 #include "protocol/request_frames.h"
 #include "sim/sim_link.h"
+#include "support/built_in_registry.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@ SimConfig meterConfig(int deviceType, std::vector<std::string> faults = {})
 Bytes answerOf(int deviceType, int kindCode, int block)
 {
     SimMeter meter(meterConfig(deviceType));
-    return meter.answer(blockRequestFrame(kindCode, baseRequestOfKind(kindCode, 23), block))
+    return meter.answer(blockRequestFrame(kindOf(kindCode), baseRequestOfKind(kindOf(kindCode), 23), block))
         .value_or(Bytes{});
 }
 
@@ -37,7 +38,7 @@ Bytes front(const Bytes& bytes, size_t count)
 
 TEST(ReplyShape, JudgesRepliesByTheirKindsLengthAndCheck)
 {
-    const ReplyShape shape612(612);
+    const ReplyShape shape612(kindOf(612));
     const Bytes full = answerOf(6, 612, 1);
     ASSERT_EQ(full.size(), 199u);
     EXPECT_TRUE(shape612.isComplete(full));
@@ -61,7 +62,7 @@ TEST(ReplyShape, JudgesRepliesByTheirKindsLengthAndCheck)
 TEST(ReplyShape, ShortNoRecordAnswerIsWholeButNeverTheFrontOfARecord)
 {
     // Kind 12 (device type 1 months) takes its full record or the 5-byte answer.
-    const ReplyShape shape12(12);
+    const ReplyShape shape12(kindOf(12));
     EXPECT_TRUE(shape12.isComplete(appendCrc(hexBytes("17 66 00"))));
     // The first five bytes of a record, sealed so that their check matches: the
     // byte count (0x22) says the record goes on.
@@ -71,7 +72,7 @@ TEST(ReplyShape, ShortNoRecordAnswerIsWholeButNeverTheFrontOfARecord)
 
 TEST(ReplyShape, DeviceType5RepliesGrowToTheirByteCount)
 {
-    const ReplyShape shape51(51);
+    const ReplyShape shape51(kindOf(51));
     EXPECT_TRUE(shape51.mayGrow(hexBytes("17 03 04 00")));
     EXPECT_FALSE(shape51.isComplete(hexBytes("17 03 04 00")));
     EXPECT_TRUE(shape51.isComplete(appendCrc(hexBytes("17 03 04 00 01 00 02"))));
@@ -127,8 +128,8 @@ TEST_P(CollectReplyFastOnVirtualClock, EndsAsSoonAsTheReplyIsDecided)
 {
     const CollectCase& c = GetParam();
     Rig rig(meterConfig(6, c.faults));
-    const ReplyShape shape(612);
-    rig.exchange.sendBlockRequest(baseRequestOfKind(612, 23), 1, 612);
+    const ReplyShape shape(kindOf(612));
+    rig.exchange.sendBlockRequest(baseRequestOfKind(kindOf(612), 23), 1, kindOf(612));
     const int64_t start = rig.clock.nowMs();
 
     const Bytes reply = collectReplyFast(rig.exchange, shape, LineSettings{});
@@ -160,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, CollectReplyFastOnVirtualClock,
 TEST(ExchangeFast, SendsTheFrameAndTakesAReplyOfTheAwaitedLength)
 {
     Rig rig(meterConfig(6));
-    const Bytes frame = blockRequestFrame(612, baseRequestOfKind(612, 23), 1);
+    const Bytes frame = blockRequestFrame(kindOf(612), baseRequestOfKind(kindOf(612), 23), 1);
 
     EXPECT_EQ(exchangeFast(rig.exchange, frame, ReplyShape::modbusOfLength(199), LineSettings{}).size(),
               199u);

@@ -2,6 +2,7 @@
 // virtual clock: the probe lines and frames in the log, the attempts made, the
 // type found and the time it costs.
 #include "protocol/meter_identification.h"
+#include "support/built_in_registry.h"
 
 #include "catalogue/catalogue.h"
 #include "log/log_model.h"
@@ -80,7 +81,7 @@ TEST_P(IdentifyMeterTest, ProbesInOrderUntilOneAnswers)
 {
     const IdentifyCase& c = GetParam();
     Bench bench(c.meter);
-    EXPECT_EQ(identifyMeter(bench.exchange, kAddress), c.deviceType);
+    EXPECT_EQ(identifyMeter(builtIn(), bench.exchange, kAddress), c.deviceType);
     EXPECT_EQ(trace(bench.log), c.trace);
     EXPECT_EQ(bench.clock.nowMs(), c.virtualMs);
 }
@@ -127,19 +128,19 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(IdentifyMeter, KnownTypeIsProbedFirst)
 {
     Bench known(meter(6));
-    EXPECT_EQ(identifyMeter(known.exchange, kAddress, {}, 6), 6);
+    EXPECT_EQ(identifyMeter(builtIn(), known.exchange, kAddress, {}, 6), 6);
     EXPECT_EQ(trace(known.log), "P5 S R");
     EXPECT_EQ(known.clock.nowMs(), kAnswered);
 
     Bench replaced(meter(2));
-    EXPECT_EQ(identifyMeter(replaced.exchange, kAddress, {}, 6), 2);
+    EXPECT_EQ(identifyMeter(builtIn(), replaced.exchange, kAddress, {}, 6), 2);
     EXPECT_EQ(trace(replaced.log), "P5 S S S P1 S S S P2 S R S R");
 }
 
 TEST(IdentifyMeter, NothingConnectedTakesAboutNineteenSeconds)
 {
     Bench bench(meter(1, {"silence"}));
-    EXPECT_EQ(identifyMeter(bench.exchange, kAddress), 0);
+    EXPECT_EQ(identifyMeter(builtIn(), bench.exchange, kAddress), 0);
     EXPECT_EQ(bench.clock.nowMs(), 19020);
     EXPECT_EQ(bench.link.requests().size(), 18u);
 }
@@ -147,7 +148,7 @@ TEST(IdentifyMeter, NothingConnectedTakesAboutNineteenSeconds)
 TEST(IdentifyMeter, ProbesCarryTheAddressAndCheckBytes)
 {
     Bench bench(meter(1, {"silence"}));
-    identifyMeter(bench.exchange, kAddress);
+    identifyMeter(builtIn(), bench.exchange, kAddress);
     const std::vector<Bytes>& requests = bench.link.requests();
     ASSERT_EQ(requests.size(), 18u);
     EXPECT_EQ(bytesToHexSpaced(requests[0]),
@@ -173,7 +174,7 @@ TEST(IdentifyMeter, ProcessesEventsBeforeEachProbe)
                 seenProbeLines.push_back(linesAtEvents);
         }
     });
-    identifyMeter(bench.exchange, kAddress);
+    identifyMeter(builtIn(), bench.exchange, kAddress);
     EXPECT_EQ(seenProbeLines.size(), 6u);
 }
 
@@ -194,7 +195,7 @@ TEST_P(ResolveRecordMenuTest, MapsIdentifiedTypeToKindOrMessage)
     Bench bench(c.meter);
     const RecordMenuItem* item = findRecordMenuItem(c.item);
     ASSERT_NE(item, nullptr);
-    const RecordMenuChoice choice = resolveRecordMenu(bench.exchange, *item, kAddress);
+    const RecordMenuChoice choice = resolveRecordMenu(builtIn(), bench.exchange, *item, kAddress);
     EXPECT_EQ(choice.deviceType, c.deviceType);
     EXPECT_EQ(choice.kindCode, c.kindCode);
     EXPECT_EQ(choice.message, c.message);
@@ -224,7 +225,7 @@ TEST_P(IdentifyRecordReaderTest, ProbesTypes1Then4Then3)
 {
     const ReaderCase& c = GetParam();
     Bench bench(c.meter);
-    EXPECT_EQ(identifyRecordReader(bench.exchange, kAddress), c.deviceType);
+    EXPECT_EQ(identifyRecordReader(builtIn(), bench.exchange, kAddress), c.deviceType);
     EXPECT_EQ(trace(bench.log), c.trace);
 }
 
@@ -242,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(IdentifyRecordReader, SilentAttemptsCost200msPauseEachAndFramesAreExact)
 {
     Bench bench(meter(1, {"silence"}));
-    identifyRecordReader(bench.exchange, kAddress);
+    identifyRecordReader(builtIn(), bench.exchange, kAddress);
     EXPECT_EQ(bench.clock.nowMs(), 9 * (200 + 740));
     const std::vector<Bytes>& requests = bench.link.requests();
     ASSERT_EQ(requests.size(), 9u);

@@ -2,6 +2,7 @@
 // asked, how results end or continue the run, how it tells its outcome and what
 // a progress window shows of it, for both ways of collecting replies.
 #include "protocol/transaction_run.h"
+#include "support/built_in_registry.h"
 
 #include "catalogue/catalogue.h"
 #include "decoding/record_table.h"
@@ -66,7 +67,7 @@ struct RunBench {
                    pieces.push_back({30, *reply});
                    return pieces;
                }),
-          exchange(link, log, clock), kind(prepareKind(11, {})), run(exchange, table)
+          exchange(link, log, clock), kind(prepareKind(builtIn(), 11, {})), run(exchange, table)
     {
         table.setColumns(kind.columns);
     }
@@ -75,7 +76,8 @@ struct RunBench {
     // when end is 0).
     void start(int begin = 1, int end = 0, const ReplyCollection& collection = ReplyCollection::paced())
     {
-        ReadPlan plan = wholeKindPlan(11, ReadStartWay::TreeOrRecordMenu, collection.fast, collection.line);
+        ReadPlan plan =
+            wholeKindPlan(kindOf(11), ReadStartWay::TreeOrRecordMenu, collection.fast, collection.line);
         plan.beginBlock = begin;
         plan.endBlock = end;
         run.start(kind, composeKindRequest(exchange, kind, kAddress), plan);
@@ -253,9 +255,13 @@ TEST_P(BothCollections, ReplyFromAnotherAddressFailsOnlyTheFastWay)
 TEST(TransactionRun, KindWithoutDecoderStopsWithDottedTextAndImageShown)
 {
     RunBench bench(20);
-    const BaseRequest base = bench.exchange.composeBaseRequest(11, kAddress, {});
-    // 15 has the request shape of device type 1 but no decoder.
-    const PreparedKind noDecoder{15, {}, {}, {}, KindProblem::None, {}};
+    const BaseRequest base = bench.exchange.composeBaseRequest(kindOf(11), kAddress, {});
+    // The request shape of kind 11, but no decoder.
+    RecordKind withoutDecoder = kindOf(11);
+    withoutDecoder.decode = nullptr;
+    PreparedKind noDecoder;
+    noDecoder.kindCode = 15;
+    noDecoder.kind = &withoutDecoder;
     bench.run.start(noDecoder, base, {1, 10, 1000, ReplyCollection::paced()});
     EXPECT_EQ(runToEnd(bench.run, bench.clock).end, RunEnd::StoppedByMeter);
     EXPECT_EQ(bench.link.requests.size(), 1u);
@@ -335,7 +341,7 @@ TEST(TransactionRun, RecordRangeKindShowsEmptyCaption)
 {
     RunBench bench(20);
     EXPECT_FALSE(bench.shown().okEnabled || bench.shown().cancelEnabled || bench.shown().activityVisible);
-    const PreparedKind recordRange = prepareKind(42, {});
+    const PreparedKind recordRange = prepareKind(builtIn(), 42, {});
     bench.run.start(recordRange, {{}, 144}, {});
     EXPECT_EQ(bench.shown().caption, "");
     bench.start();

@@ -6,6 +6,7 @@
 #include "protocol/request_frames.h"
 #include "protocol/waiter.h"
 #include "sim/sim_link.h"
+#include "support/built_in_registry.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@ SimConfig configWith(int deviceType, std::vector<std::string> faults)
 
 Bytes blockFrame(int kindCode, int block)
 {
-    return blockRequestFrame(kindCode, baseRequestOfKind(kindCode, kAddress), block);
+    return blockRequestFrame(kindOf(kindCode), baseRequestOfKind(kindOf(kindCode), kAddress), block);
 }
 
 struct ReplyFaultCase {
@@ -54,7 +55,7 @@ TEST_P(ReplyFaults, ChangeTheReplyAsNamed)
     ASSERT_TRUE(faulty);
     EXPECT_EQ(static_cast<int>(faulty->size()) - static_cast<int>(clean->size()), c.lengthChange);
     RecordTable table;
-    EXPECT_EQ(decodeKindReply(c.kind, {}, *faulty, table), c.decodeResult);
+    EXPECT_EQ(decodeKindReply(builtIn(), c.kind, {}, *faulty, table), c.decodeResult);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -6,6 +6,7 @@
 #include "protocol/meter_identification.h"
 #include "protocol/waiter.h"
 #include "sim/sim_link.h"
+#include "support/built_in_registry.h"
 #include "support/hex.h"
 
 #include <gtest/gtest.h>
@@ -41,14 +42,14 @@ TEST_P(Identification, FindsTheSimulatedType)
 {
     SimLink link(SimMeter(configOf(GetParam().deviceType)), m_clock);
     Exchange exchange(link, m_log, m_clock);
-    EXPECT_EQ(identifyMeter(exchange, kAddress), GetParam().identified);
+    EXPECT_EQ(identifyMeter(builtIn(), exchange, kAddress), GetParam().identified);
 }
 
 TEST_P(Identification, ReadAllProbesFindTheOlderTypes)
 {
     SimLink link(SimMeter(configOf(GetParam().deviceType)), m_clock);
     Exchange exchange(link, m_log, m_clock);
-    EXPECT_EQ(identifyRecordReader(exchange, kAddress), GetParam().readerIdentified);
+    EXPECT_EQ(identifyRecordReader(builtIn(), exchange, kAddress), GetParam().readerIdentified);
 }
 
 TEST_P(Identification, MeterAtAnotherAddressIsNotFound)
@@ -57,7 +58,7 @@ TEST_P(Identification, MeterAtAnotherAddressIsNotFound)
     config.address = kAddress + 1;
     SimLink link{SimMeter(config), m_clock};
     Exchange exchange(link, m_log, m_clock);
-    EXPECT_EQ(identifyMeter(exchange, kAddress), 0);
+    EXPECT_EQ(identifyMeter(builtIn(), exchange, kAddress), 0);
     EXPECT_EQ(std::count_if(m_log.lines().begin(), m_log.lines().end(),
                             [](const std::string& line) { return line.rfind(kReceivedPrefix, 0) == 0; }),
               0);
@@ -78,7 +79,7 @@ TEST(IdentificationLog, TypeFiveIsFoundByTheFirstProbeAlone)
     LogModel log;
     SimLink link(SimMeter(configOf(5)), clock);
     Exchange exchange(link, log, clock);
-    ASSERT_EQ(identifyMeter(exchange, kAddress), 5);
+    ASSERT_EQ(identifyMeter(builtIn(), exchange, kAddress), 5);
     EXPECT_EQ(link.requests().size(), 1u);
 }
 

@@ -3,6 +3,7 @@
 // ends cleanly on SIGTERM or after close-after=N requests.
 #include "protocol/request_frames.h"
 #include "sim/sim_meter.h"
+#include "support/built_in_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -139,7 +140,7 @@ Bytes expectedReply(int deviceType, const Bytes& request)
 
 Bytes blockFrame(int kindCode, int block)
 {
-    return blockRequestFrame(kindCode, baseRequestOfKind(kindCode, kAddress), block);
+    return blockRequestFrame(kindOf(kindCode), baseRequestOfKind(kindOf(kindCode), kAddress), block);
 }
 
 TEST(SimExecutable, PrintsItsPtyAndAnswersARecordRequest)
@@ -170,8 +171,8 @@ TEST(SimExecutable, MetersOnOneLineAnswerOnlyAtTheirOwnAddress)
         int kindCode;
     };
     for (const Asked& asked : {Asked{5, 1, 11}, Asked{23, 6, 612}, Asked{31, 7, 71}}) {
-        const Bytes request =
-            blockRequestFrame(asked.kindCode, baseRequestOfKind(asked.kindCode, asked.address), 1);
+        const Bytes request = blockRequestFrame(kindOf(asked.kindCode),
+                                                baseRequestOfKind(kindOf(asked.kindCode), asked.address), 1);
         SimConfig config;
         config.deviceType = asked.deviceType;
         config.address = asked.address;
@@ -182,7 +183,7 @@ TEST(SimExecutable, MetersOnOneLineAnswerOnlyAtTheirOwnAddress)
     }
     // A type-6 request at address 5, where a type-1 meter is, and one where no meter is.
     for (const int address : {5, 6}) {
-        writeAll(fd, blockRequestFrame(612, baseRequestOfKind(612, address), 1));
+        writeAll(fd, blockRequestFrame(kindOf(612), baseRequestOfKind(kindOf(612), address), 1));
         EXPECT_TRUE(readReply(fd, 1, 300).empty()) << address;
     }
     close(fd);

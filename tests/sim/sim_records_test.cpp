@@ -5,6 +5,7 @@
 #include "protocol/request_frames.h"
 #include "sim/sim_encode.h"
 #include "sim/sim_meter.h"
+#include "support/built_in_registry.h"
 #include "support/hex.h"
 #include "support/mistyped_cells.h"
 
@@ -19,7 +20,7 @@ constexpr uint8_t kAddress = 23;
 std::vector<int> recordKindsOfBlockTypes()
 {
     std::vector<int> codes;
-    for (const RecordKind* each : recordKinds())
+    for (const RecordKind* each : recordKinds(builtIn()))
         if (!each->fieldsFromWorkbook)
             codes.push_back(each->code);
     return codes;
@@ -27,7 +28,7 @@ std::vector<int> recordKindsOfBlockTypes()
 
 Bytes blockFrame(int kindCode, int block, uint8_t address = kAddress)
 {
-    return blockRequestFrame(kindCode, baseRequestOfKind(kindCode, address), block);
+    return blockRequestFrame(kindOf(kindCode), baseRequestOfKind(kindOf(kindCode), address), block);
 }
 
 SimMeter meterFor(int kindCode, int records)
@@ -56,31 +57,31 @@ TEST_P(EveryKind, FirstBlockIsAcceptedWithAllItsRecords)
     ASSERT_TRUE(reply);
     EXPECT_TRUE(checkBytesValid(deviceTypeOfKind(kind), *reply));
     RecordTable table;
-    EXPECT_EQ(decodeKindReply(kind, {1}, *reply, table), DecodeResult::Decoded);
-    EXPECT_EQ(table.rowCount(), recordsPerBlock(kind));
+    EXPECT_EQ(decodeKindReply(builtIn(), kind, {1}, *reply, table), DecodeResult::Decoded);
+    EXPECT_EQ(table.rowCount(), recordsPerBlock(builtIn(), kind));
 }
 
 TEST_P(EveryKind, LastBlockOfAFullMeterIsAccepted)
 {
     const int kind = GetParam();
-    const int blocks = blockCountOf(kind);
-    SimMeter meter = meterFor(kind, blocks * recordsPerBlock(kind));
+    const int blocks = blockCountOf(builtIn(), kind);
+    SimMeter meter = meterFor(kind, blocks * recordsPerBlock(builtIn(), kind));
     const std::optional<Bytes> reply = meter.respond(blockFrame(kind, blocks));
     ASSERT_TRUE(reply);
     RecordTable table;
-    EXPECT_EQ(decodeKindReply(kind, {blocks}, *reply, table), DecodeResult::Decoded);
-    ASSERT_EQ(table.rowCount(), recordsPerBlock(kind));
+    EXPECT_EQ(decodeKindReply(builtIn(), kind, {blocks}, *reply, table), DecodeResult::Decoded);
+    ASSERT_EQ(table.rowCount(), recordsPerBlock(builtIn(), kind));
     // Multi-record blocks caption rows with the stored number: the last one is the
     // kind's record count.
-    if (recordsPerBlock(kind) > 1) {
-        EXPECT_EQ(table.rows().back()[0], std::to_string(blocks * recordsPerBlock(kind)));
+    if (recordsPerBlock(builtIn(), kind) > 1) {
+        EXPECT_EQ(table.rows().back()[0], std::to_string(blocks * recordsPerBlock(builtIn(), kind)));
     }
 }
 
 TEST_P(EveryKind, SlotsAfterTheStoredRecordsAreBlank)
 {
     const int kind = GetParam();
-    const int perBlock = recordsPerBlock(kind);
+    const int perBlock = recordsPerBlock(builtIn(), kind);
     // The stored records end inside a block when a block holds several.
     const int records = perBlock > 1 ? 2 * perBlock + 1 : 3;
     SimMeter meter = meterFor(kind, records);
@@ -89,7 +90,7 @@ TEST_P(EveryKind, SlotsAfterTheStoredRecordsAreBlank)
     ASSERT_TRUE(reply);
     EXPECT_TRUE(checkBytesValid(deviceTypeOfKind(kind), *reply));
     RecordTable table;
-    EXPECT_EQ(decodeKindReply(kind, {block}, *reply, table), DecodeResult::NoRecord);
+    EXPECT_EQ(decodeKindReply(builtIn(), kind, {block}, *reply, table), DecodeResult::NoRecord);
     EXPECT_EQ(table.rowCount(), records % perBlock);
 }
 
@@ -100,7 +101,7 @@ TEST_P(EveryKind, EmptyMeterAnswersTheFirstBlockAsBlank)
     const std::optional<Bytes> reply = meter.respond(blockFrame(kind, 1));
     ASSERT_TRUE(reply);
     RecordTable table;
-    EXPECT_EQ(decodeKindReply(kind, {1}, *reply, table), DecodeResult::NoRecord);
+    EXPECT_EQ(decodeKindReply(builtIn(), kind, {1}, *reply, table), DecodeResult::NoRecord);
     EXPECT_EQ(table.rowCount(), 0);
 }
 
@@ -110,11 +111,11 @@ TEST_P(EveryKind, StoredRecordsFitTheColumnTypes)
     const int kind = GetParam();
     SimMeter meter = meterFor(kind, 30);
     RecordTable table;
-    setupKindColumns(kind, table);
-    for (int block = 1; block <= std::min(3, blockCountOf(kind)); ++block) {
+    setupKindColumns(builtIn(), kind, table);
+    for (int block = 1; block <= std::min(3, blockCountOf(builtIn(), kind)); ++block) {
         const std::optional<Bytes> reply = meter.respond(blockFrame(kind, block));
         ASSERT_TRUE(reply);
-        ASSERT_EQ(decodeKindReply(kind, {block}, *reply, table), DecodeResult::Decoded);
+        ASSERT_EQ(decodeKindReply(builtIn(), kind, {block}, *reply, table), DecodeResult::Decoded);
     }
     ASSERT_GT(table.rowCount(), 0);
     EXPECT_EQ(mistypedCells(table), "");
@@ -178,7 +179,7 @@ TEST_P(DecodedRecords, ShowTheStoredValues)
     const std::optional<Bytes> reply = meter.respond(blockFrame(c.kind, c.block));
     ASSERT_TRUE(reply);
     RecordTable table;
-    ASSERT_EQ(decodeKindReply(c.kind, {c.block}, *reply, table), DecodeResult::Decoded);
+    ASSERT_EQ(decodeKindReply(builtIn(), c.kind, {c.block}, *reply, table), DecodeResult::Decoded);
     ASSERT_GT(table.rowCount(), c.row);
     EXPECT_EQ(table.rows()[static_cast<size_t>(c.row)], c.cells);
 }
@@ -280,7 +281,7 @@ protected:
     }
     Bytes frame(int block)
     {
-        return blockRequestFrame(51, baseRequestOfKind(51, kAddress, {100, 12}), block);
+        return blockRequestFrame(kindOf(51), baseRequestOfKind(kindOf(51), kAddress, {100, 12}), block);
     }
     FieldDigitsArray sampleDigits()
     {
@@ -300,7 +301,7 @@ TEST_F(TypedRecords, StoredRecordDecodesFieldByField)
     RecordTable table;
     const FieldTypeList types = {"DT2", "DBL", "FLT", "LNG", "BYTE"};
     const FieldDigitsArray digits = sampleDigits();
-    ASSERT_EQ(decodeKindReply(51, {3, &types, &digits}, *reply, table), DecodeResult::Decoded);
+    ASSERT_EQ(decodeKindReply(builtIn(), 51, {3, &types, &digits}, *reply, table), DecodeResult::Decoded);
     ASSERT_EQ(table.rowCount(), 1);
     const std::vector<std::string> expected = {"3", "2024-01-01 00:20:00", "10526.69", "10.250", "001014",
                                                "0"};
@@ -315,7 +316,7 @@ TEST_F(TypedRecords, RecordAfterTheStoredOnesIsAllZeroAndStopsTheRun)
     RecordTable table;
     const FieldTypeList types = {"DT2", "DBL", "FLT", "LNG", "BYTE"};
     const FieldDigitsArray digits = sampleDigits();
-    EXPECT_EQ(decodeKindReply(51, {5, &types, &digits}, *reply, table), DecodeResult::Stop);
+    EXPECT_EQ(decodeKindReply(builtIn(), 51, {5, &types, &digits}, *reply, table), DecodeResult::Stop);
     EXPECT_EQ(table.rowCount(), 0);
 }
 

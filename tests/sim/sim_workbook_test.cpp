@@ -7,6 +7,7 @@
 #include "protocol/request_frames.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_workbook.h"
+#include "support/built_in_registry.h"
 #include "support/mistyped_cells.h"
 
 #include <gtest/gtest.h>
@@ -43,17 +44,18 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
     const ProtocolLoadResult sheet = loadProtocolSection(static_cast<int>(section), read.cells.reader());
     ASSERT_TRUE(sheet.ok()) << sheet.error;
     const Bytes base = baseRequestOfKind(
-        kind, kAddress, {sheet.sheet.recordStart[section], sheet.sheet.recordLength[section]});
+        kindOf(kind), kAddress, {sheet.sheet.recordStart[section], sheet.sheet.recordLength[section]});
     const DecodeContext context{0, &sheet.sheet.fieldTypes, &sheet.sheet.fieldDigits};
 
     SimMeter meter(config);
     RecordTable table;
     table.setColumns(sheet.sheet.columns);
     for (int block = 1; block <= 3; ++block) {
-        const std::optional<Bytes> reply = meter.respond(blockRequestFrame(kind, base, block));
+        const std::optional<Bytes> reply = meter.respond(blockRequestFrame(kindOf(kind), base, block));
         ASSERT_TRUE(reply) << "block " << block;
-        EXPECT_EQ(decodeKindReply(kind, {block, context.fieldTypes, context.fieldDigits}, *reply, table),
-                  DecodeResult::Decoded);
+        EXPECT_EQ(
+            decodeKindReply(builtIn(), kind, {block, context.fieldTypes, context.fieldDigits}, *reply, table),
+            DecodeResult::Decoded);
     }
     ASSERT_EQ(table.rowCount(), 3);
     // Each field holds the quantity its caption names (first record's values).
@@ -76,12 +78,12 @@ TEST_P(ShippedSection, StoredRecordsDecodeInEveryColumnThenBlankEndsTheRun)
     // Records follow each other in time: the stamps of the first two rows differ.
     EXPECT_NE(table.rows()[0][1], table.rows()[1][1]);
 
-    const std::optional<Bytes> blank = meter.respond(blockRequestFrame(kind, base, 4));
+    const std::optional<Bytes> blank = meter.respond(blockRequestFrame(kindOf(kind), base, 4));
     ASSERT_TRUE(blank);
-    EXPECT_EQ(decodeKindReply(kind, {4, context.fieldTypes, context.fieldDigits}, *blank, table),
+    EXPECT_EQ(decodeKindReply(builtIn(), kind, {4, context.fieldTypes, context.fieldDigits}, *blank, table),
               DecodeResult::Stop);
     // Past the kind's last block the meter has no such register window.
-    EXPECT_FALSE(meter.respond(blockRequestFrame(kind, base, blockCountOf(kind) + 1)));
+    EXPECT_FALSE(meter.respond(blockRequestFrame(kindOf(kind), base, blockCountOf(builtIn(), kind) + 1)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ShippedSection, testing::Values(51, 52, 53, 54),

@@ -3,6 +3,7 @@
 // that cannot be opened.
 #include "catalogue/device_registry.h"
 #include "store/record_store.h"
+#include "support/built_in_registry.h"
 #include "support/postgres_cluster.h"
 #include "support/temporary_folder.h"
 #include "support/unprivileged.h"
@@ -43,7 +44,7 @@ DownloadStart download612(qint64 meter)
     DownloadStart start;
     start.meterId = meter;
     start.kindCode = 612;
-    start.columns = DeviceRegistry::instance().recordKind(612)->columns;
+    start.columns = builtIn().recordKind(612)->columns;
     return start;
 }
 

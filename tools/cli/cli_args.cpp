@@ -1,6 +1,6 @@
 #include "cli_args.h"
 
-#include "catalogue/catalogue.h"
+#include "catalogue/device_registry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -119,10 +119,10 @@ int parseIntArgument(std::string_view what, std::string_view text, int min, int 
     return value;
 }
 
-int parseKindOption(const CliOptions& options)
+int parseKindOption(const DeviceRegistry& registry, const CliOptions& options)
 {
     const int kind = options.intOption("--kind", 0, 999999);
-    if (!isKnownRecordKind(kind))
+    if (!registry.recordKind(kind))
         throw CliUsageError("--kind: " + std::to_string(kind) + " is not a known record kind");
     return kind;
 }

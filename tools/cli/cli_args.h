@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+class DeviceRegistry;
+
 class CliUsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -57,7 +59,7 @@ private:
 int parseIntArgument(std::string_view what, std::string_view text, int min, int max);
 
 // --kind K: a record kind code that the catalogue knows (required).
-int parseKindOption(const CliOptions& options);
+int parseKindOption(const DeviceRegistry& registry, const CliOptions& options);
 // --addr A: meter address 1..247, default 23.
 int parseAddressOption(const CliOptions& options);
 constexpr int kDefaultMeterAddress = 23;

@@ -1,6 +1,6 @@
 #include "cli_records.h"
 
-#include "catalogue/catalogue.h"
+#include "catalogue/device_registry.h"
 #include "cli_port.h"
 #include "export/protocol_workbook.h"
 #include "export/record_csv.h"
@@ -11,11 +11,12 @@
 
 #include <cstdio>
 
-PreparedKind prepareCliKind(int kindCode, const std::optional<std::string>& workbook)
+PreparedKind prepareCliKind(const DeviceRegistry& registry, int kindCode,
+                            const std::optional<std::string>& workbook)
 {
-    const RecordKind* kind = findRecordKind(kindCode);
+    const RecordKind* kind = registry.recordKind(kindCode);
     if (!kind || !kind->fieldsFromWorkbook)
-        return prepareKind(kindCode, {});
+        return prepareKind(registry, kindCode, {});
     // The program folder comes from the application object; commands that open no
     // port (decode, frame) have none yet, and "." would be the caller's folder.
     std::optional<CliQtContext> context;
@@ -25,19 +26,21 @@ PreparedKind prepareCliKind(int kindCode, const std::optional<std::string>& work
     if (!read.ok()) {
         PreparedKind unread;
         unread.kindCode = kindCode;
+        unread.kind = kind;
         unread.problem = KindProblem::NoProtocolSheet;
         unread.error = read.error;
         return unread;
     }
-    PreparedKind prepared = prepareKind(kindCode, read.cells.reader());
+    PreparedKind prepared = prepareKind(registry, kindCode, read.cells.reader());
     if (!prepared.ready())
         prepared.error = "protocol workbook: " + prepared.error;
     return prepared;
 }
 
-std::string prepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out)
+std::string prepareKindTable(const DeviceRegistry& registry, int kindCode,
+                             const std::optional<std::string>& workbook, KindTable& out)
 {
-    out.kind = prepareCliKind(kindCode, workbook);
+    out.kind = prepareCliKind(registry, kindCode, workbook);
     out.table.setColumns(out.kind.columns);
     return out.kind.error;
 }
@@ -65,13 +68,14 @@ void printRecordRows(const RecordTable& table)
     std::fflush(stdout);
 }
 
-std::string saveRecordRows(bool csv, const std::string& path, const RecordTable& table, int kindCode)
+std::string saveRecordRows(bool csv, const std::string& path, const RecordTable& table,
+                           std::string_view caption)
 {
     if (csv)
         return writeRecordCsv(table, path);
     const ExportOutcome outcome =
-        exportRecordTable(table, std::string(recordKindCaption(kindCode)), QString::fromStdString(path),
-                          QDate::currentDate(), [](const QString&, const QString&) { return true; });
+        exportRecordTable(table, std::string(caption), QString::fromStdString(path), QDate::currentDate(),
+                          [](const QString&, const QString&) { return true; });
     if (outcome.saved || table.rowCount() == 0)
         return {};
     std::string message = "cannot write " + path;
@@ -80,9 +84,9 @@ std::string saveRecordRows(bool csv, const std::string& path, const RecordTable&
     return message;
 }
 
-std::string workbookOnlyMessage()
+std::string workbookOnlyMessage(const DeviceRegistry& registry)
 {
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
+    for (const DeviceTypeDescription* type : registry.deviceTypes()) {
         if (type->kinds.empty() || !type->kinds.front().fieldsFromWorkbook)
             continue;
         return "--workbook only applies to device type " + std::to_string(type->code) + " (kinds " +
@@ -92,10 +96,10 @@ std::string workbookOnlyMessage()
     return "--workbook only applies to kinds the protocol workbook describes";
 }
 
-std::string kindCodeRanges()
+std::string kindCodeRanges(const DeviceRegistry& registry)
 {
     std::string ranges;
-    for (const DeviceTypeDescription* type : DeviceRegistry::instance().deviceTypes()) {
+    for (const DeviceTypeDescription* type : registry.deviceTypes()) {
         if (type->kinds.empty())
             continue;
         if (!ranges.empty())
@@ -105,8 +109,8 @@ std::string kindCodeRanges()
     return ranges;
 }
 
-int lastDeviceTypeCode()
+int lastDeviceTypeCode(const DeviceRegistry& registry)
 {
-    const auto& types = DeviceRegistry::instance().deviceTypes();
+    const auto& types = registry.deviceTypes();
     return types.empty() ? 0 : types.back()->code;
 }

@@ -21,19 +21,21 @@ struct KindTable {
 // Prepares `kindCode` as the main window does. A workbook-described kind reads the
 // protocol workbook `workbook`, or without one the shipped workbook in the program
 // folder's Excel/ subfolder; its error is the message for stderr.
-PreparedKind prepareCliKind(int kindCode, const std::optional<std::string>& workbook);
+PreparedKind prepareCliKind(const DeviceRegistry& registry, int kindCode,
+                            const std::optional<std::string>& workbook);
 
-// PrepareCliKind, with the table's columns set up. Returns an empty text on
+// prepareCliKind, with the table's columns set up. Returns an empty text on
 // success, else the message for stderr (the table may then be incomplete).
-std::string prepareKindTable(int kindCode, const std::optional<std::string>& workbook, KindTable& out);
+std::string prepareKindTable(const DeviceRegistry& registry, int kindCode,
+                             const std::optional<std::string>& workbook, KindTable& out);
 
 // Why --workbook is refused for a kind the protocol workbook does not describe:
 // "--workbook only applies to device type T (kinds F to L)".
-std::string workbookOnlyMessage();
+std::string workbookOnlyMessage(const DeviceRegistry& registry);
 // The kind codes of every device type as ranges: "11..14, 21..24, …".
-std::string kindCodeRanges();
+std::string kindCodeRanges(const DeviceRegistry& registry);
 // The highest device-type code.
-int lastDeviceTypeCode();
+int lastDeviceTypeCode(const DeviceRegistry& registry);
 
 // "result N", `afterResult` as a line of its own when not empty, "columns" and
 // the captions, then one "row" line per row, fields separated by one TAB.
@@ -42,5 +44,7 @@ void printRecordTable(DecodeResult result, const RecordTable& table, const std::
 void printRecordRows(const RecordTable& table);
 
 // Saves the rows as `read --out` does: FILE.csv or FILE.xlsx (`format`: ".csv"
-// or ".xlsx"). Returns an empty text, or the message for stderr.
-std::string saveRecordRows(bool csv, const std::string& path, const RecordTable& table, int kindCode);
+// or ".xlsx", the workbook's sheet named `caption`). Returns an empty text, or the
+// message for stderr.
+std::string saveRecordRows(bool csv, const std::string& path, const RecordTable& table,
+                           std::string_view caption);

@@ -34,7 +34,7 @@ bool validEvery(const std::string& every)
     return pattern.match(QString::fromStdString(every)).hasMatch();
 }
 
-int runBook(const std::vector<std::string>& args)
+int runBook(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--db"},
                                     {"--name"},
@@ -63,8 +63,8 @@ int runBook(const std::vector<std::string>& args)
         meter.name = QString::fromStdString(*name);
         meter.port = QString::fromStdString(*port);
         meter.address = options.intOption("--addr", 1, 247, kDefaultMeterAddress);
-        meter.deviceType = options.intOption("--type", 1, lastDeviceTypeCode());
-        if (!DeviceRegistry::instance().deviceType(meter.deviceType))
+        meter.deviceType = options.intOption("--type", 1, lastDeviceTypeCode(registry));
+        if (!registry.deviceType(meter.deviceType))
             throw CliUsageError("--type: no device type " + std::to_string(meter.deviceType));
         meter.every = QString::fromStdString(options.text("--every", ""));
         if (!meter.every.isEmpty() && !validEvery(options.text("--every", "")))

@@ -45,7 +45,7 @@ int pushStore(const std::string& from, const std::string& to)
     return kExitOk;
 }
 
-int runDb(const std::vector<std::string>& args)
+int runDb(const DeviceRegistry& /*registry*/, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--db"}, {"--from"}, {"--to"}});
     if (options.positionals().size() != 1)

@@ -1,6 +1,6 @@
 // `decode`: one reply through the decoder of a record kind, printed as the
 // record table would show it.
-#include "catalogue/catalogue.h"
+#include "catalogue/device_registry.h"
 #include "cli_args.h"
 #include "cli_command.h"
 #include "cli_records.h"
@@ -9,22 +9,23 @@
 
 namespace {
 
-int runDecode(const std::vector<std::string>& args)
+int runDecode(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--kind"}, {"--block"}, {"--workbook"}});
-    const int kind = parseKindOption(options);
+    const int kind = parseKindOption(registry, options);
     const int block = options.intOption("--block", 1, 65535, 1);
-    if (options.has("--workbook") && !findRecordKind(kind)->fieldsFromWorkbook)
-        throw CliUsageError(workbookOnlyMessage());
+    if (options.has("--workbook") && !registry.recordKind(kind)->fieldsFromWorkbook)
+        throw CliUsageError(workbookOnlyMessage(registry));
     const Bytes reply = parseHexArgument(options.positionals());
 
     KindTable kindTable;
-    if (const std::string error = prepareKindTable(kind, options.valueOf("--workbook"), kindTable);
+    if (const std::string error = prepareKindTable(registry, kind, options.valueOf("--workbook"), kindTable);
         !error.empty()) {
         std::fprintf(stderr, "ql-rs485-cli decode: %s\n", error.c_str());
         return kExitBadArguments;
     }
-    const DecodeResult result = decodeKindReply(kind, kindTable.context(block), reply, kindTable.table);
+    const DecodeResult result =
+        kindTable.kind.kind->decodeReply(kindTable.context(block), reply, kindTable.table);
     printRecordTable(result, kindTable.table);
     return result == DecodeResult::BadLength || result == DecodeResult::BadCheck ? kExitNoAnswer : kExitOk;
 }

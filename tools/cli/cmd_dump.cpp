@@ -36,7 +36,7 @@ std::string archiveKindEndValue(ArchiveKindEnd end)
     return "skipped";
 }
 
-int runDump(const std::vector<std::string>& args)
+int runDump(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args,
                              {{"--port"}, {"--addr"}, {"--out"}, {"--fast", false}, {"--workbook"}, {"--db"}},
@@ -79,8 +79,8 @@ int runDump(const std::vector<std::string>& args)
         const std::optional<int> booked =
             fast && store ? store->bookTypeAt(QString::fromStdString(*options.valueOf("--port")), address)
                           : std::nullopt;
-        deviceType =
-            findDeviceType(exchange, address, fast, line, ProbeSet::RecordMenu, {}, booked.value_or(0));
+        deviceType = findDeviceType(registry, exchange, address, fast, line, ProbeSet::RecordMenu, {},
+                                    booked.value_or(0));
     } catch (const ComPortError& error) {
         lostMessage = error.what();
     }
@@ -92,8 +92,9 @@ int runDump(const std::vector<std::string>& args)
     }
     const QDateTime readAt = QDateTime::currentDateTime();
 
-    ArchiveDownload download(exchange, archive);
-    download.setKindPreparer([&workbook](int kindCode) { return prepareCliKind(kindCode, workbook); });
+    ArchiveDownload download(registry, exchange, archive);
+    download.setKindPreparer(
+        [&registry, &workbook](int kindCode) { return prepareCliKind(registry, kindCode, workbook); });
     // Each block is stored as soon as the next one is asked, so a dump killed
     // in the middle keeps what it had read.
     const ArchiveKind* storing = nullptr;
@@ -126,15 +127,16 @@ int runDump(const std::vector<std::string>& args)
             complete = false;
             std::fprintf(stderr, "ql-rs485-cli dump: kind %d: %s\n", kind.kindCode, kind.failure.c_str());
         }
-        sheets.push_back(
-            {kind.kindCode, &kind.table, kind.failure.empty() ? archiveKindEndText(kind.end) : kind.failure});
+        sheets.push_back({kind.kindCode, std::string(kind.caption), &kind.table,
+                          kind.failure.empty() ? archiveKindEndText(kind.end) : kind.failure});
     }
     if (!download.portError().empty() || lostMessage)
         std::fprintf(stderr, "ql-rs485-cli dump: port error: %s\n",
                      lostMessage ? lostMessage->c_str() : download.portError().c_str());
 
-    const ExportOutcome saved = exportArchiveWorkbook({address, deviceType, readAt}, sheets, outName,
-                                                      [](const QString&, const QString&) { return true; });
+    const ExportOutcome saved = exportArchiveWorkbook(
+        {address, deviceType, std::string(deviceTypeCaption(registry, deviceType)), readAt}, sheets, outName,
+        [](const QString&, const QString&) { return true; });
     if (!saved.saved) {
         std::string message = "cannot write " + *out;
         for (const ExportMessage& m : saved.messages)

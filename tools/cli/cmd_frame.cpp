@@ -1,5 +1,5 @@
 // `frame`: the request frame of one block of a record kind, as the log shows it.
-#include "catalogue/catalogue.h"
+#include "catalogue/device_registry.h"
 #include "cli_args.h"
 #include "cli_command.h"
 #include "cli_records.h"
@@ -9,27 +9,28 @@
 
 namespace {
 
-int runFrame(const std::vector<std::string>& args)
+int runFrame(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--kind"}, {"--block"}, {"--addr"}, {"--workbook"}});
     options.requireNoPositionals();
-    const int kind = parseKindOption(options);
-    const int block = options.intOption("--block", 1, blockCountOf(kind));
+    const int kind = parseKindOption(registry, options);
+    const RecordKind* row = registry.recordKind(kind);
+    const int block = options.intOption("--block", 1, row->blockCount);
     const int address = parseAddressOption(options);
-    const RecordKind* row = findRecordKind(kind);
     if (!row->fieldsFromWorkbook && options.has("--workbook"))
-        throw CliUsageError(workbookOnlyMessage());
+        throw CliUsageError(workbookOnlyMessage(registry));
     // The register window of a workbook-described kind comes from the protocol workbook.
     KindTable kindTable;
     if (row->fieldsFromWorkbook) {
-        if (const std::string error = prepareKindTable(kind, options.valueOf("--workbook"), kindTable);
+        if (const std::string error =
+                prepareKindTable(registry, kind, options.valueOf("--workbook"), kindTable);
             !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli frame: %s\n", error.c_str());
             return kExitBadArguments;
         }
     }
-    const Bytes base = baseRequestOfKind(kind, static_cast<uint8_t>(address), kindTable.kind.registers);
-    const Bytes frame = blockRequestFrame(kind, base, block);
+    const Bytes base = baseRequestOfKind(*row, static_cast<uint8_t>(address), kindTable.kind.registers);
+    const Bytes frame = blockRequestFrame(*row, base, block);
     std::printf("%s\n", bytesToHexSpaced(frame).c_str());
     return kExitOk;
 }
@@ -40,7 +41,7 @@ const std::string kFrameUsage =
     "Prints the request frame of block B of record kind K for the meter at address A\n"
     "(default 23), check bytes included, as spaced upper-case hex.\n"
     "  --kind K      record kind code (" +
-    kindCodeRanges() +
+    kindCodeRanges(builtInRegistry()) +
     ")\n"
     "  --block B     block number, 1 to the block count of the kind\n"
     "  --addr A      meter address 1..247 (default 23)\n"

@@ -41,7 +41,7 @@ bool endsWithNoCase(const std::string& text, std::string_view suffix)
     return true;
 }
 
-int runHistory(const std::vector<std::string>& args)
+int runHistory(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--db"}, {"--meter"}, {"--kind"}, {"--from"}, {"--to"}, {"--out"}});
     options.requireNoPositionals();
@@ -49,7 +49,7 @@ int runHistory(const std::vector<std::string>& args)
     if (!db)
         throw CliUsageError("missing --db");
     const qint64 meterId = options.intOption("--meter", 1, 2147483647);
-    const int kind = parseKindOption(options);
+    const int kind = parseKindOption(registry, options);
     const QDateTime from = parseDateOption(options, "--from", false);
     const QDateTime to = parseDateOption(options, "--to", true);
     const std::optional<std::string> out = options.valueOf("--out");
@@ -72,7 +72,8 @@ int runHistory(const std::vector<std::string>& args)
         table.appendRow(row);
     printRecordRows(table);
     if (out) {
-        if (const std::string error = saveRecordRows(endsWithNoCase(*out, ".csv"), *out, table, kind);
+        if (const std::string error =
+                saveRecordRows(endsWithNoCase(*out, ".csv"), *out, table, registry.recordKind(kind)->caption);
             !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli history: %s\n", error.c_str());
             return kExitBadArguments;

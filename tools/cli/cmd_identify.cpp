@@ -3,6 +3,7 @@
 #include "cli_args.h"
 #include "cli_command.h"
 #include "cli_port.h"
+#include "cli_records.h"
 #include "cli_store.h"
 #include "log/log_model.h"
 #include "protocol/event_loop_waiter.h"
@@ -14,14 +15,14 @@
 
 namespace {
 
-int runIdentify(const std::vector<std::string>& args)
+int runIdentify(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--addr"}, {"--fast", false}, {"--known-type"}, {"--db"}},
                              kLineOptionSpecs);
     options.requireNoPositionals();
     const int address = parseAddressOption(options);
     const bool fast = options.has("--fast");
-    int knownType = options.intOption("--known-type", 1, 7, 0);
+    int knownType = options.intOption("--known-type", 1, lastDeviceTypeCode(registry), 0);
     const std::optional<std::string> db = options.valueOf("--db");
 
     CliQtContext qt;
@@ -51,7 +52,8 @@ int runIdentify(const std::vector<std::string>& args)
     exchange.setLine(line);
     int deviceType = 0;
     try {
-        deviceType = findDeviceType(exchange, address, fast, line, ProbeSet::RecordMenu, {}, knownType);
+        deviceType =
+            findDeviceType(registry, exchange, address, fast, line, ProbeSet::RecordMenu, {}, knownType);
     } catch (const ComPortError& error) {
         std::fprintf(stderr, "ql-rs485-cli identify: port error: %s\n", error.what());
         std::printf("0\n");

@@ -195,7 +195,7 @@ int runWrite(const CliOptions& options)
     });
 }
 
-int runModbus(const std::vector<std::string>& args)
+int runModbus(const DeviceRegistry& /*registry*/, const std::vector<std::string>& args)
 {
     const CliOptions options(args, kModbusOptions, kLineOptionSpecs);
     const std::vector<std::string>& words = options.positionals();

@@ -44,8 +44,8 @@ std::string loadParamLayout(const std::optional<std::string>& workbook, ParamRea
 // The read under the meter on this port and address, with the meter's clock
 // offset; false (told on stderr) when the store failed. A type that was not
 // found leaves nothing to keep.
-bool keepParamRead(const std::string& db, const std::string& port, int address, int deviceType, int result,
-                   const ParamReader& reader, int64_t pcLocalSeconds)
+bool keepParamRead(const DeviceRegistry& registry, const std::string& db, const std::string& port,
+                   int address, int deviceType, int result, const ParamReader& reader, int64_t pcLocalSeconds)
 {
     if (deviceType == 0)
         return true;
@@ -54,25 +54,25 @@ bool keepParamRead(const std::string& db, const std::string& port, int address, 
         return false;
     const bool decoded = result == ParamResult::Decoded;
     const std::optional<qint64> meter = store->meterAt(QString::fromStdString(port), address, deviceType);
-    if (!meter ||
-        !store->addParamRead(*meter, QSysInfo::machineHostName(), QString::fromLatin1(kQlVersion),
-                             decoded ? QStringLiteral("completed") : QStringLiteral("failed"),
-                             decoded ? meterClockOffsetS(deviceType, reader.values(), pcLocalSeconds)
-                                     : std::nullopt)) {
+    if (!meter || !store->addParamRead(
+                      *meter, QSysInfo::machineHostName(), QString::fromLatin1(kQlVersion),
+                      decoded ? QStringLiteral("completed") : QStringLiteral("failed"),
+                      decoded ? meterClockOffsetS(registry, deviceType, reader.values(), pcLocalSeconds)
+                              : std::nullopt)) {
         std::fprintf(stderr, "ql-rs485-cli params: %s\n", store->error().toStdString().c_str());
         return false;
     }
     return true;
 }
 
-int runParams(const std::vector<std::string>& args)
+int runParams(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--type"}, {"--addr"}, {"--workbook"}, {"--db"}},
                              kLineOptionSpecs);
     options.requireNoPositionals();
     // 0: find the type as the parameter window's simple mode does.
-    const int requestedType = options.intOption("--type", 0, lastDeviceTypeCode());
-    const DeviceTypeDescription* requested = DeviceRegistry::instance().deviceType(requestedType);
+    const int requestedType = options.intOption("--type", 0, lastDeviceTypeCode(registry));
+    const DeviceTypeDescription* requested = registry.deviceType(requestedType);
     if (requestedType != 0 && (!requested || !requested->params.panel))
         throw CliUsageError("--type: device type " + std::to_string(requestedType) +
                             " has no parameter read-out");
@@ -84,7 +84,7 @@ int runParams(const std::vector<std::string>& args)
     EventLoopWaiter waiter;
     Exchange exchange(link, log, waiter);
     exchange.setLine(parseLineOptions(options));
-    ParamReader reader(exchange);
+    ParamReader reader(registry, exchange);
     reader.setMeterAddress(static_cast<uint8_t>(address));
     if (requestedType == 0 || requested->params.fromWorkbook) {
         if (const std::string error = loadParamLayout(options.valueOf("--workbook"), reader);
@@ -117,8 +117,9 @@ int runParams(const std::vector<std::string>& args)
     if (lostMessage)
         std::fprintf(stderr, "ql-rs485-cli params: port error: %s\n", lostMessage->c_str());
     const std::optional<std::string> db = options.valueOf("--db");
-    const bool stored = !db || keepParamRead(*db, *options.valueOf("--port"), address, deviceType, result,
-                                             reader, replied.toSecsSinceEpoch() + replied.offsetFromUtc());
+    const bool stored =
+        !db || keepParamRead(registry, *db, *options.valueOf("--port"), address, deviceType, result, reader,
+                             replied.toSecsSinceEpoch() + replied.offsetFromUtc());
     std::printf("result %d\n", result);
     // Nothing to print when detection found no type.
     for (const ReadoutLine& line : deviceType ? paramReadout(deviceType, reader) : std::vector<ReadoutLine>{})

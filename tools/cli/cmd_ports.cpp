@@ -8,7 +8,7 @@
 
 namespace {
 
-int runPorts(const std::vector<std::string>& args)
+int runPorts(const DeviceRegistry& /*registry*/, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {});
     options.requireNoPositionals();

@@ -68,7 +68,7 @@ BlockOrder orderOfRead(const RecordTable& table)
     return *first > *last ? BlockOrder::NewestFirst : BlockOrder::OldestFirst;
 }
 
-int runRead(const std::vector<std::string>& args)
+int runRead(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args,
                              {{"--port"},
@@ -84,19 +84,20 @@ int runRead(const std::vector<std::string>& args)
                               {"--new", false}},
                              kLineOptionSpecs);
     options.requireNoPositionals();
-    const int kind = parseKindOption(options);
-    const int blockCount = blockCountOf(kind);
+    const int kind = parseKindOption(registry, options);
+    const RecordKind& row = *registry.recordKind(kind);
+    const int blockCount = row.blockCount;
     const int from = options.intOption("--from", 1, blockCount, 1);
     const int to = options.intOption("--to", from, blockCount, blockCount);
     const int address = parseAddressOption(options);
-    const int interval = options.intOption(
-        "--interval", 0, 600000, pollIntervalMs(deviceTypeOfKind(kind), ReadStartWay::TreeOrRecordMenu));
+    const int interval =
+        options.intOption("--interval", 0, 600000, pollIntervalMs(row, ReadStartWay::TreeOrRecordMenu));
     const std::optional<std::string> out = options.valueOf("--out");
     const OutFormat outFormat = parseOutFormat(out);
     // Device type 5: the register map and field description of the protocol workbook.
     const std::optional<std::string> workbook = options.valueOf("--workbook");
-    if (workbook && !findRecordKind(kind)->fieldsFromWorkbook)
-        throw CliUsageError(workbookOnlyMessage());
+    if (workbook && !row.fieldsFromWorkbook)
+        throw CliUsageError(workbookOnlyMessage(registry));
     const std::optional<std::string> db = options.valueOf("--db");
     const bool onlyNew = options.has("--new");
     if (onlyNew && !db)
@@ -106,7 +107,7 @@ int runRead(const std::vector<std::string>& args)
 
     CliQtContext qt;
     KindTable kindTable;
-    if (const std::string error = prepareKindTable(kind, workbook, kindTable); !error.empty()) {
+    if (const std::string error = prepareKindTable(registry, kind, workbook, kindTable); !error.empty()) {
         std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
         return kExitBadArguments;
     }
@@ -140,13 +141,13 @@ int runRead(const std::vector<std::string>& args)
     std::unique_ptr<RecordStore> store = db ? openCliStore(*db, "read") : nullptr;
     CliStoreWriter writer(store.get(), "read");
     BlockOrder order = BlockOrder::Unknown;
-    if (store && writer.useMeter(*options.valueOf("--port"), address, deviceTypeOfKind(kind)) && onlyNew) {
+    if (store && writer.useMeter(*options.valueOf("--port"), address, row.deviceType) && onlyNew) {
         order = store->blockOrder(writer.meterId(), kind);
         if (order == BlockOrder::OldestFirst) {
             // New records follow the last stored one: start at its block.
             const std::optional<std::vector<std::vector<std::string>>> stored =
                 store->history(writer.meterId(), kind);
-            const int perBlock = std::max(1, findRecordKind(kind)->recordsPerBlock);
+            const int perBlock = std::max(1, row.recordsPerBlock);
             const int count = stored ? static_cast<int>(stored->size()) : 0;
             plan.beginBlock = std::clamp(count / perBlock, 1, blockCount);
         }
@@ -201,7 +202,7 @@ int runRead(const std::vector<std::string>& args)
 
     if (outFormat != OutFormat::None) {
         if (const std::string error =
-                saveRecordRows(outFormat == OutFormat::Csv, *out, kindTable.table, kind);
+                saveRecordRows(outFormat == OutFormat::Csv, *out, kindTable.table, row.caption);
             !error.empty()) {
             std::fprintf(stderr, "ql-rs485-cli read: %s\n", error.c_str());
             return kExitBadArguments;

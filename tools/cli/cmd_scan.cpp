@@ -12,7 +12,7 @@
 
 namespace {
 
-int runScan(const std::vector<std::string>& args)
+int runScan(const DeviceRegistry& registry, const std::vector<std::string>& args)
 {
     const CliOptions options(args, {{"--port"}, {"--from"}, {"--to"}}, kLineOptionSpecs);
     options.requireNoPositionals();
@@ -42,7 +42,7 @@ int runScan(const std::vector<std::string>& args)
     };
     size_t found = 0;
     try {
-        found = scanMeters(exchange, from, to, scan, handlers).size();
+        found = scanMeters(registry, exchange, from, to, scan, handlers).size();
     } catch (const ComPortError& error) {
         lostMessage = error.what();
     }

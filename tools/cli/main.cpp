@@ -1,4 +1,5 @@
 // ql-rs485-cli: the reader core without windows, one subcommand per cmd_<name>.cpp.
+#include "catalogue/device_registry.h"
 #include "cli_args.h"
 #include "cli_command.h"
 #include "ql_version.h"
@@ -111,7 +112,8 @@ int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv)
         return kExitOk;
     }
     try {
-        return command->run(args);
+        const DeviceRegistry registry = builtInRegistry();
+        return command->run(registry, args);
     } catch (const CliUsageError& error) {
         const std::string_view usageLine = command->usage.substr(0, command->usage.find('\n'));
         std::fprintf(stderr, "%s %s: %s\n%.*s\n", kProgram, words[0].c_str(), error.what(),
