@@ -7,7 +7,6 @@
 #pragma once
 
 #include "catalogue/device_registry.h"
-#include "catalogue/shipped_workbook.h"
 
 #include <cstdint>
 #include <span>

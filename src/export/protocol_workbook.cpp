@@ -2,6 +2,7 @@
 
 #include "catalogue/catalogue.h"
 #include "settings/install_layout.h"
+#include "settings/shipped_workbook.h"
 
 #include <QCoreApplication>
 #include <QDir>

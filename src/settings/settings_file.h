@@ -9,7 +9,7 @@
 // removes the per-user copy again, so only one copy is ever in force.
 #pragma once
 
-#include "catalogue/shipped_workbook.h"
+#include "settings/shipped_workbook.h"
 
 #include <QString>
 #include <QStringList>

@@ -4,7 +4,7 @@
 // from the live values their captions name.
 #pragma once
 
-#include "catalogue/shipped_workbook.h"
+#include "settings/shipped_workbook.h"
 #include "decoding/protocol_sheet.h"
 #include "sim/sim_meter.h"
 
