@@ -4,8 +4,8 @@
 // from the live values their captions name.
 #pragma once
 
-#include "settings/shipped_workbook.h"
 #include "decoding/protocol_sheet.h"
+#include "settings/shipped_workbook.h"
 #include "sim/sim_meter.h"
 
 #include <string>
