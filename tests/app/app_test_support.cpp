@@ -146,7 +146,9 @@ RunFinisher::RunFinisher(MainWindow& frm) : m_window(frm)
 
 bool RunFinisher::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &m_window.transactionDialog() && event->type() == QEvent::Show) {
+    // The type first: while the window goes, its children's removal comes
+    // through here and the dialog is no longer one to ask for.
+    if (event->type() == QEvent::Show && watched == &m_window.transactionDialog()) {
         TransactionDialog& window = m_window.transactionDialog();
         ++runs;
         startGauge = window.m_progressBar->value();
